@@ -1,0 +1,78 @@
+#pragma once
+// The console: one line format for every report of the system, and the two prompts.
+// Everything goes to standard output, errors included; answers come from standard input.
+
+#include <cstdint>
+#include <iostream>
+#include <locale>
+#include <sstream>
+#include <string>
+
+namespace Ostrel::Message {
+
+// Process-wide settings: one object each per process, however many files include this header.
+inline std::string s_app_name;
+inline std::string s_app_version;
+inline std::uint32_t s_verbosity = 1;  // 0 silent, 1 errors, 2 and warnings, 3 or more everything
+
+inline void SetAppName(const std::string& i_name) { s_app_name = i_name; }
+inline void SetAppVersion(const std::string& i_version) { s_app_version = i_version; }
+inline void SetVerbosity(std::uint32_t i_level) { s_verbosity = i_level; }
+
+namespace detail {
+inline void PrintLine(const char* i_tag, const std::string& i_message) {
+  std::cout << '[' << s_app_name << '-' << s_app_version << i_tag << i_message << '\n' << std::flush;
+}
+}  // namespace detail
+
+inline void PrintError(const std::string& i_message) {
+  if (s_verbosity > 0) detail::PrintLine("] error : ", i_message);
+}
+
+inline void PrintWarning(const std::string& i_message) {
+  if (s_verbosity > 1) detail::PrintLine("] warning : ", i_message);
+}
+
+inline void PrintInfo(const std::string& i_message) {
+  if (s_verbosity > 2) detail::PrintLine("] info : ", i_message);
+}
+
+}  // namespace Ostrel::Message
+
+namespace Ostrel::CLI {
+
+namespace detail {
+inline void PrintPrompt(const std::string& i_message) {
+  std::cout << '[' << Message::s_app_name << '-' << Message::s_app_version << "] " << i_message << ": "
+            << std::flush;
+}
+}  // namespace detail
+
+// Asks once and stores the whole answer line, blanks included. At the end of standard input the
+// answer is what was left of the last line, or empty.
+inline void GetUserString(const std::string& i_message, std::string& o_value) {
+  detail::PrintPrompt(i_message);
+  std::getline(std::cin, o_value);
+}
+
+// Asks until the answer begins with a whole number that fits an int, and stores it.
+// Returns false, leaving o_value as it was, when standard input ends before such an answer:
+// asking again could never succeed, and what to do then is the caller's decision.
+inline bool GetUserInt(const std::string& i_message, int& o_value) {
+  for (;;) {
+    detail::PrintPrompt(i_message);
+    std::string input;
+    if (!std::getline(std::cin, input)) return false;
+
+    std::istringstream myStream(input);
+    myStream.imbue(std::locale::classic());
+    int value = 0;
+    if (myStream >> value) {
+      o_value = value;
+      return true;
+    }
+    Message::PrintError("'" + input + "' isn't a valid number, please try again");
+  }
+}
+
+}  // namespace Ostrel::CLI
