@@ -1,1 +1,29 @@
-int main() { return 1; }
+// towerkit: builds the OBJ mesh of a rectangular building from a kit of unit meshes.
+
+#include <string>
+#include <vector>
+
+#include <ostrel/utils/Messages.h>
+
+#include "Options.h"
+#include "RunFlow.h"
+
+int main(int argc, char** argv) {
+  Ostrel::Message::SetAppName("towerkit");
+  Ostrel::Message::SetAppVersion("0.1");
+  Ostrel::Message::SetVerbosity(3);
+
+  Towerkit::RunSettings settings;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  switch (Towerkit::ParseArguments(args, settings)) {
+    case Towerkit::ParseOutcome::Help:
+      Towerkit::showHelp();
+      return Towerkit::kExitSuccess;
+    case Towerkit::ParseOutcome::MissingValue:
+      return Towerkit::kExitFailure;
+    case Towerkit::ParseOutcome::Run:
+      break;
+  }
+  return Towerkit::RunFlow(settings);
+}

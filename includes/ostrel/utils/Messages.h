@@ -52,6 +52,8 @@ inline void PrintPrompt(const std::string& i_message) {
 // answer is what was left of the last line, or empty.
 inline void GetUserString(const std::string& i_message, std::string& o_value) {
   detail::PrintPrompt(i_message);
+  // getline leaves the string alone when the stream has already ended, so empty it first.
+  o_value.clear();
   std::getline(std::cin, o_value);
 }
 

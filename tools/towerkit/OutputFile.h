@@ -1,0 +1,143 @@
+#pragma once
+// The output OBJ file of a run. A regular file is written beside its target under a temporary
+// name and renamed over the target only when complete, so a failed run never leaves a half file
+// nor spoils the file that was there. Special files (a terminal, a pipe, /dev/null) are written
+// directly: they cannot be renamed over, and what was sent to them cannot be taken back.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace Towerkit {
+
+struct OutputFile {
+  std::string target;    // the path as the user gave it, for messages
+  std::string realPath;  // the file that is finally replaced (symbolic links followed)
+  std::string tempPath;  // the temporary file being written; empty when written directly
+  std::ofstream stream;
+};
+
+namespace detail {
+
+// ": <reason>" for the current errno, or nothing when the system gave none.
+inline std::string Reason(int i_errno) {
+  if (i_errno == 0) return std::string();
+  return std::string(": ") + std::strerror(i_errno);
+}
+
+// /dev/stdout and the like resolve to a file through /proc; replacing that file would cut it off
+// from whoever holds it open, so anything under these folders is written in place.
+inline bool IsUnderSystemFolder(const std::string& i_path) {
+  return i_path.rfind("/dev/", 0) == 0 || i_path.rfind("/proc/", 0) == 0;
+}
+
+// The permission bits a file created now would get: 0666 less the process's umask.
+inline mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+inline bool OpenDirect(OutputFile& io_file, std::string& o_error) {
+  errno = 0;
+  io_file.stream.open(io_file.target, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (io_file.stream.is_open()) return true;
+  o_error = "Cannot open output file '" + io_file.target + "'" + Reason(errno);
+  return false;
+}
+
+}  // namespace detail
+
+// Prepares io_file for writing to i_path. False, with o_error set, when it cannot be written;
+// nothing is created then.
+inline bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_error) {
+  namespace fs = std::filesystem;
+  o_file.target = i_path;
+  o_file.realPath = i_path;
+  o_file.tempPath.clear();
+
+  struct stat info {};
+  const bool exists = stat(i_path.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) {
+    o_error = "Cannot write output file '" + i_path + "': it is a folder";
+    return false;
+  }
+  if ((exists && !S_ISREG(info.st_mode)) || detail::IsUnderSystemFolder(i_path)) {
+    return detail::OpenDirect(o_file, o_error);
+  }
+  if (exists) {
+    // Writing through a link changes the file it names, not the link.
+    std::error_code ec;
+    const fs::path resolved = fs::canonical(i_path, ec);
+    if (!ec) o_file.realPath = resolved.string();
+    // The target could not have been truncated, so it must not be replaced either.
+    if (access(o_file.realPath.c_str(), W_OK) != 0) {
+      o_error = "Cannot open output file '" + i_path + "'" + detail::Reason(errno);
+      return false;
+    }
+  }
+
+  fs::path folder = fs::path(o_file.realPath).parent_path();
+  if (folder.empty()) folder = ".";
+  std::string pattern = (folder / ".towerkit-XXXXXX").string();
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) {
+    o_error = "Cannot open output file '" + i_path + "'" + detail::Reason(errno);
+    return false;
+  }
+  // A replaced file keeps its own permissions; a new one gets those the umask gives.
+  fchmod(fd, exists ? static_cast<mode_t>(info.st_mode & 07777) : detail::NewFileMode());
+  close(fd);
+  o_file.tempPath = pattern;
+
+  errno = 0;
+  o_file.stream.open(o_file.tempPath, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (o_file.stream.is_open()) return true;
+  o_error = "Cannot open output file '" + i_path + "'" + detail::Reason(errno);
+  std::remove(o_file.tempPath.c_str());
+  o_file.tempPath.clear();
+  return false;
+}
+
+// Drops what was written: the temporary file goes, the target stays as it was.
+inline void DiscardOutput(OutputFile& io_file) {
+  if (io_file.stream.is_open()) io_file.stream.close();
+  if (!io_file.tempPath.empty()) std::remove(io_file.tempPath.c_str());
+  io_file.tempPath.clear();
+}
+
+// Flushes and closes the stream and puts the file in place. False, with o_error set, when any
+// write failed; the target then stays as it was.
+inline bool CommitOutput(OutputFile& io_file, std::string& o_error) {
+  errno = 0;
+  io_file.stream.flush();
+  bool written = io_file.stream.good();
+  int failure = written ? 0 : errno;
+  io_file.stream.close();
+  if (written && io_file.stream.fail()) {
+    written = false;
+    failure = errno;
+  }
+  if (!written) {
+    o_error = "Cannot write output file '" + io_file.target + "'" + detail::Reason(failure);
+    DiscardOutput(io_file);
+    return false;
+  }
+  if (io_file.tempPath.empty()) return true;
+  if (std::rename(io_file.tempPath.c_str(), io_file.realPath.c_str()) != 0) {
+    o_error = "Cannot write output file '" + io_file.target + "'" + detail::Reason(errno);
+    DiscardOutput(io_file);
+    return false;
+  }
+  io_file.tempPath.clear();
+  return true;
+}
+
+}  // namespace Towerkit

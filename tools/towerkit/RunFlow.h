@@ -1,0 +1,231 @@
+#pragma once
+// Everything a run does after the command line has been read: list the units folder, build the
+// style catalogue, then either print it (check mode) or ask for the settings (step-by-step mode),
+// check the request and write the building. Each step is one function; RunFlow chains them.
+
+#include <climits>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <ostrel/city/Building.h>
+#include <ostrel/core/Settings.h>
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/Messages.h>
+
+#include "Options.h"
+#include "OutputFile.h"
+
+namespace Towerkit {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+
+// Style names in ascending byte order, each once.
+using Catalogue = std::set<std::string>;
+
+// Appends the entry names of the units folder to o_entries; false, reported, when it cannot be read.
+inline bool ListUnitsFolder(const std::string& i_folder, std::vector<std::string>& o_entries) {
+  if (Ostrel::FileSystem::GetFilesFromFolder(i_folder, o_entries) == 0) return true;
+  Ostrel::Message::PrintError("Error opening units folder '" + i_folder + "'");
+  return false;
+}
+
+// A style is the part before the only "_" of an entry name; names with no "_" or with more than
+// one give none. Files and folders count alike, and the extension plays no part.
+inline Catalogue BuildCatalogue(const std::vector<std::string>& i_entries) {
+  Catalogue unitsType;
+  for (const std::string& entry : i_entries) {
+    if (entry == "." || entry == "..") continue;
+    std::vector<std::string> tokens;
+    Ostrel::FileSystem::SplitString(entry, '_', tokens);
+    if (tokens.size() == 2) unitsType.insert(tokens[0]);
+  }
+  return unitsType;
+}
+
+inline void PrintCatalogue(const Catalogue& i_catalogue) {
+  Ostrel::Message::PrintInfo("Available unit-types:");
+  for (const std::string& style : i_catalogue) Ostrel::Message::PrintInfo(" - " + style);
+}
+
+// "style [A,B]" for the styles A and B; "style ]" when there are none, since the last character
+// (the comma, or the bracket itself) becomes the closing bracket.
+inline std::string StyleDescription(const Catalogue& i_catalogue) {
+  std::string styleDescription = "style [";
+  for (const std::string& style : i_catalogue) styleDescription += style + ",";
+  styleDescription.back() = ']';
+  return styleDescription;
+}
+
+namespace detail {
+
+// Asks for a whole number; false, reported, when standard input ends first.
+inline bool AskNumber(const std::string& i_question, int& o_value) {
+  if (Ostrel::CLI::GetUserInt(i_question, o_value)) return true;
+  Ostrel::Message::PrintError("No answer to '" + i_question + "': standard input has ended");
+  return false;
+}
+
+// Asks until an empty answer, appending every other answer to o_list.
+inline void AskList(const std::string& i_question, std::vector<std::string>& o_list) {
+  for (;;) {
+    std::string answer;
+    Ostrel::CLI::GetUserString(i_question, answer);
+    if (answer.empty()) return;
+    o_list.push_back(answer);
+  }
+}
+
+}  // namespace detail
+
+// Asks for every setting on the console, storing the answers unchecked. False when standard
+// input ended at a number question (already reported); text questions then get empty answers.
+inline bool AskStepByStep(const Catalogue& i_catalogue, RunSettings& io_settings) {
+  using Ostrel::CLI::GetUserString;
+  GetUserString(StyleDescription(i_catalogue), io_settings.style);
+  if (!detail::AskNumber("width (in units)", io_settings.width)) return false;
+  if (!detail::AskNumber("length (in units)", io_settings.length)) return false;
+  if (!detail::AskNumber("height (in units)", io_settings.height)) return false;
+  GetUserString("door [(N)orth,(S)outh,(E)st,(W)est][(L)eft,(C)enter,(R)ight] (ENTER to skip it)",
+                io_settings.door);
+  if (io_settings.door.empty()) io_settings.door = "  ";
+  detail::AskList(
+      "balcony [(N)orth,(S)outh,(E)st,(W)est][(A)llwindows,(E)ven,(O)dd,(C)heckerboard] (ENTER to stop enter "
+      "balcony-option)",
+      io_settings.balcony);
+  detail::AskList(
+      "close [(N)orth,(S)outh,(E)st,(W)est][(A)llwindows,(E)ven,(O)dd,(C)heckerboard] (ENTER to stop enter "
+      "close-option)",
+      io_settings.close);
+  GetUserString("output filename", io_settings.outputfilename);
+  return true;
+}
+
+namespace detail {
+
+// i_name is the size's name as it starts a sentence; i_extra is what the building adds to it
+// (a ring of corner cells around the footprint, the roof row above the storeys).
+inline bool CheckSize(const char* i_name, int i_value, int i_extra) {
+  const std::string shown = std::string(i_name) + " " + std::to_string(i_value);
+  if (i_value < 0) {
+    Ostrel::Message::PrintError(shown + " is negative: give 0 or more units");
+    return false;
+  }
+  if (i_value > INT_MAX - i_extra) {
+    Ostrel::Message::PrintError(shown + " is too large: give at most " + std::to_string(INT_MAX - i_extra) +
+                                " units");
+    return false;
+  }
+  return true;
+}
+
+// A style names files inside the units folder, so it can never lead out of it.
+inline bool CheckStyle(const std::string& i_style) {
+  if (i_style.find('/') == std::string::npos && i_style != "." && i_style != "..") return true;
+  Ostrel::Message::PrintError("Invalid style '" + i_style +
+                              "': a style cannot contain '/' or be '.' or '..'");
+  return false;
+}
+
+inline bool CheckOutputPath(const std::string& i_path) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(i_path, ec)) return true;
+  Ostrel::Message::PrintError("Cannot write output file '" + i_path + "': it is a folder");
+  return false;
+}
+
+}  // namespace detail
+
+// Refuses a request that cannot be built, with its reason; nothing has been written yet.
+inline bool CheckRequest(const RunSettings& i_settings) {
+  if (i_settings.outputfilename.empty()) {
+    Ostrel::Message::PrintError("No output file specified");
+    showHelp();
+    return false;
+  }
+  return detail::CheckSize("Width", i_settings.width, 2) &&
+         detail::CheckSize("Length", i_settings.length, 2) &&
+         detail::CheckSize("Height", i_settings.height, 1) && detail::CheckStyle(i_settings.style) &&
+         detail::CheckOutputPath(i_settings.outputfilename);
+}
+
+namespace detail {
+
+inline void ReportBuildError(Ostrel::City::BuildError i_error, const RunSettings& i_settings,
+                             const std::string& i_units_path) {
+  using Ostrel::City::BuildError;
+  using Ostrel::Message::PrintError;
+  switch (i_error) {
+    case BuildError::None:
+      return;
+    case BuildError::NoBaseUnits:
+      PrintError(
+          "Cannot measure the unit size: 'base_floorclose.obj' and 'base_roof.obj' in the units folder '" +
+          i_units_path + "' give no usable unit");
+      return;
+    case BuildError::NothingPlaced:
+      PrintError("Style '" + i_settings.style +
+                 "' placed nothing: no unit files of it in the units folder '" + i_units_path + "'");
+      return;
+    case BuildError::TooLarge:
+      PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
+                 std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
+                 " is too large to write");
+      return;
+  }
+}
+
+}  // namespace detail
+
+// Builds the requested building into the output file. Returns the exit status; "Done!" only
+// after the whole file was written and put in place.
+inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_units_path) {
+  Ostrel::City::Building building(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
+                                  i_settings.width, i_settings.length, i_settings.height);
+  building.setUnitsPath(i_units_path);
+  building.setPosition(0.0f, 0.0f, 0.0f);
+  building.setOrientation(0.0f, 0.0f, 1.0f);
+
+  OutputFile objout;
+  std::string error;
+  if (!OpenOutput(i_settings.outputfilename, objout, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  building.build(objout.stream, 0);
+  if (building.lastError() != Ostrel::City::BuildError::None) {
+    DiscardOutput(objout);
+    detail::ReportBuildError(building.lastError(), i_settings, i_units_path);
+    return kExitFailure;
+  }
+  for (const std::string& missing : building.missingUnitFiles()) {
+    Ostrel::Message::PrintWarning("Unit file '" + missing +
+                                  "' not found: the building is written without it");
+  }
+  if (!CommitOutput(objout, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  Ostrel::Message::PrintInfo("Done!");
+  return kExitSuccess;
+}
+
+// The whole run after the command line; returns the exit status.
+inline int RunFlow(RunSettings& io_settings) {
+  const std::string unitsPath = Ostrel::Core::Settings::GetUnitsPath();
+  std::vector<std::string> units;
+  if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
+  const Catalogue unitsType = BuildCatalogue(units);
+
+  if (io_settings.check) {
+    PrintCatalogue(unitsType);
+    return kExitSuccess;
+  }
+  if (io_settings.stepByStep && !AskStepByStep(unitsType, io_settings)) return kExitFailure;
+  if (!CheckRequest(io_settings)) return kExitFailure;
+  return WriteBuilding(io_settings, unitsPath);
+}
+
+}  // namespace Towerkit
