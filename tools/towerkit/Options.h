@@ -60,8 +60,8 @@ inline void showHelp() {
       " - to create a A-style 3-storey building of 3x3 units without windows on the North side",
       "      towerkit -s A -w 3 -l 3 -h 3 -c NA outputfile.obj",
       "",
-      " - to create a A-style 3-storey building of 3x3 units without windows on the North side and a "
-      "central entrance-door",
+      (" - to create a A-style 3-storey building of 3x3 units without windows on the North side and a "
+       "central entrance-door"),
       "      towerkit -s A -w 3 -l 3 -h 3 -c NA -d NC outputfile.obj",
       "",
       " - to create a A-style 3-storey building of 3x3 units without windows, just walls on all of the sides",
