@@ -1,0 +1,106 @@
+// Buildings load cleanly in two independent OBJ loaders: assimp (its command-line tool, when
+// installed) and tinyobjloader.
+
+#include <gtest/gtest.h>
+
+#include <tiny_obj_loader.h>
+
+#include <cctype>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <ostrel/city/Building.h>
+
+#include "BuildingTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+
+using BuildingTest::Request;
+
+struct Output {
+  std::string name;
+  std::string path;
+};
+
+// Writes a few buildings of the test kit (and of the shipped kit, when it is there) into i_dir.
+std::vector<Output> WriteBuildings(const TestSupport::ScratchDir& i_dir) {
+  struct Case {
+    const char* name;
+    Request request;
+    std::string units;
+    float xdir, zdir;
+  };
+  const std::string shipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  std::vector<Case> cases = {
+      {"worked", Request{"T", "NC", {"SC"}, {"NA"}, 3, 3, 3}, BuildingTest::kKit, 0, 1},
+      {"flat", Request{"T", "  ", {}, {}, 0, 0, 0}, BuildingTest::kKit, 0, 1},
+      {"long", Request{"T", "WR", {"EA", "NO"}, {"SE"}, 1, 6, 2}, BuildingTest::kKit, 0.6f, -0.8f},
+  };
+  if (std::filesystem::exists(shipped + "/base_floorclose.obj")) {
+    cases.push_back({"shippedA", Request{"A", "NC", {"SC"}, {"EA"}, 3, 3, 3}, shipped, 0, 1});
+    cases.push_back({"shippedB", Request{"B", "WL", {"NA"}, {"SO"}, 2, 4, 2}, shipped, 1, 0});
+  }
+  std::vector<Output> outputs;
+  for (const Case& c : cases) {
+    Ostrel::City::Building building = BuildingTest::Make(c.request, c.units);
+    building.setOrientation(c.xdir, 0, c.zdir);
+    const std::string text = BuildingTest::BuildText(building);
+    EXPECT_EQ(building.lastError(), Ostrel::City::BuildError::None) << c.name;
+    const std::string path = i_dir / (std::string(c.name) + ".obj");
+    TestSupport::WriteFile(path, text);
+    outputs.push_back({c.name, path});
+  }
+  return outputs;
+}
+
+std::string Lower(std::string i_text) {
+  for (char& c : i_text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return i_text;
+}
+
+TEST(BuildingViewers, AssimpReportsNoErrorOrWarning) {
+  const std::string assimp = "/usr/bin/assimp";
+  if (!std::filesystem::exists(assimp)) GTEST_SKIP() << "assimp is not installed";
+  TestSupport::ScratchDir dir;
+  for (const Output& output : WriteBuildings(dir)) {
+    TestSupport::RunOptions options;
+    options.program = assimp;
+    options.args = {"info", output.path, "-v"};
+    const TestSupport::RunResult result = TestSupport::Run(options);
+    const std::string said = Lower(result.output + result.errors);
+    EXPECT_EQ(result.status, 0) << output.name << "\n" << said;
+    EXPECT_EQ(said.find("error"), std::string::npos) << output.name << "\n" << said;
+    EXPECT_EQ(said.find("warn"), std::string::npos) << output.name << "\n" << said;
+    EXPECT_NE(said.find("faces:"), std::string::npos) << output.name;
+  }
+}
+
+TEST(BuildingViewers, TinyObjLoaderLoadsWithoutWarnings) {
+  TestSupport::ScratchDir dir;
+  for (const Output& output : WriteBuildings(dir)) {
+    tinyobj::attrib_t attrib;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warn, err;
+    const bool loaded =
+        tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, output.path.c_str(), nullptr, false);
+    EXPECT_TRUE(loaded) << output.name;
+    EXPECT_EQ(warn, "") << output.name;
+    EXPECT_EQ(err, "") << output.name;
+    std::size_t corners = 0;
+    for (const tinyobj::shape_t& shape : shapes) {
+      corners += shape.mesh.indices.size();
+      for (const tinyobj::index_t& index : shape.mesh.indices) {
+        EXPECT_GE(index.vertex_index, 0);
+        EXPECT_LT(static_cast<std::size_t>(index.vertex_index), attrib.vertices.size() / 3);
+        EXPECT_LT(index.normal_index, static_cast<int>(attrib.normals.size() / 3));
+        EXPECT_LT(index.texcoord_index, static_cast<int>(attrib.texcoords.size() / 2));
+      }
+    }
+    EXPECT_GT(corners, 0u) << output.name;
+  }
+}
+
+}  // namespace
