@@ -1,0 +1,87 @@
+// The tool building with the test kit, end to end: the file it writes, its console lines and
+// its exit statuses.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BuildingTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using TestSupport::Line;
+using TestSupport::RunResult;
+
+const std::vector<std::string> kWorkedExample = {"-s", "T",  "-w", "3",  "-l", "3",  "-h",
+                                                 "3",  "-d", "NC", "-c", "NA", "-b", "SC"};
+
+// Runs the tool in a scratch working folder with the given units folder.
+RunResult RunTool(const std::string& i_units, const std::string& i_workdir, std::vector<std::string> i_args) {
+  TestSupport::RunOptions options;
+  options.args = std::move(i_args);
+  options.setEnv = {{"OSTREL_UNITS_PATH", i_units}};
+  options.workdir = i_workdir;
+  return TestSupport::Run(options);
+}
+
+std::string Found(const std::string& i_units) { return Line("info", "Found 1 paths in '" + i_units + "'"); }
+
+TEST(BuildingCli, WorkedExampleWritesTheGoldenFile) {
+  TestSupport::ScratchDir work;
+  std::vector<std::string> args = kWorkedExample;
+  args.push_back("tower.obj");
+  const RunResult result = RunTool(BuildingTest::kKit, work.path.string(), args);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, Found(BuildingTest::kKit) + Line("info", "Done!"));
+  EXPECT_EQ(TestSupport::ReadFile(work / "tower.obj"),
+            TestSupport::ReadFile(std::string(TOWERKIT_TEST_DATA) + "/golden/worked_example.obj"));
+}
+
+TEST(BuildingCli, MissingPieceIsOneWarningAndTheRestIsWritten) {
+  TestSupport::ScratchDir units, work;
+  for (const auto& entry : fs::directory_iterator(BuildingTest::kKit)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "T_balcony.obj" && name != "T_grounddoor.obj") fs::copy_file(entry.path(), units.path / name);
+  }
+  std::vector<std::string> args = kWorkedExample;
+  args.push_back("tower.obj");
+  const RunResult result = RunTool(units.path.string(), work.path.string(), args);
+  EXPECT_EQ(result.status, 0);
+  const std::string missing = " not found: the building is written without it";
+  EXPECT_EQ(result.output, Found(units.path.string()) +
+                               Line("warning", "Unit file '" + (units / "T_grounddoor.obj") + "'" + missing) +
+                               Line("warning", "Unit file '" + (units / "T_balcony.obj") + "'" + missing) +
+                               Line("info", "Done!"));
+  const std::string text = TestSupport::ReadFile(work / "tower.obj");
+  EXPECT_EQ(BuildingTest::CheckIndices(text), "");
+  EXPECT_NE(text.size(), 0u);
+}
+
+TEST(BuildingCli, RefusedBuildsEndWithStatusOneAndNoFile) {
+  TestSupport::ScratchDir noBase, work;
+  fs::copy_file(BuildingTest::kKit + "/T_angle.obj", noBase.path / "T_angle.obj");
+  const std::string baseError =
+      "Cannot measure the unit size: 'base_floorclose.obj' and 'base_roof.obj' in the "
+      "units folder '" +
+      noBase.path.string() + "' give no usable unit";
+  const RunResult result = RunTool(noBase.path.string(), work.path.string(), {"-s", "T", "out.obj"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.output, Found(noBase.path.string()) + Line("error", baseError));
+
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult large =
+      RunTool(BuildingTest::kKit, work.path.string(), {"-s", "T", "-w", "2000000000", "-h", "5", "out.obj"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(large.status, 1);
+  EXPECT_EQ(large.output,
+            Found(BuildingTest::kKit) +
+                Line("error", "A building of width 2000000000, length 1 and height 5 is too large to write"));
+  EXPECT_TRUE(fs::is_empty(work.path));
+}
+
+}  // namespace
