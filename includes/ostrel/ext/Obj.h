@@ -30,6 +30,10 @@ using Ostrel::Triangle;
 using Ostrel::UV;
 using Ostrel::VectorF;
 
+// Unit files larger than this (file units: bytes) are refused unread: a unit mesh is small, and
+// reading a file of gigabytes would only exhaust memory.
+inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{64} << 20;
+
 // Marks a corner field that the file does not give (a corner written "1//3" has no texture).
 inline constexpr std::uint32_t kAbsent = 0xFFFFFFFFu;
 
@@ -53,21 +57,29 @@ struct Mesh {
 // Public operations
 // ---------------------------------------------------------------------------------------------
 
-// Replaces o_mesh with the mesh in i_text. Lines end at a line feed (a carriage return before it
-// is white space); a NUL byte ends its line. Numbers read as the classic-locale stream reads
-// floats, whatever the process locale; a component that fails (or is not a finite float) is 0,
-// and so is every later one of its line. A face is left out whole when any of its corners has no
-// vertex field, or an index field that is 0, has no digits, or names an element the file lacks;
-// a negative index counts back from the last element of its kind read so far.
+// Replaces o_mesh with the mesh in i_text. A UTF-8 byte-order mark at the start is skipped. Lines
+// end at a line feed (a carriage return before it is white space); a NUL byte ends its line.
+// Numbers read as the classic-locale stream reads floats, whatever the process locale; a
+// component that fails (or is not a finite float) is 0, and so is every later one of its line.
+// A face is left out whole when any of its corners has no vertex field, or an index field that is
+// 0, has no digits, or names an element the file lacks; a negative index counts back from the
+// last element of its kind read so far.
 void Parse(std::string_view i_text, Mesh& o_mesh);
 
 // Replaces o_mesh with the mesh of the file. False (and o_mesh empty) when the path cannot be
-// opened as a regular file: missing, unreadable, a folder, a FIFO or a device.
+// opened as a regular file (missing, unreadable, a folder, a FIFO or a device) or the file holds
+// more than kMaxFileBytes.
 bool ReadMesh(const std::string& i_filename, Mesh& o_mesh);
 
-// Appends the file's mesh to the seven arrays, indices 0-based from the file's own first
-// element. Each corner appends only the fields it carries; polycount gets one entry per face.
-// False, with every array unchanged, when the file cannot be opened.
+// Appends a parsed mesh to the seven arrays, indices 0-based from the mesh's own first element.
+// Each corner appends only the fields it carries; polycount gets one entry per face.
+void AppendMesh(const Mesh& i_mesh, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
+                std::vector<UV>& uvs, std::vector<std::uint32_t>& vindices,
+                std::vector<std::uint32_t>& nindices, std::vector<std::uint32_t>& uvindices,
+                std::vector<std::uint32_t>& polycount);
+
+// Appends the file's mesh to the seven arrays as AppendMesh does. False, with every array
+// unchanged, when ReadMesh refuses the file.
 bool Read(const std::string& filename, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
           std::vector<UV>& uvs, std::vector<std::uint32_t>& vindices, std::vector<std::uint32_t>& nindices,
           std::vector<std::uint32_t>& uvindices, std::vector<std::uint32_t>& polycount);
@@ -307,11 +319,14 @@ inline void ParseLine(const char* i_pos, const char* i_end, Mesh& io_mesh) {
   }
 }
 
-// Reads the whole of an open file descriptor; stops quietly at a read error.
-inline std::string ReadAll(int i_fd, std::size_t i_sizeHint) {
-  std::string text(std::max<std::size_t>(i_sizeHint + 1, 4096), '\0');
+// Reads the whole of an open file descriptor; stops quietly at a read error. False when it holds
+// more than i_maxBytes (a file that grew after its size was taken).
+inline bool ReadAll(int i_fd, std::size_t i_sizeHint, std::size_t i_maxBytes, std::string& o_text) {
+  std::string& text = o_text;
+  text.assign(std::max<std::size_t>(i_sizeHint + 1, 4096), '\0');
   std::size_t size = 0;
   for (;;) {
+    if (size > i_maxBytes) return false;
     if (size == text.size()) text.resize(text.size() * 2);
     const ssize_t got = ::read(i_fd, text.data() + size, text.size() - size);
     if (got > 0) {
@@ -323,7 +338,7 @@ inline std::string ReadAll(int i_fd, std::size_t i_sizeHint) {
     }
   }
   text.resize(size);
-  return text;
+  return true;
 }
 
 inline void AppendFloat(std::string& io_text, float i_value) {
@@ -375,6 +390,8 @@ inline void Parse(std::string_view i_text, Mesh& o_mesh) {
   o_mesh.polycount.clear();
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
+  // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
+  if (i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
   while (pos < end) {
     const char* lineEnd =
         static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
@@ -394,14 +411,32 @@ inline bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
   const int fd = ::open(i_filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
     ::close(fd);
     return false;
   }
-  const std::string text = detail::ReadAll(fd, static_cast<std::size_t>(info.st_size));
+  std::string text;
+  const bool whole = detail::ReadAll(fd, static_cast<std::size_t>(info.st_size), kMaxFileBytes, text);
   ::close(fd);
+  if (!whole) return false;
   Parse(text, o_mesh);
   return true;
+}
+
+inline void AppendMesh(const Mesh& i_mesh, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
+                       std::vector<UV>& uvs, std::vector<std::uint32_t>& vindices,
+                       std::vector<std::uint32_t>& nindices, std::vector<std::uint32_t>& uvindices,
+                       std::vector<std::uint32_t>& polycount) {
+  vertices.insert(vertices.end(), i_mesh.vertices.begin(), i_mesh.vertices.end());
+  normals.insert(normals.end(), i_mesh.normals.begin(), i_mesh.normals.end());
+  uvs.insert(uvs.end(), i_mesh.uvs.begin(), i_mesh.uvs.end());
+  for (const Corner& corner : i_mesh.corners) {
+    vindices.push_back(corner.v);
+    if (corner.uv != kAbsent) uvindices.push_back(corner.uv);
+    if (corner.n != kAbsent) nindices.push_back(corner.n);
+  }
+  polycount.insert(polycount.end(), i_mesh.polycount.begin(), i_mesh.polycount.end());
 }
 
 inline bool Read(const std::string& filename, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
@@ -410,15 +445,7 @@ inline bool Read(const std::string& filename, std::vector<VectorF>& vertices, st
                  std::vector<std::uint32_t>& polycount) {
   Mesh mesh;
   if (!ReadMesh(filename, mesh)) return false;
-  vertices.insert(vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
-  normals.insert(normals.end(), mesh.normals.begin(), mesh.normals.end());
-  uvs.insert(uvs.end(), mesh.uvs.begin(), mesh.uvs.end());
-  for (const Corner& corner : mesh.corners) {
-    vindices.push_back(corner.v);
-    if (corner.uv != kAbsent) uvindices.push_back(corner.uv);
-    if (corner.n != kAbsent) nindices.push_back(corner.n);
-  }
-  polycount.insert(polycount.end(), mesh.polycount.begin(), mesh.polycount.end());
+  AppendMesh(mesh, vertices, normals, uvs, vindices, nindices, uvindices, polycount);
   return true;
 }
 
