@@ -69,7 +69,6 @@ struct Totals {
   std::uint64_t vertices = 0;
   std::uint64_t normals = 0;
   std::uint64_t uvs = 0;
-  std::uint64_t corners = 0;
 };
 
 // How many times one piece is placed, in the order the layout first needs it.
@@ -466,7 +465,6 @@ class Building {
       totals.vertices = detail::SatAdd(totals.vertices, detail::SatMul(entry.count, unit.positions.size()));
       totals.normals = detail::SatAdd(totals.normals, detail::SatMul(entry.count, unit.normals.size()));
       totals.uvs = detail::SatAdd(totals.uvs, detail::SatMul(entry.count, unit.uvs.size()));
-      totals.corners = detail::SatAdd(totals.corners, detail::SatMul(entry.count, unit.corners.size()));
     }
     return totals;
   }
@@ -587,19 +585,21 @@ class Building {
 
   bool isRoofCap(const std::string& i_piece) const { return i_piece == m_style + "_roofcap"; }
 
+  // Unit files are named after their piece, in the units folder, joined as plain text.
+  std::string unitFile(const std::string& i_piece) const { return m_units_path + "/" + i_piece + ".obj"; }
+
   // The parsed unit of a piece, read on first use. A missing file is listed once when i_report.
   const detail::Unit& unitFor(const std::string& i_piece, bool i_report) {
     auto [it, inserted] = m_units.try_emplace(i_piece);
     detail::Unit& unit = it->second;
-    const std::string unitfile = m_units_path + "/" + i_piece + ".obj";
     if (inserted) {
       Obj::Mesh mesh;
-      unit.found = Obj::ReadMesh(unitfile, mesh);
+      unit.found = Obj::ReadMesh(unitFile(i_piece), mesh);
       detail::MakeUnit(mesh, m_unitWidth, m_unitHeight, m_unitLength, unit);
     }
     if (!unit.found && i_report && !unit.reported) {
       unit.reported = true;
-      m_missingUnitFiles.push_back(unitfile);
+      m_missingUnitFiles.push_back(unitFile(i_piece));
     }
     return unit;
   }
