@@ -53,6 +53,11 @@ constexpr int kStorey = 300;     // one storey, cm
 constexpr int kWallInner = 120;  // inner face of the outer wall, cm
 constexpr int kWallOuter = 150;  // outer face of the outer wall, cm
 constexpr int kRoofSlab = 30;    // thickness of the roof slab, cm; the roof surface is at this height
+// Parts fixed to another sink this far (cm) into it instead of merely touching it. Two solids
+// that touch show a seam of their hidden faces along the contact edge in most viewers; sunk in,
+// every hidden face lies strictly inside the other solid.
+constexpr int kEmbed = 5;
+constexpr int kAttach = kWallOuter - kEmbed;  // inner side of parts fixed to the facade, cm
 
 void Add(Piece& io_piece, const char* i_group, int i_x0, int i_x1, int i_y0, int i_y1, int i_z0, int i_z1) {
   io_piece.boxes.push_back({i_group, i_x0, i_x1, i_y0, i_y1, i_z0, i_z1});
@@ -124,27 +129,30 @@ void AddBands(Piece& io_piece, const std::vector<Band>& i_bands, const std::vect
 }
 
 // Runs each band around a corner: along the +x facade up to the outer edge of the band, then
-// along the +z facade from there to the cell edge. The two boxes touch and never overlap.
+// along the +z facade from the cell edge into the first box.
 void AddWrappedBands(Piece& io_piece, const std::vector<Band>& i_bands) {
   for (const Band& band : i_bands) {
     Add(io_piece, band.group, band.x0, band.x1, band.y0, band.y1, -kHalf, band.x1);
-    Add(io_piece, band.group, -kHalf, band.x0, band.y0, band.y1, band.x0, band.x1);
+    Add(io_piece, band.group, -kHalf, std::min(band.x0 + kEmbed, band.x1), band.y0, band.y1, band.x0,
+        band.x1);
   }
 }
 
-// A glazed opening: the glass fills the whole opening at paneX0..paneX1, and the frame stands in
-// front of it (paneX1..frameX1) everywhere but the lights.
+// A glazed opening: the glass (paneX0..paneX1) fills the opening, and the frame (frameX0..frameX1,
+// sunk into the glass) covers it everywhere but the lights. Both reach into the wall around the
+// opening, but never below the storey's floor.
 struct Glazing {
   Rect opening;
   std::vector<Rect> lights;  // the panes seen between frame bars, inside the opening
   int paneX0, paneX1;
-  int frameX1;
+  int frameX0, frameX1;
 };
 
 void AddGlazing(Piece& io_piece, const Glazing& i_glazing) {
   const Rect& o = i_glazing.opening;
-  Add(io_piece, "pane", i_glazing.paneX0, i_glazing.paneX1, o.y0, o.y1, o.z0, o.z1);
-  AddWithHoles(io_piece, "frame", i_glazing.paneX1, i_glazing.frameX1, o, i_glazing.lights);
+  const Rect rim = {o.z0 - kEmbed, o.z1 + kEmbed, o.y0 == 0 ? 0 : o.y0 - kEmbed, o.y1 + kEmbed};
+  Add(io_piece, "pane", i_glazing.paneX0, i_glazing.paneX1, rim.y0, rim.y1, rim.z0, rim.z1);
+  AddWithHoles(io_piece, "frame", i_glazing.frameX0, i_glazing.frameX1, rim, i_glazing.lights);
 }
 
 const Band kWall = {"wall", kWallInner, kWallOuter, 0, kStorey};
@@ -171,11 +179,15 @@ Piece AnglePiece(const std::string& i_name, const std::vector<Band>& i_bands) {
 Piece RoofPiece(const std::string& i_name, const std::vector<Band>& i_bands,
                 const std::vector<Rect>& i_gaps = {}) {
   Piece piece{i_name, {}};
-  Add(piece, "roof", -kHalf, kWallInner, 0, kRoofSlab, -kHalf, kHalf);
+  Add(piece, "roof", -kHalf, kWallInner + kEmbed, 0, kRoofSlab, -kHalf, kHalf);
   for (const Band& band : i_bands) {
-    const int cutFrom = band.x0 == kWallInner ? kRoofSlab : 0;
+    // The parapet is cut down to the roof surface; the trims a little wider, so that their cut
+    // ends do not lie in the plane of the parapet's.
+    const bool parapet = band.x0 == kWallInner;
     std::vector<Rect> cuts;
-    for (const Rect& gap : i_gaps) cuts.push_back({gap.z0, gap.z1, cutFrom, kStorey});
+    for (const Rect& gap : i_gaps)
+      cuts.push_back(parapet ? Rect{gap.z0, gap.z1, kRoofSlab, kStorey}
+                             : Rect{gap.z0 - kEmbed, gap.z1 + kEmbed, 0, kStorey});
     AddBands(piece, {band}, cuts);
   }
   return piece;
@@ -183,7 +195,7 @@ Piece RoofPiece(const std::string& i_name, const std::vector<Band>& i_bands,
 
 Piece AngleRoofPiece(const std::string& i_name, const std::vector<Band>& i_bands) {
   Piece piece{i_name, {}};
-  Add(piece, "roof", -kHalf, kWallInner, 0, kRoofSlab, -kHalf, kWallInner);
+  Add(piece, "roof", -kHalf, kWallInner + kEmbed, 0, kRoofSlab, -kHalf, kWallInner + kEmbed);
   AddWrappedBands(piece, i_bands);
   return piece;
 }
@@ -199,15 +211,20 @@ Piece RoofCapPiece(const std::string& i_name) {
 // Style A, modern: wide panes in thin frames, slab edges between storeys, a flat parapet.
 
 std::vector<Piece> ModernStyle(const std::string& s) {
-  const std::vector<Band> storey = {{"band", 150, 160, 0, 20}};
-  const std::vector<Band> roof = {
-      {"parapet", kWallInner, kWallOuter, 0, 110}, {"band", 150, 160, 0, 20}, {"coping", 115, 155, 110, 115}};
+  const std::vector<Band> storey = {{"band", kAttach, 160, 0, 20}};
+  const std::vector<Band> roof = {{"parapet", kWallInner, kWallOuter, 0, 110},
+                                  {"band", kAttach, 160, 0, 20},
+                                  {"coping", 115, 155, 105, 115}};
 
-  const Glazing upper = {{-125, 125, 50, 275}, {{-120, -5, 55, 270}, {5, 120, 55, 270}}, 125, 130, 140};
-  const Glazing ground = {
-      {-125, 125, 30, 270}, {{-120, -5, 35, 210}, {5, 120, 35, 210}, {-120, 120, 215, 265}}, 125, 130, 140};
+  const Glazing upper = {{-125, 125, 50, 275}, {{-120, -5, 55, 270}, {5, 120, 55, 270}}, 125, 135, 130, 140};
+  const Glazing ground = {{-125, 125, 30, 270},
+                          {{-120, -5, 35, 210}, {5, 120, 35, 210}, {-120, 120, 215, 265}},
+                          125,
+                          135,
+                          130,
+                          140};
   // A glass double door, set back to the inner face of the wall.
-  const Glazing door = {{-60, 60, 0, 240}, {{-55, -5, 0, 235}, {5, 55, 0, 235}}, 120, 130, 135};
+  const Glazing door = {{-60, 60, 0, 240}, {{-55, -5, 0, 235}, {5, 55, 0, 235}}, 115, 125, 120, 135};
 
   std::vector<Piece> kit;
   kit.push_back(AnglePiece(s + "_angle", storey));
@@ -216,9 +233,9 @@ std::vector<Piece> ModernStyle(const std::string& s) {
   kit.push_back(StoreyPiece(s + "_ground", storey, {ground.opening}));
   AddGlazing(kit.back(), ground);
 
-  kit.push_back(StoreyPiece(s + "_grounddoor", storey, {door.opening}, {door.opening}));
+  kit.push_back(StoreyPiece(s + "_grounddoor", storey, {door.opening}, {{-65, 65, 0, kStorey}}));
   AddGlazing(kit.back(), door);
-  Add(kit.back(), "canopy", 150, 210, 250, 260, -90, 90);
+  Add(kit.back(), "canopy", kAttach, 210, 250, 260, -90, 90);
 
   kit.push_back(StoreyPiece(s + "_groundclose", storey, {}));
 
@@ -229,12 +246,12 @@ std::vector<Piece> ModernStyle(const std::string& s) {
   kit.push_back(RoofPiece(s + "_roof", roof));
   kit.push_back(RoofPiece(s + "_roofdoor", roof, {{-60, 60, 0, kStorey}}));
 
-  // The slab wraps the slab edge of the storey (150..160, 0..20) so that no face of the two meets.
+  // The slab wraps the slab edge of the storey (to 160 out, 0..20 up) so that no face of the two meets.
   Piece balcony{s + "_balcony", {}};
-  Add(balcony, "balcony", 150, 270, -5, 25, -120, 120);
-  Add(balcony, "railing", 260, 270, 25, 110, -120, 120);
-  Add(balcony, "railing", 150, 260, 25, 110, -120, -115);
-  Add(balcony, "railing", 150, 260, 25, 110, 115, 120);
+  Add(balcony, "balcony", kAttach, 270, -5, 25, -120, 120);
+  Add(balcony, "railing", 260, 270, 20, 110, -120, 120);
+  Add(balcony, "railing", kAttach, 265, 20, 110, -120, -115);
+  Add(balcony, "railing", kAttach, 265, 20, 110, 115, 120);
   kit.push_back(balcony);
 
   kit.push_back(RoofCapPiece(s + "_roofcap"));
@@ -246,22 +263,22 @@ std::vector<Piece> ModernStyle(const std::string& s) {
 // storeys, quoins at the corners, a framed door under a hood, a cornice under the parapet.
 
 void AddClassicTrims(Piece& io_piece, int i_sillTop) {
-  Add(io_piece, "sill", 150, 165, i_sillTop - 10, i_sillTop, -75, 75);
-  Add(io_piece, "lintel", 150, 160, 240, 260, -75, 75);
-  Add(io_piece, "keystone", 160, 165, 240, 265, -10, 10);
+  Add(io_piece, "sill", kAttach, 165, i_sillTop - 10, i_sillTop, -75, 75);
+  Add(io_piece, "lintel", kAttach, 160, 240, 260, -75, 75);
+  Add(io_piece, "keystone", 155, 165, 240, 265, -10, 10);
 }
 
 std::vector<Piece> ClassicStyle(const std::string& s) {
-  const std::vector<Band> storey = {{"band", 150, 160, 0, 15}};
+  const std::vector<Band> storey = {{"band", kAttach, 160, 0, 15}};
   const std::vector<Band> roof = {{"parapet", kWallInner, kWallOuter, 0, 90},
-                                  {"cornice", 150, 165, 0, 10},
-                                  {"cornice", 150, 180, 10, 25},
-                                  {"coping", 115, 155, 90, 100}};
+                                  {"cornice", kAttach, 165, 0, 10},
+                                  {"cornice", kAttach, 180, 5, 25},
+                                  {"coping", 115, 155, 85, 100}};
 
   const Glazing upper = {
-      {-60, 60, 90, 240}, {{-50, -5, 100, 195}, {5, 50, 100, 195}, {-50, 50, 205, 230}}, 125, 130, 140};
+      {-60, 60, 90, 240}, {{-50, -5, 100, 195}, {5, 50, 100, 195}, {-50, 50, 205, 230}}, 125, 135, 130, 145};
   const Glazing ground = {
-      {-60, 60, 60, 240}, {{-50, -5, 70, 195}, {5, 50, 70, 195}, {-50, 50, 205, 230}}, 125, 130, 140};
+      {-60, 60, 60, 240}, {{-50, -5, 70, 195}, {5, 50, 70, 195}, {-50, 50, 205, 230}}, 125, 135, 130, 145};
   const Rect door = {-75, 75, 0, 240};
 
   std::vector<Piece> kit;
@@ -272,8 +289,8 @@ std::vector<Piece> ClassicStyle(const std::string& s) {
     const int y0 = 25 + 55 * k;
     const int alongX = k % 2 == 0 ? 60 : 35;  // length on the +x face
     const int alongZ = k % 2 == 0 ? 35 : 60;  // length on the +z face
-    Add(angle, "quoin", 150, 155, y0, y0 + 45, 150 - alongX, 155);
-    Add(angle, "quoin", 150 - alongZ, 150, y0, y0 + 45, 150, 155);
+    Add(angle, "quoin", kAttach, 155, y0, y0 + 45, 150 - alongX, 155);
+    Add(angle, "quoin", 150 - alongZ, 150, y0, y0 + 45, kAttach, 155);
   }
   kit.push_back(angle);
   kit.push_back(AngleRoofPiece(s + "_angleroof", roof));
@@ -283,16 +300,16 @@ std::vector<Piece> ClassicStyle(const std::string& s) {
   AddClassicTrims(kit.back(), 60);
 
   // A panelled door behind a step, framed by jambs and a head under a hood.
-  Piece entrance = StoreyPiece(s + "_grounddoor", storey, {door}, {{-95, 95, 0, kStorey}});
-  Add(entrance, "door", 120, 125, 0, 240, -75, 75);
+  Piece entrance = StoreyPiece(s + "_grounddoor", storey, {door}, {{-90, 90, 0, kStorey}});
+  Add(entrance, "door", 115, 125, 0, 245, -80, 80);
   for (const Rect& panel :
        std::vector<Rect>{{-65, -10, 25, 110}, {10, 65, 25, 110}, {-65, -10, 130, 225}, {10, 65, 130, 225}})
-    Add(entrance, "panel", 125, 130, panel.y0, panel.y1, panel.z0, panel.z1);
-  Add(entrance, "step", 125, 185, 0, 15, -75, 75);
-  Add(entrance, "jamb", 150, 160, 0, 260, -95, -75);
-  Add(entrance, "jamb", 150, 160, 0, 260, 75, 95);
-  Add(entrance, "jamb", 150, 160, 240, 260, -75, 75);
-  Add(entrance, "hood", 150, 170, 260, 275, -105, 105);
+    Add(entrance, "panel", 120, 130, panel.y0, panel.y1, panel.z0, panel.z1);
+  Add(entrance, "step", 120, 185, 0, 15, -80, 80);
+  Add(entrance, "jamb", kAttach, 160, 0, 260, -95, -75);
+  Add(entrance, "jamb", kAttach, 160, 0, 260, 75, 95);
+  Add(entrance, "jamb", kAttach, 160, 240, 260, -80, 80);
+  Add(entrance, "hood", kAttach, 170, 255, 275, -105, 105);
   kit.push_back(entrance);
 
   kit.push_back(StoreyPiece(s + "_groundclose", storey, {}));
@@ -307,15 +324,15 @@ std::vector<Piece> ClassicStyle(const std::string& s) {
 
   // A balustrade: handrails on posts, on a slab that wraps the string course.
   Piece balcony{s + "_balcony", {}};
-  Add(balcony, "balcony", 150, 240, -5, 20, -105, 105);
+  Add(balcony, "balcony", kAttach, 240, -5, 20, -105, 105);
   Add(balcony, "railing", 230, 240, 90, 100, -105, 105);
-  Add(balcony, "railing", 150, 230, 90, 100, -105, -95);
-  Add(balcony, "railing", 150, 230, 90, 100, 95, 105);
+  Add(balcony, "railing", kAttach, 235, 90, 100, -105, -95);
+  Add(balcony, "railing", kAttach, 235, 90, 100, 95, 105);
   for (const int z : {-100, -70, -40, -10, 10, 40, 70, 100})
-    Add(balcony, "baluster", 230, 240, 20, 90, z - 5, z + 5);
+    Add(balcony, "baluster", 230, 240, 15, 95, z - 5, z + 5);
   for (const int x : {170, 200}) {
-    Add(balcony, "baluster", x - 5, x + 5, 20, 90, -105, -95);
-    Add(balcony, "baluster", x - 5, x + 5, 20, 90, 95, 105);
+    Add(balcony, "baluster", x - 5, x + 5, 15, 95, -105, -95);
+    Add(balcony, "baluster", x - 5, x + 5, 15, 95, 95, 105);
   }
   kit.push_back(balcony);
 
