@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Renders the pictures of the shipped styles into docs/: one building per style, seen from the
+# north, east, south and west and from above. Needs the Debian packages f3d and xvfb.
+#
+#   docs/render.sh [path/to/towerkit]      (default: build/default/towerkit)
+#
+# The building has its door on the south, balconies on the north (checkerboard) and east (all),
+# closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+tool="$(realpath "${1:-$root/build/default/towerkit}")"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# -w 4 -l 3: 6 cells along x and 5 along z. In cell units the footprint spans x -5..0 and z 0..4,
+# the storeys y 0..3 and the roof row y 3..4, so the building's middle is about (-2.5, 1.8, 2).
+cx=-2.5 cy=1.8 cz=2
+views=(
+  # name   camera position (cell units), 35 degrees off the facade's axis so that the headlight
+  #        shades the reveals of windows and doors apart from the facade
+  "north   7.5,4.3,9"
+  "east    -9.5,4.3,12"
+  "south   -12.5,4.3,-5"
+  "west    4.5,4.3,-8"
+  "above   3.5,15,9"
+)
+
+for style in A B; do
+  OSTREL_UNITS_PATH="$root/units" "$tool" -s "$style" -w 4 -l 3 -h 3 -d SC -b NC -b EA -c WA -c NE \
+    "$work/$style.obj" >/dev/null
+  # The tool writes each unit's normals as they are in its file, not turned with the unit, so
+  # only the north facade's would light right. The picture goes without them: the viewer then
+  # shades each face by its winding.
+  sed -E -e '/^vn /d' -e '/^f /s#(/[0-9]*)/[0-9]+#\1#g' "$work/$style.obj" >"$work/$style.shade.obj"
+  mv "$work/$style.shade.obj" "$work/$style.obj"
+  for view in "${views[@]}"; do
+    read -r name eye <<<"$view"
+    xvfb-run -a f3d "$work/$style.obj" --dry-run --output="$root/docs/${style}_${name}.png" \
+      --resolution=400,300 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
+      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping
+  done
+done
