@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -176,12 +177,18 @@ inline void WriteText(TextOut& io_out, const char* i_text, std::size_t i_length)
 }
 
 // Builds the unit from a parsed file: coordinates into cell units, faces of fewer than three
-// corners dropped (they are no polygon and viewers reject them).
-inline void MakeUnit(const Obj::Mesh& i_mesh, float i_unitWidth, float i_unitHeight, float i_unitLength,
+// corners dropped (they are no polygon and viewers reject them). False, with the unit left
+// empty, when a coordinate does not fit in cell units (a huge one over a tiny unit size).
+inline bool MakeUnit(const Obj::Mesh& i_mesh, float i_unitWidth, float i_unitHeight, float i_unitLength,
                      Unit& o_unit) {
   o_unit.positions.reserve(i_mesh.vertices.size());
   for (const VectorF& v : i_mesh.vertices) {
-    o_unit.positions.emplace_back(v.x / i_unitWidth, v.y / i_unitHeight, v.z / i_unitLength);
+    const VectorF cell(v.x / i_unitWidth, v.y / i_unitHeight, v.z / i_unitLength);
+    if (!std::isfinite(cell.x) || !std::isfinite(cell.y) || !std::isfinite(cell.z)) {
+      o_unit.positions.clear();
+      return false;
+    }
+    o_unit.positions.push_back(cell);
   }
   o_unit.normals = i_mesh.normals;
   o_unit.uvs = i_mesh.uvs;
@@ -195,6 +202,7 @@ inline void MakeUnit(const Obj::Mesh& i_mesh, float i_unitWidth, float i_unitHei
     }
     first += count;
   }
+  return true;
 }
 
 // Whether a balcony or wall pattern letter selects the inner cell `i_current` on level `i_level`.
@@ -292,6 +300,8 @@ class Building {
     const std::int64_t W = m_width;
     const std::int64_t L = m_length;
     const std::string corner = type + "_" + angle;
+    const std::string window = type + "_" + side;
+    const bool cells = walks({window, window + "close", window + "door", type + "_balcony"});
     std::size_t current = 0;
 
     auto place = [&](const std::string& piece, std::int64_t x, std::int64_t z, float xd, float zd) {
@@ -309,13 +319,13 @@ class Building {
     };
 
     place(corner, 0, 0, -1, 0);
-    for (std::int64_t w = 1; w < W - 1; ++w) cell('N', W - 2, 1, w, 0, w, 0, 1);
+    for (std::int64_t w = 1; cells && w < W - 1; ++w) cell('N', W - 2, 1, w, 0, w, 0, 1);
     place(corner, 0, W - 1, 0, 1);
-    for (std::int64_t l = 1; l < L - 1; ++l) cell('E', L - 2, 1, l, -l, W - 1, 1, 0);
+    for (std::int64_t l = 1; cells && l < L - 1; ++l) cell('E', L - 2, 1, l, -l, W - 1, 1, 0);
     place(corner, 1 - L, W - 1, 1, 0);
-    for (std::int64_t w = 1; w < W - 1; ++w) cell('S', 1, W - 2, w, 1 - L, w, 0, -1);
+    for (std::int64_t w = 1; cells && w < W - 1; ++w) cell('S', 1, W - 2, w, 1 - L, w, 0, -1);
     place(corner, 1 - L, 0, 0, -1);
-    for (std::int64_t l = 1; l < L - 1; ++l) cell('W', 1, L - 2, l, -l, 0, -1, 0);
+    for (std::int64_t l = 1; cells && l < L - 1; ++l) cell('W', 1, L - 2, l, -l, 0, -1, 0);
 
     if (side == "roof") {
       // The roof cap closes the roof over the interior cells. A kit without it is not at fault,
@@ -436,13 +446,28 @@ class Building {
     m_uvsPlaced = 0;
     std::size_t current = 0;
     current += addFloor(m_style, indicesoffset + current, 0, "angle", "ground");
-    for (std::int64_t level = 1; level < m_height - 1; ++level) {
+    const bool floors =
+        walks({m_style + "_angle", m_style + "_floor", m_style + "_floorclose", m_style + "_balcony"});
+    for (std::int64_t level = 1; floors && level < m_height - 1; ++level) {
       current +=
           addFloor(m_style, indicesoffset + current, static_cast<std::size_t>(level), "angle", "floor");
     }
     current += addFloor(m_style, indicesoffset + current, static_cast<std::size_t>(m_height - 1), "angleroof",
                         "roof");
     return current;
+  }
+
+  // Whether the running walk must visit the cells or rows that can only place these pieces. A
+  // writing pass skips them when each is empty or was never needed by the count: they would write
+  // nothing, and walking them would tie the time of a build to the requested size (a hang for a
+  // huge building whose pieces are missing) instead of to what is written.
+  bool walks(std::initializer_list<std::string> i_pieces) const {
+    if (m_pass == Pass::None || m_pass == Pass::Visit) return true;
+    for (const std::string& piece : i_pieces) {
+      const auto it = m_units.find(piece);
+      if (it != m_units.end() && !it->second.empty()) return true;
+    }
+    return false;
   }
 
   // ---- Counting without walking -------------------------------------------------------------
@@ -594,8 +619,9 @@ class Building {
     detail::Unit& unit = it->second;
     if (inserted) {
       Obj::Mesh mesh;
-      unit.found = Obj::ReadMesh(unitFile(i_piece), mesh);
-      detail::MakeUnit(mesh, m_unitWidth, m_unitHeight, m_unitLength, unit);
+      // A unit that cannot be placed in cell units counts as unreadable.
+      unit.found = Obj::ReadMesh(unitFile(i_piece), mesh) &&
+                   detail::MakeUnit(mesh, m_unitWidth, m_unitHeight, m_unitLength, unit);
     }
     if (!unit.found && i_report && !unit.reported) {
       unit.reported = true;
