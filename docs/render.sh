@@ -28,15 +28,10 @@ views=(
 for style in A B; do
   OSTREL_UNITS_PATH="$root/units" "$tool" -s "$style" -w 4 -l 3 -h 3 -d SC -b NC -b EA -c WA -c NE \
     "$work/$style.obj" >/dev/null
-  # The tool writes each unit's normals as they are in its file, not turned with the unit, so
-  # only the north facade's would light right. The picture goes without them: the viewer then
-  # shades each face by its winding.
-  sed -E -e '/^vn /d' -e '/^f /s#(/[0-9]*)/[0-9]+#\1#g' "$work/$style.obj" >"$work/$style.shade.obj"
-  mv "$work/$style.shade.obj" "$work/$style.obj"
   for view in "${views[@]}"; do
     read -r name eye <<<"$view"
     xvfb-run -a f3d "$work/$style.obj" --dry-run --output="$root/docs/${style}_${name}.png" \
-      --resolution=400,300 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
-      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping
+      --resolution=520,340 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
+      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
   done
 done
