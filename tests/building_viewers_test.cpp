@@ -24,7 +24,7 @@ struct Output {
   std::string path;
 };
 
-// Writes a few buildings of the test kit (and of the shipped kit, when it is there) into i_dir.
+// Writes a few buildings of the test kit and of the shipped kit into i_dir.
 std::vector<Output> WriteBuildings(const TestSupport::ScratchDir& i_dir) {
   struct Case {
     const char* name;
@@ -38,9 +38,12 @@ std::vector<Output> WriteBuildings(const TestSupport::ScratchDir& i_dir) {
       {"flat", Request{"T", "  ", {}, {}, 0, 0, 0}, BuildingTest::kKit, 0, 1},
       {"long", Request{"T", "WR", {"EA", "NO"}, {"SE"}, 1, 6, 2}, BuildingTest::kKit, 0.6f, -0.8f},
   };
-  if (std::filesystem::exists(shipped + "/base_floorclose.obj")) {
-    cases.push_back({"shippedA", Request{"A", "NC", {"SC"}, {"EA"}, 3, 3, 3}, shipped, 0, 1});
-    cases.push_back({"shippedB", Request{"B", "WL", {"NA"}, {"SO"}, 2, 4, 2}, shipped, 1, 0});
+  // The shipped styles at several sizes, the smallest included.
+  for (const char* style : {"A", "B"}) {
+    cases.push_back({"shipped0", Request{style, "NC", {}, {}, 0, 0, 0}, shipped, 0, 1});
+    cases.push_back({"shipped1", Request{style, "EL", {"SA"}, {}, 1, 1, 1}, shipped, 0, 1});
+    cases.push_back({"shipped3", Request{style, "NC", {"SC"}, {"EA"}, 3, 3, 3}, shipped, 0, 1});
+    cases.push_back({"shipped24", Request{style, "WL", {"NA"}, {"SO"}, 2, 4, 2}, shipped, 1, 0});
   }
   std::vector<Output> outputs;
   for (const Case& c : cases) {
@@ -48,9 +51,10 @@ std::vector<Output> WriteBuildings(const TestSupport::ScratchDir& i_dir) {
     building.setOrientation(c.xdir, 0, c.zdir);
     const std::string text = BuildingTest::BuildText(building);
     EXPECT_EQ(building.lastError(), Ostrel::City::BuildError::None) << c.name;
-    const std::string path = i_dir / (std::string(c.name) + ".obj");
+    const std::string name = std::string(c.name) + c.request.style;
+    const std::string path = i_dir / (name + ".obj");
     TestSupport::WriteFile(path, text);
-    outputs.push_back({c.name, path});
+    outputs.push_back({name, path});
   }
   return outputs;
 }
