@@ -15,9 +15,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -61,6 +63,15 @@ struct Unit {
   std::vector<UV> uvs;                   // as in the file
   std::vector<Obj::Corner> corners;      // corners of the kept faces, 0-based into this unit
   std::vector<std::uint32_t> polycount;  // corner count of each kept face (3 or more)
+
+  // Ready text of the unit's lines, made in a writing build the first time it is needed.
+  struct FacingText {
+    std::uint32_t xd = 0, zd = 0;  // bit patterns of the facing direction
+    std::string text;              // the vn lines of the unit facing that way
+  };
+  std::vector<FacingText> normalTexts;
+  std::string uvText;  // the vt lines
+  bool uvTextReady = false;
 
   bool empty() const { return positions.empty() && normals.empty() && uvs.empty() && polycount.empty(); }
 };
@@ -121,12 +132,25 @@ class TextOut {
   TextOut& operator=(const TextOut&) = delete;
   ~TextOut() { flush(); }
 
-  // Returns where to write up to i_bytes more bytes; commit(end) then keeps them.
+  // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
+  // then keeps them.
   char* room(std::size_t i_bytes) {
     if (m_used + i_bytes > m_buffer.size()) flush();
     return m_buffer.data() + m_used;
   }
   void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
+
+  // Appends text of any length; a text longer than the buffer goes to the stream as it is.
+  void write(const char* i_text, std::size_t i_length) {
+    if (i_length > m_buffer.size()) {
+      flush();
+      m_stream.write(i_text, static_cast<std::streamsize>(i_length));
+      return;
+    }
+    char* pos = room(i_length);
+    std::memcpy(pos, i_text, i_length);
+    commit(pos + i_length);
+  }
 
   void flush() {
     if (m_used > 0) m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
@@ -139,42 +163,73 @@ class TextOut {
   std::size_t m_used = 0;
 };
 
-// "v x y z", "vn x y z" and the like, with a line feed.
-inline void WriteVectorLine(TextOut& io_out, const char* i_keyword, std::size_t i_keywordLength,
-                            const float* i_values, int i_count) {
-  char* pos = io_out.room(i_keywordLength + 3 * (Format::kMaxFloatChars + 1) + 1);
-  for (std::size_t i = 0; i < i_keywordLength; ++i) *pos++ = i_keyword[i];
+// Longest "v x y z", "vn x y z" or "vt u v" line as PutVectorLine writes it, with the slack of
+// its 16-byte copies.
+inline constexpr std::size_t kMaxVectorLine = 3 + 3 * (1 + 16) + 1;
+
+// Writes "v x y z", "vn x y z" or the like, with a line feed, at o_out (room for kMaxVectorLine
+// bytes); returns the end.
+inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const char* i_keyword,
+                           std::size_t i_keywordLength, const float* i_values, int i_count) {
+  for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
   for (int i = 0; i < i_count; ++i) {
-    *pos++ = ' ';
-    pos = Format::AppendFloat(pos, i_values[i]);
+    *o_out++ = ' ';
+    o_out = io_texts.append(o_out, i_values[i]);
   }
-  *pos++ = '\n';
-  io_out.commit(pos);
+  *o_out++ = '\n';
+  return o_out;
 }
 
-// One corner of a face line, "v", "v/t", "v//n" or "v/t/n", then a blank. Texture and normal
-// numbers of 0 mean that the corner has no such field; all numbers are 1-based output indices.
-inline void WriteCorner(TextOut& io_out, std::uint64_t i_vertex, std::uint64_t i_uv, std::uint64_t i_normal) {
-  char* pos = io_out.room(3 * (Format::kMaxUnsignedChars + 1) + 1);
-  pos = Format::AppendUnsigned(pos, i_vertex);
-  if (i_normal != 0) {
-    *pos++ = '/';
-    if (i_uv != 0) pos = Format::AppendUnsigned(pos, i_uv);
-    *pos++ = '/';
-    pos = Format::AppendUnsigned(pos, i_normal);
-  } else if (i_uv != 0) {
-    *pos++ = '/';
-    pos = Format::AppendUnsigned(pos, i_uv);
+// Units with more lines than this write their normals and texture coordinates line by line;
+// smaller ones keep them as ready text, so that cached text stays small beside the unit itself.
+inline constexpr std::size_t kMaxCachedLines = std::size_t{1} << 15;
+
+// The vector lines of a whole unit as one text, for units that are placed again and again.
+inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
+                                   std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
+                                   int i_count) {
+  std::string text(i_lines * kMaxVectorLine, '\0');
+  char* const first = text.data();
+  char* pos = first;
+  for (std::size_t line = 0; line < i_lines; ++line) {
+    pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
   }
-  *pos++ = ' ';
-  io_out.commit(pos);
+  text.resize(static_cast<std::size_t>(pos - first));
+  return text;
 }
 
-inline void WriteText(TextOut& io_out, const char* i_text, std::size_t i_length) {
-  char* pos = io_out.room(i_length);
-  for (std::size_t i = 0; i < i_length; ++i) *pos++ = i_text[i];
-  io_out.commit(pos);
-}
+// The text of a run of consecutive 1-based output numbers, one entry per number, filled by
+// counting rather than converting: the numbers a face pass writes only grow, unit after unit.
+struct NumberTexts {
+  struct Entry {
+    char text[16];       // digits, zero-padded
+    std::size_t length;  // bytes of digits
+  };
+  Format::DecimalCounter next;  // the number after the last one filled
+  std::vector<Entry> entries;   // entries[i] is the text of first + i
+
+  // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
+  const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
+    if (next.value != i_first) next.set(i_first);
+    entries.resize(i_count);
+    for (Entry& entry : entries) {
+      std::memcpy(entry.text, next.text, sizeof entry.text);
+      entry.length = next.length;
+      next.increment();
+    }
+    return entries.data();
+  }
+};
+
+// The state of one writing build: the output and the texts it reuses.
+struct Writer {
+  explicit Writer(std::ostream& io_stream) : out(io_stream) {}
+  TextOut out;
+  Format::FloatTextCache floats;
+  NumberTexts vertexNumbers;
+  NumberTexts uvNumbers;
+  NumberTexts normalNumbers;
+};
 
 // Builds the unit from a parsed file: coordinates into cell units, faces of fewer than three
 // corners dropped (they are no polygon and viewers reject them). False, with the unit left
@@ -260,14 +315,15 @@ class Building {
       return fail(BuildError::TooLarge);
     }
 
-    detail::TextOut out(objout);
-    m_out = &out;
+    // The writer's caches are large beside the object itself, so they live for one build only.
+    const auto writer = std::make_unique<detail::Writer>(objout);
+    m_writer = writer.get();
     for (const Pass pass : {Pass::Vertices, Pass::Normals, Pass::Uvs, Pass::Faces}) {
       m_pass = pass;
       runLayout(indicesoffset);
     }
     m_pass = Pass::None;
-    m_out = nullptr;
+    m_writer = nullptr;
     return static_cast<std::size_t>(totals.vertices);
   }
 
@@ -368,7 +424,7 @@ class Building {
   // when the file is missing (it is then listed once among the missing unit files).
   std::size_t addUnit(std::string type, std::size_t indicesoffset, float x, float y, float z, float xd,
                       float yd, float zd) {
-    const detail::Unit& unit = unitFor(type, true);
+    detail::Unit& unit = unitFor(type, true);
     switch (m_pass) {
       case Pass::None:
         break;
@@ -614,7 +670,7 @@ class Building {
   std::string unitFile(const std::string& i_piece) const { return m_units_path + "/" + i_piece + ".obj"; }
 
   // The parsed unit of a piece, read on first use. A missing file is listed once when i_report.
-  const detail::Unit& unitFor(const std::string& i_piece, bool i_report) {
+  detail::Unit& unitFor(const std::string& i_piece, bool i_report) {
     auto [it, inserted] = m_units.try_emplace(i_piece);
     detail::Unit& unit = it->second;
     if (inserted) {
@@ -633,6 +689,7 @@ class Building {
   // ---- Output passes ------------------------------------------------------------------------
 
   void writeVertices(const detail::Unit& i_unit, float x, float y, float z, float xd, float zd) {
+    detail::TextOut& out = m_writer->out;
     for (const VectorF& p : i_unit.positions) {
       // Facing turn and cell position, then the building's orientation and position.
       const float vx = p.x * zd - p.z * xd + x;
@@ -640,39 +697,117 @@ class Building {
       const float vz = p.x * xd + p.z * zd + z;
       const float placed[3] = {m_zdir * vx - m_xdir * vz + m_xpos, vy + m_ypos,
                                m_xdir * vx + m_zdir * vz + m_zpos};
-      detail::WriteVectorLine(*m_out, "v", 1, placed, 3);
+      char* pos = out.room(detail::kMaxVectorLine);
+      out.commit(detail::PutVectorLine(pos, m_writer->floats, "v", 1, placed, 3));
     }
   }
 
-  void writeNormals(const detail::Unit& i_unit, float xd, float zd) {
+  // The unit's normals turned to face (xd, zd) and then by the building's orientation, as
+  // x, y, z triples.
+  std::vector<float> turnedNormals(const detail::Unit& i_unit, float xd, float zd) const {
     const detail::Turn facing = detail::MakeTurn(xd, zd);
+    std::vector<float> values;
+    values.reserve(3 * i_unit.normals.size());
     for (const VectorF& n : i_unit.normals) {
       const VectorF turned = detail::ApplyTurn(m_orientation, detail::ApplyTurn(facing, n));
-      const float values[3] = {turned.x, turned.y, turned.z};
-      detail::WriteVectorLine(*m_out, "vn", 2, values, 3);
+      values.insert(values.end(), {turned.x, turned.y, turned.z});
+    }
+    return values;
+  }
+
+  // Writes i_lines vector lines of i_count values each, line by line.
+  void writeLines(const char* i_keyword, std::size_t i_keywordLength, const std::vector<float>& i_values,
+                  std::size_t i_lines, int i_count) {
+    for (std::size_t line = 0; line < i_lines; ++line) {
+      char* pos = m_writer->out.room(detail::kMaxVectorLine);
+      m_writer->out.commit(detail::PutVectorLine(pos, m_writer->floats, i_keyword, i_keywordLength,
+                                                 &i_values[line * static_cast<std::size_t>(i_count)],
+                                                 i_count));
     }
   }
 
-  void writeUvs(const detail::Unit& i_unit) {
-    for (const UV& uv : i_unit.uvs) {
-      const float values[2] = {uv.u, uv.v};
-      detail::WriteVectorLine(*m_out, "vt", 2, values, 2);
+  // A unit's normals read the same wherever it stands, so each facing's text is made once.
+  void writeNormals(detail::Unit& io_unit, float xd, float zd) {
+    const std::size_t lines = io_unit.normals.size();
+    if (lines == 0) return;
+    if (lines > detail::kMaxCachedLines) return writeLines("vn", 2, turnedNormals(io_unit, xd, zd), lines, 3);
+    std::uint32_t xbits, zbits;
+    std::memcpy(&xbits, &xd, sizeof xbits);
+    std::memcpy(&zbits, &zd, sizeof zbits);
+    const detail::Unit::FacingText* text = nullptr;
+    for (const detail::Unit::FacingText& known : io_unit.normalTexts) {
+      if (known.xd == xbits && known.zd == zbits) text = &known;
     }
+    if (!text) {
+      const std::vector<float> values = turnedNormals(io_unit, xd, zd);
+      io_unit.normalTexts.push_back(
+          {xbits, zbits, detail::VectorLinesText(m_writer->floats, "vn", 2, values.data(), lines, 3)});
+      text = &io_unit.normalTexts.back();
+    }
+    m_writer->out.write(text->text.data(), text->text.size());
+  }
+
+  // Texture coordinates are written as they are, so a unit's text is made once.
+  void writeUvs(detail::Unit& io_unit) {
+    const std::size_t lines = io_unit.uvs.size();
+    if (lines == 0) return;
+    if (io_unit.uvTextReady) return m_writer->out.write(io_unit.uvText.data(), io_unit.uvText.size());
+    std::vector<float> values;
+    values.reserve(2 * lines);
+    for (const UV& uv : io_unit.uvs) values.insert(values.end(), {uv.u, uv.v});
+    if (lines > detail::kMaxCachedLines) return writeLines("vt", 2, values, lines, 2);
+    io_unit.uvText = detail::VectorLinesText(m_writer->floats, "vt", 2, values.data(), lines, 2);
+    io_unit.uvTextReady = true;
+    m_writer->out.write(io_unit.uvText.data(), io_unit.uvText.size());
   }
 
   // Vertex numbers count from the building's indices offset; normal and texture numbers from the
   // building's first normal and texture coordinate, shifted by those placed before this unit.
+  // The three runs of numbers are made as text once per placement, and shared when they match
+  // (as they do for units with as many normals and texture coordinates as vertices).
   void writeFaces(const detail::Unit& i_unit, std::size_t indicesoffset) {
-    std::size_t k = 0;
+    using Entry = detail::NumberTexts::Entry;
+    const std::uint64_t vFirst = std::uint64_t{indicesoffset} + 1;
+    const std::uint64_t uvFirst = std::uint64_t{m_uvsPlaced} + 1;
+    const std::uint64_t nFirst = std::uint64_t{m_normalsPlaced} + 1;
+    const std::size_t vCount = i_unit.positions.size();
+    const std::size_t uvCount = i_unit.uvs.size();
+    const std::size_t nCount = i_unit.normals.size();
+    const Entry* vText = m_writer->vertexNumbers.fill(vFirst, vCount);
+    const Entry* uvText =
+        uvFirst == vFirst && uvCount <= vCount ? vText : m_writer->uvNumbers.fill(uvFirst, uvCount);
+    const Entry* nText = nFirst == vFirst && nCount <= vCount ? vText
+                         : nFirst == uvFirst && nCount <= uvCount
+                             ? uvText
+                             : m_writer->normalNumbers.fill(nFirst, nCount);
+
+    detail::TextOut& out = m_writer->out;
+    const Obj::Corner* corner = i_unit.corners.data();
     for (const std::uint32_t count : i_unit.polycount) {
-      detail::WriteText(*m_out, "f ", 2);
-      for (std::uint32_t j = 0; j < count; ++j, ++k) {
-        const Obj::Corner& c = i_unit.corners[k];
-        const std::uint64_t uv = c.uv == Obj::kAbsent ? 0 : std::uint64_t{m_uvsPlaced} + c.uv + 1;
-        const std::uint64_t normal = c.n == Obj::kAbsent ? 0 : std::uint64_t{m_normalsPlaced} + c.n + 1;
-        detail::WriteCorner(*m_out, std::uint64_t{indicesoffset} + c.v + 1, uv, normal);
+      char* pos = out.room(2);
+      *pos++ = 'f';
+      *pos++ = ' ';
+      out.commit(pos);
+      for (std::uint32_t j = 0; j < count; ++j, ++corner) {
+        pos = out.room(3 * (16 + 1) + 1);
+        pos = Format::AppendShortText(pos, vText[corner->v].text, vText[corner->v].length);
+        if (corner->n != Obj::kAbsent) {
+          *pos++ = '/';
+          if (corner->uv != Obj::kAbsent) {
+            pos = Format::AppendShortText(pos, uvText[corner->uv].text, uvText[corner->uv].length);
+          }
+          *pos++ = '/';
+          pos = Format::AppendShortText(pos, nText[corner->n].text, nText[corner->n].length);
+        } else if (corner->uv != Obj::kAbsent) {
+          *pos++ = '/';
+          pos = Format::AppendShortText(pos, uvText[corner->uv].text, uvText[corner->uv].length);
+        }
+        *pos++ = ' ';
+        out.commit(pos);
       }
-      detail::WriteText(*m_out, "\n", 1);
+      pos = out.room(1);
+      *pos++ = '\n';
+      out.commit(pos);
     }
   }
 
@@ -694,7 +829,7 @@ class Building {
   // State of the walk that is running.
   std::unordered_map<std::string, detail::Unit> m_units;  // piece -> parsed unit, for one build
   Pass m_pass = Pass::None;
-  detail::TextOut* m_out = nullptr;           // the output during a writing pass
+  detail::Writer* m_writer = nullptr;         // the output during a writing pass
   const PlacementVisitor* m_visit = nullptr;  // the visitor during forEachPlacement
   detail::Turn m_orientation;                 // the building's orientation, for normals
   std::size_t m_normalsPlaced = 0;            // normals of the units placed so far in this walk
