@@ -1,0 +1,145 @@
+// Builds a whole building from a fuzzed unit kit and request and checks the OBJ text: no crash,
+// every index names an element that exists, only finite numbers, and a refused build writes
+// nothing.
+//
+// Input layout, every missing byte read as 0:
+//   byte 0, 1, 2   width, length and height, each modulo 5
+//   byte 3, 4      the door request, two letters from kLetters
+//   byte 5         the indices offset (0 to 255 vertices before the building)
+//   byte 6         number of balcony requests (low two bits) and of wall requests (next two)
+//   then           two letters per balcony request, then two per wall request
+//   the rest       the unit files in the order of kPieces, separated by '|'; pieces after the
+//                  last separator are missing from the folder
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <ostrel/city/Building.h>
+
+#include "FuzzSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kLetters = "NESWLCRAEOns x";
+
+// The base units that measure the unit size, then every piece of the style F.
+constexpr std::array<const char*, 13> kPieces = {
+    "base_floorclose", "base_roof", "F_angle",       "F_angleroof", "F_ground",  "F_grounddoor", "F_groundclose",
+    "F_floor",         "F_floorclose", "F_roof",     "F_roofdoor",  "F_balcony", "F_roofcap",
+};
+
+// Reads the header bytes in turn, 0 past the end.
+struct Reader {
+  std::string_view bytes;
+  std::size_t pos = 0;
+  unsigned char next() { return pos < bytes.size() ? static_cast<unsigned char>(bytes[pos++]) : 0; }
+  char letter() { return kLetters[next() % kLetters.size()]; }
+  std::string request() {
+    std::string two(1, letter());
+    two += letter();
+    return two;
+  }
+};
+
+// One folder per process, on a memory file system when there is one; a unit file is written
+// only when its text differs from the last run's, so most runs touch no file at all.
+struct Kit {
+  fs::path folder;
+  std::array<std::optional<std::string>, kPieces.size()> written;
+
+  Kit() {
+    std::error_code ec;
+    const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    folder = base / ("towerkit-fuzz-" + std::to_string(::getpid()));
+    fs::remove_all(folder, ec);
+    fs::create_directories(folder);
+  }
+  ~Kit() {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+  }
+
+  void set(std::size_t i_piece, const std::optional<std::string>& i_text) {
+    if (written[i_piece] == i_text) return;
+    const fs::path file = folder / (std::string(kPieces[i_piece]) + ".obj");
+    if (i_text) {
+      std::ofstream(file, std::ios::binary | std::ios::trunc) << *i_text;
+    } else {
+      std::error_code ec;
+      fs::remove(file, ec);
+    }
+    written[i_piece] = i_text;
+  }
+};
+
+Kit& TheKit() {
+  static Kit kit;
+  return kit;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_size) {
+  Reader in{std::string_view(reinterpret_cast<const char*>(i_data), i_size)};
+  const int width = in.next() % 5;
+  const int length = in.next() % 5;
+  const int height = in.next() % 5;
+  const std::string door = in.request();
+  const std::size_t offset = in.next();
+  const unsigned char requests = in.next();
+  std::vector<std::string> balcony, close;
+  for (int i = 0; i < (requests & 3); ++i) balcony.push_back(in.request());
+  for (int i = 0; i < ((requests >> 2) & 3); ++i) close.push_back(in.request());
+
+  std::string_view files = in.bytes.substr(std::min(in.pos, in.bytes.size()));
+  bool more = in.pos < in.bytes.size();  // false once the pieces that follow are missing
+  Kit& kit = TheKit();
+  for (std::size_t piece = 0; piece < kPieces.size(); ++piece) {
+    if (!more) {
+      kit.set(piece, std::nullopt);
+      continue;
+    }
+    const std::size_t bar = files.find('|');
+    kit.set(piece, std::string(files.substr(0, bar)));
+    more = bar != std::string_view::npos;
+    if (more) files.remove_prefix(bar + 1);
+  }
+
+  Ostrel::City::Building building("F", door, balcony, close, width, length, height);
+  building.setUnitsPath(kit.folder.string());
+  building.setPosition(0.0f, 0.0f, 0.0f);
+  building.setOrientation(0.0f, 0.0f, 1.0f);
+  std::ostringstream out;
+  const std::size_t placed = building.build(out, offset);
+  const std::string text = out.str();
+
+  if (building.lastError() != Ostrel::City::BuildError::None) {
+    FUZZ_CHECK(placed == 0);
+    FUZZ_CHECK(text.empty());
+    return 0;
+  }
+  const Fuzz::ObjCounts counts = Fuzz::CheckObjText(text, offset);
+  FUZZ_CHECK(counts.vertices == placed);
+  FUZZ_CHECK(placed > 0);
+  // Each missing piece is listed once, and the base units never: they are measured, not placed.
+  const std::vector<std::string>& missing = building.missingUnitFiles();
+  for (std::size_t i = 0; i < missing.size(); ++i) {
+    FUZZ_CHECK(missing[i].rfind((kit.folder / "F_").string(), 0) == 0);
+    for (std::size_t j = 0; j < i; ++j) FUZZ_CHECK(missing[i] != missing[j]);
+  }
+  return 0;
+}
