@@ -12,6 +12,7 @@
 // 1.0 along y, +y up. The facades N, E, S and W face +x, +z, -x and -z.
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -198,24 +199,30 @@ inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char*
   return text;
 }
 
-// The text of a run of consecutive 1-based output numbers, one entry per number, filled by
-// counting rather than converting: the numbers a face pass writes only grow, unit after unit.
+// The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
+// made a decade at a time: one conversion gives ten entries that differ in their last digit.
 struct NumberTexts {
   struct Entry {
     char text[16];       // digits, zero-padded
     std::size_t length;  // bytes of digits
   };
-  Format::DecimalCounter next;  // the number after the last one filled
-  std::vector<Entry> entries;   // entries[i] is the text of first + i
+  std::vector<Entry> entries;  // entries[i] is the text of first + i
 
   // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
   const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
-    if (next.value != i_first) next.set(i_first);
     entries.resize(i_count);
-    for (Entry& entry : entries) {
-      std::memcpy(entry.text, next.text, sizeof entry.text);
-      entry.length = next.length;
-      next.increment();
+    std::uint64_t number = i_first;
+    for (std::size_t i = 0; i < i_count;) {
+      Entry decade{};
+      decade.length =
+          static_cast<std::size_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
+      // The decade is only read below: changing it in place would make every copy wait for the
+      // byte written just before.
+      const std::size_t last = decade.length - 1;
+      for (char digit = decade.text[last]; digit <= '9' && i < i_count; ++digit, ++i, ++number) {
+        entries[i] = decade;
+        entries[i].text[last] = digit;
+      }
     }
     return entries.data();
   }

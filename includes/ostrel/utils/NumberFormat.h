@@ -74,34 +74,6 @@ class FloatTextCache {
   std::vector<Slot> m_slots;
 };
 
-// The decimal text of a counter that only counts up by one, kept as text so that each step
-// costs a digit or two instead of a conversion. Holds up to 15 digits.
-struct DecimalCounter {
-  char text[16] = {'0'};  // the digits, most significant first, zero-padded
-  std::size_t length = 1;
-  std::uint64_t value = 0;
-
-  void set(std::uint64_t i_value) {
-    value = i_value;
-    std::memset(text, 0, sizeof text);
-    length = static_cast<std::size_t>(AppendUnsigned(text, i_value) - text);
-  }
-
-  void increment() {
-    ++value;
-    for (std::size_t i = length; i-- > 0;) {
-      if (text[i] != '9') {
-        ++text[i];
-        return;
-      }
-      text[i] = '0';
-    }
-    // All nines: one more digit, a 1 followed by zeros.
-    text[length++] = '0';
-    text[0] = '1';
-  }
-};
-
 inline std::string FloatToString(float i_value) {
   char text[kMaxFloatChars];
   return std::string(text, AppendFloat(text, i_value));
