@@ -1,0 +1,161 @@
+// Micro-benchmarks of the hot paths of a build: reading unit files, writing numbers as text,
+// laying out one storey, and a whole build into a stream that discards its bytes.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include <ostrel/city/Building.h>
+#include <ostrel/ext/Obj.h>
+#include <ostrel/utils/NumberFormat.h>
+
+namespace {
+
+const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+
+std::string ReadText(const std::string& i_path) {
+  std::ifstream file(i_path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A stream that counts its bytes and keeps none of them.
+struct NullBuffer : std::streambuf {
+  std::uint64_t bytes = 0;
+  std::streamsize xsputn(const char*, std::streamsize i_count) override {
+    bytes += static_cast<std::uint64_t>(i_count);
+    return i_count;
+  }
+  int overflow(int i_c) override {
+    ++bytes;
+    return i_c;
+  }
+};
+
+// Coordinates as a building has them: unit coordinates (cell units) plus whole cells and storeys.
+std::vector<float> TypicalCoordinates() {
+  Obj::Mesh mesh;
+  Obj::ReadMesh(kUnits + "/A_ground.obj", mesh);
+  std::vector<float> values;
+  for (int cell = -60; cell < 60; cell += 7) {
+    for (const Ostrel::VectorF& v : mesh.vertices) {
+      values.push_back(v.x / 3.0f + static_cast<float>(cell));
+      values.push_back(v.y / 3.0f + static_cast<float>(cell + 60));
+    }
+  }
+  return values;
+}
+
+// ---- OBJ reader -------------------------------------------------------------------------------
+
+void BM_ParseUnitFile(benchmark::State& state) {
+  const std::string text = ReadText(kUnits + "/A_ground.obj");
+  Obj::Mesh mesh;
+  for (auto _ : state) {
+    Obj::Parse(text, mesh);
+    benchmark::DoNotOptimize(mesh.corners.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ParseUnitFile);
+
+// About 8 MB of vertex, texture, normal and quad lines.
+void BM_ParseLargeText(benchmark::State& state) {
+  std::string text;
+  const int quads = 50000;
+  for (int i = 0; i < 4 * quads; ++i) {
+    const float x = static_cast<float>(i % 997) * 0.013f;
+    text += "v " + Ostrel::Format::FloatToString(x) + " " + Ostrel::Format::FloatToString(x * 0.5f) + " -" +
+            Ostrel::Format::FloatToString(x + 1) + "\n";
+    text += "vt " + Ostrel::Format::FloatToString(x * 0.25f) + " 0.5\n";
+    text += "vn 0 1 0\n";
+  }
+  for (int q = 0; q < quads; ++q) {
+    text += "f";
+    for (int c = 1; c <= 4; ++c) {
+      const std::string n = std::to_string(4 * q + c);
+      text += " " + n + "/" + n + "/" + n;
+    }
+    text += "\n";
+  }
+  Obj::Mesh mesh;
+  for (auto _ : state) {
+    Obj::Parse(text, mesh);
+    benchmark::DoNotOptimize(mesh.corners.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ParseLargeText)->Unit(benchmark::kMillisecond);
+
+// ---- Number text --------------------------------------------------------------------------------
+
+void BM_AppendFloat(benchmark::State& state) {
+  const std::vector<float> values = TypicalCoordinates();
+  std::vector<char> text(values.size() * (Ostrel::Format::kMaxFloatChars + 1));
+  for (auto _ : state) {
+    char* pos = text.data();
+    for (const float value : values) {
+      pos = Ostrel::Format::AppendFloat(pos, value);
+      *pos++ = ' ';
+    }
+    benchmark::DoNotOptimize(pos);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+}
+BENCHMARK(BM_AppendFloat);
+
+void BM_AppendUnsigned(benchmark::State& state) {
+  std::vector<char> text(4096 * (Ostrel::Format::kMaxUnsignedChars + 1));
+  std::uint64_t next = 12345678;
+  for (auto _ : state) {
+    char* pos = text.data();
+    for (int i = 0; i < 4096; ++i) {
+      pos = Ostrel::Format::AppendUnsigned(pos, next++);
+      *pos++ = ' ';
+    }
+    benchmark::DoNotOptimize(pos);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 4096));
+}
+BENCHMARK(BM_AppendUnsigned);
+
+// ---- Layout -------------------------------------------------------------------------------------
+
+// One upper storey of a 1000 x 1000 footprint with balconies and walls: 4004 cells and the
+// balconies of half of them, without writing anything.
+void BM_StoreyLayout(benchmark::State& state) {
+  Ostrel::City::Building building("A", "NC", {"SC", "NA"}, {"WE"}, 1000, 1000, 10);
+  building.setUnitsPath(kUnits);
+  for (auto _ : state) benchmark::DoNotOptimize(building.addFloor("A", 0, 3, "angle", "floor"));
+}
+BENCHMARK(BM_StoreyLayout)->Unit(benchmark::kMicrosecond);
+
+// ---- Whole build --------------------------------------------------------------------------------
+
+// A 40 x 40 x 40 building of style A (about 111 MB) into a stream that discards it: the build
+// without the cost of the file system.
+void BM_BuildToNull(benchmark::State& state) {
+  Ostrel::City::Building building("A", "NC", {"SC"}, {"WE"}, 40, 40, 40);
+  building.setUnitsPath(kUnits);
+  building.setOrientation(0, 0, 1);
+  std::uint64_t bytes = 0;
+  for (auto _ : state) {
+    NullBuffer sink;
+    std::ostream out(&sink);
+    benchmark::DoNotOptimize(building.build(out, 0));
+    bytes += sink.bytes;
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_BuildToNull)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
