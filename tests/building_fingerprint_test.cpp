@@ -1,0 +1,179 @@
+// The bytes of large buildings, pinned by fingerprints (FNV-1a, 64 bits) of outputs that the
+// plain writer produced, the one that formatted every number of every line afresh with
+// std::to_chars. The text the fast writer reuses (repeated floats, the lines of each unit, runs
+// of index numbers) must leave every byte as it was.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include <ostrel/city/Building.h>
+
+#include "TestSupport.h"
+
+namespace {
+
+// A stream buffer that keeps only the fingerprint and the length of what it is given.
+struct Fingerprint : std::streambuf {
+  std::uint64_t hash = 14695981039346656037u;
+  std::uint64_t bytes = 0;
+  std::streamsize xsputn(const char* i_text, std::streamsize i_count) override {
+    for (std::streamsize i = 0; i < i_count; ++i) {
+      hash = (hash ^ static_cast<unsigned char>(i_text[i])) * 1099511628211u;
+    }
+    bytes += static_cast<std::uint64_t>(i_count);
+    return i_count;
+  }
+  int overflow(int i_c) override {
+    const char c = static_cast<char>(i_c);
+    xsputn(&c, 1);
+    return i_c;
+  }
+};
+
+struct Case {
+  const char* name;
+  std::string style, door;
+  std::vector<std::string> balcony, close;
+  int w, l, h;
+  float position[3];
+  float orientation[3];
+  std::size_t offset;
+  // Expected:
+  std::size_t vertices;
+  std::uint64_t bytes;
+  std::uint64_t hash;
+};
+
+void ExpectFingerprint(const Case& i_case, const std::string& i_units) {
+  Ostrel::City::Building building(i_case.style, i_case.door, i_case.balcony, i_case.close, i_case.w, i_case.l,
+                                  i_case.h);
+  building.setUnitsPath(i_units);
+  building.setPosition(i_case.position[0], i_case.position[1], i_case.position[2]);
+  building.setOrientation(i_case.orientation[0], i_case.orientation[1], i_case.orientation[2]);
+  Fingerprint print;
+  std::ostream out(&print);
+  EXPECT_EQ(building.build(out, i_case.offset), i_case.vertices) << i_case.name;
+  EXPECT_EQ(print.bytes, i_case.bytes) << i_case.name;
+  EXPECT_EQ(print.hash, i_case.hash) << i_case.name << ": 0x" << std::hex << print.hash;
+}
+
+TEST(BuildingFingerprint, ShippedKit) {
+  const std::string units = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  const Case cases[] = {
+      {"the tool's placement",
+       "A",
+       "NC",
+       {"SC"},
+       {"WE"},
+       24,
+       16,
+       10,
+       {0, 0, 0},
+       {0, 0, 1},
+       0,
+       218424,
+       13869751,
+       0xefd603f2fb00e300u},
+      // Turned by a direction off the axes, so that hardly a coordinate repeats.
+      {"turned and moved",
+       "B",
+       "EL",
+       {"NA", "WO"},
+       {"SC", "EE"},
+       17,
+       9,
+       7,
+       {10.5f, -2, 3.25f},
+       {0.6f, 0, 0.8f},
+       1000,
+       174336,
+       11707228,
+       0x83492e0e33f01025u},
+      // Vertex numbers run from 999001 across 999999 to 1075800.
+      {"numbers gain a digit",
+       "A",
+       "SR",
+       {"EC"},
+       {"NO"},
+       9,
+       13,
+       6,
+       {0, 0, 0},
+       {1, 0, 0},
+       999000,
+       76800,
+       4918241,
+       0xa1e11f22f9c31cfbu},
+      // Vertex numbers of ten digits, up to 4294796815.
+      {"largest numbers",
+       "B",
+       "WC",
+       {},
+       {},
+       5,
+       4,
+       3,
+       {0, 0, 0},
+       {0, 0, 1},
+       4294967295u - 200000,
+       29520,
+       1976732,
+       0x9d0d8aaaf1484a23u},
+  };
+  for (const Case& entry : cases) ExpectFingerprint(entry, units);
+}
+
+// A kit whose ground piece has more normals and texture coordinates than the writer keeps as
+// ready text, so that they are written line by line; the other pieces stay small.
+std::string LargeUnit(int i_quads) {
+  std::string text;
+  for (int i = 0; i < 4 * i_quads; ++i) {
+    const std::string a = std::to_string(i % 3) + "." + std::to_string(i % 997);
+    const std::string b = std::to_string(i % 5) + "." + std::to_string((7 * i) % 1009);
+    text += "v 0." + std::to_string(i % 10) + " " + a + " -" + b + "\n";
+    text += "vn " + std::to_string((i % 7) - 3) + " 0." + std::to_string(i % 13) + " " + a + "\n";
+    text += "vt 0." + std::to_string(i % 1013) + " " + b + "\n";
+  }
+  for (int q = 0; q < i_quads; ++q) {
+    text += "f";
+    for (int c = 1; c <= 4; ++c) {
+      const std::string n = std::to_string(4 * q + c);
+      text += " " + n + "/" + n + "/" + n;
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+TEST(BuildingFingerprint, UnitTooLargeForReadyText) {
+  TestSupport::ScratchDir kit;
+  TestSupport::WriteFile(kit / "base_floorclose.obj", "v 0 0 0\nv 3 3 0.2\n");
+  TestSupport::WriteFile(kit / "base_roof.obj", "v 0 0 0\nv 3 0.5 3\n");
+  TestSupport::WriteFile(kit / "Z_ground.obj", LargeUnit(9000));
+  TestSupport::WriteFile(kit / "Z_angle.obj",
+                         "v 1 0 0\nv 0 1 0\nv 0 0 1\nvn 0 1 0\nvt 0.5 1\nf 1/1/1 2/1/1 3/1/1\n");
+  TestSupport::WriteFile(kit / "Z_roof.obj",
+                         "v 1 2 0\nv 0 1 2\nv 2 0 1\nvn 1 0 0\nvt 1 0.25\nf 1/1/1 2/1/1 3/1/1\n");
+  const Case large = {"large unit",
+                      "Z",
+                      "  ",
+                      {},
+                      {},
+                      1,
+                      1,
+                      1,
+                      {0, 0, 0},
+                      {0.8f, 0, -0.6f},
+                      7,
+                      144000 + 2 * 4 * 3,
+                      11892458,
+                      0x1645fe26014b998au};
+  ExpectFingerprint(large, kit.path.string());
+}
+
+}  // namespace
