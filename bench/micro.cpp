@@ -111,6 +111,23 @@ void BM_AppendFloat(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendFloat);
 
+// The same values through the cache of float text the building writer uses.
+void BM_FloatTextCache(benchmark::State& state) {
+  const std::vector<float> values = TypicalCoordinates();
+  std::vector<char> text(values.size() * (Ostrel::Format::kMaxFloatChars + 1));
+  Ostrel::Format::FloatTextCache cache;
+  for (auto _ : state) {
+    char* pos = text.data();
+    for (const float value : values) {
+      pos = cache.append(pos, value);
+      *pos++ = ' ';
+    }
+    benchmark::DoNotOptimize(pos);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+}
+BENCHMARK(BM_FloatTextCache);
+
 void BM_AppendUnsigned(benchmark::State& state) {
   std::vector<char> text(4096 * (Ostrel::Format::kMaxUnsignedChars + 1));
   std::uint64_t next = 12345678;
@@ -125,6 +142,18 @@ void BM_AppendUnsigned(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 4096));
 }
 BENCHMARK(BM_AppendUnsigned);
+
+// The same numbers as runs of index text, as the face pass makes them for each unit.
+void BM_NumberTexts(benchmark::State& state) {
+  Ostrel::City::detail::NumberTexts texts;
+  std::uint64_t next = 12345678;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(texts.fill(next, 4096));
+    next += 4096;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 4096));
+}
+BENCHMARK(BM_NumberTexts);
 
 // ---- Layout -------------------------------------------------------------------------------------
 
