@@ -7,6 +7,10 @@
 // vt, f), placing every unit from a cache of parsed unit files and writing as it goes. Memory
 // therefore depends on the kit, not on the size of the building.
 //
+// Writing is mostly copying text made before: a building has few distinct coordinates (a unit's
+// coordinate plus whole cells or storeys), a unit's normal and texture lines read the same at
+// every placement, and index numbers only count up (see detail::Writer).
+//
 // Units: unit files are in file units; the unit size (measured from base_floorclose.obj and
 // base_roof.obj) turns them into cell units, where one cell is 1.0 along x and z and one storey
 // 1.0 along y, +y up. The facades N, E, S and W face +x, +z, -x and -z.
