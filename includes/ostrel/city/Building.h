@@ -129,10 +129,12 @@ inline VectorF ApplyTurn(const Turn& i_turn, const VectorF& i_vector) {
           i_vector.x * i_turn.s + i_vector.z * i_turn.c + 0.0f};
 }
 
-// Collects output text in one large buffer and hands it to the stream in big blocks.
+// Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
+// starts small and doubles at each flush up to kOutputBufferBytes, so that a small building does
+// not pay for clearing a large buffer it never fills.
 class TextOut {
  public:
-  explicit TextOut(std::ostream& io_stream) : m_stream(io_stream), m_buffer(kOutputBufferBytes) {}
+  explicit TextOut(std::ostream& io_stream) : m_stream(io_stream), m_buffer(kFirstBufferBytes) {}
   TextOut(const TextOut&) = delete;
   TextOut& operator=(const TextOut&) = delete;
   ~TextOut() { flush(); }
@@ -160,9 +162,13 @@ class TextOut {
   void flush() {
     if (m_used > 0) m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
     m_used = 0;
+    if (m_buffer.size() < kOutputBufferBytes) m_buffer.resize(m_buffer.size() * 2);
   }
 
  private:
+  // Room for the longest line (a few hundred bytes) many times over.
+  static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
+
   std::ostream& m_stream;
   std::vector<char> m_buffer;
   std::size_t m_used = 0;
