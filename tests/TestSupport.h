@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <ostrel/utils/Messages.h>
+
 namespace TestSupport {
 
 namespace fs = std::filesystem;
@@ -131,6 +135,29 @@ inline RunResult Run(const RunOptions& i_options) {
   result.errors = ReadFile(errPath);
   return result;
 }
+
+// Runs the tool with i_units as its units folder and i_work as its working folder.
+inline RunResult RunTool(const std::string& i_units, const std::string& i_work,
+                         const std::vector<std::string>& i_args, const std::string& i_input = "") {
+  RunOptions options;
+  options.args = i_args;
+  options.input = i_input;
+  options.setEnv["OSTREL_UNITS_PATH"] = i_units;
+  options.workdir = i_work;
+  return Run(options);
+}
+
+// For tests that print console lines: the name, version and verbosity the tool sets at start,
+// and the verbosity put back to its start value afterwards.
+class ToolConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Ostrel::Message::SetAppName("towerkit");
+    Ostrel::Message::SetAppVersion("0.1");
+    Ostrel::Message::SetVerbosity(3);
+  }
+  void TearDown() override { Ostrel::Message::SetVerbosity(1); }
+};
 
 // The console line the tool prints for a message of the given kind ("error", "warning", "info").
 inline std::string Line(const std::string& i_kind, const std::string& i_text) {

@@ -13,15 +13,8 @@ namespace {
 using namespace Ostrel;
 using TestSupport::Line;
 
-class PrintHeaderTest : public ::testing::Test {
+class PrintHeaderTest : public TestSupport::ToolConsoleTest {
  protected:
-  void SetUp() override {
-    Message::SetAppName("towerkit");
-    Message::SetAppVersion("0.1");
-    Message::SetVerbosity(3);
-  }
-  void TearDown() override { Message::SetVerbosity(1); }
-
   static std::string Print(const Animo::Header& i_header) {
     TestSupport::CaptureStdout out;
     Animo::PrintHeader(i_header);

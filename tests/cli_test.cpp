@@ -46,12 +46,7 @@ struct Kit {
     }
   }
   RunResult RunWith(const Strings& i_args, const std::string& i_input = "") const {
-    RunOptions options;
-    options.args = i_args;
-    options.input = i_input;
-    options.setEnv["OSTREL_UNITS_PATH"] = units.path.string();
-    options.workdir = work.path.string();
-    return Run(options);
+    return TestSupport::RunTool(units.path.string(), work.path.string(), i_args, i_input);
   }
   std::string Found() const { return FoundLine(units.path.string()); }
   Strings WorkEntries() const {

@@ -43,12 +43,7 @@ struct Scene {
     }
   }
   RunResult Tool(const Strings& i_args, const std::string& i_input = "") const {
-    RunOptions options;
-    options.args = i_args;
-    options.input = i_input;
-    options.setEnv["OSTREL_UNITS_PATH"] = units.path.string();
-    options.workdir = work.path.string();
-    return Run(options);
+    return TestSupport::RunTool(units.path.string(), work.path.string(), i_args, i_input);
   }
   std::string Found() const { return Line("info", "Found 1 paths in '" + units.path.string() + "'"); }
   std::string Unit(const std::string& i_piece) const { return units / (i_piece + ".obj"); }

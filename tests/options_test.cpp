@@ -14,15 +14,8 @@ using namespace Towerkit;
 using Strings = std::vector<std::string>;
 using TestSupport::Line;
 
-class OptionsTest : public ::testing::Test {
+class OptionsTest : public TestSupport::ToolConsoleTest {
  protected:
-  void SetUp() override {
-    Ostrel::Message::SetAppName("towerkit");
-    Ostrel::Message::SetAppVersion("0.1");
-    Ostrel::Message::SetVerbosity(3);
-  }
-  void TearDown() override { Ostrel::Message::SetVerbosity(1); }
-
   struct Parsed {
     ParseOutcome outcome;
     RunSettings settings;

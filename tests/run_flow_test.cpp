@@ -20,15 +20,7 @@ using Strings = std::vector<std::string>;
 using TestSupport::Line;
 namespace fs = std::filesystem;
 
-class RunFlowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Ostrel::Message::SetAppName("towerkit");
-    Ostrel::Message::SetAppVersion("0.1");
-    Ostrel::Message::SetVerbosity(3);
-  }
-  void TearDown() override { Ostrel::Message::SetVerbosity(1); }
-};
+class RunFlowTest : public TestSupport::ToolConsoleTest {};
 
 std::string HelpText() {
   TestSupport::CaptureStdout out;

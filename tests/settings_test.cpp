@@ -17,12 +17,10 @@ using namespace Ostrel;
 using Strings = std::vector<std::string>;
 namespace Settings = Ostrel::Core::Settings;
 
-class UnitsPathTest : public ::testing::Test {
+class UnitsPathTest : public TestSupport::ToolConsoleTest {
  protected:
   void SetUp() override {
-    Message::SetAppName("towerkit");
-    Message::SetAppVersion("0.1");
-    Message::SetVerbosity(3);
+    ToolConsoleTest::SetUp();
     Settings::s_units_path.clear();
     Settings::s_units_path_list.clear();
   }
@@ -30,7 +28,7 @@ class UnitsPathTest : public ::testing::Test {
     unsetenv("OSTREL_UNITS_PATH");
     Settings::s_units_path.clear();
     Settings::s_units_path_list.clear();
-    Message::SetVerbosity(1);
+    ToolConsoleTest::TearDown();
   }
 };
 
