@@ -5,10 +5,6 @@
 // from a string (Parse), so that tests and fuzzers need no disk; ReadMesh and Read are thin
 // wrappers that load a file first. Every index it stores names an element of the same file.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -22,6 +18,7 @@
 #include <vector>
 
 #include <ostrel/core/MathTypes.h>
+#include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/NumberFormat.h>
 
 namespace Obj {
@@ -66,9 +63,12 @@ struct Mesh {
 // last element of its kind read so far.
 void Parse(std::string_view i_text, Mesh& o_mesh);
 
-// Replaces o_mesh with the mesh of the file. False (and o_mesh empty) when the path cannot be
+// Replaces o_mesh with the mesh of the file, and says why there is none: the path cannot be
 // opened as a regular file (missing, unreadable, a folder, a FIFO or a device) or the file holds
-// more than kMaxFileBytes.
+// more than kMaxFileBytes. o_mesh is then empty.
+Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh);
+
+// LoadMesh, true when the file was read.
 bool ReadMesh(const std::string& i_filename, Mesh& o_mesh);
 
 // Appends a parsed mesh to the seven arrays, indices 0-based from the mesh's own first element.
@@ -319,28 +319,6 @@ inline void ParseLine(const char* i_pos, const char* i_end, Mesh& io_mesh) {
   }
 }
 
-// Reads the whole of an open file descriptor; stops quietly at a read error. False when it holds
-// more than i_maxBytes (a file that grew after its size was taken).
-inline bool ReadAll(int i_fd, std::size_t i_sizeHint, std::size_t i_maxBytes, std::string& o_text) {
-  std::string& text = o_text;
-  text.assign(std::max<std::size_t>(i_sizeHint + 1, 4096), '\0');
-  std::size_t size = 0;
-  for (;;) {
-    if (size > i_maxBytes) return false;
-    if (size == text.size()) text.resize(text.size() * 2);
-    const ssize_t got = ::read(i_fd, text.data() + size, text.size() - size);
-    if (got > 0) {
-      size += static_cast<std::size_t>(got);
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
-  text.resize(size);
-  return true;
-}
-
 inline void AppendFloat(std::string& io_text, float i_value) {
   char digits[Ostrel::Format::kMaxFloatChars];
   io_text.append(digits, Ostrel::Format::AppendFloat(digits, i_value));
@@ -405,23 +383,16 @@ inline void Parse(std::string_view i_text, Mesh& o_mesh) {
   detail::DropFacesOutOfRange(o_mesh);
 }
 
-inline bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
+inline Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
   o_mesh = Mesh{};
-  // Non-blocking, so that opening a FIFO cannot wait for a writer; it is refused just below.
-  const int fd = ::open(i_filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
-    ::close(fd);
-    return false;
-  }
   std::string text;
-  const bool whole = detail::ReadAll(fd, static_cast<std::size_t>(info.st_size), kMaxFileBytes, text);
-  ::close(fd);
-  if (!whole) return false;
-  Parse(text, o_mesh);
-  return true;
+  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadFile(i_filename, kMaxFileBytes, text);
+  if (result.status == Ostrel::FileSystem::ReadStatus::Ok) Parse(text, o_mesh);
+  return result;
+}
+
+inline bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
+  return LoadMesh(i_filename, o_mesh).status == Ostrel::FileSystem::ReadStatus::Ok;
 }
 
 inline void AppendMesh(const Mesh& i_mesh, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
