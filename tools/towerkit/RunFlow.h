@@ -3,12 +3,7 @@
 // style catalogue, then either print it (check mode) or ask for the settings (step-by-step mode),
 // check the request and write the building. Each step is one function; RunFlow chains them.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -185,20 +180,23 @@ inline void ReportBuildError(Ostrel::City::BuildError i_error, const RunSettings
 }
 
 // Why a unit file that the build needed gave nothing, for its warning: "not found", "is not a
-// regular file", and so on. Told from the file as it is now, after the build.
-inline std::string UnitFileFault(const std::string& i_path) {
-  struct stat info {};
-  if (stat(i_path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return "not found";
-    return std::string("cannot be read (") + std::strerror(errno) + ")";
+// regular file", and so on.
+inline std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing) {
+  using Ostrel::City::PieceFault;
+  switch (i_missing.fault) {
+    case PieceFault::NotFound:
+      return "not found";
+    case PieceFault::NotRegular:
+      return "is not a regular file";
+    case PieceFault::TooLarge:
+      return "is larger than " + std::to_string(Obj::kMaxFileBytes >> 20) + " MiB";
+    case PieceFault::CoordinatesTooLarge:
+      return "has coordinates too large for the unit size";
+    case PieceFault::Unreadable:
+    case PieceFault::None:
+      break;
   }
-  if (!S_ISREG(info.st_mode)) return "is not a regular file";
-  if (static_cast<std::uint64_t>(info.st_size) > Obj::kMaxFileBytes) {
-    return "is larger than " + std::to_string(Obj::kMaxFileBytes >> 20) + " MiB";
-  }
-  if (access(i_path.c_str(), R_OK) != 0) return std::string("cannot be read (") + std::strerror(errno) + ")";
-  // What is left: coordinates that overflow once divided by the unit size.
-  return "has coordinates too large for the unit size";
+  return std::string("cannot be read (") + std::strerror(i_missing.error) + ")";
 }
 
 }  // namespace detail
@@ -224,8 +222,8 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
     detail::ReportBuildError(building.lastError(), i_settings, i_units_path);
     return kExitFailure;
   }
-  for (const std::string& missing : building.missingUnitFiles()) {
-    Ostrel::Message::PrintWarning("Unit file '" + missing + "' " + detail::UnitFileFault(missing) +
+  for (const Ostrel::City::MissingUnit& missing : building.missingUnits()) {
+    Ostrel::Message::PrintWarning("Unit file '" + missing.file + "' " + detail::UnitFileFault(missing) +
                                   ": the building is written without it");
   }
   if (!CommitOutput(objout, error)) {
