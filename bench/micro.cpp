@@ -159,7 +159,7 @@ BENCHMARK(BM_NumberTexts);
 // ---- Layout -------------------------------------------------------------------------------------
 
 // The plan of a 1000 x 1000 x 1000 building with balconies and walls, walked over every
-// placement (about 4 million) without writing anything.
+// placement (about 6.5 million) without writing anything.
 void BM_PlanAndWalk(benchmark::State& state) {
   const Ostrel::City::Kit kit = Ostrel::City::LoadKit(kUnits, {"A"});
   const Ostrel::City::Request request =
