@@ -9,6 +9,7 @@
 // A loaded kit is never changed, so one kit can serve any number of buildings, on any number of
 // threads at once.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,10 @@ struct Piece {
   std::vector<UV> uvs;                   // as in the file
   std::vector<Obj::Corner> corners;      // corners of the kept faces, 0-based into this piece
   std::vector<std::uint32_t> polycount;  // corner count of each kept face (3 or more)
+  // The material of each kept face, as an index into Kit::materials, or Obj::kNoMaterial; empty
+  // when no face of the piece has a material.
+  std::vector<std::uint32_t> faceMaterials;
+  std::vector<std::string> libraries;  // its material library files, as the piece names them
 
   // An empty piece writes nothing wherever it is placed.
   bool empty() const { return positions.empty() && normals.empty() && uvs.empty() && polycount.empty(); }
@@ -64,6 +69,7 @@ struct Kit {
   float unitWidth = 1, unitHeight = 1, unitLength = 1;
   std::vector<Piece> pieces;           // every piece of the loaded styles; none when unmeasured
   std::map<std::string, PieceId> ids;  // piece name -> its place in pieces
+  std::vector<std::string> materials;  // every material name a piece uses, each once
 
   bool measured() const { return unitSizeFault == UnitSizeFault::None; }
   const Piece& piece(PieceId i_id) const { return pieces[i_id]; }
@@ -119,13 +125,22 @@ inline void MeasureUnitSize(Kit& io_kit) {
   if (seen == 0) io_kit.unitSizeFault = UnitSizeFault::NoVertices;
 }
 
+// The kit-wide index of a material name, which the kit gains when new.
+inline std::uint32_t MaterialId(Kit& io_kit, const std::string& i_name) {
+  for (std::size_t i = 0; i < io_kit.materials.size(); ++i) {
+    if (io_kit.materials[i] == i_name) return static_cast<std::uint32_t>(i);
+  }
+  io_kit.materials.push_back(i_name);
+  return static_cast<std::uint32_t>(io_kit.materials.size() - 1);
+}
+
 // Fills o_piece from a parsed file: coordinates into cell units, faces of fewer than three
 // corners dropped (they are no polygon and viewers reject them). False, with the piece left
 // empty, when a coordinate does not fit in cell units (a huge one over a tiny unit size).
-inline bool MakePiece(const Obj::Mesh& i_mesh, const Kit& i_kit, Piece& o_piece) {
+inline bool MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& o_piece) {
   o_piece.positions.reserve(i_mesh.vertices.size());
   for (const VectorF& v : i_mesh.vertices) {
-    const VectorF cell(v.x / i_kit.unitWidth, v.y / i_kit.unitHeight, v.z / i_kit.unitLength);
+    const VectorF cell(v.x / io_kit.unitWidth, v.y / io_kit.unitHeight, v.z / io_kit.unitLength);
     if (!std::isfinite(cell.x) || !std::isfinite(cell.y) || !std::isfinite(cell.z)) {
       o_piece.positions.clear();
       return false;
@@ -134,16 +149,25 @@ inline bool MakePiece(const Obj::Mesh& i_mesh, const Kit& i_kit, Piece& o_piece)
   }
   o_piece.normals = i_mesh.normals;
   o_piece.uvs = i_mesh.uvs;
+  o_piece.libraries = i_mesh.libraries;
+  // The file's material indices, as kit-wide ones.
+  std::vector<std::uint32_t> materials;
+  for (const std::string& name : i_mesh.materials) materials.push_back(MaterialId(io_kit, name));
   std::size_t first = 0;
-  for (const std::uint32_t count : i_mesh.polycount) {
+  for (std::size_t face = 0; face < i_mesh.polycount.size(); ++face) {
+    const std::uint32_t count = i_mesh.polycount[face];
     if (count > i_mesh.corners.size() - first) break;  // a mesh that promises more corners than it has
     if (count >= 3) {
       o_piece.corners.insert(o_piece.corners.end(), i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
                              i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count));
       o_piece.polycount.push_back(count);
+      const std::uint32_t material = i_mesh.faceMaterials[face];
+      o_piece.faceMaterials.push_back(material == Obj::kNoMaterial ? material : materials[material]);
     }
     first += count;
   }
+  const auto none = [](std::uint32_t i_material) { return i_material == Obj::kNoMaterial; };
+  if (std::all_of(o_piece.faceMaterials.begin(), o_piece.faceMaterials.end(), none)) o_piece.faceMaterials.clear();
   return true;
 }
 
