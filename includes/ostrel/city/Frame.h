@@ -10,12 +10,15 @@
 
 namespace Ostrel::City {
 
-// Where a building stands: its orientation turns every position about the vertical axis,
+// Where a building stands. Its pieces, placed in cell units, are first scaled into the output's
+// units (by 1, the default, the output stays in cell units; by the unit size, it is in the kit's
+// own units), then the orientation turns every position about the vertical axis,
 // x' = zdir x - xdir z and z' = xdir x + zdir z (a direction longer or shorter than 1 also
-// scales the building), then its position is added. Cell units.
+// scales the building), then the position (output units) is added.
 struct Frame {
   float xpos = 0, ypos = 0, zpos = 0;
   float xdir = 0, zdir = 1;
+  float xscale = 1, yscale = 1, zscale = 1;  // output units per cell along x and z, per storey along y
 };
 
 // One placement's move, as floats: the cell and the facing direction.
@@ -35,9 +38,10 @@ inline PlacementFloats FloatsOf(const Placement& i_placement) {
 // A piece's position (cell units) placed in the output, into o_xyz. The operations and their
 // order are fixed: they decide the last bit of every coordinate written.
 inline void PlacePosition(const VectorF& i_p, const PlacementFloats& i_at, const Frame& i_frame, float* o_xyz) {
-  const float vx = i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x;
-  const float vy = i_p.y + i_at.y;
-  const float vz = i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z;
+  // Scaling by 1 changes no bit, not even of a negative zero.
+  const float vx = (i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x) * i_frame.xscale;
+  const float vy = (i_p.y + i_at.y) * i_frame.yscale;
+  const float vz = (i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z) * i_frame.zscale;
   o_xyz[0] = i_frame.zdir * vx - i_frame.xdir * vz + i_frame.xpos;
   o_xyz[1] = vy + i_frame.ypos;
   o_xyz[2] = i_frame.xdir * vx + i_frame.zdir * vz + i_frame.zpos;
