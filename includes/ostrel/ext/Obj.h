@@ -5,12 +5,7 @@
 // from a string (Parse), so that tests and fuzzers need no disk; ReadMesh and Read are thin
 // wrappers that load a file first. Every index it stores names an element of the same file.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -23,6 +18,7 @@
 
 #include <ostrel/core/MathTypes.h>
 #include <ostrel/utils/NumberFormat.h>
+#include <ostrel/utils/TextFile.h>
 
 namespace Obj {
 
@@ -319,28 +315,6 @@ inline void ParseLine(const char* i_pos, const char* i_end, Mesh& io_mesh) {
   }
 }
 
-// Reads the whole of an open file descriptor; stops quietly at a read error. False when it holds
-// more than i_maxBytes (a file that grew after its size was taken).
-inline bool ReadAll(int i_fd, std::size_t i_sizeHint, std::size_t i_maxBytes, std::string& o_text) {
-  std::string& text = o_text;
-  text.assign(std::max<std::size_t>(i_sizeHint + 1, 4096), '\0');
-  std::size_t size = 0;
-  for (;;) {
-    if (size > i_maxBytes) return false;
-    if (size == text.size()) text.resize(text.size() * 2);
-    const ssize_t got = ::read(i_fd, text.data() + size, text.size() - size);
-    if (got > 0) {
-      size += static_cast<std::size_t>(got);
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
-  text.resize(size);
-  return true;
-}
-
 inline void AppendFloat(std::string& io_text, float i_value) {
   char digits[Ostrel::Format::kMaxFloatChars];
   io_text.append(digits, Ostrel::Format::AppendFloat(digits, i_value));
@@ -407,19 +381,9 @@ inline void Parse(std::string_view i_text, Mesh& o_mesh) {
 
 inline bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
   o_mesh = Mesh{};
-  // Non-blocking, so that opening a FIFO cannot wait for a writer; it is refused just below.
-  const int fd = ::open(i_filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
-    ::close(fd);
-    return false;
-  }
   std::string text;
-  const bool whole = detail::ReadAll(fd, static_cast<std::size_t>(info.st_size), kMaxFileBytes, text);
-  ::close(fd);
-  if (!whole) return false;
+  using Ostrel::TextFile::ReadResult;
+  if (Ostrel::TextFile::Read(i_filename, kMaxFileBytes, text) != ReadResult::kRead) return false;
   Parse(text, o_mesh);
   return true;
 }
