@@ -11,16 +11,20 @@ args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(-max_total_time=60)
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target obj_fuzz build_fuzz
+harnesses=(obj build mtl csv)
+cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
 
-for harness in obj build; do
+for harness in "${harnesses[@]}"; do
   work="build/fuzz/corpus-work/$harness"
   findings="build/fuzz/findings/$harness"
   mkdir -p "$work" "$findings"
   # A build reads a whole kit: longer inputs only slow it down without reaching new code.
   limits=()
   [ "$harness" = build ] && limits=(-max_len=4096)
+  # The build harness reads OBJ unit files, so both OBJ harnesses share one dictionary.
+  dict="fuzz/$harness.dict"
+  [ "$harness" = build ] && dict=fuzz/obj.dict
   echo "== fuzzing $harness: ${args[*]}"
-  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" -dict=fuzz/obj.dict \
+  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" -dict="$dict" \
     -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}"
 done
