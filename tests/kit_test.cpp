@@ -174,6 +174,27 @@ TEST(Kit, CommittedFilesAreWhatTheGeneratorWrites) {
         << name << ": run kitgen to rebuild the kit";
 }
 
+// kitgen takes one folder; anything that looks like an option is refused rather than taken for
+// the name of a folder to fill.
+TEST(Kit, GeneratorRefusesUnknownOptions) {
+  TestSupport::ScratchDir scratch;
+  TestSupport::RunOptions options;
+  options.program = KITGEN_BINARY;
+  options.workdir = scratch.path.string();
+  options.args = {"--help"};
+  const TestSupport::RunResult help = TestSupport::Run(options);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.rfind("Usage: kitgen [folder]\n", 0), 0u) << help.output;
+  for (const std::string wrong : {"--out", "-x"}) {
+    options.args = {wrong, "units"};
+    const TestSupport::RunResult refused = TestSupport::Run(options);
+    EXPECT_EQ(refused.status, 1) << wrong;
+    EXPECT_NE(refused.output.find("error : unknown option '" + wrong + "'"), std::string::npos)
+        << refused.output;
+  }
+  EXPECT_TRUE(UnitFiles(scratch.path.string()).empty()) << "nothing is written after a refusal or for --help";
+}
+
 TEST(Kit, EveryStyleHasEveryPiece) {
   for (const std::string& style : kStyles)
     for (const char* piece : {"angle", "angleroof", "ground", "grounddoor", "groundclose", "floor",

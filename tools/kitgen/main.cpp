@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -415,13 +416,39 @@ std::string PieceText(const Piece& i_piece) {
          v + vt + vn + f;
 }
 
+void PrintUsage() {
+  std::cout << "Usage: kitgen [folder]\n"
+               "Writes the unit kit that ships with towerkit into folder, by default units.\n"
+               "Options are:\n"
+               " --help               Shows this help\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Ostrel::Message::SetAppName("kitgen");
   Ostrel::Message::SetAppVersion("0.1");
   Ostrel::Message::SetVerbosity(3);
-  const std::filesystem::path folder = argc > 1 ? argv[1] : "units";
+
+  std::vector<std::string> folders;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintUsage();
+      return 0;
+    }
+    // A folder named like an option is far more likely a typo than a wish.
+    if (arg.size() > 1 && arg[0] == '-') {
+      Ostrel::Message::PrintError("unknown option '" + arg + "' (kitgen --help lists the options)");
+      return 1;
+    }
+    folders.push_back(arg);
+  }
+  if (folders.size() > 1) {
+    Ostrel::Message::PrintError("more than one folder: '" + folders[0] + "' and '" + folders[1] + "'");
+    return 1;
+  }
+  const std::filesystem::path folder = folders.empty() ? "units" : folders[0];
 
   std::vector<Piece> kit = BasePieces();
   for (Piece& piece : ModernStyle("A")) kit.push_back(std::move(piece));
