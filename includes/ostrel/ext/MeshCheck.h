@@ -193,8 +193,10 @@ inline bool ConvexOverlap(const std::vector<double>& i_a, const std::vector<doub
   return true;
 }
 
-// Flattens a face along axis i_axis; a face that is not convex is cut into a fan of triangles,
-// leaving out triangles without area.
+// Flattens a face along axis i_axis; a face that is not convex is cut into a fan of triangles
+// from its first corner, leaving out triangles without area. The fan covers the face exactly
+// when that corner sees every other one, as it does in the faces of modelling tools and kits;
+// for other faces an overlap may be found that is not there.
 inline FlatFace Flatten(const Obj::Mesh& i_mesh, std::size_t i_face, std::size_t i_first, std::size_t i_count,
                         int i_axis, double i_plane, double i_tolerance) {
   const int ua = (i_axis + 1) % 3, va = (i_axis + 2) % 3;
