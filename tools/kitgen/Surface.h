@@ -180,7 +180,8 @@ inline void CloseTJunctions(std::vector<Face>& io_faces) {
 }  // namespace detail
 
 inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open) {
-  // The grid: every coordinate that a step or an open side names, per axis.
+  // The grid: every coordinate that a step names, per axis. An open side leaves out the faces of
+  // grid cells wholly inside its area.
   std::array<std::vector<int>, 3> grid;
   for (const Step& step : i_steps)
     for (int axis = 0; axis < 3; ++axis)
