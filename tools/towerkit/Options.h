@@ -2,11 +2,15 @@
 // The settings of one run, the loop that fills them from the command line, and the help text.
 // Parsing only records what was asked for; the run flow (RunFlow.h) acts on it.
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
+
+#include "ValueChecks.h"
 
 namespace Towerkit {
 
@@ -73,83 +77,189 @@ inline void showHelp() {
 
 namespace detail {
 
-// The options that take the next argument as their value.
-enum class ValueOption { None, Style, Width, Length, Height, Door, Balcony, Close };
+// What one option does: records its value (empty for an option that takes none) in io_settings,
+// warning about a value the building cannot use as given. i_given is the option as typed.
+using ApplyOption = ParseOutcome (*)(const std::string& i_given, const std::string& i_value,
+                                     RunSettings& io_settings);
 
-inline ValueOption FindValueOption(const std::string& i_arg) {
-  struct Name {
-    const char* shortName;
-    const char* longName;
-    ValueOption option;
-  };
-  constexpr Name kNames[] = {
-      {"-s", "--style", ValueOption::Style},   {"-w", "--width", ValueOption::Width},
-      {"-l", "--length", ValueOption::Length}, {"-h", "--height", ValueOption::Height},
-      {"-d", "--door", ValueOption::Door},     {"-b", "--balcony", ValueOption::Balcony},
-      {"-c", "--close", ValueOption::Close},
-  };
-  for (const Name& name : kNames) {
-    if (i_arg == name.shortName || i_arg == name.longName) return name.option;
-  }
-  return ValueOption::None;
+struct Option {
+  const char* shortName;  // "-w"; empty when the option has only a long name
+  const char* longName;   // "--width"
+  bool takesValue;        // the next argument is the value, whatever it looks like
+  ApplyOption apply;
+};
+
+inline ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) { return ParseOutcome::Help; }
+
+inline ParseOutcome ApplyCheck(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.check = true;
+  Ostrel::Message::PrintInfo("Check enabled");
+  return ParseOutcome::Run;
 }
 
-inline void ApplyValue(ValueOption i_option, const std::string& i_value, RunSettings& io_settings) {
-  using Ostrel::FileSystem::StringToInt;
-  switch (i_option) {
-    case ValueOption::Style:
-      io_settings.style = i_value;
-      return;
-    case ValueOption::Width:
-      StringToInt(i_value, io_settings.width);
-      return;
-    case ValueOption::Length:
-      StringToInt(i_value, io_settings.length);
-      return;
-    case ValueOption::Height:
-      StringToInt(i_value, io_settings.height);
-      return;
-    case ValueOption::Door:
-      io_settings.door = i_value;
-      return;
-    case ValueOption::Balcony:
-      io_settings.balcony.push_back(i_value);
-      return;
-    case ValueOption::Close:
-      io_settings.close.push_back(i_value);
-      return;
-    case ValueOption::None:
-      return;
+inline ParseOutcome ApplyStyle(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.style = i_value;
+  return ParseOutcome::Run;
+}
+
+// A size that is not a whole number still takes what the lenient conversion reads ("3x" gives 3,
+// "abc" 0), as it always has; the warning says so.
+inline void ApplySize(const std::string& i_given, const std::string& i_value, const char* i_size, int& o_size) {
+  Ostrel::FileSystem::StringToInt(i_value, o_size);
+  CheckWholeNumber(OptionValue(i_given, i_value), i_value, i_size, o_size);
+}
+
+inline ParseOutcome ApplyWidth(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "width", io_settings.width);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyLength(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "length", io_settings.length);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyHeight(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "height", io_settings.height);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyDoor(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  CheckDoor(OptionValue(i_given, i_value), i_value);
+  io_settings.door = i_value;
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyBalcony(const std::string& i_given, const std::string& i_value,
+                                 RunSettings& io_settings) {
+  CheckBalcony(OptionValue(i_given, i_value), i_value);
+  io_settings.balcony.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  CheckWall(OptionValue(i_given, i_value), i_value);
+  io_settings.close.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+// Every option of the tool. A new option is one more row here, its apply function above, and its
+// help lines.
+inline constexpr Option kOptions[] = {
+    {"", "--help", false, ApplyHelp},
+    {"-k", "--check", false, ApplyCheck},
+    {"-s", "--style", true, ApplyStyle},
+    {"-w", "--width", true, ApplyWidth},
+    {"-l", "--length", true, ApplyLength},
+    {"-h", "--height", true, ApplyHeight},
+    {"-d", "--door", true, ApplyDoor},
+    {"-b", "--balcony", true, ApplyBalcony},
+    {"-c", "--close", true, ApplyClose},
+};
+
+// The option named exactly (case included) by i_arg, or null.
+inline const Option* FindOption(const std::string& i_arg) {
+  for (const Option& option : kOptions) {
+    if ((*option.shortName != '\0' && i_arg == option.shortName) || i_arg == option.longName) return &option;
   }
+  return nullptr;
+}
+
+// Edits (insert, delete, replace one character) that turn i_a into i_b.
+inline std::size_t EditDistance(const std::string& i_a, const std::string& i_b) {
+  std::vector<std::size_t> row(i_b.size() + 1);
+  for (std::size_t j = 0; j < row.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= i_a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= i_b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (i_a[i - 1] == i_b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[i_b.size()];
+}
+
+// The long option that i_arg most likely misspells ("--widht", "-height", "--HELP"), or null.
+// Short arguments are left alone: two edits turn "-x" into too many things.
+inline const Option* NearestLongOption(const std::string& i_arg) {
+  if (i_arg.size() < 5) return nullptr;
+  std::string lower = i_arg;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const Option* nearest = nullptr;
+  std::size_t best = 3;  // at most two edits
+  for (const Option& option : kOptions) {
+    const std::size_t distance = EditDistance(lower, option.longName);
+    if (distance < best) {
+      best = distance;
+      nearest = &option;
+    }
+  }
+  return nearest;
+}
+
+// What to type instead of an unknown option, where that is plain; empty otherwise.
+inline std::string UnknownOptionHint(const std::string& i_arg) {
+  // A value attached with "=": "--width=4", "-w=4".
+  const std::string::size_type equals = i_arg.find('=');
+  if (equals != std::string::npos) {
+    const Option* option = FindOption(i_arg.substr(0, equals));
+    if (option != nullptr && option->takesValue) {
+      return "use '" + i_arg.substr(0, equals) + " " + i_arg.substr(equals + 1) + "'";
+    }
+  }
+  const Option* nearest = NearestLongOption(i_arg);
+  if (nearest != nullptr) return std::string("did you mean '") + nearest->longName + "'?";
+  // A value attached to a short option: "-w3".
+  if (i_arg.size() > 2 && i_arg[1] != '-') {
+    const Option* option = FindOption(i_arg.substr(0, 2));
+    if (option != nullptr && option->takesValue) return "use '" + i_arg.substr(0, 2) + " " + i_arg.substr(2) + "'";
+  }
+  return std::string();
+}
+
+inline void WarnUnknownOption(const std::string& i_arg) {
+  const std::string hint = UnknownOptionHint(i_arg);
+  Ostrel::Message::PrintWarning("Unknown option '" + i_arg + "' is ignored" + (hint.empty() ? "" : ": " + hint));
 }
 
 }  // namespace detail
 
 // Reads the arguments that follow the program's name into io_settings, which holds the defaults.
-// Prints only "Check enabled" for each -k, and the error line of an option missing its value.
+// Prints "Check enabled" for each -k, a warning for each unknown option, unusable value and
+// extra output file name, and the error line of an option missing its value. Nothing else: the
+// run flow acts on the settings.
 inline ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {
+  bool haveOutput = false;  // an earlier argument named the output file
   for (std::size_t i = 0; i < i_args.size(); ++i) {
     const std::string& currArg = i_args[i];
     if (currArg.empty() || currArg[0] != '-') {
+      // The last name wins, as it always has.
+      if (haveOutput) {
+        Ostrel::Message::PrintWarning("Second output file name '" + currArg + "' replaces '" +
+                                      io_settings.outputfilename + "'");
+      }
+      haveOutput = true;
       io_settings.outputfilename = currArg;
       io_settings.stepByStep = false;
       continue;
     }
-    if (currArg == "--help") return ParseOutcome::Help;
-    if (currArg == "-k" || currArg == "--check") {
-      io_settings.check = true;
-      io_settings.stepByStep = false;
-      Ostrel::Message::PrintInfo("Check enabled");
+    const detail::Option* option = detail::FindOption(currArg);
+    if (option == nullptr) {
+      detail::WarnUnknownOption(currArg);  // and goes on without it
       continue;
     }
-    const detail::ValueOption option = detail::FindValueOption(currArg);
-    if (option == detail::ValueOption::None) continue;  // unknown options are ignored, silently
-    if (i + 1 >= i_args.size()) {
-      Ostrel::Message::PrintError("Option '" + currArg + "' needs a value");
-      return ParseOutcome::MissingValue;
+    std::string value;
+    if (option->takesValue) {
+      if (i + 1 >= i_args.size()) {
+        Ostrel::Message::PrintError("Option '" + currArg + "' needs a value");
+        return ParseOutcome::MissingValue;
+      }
+      value = i_args[++i];  // even "--help" or "-w"
     }
-    // The next argument is the value whatever it looks like, even "--help" or "-w".
-    detail::ApplyValue(option, i_args[++i], io_settings);
+    const ParseOutcome outcome = option->apply(currArg, value, io_settings);
+    if (outcome != ParseOutcome::Run) return outcome;
     io_settings.stepByStep = false;
   }
   return ParseOutcome::Run;

@@ -23,6 +23,7 @@
 
 #include "Options.h"
 #include "OutputFile.h"
+#include "ValueChecks.h"
 
 namespace Towerkit {
 
@@ -75,19 +76,23 @@ inline bool AskNumber(const std::string& i_question, int& o_value) {
   return false;
 }
 
-// Asks until an empty answer, appending every other answer to o_list.
-inline void AskList(const std::string& i_question, std::vector<std::string>& o_list) {
+// Asks until an empty answer, appending every other answer to o_list, each checked by i_check.
+inline void AskList(const std::string& i_question,
+                    void (*i_check)(const std::string& i_subject, const std::string& i_value),
+                    std::vector<std::string>& o_list) {
   for (;;) {
     std::string answer;
     Ostrel::CLI::GetUserString(i_question, answer);
     if (answer.empty()) return;
+    i_check(AnswerValue(answer), answer);
     o_list.push_back(answer);
   }
 }
 
 }  // namespace detail
 
-// Asks for every setting on the console, storing the answers unchecked. False when standard
+// Asks for every setting on the console, storing the answers as given (a door, balcony or wall
+// answer the building cannot use gets a warning, as on the command line). False when standard
 // input ended at a number question (already reported); text questions then get empty answers.
 inline bool AskStepByStep(const Catalogue& i_catalogue, RunSettings& io_settings) {
   using Ostrel::CLI::GetUserString;
@@ -97,15 +102,19 @@ inline bool AskStepByStep(const Catalogue& i_catalogue, RunSettings& io_settings
   if (!detail::AskNumber("height (in units)", io_settings.height)) return false;
   GetUserString("door [(N)orth,(S)outh,(E)st,(W)est][(L)eft,(C)enter,(R)ight] (ENTER to skip it)",
                 io_settings.door);
-  if (io_settings.door.empty()) io_settings.door = "  ";
+  if (io_settings.door.empty()) {
+    io_settings.door = "  ";
+  } else {
+    CheckDoor(AnswerValue(io_settings.door), io_settings.door);
+  }
   detail::AskList(
       "balcony [(N)orth,(S)outh,(E)st,(W)est][(A)llwindows,(E)ven,(O)dd,(C)heckerboard] (ENTER to stop enter "
       "balcony-option)",
-      io_settings.balcony);
+      CheckBalcony, io_settings.balcony);
   detail::AskList(
       "close [(N)orth,(S)outh,(E)st,(W)est][(A)llwindows,(E)ven,(O)dd,(C)heckerboard] (ENTER to stop enter "
       "close-option)",
-      io_settings.close);
+      CheckWall, io_settings.close);
   GetUserString("output filename", io_settings.outputfilename);
   return true;
 }
