@@ -72,7 +72,30 @@ inline void showHelp() {
       "      towerkit -s A -w 3 -l 3 -h 3 -c NA -c SA -c EA -c WA outputfile.obj",
       "",
   };
+  // How to read the building the tool writes, after the lines above, which stay as they are.
+  constexpr const char* kBuildingLines[] = {
+      "The building (w, l and h are the values of -w, -l and -h):",
+      " - Footprint: (w + 2) x (l + 2) cells: w cells between the corners along the east and west sides,",
+      "   l cells between the corners along the north and south sides, and a corner cell at each corner",
+      " - Height: h storeys, the ground storey included, and the roof row on top of them",
+      " - Axes: +y is up; the north side faces +x, the east side +z, the south side -x, the west side -z",
+      " - Origin: the centre of the north-west corner cell, at the foot of the ground storey; cell centres",
+      "   run from x = -(w + 1) to 0 and from z = 0 to l + 1",
+      " - The cells of a side are numbered 1, 2, 3 ... from its west end on the north and south sides,",
+      "   and from its north end on the east and west sides (corner cells excluded)",
+      " - E(ven) takes cells 1, 3, 5 ... (the first, third, fifth cell), O(dd) cells 2, 4, 6 ...;",
+      "   C(heckerboard) takes odd cells on odd storeys, even cells on even ones (the ground storey is 0)",
+      " - Door: L(eft) and R(ight) as seen from outside, facing the side; C(enter) is the middle cell,",
+      "   or the lower-numbered of the two middle cells; the door is always on the ground storey",
+      " - Balconies never go on the ground storey; neither balconies nor walls go on the roof row",
+      " - -h 0 gives the ground storey alone: the roof row is laid at its foot, not on top of it",
+      " - Units: the output is in cell units: one cell is 1.0 along x and z, one storey 1.0 along y,",
+      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres)",
+      // An option for coordinates in the kit's own units would say so right here.
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
 }
 
 namespace detail {
