@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -245,9 +246,44 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   return kExitSuccess;
 }
 
-// The whole run after the command line; returns the exit status.
-inline int RunFlow(RunSettings& io_settings) {
-  const std::string unitsPath = Ostrel::Core::Settings::GetUnitsPath();
+// The kit installed with the tool, when this run should use it; empty otherwise. It stands in
+// for ./units only when the environment names no units folder (i_env unset or empty) and the
+// working folder has no entry "units". i_executable is the tool's own file and i_kitFromBin the
+// kit's folder relative to the tool's folder, so an installed tree works wherever it is moved.
+inline std::string InstalledKit(const char* i_env, const std::string& i_executable,
+                                const std::string& i_kitFromBin) {
+  namespace fs = std::filesystem;
+  if (i_env != nullptr && *i_env != '\0') return std::string();
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status("units", ec))) return std::string();
+  if (i_executable.empty()) return std::string();
+  const fs::path kit = (fs::path(i_executable).parent_path() / i_kitFromBin).lexically_normal();
+  if (!fs::is_directory(kit, ec)) return std::string();
+  return kit.string();
+}
+
+// The tool's own file, from the system: the path it was started by may be relative or a link.
+inline std::string ExecutablePath() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.string();
+}
+
+// The units folder of this run, with its one console line or two: the installed kit, named, or
+// the folder the environment (or its fallback ./units) gives.
+inline std::string UnitsPath(const std::string& i_kitFromBin) {
+  const std::string installed = InstalledKit(std::getenv("OSTREL_UNITS_PATH"), ExecutablePath(), i_kitFromBin);
+  if (!installed.empty()) {
+    Ostrel::Core::Settings::SetUnitsPath(installed);
+    Ostrel::Message::PrintInfo("Using the installed unit kit '" + installed + "'");
+  }
+  return Ostrel::Core::Settings::GetUnitsPath();
+}
+
+// The whole run after the command line; returns the exit status. i_kitFromBin is where the
+// installed kit lies relative to the tool's folder.
+inline int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
+  const std::string unitsPath = UnitsPath(i_kitFromBin);
   std::vector<std::string> units;
   if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
   const Catalogue unitsType = BuildCatalogue(units);
