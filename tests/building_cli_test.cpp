@@ -53,13 +53,16 @@ TEST(BuildingCli, TyposWarnAndBuildWhatTheyAlwaysBuilt) {
       {{"-d", "XY"}, {}, Line("warning", "Value 'XY' of option '-d'" + door)},
       {{"-b", "QQ"},
        {},
-       Line("warning",
-            "Value 'QQ' of option '-b' is not a balcony request: give a side N, S, E or W and a pattern A, E, "
-            "O or C, such as NA; it adds no balcony")},
+       Line(
+           "warning",
+           "Value 'QQ' of option '-b' is not a balcony request: give a side N, S, E or W and a pattern A, E, "
+           "O or C, such as NA; it adds no balcony")},
       {{"-c", "NAX"},
        {"-c", "NA"},
        Line("warning", "Value 'NAX' of option '-c' has more than two letters: only 'NA' is used")},
-      {{"-w", "4x"}, {"-w", "4"}, Line("warning", "Value '4x' of option '-w' is not a whole number: the width is 4")},
+      {{"-w", "4x"},
+       {"-w", "4"},
+       Line("warning", "Value '4x' of option '-w' is not a whole number: the width is 4")},
       {{"--widht", "5"},
        {},
        Line("warning", "Unknown option '--widht' is ignored: did you mean '--width'?") +

@@ -59,8 +59,8 @@ TEST(Install, TheInstalledToolUsesItsOwnKitWhenNothingNamesOne) {
   for (const char* units : {static_cast<const char*>(nullptr), ""}) {
     const RunResult result = RunIn(install.Tool(), work.path.string(), args, units);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.output, Line("info", "Using the installed unit kit '" + install.Kit() + "'") +
-                                 Line("info", "Done!"));
+    EXPECT_EQ(result.output,
+              Line("info", "Using the installed unit kit '" + install.Kit() + "'") + Line("info", "Done!"));
   }
   // The same building as the tool in the build tree makes from the kit in the repository.
   const std::string units = std::string(TOWERKIT_SOURCE_DIR) + "/units";
@@ -72,9 +72,10 @@ TEST(Install, TheInstalledToolUsesItsOwnKitWhenNothingNamesOne) {
   fs::rename(install.prefix, moved);
   const RunResult result = RunIn(moved + "/bin/towerkit", work.path.string(), {"-k"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, Line("info", "Check enabled") +
-                               Line("info", "Using the installed unit kit '" + moved + "/share/towerkit/units'") +
-                               kCatalogue);
+  EXPECT_EQ(result.output,
+            Line("info", "Check enabled") +
+                Line("info", "Using the installed unit kit '" + moved + "/share/towerkit/units'") +
+                kCatalogue);
 }
 
 TEST(Install, AUnitsFolderOrTheEnvironmentComesFirst) {
@@ -102,8 +103,8 @@ TEST(Install, AUnitsFolderOrTheEnvironmentComesFirst) {
 
   TestSupport::ScratchDir empty;
   result = RunIn(install.Tool(), empty.path.string(), {"-k"}, install.Kit().c_str());
-  EXPECT_EQ(result.output,
-            Line("info", "Check enabled") + Line("info", "Found 1 paths in '" + install.Kit() + "'") + kCatalogue);
+  EXPECT_EQ(result.output, Line("info", "Check enabled") +
+                               Line("info", "Found 1 paths in '" + install.Kit() + "'") + kCatalogue);
 }
 
 }  // namespace

@@ -112,7 +112,9 @@ struct Option {
   ApplyOption apply;
 };
 
-inline ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) { return ParseOutcome::Help; }
+inline ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) {
+  return ParseOutcome::Help;
+}
 
 inline ParseOutcome ApplyCheck(const std::string&, const std::string&, RunSettings& io_settings) {
   io_settings.check = true;
@@ -127,27 +129,32 @@ inline ParseOutcome ApplyStyle(const std::string&, const std::string& i_value, R
 
 // A size that is not a whole number still takes what the lenient conversion reads ("3x" gives 3,
 // "abc" 0), as it always has; the warning says so.
-inline void ApplySize(const std::string& i_given, const std::string& i_value, const char* i_size, int& o_size) {
+inline void ApplySize(const std::string& i_given, const std::string& i_value, const char* i_size,
+                      int& o_size) {
   Ostrel::FileSystem::StringToInt(i_value, o_size);
   CheckWholeNumber(OptionValue(i_given, i_value), i_value, i_size, o_size);
 }
 
-inline ParseOutcome ApplyWidth(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplyWidth(const std::string& i_given, const std::string& i_value,
+                               RunSettings& io_settings) {
   ApplySize(i_given, i_value, "width", io_settings.width);
   return ParseOutcome::Run;
 }
 
-inline ParseOutcome ApplyLength(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplyLength(const std::string& i_given, const std::string& i_value,
+                                RunSettings& io_settings) {
   ApplySize(i_given, i_value, "length", io_settings.length);
   return ParseOutcome::Run;
 }
 
-inline ParseOutcome ApplyHeight(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplyHeight(const std::string& i_given, const std::string& i_value,
+                                RunSettings& io_settings) {
   ApplySize(i_given, i_value, "height", io_settings.height);
   return ParseOutcome::Run;
 }
 
-inline ParseOutcome ApplyDoor(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplyDoor(const std::string& i_given, const std::string& i_value,
+                              RunSettings& io_settings) {
   CheckDoor(OptionValue(i_given, i_value), i_value);
   io_settings.door = i_value;
   return ParseOutcome::Run;
@@ -160,7 +167,8 @@ inline ParseOutcome ApplyBalcony(const std::string& i_given, const std::string& 
   return ParseOutcome::Run;
 }
 
-inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_value,
+                               RunSettings& io_settings) {
   CheckWall(OptionValue(i_given, i_value), i_value);
   io_settings.close.push_back(i_value);
   return ParseOutcome::Run;
@@ -169,14 +177,10 @@ inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 inline constexpr Option kOptions[] = {
-    {"", "--help", false, ApplyHelp},
-    {"-k", "--check", false, ApplyCheck},
-    {"-s", "--style", true, ApplyStyle},
-    {"-w", "--width", true, ApplyWidth},
-    {"-l", "--length", true, ApplyLength},
-    {"-h", "--height", true, ApplyHeight},
-    {"-d", "--door", true, ApplyDoor},
-    {"-b", "--balcony", true, ApplyBalcony},
+    {"", "--help", false, ApplyHelp},      {"-k", "--check", false, ApplyCheck},
+    {"-s", "--style", true, ApplyStyle},   {"-w", "--width", true, ApplyWidth},
+    {"-l", "--length", true, ApplyLength}, {"-h", "--height", true, ApplyHeight},
+    {"-d", "--door", true, ApplyDoor},     {"-b", "--balcony", true, ApplyBalcony},
     {"-c", "--close", true, ApplyClose},
 };
 
@@ -237,14 +241,16 @@ inline std::string UnknownOptionHint(const std::string& i_arg) {
   // A value attached to a short option: "-w3".
   if (i_arg.size() > 2 && i_arg[1] != '-') {
     const Option* option = FindOption(i_arg.substr(0, 2));
-    if (option != nullptr && option->takesValue) return "use '" + i_arg.substr(0, 2) + " " + i_arg.substr(2) + "'";
+    if (option != nullptr && option->takesValue)
+      return "use '" + i_arg.substr(0, 2) + " " + i_arg.substr(2) + "'";
   }
   return std::string();
 }
 
 inline void WarnUnknownOption(const std::string& i_arg) {
   const std::string hint = UnknownOptionHint(i_arg);
-  Ostrel::Message::PrintWarning("Unknown option '" + i_arg + "' is ignored" + (hint.empty() ? "" : ": " + hint));
+  Ostrel::Message::PrintWarning("Unknown option '" + i_arg + "' is ignored" +
+                                (hint.empty() ? "" : ": " + hint));
 }
 
 }  // namespace detail

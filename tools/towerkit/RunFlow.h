@@ -272,7 +272,8 @@ inline std::string ExecutablePath() {
 // The units folder of this run, with its one console line or two: the installed kit, named, or
 // the folder the environment (or its fallback ./units) gives.
 inline std::string UnitsPath(const std::string& i_kitFromBin) {
-  const std::string installed = InstalledKit(std::getenv("OSTREL_UNITS_PATH"), ExecutablePath(), i_kitFromBin);
+  const std::string installed =
+      InstalledKit(std::getenv("OSTREL_UNITS_PATH"), ExecutablePath(), i_kitFromBin);
   if (!installed.empty()) {
     Ostrel::Core::Settings::SetUnitsPath(installed);
     Ostrel::Message::PrintInfo("Using the installed unit kit '" + installed + "'");
