@@ -1,6 +1,7 @@
 #pragma once
-// The settings of one run, the loop that fills them from the command line, and the help text.
-// Parsing only records what was asked for; the run flow (RunFlow.h) acts on it.
+// The settings of one run, the table of options and the loop that fills the settings from the
+// command line, and the help text. Parsing only records what was asked for, with a warning for
+// what the building cannot use as given (ValueChecks.h); the run flow (RunFlow.h) acts on it.
 
 #include <algorithm>
 #include <cctype>
@@ -176,13 +177,19 @@ inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_
 
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
+// clang-format off
 inline constexpr Option kOptions[] = {
-    {"", "--help", false, ApplyHelp},      {"-k", "--check", false, ApplyCheck},
-    {"-s", "--style", true, ApplyStyle},   {"-w", "--width", true, ApplyWidth},
-    {"-l", "--length", true, ApplyLength}, {"-h", "--height", true, ApplyHeight},
-    {"-d", "--door", true, ApplyDoor},     {"-b", "--balcony", true, ApplyBalcony},
-    {"-c", "--close", true, ApplyClose},
+    {"",   "--help",    false, ApplyHelp},
+    {"-k", "--check",   false, ApplyCheck},
+    {"-s", "--style",   true,  ApplyStyle},
+    {"-w", "--width",   true,  ApplyWidth},
+    {"-l", "--length",  true,  ApplyLength},
+    {"-h", "--height",  true,  ApplyHeight},
+    {"-d", "--door",    true,  ApplyDoor},
+    {"-b", "--balcony", true,  ApplyBalcony},
+    {"-c", "--close",   true,  ApplyClose},
 };
+// clang-format on
 
 // The option named exactly (case included) by i_arg, or null.
 inline const Option* FindOption(const std::string& i_arg) {
@@ -241,8 +248,9 @@ inline std::string UnknownOptionHint(const std::string& i_arg) {
   // A value attached to a short option: "-w3".
   if (i_arg.size() > 2 && i_arg[1] != '-') {
     const Option* option = FindOption(i_arg.substr(0, 2));
-    if (option != nullptr && option->takesValue)
+    if (option != nullptr && option->takesValue) {
       return "use '" + i_arg.substr(0, 2) + " " + i_arg.substr(2) + "'";
+    }
   }
   return std::string();
 }
