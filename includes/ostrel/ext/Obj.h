@@ -357,9 +357,10 @@ inline void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state
       const char* first = SkipSpace(rest, i_end);
       const char* last = i_end;
       while (last != first && IsSpace(last[-1])) --last;
-      io_state.material = first == last ? kNoMaterial
-                                        : IndexOf(io_mesh.materials,
-                                                  std::string_view(first, static_cast<std::size_t>(last - first)));
+      io_state.material =
+          first == last
+              ? kNoMaterial
+              : IndexOf(io_mesh.materials, std::string_view(first, static_cast<std::size_t>(last - first)));
       break;
     }
     case Keyword::kOther:
