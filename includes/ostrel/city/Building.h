@@ -21,6 +21,7 @@
 #include <ostrel/city/Frame.h>
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
+#include <ostrel/city/Materials.h>
 #include <ostrel/city/ObjWriter.h>
 #include <ostrel/core/MathTypes.h>
 
@@ -89,6 +90,13 @@ class Building {
     m_frame.ypos = y;
     m_frame.zpos = z;
   }
+  // The material library that the output names ("mtllib i_name" as its first line) when the
+  // building uses materials, to be written into i_folder: build() then also makes its text
+  // (materialLibraryText). Without it, faces still get their usemtl lines, but no library.
+  void setMaterialLibrary(const std::string& i_name, const std::string& i_folder) {
+    m_materialLibrary = i_name;
+    m_materialFolder = i_folder;
+  }
   // y is kept but not read: buildings turn about the vertical axis only.
   void setOrientation(float x, float y, float z) {
     m_frame.xdir = x;
@@ -109,9 +117,14 @@ class Building {
     const Offsets first{indicesoffset, 0, 0};
     if (CheckFits(totals, first) != BuildError::None) return fail(BuildError::TooLarge);
 
+    const MaterialNames names = NameMaterials(plan, kit);
+    m_usesMaterials = names.used;
+    const bool library = names.used && !m_materialLibrary.empty();
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(objout);
-    WriteObj(*writer, kit, plan, m_frame, first);
+    if (library) WriteLine(*writer, "mtllib " + m_materialLibrary);
+    WriteObj(*writer, kit, plan, m_frame, first, names);
     Flush(*writer);
+    if (library) m_materialText = MergeMaterials(plan, kit, names, m_materialFolder, m_materialNotes);
     return static_cast<std::size_t>(totals.vertices);
   }
 
@@ -137,6 +150,11 @@ class Building {
   }
 
   BuildError lastError() const { return m_lastError; }
+  // The material library of the last build, when it used materials and setMaterialLibrary was
+  // called; empty otherwise. Notes say what a user should be told about it.
+  bool usesMaterials() const { return m_usesMaterials; }
+  const std::string& materialLibraryText() const { return m_materialText; }
+  const std::vector<MaterialNote>& materialNotes() const { return m_materialNotes; }
   // Unit files the last build needed but could not use, each once, in the order first needed.
   const std::vector<MissingUnit>& missingUnits() const { return m_missing; }
   // The same, as the paths that were tried.
@@ -176,6 +194,9 @@ class Building {
   Kit start() {
     m_lastError = BuildError::None;
     m_missing.clear();
+    m_usesMaterials = false;
+    m_materialText.clear();
+    m_materialNotes.clear();
     return LoadKit(m_units_path, {m_request.style});
   }
 
@@ -190,6 +211,11 @@ class Building {
   float m_ydir = 0;
   BuildError m_lastError = BuildError::None;
   std::vector<MissingUnit> m_missing;
+  std::string m_materialLibrary;  // the file name the output names, beside it
+  std::string m_materialFolder;   // where that file is written
+  bool m_usesMaterials = false;
+  std::string m_materialText;
+  std::vector<MaterialNote> m_materialNotes;
 };
 
 }  // namespace Ostrel::City
