@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <climits>
 #include <cstdint>
 #include <fstream>
 #include <ostream>
@@ -157,14 +158,35 @@ BENCHMARK(BM_NumberTexts);
 
 // ---- Layout -------------------------------------------------------------------------------------
 
-// One upper storey of a 1000 x 1000 footprint with balconies and walls: 4004 cells and the
-// balconies of half of them, without writing anything.
-void BM_StoreyLayout(benchmark::State& state) {
-  Ostrel::City::Building building("A", "NC", {"SC", "NA"}, {"WE"}, 1000, 1000, 10);
-  building.setUnitsPath(kUnits);
-  for (auto _ : state) benchmark::DoNotOptimize(building.addFloor("A", 0, 3, "angle", "floor"));
+// The plan of a 1000 x 1000 x 1000 building with balconies and walls, walked over every
+// placement (about 6.5 million) without writing anything.
+void BM_PlanAndWalk(benchmark::State& state) {
+  const Ostrel::City::Kit kit = Ostrel::City::LoadKit(kUnits, {"A"});
+  const Ostrel::City::Request request =
+      Ostrel::City::MakeRequest("A", "NC", {"SC", "NA"}, {"WE"}, 1000, 1000, 1000);
+  std::int64_t placements = 0;
+  for (auto _ : state) {
+    const Ostrel::City::Plan plan = Ostrel::City::MakePlan(request, kit);
+    Ostrel::City::ForEachPlacement(plan, [&](const Ostrel::City::Placement&) { ++placements; });
+  }
+  state.SetItemsProcessed(placements);
 }
-BENCHMARK(BM_StoreyLayout)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlanAndWalk)->Unit(benchmark::kMillisecond);
+
+// Reading the kit, planning and counting the largest building the options can ask for, which is
+// far too large for 32-bit indices: the time until it is refused, as the tool spends it.
+void BM_RefuseLargestBuilding(benchmark::State& state) {
+  for (auto _ : state) {
+    Ostrel::City::Building building("A", "NC", {"SC", "NE"}, {"WO", "EC"}, INT_MAX - 2, INT_MAX - 2,
+                                    INT_MAX - 1);
+    building.setUnitsPath(kUnits);
+    NullBuffer sink;
+    std::ostream out(&sink);
+    benchmark::DoNotOptimize(building.build(out, 0));
+    if (building.lastError() != Ostrel::City::BuildError::TooLarge) state.SkipWithError("not refused");
+  }
+}
+BENCHMARK(BM_RefuseLargestBuilding)->Unit(benchmark::kMillisecond);
 
 // ---- Whole build --------------------------------------------------------------------------------
 

@@ -28,6 +28,8 @@ views=(
 for style in A B; do
   OSTREL_UNITS_PATH="$root/units" "$tool" -s "$style" -w 4 -l 3 -h 3 -d SC -b NC -b EA -c WA -c NE \
     "$work/$style.obj" >/dev/null
+  # f3d reads a model's materials from NAME.obj.mtl, whatever its mtllib line names.
+  if [ -f "$work/$style.mtl" ]; then cp "$work/$style.mtl" "$work/$style.obj.mtl"; fi
   for view in "${views[@]}"; do
     read -r name eye <<<"$view"
     xvfb-run -a f3d "$work/$style.obj" --dry-run --output="$root/docs/${style}_${name}.png" \

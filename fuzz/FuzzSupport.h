@@ -88,12 +88,21 @@ inline bool CornerValid(std::string_view i_corner, std::uint64_t i_vertexOffset,
   return IndexIn(rest.substr(second + 1), 1, i_counts.normals);
 }
 
+// The lines a building may hold beside v, vn, vt and f.
+inline bool IsOtherLine(std::string_view i_line) {
+  for (const std::string_view keyword : {"g ", "s ", "usemtl ", "mtllib ", "#"}) {
+    if (i_line.substr(0, keyword.size()) == keyword) return true;
+  }
+  return false;
+}
+
 }  // namespace detail
 
-// Checks the text of one building: only v, vn, vt and f lines, in blocks in that order, each
-// number finite, every face of three or more corners whose indices name existing elements (the
-// vertex numbers counting from i_vertexOffset + 1), every line ended by a line feed. Returns the
-// counts; fails the process otherwise.
+// Checks the OBJ text of buildings: v, vn, vt and f lines in blocks in that order within each
+// object (an "o" line starts the next), each number finite, every face of three or more corners
+// whose indices name existing elements (the vertex numbers counting from i_vertexOffset + 1),
+// every line ended by a line feed. Besides these, only object, group, smoothing, material and
+// comment lines. Returns the counts; fails the process otherwise.
 inline ObjCounts CheckObjText(std::string_view i_text, std::uint64_t i_vertexOffset) {
   ObjCounts counts;
   int block = 0;  // 0 v, 1 vn, 2 vt, 3 f: a block never comes back once a later one began
@@ -120,15 +129,24 @@ inline ObjCounts CheckObjText(std::string_view i_text, std::uint64_t i_vertexOff
       kind = 3;
       if (facesStart == std::string_view::npos) facesStart = pos;
       ++counts.faces;
+    } else if (line.rfind("o ", 0) == 0) {
+      block = 0;
+    } else {
+      FUZZ_CHECK(detail::IsOtherLine(line));
     }
-    FUZZ_CHECK(kind >= 0);
-    FUZZ_CHECK(kind >= block);
-    block = kind;
+    if (kind >= 0) {
+      FUZZ_CHECK(kind >= block);
+      block = kind;
+    }
     pos = end + 1;
   }
   // Faces last, now that the counts are known. Every corner is followed by one blank.
   for (pos = facesStart; pos != std::string_view::npos && pos < i_text.size();) {
     const std::size_t end = i_text.find('\n', pos);
+    if (i_text.compare(pos, 2, "f ") != 0) {
+      pos = end + 1;
+      continue;
+    }
     std::string_view corners = i_text.substr(pos + 2, end - pos - 2);
     int cornerCount = 0;
     while (!corners.empty()) {

@@ -37,8 +37,9 @@ inline std::string BuildText(Ostrel::City::Building& io_building, std::size_t i_
   return out.str();
 }
 
-// Empty when every line is well formed and every index names an existing element; otherwise
-// the first fault found. Vertex indices may start after i_vertexOffset earlier vertices.
+// Empty when every face is well formed and every index names an existing element; otherwise
+// the first fault found. Vertex indices may start after i_vertexOffset earlier vertices. Lines
+// other than v, vn, vt and f (objects, groups, materials) are not looked at.
 inline std::string CheckIndices(const std::string& i_text, std::size_t i_vertexOffset = 0) {
   std::istringstream in(i_text);
   std::string line;
@@ -53,8 +54,6 @@ inline std::string CheckIndices(const std::string& i_text, std::size_t i_vertexO
       ++vt;
     else if (line.rfind("f ", 0) == 0)
       faces.push_back(line);
-    else
-      return "unexpected line: " + line;
   }
   for (const std::string& face : faces) {
     std::istringstream words(face.substr(2));

@@ -41,6 +41,60 @@ TEST(BuildingCli, WorkedExampleWritesTheGoldenFile) {
             TestSupport::ReadFile(std::string(TOWERKIT_TEST_DATA) + "/golden/worked_example.obj"));
 }
 
+TEST(BuildingCli, TyposWarnAndBuildWhatTheyAlwaysBuilt) {
+  const std::string door =
+      " is not a door: give a side N, S, E or W and a place L, C or R, such as SC; no door is placed";
+  const struct {
+    std::vector<std::string> typo;
+    std::vector<std::string> meaning;  // what the typo is read as
+    std::string warnings;
+  } cases[] = {
+      {{"-d", "sc"}, {}, Line("warning", "Value 'sc' of option '-d'" + door)},
+      {{"-d", "XY"}, {}, Line("warning", "Value 'XY' of option '-d'" + door)},
+      {{"-b", "QQ"},
+       {},
+       Line(
+           "warning",
+           "Value 'QQ' of option '-b' is not a balcony request: give a side N, S, E or W and a pattern A, E, "
+           "O or C, such as NA; it adds no balcony")},
+      {{"-c", "NAX"},
+       {"-c", "NA"},
+       Line("warning", "Value 'NAX' of option '-c' has more than two letters: only 'NA' is used")},
+      {{"-w", "4x"},
+       {"-w", "4"},
+       Line("warning", "Value '4x' of option '-w' is not a whole number: the width is 4")},
+      {{"--widht", "5"},
+       {},
+       Line("warning", "Unknown option '--widht' is ignored: did you mean '--width'?") +
+           Line("warning", "Second output file name 'tower.obj' replaces '5'")},
+      {{"--width=4"}, {}, Line("warning", "Unknown option '--width=4' is ignored: use '--width 4'")},
+      {{"-w3"}, {}, Line("warning", "Unknown option '-w3' is ignored: use '-w 3'")},
+      {{"-x", "5"},
+       {},
+       Line("warning", "Unknown option '-x' is ignored") +
+           Line("warning", "Second output file name 'tower.obj' replaces '5'")},
+  };
+  for (const auto& c : cases) {
+    TestSupport::ScratchDir typoWork, meantWork;
+    std::vector<std::string> typoArgs = {"-s", "T", "-l", "3", "-h", "2", "-b", "SC"};
+    std::vector<std::string> meantArgs = typoArgs;
+    typoArgs.insert(typoArgs.end(), c.typo.begin(), c.typo.end());
+    typoArgs.push_back("tower.obj");
+    meantArgs.insert(meantArgs.end(), c.meaning.begin(), c.meaning.end());
+    meantArgs.push_back("tower.obj");
+    const RunResult typo = RunTool(BuildingTest::kKit, typoWork.path.string(), typoArgs);
+    const RunResult meant = RunTool(BuildingTest::kKit, meantWork.path.string(), meantArgs);
+    EXPECT_EQ(typo.status, 0) << c.typo[0];
+    EXPECT_EQ(meant.status, 0) << c.typo[0];
+    EXPECT_EQ(typo.output, c.warnings + Found(BuildingTest::kKit) + Line("info", "Done!"));
+    EXPECT_EQ(meant.output, Found(BuildingTest::kKit) + Line("info", "Done!"));
+    const std::string written = TestSupport::ReadFile(typoWork / "tower.obj");
+    EXPECT_NE(written, "") << c.typo[0];
+    EXPECT_EQ(written, TestSupport::ReadFile(meantWork / "tower.obj")) << c.typo[0];
+    EXPECT_FALSE(fs::exists(typoWork / "5")) << c.typo[0];
+  }
+}
+
 TEST(BuildingCli, MissingPieceIsOneWarningAndTheRestIsWritten) {
   TestSupport::ScratchDir units, work;
   for (const auto& entry : fs::directory_iterator(BuildingTest::kKit)) {

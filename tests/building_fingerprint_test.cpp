@@ -76,9 +76,9 @@ TEST(BuildingFingerprint, ShippedKit) {
        {0, 0, 0},
        {0, 0, 1},
        0,
-       218424,
-       13869751,
-       0xefd603f2fb00e300u},
+       41252,
+       3481315,
+       0xfa4452ab2dd7f601u},
       // Turned by a direction off the axes, so that hardly a coordinate repeats.
       {"turned and moved",
        "B",
@@ -91,10 +91,10 @@ TEST(BuildingFingerprint, ShippedKit) {
        {10.5f, -2, 3.25f},
        {0.6f, 0, 0.8f},
        1000,
-       174336,
-       11707228,
-       0x83492e0e33f01025u},
-      // Vertex numbers run from 999001 across 999999 to 1075800.
+       40288,
+       3780096,
+       0x4991ec25addc8c34u},
+      // Vertex numbers run from 999001 across 999999 to 1013584.
       {"numbers gain a digit",
        "A",
        "SR",
@@ -106,10 +106,10 @@ TEST(BuildingFingerprint, ShippedKit) {
        {0, 0, 0},
        {1, 0, 0},
        999000,
-       76800,
-       4918241,
-       0xa1e11f22f9c31cfbu},
-      // Vertex numbers of ten digits, up to 4294796815.
+       14584,
+       1281828,
+       0xbaf638f99865b790u},
+      // Vertex numbers of ten digits, up to 4294773615.
       {"largest numbers",
        "B",
        "WC",
@@ -121,9 +121,9 @@ TEST(BuildingFingerprint, ShippedKit) {
        {0, 0, 0},
        {0, 0, 1},
        4294967295u - 200000,
-       29520,
-       1976732,
-       0x9d0d8aaaf1484a23u},
+       6320,
+       639666,
+       0xa0ebf05bf6879be3u},
   };
   for (const Case& entry : cases) ExpectFingerprint(entry, units);
 }

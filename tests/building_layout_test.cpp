@@ -17,7 +17,7 @@ namespace {
 
 using BuildingTest::Request;
 using Ostrel::City::Building;
-using Ostrel::City::Placement;
+using Placement = Ostrel::City::UnitPlacement;
 
 // Vertex counts of the test kit's pieces of style T.
 const std::map<std::string, std::size_t> kVertices = {

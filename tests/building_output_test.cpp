@@ -265,3 +265,44 @@ TEST(BuildingOutput, LargeBuildingStreamsInBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Buildings that share one kit and one writer, as a street of them in one file does: every
+// index continues after the buildings before it, on each kind of element, and the text the
+// writer reuses (a piece's normals turned by its building, say) never leaks from one building
+// into the next.
+TEST(BuildingOutput, BuildingsShareOneOutputWithEveryIndexRight) {
+  using namespace Ostrel::City;
+  const Ostrel::City::Kit kit = LoadKit(BuildingTest::kKit, {"T"});
+  const Plan first = MakePlan(MakeRequest("T", "NC", {"SC"}, {"NA"}, 3, 2, 2), kit);
+  const Plan second = MakePlan(MakeRequest("T", "EL", {"WA"}, {}, 1, 4, 3), kit);
+  const Frame turned{5, 0, -2, 1, 0};
+  const Frame straight;
+
+  std::ostringstream both;
+  const std::unique_ptr<ObjWriter> writer = MakeObjWriter(both);
+  const Offsets middle = WriteObj(*writer, kit, first, turned, Offsets{});
+  const Offsets end = WriteObj(*writer, kit, second, straight, middle);
+  Flush(*writer);
+
+  const Totals counted = CountPlan(first, kit);
+  EXPECT_EQ(middle.vertices, counted.vertices);
+  EXPECT_EQ(middle.normals, counted.normals);
+  EXPECT_EQ(middle.uvs, counted.uvs);
+  EXPECT_GT(end.normals, middle.normals);
+  EXPECT_GT(end.uvs, middle.uvs);
+  EXPECT_EQ(BuildingTest::CheckIndices(both.str()), "");
+
+  // Each building reads as it does written alone with the same offsets.
+  auto alone = [&](const Plan& i_plan, const Frame& i_frame, const Offsets& i_start) {
+    std::ostringstream text;
+    const std::unique_ptr<ObjWriter> own = MakeObjWriter(text);
+    WriteObj(*own, kit, i_plan, i_frame, i_start);
+    Flush(*own);
+    return text.str();
+  };
+  EXPECT_EQ(both.str(), alone(first, turned, Offsets{}) + alone(second, straight, middle));
+}
+
+}  // namespace

@@ -186,7 +186,7 @@ TEST(CsvReader, ReadsFilesAndNamesThoseItCannotRead) {
 
   EXPECT_FALSE(Csv::ReadTable(dir / "missing.csv", table, error));
   EXPECT_EQ(error.line, 0u);
-  EXPECT_EQ(error.message, "the file cannot be opened");
+  EXPECT_EQ(error.message, "the file does not exist");
   EXPECT_TRUE(table.rows.empty() && table.header.fields.empty());
 
   ASSERT_EQ(mkfifo((dir / "fifo.csv").c_str(), 0600), 0);  // opening it must not wait for a writer

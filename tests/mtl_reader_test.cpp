@@ -219,7 +219,10 @@ TEST(MtlReader, ReadsFilesAndNamesThoseItCannotRead) {
   EXPECT_TRUE(library.materials.empty());
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].line, 0u);
-  EXPECT_EQ(findings[0].message, "the file cannot be opened");
+  EXPECT_EQ(findings[0].message, "the file does not exist");
+
+  EXPECT_FALSE(Mtl::ReadLibrary(dir.path.string(), library, findings));
+  EXPECT_EQ(findings.at(0).message, "the file is not a regular file");
 }
 
 }  // namespace

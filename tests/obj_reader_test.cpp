@@ -246,6 +246,28 @@ const char* const kTrickyTokens[] = {
 };
 // clang-format on
 
+// Each face keeps the material of the last usemtl before it, also when faces around it are
+// dropped; libraries and names are listed once each.
+TEST(ObjReader, MaterialsOfFaces) {
+  const Obj::Mesh mesh = ParseText(std::string(kTriangle) +
+                                   "mtllib walls.mtl glass.mtl\n"
+                                   "f 1 2 3\n"
+                                   "usemtl  brick wall \r\n"
+                                   "f 1 2 3\n"
+                                   "f 1 2 9\n"  // dropped: index out of range
+                                   "usemtl glass\n"
+                                   "mtllib walls.mtl\n"
+                                   "f 3 2 1\n"
+                                   "usemtl brick wall\n"
+                                   "f 2 3 1\n"
+                                   "usemtl\n"
+                                   "f 1 3 2\n");
+  EXPECT_EQ(mesh.libraries, std::vector<std::string>({"walls.mtl", "glass.mtl"}));
+  EXPECT_EQ(mesh.materials, std::vector<std::string>({"brick wall", "glass"}));
+  EXPECT_EQ(mesh.faceMaterials, U32s({Obj::kNoMaterial, 0, 1, 0, Obj::kNoMaterial}));
+  EXPECT_EQ(mesh.polycount.size(), mesh.faceMaterials.size());
+}
+
 TEST(ObjReader, NumbersReadAsTheClassicStreamDoes) {
   for (const char* token : kTrickyTokens) {
     for (const std::string& components : {std::string(token), std::string(token) + " 7 8",

@@ -101,29 +101,112 @@ TEST_F(OptionsTest, OutputFileNames) {
   Parsed parsed = Parse({"first.obj", "second.obj"});
   EXPECT_EQ(parsed.settings.outputfilename, "second.obj");
   EXPECT_FALSE(parsed.settings.stepByStep);
+  EXPECT_EQ(parsed.output, Line("warning", "Second output file name 'second.obj' replaces 'first.obj'"));
 
   parsed = Parse({"help"});
   EXPECT_EQ(parsed.outcome, ParseOutcome::Run);
   EXPECT_EQ(parsed.settings.outputfilename, "help");
+  EXPECT_EQ(parsed.output, "");
 
   // An empty argument is a file name too: it empties the name and ends step-by-step mode.
   parsed = Parse({"out.obj", ""});
   EXPECT_EQ(parsed.settings.outputfilename, "");
   EXPECT_FALSE(parsed.settings.stepByStep);
+  EXPECT_EQ(parsed.output, Line("warning", "Second output file name '' replaces 'out.obj'"));
+
+  // One warning per extra name, whatever stands between them; an empty first name counts.
+  parsed = Parse({"", "-s", "A", "b.obj", "c.obj"});
+  EXPECT_EQ(parsed.settings.outputfilename, "c.obj");
+  EXPECT_EQ(parsed.output, Line("warning", "Second output file name 'b.obj' replaces ''") +
+                               Line("warning", "Second output file name 'c.obj' replaces 'b.obj'"));
 }
 
-TEST_F(OptionsTest, UnknownOptionsAreIgnoredSilently) {
-  for (const Strings& args : {Strings{"-x"}, Strings{"-"}, Strings{"-w3"}, Strings{"--width=3"},
-                              Strings{"-H"}, Strings{"--HELP"}, Strings{"-help"}, Strings{"-x", "-"}}) {
-    const Parsed parsed = Parse(args);
-    EXPECT_EQ(parsed.outcome, ParseOutcome::Run) << args[0];
-    EXPECT_TRUE(parsed.settings.stepByStep) << args[0];
-    EXPECT_EQ(parsed.settings.width, 1) << args[0];
-    EXPECT_EQ(parsed.output, "") << args[0];
+TEST_F(OptionsTest, UnknownOptionsAreIgnoredWithAWarningAndAHintWherePlain) {
+  const struct {
+    std::string arg;
+    std::string hint;  // after "is ignored"
+  } cases[] = {
+      {"-x", ""},
+      {"-", ""},
+      {"-H", ""},
+      {"-k3", ""},  // -k takes no value
+      {"--check=yes", ""},
+      {"--nothing-like-it", ""},
+      {"-w3", ": use '-w 3'"},
+      {"-d=NC", ": use '-d NC'"},
+      {"--width=4", ": use '--width 4'"},
+      {"--width=", ": use '--width '"},
+      {"--widht", ": did you mean '--width'?"},
+      {"--HELP", ": did you mean '--help'?"},
+      {"-help", ": did you mean '--help'?"},
+      {"-height", ": did you mean '--height'?"},
+      {"--colse", ": did you mean '--close'?"},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = Parse({c.arg});
+    EXPECT_EQ(parsed.outcome, ParseOutcome::Run) << c.arg;
+    EXPECT_TRUE(parsed.settings.stepByStep) << c.arg;
+    EXPECT_EQ(parsed.settings.width, 1) << c.arg;
+    EXPECT_EQ(parsed.output, Line("warning", "Unknown option '" + c.arg + "' is ignored" + c.hint));
   }
   // An unknown option takes no value: the next argument is read on its own.
-  const Parsed parsed = Parse({"-x", "out.obj"});
+  const Parsed parsed = Parse({"--widht", "5", "out.obj"});
+  EXPECT_EQ(parsed.settings.width, 1);
   EXPECT_EQ(parsed.settings.outputfilename, "out.obj");
+  EXPECT_EQ(parsed.output, Line("warning", "Unknown option '--widht' is ignored: did you mean '--width'?") +
+                               Line("warning", "Second output file name 'out.obj' replaces '5'"));
+}
+
+TEST_F(OptionsTest, ValuesTheBuildingCannotUseAreKeptWithAWarning) {
+  const std::string door =
+      " is not a door: give a side N, S, E or W and a place L, C or R, such as SC; no door is placed";
+  const std::string balcony =
+      " is not a balcony request: give a side N, S, E or W and a pattern A, E, O or C, such as NA; it adds "
+      "no balcony";
+  const std::string wall =
+      " is not a wall request: give a side N, S, E or W and a pattern A, E, O or C, such as NA; it closes no "
+      "window";
+  const struct {
+    Strings args;
+    std::string warning;  // empty: none
+  } cases[] = {
+      {{"-d", "SC"}, ""},
+      {{"-d", "sc"}, "Value 'sc' of option '-d'" + door},
+      {{"--door", "XY"}, "Value 'XY' of option '--door'" + door},
+      {{"-d", "NX"}, "Value 'NX' of option '-d'" + door},
+      {{"-d", "N"}, "Value 'N' of option '-d'" + door},
+      {{"-d", ""}, "Value '' of option '-d'" + door},
+      {{"-d", "NCX"}, "Value 'NCX' of option '-d' has more than two letters: only 'NC' is used"},
+      {{"-b", "WC"}, ""},
+      {{"-b", "QQ"}, "Value 'QQ' of option '-b'" + balcony},
+      {{"-b", "NL"}, "Value 'NL' of option '-b'" + balcony},
+      {{"--balcony", "na"}, "Value 'na' of option '--balcony'" + balcony},
+      {{"-b", "SEE"}, "Value 'SEE' of option '-b' has more than two letters: only 'SE' is used"},
+      {{"-c", "EO"}, ""},
+      {{"-c", "NAX"}, "Value 'NAX' of option '-c' has more than two letters: only 'NA' is used"},
+      {{"--close", "A"}, "Value 'A' of option '--close'" + wall},
+      {{"-w", "12"}, ""},
+      {{"-w", "-3"}, ""},  // whole, but refused later as negative
+      {{"-w", "+3"}, ""},
+      {{"-h", "99999999999"}, ""},  // whole, but refused later as too large
+      {{"-w", "3x"}, "Value '3x' of option '-w' is not a whole number: the width is 3"},
+      {{"--length", "abc"}, "Value 'abc' of option '--length' is not a whole number: the length is 0"},
+      {{"-h", "3.5"}, "Value '3.5' of option '-h' is not a whole number: the height is 3"},
+      {{"-h", " 2"}, "Value ' 2' of option '-h' is not a whole number: the height is 2"},
+      {{"-l", "-"}, "Value '-' of option '-l' is not a whole number: the length is 0"},
+      {{"-w", ""}, "Value '' of option '-w' is not a whole number: the width is 0"},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = Parse(c.args);
+    EXPECT_EQ(parsed.outcome, ParseOutcome::Run) << c.args[1];
+    EXPECT_EQ(parsed.output, c.warning.empty() ? "" : Line("warning", c.warning)) << c.args[1];
+  }
+  // The values are stored as given, exactly as without the warnings.
+  const Parsed parsed = Parse({"-d", "sc", "-b", "QQ", "-c", "NAX", "-w", "3x", "-l", "abc", "-h", "3.5"});
+  EXPECT_EQ(parsed.settings.door, "sc");
+  EXPECT_EQ(parsed.settings.balcony, Strings{"QQ"});
+  EXPECT_EQ(parsed.settings.close, Strings{"NAX"});
+  EXPECT_EQ(parsed.settings.width, 3);
 }
 
 TEST_F(OptionsTest, CheckAndHelp) {
@@ -154,7 +237,7 @@ TEST_F(OptionsTest, AnOptionMissingItsValueIsAnErrorNamingIt) {
   EXPECT_EQ(Parse({"-s", "-w"}).outcome, ParseOutcome::Run);
 }
 
-TEST_F(OptionsTest, HelpTextIsThirtyThreeInfoLines) {
+TEST_F(OptionsTest, HelpTextKeepsItsThirtyThreeLinesFirst) {
   TestSupport::CaptureStdout out;
   showHelp();
   const std::string where = "                              where X is N(orth), S(outh), E(ast), W(est)";
@@ -198,7 +281,11 @@ TEST_F(OptionsTest, HelpTextIsThirtyThreeInfoLines) {
   ASSERT_EQ(expected.size(), 33u);
   std::string text;
   for (const std::string& line : expected) text += Line("info", line);
-  EXPECT_EQ(out.str(), text);
+  // The explanation of the building comes after them, in info lines too.
+  const std::string help = out.str();
+  EXPECT_EQ(help.substr(0, text.size()), text);
+  const std::string next = Line("info", "The building (w, l and h are the values of -w, -l and -h):");
+  EXPECT_EQ(help.substr(text.size(), next.size()), next);
   // The option descriptions start in one column.
   for (std::size_t line : {4, 5, 6, 7, 8, 9, 10, 13, 16}) {
     EXPECT_EQ(expected[line].substr(20, 3).find_first_not_of(' '), 2u) << line + 1;

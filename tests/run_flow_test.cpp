@@ -120,6 +120,31 @@ TEST_F(RunFlowTest, StepByStepEmptyDoorMeansNoDoor) {
   EXPECT_EQ(out.str().rfind("[towerkit-0.1] style ]: ", 0), 0u);
 }
 
+TEST_F(RunFlowTest, StepByStepWarnsAboutAnswersTheBuildingCannotUseAndKeepsThem) {
+  TestSupport::FeedStdin in("A\n1\n1\n1\nsc\nQQ\nNA\n\nNAX\n\nout.obj\n");
+  TestSupport::CaptureStdout out;
+  RunSettings settings;
+  EXPECT_TRUE(AskStepByStep({"A"}, settings));
+  EXPECT_EQ(settings.door, "sc");
+  EXPECT_EQ(settings.balcony, (Strings{"QQ", "NA"}));
+  EXPECT_EQ(settings.close, Strings{"NAX"});
+  const std::string text = out.str();
+  const std::string afterNumbers = text.substr(text.find(kDoorPrompt));
+  EXPECT_EQ(
+      afterNumbers,
+      kDoorPrompt +
+          Line("warning",
+               "Answer 'sc' is not a door: give a side N, S, E or W and a place L, C or R, such as SC; no "
+               "door is placed") +
+          kBalconyPrompt +
+          Line("warning",
+               "Answer 'QQ' is not a balcony request: give a side N, S, E or W and a pattern A, E, O or C, "
+               "such as NA; it adds no balcony") +
+          kBalconyPrompt + kBalconyPrompt + kClosePrompt +
+          Line("warning", "Answer 'NAX' has more than two letters: only 'NA' is used") + kClosePrompt +
+          "[towerkit-0.1] output filename: ");
+}
+
 TEST_F(RunFlowTest, StepByStepEndsWhenInputRunsOut) {
   // Input cut short before each number question: the question is named and asking stops.
   const struct {

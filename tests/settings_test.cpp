@@ -87,6 +87,21 @@ TEST_F(UnitsPathTest, OnlyTheFirstCallReadsAndPrints) {
   EXPECT_EQ(out.str(), TestSupport::Line("info", "Found 1 paths in '/first'"));
 }
 
+TEST_F(UnitsPathTest, SetUnitsPathFillsAnEmptyPathSilentlyAndOnlyOnce) {
+  setenv("OSTREL_UNITS_PATH", "/from/env", 1);
+  TestSupport::CaptureStdout out;
+  Settings::SetUnitsPath("/kit");
+  Settings::SetUnitsPath("/other");
+  EXPECT_EQ(Settings::GetUnitsPath(), "/kit");
+  EXPECT_EQ(Settings::s_units_path_list, Strings{"/kit"});
+  EXPECT_EQ(out.str(), "");
+
+  SetUp();
+  Settings::GetUnitsPath();
+  Settings::SetUnitsPath("/kit");
+  EXPECT_EQ(Settings::GetUnitsPath(), "/from/env");
+}
+
 TEST_F(UnitsPathTest, UpdatePathsFillsAnyEmptySettingAndReplacesItsList) {
   setenv("TOWERKIT_TEST_PATHS", "/p:/q", 1);
   std::string path;

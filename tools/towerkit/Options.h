@@ -1,12 +1,17 @@
 #pragma once
-// The settings of one run, the loop that fills them from the command line, and the help text.
-// Parsing only records what was asked for; the run flow (RunFlow.h) acts on it.
+// The settings of one run, the table of options and the loop that fills the settings from the
+// command line, and the help text. Parsing only records what was asked for, with a warning for
+// what the building cannot use as given (ValueChecks.h); the run flow (RunFlow.h) acts on it.
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
+
+#include "ValueChecks.h"
 
 namespace Towerkit {
 
@@ -68,88 +73,230 @@ inline void showHelp() {
       "      towerkit -s A -w 3 -l 3 -h 3 -c NA -c SA -c EA -c WA outputfile.obj",
       "",
   };
+  // How to read the building the tool writes, after the lines above, which stay as they are.
+  constexpr const char* kBuildingLines[] = {
+      "The building (w, l and h are the values of -w, -l and -h):",
+      " - Footprint: (w + 2) x (l + 2) cells: w cells between the corners along the east and west sides,",
+      "   l cells between the corners along the north and south sides, and a corner cell at each corner",
+      " - Height: h storeys, the ground storey included, and the roof row on top of them",
+      " - Axes: +y is up; the north side faces +x, the east side +z, the south side -x, the west side -z",
+      " - Origin: the centre of the north-west corner cell, at the foot of the ground storey; cell centres",
+      "   run from x = -(w + 1) to 0 and from z = 0 to l + 1",
+      " - The cells of a side are numbered 1, 2, 3 ... from its west end on the north and south sides,",
+      "   and from its north end on the east and west sides (corner cells excluded)",
+      " - E(ven) takes cells 1, 3, 5 ... (the first, third, fifth cell), O(dd) cells 2, 4, 6 ...;",
+      "   C(heckerboard) takes odd cells on odd storeys, even cells on even ones (the ground storey is 0)",
+      " - Door: L(eft) and R(ight) as seen from outside, facing the side; C(enter) is the middle cell,",
+      "   or the lower-numbered of the two middle cells; the door is always on the ground storey",
+      " - Balconies never go on the ground storey; neither balconies nor walls go on the roof row",
+      " - -h 0 gives the ground storey alone: the roof row is laid at its foot, not on top of it",
+      " - Units: the output is in cell units: one cell is 1.0 along x and z, one storey 1.0 along y,",
+      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres)",
+      // An option for coordinates in the kit's own units would say so right here.
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
 }
 
 namespace detail {
 
-// The options that take the next argument as their value.
-enum class ValueOption { None, Style, Width, Length, Height, Door, Balcony, Close };
+// What one option does: records its value (empty for an option that takes none) in io_settings,
+// warning about a value the building cannot use as given. i_given is the option as typed.
+using ApplyOption = ParseOutcome (*)(const std::string& i_given, const std::string& i_value,
+                                     RunSettings& io_settings);
 
-inline ValueOption FindValueOption(const std::string& i_arg) {
-  struct Name {
-    const char* shortName;
-    const char* longName;
-    ValueOption option;
-  };
-  constexpr Name kNames[] = {
-      {"-s", "--style", ValueOption::Style},   {"-w", "--width", ValueOption::Width},
-      {"-l", "--length", ValueOption::Length}, {"-h", "--height", ValueOption::Height},
-      {"-d", "--door", ValueOption::Door},     {"-b", "--balcony", ValueOption::Balcony},
-      {"-c", "--close", ValueOption::Close},
-  };
-  for (const Name& name : kNames) {
-    if (i_arg == name.shortName || i_arg == name.longName) return name.option;
-  }
-  return ValueOption::None;
+struct Option {
+  const char* shortName;  // "-w"; empty when the option has only a long name
+  const char* longName;   // "--width"
+  bool takesValue;        // the next argument is the value, whatever it looks like
+  ApplyOption apply;
+};
+
+inline ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) {
+  return ParseOutcome::Help;
 }
 
-inline void ApplyValue(ValueOption i_option, const std::string& i_value, RunSettings& io_settings) {
-  using Ostrel::FileSystem::StringToInt;
-  switch (i_option) {
-    case ValueOption::Style:
-      io_settings.style = i_value;
-      return;
-    case ValueOption::Width:
-      StringToInt(i_value, io_settings.width);
-      return;
-    case ValueOption::Length:
-      StringToInt(i_value, io_settings.length);
-      return;
-    case ValueOption::Height:
-      StringToInt(i_value, io_settings.height);
-      return;
-    case ValueOption::Door:
-      io_settings.door = i_value;
-      return;
-    case ValueOption::Balcony:
-      io_settings.balcony.push_back(i_value);
-      return;
-    case ValueOption::Close:
-      io_settings.close.push_back(i_value);
-      return;
-    case ValueOption::None:
-      return;
+inline ParseOutcome ApplyCheck(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.check = true;
+  Ostrel::Message::PrintInfo("Check enabled");
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyStyle(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.style = i_value;
+  return ParseOutcome::Run;
+}
+
+// A size that is not a whole number still takes what the lenient conversion reads ("3x" gives 3,
+// "abc" 0), as it always has; the warning says so.
+inline void ApplySize(const std::string& i_given, const std::string& i_value, const char* i_size,
+                      int& o_size) {
+  Ostrel::FileSystem::StringToInt(i_value, o_size);
+  CheckWholeNumber(OptionValue(i_given, i_value), i_value, i_size, o_size);
+}
+
+inline ParseOutcome ApplyWidth(const std::string& i_given, const std::string& i_value,
+                               RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "width", io_settings.width);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyLength(const std::string& i_given, const std::string& i_value,
+                                RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "length", io_settings.length);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyHeight(const std::string& i_given, const std::string& i_value,
+                                RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "height", io_settings.height);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyDoor(const std::string& i_given, const std::string& i_value,
+                              RunSettings& io_settings) {
+  CheckDoor(OptionValue(i_given, i_value), i_value);
+  io_settings.door = i_value;
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyBalcony(const std::string& i_given, const std::string& i_value,
+                                 RunSettings& io_settings) {
+  CheckBalcony(OptionValue(i_given, i_value), i_value);
+  io_settings.balcony.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_value,
+                               RunSettings& io_settings) {
+  CheckWall(OptionValue(i_given, i_value), i_value);
+  io_settings.close.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+// Every option of the tool. A new option is one more row here, its apply function above, and its
+// help lines.
+// clang-format off
+inline constexpr Option kOptions[] = {
+    {"",   "--help",    false, ApplyHelp},
+    {"-k", "--check",   false, ApplyCheck},
+    {"-s", "--style",   true,  ApplyStyle},
+    {"-w", "--width",   true,  ApplyWidth},
+    {"-l", "--length",  true,  ApplyLength},
+    {"-h", "--height",  true,  ApplyHeight},
+    {"-d", "--door",    true,  ApplyDoor},
+    {"-b", "--balcony", true,  ApplyBalcony},
+    {"-c", "--close",   true,  ApplyClose},
+};
+// clang-format on
+
+// The option named exactly (case included) by i_arg, or null.
+inline const Option* FindOption(const std::string& i_arg) {
+  for (const Option& option : kOptions) {
+    if ((*option.shortName != '\0' && i_arg == option.shortName) || i_arg == option.longName) return &option;
   }
+  return nullptr;
+}
+
+// Edits (insert, delete, replace one character) that turn i_a into i_b.
+inline std::size_t EditDistance(const std::string& i_a, const std::string& i_b) {
+  std::vector<std::size_t> row(i_b.size() + 1);
+  for (std::size_t j = 0; j < row.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= i_a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= i_b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (i_a[i - 1] == i_b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[i_b.size()];
+}
+
+// The long option that i_arg most likely misspells ("--widht", "-height", "--HELP"), or null.
+// Short arguments are left alone: two edits turn "-x" into too many things.
+inline const Option* NearestLongOption(const std::string& i_arg) {
+  if (i_arg.size() < 5) return nullptr;
+  std::string lower = i_arg;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const Option* nearest = nullptr;
+  std::size_t best = 3;  // at most two edits
+  for (const Option& option : kOptions) {
+    const std::size_t distance = EditDistance(lower, option.longName);
+    if (distance < best) {
+      best = distance;
+      nearest = &option;
+    }
+  }
+  return nearest;
+}
+
+// What to type instead of an unknown option, where that is plain; empty otherwise.
+inline std::string UnknownOptionHint(const std::string& i_arg) {
+  // A value attached with "=": "--width=4", "-w=4".
+  const std::string::size_type equals = i_arg.find('=');
+  if (equals != std::string::npos) {
+    const Option* option = FindOption(i_arg.substr(0, equals));
+    if (option != nullptr && option->takesValue) {
+      return "use '" + i_arg.substr(0, equals) + " " + i_arg.substr(equals + 1) + "'";
+    }
+  }
+  const Option* nearest = NearestLongOption(i_arg);
+  if (nearest != nullptr) return std::string("did you mean '") + nearest->longName + "'?";
+  // A value attached to a short option: "-w3".
+  if (i_arg.size() > 2 && i_arg[1] != '-') {
+    const Option* option = FindOption(i_arg.substr(0, 2));
+    if (option != nullptr && option->takesValue) {
+      return "use '" + i_arg.substr(0, 2) + " " + i_arg.substr(2) + "'";
+    }
+  }
+  return std::string();
+}
+
+inline void WarnUnknownOption(const std::string& i_arg) {
+  const std::string hint = UnknownOptionHint(i_arg);
+  Ostrel::Message::PrintWarning("Unknown option '" + i_arg + "' is ignored" +
+                                (hint.empty() ? "" : ": " + hint));
 }
 
 }  // namespace detail
 
 // Reads the arguments that follow the program's name into io_settings, which holds the defaults.
-// Prints only "Check enabled" for each -k, and the error line of an option missing its value.
+// Prints "Check enabled" for each -k, a warning for each unknown option, unusable value and
+// extra output file name, and the error line of an option missing its value. Nothing else: the
+// run flow acts on the settings.
 inline ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {
+  bool haveOutput = false;  // an earlier argument named the output file
   for (std::size_t i = 0; i < i_args.size(); ++i) {
     const std::string& currArg = i_args[i];
     if (currArg.empty() || currArg[0] != '-') {
+      // The last name wins, as it always has.
+      if (haveOutput) {
+        Ostrel::Message::PrintWarning("Second output file name '" + currArg + "' replaces '" +
+                                      io_settings.outputfilename + "'");
+      }
+      haveOutput = true;
       io_settings.outputfilename = currArg;
       io_settings.stepByStep = false;
       continue;
     }
-    if (currArg == "--help") return ParseOutcome::Help;
-    if (currArg == "-k" || currArg == "--check") {
-      io_settings.check = true;
-      io_settings.stepByStep = false;
-      Ostrel::Message::PrintInfo("Check enabled");
+    const detail::Option* option = detail::FindOption(currArg);
+    if (option == nullptr) {
+      detail::WarnUnknownOption(currArg);  // and goes on without it
       continue;
     }
-    const detail::ValueOption option = detail::FindValueOption(currArg);
-    if (option == detail::ValueOption::None) continue;  // unknown options are ignored, silently
-    if (i + 1 >= i_args.size()) {
-      Ostrel::Message::PrintError("Option '" + currArg + "' needs a value");
-      return ParseOutcome::MissingValue;
+    std::string value;
+    if (option->takesValue) {
+      if (i + 1 >= i_args.size()) {
+        Ostrel::Message::PrintError("Option '" + currArg + "' needs a value");
+        return ParseOutcome::MissingValue;
+      }
+      value = i_args[++i];  // even "--help" or "-w"
     }
-    // The next argument is the value whatever it looks like, even "--help" or "-w".
-    detail::ApplyValue(option, i_args[++i], io_settings);
+    const ParseOutcome outcome = option->apply(currArg, value, io_settings);
+    if (outcome != ParseOutcome::Run) return outcome;
     io_settings.stepByStep = false;
   }
   return ParseOutcome::Run;

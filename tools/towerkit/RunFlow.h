@@ -3,12 +3,9 @@
 // style catalogue, then either print it (check mode) or ask for the settings (step-by-step mode),
 // check the request and write the building. Each step is one function; RunFlow chains them.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -23,6 +20,7 @@
 
 #include "Options.h"
 #include "OutputFile.h"
+#include "ValueChecks.h"
 
 namespace Towerkit {
 
@@ -75,19 +73,23 @@ inline bool AskNumber(const std::string& i_question, int& o_value) {
   return false;
 }
 
-// Asks until an empty answer, appending every other answer to o_list.
-inline void AskList(const std::string& i_question, std::vector<std::string>& o_list) {
+// Asks until an empty answer, appending every other answer to o_list, each checked by i_check.
+inline void AskList(const std::string& i_question,
+                    void (*i_check)(const std::string& i_subject, const std::string& i_value),
+                    std::vector<std::string>& o_list) {
   for (;;) {
     std::string answer;
     Ostrel::CLI::GetUserString(i_question, answer);
     if (answer.empty()) return;
+    i_check(AnswerValue(answer), answer);
     o_list.push_back(answer);
   }
 }
 
 }  // namespace detail
 
-// Asks for every setting on the console, storing the answers unchecked. False when standard
+// Asks for every setting on the console, storing the answers as given (a door, balcony or wall
+// answer the building cannot use gets a warning, as on the command line). False when standard
 // input ended at a number question (already reported); text questions then get empty answers.
 inline bool AskStepByStep(const Catalogue& i_catalogue, RunSettings& io_settings) {
   using Ostrel::CLI::GetUserString;
@@ -97,15 +99,19 @@ inline bool AskStepByStep(const Catalogue& i_catalogue, RunSettings& io_settings
   if (!detail::AskNumber("height (in units)", io_settings.height)) return false;
   GetUserString("door [(N)orth,(S)outh,(E)st,(W)est][(L)eft,(C)enter,(R)ight] (ENTER to skip it)",
                 io_settings.door);
-  if (io_settings.door.empty()) io_settings.door = "  ";
+  if (io_settings.door.empty()) {
+    io_settings.door = "  ";
+  } else {
+    CheckDoor(AnswerValue(io_settings.door), io_settings.door);
+  }
   detail::AskList(
       "balcony [(N)orth,(S)outh,(E)st,(W)est][(A)llwindows,(E)ven,(O)dd,(C)heckerboard] (ENTER to stop enter "
       "balcony-option)",
-      io_settings.balcony);
+      CheckBalcony, io_settings.balcony);
   detail::AskList(
       "close [(N)orth,(S)outh,(E)st,(W)est][(A)llwindows,(E)ven,(O)dd,(C)heckerboard] (ENTER to stop enter "
       "close-option)",
-      io_settings.close);
+      CheckWall, io_settings.close);
   GetUserString("output filename", io_settings.outputfilename);
   return true;
 }
@@ -185,20 +191,23 @@ inline void ReportBuildError(Ostrel::City::BuildError i_error, const RunSettings
 }
 
 // Why a unit file that the build needed gave nothing, for its warning: "not found", "is not a
-// regular file", and so on. Told from the file as it is now, after the build.
-inline std::string UnitFileFault(const std::string& i_path) {
-  struct stat info {};
-  if (stat(i_path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return "not found";
-    return std::string("cannot be read (") + std::strerror(errno) + ")";
+// regular file", and so on.
+inline std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing) {
+  using Ostrel::City::PieceFault;
+  switch (i_missing.fault) {
+    case PieceFault::NotFound:
+      return "not found";
+    case PieceFault::NotRegular:
+      return "is not a regular file";
+    case PieceFault::TooLarge:
+      return "is larger than " + std::to_string(Obj::kMaxFileBytes >> 20) + " MiB";
+    case PieceFault::CoordinatesTooLarge:
+      return "has coordinates too large for the unit size";
+    case PieceFault::Unreadable:
+    case PieceFault::None:
+      break;
   }
-  if (!S_ISREG(info.st_mode)) return "is not a regular file";
-  if (static_cast<std::uint64_t>(info.st_size) > Obj::kMaxFileBytes) {
-    return "is larger than " + std::to_string(Obj::kMaxFileBytes >> 20) + " MiB";
-  }
-  if (access(i_path.c_str(), R_OK) != 0) return std::string("cannot be read (") + std::strerror(errno) + ")";
-  // What is left: coordinates that overflow once divided by the unit size.
-  return "has coordinates too large for the unit size";
+  return std::string("cannot be read (") + std::strerror(i_missing.error) + ")";
 }
 
 }  // namespace detail
@@ -224,8 +233,8 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
     detail::ReportBuildError(building.lastError(), i_settings, i_units_path);
     return kExitFailure;
   }
-  for (const std::string& missing : building.missingUnitFiles()) {
-    Ostrel::Message::PrintWarning("Unit file '" + missing + "' " + detail::UnitFileFault(missing) +
+  for (const Ostrel::City::MissingUnit& missing : building.missingUnits()) {
+    Ostrel::Message::PrintWarning("Unit file '" + missing.file + "' " + detail::UnitFileFault(missing) +
                                   ": the building is written without it");
   }
   if (!CommitOutput(objout, error)) {
@@ -236,9 +245,45 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   return kExitSuccess;
 }
 
-// The whole run after the command line; returns the exit status.
-inline int RunFlow(RunSettings& io_settings) {
-  const std::string unitsPath = Ostrel::Core::Settings::GetUnitsPath();
+// The kit installed with the tool, when this run should use it; empty otherwise. It stands in
+// for ./units only when the environment names no units folder (i_env unset or empty) and the
+// working folder has no entry "units". i_executable is the tool's own file and i_kitFromBin the
+// kit's folder relative to the tool's folder, so an installed tree works wherever it is moved.
+inline std::string InstalledKit(const char* i_env, const std::string& i_executable,
+                                const std::string& i_kitFromBin) {
+  namespace fs = std::filesystem;
+  if (i_env != nullptr && *i_env != '\0') return std::string();
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status("units", ec))) return std::string();
+  if (i_executable.empty()) return std::string();
+  const fs::path kit = (fs::path(i_executable).parent_path() / i_kitFromBin).lexically_normal();
+  if (!fs::is_directory(kit, ec)) return std::string();
+  return kit.string();
+}
+
+// The tool's own file, from the system: the path it was started by may be relative or a link.
+inline std::string ExecutablePath() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.string();
+}
+
+// The units folder of this run, with its one console line or two: the installed kit, named, or
+// the folder the environment (or its fallback ./units) gives.
+inline std::string UnitsPath(const std::string& i_kitFromBin) {
+  const std::string installed =
+      InstalledKit(std::getenv("OSTREL_UNITS_PATH"), ExecutablePath(), i_kitFromBin);
+  if (!installed.empty()) {
+    Ostrel::Core::Settings::SetUnitsPath(installed);
+    Ostrel::Message::PrintInfo("Using the installed unit kit '" + installed + "'");
+  }
+  return Ostrel::Core::Settings::GetUnitsPath();
+}
+
+// The whole run after the command line; returns the exit status. i_kitFromBin is where the
+// installed kit lies relative to the tool's folder.
+inline int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
+  const std::string unitsPath = UnitsPath(i_kitFromBin);
   std::vector<std::string> units;
   if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
   const Catalogue unitsType = BuildCatalogue(units);

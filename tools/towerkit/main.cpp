@@ -8,6 +8,11 @@
 #include "Options.h"
 #include "RunFlow.h"
 
+// Where `cmake --install` puts the shipped kit, relative to the folder of the installed tool.
+#ifndef TOWERKIT_UNITS_FROM_BIN
+#define TOWERKIT_UNITS_FROM_BIN "../share/towerkit/units"
+#endif
+
 int main(int argc, char** argv) {
   Ostrel::Message::SetAppName("towerkit");
   Ostrel::Message::SetAppVersion("0.1");
@@ -25,5 +30,5 @@ int main(int argc, char** argv) {
     case Towerkit::ParseOutcome::Run:
       break;
   }
-  return Towerkit::RunFlow(settings);
+  return Towerkit::RunFlow(settings, TOWERKIT_UNITS_FROM_BIN);
 }

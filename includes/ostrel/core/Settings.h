@@ -49,6 +49,15 @@ inline void UpdatePaths(const std::string& i_env, std::string& o_path, std::vect
   Message::PrintWarning("Now setting undefined paths as '" + o_path + "'");
 }
 
+// Fills the units path with the one folder i_path, as if the environment had named it, unless
+// the path is filled already. Prints nothing. For a program that has a folder of its own to offer
+// when the environment names none.
+inline void SetUnitsPath(const std::string& i_path) {
+  if (!s_units_path.empty()) return;
+  s_units_path = i_path;
+  s_units_path_list.assign(1, i_path);
+}
+
 inline std::string& GetUnitsPath() {
   UpdatePaths("OSTREL_UNITS_PATH", s_units_path, s_units_path_list);
   return s_units_path;

@@ -285,8 +285,8 @@ inline bool Parse(std::string_view i_text, Table& o_table, Error& o_error) {
 
 inline bool ReadTable(const std::string& i_path, Table& o_table, Error& o_error) {
   std::string text;
-  const Ostrel::TextFile::ReadResult result = Ostrel::TextFile::Read(i_path, kMaxFileBytes, text);
-  if (result != Ostrel::TextFile::ReadResult::kRead) {
+  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadFile(i_path, kMaxFileBytes, text);
+  if (result.status != Ostrel::FileSystem::ReadStatus::Ok) {
     o_table = Table{};
     return detail::Fail(0, 0, std::string("the file ") + Ostrel::TextFile::Describe(result), "", o_error);
   }

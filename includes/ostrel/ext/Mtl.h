@@ -359,8 +359,8 @@ inline void Parse(std::string_view i_text, Library& o_library, std::vector<Findi
 
 inline bool ReadLibrary(const std::string& i_path, Library& o_library, std::vector<Finding>& o_findings) {
   std::string text;
-  const Ostrel::TextFile::ReadResult result = Ostrel::TextFile::Read(i_path, kMaxFileBytes, text);
-  if (result != Ostrel::TextFile::ReadResult::kRead) {
+  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadFile(i_path, kMaxFileBytes, text);
+  if (result.status != Ostrel::FileSystem::ReadStatus::Ok) {
     o_library.materials.clear();
     o_findings.assign(1, Finding{0, std::string("the file ") + Ostrel::TextFile::Describe(result)});
     return false;

@@ -6,6 +6,7 @@
 // wrappers that load a file first. Every index it stores names an element of the same file.
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -17,8 +18,8 @@
 #include <vector>
 
 #include <ostrel/core/MathTypes.h>
+#include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/NumberFormat.h>
-#include <ostrel/utils/TextFile.h>
 
 namespace Obj {
 
@@ -40,6 +41,9 @@ struct Corner {
   std::uint32_t n = kAbsent;   // kAbsent when the corner has no normal field
 };
 
+// Marks a face that follows no usemtl line (or an empty one): it has no material.
+inline constexpr std::uint32_t kNoMaterial = 0xFFFFFFFFu;
+
 // One OBJ file with its corners kept whole, so that mixed corner forms stay aligned.
 struct Mesh {
   std::vector<VectorF> vertices;
@@ -47,6 +51,12 @@ struct Mesh {
   std::vector<UV> uvs;
   std::vector<Corner> corners;           // all faces' corners, face after face
   std::vector<std::uint32_t> polycount;  // corner count of each face
+  // Materials: the file's material libraries (mtllib, as written, each once), the names its
+  // usemtl lines give (each once, in order of first use), and for each face the index into
+  // materials of the last usemtl before it, or kNoMaterial.
+  std::vector<std::string> libraries;
+  std::vector<std::string> materials;
+  std::vector<std::uint32_t> faceMaterials;  // one per entry of polycount
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -55,6 +65,8 @@ struct Mesh {
 
 // Replaces o_mesh with the mesh in i_text. A UTF-8 byte-order mark at the start is skipped. Lines
 // end at a line feed (a carriage return before it is white space); a NUL byte ends its line.
+// "mtllib" names material libraries (separated by white space); "usemtl" gives the material of
+// the faces after it (the rest of its line, trimmed; an empty name means none).
 // Numbers read as the classic-locale stream reads floats, whatever the process locale; a
 // component that fails (or is not a finite float) is 0, and so is every later one of its line.
 // A face is left out whole when any of its corners has no vertex field, or an index field that is
@@ -62,9 +74,12 @@ struct Mesh {
 // last element of its kind read so far.
 void Parse(std::string_view i_text, Mesh& o_mesh);
 
-// Replaces o_mesh with the mesh of the file. False (and o_mesh empty) when the path cannot be
+// Replaces o_mesh with the mesh of the file, and says why there is none: the path cannot be
 // opened as a regular file (missing, unreadable, a folder, a FIFO or a device) or the file holds
-// more than kMaxFileBytes.
+// more than kMaxFileBytes. o_mesh is then empty.
+Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh);
+
+// LoadMesh, true when the file was read.
 bool ReadMesh(const std::string& i_filename, Mesh& o_mesh);
 
 // Appends a parsed mesh to the seven arrays, indices 0-based from the mesh's own first element.
@@ -235,7 +250,7 @@ inline bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_c
 
 // Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
 // is invalid. A face without corners is kept, with a count of 0.
-inline void ParseFace(const char* i_pos, const char* i_end, Mesh& io_mesh) {
+inline void ParseFace(const char* i_pos, const char* i_end, std::uint32_t i_material, Mesh& io_mesh) {
   const std::size_t first = io_mesh.corners.size();
   for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
     const char* wordEnd = SkipWord(word, i_end);
@@ -248,6 +263,7 @@ inline void ParseFace(const char* i_pos, const char* i_end, Mesh& io_mesh) {
     word = wordEnd;
   }
   io_mesh.polycount.push_back(static_cast<std::uint32_t>(io_mesh.corners.size() - first));
+  io_mesh.faceMaterials.push_back(i_material);
 }
 
 inline bool InRange(std::uint32_t i_index, std::size_t i_count) {
@@ -256,8 +272,9 @@ inline bool InRange(std::uint32_t i_index, std::size_t i_count) {
 
 // Drops the faces whose positive indices lie beyond the file's final counts, keeping order.
 inline void DropFacesOutOfRange(Mesh& io_mesh) {
-  std::size_t read = 0, write = 0, faces = 0;
-  for (const std::uint32_t count : io_mesh.polycount) {
+  std::size_t read = 0, write = 0, kept = 0;
+  for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
+    const std::uint32_t count = io_mesh.polycount[face];
     const auto begin = io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read);
     const bool valid = std::all_of(begin, begin + count, [&io_mesh](const Corner& c) {
       return c.v < io_mesh.vertices.size() && InRange(c.uv, io_mesh.uvs.size()) &&
@@ -265,27 +282,46 @@ inline void DropFacesOutOfRange(Mesh& io_mesh) {
     });
     if (valid) {
       std::copy(begin, begin + count, io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
-      io_mesh.polycount[faces++] = count;
+      io_mesh.polycount[kept] = count;
+      io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
+      ++kept;
       write += count;
     }
     read += count;
   }
   io_mesh.corners.resize(write);
-  io_mesh.polycount.resize(faces);
+  io_mesh.polycount.resize(kept);
+  io_mesh.faceMaterials.resize(kept);
 }
 
-enum class Keyword { kOther, kVertex, kTexture, kNormal, kFace };
+enum class Keyword { kOther, kVertex, kTexture, kNormal, kFace, kLibrary, kMaterial };
 
 inline Keyword Classify(std::string_view i_word) {
   if (i_word == "v") return Keyword::kVertex;
   if (i_word == "vt") return Keyword::kTexture;
   if (i_word == "vn") return Keyword::kNormal;
   if (i_word == "f") return Keyword::kFace;
+  if (i_word == "mtllib") return Keyword::kLibrary;
+  if (i_word == "usemtl") return Keyword::kMaterial;
   return Keyword::kOther;
 }
 
+// The index of i_name in io_names, which gains it when new.
+inline std::uint32_t IndexOf(std::vector<std::string>& io_names, std::string_view i_name) {
+  for (std::size_t i = 0; i < io_names.size(); ++i) {
+    if (io_names[i] == i_name) return static_cast<std::uint32_t>(i);
+  }
+  io_names.emplace_back(i_name);
+  return static_cast<std::uint32_t>(io_names.size() - 1);
+}
+
+// What a line leaves for the lines after it.
+struct ParseState {
+  std::uint32_t material = kNoMaterial;  // the material of the faces that follow
+};
+
 // Handles one line, without its line feed.
-inline void ParseLine(const char* i_pos, const char* i_end, Mesh& io_mesh) {
+inline void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
   const char* word = SkipSpace(i_pos, i_end);
   const char* rest = SkipWord(word, i_end);
   switch (Classify(std::string_view(word, static_cast<std::size_t>(rest - word)))) {
@@ -308,8 +344,24 @@ inline void ParseLine(const char* i_pos, const char* i_end, Mesh& io_mesh) {
       break;
     }
     case Keyword::kFace:
-      ParseFace(rest, i_end, io_mesh);
+      ParseFace(rest, i_end, io_state.material, io_mesh);
       break;
+    case Keyword::kLibrary:
+      for (const char* name = SkipSpace(rest, i_end); name != i_end; name = SkipSpace(name, i_end)) {
+        const char* nameEnd = SkipWord(name, i_end);
+        IndexOf(io_mesh.libraries, std::string_view(name, static_cast<std::size_t>(nameEnd - name)));
+        name = nameEnd;
+      }
+      break;
+    case Keyword::kMaterial: {
+      const char* first = SkipSpace(rest, i_end);
+      const char* last = i_end;
+      while (last != first && IsSpace(last[-1])) --last;
+      io_state.material = first == last ? kNoMaterial
+                                        : IndexOf(io_mesh.materials,
+                                                  std::string_view(first, static_cast<std::size_t>(last - first)));
+      break;
+    }
     case Keyword::kOther:
       break;
   }
@@ -362,6 +414,10 @@ inline void Parse(std::string_view i_text, Mesh& o_mesh) {
   o_mesh.uvs.clear();
   o_mesh.corners.clear();
   o_mesh.polycount.clear();
+  o_mesh.libraries.clear();
+  o_mesh.materials.clear();
+  o_mesh.faceMaterials.clear();
+  detail::ParseState state;
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
   // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
@@ -373,19 +429,22 @@ inline void Parse(std::string_view i_text, Mesh& o_mesh) {
     if (!lineEnd) lineEnd = end;
     const char* nul =
         static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
-    detail::ParseLine(pos, nul ? nul : lineEnd, o_mesh);
+    detail::ParseLine(pos, nul ? nul : lineEnd, state, o_mesh);
     pos = next;
   }
   detail::DropFacesOutOfRange(o_mesh);
 }
 
-inline bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
+inline Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
   o_mesh = Mesh{};
   std::string text;
-  using Ostrel::TextFile::ReadResult;
-  if (Ostrel::TextFile::Read(i_filename, kMaxFileBytes, text) != ReadResult::kRead) return false;
-  Parse(text, o_mesh);
-  return true;
+  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadFile(i_filename, kMaxFileBytes, text);
+  if (result.status == Ostrel::FileSystem::ReadStatus::Ok) Parse(text, o_mesh);
+  return result;
+}
+
+inline bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
+  return LoadMesh(i_filename, o_mesh).status == Ostrel::FileSystem::ReadStatus::Ok;
 }
 
 inline void AppendMesh(const Mesh& i_mesh, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,

@@ -1,11 +1,17 @@
 #pragma once
-// String and folder helpers. Every output container is appended to, never cleared.
+// String, folder and file helpers. Every output container is appended to, never cleared.
+// This is the one place where the library calls the system to read.
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -55,6 +61,71 @@ inline int GetFilesFromFolder(const std::string& folder, std::vector<std::string
   while (const dirent* dirp = readdir(dp)) files.emplace_back(dirp->d_name);
   closedir(dp);
   return 0;
+}
+
+// What became of an attempt to read a whole file.
+enum class ReadStatus {
+  Ok,
+  NotFound,    // no such file (or a dangling link)
+  NotRegular,  // a folder, a FIFO, a device or a socket
+  Unreadable,  // the system refused it; ReadResult::error tells why
+  TooLarge,    // more bytes than the caller allows
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::Ok;
+  int error = 0;  // the errno of an Unreadable file
+};
+
+namespace detail {
+
+// Reads an open file to its end; stops quietly at a read error. False when it holds more than
+// i_maxBytes (a file that grew after its size was taken).
+inline bool ReadAll(int i_fd, std::size_t i_sizeHint, std::size_t i_maxBytes, std::string& o_text) {
+  o_text.assign(std::max<std::size_t>(i_sizeHint + 1, 4096), '\0');
+  std::size_t size = 0;
+  for (;;) {
+    if (size > i_maxBytes) return false;
+    if (size == o_text.size()) o_text.resize(o_text.size() * 2);
+    const ssize_t got = ::read(i_fd, o_text.data() + size, o_text.size() - size);
+    if (got > 0) {
+      size += static_cast<std::size_t>(got);
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  o_text.resize(size);
+  return true;
+}
+
+}  // namespace detail
+
+// Replaces o_text with the whole of a regular file of at most i_maxBytes bytes. Anything else
+// (a missing path, a folder, a FIFO, a device, a larger file) leaves o_text empty and says why;
+// a FIFO is refused without waiting for a writer, and a file that is too large is not read.
+inline ReadResult ReadFile(const std::string& i_path, std::uint64_t i_maxBytes, std::string& o_text) {
+  o_text.clear();
+  const int fd = ::open(i_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return {ReadStatus::NotFound, ENOENT};
+    return {ReadStatus::Unreadable, errno};
+  }
+  struct stat info {};
+  ReadResult result;
+  if (::fstat(fd, &info) != 0) {
+    result = {ReadStatus::Unreadable, errno};
+  } else if (!S_ISREG(info.st_mode)) {
+    result = {ReadStatus::NotRegular, 0};
+  } else if (static_cast<std::uint64_t>(info.st_size) > i_maxBytes ||
+             !detail::ReadAll(fd, static_cast<std::size_t>(info.st_size), static_cast<std::size_t>(i_maxBytes),
+                              o_text)) {
+    result = {ReadStatus::TooLarge, 0};
+    o_text.clear();
+  }
+  ::close(fd);
+  return result;
 }
 
 }  // namespace Ostrel::FileSystem

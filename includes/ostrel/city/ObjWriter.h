@@ -1,0 +1,355 @@
+#pragma once
+// Writes buildings as Wavefront OBJ text: for each building every v line, then vn, vt and f
+// lines, with absolute 1-based indices that continue after what the output held before.
+//
+// Writing is mostly copying text made before: a building has few distinct coordinates (a
+// piece's coordinate plus whole cells or storeys), a piece's normal and texture lines read the
+// same at every placement with the same facing, and index numbers only count up.
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <ostrel/city/Frame.h>
+#include <ostrel/city/Kit.h>
+#include <ostrel/city/Layout.h>
+#include <ostrel/utils/NumberFormat.h>
+
+namespace Ostrel::City {
+
+// Elements of each kind that an output holds before a building: its indices continue after them.
+struct Offsets {
+  std::uint64_t vertices = 0;
+  std::uint64_t normals = 0;
+  std::uint64_t uvs = 0;
+};
+
+struct ObjWriter;
+
+// An OBJ writer into a stream, with the text it reuses. Its caches are large beside a small
+// building, so make one per output and drop it when the output is written.
+std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream);
+
+// Writes one building of the plan and returns the offsets after it. The whole text passes through
+// the writer's buffer: Flush (or dropping the writer) hands the rest to the stream.
+Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
+                 const Offsets& i_start);
+
+void Flush(ObjWriter& io_writer);
+
+// ---------------------------------------------------------------------------------------------
+// Internals
+// ---------------------------------------------------------------------------------------------
+
+namespace detail {
+
+// Size of the text buffer that collects output lines before one large write.
+inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 20;
+
+// Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
+// starts small and doubles at each flush up to kOutputBufferBytes, so that a small building does
+// not pay for clearing a large buffer it never fills.
+class TextOut {
+ public:
+  explicit TextOut(std::ostream& io_stream) : m_stream(io_stream), m_buffer(kFirstBufferBytes) {}
+  TextOut(const TextOut&) = delete;
+  TextOut& operator=(const TextOut&) = delete;
+  ~TextOut() { flush(); }
+
+  // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
+  // then keeps them.
+  char* room(std::size_t i_bytes) {
+    if (m_used + i_bytes > m_buffer.size()) flush();
+    return m_buffer.data() + m_used;
+  }
+  void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
+
+  // Appends text of any length; a text longer than the buffer goes to the stream as it is.
+  void write(const char* i_text, std::size_t i_length) {
+    if (i_length > m_buffer.size()) {
+      flush();
+      m_stream.write(i_text, static_cast<std::streamsize>(i_length));
+      return;
+    }
+    char* pos = room(i_length);
+    std::memcpy(pos, i_text, i_length);
+    commit(pos + i_length);
+  }
+
+  void flush() {
+    if (m_used > 0) m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
+    m_used = 0;
+    if (m_buffer.size() < kOutputBufferBytes) m_buffer.resize(m_buffer.size() * 2);
+  }
+
+ private:
+  // Room for the longest line (a few hundred bytes) many times over.
+  static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
+
+  std::ostream& m_stream;
+  std::vector<char> m_buffer;
+  std::size_t m_used = 0;
+};
+
+// Longest "v x y z", "vn x y z" or "vt u v" line as PutVectorLine writes it, with the slack of
+// its 16-byte copies.
+inline constexpr std::size_t kMaxVectorLine = 3 + 3 * (1 + 16) + 1;
+
+// Writes "v x y z", "vn x y z" or the like, with a line feed, at o_out (room for kMaxVectorLine
+// bytes); returns the end.
+inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const char* i_keyword,
+                           std::size_t i_keywordLength, const float* i_values, int i_count) {
+  for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
+  for (int i = 0; i < i_count; ++i) {
+    *o_out++ = ' ';
+    o_out = io_texts.append(o_out, i_values[i]);
+  }
+  *o_out++ = '\n';
+  return o_out;
+}
+
+// Pieces with more lines than this write their normals and texture coordinates line by line;
+// smaller ones keep them as ready text, so that cached text stays small beside the piece itself.
+inline constexpr std::size_t kMaxCachedLines = std::size_t{1} << 15;
+
+// The vector lines of a whole piece as one text, for pieces that are placed again and again.
+inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
+                                   std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
+                                   int i_count) {
+  std::string text(i_lines * kMaxVectorLine, '\0');
+  char* const first = text.data();
+  char* pos = first;
+  for (std::size_t line = 0; line < i_lines; ++line) {
+    pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
+  }
+  text.resize(static_cast<std::size_t>(pos - first));
+  return text;
+}
+
+// The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
+// made a decade at a time: one conversion gives ten entries that differ in their last digit.
+struct NumberTexts {
+  struct Entry {
+    char text[16];       // digits, zero-padded
+    std::size_t length;  // bytes of digits
+  };
+  std::vector<Entry> entries;  // entries[i] is the text of first + i
+
+  // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
+  const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
+    entries.resize(i_count);
+    std::uint64_t number = i_first;
+    for (std::size_t i = 0; i < i_count;) {
+      Entry decade{};
+      decade.length =
+          static_cast<std::size_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
+      // The decade is only read below: changing it in place would make every copy wait for the
+      // byte written just before.
+      const std::size_t last = decade.length - 1;
+      for (char digit = decade.text[last]; digit <= '9' && i < i_count; ++digit, ++i, ++number) {
+        entries[i] = decade;
+        entries[i].text[last] = digit;
+      }
+    }
+    return entries.data();
+  }
+};
+
+// Ready text of one piece's lines, made the first time a placement needs it.
+struct PieceText {
+  struct Facing {
+    std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
+    std::string text;       // the vn lines of the piece turned that way
+  };
+  std::vector<Facing> normals;
+  std::string uvs;  // the vt lines
+  bool uvsReady = false;
+};
+
+inline std::uint32_t BitsOf(float i_value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  return bits;
+}
+
+}  // namespace detail
+
+struct ObjWriter {
+  explicit ObjWriter(std::ostream& io_stream) : out(io_stream) {}
+  detail::TextOut out;
+  Format::FloatTextCache floats;
+  detail::NumberTexts vertexNumbers;
+  detail::NumberTexts uvNumbers;
+  detail::NumberTexts normalNumbers;
+  // Per kit piece; valid for one kit only.
+  const Kit* kit = nullptr;
+  std::vector<detail::PieceText> texts;
+};
+
+namespace detail {
+
+inline void WriteVertices(ObjWriter& io_writer, const Piece& i_piece, const PlacementFloats& i_at,
+                          const Frame& i_frame) {
+  TextOut& out = io_writer.out;
+  for (const VectorF& p : i_piece.positions) {
+    float placed[3];
+    PlacePosition(p, i_at, i_frame, placed);
+    char* pos = out.room(kMaxVectorLine);
+    out.commit(PutVectorLine(pos, io_writer.floats, "v", 1, placed, 3));
+  }
+}
+
+// The piece's normals turned by its facing and by the building's orientation, as x, y, z triples.
+inline std::vector<float> TurnedNormals(const Piece& i_piece, const Turn& i_facing, const Turn& i_building) {
+  std::vector<float> values;
+  values.reserve(3 * i_piece.normals.size());
+  for (const VectorF& n : i_piece.normals) {
+    const VectorF turned = PlaceNormal(n, i_facing, i_building);
+    values.insert(values.end(), {turned.x, turned.y, turned.z});
+  }
+  return values;
+}
+
+// Writes i_lines vector lines of i_count values each, line by line.
+inline void WriteLines(ObjWriter& io_writer, const char* i_keyword, std::size_t i_keywordLength,
+                       const std::vector<float>& i_values, std::size_t i_lines, int i_count) {
+  for (std::size_t line = 0; line < i_lines; ++line) {
+    char* pos = io_writer.out.room(kMaxVectorLine);
+    io_writer.out.commit(PutVectorLine(pos, io_writer.floats, i_keyword, i_keywordLength,
+                                       &i_values[line * static_cast<std::size_t>(i_count)], i_count));
+  }
+}
+
+// A piece's normals read the same wherever it stands with the same facing, so each facing's
+// text is made once.
+inline void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Turn& i_building) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  const std::size_t lines = piece.normals.size();
+  if (lines == 0) return;
+  const Turn facing = MakeTurn(i_at.xd, i_at.zd);
+  if (lines > kMaxCachedLines) {
+    return WriteLines(io_writer, "vn", 2, TurnedNormals(piece, facing, i_building), lines, 3);
+  }
+  const std::uint32_t bits[4] = {BitsOf(i_at.xd), BitsOf(i_at.zd), BitsOf(i_building.c), BitsOf(i_building.s)};
+  std::vector<PieceText::Facing>& known = io_writer.texts[i_id].normals;
+  const PieceText::Facing* text = nullptr;
+  for (const PieceText::Facing& facingText : known) {
+    if (std::memcmp(facingText.bits, bits, sizeof bits) == 0) text = &facingText;
+  }
+  if (!text) {
+    const std::vector<float> values = TurnedNormals(piece, facing, i_building);
+    known.push_back({{bits[0], bits[1], bits[2], bits[3]},
+                     VectorLinesText(io_writer.floats, "vn", 2, values.data(), lines, 3)});
+    text = &known.back();
+  }
+  io_writer.out.write(text->text.data(), text->text.size());
+}
+
+// Texture coordinates are written as they are, so a piece's text is made once.
+inline void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  const std::size_t lines = piece.uvs.size();
+  if (lines == 0) return;
+  PieceText& text = io_writer.texts[i_id];
+  if (text.uvsReady) return io_writer.out.write(text.uvs.data(), text.uvs.size());
+  std::vector<float> values;
+  values.reserve(2 * lines);
+  for (const UV& uv : piece.uvs) values.insert(values.end(), {uv.u, uv.v});
+  if (lines > kMaxCachedLines) return WriteLines(io_writer, "vt", 2, values, lines, 2);
+  text.uvs = VectorLinesText(io_writer.floats, "vt", 2, values.data(), lines, 2);
+  text.uvsReady = true;
+  io_writer.out.write(text.uvs.data(), text.uvs.size());
+}
+
+// The f lines of one placement, whose first vertex, normal and texture coordinate follow i_at's
+// counts. The three runs of numbers are made as text once per placement, and shared when they
+// match (as they do for pieces with as many normals and texture coordinates as vertices).
+inline void WriteFaces(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at) {
+  using Entry = NumberTexts::Entry;
+  const std::uint64_t vFirst = i_at.vertices + 1;
+  const std::uint64_t uvFirst = i_at.uvs + 1;
+  const std::uint64_t nFirst = i_at.normals + 1;
+  const std::size_t vCount = i_piece.positions.size();
+  const std::size_t uvCount = i_piece.uvs.size();
+  const std::size_t nCount = i_piece.normals.size();
+  const Entry* vText = io_writer.vertexNumbers.fill(vFirst, vCount);
+  const Entry* uvText =
+      uvFirst == vFirst && uvCount <= vCount ? vText : io_writer.uvNumbers.fill(uvFirst, uvCount);
+  const Entry* nText = nFirst == vFirst && nCount <= vCount     ? vText
+                       : nFirst == uvFirst && nCount <= uvCount ? uvText
+                                                                : io_writer.normalNumbers.fill(nFirst, nCount);
+
+  TextOut& out = io_writer.out;
+  const Obj::Corner* corner = i_piece.corners.data();
+  for (const std::uint32_t count : i_piece.polycount) {
+    char* pos = out.room(2);
+    *pos++ = 'f';
+    *pos++ = ' ';
+    out.commit(pos);
+    for (std::uint32_t j = 0; j < count; ++j, ++corner) {
+      pos = out.room(3 * (16 + 1) + 1);
+      pos = Format::AppendShortText(pos, vText[corner->v].text, vText[corner->v].length);
+      if (corner->n != Obj::kAbsent) {
+        *pos++ = '/';
+        if (corner->uv != Obj::kAbsent) {
+          pos = Format::AppendShortText(pos, uvText[corner->uv].text, uvText[corner->uv].length);
+        }
+        *pos++ = '/';
+        pos = Format::AppendShortText(pos, nText[corner->n].text, nText[corner->n].length);
+      } else if (corner->uv != Obj::kAbsent) {
+        *pos++ = '/';
+        pos = Format::AppendShortText(pos, uvText[corner->uv].text, uvText[corner->uv].length);
+      }
+      *pos++ = ' ';
+      out.commit(pos);
+    }
+    pos = out.room(1);
+    *pos++ = '\n';
+    out.commit(pos);
+  }
+}
+
+inline void Advance(Offsets& io_offsets, const Piece& i_piece) {
+  io_offsets.vertices += i_piece.positions.size();
+  io_offsets.normals += i_piece.normals.size();
+  io_offsets.uvs += i_piece.uvs.size();
+}
+
+}  // namespace detail
+
+inline std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream) {
+  return std::make_unique<ObjWriter>(io_stream);
+}
+
+inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
+                        const Offsets& i_start) {
+  if (io_writer.kit != &i_kit) {
+    io_writer.kit = &i_kit;
+    io_writer.texts.assign(i_kit.pieces.size(), detail::PieceText{});
+  }
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    detail::WriteVertices(io_writer, i_kit.piece(i_placement.piece), FloatsOf(i_placement), i_frame);
+  });
+  const Turn building = MakeTurn(i_frame.xdir, i_frame.zdir);
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    detail::WriteNormals(io_writer, i_placement.piece, FloatsOf(i_placement), building);
+  });
+  ForEachPlacement(i_plan, i_kit,
+                   [&](const Placement& i_placement) { detail::WriteUvs(io_writer, i_placement.piece); });
+  Offsets at = i_start;
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    const Piece& piece = i_kit.piece(i_placement.piece);
+    detail::WriteFaces(io_writer, piece, at);
+    detail::Advance(at, piece);
+  });
+  return at;
+}
+
+inline void Flush(ObjWriter& io_writer) { io_writer.out.flush(); }
+
+}  // namespace Ostrel::City

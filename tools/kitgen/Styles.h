@@ -1,0 +1,344 @@
+#pragma once
+// The pieces and palettes of the shipped styles, and the two base pieces.
+//
+// Sizes are whole centimetres in the piece's own frame: +x points out of the facade, +y up, +z
+// along the facade (to the left of a viewer who faces the facade from outside). A cell spans x and
+// z -150..150 and a storey y 0..300; the wall is the outer 30 cm of the cell (x 120..150). A corner
+// piece has a facade on its +x side and the next facade of the ring on its +z side. A balcony
+// stands in front of x = 150. The roof row is a storey of its own: a 30 cm slab with a parapet.
+//
+// Each piece is modelled as boxes added and cut in turn (Surface.h makes the one surface of the
+// result), and says which of its sides the neighbouring piece continues:
+// - along a row, pieces meet at z = -150 and z = 150 (a corner at z = -150 and x = -150) with one
+//   cross-section, the same for every piece of the row;
+// - storeys stack: a storey's top is exactly the wall, and the next storey or the roof row
+//   continues it; every storey and roof row leaves its bottom open over the wall, so the ground
+//   storey leaves the building's base open, as the corner (the same piece on every storey) must;
+// - the roof slab runs on into the neighbouring roof cells at x = -150.
+
+#include <string>
+#include <vector>
+
+#include "Surface.h"
+
+namespace Kitgen {
+
+// A material of a style's palette; colours are sRGB.
+struct Material {
+  std::string name;
+  float kd[3];
+  float ks;       // grey specular colour
+  float ns;       // specular exponent
+  float d = 1;    // opacity
+  int illum = 2;  // 2: diffuse and specular; 4: glass
+};
+
+struct PieceSpec {
+  std::string name;     // file name without ".obj", such as A_floor
+  std::string palette;  // the style's material file without ".mtl"; empty for no materials
+  std::vector<Step> steps;
+  std::vector<Open> open;
+};
+
+struct Style {
+  std::string name;
+  std::vector<Material> palette;
+  std::vector<PieceSpec> pieces;
+};
+
+namespace detail {
+
+constexpr int kHalf = 150;       // half a cell
+constexpr int kStorey = 300;     // one storey
+constexpr int kWallInner = 120;  // inner face of the wall
+constexpr int kWallOuter = 150;  // outer face of the wall
+constexpr int kSlab = 30;        // the roof slab; the roof surface is at this height
+constexpr int kAll = 10000;      // beyond any piece: "the whole plane"
+
+// A rectangle on the facade: z along it, y up.
+struct Rect {
+  int z0, z1, y0, y1;
+};
+
+// A profile that runs along a facade: x out of it, y up.
+struct Run {
+  std::string material;
+  int x0, x1, y0, y1;
+};
+
+inline void Add(PieceSpec& io_piece, const std::string& i_material, const Box& i_box) {
+  io_piece.steps.push_back({i_material, i_box});
+}
+inline void Cut(PieceSpec& io_piece, const Box& i_box) { io_piece.steps.push_back({"", i_box}); }
+
+inline void AddRun(PieceSpec& io_piece, const Run& i_run) {
+  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, -kHalf, kHalf});
+}
+
+// Runs a profile round a corner: along the +x facade to its outer edge, and along the +z facade.
+inline void AddWrapped(PieceSpec& io_piece, const Run& i_run) {
+  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, -kHalf, i_run.x1});
+  Add(io_piece, i_run.material, {-kHalf, i_run.x1, i_run.y0, i_run.y1, i_run.x0, i_run.x1});
+}
+
+// A glazed opening: the glass fills it at depth glass0..glass1, and a frame stands on the glass
+// out to frameOut everywhere but the lights.
+struct Glazing {
+  Rect opening;
+  std::vector<Rect> lights;
+  int glass0, glass1, frameOut;
+};
+
+inline void AddGlazing(PieceSpec& io_piece, const std::string& i_style, const Glazing& i_glazing) {
+  const Rect& o = i_glazing.opening;
+  Cut(io_piece, {kWallInner, kWallOuter, o.y0, o.y1, o.z0, o.z1});
+  Add(io_piece, i_style + "_glass", {i_glazing.glass0, i_glazing.glass1, o.y0, o.y1, o.z0, o.z1});
+  Add(io_piece, i_style + "_frame", {i_glazing.glass1, i_glazing.frameOut, o.y0, o.y1, o.z0, o.z1});
+  for (const Rect& light : i_glazing.lights)
+    Cut(io_piece, {i_glazing.glass1, i_glazing.frameOut, light.y0, light.y1, light.z0, light.z1});
+}
+
+// Open sides. A facade cell of a storey: both ends, the top, and the bottom over the wall.
+inline std::vector<Open> StoreyOpen() {
+  return {{2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}},
+          {2, 1, {-kAll, kAll, -kAll, kAll, kHalf, kHalf}},
+          {1, 1, {-kAll, kAll, kStorey, kStorey, -kAll, kAll}},
+          {1, -1, {kWallInner, kWallOuter, 0, 0, -kHalf, kHalf}}};
+}
+
+// A corner of a storey: its two ends, the top, and the bottom over its L of wall.
+inline std::vector<Open> CornerOpen(bool i_storey) {
+  std::vector<Open> open = {{2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}},
+                            {0, -1, {-kHalf, -kHalf, -kAll, kAll, -kAll, kAll}},
+                            {1, -1, {kWallInner, kWallOuter, 0, 0, -kHalf, kHalf}},
+                            {1, -1, {-kHalf, kWallOuter, 0, 0, kWallInner, kWallOuter}}};
+  if (i_storey) open.push_back({1, 1, {-kAll, kAll, kStorey, kStorey, -kAll, kAll}});
+  return open;
+}
+
+// A facade cell of the roof row: both ends, the slab's inner side, the bottom over the wall.
+inline std::vector<Open> RoofOpen() {
+  return {{2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}},
+          {2, 1, {-kAll, kAll, -kAll, kAll, kHalf, kHalf}},
+          {0, -1, {-kHalf, -kHalf, -kAll, kAll, -kAll, kAll}},
+          {1, -1, {kWallInner, kWallOuter, 0, 0, -kHalf, kHalf}}};
+}
+
+// The roof over an interior cell: all four sides.
+inline std::vector<Open> CapOpen() {
+  return {{0, -1, {-kHalf, -kHalf, -kAll, kAll, -kAll, kAll}},
+          {0, 1, {kHalf, kHalf, -kAll, kAll, -kAll, kAll}},
+          {2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}},
+          {2, 1, {-kAll, kAll, -kAll, kAll, kHalf, kHalf}}};
+}
+
+// Every piece a style needs, from what differs between styles.
+struct Design {
+  std::vector<Run> storey;  // the wall's trims on every storey (bands)
+  std::vector<Run> roof;    // the roof row's parapet and trims
+  Glazing upper, ground;
+};
+
+inline PieceSpec Storey(const std::string& i_style, const std::string& i_piece, const Design& i_design) {
+  PieceSpec piece{i_style + "_" + i_piece, i_style, {}, StoreyOpen()};
+  Add(piece, i_style + "_wall", {kWallInner, kWallOuter, 0, kStorey, -kHalf, kHalf});
+  for (const Run& run : i_design.storey) AddRun(piece, run);
+  return piece;
+}
+
+inline PieceSpec Corner(const std::string& i_style, const Design& i_design) {
+  PieceSpec piece{i_style + "_angle", i_style, {}, CornerOpen(true)};
+  AddWrapped(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
+  for (const Run& run : i_design.storey) AddWrapped(piece, run);
+  return piece;
+}
+
+// The roof row over a facade cell; with a gap, the parapet and its coping are cut down to the
+// roof surface there, so that the roof runs out to the facade.
+inline PieceSpec Roof(const std::string& i_style, const std::string& i_piece, const Design& i_design,
+                      const std::vector<Rect>& i_gaps = {}) {
+  PieceSpec piece{i_style + "_" + i_piece, i_style, {}, RoofOpen()};
+  Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kHalf});
+  for (const Run& run : i_design.roof) AddRun(piece, run);
+  for (const Rect& gap : i_gaps)
+    Cut(piece, {kWallInner - 10, kWallOuter + 10, kSlab, kStorey, gap.z0, gap.z1});
+  return piece;
+}
+
+inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) {
+  PieceSpec piece{i_style + "_angleroof", i_style, {}, CornerOpen(false)};
+  Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kWallInner});
+  for (const Run& run : i_design.roof) AddWrapped(piece, run);
+  return piece;
+}
+
+inline PieceSpec RoofCap(const std::string& i_style) {
+  PieceSpec piece{i_style + "_roofcap", i_style, {}, CapOpen()};
+  Add(piece, i_style + "_roof", {-kHalf, kHalf, 0, kSlab, -kHalf, kHalf});
+  return piece;
+}
+
+}  // namespace detail
+
+// Style A, modern: wide panes in thin frames, slab edges between storeys, a flat parapet with a
+// metal coping, a glass door under a canopy, glass balustrades.
+inline Style ModernStyle() {
+  using namespace detail;
+  const std::string s = "A";
+  Design design;
+  design.storey = {{s + "_band", kWallOuter, 160, 0, 20}};
+  design.roof = {{s + "_wall", kWallInner, kWallOuter, 0, 110},
+                 {s + "_band", kWallOuter, 160, 0, 20},
+                 {s + "_coping", 115, 155, 105, 115}};
+  design.upper = {{-125, 125, 50, 275}, {{-120, -5, 55, 270}, {5, 120, 55, 270}}, 125, 135, 140};
+  design.ground = {
+      {-125, 125, 30, 270}, {{-120, -5, 35, 210}, {5, 120, 35, 210}, {-120, 120, 215, 265}}, 125, 135, 140};
+  // A glass double door, flush with the inner face of the wall.
+  const Glazing door = {{-60, 60, 0, 240}, {{-55, -5, 0, 235}, {5, 55, 0, 235}}, kWallInner, 130, 135};
+
+  Style style{s,
+              {{s + "_wall", {0.84f, 0.82f, 0.78f}, 0.05f, 10},
+               {s + "_band", {0.52f, 0.54f, 0.56f}, 0.08f, 12},
+               {s + "_frame", {0.17f, 0.18f, 0.20f}, 0.35f, 60},
+               {s + "_glass", {0.27f, 0.40f, 0.50f}, 0.80f, 200, 0.65f, 4},
+               {s + "_roof", {0.38f, 0.38f, 0.39f}, 0.03f, 8},
+               {s + "_coping", {0.71f, 0.73f, 0.75f}, 0.50f, 80},
+               {s + "_balcony", {0.66f, 0.66f, 0.65f}, 0.08f, 12},
+               {s + "_railing", {0.62f, 0.72f, 0.76f}, 0.70f, 150, 0.55f, 4}},
+              {}};
+  std::vector<PieceSpec>& kit = style.pieces;
+  kit.push_back(Corner(s, design));
+  kit.push_back(CornerRoof(s, design));
+
+  kit.push_back(Storey(s, "ground", design));
+  AddGlazing(kit.back(), s, design.ground);
+
+  kit.push_back(Storey(s, "grounddoor", design));
+  Cut(kit.back(), {kWallOuter, 160, 0, 20, -65, 65});
+  AddGlazing(kit.back(), s, door);
+  Add(kit.back(), s + "_band", {kWallOuter, 210, 250, 260, -90, 90});  // the canopy
+
+  kit.push_back(Storey(s, "groundclose", design));
+  kit.push_back(Storey(s, "floor", design));
+  AddGlazing(kit.back(), s, design.upper);
+  kit.push_back(Storey(s, "floorclose", design));
+  kit.push_back(Roof(s, "roof", design));
+  kit.push_back(Roof(s, "roofdoor", design, {{-60, 60, 0, 0}}));
+
+  // The slab wraps the slab edge of the storey, and the glass sides are let into the wall, so
+  // that the balcony is a closed solid of its own whose faces touch none of the wall's.
+  PieceSpec balcony{s + "_balcony", s, {}, {}};
+  Add(balcony, s + "_balcony", {145, 270, -5, 25, -120, 120});
+  Add(balcony, s + "_railing", {260, 270, 25, 110, -120, 120});
+  Add(balcony, s + "_railing", {145, 260, 25, 110, -120, -115});
+  Add(balcony, s + "_railing", {145, 260, 25, 110, 115, 120});
+  kit.push_back(balcony);
+
+  kit.push_back(RoofCap(s));
+  return style;
+}
+
+// Style B, classic: brick with stone trims; smaller windows with sills, lintels and keystones,
+// string courses between storeys, quoins at the corners, a panelled door under a hood, a cornice
+// under the parapet, an iron balustrade.
+inline Style ClassicStyle() {
+  using namespace detail;
+  const std::string s = "B";
+  Design design;
+  design.storey = {{s + "_trim", kWallOuter, 160, 0, 15}};
+  design.roof = {{s + "_wall", kWallInner, kWallOuter, 0, 90},
+                 {s + "_trim", kWallOuter, 165, 0, 10},
+                 {s + "_trim", kWallOuter, 180, 5, 25},
+                 {s + "_coping", 115, 155, 85, 100}};
+  design.upper = {
+      {-60, 60, 90, 240}, {{-50, -5, 100, 195}, {5, 50, 100, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
+  design.ground = {
+      {-60, 60, 60, 240}, {{-50, -5, 70, 195}, {5, 50, 70, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
+  const auto trims = [&](PieceSpec& io_piece, int i_sillTop) {
+    Add(io_piece, s + "_trim", {kWallOuter, 165, i_sillTop - 10, i_sillTop, -75, 75});  // sill
+    Add(io_piece, s + "_trim", {kWallOuter, 160, 240, 260, -75, 75});                   // lintel
+    Add(io_piece, s + "_trim", {kWallOuter, 165, 240, 265, -10, 10});                   // keystone
+  };
+
+  Style style{s,
+              {{s + "_wall", {0.55f, 0.27f, 0.20f}, 0.04f, 8},
+               {s + "_trim", {0.87f, 0.83f, 0.73f}, 0.06f, 10},
+               {s + "_frame", {0.93f, 0.93f, 0.90f}, 0.25f, 40},
+               {s + "_glass", {0.20f, 0.28f, 0.34f}, 0.80f, 200, 0.7f, 4},
+               {s + "_door", {0.12f, 0.27f, 0.20f}, 0.30f, 40},
+               {s + "_roof", {0.31f, 0.31f, 0.33f}, 0.03f, 8},
+               {s + "_coping", {0.76f, 0.73f, 0.66f}, 0.06f, 10},
+               {s + "_balcony", {0.80f, 0.77f, 0.69f}, 0.06f, 10},
+               {s + "_railing", {0.13f, 0.13f, 0.14f}, 0.40f, 60}},
+              {}};
+  std::vector<PieceSpec>& kit = style.pieces;
+
+  // Quoins: stones alternately long and short on the two faces of the corner.
+  PieceSpec angle = Corner(s, design);
+  for (int k = 0; k < 5; ++k) {
+    const int y0 = 25 + 55 * k;
+    const int alongX = k % 2 == 0 ? 60 : 35;  // length on the +x face
+    const int alongZ = k % 2 == 0 ? 35 : 60;  // length on the +z face
+    Add(angle, s + "_trim", {kWallOuter, 155, y0, y0 + 45, kHalf - alongX, 155});
+    Add(angle, s + "_trim", {kHalf - alongZ, 155, y0, y0 + 45, kWallOuter, 155});
+  }
+  kit.push_back(angle);
+  kit.push_back(CornerRoof(s, design));
+
+  kit.push_back(Storey(s, "ground", design));
+  AddGlazing(kit.back(), s, design.ground);
+  trims(kit.back(), 60);
+
+  // A panelled door behind a step, framed by jambs and a head under a hood.
+  PieceSpec entrance = Storey(s, "grounddoor", design);
+  Cut(entrance, {kWallOuter, 160, 0, 15, -90, 90});
+  Cut(entrance, {kWallInner, kWallOuter, 0, 240, -75, 75});
+  Add(entrance, s + "_door", {kWallInner, 130, 0, 240, -75, 75});
+  for (const Rect& panel :
+       std::vector<Rect>{{-65, -10, 25, 110}, {10, 65, 25, 110}, {-65, -10, 130, 225}, {10, 65, 130, 225}})
+    Add(entrance, s + "_door", {130, 135, panel.y0, panel.y1, panel.z0, panel.z1});
+  Add(entrance, s + "_trim", {kWallInner, 185, 0, 15, -80, 80});    // step
+  Add(entrance, s + "_trim", {kWallOuter, 160, 0, 260, -95, -75});  // jambs and head
+  Add(entrance, s + "_trim", {kWallOuter, 160, 0, 260, 75, 95});
+  Add(entrance, s + "_trim", {kWallOuter, 160, 240, 260, -75, 75});
+  Add(entrance, s + "_trim", {kWallOuter, 170, 255, 275, -105, 105});  // hood
+  kit.push_back(entrance);
+
+  kit.push_back(Storey(s, "groundclose", design));
+  kit.push_back(Storey(s, "floor", design));
+  AddGlazing(kit.back(), s, design.upper);
+  trims(kit.back(), 90);
+  kit.push_back(Storey(s, "floorclose", design));
+  kit.push_back(Roof(s, "roof", design));
+  kit.push_back(Roof(s, "roofdoor", design, {{-60, 60, 0, 0}}));
+
+  // A balustrade: a handrail on balusters, on a slab that wraps the string course; the side
+  // rails are let into the wall, so that the balcony is a closed solid of its own.
+  PieceSpec balcony{s + "_balcony", s, {}, {}};
+  Add(balcony, s + "_balcony", {145, 240, -5, 20, -105, 105});
+  Add(balcony, s + "_railing", {230, 240, 90, 100, -105, 105});
+  Add(balcony, s + "_railing", {145, 240, 90, 100, -105, -95});
+  Add(balcony, s + "_railing", {145, 240, 90, 100, 95, 105});
+  for (const int z : {-100, -70, -40, -10, 10, 40, 70, 100})
+    Add(balcony, s + "_railing", {230, 240, 20, 90, z - 5, z + 5});
+  for (const int x : {170, 200}) {
+    Add(balcony, s + "_railing", {x - 5, x + 5, 20, 90, -105, -95});
+    Add(balcony, s + "_railing", {x - 5, x + 5, 20, 90, 95, 105});
+  }
+  kit.push_back(balcony);
+
+  kit.push_back(RoofCap(s));
+  return style;
+}
+
+// The two pieces that fix the cell and storey size: together they span exactly 3 x 3 x 3 m.
+inline std::vector<PieceSpec> BasePieces() {
+  using namespace detail;
+  PieceSpec wall{"base_floorclose", "", {}, {}};
+  Add(wall, "wall", {kWallInner, kWallOuter, 0, kStorey, -kHalf, kHalf});
+  PieceSpec roof{"base_roof", "", {}, {}};
+  Add(roof, "roof", {-kHalf, kHalf, 0, kSlab, -kHalf, kHalf});
+  return {wall, roof};
+}
+
+}  // namespace Kitgen

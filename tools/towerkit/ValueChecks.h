@@ -1,0 +1,80 @@
+#pragma once
+// Checks of the values a user gives for a size, a door, a balcony or a wall. A value the building
+// cannot use as given gets one warning line that names it and says what the building makes of it.
+// A check never changes a value: the building is made exactly as it would be without the warning,
+// so that scripts which work today keep working.
+
+#include <string>
+
+#include <ostrel/utils/Messages.h>
+
+namespace Towerkit {
+
+// The start of a warning about a command-line value: "Value '3x' of option '-w'".
+inline std::string OptionValue(const std::string& i_option, const std::string& i_value) {
+  return "Value '" + i_value + "' of option '" + i_option + "'";
+}
+
+// The start of a warning about an answer in step-by-step mode: "Answer 'sc'".
+inline std::string AnswerValue(const std::string& i_value) { return "Answer '" + i_value + "'"; }
+
+// True when i_value is an optional sign and one or more decimal digits, and nothing else.
+inline bool IsWholeNumber(const std::string& i_value) {
+  std::string::size_type i = 0;
+  if (i < i_value.size() && (i_value[i] == '+' || i_value[i] == '-')) ++i;
+  if (i == i_value.size()) return false;
+  for (; i < i_value.size(); ++i) {
+    if (i_value[i] < '0' || i_value[i] > '9') return false;
+  }
+  return true;
+}
+
+// Warns unless i_value is a whole number. i_size names the size ("width"); i_used is the value
+// that the size takes all the same (what the lenient conversion read from the text's start).
+inline void CheckWholeNumber(const std::string& i_subject, const std::string& i_value, const char* i_size,
+                             int i_used) {
+  if (IsWholeNumber(i_value)) return;
+  Ostrel::Message::PrintWarning(i_subject + " is not a whole number: the " + i_size + " is " +
+                                std::to_string(i_used));
+}
+
+namespace detail {
+
+inline bool IsSideLetter(char i_c) { return i_c == 'N' || i_c == 'S' || i_c == 'E' || i_c == 'W'; }
+
+// The building reads only the first two letters of a door, balcony or wall request, and ignores
+// a request whose first two letters are not a side and a letter of i_seconds.
+inline void CheckTwoLetters(const std::string& i_subject, const std::string& i_value, const char* i_seconds,
+                            const std::string& i_problem) {
+  const bool usable = i_value.size() >= 2 && IsSideLetter(i_value[0]) &&
+                      std::string(i_seconds).find(i_value[1]) != std::string::npos;
+  if (!usable) {
+    Ostrel::Message::PrintWarning(i_subject + i_problem);
+    return;
+  }
+  if (i_value.size() == 2) return;
+  Ostrel::Message::PrintWarning(i_subject + " has more than two letters: only '" + i_value.substr(0, 2) +
+                                "' is used");
+}
+
+}  // namespace detail
+
+inline void CheckDoor(const std::string& i_subject, const std::string& i_value) {
+  detail::CheckTwoLetters(i_subject, i_value, "LCR",
+                          " is not a door: give a side N, S, E or W and a place L, C or R, such as SC; "
+                          "no door is placed");
+}
+
+inline void CheckBalcony(const std::string& i_subject, const std::string& i_value) {
+  detail::CheckTwoLetters(i_subject, i_value, "AEOC",
+                          " is not a balcony request: give a side N, S, E or W and a pattern A, E, O or C, "
+                          "such as NA; it adds no balcony");
+}
+
+inline void CheckWall(const std::string& i_subject, const std::string& i_value) {
+  detail::CheckTwoLetters(i_subject, i_value, "AEOC",
+                          " is not a wall request: give a side N, S, E or W and a pattern A, E, O or C, "
+                          "such as NA; it closes no window");
+}
+
+}  // namespace Towerkit
