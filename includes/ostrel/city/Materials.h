@@ -105,7 +105,10 @@ inline std::string MoveTexturePath(const std::string& i_path, const std::filesys
   const fs::path from = fs::absolute(i_outputFolder, ec).lexically_normal();
   if (ec) return target.string();
   const fs::path relative = target.lexically_relative(from);
-  return relative.empty() ? target.string() : relative.generic_string();
+  if (relative.empty()) return target.string();
+  // A path that began with '-' would read as a texture option.
+  const std::string text = relative.generic_string();
+  return text[0] == '-' ? "./" + text : text;
 }
 
 inline void NoteLibrary(const MaterialLibrary& i_library, std::vector<MaterialNote>& o_notes) {
