@@ -28,6 +28,7 @@ struct RunSettings {
   int height = 1;                    // in units, one per storey
   std::string outputfilename;        // the OBJ file to write; empty: none given
   bool stepByStep = true;            // ask for every setting on the console
+  bool metres = false;               // coordinates in the kit's own units instead of cell units
 };
 
 enum class ParseOutcome {
@@ -91,12 +92,20 @@ inline void showHelp() {
       " - Balconies never go on the ground storey; neither balconies nor walls go on the roof row",
       " - -h 0 gives the ground storey alone: the roof row is laid at its foot, not on top of it",
       " - Units: the output is in cell units: one cell is 1.0 along x and z, one storey 1.0 along y,",
-      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres)",
-      // An option for coordinates in the kit's own units would say so right here.
+      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres);",
+      "   with -m, in the kit's own units (metres for the shipped kit, as engines expect)",
+      "",
+  };
+  // Options added since, each with its help lines.
+  constexpr const char* kMoreOptionLines[] = {
+      "More options:",
+      " -m[--metres]         Coordinates in the kit's own units (the size of a cell times cell units)",
+      "                              instead of cell units",
       "",
   };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
 }
 
 namespace detail {
@@ -175,6 +184,11 @@ inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_
   return ParseOutcome::Run;
 }
 
+inline ParseOutcome ApplyMetres(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.metres = true;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -188,6 +202,7 @@ inline constexpr Option kOptions[] = {
     {"-d", "--door",    true,  ApplyDoor},
     {"-b", "--balcony", true,  ApplyBalcony},
     {"-c", "--close",   true,  ApplyClose},
+    {"-m", "--metres",  false, ApplyMetres},
 };
 // clang-format on
 

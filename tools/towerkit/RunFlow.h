@@ -291,6 +291,7 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   building.setUnitsPath(i_units_path);
   building.setPosition(0.0f, 0.0f, 0.0f);
   building.setOrientation(0.0f, 0.0f, 1.0f);
+  building.setKitUnits(i_settings.metres);
 
   OutputFile objout;
   std::string error;

@@ -97,6 +97,9 @@ class Building {
     m_materialLibrary = i_name;
     m_materialFolder = i_folder;
   }
+  // Coordinates in the kit's own units (the unit size times cell units) instead of cell units.
+  // The position stays in the output's units, whichever they are.
+  void setKitUnits(bool i_kitUnits) { m_kitUnits = i_kitUnits; }
   // y is kept but not read: buildings turn about the vertical axis only.
   void setOrientation(float x, float y, float z) {
     m_frame.xdir = x;
@@ -122,7 +125,7 @@ class Building {
     const bool library = names.used && !m_materialLibrary.empty();
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(objout);
     if (library) WriteLine(*writer, "mtllib " + m_materialLibrary);
-    WriteObj(*writer, kit, plan, m_frame, first, names);
+    WriteObj(*writer, kit, plan, frameFor(kit), first, names);
     Flush(*writer);
     if (library) m_materialText = MergeMaterials(plan, kit, names, m_materialFolder, m_materialNotes);
     return static_cast<std::size_t>(totals.vertices);
@@ -184,6 +187,17 @@ class Building {
   }
 
  private:
+  // The building's frame, in the units the output is asked for.
+  Frame frameFor(const Kit& i_kit) const {
+    Frame frame = m_frame;
+    if (m_kitUnits) {
+      frame.xscale = i_kit.unitWidth;
+      frame.yscale = i_kit.unitHeight;
+      frame.zscale = i_kit.unitLength;
+    }
+    return frame;
+  }
+
   static RowKind RowOf(const std::string& i_name) {
     if (i_name == "roof") return RowKind::Roof;
     return i_name == "ground" ? RowKind::Ground : RowKind::Floor;
@@ -207,7 +221,8 @@ class Building {
 
   std::string m_units_path;
   Request m_request;
-  Frame m_frame;  // position and orientation, cell units
+  Frame m_frame;  // position (output units) and orientation
+  bool m_kitUnits = false;
   float m_ydir = 0;
   BuildError m_lastError = BuildError::None;
   std::vector<MissingUnit> m_missing;
