@@ -15,6 +15,7 @@
 
 namespace {
 
+using BuildingTest::Lines;
 using BuildingTest::Request;
 using Ostrel::City::BuildError;
 using Ostrel::City::Building;
@@ -36,16 +37,6 @@ struct Kit {
 // The smallest building: four corners on the ground, four roof corners on the same level.
 Building Corners(const Kit& kit) {
   return BuildingTest::Make(Request{"S", "  ", {}, {}, 0, 0, 0}, kit.path());
-}
-
-std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind(prefix, 0) == 0) out.push_back(line);
-  }
-  return out;
 }
 
 TEST(BuildingOutput, PositionAndOrientation) {

@@ -14,19 +14,10 @@
 
 namespace {
 
+using BuildingTest::Lines;
 using TestSupport::Line;
 using TestSupport::ReadFile;
 using TestSupport::WriteFile;
-
-std::vector<std::string> Lines(const std::string& i_text, const std::string& i_prefix) {
-  std::vector<std::string> out;
-  std::istringstream in(i_text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind(i_prefix, 0) == 0) out.push_back(line);
-  }
-  return out;
-}
 
 const char* const kTriangle = "v 0 0 0\nv 1 0 0\nv 0 0 1\n";
 
