@@ -29,6 +29,8 @@ struct RunSettings {
   std::string outputfilename;        // the OBJ file to write; empty: none given
   bool stepByStep = true;            // ask for every setting on the console
   bool metres = false;               // coordinates in the kit's own units instead of cell units
+  bool lint = false;                 // check the kit's styles instead of building
+  std::string lintStyle;             // the style --lint names; empty: that of -s, or every style
 };
 
 enum class ParseOutcome {
@@ -101,6 +103,13 @@ inline void showHelp() {
       "More options:",
       " -m[--metres]         Coordinates in the kit's own units (the size of a cell times cell units)",
       "                              instead of cell units",
+      " --lint [STYLE]       Checks a style of the units folder for its author (every style when none is",
+      "                              given, or that of -s): missing pieces, unit file lines the reader",
+      "                              leaves out, faces of fewer than 3 corners, pieces outside their cell,",
+      "                              open edges and cross-sections that do not meet, winding, normals,",
+      "                              overlapping faces and materials; one line per finding. The next",
+      "                              argument is the style unless it starts with '-'. Exit status 1 when",
+      "                              an error (lost or broken geometry) is found, 0 for warnings alone",
       "",
   };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
@@ -120,6 +129,7 @@ struct Option {
   const char* longName;   // "--width"
   bool takesValue;        // the next argument is the value, whatever it looks like
   ApplyOption apply;
+  bool mayTakeValue = false;  // the next argument is the value when it does not start with '-'
 };
 
 inline ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) {
@@ -189,6 +199,12 @@ inline ParseOutcome ApplyMetres(const std::string&, const std::string&, RunSetti
   return ParseOutcome::Run;
 }
 
+inline ParseOutcome ApplyLint(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.lint = true;
+  io_settings.lintStyle = i_value;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -203,6 +219,7 @@ inline constexpr Option kOptions[] = {
     {"-b", "--balcony", true,  ApplyBalcony},
     {"-c", "--close",   true,  ApplyClose},
     {"-m", "--metres",  false, ApplyMetres},
+    {"",   "--lint",    false, ApplyLint, true},
 };
 // clang-format on
 
@@ -309,6 +326,8 @@ inline ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSe
         return ParseOutcome::MissingValue;
       }
       value = i_args[++i];  // even "--help" or "-w"
+    } else if (option->mayTakeValue && i + 1 < i_args.size() && i_args[i + 1].rfind('-', 0) != 0) {
+      value = i_args[++i];
     }
     const ParseOutcome outcome = option->apply(currArg, value, io_settings);
     if (outcome != ParseOutcome::Run) return outcome;

@@ -20,6 +20,7 @@
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 
+#include "Lint.h"
 #include "Options.h"
 #include "OutputFile.h"
 #include "ValueChecks.h"
@@ -380,6 +381,9 @@ inline int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   std::vector<std::string> units;
   if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
   const Catalogue unitsType = BuildCatalogue(units);
+  if (io_settings.lint) {
+    return LintStyles(unitsPath, units, io_settings.lintStyle.empty() ? io_settings.style : io_settings.lintStyle);
+  }
 
   if (io_settings.check) {
     PrintCatalogue(unitsType);
