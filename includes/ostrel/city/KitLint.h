@@ -195,7 +195,7 @@ inline void TellOpenEdges(const BuildingFaults& i_faults, const Kit& i_kit,
   for (const OpenEdges& open : i_faults.open) {
     const EdgeText edge = DescribeEdge(open.first, i_kit, i_lint);
     const std::string between = edge.from + " - " + edge.to;
-    const std::string more = open.count > 1 ? "; " + Plural(open.count, "open edge") + " in all" : std::string();
+    const std::string more = open.count > 1 ? "; " + Plural(open.count, "open edge", "open edges") + " in all" : std::string();
     std::string message;
     if (open.side == CellSide::None) {
       message = "open edge " + between + " that no face closes" + more;
@@ -253,7 +253,7 @@ inline void TellSharedEdges(const BuildingFaults& i_faults, MeshCheck::EdgeFault
     }
     const EdgeText edge = DescribeEdge(self, i_kit, i_lint);
     const std::string more =
-        most->second > 1 ? "; " + Plural(most->second, "such edge") + " in this face" : std::string();
+        most->second > 1 ? "; " + Plural(most->second, "such edge", "such edges") + " in this face" : std::string();
     const std::string message =
         i_fault == MeshCheck::EdgeFault::Flipped
             ? "face is wound against its neighbour: edge " + edge.from + " - " + edge.to +
@@ -274,12 +274,30 @@ inline void TellOverlaps(const BuildingFaults& i_faults,
     const std::string other = OtherFace(overlap.second, overlap.first, i_lint);
     if (overlap.kind == MeshCheck::OverlapKind::BackToBack) {
       io_report.add(LintSeverity::Warning, first.file, line,
-                    "face lies back to back with " + other + ": a hidden pair, faces that only cost");
+                    "face lies back to back with " + other + ": a hidden pair, which no viewer shows");
     } else {
       io_report.add(LintSeverity::Error, first.file, line,
                     "face lies over " + other + ", facing the same way: they flicker in a viewer");
     }
   }
+}
+
+// Without a roof cap the plan leaves the roof row's interior empty: the linter puts the empty
+// cap there (over the same cells as the plan would), so that the roof's edges facing it are
+// taken for the cap's fault, which the cap's own warning tells.
+inline void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) {
+  PieceId cap = 0;
+  if (!i_kit.find(i_request.style + "_roofcap", cap) || !i_kit.piece(cap).empty()) return;
+  if (i_request.width - 2 <= 0 || i_request.length - 2 <= 0) return;
+  Run line;
+  line.period.push_back({cap, -1, 1, i_request.height - 1, 0, 1});
+  line.repeats = i_request.width - 2;
+  line.dz = 1;
+  Block lines;
+  lines.runs.push_back(std::move(line));
+  lines.repeats = i_request.length - 2;
+  lines.dx = -1;
+  io_plan.blocks.push_back(std::move(lines));
 }
 
 // Places the style's pieces in every lint building: once with the plain pieces, then once for
@@ -306,7 +324,9 @@ inline void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, co
     const std::vector<char> none(i_kit.pieces.size(), 0);
     for (const Request& request : LintRequests(i_style)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
-      CheckBuilding(MakePlan(request, i_kit), i_kit, formOf, request.height <= 1 ? groundRow : none, faults);
+      Plan plan = MakePlan(request, i_kit);
+      AddEmptyRoofCap(request, i_kit, plan);
+      CheckBuilding(plan, i_kit, formOf, request.height <= 1 ? groundRow : none, faults);
     }
   }
   TellOpenEdges(faults, i_kit, lint, io_report);

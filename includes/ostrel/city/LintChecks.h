@@ -136,8 +136,9 @@ inline std::string Point(const VectorF& i_p) {
          Format::FloatToString(i_p.z) + ")";
 }
 
-inline std::string Plural(std::size_t i_count, const char* i_noun) {
-  return std::to_string(i_count) + " " + i_noun + (i_count == 1 ? "" : "s");
+// "1 corner", "2 corners": i_plural is the noun's plural form.
+inline std::string Plural(std::size_t i_count, const char* i_noun, const char* i_plural) {
+  return std::to_string(i_count) + " " + (i_count == 1 ? i_noun : i_plural);
 }
 
 inline LintSeverity SeverityOf(Obj::FindingKind i_kind) {
@@ -164,7 +165,7 @@ inline void CheckReading(const LintPiece& i_piece, LintReport& io_report) {
     if (count >= 3) continue;
     io_report.add(LintSeverity::Error, i_piece.file, i_piece.lines.faces[face],
                   count == 0 ? "face without corners: it is left out"
-                             : "face of " + Plural(count, "corner") + " is no polygon: it is left out");
+                             : "face of " + Plural(count, "corner", "corners") + " is no polygon: it is left out");
   }
 }
 
@@ -204,7 +205,7 @@ inline void CheckCell(const LintPiece& i_piece, const Piece& i_kitPiece, const K
                     "reaches outside its cell: vertex " + Point(i_piece.mesh.vertices[farthest]) + " lies " +
                         Format::FloatToString(distance * sizes[axis]) + " beyond " + axes[axis] + " = " +
                         Format::FloatToString(limit * sizes[axis]) +
-                        (beyond > 1 ? "; " + Plural(beyond, "vertex") + " in all" : std::string()));
+                        (beyond > 1 ? "; " + Plural(beyond, "vertex", "vertices") + " in all" : std::string()));
     }
   }
 }
