@@ -17,8 +17,134 @@ inline constexpr std::size_t kMaxFloatChars = 16;
 // Longest unsigned 64-bit integer text.
 inline constexpr std::size_t kMaxUnsignedChars = 20;
 
-// Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end.
+namespace detail {
+
+inline constexpr std::uint64_t kPowersOfTen[] = {
+    1u,           10u,           100u,           1000u,           10000u,
+    100000u,      1000000u,      10000000u,      100000000u,      1000000000u,
+    10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u};
+
+// i_value / 2^i_shift (i_shift from 1 to 63) rounded to the nearest whole number, a tie to the
+// even one.
+inline std::uint64_t ShiftRounded(std::uint64_t i_value, int i_shift) {
+  const std::uint64_t quotient = i_value >> i_shift;
+  const std::uint64_t rest = i_value & ((std::uint64_t{1} << i_shift) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (i_shift - 1);
+  if (rest > half || (rest == half && (quotient & 1) != 0)) return quotient + 1;
+  return quotient;
+}
+
+// i_numerator / i_denominator rounded to the nearest whole number, a tie to the even one.
+inline std::uint64_t DivideRounded(std::uint64_t i_numerator, std::uint64_t i_denominator) {
+  const std::uint64_t quotient = i_numerator / i_denominator;
+  const std::uint64_t twice = 2 * (i_numerator % i_denominator);
+  if (twice > i_denominator || (twice == i_denominator && (quotient & 1) != 0)) return quotient + 1;
+  return quotient;
+}
+
+// The six significant digits of m * 2^e (m of 24 bits, its top bit set), rounded exactly as
+// printf rounds (to nearest, a tie to even), when they can be found with 64-bit integers: o_digits
+// in [100000, 999999] and o_exponent the decimal exponent of the first digit. False for values
+// too large or too small for that.
+inline bool SixDigits(std::uint64_t i_m, int i_e, std::uint64_t& o_digits, int& o_exponent) {
+  // i_m has 24 bits, so the value lies in [2^(i_e + 23), 2^(i_e + 24)); log10(2) is about
+  // 0.30103: a first guess of the exponent, off by one at most.
+  const int binary = i_e + 23;
+  int exponent = (binary * 30103) / 100000 - (binary < 0 ? 1 : 0);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int scale = 5 - exponent;  // digits = value * 10^scale
+    std::uint64_t digits = 0;
+    if (i_e >= 0) {
+      if (i_e > 39 || scale > 0 || -scale > 14) return false;
+      digits = DivideRounded(i_m << i_e, kPowersOfTen[-scale]);
+    } else if (scale >= 0) {
+      if (scale > 12 || -i_e > 63) return false;
+      digits = ShiftRounded(i_m * kPowersOfTen[scale], -i_e);
+    } else {
+      if (-i_e > 40 || -scale > 14) return false;
+      digits = DivideRounded(i_m, (std::uint64_t{1} << -i_e) * kPowersOfTen[-scale]);
+    }
+    if (digits < 100000) {
+      --exponent;
+      continue;
+    }
+    if (digits >= 10000000) {
+      ++exponent;
+      continue;
+    }
+    if (digits >= 1000000) {
+      // Either the guess was low, or rounding carried into a seventh digit (999999.5 -> 1e+06).
+      if (digits == 1000000) {
+        o_digits = 100000;
+        o_exponent = exponent + 1;
+        return true;
+      }
+      ++exponent;
+      continue;
+    }
+    o_digits = digits;
+    o_exponent = exponent;
+    return true;
+  }
+  return false;
+}
+
+// Writes six digits with the decimal exponent of the first as %.6g does; returns the end.
+inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
+  char digits[6];
+  for (int i = 5; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + i_digits % 10);
+    i_digits /= 10;
+  }
+  int last = 5;  // the last digit that is not a trailing zero
+  while (last > 0 && digits[last] == '0') --last;
+  if (i_exponent < -4 || i_exponent >= 6) {
+    *o_out++ = digits[0];
+    if (last > 0) {
+      *o_out++ = '.';
+      for (int i = 1; i <= last; ++i) *o_out++ = digits[i];
+    }
+    *o_out++ = 'e';
+    *o_out++ = i_exponent < 0 ? '-' : '+';
+    const int magnitude = i_exponent < 0 ? -i_exponent : i_exponent;
+    if (magnitude >= 100) *o_out++ = static_cast<char>('0' + magnitude / 100);
+    *o_out++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *o_out++ = static_cast<char>('0' + magnitude % 10);
+    return o_out;
+  }
+  if (i_exponent < 0) {
+    *o_out++ = '0';
+    *o_out++ = '.';
+    for (int i = -1; i > i_exponent; --i) *o_out++ = '0';
+    for (int i = 0; i <= last; ++i) *o_out++ = digits[i];
+    return o_out;
+  }
+  for (int i = 0; i <= i_exponent; ++i) *o_out++ = digits[i];
+  if (last > i_exponent) {
+    *o_out++ = '.';
+    for (int i = i_exponent + 1; i <= last; ++i) *o_out++ = digits[i];
+  }
+  return o_out;
+}
+
+}  // namespace detail
+
+// Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end. The
+// common case is done with integers, exactly; values far from 1, zeros, infinities and NaN take
+// the standard library's way, which gives the same text more slowly.
 inline char* AppendFloat(char* o_out, float i_value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  const std::uint32_t biased = (bits >> 23) & 0xFF;
+  const std::uint32_t fraction = bits & 0x7FFFFF;
+  if (biased != 0 && biased != 0xFF) {
+    std::uint64_t digits = 0;
+    int exponent = 0;
+    if (detail::SixDigits(fraction | 0x800000u, static_cast<int>(biased) - 150, digits, exponent)) {
+      if ((bits >> 31) != 0) *o_out++ = '-';
+      return detail::PutGeneral(o_out, digits, exponent);
+    }
+  }
   return std::to_chars(o_out, o_out + kMaxFloatChars, i_value, std::chars_format::general, 6).ptr;
 }
 
