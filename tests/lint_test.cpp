@@ -29,19 +29,23 @@ RunResult Lint(const std::string& i_units, const std::string& i_work, const Stri
 TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
   const std::string expected =
       Line("info", "Found 1 paths in 'lint'") +
-      Line("warning", "'lint/T_angle.obj', line 18: material 'T_nothing' is used, but 'T.mtl' does not define it") +
+      Line("warning",
+           "'lint/T_angle.obj', line 18: material 'T_nothing' is used, but 'T.mtl' does not define it") +
       Line("error",
-           "'lint/T_angleroof.obj', line 28: edge (0, 0.5, -0.2) - (0, 0.5, 0.2) is shared by 4 faces, among them "
+           "'lint/T_angleroof.obj', line 28: edge (0, 0.5, -0.2) - (0, 0.5, 0.2) is shared by 4 faces, among "
+           "them "
            "the face at line 37: surfaces meet along a line") +
       Line("error",
-           "'lint/T_ground.obj', line 17: open edge (-0.5, 1.5, -0.5) - (0.5, 1.5, -0.5) that no face closes; 4 "
+           "'lint/T_ground.obj', line 17: open edge (-0.5, 1.5, -0.5) - (0.5, 1.5, -0.5) that no face "
+           "closes; 4 "
            "open edges in all") +
       Line("error", "'lint/T_grounddoor.obj' does not exist: buildings with a door (-d) need it") +
       Line("error",
            "'lint/T_groundclose.obj', line 18: its cross-section on the cell's +z side does not meet that of "
            "'lint/T_ground.obj' beside it: open edge (-0.2, 0.8, 1) - (-0.2, 1.2, 1); 4 open edges in all") +
       Line("error",
-           "'lint/T_floor.obj', line 20: face is wound against its neighbour: edge (0.5, 1.5, -0.5) - (0.5, 0.5, "
+           "'lint/T_floor.obj', line 20: face is wound against its neighbour: edge (0.5, 1.5, -0.5) - (0.5, "
+           "0.5, "
            "-0.5) runs the same way in it and in the face at line 17; 4 such edges in this face") +
       Line("error",
            "'lint/T_floorclose.obj', line 20: its normals point against its winding: the face or its normals "
@@ -55,13 +59,16 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
       Line("error",
            "'lint/T_balcony.obj', line 29: face lies over the face at line 35, facing the same way: they "
            "flicker in a viewer") +
-      Line("warning", "'lint/T_roofcap.obj' does not exist: the roof stays open over the interior without it") +
+      Line("warning",
+           "'lint/T_roofcap.obj' does not exist: the roof stays open over the interior without it") +
       Line("error",
-           "'lint/T_floor.1.obj', line 8: reaches outside its cell: vertex (-0.5, 0.5, 1.3) lies 0.3 beyond z = "
+           "'lint/T_floor.1.obj', line 8: reaches outside its cell: vertex (-0.5, 0.5, 1.3) lies 0.3 beyond "
+           "z = "
            "1; 4 vertices in all") +
       Line("warning",
            "'lint/T_tower.obj' is no piece the tool places: a piece is named STYLE_KIND.obj or "
-           "STYLE_KIND.N.obj, KIND one of angle, angleroof, ground, grounddoor, groundclose, floor, floorclose, "
+           "STYLE_KIND.N.obj, KIND one of angle, angleroof, ground, grounddoor, groundclose, floor, "
+           "floorclose, "
            "roof, roofdoor, balcony, roofcap") +
       Line("warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out") +
       Line("warning", "'lint/gone.mtl' does not exist: its materials are not written") +
@@ -97,7 +104,8 @@ TEST(Lint, NoUnitSizeIsAnError) {
   TestSupport::WriteFile(units / "base_roof.obj", "v 0 0 0\nv 1 0 1\n");
   const RunResult run = Lint(units.path.string(), work.path.string(), {"--lint"});
   EXPECT_EQ(run.status, 1);
-  const std::string together = ": the unit size is measured from base_floorclose.obj and base_roof.obj together";
+  const std::string together =
+      ": the unit size is measured from base_floorclose.obj and base_roof.obj together";
   EXPECT_EQ(run.output,
             Line("info", "Found 1 paths in '" + units.path.string() + "'") +
                 Line("error", "'" + units / "base_floorclose.obj" + "' does not exist" + together) +
@@ -111,21 +119,23 @@ TEST(Lint, NoUnitSizeIsAnError) {
 // A folder's styles are those with a file of a piece kind or a variant; base is the base units'.
 // A style named must have files; a folder without styles has nothing to lint.
 TEST(Lint, WhichStylesAreLinted) {
-  EXPECT_EQ(Ostrel::City::LintedStyles({"base_roof.obj", "base_floorclose.obj", "B_roof.obj", "A_floor.2.obj",
-                                        "C_floor.02.obj", "D_tower.obj", "E_floor.txt", "A.mtl", "F_floor_x.obj"}),
-            (Strings{"A", "B"}));
+  EXPECT_EQ(
+      Ostrel::City::LintedStyles({"base_roof.obj", "base_floorclose.obj", "B_roof.obj", "A_floor.2.obj",
+                                  "C_floor.02.obj", "D_tower.obj", "E_floor.txt", "A.mtl", "F_floor_x.obj"}),
+      (Strings{"A", "B"}));
 
   TestSupport::ScratchDir work;
   RunResult run = Lint(kData + "/lint", work.path.string(), {"--lint", "Z"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.output.find(Line("error", "Style 'Z' has no unit files in the units folder '" + kData +
-                                              "/lint'")),
-            std::string::npos)
+  EXPECT_NE(
+      run.output.find(Line("error", "Style 'Z' has no unit files in the units folder '" + kData + "/lint'")),
+      std::string::npos)
       << run.output;
   run = Lint(work.path.string(), work.path.string(), {"--lint"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.output.find(Line("error", "The units folder '" + work.path.string() + "' holds no style to check")),
-            std::string::npos)
+  EXPECT_NE(
+      run.output.find(Line("error", "The units folder '" + work.path.string() + "' holds no style to check")),
+      std::string::npos)
       << run.output;
 }
 

@@ -28,15 +28,16 @@ inline int LintStyles(const std::string& i_folder, const std::vector<std::string
   std::vector<std::string> styles = Ostrel::City::LintedStyles(i_entries);
   if (!i_style.empty()) {
     if (i_style.find('/') != std::string::npos || i_style == "." || i_style == "..") {
-      Ostrel::Message::PrintError("Invalid style '" + i_style + "': a style cannot contain '/' or be '.' or '..'");
+      Ostrel::Message::PrintError("Invalid style '" + i_style +
+                                  "': a style cannot contain '/' or be '.' or '..'");
       return 1;
     }
     const std::string prefix = i_style + "_";
     bool known = false;
     for (const std::string& entry : i_entries) known = known || entry.compare(0, prefix.size(), prefix) == 0;
     if (!known) {
-      Ostrel::Message::PrintError("Style '" + i_style + "' has no unit files in the units folder '" + i_folder +
-                                  "'");
+      Ostrel::Message::PrintError("Style '" + i_style + "' has no unit files in the units folder '" +
+                                  i_folder + "'");
       return 1;
     }
     styles = {i_style};

@@ -382,7 +382,8 @@ inline int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
   const Catalogue unitsType = BuildCatalogue(units);
   if (io_settings.lint) {
-    return LintStyles(unitsPath, units, io_settings.lintStyle.empty() ? io_settings.style : io_settings.lintStyle);
+    const std::string& style = io_settings.lintStyle.empty() ? io_settings.style : io_settings.lintStyle;
+    return LintStyles(unitsPath, units, style);
   }
 
   if (io_settings.check) {

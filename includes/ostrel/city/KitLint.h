@@ -63,32 +63,39 @@ inline bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
     base.file = i_kit.folder + "/" + name;
     io_report.order(base.file);
     ReadLintPiece(base);
-    const char* why = "gives no vertex";
-    if (base.read.status == FileSystem::ReadStatus::Ok) {
-      CheckReading(base, io_report);
-      if (!base.mesh.vertices.empty()) continue;
-    }
-    const std::string what = base.read.status == FileSystem::ReadStatus::Ok ? why : TextFile::Describe(base.read);
+    const bool read = base.read.status == FileSystem::ReadStatus::Ok;
+    if (read) CheckReading(base, io_report);
+    if (read && !base.mesh.vertices.empty()) continue;
+    const std::string what = read ? "gives no vertex" : TextFile::Describe(base.read);
     io_report.add(LintSeverity::Error, base.file, 0,
                   what + ": the unit size is measured from base_floorclose.obj and base_roof.obj together");
   }
   if (i_kit.unitSizeFault == UnitSizeFault::Degenerate) {
-    io_report.add(LintSeverity::Error, i_kit.folder, 0,
-                  "gives no unit size: base_floorclose.obj and base_roof.obj together span nothing along some "
-                  "axis, so no building can be made");
+    io_report.add(
+        LintSeverity::Error, i_kit.folder, 0,
+        "gives no unit size: base_floorclose.obj and base_roof.obj together span nothing along some "
+        "axis, so no building can be made");
   }
   return i_kit.measured();
 }
 
-inline std::string PieceFile(const Kit& i_kit, const std::string& i_name) { return UnitFile(i_kit.folder, i_name); }
-
-// The piece of that name in the kit, read when the kit does not have it yet.
-inline PieceId KitPiece(Kit& io_kit, const std::string& i_name) {
-  PieceId id = 0;
-  if (!io_kit.find(i_name, id)) {
-    LoadPiece(i_name, io_kit);
-    io_kit.find(i_name, id);
+// Reads the unit file of a piece into io_lint and adds the piece to the kit, made from that one
+// reading as the kit makes its pieces, so that both see the same text.
+inline PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
+  Piece piece;
+  piece.name = i_name;
+  piece.file = UnitFile(io_kit.folder, i_name);
+  io_lint.file = piece.file;
+  ReadLintPiece(io_lint);
+  piece.fault = FaultOf(io_lint.read.status);
+  piece.error = io_lint.read.error;
+  if (piece.fault == PieceFault::None && !MakePiece(io_lint.mesh, io_kit, piece)) {
+    piece.fault = PieceFault::CoordinatesTooLarge;
   }
+  const auto id = static_cast<PieceId>(io_kit.pieces.size());
+  io_kit.ids.emplace(i_name, id);
+  io_kit.pieces.push_back(std::move(piece));
+  io_lint.id = id;
   return id;
 }
 
@@ -109,7 +116,7 @@ inline std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_styl
   for (const char* kind : kPieceKinds) {
     LintPiece piece;
     piece.kind = kind;
-    piece.id = piece.plain = KitPiece(io_kit, prefix + kind);
+    piece.plain = AddPiece(prefix + kind, io_kit, piece);
     pieces.push_back(std::move(piece));
   }
   const std::size_t plainCount = pieces.size();
@@ -118,13 +125,14 @@ inline std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_styl
     std::vector<std::pair<std::uint64_t, std::string>> numbered;
     for (const std::string& name : names) {
       const std::string rest = name.substr(prefix.size());
-      if (VariantKind(rest) == pieces[k].kind) numbered.emplace_back(std::stoull(rest.substr(rest.find('.') + 1)), name);
+      if (VariantKind(rest) == pieces[k].kind)
+        numbered.emplace_back(std::stoull(rest.substr(rest.find('.') + 1)), name);
     }
     std::sort(numbered.begin(), numbered.end());
     for (const auto& variant : numbered) {
       LintPiece piece;
       piece.kind = pieces[k].kind;
-      piece.id = KitPiece(io_kit, variant.second);
+      AddPiece(variant.second, io_kit, piece);
       piece.plain = pieces[k].id;
       pieces[k].variants.push_back(piece.id);
       pieces.push_back(std::move(piece));
@@ -134,12 +142,8 @@ inline std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_styl
     const std::string rest = name.substr(prefix.size());
     if (IsPieceKind(rest) || !VariantKind(rest).empty()) continue;
     LintPiece piece;
-    piece.id = piece.plain = KitPiece(io_kit, name);
+    piece.plain = AddPiece(name, io_kit, piece);
     pieces.push_back(std::move(piece));
-  }
-  for (LintPiece& piece : pieces) {
-    piece.file = io_kit.piece(piece.id).file;
-    ReadLintPiece(piece);
   }
   return pieces;
 }
@@ -150,7 +154,8 @@ struct EdgeText {
   std::string from, to;
 };
 
-inline EdgeText DescribeEdge(const PieceEdge& i_edge, const Kit& i_kit, const std::map<PieceId, const LintPiece*>& i_lint) {
+inline EdgeText DescribeEdge(const PieceEdge& i_edge, const Kit& i_kit,
+                             const std::map<PieceId, const LintPiece*>& i_lint) {
   const Piece& piece = i_kit.piece(i_edge.piece);
   const LintPiece& lint = *i_lint.at(i_edge.piece);
   std::size_t first = 0;
@@ -195,14 +200,17 @@ inline void TellOpenEdges(const BuildingFaults& i_faults, const Kit& i_kit,
   for (const OpenEdges& open : i_faults.open) {
     const EdgeText edge = DescribeEdge(open.first, i_kit, i_lint);
     const std::string between = edge.from + " - " + edge.to;
-    const std::string more = open.count > 1 ? "; " + Plural(open.count, "open edge", "open edges") + " in all" : std::string();
+    const std::string more =
+        open.count > 1 ? "; " + Plural(open.count, "open edge", "open edges") + " in all" : std::string();
     std::string message;
     if (open.side == CellSide::None) {
       message = "open edge " + between + " that no face closes" + more;
     } else if (open.beside) {
       message = "its cross-section on the cell's " + std::string(SideName(open.side)) +
                 " side does not meet that of '" + i_lint.at(open.neighbour)->file + "' " +
-                (open.side == CellSide::Top ? "above" : open.side == CellSide::Bottom ? "below" : "beside") +
+                (open.side == CellSide::Top      ? "above"
+                 : open.side == CellSide::Bottom ? "below"
+                                                 : "beside") +
                 " it: open edge " + between + more;
     } else {
       message = "open edge " + between + " on the cell's " + SideName(open.side) +
@@ -234,8 +242,9 @@ inline void TellSharedEdges(const BuildingFaults& i_faults, MeshCheck::EdgeFault
       faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
       for (const auto& face : faces) ++counts[face];
     }
-    const auto most = std::max_element(counts.begin(), counts.end(),
-                                       [](const auto& i_a, const auto& i_b) { return i_a.second < i_b.second; });
+    const auto most = std::max_element(counts.begin(), counts.end(), [](const auto& i_a, const auto& i_b) {
+      return i_a.second < i_b.second;
+    });
     const std::pair<PieceId, std::uint32_t> face = most->first;
     const auto uses = [&](const SharedEdge* i_edge) {
       for (const PieceEdge& use : i_edge->uses) {
@@ -252,22 +261,23 @@ inline void TellSharedEdges(const BuildingFaults& i_faults, MeshCheck::EdgeFault
       if (!SameFace(use, self)) other = use;
     }
     const EdgeText edge = DescribeEdge(self, i_kit, i_lint);
-    const std::string more =
-        most->second > 1 ? "; " + Plural(most->second, "such edge", "such edges") + " in this face" : std::string();
+    const std::string more = most->second > 1
+                                 ? "; " + Plural(most->second, "such edge", "such edges") + " in this face"
+                                 : std::string();
     const std::string message =
         i_fault == MeshCheck::EdgeFault::Flipped
             ? "face is wound against its neighbour: edge " + edge.from + " - " + edge.to +
                   " runs the same way in it and in " + OtherFace(other, self, i_lint) + more
             : "edge " + edge.from + " - " + edge.to + " is shared by " + std::to_string(example.uses.size()) +
-                  " faces, among them " + OtherFace(other, self, i_lint) +
-                  ": surfaces meet along a line" + more;
+                  " faces, among them " + OtherFace(other, self, i_lint) + ": surfaces meet along a line" +
+                  more;
     io_report.add(LintSeverity::Error, i_lint.at(self.piece)->file, edge.line, message);
     left.erase(std::remove_if(left.begin(), left.end(), uses), left.end());
   }
 }
 
-inline void TellOverlaps(const BuildingFaults& i_faults,
-                         const std::map<PieceId, const LintPiece*>& i_lint, LintReport& io_report) {
+inline void TellOverlaps(const BuildingFaults& i_faults, const std::map<PieceId, const LintPiece*>& i_lint,
+                         LintReport& io_report) {
   for (const PieceOverlap& overlap : i_faults.overlaps) {
     const LintPiece& first = *i_lint.at(overlap.first.piece);
     const std::size_t line = first.keptFaceLines[overlap.first.face];
@@ -302,8 +312,8 @@ inline void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io
 
 // Places the style's pieces in every lint building: once with the plain pieces, then once for
 // each variant number, with every piece that has a variant of that number in its place.
-inline void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std::vector<LintPiece>& i_pieces,
-                                LintReport& io_report) {
+inline void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit,
+                                const std::vector<LintPiece>& i_pieces, LintReport& io_report) {
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
@@ -341,7 +351,8 @@ inline std::vector<std::string> LintedStyles(const std::vector<std::string>& i_e
   std::vector<std::string> styles;
   for (const std::string& entry : i_entries) {
     const std::size_t underscore = entry.find('_');
-    if (underscore == std::string::npos || entry.size() < 4 || entry.compare(entry.size() - 4, 4, ".obj") != 0)
+    if (underscore == std::string::npos || entry.size() < 4 ||
+        entry.compare(entry.size() - 4, 4, ".obj") != 0)
       continue;
     const std::string style = entry.substr(0, underscore);
     const std::string rest = entry.substr(underscore + 1, entry.size() - 4 - underscore - 1);
@@ -371,13 +382,16 @@ inline std::vector<Request> LintRequests(const std::string& i_style) {
       {"EC", {}, {}, 3, 3, 0},  // and between two roof cells
   };
   std::vector<Request> requests;
-  for (const Options& o : options) requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
+  for (const Options& o : options)
+    requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
   return requests;
 }
 
-inline std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
+inline std::vector<LintFinding> LintKit(const std::string& i_folder,
+                                        const std::vector<std::string>& i_styles) {
   detail::LintReport report;
-  Kit kit = LoadKit(i_folder, i_styles);
+  // The unit size alone: the linter reads the pieces itself, keeping what it needs to tell.
+  Kit kit = LoadKit(i_folder, {});
   if (!detail::CheckBaseUnits(kit, report)) return report.sorted();
   std::vector<std::string> entries;
   FileSystem::GetFilesFromFolder(i_folder, entries);

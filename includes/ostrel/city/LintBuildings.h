@@ -42,10 +42,10 @@ enum class CellSide { None, PlusX, MinusX, PlusZ, MinusZ, Top, Bottom };
 struct OpenEdges {
   PieceId piece = 0;
   CellSide side = CellSide::None;
-  PieceEdge first;             // the first one found
-  bool beside = false;         // a piece stood beside that side where the first was found
-  PieceId neighbour = 0;       // that piece, when beside
-  std::size_t count = 0;       // distinct edges of the piece
+  PieceEdge first;        // the first one found
+  bool beside = false;    // a piece stood beside that side where the first was found
+  PieceId neighbour = 0;  // that piece, when beside
+  std::size_t count = 0;  // distinct edges of the piece
 };
 
 // An edge that two faces use the same way (Flipped) or more than two faces use (Crowded).
@@ -113,7 +113,8 @@ struct LintBuilding {
   Obj::Mesh mesh;  // positions only: cell units, as written
   std::vector<FaceSource> faces;
   std::vector<Placement> placements;  // every one, empty pieces included, with the form placed
-  std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t>, std::uint32_t> cells;  // x, level, z -> first
+  std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t>, std::uint32_t>
+      cells;  // x, level, z -> first
 };
 
 inline LintBuilding PlaceBuilding(const Plan& i_plan, const Kit& i_kit, const std::vector<PieceId>& i_formOf,
@@ -214,15 +215,15 @@ inline bool PlacementBeside(const LintBuilding& i_building, const Placement& i_p
     case CellSide::None:
       return false;
   }
-  const auto it =
-      i_building.cells.find(std::make_tuple(i_placement.x + dx, i_placement.level + dlevel, i_placement.z + dz));
+  const auto it = i_building.cells.find(
+      std::make_tuple(i_placement.x + dx, i_placement.level + dlevel, i_placement.z + dz));
   if (it == i_building.cells.end()) return false;
   o_index = it->second;
   return true;
 }
 
-inline void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i_edge, const Kit& i_kit,
-                        BuildingFaults& io_faults) {
+inline void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i_edge,
+                        const Kit& i_kit, BuildingFaults& io_faults) {
   const std::size_t face = i_edge.faces.front();
   const FaceSource& source = i_building.faces[face];
   const Piece& piece = i_kit.piece(source.piece);
@@ -247,15 +248,16 @@ inline void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFin
   const CellSide group = side ? *side : CellSide::None;
   const auto [it, added] = io_faults.openGroups.try_emplace({source.piece, group}, io_faults.open.size());
   if (added) {
-    io_faults.open.push_back({source.piece, group, {source.piece, source.face, corner}, hasBeside, neighbour, 0});
+    io_faults.open.push_back(
+        {source.piece, group, {source.piece, source.face, corner}, hasBeside, neighbour, 0});
   }
   if (io_faults.openEdges.try_emplace({source.piece, group, std::min(a, b), std::max(a, b)}, 0).second) {
     ++io_faults.open[it->second].count;
   }
 }
 
-inline void AddSharedEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i_edge, const Kit& i_kit,
-                          BuildingFaults& io_faults) {
+inline void AddSharedEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i_edge,
+                          const Kit& i_kit, BuildingFaults& io_faults) {
   SharedEdge shared{i_edge.fault, {}};
   std::vector<std::tuple<PieceId, std::uint32_t, std::uint32_t>> key;
   for (const std::size_t face : i_edge.faces) {
@@ -273,9 +275,11 @@ inline void AddOverlap(const LintBuilding& i_building, const MeshCheck::OverlapF
   const FaceSource& a = i_building.faces[i_overlap.first];
   const FaceSource& b = i_building.faces[i_overlap.second];
   PieceEdge first{a.piece, a.face, 0}, second{b.piece, b.face, 0};
-  if (std::make_pair(second.piece, second.face) < std::make_pair(first.piece, first.face)) std::swap(first, second);
+  if (std::make_pair(second.piece, second.face) < std::make_pair(first.piece, first.face))
+    std::swap(first, second);
   if (!io_faults.overlapKeys
-           .try_emplace({static_cast<int>(i_overlap.kind), first.piece, first.face, second.piece, second.face}, 0)
+           .try_emplace(
+               {static_cast<int>(i_overlap.kind), first.piece, first.face, second.piece, second.face}, 0)
            .second) {
     return;
   }

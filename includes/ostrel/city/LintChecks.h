@@ -52,7 +52,8 @@ inline constexpr float kCellTolerance = 1e-3f;
 // Who needs each piece kind, to follow "does not exist: "; null for the optional roof cap.
 inline const char* NeededBy(const std::string& i_kind) {
   if (i_kind == "angle" || i_kind == "angleroof") return "every building needs it";
-  if (i_kind == "ground" || i_kind == "roof") return "every building with facade cells (-w or -l 1 or more) needs it";
+  if (i_kind == "ground" || i_kind == "roof")
+    return "every building with facade cells (-w or -l 1 or more) needs it";
   if (i_kind == "grounddoor") return "buildings with a door (-d) need it";
   if (i_kind == "groundclose") return "buildings with walls (-c) need it";
   if (i_kind == "floor") return "buildings of 2 storeys or more (-h 2) need it";
@@ -110,8 +111,8 @@ struct LintReport {
 // A unit file as the linter reads it, beside the kit's piece of it.
 struct LintPiece {
   std::string file;
-  std::string kind;  // its piece kind; empty for a file that is none
-  PieceId id = 0;    // in the kit
+  std::string kind;   // its piece kind; empty for a file that is none
+  PieceId id = 0;     // in the kit
   PieceId plain = 0;  // the piece it stands in for: itself, or the plain piece of a variant
   FileSystem::ReadResult read;
   Obj::Mesh mesh;  // file units
@@ -164,8 +165,9 @@ inline void CheckReading(const LintPiece& i_piece, LintReport& io_report) {
     const std::uint32_t count = i_piece.mesh.polycount[face];
     if (count >= 3) continue;
     io_report.add(LintSeverity::Error, i_piece.file, i_piece.lines.faces[face],
-                  count == 0 ? "face without corners: it is left out"
-                             : "face of " + Plural(count, "corner", "corners") + " is no polygon: it is left out");
+                  count == 0
+                      ? "face without corners: it is left out"
+                      : "face of " + Plural(count, "corner", "corners") + " is no polygon: it is left out");
   }
 }
 
@@ -184,7 +186,8 @@ inline CellBox CellBoxOf(const std::string& i_kind) {
 }
 
 // One finding for each side of the cell that vertices reach beyond, naming the farthest.
-inline void CheckCell(const LintPiece& i_piece, const Piece& i_kitPiece, const Kit& i_kit, LintReport& io_report) {
+inline void CheckCell(const LintPiece& i_piece, const Piece& i_kitPiece, const Kit& i_kit,
+                      LintReport& io_report) {
   const CellBox box = CellBoxOf(i_piece.kind);
   const float sizes[3] = {i_kit.unitWidth, i_kit.unitHeight, i_kit.unitLength};
   const char* const axes[3] = {"x", "y", "z"};
@@ -201,11 +204,12 @@ inline void CheckCell(const LintPiece& i_piece, const Piece& i_kitPiece, const K
         if (beyond++ == 0 || out > distance) farthest = v, distance = out;
       }
       if (beyond == 0) continue;
-      io_report.add(LintSeverity::Error, i_piece.file, i_piece.lines.vertices[farthest],
-                    "reaches outside its cell: vertex " + Point(i_piece.mesh.vertices[farthest]) + " lies " +
-                        Format::FloatToString(distance * sizes[axis]) + " beyond " + axes[axis] + " = " +
-                        Format::FloatToString(limit * sizes[axis]) +
-                        (beyond > 1 ? "; " + Plural(beyond, "vertex", "vertices") + " in all" : std::string()));
+      io_report.add(
+          LintSeverity::Error, i_piece.file, i_piece.lines.vertices[farthest],
+          "reaches outside its cell: vertex " + Point(i_piece.mesh.vertices[farthest]) + " lies " +
+              Format::FloatToString(distance * sizes[axis]) + " beyond " + axes[axis] + " = " +
+              Format::FloatToString(limit * sizes[axis]) +
+              (beyond > 1 ? "; " + Plural(beyond, "vertex", "vertices") + " in all" : std::string()));
     }
   }
 }
@@ -217,11 +221,12 @@ inline void CheckNormals(const LintPiece& i_piece, LintReport& io_report) {
     std::size_t against = 0;
     for (; i < normals.size() && normals[i].face == face; ++i) ++against;
     const std::uint32_t corners = i_piece.mesh.polycount[face];
-    io_report.add(LintSeverity::Error, i_piece.file, i_piece.lines.faces[face],
-                  against == corners
-                      ? std::string("its normals point against its winding: the face or its normals are reversed")
-                      : "the normals of " + std::to_string(against) + " of its " + std::to_string(corners) +
-                            " corners point against its winding");
+    io_report.add(
+        LintSeverity::Error, i_piece.file, i_piece.lines.faces[face],
+        against == corners
+            ? std::string("its normals point against its winding: the face or its normals are reversed")
+            : "the normals of " + std::to_string(against) + " of its " + std::to_string(corners) +
+                  " corners point against its winding");
   }
 }
 
@@ -247,14 +252,17 @@ inline void CheckMaterials(const LintPiece& i_piece, const Kit& i_kit, LintRepor
     const std::string& name = i_piece.mesh.materials[material];
     bool defined = false;
     for (const MaterialLibrary* library : libraries) {
-      for (const Mtl::Material& definition : library->library.materials) defined = defined || definition.name == name;
+      for (const Mtl::Material& definition : library->library.materials)
+        defined = defined || definition.name == name;
     }
-    const auto face = std::find(i_piece.mesh.faceMaterials.begin(), i_piece.mesh.faceMaterials.end(), material);
+    const auto face =
+        std::find(i_piece.mesh.faceMaterials.begin(), i_piece.mesh.faceMaterials.end(), material);
     if (defined || face == i_piece.mesh.faceMaterials.end()) continue;
-    io_report.add(LintSeverity::Warning, i_piece.file,
-                  i_piece.lines.faces[static_cast<std::size_t>(face - i_piece.mesh.faceMaterials.begin())],
-                  "material '" + name + "' is used, but " +
-                      (names.empty() ? "the piece names no material file (mtllib)" : names + " does not define it"));
+    io_report.add(
+        LintSeverity::Warning, i_piece.file,
+        i_piece.lines.faces[static_cast<std::size_t>(face - i_piece.mesh.faceMaterials.begin())],
+        "material '" + name + "' is used, but " +
+            (names.empty() ? "the piece names no material file (mtllib)" : names + " does not define it"));
   }
 }
 
@@ -262,7 +270,8 @@ inline void CheckLibraries(const Kit& i_kit, LintReport& io_report) {
   for (const MaterialLibrary& library : i_kit.libraries) {
     for (const Mtl::Finding& finding : library.findings) {
       if (finding.line != 0) {
-        io_report.add(LintSeverity::Warning, library.file, finding.line, finding.message + ": the line is left out");
+        io_report.add(LintSeverity::Warning, library.file, finding.line,
+                      finding.message + ": the line is left out");
         continue;
       }
       // The reader says "the file does not exist" and so on; the finding follows the file's name.
