@@ -19,6 +19,8 @@
 #include <vector>
 
 #include <ostrel/city/Frame.h>
+#include <ostrel/city/GltfMaterials.h>
+#include <ostrel/city/GltfWriter.h>
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
 #include <ostrel/city/ObjWriter.h>
@@ -115,6 +117,26 @@ class Building {
     return static_cast<std::size_t>(totals.vertices);
   }
 
+  // Writes the building into out as binary glTF in the form of i_options (GltfWriter.h), refusing
+  // what build refuses, except that the limit of TooLarge is the 4 GiB of a GLB file. Returns the
+  // number of triangles written; writes nothing and returns 0 when lastError() is not None.
+  // Textures that cannot be embedded are left out, each with a line in textureWarnings().
+  std::uint64_t buildGlb(std::ostream& out, const GltfOptions& i_options) {
+    const Kit kit = start();
+    if (!kit.measured()) return fail(BuildError::NoBaseUnits);
+    const Plan plan = MakePlan(m_request, kit);
+    m_missing = MissingUnits(plan, kit);
+    if (CountPlan(plan, kit).vertices == 0) return fail(BuildError::NothingPlaced);
+    const GltfMaterials materials =
+        MakeGltfMaterials(FindDefinitions(kit), UsedMaterials(plan, kit), m_textureWarnings);
+    const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
+    const std::vector<GltfBuilding> buildings = {{&plan, m_frame, "building"}};
+    if (WriteGlb(out, kit, pieces, materials, buildings, i_options) != GlbResult::Written) {
+      return fail(BuildError::TooLarge);
+    }
+    return CountTriangles(kit, pieces, buildings);
+  }
+
   // Reads the kit and walks the layout, calling i_visit for every placement (missing units
   // included, with the running offsets) instead of writing. False, with lastError()
   // NoBaseUnits, when the unit size cannot be measured. Walks every cell: for tests and tools.
@@ -145,6 +167,8 @@ class Building {
     for (const MissingUnit& missing : m_missing) files.push_back(missing.file);
     return files;
   }
+  // Why textures of the last buildGlb were left out, one line each.
+  const std::vector<std::string>& textureWarnings() const { return m_textureWarnings; }
 
   // "door" when the cell is the requested door cell (ground level only), else "close" when a wall
   // request selects it, else "". min_side and max_side are the indices of the left and right end
@@ -176,6 +200,7 @@ class Building {
   Kit start() {
     m_lastError = BuildError::None;
     m_missing.clear();
+    m_textureWarnings.clear();
     return LoadKit(m_units_path, {m_request.style});
   }
 
@@ -190,6 +215,7 @@ class Building {
   float m_ydir = 0;
   BuildError m_lastError = BuildError::None;
   std::vector<MissingUnit> m_missing;
+  std::vector<std::string> m_textureWarnings;
 };
 
 }  // namespace Ostrel::City
