@@ -35,7 +35,7 @@ bool FrameScales(const Frame& i_frame);
 
 namespace detail {
 
-// A direction longer than 1 stretches the building as well as turning it.
+// A direction longer than 1 stretches the building along x and z as well as turning it.
 inline double Stretch(const Frame& i_frame) {
   return std::sqrt(static_cast<double>(i_frame.xdir) * i_frame.xdir +
                    static_cast<double>(i_frame.zdir) * i_frame.zdir);
@@ -65,7 +65,7 @@ inline InstanceTransform InstanceOf(const Placement& i_placement, const Frame& i
   const bool quarter = at.xd != 0;
   const double stretch = detail::Stretch(i_frame);
   transform.scale[0] = static_cast<float>(stretch * (quarter ? i_frame.zscale : i_frame.xscale));
-  transform.scale[1] = static_cast<float>(stretch * i_frame.yscale);
+  transform.scale[1] = i_frame.yscale;
   transform.scale[2] = static_cast<float>(stretch * (quarter ? i_frame.xscale : i_frame.zscale));
   return transform;
 }
@@ -85,7 +85,7 @@ inline bool PieceTurns(const Plan& i_plan, PieceId i_piece, const Frame& i_frame
 
 inline bool FrameScales(const Frame& i_frame) {
   const double stretch = detail::Stretch(i_frame);
-  return stretch * i_frame.xscale != 1 || stretch * i_frame.yscale != 1 || stretch * i_frame.zscale != 1;
+  return stretch * i_frame.xscale != 1 || i_frame.yscale != 1 || stretch * i_frame.zscale != 1;
 }
 
 }  // namespace Ostrel::City

@@ -92,16 +92,28 @@ inline void PutPadding(std::ostream& io_out, std::uint64_t i_bytes, char i_fill)
 
 using Json = nlohmann::json;
 
+// o_value = i_value when that is a whole number of at least 0.
+inline bool AsCount(const Json& i_value, std::uint64_t& o_value) {
+  if (i_value.is_number_unsigned()) {
+    o_value = i_value.get<std::uint64_t>();
+    return true;
+  }
+  if (!i_value.is_number_integer() || i_value.get<std::int64_t>() < 0) return false;
+  o_value = static_cast<std::uint64_t>(i_value.get<std::int64_t>());
+  return true;
+}
+
 // o_value = i_object[i_key] when that is a whole number of at least 0; i_default when absent.
 inline bool GetCount(const Json& i_object, const char* i_key, std::uint64_t& o_value, std::uint64_t i_default) {
   const auto it = i_object.find(i_key);
-  if (it == i_object.end()) {
-    o_value = i_default;
-    return true;
-  }
-  if (!it->is_number_unsigned()) return false;
-  o_value = it->get<std::uint64_t>();
-  return true;
+  o_value = i_default;
+  return it == i_object.end() || AsCount(*it, o_value);
+}
+
+// True when i_value is an index below i_size.
+inline bool IndexWithin(const Json& i_value, std::size_t i_size) {
+  std::uint64_t index = 0;
+  return AsCount(i_value, index) && index < i_size;
 }
 
 // The array i_document[i_key], or i_empty when absent; null when it is not an array.
@@ -115,7 +127,7 @@ inline const Json* ArrayOf(const Json& i_document, const char* i_key, const Json
 inline bool RefersWithin(const Json& i_object, const char* i_key, std::size_t i_size, bool i_optional) {
   const auto it = i_object.find(i_key);
   if (it == i_object.end()) return i_optional;
-  return it->is_number_unsigned() && it->get<std::uint64_t>() < i_size;
+  return IndexWithin(*it, i_size);
 }
 
 inline std::uint64_t ComponentBytes(std::uint64_t i_componentType) {
@@ -176,7 +188,9 @@ inline std::string CheckAccessors(const Json& i_accessors, const Json& i_views) 
     const std::uint64_t components = type == accessor.end() ? 0 : ComponentCount(*type);
     if (component == 0 || components == 0 || count == 0) return name + " has a bad type, componentType or count";
     if (!RefersWithin(accessor, "bufferView", i_views.size(), false)) return name + " names no buffer view";
-    const Json& view = i_views[accessor["bufferView"].get<std::size_t>()];
+    std::uint64_t viewIndex = 0;
+    AsCount(accessor["bufferView"], viewIndex);
+    const Json& view = i_views[static_cast<std::size_t>(viewIndex)];
     std::uint64_t viewOffset = 0, viewLength = 0, stride = 0;
     GetCount(view, "byteOffset", viewOffset, 0);
     GetCount(view, "byteLength", viewLength, 0);
@@ -197,7 +211,7 @@ inline bool AttributesWithin(const Json& i_owner, std::size_t i_accessors) {
   const auto attributes = i_owner.find("attributes");
   if (attributes == i_owner.end() || !attributes->is_object()) return false;
   for (const Json& index : *attributes) {
-    if (!index.is_number_unsigned() || index.get<std::uint64_t>() >= i_accessors) return false;
+    if (!IndexWithin(index, i_accessors)) return false;
   }
   return true;
 }
@@ -229,8 +243,7 @@ inline std::string CheckNodes(const Json& i_nodes, std::size_t i_meshes, std::si
     if (children != node.end()) {
       if (!children->is_array()) return name + " has children that are not a list";
       for (const Json& child : *children) {
-        if (!child.is_number_unsigned() || child.get<std::uint64_t>() >= i_nodes.size())
-          return name + " names a missing child";
+        if (!IndexWithin(child, i_nodes.size())) return name + " names a missing child";
       }
     }
     const auto extensions = node.find("extensions");
