@@ -229,12 +229,9 @@ inline GltfJson PieceMesh(GlbLayout& io_layout, const GltfPiece& i_piece, PieceI
     view.data = GlbData::PartPositions;
     const std::uint64_t vertices = part.positions.size();
     const std::uint64_t positions = AddData(io_layout, view, vertices, 3, kVertexTarget);
-    Bounds bounds;
-    for (const VectorF& v : part.positions) {
-      const float xyz[3] = {v.x, v.y, v.z};
-      bounds.add(xyz);
-    }
-    bounds.store(io_layout.document["accessors"][positions]);
+    GltfJson& accessor = io_layout.document["accessors"][positions];
+    accessor["min"] = {part.low.x, part.low.y, part.low.z};
+    accessor["max"] = {part.high.x, part.high.y, part.high.z};
     view.data = GlbData::PartNormals;
     const std::uint64_t normals = AddData(io_layout, view, vertices, 3, kVertexTarget);
     view.data = GlbData::PartUvs;

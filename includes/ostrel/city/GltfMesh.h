@@ -9,6 +9,7 @@
 // glTF's orientation (v runs down the image, OBJ's runs up), and a corner without one gets
 // (0, 0) when another corner of its group has one.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -29,6 +30,7 @@ struct GltfPart {
   std::vector<VectorF> normals;               // unit length, one per vertex
   std::vector<UV> uvs;                        // one per vertex; empty when no corner has one
   std::vector<std::uint32_t> indices;         // three per triangle, 0-based into the vertices
+  VectorF low, high;                          // the smallest and largest x, y and z of the positions
 };
 
 struct GltfPiece {
@@ -147,9 +149,15 @@ inline GltfPiece MakeGltfPiece(const Piece& i_piece) {
   }
   GltfPiece piece;
   for (auto& [material, builder] : builders) {
-    builder.part.material = material;
-    if (builder.anyUv) builder.part.uvs = std::move(builder.uvs);
-    piece.parts.push_back(std::move(builder.part));
+    GltfPart& part = builder.part;
+    part.material = material;
+    if (builder.anyUv) part.uvs = std::move(builder.uvs);
+    part.low = part.high = part.positions.front();
+    for (const VectorF& p : part.positions) {
+      part.low = VectorF(std::min(part.low.x, p.x), std::min(part.low.y, p.y), std::min(part.low.z, p.z));
+      part.high = VectorF(std::max(part.high.x, p.x), std::max(part.high.y, p.y), std::max(part.high.z, p.z));
+    }
+    piece.parts.push_back(std::move(part));
   }
   return piece;
 }

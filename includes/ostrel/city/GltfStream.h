@@ -107,18 +107,30 @@ void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::ve
   });
 }
 
-// The flat form's POSITION bounds, from the positions as they will be written.
+// The flat form's POSITION bounds, from the positions as they will be written. When the
+// building's turn maps axes to axes, each output coordinate is a monotonic function of one
+// coordinate of the piece, computed by the same float operations whatever the others are: the
+// placed corners of a part's box then hold the part's exact bounds, and a placement costs two
+// positions, not one per vertex.
 inline void FillBounds(GlbLayout& io_layout, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                        const std::vector<GltfBuilding>& i_buildings) {
   std::size_t next = 0;
   for (const GlbView& view : io_layout.views) {
     if (view.data != GlbData::FlatPositions) continue;
     const GltfBuilding& building = i_buildings[view.building];
+    const bool axes = building.frame.xdir == 0 || building.frame.zdir == 0;
     Bounds bounds;
     ForEachPart(building, i_kit, i_pieces, view.material, [&](const Placement& i_placement, const GltfPart& i_part) {
       const PlacementFloats at = FloatsOf(i_placement);
+      float xyz[3];
+      if (axes) {
+        for (const VectorF& corner : {i_part.low, i_part.high}) {
+          PlacePosition(corner, at, building.frame, xyz);
+          bounds.add(xyz);
+        }
+        return;
+      }
       for (const VectorF& p : i_part.positions) {
-        float xyz[3];
         PlacePosition(p, at, building.frame, xyz);
         bounds.add(xyz);
       }
@@ -190,24 +202,25 @@ inline void PutZeros(TextOut& io_out, std::uint64_t i_bytes) {
   }
 }
 
-// Writes i_indices, each plus i_base, as 16- or 32-bit numbers.
+// Writes i_indices, each plus i_base, as Index numbers (16 or 32 bits).
+template <typename Index>
+void PutIndicesAs(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, std::uint32_t i_base) {
+  for (std::size_t first = 0; first < i_indices.size(); first += kBatch) {
+    const std::size_t count = std::min(i_indices.size() - first, kBatch);
+    char* const pos = io_out.room(count * sizeof(Index));
+    const std::uint32_t* const from = i_indices.data() + first;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto index = static_cast<Index>(from[i] + i_base);
+      std::memcpy(pos + i * sizeof(Index), &index, sizeof(Index));
+    }
+    io_out.commit(pos + count * sizeof(Index));
+  }
+}
+
 inline void PutIndices(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, std::uint32_t i_base,
                        bool i_wide) {
-  const std::size_t size = i_wide ? 4 : 2;
-  for (std::size_t first = 0; first < i_indices.size(); first += kBatch) {
-    const std::size_t last = std::min(i_indices.size(), first + kBatch);
-    char* pos = io_out.room((last - first) * size);
-    for (std::size_t i = first; i < last; ++i, pos += size) {
-      const std::uint32_t index = i_indices[i] + i_base;
-      if (i_wide) {
-        std::memcpy(pos, &index, 4);
-      } else {
-        const auto narrow = static_cast<std::uint16_t>(index);
-        std::memcpy(pos, &narrow, 2);
-      }
-    }
-    io_out.commit(pos);
-  }
+  if (i_wide) return PutIndicesAs<std::uint32_t>(io_out, i_indices, i_base);
+  PutIndicesAs<std::uint16_t>(io_out, i_indices, i_base);
 }
 
 // One flat view: the parts of one material, placement by placement.
