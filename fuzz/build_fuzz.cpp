@@ -11,7 +11,8 @@
 //   byte 6         number of balcony requests (low two bits) and of wall requests (next two)
 //   then           two letters per balcony request, then two per wall request
 //   the rest       the unit files in the order of kPieces, separated by '|'; pieces after the
-//                  last separator are missing from the folder
+//                  last separator are missing from the folder. The last, "lib.mtl", is a material
+//                  library that the pieces may name.
 
 #include <unistd.h>
 
@@ -41,10 +42,12 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kLetters = "NESWLCRAEOns x";
 
-// The base units that measure the unit size, then every piece of the style F.
-constexpr std::array<const char*, 13> kPieces = {
-    "base_floorclose", "base_roof", "F_angle",       "F_angleroof", "F_ground",  "F_grounddoor", "F_groundclose",
-    "F_floor",         "F_floorclose", "F_roof",     "F_roofdoor",  "F_balcony", "F_roofcap",
+// The base units that measure the unit size, then every piece of the style F, then a material
+// library.
+constexpr std::array<const char*, 14> kPieces = {
+    "base_floorclose.obj", "base_roof.obj", "F_angle.obj",   "F_angleroof.obj", "F_ground.obj",
+    "F_grounddoor.obj",    "F_groundclose.obj", "F_floor.obj", "F_floorclose.obj", "F_roof.obj",
+    "F_roofdoor.obj",      "F_balcony.obj", "F_roofcap.obj", "lib.mtl",
 };
 
 // Reads the header bytes in turn, 0 past the end.
@@ -80,7 +83,7 @@ struct Kit {
 
   void set(std::size_t i_piece, const std::optional<std::string>& i_text) {
     if (written[i_piece] == i_text) return;
-    const fs::path file = folder / (std::string(kPieces[i_piece]) + ".obj");
+    const fs::path file = folder / kPieces[i_piece];
     if (i_text) {
       std::ofstream(file, std::ios::binary | std::ios::trunc) << *i_text;
     } else {
@@ -166,6 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   building.setUnitsPath(kit.folder.string());
   building.setPosition(0.0f, 0.0f, 0.0f);
   building.setOrientation(0.0f, 0.0f, 1.0f);
+  building.setMaterialLibrary("out.mtl", kit.folder.string());
   std::ostringstream out;
   const std::size_t placed = building.build(out, offset);
   const std::string text = out.str();
@@ -179,6 +183,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   const Fuzz::ObjCounts counts = Fuzz::CheckObjText(text, offset);
   FUZZ_CHECK(counts.vertices == placed);
   FUZZ_CHECK(placed > 0);
+  // A merged material library reads back whole: every statement it copied is one the reader
+  // keeps, and every material once.
+  if (building.usesMaterials()) {
+    FUZZ_CHECK(text.rfind("mtllib out.mtl\n", 0) == 0);
+    Mtl::Library library;
+    std::vector<Mtl::Finding> findings;
+    Mtl::Parse(building.materialLibraryText(), library, findings);
+    FUZZ_CHECK(findings.empty());
+  } else {
+    FUZZ_CHECK(building.materialLibraryText().empty());
+    FUZZ_CHECK(text.find("usemtl") == std::string::npos);
+  }
   // Each missing piece is listed once, and the base units never: they are measured, not placed.
   const std::vector<std::string>& missing = building.missingUnitFiles();
   for (std::size_t i = 0; i < missing.size(); ++i) {

@@ -3,6 +3,7 @@
 // the flattened arrays agree with the mesh, and a second reading of the mesh written back as
 // text changes nothing.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -114,9 +115,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   CheckMesh(mesh);
   CheckFlattened(mesh);
 
+  // Keeping findings changes nothing of the mesh; each names a line of the text, on one line.
+  const std::string_view text(reinterpret_cast<const char*>(i_data), i_size);
+  std::vector<Obj::Finding> findings;
+  Obj::Mesh noted;
+  Obj::Parse(text, noted, &findings);
+  FUZZ_CHECK(noted.corners.size() == mesh.corners.size() && noted.polycount == mesh.polycount);
+  const std::size_t lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  for (const Obj::Finding& finding : findings) {
+    FUZZ_CHECK(finding.line >= 1 && finding.line <= lines);
+    FUZZ_CHECK(finding.message.find('\n') == std::string::npos);
+  }
+
   const std::string once = Write(mesh);
   Obj::Mesh again;
-  Obj::Parse(once, again);
+  std::vector<Obj::Finding> none;
+  Obj::Parse(once, again, &none);
+  FUZZ_CHECK(none.empty());
   FUZZ_CHECK(again.vertices.size() == mesh.vertices.size());
   FUZZ_CHECK(again.corners.size() == mesh.corners.size());
   FUZZ_CHECK(Write(again) == once);

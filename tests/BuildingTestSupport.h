@@ -37,6 +37,17 @@ inline std::string BuildText(Ostrel::City::Building& io_building, std::size_t i_
   return out.str();
 }
 
+// The lines of i_text that start with i_prefix ("v ", "usemtl"), in order.
+inline std::vector<std::string> Lines(const std::string& i_text, const std::string& i_prefix) {
+  std::vector<std::string> out;
+  std::istringstream in(i_text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(i_prefix, 0) == 0) out.push_back(line);
+  }
+  return out;
+}
+
 // Empty when every face is well formed and every index names an existing element; otherwise
 // the first fault found. Vertex indices may start after i_vertexOffset earlier vertices. Lines
 // other than v, vn, vt and f (objects, groups, materials) are not looked at.

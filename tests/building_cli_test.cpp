@@ -41,6 +41,23 @@ TEST(BuildingCli, WorkedExampleWritesTheGoldenFile) {
             TestSupport::ReadFile(std::string(TOWERKIT_TEST_DATA) + "/golden/worked_example.obj"));
 }
 
+// -m writes the same building in the kit's own units: the test kit's unit is 2 x 3 x 2, so its
+// first vertex (cell units 1e-05 0.266667 -0.275) reads 2e-05 0.8 -0.55.
+TEST(BuildingCli, MetresWriteTheKitsOwnUnits) {
+  TestSupport::ScratchDir work;
+  std::vector<std::string> args = kWorkedExample;
+  args.insert(args.end(), {"-m", "tower.obj"});
+  const RunResult result = RunTool(BuildingTest::kKit, work.path.string(), args);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, Found(BuildingTest::kKit) + Line("info", "Done!"));
+  const std::string text = TestSupport::ReadFile(work / "tower.obj");
+  const std::string golden =
+      TestSupport::ReadFile(std::string(TOWERKIT_TEST_DATA) + "/golden/worked_example.obj");
+  EXPECT_EQ(golden.substr(0, golden.find('\n')), "v 1e-05 0.266667 -0.275");
+  EXPECT_EQ(text.substr(0, text.find('\n')), "v 2e-05 0.8 -0.55");
+  EXPECT_EQ(text.substr(text.find("\nf ")), golden.substr(golden.find("\nf ")));
+}
+
 TEST(BuildingCli, TyposWarnAndBuildWhatTheyAlwaysBuilt) {
   const std::string door =
       " is not a door: give a side N, S, E or W and a place L, C or R, such as SC; no door is placed";

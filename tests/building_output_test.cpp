@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 
 namespace {
 
+using BuildingTest::Lines;
 using BuildingTest::Request;
 using Ostrel::City::BuildError;
 using Ostrel::City::Building;
@@ -35,16 +37,6 @@ struct Kit {
 // The smallest building: four corners on the ground, four roof corners on the same level.
 Building Corners(const Kit& kit) {
   return BuildingTest::Make(Request{"S", "  ", {}, {}, 0, 0, 0}, kit.path());
-}
-
-std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind(prefix, 0) == 0) out.push_back(line);
-  }
-  return out;
 }
 
 TEST(BuildingOutput, PositionAndOrientation) {
@@ -303,6 +295,46 @@ TEST(BuildingOutput, BuildingsShareOneOutputWithEveryIndexRight) {
     return text.str();
   };
   EXPECT_EQ(both.str(), alone(first, turned, Offsets{}) + alone(second, straight, middle));
+}
+
+}  // namespace
+
+namespace {
+
+// In the kit's own units every position is the cell-unit one times the unit size (here 2 x 3 x 5),
+// scaled before the building is turned and moved; nothing else changes.
+TEST(BuildingOutput, KitUnitsScaleEveryPosition) {
+  TestSupport::ScratchDir units;
+  for (const auto& entry : std::filesystem::directory_iterator(BuildingTest::kKit)) {
+    std::filesystem::copy_file(entry.path(), units.path / entry.path().filename());
+  }
+  TestSupport::WriteFile(units / "base_floorclose.obj", "v 0 0 0\nv 2 3 5\n");
+  TestSupport::WriteFile(units / "base_roof.obj", "v 0 0 0\n");
+  Building cells = BuildingTest::Make(Request{"T", "NC", {"SC"}, {"NA"}, 3, 2, 2}, units.path.string());
+  Building kitUnits = BuildingTest::Make(Request{"T", "NC", {"SC"}, {"NA"}, 3, 2, 2}, units.path.string());
+  for (Building* building : {&cells, &kitUnits}) {
+    building->setOrientation(1, 0, 0);
+    building->setPosition(10, 20, 30);
+  }
+  kitUnits.setKitUnits(true);
+  const std::string inCells = BuildingTest::BuildText(cells);
+  const std::string inKitUnits = BuildingTest::BuildText(kitUnits);
+  const std::vector<std::string> a = Lines(inCells, "v ");
+  const std::vector<std::string> b = Lines(inKitUnits, "v ");
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_FALSE(a.empty());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    float x = 0, y = 0, z = 0, mx = 0, my = 0, mz = 0;
+    std::istringstream(a[i].substr(2)) >> x >> y >> z;
+    std::istringstream(b[i].substr(2)) >> mx >> my >> mz;
+    // Turned by (1, 0, 0): the output's x came from the building's -z, which the unit's length
+    // scales, and its z from x, which the unit's width scales.
+    EXPECT_NEAR(mx - 10, (x - 10) * 5, 2e-3) << a[i] << " / " << b[i];
+    EXPECT_NEAR(my - 20, (y - 20) * 3, 2e-3) << a[i] << " / " << b[i];
+    EXPECT_NEAR(mz - 30, (z - 30) * 2, 2e-3) << a[i] << " / " << b[i];
+  }
+  EXPECT_EQ(Lines(inCells, "f "), Lines(inKitUnits, "f "));
+  EXPECT_EQ(Lines(inCells, "vn "), Lines(inKitUnits, "vn "));
 }
 
 }  // namespace

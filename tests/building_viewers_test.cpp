@@ -5,6 +5,7 @@
 
 #include <tiny_obj_loader.h>
 
+#include <array>
 #include <cctype>
 #include <filesystem>
 #include <string>
@@ -22,6 +23,7 @@ using BuildingTest::Request;
 struct Output {
   std::string name;
   std::string path;
+  std::string materials;  // the material library written beside it; empty when none
 };
 
 // Writes a few buildings of the test kit and of the shipped kit into i_dir.
@@ -47,14 +49,17 @@ std::vector<Output> WriteBuildings(const TestSupport::ScratchDir& i_dir) {
   }
   std::vector<Output> outputs;
   for (const Case& c : cases) {
+    const std::string name = std::string(c.name) + c.request.style;
     Ostrel::City::Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
+    building.setMaterialLibrary(name + ".mtl", i_dir.path.string());
     const std::string text = BuildingTest::BuildText(building);
     EXPECT_EQ(building.lastError(), Ostrel::City::BuildError::None) << c.name;
-    const std::string name = std::string(c.name) + c.request.style;
     const std::string path = i_dir / (name + ".obj");
     TestSupport::WriteFile(path, text);
-    outputs.push_back({name, path});
+    if (building.usesMaterials())
+      TestSupport::WriteFile(i_dir / (name + ".mtl"), building.materialLibraryText());
+    outputs.push_back({name, path, building.materialLibraryText()});
   }
   return outputs;
 }
@@ -78,6 +83,13 @@ TEST(BuildingViewers, AssimpReportsNoErrorOrWarning) {
     EXPECT_EQ(said.find("error"), std::string::npos) << output.name << "\n" << said;
     EXPECT_EQ(said.find("warn"), std::string::npos) << output.name << "\n" << said;
     EXPECT_NE(said.find("faces:"), std::string::npos) << output.name;
+    Mtl::Library library;
+    std::vector<Mtl::Finding> findings;
+    Mtl::Parse(output.materials, library, findings);
+    for (const Mtl::Material& material : library.materials) {
+      const std::string listed = "'" + material.name + "' (prop)";
+      EXPECT_NE(result.output.find(listed), std::string::npos) << output.name << ": " << material.name;
+    }
   }
 }
 
@@ -88,8 +100,9 @@ TEST(BuildingViewers, TinyObjLoaderLoadsWithoutWarnings) {
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
     std::string warn, err;
-    const bool loaded =
-        tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, output.path.c_str(), nullptr, false);
+    const std::string folder = dir.path.string() + "/";
+    const bool loaded = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, output.path.c_str(),
+                                         folder.c_str(), false);
     EXPECT_TRUE(loaded) << output.name;
     EXPECT_EQ(warn, "") << output.name;
     EXPECT_EQ(err, "") << output.name;
@@ -104,6 +117,22 @@ TEST(BuildingViewers, TinyObjLoaderLoadsWithoutWarnings) {
       }
     }
     EXPECT_GT(corners, 0u) << output.name;
+
+    // Every material of the library, with its colour; every face with one of them.
+    Mtl::Library library;
+    std::vector<Mtl::Finding> findings;
+    Mtl::Parse(output.materials, library, findings);
+    ASSERT_EQ(materials.size(), library.materials.size()) << output.name;
+    for (std::size_t i = 0; i < materials.size(); ++i) {
+      EXPECT_EQ(materials[i].name, library.materials[i].name) << output.name;
+      const auto kd = library.materials[i].kd.value_or(std::array<float, 3>{0.8f, 0.8f, 0.8f});
+      for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(materials[i].diffuse[k], kd[static_cast<std::size_t>(k)]);
+    }
+    for (const tinyobj::shape_t& shape : shapes) {
+      for (const int material : shape.mesh.material_ids) {
+        EXPECT_TRUE(library.materials.empty() ? material == -1 : material >= 0) << output.name;
+      }
+    }
   }
 }
 

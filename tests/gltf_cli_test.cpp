@@ -88,12 +88,14 @@ TEST(GltfCli, InstancesChooseTheForm) {
   EXPECT_EQ(GltfTest::CompareTriangles(GltfTest::SceneTriangles(nodes), GltfTest::SceneTriangles(gpu), 1e-5), "");
 
   // An OBJ output is written as it would be without the option, with a warning.
-  EXPECT_EQ(RunTool(kShipped, work.path.string(), {"-s", "A", "-w", "3", "-l", "2", "-h", "3", "plain.obj"}).status, 0);
+  TestSupport::ScratchDir plain;
+  EXPECT_EQ(RunTool(kShipped, plain.path.string(), {"-s", "A", "-w", "3", "-l", "2", "-h", "3", "o.obj"}).status, 0);
   const TestSupport::RunResult obj = run("gpu", "o.obj");
   EXPECT_EQ(obj.output, kFound +
                             Line("warning", "Option '--instances' applies to .glb output only: 'o.obj' is written as OBJ") +
                             Line("info", "Done!"));
-  EXPECT_EQ(TestSupport::ReadFile(work / "o.obj"), TestSupport::ReadFile(work / "plain.obj"));
+  EXPECT_TRUE(TestSupport::ReadFile(work / "o.obj") == TestSupport::ReadFile(plain / "o.obj"));
+  EXPECT_TRUE(TestSupport::ReadFile(work / "o.mtl") == TestSupport::ReadFile(plain / "o.mtl"));
 }
 
 TEST(GltfCli, ABuildingPastFourGibibytesIsRefusedAndTheOldFileKept) {

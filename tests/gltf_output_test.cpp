@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -50,6 +51,7 @@ struct Case {
   Request request;
   std::string units;
   float xdir, zdir;
+  bool metres = false;  // the kit's own units: the test kit's cell is 2 x 3 x 2
 };
 
 std::vector<Case> Cases() {
@@ -57,6 +59,7 @@ std::vector<Case> Cases() {
       {"worked", Request{"T", "NC", {"SC"}, {"NA"}, 3, 3, 3}, BuildingTest::kKit, 0, 1},
       {"flat", Request{"T", "  ", {}, {}, 0, 0, 0}, BuildingTest::kKit, 0, 1},
       {"long", Request{"T", "WR", {"EA", "NO"}, {"SE"}, 1, 6, 2}, BuildingTest::kKit, 0.6f, -0.8f},
+      {"metres", Request{"T", "SL", {"WC"}, {"NE"}, 2, 3, 2}, BuildingTest::kKit, -1, 0, true},
   };
   for (const char* style : {"A", "B"}) {
     cases.push_back({"shipped0", Request{style, "NC", {}, {}, 0, 0, 0}, kShipped, 0, 1});
@@ -70,6 +73,7 @@ TEST(GltfOutput, EveryFormShowsTheTrianglesOfTheObjOutput) {
   for (const Case& c : Cases()) {
     Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
+    building.setKitUnits(c.metres);
     const std::vector<GltfTest::Triangle> obj = GltfTest::ObjTriangles(BuildingTest::BuildText(building));
     for (const GltfForm form : kForms) {
       const std::string what = std::string(c.name) + c.request.style + " " + FormName(form);
@@ -92,6 +96,7 @@ TEST(GltfOutput, FlatBoundsAreThoseOfThePositions) {
   for (const Case& c : Cases()) {
     Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
+    building.setKitUnits(c.metres);
     const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), c.name);
     for (const tinygltf::Primitive& primitive : model.meshes.at(0).primitives) {
       const int positions = primitive.attributes.at("POSITION");
@@ -204,6 +209,8 @@ TEST(GltfOutput, DiffuseTexturesAreEmbeddedOnce) {
   TestSupport::WriteFile(units / "T_angle.obj", "mtllib T.mtl\nusemtl lost\n" + angle);
   const std::string floor = TestSupport::ReadFile(units / "T_floor.obj");
   TestSupport::WriteFile(units / "T_floor.obj", "mtllib T.mtl\nusemtl text\n" + floor);
+  const std::string cap = TestSupport::ReadFile(units / "T_roofcap.obj");
+  TestSupport::WriteFile(units / "T_roofcap.obj", "mtllib T.mtl\nusemtl ghost\n" + cap);
 
   Building building = BuildingTest::Make(Request{"T", "  ", {}, {}, 2, 2, 3}, units.path.string());
   const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), "textured");
@@ -227,6 +234,19 @@ TEST(GltfOutput, DiffuseTexturesAreEmbeddedOnce) {
                 "Texture '" + folder + "/lost.png' of material 'lost' does not exist: the material has no texture",
                 "Texture '" + folder + "/notes.png' of material 'text' is neither PNG nor JPEG: the material has no "
                 "texture"}));
+  // Faces without a material get the OBJ output's plain default one.
+  const auto fallback = std::find_if(model.materials.begin(), model.materials.end(),
+                                     [](const tinygltf::Material& i_m) { return i_m.name == "towerkit_default"; });
+  ASSERT_NE(fallback, model.materials.end());
+  EXPECT_NEAR(fallback->pbrMetallicRoughness.baseColorFactor[0], SrgbToLinear(0.8f), 1e-6);
+  // What the kit's materials lack is told as for OBJ output.
+  const std::vector<MaterialNote> notes = building.materialNotes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].kind, MaterialNote::Kind::Undefined);
+  EXPECT_EQ(notes[0].material, "ghost");
+  building.setMaterialLibrary("t.mtl", units.path.string());
+  BuildingTest::BuildText(building);
+  EXPECT_EQ(building.materialNotes().size(), 1u);
 }
 
 TEST(GltfOutput, FilesPastFourGibibytesAreRefusedBeforeAnyByte) {

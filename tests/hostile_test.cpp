@@ -173,18 +173,23 @@ TEST(Hostile, NumbersBeyondFloatAndIndicesNearTwoToThe31And32) {
   };
   for (const auto& n : numbers) EXPECT_EQ(Coordinates(Parse(n.line + "\n")), n.coordinates) << n.line;
 
-  // Every one of these faces names something the file lacks, also when the number would wrap
-  // modulo 2^32 to a valid index; only the last face stays.
+  // Every one of these fields names something the file lacks, also when the number would wrap
+  // modulo 2^32 to a valid index: a vertex field drops its face, a texture or normal field only
+  // itself.
   const Obj::Mesh mesh = Parse(
       "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n"
       "f 2147483647 1 2\nf 2147483648 1 2\nf -2147483648 1 2\nf -2147483649 1 2\n"
       "f 4294967295 1 2\nf 4294967296 1 2\nf 4294967297 1 2\nf -4294967295 1 2\n"
       "f 1/4294967297 2/1 3/1\nf 1//2147483648 2//1 3//1\nf 99999999999999999999 1 2\n"
       "f 1/1/1 2/1/1 3/1/1\n");
-  ASSERT_EQ(mesh.polycount, std::vector<std::uint32_t>{3});
-  ASSERT_EQ(mesh.corners.size(), 3u);
-  EXPECT_EQ(mesh.corners[2].v, 2u);
-  EXPECT_EQ(mesh.corners[2].uv, 0u);
+  ASSERT_EQ(mesh.polycount, (std::vector<std::uint32_t>{3, 3, 3}));
+  ASSERT_EQ(mesh.corners.size(), 9u);
+  EXPECT_EQ(mesh.corners[0].uv, Obj::kAbsent);
+  EXPECT_EQ(mesh.corners[1].uv, 0u);
+  EXPECT_EQ(mesh.corners[3].n, Obj::kAbsent);
+  EXPECT_EQ(mesh.corners[4].n, 0u);
+  EXPECT_EQ(mesh.corners[8].v, 2u);
+  EXPECT_EQ(mesh.corners[8].uv, 0u);
 }
 
 TEST(Hostile, BuildFromUnitFilesThatAreNoMeshes) {

@@ -189,7 +189,22 @@ TEST(Kit, TheToolBuildsEveryStyleFromTheRepositoryRoot) {
     options.unsetEnv = {"OSTREL_UNITS_PATH"};
     ASSERT_EQ(TestSupport::Run(options).status, 0) << style;
     Ostrel::City::Building building = BuildingTest::Make({style, "  ", {}, {}, 3, 3, 3}, kUnits);
+    building.setMaterialLibrary("tower.mtl", scratch.path.string());
     EXPECT_EQ(TestSupport::ReadFile(scratch / "tower.obj"), BuildingTest::BuildText(building)) << style;
+    // Every material the building names is defined beside it, each once.
+    EXPECT_EQ(TestSupport::ReadFile(scratch / "tower.mtl"), building.materialLibraryText()) << style;
+    const Obj::Mesh mesh = [&] {
+      Obj::Mesh parsed;
+      Obj::Parse(TestSupport::ReadFile(scratch / "tower.obj"), parsed);
+      return parsed;
+    }();
+    Mtl::Library library;
+    std::vector<Mtl::Finding> findings;
+    Mtl::Parse(building.materialLibraryText(), library, findings);
+    EXPECT_TRUE(findings.empty()) << style;
+    std::vector<std::string> defined;
+    for (const Mtl::Material& material : library.materials) defined.push_back(material.name);
+    EXPECT_EQ(defined, mesh.materials) << style;
   }
 }
 

@@ -192,21 +192,51 @@ TEST(ObjReader, RelativeIndices) {
   EXPECT_EQ(mesh.polycount, (U32s{3, 3}));
 }
 
-TEST(ObjReader, InvalidIndicesDropTheWholeFace) {
+TEST(ObjReader, InvalidIndicesDropTheFaceOrTheField) {
   // Three vertices, one texture coordinate, one normal; the final face is valid.
   const std::string head = std::string(kTriangle) + "vt 0 0\nvn 0 0 1\n";
+  // A vertex index that names no vertex drops its whole face.
   // clang-format off
   const char* const invalid[] = {
-      "f 0 1 2", "f 1 2 4", "f 1 2 -4", "f 1 x 3", "f 1 -0 3", "f 1 + 3", "f 1/2 2/1 3/1", "f 1//2 2//1 3//1",
-      "f 1/0 2 3", "f /1/1 2 3", "f //1 2 3", "f 1 / 3", "f 99999999999 1 2", "f -99999999999 1 2",
-      "f 1/-2 2 3", "f 2147483647 1 2", "f -2147483648 1 2",
+      "f 0 1 2", "f 1 2 4", "f 1 2 -4", "f 1 x 3", "f 1 -0 3", "f 1 + 3", "f /1/1 2 3", "f //1 2 3", "f 1 / 3",
+      "f 99999999999 1 2", "f -99999999999 1 2", "f 2147483647 1 2", "f -2147483648 1 2",
   };
   // clang-format on
   for (const char* face : invalid) {
-    const Obj::Mesh mesh = ParseText(head + face + "\nf 1/1/1 2/1/1 3/1/1\n");
+    std::vector<Obj::Finding> findings;
+    Obj::Mesh mesh;
+    Obj::Parse(head + face + "\nf 1/1/1 2/1/1 3/1/1\n", mesh, &findings);
     EXPECT_EQ(mesh.polycount, U32s{3}) << face;
     ASSERT_EQ(mesh.corners.size(), 3u) << face;
     EXPECT_EQ(mesh.corners[0].v, 0u) << face;
+    ASSERT_EQ(findings.size(), 1u) << face;
+    EXPECT_EQ(findings[0].line, 6u) << face;
+    EXPECT_EQ(findings[0].message.rfind("face left out: ", 0), 0u) << findings[0].message;
+  }
+
+  // A texture or normal index that names nothing is dropped from its corner alone, as an export
+  // that lost its vn lines but kept "f 1/1/1 ..." still gives its faces.
+  struct Field {
+    const char* face;
+    const char* message;
+  };
+  const Field fields[] = {
+      {"f 1/2 2/1 3/1", "texture coordinate 2 is not in the file: its corner is kept without one"},
+      {"f 1//2 2//1 3//1", "normal 2 is not in the file: its corner is kept without one"},
+      {"f 1/0 2/1 3/1", "corner '1/0' names no texture coordinate: it is kept without one"},
+      {"f 1/-2 2/1 3/1", "corner '1/-2' names no texture coordinate: it is kept without one"},
+  };
+  for (const Field& field : fields) {
+    std::vector<Obj::Finding> findings;
+    Obj::Mesh mesh;
+    Obj::Parse(head + field.face + "\n", mesh, &findings);
+    ASSERT_EQ(mesh.polycount, U32s{3}) << field.face;
+    EXPECT_EQ(mesh.corners[0].uv, Obj::kAbsent) << field.face;
+    EXPECT_EQ(mesh.corners[0].n, Obj::kAbsent) << field.face;
+    EXPECT_EQ(mesh.corners[1].v, 1u) << field.face;
+    ASSERT_EQ(findings.size(), 1u) << field.face;
+    EXPECT_EQ(findings[0].line, 6u);
+    EXPECT_EQ(findings[0].message, field.message);
   }
 
   // Index text reads as atoi does, and a face may name a vertex that comes later in the file.
@@ -218,7 +248,26 @@ TEST(ObjReader, InvalidIndicesDropTheWholeFace) {
 
   // Whatever survives names elements of its own file.
   const Obj::Mesh mixed = ParseText("f 1 2 3\nv 0 0 0\nf 1 2 -1\nvt 0 0\nf 1/1 1/1 1/2\nf 1/1 1/1 1/-1\nf\n");
-  EXPECT_EQ(mixed.polycount, (U32s{3, 0}));
+  EXPECT_EQ(mixed.polycount, (U32s{3, 3, 0}));
+}
+
+// Every line that is left out, or read in part, is told with its number; lines that only name or
+// group things are not.
+TEST(ObjReader, FindingsNameTheLine) {
+  std::vector<Obj::Finding> findings;
+  Obj::Mesh mesh;
+  const std::string nul("v 1 2 3\0tail\n", 13);
+  Obj::Parse("# a comment\no piece\ng part\ns 1\nv 1 2\nvn 1 x 3\nl 1 2\n" + nul + "usemtl a\nmtllib a.mtl\n\n", mesh,
+             &findings);
+  std::vector<std::string> told;
+  for (const Obj::Finding& finding : findings) told.push_back(std::to_string(finding.line) + " " + finding.message);
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      "5 v takes 3 numbers; number 3 is missing: it reads as 0, with the rest of the line",
+                      "6 vn takes 3 numbers; number 2 'x 3' is not a finite number: it reads as 0, with the rest "
+                      "of the line",
+                      "7 statement 'l' is not read: the line is left out",
+                      "8 a NUL byte ends the line: what follows it is left out",
+                  }));
 }
 
 // What classic-locale stream extraction gives for a v line's three components: a failed
@@ -401,10 +450,12 @@ TEST(ObjReader, FixturesOfMendedFaults) {
   ASSERT_TRUE(relative.Read(Fixture("relative_face_index.obj")));
   EXPECT_EQ(relative.vindices, (U32s{0, 1, 2, 1, 2, 3}));
 
+  // Faces with a vertex index out of range go; those whose texture or normal fields name
+  // nothing stay, without those fields.
   Arrays invalid;
   ASSERT_TRUE(invalid.Read(Fixture("invalid_face_index.obj")));
-  EXPECT_EQ(invalid.polycount, U32s{3});
-  EXPECT_EQ(invalid.vindices, (U32s{0, 1, 2}));
+  EXPECT_EQ(invalid.polycount, (U32s{3, 3, 3}));
+  EXPECT_EQ(invalid.vindices, (U32s{0, 1, 2, 0, 1, 2, 0, 1, 2}));
   EXPECT_TRUE(invalid.uvindices.empty() && invalid.nindices.empty());
 
   Arrays numbers;

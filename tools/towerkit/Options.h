@@ -28,6 +28,7 @@ struct RunSettings {
   int height = 1;                    // in units, one per storey
   std::string outputfilename;        // the file to write, OBJ or (named .glb) binary glTF; empty: none given
   bool stepByStep = true;            // ask for every setting on the console
+  bool metres = false;               // coordinates in the kit's own units instead of cell units
   std::string instances;             // --instances as given ("nodes" or "gpu"); empty: not given
 };
 
@@ -92,8 +93,15 @@ inline void showHelp() {
       " - Balconies never go on the ground storey; neither balconies nor walls go on the roof row",
       " - -h 0 gives the ground storey alone: the roof row is laid at its foot, not on top of it",
       " - Units: the output is in cell units: one cell is 1.0 along x and z, one storey 1.0 along y,",
-      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres)",
-      // An option for coordinates in the kit's own units would say so right here.
+      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres);",
+      "   with -m, in the kit's own units (metres for the shipped kit, as engines expect)",
+      "",
+  };
+  // Options added since, each with its help lines.
+  constexpr const char* kMoreOptionLines[] = {
+      "More options:",
+      " -m[--metres]         Coordinates in the kit's own units (the size of a cell times cell units)",
+      "                              instead of cell units",
       "",
   };
   // Output formats, after every line above.
@@ -110,6 +118,7 @@ inline void showHelp() {
   };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kFormatLines) Ostrel::Message::PrintInfo(line);
 }
 
@@ -189,6 +198,11 @@ inline ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_
   return ParseOutcome::Run;
 }
 
+inline ParseOutcome ApplyMetres(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.metres = true;
+  return ParseOutcome::Run;
+}
+
 // A value other than nodes or gpu is kept, with a warning, and the .glb is then written flat.
 inline ParseOutcome ApplyInstances(const std::string& i_given, const std::string& i_value,
                                    RunSettings& io_settings) {
@@ -212,6 +226,7 @@ inline constexpr Option kOptions[] = {
     {"-d", "--door",      true,  ApplyDoor},
     {"-b", "--balcony",   true,  ApplyBalcony},
     {"-c", "--close",     true,  ApplyClose},
+    {"-m", "--metres",    false, ApplyMetres},
     {"",   "--instances", true,  ApplyInstances},
 };
 // clang-format on

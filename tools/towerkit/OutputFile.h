@@ -113,9 +113,11 @@ inline void DiscardOutput(OutputFile& io_file) {
   io_file.tempPath.clear();
 }
 
-// Flushes and closes the stream and puts the file in place. False, with o_error set, when any
-// write failed; the target then stays as it was.
-inline bool CommitOutput(OutputFile& io_file, std::string& o_error) {
+namespace detail {
+
+// Flushes and closes the stream. False, with o_error set and the output discarded, when any
+// write failed.
+inline bool FinishOutput(OutputFile& io_file, std::string& o_error) {
   errno = 0;
   io_file.stream.flush();
   bool written = io_file.stream.good();
@@ -125,18 +127,70 @@ inline bool CommitOutput(OutputFile& io_file, std::string& o_error) {
     written = false;
     failure = errno;
   }
-  if (!written) {
-    o_error = "Cannot write output file '" + io_file.target + "'" + detail::Reason(failure);
-    DiscardOutput(io_file);
-    return false;
-  }
+  if (written) return true;
+  o_error = "Cannot write output file '" + io_file.target + "'" + Reason(failure);
+  DiscardOutput(io_file);
+  return false;
+}
+
+// Renames the finished temporary file over its target. False, with o_error set and the
+// temporary file removed, when it cannot.
+inline bool PlaceOutput(OutputFile& io_file, std::string& o_error) {
   if (io_file.tempPath.empty()) return true;
   if (std::rename(io_file.tempPath.c_str(), io_file.realPath.c_str()) != 0) {
-    o_error = "Cannot write output file '" + io_file.target + "'" + detail::Reason(errno);
+    o_error = "Cannot write output file '" + io_file.target + "'" + Reason(errno);
     DiscardOutput(io_file);
     return false;
   }
   io_file.tempPath.clear();
+  return true;
+}
+
+}  // namespace detail
+
+// Flushes and closes the stream and puts the file in place. False, with o_error set, when any
+// write failed; the target then stays as it was.
+inline bool CommitOutput(OutputFile& io_file, std::string& o_error) {
+  return detail::FinishOutput(io_file, o_error) && detail::PlaceOutput(io_file, o_error);
+}
+
+// Puts two files that belong together in place (a mesh and its material library), only when
+// both were written whole. False, with o_error set, when either failed; both targets then stay
+// as they were, as far as the file system allows: the second is put in place first, and put
+// back if the first cannot follow it.
+inline bool CommitOutputs(OutputFile& io_first, OutputFile& io_second, std::string& o_error) {
+  if (!detail::FinishOutput(io_first, o_error)) {
+    DiscardOutput(io_second);
+    return false;
+  }
+  if (!detail::FinishOutput(io_second, o_error)) {
+    DiscardOutput(io_first);
+    return false;
+  }
+  // A hard link keeps the second target's earlier content under another name until the first
+  // is in place.
+  const bool renamed = !io_second.tempPath.empty();  // not written in place
+  struct stat info {};
+  const bool existed = renamed && stat(io_second.realPath.c_str(), &info) == 0;
+  std::string backup;
+  if (existed) {
+    backup = io_second.tempPath + ".old";
+    if (link(io_second.realPath.c_str(), backup.c_str()) != 0) backup.clear();
+  }
+  if (!detail::PlaceOutput(io_second, o_error)) {
+    if (!backup.empty()) std::remove(backup.c_str());
+    DiscardOutput(io_first);
+    return false;
+  }
+  if (!detail::PlaceOutput(io_first, o_error)) {
+    if (!backup.empty()) {
+      std::rename(backup.c_str(), io_second.realPath.c_str());
+    } else if (renamed && !existed) {
+      std::remove(io_second.realPath.c_str());
+    }
+    return false;
+  }
+  if (!backup.empty()) std::remove(backup.c_str());
   return true;
 }
 

@@ -3,6 +3,7 @@
 // style catalogue, then either print it (check mode) or ask for the settings (step-by-step mode),
 // check the request and write the building. Each step is one function; RunFlow chains them.
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <ostrel/city/Building.h>
@@ -191,6 +193,52 @@ inline void ReportBuildError(Ostrel::City::BuildError i_error, const RunSettings
   }
 }
 
+inline void ReportMaterialNote(const Ostrel::City::MaterialNote& i_note) {
+  using Kind = Ostrel::City::MaterialNote::Kind;
+  switch (i_note.kind) {
+    case Kind::LibraryUnread:
+      Ostrel::Message::PrintWarning("Material file '" + i_note.file + "': " + i_note.message +
+                                    ": its materials are not written");
+      return;
+    case Kind::LibraryLine:
+      Ostrel::Message::PrintWarning("Material file '" + i_note.file + "', line " +
+                                    std::to_string(i_note.line) + ": " + i_note.message +
+                                    ": the line is left out");
+      return;
+    case Kind::Conflict:
+      Ostrel::Message::PrintWarning("Material '" + i_note.material + "' is defined differently in '" +
+                                    i_note.firstFile + "' and in '" + i_note.file + "': the definition in '" +
+                                    i_note.firstFile + "' is used");
+      return;
+    case Kind::Undefined:
+      Ostrel::Message::PrintWarning(
+          "Material '" + i_note.material +
+          "' is used but no material file defines it: viewers show their own default");
+      return;
+  }
+}
+
+// Reports every note, but at most a few left-out lines of each material file: a file that is no
+// material library at all would otherwise give a warning for each of its lines.
+inline void ReportMaterialNotes(const std::vector<Ostrel::City::MaterialNote>& i_notes) {
+  constexpr int kLinesShown = 5;
+  std::vector<std::pair<std::string, int>> leftOut;  // file, lines left out
+  for (const Ostrel::City::MaterialNote& note : i_notes) {
+    if (note.kind == Ostrel::City::MaterialNote::Kind::LibraryLine) {
+      auto it = std::find_if(leftOut.begin(), leftOut.end(),
+                             [&](const auto& i_entry) { return i_entry.first == note.file; });
+      if (it == leftOut.end()) it = leftOut.insert(leftOut.end(), {note.file, 0});
+      if (++it->second > kLinesShown) continue;
+    }
+    ReportMaterialNote(note);
+  }
+  for (const auto& [file, lines] : leftOut) {
+    if (lines <= kLinesShown) continue;
+    Ostrel::Message::PrintWarning("Material file '" + file + "': " + std::to_string(lines - kLinesShown) +
+                                  " more lines are left out");
+  }
+}
+
 // Why a unit file that the build needed gave nothing, for its warning: "not found", "is not a
 // regular file", and so on.
 inline std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing) {
@@ -212,6 +260,29 @@ inline std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing) {
 }
 
 }  // namespace detail
+
+// The material library beside an output file: the same name with ".mtl" for its extension.
+inline std::string MaterialLibraryPath(const std::string& i_output) {
+  return std::filesystem::path(i_output).replace_extension(".mtl").string();
+}
+
+// Writes the material library and puts it in place together with the finished mesh file.
+inline bool WriteWithMaterials(OutputFile& io_objout, const std::string& i_libraryPath,
+                               const std::string& i_text, std::string& o_error) {
+  if (std::filesystem::path(i_libraryPath) == std::filesystem::path(io_objout.target)) {
+    o_error = "Cannot write output file '" + io_objout.target +
+              "': its material file would have the same name; give the output another extension";
+    DiscardOutput(io_objout);
+    return false;
+  }
+  OutputFile library;
+  if (!OpenOutput(i_libraryPath, library, o_error)) {
+    DiscardOutput(io_objout);
+    return false;
+  }
+  library.stream.write(i_text.data(), static_cast<std::streamsize>(i_text.size()));
+  return CommitOutputs(io_objout, library, o_error);
+}
 
 // True when the output file's name ends in ".glb", in any case: the building is then written as
 // binary glTF rather than OBJ.
@@ -237,6 +308,7 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   building.setUnitsPath(i_units_path);
   building.setPosition(0.0f, 0.0f, 0.0f);
   building.setOrientation(0.0f, 0.0f, 1.0f);
+  building.setKitUnits(i_settings.metres);
 
   const bool glb = IsGlbName(i_settings.outputfilename);
   if (!glb && !i_settings.instances.empty()) {
@@ -249,6 +321,15 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   if (!OpenOutput(i_settings.outputfilename, objout, error)) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
+  }
+  // A file written in place (a terminal, a pipe) has no folder to keep its materials in; a .glb
+  // holds its own.
+  const std::string libraryPath =
+      glb || objout.tempPath.empty() ? std::string() : MaterialLibraryPath(objout.target);
+  if (!libraryPath.empty()) {
+    const std::filesystem::path library(libraryPath);
+    const std::string folder = library.parent_path().empty() ? "." : library.parent_path().string();
+    building.setMaterialLibrary(library.filename().string(), folder);
   }
   if (glb) {
     building.buildGlb(objout.stream, {GltfFormOf(i_settings.instances), "towerkit"});
@@ -264,8 +345,21 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
     Ostrel::Message::PrintWarning("Unit file '" + missing.file + "' " + detail::UnitFileFault(missing) +
                                   ": the building is written without it");
   }
+  detail::ReportMaterialNotes(building.materialNotes());
   for (const std::string& warning : building.textureWarnings()) Ostrel::Message::PrintWarning(warning);
-  if (!CommitOutput(objout, error)) {
+  if (glb || !building.usesMaterials()) {
+    if (!CommitOutput(objout, error)) {
+      Ostrel::Message::PrintError(error);
+      return kExitFailure;
+    }
+  } else if (libraryPath.empty()) {
+    Ostrel::Message::PrintWarning("The building's materials are not written: output file '" + objout.target +
+                                  "' is not a regular file, so no material file can stand beside it");
+    if (!CommitOutput(objout, error)) {
+      Ostrel::Message::PrintError(error);
+      return kExitFailure;
+    }
+  } else if (!WriteWithMaterials(objout, libraryPath, building.materialLibraryText(), error)) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }

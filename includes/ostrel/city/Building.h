@@ -23,6 +23,7 @@
 #include <ostrel/city/GltfWriter.h>
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
+#include <ostrel/city/Materials.h>
 #include <ostrel/city/ObjWriter.h>
 #include <ostrel/core/MathTypes.h>
 
@@ -91,6 +92,16 @@ class Building {
     m_frame.ypos = y;
     m_frame.zpos = z;
   }
+  // The material library that the output names ("mtllib i_name" as its first line) when the
+  // building uses materials, to be written into i_folder: build() then also makes its text
+  // (materialLibraryText). Without it, faces still get their usemtl lines, but no library.
+  void setMaterialLibrary(const std::string& i_name, const std::string& i_folder) {
+    m_materialLibrary = i_name;
+    m_materialFolder = i_folder;
+  }
+  // Coordinates in the kit's own units (the unit size times cell units) instead of cell units.
+  // The position stays in the output's units, whichever they are.
+  void setKitUnits(bool i_kitUnits) { m_kitUnits = i_kitUnits; }
   // y is kept but not read: buildings turn about the vertical axis only.
   void setOrientation(float x, float y, float z) {
     m_frame.xdir = x;
@@ -111,26 +122,36 @@ class Building {
     const Offsets first{indicesoffset, 0, 0};
     if (CheckFits(totals, first) != BuildError::None) return fail(BuildError::TooLarge);
 
+    const MaterialNames names = NameMaterials(plan, kit);
+    m_usesMaterials = names.used;
+    const bool library = names.used && !m_materialLibrary.empty();
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(objout);
-    WriteObj(*writer, kit, plan, m_frame, first);
+    if (library) WriteLine(*writer, "mtllib " + m_materialLibrary);
+    WriteObj(*writer, kit, plan, frameFor(kit), first, names);
     Flush(*writer);
+    if (library) m_materialText = MergeMaterials(plan, kit, names, m_materialFolder, m_materialNotes);
     return static_cast<std::size_t>(totals.vertices);
   }
 
-  // Writes the building into out as binary glTF in the form of i_options (GltfWriter.h), refusing
-  // what build refuses, except that the limit of TooLarge is the 4 GiB of a GLB file. Returns the
-  // number of triangles written; writes nothing and returns 0 when lastError() is not None.
-  // Textures that cannot be embedded are left out, each with a line in textureWarnings().
+  // Writes the building into out as binary glTF in the form of i_options (GltfWriter.h), its
+  // materials and textures inside, refusing what build refuses, except that the limit of
+  // TooLarge is the 4 GiB of a GLB file. Returns the number of triangles written; writes nothing
+  // and returns 0 when lastError() is not None. materialNotes() tells what build's would about
+  // the kit's materials; textures that cannot be embedded are left out, each with a line in
+  // textureWarnings().
   std::uint64_t buildGlb(std::ostream& out, const GltfOptions& i_options) {
     const Kit kit = start();
     if (!kit.measured()) return fail(BuildError::NoBaseUnits);
     const Plan plan = MakePlan(m_request, kit);
     m_missing = MissingUnits(plan, kit);
     if (CountPlan(plan, kit).vertices == 0) return fail(BuildError::NothingPlaced);
+    const MaterialNames names = NameMaterials(plan, kit);
+    m_usesMaterials = names.used;
+    MergeMaterials(plan, kit, names, ".", m_materialNotes);
     const GltfMaterials materials =
-        MakeGltfMaterials(FindDefinitions(kit), UsedMaterials(plan, kit), m_textureWarnings);
+        MakeGltfMaterials(FindDefinitions(plan, kit), UsedMaterials(plan, kit), names, m_textureWarnings);
     const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
-    const std::vector<GltfBuilding> buildings = {{&plan, m_frame, "building"}};
+    const std::vector<GltfBuilding> buildings = {{&plan, frameFor(kit), "building"}};
     if (WriteGlb(out, kit, pieces, materials, buildings, i_options) != GlbResult::Written) {
       return fail(BuildError::TooLarge);
     }
@@ -159,6 +180,11 @@ class Building {
   }
 
   BuildError lastError() const { return m_lastError; }
+  // The material library of the last build, when it used materials and setMaterialLibrary was
+  // called; empty otherwise. Notes say what a user should be told about it.
+  bool usesMaterials() const { return m_usesMaterials; }
+  const std::string& materialLibraryText() const { return m_materialText; }
+  const std::vector<MaterialNote>& materialNotes() const { return m_materialNotes; }
   // Unit files the last build needed but could not use, each once, in the order first needed.
   const std::vector<MissingUnit>& missingUnits() const { return m_missing; }
   // The same, as the paths that were tried.
@@ -190,6 +216,17 @@ class Building {
   }
 
  private:
+  // The building's frame, in the units the output is asked for.
+  Frame frameFor(const Kit& i_kit) const {
+    Frame frame = m_frame;
+    if (m_kitUnits) {
+      frame.xscale = i_kit.unitWidth;
+      frame.yscale = i_kit.unitHeight;
+      frame.zscale = i_kit.unitLength;
+    }
+    return frame;
+  }
+
   static RowKind RowOf(const std::string& i_name) {
     if (i_name == "roof") return RowKind::Roof;
     return i_name == "ground" ? RowKind::Ground : RowKind::Floor;
@@ -200,6 +237,9 @@ class Building {
   Kit start() {
     m_lastError = BuildError::None;
     m_missing.clear();
+    m_usesMaterials = false;
+    m_materialText.clear();
+    m_materialNotes.clear();
     m_textureWarnings.clear();
     return LoadKit(m_units_path, {m_request.style});
   }
@@ -211,10 +251,16 @@ class Building {
 
   std::string m_units_path;
   Request m_request;
-  Frame m_frame;  // position and orientation, cell units
+  Frame m_frame;  // position (output units) and orientation
+  bool m_kitUnits = false;
   float m_ydir = 0;
   BuildError m_lastError = BuildError::None;
   std::vector<MissingUnit> m_missing;
+  std::string m_materialLibrary;  // the file name the output names, beside it
+  std::string m_materialFolder;   // where that file is written
+  bool m_usesMaterials = false;
+  std::string m_materialText;
+  std::vector<MaterialNote> m_materialNotes;
   std::vector<std::string> m_textureWarnings;
 };
 

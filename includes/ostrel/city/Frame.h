@@ -37,7 +37,8 @@ inline PlacementFloats FloatsOf(const Placement& i_placement) {
 
 // A piece's position (cell units) placed in the output, into o_xyz. The operations and their
 // order are fixed: they decide the last bit of every coordinate written.
-inline void PlacePosition(const VectorF& i_p, const PlacementFloats& i_at, const Frame& i_frame, float* o_xyz) {
+inline void PlacePosition(const VectorF& i_p, const PlacementFloats& i_at, const Frame& i_frame,
+                          float* o_xyz) {
   // Scaling by 1 changes no bit, not even of a negative zero.
   const float vx = (i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x) * i_frame.xscale;
   const float vy = (i_p.y + i_at.y) * i_frame.yscale;

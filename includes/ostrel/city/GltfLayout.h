@@ -155,13 +155,16 @@ struct Bounds {
 struct MaterialNumbers {
   const GltfMaterials* materials;
   std::map<std::uint32_t, std::int64_t> ofKit;
-  std::vector<std::uint32_t> used;  // kit ids, in glTF order
+  std::vector<std::uint32_t> used;  // kit ids (Obj::kNoMaterial: the default), in glTF order
 
   std::int64_t of(std::uint32_t i_material) {
     const auto known = ofKit.find(i_material);
     if (known != ofKit.end()) return known->second;
     std::int64_t number = -1;
-    if (i_material < materials->ofKit.size() && materials->ofKit[i_material]) {
+    const bool defined = i_material == Obj::kNoMaterial
+                             ? materials->none.has_value()
+                             : i_material < materials->ofKit.size() && materials->ofKit[i_material].has_value();
+    if (defined) {
       number = static_cast<std::int64_t>(used.size());
       used.push_back(i_material);
     }
@@ -248,7 +251,7 @@ inline GltfJson PieceMesh(GlbLayout& io_layout, const GltfPiece& i_piece, PieceI
 inline void AddMaterials(GlbLayout& io_layout, const MaterialNumbers& i_numbers, const GltfMaterials& i_materials) {
   std::map<std::int32_t, std::uint64_t> textureOf;  // image -> texture
   for (const std::uint32_t id : i_numbers.used) {
-    const GltfMaterial& material = *i_materials.ofKit[id];
+    const GltfMaterial& material = id == Obj::kNoMaterial ? *i_materials.none : *i_materials.ofKit[id];
     GltfJson pbr = {{"baseColorFactor", material.baseColor},
                     {"metallicFactor", 0.0f},
                     {"roughnessFactor", material.roughness}};

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
+#include <ostrel/city/Materials.h>
 #include <ostrel/ext/Mtl.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/TextFile.h>
@@ -39,6 +41,7 @@ struct GltfImage {
 
 struct GltfMaterials {
   std::vector<std::optional<GltfMaterial>> ofKit;  // by kit material id; none without a definition
+  std::optional<GltfMaterial> none;                // of faces without a material, when others have one
   std::vector<GltfImage> images;
 };
 
@@ -63,16 +66,18 @@ std::string ImageMimeType(std::string_view i_bytes);
 // Which kit material ids the plan's pieces use, by kit material id.
 std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit);
 
-// The first definition of each kit material in the material libraries the kit's pieces name
-// (relative to the units folder), libraries read in the order pieces name them; none for a
-// material defined nowhere.
-std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Kit& i_kit);
+// The definition of each kit material that the plan's building uses, as the OBJ output's
+// material library has it: the first among the libraries of the placed pieces, in the order of
+// first placement; none for a material defined nowhere.
+std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_plan, const Kit& i_kit);
 
 // The glTF materials of the used kit materials (i_used, by kit material id) that have a
-// definition, each diffuse texture read once. A texture that cannot be embedded (unreadable,
-// too large, neither PNG nor JPEG) is left out with one line in o_warnings.
+// definition, each diffuse texture read once, and, when the building uses materials, the plain
+// default material of faces without one, as in the OBJ output. A texture that cannot be
+// embedded (unreadable, too large, neither PNG nor JPEG) is left out with one line in o_warnings.
 GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefinition>>& i_definitions,
-                                const std::vector<bool>& i_used, std::vector<std::string>& o_warnings);
+                                const std::vector<bool>& i_used, const MaterialNames& i_names,
+                                std::vector<std::string>& o_warnings);
 
 // ---------------------------------------------------------------------------------------------
 // Definitions
@@ -113,22 +118,14 @@ inline std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit) {
   return used;
 }
 
-inline std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Kit& i_kit) {
+inline std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_plan, const Kit& i_kit) {
   std::vector<std::optional<MaterialDefinition>> definitions(i_kit.materials.size());
-  std::vector<std::string> read;
-  for (const Piece& piece : i_kit.pieces) {
-    for (const std::string& library : piece.libraries) {
-      if (std::find(read.begin(), read.end(), library) != read.end()) continue;
-      read.push_back(library);
-      const std::string path = i_kit.folder + "/" + library;
-      Mtl::Library parsed;
-      std::vector<Mtl::Finding> findings;
-      if (!Mtl::ReadLibrary(path, parsed, findings)) continue;
-      const std::string folder = path.substr(0, path.rfind('/'));
-      for (Mtl::Material& material : parsed.materials) {
-        for (std::size_t id = 0; id < i_kit.materials.size(); ++id) {
-          if (i_kit.materials[id] == material.name && !definitions[id]) definitions[id] = {material, folder};
-        }
+  for (const std::uint32_t index : detail::LibrariesInOrder(PiecesInOrder(i_plan), i_kit)) {
+    const MaterialLibrary& library = i_kit.libraries[index];
+    const std::string folder = std::filesystem::path(library.file).parent_path().string();
+    for (const Mtl::Material& material : library.library.materials) {
+      for (std::size_t id = 0; id < i_kit.materials.size(); ++id) {
+        if (i_kit.materials[id] == material.name && !definitions[id]) definitions[id] = {material, folder};
       }
     }
   }
@@ -166,8 +163,15 @@ inline std::int32_t TextureImage(const std::string& i_path, const std::string& i
 }  // namespace detail
 
 inline GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefinition>>& i_definitions,
-                                       const std::vector<bool>& i_used, std::vector<std::string>& o_warnings) {
+                                       const std::vector<bool>& i_used, const MaterialNames& i_names,
+                                       std::vector<std::string>& o_warnings) {
   GltfMaterials materials;
+  if (i_names.used) {
+    Mtl::Library library;
+    std::vector<Mtl::Finding> findings;
+    Mtl::Parse("newmtl " + i_names.defaultName + "\n" + detail::kDefaultMaterialText, library, findings);
+    materials.none = ConvertMaterial(library.materials.at(0));
+  }
   materials.ofKit.resize(i_definitions.size());
   std::vector<std::string> paths;  // of materials.images
   for (std::size_t id = 0; id < i_definitions.size(); ++id) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <ostrel/core/MathTypes.h>
+#include <ostrel/ext/Mtl.h>
 #include <ostrel/ext/Obj.h>
 #include <ostrel/utils/FileSystem.h>
 
@@ -49,10 +50,18 @@ struct Piece {
   // The material of each kept face, as an index into Kit::materials, or Obj::kNoMaterial; empty
   // when no face of the piece has a material.
   std::vector<std::uint32_t> faceMaterials;
-  std::vector<std::string> libraries;  // its material library files, as the piece names them
+  std::vector<std::uint32_t> libraries;  // its material libraries, as indices into Kit::libraries
 
   // An empty piece writes nothing wherever it is placed.
   bool empty() const { return positions.empty() && normals.empty() && uvs.empty() && polycount.empty(); }
+};
+
+// A material library file that pieces name.
+struct MaterialLibrary {
+  std::string name;  // as the pieces name it, relative to the units folder
+  std::string file;  // units folder + "/" + name
+  Mtl::Library library;
+  std::vector<Mtl::Finding> findings;  // a finding of line 0: the file could not be read
 };
 
 // Why the unit size could not be measured.
@@ -67,9 +76,10 @@ struct Kit {
   UnitSizeFault unitSizeFault = UnitSizeFault::None;
   // File units per cell along x and z and per storey along y.
   float unitWidth = 1, unitHeight = 1, unitLength = 1;
-  std::vector<Piece> pieces;           // every piece of the loaded styles; none when unmeasured
-  std::map<std::string, PieceId> ids;  // piece name -> its place in pieces
-  std::vector<std::string> materials;  // every material name a piece uses, each once
+  std::vector<Piece> pieces;               // every piece of the loaded styles; none when unmeasured
+  std::map<std::string, PieceId> ids;      // piece name -> its place in pieces
+  std::vector<std::string> materials;      // every material name a piece uses, each once
+  std::vector<MaterialLibrary> libraries;  // every material library a piece names, each once
 
   bool measured() const { return unitSizeFault == UnitSizeFault::None; }
   const Piece& piece(PieceId i_id) const { return pieces[i_id]; }
@@ -83,8 +93,9 @@ struct Kit {
 };
 
 // The piece kinds of every style, as the layout names them.
-inline constexpr const char* kPieceKinds[] = {"angle", "angleroof", "ground",  "grounddoor", "groundclose", "floor",
-                                              "floorclose", "roof",  "roofdoor", "balcony",   "roofcap"};
+inline constexpr const char* kPieceKinds[] = {"angle",       "angleroof", "ground",     "grounddoor",
+                                              "groundclose", "floor",     "floorclose", "roof",
+                                              "roofdoor",    "balcony",   "roofcap"};
 
 // The path of a piece's unit file, joined as plain text.
 inline std::string UnitFile(const std::string& i_folder, const std::string& i_name) {
@@ -134,6 +145,19 @@ inline std::uint32_t MaterialId(Kit& io_kit, const std::string& i_name) {
   return static_cast<std::uint32_t>(io_kit.materials.size() - 1);
 }
 
+// The index of a material library in the kit, which reads it when new.
+inline std::uint32_t LibraryId(Kit& io_kit, const std::string& i_name) {
+  for (std::size_t i = 0; i < io_kit.libraries.size(); ++i) {
+    if (io_kit.libraries[i].name == i_name) return static_cast<std::uint32_t>(i);
+  }
+  MaterialLibrary library;
+  library.name = i_name;
+  library.file = io_kit.folder + "/" + i_name;
+  Mtl::ReadLibrary(library.file, library.library, library.findings);
+  io_kit.libraries.push_back(std::move(library));
+  return static_cast<std::uint32_t>(io_kit.libraries.size() - 1);
+}
+
 // Fills o_piece from a parsed file: coordinates into cell units, faces of fewer than three
 // corners dropped (they are no polygon and viewers reject them). False, with the piece left
 // empty, when a coordinate does not fit in cell units (a huge one over a tiny unit size).
@@ -149,7 +173,7 @@ inline bool MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& o_piece) {
   }
   o_piece.normals = i_mesh.normals;
   o_piece.uvs = i_mesh.uvs;
-  o_piece.libraries = i_mesh.libraries;
+  for (const std::string& name : i_mesh.libraries) o_piece.libraries.push_back(LibraryId(io_kit, name));
   // The file's material indices, as kit-wide ones.
   std::vector<std::uint32_t> materials;
   for (const std::string& name : i_mesh.materials) materials.push_back(MaterialId(io_kit, name));
@@ -158,7 +182,8 @@ inline bool MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& o_piece) {
     const std::uint32_t count = i_mesh.polycount[face];
     if (count > i_mesh.corners.size() - first) break;  // a mesh that promises more corners than it has
     if (count >= 3) {
-      o_piece.corners.insert(o_piece.corners.end(), i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
+      o_piece.corners.insert(o_piece.corners.end(),
+                             i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
                              i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count));
       o_piece.polycount.push_back(count);
       const std::uint32_t material = i_mesh.faceMaterials[face];
@@ -167,7 +192,8 @@ inline bool MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& o_piece) {
     first += count;
   }
   const auto none = [](std::uint32_t i_material) { return i_material == Obj::kNoMaterial; };
-  if (std::all_of(o_piece.faceMaterials.begin(), o_piece.faceMaterials.end(), none)) o_piece.faceMaterials.clear();
+  if (std::all_of(o_piece.faceMaterials.begin(), o_piece.faceMaterials.end(), none))
+    o_piece.faceMaterials.clear();
   return true;
 }
 

@@ -130,7 +130,8 @@ inline PieceId PieceOf(const Row& i_row, const std::string& i_name) {
 }
 
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one.
-inline void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, std::vector<Placement>& o_period) {
+inline void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index,
+                    std::vector<Placement>& o_period) {
   const int level = RuleLevel(i_row.level);
   const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx;
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
@@ -177,8 +178,8 @@ inline void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
   AddCells(i_row, i_facade, door + 1, i_facade.cells, o_runs);
 }
 
-inline void AddCorner(const Row& i_row, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd,
-                      std::vector<Run>& o_runs) {
+inline void AddCorner(const Row& i_row, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd,
+                      std::int8_t i_zd, std::vector<Run>& o_runs) {
   Run corner;
   corner.period.push_back({PieceOf(i_row, i_row.corner), i_x, i_z, i_row.level, i_xd, i_zd});
   o_runs.push_back(std::move(corner));
@@ -294,12 +295,14 @@ inline Plan MakePlan(const Request& i_request, const Kit& i_kit) {
 
 template <typename Visit>
 void ForEachPlacement(const Plan& i_plan, Visit&& i_visit) {
-  detail::WalkPlan(i_plan, [](const Run&) { return false; }, i_visit);
+  detail::WalkPlan(
+      i_plan, [](const Run&) { return false; }, i_visit);
 }
 
 template <typename Visit>
 void ForEachPlacement(const Plan& i_plan, const Kit& i_kit, Visit&& i_visit) {
-  detail::WalkPlan(i_plan, [&i_kit](const Run& i_run) { return detail::RunIsEmpty(i_run, i_kit); }, i_visit);
+  detail::WalkPlan(
+      i_plan, [&i_kit](const Run& i_run) { return detail::RunIsEmpty(i_run, i_kit); }, i_visit);
 }
 
 inline std::vector<PieceId> PiecesInOrder(const Plan& i_plan) {

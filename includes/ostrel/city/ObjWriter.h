@@ -18,6 +18,7 @@
 #include <ostrel/city/Frame.h>
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
+#include <ostrel/city/Materials.h>
 #include <ostrel/utils/NumberFormat.h>
 
 namespace Ostrel::City {
@@ -36,9 +37,14 @@ struct ObjWriter;
 std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream);
 
 // Writes one building of the plan and returns the offsets after it. The whole text passes through
-// the writer's buffer: Flush (or dropping the writer) hands the rest to the stream.
+// the writer's buffer: Flush (or dropping the writer) hands the rest to the stream. When i_names
+// says materials are used, each run of faces with one material starts with a usemtl line, the
+// first run of the building included; faces without a material take the default one.
 Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
-                 const Offsets& i_start);
+                 const Offsets& i_start, const MaterialNames& i_names = {});
+
+// Writes a line of text as it is, through the writer's buffer (a "mtllib" or an "o" line).
+void WriteLine(ObjWriter& io_writer, const std::string& i_line);
 
 void Flush(ObjWriter& io_writer);
 
@@ -227,7 +233,8 @@ inline void WriteLines(ObjWriter& io_writer, const char* i_keyword, std::size_t 
 
 // A piece's normals read the same wherever it stands with the same facing, so each facing's
 // text is made once.
-inline void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Turn& i_building) {
+inline void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at,
+                         const Turn& i_building) {
   const Piece& piece = io_writer.kit->piece(i_id);
   const std::size_t lines = piece.normals.size();
   if (lines == 0) return;
@@ -235,7 +242,8 @@ inline void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloa
   if (lines > kMaxCachedLines) {
     return WriteLines(io_writer, "vn", 2, TurnedNormals(piece, facing, i_building), lines, 3);
   }
-  const std::uint32_t bits[4] = {BitsOf(i_at.xd), BitsOf(i_at.zd), BitsOf(i_building.c), BitsOf(i_building.s)};
+  const std::uint32_t bits[4] = {BitsOf(i_at.xd), BitsOf(i_at.zd), BitsOf(i_building.c),
+                                 BitsOf(i_building.s)};
   std::vector<PieceText::Facing>& known = io_writer.texts[i_id].normals;
   const PieceText::Facing* text = nullptr;
   for (const PieceText::Facing& facingText : known) {
@@ -266,51 +274,106 @@ inline void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   io_writer.out.write(text.uvs.data(), text.uvs.size());
 }
 
-// The f lines of one placement, whose first vertex, normal and texture coordinate follow i_at's
+// The text of the numbers a placement's corners name.
+struct FaceNumbers {
+  const NumberTexts::Entry* v;
+  const NumberTexts::Entry* uv;
+  const NumberTexts::Entry* n;
+};
+
+// The numbers of one placement, whose first vertex, normal and texture coordinate follow i_at's
 // counts. The three runs of numbers are made as text once per placement, and shared when they
 // match (as they do for pieces with as many normals and texture coordinates as vertices).
-inline void WriteFaces(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at) {
-  using Entry = NumberTexts::Entry;
+inline FaceNumbers FillNumbers(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at) {
   const std::uint64_t vFirst = i_at.vertices + 1;
   const std::uint64_t uvFirst = i_at.uvs + 1;
   const std::uint64_t nFirst = i_at.normals + 1;
   const std::size_t vCount = i_piece.positions.size();
   const std::size_t uvCount = i_piece.uvs.size();
   const std::size_t nCount = i_piece.normals.size();
-  const Entry* vText = io_writer.vertexNumbers.fill(vFirst, vCount);
-  const Entry* uvText =
-      uvFirst == vFirst && uvCount <= vCount ? vText : io_writer.uvNumbers.fill(uvFirst, uvCount);
-  const Entry* nText = nFirst == vFirst && nCount <= vCount     ? vText
-                       : nFirst == uvFirst && nCount <= uvCount ? uvText
-                                                                : io_writer.normalNumbers.fill(nFirst, nCount);
+  FaceNumbers numbers;
+  numbers.v = io_writer.vertexNumbers.fill(vFirst, vCount);
+  numbers.uv =
+      uvFirst == vFirst && uvCount <= vCount ? numbers.v : io_writer.uvNumbers.fill(uvFirst, uvCount);
+  numbers.n = nFirst == vFirst && nCount <= vCount     ? numbers.v
+              : nFirst == uvFirst && nCount <= uvCount ? numbers.uv
+                                                       : io_writer.normalNumbers.fill(nFirst, nCount);
+  return numbers;
+}
 
-  TextOut& out = io_writer.out;
-  const Obj::Corner* corner = i_piece.corners.data();
-  for (const std::uint32_t count : i_piece.polycount) {
-    char* pos = out.room(2);
+// The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner.
+inline void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
+                           std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
+  const Obj::Corner* corner = i_corner;
+  for (std::size_t face = i_first; face < i_end; ++face) {
+    const std::uint32_t count = i_piece.polycount[face];
+    char* pos = io_out.room(2);
     *pos++ = 'f';
     *pos++ = ' ';
-    out.commit(pos);
+    io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
-      pos = out.room(3 * (16 + 1) + 1);
-      pos = Format::AppendShortText(pos, vText[corner->v].text, vText[corner->v].length);
+      pos = io_out.room(3 * (16 + 1) + 1);
+      pos = Format::AppendShortText(pos, i_numbers.v[corner->v].text, i_numbers.v[corner->v].length);
       if (corner->n != Obj::kAbsent) {
         *pos++ = '/';
         if (corner->uv != Obj::kAbsent) {
-          pos = Format::AppendShortText(pos, uvText[corner->uv].text, uvText[corner->uv].length);
+          pos = Format::AppendShortText(pos, i_numbers.uv[corner->uv].text, i_numbers.uv[corner->uv].length);
         }
         *pos++ = '/';
-        pos = Format::AppendShortText(pos, nText[corner->n].text, nText[corner->n].length);
+        pos = Format::AppendShortText(pos, i_numbers.n[corner->n].text, i_numbers.n[corner->n].length);
       } else if (corner->uv != Obj::kAbsent) {
         *pos++ = '/';
-        pos = Format::AppendShortText(pos, uvText[corner->uv].text, uvText[corner->uv].length);
+        pos = Format::AppendShortText(pos, i_numbers.uv[corner->uv].text, i_numbers.uv[corner->uv].length);
       }
       *pos++ = ' ';
-      out.commit(pos);
+      io_out.commit(pos);
     }
-    pos = out.room(1);
+    pos = io_out.room(1);
     *pos++ = '\n';
-    out.commit(pos);
+    io_out.commit(pos);
+  }
+}
+
+// The material of the face being written, and whether a usemtl line must name it.
+struct MaterialRun {
+  const MaterialNames* names;
+  const Kit* kit;
+  bool started = false;  // false until the building's first face
+  std::uint32_t current = Obj::kNoMaterial;
+
+  void face(TextOut& io_out, std::uint32_t i_material) {
+    if (started && i_material == current) return;
+    started = true;
+    current = i_material;
+    const std::string& name =
+        i_material == Obj::kNoMaterial ? names->defaultName : kit->materials[i_material];
+    io_out.write("usemtl ", 7);
+    io_out.write(name.data(), name.size());
+    io_out.write("\n", 1);
+  }
+};
+
+// The f lines of one placement; with materials, each run of faces with one material after its
+// usemtl line.
+inline void WriteFaces(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at, MaterialRun* io_run) {
+  if (i_piece.polycount.empty()) return;
+  const FaceNumbers numbers = FillNumbers(io_writer, i_piece, i_at);
+  const std::size_t faces = i_piece.polycount.size();
+  if (!io_run) return WriteFaceLines(io_writer.out, i_piece, numbers, 0, faces, i_piece.corners.data());
+  if (i_piece.faceMaterials.empty()) {
+    io_run->face(io_writer.out, Obj::kNoMaterial);
+    return WriteFaceLines(io_writer.out, i_piece, numbers, 0, faces, i_piece.corners.data());
+  }
+  const Obj::Corner* corner = i_piece.corners.data();
+  for (std::size_t face = 0; face < faces;) {
+    const std::uint32_t material = i_piece.faceMaterials[face];
+    std::size_t end = face;
+    std::size_t corners = 0;
+    while (end < faces && i_piece.faceMaterials[end] == material) corners += i_piece.polycount[end++];
+    io_run->face(io_writer.out, material);
+    WriteFaceLines(io_writer.out, i_piece, numbers, face, end, corner);
+    corner += corners;
+    face = end;
   }
 }
 
@@ -327,7 +390,7 @@ inline std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream) {
 }
 
 inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
-                        const Offsets& i_start) {
+                        const Offsets& i_start, const MaterialNames& i_names) {
   if (io_writer.kit != &i_kit) {
     io_writer.kit = &i_kit;
     io_writer.texts.assign(i_kit.pieces.size(), detail::PieceText{});
@@ -342,12 +405,19 @@ inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_pl
   ForEachPlacement(i_plan, i_kit,
                    [&](const Placement& i_placement) { detail::WriteUvs(io_writer, i_placement.piece); });
   Offsets at = i_start;
+  detail::MaterialRun run{&i_names, &i_kit};
+  detail::MaterialRun* const materials = i_names.used ? &run : nullptr;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const Piece& piece = i_kit.piece(i_placement.piece);
-    detail::WriteFaces(io_writer, piece, at);
+    detail::WriteFaces(io_writer, piece, at, materials);
     detail::Advance(at, piece);
   });
   return at;
+}
+
+inline void WriteLine(ObjWriter& io_writer, const std::string& i_line) {
+  io_writer.out.write(i_line.data(), i_line.size());
+  io_writer.out.write("\n", 1);
 }
 
 inline void Flush(ObjWriter& io_writer) { io_writer.out.flush(); }

@@ -25,7 +25,13 @@ struct Request {
 inline Request MakeRequest(const std::string& i_style, const std::string& i_door,
                            const std::vector<std::string>& i_balcony, const std::vector<std::string>& i_close,
                            int i_w, int i_l, int i_h) {
-  return {i_style, i_door, i_balcony, i_close, std::int64_t{i_l} + 2, std::int64_t{i_w} + 2, std::int64_t{i_h} + 1};
+  return {i_style,
+          i_door,
+          i_balcony,
+          i_close,
+          std::int64_t{i_l} + 2,
+          std::int64_t{i_w} + 2,
+          std::int64_t{i_h} + 1};
 }
 
 enum class RowKind { Ground, Floor, Roof };
@@ -103,7 +109,8 @@ inline bool CloseSelects(const Request& i_request, int i_level, RowKind i_row, c
 inline const char* DoorOrClose(const Request& i_request, int i_level, RowKind i_row, char i_facade,
                                std::int64_t i_minSide, std::int64_t i_maxSide, std::int64_t i_current) {
   std::int64_t door = 0;
-  if (DoorCell(i_request.door, i_level, i_facade, i_minSide, i_maxSide, door) && door == i_current) return "door";
+  if (DoorCell(i_request.door, i_level, i_facade, i_minSide, i_maxSide, door) && door == i_current)
+    return "door";
   if (CloseSelects(i_request, i_level, i_row, i_facade, i_current)) return "close";
   return "";
 }

@@ -18,8 +18,10 @@
 #include <vector>
 
 #include <ostrel/core/MathTypes.h>
+#include <ostrel/ext/ObjNumbers.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/NumberFormat.h>
+#include <ostrel/utils/TextFile.h>
 
 namespace Obj {
 
@@ -59,6 +61,12 @@ struct Mesh {
   std::vector<std::uint32_t> faceMaterials;  // one per entry of polycount
 };
 
+// A line of an OBJ text that was left out or read only in part, and why.
+struct Finding {
+  std::size_t line = 0;  // 1-based
+  std::string message;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Public operations
 // ---------------------------------------------------------------------------------------------
@@ -69,10 +77,12 @@ struct Mesh {
 // the faces after it (the rest of its line, trimmed; an empty name means none).
 // Numbers read as the classic-locale stream reads floats, whatever the process locale; a
 // component that fails (or is not a finite float) is 0, and so is every later one of its line.
-// A face is left out whole when any of its corners has no vertex field, or an index field that is
-// 0, has no digits, or names an element the file lacks; a negative index counts back from the
-// last element of its kind read so far.
-void Parse(std::string_view i_text, Mesh& o_mesh);
+// A negative index counts back from the last element of its kind read so far. A face is left out
+// whole when any of its corners has no vertex field or a vertex index that names no vertex (0, no
+// digits, or beyond the file's vertices); a texture or normal field that names nothing is dropped
+// from its corner alone, which keeps the rest, as other loaders do.
+// o_findings, when given, gets every line that was left out or read only in part, and why.
+void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings = nullptr);
 
 // Replaces o_mesh with the mesh of the file, and says why there is none: the path cannot be
 // opened as a regular file (missing, unreadable, a folder, a FIFO or a device) or the file holds
@@ -107,114 +117,6 @@ void Write(const std::string& outputfilename, const std::vector<VectorF>& vertic
 
 namespace detail {
 
-// White space as the classic locale classifies it: blank, tab, line feed, vertical tab, form
-// feed and carriage return.
-inline bool IsSpace(char i_c) { return i_c == ' ' || (i_c >= '\t' && i_c <= '\r'); }
-inline bool IsDigit(char i_c) { return i_c >= '0' && i_c <= '9'; }
-
-inline const char* SkipSpace(const char* i_pos, const char* i_end) {
-  while (i_pos != i_end && IsSpace(*i_pos)) ++i_pos;
-  return i_pos;
-}
-
-inline const char* SkipWord(const char* i_pos, const char* i_end) {
-  while (i_pos != i_end && !IsSpace(*i_pos)) ++i_pos;
-  return i_pos;
-}
-
-// For a number text that std::from_chars found out of range: true when it is too large (it
-// overflows), false when it is too small (it underflows to zero). Only the decimal exponent of
-// the first significant digit matters, since out-of-range values lie far from 1.
-inline bool IsHuge(const char* i_first, const char* i_last) {
-  constexpr long long kCap = 1'000'000'000'000LL;  // keeps the sums below from overflowing
-  long long intDigits = 0;                         // significant digits before the point
-  long long fracZeros = 0;                         // zeros after the point before the first significant digit
-  bool significant = false;
-  bool fraction = false;
-  const char* p = i_first;
-  for (; p != i_last && *p != 'e' && *p != 'E'; ++p) {
-    if (*p == '.') fraction = true;
-    if (!IsDigit(*p)) continue;
-    if (*p != '0') significant = true;
-    if (!significant)
-      fracZeros += fraction ? 1 : 0;
-    else if (!fraction)
-      intDigits = std::min(intDigits + 1, kCap);
-  }
-  long long exponent = 0;
-  bool negativeExponent = false;
-  if (p != i_last) ++p;
-  if (p != i_last && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
-  for (; p != i_last; ++p) exponent = std::min(exponent * 10 + (*p - '0'), kCap);
-  const long long leading = intDigits > 0 ? intDigits - 1 : -std::min(fracZeros + 1, kCap);
-  return leading + (negativeExponent ? -exponent : exponent) >= 0;
-}
-
-// Reads one float as classic-locale formatted stream extraction does: skips white space, takes
-// an optional sign, digits with at most one point, and an exponent (e or E, an optional sign,
-// digits) once a digit has been seen; the taken text must then be a number as a whole. So "1,5"
-// reads 1 and leaves ",5", "1e" fails, "+.5" reads 0.5. A value beyond the float range fails;
-// one below it reads as a zero of its sign. io_pos moves past the taken text; o_value is written
-// only on success.
-inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value) {
-  const char* p = SkipSpace(io_pos, i_end);
-  const char* number = p;  // what std::from_chars gets: it takes "-" but not "+"
-  bool negative = false;
-  if (p != i_end && (*p == '+' || *p == '-')) {
-    negative = *p == '-';
-    ++p;
-    if (!negative) number = p;
-  }
-  bool mantissa = false, point = false, exponent = false;
-  for (; p != i_end; ++p) {
-    const char c = *p;
-    if (IsDigit(c)) {
-      mantissa = true;
-    } else if (c == '.' && !point && !exponent) {
-      point = true;
-    } else if ((c == 'e' || c == 'E') && mantissa && !exponent) {
-      exponent = true;
-      if (p + 1 != i_end && (p[1] == '+' || p[1] == '-')) ++p;
-    } else {
-      break;
-    }
-  }
-  io_pos = p;
-  float value = 0;
-  const std::from_chars_result result = std::from_chars(number, p, value, std::chars_format::general);
-  if (result.ptr != p) return false;
-  if (result.ec == std::errc::result_out_of_range) {
-    if (IsHuge(number, p)) return false;
-    value = negative ? -0.0f : 0.0f;
-  } else if (result.ec != std::errc()) {
-    return false;
-  }
-  o_value = value;
-  return true;
-}
-
-// Reads up to i_count floats from the rest of a line into o_values (which hold 0); the first
-// failure leaves it and every later component as they are.
-inline void ReadComponents(const char* i_pos, const char* i_end, float* o_values, int i_count) {
-  for (int i = 0; i < i_count; ++i) {
-    if (!ReadFloat(i_pos, i_end, o_values[i])) return;
-  }
-}
-
-// An index field read as atoi reads it (optional sign, digits up to the first other character,
-// 0 without digits), but clamped to the range of int instead of overflowing.
-inline int ToInt(std::string_view i_field) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < i_field.size() && (i_field[i] == '+' || i_field[i] == '-')) negative = i_field[i++] == '-';
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long magnitude = 0;
-  for (; i < i_field.size() && IsDigit(i_field[i]); ++i) {
-    magnitude = std::min(magnitude * 10 + (i_field[i] - '0'), limit);
-  }
-  return static_cast<int>(negative ? -magnitude : magnitude);
-}
-
 // Turns one index field into a 0-based index. An empty field is absent (kAbsent). A positive
 // field n gives n - 1, to be checked once the file's final counts are known; a negative one is
 // resolved against i_countSoFar, the elements of its kind read before this face. False for a
@@ -234,28 +136,53 @@ inline bool ResolveIndex(std::string_view i_field, std::size_t i_countSoFar, std
   return true;
 }
 
-// Parses one corner "a", "a/b", "a//c" or "a/b/c" (fields past the third are ignored). False
-// when the corner has no vertex or a field that cannot name an element.
-inline bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner) {
+// What the reader keeps while it goes through the lines.
+struct ParseState {
+  std::uint32_t material = kNoMaterial;  // the material of the faces that follow
+  std::size_t line = 0;                  // 1-based number of the line being read
+  std::vector<Finding>* findings = nullptr;
+  std::vector<std::size_t> faceLines;  // the line of each face, when findings are kept
+
+  void note(std::string i_message) {
+    if (findings) findings->push_back({line, std::move(i_message)});
+  }
+};
+
+inline std::string Quote(std::string_view i_text) { return "'" + Ostrel::TextFile::Excerpt(i_text) + "'"; }
+
+inline const char* const kFieldNames[3] = {"vertex", "texture coordinate", "normal"};
+
+// Parses one corner "a", "a/b", "a//c" or "a/b/c" (fields past the third are ignored). False,
+// noted, when the corner has no vertex or a vertex field that cannot name one; a texture or
+// normal field that cannot name an element is dropped from the corner, noted.
+inline bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, ParseState& io_state) {
   const std::size_t counts[3] = {i_mesh.vertices.size(), i_mesh.uvs.size(), i_mesh.normals.size()};
   std::uint32_t* fields[3] = {&o_corner.v, &o_corner.uv, &o_corner.n};
+  const std::string_view word = i_word;
   for (int position = 0; position < 3 && !i_word.empty(); ++position) {
     const std::size_t slash = i_word.find('/');
     const std::string_view field = i_word.substr(0, slash);
-    if (!ResolveIndex(field, counts[position], *fields[position])) return false;
     i_word = slash == std::string_view::npos ? std::string_view() : i_word.substr(slash + 1);
+    if (ResolveIndex(field, counts[position], *fields[position])) continue;
+    if (position == 0) {
+      io_state.note("face left out: corner " + Quote(word) + " names no vertex");
+      return false;
+    }
+    io_state.note("corner " + Quote(word) + " names no " + kFieldNames[position] + ": it is kept without one");
   }
-  return o_corner.v != kAbsent;
+  if (o_corner.v != kAbsent) return true;
+  io_state.note("face left out: corner " + Quote(word) + " has no vertex");
+  return false;
 }
 
 // Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
 // is invalid. A face without corners is kept, with a count of 0.
-inline void ParseFace(const char* i_pos, const char* i_end, std::uint32_t i_material, Mesh& io_mesh) {
+inline void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
   const std::size_t first = io_mesh.corners.size();
   for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
     const char* wordEnd = SkipWord(word, i_end);
     Corner corner;
-    if (!ParseCorner(std::string_view(word, static_cast<std::size_t>(wordEnd - word)), io_mesh, corner)) {
+    if (!ParseCorner(std::string_view(word, static_cast<std::size_t>(wordEnd - word)), io_mesh, corner, io_state)) {
       io_mesh.corners.resize(first);
       return;
     }
@@ -263,25 +190,42 @@ inline void ParseFace(const char* i_pos, const char* i_end, std::uint32_t i_mate
     word = wordEnd;
   }
   io_mesh.polycount.push_back(static_cast<std::uint32_t>(io_mesh.corners.size() - first));
-  io_mesh.faceMaterials.push_back(i_material);
+  io_mesh.faceMaterials.push_back(io_state.material);
+  if (io_state.findings) io_state.faceLines.push_back(io_state.line);
 }
 
-inline bool InRange(std::uint32_t i_index, std::size_t i_count) {
-  return i_index == kAbsent || i_index < i_count;
-}
-
-// Drops the faces whose positive indices lie beyond the file's final counts, keeping order.
-inline void DropFacesOutOfRange(Mesh& io_mesh) {
+// Checks the positive indices of the faces against the file's final counts, keeping order: a
+// face whose vertex index lies beyond them is dropped, a texture or normal index only from its
+// corner.
+inline void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
+  const std::size_t counts[3] = {io_mesh.vertices.size(), io_mesh.uvs.size(), io_mesh.normals.size()};
   std::size_t read = 0, write = 0, kept = 0;
   for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
     const std::uint32_t count = io_mesh.polycount[face];
-    const auto begin = io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read);
-    const bool valid = std::all_of(begin, begin + count, [&io_mesh](const Corner& c) {
-      return c.v < io_mesh.vertices.size() && InRange(c.uv, io_mesh.uvs.size()) &&
-             InRange(c.n, io_mesh.normals.size());
-    });
+    if (io_state.findings) io_state.line = io_state.faceLines[face];
+    bool valid = true;
+    for (std::size_t c = read; c < read + count; ++c) {
+      Corner& corner = io_mesh.corners[c];
+      std::uint32_t* fields[3] = {&corner.v, &corner.uv, &corner.n};
+      for (int position = 0; position < 3; ++position) {
+        std::uint32_t& index = *fields[position];
+        if (index == kAbsent || index < counts[position]) continue;
+        const std::string number = std::to_string(std::uint64_t{index} + 1);
+        if (position == 0) {
+          valid = false;
+          io_state.note("face left out: vertex " + number + " is not in the file");
+          break;
+        }
+        io_state.note(std::string(kFieldNames[position]) + " " + number +
+                      " is not in the file: its corner is kept without one");
+        index = kAbsent;
+      }
+      if (!valid) break;
+    }
     if (valid) {
-      std::copy(begin, begin + count, io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
+      std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read),
+                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read + count),
+                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
       io_mesh.polycount[kept] = count;
       io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
       ++kept;
@@ -294,7 +238,7 @@ inline void DropFacesOutOfRange(Mesh& io_mesh) {
   io_mesh.faceMaterials.resize(kept);
 }
 
-enum class Keyword { kOther, kVertex, kTexture, kNormal, kFace, kLibrary, kMaterial };
+enum class Keyword { kOther, kIgnored, kVertex, kTexture, kNormal, kFace, kLibrary, kMaterial };
 
 inline Keyword Classify(std::string_view i_word) {
   if (i_word == "v") return Keyword::kVertex;
@@ -303,6 +247,10 @@ inline Keyword Classify(std::string_view i_word) {
   if (i_word == "f") return Keyword::kFace;
   if (i_word == "mtllib") return Keyword::kLibrary;
   if (i_word == "usemtl") return Keyword::kMaterial;
+  // Lines that name or group what follows, or say nothing: nothing of the mesh is lost by them.
+  if (i_word.empty() || i_word[0] == '#' || i_word == "o" || i_word == "g" || i_word == "s") {
+    return Keyword::kIgnored;
+  }
   return Keyword::kOther;
 }
 
@@ -315,36 +263,50 @@ inline std::uint32_t IndexOf(std::vector<std::string>& io_names, std::string_vie
   return static_cast<std::uint32_t>(io_names.size() - 1);
 }
 
-// What a line leaves for the lines after it.
-struct ParseState {
-  std::uint32_t material = kNoMaterial;  // the material of the faces that follow
-};
+// Reads the numbers of a v, vt or vn line into o_values, noting a line that has too few.
+inline void ReadNumbers(const char* i_keyword, const char* i_pos, const char* i_end, float* o_values, int i_count,
+                        ParseState& io_state) {
+  const int read = ReadComponents(i_pos, i_end, o_values, i_count);
+  if (read == i_count || !io_state.findings) return;
+  const char* rest = i_pos;
+  for (int i = 0; i < read; ++i) {
+    float ignored = 0;
+    ReadFloat(rest, i_end, ignored);
+  }
+  rest = SkipSpace(rest, i_end);
+  const std::string what = rest == i_end ? std::string("is missing")
+                                         : Quote(std::string_view(rest, static_cast<std::size_t>(i_end - rest))) +
+                                               " is not a finite number";
+  io_state.note(std::string(i_keyword) + " takes " + std::to_string(i_count) + " numbers; number " +
+                std::to_string(read + 1) + " " + what + ": it reads as 0, with the rest of the line");
+}
 
 // Handles one line, without its line feed.
 inline void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
   const char* word = SkipSpace(i_pos, i_end);
   const char* rest = SkipWord(word, i_end);
-  switch (Classify(std::string_view(word, static_cast<std::size_t>(rest - word)))) {
+  const std::string_view keyword(word, static_cast<std::size_t>(rest - word));
+  switch (Classify(keyword)) {
     case Keyword::kVertex: {
       float xyz[3] = {0, 0, 0};
-      ReadComponents(rest, i_end, xyz, 3);
+      ReadNumbers("v", rest, i_end, xyz, 3, io_state);
       io_mesh.vertices.emplace_back(xyz[0], xyz[1], xyz[2]);
       break;
     }
     case Keyword::kTexture: {
       float uv[2] = {0, 0};
-      ReadComponents(rest, i_end, uv, 2);
+      ReadNumbers("vt", rest, i_end, uv, 2, io_state);
       io_mesh.uvs.emplace_back(uv[0], uv[1]);
       break;
     }
     case Keyword::kNormal: {
       float xyz[3] = {0, 0, 0};
-      ReadComponents(rest, i_end, xyz, 3);
+      ReadNumbers("vn", rest, i_end, xyz, 3, io_state);
       io_mesh.normals.emplace_back(xyz[0], xyz[1], xyz[2]);
       break;
     }
     case Keyword::kFace:
-      ParseFace(rest, i_end, io_state.material, io_mesh);
+      ParseFace(rest, i_end, io_state, io_mesh);
       break;
     case Keyword::kLibrary:
       for (const char* name = SkipSpace(rest, i_end); name != i_end; name = SkipSpace(name, i_end)) {
@@ -357,12 +319,16 @@ inline void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state
       const char* first = SkipSpace(rest, i_end);
       const char* last = i_end;
       while (last != first && IsSpace(last[-1])) --last;
-      io_state.material = first == last ? kNoMaterial
-                                        : IndexOf(io_mesh.materials,
-                                                  std::string_view(first, static_cast<std::size_t>(last - first)));
+      io_state.material =
+          first == last
+              ? kNoMaterial
+              : IndexOf(io_mesh.materials, std::string_view(first, static_cast<std::size_t>(last - first)));
       break;
     }
+    case Keyword::kIgnored:
+      break;
     case Keyword::kOther:
+      io_state.note("statement " + Quote(keyword) + " is not read: the line is left out");
       break;
   }
 }
@@ -408,31 +374,28 @@ inline void FlushIfFull(std::ofstream& io_file, std::string& io_text) {
 // Definitions
 // ---------------------------------------------------------------------------------------------
 
-inline void Parse(std::string_view i_text, Mesh& o_mesh) {
-  o_mesh.vertices.clear();
-  o_mesh.normals.clear();
-  o_mesh.uvs.clear();
-  o_mesh.corners.clear();
-  o_mesh.polycount.clear();
-  o_mesh.libraries.clear();
-  o_mesh.materials.clear();
-  o_mesh.faceMaterials.clear();
+inline void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings) {
+  o_mesh = Mesh{};
+  if (o_findings) o_findings->clear();
   detail::ParseState state;
+  state.findings = o_findings;
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
   // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
   if (i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
   while (pos < end) {
+    ++state.line;
     const char* lineEnd =
         static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
     const char* next = lineEnd ? lineEnd + 1 : end;
     if (!lineEnd) lineEnd = end;
     const char* nul =
         static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
+    if (nul) state.note("a NUL byte ends the line: what follows it is left out");
     detail::ParseLine(pos, nul ? nul : lineEnd, state, o_mesh);
     pos = next;
   }
-  detail::DropFacesOutOfRange(o_mesh);
+  detail::CheckFacesAgainstCounts(o_mesh, state);
 }
 
 inline Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {

@@ -119,8 +119,8 @@ inline ReadResult ReadFile(const std::string& i_path, std::uint64_t i_maxBytes, 
   } else if (!S_ISREG(info.st_mode)) {
     result = {ReadStatus::NotRegular, 0};
   } else if (static_cast<std::uint64_t>(info.st_size) > i_maxBytes ||
-             !detail::ReadAll(fd, static_cast<std::size_t>(info.st_size), static_cast<std::size_t>(i_maxBytes),
-                              o_text)) {
+             !detail::ReadAll(fd, static_cast<std::size_t>(info.st_size),
+                              static_cast<std::size_t>(i_maxBytes), o_text)) {
     result = {ReadStatus::TooLarge, 0};
     o_text.clear();
   }
