@@ -256,10 +256,11 @@ inline std::string CompareTriangles(const std::vector<Triangle>& i_a, const std:
     for (int d = 0; d < 27 && !found; ++d) {
       const Cell near = {home[0] + d % 3 - 1, home[1] + d / 3 % 3 - 1, home[2] + d / 9 - 1};
       const auto [first, last] = cells.equal_range(near);
-      for (auto it = first; it != last && !found; ++it) {
+      for (auto it = first; it != last; ++it) {
         if (close(i_a[t], i_b[it->second])) {
           cells.erase(it);
           found = true;
+          break;
         }
       }
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -259,6 +260,13 @@ TEST(GltfOutput, FilesPastFourGibibytesAreRefusedBeforeAnyByte) {
     EXPECT_EQ(WriteGlb(out, kit, pieces, {}, {{&plan, Frame{}, "b"}}, {form, "test"}), GlbResult::TooLarge)
         << FormName(form);
     EXPECT_EQ(out.str(), "") << FormName(form);
+  }
+  // The largest request the tool takes: counts saturate, and must still be refused.
+  const Plan largest = MakePlan(MakeRequest("A", "NC", {"SC"}, {}, INT_MAX - 2, INT_MAX - 2, INT_MAX - 1), kit);
+  for (const GltfForm form : kForms) {
+    std::ostringstream out;
+    EXPECT_EQ(WriteGlb(out, kit, pieces, {}, {{&largest, Frame{}, "b"}}, {form, "test"}), GlbResult::TooLarge)
+        << FormName(form);
   }
   Building building = BuildingTest::Make(Request{"A", "NC", {}, {}, 1000, 1000, 1000}, kShipped);
   EXPECT_EQ(BuildGlb(building, GltfForm::Flat), "");

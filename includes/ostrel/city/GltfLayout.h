@@ -55,6 +55,7 @@ inline constexpr std::uint64_t kUint16Type = 5123;
 inline constexpr std::uint64_t kUint32Type = 5125;
 inline constexpr std::uint64_t kVertexTarget = 34962;
 inline constexpr std::uint64_t kIndexTarget = 34963;
+inline constexpr std::uint64_t kMaxFileBytes = Glb::kMaxFileBytes;
 // Indices of up to this many vertices fit 16 bits (the largest value is reserved).
 inline constexpr std::uint64_t kMaxShortVertices = 0xFFFF;
 
@@ -104,7 +105,9 @@ inline std::uint64_t AddView(GlbLayout& io_layout, const GlbView& i_view, std::u
   if (i_target != 0) view["target"] = i_target;
   io_layout.document["bufferViews"].push_back(std::move(view));
   io_layout.views.push_back(i_view);
-  io_layout.binBytes = SatAdd(io_layout.binBytes, Glb::Padded(i_view.bytes));
+  // A saturated length must stay saturated: padding it would wrap it round to nothing.
+  const std::uint64_t padded = i_view.bytes > kMaxFileBytes ? i_view.bytes : Glb::Padded(i_view.bytes);
+  io_layout.binBytes = SatAdd(io_layout.binBytes, padded);
   return io_layout.document["bufferViews"].size() - 1;
 }
 
