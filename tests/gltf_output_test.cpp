@@ -118,9 +118,11 @@ TEST(GltfOutput, FlatBoundsAreThoseOfThePositions) {
 
 TEST(GltfOutput, InstancesFollowEveryFrameLikeTheFlatForm) {
   // A turned, stretched, moved frame with a different scale on each axis: instanced nodes must
-  // still place every corner where the flat form and the OBJ writer do.
+  // still place every corner where the flat form and the OBJ writer do. A second building
+  // shares the file, as in a city.
   const Kit kit = LoadKit(kShipped, {"B"});
   const Plan plan = MakePlan(MakeRequest("B", "EL", {"NC", "WA"}, {"SO"}, 2, 3, 3), kit);
+  const Plan other = MakePlan(MakeRequest("B", "NC", {}, {"EA"}, 1, 2, 2), kit);
   Frame frame;
   frame.xpos = 5;
   frame.ypos = 1;
@@ -130,16 +132,26 @@ TEST(GltfOutput, InstancesFollowEveryFrameLikeTheFlatForm) {
   frame.xscale = 3;
   frame.yscale = 2.5f;
   frame.zscale = 4;
+  Frame beside;
+  beside.xpos = 20;
   std::ostringstream obj;
-  WriteObj(*MakeObjWriter(obj), kit, plan, frame, {});
+  {
+    const std::unique_ptr<ObjWriter> writer = MakeObjWriter(obj);
+    WriteObj(*writer, kit, other, beside, WriteObj(*writer, kit, plan, frame, {}));
+  }
   const std::vector<GltfTest::Triangle> expected = GltfTest::ObjTriangles(obj.str());
   const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
   for (const GltfForm form : kForms) {
     std::ostringstream out;
-    ASSERT_EQ(WriteGlb(out, kit, pieces, {}, {{&plan, frame, "b"}}, {form, "test"}), GlbResult::Written);
+    ASSERT_EQ(WriteGlb(out, kit, pieces, {}, {{&plan, frame, "turned"}, {&other, beside, "plain"}}, {form, "test"}),
+              GlbResult::Written);
     const tinygltf::Model model = LoadOk(out.str(), FormName(form));
     // Coordinates up to about 60: 6 significant digits of OBJ text.
     EXPECT_EQ(GltfTest::CompareTriangles(GltfTest::SceneTriangles(model), expected, 1e-3), "") << FormName(form);
+    const std::vector<int>& roots = model.scenes.at(0).nodes;
+    ASSERT_EQ(roots.size(), 2u);
+    EXPECT_EQ(model.nodes[static_cast<std::size_t>(roots[0])].name, "turned");
+    EXPECT_EQ(model.nodes[static_cast<std::size_t>(roots[1])].name, "plain");
   }
 }
 
