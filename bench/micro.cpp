@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <fstream>
@@ -111,6 +112,23 @@ void BM_AppendFloat(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
 BENCHMARK(BM_AppendFloat);
+
+// The same values through the standard library alone, which AppendFloat falls back on.
+void BM_ToCharsGeneral6(benchmark::State& state) {
+  const std::vector<float> values = TypicalCoordinates();
+  std::vector<char> text(values.size() * (Ostrel::Format::kMaxFloatChars + 1));
+  for (auto _ : state) {
+    char* pos = text.data();
+    for (const float value : values) {
+      pos =
+          std::to_chars(pos, pos + Ostrel::Format::kMaxFloatChars, value, std::chars_format::general, 6).ptr;
+      *pos++ = ' ';
+    }
+    benchmark::DoNotOptimize(pos);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+}
+BENCHMARK(BM_ToCharsGeneral6);
 
 // The same values through the cache of float text the building writer uses.
 void BM_FloatTextCache(benchmark::State& state) {

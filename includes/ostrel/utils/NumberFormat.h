@@ -17,8 +17,141 @@ inline constexpr std::size_t kMaxFloatChars = 16;
 // Longest unsigned 64-bit integer text.
 inline constexpr std::size_t kMaxUnsignedChars = 20;
 
-// Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end.
+namespace detail {
+
+inline constexpr std::uint64_t kPowersOfTen[] = {
+    1u,           10u,           100u,           1000u,           10000u,
+    100000u,      1000000u,      10000000u,      100000000u,      1000000000u,
+    10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u};
+
+// i_value / 2^i_shift (i_shift from 1 to 63) rounded to the nearest whole number, a tie to the
+// even one.
+inline std::uint64_t ShiftRounded(std::uint64_t i_value, int i_shift) {
+  const std::uint64_t quotient = i_value >> i_shift;
+  const std::uint64_t rest = i_value & ((std::uint64_t{1} << i_shift) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (i_shift - 1);
+  if (rest > half || (rest == half && (quotient & 1) != 0)) return quotient + 1;
+  return quotient;
+}
+
+// i_numerator / i_denominator rounded to the nearest whole number, a tie to the even one.
+inline std::uint64_t DivideRounded(std::uint64_t i_numerator, std::uint64_t i_denominator) {
+  const std::uint64_t quotient = i_numerator / i_denominator;
+  const std::uint64_t twice = 2 * (i_numerator % i_denominator);
+  if (twice > i_denominator || (twice == i_denominator && (quotient & 1) != 0)) return quotient + 1;
+  return quotient;
+}
+
+// The six significant digits of m * 2^e (m of 24 bits, its top bit set), rounded exactly as
+// printf rounds (to nearest, a tie to even), when they can be found with 64-bit integers: o_digits
+// in [100000, 999999] and o_exponent the decimal exponent of the first digit. False for values
+// too large or too small for that.
+inline bool SixDigits(std::uint64_t i_m, int i_e, std::uint64_t& o_digits, int& o_exponent) {
+  // i_m has 24 bits, so the value lies in [2^(i_e + 23), 2^(i_e + 24)); log10(2) is about
+  // 0.30103: a first guess of the exponent, off by one at most.
+  const int binary = i_e + 23;
+  int exponent = (binary * 30103) / 100000 - (binary < 0 ? 1 : 0);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int scale = 5 - exponent;  // digits = value * 10^scale
+    std::uint64_t digits = 0;
+    if (i_e >= 0) {
+      if (i_e > 39 || scale > 0 || -scale > 14) return false;
+      digits = DivideRounded(i_m << i_e, kPowersOfTen[-scale]);
+    } else if (scale >= 0) {
+      if (scale > 12 || -i_e > 63) return false;
+      digits = ShiftRounded(i_m * kPowersOfTen[scale], -i_e);
+    } else {
+      if (-i_e > 40 || -scale > 14) return false;
+      digits = DivideRounded(i_m, (std::uint64_t{1} << -i_e) * kPowersOfTen[-scale]);
+    }
+    if (digits < 100000) {
+      --exponent;
+      continue;
+    }
+    if (digits >= 10000000) {
+      ++exponent;
+      continue;
+    }
+    if (digits >= 1000000) {
+      // Either the guess was low, or rounding carried into a seventh digit (999999.5 -> 1e+06).
+      if (digits == 1000000) {
+        o_digits = 100000;
+        o_exponent = exponent + 1;
+        return true;
+      }
+      ++exponent;
+      continue;
+    }
+    o_digits = digits;
+    o_exponent = exponent;
+    return true;
+  }
+  return false;
+}
+
+// "00" to "99", two characters each.
+inline constexpr char kTwoDigits[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+    "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
+// Writes six digits with the decimal exponent of the first as %.6g does; returns the end.
+inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
+  const auto value = static_cast<std::uint32_t>(i_digits);
+  char digits[6];
+  std::memcpy(digits, kTwoDigits + 2 * (value / 10000), 2);
+  std::memcpy(digits + 2, kTwoDigits + 2 * (value / 100 % 100), 2);
+  std::memcpy(digits + 4, kTwoDigits + 2 * (value % 100), 2);
+  int last = 5;  // the last digit that is not a trailing zero
+  while (last > 0 && digits[last] == '0') --last;
+  if (i_exponent < -4 || i_exponent >= 6) {
+    *o_out++ = digits[0];
+    if (last > 0) {
+      *o_out++ = '.';
+      std::memcpy(o_out, digits + 1, static_cast<std::size_t>(last));
+      o_out += last;
+    }
+    *o_out++ = 'e';
+    *o_out++ = i_exponent < 0 ? '-' : '+';
+    const int magnitude = i_exponent < 0 ? -i_exponent : i_exponent;
+    if (magnitude >= 100) *o_out++ = static_cast<char>('0' + magnitude / 100);
+    std::memcpy(o_out, kTwoDigits + 2 * (magnitude % 100), 2);
+    return o_out + 2;
+  }
+  if (i_exponent < 0) {
+    // "0." and up to three more zeros before the first digit.
+    const std::size_t prefix = static_cast<std::size_t>(1 - i_exponent);
+    std::memcpy(o_out, "0.000", prefix);
+    o_out += prefix;
+    std::memcpy(o_out, digits, static_cast<std::size_t>(last + 1));
+    return o_out + last + 1;
+  }
+  const std::size_t whole = static_cast<std::size_t>(i_exponent + 1);
+  std::memcpy(o_out, digits, whole);
+  o_out += whole;
+  if (last <= i_exponent) return o_out;
+  *o_out++ = '.';
+  std::memcpy(o_out, digits + whole, static_cast<std::size_t>(last - i_exponent));
+  return o_out + (last - i_exponent);
+}
+
+}  // namespace detail
+
+// Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end. The
+// common case is done with integers, exactly; values far from 1, zeros, infinities and NaN take
+// the standard library's way, which gives the same text more slowly.
 inline char* AppendFloat(char* o_out, float i_value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  const std::uint32_t biased = (bits >> 23) & 0xFF;
+  const std::uint32_t fraction = bits & 0x7FFFFF;
+  if (biased != 0 && biased != 0xFF) {
+    std::uint64_t digits = 0;
+    int exponent = 0;
+    if (detail::SixDigits(fraction | 0x800000u, static_cast<int>(biased) - 150, digits, exponent)) {
+      if ((bits >> 31) != 0) *o_out++ = '-';
+      return detail::PutGeneral(o_out, digits, exponent);
+    }
+  }
   return std::to_chars(o_out, o_out + kMaxFloatChars, i_value, std::chars_format::general, 6).ptr;
 }
 
