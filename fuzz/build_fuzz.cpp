@@ -1,6 +1,8 @@
 // Builds a whole building from a fuzzed unit kit and request and checks the OBJ text: no crash,
 // every index names an element that exists, only finite numbers, and a refused build writes
-// nothing.
+// nothing. The same building is then written as binary glTF in each form: each file must split
+// into its chunks and parse, every buffer view and accessor must lie inside the binary chunk,
+// aligned, every form must show the same triangles, and a refused build writes nothing.
 //
 // Input layout, every missing byte read as 0:
 //   byte 0, 1, 2   width, length and height, each modulo 5
@@ -27,7 +29,10 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include <ostrel/city/Building.h>
+#include <ostrel/ext/Glb.h>
 
 #include "FuzzSupport.h"
 
@@ -94,6 +99,44 @@ Kit& TheKit() {
   return kit;
 }
 
+// The triangles of a flat file: its index accessors' counts, over three.
+std::uint64_t FlatTriangles(const nlohmann::json& i_document) {
+  std::uint64_t corners = 0;
+  for (const nlohmann::json& mesh : i_document.value("meshes", nlohmann::json::array())) {
+    for (const nlohmann::json& primitive : mesh["primitives"]) {
+      corners += i_document["accessors"][primitive["indices"].get<std::size_t>()]["count"].get<std::uint64_t>();
+    }
+  }
+  FUZZ_CHECK(corners % 3 == 0);
+  return corners / 3;
+}
+
+// Writes the building as a .glb of each form and checks the files; i_refused is the OBJ build's
+// refusal, which every form must share.
+void CheckGlb(Ostrel::City::Building& io_building, Ostrel::City::BuildError i_refused) {
+  using Ostrel::City::GltfForm;
+  std::uint64_t triangles[3] = {};
+  for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu}) {
+    std::ostringstream out;
+    const std::uint64_t written = io_building.buildGlb(out, {form, "fuzz"});
+    FUZZ_CHECK(io_building.lastError() == i_refused);
+    const std::string file = out.str();
+    if (i_refused != Ostrel::City::BuildError::None) {
+      FUZZ_CHECK(file.empty() && written == 0);
+      continue;
+    }
+    Glb::GlbChunks chunks;
+    FUZZ_CHECK(Glb::SplitGlb(file, chunks).empty());
+    const nlohmann::json document = nlohmann::json::parse(chunks.json, nullptr, false);
+    FUZZ_CHECK(!document.is_discarded());
+    FUZZ_CHECK(Glb::CheckGlbLayout(document, chunks.bin.size()).empty());
+    FUZZ_CHECK(chunks.hasBin == document.contains("buffers"));
+    triangles[static_cast<int>(form)] = written;
+    if (form == GltfForm::Flat) FUZZ_CHECK(FlatTriangles(document) == written);
+  }
+  FUZZ_CHECK(triangles[0] == triangles[1] && triangles[1] == triangles[2]);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_size) {
@@ -131,6 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   const std::size_t placed = building.build(out, offset);
   const std::string text = out.str();
 
+  CheckGlb(building, building.lastError());
   if (building.lastError() != Ostrel::City::BuildError::None) {
     FUZZ_CHECK(placed == 0);
     FUZZ_CHECK(text.empty());

@@ -254,15 +254,19 @@ TEST_F(RunFlowTest, BuildErrorsNameWhatIsConcerned) {
   TestSupport::CaptureStdout out;
   for (BuildError error :
        {BuildError::None, BuildError::NoBaseUnits, BuildError::NothingPlaced, BuildError::TooLarge}) {
-    detail::ReportBuildError(error, settings, "/kit");
+    detail::ReportBuildError(error, settings, "/kit", false);
   }
+  detail::ReportBuildError(BuildError::TooLarge, settings, "/kit", true);
   EXPECT_EQ(
       out.str(),
       Line("error",
            "Cannot measure the unit size: 'base_floorclose.obj' and 'base_roof.obj' in the units folder "
            "'/kit' give no usable unit") +
           Line("error", "Style 'Q' placed nothing: no unit files of it in the units folder '/kit'") +
-          Line("error", "A building of width 3, length 4 and height 5 is too large to write"));
+          Line("error", "A building of width 3, length 4 and height 5 is too large to write") +
+          Line("error",
+               "A building of width 3, length 4 and height 5 is too large to write: a .glb file holds at "
+               "most 4 GiB"));
 }
 
 TEST_F(RunFlowTest, FailedBuildLeavesAnExistingFileAsItWas) {

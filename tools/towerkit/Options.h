@@ -26,11 +26,12 @@ struct RunSettings {
   int width = 1;                     // in units (cells)
   int length = 1;                    // in units (cells)
   int height = 1;                    // in units, one per storey
-  std::string outputfilename;        // the OBJ file to write; empty: none given
+  std::string outputfilename;        // the file to write, OBJ or (named .glb) binary glTF; empty: none given
   bool stepByStep = true;            // ask for every setting on the console
   bool metres = false;               // coordinates in the kit's own units instead of cell units
   bool lint = false;                 // check the kit's styles instead of building
   std::string lintStyle;             // the style --lint names; empty: that of -s, or every style
+  std::string instances;             // --instances as given ("nodes" or "gpu"); empty: not given
 };
 
 enum class ParseOutcome {
@@ -112,9 +113,22 @@ inline void showHelp() {
       "                              (geometry lost or broken) is found, 0 for warnings alone",
       "",
   };
+  // Output formats, after every line above.
+  constexpr const char* kFormatLines[] = {
+      "Output formats (by the output file's name):",
+      " - NAME.obj: Wavefront OBJ text",
+      " - NAME.glb: binary glTF 2.0 (any case of .glb), the building as one mesh with its materials",
+      " --instances nodes  In a .glb, each piece's mesh once and one node per placed piece",
+      "                    (core glTF: every glTF viewer shows it)",
+      " --instances gpu    In a .glb, each piece's mesh once, drawn as GPU instances",
+      "                    (EXT_mesh_gpu_instancing: three.js and Babylon.js read it, Godot 4 not yet)",
+      "      towerkit -s A -w 3 -l 3 -h 3 --instances gpu outputfile.glb",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kFormatLines) Ostrel::Message::PrintInfo(line);
 }
 
 namespace detail {
@@ -205,21 +219,32 @@ inline ParseOutcome ApplyLint(const std::string&, const std::string& i_value, Ru
   return ParseOutcome::Run;
 }
 
+// A value other than nodes or gpu is kept, with a warning, and the .glb is then written flat.
+inline ParseOutcome ApplyInstances(const std::string& i_given, const std::string& i_value,
+                                   RunSettings& io_settings) {
+  if (i_value != "nodes" && i_value != "gpu") {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) + " is not nodes or gpu: a .glb is written flat");
+  }
+  io_settings.instances = i_value;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
 inline constexpr Option kOptions[] = {
-    {"",   "--help",    false, ApplyHelp},
-    {"-k", "--check",   false, ApplyCheck},
-    {"-s", "--style",   true,  ApplyStyle},
-    {"-w", "--width",   true,  ApplyWidth},
-    {"-l", "--length",  true,  ApplyLength},
-    {"-h", "--height",  true,  ApplyHeight},
-    {"-d", "--door",    true,  ApplyDoor},
-    {"-b", "--balcony", true,  ApplyBalcony},
-    {"-c", "--close",   true,  ApplyClose},
-    {"-m", "--metres",  false, ApplyMetres},
-    {"",   "--lint",    false, ApplyLint, true},
+    {"",   "--help",      false, ApplyHelp},
+    {"-k", "--check",     false, ApplyCheck},
+    {"-s", "--style",     true,  ApplyStyle},
+    {"-w", "--width",     true,  ApplyWidth},
+    {"-l", "--length",    true,  ApplyLength},
+    {"-h", "--height",    true,  ApplyHeight},
+    {"-d", "--door",      true,  ApplyDoor},
+    {"-b", "--balcony",   true,  ApplyBalcony},
+    {"-c", "--close",     true,  ApplyClose},
+    {"-m", "--metres",    false, ApplyMetres},
+    {"",   "--instances", true,  ApplyInstances},
+    {"",   "--lint",      false, ApplyLint, true},
 };
 // clang-format on
 

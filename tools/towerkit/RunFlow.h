@@ -4,6 +4,7 @@
 // check the request and write the building. Each step is one function; RunFlow chains them.
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -170,7 +171,7 @@ inline bool CheckRequest(const RunSettings& i_settings) {
 namespace detail {
 
 inline void ReportBuildError(Ostrel::City::BuildError i_error, const RunSettings& i_settings,
-                             const std::string& i_units_path) {
+                             const std::string& i_units_path, bool i_glb) {
   using Ostrel::City::BuildError;
   using Ostrel::Message::PrintError;
   switch (i_error) {
@@ -188,7 +189,7 @@ inline void ReportBuildError(Ostrel::City::BuildError i_error, const RunSettings
     case BuildError::TooLarge:
       PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
                  std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
-                 " is too large to write");
+                 " is too large to write" + (i_glb ? ": a .glb file holds at most 4 GiB" : ""));
       return;
   }
 }
@@ -284,6 +285,22 @@ inline bool WriteWithMaterials(OutputFile& io_objout, const std::string& i_libra
   return CommitOutputs(io_objout, library, o_error);
 }
 
+// True when the output file's name ends in ".glb", in any case: the building is then written as
+// binary glTF rather than OBJ.
+inline bool IsGlbName(const std::string& i_name) {
+  if (i_name.size() < 4) return false;
+  std::string extension = i_name.substr(i_name.size() - 4);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".glb";
+}
+
+// The glTF form that --instances asks for; flat when it was not given or not understood.
+inline Ostrel::City::GltfForm GltfFormOf(const std::string& i_instances) {
+  if (i_instances == "nodes") return Ostrel::City::GltfForm::Nodes;
+  if (i_instances == "gpu") return Ostrel::City::GltfForm::Gpu;
+  return Ostrel::City::GltfForm::Flat;
+}
+
 // Builds the requested building into the output file. Returns the exit status; "Done!" only
 // after the whole file was written and put in place.
 inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_units_path) {
@@ -294,24 +311,35 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   building.setOrientation(0.0f, 0.0f, 1.0f);
   building.setKitUnits(i_settings.metres);
 
+  const bool glb = IsGlbName(i_settings.outputfilename);
+  if (!glb && !i_settings.instances.empty()) {
+    Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" +
+                                  i_settings.outputfilename + "' is written as OBJ");
+  }
+
   OutputFile objout;
   std::string error;
   if (!OpenOutput(i_settings.outputfilename, objout, error)) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }
-  // A file written in place (a terminal, a pipe) has no folder to keep its materials in.
+  // A file written in place (a terminal, a pipe) has no folder to keep its materials in; a .glb
+  // holds its own.
   const std::string libraryPath =
-      objout.tempPath.empty() ? std::string() : MaterialLibraryPath(objout.target);
+      glb || objout.tempPath.empty() ? std::string() : MaterialLibraryPath(objout.target);
   if (!libraryPath.empty()) {
     const std::filesystem::path library(libraryPath);
     const std::string folder = library.parent_path().empty() ? "." : library.parent_path().string();
     building.setMaterialLibrary(library.filename().string(), folder);
   }
-  building.build(objout.stream, 0);
+  if (glb) {
+    building.buildGlb(objout.stream, {GltfFormOf(i_settings.instances), "towerkit"});
+  } else {
+    building.build(objout.stream, 0);
+  }
   if (building.lastError() != Ostrel::City::BuildError::None) {
     DiscardOutput(objout);
-    detail::ReportBuildError(building.lastError(), i_settings, i_units_path);
+    detail::ReportBuildError(building.lastError(), i_settings, i_units_path, glb);
     return kExitFailure;
   }
   for (const Ostrel::City::MissingUnit& missing : building.missingUnits()) {
@@ -319,7 +347,8 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
                                   ": the building is written without it");
   }
   detail::ReportMaterialNotes(building.materialNotes());
-  if (!building.usesMaterials()) {
+  for (const std::string& warning : building.textureWarnings()) Ostrel::Message::PrintWarning(warning);
+  if (glb || !building.usesMaterials()) {
     if (!CommitOutput(objout, error)) {
       Ostrel::Message::PrintError(error);
       return kExitFailure;

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include <ostrel/city/Frame.h>
+#include <ostrel/city/GltfMaterials.h>
+#include <ostrel/city/GltfWriter.h>
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
 #include <ostrel/city/Materials.h>
@@ -131,6 +133,31 @@ class Building {
     return static_cast<std::size_t>(totals.vertices);
   }
 
+  // Writes the building into out as binary glTF in the form of i_options (GltfWriter.h), its
+  // materials and textures inside, refusing what build refuses, except that the limit of
+  // TooLarge is the 4 GiB of a GLB file. Returns the number of triangles written; writes nothing
+  // and returns 0 when lastError() is not None. materialNotes() tells what build's would about
+  // the kit's materials; textures that cannot be embedded are left out, each with a line in
+  // textureWarnings().
+  std::uint64_t buildGlb(std::ostream& out, const GltfOptions& i_options) {
+    const Kit kit = start();
+    if (!kit.measured()) return fail(BuildError::NoBaseUnits);
+    const Plan plan = MakePlan(m_request, kit);
+    m_missing = MissingUnits(plan, kit);
+    if (CountPlan(plan, kit).vertices == 0) return fail(BuildError::NothingPlaced);
+    const MaterialNames names = NameMaterials(plan, kit);
+    m_usesMaterials = names.used;
+    MergeMaterials(plan, kit, names, ".", m_materialNotes);
+    const GltfMaterials materials =
+        MakeGltfMaterials(FindDefinitions(plan, kit), UsedMaterials(plan, kit), names, m_textureWarnings);
+    const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
+    const std::vector<GltfBuilding> buildings = {{&plan, frameFor(kit), "building"}};
+    if (WriteGlb(out, kit, pieces, materials, buildings, i_options) != GlbResult::Written) {
+      return fail(BuildError::TooLarge);
+    }
+    return CountTriangles(kit, pieces, buildings);
+  }
+
   // Reads the kit and walks the layout, calling i_visit for every placement (missing units
   // included, with the running offsets) instead of writing. False, with lastError()
   // NoBaseUnits, when the unit size cannot be measured. Walks every cell: for tests and tools.
@@ -166,6 +193,8 @@ class Building {
     for (const MissingUnit& missing : m_missing) files.push_back(missing.file);
     return files;
   }
+  // Why textures of the last buildGlb were left out, one line each.
+  const std::vector<std::string>& textureWarnings() const { return m_textureWarnings; }
 
   // "door" when the cell is the requested door cell (ground level only), else "close" when a wall
   // request selects it, else "". min_side and max_side are the indices of the left and right end
@@ -211,6 +240,7 @@ class Building {
     m_usesMaterials = false;
     m_materialText.clear();
     m_materialNotes.clear();
+    m_textureWarnings.clear();
     return LoadKit(m_units_path, {m_request.style});
   }
 
@@ -231,6 +261,7 @@ class Building {
   bool m_usesMaterials = false;
   std::string m_materialText;
   std::vector<MaterialNote> m_materialNotes;
+  std::vector<std::string> m_textureWarnings;
 };
 
 }  // namespace Ostrel::City

@@ -89,42 +89,49 @@ inline bool SixDigits(std::uint64_t i_m, int i_e, std::uint64_t& o_digits, int& 
   return false;
 }
 
+// "00" to "99", two characters each.
+inline constexpr char kTwoDigits[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+    "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
 // Writes six digits with the decimal exponent of the first as %.6g does; returns the end.
 inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
+  const auto value = static_cast<std::uint32_t>(i_digits);
   char digits[6];
-  for (int i = 5; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + i_digits % 10);
-    i_digits /= 10;
-  }
+  std::memcpy(digits, kTwoDigits + 2 * (value / 10000), 2);
+  std::memcpy(digits + 2, kTwoDigits + 2 * (value / 100 % 100), 2);
+  std::memcpy(digits + 4, kTwoDigits + 2 * (value % 100), 2);
   int last = 5;  // the last digit that is not a trailing zero
   while (last > 0 && digits[last] == '0') --last;
   if (i_exponent < -4 || i_exponent >= 6) {
     *o_out++ = digits[0];
     if (last > 0) {
       *o_out++ = '.';
-      for (int i = 1; i <= last; ++i) *o_out++ = digits[i];
+      std::memcpy(o_out, digits + 1, static_cast<std::size_t>(last));
+      o_out += last;
     }
     *o_out++ = 'e';
     *o_out++ = i_exponent < 0 ? '-' : '+';
     const int magnitude = i_exponent < 0 ? -i_exponent : i_exponent;
     if (magnitude >= 100) *o_out++ = static_cast<char>('0' + magnitude / 100);
-    *o_out++ = static_cast<char>('0' + magnitude / 10 % 10);
-    *o_out++ = static_cast<char>('0' + magnitude % 10);
-    return o_out;
+    std::memcpy(o_out, kTwoDigits + 2 * (magnitude % 100), 2);
+    return o_out + 2;
   }
   if (i_exponent < 0) {
-    *o_out++ = '0';
-    *o_out++ = '.';
-    for (int i = -1; i > i_exponent; --i) *o_out++ = '0';
-    for (int i = 0; i <= last; ++i) *o_out++ = digits[i];
-    return o_out;
+    // "0." and up to three more zeros before the first digit.
+    const std::size_t prefix = static_cast<std::size_t>(1 - i_exponent);
+    std::memcpy(o_out, "0.000", prefix);
+    o_out += prefix;
+    std::memcpy(o_out, digits, static_cast<std::size_t>(last + 1));
+    return o_out + last + 1;
   }
-  for (int i = 0; i <= i_exponent; ++i) *o_out++ = digits[i];
-  if (last > i_exponent) {
-    *o_out++ = '.';
-    for (int i = i_exponent + 1; i <= last; ++i) *o_out++ = digits[i];
-  }
-  return o_out;
+  const std::size_t whole = static_cast<std::size_t>(i_exponent + 1);
+  std::memcpy(o_out, digits, whole);
+  o_out += whole;
+  if (last <= i_exponent) return o_out;
+  *o_out++ = '.';
+  std::memcpy(o_out, digits + whole, static_cast<std::size_t>(last - i_exponent));
+  return o_out + (last - i_exponent);
 }
 
 }  // namespace detail

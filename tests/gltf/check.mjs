@@ -1,0 +1,103 @@
+// Builds buildings of both shipped styles at several sizes as .glb, flat and in both instanced
+// forms, and checks each with two consumers: the Khronos glTF validator must report no error and
+// no warning, and three.js's GLTFLoader must load it with the triangles of the OBJ output of the
+// same request (OBJ polygons count as fans: corners - 2 triangles each).
+//
+//   node check.mjs path/to/towerkit path/to/units
+//
+// Exit status 0 when every check passes, 1 when one fails, 77 when the node packages are not
+// installed (scripts/install-deps installs them).
+
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+let validator, GLTFLoader;
+try {
+  validator = (await import('gltf-validator')).default;
+  ({ GLTFLoader } = await import('three/addons/loaders/GLTFLoader.js'));
+} catch (error) {
+  console.log(`skipped: the node packages are not installed (npm ci in ${path.dirname(process.argv[1])}): ${error.message}`);
+  process.exit(77);
+}
+
+const [tool, units] = process.argv.slice(2);
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'towerkit-gltf-'));
+process.on('exit', () => fs.rmSync(work, { recursive: true, force: true }));
+
+const requests = [
+  ['-w', '0', '-l', '0', '-h', '0'],
+  ['-w', '1', '-l', '1', '-h', '1', '-d', 'EL', '-b', 'SA'],
+  ['-w', '3', '-l', '3', '-h', '3', '-d', 'NC', '-b', 'SC', '-c', 'EA'],
+  ['-w', '6', '-l', '4', '-h', '5', '-d', 'WR', '-b', 'NE', '-b', 'EO', '-c', 'SC'],
+];
+const forms = ['flat', 'nodes', 'gpu'];
+
+function build(args, output) {
+  execFileSync(tool, [...args, output], { env: { ...process.env, OSTREL_UNITS_PATH: units }, stdio: 'pipe' });
+}
+
+function objTriangles(file) {
+  let triangles = 0;
+  for (const line of fs.readFileSync(file, 'utf8').split('\n')) {
+    if (line.startsWith('f ')) triangles += line.trim().split(/\s+/).length - 3;
+  }
+  return triangles;
+}
+
+function loadThree(bytes) {
+  const buffer = bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength);
+  return new Promise((resolve, reject) => new GLTFLoader().parse(buffer, '', resolve, reject));
+}
+
+function threeTriangles(gltf) {
+  let triangles = 0;
+  gltf.scene.traverse((object) => {
+    if (!object.isMesh) return;
+    const geometry = object.geometry;
+    const corners = geometry.index ? geometry.index.count : geometry.attributes.position.count;
+    triangles += (corners / 3) * (object.isInstancedMesh ? object.count : 1);
+  });
+  return triangles;
+}
+
+let failures = 0;
+let checked = 0;
+function fail(what, message) {
+  console.log(`FAIL ${what}: ${message}`);
+  failures += 1;
+}
+
+for (const style of ['A', 'B']) {
+  for (const request of requests) {
+    const args = ['-s', style, ...request];
+    const name = args.join(' ');
+    const obj = path.join(work, 'building.obj');
+    build(args, obj);
+    const expected = objTriangles(obj);
+    for (const form of forms) {
+      const what = `${name} --instances ${form}`;
+      const glb = path.join(work, `building-${form}.glb`);
+      build(form === 'flat' ? args : [...args, '--instances', form], glb);
+      const bytes = new Uint8Array(fs.readFileSync(glb));
+
+      const report = await validator.validateBytes(bytes, { maxIssues: 20 });
+      if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
+        const said = report.issues.messages
+          .filter((message) => message.severity <= 1)
+          .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
+        fail(what, `validator: ${said.join('; ')}`);
+      }
+      try {
+        const triangles = threeTriangles(await loadThree(bytes));
+        if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
+      } catch (error) {
+        fail(what, `three.js cannot load it: ${error.message ?? error}`);
+      }
+      checked += 1;
+    }
+  }
+}
+console.log(`${checked - failures} passed, ${failures} failed`);
+process.exit(failures > 0 ? 1 : 0);
