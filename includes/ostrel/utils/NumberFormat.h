@@ -94,44 +94,42 @@ inline constexpr char kTwoDigits[] =
     "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
     "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
 
-// Writes six digits with the decimal exponent of the first as %.6g does; returns the end.
+// Writes six digits with the decimal exponent of the first as %.6g does; returns the end. It
+// copies whole eight-byte blocks and lets the next write cover what is too much, so o_out must
+// have room for 15 bytes whatever the text's length.
 inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
   const auto value = static_cast<std::uint32_t>(i_digits);
-  char digits[6];
+  char digits[16] = {};
   std::memcpy(digits, kTwoDigits + 2 * (value / 10000), 2);
   std::memcpy(digits + 2, kTwoDigits + 2 * (value / 100 % 100), 2);
   std::memcpy(digits + 4, kTwoDigits + 2 * (value % 100), 2);
   int last = 5;  // the last digit that is not a trailing zero
   while (last > 0 && digits[last] == '0') --last;
   if (i_exponent < -4 || i_exponent >= 6) {
-    *o_out++ = digits[0];
-    if (last > 0) {
-      *o_out++ = '.';
-      std::memcpy(o_out, digits + 1, static_cast<std::size_t>(last));
-      o_out += last;
-    }
-    *o_out++ = 'e';
-    *o_out++ = i_exponent < 0 ? '-' : '+';
+    o_out[0] = digits[0];
+    o_out[1] = '.';
+    std::memcpy(o_out + 2, digits + 1, 8);
+    o_out += last > 0 ? last + 2 : 1;
+    o_out[0] = 'e';
+    o_out[1] = i_exponent < 0 ? '-' : '+';
     const int magnitude = i_exponent < 0 ? -i_exponent : i_exponent;
+    o_out += 2;
     if (magnitude >= 100) *o_out++ = static_cast<char>('0' + magnitude / 100);
     std::memcpy(o_out, kTwoDigits + 2 * (magnitude % 100), 2);
     return o_out + 2;
   }
   if (i_exponent < 0) {
     // "0." and up to three more zeros before the first digit.
-    const std::size_t prefix = static_cast<std::size_t>(1 - i_exponent);
-    std::memcpy(o_out, "0.000", prefix);
-    o_out += prefix;
-    std::memcpy(o_out, digits, static_cast<std::size_t>(last + 1));
+    std::memcpy(o_out, "0.000000", 8);
+    o_out += 1 - i_exponent;
+    std::memcpy(o_out, digits, 8);
     return o_out + last + 1;
   }
-  const std::size_t whole = static_cast<std::size_t>(i_exponent + 1);
-  std::memcpy(o_out, digits, whole);
-  o_out += whole;
-  if (last <= i_exponent) return o_out;
-  *o_out++ = '.';
-  std::memcpy(o_out, digits + whole, static_cast<std::size_t>(last - i_exponent));
-  return o_out + (last - i_exponent);
+  std::memcpy(o_out, digits, 8);
+  if (last <= i_exponent) return o_out + i_exponent + 1;
+  o_out[i_exponent + 1] = '.';
+  std::memcpy(o_out + i_exponent + 2, digits + i_exponent + 1, 8);
+  return o_out + last + 2;
 }
 
 }  // namespace detail
@@ -185,12 +183,8 @@ class FloatTextCache {
     std::memcpy(&bits, &i_value, sizeof bits);
     Slot& slot = m_slots[(bits * 0x9E3779B1u) >> (32 - kSlotBits)];
     if (slot.bits != bits) {
-      char text[kMaxFloatChars];
-      const char* end = AppendFloat(text, i_value);
       slot.bits = bits;
-      slot.length = static_cast<std::uint32_t>(end - text);
-      std::memset(slot.text, 0, sizeof slot.text);
-      std::memcpy(slot.text, text, slot.length);
+      slot.length = static_cast<std::uint32_t>(AppendFloat(slot.text, i_value) - slot.text);
     }
     return AppendShortText(o_out, slot.text, slot.length);
   }
@@ -202,7 +196,7 @@ class FloatTextCache {
   struct Slot {
     std::uint32_t bits = 0;    // the value's bit pattern
     std::uint32_t length = 1;  // bytes of text
-    char text[16] = {};        // the value's text, zero-padded
+    char text[16] = {};        // the value's text, then whatever its writing left
   };
   std::vector<Slot> m_slots;
 };
