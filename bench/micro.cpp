@@ -1,5 +1,5 @@
 // Micro-benchmarks of the hot paths of a build: reading unit files, writing numbers as text,
-// laying out one storey, and a whole build into a stream that discards its bytes.
+// laying out one storey, a whole build into a stream that discards its bytes, and a kit's lint.
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <ostrel/city/Building.h>
+#include <ostrel/city/KitLint.h>
 #include <ostrel/ext/Obj.h>
 #include <ostrel/utils/NumberFormat.h>
 
@@ -226,5 +227,12 @@ void BM_BuildToNull(benchmark::State& state) {
 BENCHMARK(BM_BuildToNull)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Linting one style of the shipped kit: its files read and checked, and its lint buildings made
+// and checked; the kit's author waits for this.
+void BM_LintShippedStyle(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(Ostrel::City::LintKit(kUnits, {"B"}));
+}
+BENCHMARK(BM_LintShippedStyle)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

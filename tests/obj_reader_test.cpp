@@ -268,6 +268,28 @@ TEST(ObjReader, FindingsNameTheLine) {
                       "7 statement 'l' is not read: the line is left out",
                       "8 a NUL byte ends the line: what follows it is left out",
                   }));
+  std::vector<Obj::FindingKind> kinds;
+  for (const Obj::Finding& finding : findings) kinds.push_back(finding.kind);
+  EXPECT_EQ(kinds, (std::vector<Obj::FindingKind>{Obj::FindingKind::PositionIncomplete,
+                                                  Obj::FindingKind::AttributeIncomplete,
+                                                  Obj::FindingKind::StatementIgnored, Obj::FindingKind::LineCut}));
+}
+
+// The lines of vertices and of the faces kept, with or without findings: a face left out (here
+// one naming vertex 9, found only once the file is read) takes its line with it.
+TEST(ObjReader, SourceLinesFollowTheFacesKept) {
+  const std::string text = "v 0 0 0\n# gap\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 9\nf 3 2 1\nf 1 2\n";
+  Obj::Mesh mesh;
+  Obj::SourceLines lines;
+  Obj::Parse(text, mesh, nullptr, &lines);
+  EXPECT_EQ(lines.vertices, (std::vector<std::size_t>{1, 3, 4}));
+  EXPECT_EQ(lines.faces, (std::vector<std::size_t>{5, 7, 8}));
+  std::vector<Obj::Finding> findings;
+  Obj::Parse(text, mesh, &findings, &lines);
+  EXPECT_EQ(lines.faces, (std::vector<std::size_t>{5, 7, 8}));
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].line, 6u);
+  EXPECT_EQ(findings[0].kind, Obj::FindingKind::FaceLeftOut);
 }
 
 // What classic-locale stream extraction gives for a v line's three components: a failed

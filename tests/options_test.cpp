@@ -225,6 +225,31 @@ TEST_F(OptionsTest, CheckAndHelp) {
   EXPECT_EQ(parsed.outcome, ParseOutcome::Help);
 }
 
+// --lint takes the next argument for its style only when it does not start with '-', so it can
+// stand last or before another option.
+TEST_F(OptionsTest, LintTakesAStyleWhenOneFollows) {
+  struct Case {
+    Strings args;
+    std::string lintStyle, style, output;
+  };
+  const Case cases[] = {
+      {{"--lint"}, "", "", ""},
+      {{"--lint", "A"}, "A", "", ""},
+      {{"--lint", "-s", "B"}, "", "B", ""},
+      {{"--lint", "A", "out.obj"}, "A", "", "out.obj"},
+  };
+  for (const Case& c : cases) {
+    const Parsed parsed = Parse(c.args);
+    EXPECT_EQ(parsed.outcome, ParseOutcome::Run) << c.args.size();
+    EXPECT_TRUE(parsed.settings.lint);
+    EXPECT_FALSE(parsed.settings.stepByStep);
+    EXPECT_EQ(parsed.settings.lintStyle, c.lintStyle) << c.args.size();
+    EXPECT_EQ(parsed.settings.style, c.style) << c.args.size();
+    EXPECT_EQ(parsed.settings.outputfilename, c.output) << c.args.size();
+    EXPECT_EQ(parsed.output, "");
+  }
+}
+
 TEST_F(OptionsTest, AnOptionMissingItsValueIsAnErrorNamingIt) {
   for (const std::string option : {"-s", "--style", "-w", "--width", "-l", "--length", "-h", "--height", "-d",
                                    "--door", "-b", "--balcony", "-c", "--close"}) {

@@ -29,6 +29,8 @@ struct RunSettings {
   std::string outputfilename;        // the file to write, OBJ or (named .glb) binary glTF; empty: none given
   bool stepByStep = true;            // ask for every setting on the console
   bool metres = false;               // coordinates in the kit's own units instead of cell units
+  bool lint = false;                 // check the kit's styles instead of building
+  std::string lintStyle;             // the style --lint names; empty: that of -s, or every style
   std::string instances;             // --instances as given ("nodes" or "gpu"); empty: not given
 };
 
@@ -102,6 +104,13 @@ inline void showHelp() {
       "More options:",
       " -m[--metres]         Coordinates in the kit's own units (the size of a cell times cell units)",
       "                              instead of cell units",
+      " --lint [STYLE]       Checks a style of the units folder for its author: STYLE, else the style",
+      "                              of -s, else every style. One line per finding: missing pieces, unit",
+      "                              file lines the reader leaves out, faces of fewer than 3 corners, pieces",
+      "                              outside their cell, open edges and cross-sections that do not meet,",
+      "                              winding, normals, overlapping faces, materials. STYLE is the next",
+      "                              argument unless it starts with '-'. Exit status 1 when an error",
+      "                              (geometry lost or broken) is found, 0 for warnings alone",
       "",
   };
   // Output formats, after every line above.
@@ -134,6 +143,7 @@ struct Option {
   const char* longName;   // "--width"
   bool takesValue;        // the next argument is the value, whatever it looks like
   ApplyOption apply;
+  bool mayTakeValue = false;  // the next argument is the value when it does not start with '-'
 };
 
 inline ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) {
@@ -203,6 +213,12 @@ inline ParseOutcome ApplyMetres(const std::string&, const std::string&, RunSetti
   return ParseOutcome::Run;
 }
 
+inline ParseOutcome ApplyLint(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.lint = true;
+  io_settings.lintStyle = i_value;
+  return ParseOutcome::Run;
+}
+
 // A value other than nodes or gpu is kept, with a warning, and the .glb is then written flat.
 inline ParseOutcome ApplyInstances(const std::string& i_given, const std::string& i_value,
                                    RunSettings& io_settings) {
@@ -228,6 +244,7 @@ inline constexpr Option kOptions[] = {
     {"-c", "--close",     true,  ApplyClose},
     {"-m", "--metres",    false, ApplyMetres},
     {"",   "--instances", true,  ApplyInstances},
+    {"",   "--lint",      false, ApplyLint, true},
 };
 // clang-format on
 
@@ -334,6 +351,8 @@ inline ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSe
         return ParseOutcome::MissingValue;
       }
       value = i_args[++i];  // even "--help" or "-w"
+    } else if (option->mayTakeValue && i + 1 < i_args.size() && i_args[i + 1].rfind('-', 0) != 0) {
+      value = i_args[++i];
     }
     const ParseOutcome outcome = option->apply(currArg, value, io_settings);
     if (outcome != ParseOutcome::Run) return outcome;

@@ -21,6 +21,7 @@
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 
+#include "Lint.h"
 #include "Options.h"
 #include "OutputFile.h"
 #include "ValueChecks.h"
@@ -409,6 +410,10 @@ inline int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   std::vector<std::string> units;
   if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
   const Catalogue unitsType = BuildCatalogue(units);
+  if (io_settings.lint) {
+    const std::string& style = io_settings.lintStyle.empty() ? io_settings.style : io_settings.lintStyle;
+    return LintStyles(unitsPath, units, style);
+  }
 
   if (io_settings.check) {
     PrintCatalogue(unitsType);

@@ -61,10 +61,27 @@ struct Mesh {
   std::vector<std::uint32_t> faceMaterials;  // one per entry of polycount
 };
 
+// What a finding costs the mesh.
+enum class FindingKind {
+  FaceLeftOut,          // a face is left out whole
+  FieldDropped,         // a corner keeps its vertex but loses its texture or normal field
+  PositionIncomplete,   // a v line lacks numbers: they read as 0
+  AttributeIncomplete,  // a vt or vn line lacks numbers: they read as 0
+  StatementIgnored,     // a line of a kind the reader does not read
+  LineCut,              // a NUL byte ends the line: what follows it is left out
+};
+
 // A line of an OBJ text that was left out or read only in part, and why.
 struct Finding {
   std::size_t line = 0;  // 1-based
   std::string message;
+  FindingKind kind = FindingKind::StatementIgnored;
+};
+
+// Where the elements of a parsed mesh come from: 1-based line numbers of its text.
+struct SourceLines {
+  std::vector<std::size_t> vertices;  // the v line of each vertex
+  std::vector<std::size_t> faces;     // the f line of each kept face
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -81,8 +98,10 @@ struct Finding {
 // whole when any of its corners has no vertex field or a vertex index that names no vertex (0, no
 // digits, or beyond the file's vertices); a texture or normal field that names nothing is dropped
 // from its corner alone, which keeps the rest, as other loaders do.
-// o_findings, when given, gets every line that was left out or read only in part, and why.
-void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings = nullptr);
+// o_findings, when given, gets every line that was left out or read only in part, and why;
+// o_lines, when given, the line of each vertex and of each face kept.
+void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings = nullptr,
+           SourceLines* o_lines = nullptr);
 
 // Replaces o_mesh with the mesh of the file, and says why there is none: the path cannot be
 // opened as a regular file (missing, unreadable, a folder, a FIFO or a device) or the file holds
@@ -141,10 +160,12 @@ struct ParseState {
   std::uint32_t material = kNoMaterial;  // the material of the faces that follow
   std::size_t line = 0;                  // 1-based number of the line being read
   std::vector<Finding>* findings = nullptr;
-  std::vector<std::size_t> faceLines;  // the line of each face, when findings are kept
+  SourceLines* lines = nullptr;
+  std::vector<std::size_t> faceLines;  // the line of each face, when findings or lines are kept
 
-  void note(std::string i_message) {
-    if (findings) findings->push_back({line, std::move(i_message)});
+  bool keepsFaceLines() const { return findings || lines; }
+  void note(FindingKind i_kind, std::string i_message) {
+    if (findings) findings->push_back({line, std::move(i_message), i_kind});
   }
 };
 
@@ -165,13 +186,14 @@ inline bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_c
     i_word = slash == std::string_view::npos ? std::string_view() : i_word.substr(slash + 1);
     if (ResolveIndex(field, counts[position], *fields[position])) continue;
     if (position == 0) {
-      io_state.note("face left out: corner " + Quote(word) + " names no vertex");
+      io_state.note(FindingKind::FaceLeftOut, "face left out: corner " + Quote(word) + " names no vertex");
       return false;
     }
-    io_state.note("corner " + Quote(word) + " names no " + kFieldNames[position] + ": it is kept without one");
+    io_state.note(FindingKind::FieldDropped, "corner " + Quote(word) + " names no " + kFieldNames[position] +
+                                                 ": it is kept without one");
   }
   if (o_corner.v != kAbsent) return true;
-  io_state.note("face left out: corner " + Quote(word) + " has no vertex");
+  io_state.note(FindingKind::FaceLeftOut, "face left out: corner " + Quote(word) + " has no vertex");
   return false;
 }
 
@@ -191,7 +213,7 @@ inline void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state
   }
   io_mesh.polycount.push_back(static_cast<std::uint32_t>(io_mesh.corners.size() - first));
   io_mesh.faceMaterials.push_back(io_state.material);
-  if (io_state.findings) io_state.faceLines.push_back(io_state.line);
+  if (io_state.keepsFaceLines()) io_state.faceLines.push_back(io_state.line);
 }
 
 // Checks the positive indices of the faces against the file's final counts, keeping order: a
@@ -202,7 +224,7 @@ inline void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
   std::size_t read = 0, write = 0, kept = 0;
   for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
     const std::uint32_t count = io_mesh.polycount[face];
-    if (io_state.findings) io_state.line = io_state.faceLines[face];
+    if (io_state.keepsFaceLines()) io_state.line = io_state.faceLines[face];
     bool valid = true;
     for (std::size_t c = read; c < read + count; ++c) {
       Corner& corner = io_mesh.corners[c];
@@ -213,11 +235,11 @@ inline void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
         const std::string number = std::to_string(std::uint64_t{index} + 1);
         if (position == 0) {
           valid = false;
-          io_state.note("face left out: vertex " + number + " is not in the file");
+          io_state.note(FindingKind::FaceLeftOut, "face left out: vertex " + number + " is not in the file");
           break;
         }
-        io_state.note(std::string(kFieldNames[position]) + " " + number +
-                      " is not in the file: its corner is kept without one");
+        io_state.note(FindingKind::FieldDropped, std::string(kFieldNames[position]) + " " + number +
+                                                     " is not in the file: its corner is kept without one");
         index = kAbsent;
       }
       if (!valid) break;
@@ -228,6 +250,7 @@ inline void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
                 io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
       io_mesh.polycount[kept] = count;
       io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
+      if (io_state.keepsFaceLines()) io_state.faceLines[kept] = io_state.faceLines[face];
       ++kept;
       write += count;
     }
@@ -236,6 +259,7 @@ inline void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
   io_mesh.corners.resize(write);
   io_mesh.polycount.resize(kept);
   io_mesh.faceMaterials.resize(kept);
+  if (io_state.keepsFaceLines()) io_state.faceLines.resize(kept);
 }
 
 enum class Keyword { kOther, kIgnored, kVertex, kTexture, kNormal, kFace, kLibrary, kMaterial };
@@ -277,7 +301,8 @@ inline void ReadNumbers(const char* i_keyword, const char* i_pos, const char* i_
   const std::string what = rest == i_end ? std::string("is missing")
                                          : Quote(std::string_view(rest, static_cast<std::size_t>(i_end - rest))) +
                                                " is not a finite number";
-  io_state.note(std::string(i_keyword) + " takes " + std::to_string(i_count) + " numbers; number " +
+  io_state.note(i_keyword[1] == '\0' ? FindingKind::PositionIncomplete : FindingKind::AttributeIncomplete,
+                std::string(i_keyword) + " takes " + std::to_string(i_count) + " numbers; number " +
                 std::to_string(read + 1) + " " + what + ": it reads as 0, with the rest of the line");
 }
 
@@ -291,6 +316,7 @@ inline void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state
       float xyz[3] = {0, 0, 0};
       ReadNumbers("v", rest, i_end, xyz, 3, io_state);
       io_mesh.vertices.emplace_back(xyz[0], xyz[1], xyz[2]);
+      if (io_state.lines) io_state.lines->vertices.push_back(io_state.line);
       break;
     }
     case Keyword::kTexture: {
@@ -328,7 +354,8 @@ inline void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state
     case Keyword::kIgnored:
       break;
     case Keyword::kOther:
-      io_state.note("statement " + Quote(keyword) + " is not read: the line is left out");
+      io_state.note(FindingKind::StatementIgnored,
+                    "statement " + Quote(keyword) + " is not read: the line is left out");
       break;
   }
 }
@@ -374,11 +401,14 @@ inline void FlushIfFull(std::ofstream& io_file, std::string& io_text) {
 // Definitions
 // ---------------------------------------------------------------------------------------------
 
-inline void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings) {
+inline void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings,
+                  SourceLines* o_lines) {
   o_mesh = Mesh{};
   if (o_findings) o_findings->clear();
+  if (o_lines) *o_lines = SourceLines{};
   detail::ParseState state;
   state.findings = o_findings;
+  state.lines = o_lines;
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
   // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
@@ -391,11 +421,12 @@ inline void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o
     if (!lineEnd) lineEnd = end;
     const char* nul =
         static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
-    if (nul) state.note("a NUL byte ends the line: what follows it is left out");
+    if (nul) state.note(FindingKind::LineCut, "a NUL byte ends the line: what follows it is left out");
     detail::ParseLine(pos, nul ? nul : lineEnd, state, o_mesh);
     pos = next;
   }
   detail::CheckFacesAgainstCounts(o_mesh, state);
+  if (o_lines) o_lines->faces = std::move(state.faceLines);
 }
 
 inline Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
