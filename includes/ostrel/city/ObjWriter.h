@@ -119,10 +119,6 @@ inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const 
   return o_out;
 }
 
-// Pieces with more lines than this write their normals and texture coordinates line by line;
-// smaller ones keep them as ready text, so that cached text stays small beside the piece itself.
-inline constexpr std::size_t kMaxCachedLines = std::size_t{1} << 15;
-
 // The vector lines of a whole piece as one text, for pieces that are placed again and again.
 inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
                                    std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
@@ -134,15 +130,35 @@ inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char*
     pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
   }
   text.resize(static_cast<std::size_t>(pos - first));
+  text.shrink_to_fit();
   return text;
+}
+
+// The bytes a loaded kit takes in memory, near enough.
+inline std::size_t KitBytes(const Kit& i_kit) {
+  std::size_t bytes = 0;
+  for (const Piece& piece : i_kit.pieces) {
+    bytes += piece.positions.size() * sizeof(VectorF) + piece.normals.size() * sizeof(VectorF) +
+             piece.uvs.size() * sizeof(UV) + piece.corners.size() * sizeof(Obj::Corner) +
+             (piece.polycount.size() + piece.faceMaterials.size()) * sizeof(std::uint32_t);
+  }
+  return bytes;
+}
+
+// How many bytes of ready normal and texture text a writer keeps for a kit: twice what the kit
+// itself takes, and at least 16 MiB. Text beyond that is made afresh at every placement, so that
+// memory follows the kit, never the building, however large and many its pieces.
+inline std::size_t ReadyTextBudget(const Kit& i_kit) {
+  return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
 }
 
 // The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
 // made a decade at a time: one conversion gives ten entries that differ in their last digit.
 struct NumberTexts {
+  // Sixteen bytes, so that a run of numbers is as little memory to fill and to read as it can be.
   struct Entry {
-    char text[16];       // digits, zero-padded
-    std::size_t length;  // bytes of digits
+    char text[15];        // digits, zero-padded
+    std::uint8_t length;  // bytes of digits
   };
   std::vector<Entry> entries;  // entries[i] is the text of first + i
 
@@ -153,7 +169,7 @@ struct NumberTexts {
     for (std::size_t i = 0; i < i_count;) {
       Entry decade{};
       decade.length =
-          static_cast<std::size_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
+          static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
       // The decade is only read below: changing it in place would make every copy wait for the
       // byte written just before.
       const std::size_t last = decade.length - 1;
@@ -195,6 +211,8 @@ struct ObjWriter {
   // Per kit piece; valid for one kit only.
   const Kit* kit = nullptr;
   std::vector<detail::PieceText> texts;
+  std::size_t readyBytes = 0;   // of the ready text in texts
+  std::size_t readyBudget = 0;  // the most ready text kept for this kit
 };
 
 namespace detail {
@@ -221,27 +239,20 @@ inline std::vector<float> TurnedNormals(const Piece& i_piece, const Turn& i_faci
   return values;
 }
 
-// Writes i_lines vector lines of i_count values each, line by line.
-inline void WriteLines(ObjWriter& io_writer, const char* i_keyword, std::size_t i_keywordLength,
-                       const std::vector<float>& i_values, std::size_t i_lines, int i_count) {
-  for (std::size_t line = 0; line < i_lines; ++line) {
-    char* pos = io_writer.out.room(kMaxVectorLine);
-    io_writer.out.commit(PutVectorLine(pos, io_writer.floats, i_keyword, i_keywordLength,
-                                       &i_values[line * static_cast<std::size_t>(i_count)], i_count));
-  }
+// Whether i_lines more lines of ready text stay within the writer's budget.
+inline bool CanKeep(const ObjWriter& i_writer, std::size_t i_lines) {
+  return i_lines * kMaxVectorLine <=
+         i_writer.readyBudget - std::min(i_writer.readyBytes, i_writer.readyBudget);
 }
 
 // A piece's normals read the same wherever it stands with the same facing, so each facing's
-// text is made once.
+// text is made once, as long as the budget of ready text allows.
 inline void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at,
                          const Turn& i_building) {
   const Piece& piece = io_writer.kit->piece(i_id);
   const std::size_t lines = piece.normals.size();
   if (lines == 0) return;
   const Turn facing = MakeTurn(i_at.xd, i_at.zd);
-  if (lines > kMaxCachedLines) {
-    return WriteLines(io_writer, "vn", 2, TurnedNormals(piece, facing, i_building), lines, 3);
-  }
   const std::uint32_t bits[4] = {BitsOf(i_at.xd), BitsOf(i_at.zd), BitsOf(i_building.c),
                                  BitsOf(i_building.s)};
   std::vector<PieceText::Facing>& known = io_writer.texts[i_id].normals;
@@ -249,11 +260,21 @@ inline void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloa
   for (const PieceText::Facing& facingText : known) {
     if (std::memcmp(facingText.bits, bits, sizeof bits) == 0) text = &facingText;
   }
+  if (!text && !CanKeep(io_writer, lines)) {
+    for (const VectorF& n : piece.normals) {
+      const VectorF turned = PlaceNormal(n, facing, i_building);
+      const float values[3] = {turned.x, turned.y, turned.z};
+      char* pos = io_writer.out.room(kMaxVectorLine);
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
+    }
+    return;
+  }
   if (!text) {
     const std::vector<float> values = TurnedNormals(piece, facing, i_building);
     known.push_back({{bits[0], bits[1], bits[2], bits[3]},
                      VectorLinesText(io_writer.floats, "vn", 2, values.data(), lines, 3)});
     text = &known.back();
+    io_writer.readyBytes += text->text.capacity();
   }
   io_writer.out.write(text->text.data(), text->text.size());
 }
@@ -265,12 +286,20 @@ inline void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   if (lines == 0) return;
   PieceText& text = io_writer.texts[i_id];
   if (text.uvsReady) return io_writer.out.write(text.uvs.data(), text.uvs.size());
+  if (!CanKeep(io_writer, lines)) {
+    for (const UV& uv : piece.uvs) {
+      const float values[2] = {uv.u, uv.v};
+      char* pos = io_writer.out.room(kMaxVectorLine);
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
+    }
+    return;
+  }
   std::vector<float> values;
   values.reserve(2 * lines);
   for (const UV& uv : piece.uvs) values.insert(values.end(), {uv.u, uv.v});
-  if (lines > kMaxCachedLines) return WriteLines(io_writer, "vt", 2, values, lines, 2);
   text.uvs = VectorLinesText(io_writer.floats, "vt", 2, values.data(), lines, 2);
   text.uvsReady = true;
+  io_writer.readyBytes += text.uvs.capacity();
   io_writer.out.write(text.uvs.data(), text.uvs.size());
 }
 
@@ -301,6 +330,13 @@ inline FaceNumbers FillNumbers(ObjWriter& io_writer, const Piece& i_piece, const
   return numbers;
 }
 
+// Writes a number's text at o_out, sixteen bytes at once (room for them is needed); returns its end.
+inline char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
+  static_assert(sizeof(NumberTexts::Entry) == 16, "an entry is copied whole");
+  std::memcpy(o_out, &i_entry, sizeof i_entry);
+  return o_out + i_entry.length;
+}
+
 // The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner.
 inline void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
                            std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
@@ -313,17 +349,17 @@ inline void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumb
     io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
       pos = io_out.room(3 * (16 + 1) + 1);
-      pos = Format::AppendShortText(pos, i_numbers.v[corner->v].text, i_numbers.v[corner->v].length);
+      pos = PutNumber(pos, i_numbers.v[corner->v]);
       if (corner->n != Obj::kAbsent) {
         *pos++ = '/';
         if (corner->uv != Obj::kAbsent) {
-          pos = Format::AppendShortText(pos, i_numbers.uv[corner->uv].text, i_numbers.uv[corner->uv].length);
+          pos = PutNumber(pos, i_numbers.uv[corner->uv]);
         }
         *pos++ = '/';
-        pos = Format::AppendShortText(pos, i_numbers.n[corner->n].text, i_numbers.n[corner->n].length);
+        pos = PutNumber(pos, i_numbers.n[corner->n]);
       } else if (corner->uv != Obj::kAbsent) {
         *pos++ = '/';
-        pos = Format::AppendShortText(pos, i_numbers.uv[corner->uv].text, i_numbers.uv[corner->uv].length);
+        pos = PutNumber(pos, i_numbers.uv[corner->uv]);
       }
       *pos++ = ' ';
       io_out.commit(pos);
@@ -394,6 +430,8 @@ inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_pl
   if (io_writer.kit != &i_kit) {
     io_writer.kit = &i_kit;
     io_writer.texts.assign(i_kit.pieces.size(), detail::PieceText{});
+    io_writer.readyBytes = 0;
+    io_writer.readyBudget = detail::ReadyTextBudget(i_kit);
   }
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     detail::WriteVertices(io_writer, i_kit.piece(i_placement.piece), FloatsOf(i_placement), i_frame);
