@@ -18,6 +18,8 @@ struct Request {
   std::int64_t width = 3;            // cells along the N and S facades (z), both corners included
   std::int64_t length = 3;           // cells along the E and W facades (x), both corners included
   std::int64_t height = 2;           // rows, the roof row included
+  std::uint64_t seed = 0;            // picks among the variants of a piece (Variation.h)
+  bool varyByCell = false;           // a choice per cell, not per piece, storey and facade
 };
 
 // The request of w units between the corners along E and W, l along N and S, and h storeys.
