@@ -356,7 +356,7 @@ inline std::vector<std::string> LintedStyles(const std::vector<std::string>& i_e
       continue;
     const std::string style = entry.substr(0, underscore);
     const std::string rest = entry.substr(underscore + 1, entry.size() - 4 - underscore - 1);
-    if (style == "base" || (!detail::IsPieceKind(rest) && detail::VariantKind(rest).empty())) continue;
+    if (style == "base" || (!IsPieceKind(rest) && VariantKind(rest).empty())) continue;
     styles.push_back(style);
   }
   std::sort(styles.begin(), styles.end());

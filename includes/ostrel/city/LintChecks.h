@@ -63,27 +63,6 @@ inline const char* NeededBy(const std::string& i_kind) {
   return nullptr;
 }
 
-inline bool IsPieceKind(const std::string& i_kind) {
-  for (const char* kind : kPieceKinds) {
-    if (i_kind == kind) return true;
-  }
-  return false;
-}
-
-// The piece kind of a variant name "KIND.N" (N from 1, no leading zero, at most 9 digits), or
-// empty.
-inline std::string VariantKind(const std::string& i_rest) {
-  const std::size_t dot = i_rest.find('.');
-  if (dot == std::string::npos) return std::string();
-  const std::string number = i_rest.substr(dot + 1);
-  if (number.empty() || number.size() > 9 || number[0] < '1' || number[0] > '9' ||
-      number.find_first_not_of("0123456789") != std::string::npos) {
-    return std::string();
-  }
-  const std::string kind = i_rest.substr(0, dot);
-  return IsPieceKind(kind) ? kind : std::string();
-}
-
 // Findings, kept to be given by file (in the order files were first named) and line.
 struct LintReport {
   std::vector<std::string> files;
