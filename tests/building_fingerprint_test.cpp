@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -16,6 +17,8 @@
 #include "TestSupport.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // A stream buffer that keeps only the fingerprint and the length of what it is given.
 struct Fingerprint : std::streambuf {
@@ -62,11 +65,29 @@ void ExpectFingerprint(const Case& i_case, const std::string& i_units) {
   EXPECT_EQ(print.hash, i_case.hash) << i_case.name << ": 0x" << std::hex << print.hash;
 }
 
+// The shipped kit's plain pieces, without their variants (STYLE_PIECE.N.obj), in a copy.
+class ShippedPlainKit {
+ public:
+  ShippedPlainKit() {
+    for (const auto& entry : fs::directory_iterator(std::string(TOWERKIT_SOURCE_DIR) + "/units")) {
+      const std::string name = entry.path().filename().string();
+      const std::size_t dot = name.find('.');
+      if (dot != std::string::npos && name.find('.', dot + 1) != std::string::npos) continue;
+      fs::copy(entry.path(), m_dir.path / name);
+    }
+  }
+  std::string path() const { return m_dir.path.string(); }
+
+ private:
+  TestSupport::ScratchDir m_dir;
+};
+
 // The shipped kit's pieces name materials, so these outputs hold usemtl lines; without those
 // lines they equal, byte for byte, the outputs of the same kit with its material lines removed
-// (checked when these numbers were taken).
+// (checked when these numbers were taken, before the kit had variants).
 TEST(BuildingFingerprint, ShippedKit) {
-  const std::string units = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  const ShippedPlainKit plain;
+  const std::string units = plain.path();
   const Case cases[] = {
       {"the tool's placement",
        "A",
@@ -127,6 +148,74 @@ TEST(BuildingFingerprint, ShippedKit) {
        6320,
        644408,
        0x80dac28823c6c446u},
+  };
+  for (const Case& entry : cases) ExpectFingerprint(entry, units);
+}
+
+// The same requests with the shipped variants, chosen by the default seed 0: the variants'
+// bytes and the choices they fall to, through the whole writer.
+TEST(BuildingFingerprint, ShippedKitWithVariants) {
+  const std::string units = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  const Case cases[] = {
+      {"the tool's placement",
+       "A",
+       "NC",
+       {"SC"},
+       {"WE"},
+       24,
+       16,
+       10,
+       {0, 0, 0},
+       {0, 0, 1},
+       0,
+       42068,
+       3647602,
+       0x33850dcd482dbfe0u},
+      // Turned by a direction off the axes, so that hardly a coordinate repeats.
+      {"turned and moved",
+       "B",
+       "EL",
+       {"NA", "WO"},
+       {"SC", "EE"},
+       17,
+       9,
+       7,
+       {10.5f, -2, 3.25f},
+       {0.6f, 0, 0.8f},
+       1000,
+       35812,
+       3316150,
+       0x8e110faec48414c0u},
+      // Vertex numbers run from 999001 across 999999 to 1013584.
+      {"numbers gain a digit",
+       "A",
+       "SR",
+       {"EC"},
+       {"NO"},
+       9,
+       13,
+       6,
+       {0, 0, 0},
+       {1, 0, 0},
+       999000,
+       14464,
+       1301741,
+       0x825e17fdc55394d3u},
+      // Vertex numbers of ten digits, up to 4294773615.
+      {"largest numbers",
+       "B",
+       "WC",
+       {},
+       {},
+       5,
+       4,
+       3,
+       {0, 0, 0},
+       {0, 0, 1},
+       4294967295u - 200000,
+       6520,
+       662004,
+       0x7bf3832868e119e1u},
   };
   for (const Case& entry : cases) ExpectFingerprint(entry, units);
 }
