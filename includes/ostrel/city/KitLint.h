@@ -129,11 +129,13 @@ inline std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_styl
         numbered.emplace_back(std::stoull(rest.substr(rest.find('.') + 1)), name);
     }
     std::sort(numbered.begin(), numbered.end());
-    for (const auto& variant : numbered) {
+    for (std::size_t n = 0; n < numbered.size(); ++n) {
+      const auto& variant = numbered[n];
       LintPiece piece;
       piece.kind = pieces[k].kind;
       AddPiece(variant.second, io_kit, piece);
       piece.plain = pieces[k].id;
+      piece.unused = variant.first != n + 1;  // past a gap, every later number is too
       pieces[k].variants.push_back(piece.id);
       pieces.push_back(std::move(piece));
     }

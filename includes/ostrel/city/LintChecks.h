@@ -99,6 +99,7 @@ struct LintPiece {
   Obj::SourceLines lines;
   std::vector<std::size_t> keptFaceLines;  // the line of each face the kit keeps
   std::vector<PieceId> variants;           // of a plain piece, in the order of their numbers
+  bool unused = false;  // a variant past a missing number, which the tool does not read
 };
 
 inline void ReadLintPiece(LintPiece& io_piece) {
@@ -282,6 +283,10 @@ inline void CheckPieceFile(const LintPiece& i_piece, const Kit& i_kit, LintRepor
   if (!i_piece.kind.empty()) CheckCell(i_piece, piece, i_kit, io_report);
   CheckNormals(i_piece, io_report);
   CheckMaterials(i_piece, i_kit, io_report);
+  if (i_piece.unused) {
+    io_report.add(LintSeverity::Warning, i_piece.file, 0,
+                  "is not used: the tool reads a piece's variants from 1 up to the first missing number");
+  }
   if (i_piece.kind.empty()) {
     io_report.add(LintSeverity::Warning, i_piece.file, 0,
                   "is no piece the tool places: a piece is named STYLE_KIND.obj or STYLE_KIND.N.obj, KIND "
