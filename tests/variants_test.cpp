@@ -151,11 +151,12 @@ TEST(Variants, VariantFilesAddNoStyleToTheCatalogue) {
 
 // ---- The layout ------------------------------------------------------------------------------
 
-// The facade a placement's direction faces: N +x, E +z, S -x, W -z.
+// The facade of a placement, from its direction (xd, 0, zd), which turns the piece's +x to
+// (zd, 0, xd): N faces +x, E +z, S -x, W -z.
 char FacadeOf(const UnitPlacement& i_placement) {
-  if (i_placement.direction.x > 0.5f) return 'N';
-  if (i_placement.direction.z > 0.5f) return 'E';
-  if (i_placement.direction.x < -0.5f) return 'S';
+  if (i_placement.direction.z > 0.5f) return 'N';
+  if (i_placement.direction.x > 0.5f) return 'E';
+  if (i_placement.direction.z < -0.5f) return 'S';
   return 'W';
 }
 
@@ -189,6 +190,25 @@ TEST(Variants, OneFormPerStoreyAndFacadeUnlessByCell) {
 
   // The seed changes the building.
   EXPECT_NE(FloorsByStorey(units.path(), 0, false), FloorsByStorey(units.path(), 1, false));
+}
+
+// The layout's part of the key (the kind without its style, the facade, the storey, the cell) is
+// pinned too: the forms of facade N's windows up its storeys, and along its first storey by cell.
+TEST(Variants, LayoutChoicesArePinned) {
+  VariantKit units;
+  const auto northFloors = [&](bool i_byCell) {
+    Building building = BuildingTest::Make({"T", "  ", {}, {}, 1, 6, 7}, units.path());
+    building.setVariation(5, i_byCell);
+    std::string forms;
+    building.forEachPlacement(0, [&](const UnitPlacement& i_placement) {
+      if (FacadeOf(i_placement) != 'N' || i_placement.piece.rfind("T_floor", 0) != 0) return;
+      if (i_byCell && i_placement.position.y != 1) return;
+      forms += i_placement.piece == "T_floor" ? '0' : i_placement.piece.back();
+    });
+    return forms;
+  };
+  EXPECT_EQ(northFloors(false), "222222" "000000" "111111" "111111" "000000" "111111");
+  EXPECT_EQ(northFloors(true), "220000");
 }
 
 // A kit without variants ignores the seed and the per-cell switch, byte for byte.
