@@ -94,7 +94,8 @@ TEST(Lint, WarningsAloneEndWithStatusZero) {
 // The tool reads variants up to the first missing number: one past a gap is checked, and warned.
 TEST(Lint, AVariantPastAGapIsUnused) {
   TestSupport::ScratchDir units, work;
-  for (const auto& entry : TestSupport::fs::directory_iterator(kUnits)) TestSupport::fs::copy(entry.path(), units.path);
+  for (const auto& entry : TestSupport::fs::directory_iterator(kUnits))
+    TestSupport::fs::copy(entry.path(), units.path);
   TestSupport::fs::copy(kUnits + "/A_floor.obj", units / "A_floor.4.obj");
   const RunResult run = Lint(units.path.string(), work.path.string(), {"--lint", "A"});
   EXPECT_EQ(run.status, 0);

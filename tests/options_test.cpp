@@ -265,15 +265,20 @@ TEST_F(OptionsTest, SeedAndVary) {
       {{"--seed", "12345"}, 12345, false, ""},
       {{"--seed", "+7"}, 7, false, ""},
       {{"--seed", "0018446744073709551615"}, 18446744073709551615u, false, ""},
-      {{"--seed", "18446744073709551616"}, 18446744073709551615u, false,
+      {{"--seed", "18446744073709551616"},
+       18446744073709551615u,
+       false,
        "Value '18446744073709551616' of option '--seed'" + seed + "18446744073709551615"},
       {{"--seed", "-1"}, 0, false, "Value '-1' of option '--seed'" + seed + "0"},
       {{"--seed", "3x"}, 3, false, "Value '3x' of option '--seed'" + seed + "3"},
       {{"--seed", ""}, 0, false, "Value '' of option '--seed'" + seed + "0"},
       {{"--vary", "cell"}, 0, true, ""},
       {{"--vary", "cell", "--vary", "storey"}, 0, false, ""},
-      {{"--vary", "cell", "--vary", "Cell"}, 0, false,
-       "Value 'Cell' of option '--vary' is not storey or cell: a variant is chosen per piece, storey and side"},
+      {{"--vary", "cell", "--vary", "Cell"},
+       0,
+       false,
+       "Value 'Cell' of option '--vary' is not storey or cell: a variant is chosen per piece, storey and "
+       "side"},
   };
   for (const auto& c : cases) {
     const Parsed parsed = Parse(c.args);

@@ -138,7 +138,8 @@ TEST(Variants, BrokenFormsAreMissingUnitsWherePlaced) {
   std::ostringstream out;
   building.build(out, 0);
   std::set<std::string> missing;
-  for (const MissingUnit& unit : building.missingUnits()) missing.insert(fs::path(unit.file).filename().string());
+  for (const MissingUnit& unit : building.missingUnits())
+    missing.insert(fs::path(unit.file).filename().string());
   EXPECT_EQ(missing, (std::set<std::string>{"T_floor.obj", "T_floor.3.obj"}));
 }
 
@@ -162,7 +163,7 @@ char FacadeOf(const UnitPlacement& i_placement) {
 
 // The forms of T_floor placed on each storey of each facade.
 std::map<std::pair<float, char>, std::set<std::string>> FloorsByStorey(const std::string& i_units,
-                                                                         std::uint64_t i_seed, bool i_byCell) {
+                                                                       std::uint64_t i_seed, bool i_byCell) {
   Building building = BuildingTest::Make({"T", "  ", {}, {}, 9, 7, 14}, i_units);
   building.setVariation(i_seed, i_byCell);
   std::map<std::pair<float, char>, std::set<std::string>> forms;
@@ -207,14 +208,21 @@ TEST(Variants, LayoutChoicesArePinned) {
     });
     return forms;
   };
-  EXPECT_EQ(northFloors(false), "222222" "000000" "111111" "111111" "000000" "111111");
+  EXPECT_EQ(northFloors(false),
+            "222222"
+            "000000"
+            "111111"
+            "111111"
+            "000000"
+            "111111");
   EXPECT_EQ(northFloors(true), "220000");
 }
 
 // A kit without variants ignores the seed and the per-cell switch, byte for byte.
 TEST(Variants, KitWithoutVariantsIgnoresTheSeed) {
   std::string first;
-  for (const auto& [seed, byCell] : {std::pair<std::uint64_t, bool>{0, false}, {12345, false}, {12345, true}}) {
+  for (const auto& [seed, byCell] :
+       {std::pair<std::uint64_t, bool>{0, false}, {12345, false}, {12345, true}}) {
     Building building = BuildingTest::Make({"T", "NC", {"SA", "EC"}, {"NO"}, 5, 4, 6});
     building.setVariation(seed, byCell);
     const std::string text = BuildingTest::BuildText(building);
@@ -260,8 +268,8 @@ TEST(Variants, CountsAndPieceOrderFollowTheWalk) {
 TEST(Variants, LargestRequestsAreStillRefused) {
   VariantKit units;
   for (const bool byCell : {false, true}) {
-    Building building = BuildingTest::Make({"T", "NC", {"SA"}, {"NA"}, INT_MAX - 2, INT_MAX - 2, INT_MAX - 1},
-                                           units.path());
+    Building building =
+        BuildingTest::Make({"T", "NC", {"SA"}, {"NA"}, INT_MAX - 2, INT_MAX - 2, INT_MAX - 1}, units.path());
     building.setVariation(3, byCell);
     std::ostringstream out;
     building.build(out, 0);

@@ -21,8 +21,9 @@ inline std::vector<PieceSpec> ModernVariants() {
   std::vector<PieceSpec> kit;
 
   kit.push_back(Storey(s, "floor.1", design));
-  AddGlazing(kit.back(), s,
-             {{-125, 125, 50, 275}, {{-120, -45, 55, 270}, {-35, 35, 55, 270}, {45, 120, 55, 270}}, 125, 135, 140});
+  AddGlazing(
+      kit.back(), s,
+      {{-125, 125, 50, 275}, {{-120, -45, 55, 270}, {-35, 35, 55, 270}, {45, 120, 55, 270}}, 125, 135, 140});
 
   kit.push_back(Storey(s, "floor.2", design));
   AddGlazing(kit.back(), s, {{-70, 70, 40, 280}, {{-65, 65, 45, 215}, {-65, 65, 225, 275}}, 125, 135, 140});
@@ -55,15 +56,17 @@ inline std::vector<PieceSpec> ClassicVariants() {
 
   kit.push_back(Storey(s, "floor.2", design));
   for (const int z : {-45, 45}) {
-    AddGlazing(kit.back(), s,
-               {{z - 25, z + 25, 90, 240}, {{z - 18, z + 18, 100, 195}, {z - 18, z + 18, 205, 230}}, 125, 135, 145});
+    AddGlazing(
+        kit.back(), s,
+        {{z - 25, z + 25, 90, 240}, {{z - 18, z + 18, 100, 195}, {z - 18, z + 18, 205, 230}}, 125, 135, 145});
   }
   Add(kit.back(), s + "_trim", {kWallOuter, 165, 80, 90, -80, 80});    // one sill under both
   Add(kit.back(), s + "_trim", {kWallOuter, 160, 240, 260, -80, 80});  // one lintel over both
 
   kit.push_back(Storey(s, "ground.1", design));
-  AddGlazing(kit.back(), s,
-             {{-100, 100, 40, 240}, {{-92, -4, 50, 195}, {4, 92, 50, 195}, {-92, 92, 205, 232}}, 125, 135, 145});
+  AddGlazing(
+      kit.back(), s,
+      {{-100, 100, 40, 240}, {{-92, -4, 50, 195}, {4, 92, 50, 195}, {-92, 92, 205, 232}}, 125, 135, 145});
   Add(kit.back(), s + "_trim", {kWallOuter, 165, 30, 40, -110, 110});    // sill
   Add(kit.back(), s + "_trim", {kWallOuter, 160, 240, 260, -110, 110});  // lintel
 

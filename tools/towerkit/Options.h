@@ -238,14 +238,16 @@ inline ParseOutcome ApplyInstances(const std::string& i_given, const std::string
 
 // The seed takes what the lenient conversion reads, as sizes do: the digits the text starts with
 // after an optional '+' (at most 2^64 - 1), 0 for a negative number or none.
-inline ParseOutcome ApplySeed(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplySeed(const std::string& i_given, const std::string& i_value,
+                              RunSettings& io_settings) {
   io_settings.seed = ReadSeed(i_value);
   CheckSeed(OptionValue(i_given, i_value), i_value, io_settings.seed);
   return ParseOutcome::Run;
 }
 
 // A value other than storey or cell warns and keeps the default, storey.
-inline ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+inline ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_value,
+                              RunSettings& io_settings) {
   if (i_value != "storey" && i_value != "cell") {
     Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
                                   " is not storey or cell: a variant is chosen per piece, storey and side");

@@ -62,7 +62,8 @@ inline void CheckSeed(const std::string& i_subject, const std::string& i_value, 
     const std::string largest = "18446744073709551615";
     if (digits.size() < largest.size() || (digits.size() == largest.size() && digits <= largest)) return;
   }
-  Ostrel::Message::PrintWarning(i_subject + " is not a whole number from 0 to 18446744073709551615: the seed is " +
+  Ostrel::Message::PrintWarning(i_subject +
+                                " is not a whole number from 0 to 18446744073709551615: the seed is " +
                                 std::to_string(i_used));
 }
 

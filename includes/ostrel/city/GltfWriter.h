@@ -57,7 +57,8 @@ namespace detail {
 // piece with triangles costs at least three floats (its positions, its node or its instance's
 // translation). Counted on the folded plans with the smallest form of each choice, at once, so
 // that choices are never walked for a building far too large.
-inline bool SurelyTooLarge(const std::vector<GltfPiece>& i_pieces, const std::vector<GltfBuilding>& i_buildings) {
+inline bool SurelyTooLarge(const std::vector<GltfPiece>& i_pieces,
+                           const std::vector<GltfBuilding>& i_buildings) {
   std::uint64_t placements = 0;
   for (const GltfBuilding& building : i_buildings) {
     const auto shown = [&](PieceId i_id) { return std::uint64_t{i_pieces[i_id].parts.empty() ? 0u : 1u}; };

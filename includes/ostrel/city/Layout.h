@@ -140,9 +140,9 @@ struct Row {
   const Kit* kit;
   std::int64_t level;
   RowKind kind;
-  std::string corner;             // the corner piece's name
-  std::string window;             // the facade cells' piece name, before "door" or "close"
-  std::vector<Choice>* choices;   // the plan's, which gains those of the row's pieces
+  std::string corner;            // the corner piece's name
+  std::string window;            // the facade cells' piece name, before "door" or "close"
+  std::vector<Choice>* choices;  // the plan's, which gains those of the row's pieces
 };
 
 inline PieceId PieceOf(const Row& i_row, const std::string& i_name) {
@@ -171,7 +171,12 @@ inline std::uint32_t ChoiceOf(const Request& i_request, const Kit& i_kit, const 
 // The piece i_name placed in a cell of the row, facing (xd, zd), with its choice.
 inline Placement Place(const Row& i_row, const std::string& i_name, char i_facade, std::int64_t i_x,
                        std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd) {
-  return {PieceOf(i_row, i_name), i_x,  i_z, i_row.level, i_xd, i_zd,
+  return {PieceOf(i_row, i_name),
+          i_x,
+          i_z,
+          i_row.level,
+          i_xd,
+          i_zd,
           ChoiceOf(*i_row.request, *i_row.kit, i_name, i_facade, *i_row.choices)};
 }
 
@@ -269,8 +274,8 @@ inline void AddRoofCap(const Request& i_request, const Kit& i_kit, std::int64_t 
   if (!i_kit.find(i_request.style + "_roofcap", cap) || i_kit.piece(cap).empty()) return;
   if (i_request.width - 2 <= 0 || i_request.length - 2 <= 0) return;
   Run line;
-  line.period.push_back(
-      {cap, -1, 1, i_level, 0, 1, ChoiceOf(i_request, i_kit, i_request.style + "_roofcap", 0, io_plan.choices)});
+  line.period.push_back({cap, -1, 1, i_level, 0, 1,
+                         ChoiceOf(i_request, i_kit, i_request.style + "_roofcap", 0, io_plan.choices)});
   line.repeats = i_request.width - 2;
   line.dz = 1;
   Block lines;
@@ -282,8 +287,10 @@ inline void AddRoofCap(const Request& i_request, const Kit& i_kit, std::int64_t 
 
 inline bool RunIsEmpty(const Run& i_run, const Plan& i_plan, const Kit& i_kit) {
   for (const Placement& placement : i_run.period) {
-    if (placement.choice == 0 && !i_kit.piece(placement.piece).empty()) return false;
-    if (placement.choice == 0) continue;
+    if (placement.choice == 0) {
+      if (!i_kit.piece(placement.piece).empty()) return false;
+      continue;
+    }
     for (const PieceId form : i_plan.choices[placement.choice - 1].forms) {
       if (!i_kit.piece(form).empty()) return false;
     }
@@ -340,7 +347,8 @@ inline Plan MakePlan(const Request& i_request, const Kit& i_kit) {
     plan.blocks.push_back(std::move(pair));
   }
   if (floors >= 1 && floors % 2 == 1) {
-    plan.blocks.push_back({detail::RingRuns(detail::MakeRow(i_request, i_kit, floors, RowKind::Floor, plan))});
+    plan.blocks.push_back(
+        {detail::RingRuns(detail::MakeRow(i_request, i_kit, floors, RowKind::Floor, plan))});
   }
   // The roof row is always laid, at level 0 too for a height of 0.
   const std::int64_t roof = i_request.height - 1;
@@ -364,8 +372,8 @@ void ForEachPlacement(const Plan& i_plan, const Kit& i_kit, Visit&& i_visit) {
 inline PieceId PlacedPiece(const Plan& i_plan, const Placement& i_placement) {
   if (i_placement.choice == 0) return i_placement.piece;
   const Choice& choice = i_plan.choices[i_placement.choice - 1];
-  return choice.forms[ChooseVariant(choice.key, i_placement.level, choice.byCell, i_placement.x, i_placement.z,
-                                    choice.forms.size())];
+  return choice.forms[ChooseVariant(choice.key, i_placement.level, choice.byCell, i_placement.x,
+                                    i_placement.z, choice.forms.size())];
 }
 
 inline bool MayPlace(const Plan& i_plan, const Placement& i_placement, PieceId i_piece) {

@@ -99,7 +99,7 @@ struct LintPiece {
   Obj::SourceLines lines;
   std::vector<std::size_t> keptFaceLines;  // the line of each face the kit keeps
   std::vector<PieceId> variants;           // of a plain piece, in the order of their numbers
-  bool unused = false;  // a variant past a missing number, which the tool does not read
+  bool unused = false;                     // a variant past a missing number, which the tool does not read
 };
 
 inline void ReadLintPiece(LintPiece& io_piece) {

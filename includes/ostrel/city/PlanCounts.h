@@ -44,8 +44,8 @@ namespace detail {
 
 // A placement of a run moved to its k-th repeat within the r-th repeat of its block, as the walk
 // puts it.
-inline Placement MovedTo(const Placement& i_placement, const Block& i_block, std::int64_t i_r, const Run& i_run,
-                         std::int64_t i_k) {
+inline Placement MovedTo(const Placement& i_placement, const Block& i_block, std::int64_t i_r,
+                         const Run& i_run, std::int64_t i_k) {
   Placement moved = i_placement;
   moved.x += i_r * i_block.dx + i_k * i_run.dx;
   moved.z += i_k * i_run.dz;
