@@ -12,6 +12,30 @@
 
 namespace Kitgen {
 
+namespace detail {
+
+// The balcony variant of a style, with a solid parapet of `material`: its slab reaches from the
+// wall out to x = `out` and `half` to either side of the cell's middle, `slabTop` high (from 5
+// below the storey's foot, so that it wraps the band there); the parapet is `front` thick at the
+// front and `side` thick at the sides, up to `top`. The slab and the sides are let into the wall
+// (from x = 145), so that the balcony is a closed solid of its own.
+struct SolidParapet {
+  std::string material;
+  int out, half, slabTop, front, side, top;
+};
+
+inline PieceSpec SolidBalcony(const std::string& i_style, const SolidParapet& i_p) {
+  PieceSpec balcony{i_style + "_balcony.1", i_style, {}, {}};
+  Add(balcony, i_style + "_balcony", {145, i_p.out, -5, i_p.slabTop, -i_p.half, i_p.half});
+  Add(balcony, i_p.material, {i_p.out - i_p.front, i_p.out, i_p.slabTop, i_p.top, -i_p.half, i_p.half});
+  Add(balcony, i_p.material,
+      {145, i_p.out - i_p.front, i_p.slabTop, i_p.top, -i_p.half, i_p.side - i_p.half});
+  Add(balcony, i_p.material, {145, i_p.out - i_p.front, i_p.slabTop, i_p.top, i_p.half - i_p.side, i_p.half});
+  return balcony;
+}
+
+}  // namespace detail
+
 // Style A: upper windows of three lights and of a tall narrow pane with a transom, a ground
 // storey of one undivided shop window, a balcony with a solid parapet.
 inline std::vector<PieceSpec> ModernVariants() {
@@ -31,12 +55,7 @@ inline std::vector<PieceSpec> ModernVariants() {
   kit.push_back(Storey(s, "ground.1", design));
   AddGlazing(kit.back(), s, {{-125, 125, 30, 270}, {{-120, 120, 35, 265}}, 125, 135, 140});
 
-  PieceSpec balcony{s + "_balcony.1", s, {}, {}};
-  Add(balcony, s + "_balcony", {145, 270, -5, 25, -120, 120});
-  Add(balcony, s + "_band", {255, 270, 25, 105, -120, 120});
-  Add(balcony, s + "_band", {145, 255, 25, 105, -120, -110});
-  Add(balcony, s + "_band", {145, 255, 25, 105, 110, 120});
-  kit.push_back(balcony);
+  kit.push_back(SolidBalcony(s, {s + "_band", 270, 120, 25, 15, 10, 105}));
   return kit;
 }
 
@@ -70,12 +89,7 @@ inline std::vector<PieceSpec> ClassicVariants() {
   Add(kit.back(), s + "_trim", {kWallOuter, 165, 30, 40, -110, 110});    // sill
   Add(kit.back(), s + "_trim", {kWallOuter, 160, 240, 260, -110, 110});  // lintel
 
-  PieceSpec balcony{s + "_balcony.1", s, {}, {}};
-  Add(balcony, s + "_balcony", {145, 240, -5, 20, -105, 105});
-  Add(balcony, s + "_trim", {225, 240, 20, 100, -105, 105});
-  Add(balcony, s + "_trim", {145, 225, 20, 100, -105, -90});
-  Add(balcony, s + "_trim", {145, 225, 20, 100, 90, 105});
-  kit.push_back(balcony);
+  kit.push_back(SolidBalcony(s, {s + "_trim", 240, 105, 20, 15, 15, 100}));
   return kit;
 }
 
