@@ -178,10 +178,7 @@ inline PieceSpec RoofCap(const std::string& i_style) {
   return piece;
 }
 
-}  // namespace detail
-
-namespace detail {
-
+// The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";
   Design design;
