@@ -150,6 +150,28 @@ TEST(Variants, VariantFilesAddNoStyleToTheCatalogue) {
   EXPECT_EQ(catalogue, (Towerkit::Catalogue{"A", "D", "E", "F", "G", "base"}));
 }
 
+// The tool's options reach the building: the seed picks the shipped kit's variants, the same
+// seed gives the same bytes, and per cell differs from per storey.
+TEST(Variants, ToolOptionsChooseTheShippedVariants) {
+  const std::string units = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  ScratchDir work;
+  const auto build = [&](const std::vector<std::string>& i_options) {
+    std::vector<std::string> args = {"-s", "B", "-w", "4", "-l", "3", "-h", "5", "-b", "NA"};
+    args.insert(args.end(), i_options.begin(), i_options.end());
+    args.push_back("out.obj");
+    const TestSupport::RunResult run = TestSupport::RunTool(units, work.path.string(), args);
+    EXPECT_EQ(run.status, 0) << run.output;
+    return TestSupport::ReadFile(work / "out.obj");
+  };
+  const std::string seedZero = build({});
+  EXPECT_EQ(build({"--seed", "0"}), seedZero);
+  EXPECT_EQ(build({"--vary", "storey"}), seedZero);
+  const std::string seedOne = build({"--seed", "1"});
+  EXPECT_NE(seedOne, seedZero);
+  EXPECT_EQ(build({"--seed", "1"}), seedOne);
+  EXPECT_NE(build({"--seed", "1", "--vary", "cell"}), seedOne);
+}
+
 // ---- The layout ------------------------------------------------------------------------------
 
 // The facade of a placement, from its direction (xd, 0, zd), which turns the piece's +x to
