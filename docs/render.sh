@@ -6,6 +6,7 @@
 #
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
+# Then one larger building per style with two seeds, for the variants of its pieces.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$(realpath "${1:-$root/build/default/towerkit}")"
@@ -34,6 +35,19 @@ for style in A B; do
     read -r name eye <<<"$view"
     xvfb-run -a f3d "$work/$style.obj" --dry-run --output="$root/docs/${style}_${name}.png" \
       --resolution=520,340 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
+      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+  done
+done
+
+# -w 5 -l 3 -h 5: the footprint spans x -6..0 and z 0..4; seen from the south-west.
+for style in A B; do
+  for seed in 1 2; do
+    name="${style}_seed${seed}"
+    OSTREL_UNITS_PATH="$root/units" "$tool" -s "$style" -w 5 -l 3 -h 5 -d SC -b SE --seed "$seed" \
+      "$work/$name.obj" >/dev/null
+    cp "$work/$name.mtl" "$work/$name.obj.mtl"
+    xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/$name.png" \
+      --resolution=520,400 --camera-position=-16,6,-7 --camera-focal-point=-3,2.5,3 \
       --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
   done
 done

@@ -8,11 +8,12 @@
 //   byte 0, 1, 2   width, length and height, each modulo 5
 //   byte 3, 4      the door request, two letters from kLetters
 //   byte 5         the indices offset (0 to 255 vertices before the building)
-//   byte 6         number of balcony requests (low two bits) and of wall requests (next two)
+//   byte 6         number of balcony requests (low two bits) and of wall requests (next two);
+//                  bit 4 chooses variants per cell, bits 5 to 7 are the seed
 //   then           two letters per balcony request, then two per wall request
 //   the rest       the unit files in the order of kPieces, separated by '|'; pieces after the
-//                  last separator are missing from the folder. The last, "lib.mtl", is a material
-//                  library that the pieces may name.
+//                  last separator are missing from the folder. Then "lib.mtl", a material
+//                  library that the pieces may name, and three variants.
 
 #include <unistd.h>
 
@@ -43,11 +44,12 @@ namespace fs = std::filesystem;
 constexpr std::string_view kLetters = "NESWLCRAEOns x";
 
 // The base units that measure the unit size, then every piece of the style F, then a material
-// library.
-constexpr std::array<const char*, 14> kPieces = {
+// library, then variants of a facade piece, a balcony and a corner.
+constexpr std::array<const char*, 17> kPieces = {
     "base_floorclose.obj", "base_roof.obj", "F_angle.obj",   "F_angleroof.obj", "F_ground.obj",
     "F_grounddoor.obj",    "F_groundclose.obj", "F_floor.obj", "F_floorclose.obj", "F_roof.obj",
-    "F_roofdoor.obj",      "F_balcony.obj", "F_roofcap.obj", "lib.mtl",
+    "F_roofdoor.obj",      "F_balcony.obj", "F_roofcap.obj", "lib.mtl", "F_floor.1.obj",
+    "F_balcony.1.obj",     "F_angle.1.obj",
 };
 
 // Reads the header bytes in turn, 0 past the end.
@@ -170,6 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   building.setPosition(0.0f, 0.0f, 0.0f);
   building.setOrientation(0.0f, 0.0f, 1.0f);
   building.setMaterialLibrary("out.mtl", kit.folder.string());
+  building.setVariation(requests >> 5, (requests & 16) != 0);
   std::ostringstream out;
   const std::size_t placed = building.build(out, offset);
   const std::string text = out.str();

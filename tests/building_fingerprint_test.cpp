@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -16,6 +17,8 @@
 #include "TestSupport.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // A stream buffer that keeps only the fingerprint and the length of what it is given.
 struct Fingerprint : std::streambuf {
@@ -62,12 +65,26 @@ void ExpectFingerprint(const Case& i_case, const std::string& i_units) {
   EXPECT_EQ(print.hash, i_case.hash) << i_case.name << ": 0x" << std::hex << print.hash;
 }
 
-// The shipped kit's pieces name materials, so these outputs hold usemtl lines; without those
-// lines they equal, byte for byte, the outputs of the same kit with its material lines removed
-// (checked when these numbers were taken).
-TEST(BuildingFingerprint, ShippedKit) {
-  const std::string units = std::string(TOWERKIT_SOURCE_DIR) + "/units";
-  const Case cases[] = {
+// The shipped kit's plain pieces, without their variants (STYLE_PIECE.N.obj), in a copy.
+class ShippedPlainKit {
+ public:
+  ShippedPlainKit() {
+    for (const auto& entry : fs::directory_iterator(std::string(TOWERKIT_SOURCE_DIR) + "/units")) {
+      const std::string name = entry.path().filename().string();
+      const std::size_t dot = name.find('.');
+      if (dot != std::string::npos && name.find('.', dot + 1) != std::string::npos) continue;
+      fs::copy(entry.path(), m_dir.path / name);
+    }
+  }
+  std::string path() const { return m_dir.path.string(); }
+
+ private:
+  TestSupport::ScratchDir m_dir;
+};
+
+// The requests of the shipped kit's fingerprints, with what the plain pieces give.
+std::vector<Case> ShippedCases() {
+  return {
       {"the tool's placement",
        "A",
        "NC",
@@ -128,7 +145,35 @@ TEST(BuildingFingerprint, ShippedKit) {
        644408,
        0x80dac28823c6c446u},
   };
-  for (const Case& entry : cases) ExpectFingerprint(entry, units);
+}
+
+// The shipped kit's pieces name materials, so these outputs hold usemtl lines; without those
+// lines they equal, byte for byte, the outputs of the same kit with its material lines removed
+// (checked when these numbers were taken, before the kit had variants).
+TEST(BuildingFingerprint, ShippedKit) {
+  const ShippedPlainKit plain;
+  for (const Case& entry : ShippedCases()) ExpectFingerprint(entry, plain.path());
+}
+
+// The same requests with the shipped variants, chosen by the default seed 0: the variants'
+// bytes and the choices they fall to, through the whole writer.
+TEST(BuildingFingerprint, ShippedKitWithVariants) {
+  const struct {
+    std::size_t vertices;
+    std::uint64_t bytes;
+    std::uint64_t hash;
+  } expected[] = {{42068, 3647602, 0x33850dcd482dbfe0u},
+                  {35812, 3316150, 0x8e110faec48414c0u},
+                  {14464, 1301741, 0x825e17fdc55394d3u},
+                  {6520, 662004, 0x7bf3832868e119e1u}};
+  std::vector<Case> cases = ShippedCases();
+  ASSERT_EQ(cases.size(), std::size(expected));
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    cases[i].vertices = expected[i].vertices;
+    cases[i].bytes = expected[i].bytes;
+    cases[i].hash = expected[i].hash;
+    ExpectFingerprint(cases[i], std::string(TOWERKIT_SOURCE_DIR) + "/units");
+  }
 }
 
 // A kit whose ground piece has more normals and texture coordinates than the writer keeps as

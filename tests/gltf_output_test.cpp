@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -53,6 +54,8 @@ struct Case {
   std::string units;
   float xdir, zdir;
   bool metres = false;  // the kit's own units: the test kit's cell is 2 x 3 x 2
+  std::uint64_t seed = 0;
+  bool byCell = false;  // variants chosen per cell
 };
 
 std::vector<Case> Cases() {
@@ -66,6 +69,9 @@ std::vector<Case> Cases() {
     cases.push_back({"shipped0", Request{style, "NC", {}, {}, 0, 0, 0}, kShipped, 0, 1});
     cases.push_back({"shipped3", Request{style, "NC", {"SC"}, {"EA"}, 3, 3, 3}, kShipped, 0, 1});
     cases.push_back({"shipped24", Request{style, "WL", {"NA"}, {"SO"}, 2, 4, 2}, kShipped, -1, 0});
+    // Distinct variants are distinct meshes of the instanced forms.
+    cases.push_back({"cells", Request{style, "SC", {"NA", "EC"}, {"WO"}, 4, 3, 5}, kShipped, -1, 0, false,
+                     5, true});
   }
   return cases;
 }
@@ -75,6 +81,7 @@ TEST(GltfOutput, EveryFormShowsTheTrianglesOfTheObjOutput) {
     Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
     building.setKitUnits(c.metres);
+    building.setVariation(c.seed, c.byCell);
     const std::vector<GltfTest::Triangle> obj = GltfTest::ObjTriangles(BuildingTest::BuildText(building));
     for (const GltfForm form : kForms) {
       const std::string what = std::string(c.name) + c.request.style + " " + FormName(form);

@@ -91,6 +91,23 @@ TEST(Lint, WarningsAloneEndWithStatusZero) {
                                  "': 0 errors, 1 warning"));
 }
 
+// The tool reads variants up to the first missing number: one past a gap is checked, and warned.
+TEST(Lint, AVariantPastAGapIsUnused) {
+  TestSupport::ScratchDir units, work;
+  for (const auto& entry : TestSupport::fs::directory_iterator(kUnits))
+    TestSupport::fs::copy(entry.path(), units.path);
+  TestSupport::fs::copy(kUnits + "/A_floor.obj", units / "A_floor.4.obj");
+  const RunResult run = Lint(units.path.string(), work.path.string(), {"--lint", "A"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output,
+            Line("info", "Found 1 paths in '" + units.path.string() + "'") +
+                Line("warning", "'" + units / "A_floor.4.obj" +
+                                    "' is not used: the tool reads a piece's variants from 1 up to the first "
+                                    "missing number") +
+                Line("info", "Checked style A of the units folder '" + units.path.string() +
+                                 "': 0 errors, 1 warning"));
+}
+
 // Without base units there is no unit size, so nothing else can be checked.
 TEST(Lint, NoUnitSizeIsAnError) {
   TestSupport::ScratchDir units, work;

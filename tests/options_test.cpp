@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -248,6 +249,47 @@ TEST_F(OptionsTest, LintTakesAStyleWhenOneFollows) {
     EXPECT_EQ(parsed.settings.outputfilename, c.output) << c.args.size();
     EXPECT_EQ(parsed.output, "");
   }
+}
+
+// --seed reads as sizes do, with a warning for what is not a whole number from 0 to 2^64 - 1;
+// --vary knows storey and cell, and anything else warns and keeps storey.
+TEST_F(OptionsTest, SeedAndVary) {
+  const std::string seed = " is not a whole number from 0 to 18446744073709551615: the seed is ";
+  const struct {
+    Strings args;
+    std::uint64_t seed;
+    bool byCell;
+    std::string warning;  // empty: none
+  } cases[] = {
+      {{}, 0, false, ""},
+      {{"--seed", "12345"}, 12345, false, ""},
+      {{"--seed", "+7"}, 7, false, ""},
+      {{"--seed", "0018446744073709551615"}, 18446744073709551615u, false, ""},
+      {{"--seed", "18446744073709551616"},
+       18446744073709551615u,
+       false,
+       "Value '18446744073709551616' of option '--seed'" + seed + "18446744073709551615"},
+      {{"--seed", "-1"}, 0, false, "Value '-1' of option '--seed'" + seed + "0"},
+      {{"--seed", "3x"}, 3, false, "Value '3x' of option '--seed'" + seed + "3"},
+      {{"--seed", ""}, 0, false, "Value '' of option '--seed'" + seed + "0"},
+      {{"--vary", "cell"}, 0, true, ""},
+      {{"--vary", "cell", "--vary", "storey"}, 0, false, ""},
+      {{"--vary", "cell", "--vary", "Cell"},
+       0,
+       false,
+       "Value 'Cell' of option '--vary' is not storey or cell: a variant is chosen per piece, storey and "
+       "side"},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = Parse(c.args);
+    const std::string shown = c.args.empty() ? "" : c.args.back();
+    EXPECT_EQ(parsed.outcome, ParseOutcome::Run) << shown;
+    EXPECT_EQ(parsed.settings.seed, c.seed) << shown;
+    EXPECT_EQ(parsed.settings.varyByCell, c.byCell) << shown;
+    EXPECT_EQ(parsed.output, c.warning.empty() ? "" : Line("warning", c.warning)) << shown;
+  }
+  EXPECT_EQ(Parse({"--seed"}).outcome, ParseOutcome::MissingValue);
+  EXPECT_EQ(Parse({"--vary"}).outcome, ParseOutcome::MissingValue);
 }
 
 TEST_F(OptionsTest, AnOptionMissingItsValueIsAnErrorNamingIt) {

@@ -178,12 +178,8 @@ inline PieceSpec RoofCap(const std::string& i_style) {
   return piece;
 }
 
-}  // namespace detail
-
-// Style A, modern: wide panes in thin frames, slab edges between storeys, a flat parapet with a
-// metal coping, a glass door under a canopy, glass balustrades.
-inline Style ModernStyle() {
-  using namespace detail;
+// The trims, windows and parapet of the styles.
+inline Design ModernDesign() {
   const std::string s = "A";
   Design design;
   design.storey = {{s + "_band", kWallOuter, 160, 0, 20}};
@@ -193,6 +189,39 @@ inline Style ModernStyle() {
   design.upper = {{-125, 125, 50, 275}, {{-120, -5, 55, 270}, {5, 120, 55, 270}}, 125, 135, 140};
   design.ground = {
       {-125, 125, 30, 270}, {{-120, -5, 35, 210}, {5, 120, 35, 210}, {-120, 120, 215, 265}}, 125, 135, 140};
+  return design;
+}
+
+inline Design ClassicDesign() {
+  const std::string s = "B";
+  Design design;
+  design.storey = {{s + "_trim", kWallOuter, 160, 0, 15}};
+  design.roof = {{s + "_wall", kWallInner, kWallOuter, 0, 90},
+                 {s + "_trim", kWallOuter, 165, 0, 10},
+                 {s + "_trim", kWallOuter, 180, 5, 25},
+                 {s + "_coping", 115, 155, 85, 100}};
+  design.upper = {
+      {-60, 60, 90, 240}, {{-50, -5, 100, 195}, {5, 50, 100, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
+  design.ground = {
+      {-60, 60, 60, 240}, {{-50, -5, 70, 195}, {5, 50, 70, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
+  return design;
+}
+
+// The sill under a window of style B whose sill's top is at i_sillTop, its lintel and keystone.
+inline void ClassicTrims(PieceSpec& io_piece, int i_sillTop) {
+  Add(io_piece, "B_trim", {kWallOuter, 165, i_sillTop - 10, i_sillTop, -75, 75});  // sill
+  Add(io_piece, "B_trim", {kWallOuter, 160, 240, 260, -75, 75});                   // lintel
+  Add(io_piece, "B_trim", {kWallOuter, 165, 240, 265, -10, 10});                   // keystone
+}
+
+}  // namespace detail
+
+// Style A, modern: wide panes in thin frames, slab edges between storeys, a flat parapet with a
+// metal coping, a glass door under a canopy, glass balustrades.
+inline Style ModernStyle() {
+  using namespace detail;
+  const std::string s = "A";
+  const Design design = ModernDesign();
   // A glass double door, flush with the inner face of the wall.
   const Glazing door = {{-60, 60, 0, 240}, {{-55, -5, 0, 235}, {5, 55, 0, 235}}, kWallInner, 130, 135};
 
@@ -244,21 +273,8 @@ inline Style ModernStyle() {
 inline Style ClassicStyle() {
   using namespace detail;
   const std::string s = "B";
-  Design design;
-  design.storey = {{s + "_trim", kWallOuter, 160, 0, 15}};
-  design.roof = {{s + "_wall", kWallInner, kWallOuter, 0, 90},
-                 {s + "_trim", kWallOuter, 165, 0, 10},
-                 {s + "_trim", kWallOuter, 180, 5, 25},
-                 {s + "_coping", 115, 155, 85, 100}};
-  design.upper = {
-      {-60, 60, 90, 240}, {{-50, -5, 100, 195}, {5, 50, 100, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
-  design.ground = {
-      {-60, 60, 60, 240}, {{-50, -5, 70, 195}, {5, 50, 70, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
-  const auto trims = [&](PieceSpec& io_piece, int i_sillTop) {
-    Add(io_piece, s + "_trim", {kWallOuter, 165, i_sillTop - 10, i_sillTop, -75, 75});  // sill
-    Add(io_piece, s + "_trim", {kWallOuter, 160, 240, 260, -75, 75});                   // lintel
-    Add(io_piece, s + "_trim", {kWallOuter, 165, 240, 265, -10, 10});                   // keystone
-  };
+  const Design design = ClassicDesign();
+  const auto trims = ClassicTrims;
 
   Style style{s,
               {{s + "_wall", {0.55f, 0.27f, 0.20f}, 0.04f, 8},

@@ -26,6 +26,7 @@
 #include <ostrel/utils/NumberFormat.h>
 
 #include "Styles.h"
+#include "Variants.h"
 
 namespace {
 
@@ -182,7 +183,14 @@ int main(int argc, char** argv) {
       if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, {}))) return 1;
       ++files;
     }
-    for (const Kitgen::Style& style : {Kitgen::ModernStyle(), Kitgen::ClassicStyle()}) {
+    Kitgen::Style modern = Kitgen::ModernStyle();
+    Kitgen::Style classic = Kitgen::ClassicStyle();
+    for (Kitgen::Style* style : {&modern, &classic}) {
+      const std::vector<Kitgen::PieceSpec> variants =
+          style == &modern ? Kitgen::ModernVariants() : Kitgen::ClassicVariants();
+      style->pieces.insert(style->pieces.end(), variants.begin(), variants.end());
+    }
+    for (const Kitgen::Style& style : {modern, classic}) {
       if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style))) return 1;
       ++files;
       for (const Kitgen::PieceSpec& piece : style.pieces) {

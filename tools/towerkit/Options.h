@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct RunSettings {
   bool lint = false;                 // check the kit's styles instead of building
   std::string lintStyle;             // the style --lint names; empty: that of -s, or every style
   std::string instances;             // --instances as given ("nodes" or "gpu"); empty: not given
+  std::uint64_t seed = 0;            // picks among the variants of pieces
+  bool varyByCell = false;           // --vary cell: a variant per cell, not per piece, storey and facade
 };
 
 enum class ParseOutcome {
@@ -111,6 +114,10 @@ inline void showHelp() {
       "                              winding, normals, overlapping faces, materials. STYLE is the next",
       "                              argument unless it starts with '-'. Exit status 1 when an error",
       "                              (geometry lost or broken) is found, 0 for warnings alone",
+      " --seed N             Picks among the variants of pieces (STYLE_PIECE.1.obj, STYLE_PIECE.2.obj ...",
+      "                              beside STYLE_PIECE.obj): N is a whole number from 0 to 2^64 - 1,",
+      "                              0 by default; the same seed gives the same building",
+      " --vary storey|cell   One variant per piece, storey and side (storey, the default) or one per cell",
       "",
   };
   // Output formats, after every line above.
@@ -229,6 +236,26 @@ inline ParseOutcome ApplyInstances(const std::string& i_given, const std::string
   return ParseOutcome::Run;
 }
 
+// The seed takes what the lenient conversion reads, as sizes do: the digits the text starts with
+// after an optional '+' (at most 2^64 - 1), 0 for a negative number or none.
+inline ParseOutcome ApplySeed(const std::string& i_given, const std::string& i_value,
+                              RunSettings& io_settings) {
+  io_settings.seed = ReadSeed(i_value);
+  CheckSeed(OptionValue(i_given, i_value), i_value, io_settings.seed);
+  return ParseOutcome::Run;
+}
+
+// A value other than storey or cell warns and keeps the default, storey.
+inline ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_value,
+                              RunSettings& io_settings) {
+  if (i_value != "storey" && i_value != "cell") {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not storey or cell: a variant is chosen per piece, storey and side");
+  }
+  io_settings.varyByCell = i_value == "cell";
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -245,6 +272,8 @@ inline constexpr Option kOptions[] = {
     {"-m", "--metres",    false, ApplyMetres},
     {"",   "--instances", true,  ApplyInstances},
     {"",   "--lint",      false, ApplyLint, true},
+    {"",   "--seed",      true,  ApplySeed},
+    {"",   "--vary",      true,  ApplyVary},
 };
 // clang-format on
 

@@ -41,15 +41,25 @@ inline bool ListUnitsFolder(const std::string& i_folder, std::vector<std::string
   return false;
 }
 
+// Whether the part of an entry name after its style's "_" names a variant's unit file,
+// "KIND.N.obj" (Kit.h).
+inline bool IsVariantFile(const std::string& i_rest) {
+  const std::string extension = ".obj";
+  return i_rest.size() > extension.size() &&
+         i_rest.compare(i_rest.size() - extension.size(), extension.size(), extension) == 0 &&
+         !Ostrel::City::VariantKind(i_rest.substr(0, i_rest.size() - extension.size())).empty();
+}
+
 // A style is the part before the only "_" of an entry name; names with no "_" or with more than
-// one give none. Files and folders count alike, and the extension plays no part.
+// one give none, and so do the unit files of variants. Files and folders count alike, and
+// otherwise the extension plays no part.
 inline Catalogue BuildCatalogue(const std::vector<std::string>& i_entries) {
   Catalogue unitsType;
   for (const std::string& entry : i_entries) {
     if (entry == "." || entry == "..") continue;
     std::vector<std::string> tokens;
     Ostrel::FileSystem::SplitString(entry, '_', tokens);
-    if (tokens.size() == 2) unitsType.insert(tokens[0]);
+    if (tokens.size() == 2 && !IsVariantFile(tokens[1])) unitsType.insert(tokens[0]);
   }
   return unitsType;
 }
@@ -310,6 +320,7 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   building.setPosition(0.0f, 0.0f, 0.0f);
   building.setOrientation(0.0f, 0.0f, 1.0f);
   building.setKitUnits(i_settings.metres);
+  building.setVariation(i_settings.seed, i_settings.varyByCell);
 
   const bool glb = IsGlbName(i_settings.outputfilename);
   if (!glb && !i_settings.instances.empty()) {

@@ -4,6 +4,9 @@
 // A check never changes a value: the building is made exactly as it would be without the warning,
 // so that scripts which work today keep working.
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include <ostrel/utils/Messages.h>
@@ -35,6 +38,32 @@ inline void CheckWholeNumber(const std::string& i_subject, const std::string& i_
                              int i_used) {
   if (IsWholeNumber(i_value)) return;
   Ostrel::Message::PrintWarning(i_subject + " is not a whole number: the " + i_size + " is " +
+                                std::to_string(i_used));
+}
+
+// The seed that a text gives: the digits it starts with, after an optional '+', saturating at
+// 2^64 - 1; 0 when it starts otherwise (a '-' included: a seed is never negative).
+inline std::uint64_t ReadSeed(const std::string& i_value) {
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  std::string::size_type i = !i_value.empty() && i_value[0] == '+' ? 1 : 0;
+  std::uint64_t seed = 0;
+  for (; i < i_value.size() && i_value[i] >= '0' && i_value[i] <= '9'; ++i) {
+    const auto digit = static_cast<std::uint64_t>(i_value[i] - '0');
+    seed = seed > (kMax - digit) / 10 ? kMax : seed * 10 + digit;
+  }
+  return seed;
+}
+
+// Warns unless i_value is a whole number from 0 to 2^64 - 1; i_used is the seed taken all the same.
+inline void CheckSeed(const std::string& i_subject, const std::string& i_value, std::uint64_t i_used) {
+  if (IsWholeNumber(i_value) && i_value[0] != '-') {
+    std::string digits = i_value.substr(i_value[0] == '+' ? 1 : 0);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    const std::string largest = "18446744073709551615";
+    if (digits.size() < largest.size() || (digits.size() == largest.size() && digits <= largest)) return;
+  }
+  Ostrel::Message::PrintWarning(i_subject +
+                                " is not a whole number from 0 to 18446744073709551615: the seed is " +
                                 std::to_string(i_used));
 }
 

@@ -102,6 +102,12 @@ class Building {
   // Coordinates in the kit's own units (the unit size times cell units) instead of cell units.
   // The position stays in the output's units, whichever they are.
   void setKitUnits(bool i_kitUnits) { m_kitUnits = i_kitUnits; }
+  // The seed that picks among the variants of pieces, and whether a variant is chosen per cell
+  // rather than per piece, storey and facade (Variation.h). A kit without variants ignores both.
+  void setVariation(std::uint64_t i_seed, bool i_byCell) {
+    m_request.seed = i_seed;
+    m_request.varyByCell = i_byCell;
+  }
   // y is kept but not read: buildings turn about the vertical axis only.
   void setOrientation(float x, float y, float z) {
     m_frame.xdir = x;
@@ -117,7 +123,7 @@ class Building {
     if (!kit.measured()) return fail(BuildError::NoBaseUnits);
     const Plan plan = MakePlan(m_request, kit);
     m_missing = MissingUnits(plan, kit);
-    const Totals totals = CountPlan(plan, kit);
+    const Totals totals = CountPlan(plan, kit, kMaxIndex);
     if (totals.vertices == 0) return fail(BuildError::NothingPlaced);
     const Offsets first{indicesoffset, 0, 0};
     if (CheckFits(totals, first) != BuildError::None) return fail(BuildError::TooLarge);
@@ -144,7 +150,7 @@ class Building {
     if (!kit.measured()) return fail(BuildError::NoBaseUnits);
     const Plan plan = MakePlan(m_request, kit);
     m_missing = MissingUnits(plan, kit);
-    if (CountPlan(plan, kit).vertices == 0) return fail(BuildError::NothingPlaced);
+    if (CountPlan(plan, kit, kMaxIndex).vertices == 0) return fail(BuildError::NothingPlaced);
     const MaterialNames names = NameMaterials(plan, kit);
     m_usesMaterials = names.used;
     MergeMaterials(plan, kit, names, ".", m_materialNotes);

@@ -86,17 +86,9 @@ struct GlbLayout {
   std::vector<std::uint64_t> boundsOf;    // flat form: the POSITION accessor of each positions view
 };
 
-// How many times the plan places each piece (saturating), counted on its folded form.
+// How many times the plan places each piece (saturating).
 inline std::vector<std::uint64_t> PlacementCounts(const Plan& i_plan, const Kit& i_kit) {
-  std::vector<std::uint64_t> counts(i_kit.pieces.size(), 0);
-  for (const Block& block : i_plan.blocks) {
-    for (const Run& run : block.runs) {
-      const std::uint64_t times =
-          SatMul(static_cast<std::uint64_t>(block.repeats), static_cast<std::uint64_t>(run.repeats));
-      for (const Placement& placement : run.period) counts[placement.piece] = SatAdd(counts[placement.piece], times);
-    }
-  }
-  return counts;
+  return CountPieces(i_plan, i_kit);
 }
 
 // Adds a buffer view for i_view; returns its index.

@@ -53,6 +53,20 @@ std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<GltfPiece>& i_p
 
 namespace detail {
 
+// Whether the buildings surely pass the size of a GLB file in every form: each placement of a
+// piece with triangles costs at least three floats (its positions, its node or its instance's
+// translation). Counted on the folded plans with the smallest form of each choice, at once, so
+// that choices are never walked for a building far too large.
+inline bool SurelyTooLarge(const std::vector<GltfPiece>& i_pieces,
+                           const std::vector<GltfBuilding>& i_buildings) {
+  std::uint64_t placements = 0;
+  for (const GltfBuilding& building : i_buildings) {
+    const auto shown = [&](PieceId i_id) { return std::uint64_t{i_pieces[i_id].parts.empty() ? 0u : 1u}; };
+    placements = SatAdd(placements, LeastPlaced(*building.plan, shown));
+  }
+  return SatMul(placements, 3 * sizeof(float)) > Glb::kMaxFileBytes;
+}
+
 // The placements that the Nodes form gives a node each.
 inline std::uint64_t CountNodes(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                 const std::vector<GltfBuilding>& i_buildings) {
@@ -75,6 +89,7 @@ inline std::uint64_t CountNodes(const Kit& i_kit, const std::vector<GltfPiece>& 
 inline GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                           const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                           const GltfOptions& i_options) {
+  if (detail::SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
   detail::GlbLayout layout = detail::MakeLayout(i_kit, i_pieces, i_materials, i_buildings, i_options);
   // Refused at once when counting says so, before any walk whose length grows with the buildings.
   if (layout.binBytes > Glb::kMaxFileBytes) return GlbResult::TooLarge;

@@ -76,7 +76,7 @@ inline bool PieceTurns(const Plan& i_plan, PieceId i_piece, const Frame& i_frame
   for (const Block& block : i_plan.blocks) {
     for (const Run& run : block.runs) {
       for (const Placement& placement : run.period) {
-        if (placement.piece == i_piece && (placement.xd != 0 || placement.zd != 1)) return true;
+        if (MayPlace(i_plan, placement, i_piece) && (placement.xd != 0 || placement.zd != 1)) return true;
       }
     }
   }

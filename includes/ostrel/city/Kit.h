@@ -6,6 +6,12 @@
 // along x and z and one storey 1.0 along y. A piece whose file gave nothing is kept too, empty,
 // with the reason, so that whoever needs it can say why it is missing.
 //
+// A piece may have variants beside its plain file: STYLE_PIECE.1.obj, STYLE_PIECE.2.obj, ... read
+// from 1 up to the first number whose file does not exist (a file that exists but gives nothing
+// still counts, kept empty with its reason like any piece). The layout chooses among the plain
+// piece and its variants (Variation.h); the plain piece stays one of the choices even when its
+// file is missing, so that a kit of variants alone is as incomplete as it looks.
+//
 // A loaded kit is never changed, so one kit can serve any number of buildings, on any number of
 // threads at once.
 
@@ -51,6 +57,9 @@ struct Piece {
   // when no face of the piece has a material.
   std::vector<std::uint32_t> faceMaterials;
   std::vector<std::uint32_t> libraries;  // its material libraries, as indices into Kit::libraries
+  // Of a plain piece that has variants: the forms the layout chooses among, itself first, then its
+  // variants by number. Empty for a piece without variants, and for a variant.
+  std::vector<PieceId> forms;
 
   // An empty piece writes nothing wherever it is placed.
   bool empty() const { return positions.empty() && normals.empty() && uvs.empty() && polycount.empty(); }
@@ -96,6 +105,28 @@ struct Kit {
 inline constexpr const char* kPieceKinds[] = {"angle",       "angleroof", "ground",     "grounddoor",
                                               "groundclose", "floor",     "floorclose", "roof",
                                               "roofdoor",    "balcony",   "roofcap"};
+
+// Whether i_kind is one of kPieceKinds.
+inline bool IsPieceKind(const std::string& i_kind) {
+  for (const char* kind : kPieceKinds) {
+    if (i_kind == kind) return true;
+  }
+  return false;
+}
+
+// The piece kind of a variant's name after its style and "_", "KIND.N" (N from 1, no leading
+// zero, at most 9 digits), or empty when it names no variant.
+inline std::string VariantKind(const std::string& i_rest) {
+  const std::size_t dot = i_rest.find('.');
+  if (dot == std::string::npos) return std::string();
+  const std::string number = i_rest.substr(dot + 1);
+  if (number.empty() || number.size() > 9 || number[0] < '1' || number[0] > '9' ||
+      number.find_first_not_of("0123456789") != std::string::npos) {
+    return std::string();
+  }
+  const std::string kind = i_rest.substr(0, dot);
+  return IsPieceKind(kind) ? kind : std::string();
+}
 
 // The path of a piece's unit file, joined as plain text.
 inline std::string UnitFile(const std::string& i_folder, const std::string& i_name) {
@@ -213,7 +244,7 @@ inline PieceFault FaultOf(FileSystem::ReadStatus i_status) {
   return PieceFault::Unreadable;
 }
 
-inline void LoadPiece(const std::string& i_name, Kit& io_kit) {
+inline Piece ReadPiece(const std::string& i_name, Kit& io_kit) {
   Piece piece;
   piece.name = i_name;
   piece.file = UnitFile(io_kit.folder, i_name);
@@ -224,8 +255,26 @@ inline void LoadPiece(const std::string& i_name, Kit& io_kit) {
   if (piece.fault == PieceFault::None && !MakePiece(mesh, io_kit, piece)) {
     piece.fault = PieceFault::CoordinatesTooLarge;
   }
-  io_kit.ids.emplace(piece.name, static_cast<PieceId>(io_kit.pieces.size()));
-  io_kit.pieces.push_back(std::move(piece));
+  return piece;
+}
+
+inline PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
+  const auto id = static_cast<PieceId>(io_kit.pieces.size());
+  io_kit.ids.emplace(i_piece.name, id);
+  io_kit.pieces.push_back(std::move(i_piece));
+  return id;
+}
+
+// The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
+inline void LoadPiece(const std::string& i_name, Kit& io_kit) {
+  const PieceId plain = KeepPiece(ReadPiece(i_name, io_kit), io_kit);
+  std::vector<PieceId> forms{plain};
+  for (std::uint64_t number = 1;; ++number) {
+    Piece variant = ReadPiece(i_name + "." + std::to_string(number), io_kit);
+    if (variant.fault == PieceFault::NotFound) break;
+    forms.push_back(KeepPiece(std::move(variant), io_kit));
+  }
+  if (forms.size() > 1) io_kit.pieces[plain].forms = std::move(forms);
 }
 
 }  // namespace detail

@@ -129,11 +129,13 @@ inline std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_styl
         numbered.emplace_back(std::stoull(rest.substr(rest.find('.') + 1)), name);
     }
     std::sort(numbered.begin(), numbered.end());
-    for (const auto& variant : numbered) {
+    for (std::size_t n = 0; n < numbered.size(); ++n) {
+      const auto& variant = numbered[n];
       LintPiece piece;
       piece.kind = pieces[k].kind;
       AddPiece(variant.second, io_kit, piece);
       piece.plain = pieces[k].id;
+      piece.unused = variant.first != n + 1;  // past a gap, every later number is too
       pieces[k].variants.push_back(piece.id);
       pieces.push_back(std::move(piece));
     }
@@ -356,7 +358,7 @@ inline std::vector<std::string> LintedStyles(const std::vector<std::string>& i_e
       continue;
     const std::string style = entry.substr(0, underscore);
     const std::string rest = entry.substr(underscore + 1, entry.size() - 4 - underscore - 1);
-    if (style == "base" || (!detail::IsPieceKind(rest) && detail::VariantKind(rest).empty())) continue;
+    if (style == "base" || (!IsPieceKind(rest) && VariantKind(rest).empty())) continue;
     styles.push_back(style);
   }
   std::sort(styles.begin(), styles.end());

@@ -12,6 +12,10 @@
 // the parity of their index (every pattern is a rule on parity), and upper storeys repeat with
 // the parity of their level. So a plan's size does not depend on the building's size: a building
 // can be counted, or refused as too large, at once, and walking it costs only what is placed.
+//
+// Where a piece has variants (Kit.h), the plan keeps its placements folded all the same: the
+// placement names a choice among the piece's forms, and the form is chosen where the walk puts
+// the placement (Variation.h). A kit without variants gives plans without choices.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +25,7 @@
 
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Request.h>
+#include <ostrel/city/Variation.h>
 
 namespace Ostrel::City {
 
@@ -31,6 +36,17 @@ struct Placement {
   std::int64_t level = 0;     // the storey, cell units up; below 0 only for a negative height
   // Facing: the piece's own +x axis turns to (zd, 0, xd), its +z axis to (-xd, 0, zd).
   std::int8_t xd = 0, zd = 1;
+  // In a plan, 1 + the index in Plan::choices of the choice that gives the piece where the walk
+  // puts the placement; 0 when the piece is placed as it is. Walked placements have 0.
+  std::uint32_t choice = 0;
+};
+
+// A choice among a piece's forms (its plain piece and its variants), made anew on each storey,
+// or in each cell when byCell.
+struct Choice {
+  std::vector<PieceId> forms;
+  std::uint64_t key = 0;  // PlaceKey of the request's seed, the piece kind and the facade
+  bool byCell = false;
 };
 
 // Placements that repeat along a line: `period`, then the same moved by (dx, dz) cells, and so
@@ -50,7 +66,8 @@ struct Block {
 };
 
 struct Plan {
-  std::vector<Block> blocks;  // in output order
+  std::vector<Block> blocks;    // in output order
+  std::vector<Choice> choices;  // empty when the kit has no variants of the pieces placed
 };
 
 // Counts of a whole building, saturating instead of wrapping.
@@ -78,11 +95,15 @@ void ForEachPlacement(const Plan& i_plan, Visit&& i_visit);
 template <typename Visit>
 void ForEachPlacement(const Plan& i_plan, const Kit& i_kit, Visit&& i_visit);
 
-// Every piece the plan places, each once, in the order of first placement.
-std::vector<PieceId> PiecesInOrder(const Plan& i_plan);
+// The piece that a placement of the plan, moved to where the walk puts it, places: its own, or
+// the form its choice takes there.
+PieceId PlacedPiece(const Plan& i_plan, const Placement& i_placement);
 
-// The elements of every placement, summed (saturating).
-Totals CountPlan(const Plan& i_plan, const Kit& i_kit);
+// Whether a placement of the plan as it is folded (not walked) places i_piece anywhere it repeats,
+// or may place it there: its own piece, or a form of its choice.
+bool MayPlace(const Plan& i_plan, const Placement& i_placement, PieceId i_piece);
+
+// PiecesInOrder, CountPlan and CountPieces (PlanCounts.h) list and count what a plan places.
 
 // ---------------------------------------------------------------------------------------------
 // Internals
@@ -119,14 +140,44 @@ struct Row {
   const Kit* kit;
   std::int64_t level;
   RowKind kind;
-  std::string corner;  // the corner piece's name
-  std::string window;  // the facade cells' piece name, before "door" or "close"
+  std::string corner;            // the corner piece's name
+  std::string window;            // the facade cells' piece name, before "door" or "close"
+  std::vector<Choice>* choices;  // the plan's, which gains those of the row's pieces
 };
 
 inline PieceId PieceOf(const Row& i_row, const std::string& i_name) {
   PieceId id = 0;
   i_row.kit->find(i_name, id);
   return id;
+}
+
+// The choice (1 + its index in io_choices, which gains it when new) of the piece i_name of the
+// request's style at a place of facade i_facade (0 for none); 0 when the piece has no variants.
+inline std::uint32_t ChoiceOf(const Request& i_request, const Kit& i_kit, const std::string& i_name,
+                              char i_facade, std::vector<Choice>& io_choices) {
+  PieceId id = 0;
+  if (!i_kit.find(i_name, id) || i_kit.piece(id).forms.empty()) return 0;
+  const std::string kind = i_name.substr(i_request.style.size() + 1);
+  Choice choice{i_kit.piece(id).forms, PlaceKey(i_request.seed, kind, i_facade), i_request.varyByCell};
+  for (std::size_t i = 0; i < io_choices.size(); ++i) {
+    const Choice& known = io_choices[i];
+    if (known.key == choice.key && known.byCell == choice.byCell && known.forms == choice.forms)
+      return static_cast<std::uint32_t>(i + 1);
+  }
+  io_choices.push_back(std::move(choice));
+  return static_cast<std::uint32_t>(io_choices.size());
+}
+
+// The piece i_name placed in a cell of the row, facing (xd, zd), with its choice.
+inline Placement Place(const Row& i_row, const std::string& i_name, char i_facade, std::int64_t i_x,
+                       std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd) {
+  return {PieceOf(i_row, i_name),
+          i_x,
+          i_z,
+          i_row.level,
+          i_xd,
+          i_zd,
+          ChoiceOf(*i_row.request, *i_row.kit, i_name, i_facade, *i_row.choices)};
 }
 
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one.
@@ -137,10 +188,10 @@ inline void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_ind
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
   const std::string suffix = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter, i_facade.minSide,
                                          i_facade.maxSide, i_index);
-  o_period.push_back({PieceOf(i_row, i_row.window + suffix), x, z, i_row.level, i_facade.xd, i_facade.zd});
+  o_period.push_back(Place(i_row, i_row.window + suffix, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
   if (BalconySelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index)) {
     o_period.push_back(
-        {PieceOf(i_row, i_row.request->style + "_balcony"), x, z, i_row.level, i_facade.xd, i_facade.zd});
+        Place(i_row, i_row.request->style + "_balcony", i_facade.letter, x, z, i_facade.xd, i_facade.zd));
   }
 }
 
@@ -181,7 +232,7 @@ inline void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
 inline void AddCorner(const Row& i_row, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd,
                       std::int8_t i_zd, std::vector<Run>& o_runs) {
   Run corner;
-  corner.period.push_back({PieceOf(i_row, i_row.corner), i_x, i_z, i_row.level, i_xd, i_zd});
+  corner.period.push_back(Place(i_row, i_row.corner, 0, i_x, i_z, i_xd, i_zd));
   o_runs.push_back(std::move(corner));
 }
 
@@ -202,17 +253,18 @@ inline std::vector<Run> RingRuns(const Row& i_row) {
   return runs;
 }
 
-inline Row MakeRow(const Request& i_request, const Kit& i_kit, std::int64_t i_level, RowKind i_kind) {
+inline Row MakeRow(const Request& i_request, const Kit& i_kit, std::int64_t i_level, RowKind i_kind,
+                   Plan& io_plan) {
   const std::string& style = i_request.style;
   switch (i_kind) {
     case RowKind::Ground:
-      return {&i_request, &i_kit, i_level, i_kind, style + "_angle", style + "_ground"};
+      return {&i_request, &i_kit, i_level, i_kind, style + "_angle", style + "_ground", &io_plan.choices};
     case RowKind::Floor:
-      return {&i_request, &i_kit, i_level, i_kind, style + "_angle", style + "_floor"};
+      return {&i_request, &i_kit, i_level, i_kind, style + "_angle", style + "_floor", &io_plan.choices};
     case RowKind::Roof:
       break;
   }
-  return {&i_request, &i_kit, i_level, i_kind, style + "_angleroof", style + "_roof"};
+  return {&i_request, &i_kit, i_level, i_kind, style + "_angleroof", style + "_roof", &io_plan.choices};
 }
 
 // The roof cap over every interior cell: lines l = 1 .. length - 2 at x = -l, each over the cells
@@ -222,7 +274,8 @@ inline void AddRoofCap(const Request& i_request, const Kit& i_kit, std::int64_t 
   if (!i_kit.find(i_request.style + "_roofcap", cap) || i_kit.piece(cap).empty()) return;
   if (i_request.width - 2 <= 0 || i_request.length - 2 <= 0) return;
   Run line;
-  line.period.push_back({cap, -1, 1, i_level, 0, 1});
+  line.period.push_back({cap, -1, 1, i_level, 0, 1,
+                         ChoiceOf(i_request, i_kit, i_request.style + "_roofcap", 0, io_plan.choices)});
   line.repeats = i_request.width - 2;
   line.dz = 1;
   Block lines;
@@ -232,9 +285,15 @@ inline void AddRoofCap(const Request& i_request, const Kit& i_kit, std::int64_t 
   io_plan.blocks.push_back(std::move(lines));
 }
 
-inline bool RunIsEmpty(const Run& i_run, const Kit& i_kit) {
+inline bool RunIsEmpty(const Run& i_run, const Plan& i_plan, const Kit& i_kit) {
   for (const Placement& placement : i_run.period) {
-    if (!i_kit.piece(placement.piece).empty()) return false;
+    if (placement.choice == 0) {
+      if (!i_kit.piece(placement.piece).empty()) return false;
+      continue;
+    }
+    for (const PieceId form : i_plan.choices[placement.choice - 1].forms) {
+      if (!i_kit.piece(form).empty()) return false;
+    }
   }
   return true;
 }
@@ -257,6 +316,10 @@ void WalkPlan(const Plan& i_plan, Skip&& i_skip, Visit&& i_visit) {
             placement.x += r * block.dx + k * run.dx;
             placement.z += k * run.dz;
             placement.level += r * block.dlevel;
+            if (placement.choice != 0) {
+              placement.piece = PlacedPiece(i_plan, placement);
+              placement.choice = 0;
+            }
             i_visit(static_cast<const Placement&>(placement));
           }
         }
@@ -272,23 +335,24 @@ inline Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   PieceId any = 0;
   if (!i_kit.find(i_request.style + "_angle", any)) return plan;
 
-  plan.blocks.push_back({detail::RingRuns(detail::MakeRow(i_request, i_kit, 0, RowKind::Ground))});
+  plan.blocks.push_back({detail::RingRuns(detail::MakeRow(i_request, i_kit, 0, RowKind::Ground, plan))});
   // Upper storeys: levels 1 to height - 2, which differ only by the parity of their level.
   const std::int64_t floors = i_request.height - 2;
   if (floors >= 2) {
-    Block pair{detail::RingRuns(detail::MakeRow(i_request, i_kit, 1, RowKind::Floor))};
-    std::vector<Run> second = detail::RingRuns(detail::MakeRow(i_request, i_kit, 2, RowKind::Floor));
+    Block pair{detail::RingRuns(detail::MakeRow(i_request, i_kit, 1, RowKind::Floor, plan))};
+    std::vector<Run> second = detail::RingRuns(detail::MakeRow(i_request, i_kit, 2, RowKind::Floor, plan));
     pair.runs.insert(pair.runs.end(), second.begin(), second.end());
     pair.repeats = floors / 2;
     pair.dlevel = 2;
     plan.blocks.push_back(std::move(pair));
   }
   if (floors >= 1 && floors % 2 == 1) {
-    plan.blocks.push_back({detail::RingRuns(detail::MakeRow(i_request, i_kit, floors, RowKind::Floor))});
+    plan.blocks.push_back(
+        {detail::RingRuns(detail::MakeRow(i_request, i_kit, floors, RowKind::Floor, plan))});
   }
   // The roof row is always laid, at level 0 too for a height of 0.
   const std::int64_t roof = i_request.height - 1;
-  plan.blocks.push_back({detail::RingRuns(detail::MakeRow(i_request, i_kit, roof, RowKind::Roof))});
+  plan.blocks.push_back({detail::RingRuns(detail::MakeRow(i_request, i_kit, roof, RowKind::Roof, plan))});
   detail::AddRoofCap(i_request, i_kit, roof, plan);
   return plan;
 }
@@ -302,42 +366,24 @@ void ForEachPlacement(const Plan& i_plan, Visit&& i_visit) {
 template <typename Visit>
 void ForEachPlacement(const Plan& i_plan, const Kit& i_kit, Visit&& i_visit) {
   detail::WalkPlan(
-      i_plan, [&i_kit](const Run& i_run) { return detail::RunIsEmpty(i_run, i_kit); }, i_visit);
+      i_plan, [&](const Run& i_run) { return detail::RunIsEmpty(i_run, i_plan, i_kit); }, i_visit);
 }
 
-inline std::vector<PieceId> PiecesInOrder(const Plan& i_plan) {
-  std::vector<PieceId> pieces;
-  for (const Block& block : i_plan.blocks) {
-    for (const Run& run : block.runs) {
-      for (const Placement& placement : run.period) {
-        bool seen = false;
-        for (const PieceId piece : pieces) seen = seen || piece == placement.piece;
-        if (!seen) pieces.push_back(placement.piece);
-      }
-    }
-  }
-  return pieces;
+inline PieceId PlacedPiece(const Plan& i_plan, const Placement& i_placement) {
+  if (i_placement.choice == 0) return i_placement.piece;
+  const Choice& choice = i_plan.choices[i_placement.choice - 1];
+  return choice.forms[ChooseVariant(choice.key, i_placement.level, choice.byCell, i_placement.x,
+                                    i_placement.z, choice.forms.size())];
 }
 
-inline Totals CountPlan(const Plan& i_plan, const Kit& i_kit) {
-  Totals totals;
-  for (const Block& block : i_plan.blocks) {
-    Totals once;
-    for (const Run& run : block.runs) {
-      const auto times = static_cast<std::uint64_t>(run.repeats);
-      for (const Placement& placement : run.period) {
-        const Piece& piece = i_kit.piece(placement.piece);
-        once.vertices = detail::SatAdd(once.vertices, detail::SatMul(times, piece.positions.size()));
-        once.normals = detail::SatAdd(once.normals, detail::SatMul(times, piece.normals.size()));
-        once.uvs = detail::SatAdd(once.uvs, detail::SatMul(times, piece.uvs.size()));
-      }
-    }
-    const auto times = static_cast<std::uint64_t>(block.repeats);
-    totals.vertices = detail::SatAdd(totals.vertices, detail::SatMul(times, once.vertices));
-    totals.normals = detail::SatAdd(totals.normals, detail::SatMul(times, once.normals));
-    totals.uvs = detail::SatAdd(totals.uvs, detail::SatMul(times, once.uvs));
+inline bool MayPlace(const Plan& i_plan, const Placement& i_placement, PieceId i_piece) {
+  if (i_placement.choice == 0) return i_placement.piece == i_piece;
+  for (const PieceId form : i_plan.choices[i_placement.choice - 1].forms) {
+    if (form == i_piece) return true;
   }
-  return totals;
+  return false;
 }
 
 }  // namespace Ostrel::City
+
+#include <ostrel/city/PlanCounts.h>

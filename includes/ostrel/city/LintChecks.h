@@ -63,27 +63,6 @@ inline const char* NeededBy(const std::string& i_kind) {
   return nullptr;
 }
 
-inline bool IsPieceKind(const std::string& i_kind) {
-  for (const char* kind : kPieceKinds) {
-    if (i_kind == kind) return true;
-  }
-  return false;
-}
-
-// The piece kind of a variant name "KIND.N" (N from 1, no leading zero, at most 9 digits), or
-// empty.
-inline std::string VariantKind(const std::string& i_rest) {
-  const std::size_t dot = i_rest.find('.');
-  if (dot == std::string::npos) return std::string();
-  const std::string number = i_rest.substr(dot + 1);
-  if (number.empty() || number.size() > 9 || number[0] < '1' || number[0] > '9' ||
-      number.find_first_not_of("0123456789") != std::string::npos) {
-    return std::string();
-  }
-  const std::string kind = i_rest.substr(0, dot);
-  return IsPieceKind(kind) ? kind : std::string();
-}
-
 // Findings, kept to be given by file (in the order files were first named) and line.
 struct LintReport {
   std::vector<std::string> files;
@@ -120,6 +99,7 @@ struct LintPiece {
   Obj::SourceLines lines;
   std::vector<std::size_t> keptFaceLines;  // the line of each face the kit keeps
   std::vector<PieceId> variants;           // of a plain piece, in the order of their numbers
+  bool unused = false;                     // a variant past a missing number, which the tool does not read
 };
 
 inline void ReadLintPiece(LintPiece& io_piece) {
@@ -303,6 +283,10 @@ inline void CheckPieceFile(const LintPiece& i_piece, const Kit& i_kit, LintRepor
   if (!i_piece.kind.empty()) CheckCell(i_piece, piece, i_kit, io_report);
   CheckNormals(i_piece, io_report);
   CheckMaterials(i_piece, i_kit, io_report);
+  if (i_piece.unused) {
+    io_report.add(LintSeverity::Warning, i_piece.file, 0,
+                  "is not used: the tool reads a piece's variants from 1 up to the first missing number");
+  }
   if (i_piece.kind.empty()) {
     io_report.add(LintSeverity::Warning, i_piece.file, 0,
                   "is no piece the tool places: a piece is named STYLE_KIND.obj or STYLE_KIND.N.obj, KIND "
