@@ -142,6 +142,8 @@ TEST(CityObj, TheSameBytesWhateverTheJobsAndHowLittleMayWait) {
   const std::string one = city.write(1, std::size_t{32} << 20);
   for (const unsigned jobs : {2u, 3u, 8u}) {
     EXPECT_EQ(city.write(jobs, std::size_t{32} << 20), one) << jobs;
+    // Some finished buildings wait among the others, some wait for their turn to finish.
+    EXPECT_EQ(city.write(jobs, std::size_t{256} << 10), one) << jobs;
     // Every building past its first bytes waits for its turn.
     EXPECT_EQ(city.write(jobs, 1), one) << jobs;
   }

@@ -29,14 +29,14 @@
 
 namespace Towerkit {
 
-// A city file mapped into memory for reading; unmapped when dropped.
+// The text of a city file, mapped into memory for reading; unmapped when dropped.
 class CityText {
  public:
   CityText() = default;
   CityText(const CityText&) = delete;
   CityText& operator=(const CityText&) = delete;
   ~CityText() {
-    if (m_data != nullptr) munmap(m_data, m_size);
+    if (m_mapped != nullptr) munmap(m_mapped, m_text.size());
   }
 
   // False, with o_error set, when i_path is no regular file that can be read.
@@ -54,37 +54,44 @@ class CityText {
       o_error = "Cannot read city file '" + i_path + "': it is not a regular file";
       return false;
     }
-    m_size = static_cast<std::size_t>(info.st_size);
-    if (m_size > 0) {
-      void* data = mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, fd, 0);
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > 0) {
+      void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
       if (data == MAP_FAILED) {
         o_error = "Cannot read city file '" + i_path + "': " + std::strerror(errno);
         close(fd);
-        m_size = 0;
         return false;
       }
-      m_data = data;
-      madvise(m_data, m_size, MADV_SEQUENTIAL);
+      madvise(data, size, MADV_SEQUENTIAL);
+      m_mapped = data;
+      m_text = std::string_view(static_cast<const char*>(data), size);
     }
     close(fd);
     return true;
   }
 
-  std::string_view text() const { return {static_cast<const char*>(m_data), m_size}; }
+  // A text held by the caller, read as the file i_path would be.
+  void hold(std::string_view i_text, const std::string& i_path) {
+    path = i_path;
+    m_text = i_text;
+  }
 
-  // Lets go of the pages before i_offset (bytes into the text), which have been read: they come
-  // back from the file if they are read again.
+  std::string_view text() const { return m_text; }
+
+  // Lets go of the mapped pages before i_offset (bytes into the text), which have been read:
+  // they come back from the file if they are read again.
   void release(std::size_t i_offset) const {
+    if (m_mapped == nullptr) return;
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t bytes = i_offset / page * page;
-    if (bytes > 0) madvise(m_data, bytes, MADV_DONTNEED);
+    if (bytes > 0) madvise(m_mapped, bytes, MADV_DONTNEED);
   }
 
   std::string path;
 
  private:
-  void* m_data = nullptr;
-  std::size_t m_size = 0;
+  void* m_mapped = nullptr;
+  std::string_view m_text;
 };
 
 // The columns of a city file, in the order of kCityColumns.

@@ -5,8 +5,9 @@
 // output is the same bytes whatever the number of threads.
 //
 // Memory stays bounded however many buildings there are: the thread holding the oldest
-// unwritten building writes it straight to the output; the others keep what they make in a
-// buffer of limited size, and when it is full they wait for their turn.
+// unwritten building writes it straight to the output, followed by the finished buildings that
+// come next; the others keep what they make in buffers of limited size, two a thread, so that a
+// thread goes on with its next building while its last one waits.
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -40,7 +42,8 @@ using CityProgress = std::function<void(std::uint64_t i_buildings, std::uint64_t
 
 struct CityObjOptions {
   unsigned jobs = 1;  // threads making buildings, the calling one included; 0 counts as 1
-  // The most bytes that buildings waiting for their turn keep in memory, all threads together.
+  // The most bytes that buildings waiting for their turn keep in memory, all threads together
+  // (the writers' own text caches, a few MiB each, come on top).
   std::size_t waitingBytes = std::size_t{32} << 20;
 };
 
@@ -57,54 +60,97 @@ Offsets WriteCityObj(std::ostream& io_out, const Kit& i_kit, const MaterialNames
 
 namespace detail {
 
-// What the threads share: whose turn it is to write, and the output.
+// A finished building waiting for its turn: its text, and the flag its thread waits on to use
+// that buffer again.
+struct DoneText {
+  std::string* text;
+  bool* waiting;
+};
+
+// What the threads share: whose turn it is to write, the output, and the finished buildings
+// that wait for their turn.
 struct CityTurn {
   explicit CityTurn(std::ostream& io_out) : out(io_out) {}
   std::ostream& out;
   std::mutex mutex;
-  std::condition_variable turnChanged;
-  std::atomic<std::uint64_t> next{0};  // 0-based index of the building whose turn it is
-  std::atomic<std::uint64_t> bytes{0};  // written so far, for progress reports
+  std::condition_variable changed;
+  std::atomic<std::uint64_t> next{0};     // 0-based index of the building whose turn it is
+  std::map<std::uint64_t, DoneText> done;  // finished buildings after it, by index
+  std::atomic<std::uint64_t> bytes{0};     // written so far, for progress reports
 };
 
-// The stream one thread's writer writes into: a building's text goes to the output at once
-// when it is that building's turn, and is kept until then otherwise, up to a limit past which
-// the thread waits for its turn.
+// The stream one thread's writer writes into. A building's text goes to the output at once when
+// it is that building's turn; otherwise it is kept in one of the thread's two buffers, and when
+// the building is done that buffer waits among the finished ones while the thread goes on with
+// the next building in the other. A thread waits for its turn when its kept text would pass the
+// limit of a buffer, or when both buffers wait.
 class TurnBuffer : public std::streambuf {
  public:
   TurnBuffer(CityTurn& io_turn, std::size_t i_limit) : m_turn(io_turn), m_limit(i_limit) {}
+  TurnBuffer(const TurnBuffer&) = delete;
+  TurnBuffer& operator=(const TurnBuffer&) = delete;
+  // The buffers may still wait to be written: the thread waits for them first.
+  ~TurnBuffer() {
+    std::unique_lock<std::mutex> lock(m_turn.mutex);
+    m_turn.changed.wait(lock, [&] { return !m_waiting[0] && !m_waiting[1]; });
+  }
 
   void begin(std::uint64_t i_index) {
     m_index = i_index;
-    m_kept.clear();
     m_direct = false;
   }
 
-  // Puts the building's text in the output once its turn comes, and passes the turn on.
+  // Ends the building: into the output if it is its turn, then with every finished building that
+  // follows it; among the finished ones otherwise.
   void finish() {
-    waitTurn();
-    put(m_kept.data(), m_kept.size());
-    m_kept.clear();
-    if (m_kept.capacity() > m_limit) m_kept.shrink_to_fit();
-    {
-      const std::lock_guard<std::mutex> lock(m_turn.mutex);
-      m_turn.next.store(m_index + 1, std::memory_order_release);
+    std::unique_lock<std::mutex> lock(m_turn.mutex);
+    if (!m_direct) {
+      const int other = 1 - m_current;
+      m_turn.changed.wait(lock, [&] { return isTurn() || !m_waiting[other]; });
+      if (!isTurn()) {
+        m_waiting[m_current] = true;
+        m_turn.done.emplace(m_index, DoneText{&m_buffers[m_current], &m_waiting[m_current]});
+        m_current = other;
+        return;
+      }
+      lock.unlock();
+      goDirect();
+      lock.lock();
     }
-    m_turn.turnChanged.notify_all();
+    // The turn is this thread's until next moves on: it alone writes.
+    std::uint64_t next = m_index + 1;
+    for (auto it = m_turn.done.find(next); it != m_turn.done.end(); it = m_turn.done.find(++next)) {
+      const DoneText done = it->second;
+      m_turn.done.erase(it);
+      lock.unlock();
+      put(done.text->data(), done.text->size());
+      done.text->clear();
+      lock.lock();
+      *done.waiting = false;
+      m_turn.changed.notify_all();  // its thread may use the buffer again
+    }
+    m_turn.next.store(next, std::memory_order_release);
+    lock.unlock();
+    m_turn.changed.notify_all();
   }
 
  protected:
   std::streamsize xsputn(const char* i_text, std::streamsize i_count) override {
     const auto count = static_cast<std::size_t>(i_count);
-    if (!m_direct && m_turn.next.load(std::memory_order_acquire) == m_index) goDirect();
-    if (!m_direct && m_kept.size() + count > m_limit) {
+    std::string& kept = m_buffers[m_current];
+    if (!m_direct && isTurn()) goDirect();
+    if (!m_direct && kept.size() + count > m_limit) {
       waitTurn();
       goDirect();
     }
     if (m_direct) {
       put(i_text, count);
     } else {
-      m_kept.append(i_text, count);
+      // Grown by doubling, but never past the limit, so that the limit bounds the memory too.
+      if (kept.size() + count > kept.capacity()) {
+        kept.reserve(std::min(std::max(2 * kept.capacity(), kept.size() + count), m_limit));
+      }
+      kept.append(i_text, count);
     }
     return i_count;
   }
@@ -117,16 +163,19 @@ class TurnBuffer : public std::streambuf {
   }
 
  private:
+  bool isTurn() const { return m_turn.next.load(std::memory_order_acquire) == m_index; }
+
   void waitTurn() {
-    if (m_turn.next.load(std::memory_order_acquire) == m_index) return;
+    if (isTurn()) return;
     std::unique_lock<std::mutex> lock(m_turn.mutex);
-    m_turn.turnChanged.wait(lock, [&] { return m_turn.next.load(std::memory_order_acquire) == m_index; });
+    m_turn.changed.wait(lock, [&] { return isTurn(); });
   }
 
   // Only the turn's holder comes here.
   void goDirect() {
-    put(m_kept.data(), m_kept.size());
-    m_kept.clear();
+    std::string& kept = m_buffers[m_current];
+    put(kept.data(), kept.size());
+    kept.clear();
     m_direct = true;
   }
 
@@ -137,9 +186,11 @@ class TurnBuffer : public std::streambuf {
   }
 
   CityTurn& m_turn;
-  std::size_t m_limit;
+  std::size_t m_limit;  // bytes of one buffer
   std::uint64_t m_index = 0;
-  std::string m_kept;
+  std::string m_buffers[2];
+  bool m_waiting[2] = {false, false};  // the buffer waits among the finished buildings
+  int m_current = 0;                   // the buffer being filled
   bool m_direct = false;
 };
 
@@ -178,9 +229,11 @@ inline void MakeCityBuildings(CitySource& io_source, CityTurn& io_turn, const Ma
     WriteObj(*writer, io_source.kit, building.plan, building.frame, start, i_names);
     Flush(*writer);
     buffer.finish();
-    // Told by the thread that just passed the turn on, while the next holder may be writing: the
-    // figures are a moment's, and reports of two threads may come in either order.
-    if (i_progress) i_progress(index + 1, io_turn.bytes.load(std::memory_order_relaxed));
+    // Figures of a moment, while another thread may be writing; reports of two threads may come
+    // in either order.
+    if (i_progress) {
+      i_progress(io_turn.next.load(std::memory_order_acquire), io_turn.bytes.load(std::memory_order_relaxed));
+    }
   }
 }
 
@@ -194,7 +247,8 @@ inline Offsets WriteCityObj(std::ostream& io_out, const Kit& i_kit, const Materi
                             const NextCityBuilding& i_next, const CityObjOptions& i_options,
                             const Offsets& i_start, const CityProgress& i_progress) {
   const unsigned jobs = std::max(1u, i_options.jobs);
-  const std::size_t limit = std::max<std::size_t>(i_options.waitingBytes / jobs, 1);
+  // Two buffers a thread.
+  const std::size_t limit = std::max<std::size_t>(i_options.waitingBytes / 2 / jobs, 1);
   detail::CitySource source{i_next, i_kit, {}, 0, i_start};
   detail::CityTurn turn(io_out);
   // A progress report from several threads at once would interleave: one at a time.
