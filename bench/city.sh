@@ -27,6 +27,9 @@ median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 now() { echo "$EPOCHREALTIME"; }
 calc() { awk "BEGIN {print $1}"; }
 peakMiB() { awk -F': ' '/Maximum resident set size/ {printf "%.1f", $2 / 1024}' "$dir/time.txt"; }
+# User and system seconds of the last build: on a machine shared with other work, their ratio
+# tells what the threads cost beside what the wall times could show.
+cpuSeconds() { awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$dir/time.txt"; }
 
 # Builds the city with $1 jobs into $2 under /usr/bin/time; prints the wall time in seconds.
 build() {
@@ -41,17 +44,20 @@ bench/city_csv.py "$buildings" "${BENCH_SEED:-1}" > "$dir/city.csv"
 echo "load before: $(uptime)"
 echo "city: $buildings buildings, $(nproc) cores"
 
-one=() two=() peakOne=0 peakTwo=0
+one=() two=() cpuOne=() cpuTwo=() peakOne=0 peakTwo=0
 for ((i = 0; i < runs; i++)); do
-  one+=("$(build 1 /dev/null)"); peakOne=$(peakMiB)
-  two+=("$(build 2 /dev/null)"); peakTwo=$(peakMiB)
+  one+=("$(build 1 /dev/null)"); peakOne=$(peakMiB); cpuOne+=("$(cpuSeconds)")
+  two+=("$(build 2 /dev/null)"); peakTwo=$(peakMiB); cpuTwo+=("$(cpuSeconds)")
 done
 oneMedian=$(printf '%s\n' "${one[@]}" | median)
 twoMedian=$(printf '%s\n' "${two[@]}" | median)
-printf '%-28s %9s %9s\n' "to /dev/null" "wall s" "peak MiB"
-printf '%-28s %9.2f %9s\n' "--jobs 1" "$oneMedian" "$peakOne"
-printf '%-28s %9.2f %9s\n' "--jobs 2" "$twoMedian" "$peakTwo"
-echo "throughput 2 jobs / 1 job: $(calc "$oneMedian / $twoMedian")"
+cpuOneMedian=$(printf '%s\n' "${cpuOne[@]}" | median)
+cpuTwoMedian=$(printf '%s\n' "${cpuTwo[@]}" | median)
+printf '%-28s %9s %9s %9s\n' "to /dev/null" "wall s" "cpu s" "peak MiB"
+printf '%-28s %9.2f %9.2f %9s\n' "--jobs 1" "$oneMedian" "$cpuOneMedian" "$peakOne"
+printf '%-28s %9.2f %9.2f %9s\n' "--jobs 2" "$twoMedian" "$cpuTwoMedian" "$peakTwo"
+echo "throughput 2 jobs / 1 job: $(calc "$oneMedian / $twoMedian")" \
+  "(cpu seconds 2 jobs / 1 job: $(calc "$cpuTwoMedian / $cpuOneMedian"))"
 
 rm -f "$dir/out.obj" "$dir/copy.obj"
 buildWall=$(build "$(nproc)" "$dir/out.obj")

@@ -97,6 +97,7 @@ class CityProgressLine {
     if (!m_on) return;
     m_done = std::max(m_done, i_done);
     m_bytes = std::max(m_bytes, i_bytes);
+    if (m_done == 0) return;  // no pace to tell the time left by yet
     const auto now = std::chrono::steady_clock::now();
     if (now - m_last < std::chrono::milliseconds(250) && m_done < m_total) return;
     m_last = now;
