@@ -3,6 +3,11 @@
 // the threads that make them change no byte; and a city file that cannot be built is refused
 // whole, naming the file, line, column and value, before anything is written.
 
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -288,6 +293,39 @@ TEST(CityCli, MissingPiecesAreWarnedOncePerFile) {
   const std::string::size_type at = run.output.find(warning);
   EXPECT_NE(at, std::string::npos) << run.output;
   EXPECT_EQ(run.output.find(warning, at + 1), std::string::npos) << run.output;
+}
+
+// Standard error on a terminal gets the progress line; the runs above, with standard error in a
+// file, show that nothing is written there otherwise.
+TEST(CityCli, AProgressLineOnATerminal) {
+  TestSupport::ScratchDir work;
+  TestSupport::WriteFile(work / "city.csv", kCity);
+  int terminal = -1;
+  int child = -1;
+  ASSERT_EQ(openpty(&terminal, &child, nullptr, nullptr, nullptr), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(child, 2);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    close(terminal);
+    close(child);
+    setenv("OSTREL_UNITS_PATH", kShipped.c_str(), 1);
+    if (chdir(work.path.c_str()) != 0) _exit(127);
+    execl(TOWERKIT_BINARY, TOWERKIT_BINARY, "--city", "city.csv", "--jobs", "2", "city.obj", nullptr);
+    _exit(127);
+  }
+  close(child);
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t got = 0; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(got));
+  close(terminal);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(shown.find("\r[towerkit-0.1] 5 of 5 buildings, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" MB written, 0 s left\x1b[K"), std::string::npos) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 2), "\r\n") << "the line is ended";
 }
 
 }  // namespace
