@@ -209,6 +209,15 @@ TEST(CityCli, AShardIsItsBlockOfRowsWithIndicesFromOne) {
     EXPECT_EQ(ObjectLines(text), expected[static_cast<std::size_t>(k - 1)]) << shard;
     EXPECT_NE(text.find("\nf 1/1/1 "), std::string::npos) << shard;
   }
+  // More shards than rows: some hold none, and say so.
+  const TestSupport::RunResult empty =
+      RunTool(kShipped, work.path.string(), {"--city", "city.csv", "--shard", "1/6", "part.obj"});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_NE(empty.output.find(Line("warning", "Shard 1/6 of city file 'city.csv' holds no rows (the file has 5): the "
+                                              "output holds no building")),
+            std::string::npos)
+      << empty.output;
+  EXPECT_EQ(TestSupport::ReadFile(work / "part.obj"), "");
 }
 
 // Each case: the city file, and the error line after "City file 'city.csv'".

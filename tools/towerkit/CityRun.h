@@ -294,6 +294,13 @@ inline int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath
   std::uint64_t first = 1;
   std::uint64_t end = 1;
   ShardRows(rows, shard, first, end);
+  if (first == end) {
+    Ostrel::Message::PrintWarning(
+        (i_settings.shard.empty() ? "City file '" + text.path + "' holds no rows"
+                                  : "Shard " + i_settings.shard + " of city file '" + text.path + "' holds no rows (the file has " +
+                                        std::to_string(rows) + ")") +
+        ": the output holds no building");
+  }
 
   const Kit kit = LoadKit(i_unitsPath, std::vector<std::string>(used.begin(), used.end()));
   if (!kit.measured()) {
