@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the pictures of the shipped styles into docs/: one building per style, seen from the
-# north, east, south and west and from above. Needs the Debian packages f3d and xvfb.
+# north, east, south and west and from above, and the example city of examples/city.csv. Needs
+# the Debian packages f3d and xvfb.
 #
 #   docs/render.sh [path/to/towerkit]      (default: build/default/towerkit)
 #
@@ -51,3 +52,10 @@ for style in A B; do
       --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
   done
 done
+
+# The example city of the README: a street of six buildings, seen from above its north end.
+OSTREL_UNITS_PATH="$root/units" "$tool" --city "$root/examples/city.csv" "$work/city.obj" >/dev/null
+cp "$work/city.mtl" "$work/city.obj.mtl"
+xvfb-run -a f3d "$work/city.obj" --dry-run --output="$root/docs/city.png" \
+  --resolution=800,500 --camera-position=26,24,-8 --camera-focal-point=2,1,11 \
+  --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao

@@ -11,7 +11,7 @@ args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(-max_total_time=60)
 
 cmake --preset fuzz >/dev/null
-harnesses=(obj build mtl csv)
+harnesses=(obj build mtl csv city)
 cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
 
 for harness in "${harnesses[@]}"; do

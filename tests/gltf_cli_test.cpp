@@ -112,4 +112,26 @@ TEST(GltfCli, ABuildingPastFourGibibytesIsRefusedAndTheOldFileKept) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.path), std::filesystem::directory_iterator()), 1);
 }
 
+TEST(GltfCli, ACityIsANamedNodePerBuildingInEveryFormWithTheTrianglesOfItsObj) {
+  TestSupport::ScratchDir work;
+  TestSupport::WriteFile(work / "city.csv",
+                         "id,style,width,length,height,door,balcony,x,z,angle\n"
+                         "first,A,3,2,3,SC,NC EA,0,0,0\n"
+                         ",B,2,4,2,NL,,10,0,90\n"
+                         "third,A,1,1,1,,,0,10,45\n");
+  ASSERT_EQ(RunTool(kShipped, work.path.string(), {"--city", "city.csv", "city.obj"}).status, 0);
+  const std::vector<GltfTest::Triangle> obj = GltfTest::ObjTriangles(TestSupport::ReadFile(work / "city.obj"));
+  for (const char* form : {"", "nodes", "gpu"}) {
+    std::vector<std::string> args = {"--city", "city.csv", "city.glb"};
+    if (*form != '\0') args.insert(args.begin(), {"--instances", form});
+    const TestSupport::RunResult run = RunTool(kShipped, work.path.string(), args);
+    EXPECT_EQ(run.output, kFound + Line("info", "Done!")) << form;
+    const tinygltf::Model model = LoadFile(work / "city.glb");
+    std::vector<std::string> names;
+    for (const int node : model.scenes[0].nodes) names.push_back(model.nodes[static_cast<std::size_t>(node)].name);
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "building_2", "third"})) << form;
+    EXPECT_EQ(GltfTest::CompareTriangles(GltfTest::SceneTriangles(model), obj, 1e-4), "") << form;
+  }
+}
+
 }  // namespace

@@ -99,5 +99,36 @@ for (const style of ['A', 'B']) {
     }
   }
 }
+// A city: several buildings, turned and moved, each a node of its own.
+const city = path.join(work, 'city.csv');
+fs.writeFileSync(city, 'id,style,width,length,height,door,balcony,close,x,z,angle\n' +
+  'one,A,3,2,3,SC,NC EA,,0,0,0\ntwo,B,2,4,5,NL,,WA,10,0,90\nthree,A,1,1,1,,,,0,10,45\n');
+const cityObj = path.join(work, 'city.obj');
+build(['--city', city], cityObj);
+const cityTriangles = objTriangles(cityObj);
+for (const form of forms) {
+  const what = `--city --instances ${form}`;
+  const glb = path.join(work, `city-${form}.glb`);
+  build(form === 'flat' ? ['--city', city] : ['--city', city, '--instances', form], glb);
+  const bytes = new Uint8Array(fs.readFileSync(glb));
+  const report = await validator.validateBytes(bytes, { maxIssues: 20 });
+  if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
+    const said = report.issues.messages
+      .filter((message) => message.severity <= 1)
+      .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
+    fail(what, `validator: ${said.join('; ')}`);
+  }
+  try {
+    const gltf = await loadThree(bytes);
+    const triangles = threeTriangles(gltf);
+    if (triangles !== cityTriangles) fail(what, `three.js shows ${triangles} triangles, the OBJ ${cityTriangles}`);
+    const names = gltf.scene.children.map((node) => node.name).join(',');
+    if (names !== 'one,two,three') fail(what, `three.js names the buildings ${names}`);
+  } catch (error) {
+    fail(what, `three.js cannot load it: ${error.message ?? error}`);
+  }
+  checked += 1;
+}
+
 console.log(`${checked - failures} passed, ${failures} failed`);
 process.exit(failures > 0 ? 1 : 0);

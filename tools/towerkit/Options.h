@@ -35,6 +35,9 @@ struct RunSettings {
   std::string instances;             // --instances as given ("nodes" or "gpu"); empty: not given
   std::uint64_t seed = 0;            // picks among the variants of pieces
   bool varyByCell = false;           // --vary cell: a variant per cell, not per piece, storey and facade
+  std::string city;                  // --city: the CSV file of buildings to build; empty: one building
+  std::string jobs;                  // --jobs as given; empty: one per core
+  std::string shard;                 // --shard as given ("K/N"); empty: every row
 };
 
 enum class ParseOutcome {
@@ -132,10 +135,26 @@ inline void showHelp() {
       "      towerkit -s A -w 3 -l 3 -h 3 --instances gpu outputfile.glb",
       "",
   };
+  // Many buildings in one run, after every line above.
+  constexpr const char* kCityLines[] = {
+      "Cities:",
+      " --city FILE.csv      Builds one building per row of a CSV file into the one output file",
+      "                              instead of the building of -s, -w, -l, -h, -d, -b and -c. Header",
+      "                              row in any order: style, width, length, height (required); door,",
+      "                              balcony, close (requests separated by blanks, such as 'NC EA'); x, y,",
+      "                              z (position in the output's units) and angle (degrees about +y);",
+      "                              seed; id (the building's name, else building_ROW, ROW counted from 1)",
+      " --jobs N             Makes the buildings of --city on N threads (default: one per core); the",
+      "                              output is the same whatever N",
+      " --shard K/N          Builds only the K-th (from 1) of N equal blocks of rows of --city",
+      "      towerkit --city city.csv --shard 2/4 city-2.obj",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kFormatLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kCityLines) Ostrel::Message::PrintInfo(line);
 }
 
 namespace detail {
@@ -256,6 +275,22 @@ inline ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_v
   return ParseOutcome::Run;
 }
 
+inline ParseOutcome ApplyCity(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.city = i_value;
+  return ParseOutcome::Run;
+}
+
+// --jobs and --shard are checked when a city is built: only then do they count.
+inline ParseOutcome ApplyJobs(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.jobs = i_value;
+  return ParseOutcome::Run;
+}
+
+inline ParseOutcome ApplyShard(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.shard = i_value;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -274,6 +309,9 @@ inline constexpr Option kOptions[] = {
     {"",   "--lint",      false, ApplyLint, true},
     {"",   "--seed",      true,  ApplySeed},
     {"",   "--vary",      true,  ApplyVary},
+    {"",   "--city",      true,  ApplyCity},
+    {"",   "--jobs",      true,  ApplyJobs},
+    {"",   "--shard",     true,  ApplyShard},
 };
 // clang-format on
 

@@ -130,22 +130,24 @@ inline bool AskStepByStep(const Catalogue& i_catalogue, RunSettings& io_settings
   return true;
 }
 
+// What is wrong with a size, for a sentence that starts with it: empty when the building can be
+// made that size, else " is negative: ..." or " is too large: ...". i_extra is what the building
+// adds to it (a ring of corner cells around the footprint, the roof row above the storeys).
+inline std::string SizeFault(int i_value, int i_extra) {
+  if (i_value < 0) return " is negative: give 0 or more units";
+  if (i_value > INT_MAX - i_extra) return " is too large: give at most " + std::to_string(INT_MAX - i_extra) + " units";
+  return std::string();
+}
+
 namespace detail {
 
 // i_name is the size's name as it starts a sentence; i_extra is what the building adds to it
 // (a ring of corner cells around the footprint, the roof row above the storeys).
 inline bool CheckSize(const char* i_name, int i_value, int i_extra) {
-  const std::string shown = std::string(i_name) + " " + std::to_string(i_value);
-  if (i_value < 0) {
-    Ostrel::Message::PrintError(shown + " is negative: give 0 or more units");
-    return false;
-  }
-  if (i_value > INT_MAX - i_extra) {
-    Ostrel::Message::PrintError(shown + " is too large: give at most " + std::to_string(INT_MAX - i_extra) +
-                                " units");
-    return false;
-  }
-  return true;
+  const std::string fault = SizeFault(i_value, i_extra);
+  if (fault.empty()) return true;
+  Ostrel::Message::PrintError(std::string(i_name) + " " + std::to_string(i_value) + fault);
+  return false;
 }
 
 // A style names files inside the units folder, so it can never lead out of it.
@@ -311,6 +313,33 @@ inline Ostrel::City::GltfForm GltfFormOf(const std::string& i_instances) {
   return Ostrel::City::GltfForm::Flat;
 }
 
+// Puts a written output in place, with its material library (i_text, to be written at
+// i_libraryPath) unless i_alone, and says "Done!". Returns the exit status. i_what names what
+// was built, for the warning about materials that cannot be written beside a special file.
+inline int FinishWriting(OutputFile& io_objout, bool i_alone, const std::string& i_libraryPath,
+                         const std::string& i_text, const std::string& i_what = "building") {
+  std::string error;
+  if (i_alone) {
+    if (!CommitOutput(io_objout, error)) {
+      Ostrel::Message::PrintError(error);
+      return kExitFailure;
+    }
+  } else if (i_libraryPath.empty()) {
+    Ostrel::Message::PrintWarning("The " + i_what + "'s materials are not written: output file '" +
+                                  io_objout.target +
+                                  "' is not a regular file, so no material file can stand beside it");
+    if (!CommitOutput(io_objout, error)) {
+      Ostrel::Message::PrintError(error);
+      return kExitFailure;
+    }
+  } else if (!WriteWithMaterials(io_objout, i_libraryPath, i_text, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  Ostrel::Message::PrintInfo("Done!");
+  return kExitSuccess;
+}
+
 // Builds the requested building into the output file. Returns the exit status; "Done!" only
 // after the whole file was written and put in place.
 inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_units_path) {
@@ -359,24 +388,7 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   }
   detail::ReportMaterialNotes(building.materialNotes());
   for (const std::string& warning : building.textureWarnings()) Ostrel::Message::PrintWarning(warning);
-  if (glb || !building.usesMaterials()) {
-    if (!CommitOutput(objout, error)) {
-      Ostrel::Message::PrintError(error);
-      return kExitFailure;
-    }
-  } else if (libraryPath.empty()) {
-    Ostrel::Message::PrintWarning("The building's materials are not written: output file '" + objout.target +
-                                  "' is not a regular file, so no material file can stand beside it");
-    if (!CommitOutput(objout, error)) {
-      Ostrel::Message::PrintError(error);
-      return kExitFailure;
-    }
-  } else if (!WriteWithMaterials(objout, libraryPath, building.materialLibraryText(), error)) {
-    Ostrel::Message::PrintError(error);
-    return kExitFailure;
-  }
-  Ostrel::Message::PrintInfo("Done!");
-  return kExitSuccess;
+  return FinishWriting(objout, glb || !building.usesMaterials(), libraryPath, building.materialLibraryText());
 }
 
 // The kit installed with the tool, when this run should use it; empty otherwise. It stands in

@@ -71,13 +71,17 @@ namespace detail {
 
 inline bool IsSideLetter(char i_c) { return i_c == 'N' || i_c == 'S' || i_c == 'E' || i_c == 'W'; }
 
-// The building reads only the first two letters of a door, balcony or wall request, and ignores
-// a request whose first two letters are not a side and a letter of i_seconds.
+// Whether the first two letters of a door, balcony or wall request are a side and a letter of
+// i_seconds: the building ignores a request whose first two letters are not.
+inline bool IsUsableRequest(const std::string& i_value, const char* i_seconds) {
+  return i_value.size() >= 2 && IsSideLetter(i_value[0]) &&
+         std::string(i_seconds).find(i_value[1]) != std::string::npos;
+}
+
+// The building reads only the first two letters of a door, balcony or wall request.
 inline void CheckTwoLetters(const std::string& i_subject, const std::string& i_value, const char* i_seconds,
                             const std::string& i_problem) {
-  const bool usable = i_value.size() >= 2 && IsSideLetter(i_value[0]) &&
-                      std::string(i_seconds).find(i_value[1]) != std::string::npos;
-  if (!usable) {
+  if (!IsUsableRequest(i_value, i_seconds)) {
     Ostrel::Message::PrintWarning(i_subject + i_problem);
     return;
   }
@@ -88,22 +92,40 @@ inline void CheckTwoLetters(const std::string& i_subject, const std::string& i_v
 
 }  // namespace detail
 
+// A kind of two-letter request, and why a value is not one.
+struct RequestKind {
+  const char* seconds;  // the letters that may follow the side
+  const char* fault;    // why a value is not one
+};
+
+inline constexpr RequestKind kDoorRequest{
+    "LCR", " is not a door: give a side N, S, E or W and a place L, C or R, such as SC"};
+inline constexpr RequestKind kBalconyRequest{
+    "AEOC", " is not a balcony request: give a side N, S, E or W and a pattern A, E, O or C, such as NA"};
+inline constexpr RequestKind kWallRequest{
+    "AEOC", " is not a wall request: give a side N, S, E or W and a pattern A, E, O or C, such as NA"};
+
+// What is wrong with a request, for a sentence that starts with the value: empty when it is
+// exactly two letters the building can use, else a fault such as " is not a door: give ...".
+inline std::string RequestFault(const std::string& i_value, const RequestKind& i_kind) {
+  if (!detail::IsUsableRequest(i_value, i_kind.seconds)) return i_kind.fault;
+  if (i_value.size() != 2) return " has more than two letters";
+  return std::string();
+}
+
 inline void CheckDoor(const std::string& i_subject, const std::string& i_value) {
-  detail::CheckTwoLetters(i_subject, i_value, "LCR",
-                          " is not a door: give a side N, S, E or W and a place L, C or R, such as SC; "
-                          "no door is placed");
+  detail::CheckTwoLetters(i_subject, i_value, kDoorRequest.seconds,
+                          std::string(kDoorRequest.fault) + "; no door is placed");
 }
 
 inline void CheckBalcony(const std::string& i_subject, const std::string& i_value) {
-  detail::CheckTwoLetters(i_subject, i_value, "AEOC",
-                          " is not a balcony request: give a side N, S, E or W and a pattern A, E, O or C, "
-                          "such as NA; it adds no balcony");
+  detail::CheckTwoLetters(i_subject, i_value, kBalconyRequest.seconds,
+                          std::string(kBalconyRequest.fault) + "; it adds no balcony");
 }
 
 inline void CheckWall(const std::string& i_subject, const std::string& i_value) {
-  detail::CheckTwoLetters(i_subject, i_value, "AEOC",
-                          " is not a wall request: give a side N, S, E or W and a pattern A, E, O or C, "
-                          "such as NA; it closes no window");
+  detail::CheckTwoLetters(i_subject, i_value, kWallRequest.seconds,
+                          std::string(kWallRequest.fault) + "; it closes no window");
 }
 
 }  // namespace Towerkit

@@ -5,6 +5,7 @@
 
 #include <ostrel/utils/Messages.h>
 
+#include "CityRun.h"
 #include "Options.h"
 #include "RunFlow.h"
 
@@ -30,5 +31,6 @@ int main(int argc, char** argv) {
     case Towerkit::ParseOutcome::Run:
       break;
   }
+  if (!settings.city.empty()) return Towerkit::RunCityFlow(settings, TOWERKIT_UNITS_FROM_BIN);
   return Towerkit::RunFlow(settings, TOWERKIT_UNITS_FROM_BIN);
 }

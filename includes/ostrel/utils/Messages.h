@@ -37,6 +37,14 @@ inline void PrintInfo(const std::string& i_message) {
   if (s_verbosity > 2) detail::PrintLine("] info : ", i_message);
 }
 
+// A progress line on standard error, redrawn in place: for a terminal only, and the caller's to
+// decide. EndProgress moves past it, so that the next line starts afresh.
+inline void ShowProgress(const std::string& i_message) {
+  std::cerr << "\r[" << s_app_name << '-' << s_app_version << "] " << i_message << "\x1b[K" << std::flush;
+}
+
+inline void EndProgress() { std::cerr << '\n' << std::flush; }
+
 }  // namespace Ostrel::Message
 
 namespace Ostrel::CLI {
