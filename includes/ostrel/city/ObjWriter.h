@@ -19,6 +19,7 @@
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
 #include <ostrel/city/Materials.h>
+#include <ostrel/city/TextOut.h>
 #include <ostrel/utils/NumberFormat.h>
 
 namespace Ostrel::City {
@@ -53,54 +54,6 @@ void Flush(ObjWriter& io_writer);
 // ---------------------------------------------------------------------------------------------
 
 namespace detail {
-
-// Size of the text buffer that collects output lines before one large write.
-inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 20;
-
-// Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
-// starts small and doubles at each flush up to kOutputBufferBytes, so that a small building does
-// not pay for clearing a large buffer it never fills.
-class TextOut {
- public:
-  explicit TextOut(std::ostream& io_stream) : m_stream(io_stream), m_buffer(kFirstBufferBytes) {}
-  TextOut(const TextOut&) = delete;
-  TextOut& operator=(const TextOut&) = delete;
-  ~TextOut() { flush(); }
-
-  // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
-  // then keeps them.
-  char* room(std::size_t i_bytes) {
-    if (m_used + i_bytes > m_buffer.size()) flush();
-    return m_buffer.data() + m_used;
-  }
-  void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
-
-  // Appends text of any length; a text longer than the buffer goes to the stream as it is.
-  void write(const char* i_text, std::size_t i_length) {
-    if (i_length > m_buffer.size()) {
-      flush();
-      m_stream.write(i_text, static_cast<std::streamsize>(i_length));
-      return;
-    }
-    char* pos = room(i_length);
-    std::memcpy(pos, i_text, i_length);
-    commit(pos + i_length);
-  }
-
-  void flush() {
-    if (m_used > 0) m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
-    m_used = 0;
-    if (m_buffer.size() < kOutputBufferBytes) m_buffer.resize(m_buffer.size() * 2);
-  }
-
- private:
-  // Room for the longest line (a few hundred bytes) many times over.
-  static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
-
-  std::ostream& m_stream;
-  std::vector<char> m_buffer;
-  std::size_t m_used = 0;
-};
 
 // Longest "v x y z", "vn x y z" or "vt u v" line as PutVectorLine writes it, with the slack of
 // its 16-byte copies.
