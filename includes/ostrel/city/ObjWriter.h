@@ -105,6 +105,10 @@ inline std::size_t ReadyTextBudget(const Kit& i_kit) {
   return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
 }
 
+// How many bytes of coordinate text a writer keeps for a kit: as much as the kit itself takes,
+// and at least 16 MiB; beyond that, coordinates are made afresh at every placement.
+inline std::size_t ColumnTextBudget(const Kit& i_kit) { return std::max(std::size_t{16} << 20, KitBytes(i_kit)); }
+
 // The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
 // made a decade at a time: one conversion gives ten entries that differ in their last digit.
 struct NumberTexts {
@@ -135,8 +139,22 @@ struct NumberTexts {
   }
 };
 
+// The text of one placed coordinate of one vertex, kept for the piece's next placement: a
+// coordinate that stays the same along a run of placements (the height along a storey, the
+// coordinate across a facade along its line) is then copied, not made again. Keyed by the
+// float's bits, so a kept text is used only for the very value it was made of.
+struct CoordinateText {
+  std::uint32_t bits = 0;
+  std::uint8_t length = 0;  // bytes of text; 0 when nothing is kept
+  char text[11];            // the text, then whatever its making left
+};
+
 // Ready text of one piece's lines, made the first time a placement needs it.
 struct PieceText {
+  // Per placed coordinate x, y, z, the text of each vertex's last placement; empty for a column
+  // that the budget does not allow.
+  std::vector<CoordinateText> columns[3];
+  bool columnsDecided = false;
   struct Facing {
     std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
     std::string text;       // the vn lines of the piece turned that way
@@ -164,20 +182,66 @@ struct ObjWriter {
   // Per kit piece; valid for one kit only.
   const Kit* kit = nullptr;
   std::vector<detail::PieceText> texts;
-  std::size_t readyBytes = 0;   // of the ready text in texts
-  std::size_t readyBudget = 0;  // the most ready text kept for this kit
+  std::size_t readyBytes = 0;    // of the ready text in texts
+  std::size_t readyBudget = 0;   // the most ready text kept for this kit
+  std::size_t columnBytes = 0;   // of the coordinate text in texts
+  std::size_t columnBudget = 0;  // the most coordinate text kept for this kit
 };
 
 namespace detail {
 
-inline void WriteVertices(ObjWriter& io_writer, const Piece& i_piece, const PlacementFloats& i_at,
+// Keeps the coordinate columns of a piece's text that the budget allows: the height first, as
+// every placement of a storey shares it, then x and z, each shared along a facade that runs
+// across it.
+inline void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
+  io_text.columnsDecided = true;
+  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
+  for (const int column : {1, 0, 2}) {
+    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
+    io_text.columns[column].resize(i_vertices);
+    io_writer.columnBytes += bytes;
+  }
+}
+
+// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
+// kept text when it is i_value's, else new text, which is then kept.
+inline char* PutCoordinate(char* o_out, CoordinateText& io_kept, Format::FloatTextCache& io_texts,
+                           float i_value) {
+  const std::uint32_t bits = BitsOf(i_value);
+  if (io_kept.bits == bits && io_kept.length != 0) {
+    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
+    return o_out + io_kept.length;
+  }
+  char* const end = io_texts.append(o_out, i_value);
+  const auto length = static_cast<std::size_t>(end - o_out);
+  io_kept.bits = bits;
+  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
+  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
+  return end;
+}
+
+inline void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at,
                           const Frame& i_frame) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  PieceText& text = io_writer.texts[i_id];
+  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
+  CoordinateText* kept[3];
+  for (int column = 0; column < 3; ++column) {
+    kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
+  }
   TextOut& out = io_writer.out;
-  for (const VectorF& p : i_piece.positions) {
+  for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
     float placed[3];
-    PlacePosition(p, i_at, i_frame, placed);
+    PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
     char* pos = out.room(kMaxVectorLine);
-    out.commit(PutVectorLine(pos, io_writer.floats, "v", 1, placed, 3));
+    *pos++ = 'v';
+    for (int column = 0; column < 3; ++column) {
+      *pos++ = ' ';
+      pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], io_writer.floats, placed[column])
+                         : io_writer.floats.append(pos, placed[column]);
+    }
+    *pos++ = '\n';
+    out.commit(pos);
   }
 }
 
@@ -385,9 +449,11 @@ inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_pl
     io_writer.texts.assign(i_kit.pieces.size(), detail::PieceText{});
     io_writer.readyBytes = 0;
     io_writer.readyBudget = detail::ReadyTextBudget(i_kit);
+    io_writer.columnBytes = 0;
+    io_writer.columnBudget = detail::ColumnTextBudget(i_kit);
   }
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    detail::WriteVertices(io_writer, i_kit.piece(i_placement.piece), FloatsOf(i_placement), i_frame);
+    detail::WriteVertices(io_writer, i_placement.piece, FloatsOf(i_placement), i_frame);
   });
   const Turn building = MakeTurn(i_frame.xdir, i_frame.zdir);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
