@@ -371,12 +371,12 @@ TEST(BuildingReference, CoordinatesOfEveryTextLength) {
   for (const char* name : {"base_floorclose", "base_roof"}) {
     fs::copy_file(BuildingTest::kKit + "/" + name + ".obj", dir / (std::string(name) + ".obj"));
   }
-  TestSupport::WriteFile(dir / "T_angle.obj",
-                         "v -2.46912e-05 -2.46912e-05 -2.46912e-05\n"
-                         "v 1.5 1.25 2\n"
-                         "v 2.4e-05 0.8 -3.1e-05\n"
-                         "v 0.333333 1.99999 -2.46912e-05\n"
-                         "f 1 2 3 4\n");
+  // Large enough for the writer to keep its coordinate texts.
+  const char* const vertices[] = {"v -2.46912e-05 -2.46912e-05 -2.46912e-05\n", "v 1.5 1.25 2\n",
+                                  "v 2.4e-05 0.8 -3.1e-05\n", "v 0.333333 1.99999 -2.46912e-05\n"};
+  std::string piece;
+  for (std::size_t i = 0; i < Ostrel::City::detail::kKeptColumnsMinVertices; ++i) piece += vertices[i % 4];
+  TestSupport::WriteFile(dir / "T_angle.obj", piece + "f 1 2 3 4\n");
   for (int h = 1; h <= 3; ++h) {
     Request request;
     request.w = 3;

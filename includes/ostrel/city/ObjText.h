@@ -66,9 +66,16 @@ inline std::size_t ReadyTextBudget(const Kit& i_kit) {
   return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
 }
 
+// The fewest vertices of a piece whose coordinate texts are kept. The float text cache already
+// holds every coordinate of a smaller piece (hundreds of vertices, as in the shipped kit), and
+// keeping them again would only add a copy.
+inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
+
 // How many bytes of coordinate text a writer keeps for a kit: as much as the kit itself takes,
 // and at least 16 MiB; beyond that, coordinates are made afresh at every placement.
-inline std::size_t ColumnTextBudget(const Kit& i_kit) { return std::max(std::size_t{16} << 20, KitBytes(i_kit)); }
+inline std::size_t ColumnTextBudget(const Kit& i_kit) {
+  return std::max(std::size_t{16} << 20, KitBytes(i_kit));
+}
 
 // The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
 // made a decade at a time: one conversion gives ten entries that differ in their last digit.

@@ -54,10 +54,6 @@ void Flush(ObjWriter& io_writer);
 // Internals
 // ---------------------------------------------------------------------------------------------
 
-namespace detail {
-
-}  // namespace detail
-
 struct ObjWriter {
   explicit ObjWriter(std::ostream& io_stream) : out(io_stream) {}
   detail::TextOut out;
@@ -76,11 +72,12 @@ struct ObjWriter {
 
 namespace detail {
 
-// Keeps the coordinate columns of a piece's text that the budget allows: the height first, as
-// every placement of a storey shares it, then x and z, each shared along a facade that runs
+// Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
+// as every placement of a storey shares it, then x and z, each shared along a facade that runs
 // across it.
 inline void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
   io_text.columnsDecided = true;
+  if (i_vertices < kKeptColumnsMinVertices) return;
   const std::size_t bytes = i_vertices * sizeof(CoordinateText);
   for (const int column : {1, 0, 2}) {
     if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;

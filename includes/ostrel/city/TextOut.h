@@ -98,8 +98,8 @@ class BackgroundWrites {
   std::condition_variable m_changed;
   std::size_t m_bytes = 0;  // of m_spare still to write; 0 when the thread is idle
   bool m_stop = false;
-  int m_errno = 0;                 // of the first failed write since the last wait()
-  std::exception_ptr m_failure;    // thrown by a write since the last wait()
+  int m_errno = 0;               // of the first failed write since the last wait()
+  std::exception_ptr m_failure;  // thrown by a write since the last wait()
 };
 
 // Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
