@@ -31,9 +31,10 @@ mkdir -p "$dir"
 trap 'rm -rf "$dir"/out.obj "$dir"/out.mtl "$dir"/copy.obj "$dir"/time.txt "$dir"/kit-*' EXIT
 
 # width length height, chosen so that the output grows from about 10 MB to about 1 GB (style A:
-# 10, 43, 111, 253, 571 and 1050 MB).
-sizes=${BENCH_SIZES:-"12 12 12;25 25 25;40 40 40;60 60 60;90 90 90;120 120 120"}
-# vertices per piece, "positions" or "attributes", width length height: about 1 GB each.
+# 10, 38, 199, 459 and 1007 MB).
+sizes=${BENCH_SIZES:-"24 24 24;45 45 45;100 100 100;150 150 150;220 220 220"}
+# vertices per piece, "positions" or "attributes", width length height: about 1 GB each, the
+# piece of two million vertices 0.66 GB.
 dense=${BENCH_DENSE:-"20000 attributes 8 8 10;50000 attributes 4 4 8;2000000 positions 1 1 4"}
 
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }

@@ -362,4 +362,29 @@ TEST(BuildingReference, KitsWithMissingPieces) {
   }
 }
 
+TEST(BuildingReference, CoordinatesOfEveryTextLength) {
+  // Texts of up to twelve bytes ("-1.23456e-05"), next to short ones, on each coordinate: the
+  // writer keeps a coordinate's text from one placement to the next, and must make the long
+  // ones afresh rather than keep a part of them.
+  TestSupport::ScratchDir dir;
+  namespace fs = std::filesystem;
+  for (const char* name : {"base_floorclose", "base_roof"}) {
+    fs::copy_file(BuildingTest::kKit + "/" + name + ".obj", dir / (std::string(name) + ".obj"));
+  }
+  // Large enough for the writer to keep its coordinate texts.
+  const char* const vertices[] = {"v -2.46912e-05 -2.46912e-05 -2.46912e-05\n", "v 1.5 1.25 2\n",
+                                  "v 2.4e-05 0.8 -3.1e-05\n", "v 0.333333 1.99999 -2.46912e-05\n"};
+  std::string piece;
+  for (std::size_t i = 0; i < Ostrel::City::detail::kKeptColumnsMinVertices; ++i) piece += vertices[i % 4];
+  TestSupport::WriteFile(dir / "T_angle.obj", piece + "f 1 2 3 4\n");
+  for (int h = 1; h <= 3; ++h) {
+    Request request;
+    request.w = 3;
+    request.l = 2;
+    request.h = h;
+    ExpectSame(request, dir.path.string());
+    ExpectSame(request, dir.path.string(), 0, 0, -1, VectorF(1e-05f, -1, 0));
+  }
+}
+
 }  // namespace

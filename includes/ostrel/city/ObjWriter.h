@@ -3,10 +3,10 @@
 // lines, with absolute 1-based indices that continue after what the output held before.
 //
 // Writing is mostly copying text made before: a building has few distinct coordinates (a
-// piece's coordinate plus whole cells or storeys), a piece's normal and texture lines read the
-// same at every placement with the same facing, and index numbers only count up.
+// piece's coordinate plus whole cells or storeys, and a coordinate stays the same along a storey
+// or a facade), a piece's normal and texture lines read the same at every placement with the same
+// facing, and index numbers only count up.
 
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,6 +19,8 @@
 #include <ostrel/city/Kit.h>
 #include <ostrel/city/Layout.h>
 #include <ostrel/city/Materials.h>
+#include <ostrel/city/ObjText.h>
+#include <ostrel/city/TextOut.h>
 #include <ostrel/utils/NumberFormat.h>
 
 namespace Ostrel::City {
@@ -52,155 +54,6 @@ void Flush(ObjWriter& io_writer);
 // Internals
 // ---------------------------------------------------------------------------------------------
 
-namespace detail {
-
-// Size of the text buffer that collects output lines before one large write.
-inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 20;
-
-// Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
-// starts small and doubles at each flush up to kOutputBufferBytes, so that a small building does
-// not pay for clearing a large buffer it never fills.
-class TextOut {
- public:
-  explicit TextOut(std::ostream& io_stream) : m_stream(io_stream), m_buffer(kFirstBufferBytes) {}
-  TextOut(const TextOut&) = delete;
-  TextOut& operator=(const TextOut&) = delete;
-  ~TextOut() { flush(); }
-
-  // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
-  // then keeps them.
-  char* room(std::size_t i_bytes) {
-    if (m_used + i_bytes > m_buffer.size()) flush();
-    return m_buffer.data() + m_used;
-  }
-  void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
-
-  // Appends text of any length; a text longer than the buffer goes to the stream as it is.
-  void write(const char* i_text, std::size_t i_length) {
-    if (i_length > m_buffer.size()) {
-      flush();
-      m_stream.write(i_text, static_cast<std::streamsize>(i_length));
-      return;
-    }
-    char* pos = room(i_length);
-    std::memcpy(pos, i_text, i_length);
-    commit(pos + i_length);
-  }
-
-  void flush() {
-    if (m_used > 0) m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
-    m_used = 0;
-    if (m_buffer.size() < kOutputBufferBytes) m_buffer.resize(m_buffer.size() * 2);
-  }
-
- private:
-  // Room for the longest line (a few hundred bytes) many times over.
-  static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
-
-  std::ostream& m_stream;
-  std::vector<char> m_buffer;
-  std::size_t m_used = 0;
-};
-
-// Longest "v x y z", "vn x y z" or "vt u v" line as PutVectorLine writes it, with the slack of
-// its 16-byte copies.
-inline constexpr std::size_t kMaxVectorLine = 3 + 3 * (1 + 16) + 1;
-
-// Writes "v x y z", "vn x y z" or the like, with a line feed, at o_out (room for kMaxVectorLine
-// bytes); returns the end.
-inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const char* i_keyword,
-                           std::size_t i_keywordLength, const float* i_values, int i_count) {
-  for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
-  for (int i = 0; i < i_count; ++i) {
-    *o_out++ = ' ';
-    o_out = io_texts.append(o_out, i_values[i]);
-  }
-  *o_out++ = '\n';
-  return o_out;
-}
-
-// The vector lines of a whole piece as one text, for pieces that are placed again and again.
-inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
-                                   std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
-                                   int i_count) {
-  std::string text(i_lines * kMaxVectorLine, '\0');
-  char* const first = text.data();
-  char* pos = first;
-  for (std::size_t line = 0; line < i_lines; ++line) {
-    pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
-  }
-  text.resize(static_cast<std::size_t>(pos - first));
-  text.shrink_to_fit();
-  return text;
-}
-
-// The bytes a loaded kit takes in memory, near enough.
-inline std::size_t KitBytes(const Kit& i_kit) {
-  std::size_t bytes = 0;
-  for (const Piece& piece : i_kit.pieces) {
-    bytes += piece.positions.size() * sizeof(VectorF) + piece.normals.size() * sizeof(VectorF) +
-             piece.uvs.size() * sizeof(UV) + piece.corners.size() * sizeof(Obj::Corner) +
-             (piece.polycount.size() + piece.faceMaterials.size()) * sizeof(std::uint32_t);
-  }
-  return bytes;
-}
-
-// How many bytes of ready normal and texture text a writer keeps for a kit: twice what the kit
-// itself takes, and at least 16 MiB. Text beyond that is made afresh at every placement, so that
-// memory follows the kit, never the building, however large and many its pieces.
-inline std::size_t ReadyTextBudget(const Kit& i_kit) {
-  return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
-}
-
-// The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
-// made a decade at a time: one conversion gives ten entries that differ in their last digit.
-struct NumberTexts {
-  // Sixteen bytes, so that a run of numbers is as little memory to fill and to read as it can be.
-  struct Entry {
-    char text[15];        // digits, zero-padded
-    std::uint8_t length;  // bytes of digits
-  };
-  std::vector<Entry> entries;  // entries[i] is the text of first + i
-
-  // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
-  const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
-    entries.resize(i_count);
-    std::uint64_t number = i_first;
-    for (std::size_t i = 0; i < i_count;) {
-      Entry decade{};
-      decade.length =
-          static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
-      // The decade is only read below: changing it in place would make every copy wait for the
-      // byte written just before.
-      const std::size_t last = decade.length - 1;
-      for (char digit = decade.text[last]; digit <= '9' && i < i_count; ++digit, ++i, ++number) {
-        entries[i] = decade;
-        entries[i].text[last] = digit;
-      }
-    }
-    return entries.data();
-  }
-};
-
-// Ready text of one piece's lines, made the first time a placement needs it.
-struct PieceText {
-  struct Facing {
-    std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
-    std::string text;       // the vn lines of the piece turned that way
-  };
-  std::vector<Facing> normals;
-  std::string uvs;  // the vt lines
-  bool uvsReady = false;
-};
-
-inline std::uint32_t BitsOf(float i_value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &i_value, sizeof bits);
-  return bits;
-}
-
-}  // namespace detail
-
 struct ObjWriter {
   explicit ObjWriter(std::ostream& io_stream) : out(io_stream) {}
   detail::TextOut out;
@@ -211,20 +64,67 @@ struct ObjWriter {
   // Per kit piece; valid for one kit only.
   const Kit* kit = nullptr;
   std::vector<detail::PieceText> texts;
-  std::size_t readyBytes = 0;   // of the ready text in texts
-  std::size_t readyBudget = 0;  // the most ready text kept for this kit
+  std::size_t readyBytes = 0;    // of the ready text in texts
+  std::size_t readyBudget = 0;   // the most ready text kept for this kit
+  std::size_t columnBytes = 0;   // of the coordinate text in texts
+  std::size_t columnBudget = 0;  // the most coordinate text kept for this kit
 };
 
 namespace detail {
 
-inline void WriteVertices(ObjWriter& io_writer, const Piece& i_piece, const PlacementFloats& i_at,
+// Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
+// as every placement of a storey shares it, then x and z, each shared along a facade that runs
+// across it.
+inline void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
+  io_text.columnsDecided = true;
+  if (i_vertices < kKeptColumnsMinVertices) return;
+  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
+  for (const int column : {1, 0, 2}) {
+    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
+    io_text.columns[column].resize(i_vertices);
+    io_writer.columnBytes += bytes;
+  }
+}
+
+// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
+// kept text when it is i_value's, else new text, which is then kept.
+inline char* PutCoordinate(char* o_out, CoordinateText& io_kept, Format::FloatTextCache& io_texts,
+                           float i_value) {
+  const std::uint32_t bits = BitsOf(i_value);
+  if (io_kept.bits == bits && io_kept.length != 0) {
+    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
+    return o_out + io_kept.length;
+  }
+  char* const end = io_texts.append(o_out, i_value);
+  const auto length = static_cast<std::size_t>(end - o_out);
+  io_kept.bits = bits;
+  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
+  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
+  return end;
+}
+
+inline void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at,
                           const Frame& i_frame) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  PieceText& text = io_writer.texts[i_id];
+  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
+  CoordinateText* kept[3];
+  for (int column = 0; column < 3; ++column) {
+    kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
+  }
   TextOut& out = io_writer.out;
-  for (const VectorF& p : i_piece.positions) {
+  for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
     float placed[3];
-    PlacePosition(p, i_at, i_frame, placed);
+    PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
     char* pos = out.room(kMaxVectorLine);
-    out.commit(PutVectorLine(pos, io_writer.floats, "v", 1, placed, 3));
+    *pos++ = 'v';
+    for (int column = 0; column < 3; ++column) {
+      *pos++ = ' ';
+      pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], io_writer.floats, placed[column])
+                         : io_writer.floats.append(pos, placed[column]);
+    }
+    *pos++ = '\n';
+    out.commit(pos);
   }
 }
 
@@ -432,9 +332,11 @@ inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_pl
     io_writer.texts.assign(i_kit.pieces.size(), detail::PieceText{});
     io_writer.readyBytes = 0;
     io_writer.readyBudget = detail::ReadyTextBudget(i_kit);
+    io_writer.columnBytes = 0;
+    io_writer.columnBudget = detail::ColumnTextBudget(i_kit);
   }
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    detail::WriteVertices(io_writer, i_kit.piece(i_placement.piece), FloatsOf(i_placement), i_frame);
+    detail::WriteVertices(io_writer, i_placement.piece, FloatsOf(i_placement), i_frame);
   });
   const Turn building = MakeTurn(i_frame.xdir, i_frame.zdir);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
