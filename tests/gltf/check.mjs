@@ -69,6 +69,17 @@ function fail(what, message) {
   failures += 1;
 }
 
+// Fails unless the Khronos validator finds neither an error nor a warning.
+async function validate(what, bytes) {
+  const report = await validator.validateBytes(bytes, { maxIssues: 20 });
+  if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
+    const said = report.issues.messages
+      .filter((message) => message.severity <= 1)
+      .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
+    fail(what, `validator: ${said.join('; ')}`);
+  }
+}
+
 for (const style of ['A', 'B']) {
   for (const request of requests) {
     const args = ['-s', style, ...request];
@@ -82,13 +93,7 @@ for (const style of ['A', 'B']) {
       build(form === 'flat' ? args : [...args, '--instances', form], glb);
       const bytes = new Uint8Array(fs.readFileSync(glb));
 
-      const report = await validator.validateBytes(bytes, { maxIssues: 20 });
-      if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
-        const said = report.issues.messages
-          .filter((message) => message.severity <= 1)
-          .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
-        fail(what, `validator: ${said.join('; ')}`);
-      }
+      await validate(what, bytes);
       try {
         const triangles = threeTriangles(await loadThree(bytes));
         if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
@@ -111,13 +116,7 @@ for (const form of forms) {
   const glb = path.join(work, `city-${form}.glb`);
   build(form === 'flat' ? ['--city', city] : ['--city', city, '--instances', form], glb);
   const bytes = new Uint8Array(fs.readFileSync(glb));
-  const report = await validator.validateBytes(bytes, { maxIssues: 20 });
-  if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
-    const said = report.issues.messages
-      .filter((message) => message.severity <= 1)
-      .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
-    fail(what, `validator: ${said.join('; ')}`);
-  }
+  await validate(what, bytes);
   try {
     const gltf = await loadThree(bytes);
     const triangles = threeTriangles(gltf);
