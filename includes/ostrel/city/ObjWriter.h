@@ -35,8 +35,10 @@ struct Offsets {
 struct ObjWriter;
 
 // An OBJ writer into a stream, with the text it reuses. Its caches are large beside a small
-// building, so make one per output and drop it when the output is written.
-std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream);
+// building, so make one per output and drop it when the output is written. With
+// i_writeOnOwnThread, full buffers go to the stream on a second thread while the next fills;
+// callers that keep every core busy themselves do better without it.
+std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread = true);
 
 // Writes one building of the plan and returns the offsets after it. The whole text passes through
 // the writer's buffer: Flush (or dropping the writer) hands the rest to the stream. When i_names
@@ -55,7 +57,7 @@ void Flush(ObjWriter& io_writer);
 // ---------------------------------------------------------------------------------------------
 
 struct ObjWriter {
-  explicit ObjWriter(std::ostream& io_stream) : out(io_stream) {}
+  ObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread) : out(io_stream, i_writeOnOwnThread) {}
   detail::TextOut out;
   Format::FloatTextCache floats;
   detail::NumberTexts vertexNumbers;
@@ -321,8 +323,8 @@ inline void Advance(Offsets& io_offsets, const Piece& i_piece) {
 
 }  // namespace detail
 
-inline std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream) {
-  return std::make_unique<ObjWriter>(io_stream);
+inline std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread) {
+  return std::make_unique<ObjWriter>(io_stream, i_writeOnOwnThread);
 }
 
 inline Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,

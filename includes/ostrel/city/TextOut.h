@@ -108,8 +108,8 @@ class BackgroundWrites {
 // thread while the next one fills, so an output of less than two buffers never starts one.
 class TextOut {
  public:
-  explicit TextOut(std::ostream& io_stream)
-      : m_stream(io_stream), m_buffer(kFirstBufferBytes), m_background(io_stream) {}
+  explicit TextOut(std::ostream& io_stream, bool i_writeOnOwnThread = true)
+      : m_stream(io_stream), m_buffer(kFirstBufferBytes), m_background(io_stream), m_handOver(i_writeOnOwnThread) {}
   TextOut(const TextOut&) = delete;
   TextOut& operator=(const TextOut&) = delete;
   ~TextOut() { flush(); }
@@ -146,7 +146,7 @@ class TextOut {
 
   // Starts the writing of the collected text and empties the buffer.
   void send() {
-    if (m_used > 0 && m_buffer.size() == kOutputBufferBytes) {
+    if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
       m_background.hand(m_buffer, m_used);
     } else if (m_used > 0) {
       m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
@@ -159,6 +159,7 @@ class TextOut {
   std::vector<char> m_buffer;
   std::size_t m_used = 0;
   BackgroundWrites m_background;
+  bool m_handOver;  // full buffers go to m_background instead of straight to the stream
 };
 
 }  // namespace Ostrel::City::detail
