@@ -269,10 +269,7 @@ inline int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath
     return kExitFailure;
   }
   const bool glb = IsGlbName(i_settings.outputfilename);
-  if (!glb && !i_settings.instances.empty()) {
-    Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" +
-                                  i_settings.outputfilename + "' is written as OBJ");
-  }
+  if (!glb) WarnInstancesInObj(i_settings);
 
   CityText text;
   std::string error;

@@ -307,6 +307,13 @@ inline bool IsGlbName(const std::string& i_name) {
 }
 
 // The glTF form that --instances asks for; flat when it was not given or not understood.
+// --instances given for an output that is written as OBJ: it cannot apply.
+inline void WarnInstancesInObj(const RunSettings& i_settings) {
+  if (i_settings.instances.empty()) return;
+  Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" + i_settings.outputfilename +
+                                "' is written as OBJ");
+}
+
 inline Ostrel::City::GltfForm GltfFormOf(const std::string& i_instances) {
   if (i_instances == "nodes") return Ostrel::City::GltfForm::Nodes;
   if (i_instances == "gpu") return Ostrel::City::GltfForm::Gpu;
@@ -352,10 +359,7 @@ inline int WriteBuilding(const RunSettings& i_settings, const std::string& i_uni
   building.setVariation(i_settings.seed, i_settings.varyByCell);
 
   const bool glb = IsGlbName(i_settings.outputfilename);
-  if (!glb && !i_settings.instances.empty()) {
-    Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" +
-                                  i_settings.outputfilename + "' is written as OBJ");
-  }
+  if (!glb) WarnInstancesInObj(i_settings);
 
   OutputFile objout;
   std::string error;
