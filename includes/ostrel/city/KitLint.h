@@ -301,15 +301,7 @@ inline void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io
   PieceId cap = 0;
   if (!i_kit.find(i_request.style + "_roofcap", cap) || !i_kit.piece(cap).empty()) return;
   if (i_request.width - 2 <= 0 || i_request.length - 2 <= 0) return;
-  Run line;
-  line.period.push_back({cap, -1, 1, i_request.height - 1, 0, 1});
-  line.repeats = i_request.width - 2;
-  line.dz = 1;
-  Block lines;
-  lines.runs.push_back(std::move(line));
-  lines.repeats = i_request.length - 2;
-  lines.dx = -1;
-  io_plan.blocks.push_back(std::move(lines));
+  io_plan.blocks.push_back(detail::RoofCapLines(i_request, {cap, -1, 1, i_request.height - 1, 0, 1}));
 }
 
 // Places the style's pieces in every lint building: once with the plain pieces, then once for

@@ -267,22 +267,27 @@ inline Row MakeRow(const Request& i_request, const Kit& i_kit, std::int64_t i_le
   return {&i_request, &i_kit, i_level, i_kind, style + "_angleroof", style + "_roof", &io_plan.choices};
 }
 
-// The roof cap over every interior cell: lines l = 1 .. length - 2 at x = -l, each over the cells
-// w = 1 .. width - 2 at z = w, facing +z.
-inline void AddRoofCap(const Request& i_request, const Kit& i_kit, std::int64_t i_level, Plan& io_plan) {
-  PieceId cap = 0;
-  if (!i_kit.find(i_request.style + "_roofcap", cap) || i_kit.piece(cap).empty()) return;
-  if (i_request.width - 2 <= 0 || i_request.length - 2 <= 0) return;
+// The roof cap i_cap (placed in cell x = -1, z = 1) over every interior cell: lines
+// l = 1 .. length - 2 at x = -l, each over the cells w = 1 .. width - 2 at z = w, facing +z.
+inline Block RoofCapLines(const Request& i_request, const Placement& i_cap) {
   Run line;
-  line.period.push_back({cap, -1, 1, i_level, 0, 1,
-                         ChoiceOf(i_request, i_kit, i_request.style + "_roofcap", 0, io_plan.choices)});
+  line.period.push_back(i_cap);
   line.repeats = i_request.width - 2;
   line.dz = 1;
   Block lines;
   lines.runs.push_back(std::move(line));
   lines.repeats = i_request.length - 2;
   lines.dx = -1;
-  io_plan.blocks.push_back(std::move(lines));
+  return lines;
+}
+
+inline void AddRoofCap(const Request& i_request, const Kit& i_kit, std::int64_t i_level, Plan& io_plan) {
+  PieceId cap = 0;
+  if (!i_kit.find(i_request.style + "_roofcap", cap) || i_kit.piece(cap).empty()) return;
+  if (i_request.width - 2 <= 0 || i_request.length - 2 <= 0) return;
+  const Placement placement{cap, -1, 1, i_level, 0, 1,
+                            ChoiceOf(i_request, i_kit, i_request.style + "_roofcap", 0, io_plan.choices)};
+  io_plan.blocks.push_back(RoofCapLines(i_request, placement));
 }
 
 inline bool RunIsEmpty(const Run& i_run, const Plan& i_plan, const Kit& i_kit) {
