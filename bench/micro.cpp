@@ -14,9 +14,11 @@
 #include <vector>
 
 #include <ostrel/city/Building.h>
-#include <ostrel/city/KitLint.h>
 #include <ostrel/ext/Obj.h>
+#include <ostrel/lint/KitLint.h>
 #include <ostrel/utils/NumberFormat.h>
+
+#include "write/obj/ObjText.h"
 
 namespace {
 

@@ -36,6 +36,7 @@
 #include <ostrel/ext/Glb.h>
 
 #include "FuzzSupport.h"
+#include "GlbCheck.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ constexpr std::string_view kLetters = "NESWLCRAEOns x";
 // The base units that measure the unit size, then every piece of the style F, then a material
 // library, then variants of a facade piece, a balcony and a corner.
 constexpr std::array<const char*, 17> kPieces = {
-    "base_floorclose.obj", "base_roof.obj", "F_angle.obj",   "F_angleroof.obj", "F_ground.obj",
-    "F_grounddoor.obj",    "F_groundclose.obj", "F_floor.obj", "F_floorclose.obj", "F_roof.obj",
-    "F_roofdoor.obj",      "F_balcony.obj", "F_roofcap.obj", "lib.mtl", "F_floor.1.obj",
+    "base_floorclose.obj", "base_roof.obj",     "F_angle.obj",   "F_angleroof.obj",  "F_ground.obj",
+    "F_grounddoor.obj",    "F_groundclose.obj", "F_floor.obj",   "F_floorclose.obj", "F_roof.obj",
+    "F_roofdoor.obj",      "F_balcony.obj",     "F_roofcap.obj", "lib.mtl",          "F_floor.1.obj",
     "F_balcony.1.obj",     "F_angle.1.obj",
 };
 
@@ -106,7 +107,8 @@ std::uint64_t FlatTriangles(const nlohmann::json& i_document) {
   std::uint64_t corners = 0;
   for (const nlohmann::json& mesh : i_document.value("meshes", nlohmann::json::array())) {
     for (const nlohmann::json& primitive : mesh["primitives"]) {
-      corners += i_document["accessors"][primitive["indices"].get<std::size_t>()]["count"].get<std::uint64_t>();
+      corners +=
+          i_document["accessors"][primitive["indices"].get<std::size_t>()]["count"].get<std::uint64_t>();
     }
   }
   FUZZ_CHECK(corners % 3 == 0);

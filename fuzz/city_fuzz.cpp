@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include <ostrel/city/City.h>
+#include <ostrel/layout/PlanCounts.h>
 
-#include "../tools/towerkit/CityFile.h"
 #include "FuzzSupport.h"
+#include "towerkit/CityFile.h"
 
 namespace {
 

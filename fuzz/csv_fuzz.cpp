@@ -98,8 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
 
   std::set<std::string> names;
   for (const Csv::Field& name : table.header.fields) {
-    FUZZ_CHECK(!name.text.empty() && !Csv::detail::IsBlank(name.text.front()) &&
-               !Csv::detail::IsBlank(name.text.back()));
+    FUZZ_CHECK(!name.text.empty() && !Csv::IsBlank(name.text.front()) && !Csv::IsBlank(name.text.back()));
     FUZZ_CHECK(names.insert(name.text).second);
   }
   CheckRow(table.header, lines);

@@ -1,4 +1,5 @@
-// towerkit: builds the OBJ mesh of a rectangular building from a kit of unit meshes.
+// towerkit: builds the mesh of a rectangular building, or of a city of them, from a kit of unit
+// meshes, and writes it as Wavefront OBJ or binary glTF.
 
 #include <string>
 #include <vector>

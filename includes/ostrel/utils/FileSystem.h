@@ -10,10 +10,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <ostrel/utils/Numbers.h>
 
 namespace Ostrel::FileSystem {
 
@@ -38,19 +39,7 @@ inline void SplitString(const std::string& i_string, char i_delim, std::vector<s
 inline void StringToInt(const std::string& i_string, int& o_int) {
   std::string::size_type i = 0;
   while (i < i_string.size() && std::isspace(static_cast<unsigned char>(i_string[i]))) ++i;
-  bool negative = false;
-  if (i < i_string.size() && (i_string[i] == '+' || i_string[i] == '-')) {
-    negative = i_string[i] == '-';
-    ++i;
-  }
-  // Accumulate towards the limit of the sign, so that INT_MIN itself stays exact.
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long magnitude = 0;
-  for (; i < i_string.size() && i_string[i] >= '0' && i_string[i] <= '9'; ++i) {
-    magnitude = magnitude * 10 + (i_string[i] - '0');
-    if (magnitude > limit) magnitude = limit;
-  }
-  o_int = static_cast<int>(negative ? -magnitude : magnitude);
+  Numbers::Clamp(Numbers::ReadLeading(i_string, i), o_int);
 }
 
 // Appends the name of every entry of folder, in the order the system lists them, "." and ".."

@@ -1,0 +1,71 @@
+#pragma once
+// The kinds of piece a style is made of, and one table of rules per kind: its file name, whether
+// a building can do without it, the row of the building it belongs to, and how far it may reach
+// beyond its cell. The kit loader, the layout, the linter and the kit generator all read this
+// table; nothing else names a piece by its text.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Ostrel::City {
+
+// In the order a kit reads a style's pieces (which numbers the kit's materials, and so fixes
+// the order of a .glb's primitives).
+enum class PieceKind : std::uint8_t {
+  Angle,
+  AngleRoof,
+  Ground,
+  GroundDoor,
+  GroundClose,
+  Floor,
+  FloorClose,
+  Roof,
+  RoofDoor,
+  Balcony,
+  RoofCap,
+};
+inline constexpr std::size_t kPieceKindCount = 11;
+
+// The row of a building a kind is placed in.
+enum class PieceRow : std::uint8_t {
+  Storey,  // every storey: the corners, ground storey included
+  Ground,  // the ground storey
+  Floor,   // the upper storeys
+  Roof,    // the roof row
+};
+
+// What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along
+// it): the cell spans x and z from -0.5 to 0.5 and y from 0 to 1.
+struct CellReach {
+  float lo[3];
+  float hi[3];
+};
+
+struct PieceRule {
+  PieceKind kind;
+  const char* suffix;  // the unit file is STYLE_SUFFIX.obj
+  bool required;       // false: a building without it only lacks a finish (the roof cap)
+  PieceRow row;
+  CellReach reach;       // slab edges, sills, cornices and balconies stand out on the street side
+  const char* neededBy;  // which buildings need it, to follow "does not exist: " in the linter
+};
+
+const PieceRule& RuleOf(PieceKind i_kind);
+
+// Every rule, in the order of PieceKind.
+const PieceRule* PieceRulesBegin();
+const PieceRule* PieceRulesEnd();
+
+// The kind whose file suffix is i_suffix ("floorclose"); false for none.
+bool KindOfSuffix(std::string_view i_suffix, PieceKind& o_kind);
+
+// The kind and number of a variant's name after its style and "_": "KIND.N", N from 1 with no
+// leading zero and at most 9 digits. False for anything else.
+bool VariantOfSuffix(std::string_view i_suffix, PieceKind& o_kind, std::uint32_t& o_number);
+
+// The name of a style's piece without ".obj": STYLE_SUFFIX, or STYLE_SUFFIX.N for variant N >= 1.
+std::string PieceName(const std::string& i_style, PieceKind i_kind, std::uint32_t i_variant = 0);
+
+}  // namespace Ostrel::City

@@ -1,0 +1,86 @@
+#pragma once
+// Where a piece lands in the output: turned to its facing and moved to its cell by the layout,
+// then turned and moved with its whole building. Every writer places pieces with these
+// functions, so that buildings of every output format overlay exactly. They run for every vertex
+// written, so they stay inline.
+
+#include <cmath>
+
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/layout/Layout.h>
+
+namespace Ostrel::City {
+
+// Where a building stands. Its pieces, placed in cell units, are first scaled into the output's
+// units (by 1, the default, the output stays in cell units; by the unit size, it is in the kit's
+// own units), then the orientation turns every position about the vertical axis,
+// x' = zdir x - xdir z and z' = xdir x + zdir z (a direction longer or shorter than 1 also
+// scales the building), then the position (output units) is added.
+struct Frame {
+  float xpos = 0, ypos = 0, zpos = 0;
+  float xdir = 0, zdir = 1;
+  float xscale = 1, yscale = 1, zscale = 1;  // output units per cell along x and z, per storey along y
+};
+
+// A building standing at (x, y, z) (output units), turned by i_degrees about the vertical axis:
+// its orientation is (sin a, 0, cos a), so 0 leaves it as a single building stands. The angle is
+// reduced to [0, 360) first, and the four multiples of 90 give exact axis directions (0 and
+// +-1), never a rounding residue such as 6.12323e-17.
+Frame CityFrame(double i_x, double i_y, double i_z, double i_degrees);
+
+// One placement's move, as floats: the cell and the facing direction.
+struct PlacementFloats {
+  float x, y, z;  // cell units
+  float xd, zd;
+};
+
+inline PlacementFloats FloatsOf(const Placement& i_placement) {
+  // A level below 0 (a negative height) wraps, as a conversion to an unsigned level would.
+  return {static_cast<float>(i_placement.x),
+          static_cast<float>(static_cast<std::uint64_t>(i_placement.level)),
+          static_cast<float>(i_placement.z), static_cast<float>(i_placement.xd),
+          static_cast<float>(i_placement.zd)};
+}
+
+// A piece's position (cell units) placed in the output, into o_xyz. The operations and their
+// order are fixed: they decide the last bit of every coordinate written.
+inline void PlacePosition(const VectorF& i_p, const PlacementFloats& i_at, const Frame& i_frame,
+                          float* o_xyz) {
+  // Scaling by 1 changes no bit, not even of a negative zero.
+  const float vx = (i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x) * i_frame.xscale;
+  const float vy = (i_p.y + i_at.y) * i_frame.yscale;
+  const float vz = (i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z) * i_frame.zscale;
+  o_xyz[0] = i_frame.zdir * vx - i_frame.xdir * vz + i_frame.xpos;
+  o_xyz[1] = vy + i_frame.ypos;
+  o_xyz[2] = i_frame.xdir * vx + i_frame.zdir * vz + i_frame.zpos;
+}
+
+// A turn about the vertical axis by a direction in the x-z plane, taken as a pure rotation: the
+// direction is normalised, so normals keep their length. It maps +x to (c, 0, s), in the same
+// sense as the positions' turn: x' = x*c - z*s, z' = x*s + z*c.
+struct Turn {
+  float c = 1;
+  float s = 0;
+  bool turns = false;  // false for a zero or non-finite direction: vectors stay as they are
+};
+
+inline Turn MakeTurn(float i_xdir, float i_zdir) {
+  const double length =
+      std::sqrt(static_cast<double>(i_xdir) * i_xdir + static_cast<double>(i_zdir) * i_zdir);
+  if (!(length > 0) || !std::isfinite(length)) return {};
+  return {static_cast<float>(i_zdir / length), static_cast<float>(i_xdir / length), true};
+}
+
+// Adding 0 turns a negative zero into 0, so that an axis-aligned normal reads "0", not "-0".
+inline VectorF ApplyTurn(const Turn& i_turn, const VectorF& i_vector) {
+  if (!i_turn.turns) return i_vector;
+  return {i_vector.x * i_turn.c - i_vector.z * i_turn.s + 0.0f, i_vector.y,
+          i_vector.x * i_turn.s + i_vector.z * i_turn.c + 0.0f};
+}
+
+// A piece's normal placed in the output: turned by its facing, then by the building's.
+inline VectorF PlaceNormal(const VectorF& i_n, const Turn& i_facing, const Turn& i_building) {
+  return ApplyTurn(i_building, ApplyTurn(i_facing, i_n));
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,67 @@
+#pragma once
+// A building request, and the rules that read it cell by cell: where the door is, which cells
+// get a balcony, which a wall instead of a window. The layout (Layout.h) applies them.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Ostrel::City {
+
+// A building as the layout reads it. The requests are kept as given; only their first two
+// letters count, in upper case.
+struct Request {
+  std::string style;
+  std::string door = "  ";           // facade N, E, S or W, then L, C or R; anything else: no door
+  std::vector<std::string> balcony;  // facade, then pattern A(ll), E(ven), O(dd) or C(heckerboard)
+  std::vector<std::string> close;    // walls instead of windows, as balcony
+  std::int64_t cellsAlongZ = 3;      // cells along the N and S facades, both corners included
+  std::int64_t cellsAlongX = 3;      // cells along the E and W facades, both corners included
+  std::int64_t rows = 2;             // rows of cells: the storeys and the roof row
+  std::uint64_t seed = 0;            // picks among the variants of a piece (Variation.h)
+  bool varyByCell = false;           // a choice per cell, not per piece, storey and facade
+};
+
+// The request of w units between the corners along E and W (cells along x), l along N and S
+// (cells along z), and h storeys.
+Request MakeRequest(const std::string& i_style, const std::string& i_door,
+                    const std::vector<std::string>& i_balcony, const std::vector<std::string>& i_close,
+                    int i_w, int i_l, int i_h);
+
+enum class RowKind { Ground, Floor, Roof };
+
+// ---- The rules of one cell ------------------------------------------------------------------
+
+// A level as the cell rules see it: a level that does not fit wraps, as a plain conversion would.
+int RuleLevel(std::int64_t i_level);
+
+// The door's cell on this facade at this level, if the door request puts one there. i_minSide
+// and i_maxSide are the indices of the facade's left and right end cells, seen from outside.
+bool DoorCell(const std::string& i_door, int i_level, char i_facade, std::int64_t i_minSide,
+              std::int64_t i_maxSide, std::int64_t& o_cell);
+
+// Whether a balcony or wall pattern letter selects the inner cell i_current on level i_level.
+// Every pattern depends on the cell only through the parity of its index: the plan folds
+// facades on that.
+bool PatternSelects(char i_letter, int i_level, std::int64_t i_current);
+
+// Whether any request of the list selects the cell; requests never apply to the roof row.
+bool AnySelects(const std::vector<std::string>& i_requests, int i_level, RowKind i_row, char i_facade,
+                std::int64_t i_current);
+
+// Balconies never stand on the ground storey.
+bool BalconySelects(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+                    std::int64_t i_current);
+
+bool CloseSelects(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+                  std::int64_t i_current);
+
+// What goes in an inner cell instead of its window: the door, a closed wall, or nothing else.
+enum class CellOpening { Window, Door, Close };
+
+// The door for the door's cell, else a closed wall when a wall request selects the cell, else
+// the window.
+CellOpening DoorOrClose(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+                        std::int64_t i_minSide, std::int64_t i_maxSide, std::int64_t i_current);
+
+}  // namespace Ostrel::City

@@ -1,0 +1,387 @@
+// Obj: definitions.
+
+#include <ostrel/ext/Obj.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/NumberFormat.h>
+#include <ostrel/utils/TextFile.h>
+#include "ext/ObjNumbers.h"
+
+namespace Obj {
+namespace detail {
+
+// Turns one index field into a 0-based index. An empty field is absent (kAbsent). A positive
+// field n gives n - 1, to be checked once the file's final counts are known; a negative one is
+// resolved against i_countSoFar, the elements of its kind read before this face. False for a
+// field of 0, without digits, or reaching back before the first element.
+bool ResolveIndex(std::string_view i_field, std::size_t i_countSoFar, std::uint32_t& o_index) {
+  o_index = kAbsent;
+  if (i_field.empty()) return true;
+  const int value = ToInt(i_field);
+  if (value == 0) return false;
+  if (value > 0) {
+    o_index = static_cast<std::uint32_t>(value - 1);
+    return true;
+  }
+  const long long back = -static_cast<long long>(value);
+  if (back > static_cast<long long>(i_countSoFar)) return false;
+  o_index = static_cast<std::uint32_t>(static_cast<long long>(i_countSoFar) - back);
+  return true;
+}
+
+// What the reader keeps while it goes through the lines.
+struct ParseState {
+  std::uint32_t material = kNoMaterial;  // the material of the faces that follow
+  std::size_t line = 0;                  // 1-based number of the line being read
+  std::vector<Finding>* findings = nullptr;
+  SourceLines* lines = nullptr;
+  std::vector<std::size_t> faceLines;  // the line of each face, when findings or lines are kept
+
+  bool keepsFaceLines() const { return findings || lines; }
+  void note(FindingKind i_kind, std::string i_message) {
+    if (findings) findings->push_back({line, std::move(i_message), i_kind});
+  }
+};
+
+std::string Quote(std::string_view i_text) { return "'" + Ostrel::TextFile::Excerpt(i_text) + "'"; }
+
+const char* const kFieldNames[3] = {"vertex", "texture coordinate", "normal"};
+
+// Parses one corner "a", "a/b", "a//c" or "a/b/c" (fields past the third are ignored). False,
+// noted, when the corner has no vertex or a vertex field that cannot name one; a texture or
+// normal field that cannot name an element is dropped from the corner, noted.
+bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, ParseState& io_state) {
+  const std::size_t counts[3] = {i_mesh.vertices.size(), i_mesh.uvs.size(), i_mesh.normals.size()};
+  std::uint32_t* fields[3] = {&o_corner.v, &o_corner.uv, &o_corner.n};
+  const std::string_view word = i_word;
+  for (int position = 0; position < 3 && !i_word.empty(); ++position) {
+    const std::size_t slash = i_word.find('/');
+    const std::string_view field = i_word.substr(0, slash);
+    i_word = slash == std::string_view::npos ? std::string_view() : i_word.substr(slash + 1);
+    if (ResolveIndex(field, counts[position], *fields[position])) continue;
+    if (position == 0) {
+      io_state.note(FindingKind::FaceLeftOut, "face left out: corner " + Quote(word) + " names no vertex");
+      return false;
+    }
+    io_state.note(FindingKind::FieldDropped, "corner " + Quote(word) + " names no " + kFieldNames[position] +
+                                                 ": it is kept without one");
+  }
+  if (o_corner.v != kAbsent) return true;
+  io_state.note(FindingKind::FaceLeftOut, "face left out: corner " + Quote(word) + " has no vertex");
+  return false;
+}
+
+// Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
+// is invalid. A face without corners is kept, with a count of 0.
+void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
+  const std::size_t first = io_mesh.corners.size();
+  for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
+    const char* wordEnd = SkipWord(word, i_end);
+    Corner corner;
+    if (!ParseCorner(std::string_view(word, static_cast<std::size_t>(wordEnd - word)), io_mesh, corner,
+                     io_state)) {
+      io_mesh.corners.resize(first);
+      return;
+    }
+    io_mesh.corners.push_back(corner);
+    word = wordEnd;
+  }
+  io_mesh.polycount.push_back(static_cast<std::uint32_t>(io_mesh.corners.size() - first));
+  io_mesh.faceMaterials.push_back(io_state.material);
+  if (io_state.keepsFaceLines()) io_state.faceLines.push_back(io_state.line);
+}
+
+// Checks the positive indices of the faces against the file's final counts, keeping order: a
+// face whose vertex index lies beyond them is dropped, a texture or normal index only from its
+// corner.
+void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
+  const std::size_t counts[3] = {io_mesh.vertices.size(), io_mesh.uvs.size(), io_mesh.normals.size()};
+  std::size_t read = 0, write = 0, kept = 0;
+  for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
+    const std::uint32_t count = io_mesh.polycount[face];
+    if (io_state.keepsFaceLines()) io_state.line = io_state.faceLines[face];
+    bool valid = true;
+    for (std::size_t c = read; c < read + count; ++c) {
+      Corner& corner = io_mesh.corners[c];
+      std::uint32_t* fields[3] = {&corner.v, &corner.uv, &corner.n};
+      for (int position = 0; position < 3; ++position) {
+        std::uint32_t& index = *fields[position];
+        if (index == kAbsent || index < counts[position]) continue;
+        const std::string number = std::to_string(std::uint64_t{index} + 1);
+        if (position == 0) {
+          valid = false;
+          io_state.note(FindingKind::FaceLeftOut, "face left out: vertex " + number + " is not in the file");
+          break;
+        }
+        io_state.note(FindingKind::FieldDropped, std::string(kFieldNames[position]) + " " + number +
+                                                     " is not in the file: its corner is kept without one");
+        index = kAbsent;
+      }
+      if (!valid) break;
+    }
+    if (valid) {
+      std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read),
+                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read + count),
+                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
+      io_mesh.polycount[kept] = count;
+      io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
+      if (io_state.keepsFaceLines()) io_state.faceLines[kept] = io_state.faceLines[face];
+      ++kept;
+      write += count;
+    }
+    read += count;
+  }
+  io_mesh.corners.resize(write);
+  io_mesh.polycount.resize(kept);
+  io_mesh.faceMaterials.resize(kept);
+  if (io_state.keepsFaceLines()) io_state.faceLines.resize(kept);
+}
+
+enum class Keyword { kOther, kIgnored, kVertex, kTexture, kNormal, kFace, kLibrary, kMaterial };
+
+Keyword Classify(std::string_view i_word) {
+  if (i_word == "v") return Keyword::kVertex;
+  if (i_word == "vt") return Keyword::kTexture;
+  if (i_word == "vn") return Keyword::kNormal;
+  if (i_word == "f") return Keyword::kFace;
+  if (i_word == "mtllib") return Keyword::kLibrary;
+  if (i_word == "usemtl") return Keyword::kMaterial;
+  // Lines that name or group what follows, or say nothing: nothing of the mesh is lost by them.
+  if (i_word.empty() || i_word[0] == '#' || i_word == "o" || i_word == "g" || i_word == "s") {
+    return Keyword::kIgnored;
+  }
+  return Keyword::kOther;
+}
+
+// The index of i_name in io_names, which gains it when new.
+std::uint32_t IndexOf(std::vector<std::string>& io_names, std::string_view i_name) {
+  for (std::size_t i = 0; i < io_names.size(); ++i) {
+    if (io_names[i] == i_name) return static_cast<std::uint32_t>(i);
+  }
+  io_names.emplace_back(i_name);
+  return static_cast<std::uint32_t>(io_names.size() - 1);
+}
+
+// Reads the numbers of a v, vt or vn line into o_values, noting a line that has too few.
+void ReadNumbers(const char* i_keyword, const char* i_pos, const char* i_end, float* o_values, int i_count,
+                 ParseState& io_state) {
+  const int read = ReadComponents(i_pos, i_end, o_values, i_count);
+  if (read == i_count || !io_state.findings) return;
+  const char* rest = i_pos;
+  for (int i = 0; i < read; ++i) {
+    float ignored = 0;
+    ReadFloat(rest, i_end, ignored);
+  }
+  rest = SkipSpace(rest, i_end);
+  const std::string what =
+      rest == i_end
+          ? std::string("is missing")
+          : Quote(std::string_view(rest, static_cast<std::size_t>(i_end - rest))) + " is not a finite number";
+  io_state.note(i_keyword[1] == '\0' ? FindingKind::PositionIncomplete : FindingKind::AttributeIncomplete,
+                std::string(i_keyword) + " takes " + std::to_string(i_count) + " numbers; number " +
+                    std::to_string(read + 1) + " " + what + ": it reads as 0, with the rest of the line");
+}
+
+// Handles one line, without its line feed.
+void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
+  const char* word = SkipSpace(i_pos, i_end);
+  const char* rest = SkipWord(word, i_end);
+  const std::string_view keyword(word, static_cast<std::size_t>(rest - word));
+  switch (Classify(keyword)) {
+    case Keyword::kVertex: {
+      float xyz[3] = {0, 0, 0};
+      ReadNumbers("v", rest, i_end, xyz, 3, io_state);
+      io_mesh.vertices.emplace_back(xyz[0], xyz[1], xyz[2]);
+      if (io_state.lines) io_state.lines->vertices.push_back(io_state.line);
+      break;
+    }
+    case Keyword::kTexture: {
+      float uv[2] = {0, 0};
+      ReadNumbers("vt", rest, i_end, uv, 2, io_state);
+      io_mesh.uvs.emplace_back(uv[0], uv[1]);
+      break;
+    }
+    case Keyword::kNormal: {
+      float xyz[3] = {0, 0, 0};
+      ReadNumbers("vn", rest, i_end, xyz, 3, io_state);
+      io_mesh.normals.emplace_back(xyz[0], xyz[1], xyz[2]);
+      break;
+    }
+    case Keyword::kFace:
+      ParseFace(rest, i_end, io_state, io_mesh);
+      break;
+    case Keyword::kLibrary:
+      for (const char* name = SkipSpace(rest, i_end); name != i_end; name = SkipSpace(name, i_end)) {
+        const char* nameEnd = SkipWord(name, i_end);
+        IndexOf(io_mesh.libraries, std::string_view(name, static_cast<std::size_t>(nameEnd - name)));
+        name = nameEnd;
+      }
+      break;
+    case Keyword::kMaterial: {
+      const char* first = SkipSpace(rest, i_end);
+      const char* last = i_end;
+      while (last != first && IsSpace(last[-1])) --last;
+      io_state.material =
+          first == last
+              ? kNoMaterial
+              : IndexOf(io_mesh.materials, std::string_view(first, static_cast<std::size_t>(last - first)));
+      break;
+    }
+    case Keyword::kIgnored:
+      break;
+    case Keyword::kOther:
+      io_state.note(FindingKind::StatementIgnored,
+                    "statement " + Quote(keyword) + " is not read: the line is left out");
+      break;
+  }
+}
+
+void AppendFloat(std::string& io_text, float i_value) {
+  char digits[Ostrel::Format::kMaxFloatChars];
+  io_text.append(digits, Ostrel::Format::AppendFloat(digits, i_value));
+}
+
+void AppendUnsigned(std::string& io_text, std::uint64_t i_value) {
+  char digits[Ostrel::Format::kMaxUnsignedChars];
+  io_text.append(digits, Ostrel::Format::AppendUnsigned(digits, i_value));
+}
+
+void AppendVectorLine(std::string& io_text, const char* i_keyword, const VectorF& i_vector) {
+  io_text += i_keyword;
+  AppendFloat(io_text, i_vector.x);
+  io_text += ' ';
+  AppendFloat(io_text, i_vector.y);
+  io_text += ' ';
+  AppendFloat(io_text, i_vector.z);
+  io_text += '\n';
+}
+
+void AppendCorner(std::string& io_text, std::size_t i_number) {
+  AppendUnsigned(io_text, i_number);
+  io_text += "//";
+  AppendUnsigned(io_text, i_number);
+}
+
+// Text is collected in blocks of about this many bytes (file units: bytes) before each write.
+inline constexpr std::size_t kWriteBlock = 1 << 16;
+
+void FlushIfFull(std::ofstream& io_file, std::string& io_text) {
+  if (io_text.size() < kWriteBlock) return;
+  io_file.write(io_text.data(), static_cast<std::streamsize>(io_text.size()));
+  io_text.clear();
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------------------------------------
+// Definitions
+// ---------------------------------------------------------------------------------------------
+
+void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings, SourceLines* o_lines) {
+  o_mesh = Mesh{};
+  if (o_findings) o_findings->clear();
+  if (o_lines) *o_lines = SourceLines{};
+  detail::ParseState state;
+  state.findings = o_findings;
+  state.lines = o_lines;
+  const char* pos = i_text.data();
+  const char* const end = pos + i_text.size();
+  // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
+  if (i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
+  while (pos < end) {
+    ++state.line;
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+    const char* next = lineEnd ? lineEnd + 1 : end;
+    if (!lineEnd) lineEnd = end;
+    const char* nul =
+        static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
+    if (nul) state.note(FindingKind::LineCut, "a NUL byte ends the line: what follows it is left out");
+    detail::ParseLine(pos, nul ? nul : lineEnd, state, o_mesh);
+    pos = next;
+  }
+  detail::CheckFacesAgainstCounts(o_mesh, state);
+  if (o_lines) o_lines->faces = std::move(state.faceLines);
+}
+
+Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
+  o_mesh = Mesh{};
+  std::string text;
+  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadFile(i_filename, kMaxFileBytes, text);
+  if (result.status == Ostrel::FileSystem::ReadStatus::Ok) Parse(text, o_mesh);
+  return result;
+}
+
+bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
+  return LoadMesh(i_filename, o_mesh).status == Ostrel::FileSystem::ReadStatus::Ok;
+}
+
+void AppendMesh(const Mesh& i_mesh, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
+                std::vector<UV>& uvs, std::vector<std::uint32_t>& vindices,
+                std::vector<std::uint32_t>& nindices, std::vector<std::uint32_t>& uvindices,
+                std::vector<std::uint32_t>& polycount) {
+  vertices.insert(vertices.end(), i_mesh.vertices.begin(), i_mesh.vertices.end());
+  normals.insert(normals.end(), i_mesh.normals.begin(), i_mesh.normals.end());
+  uvs.insert(uvs.end(), i_mesh.uvs.begin(), i_mesh.uvs.end());
+  for (const Corner& corner : i_mesh.corners) {
+    vindices.push_back(corner.v);
+    if (corner.uv != kAbsent) uvindices.push_back(corner.uv);
+    if (corner.n != kAbsent) nindices.push_back(corner.n);
+  }
+  polycount.insert(polycount.end(), i_mesh.polycount.begin(), i_mesh.polycount.end());
+}
+
+bool Read(const std::string& filename, std::vector<VectorF>& vertices, std::vector<VectorF>& normals,
+          std::vector<UV>& uvs, std::vector<std::uint32_t>& vindices, std::vector<std::uint32_t>& nindices,
+          std::vector<std::uint32_t>& uvindices, std::vector<std::uint32_t>& polycount) {
+  Mesh mesh;
+  if (!ReadMesh(filename, mesh)) return false;
+  AppendMesh(mesh, vertices, normals, uvs, vindices, nindices, uvindices, polycount);
+  return true;
+}
+
+void Write(const std::string& outputfilename, const std::vector<VectorF>& vertices,
+           const std::vector<VectorF>& normals, const std::vector<Triangle>& triangles) {
+  std::ofstream objout(outputfilename, std::ios::binary | std::ios::trunc);
+  if (!objout.is_open()) return;
+  std::string text = "# ";
+  detail::AppendUnsigned(text, vertices.size());
+  text += " vertices\n# ";
+  detail::AppendUnsigned(text, normals.size());
+  text += " vertex normals\n";
+  for (const VectorF& vertex : vertices) {
+    detail::AppendVectorLine(text, "v ", vertex);
+    detail::FlushIfFull(objout, text);
+  }
+  for (const VectorF& normal : normals) {
+    detail::AppendVectorLine(text, "vn ", normal);
+    detail::FlushIfFull(objout, text);
+  }
+  text += "s 1\n";
+  for (const Triangle& triangle : triangles) {
+    text += "f ";
+    detail::AppendCorner(text, triangle.v1);
+    text += ' ';
+    detail::AppendCorner(text, triangle.v2);
+    text += ' ';
+    detail::AppendCorner(text, triangle.v3);
+    text += '\n';
+    detail::FlushIfFull(objout, text);
+  }
+  objout.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+}  // namespace Obj

@@ -1,0 +1,118 @@
+#pragma once
+// Numbers in OBJ text, read as the classic-locale stream reads them whatever the process locale:
+// floats for the v, vt and vn lines, and index fields read as atoi reads them.
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <string_view>
+#include <system_error>
+
+#include <ostrel/utils/Numbers.h>
+
+namespace Obj::detail {
+
+// White space as the classic locale classifies it: blank, tab, line feed, vertical tab, form
+// feed and carriage return.
+inline bool IsSpace(char i_c) { return i_c == ' ' || (i_c >= '\t' && i_c <= '\r'); }
+inline bool IsDigit(char i_c) { return i_c >= '0' && i_c <= '9'; }
+
+inline const char* SkipSpace(const char* i_pos, const char* i_end) {
+  while (i_pos != i_end && IsSpace(*i_pos)) ++i_pos;
+  return i_pos;
+}
+
+inline const char* SkipWord(const char* i_pos, const char* i_end) {
+  while (i_pos != i_end && !IsSpace(*i_pos)) ++i_pos;
+  return i_pos;
+}
+
+// For a number text that std::from_chars found out of range: true when it is too large (it
+// overflows), false when it is too small (it underflows to zero). Only the decimal exponent of
+// the first significant digit matters, since out-of-range values lie far from 1.
+inline bool IsHuge(const char* i_first, const char* i_last) {
+  constexpr long long kCap = 1'000'000'000'000LL;  // keeps the sums below from overflowing
+  long long intDigits = 0;                         // significant digits before the point
+  long long fracZeros = 0;                         // zeros after the point before the first significant digit
+  bool significant = false;
+  bool fraction = false;
+  const char* p = i_first;
+  for (; p != i_last && *p != 'e' && *p != 'E'; ++p) {
+    if (*p == '.') fraction = true;
+    if (!IsDigit(*p)) continue;
+    if (*p != '0') significant = true;
+    if (!significant)
+      fracZeros += fraction ? 1 : 0;
+    else if (!fraction)
+      intDigits = std::min(intDigits + 1, kCap);
+  }
+  long long exponent = 0;
+  bool negativeExponent = false;
+  if (p != i_last) ++p;
+  if (p != i_last && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
+  for (; p != i_last; ++p) exponent = std::min(exponent * 10 + (*p - '0'), kCap);
+  const long long leading = intDigits > 0 ? intDigits - 1 : -std::min(fracZeros + 1, kCap);
+  return leading + (negativeExponent ? -exponent : exponent) >= 0;
+}
+
+// Reads one float as classic-locale formatted stream extraction does: skips white space, takes
+// an optional sign, digits with at most one point, and an exponent (e or E, an optional sign,
+// digits) once a digit has been seen; the taken text must then be a number as a whole. So "1,5"
+// reads 1 and leaves ",5", "1e" fails, "+.5" reads 0.5. A value beyond the float range fails;
+// one below it reads as a zero of its sign. io_pos moves past the taken text; o_value is written
+// only on success.
+inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value) {
+  const char* p = SkipSpace(io_pos, i_end);
+  const char* number = p;  // what std::from_chars gets: it takes "-" but not "+"
+  bool negative = false;
+  if (p != i_end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+    if (!negative) number = p;
+  }
+  bool mantissa = false, point = false, exponent = false;
+  for (; p != i_end; ++p) {
+    const char c = *p;
+    if (IsDigit(c)) {
+      mantissa = true;
+    } else if (c == '.' && !point && !exponent) {
+      point = true;
+    } else if ((c == 'e' || c == 'E') && mantissa && !exponent) {
+      exponent = true;
+      if (p + 1 != i_end && (p[1] == '+' || p[1] == '-')) ++p;
+    } else {
+      break;
+    }
+  }
+  io_pos = p;
+  float value = 0;
+  const std::from_chars_result result = std::from_chars(number, p, value, std::chars_format::general);
+  if (result.ptr != p) return false;
+  if (result.ec == std::errc::result_out_of_range) {
+    if (IsHuge(number, p)) return false;
+    value = negative ? -0.0f : 0.0f;
+  } else if (result.ec != std::errc()) {
+    return false;
+  }
+  o_value = value;
+  return true;
+}
+
+// Reads up to i_count floats from the rest of a line into o_values (which hold 0); the first
+// failure leaves it and every later component as they are. Returns how many were read.
+inline int ReadComponents(const char* i_pos, const char* i_end, float* o_values, int i_count) {
+  for (int i = 0; i < i_count; ++i) {
+    if (!ReadFloat(i_pos, i_end, o_values[i])) return i;
+  }
+  return i_count;
+}
+
+// An index field read as atoi reads it (optional sign, digits up to the first other character,
+// 0 without digits), but clamped to the range of int instead of overflowing.
+inline int ToInt(std::string_view i_field) {
+  int value = 0;
+  Ostrel::Numbers::Clamp(Ostrel::Numbers::ReadLeading(i_field), value);
+  return value;
+}
+
+}  // namespace Obj::detail

@@ -1,0 +1,232 @@
+// Loading a kit: the unit size from the base units, then each style's pieces and variants.
+
+#include <ostrel/kit/Kit.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <ostrel/utils/FileSystem.h>
+
+namespace Ostrel::City {
+
+namespace {
+
+// The unit size is the extent of both base meshes together, as they lie in their files.
+void MeasureUnitSize(Kit& io_kit) {
+  VectorF bboxmin(1000000.0f, 1000000.0f, 1000000.0f);
+  VectorF bboxmax(-1000000.0f, -1000000.0f, -1000000.0f);
+  std::size_t seen = 0;
+  for (const char* name : {"base_floorclose.obj", "base_roof.obj"}) {
+    Obj::Mesh mesh;
+    Obj::ReadMesh(io_kit.folder + "/" + name, mesh);
+    for (const VectorF& v : mesh.vertices) {
+      if (v.x < bboxmin.x) bboxmin.x = v.x;
+      if (v.x > bboxmax.x) bboxmax.x = v.x;
+      if (v.y < bboxmin.y) bboxmin.y = v.y;
+      if (v.y > bboxmax.y) bboxmax.y = v.y;
+      if (v.z < bboxmin.z) bboxmin.z = v.z;
+      if (v.z > bboxmax.z) bboxmax.z = v.z;
+    }
+    seen += mesh.vertices.size();
+  }
+  io_kit.unitWidth = bboxmax.x - bboxmin.x;
+  io_kit.unitHeight = bboxmax.y - bboxmin.y;
+  io_kit.unitLength = bboxmax.z - bboxmin.z;
+  io_kit.unitSizeFault = UnitSizeFault::None;
+  for (const float size : {io_kit.unitWidth, io_kit.unitHeight, io_kit.unitLength}) {
+    if (size == 0 || !std::isfinite(size)) io_kit.unitSizeFault = UnitSizeFault::Degenerate;
+  }
+  if (seen == 0) io_kit.unitSizeFault = UnitSizeFault::NoVertices;
+}
+
+// The kit-wide index of a material name, which the kit gains when new.
+std::uint32_t MaterialId(Kit& io_kit, const std::string& i_name) {
+  for (std::size_t i = 0; i < io_kit.materials.size(); ++i) {
+    if (io_kit.materials[i] == i_name) return static_cast<std::uint32_t>(i);
+  }
+  io_kit.materials.push_back(i_name);
+  return static_cast<std::uint32_t>(io_kit.materials.size() - 1);
+}
+
+// The index of a material library in the kit, which reads it when new.
+std::uint32_t LibraryId(Kit& io_kit, const std::string& i_name) {
+  for (std::size_t i = 0; i < io_kit.libraries.size(); ++i) {
+    if (io_kit.libraries[i].name == i_name) return static_cast<std::uint32_t>(i);
+  }
+  MaterialLibrary library;
+  library.name = i_name;
+  library.file = io_kit.folder + "/" + i_name;
+  Mtl::ReadLibrary(library.file, library.library, library.findings);
+  io_kit.libraries.push_back(std::move(library));
+  return static_cast<std::uint32_t>(io_kit.libraries.size() - 1);
+}
+
+Piece ReadPiece(const std::string& i_name, Kit& io_kit) {
+  Piece piece;
+  piece.name = i_name;
+  piece.file = UnitFile(io_kit.folder, i_name);
+  Obj::Mesh mesh;
+  const FileSystem::ReadResult read = Obj::LoadMesh(piece.file, mesh);
+  piece.fault = FaultOf(read);
+  piece.error = read.error;
+  if (piece.fault == PieceFault::None) piece.fault = MakePiece(mesh, io_kit, piece);
+  return piece;
+}
+
+// The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
+PieceId LoadPiece(const std::string& i_name, Kit& io_kit) {
+  const PieceId plain = KeepPiece(ReadPiece(i_name, io_kit), io_kit);
+  std::vector<PieceId> forms{plain};
+  for (std::uint64_t number = 1;; ++number) {
+    Piece variant = ReadPiece(i_name + "." + std::to_string(number), io_kit);
+    if (variant.fault == PieceFault::NotFound) break;
+    forms.push_back(KeepPiece(std::move(variant), io_kit));
+  }
+  if (forms.size() > 1) io_kit.pieces[plain].forms = std::move(forms);
+  return plain;
+}
+
+}  // namespace
+
+const KitStyle* Kit::style(const std::string& i_name) const {
+  for (const KitStyle& style : styles) {
+    if (style.name == i_name) return &style;
+  }
+  return nullptr;
+}
+
+bool Kit::find(const std::string& i_name, PieceId& o_id) const {
+  const auto it = ids.find(i_name);
+  if (it == ids.end()) return false;
+  o_id = it->second;
+  return true;
+}
+
+std::string UnitFile(const std::string& i_folder, const std::string& i_name) {
+  return i_folder + "/" + i_name + ".obj";
+}
+
+PieceFault FaultOf(const FileSystem::ReadResult& i_read) {
+  switch (i_read.status) {
+    case FileSystem::ReadStatus::Ok:
+      return PieceFault::None;
+    case FileSystem::ReadStatus::NotFound:
+      return PieceFault::NotFound;
+    case FileSystem::ReadStatus::NotRegular:
+      return PieceFault::NotRegular;
+    case FileSystem::ReadStatus::Unreadable:
+      return PieceFault::Unreadable;
+    case FileSystem::ReadStatus::TooLarge:
+      return PieceFault::TooLarge;
+  }
+  return PieceFault::Unreadable;
+}
+
+// Coordinates go into cell units; faces of fewer than three corners are dropped (they are no
+// polygon and viewers reject them). A coordinate that does not fit in cell units (a huge one over
+// a tiny unit size) leaves the piece empty.
+PieceFault MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& io_piece) {
+  io_piece.positions.reserve(i_mesh.vertices.size());
+  for (const VectorF& v : i_mesh.vertices) {
+    const VectorF cell(v.x / io_kit.unitWidth, v.y / io_kit.unitHeight, v.z / io_kit.unitLength);
+    if (!std::isfinite(cell.x) || !std::isfinite(cell.y) || !std::isfinite(cell.z)) {
+      io_piece.positions.clear();
+      return PieceFault::CoordinatesTooLarge;
+    }
+    io_piece.positions.push_back(cell);
+  }
+  io_piece.normals = i_mesh.normals;
+  io_piece.uvs = i_mesh.uvs;
+  for (const std::string& name : i_mesh.libraries) io_piece.libraries.push_back(LibraryId(io_kit, name));
+  // The file's material indices, as kit-wide ones.
+  std::vector<std::uint32_t> materials;
+  for (const std::string& name : i_mesh.materials) materials.push_back(MaterialId(io_kit, name));
+  std::size_t first = 0;
+  for (std::size_t face = 0; face < i_mesh.polycount.size(); ++face) {
+    const std::uint32_t count = i_mesh.polycount[face];
+    if (count > i_mesh.corners.size() - first) break;  // a mesh that promises more corners than it has
+    if (count >= 3) {
+      io_piece.corners.insert(io_piece.corners.end(),
+                              i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
+                              i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count));
+      io_piece.polycount.push_back(count);
+      const std::uint32_t material = i_mesh.faceMaterials[face];
+      io_piece.faceMaterials.push_back(material == Obj::kNoMaterial ? material : materials[material]);
+    }
+    first += count;
+  }
+  const auto none = [](std::uint32_t i_material) { return i_material == Obj::kNoMaterial; };
+  if (std::all_of(io_piece.faceMaterials.begin(), io_piece.faceMaterials.end(), none)) {
+    io_piece.faceMaterials.clear();
+  }
+  return PieceFault::None;
+}
+
+PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
+  const auto id = static_cast<PieceId>(io_kit.pieces.size());
+  io_kit.ids.emplace(i_piece.name, id);
+  io_kit.pieces.push_back(std::move(i_piece));
+  return id;
+}
+
+Kit LoadKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
+  Kit kit;
+  kit.folder = i_folder;
+  MeasureUnitSize(kit);
+  if (!kit.measured()) return kit;
+  for (const std::string& name : i_styles) {
+    if (kit.style(name)) continue;
+    KitStyle style;
+    style.name = name;
+    for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
+      style.pieces[static_cast<std::size_t>(rule->kind)] = LoadPiece(PieceName(name, rule->kind), kit);
+    }
+    kit.styles.push_back(std::move(style));
+  }
+  return kit;
+}
+
+namespace {
+
+// Whether the part of an entry name after its style's "_" names a variant's unit file,
+// "KIND.N.obj".
+bool IsVariantFile(const std::string& i_rest) {
+  const std::string extension = ".obj";
+  PieceKind kind;
+  std::uint32_t number = 0;
+  return i_rest.size() > extension.size() &&
+         i_rest.compare(i_rest.size() - extension.size(), extension.size(), extension) == 0 &&
+         VariantOfSuffix(std::string_view(i_rest).substr(0, i_rest.size() - extension.size()), kind, number);
+}
+
+}  // namespace
+
+std::set<std::string> StylesOf(const std::vector<std::string>& i_entries) {
+  std::set<std::string> styles;
+  for (const std::string& entry : i_entries) {
+    if (entry == "." || entry == "..") continue;
+    std::vector<std::string> tokens;
+    FileSystem::SplitString(entry, '_', tokens);
+    if (tokens.size() == 2 && !IsVariantFile(tokens[1])) styles.insert(tokens[0]);
+  }
+  return styles;
+}
+
+bool IsPieceFile(const std::string& i_entry, const std::string& i_style) {
+  const std::string prefix = i_style + "_";
+  const std::string extension = ".obj";
+  if (i_entry.size() <= prefix.size() + extension.size() || i_entry.compare(0, prefix.size(), prefix) != 0 ||
+      i_entry.compare(i_entry.size() - extension.size(), extension.size(), extension) != 0) {
+    return false;
+  }
+  const std::string_view suffix =
+      std::string_view(i_entry).substr(prefix.size(), i_entry.size() - prefix.size() - extension.size());
+  PieceKind kind;
+  std::uint32_t number = 0;
+  return KindOfSuffix(suffix, kind) || VariantOfSuffix(suffix, kind, number);
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,76 @@
+// The table of piece kinds.
+
+#include <ostrel/kit/PieceKind.h>
+
+#include <string>
+#include <string_view>
+
+namespace Ostrel::City {
+
+namespace {
+
+// Facade pieces may stand out of their cell on the street side (+x) by up to one cell; corners on
+// both of their street sides (+x and +z); a balcony may also hang half a storey below its floor.
+constexpr CellReach kFacade{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 0.5f}};
+constexpr CellReach kCorner{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 1.5f}};
+constexpr CellReach kBalcony{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 0.5f}};
+constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
+
+constexpr const char* kEveryBuilding = "every building needs it";
+constexpr const char* kFacadeCells = "every building with facade cells (-w or -l 1 or more) needs it";
+
+// clang-format off
+constexpr PieceRule kRules[kPieceKindCount] = {
+    {PieceKind::Angle,       "angle",       true,  PieceRow::Storey, kCorner,  kEveryBuilding},
+    {PieceKind::AngleRoof,   "angleroof",   true,  PieceRow::Roof,   kCorner,  kEveryBuilding},
+    {PieceKind::Ground,      "ground",      true,  PieceRow::Ground, kFacade,  kFacadeCells},
+    {PieceKind::GroundDoor,  "grounddoor",  true,  PieceRow::Ground, kFacade,  "buildings with a door (-d) need it"},
+    {PieceKind::GroundClose, "groundclose", true,  PieceRow::Ground, kFacade,  "buildings with walls (-c) need it"},
+    {PieceKind::Floor,       "floor",       true,  PieceRow::Floor,  kFacade,  "buildings of 2 storeys or more (-h 2) need it"},
+    {PieceKind::FloorClose,  "floorclose",  true,  PieceRow::Floor,  kFacade,
+     "buildings of 2 storeys or more with walls (-c) need it"},
+    {PieceKind::Roof,        "roof",        true,  PieceRow::Roof,   kFacade,  kFacadeCells},
+    {PieceKind::RoofDoor,    "roofdoor",    true,  PieceRow::Roof,   kFacade,
+     "buildings of height 0 (-h 0) with a door (-d) need it"},
+    {PieceKind::Balcony,     "balcony",     true,  PieceRow::Floor,  kBalcony, "buildings with balconies (-b) need it"},
+    {PieceKind::RoofCap,     "roofcap",     false, PieceRow::Roof,   kInside,  nullptr},
+};
+// clang-format on
+
+}  // namespace
+
+const PieceRule& RuleOf(PieceKind i_kind) { return kRules[static_cast<std::size_t>(i_kind)]; }
+
+const PieceRule* PieceRulesBegin() { return kRules; }
+const PieceRule* PieceRulesEnd() { return kRules + kPieceKindCount; }
+
+bool KindOfSuffix(std::string_view i_suffix, PieceKind& o_kind) {
+  for (const PieceRule& rule : kRules) {
+    if (i_suffix != rule.suffix) continue;
+    o_kind = rule.kind;
+    return true;
+  }
+  return false;
+}
+
+bool VariantOfSuffix(std::string_view i_suffix, PieceKind& o_kind, std::uint32_t& o_number) {
+  const std::size_t dot = i_suffix.find('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view number = i_suffix.substr(dot + 1);
+  if (number.empty() || number.size() > 9 || number[0] < '1' || number[0] > '9' ||
+      number.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  if (!KindOfSuffix(i_suffix.substr(0, dot), o_kind)) return false;
+  o_number = 0;
+  for (const char digit : number) o_number = o_number * 10 + static_cast<std::uint32_t>(digit - '0');
+  return true;
+}
+
+std::string PieceName(const std::string& i_style, PieceKind i_kind, std::uint32_t i_variant) {
+  std::string name = i_style + "_" + RuleOf(i_kind).suffix;
+  if (i_variant != 0) name += "." + std::to_string(i_variant);
+  return name;
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,223 @@
+// Listing and counting what a plan places, on its folded form.
+
+#include <ostrel/layout/PlanCounts.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include <ostrel/utils/Numbers.h>
+
+namespace Ostrel::City {
+
+using Numbers::SatAdd;
+using Numbers::SatMul;
+
+namespace {
+
+// Calls i_add(piece, times) for a placement with a choice: once per storey, or once per cell when
+// the choice varies by cell. False when i_add asked to stop.
+template <typename Add>
+bool TallyChoice(const Plan& i_plan, const Block& i_block, const Run& i_run, const Placement& i_placement,
+                 Add& i_add) {
+  const Choice& choice = i_plan.choices[i_placement.choice - 1];
+  if (!choice.byCell) {
+    // Repeats of the block on one storey (the lines of the roof cap) take one form.
+    const bool eachStorey = i_block.dlevel != 0;
+    const std::int64_t steps = eachStorey ? i_block.repeats : 1;
+    const std::uint64_t times = SatMul(static_cast<std::uint64_t>(i_run.repeats),
+                                       eachStorey ? 1 : static_cast<std::uint64_t>(i_block.repeats));
+    for (std::int64_t r = 0; r < steps; ++r) {
+      if (!i_add(PlacedPiece(i_plan, MovedTo(i_placement, i_block, r, i_run, 0)), times)) return false;
+    }
+    return true;
+  }
+  for (std::int64_t r = 0; r < i_block.repeats; ++r) {
+    for (std::int64_t k = 0; k < i_run.repeats; ++k) {
+      if (!i_add(PlacedPiece(i_plan, MovedTo(i_placement, i_block, r, i_run, k)), 1)) return false;
+    }
+  }
+  return true;
+}
+
+// Calls i_add(piece, times) until it returns false, so that the times given for each piece sum to
+// how often the plan places it: a placement without a choice once, with all its repeats.
+template <typename Add>
+void TallyPlan(const Plan& i_plan, Add&& i_add) {
+  for (const Block& block : i_plan.blocks) {
+    for (const Run& run : block.runs) {
+      const std::uint64_t times =
+          SatMul(static_cast<std::uint64_t>(block.repeats), static_cast<std::uint64_t>(run.repeats));
+      for (const Placement& placement : run.period) {
+        if (placement.choice == 0) {
+          if (!i_add(placement.piece, times)) return;
+        } else if (!TallyChoice(i_plan, block, run, placement, i_add)) {
+          return;
+        }
+      }
+    }
+  }
+}
+
+// Whether every piece of i_pieces is marked in i_seen (indexed by PieceId).
+bool AllSeen(const std::vector<PieceId>& i_pieces, const std::vector<bool>& i_seen) {
+  for (const PieceId piece : i_pieces) {
+    if (!i_seen[piece]) return false;
+  }
+  return true;
+}
+
+// The pieces a run may place: its own, and every form of its choices, each once.
+std::vector<PieceId> Candidates(const Plan& i_plan, const Run& i_run) {
+  std::vector<PieceId> pieces;
+  for (const Placement& placement : i_run.period) {
+    if (placement.choice == 0) {
+      pieces.push_back(placement.piece);
+    } else {
+      const std::vector<PieceId>& forms = i_plan.choices[placement.choice - 1].forms;
+      pieces.insert(pieces.end(), forms.begin(), forms.end());
+    }
+  }
+  return pieces;
+}
+
+// Walks one block in output order, noting each new piece in io_pieces, until every candidate of
+// the block has been seen. Repeats that cannot place anything new are not walked: the repeats of
+// a run when none of its choices varies by cell, the repeats of a block when none changes storey.
+void NoteBlock(const Plan& i_plan, const Block& i_block, std::vector<bool>& io_seen,
+               std::vector<PieceId>& io_pieces) {
+  std::vector<std::vector<PieceId>> candidates;
+  std::vector<bool> byCell;
+  bool varies = false;
+  for (const Run& run : i_block.runs) {
+    candidates.push_back(Candidates(i_plan, run));
+    bool cells = false;
+    for (const Placement& placement : run.period) {
+      if (placement.choice == 0) continue;
+      cells = cells || i_plan.choices[placement.choice - 1].byCell;
+      varies = varies || i_block.dlevel != 0 || cells;
+    }
+    byCell.push_back(cells);
+  }
+  const std::int64_t blockSteps = varies ? i_block.repeats : 1;
+  for (std::int64_t r = 0; r < blockSteps; ++r) {
+    bool done = true;
+    for (std::size_t i = 0; i < i_block.runs.size(); ++i) {
+      const Run& run = i_block.runs[i];
+      const std::int64_t runSteps = byCell[i] ? run.repeats : 1;
+      for (std::int64_t k = 0; k < runSteps && !AllSeen(candidates[i], io_seen); ++k) {
+        for (const Placement& placement : run.period) {
+          const PieceId piece = PlacedPiece(i_plan, MovedTo(placement, i_block, r, run, k));
+          if (io_seen[piece]) continue;
+          io_seen[piece] = true;
+          io_pieces.push_back(piece);
+        }
+      }
+      done = done && AllSeen(candidates[i], io_seen);
+    }
+    if (done) return;
+  }
+}
+
+// The elements of one kind of every piece of the kit.
+std::vector<std::uint64_t> ElementsOfPieces(const Kit& i_kit, std::size_t (*i_count)(const Piece&)) {
+  std::vector<std::uint64_t> weights;
+  weights.reserve(i_kit.pieces.size());
+  for (const Piece& piece : i_kit.pieces) weights.push_back(i_count(piece));
+  return weights;
+}
+
+}  // namespace
+
+std::vector<PieceId> PiecesInOrder(const Plan& i_plan) {
+  PieceId largest = 0;
+  for (const Block& block : i_plan.blocks) {
+    for (const Run& run : block.runs) {
+      for (const PieceId piece : Candidates(i_plan, run)) largest = piece > largest ? piece : largest;
+    }
+  }
+  std::vector<bool> seen(static_cast<std::size_t>(largest) + 1, false);
+  std::vector<PieceId> pieces;
+  for (const Block& block : i_plan.blocks) NoteBlock(i_plan, block, seen, pieces);
+  return pieces;
+}
+
+std::uint64_t LeastPlaced(const Plan& i_plan, const std::vector<std::uint64_t>& i_weights) {
+  std::uint64_t total = 0;
+  for (const Block& block : i_plan.blocks) {
+    for (const Run& run : block.runs) {
+      const std::uint64_t times =
+          SatMul(static_cast<std::uint64_t>(block.repeats), static_cast<std::uint64_t>(run.repeats));
+      for (const Placement& placement : run.period) {
+        std::uint64_t weight = 0;
+        if (placement.choice == 0) {
+          weight = i_weights[placement.piece];
+        } else {
+          weight = std::numeric_limits<std::uint64_t>::max();
+          for (const PieceId form : i_plan.choices[placement.choice - 1].forms) {
+            weight = std::min(weight, i_weights[form]);
+          }
+        }
+        total = SatAdd(total, SatMul(times, weight));
+      }
+    }
+  }
+  return total;
+}
+
+Totals CountPlan(const Plan& i_plan, const Kit& i_kit, std::uint64_t i_limit) {
+  const Totals least{
+      LeastPlaced(i_plan,
+                  ElementsOfPieces(i_kit, [](const Piece& i_piece) { return i_piece.positions.size(); })),
+      LeastPlaced(i_plan,
+                  ElementsOfPieces(i_kit, [](const Piece& i_piece) { return i_piece.normals.size(); })),
+      LeastPlaced(i_plan, ElementsOfPieces(i_kit, [](const Piece& i_piece) { return i_piece.uvs.size(); }))};
+  // Without choices the least is all there is.
+  if (i_plan.choices.empty() || least.vertices > i_limit) return least;
+  Totals totals;
+  TallyPlan(i_plan, [&](PieceId i_piece, std::uint64_t i_times) {
+    const Piece& piece = i_kit.piece(i_piece);
+    totals.vertices = SatAdd(totals.vertices, SatMul(i_times, piece.positions.size()));
+    totals.normals = SatAdd(totals.normals, SatMul(i_times, piece.normals.size()));
+    totals.uvs = SatAdd(totals.uvs, SatMul(i_times, piece.uvs.size()));
+    return totals.vertices <= i_limit;
+  });
+  return totals;
+}
+
+Totals CountPlan(const Plan& i_plan, const Kit& i_kit) {
+  return CountPlan(i_plan, i_kit, std::numeric_limits<std::uint64_t>::max());
+}
+
+std::vector<std::uint64_t> CountPieces(const Plan& i_plan, const Kit& i_kit) {
+  std::vector<std::uint64_t> counts(i_kit.pieces.size(), 0);
+  TallyPlan(i_plan, [&](PieceId i_piece, std::uint64_t i_times) {
+    counts[i_piece] = SatAdd(counts[i_piece], i_times);
+    return true;
+  });
+  return counts;
+}
+
+void AddPieces(const Plan& i_plan, std::vector<PieceId>& io_pieces) {
+  for (const PieceId piece : PiecesInOrder(i_plan)) {
+    bool seen = false;
+    for (const PieceId known : io_pieces) seen = seen || known == piece;
+    if (!seen) io_pieces.push_back(piece);
+  }
+}
+
+Plan PiecesPlan(const std::vector<PieceId>& i_pieces) {
+  Run run;
+  for (const PieceId piece : i_pieces) {
+    Placement placement;
+    placement.piece = piece;
+    run.period.push_back(placement);
+  }
+  Plan plan;
+  plan.blocks.push_back({{run}});
+  return plan;
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,372 @@
+// The kit linter: every unit file of a style on its own, then every piece in buildings.
+
+#include <ostrel/lint/KitLint.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <ostrel/ext/MeshCheck.h>
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/TextFile.h>
+
+#include "lint/LintBuildings.h"
+#include "lint/LintChecks.h"
+
+namespace Ostrel::City {
+
+namespace {
+
+using namespace detail;
+
+const char* const kBaseUnits[] = {"base_floorclose.obj", "base_roof.obj"};
+
+// The base units: read as pieces are, and the unit size they give. False when there is none.
+bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
+  for (const char* name : kBaseUnits) {
+    LintPiece base;
+    base.file = i_kit.folder + "/" + name;
+    io_report.order(base.file);
+    ReadLintPiece(base);
+    const bool read = base.read.status == FileSystem::ReadStatus::Ok;
+    if (read) CheckReading(base, io_report);
+    if (read && !base.mesh.vertices.empty()) continue;
+    const std::string what = read ? "gives no vertex" : TextFile::Describe(base.read);
+    io_report.add(LintSeverity::Error, base.file, 0,
+                  what + ": the unit size is measured from base_floorclose.obj and base_roof.obj together");
+  }
+  if (i_kit.unitSizeFault == UnitSizeFault::Degenerate) {
+    io_report.add(
+        LintSeverity::Error, i_kit.folder, 0,
+        "gives no unit size: base_floorclose.obj and base_roof.obj together span nothing along some "
+        "axis, so no building can be made");
+  }
+  return i_kit.measured();
+}
+
+// Reads the unit file of a piece into io_lint and adds the piece to the kit, made from that one
+// reading as the kit makes its pieces, so that both see the same text.
+PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
+  Piece piece;
+  piece.name = i_name;
+  piece.file = UnitFile(io_kit.folder, i_name);
+  io_lint.file = piece.file;
+  ReadLintPiece(io_lint);
+  piece.fault = FaultOf(io_lint.read);
+  piece.error = io_lint.read.error;
+  if (piece.fault == PieceFault::None) piece.fault = MakePiece(io_lint.mesh, io_kit, piece);
+  io_lint.id = KeepPiece(std::move(piece), io_kit);
+  return io_lint.id;
+}
+
+// The unit files of a style, in the order they are told: its pieces, their variants, then its
+// other STYLE_*.obj files.
+std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
+                                   const std::vector<std::string>& i_entries) {
+  std::vector<LintPiece> pieces;
+  const std::string prefix = i_style + "_";
+  std::vector<std::string> names;  // the style's entries, without ".obj"
+  for (const std::string& entry : i_entries) {
+    if (entry.size() > prefix.size() + 4 && entry.compare(0, prefix.size(), prefix) == 0 &&
+        entry.compare(entry.size() - 4, 4, ".obj") == 0) {
+      names.push_back(entry.substr(0, entry.size() - 4));
+    }
+  }
+  std::sort(names.begin(), names.end());
+  for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
+    LintPiece piece;
+    piece.isPiece = true;
+    piece.kind = rule->kind;
+    piece.plain = AddPiece(PieceName(i_style, rule->kind), io_kit, piece);
+    pieces.push_back(std::move(piece));
+  }
+  // The layout finds a style's pieces by kind.
+  KitStyle style;
+  style.name = i_style;
+  for (const LintPiece& piece : pieces) style.pieces[static_cast<std::size_t>(piece.kind)] = piece.id;
+  io_kit.styles.push_back(std::move(style));
+  const std::size_t plainCount = pieces.size();
+  // Variants by kind, then by number.
+  for (std::size_t k = 0; k < plainCount; ++k) {
+    std::vector<std::pair<std::uint64_t, std::string>> numbered;
+    for (const std::string& name : names) {
+      PieceKind kind;
+      std::uint32_t number = 0;
+      if (VariantOfSuffix(std::string_view(name).substr(prefix.size()), kind, number) &&
+          kind == pieces[k].kind)
+        numbered.emplace_back(number, name);
+    }
+    std::sort(numbered.begin(), numbered.end());
+    for (std::size_t n = 0; n < numbered.size(); ++n) {
+      const auto& variant = numbered[n];
+      LintPiece piece;
+      piece.isPiece = true;
+      piece.kind = pieces[k].kind;
+      AddPiece(variant.second, io_kit, piece);
+      piece.plain = pieces[k].id;
+      piece.unused = variant.first != n + 1;  // past a gap, every later number is too
+      pieces[k].variants.push_back(piece.id);
+      pieces.push_back(std::move(piece));
+    }
+  }
+  for (const std::string& name : names) {
+    const std::string_view rest = std::string_view(name).substr(prefix.size());
+    PieceKind kind;
+    std::uint32_t number = 0;
+    if (KindOfSuffix(rest, kind) || VariantOfSuffix(rest, kind, number)) continue;
+    LintPiece piece;
+    piece.plain = AddPiece(name, io_kit, piece);
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
+}
+
+// The line of a piece's face and the points of one of its edges, in file units.
+struct EdgeText {
+  std::size_t line;
+  std::string from, to;
+};
+
+EdgeText DescribeEdge(const PieceEdge& i_edge, const Kit& i_kit,
+                      const std::map<PieceId, const LintPiece*>& i_lint) {
+  const Piece& piece = i_kit.piece(i_edge.piece);
+  const LintPiece& lint = *i_lint.at(i_edge.piece);
+  std::size_t first = 0;
+  for (std::uint32_t face = 0; face < i_edge.face; ++face) first += piece.polycount[face];
+  const std::uint32_t count = piece.polycount[i_edge.face];
+  const std::uint32_t a = piece.corners[first + i_edge.corner].v;
+  const std::uint32_t b = piece.corners[first + (i_edge.corner + 1) % count].v;
+  return {lint.keptFaceLines[i_edge.face], Point(lint.mesh.vertices[a]), Point(lint.mesh.vertices[b])};
+}
+
+// "the face at line 7", followed by " of 'file'" when it is another file's.
+std::string OtherFace(const PieceEdge& i_other, const PieceEdge& i_self,
+                      const std::map<PieceId, const LintPiece*>& i_lint) {
+  const LintPiece& other = *i_lint.at(i_other.piece);
+  std::string text = "the face at line " + std::to_string(other.keptFaceLines[i_other.face]);
+  if (i_other.piece != i_self.piece) text += " of '" + other.file + "'";
+  return text;
+}
+
+const char* SideName(CellSide i_side) {
+  switch (i_side) {
+    case CellSide::PlusX:
+      return "+x";
+    case CellSide::MinusX:
+      return "-x";
+    case CellSide::PlusZ:
+      return "+z";
+    case CellSide::MinusZ:
+      return "-z";
+    case CellSide::Top:
+      return "top";
+    case CellSide::Bottom:
+      return "bottom";
+    case CellSide::None:
+      break;
+  }
+  return "inside";
+}
+
+void TellOpenEdges(const BuildingFaults& i_faults, const Kit& i_kit,
+                   const std::map<PieceId, const LintPiece*>& i_lint, LintReport& io_report) {
+  for (const OpenEdges& open : i_faults.open) {
+    const EdgeText edge = DescribeEdge(open.first, i_kit, i_lint);
+    const std::string between = edge.from + " - " + edge.to;
+    const std::string more =
+        open.count > 1 ? "; " + Plural(open.count, "open edge", "open edges") + " in all" : std::string();
+    std::string message;
+    if (open.side == CellSide::None) {
+      message = "open edge " + between + " that no face closes" + more;
+    } else if (open.beside) {
+      message = "its cross-section on the cell's " + std::string(SideName(open.side)) +
+                " side does not meet that of '" + i_lint.at(open.neighbour)->file + "' " +
+                (open.side == CellSide::Top      ? "above"
+                 : open.side == CellSide::Bottom ? "below"
+                                                 : "beside") +
+                " it: open edge " + between + more;
+    } else {
+      message = "open edge " + between + " on the cell's " + SideName(open.side) +
+                " side, where no piece continues it" + more;
+    }
+    io_report.add(LintSeverity::Error, i_lint.at(open.piece)->file, edge.line, message);
+  }
+}
+
+bool SameFace(const PieceEdge& i_a, const PieceEdge& i_b) {
+  return i_a.piece == i_b.piece && i_a.face == i_b.face;
+}
+
+// Edges used the same way by two faces, or by more than two: each is told once, at the face that
+// shares the most of them (a face wound the wrong way shares all its edges so with its
+// neighbours, each of which shares one), until every edge is told.
+void TellSharedEdges(const BuildingFaults& i_faults, MeshCheck::EdgeFault i_fault, const Kit& i_kit,
+                     const std::map<PieceId, const LintPiece*>& i_lint, LintReport& io_report) {
+  std::vector<const SharedEdge*> left;
+  for (const SharedEdge& edge : i_faults.shared) {
+    if (edge.fault == i_fault) left.push_back(&edge);
+  }
+  while (!left.empty()) {
+    std::map<std::pair<PieceId, std::uint32_t>, std::size_t> counts;
+    for (const SharedEdge* edge : left) {
+      std::vector<std::pair<PieceId, std::uint32_t>> faces;
+      for (const PieceEdge& use : edge->uses) faces.emplace_back(use.piece, use.face);
+      std::sort(faces.begin(), faces.end());
+      faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+      for (const auto& face : faces) ++counts[face];
+    }
+    const auto most = std::max_element(counts.begin(), counts.end(), [](const auto& i_a, const auto& i_b) {
+      return i_a.second < i_b.second;
+    });
+    const std::pair<PieceId, std::uint32_t> face = most->first;
+    const auto uses = [&](const SharedEdge* i_edge) {
+      for (const PieceEdge& use : i_edge->uses) {
+        if (use.piece == face.first && use.face == face.second) return true;
+      }
+      return false;
+    };
+    const SharedEdge& example = **std::find_if(left.begin(), left.end(), uses);
+    PieceEdge self = example.uses.front(), other = example.uses.front();
+    for (const PieceEdge& use : example.uses) {
+      if (use.piece == face.first && use.face == face.second) self = use;
+    }
+    for (const PieceEdge& use : example.uses) {
+      if (!SameFace(use, self)) other = use;
+    }
+    const EdgeText edge = DescribeEdge(self, i_kit, i_lint);
+    const std::string more = most->second > 1
+                                 ? "; " + Plural(most->second, "such edge", "such edges") + " in this face"
+                                 : std::string();
+    const std::string message =
+        i_fault == MeshCheck::EdgeFault::Flipped
+            ? "face is wound against its neighbour: edge " + edge.from + " - " + edge.to +
+                  " runs the same way in it and in " + OtherFace(other, self, i_lint) + more
+            : "edge " + edge.from + " - " + edge.to + " is shared by " + std::to_string(example.uses.size()) +
+                  " faces, among them " + OtherFace(other, self, i_lint) + ": surfaces meet along a line" +
+                  more;
+    io_report.add(LintSeverity::Error, i_lint.at(self.piece)->file, edge.line, message);
+    left.erase(std::remove_if(left.begin(), left.end(), uses), left.end());
+  }
+}
+
+void TellOverlaps(const BuildingFaults& i_faults, const std::map<PieceId, const LintPiece*>& i_lint,
+                  LintReport& io_report) {
+  for (const PieceOverlap& overlap : i_faults.overlaps) {
+    const LintPiece& first = *i_lint.at(overlap.first.piece);
+    const std::size_t line = first.keptFaceLines[overlap.first.face];
+    const std::string other = OtherFace(overlap.second, overlap.first, i_lint);
+    if (overlap.kind == MeshCheck::OverlapKind::BackToBack) {
+      io_report.add(LintSeverity::Warning, first.file, line,
+                    "face lies back to back with " + other + ": a hidden pair, which no viewer shows");
+    } else {
+      io_report.add(LintSeverity::Error, first.file, line,
+                    "face lies over " + other + ", facing the same way: they flicker in a viewer");
+    }
+  }
+}
+
+// Without a roof cap the plan leaves the roof row's interior empty: the linter puts the empty
+// cap there (over the same cells as the plan would), so that the roof's edges facing it are
+// taken for the cap's fault, which the cap's own warning tells.
+void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) {
+  PieceId cap = 0;
+  if (!i_kit.find(PieceName(i_request.style, PieceKind::RoofCap), cap) || !i_kit.piece(cap).empty()) return;
+  Block lines;
+  if (RoofCapLines(i_request, cap, 0, i_request.rows - 1, lines)) io_plan.blocks.push_back(std::move(lines));
+}
+
+// Places the style's pieces in every lint building: once with the plain pieces, then once for
+// each variant number, with every piece that has a variant of that number in its place.
+void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std::vector<LintPiece>& i_pieces,
+                         LintReport& io_report) {
+  std::size_t passes = 1;
+  for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
+  std::map<PieceId, const LintPiece*> lint;
+  for (const LintPiece& piece : i_pieces) lint.emplace(piece.id, &piece);
+
+  BuildingFaults faults;
+  for (std::size_t pass = 0; pass < passes; ++pass) {
+    std::vector<PieceId> formOf(i_kit.pieces.size());
+    for (PieceId id = 0; id < formOf.size(); ++id) formOf[id] = id;
+    std::vector<char> groundRow(i_kit.pieces.size(), 0);
+    for (const LintPiece& piece : i_pieces) {
+      const LintPiece& plain = *lint.at(piece.plain);
+      const PieceId form = pass >= 1 && pass <= plain.variants.size() ? plain.variants[pass - 1] : plain.id;
+      formOf[piece.id] = form;
+      const PieceRow row = RuleOf(piece.kind).row;
+      if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
+    }
+    const std::vector<char> none(i_kit.pieces.size(), 0);
+    for (const Request& request : LintRequests(i_style)) {
+      // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
+      Plan plan = MakePlan(request, i_kit);
+      AddEmptyRoofCap(request, i_kit, plan);
+      CheckBuilding(plan, i_kit, formOf, request.rows <= 1 ? groundRow : none, faults);
+    }
+  }
+  TellOpenEdges(faults, i_kit, lint, io_report);
+  TellSharedEdges(faults, MeshCheck::EdgeFault::Flipped, i_kit, lint, io_report);
+  TellSharedEdges(faults, MeshCheck::EdgeFault::Crowded, i_kit, lint, io_report);
+  TellOverlaps(faults, lint, io_report);
+}
+
+}  // namespace
+
+std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries) {
+  std::vector<std::string> styles;
+  for (const std::string& style : StylesOf(i_entries)) {
+    if (style != "base") styles.push_back(style);
+  }
+  return styles;
+}
+
+std::vector<Request> LintRequests(const std::string& i_style) {
+  struct Options {
+    const char* door;
+    std::vector<std::string> balcony, close;
+    int w, l, h;
+  };
+  const Options options[] = {
+      {"SC", {"NC", "EA"}, {"WA", "NE"}, 4, 3, 3},
+      {"NL", {"SA", "WA", "EE"}, {"NC", "EO"}, 5, 4, 5},
+      {"WR", {"NA"}, {}, 1, 1, 1},
+      {"ER", {"EA"}, {"SA", "NA", "EA", "WA"}, 3, 3, 2},
+      {"NC", {"SO"}, {}, 1, 0, 2},  // no interior: the roof cells of two facades meet
+      {"  ", {}, {}, 0, 3, 1},      // two facades of no cells: corners meet corners
+      {"  ", {}, {}, 0, 0, 1},
+      {"NL", {}, {}, 2, 2, 0},  // height 0: the roof door beside a corner
+      {"EC", {}, {}, 3, 3, 0},  // and between two roof cells
+  };
+  std::vector<Request> requests;
+  for (const Options& o : options)
+    requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
+  return requests;
+}
+
+std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
+  LintReport report;
+  // The unit size alone: the linter reads the pieces itself, keeping what it needs to tell.
+  Kit kit = LoadKit(i_folder, {});
+  if (!CheckBaseUnits(kit, report)) return report.sorted();
+  std::vector<std::string> entries;
+  FileSystem::GetFilesFromFolder(i_folder, entries);
+  for (const std::string& style : i_styles) {
+    const std::vector<LintPiece> pieces = StylePieces(kit, style, entries);
+    for (const LintPiece& piece : pieces) {
+      report.order(piece.file);
+      CheckPieceFile(piece, kit, report);
+    }
+    CheckStyleBuildings(style, kit, pieces, report);
+  }
+  CheckLibraries(kit, report);
+  return report.sorted();
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,175 @@
+#pragma once
+// The buffer that writers collect output text in before handing it to their stream in large
+// blocks, with the writing of full blocks on a second thread.
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <ostream>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace Ostrel::City::detail {
+
+// Size of the text buffer that collects output lines before one large write.
+inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 20;
+
+// Writes full buffers to a stream on a thread of its own, so that the system's copying of one
+// buffer overlaps the making of the next. One buffer is in flight at a time, and they reach the
+// stream in the order they were handed over, so the stream sees the same writes as when written
+// in turn. The thread starts with the first buffer handed over and is the only one to touch the
+// stream until wait() returns: call wait() before anything else writes to the stream or reads
+// its state.
+class BackgroundWrites {
+ public:
+  explicit BackgroundWrites(std::ostream& io_stream) : m_stream(io_stream) {}
+  BackgroundWrites(const BackgroundWrites&) = delete;
+  BackgroundWrites& operator=(const BackgroundWrites&) = delete;
+  ~BackgroundWrites() {
+    if (!m_thread.joinable()) return;
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+  }
+
+  // Takes the first i_bytes of io_buffer to write, once the buffer handed over before is
+  // written; io_buffer comes back as an empty buffer of the same size, to be filled next.
+  void hand(std::vector<char>& io_buffer, std::size_t i_bytes) {
+    if (!m_thread.joinable()) {
+      m_spare.resize(io_buffer.size());
+      m_thread = std::thread([this] { run(); });
+    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_bytes == 0; });
+    std::swap(io_buffer, m_spare);
+    io_buffer.resize(m_spare.size());
+    m_bytes = i_bytes;
+    lock.unlock();
+    m_changed.notify_all();
+  }
+
+  // Returns once every buffer handed over is written. A failed write shows as the stream's
+  // state, with errno as the write left it, and an exception of the write is thrown here.
+  void wait() {
+    if (!m_thread.joinable()) return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_bytes == 0; });
+    if (m_errno != 0) errno = m_errno;
+    m_errno = 0;
+    std::exception_ptr failure = std::exchange(m_failure, nullptr);
+    lock.unlock();
+    if (failure) std::rethrow_exception(failure);
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      m_changed.wait(lock, [this] { return m_bytes != 0 || m_stop; });
+      if (m_bytes == 0) return;
+      lock.unlock();
+      const bool wasGood = m_stream.good();
+      std::exception_ptr failure;
+      try {
+        m_stream.write(m_spare.data(), static_cast<std::streamsize>(m_bytes));
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      const int error = wasGood && !m_stream.good() ? errno : 0;
+      lock.lock();
+      if (error != 0) m_errno = error;
+      if (failure && !m_failure) m_failure = failure;
+      m_bytes = 0;
+      m_changed.notify_all();
+    }
+  }
+
+  std::ostream& m_stream;
+  std::vector<char> m_spare;  // the buffer being written, or the one to fill next
+  std::thread m_thread;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::size_t m_bytes = 0;  // of m_spare still to write; 0 when the thread is idle
+  bool m_stop = false;
+  int m_errno = 0;               // of the first failed write since the last wait()
+  std::exception_ptr m_failure;  // thrown by a write since the last wait()
+};
+
+// Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
+// starts small and doubles at each flush up to kOutputBufferBytes, so that a small building does
+// not pay for clearing a large buffer it never fills; full-size buffers are written on a second
+// thread while the next one fills, so an output of less than two buffers never starts one.
+class TextOut {
+ public:
+  explicit TextOut(std::ostream& io_stream, bool i_writeOnOwnThread = true)
+      : m_stream(io_stream),
+        m_buffer(kFirstBufferBytes),
+        m_background(io_stream),
+        m_handOver(i_writeOnOwnThread) {}
+  TextOut(const TextOut&) = delete;
+  TextOut& operator=(const TextOut&) = delete;
+  ~TextOut() { flush(); }
+
+  // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
+  // then keeps them.
+  char* room(std::size_t i_bytes) {
+    if (m_used + i_bytes > m_buffer.size()) send();
+    return m_buffer.data() + m_used;
+  }
+  void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
+
+  // Appends text of any length; a text longer than the buffer goes to the stream as it is.
+  void write(const char* i_text, std::size_t i_length) {
+    if (i_length > m_buffer.size()) {
+      flush();
+      m_stream.write(i_text, static_cast<std::streamsize>(i_length));
+      m_sent += i_length;
+      return;
+    }
+    char* pos = room(i_length);
+    std::memcpy(pos, i_text, i_length);
+    commit(pos + i_length);
+  }
+
+  // Bytes written through this buffer so far, whether they reached the stream yet or not.
+  std::uint64_t bytes() const { return m_sent + m_used; }
+
+  // Hands everything collected to the stream and returns when it is written.
+  void flush() {
+    send();
+    m_background.wait();
+  }
+
+ private:
+  // Room for the longest line (a few hundred bytes) many times over.
+  static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
+
+  // Starts the writing of the collected text and empties the buffer.
+  void send() {
+    if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
+      m_background.hand(m_buffer, m_used);
+    } else if (m_used > 0) {
+      m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
+    }
+    m_sent += m_used;
+    m_used = 0;
+    if (m_buffer.size() < kOutputBufferBytes) m_buffer.resize(m_buffer.size() * 2);
+  }
+
+  std::ostream& m_stream;
+  std::vector<char> m_buffer;
+  std::size_t m_used = 0;
+  std::uint64_t m_sent = 0;  // bytes handed to the stream or to m_background
+  BackgroundWrites m_background;
+  bool m_handOver;  // full buffers go to m_background instead of straight to the stream
+};
+
+}  // namespace Ostrel::City::detail

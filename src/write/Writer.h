@@ -1,0 +1,51 @@
+#pragma once
+// The one small interface every output format is written through. The scene pipeline
+// (Scene.cpp) surveys the scene, merges its materials, then hands a writer a pass over the
+// buildings; the writer refuses what its format cannot hold before it writes a byte, or writes
+// every building.
+//
+// A new format is a new writer (one file) and its line in the table of Writers.cpp.
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/scene/Scene.h>
+
+namespace Ostrel::City {
+
+// What a writer is given, and where it reports.
+struct WriteContext {
+  const Kit& kit;
+  const SceneSurvey& survey;
+  const SceneOptions& options;
+  std::ostream& out;
+  // The material library of the scene, merged from the libraries its pieces name (Materials.h),
+  // texture paths relative to SceneOptions::libraryFolder; empty when no face has a material.
+  const std::string& library;
+  // A pass over the buildings, each framed in the output's units.
+  NextBuilding next;
+  SceneReport& report;  // the writer sets TooLarge, texture warnings, the library to write, triangles
+};
+
+class Writer {
+ public:
+  virtual ~Writer() = default;
+  // Why the format cannot hold the surveyed scene, when that is known before any byte is
+  // written: None or TooLarge.
+  virtual SceneError check(const SceneSurvey& i_survey, const SceneOptions& i_options) const = 0;
+  // Writes every building of the pass, or refuses the scene before its first byte
+  // (io_context.report.error).
+  virtual void write(WriteContext& io_context) = 0;
+};
+
+// The writer of each format: one line each in Writers.cpp.
+std::unique_ptr<Writer> MakeWriter(OutputFormat i_format);
+
+// The formats' writers, each in its own file.
+std::unique_ptr<Writer> MakeObjFormat();
+std::unique_ptr<Writer> MakeGlbFormat();
+std::unique_ptr<Writer> MakeCountFormat();
+
+}  // namespace Ostrel::City

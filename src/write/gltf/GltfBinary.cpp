@@ -1,0 +1,211 @@
+// The binary chunk of a .glb, streamed as the plans are walked, and the flat form's bounds.
+
+#include "write/gltf/GltfBinary.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <ostrel/ext/Glb.h>
+
+namespace Ostrel::City::detail {
+
+namespace {
+
+// Vertices or indices handled per request for room in the output buffer, which holds at least
+// 16 KiB.
+inline constexpr std::size_t kBatch = 1024;
+
+void PutPlacedPositions(TextOut& io_out, const GltfPart& i_part, const PlacementFloats& i_at,
+                        const Frame& i_frame) {
+  const std::size_t count = i_part.positions.size();
+  for (std::size_t first = 0; first < count; first += kBatch) {
+    const std::size_t last = std::min(count, first + kBatch);
+    char* pos = io_out.room((last - first) * 12);
+    for (std::size_t i = first; i < last; ++i, pos += 12) {
+      float xyz[3];
+      PlacePosition(i_part.positions[i], i_at, i_frame, xyz);
+      std::memcpy(pos, xyz, 12);
+    }
+    io_out.commit(pos);
+  }
+}
+
+// The part's normals turned by the placement's facing and the building's turn, as bytes.
+const std::string& TurnedNormals(GlbStreamer& io_streamer, std::uint32_t i_building,
+                                 const Placement& i_placement, const GltfPart& i_part) {
+  if (io_streamer.normalsBuilding != i_building) {
+    io_streamer.normals.clear();
+    io_streamer.normalsBuilding = i_building;
+  }
+  const GltfPiece& piece = io_streamer.pieces[i_placement.piece];
+  const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
+  const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
+  std::string& bytes = io_streamer.normals[{i_placement.piece, part, facing}];
+  if (!bytes.empty()) return bytes;
+  const PlacementFloats at = FloatsOf(i_placement);
+  const Turn turn = MakeTurn(at.xd, at.zd);
+  const Frame& frame = io_streamer.buildings[i_building].frame;
+  const Turn building = MakeTurn(frame.xdir, frame.zdir);
+  bytes.resize(12 * i_part.normals.size());
+  for (std::size_t i = 0; i < i_part.normals.size(); ++i) {
+    const VectorF n = PlaceNormal(i_part.normals[i], turn, building);
+    const float xyz[3] = {n.x, n.y, n.z};
+    std::memcpy(&bytes[12 * i], xyz, 12);
+  }
+  return bytes;
+}
+
+void PutZeros(TextOut& io_out, std::uint64_t i_bytes) {
+  const char zeros[256] = {};
+  for (; i_bytes > 0; i_bytes -= std::min<std::uint64_t>(i_bytes, sizeof zeros)) {
+    io_out.write(zeros, static_cast<std::size_t>(std::min<std::uint64_t>(i_bytes, sizeof zeros)));
+  }
+}
+
+// Writes i_indices, each plus i_base, as Index numbers (16 or 32 bits).
+template <typename Index>
+void PutIndicesAs(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, std::uint32_t i_base) {
+  for (std::size_t first = 0; first < i_indices.size(); first += kBatch) {
+    const std::size_t count = std::min(i_indices.size() - first, kBatch);
+    char* const pos = io_out.room(count * sizeof(Index));
+    const std::uint32_t* const from = i_indices.data() + first;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto index = static_cast<Index>(from[i] + i_base);
+      std::memcpy(pos + i * sizeof(Index), &index, sizeof(Index));
+    }
+    io_out.commit(pos + count * sizeof(Index));
+  }
+}
+
+void PutIndices(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, std::uint32_t i_base,
+                bool i_wide) {
+  if (i_wide) return PutIndicesAs<std::uint32_t>(io_out, i_indices, i_base);
+  PutIndicesAs<std::uint16_t>(io_out, i_indices, i_base);
+}
+
+// One flat view: the parts of one material, placement by placement.
+void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
+  TextOut& out = io_streamer.out;
+  const GltfBuilding& building = io_streamer.buildings[i_view.building];
+  std::uint32_t base = 0;  // the first vertex of the placement, for indices
+  ForEachPart(building, io_streamer.kit, io_streamer.pieces, i_view.material,
+              [&](const Placement& i_placement, const GltfPart& i_part) {
+                switch (i_view.data) {
+                  case GlbData::FlatPositions:
+                    return PutPlacedPositions(out, i_part, FloatsOf(i_placement), building.frame);
+                  case GlbData::FlatNormals: {
+                    const std::string& bytes =
+                        TurnedNormals(io_streamer, i_view.building, i_placement, i_part);
+                    return out.write(bytes.data(), bytes.size());
+                  }
+                  case GlbData::FlatUvs:
+                    if (i_part.uvs.empty()) return PutZeros(out, 8 * i_part.positions.size());
+                    return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+                  default:
+                    PutIndices(out, i_part.indices, base, i_view.wide);
+                    base += static_cast<std::uint32_t>(i_part.positions.size());
+                    return;
+                }
+              });
+}
+
+// One view of instance data: a value for each placement of one piece in one building.
+void PutInstances(GlbStreamer& io_streamer, const GlbView& i_view) {
+  const GltfBuilding& building = io_streamer.buildings[i_view.building];
+  ForEachPlacement(*building.plan, io_streamer.kit, [&](const Placement& i_placement) {
+    if (i_placement.piece != i_view.piece) return;
+    const InstanceTransform transform = InstanceOf(i_placement, building.frame);
+    if (i_view.data == GlbData::Translations)
+      io_streamer.out.write(reinterpret_cast<const char*>(transform.translation), 12);
+    if (i_view.data == GlbData::Rotations)
+      io_streamer.out.write(reinterpret_cast<const char*>(transform.rotation), 16);
+    if (i_view.data == GlbData::Scales)
+      io_streamer.out.write(reinterpret_cast<const char*>(transform.scale), 12);
+  });
+}
+
+void PutPart(TextOut& io_out, const GltfPart& i_part, const GlbView& i_view) {
+  switch (i_view.data) {
+    case GlbData::PartPositions:
+      return io_out.write(reinterpret_cast<const char*>(i_part.positions.data()),
+                          12 * i_part.positions.size());
+    case GlbData::PartNormals:
+      return io_out.write(reinterpret_cast<const char*>(i_part.normals.data()), 12 * i_part.normals.size());
+    case GlbData::PartUvs:
+      return io_out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+    default:
+      return PutIndices(io_out, i_part.indices, 0, i_view.wide);
+  }
+}
+
+}  // namespace
+
+std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                               const std::vector<GltfBuilding>& i_buildings) {
+  std::vector<Bounds> all;
+  for (const GltfBuilding& building : i_buildings) {
+    // When the building's turn maps axes to axes, each output coordinate is a monotonic function of
+    // one coordinate of the piece, computed by the same float operations whatever the others are:
+    // the placed corners of a part's box then hold the part's exact bounds, and a placement costs
+    // two positions, not one per vertex.
+    const bool axes = building.frame.xdir == 0 || building.frame.zdir == 0;
+    for (const std::uint32_t material : FlatMaterials(i_pieces, PlacementCounts(*building.plan, i_kit))) {
+      Bounds bounds;
+      ForEachPart(building, i_kit, i_pieces, material,
+                  [&](const Placement& i_placement, const GltfPart& i_part) {
+                    const PlacementFloats at = FloatsOf(i_placement);
+                    float xyz[3];
+                    if (axes) {
+                      for (const VectorF& corner : {i_part.low, i_part.high}) {
+                        PlacePosition(corner, at, building.frame, xyz);
+                        bounds.add(xyz);
+                      }
+                      return;
+                    }
+                    for (const VectorF& p : i_part.positions) {
+                      PlacePosition(p, at, building.frame, xyz);
+                      bounds.add(xyz);
+                    }
+                  });
+      all.push_back(bounds);
+    }
+  }
+  return all;
+}
+
+void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
+  for (const GlbView& view : i_views) {
+    switch (view.data) {
+      case GlbData::FlatPositions:
+      case GlbData::FlatNormals:
+      case GlbData::FlatUvs:
+      case GlbData::FlatIndices:
+        PutFlat(io_streamer, view);
+        break;
+      case GlbData::PartPositions:
+      case GlbData::PartNormals:
+      case GlbData::PartUvs:
+      case GlbData::PartIndices:
+        PutPart(io_streamer.out, io_streamer.pieces[view.piece].parts[view.part], view);
+        break;
+      case GlbData::Translations:
+      case GlbData::Rotations:
+      case GlbData::Scales:
+        PutInstances(io_streamer, view);
+        break;
+      case GlbData::Image: {
+        const std::string& bytes = io_streamer.materials.images[view.image].bytes;
+        io_streamer.out.write(bytes.data(), bytes.size());
+        break;
+      }
+    }
+    PutZeros(io_streamer.out, Glb::Padded(view.bytes) - view.bytes);
+  }
+}
+
+}  // namespace Ostrel::City::detail

@@ -1,0 +1,130 @@
+#pragma once
+// The bytes of a .glb of buildings that are written as the plans are walked: the Nodes form's
+// node list, the flat form's bounds, and the binary chunk, buffer view by buffer view, in the
+// order of GltfDocument.h. The writer (GltfWriter.cpp) is the only user.
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Instance.h>
+#include <ostrel/layout/Layout.h>
+
+#include "write/TextOut.h"
+#include "write/gltf/GltfDocument.h"
+#include "write/gltf/GltfMesh.h"
+
+namespace Ostrel::City::detail {
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "glTF data is little-endian, written as in memory");
+static_assert(sizeof(VectorF) == 12 && sizeof(UV) == 8, "vectors are written as packed floats");
+
+// Text sinks of the Nodes form's node list: one counts, the other (TextOut) writes.
+struct CountingSink {
+  std::uint64_t bytes = 0;
+  void write(const char*, std::size_t i_length) { bytes += i_length; }
+};
+
+inline char* PutText(char* o_out, const char* i_text) {
+  const std::size_t length = std::strlen(i_text);
+  std::memcpy(o_out, i_text, length);
+  return o_out + length;
+}
+
+// "[a,b,c]": each float as its shortest text that reads back as the same float.
+inline char* PutFloats(char* o_out, const float* i_values, int i_count) {
+  *o_out++ = '[';
+  for (int i = 0; i < i_count; ++i) {
+    if (i > 0) *o_out++ = ',';
+    o_out = std::to_chars(o_out, o_out + 32, i_values[i] + 0.0f).ptr;  // no "-0"
+  }
+  *o_out++ = ']';
+  return o_out;
+}
+
+// The Nodes form's node list, without its brackets: every building's node with its range of
+// children, then one node per placement, building after building.
+template <typename Sink>
+void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+              const std::vector<GltfBuilding>& i_buildings, const std::vector<std::int64_t>& i_meshOfPiece) {
+  char text[512];
+  std::uint64_t next = i_buildings.size();  // the first placement node of the building
+  for (std::size_t b = 0; b < i_buildings.size(); ++b) {
+    std::uint64_t children = 0;
+    const std::vector<std::uint64_t> counts = PlacementCounts(*i_buildings[b].plan, i_kit);
+    for (PieceId id = 0; id < counts.size(); ++id) {
+      if (!i_pieces[id].parts.empty()) children += counts[id];
+    }
+    io_sink.write(b == 0 ? "{" : ",{", b == 0 ? 1 : 2);
+    if (children > 0) {
+      io_sink.write("\"children\":[", 12);
+      for (std::uint64_t child = next; child < next + children; ++child) {
+        char* end = std::to_chars(text, text + 24, child).ptr;
+        if (child + 1 < next + children) *end++ = ',';
+        io_sink.write(text, static_cast<std::size_t>(end - text));
+      }
+      io_sink.write("],", 2);
+    }
+    const std::string name = "\"name\":" + JsonString(i_buildings[b].name) + "}";
+    io_sink.write(name.data(), name.size());
+    next += children;
+  }
+  for (const GltfBuilding& building : i_buildings) {
+    const bool scales = FrameScales(building.frame);
+    ForEachPlacement(*building.plan, i_kit, [&](const Placement& i_placement) {
+      if (i_pieces[i_placement.piece].parts.empty()) return;
+      const InstanceTransform transform = InstanceOf(i_placement, building.frame);
+      char* end = PutText(text, ",{\"mesh\":");
+      end = std::to_chars(end, end + 24, i_meshOfPiece[i_placement.piece]).ptr;
+      if (transform.rotation[1] != 0 || transform.rotation[3] != 1) {
+        end = PutFloats(PutText(end, ",\"rotation\":"), transform.rotation, 4);
+      }
+      if (scales) end = PutFloats(PutText(end, ",\"scale\":"), transform.scale, 3);
+      end = PutFloats(PutText(end, ",\"translation\":"), transform.translation, 3);
+      *end++ = '}';
+      io_sink.write(text, static_cast<std::size_t>(end - text));
+    });
+  }
+}
+
+// The fewest bytes a placement's node can take, with its separator: {"mesh":0,"translation":[0,0,0]}.
+inline constexpr std::uint64_t kMinNodeBytes = 34;
+
+// Calls i_visit(placement, part) for every placement of the building with a part of i_material.
+template <typename Visit>
+void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                 std::uint32_t i_material, Visit&& i_visit) {
+  ForEachPlacement(*i_building.plan, i_kit, [&](const Placement& i_placement) {
+    const GltfPart* part = i_pieces[i_placement.piece].part(i_material);
+    if (part) i_visit(i_placement, *part);
+  });
+}
+
+// The flat form's POSITION bounds of each building's flat primitives, building by building in
+// the order of FlatMaterials, from the positions as they will be written.
+std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                               const std::vector<GltfBuilding>& i_buildings);
+
+// Streams the binary chunk. Its normal cache holds a piece's turned normals per facing, for one
+// building at a time.
+struct GlbStreamer {
+  TextOut& out;
+  const Kit& kit;
+  const std::vector<GltfPiece>& pieces;
+  const GltfMaterials& materials;
+  const std::vector<GltfBuilding>& buildings;
+  std::map<std::array<std::uint32_t, 3>, std::string> normals;  // (piece, part, facing) -> bytes
+  std::uint32_t normalsBuilding = 0;
+};
+
+// The whole binary chunk, every view padded with zeros to four bytes.
+void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views);
+
+}  // namespace Ostrel::City::detail

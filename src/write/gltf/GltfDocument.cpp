@@ -1,0 +1,327 @@
+// The JSON document of a .glb: the one place that uses the JSON library.
+
+#include "write/gltf/GltfDocument.h"
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include <ostrel/ext/Glb.h>
+#include <ostrel/layout/Instance.h>
+#include <ostrel/layout/PlanCounts.h>
+#include <ostrel/utils/Numbers.h>
+
+namespace Ostrel::City::detail {
+
+using Numbers::SatAdd;
+using Numbers::SatMul;
+
+// Floats as floats, so that the JSON holds their shortest text ("0.1", not "0.10000000149").
+using GltfJson =
+    nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, float>;
+
+struct GltfDocumentJson {
+  GltfJson json;
+  std::vector<std::uint64_t> boundsOf;  // flat form: the POSITION accessor of each positions view
+};
+
+GlbLayout::GlbLayout() : document(std::make_unique<GltfDocumentJson>()) {}
+GlbLayout::GlbLayout(GlbLayout&&) noexcept = default;
+GlbLayout& GlbLayout::operator=(GlbLayout&&) noexcept = default;
+GlbLayout::~GlbLayout() = default;
+
+namespace {
+
+inline constexpr std::uint64_t kMaxFileBytes = Glb::kMaxFileBytes;
+// Adds a buffer view for i_view; returns its index.
+std::uint64_t AddView(GlbLayout& io_layout, GltfJson& io_document, const GlbView& i_view,
+                      std::uint64_t i_target) {
+  GltfJson view = {{"buffer", 0}, {"byteOffset", io_layout.binBytes}, {"byteLength", i_view.bytes}};
+  if (i_target != 0) view["target"] = i_target;
+  io_document["bufferViews"].push_back(std::move(view));
+  io_layout.views.push_back(i_view);
+  // A saturated length must stay saturated: padding it would wrap it round to nothing.
+  const std::uint64_t padded = i_view.bytes > kMaxFileBytes ? i_view.bytes : Glb::Padded(i_view.bytes);
+  io_layout.binBytes = SatAdd(io_layout.binBytes, padded);
+  return io_document["bufferViews"].size() - 1;
+}
+
+// Adds an accessor of a whole buffer view; returns its index.
+std::uint64_t AddAccessor(GltfJson& io_document, std::uint64_t i_view, std::uint64_t i_componentType,
+                          std::uint64_t i_count, const char* i_type) {
+  io_document["accessors"].push_back(
+      {{"bufferView", i_view}, {"componentType", i_componentType}, {"count", i_count}, {"type", i_type}});
+  return io_document["accessors"].size() - 1;
+}
+
+// Adds a view and its accessor of vertex data (or, with i_target 0, instance data).
+std::uint64_t AddData(GlbLayout& io_layout, GltfJson& io_document, GlbView i_view, std::uint64_t i_count,
+                      int i_components, std::uint64_t i_target) {
+  i_view.bytes = SatMul(i_count, 4 * static_cast<std::uint64_t>(i_components));
+  const std::uint64_t view = AddView(io_layout, io_document, i_view, i_target);
+  const char* type = i_components == 2 ? "VEC2" : i_components == 3 ? "VEC3" : "VEC4";
+  return AddAccessor(io_document, view, kFloatType, i_count, type);
+}
+
+std::uint64_t AddIndices(GlbLayout& io_layout, GltfJson& io_document, GlbView i_view,
+                         std::uint64_t i_vertices, std::uint64_t i_count) {
+  i_view.wide = i_vertices > kMaxShortVertices;
+  i_view.bytes = SatMul(i_count, i_view.wide ? 4 : 2);
+  const std::uint64_t view = AddView(io_layout, io_document, i_view, kIndexTarget);
+  return AddAccessor(io_document, view, i_view.wide ? kUint32Type : kUint16Type, i_count, "SCALAR");
+}
+
+// The glTF material of a kit material id, made and numbered the first time it is used; -1 when
+// the id has no definition.
+struct MaterialNumbers {
+  const GltfMaterials* materials;
+  std::map<std::uint32_t, std::int64_t> ofKit;
+  std::vector<std::uint32_t> used;  // kit ids (Obj::kNoMaterial: the default), in glTF order
+
+  std::int64_t of(std::uint32_t i_material) {
+    const auto known = ofKit.find(i_material);
+    if (known != ofKit.end()) return known->second;
+    std::int64_t number = -1;
+    const bool defined = i_material == Obj::kNoMaterial ? materials->none.has_value()
+                                                        : i_material < materials->ofKit.size() &&
+                                                              materials->ofKit[i_material].has_value();
+    if (defined) {
+      number = static_cast<std::int64_t>(used.size());
+      used.push_back(i_material);
+    }
+    ofKit.emplace(i_material, number);
+    return number;
+  }
+};
+
+// One primitive: its attributes, indices and material.
+GltfJson Primitive(std::uint64_t i_positions, std::uint64_t i_normals, std::int64_t i_uvs,
+                   std::uint64_t i_indices, std::int64_t i_material) {
+  GltfJson primitive = {{"attributes", {{"POSITION", i_positions}, {"NORMAL", i_normals}}},
+                        {"indices", i_indices}};
+  if (i_uvs >= 0) primitive["attributes"]["TEXCOORD_0"] = i_uvs;
+  if (i_material >= 0) primitive["material"] = i_material;
+  return primitive;
+}
+
+// The flat mesh of building i_building: one primitive per material that its pieces use; io_boundsOf
+// gains the POSITION accessor of each.
+GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfPiece>& i_pieces,
+                  const std::vector<std::uint64_t>& i_counts, std::uint32_t i_building,
+                  MaterialNumbers& io_numbers, std::vector<std::uint64_t>& io_boundsOf) {
+  GltfJson primitives = GltfJson::array();
+  for (const std::uint32_t material : FlatMaterials(i_pieces, i_counts)) {
+    std::uint64_t vertices = 0, indices = 0;
+    bool uvs = false;
+    for (PieceId id = 0; id < i_pieces.size(); ++id) {
+      const GltfPart* part = i_pieces[id].part(material);
+      if (i_counts[id] == 0 || !part) continue;
+      vertices = SatAdd(vertices, SatMul(i_counts[id], part->positions.size()));
+      indices = SatAdd(indices, SatMul(i_counts[id], part->indices.size()));
+      uvs = uvs || !part->uvs.empty();
+    }
+    GlbView view;
+    view.building = i_building;
+    view.material = material;
+    view.data = GlbData::FlatPositions;
+    const std::uint64_t positions = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
+    io_boundsOf.push_back(positions);
+    view.data = GlbData::FlatNormals;
+    const std::uint64_t normals = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
+    view.data = GlbData::FlatUvs;
+    const std::int64_t texcoords =
+        uvs ? static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget))
+            : -1;
+    view.data = GlbData::FlatIndices;
+    const std::uint64_t triangles = AddIndices(io_layout, io_document, view, vertices, indices);
+    primitives.push_back(Primitive(positions, normals, texcoords, triangles, io_numbers.of(material)));
+  }
+  return primitives;
+}
+
+// The mesh of one piece, as it is in cell units: one primitive per part.
+GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const GltfPiece& i_piece, PieceId i_id,
+                   MaterialNumbers& io_numbers) {
+  GltfJson primitives = GltfJson::array();
+  for (std::uint32_t p = 0; p < i_piece.parts.size(); ++p) {
+    const GltfPart& part = i_piece.parts[p];
+    GlbView view;
+    view.piece = i_id;
+    view.part = p;
+    view.data = GlbData::PartPositions;
+    const std::uint64_t vertices = part.positions.size();
+    const std::uint64_t positions = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
+    GltfJson& accessor = io_document["accessors"][positions];
+    accessor["min"] = {part.low.x, part.low.y, part.low.z};
+    accessor["max"] = {part.high.x, part.high.y, part.high.z};
+    view.data = GlbData::PartNormals;
+    const std::uint64_t normals = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
+    view.data = GlbData::PartUvs;
+    const std::int64_t uvs =
+        part.uvs.empty()
+            ? -1
+            : static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget));
+    view.data = GlbData::PartIndices;
+    const std::uint64_t indices = AddIndices(io_layout, io_document, view, vertices, part.indices.size());
+    primitives.push_back(Primitive(positions, normals, uvs, indices, io_numbers.of(part.material)));
+  }
+  return primitives;
+}
+
+// Materials, textures and images of the used kit materials; the images' views come last.
+void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNumbers& i_numbers,
+                  const GltfMaterials& i_materials) {
+  std::map<std::int32_t, std::uint64_t> textureOf;  // image -> texture
+  for (const std::uint32_t id : i_numbers.used) {
+    const GltfMaterial& material = id == Obj::kNoMaterial ? *i_materials.none : *i_materials.ofKit[id];
+    GltfJson pbr = {{"baseColorFactor", material.baseColor},
+                    {"metallicFactor", 0.0f},
+                    {"roughnessFactor", material.roughness}};
+    if (material.image >= 0) {
+      if (textureOf.count(material.image) == 0) {
+        GlbView view;
+        view.data = GlbData::Image;
+        view.image = static_cast<std::uint32_t>(material.image);
+        const GltfImage& image = i_materials.images[view.image];
+        view.bytes = image.bytes.size();
+        const std::uint64_t bufferView = AddView(io_layout, io_document, view, 0);
+        io_document["images"].push_back(
+            {{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
+        io_document["textures"].push_back({{"source", io_document["images"].size() - 1}});
+        textureOf[material.image] = io_document["textures"].size() - 1;
+      }
+      pbr["baseColorTexture"] = {{"index", textureOf[material.image]}};
+    }
+    GltfJson entry = {{"name", material.name}, {"pbrMetallicRoughness", std::move(pbr)}};
+    if (material.blend()) entry["alphaMode"] = "BLEND";
+    io_document["materials"].push_back(std::move(entry));
+  }
+}
+
+std::string DumpJson(const GltfJson& i_json) {
+  return i_json.dump(-1, ' ', false, GltfJson::error_handler_t::replace);
+}
+
+// The pieces of a plan that an instanced form stores: placed, with some triangle.
+std::vector<PieceId> InstancedPieces(const Plan& i_plan, const std::vector<GltfPiece>& i_pieces) {
+  std::vector<PieceId> ids;
+  for (const PieceId id : PiecesInOrder(i_plan)) {
+    if (!i_pieces[id].parts.empty()) ids.push_back(id);
+  }
+  return ids;
+}
+
+// The Gpu form's nodes: every building's, then one per piece of each building, with the
+// accessors of its instances.
+void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfPiece>& i_pieces,
+                 const std::vector<GltfBuilding>& i_buildings,
+                 const std::vector<std::vector<std::uint64_t>>& i_counts) {
+  GltfJson& nodes = io_document["nodes"];
+  std::vector<GltfJson> pieceNodes;
+  for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
+    GltfJson building = {{"name", i_buildings[b].name}};
+    const bool scales = FrameScales(i_buildings[b].frame);
+    for (const PieceId id : InstancedPieces(*i_buildings[b].plan, i_pieces)) {
+      GlbView view;
+      view.building = b;
+      view.piece = id;
+      GltfJson attributes;
+      view.data = GlbData::Translations;
+      attributes["TRANSLATION"] = AddData(io_layout, io_document, view, i_counts[b][id], 3, 0);
+      if (PieceTurns(*i_buildings[b].plan, id, i_buildings[b].frame)) {
+        view.data = GlbData::Rotations;
+        attributes["ROTATION"] = AddData(io_layout, io_document, view, i_counts[b][id], 4, 0);
+      }
+      if (scales) {
+        view.data = GlbData::Scales;
+        attributes["SCALE"] = AddData(io_layout, io_document, view, i_counts[b][id], 3, 0);
+      }
+      building["children"].push_back(i_buildings.size() + pieceNodes.size());
+      pieceNodes.push_back({{"mesh", io_layout.meshOfPiece[id]},
+                            {"extensions", {{"EXT_mesh_gpu_instancing", {{"attributes", attributes}}}}}});
+    }
+    nodes.push_back(std::move(building));
+  }
+  for (GltfJson& node : pieceNodes) nodes.push_back(std::move(node));
+  io_document["extensionsUsed"] = {"EXT_mesh_gpu_instancing"};
+  io_document["extensionsRequired"] = {"EXT_mesh_gpu_instancing"};
+}
+
+}  // namespace
+
+GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                     const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
+                     const GltfOptions& i_options) {
+  GlbLayout layout;
+  GltfJson& document = layout.document->json;
+  document["asset"] = {{"version", "2.0"}, {"generator", i_options.generator}};
+  document["scene"] = 0;
+  GltfJson roots = GltfJson::array();
+  for (std::size_t b = 0; b < i_buildings.size(); ++b) roots.push_back(b);
+  document["scenes"] = {{{"nodes", roots}}};
+  std::vector<std::vector<std::uint64_t>> counts;
+  for (const GltfBuilding& building : i_buildings) counts.push_back(PlacementCounts(*building.plan, i_kit));
+
+  MaterialNumbers numbers{&i_materials, {}, {}};
+  if (i_options.form == GltfForm::Flat) {
+    for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
+      GltfJson node = {{"name", i_buildings[b].name}};
+      GltfJson primitives =
+          FlatMesh(layout, document, i_pieces, counts[b], b, numbers, layout.document->boundsOf);
+      if (!primitives.empty()) {
+        document["meshes"].push_back({{"name", i_buildings[b].name}, {"primitives", std::move(primitives)}});
+        node["mesh"] = document["meshes"].size() - 1;
+      }
+      document["nodes"].push_back(std::move(node));
+    }
+  } else {
+    layout.meshOfPiece.assign(i_kit.pieces.size(), -1);
+    for (const GltfBuilding& building : i_buildings) {
+      for (const PieceId id : InstancedPieces(*building.plan, i_pieces)) {
+        if (layout.meshOfPiece[id] >= 0) continue;
+        layout.meshOfPiece[id] = static_cast<std::int64_t>(document["meshes"].size());
+        document["meshes"].push_back(
+            {{"name", i_kit.piece(id).name},
+             {"primitives", PieceMesh(layout, document, i_pieces[id], id, numbers)}});
+      }
+    }
+    if (i_options.form == GltfForm::Gpu) AddGpuNodes(layout, document, i_pieces, i_buildings, counts);
+  }
+  AddMaterials(layout, document, numbers, i_materials);
+  if (layout.binBytes > 0) document["buffers"] = {{{"byteLength", layout.binBytes}}};
+  return layout;
+}
+
+std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flatBounds) {
+  GltfJson& document = io_layout.document->json;
+  const std::vector<std::uint64_t>& boundsOf = io_layout.document->boundsOf;
+  for (std::size_t i = 0; i < boundsOf.size() && i < i_flatBounds.size(); ++i) {
+    GltfJson& accessor = document["accessors"][boundsOf[i]];
+    const Bounds& bounds = i_flatBounds[i];
+    accessor["min"] = {bounds.min[0], bounds.min[1], bounds.min[2]};
+    accessor["max"] = {bounds.max[0], bounds.max[1], bounds.max[2]};
+  }
+  return DumpJson(document);
+}
+
+std::vector<std::uint64_t> PlacementCounts(const Plan& i_plan, const Kit& i_kit) {
+  return CountPieces(i_plan, i_kit);
+}
+
+std::vector<std::uint32_t> FlatMaterials(const std::vector<GltfPiece>& i_pieces,
+                                         const std::vector<std::uint64_t>& i_counts) {
+  std::set<std::uint32_t> materials;
+  for (PieceId id = 0; id < i_pieces.size(); ++id) {
+    if (i_counts[id] == 0) continue;
+    for (const GltfPart& part : i_pieces[id].parts) materials.insert(part.material);
+  }
+  return std::vector<std::uint32_t>(materials.begin(), materials.end());
+}
+
+std::string JsonString(const std::string& i_text) { return DumpJson(GltfJson(i_text)); }
+
+}  // namespace Ostrel::City::detail

@@ -1,0 +1,118 @@
+#pragma once
+// What a .glb of buildings holds and where, decided before a byte of it is written: the JSON
+// document and the list of buffer views that the binary chunk streams, one after another.
+//
+// Every count comes from the plans' folded form, so a building of any size is measured at once;
+// only the flat form's bounds need a walk over what will be written (GltfBinary.h), done once the
+// file is known to fit. The JSON library stays inside GltfDocument.cpp.
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/write/Gltf.h>
+
+#include "write/gltf/GltfMaterials.h"
+#include "write/gltf/GltfMesh.h"
+
+namespace Ostrel::City {
+
+// One building of a glTF file.
+struct GltfBuilding {
+  const Plan* plan = nullptr;
+  Frame frame;
+  std::string name;  // its node's name
+};
+
+namespace detail {
+
+inline constexpr std::uint64_t kFloatType = 5126;
+inline constexpr std::uint64_t kUint16Type = 5123;
+inline constexpr std::uint64_t kUint32Type = 5125;
+inline constexpr std::uint64_t kVertexTarget = 34962;
+inline constexpr std::uint64_t kIndexTarget = 34963;
+// Indices of up to this many vertices fit 16 bits (the largest value is reserved).
+inline constexpr std::uint64_t kMaxShortVertices = 0xFFFF;
+
+// What one buffer view holds.
+enum class GlbData {
+  FlatPositions,
+  FlatNormals,
+  FlatUvs,
+  FlatIndices,  // one material of one building, placed
+  PartPositions,
+  PartNormals,
+  PartUvs,
+  PartIndices,  // one part of one piece, as it is
+  Translations,
+  Rotations,
+  Scales,  // the instances of one piece in one building
+  Image,
+};
+
+struct GlbView {
+  GlbData data = GlbData::Image;
+  std::uint32_t building = 0;                 // flat and instance data
+  std::uint32_t material = Obj::kNoMaterial;  // flat data: the kit material id
+  PieceId piece = 0;                          // part and instance data
+  std::uint32_t part = 0;                     // part data: index into GltfPiece::parts
+  std::uint32_t image = 0;                    // index into GltfMaterials::images
+  bool wide = false;                          // indices of 32 bits rather than 16
+  std::uint64_t bytes = 0;                    // without padding
+};
+
+// The smallest and largest x, y and z of the positions added.
+struct Bounds {
+  float min[3] = {INFINITY, INFINITY, INFINITY};
+  float max[3] = {-INFINITY, -INFINITY, -INFINITY};
+
+  void add(const float* i_xyz) {
+    for (int i = 0; i < 3; ++i) {
+      if (i_xyz[i] < min[i]) min[i] = i_xyz[i];
+      if (i_xyz[i] > max[i]) max[i] = i_xyz[i];
+    }
+  }
+};
+
+struct GltfDocumentJson;  // the JSON document, known to GltfDocument.cpp alone
+
+struct GlbLayout {
+  GlbLayout();
+  GlbLayout(GlbLayout&&) noexcept;
+  GlbLayout& operator=(GlbLayout&&) noexcept;
+  ~GlbLayout();
+
+  std::unique_ptr<GltfDocumentJson> document;  // the Nodes form's "nodes" are the writer's
+  std::vector<GlbView> views;                  // in the order of the binary chunk
+  std::uint64_t binBytes = 0;                  // every view padded to four bytes (saturating)
+  std::vector<std::int64_t> meshOfPiece;       // instanced forms: the mesh of each piece, or -1
+};
+
+// How many times the plan places each piece, by PieceId (saturating).
+std::vector<std::uint64_t> PlacementCounts(const Plan& i_plan, const Kit& i_kit);
+
+// The kit materials of the parts of the pieces a building places (i_counts by PieceId), in
+// ascending order (Obj::kNoMaterial last): the primitives of its flat mesh.
+std::vector<std::uint32_t> FlatMaterials(const std::vector<GltfPiece>& i_pieces,
+                                         const std::vector<std::uint64_t>& i_counts);
+
+// The whole document but the Nodes form's nodes and the flat form's bounds.
+GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                     const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
+                     const GltfOptions& i_options);
+
+// The document's text, with the flat form's bounds of each building's flat primitives, building
+// by building in the order of FlatMaterials (none for the instanced forms).
+std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flatBounds);
+
+// A text as a JSON string: quoted, and escaped where JSON needs it.
+std::string JsonString(const std::string& i_text);
+
+}  // namespace detail
+
+}  // namespace Ostrel::City

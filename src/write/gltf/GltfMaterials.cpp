@@ -1,0 +1,124 @@
+// The kit's materials as glTF materials.
+
+#include "write/gltf/GltfMaterials.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <ostrel/layout/PlanCounts.h>
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/TextFile.h>
+
+namespace Ostrel::City {
+
+float SrgbToLinear(float i_srgb) {
+  const double c = std::clamp(static_cast<double>(i_srgb), 0.0, 1.0);
+  return static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+}
+
+GltfMaterial ConvertMaterial(const Mtl::Material& i_material) {
+  GltfMaterial material;
+  material.name = i_material.name;
+  if (i_material.kd) {
+    for (int i = 0; i < 3; ++i) material.baseColor[i] = SrgbToLinear((*i_material.kd)[i]);
+  }
+  if (i_material.d) material.baseColor[3] = std::clamp(*i_material.d, 0.0f, 1.0f);
+  if (i_material.ns) {
+    const double ns = std::max(0.0, static_cast<double>(*i_material.ns));
+    material.roughness = static_cast<float>(std::sqrt(2.0 / (ns + 2.0)));
+  }
+  return material;
+}
+
+std::string ImageMimeType(std::string_view i_bytes) {
+  if (i_bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return "image/png";
+  if (i_bytes.substr(0, 3) == "\xFF\xD8\xFF") return "image/jpeg";
+  return std::string();
+}
+
+std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit) {
+  std::vector<bool> used(i_kit.materials.size(), false);
+  for (const PieceId id : PiecesInOrder(i_plan)) {
+    for (const std::uint32_t material : i_kit.piece(id).faceMaterials) {
+      if (material < used.size()) used[material] = true;
+    }
+  }
+  return used;
+}
+
+std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_plan, const Kit& i_kit) {
+  std::vector<std::optional<MaterialDefinition>> definitions(i_kit.materials.size());
+  for (const std::uint32_t index : LibrariesInOrder(PiecesInOrder(i_plan), i_kit)) {
+    const MaterialLibrary& library = i_kit.libraries[index];
+    const std::string folder = std::filesystem::path(library.file).parent_path().string();
+    for (const Mtl::Material& material : library.library.materials) {
+      for (std::size_t id = 0; id < i_kit.materials.size(); ++id) {
+        if (i_kit.materials[id] == material.name && !definitions[id]) definitions[id] = {material, folder};
+      }
+    }
+  }
+  return definitions;
+}
+
+namespace {
+
+// The index in io_materials.images of the texture file, read now when new; -1, with a warning,
+// when it cannot be embedded.
+std::int32_t TextureImage(const std::string& i_path, const std::string& i_material,
+                          std::vector<std::string>& io_paths, GltfMaterials& io_materials,
+                          std::vector<std::string>& o_warnings) {
+  for (std::size_t i = 0; i < io_paths.size(); ++i) {
+    if (io_paths[i] == i_path) return static_cast<std::int32_t>(i);
+  }
+  const std::string subject = "Texture '" + i_path + "' of material '" + i_material + "'";
+  GltfImage image;
+  const FileSystem::ReadResult read = FileSystem::ReadFile(i_path, kMaxTextureBytes, image.bytes);
+  if (read.status != FileSystem::ReadStatus::Ok) {
+    o_warnings.push_back(subject + " " + TextFile::Describe(read) + ": the material has no texture");
+    return -1;
+  }
+  image.mimeType = ImageMimeType(image.bytes);
+  if (image.mimeType.empty()) {
+    o_warnings.push_back(subject + " is neither PNG nor JPEG: the material has no texture");
+    return -1;
+  }
+  image.name = i_path.substr(i_path.rfind('/') + 1);
+  io_paths.push_back(i_path);
+  io_materials.images.push_back(std::move(image));
+  return static_cast<std::int32_t>(io_materials.images.size() - 1);
+}
+
+}  // namespace
+
+GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefinition>>& i_definitions,
+                                const std::vector<bool>& i_used, const MaterialNames& i_names,
+                                std::vector<std::string>& o_warnings) {
+  GltfMaterials materials;
+  if (i_names.used) {
+    Mtl::Library library;
+    std::vector<Mtl::Finding> findings;
+    Mtl::Parse("newmtl " + i_names.defaultName + "\n" + kDefaultMaterialText, library, findings);
+    materials.none = ConvertMaterial(library.materials.at(0));
+  }
+  materials.ofKit.resize(i_definitions.size());
+  std::vector<std::string> paths;  // of materials.images
+  for (std::size_t id = 0; id < i_definitions.size(); ++id) {
+    if (!i_definitions[id] || id >= i_used.size() || !i_used[id]) continue;
+    const MaterialDefinition& definition = *i_definitions[id];
+    GltfMaterial material = ConvertMaterial(definition.material);
+    const Mtl::Texture* texture = Mtl::FindTexture(definition.material, "map_Kd");
+    if (texture) {
+      const std::string path =
+          texture->path.front() == '/' ? texture->path : definition.folder + "/" + texture->path;
+      material.image = TextureImage(path, material.name, paths, materials, o_warnings);
+    }
+    materials.ofKit[id] = std::move(material);
+  }
+  return materials;
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,77 @@
+#pragma once
+// The kit's materials as glTF materials: metallic-roughness with the .mtl's diffuse colour,
+// shininess and opacity, and the diffuse texture embedded.
+//
+// .mtl colours are sRGB; glTF's colour factors are linear. The specular exponent Ns becomes a
+// roughness by the usual Blinn-Phong to GGX match, sqrt(2 / (Ns + 2)); no Ns means fully rough.
+// glTF embeds PNG and JPEG images only.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <ostrel/ext/Mtl.h>
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/write/Materials.h>
+
+namespace Ostrel::City {
+
+struct GltfMaterial {
+  std::string name;
+  std::array<float, 4> baseColor{1, 1, 1, 1};  // linear red, green, blue and alpha, 0 to 1
+  float roughness = 1;                         // 0 to 1
+  std::int32_t image = -1;                     // index into GltfMaterials::images; -1: no texture
+  bool blend() const { return baseColor[3] < 1; }
+};
+
+struct GltfImage {
+  std::string name;      // the file's name, without its folder
+  std::string mimeType;  // "image/png" or "image/jpeg"
+  std::string bytes;     // the whole file
+};
+
+struct GltfMaterials {
+  std::vector<std::optional<GltfMaterial>> ofKit;  // by kit material id; none without a definition
+  std::optional<GltfMaterial> none;                // of faces without a material, when others have one
+  std::vector<GltfImage> images;
+};
+
+// A material definition and the folder its texture paths are relative to.
+struct MaterialDefinition {
+  Mtl::Material material;
+  std::string folder;
+};
+
+// Texture files larger than this (bytes) are not embedded.
+inline constexpr std::uint64_t kMaxTextureBytes = std::uint64_t{256} << 20;
+
+// An sRGB component (0 to 1) as a linear one.
+float SrgbToLinear(float i_srgb);
+
+// The glTF material of a .mtl definition, without its texture.
+GltfMaterial ConvertMaterial(const Mtl::Material& i_material);
+
+// "image/png" or "image/jpeg" by the file's first bytes; empty for anything else.
+std::string ImageMimeType(std::string_view i_bytes);
+
+// Which kit material ids the plan's pieces use, by kit material id.
+std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit);
+
+// The definition of each kit material that the plan's building uses, as the OBJ output's
+// material library has it: the first among the libraries of the placed pieces, in the order of
+// first placement; none for a material defined nowhere.
+std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_plan, const Kit& i_kit);
+
+// The glTF materials of the used kit materials (i_used, by kit material id) that have a
+// definition, each diffuse texture read once, and, when the building uses materials, the plain
+// default material of faces without one, as in the OBJ output. A texture that cannot be
+// embedded (unreadable, too large, neither PNG nor JPEG) is left out with one line in o_warnings.
+GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefinition>>& i_definitions,
+                                const std::vector<bool>& i_used, const MaterialNames& i_names,
+                                std::vector<std::string>& o_warnings);
+
+}  // namespace Ostrel::City

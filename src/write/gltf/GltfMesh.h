@@ -1,0 +1,54 @@
+#pragma once
+// A kit's pieces as glTF draws them: triangles over vertices that each carry one position, one
+// normal and one texture coordinate, in one group per material.
+//
+// OBJ corners name a position, a normal and a texture coordinate separately; glTF needs one
+// vertex per distinct combination. Polygons become triangle fans, as OBJ readers make them. A
+// corner without a normal gets its face's normal, from the winding (counter-clockwise seen from
+// the front); normals are made unit length, as glTF requires. Texture coordinates are turned to
+// glTF's orientation (v runs down the image, OBJ's runs up), and a corner without one gets
+// (0, 0) when another corner of its group has one.
+
+#include <cstdint>
+#include <vector>
+
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/ext/Obj.h>
+#include <ostrel/kit/Kit.h>
+
+namespace Ostrel::City {
+
+// The faces of one piece that share one material.
+struct GltfPart {
+  std::uint32_t material = Obj::kNoMaterial;  // kit material id, or Obj::kNoMaterial
+  std::vector<VectorF> positions;             // cell units, one per vertex
+  std::vector<VectorF> normals;               // unit length, one per vertex
+  std::vector<UV> uvs;                        // one per vertex; empty when no corner has one
+  std::vector<std::uint32_t> indices;         // three per triangle, 0-based into the vertices
+  VectorF low, high;                          // the smallest and largest x, y and z of the positions
+};
+
+struct GltfPiece {
+  std::vector<GltfPart> parts;  // by ascending material id (Obj::kNoMaterial last); none without faces
+
+  // The part of that material, or null.
+  const GltfPart* part(std::uint32_t i_material) const {
+    for (const GltfPart& part : parts) {
+      if (part.material == i_material) return &part;
+    }
+    return nullptr;
+  }
+};
+
+// The glTF form of one piece.
+GltfPiece MakeGltfPiece(const Piece& i_piece);
+
+// The glTF form of every piece of the kit, indexed by PieceId.
+std::vector<GltfPiece> MakeGltfPieces(const Kit& i_kit);
+
+// The unit normal of a polygon from its winding (Newell's method over its corners' positions),
+// or +y when the polygon has no area.
+VectorF FaceNormal(const std::vector<VectorF>& i_positions, const Obj::Corner* i_corners,
+                   std::uint32_t i_count);
+
+}  // namespace Ostrel::City

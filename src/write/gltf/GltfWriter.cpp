@@ -1,0 +1,152 @@
+// The glTF writer: one .glb of buildings, flat or instanced.
+
+#include "write/gltf/GltfWriter.h"
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <ostrel/ext/Glb.h>
+#include <ostrel/layout/PlanCounts.h>
+#include <ostrel/utils/Numbers.h>
+
+#include "write/TextOut.h"
+#include "write/Writer.h"
+#include "write/gltf/GltfBinary.h"
+
+namespace Ostrel::City {
+
+namespace {
+
+using namespace detail;
+
+// Whether the buildings surely pass the size of a GLB file in every form: each placement of a
+// piece with triangles costs at least three floats (its positions, its node or its instance's
+// translation). Counted on the folded plans with the smallest form of each choice, at once, so
+// that choices are never walked for a building far too large.
+bool SurelyTooLarge(const std::vector<GltfPiece>& i_pieces, const std::vector<GltfBuilding>& i_buildings) {
+  std::vector<std::uint64_t> shown;  // 1 for each piece with a triangle
+  for (const GltfPiece& piece : i_pieces) shown.push_back(piece.parts.empty() ? 0 : 1);
+  std::uint64_t placements = 0;
+  for (const GltfBuilding& building : i_buildings) {
+    placements = Numbers::SatAdd(placements, LeastPlaced(*building.plan, shown));
+  }
+  return Numbers::SatMul(placements, 3 * sizeof(float)) > Glb::kMaxFileBytes;
+}
+
+// The placements that the Nodes form gives a node each.
+std::uint64_t CountNodes(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                         const std::vector<GltfBuilding>& i_buildings) {
+  std::uint64_t nodes = 0;
+  for (const GltfBuilding& building : i_buildings) {
+    const std::vector<std::uint64_t> counts = PlacementCounts(*building.plan, i_kit);
+    for (PieceId id = 0; id < counts.size(); ++id) {
+      if (!i_pieces[id].parts.empty()) nodes = Numbers::SatAdd(nodes, counts[id]);
+    }
+  }
+  return nodes;
+}
+
+}  // namespace
+
+GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                   const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
+                   const GltfOptions& i_options) {
+  if (SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
+  GlbLayout layout = MakeLayout(i_kit, i_pieces, i_materials, i_buildings, i_options);
+  // Refused at once when counting says so, before any walk whose length grows with the buildings.
+  if (layout.binBytes > Glb::kMaxFileBytes) return GlbResult::TooLarge;
+  const bool nodes = i_options.form == GltfForm::Nodes;
+  std::uint64_t nodesBytes = 0;
+  if (nodes) {
+    const std::uint64_t least = Numbers::SatMul(CountNodes(i_kit, i_pieces, i_buildings), kMinNodeBytes);
+    if (Numbers::SatAdd(layout.binBytes, least) > Glb::kMaxFileBytes) return GlbResult::TooLarge;
+    CountingSink counter;
+    PutNodes(counter, i_kit, i_pieces, i_buildings, layout.meshOfPiece);
+    nodesBytes = counter.bytes;
+  }
+  const std::vector<Bounds> bounds =
+      i_options.form == GltfForm::Flat ? FlatBounds(i_kit, i_pieces, i_buildings) : std::vector<Bounds>();
+  // The Nodes form's node list is written between the rest of the document and its last brace.
+  std::string json = DocumentText(layout, bounds);
+  const std::string tail = nodes ? "]}" : "";
+  if (nodes) {
+    json.pop_back();
+    json += ",\"nodes\":[";
+  }
+  const std::uint64_t jsonBytes = json.size() + nodesBytes + tail.size();
+  if (Glb::FileBytes(jsonBytes, layout.binBytes) > Glb::kMaxFileBytes) return GlbResult::TooLarge;
+
+  Glb::WriteGlbStart(io_out, jsonBytes, layout.binBytes);
+  {
+    TextOut out(io_out);
+    out.write(json.data(), json.size());
+    if (nodes) PutNodes(out, i_kit, i_pieces, i_buildings, layout.meshOfPiece);
+    out.write(tail.data(), tail.size());
+  }
+  Glb::WriteJsonEnd(io_out, jsonBytes, layout.binBytes);
+  {
+    TextOut out(io_out);
+    GlbStreamer streamer{out, i_kit, i_pieces, i_materials, i_buildings, {}, 0};
+    PutBinary(streamer, layout.views);
+  }
+  Glb::WriteBinEnd(io_out, layout.binBytes);
+  return GlbResult::Written;
+}
+
+std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                             const std::vector<GltfBuilding>& i_buildings) {
+  std::uint64_t triangles = 0;
+  for (const GltfBuilding& building : i_buildings) {
+    const std::vector<std::uint64_t> counts = PlacementCounts(*building.plan, i_kit);
+    for (PieceId id = 0; id < counts.size(); ++id) {
+      for (const GltfPart& part : i_pieces[id].parts) {
+        triangles = Numbers::SatAdd(triangles, Numbers::SatMul(counts[id], part.indices.size() / 3));
+      }
+    }
+  }
+  return triangles;
+}
+
+namespace {
+
+// The three glTF forms of a .glb: every building is held until the file is written, since the
+// JSON, which lists them all, comes first.
+class GlbFormat : public Writer {
+ public:
+  SceneError check(const SceneSurvey&, const SceneOptions&) const override { return SceneError::None; }
+
+  void write(WriteContext& io_context) override {
+    const Kit& kit = io_context.kit;
+    const Plan pieces = PiecesPlan(io_context.survey.pieces);
+    const GltfMaterials materials =
+        MakeGltfMaterials(FindDefinitions(pieces, kit), UsedMaterials(pieces, kit), io_context.survey.names,
+                          io_context.report.textureWarnings);
+    std::vector<SceneBuilding> held;
+    SceneBuilding building;
+    while (io_context.next(building)) held.push_back(std::move(building));
+    std::vector<GltfBuilding> buildings;
+    for (const SceneBuilding& kept : held) buildings.push_back({&kept.plan, kept.frame, kept.name});
+    const std::vector<GltfPiece> glTF = MakeGltfPieces(kit);
+    if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf) !=
+        GlbResult::Written) {
+      io_context.report.error = SceneError::TooLarge;
+      return;
+    }
+    io_context.report.triangles = CountTriangles(kit, glTF, buildings);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Writer> MakeGlbFormat() { return std::make_unique<GlbFormat>(); }
+
+GltfForm GltfFormOf(const std::string& i_instances) {
+  if (i_instances == "nodes") return GltfForm::Nodes;
+  if (i_instances == "gpu") return GltfForm::Gpu;
+  return GltfForm::Flat;
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,141 @@
+#pragma once
+// The text an OBJ writer makes once and copies at every placement: the lines of a piece's normals
+// and texture coordinates, the last text of each placed coordinate, and runs of index numbers,
+// with the budgets that bound them by the kit's size, never the building's.
+
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/utils/NumberFormat.h>
+
+namespace Ostrel::City::detail {
+
+// Longest "v x y z", "vn x y z" or "vt u v" line as PutVectorLine writes it, with the slack of
+// its 16-byte copies.
+inline constexpr std::size_t kMaxVectorLine = 3 + 3 * (1 + 16) + 1;
+
+// Writes "v x y z", "vn x y z" or the like, with a line feed, at o_out (room for kMaxVectorLine
+// bytes); returns the end.
+inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const char* i_keyword,
+                           std::size_t i_keywordLength, const float* i_values, int i_count) {
+  for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
+  for (int i = 0; i < i_count; ++i) {
+    *o_out++ = ' ';
+    o_out = io_texts.append(o_out, i_values[i]);
+  }
+  *o_out++ = '\n';
+  return o_out;
+}
+
+// The vector lines of a whole piece as one text, for pieces that are placed again and again.
+inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
+                                   std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
+                                   int i_count) {
+  std::string text(i_lines * kMaxVectorLine, '\0');
+  char* const first = text.data();
+  char* pos = first;
+  for (std::size_t line = 0; line < i_lines; ++line) {
+    pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
+  }
+  text.resize(static_cast<std::size_t>(pos - first));
+  text.shrink_to_fit();
+  return text;
+}
+
+// The bytes a loaded kit takes in memory, near enough.
+inline std::size_t KitBytes(const Kit& i_kit) {
+  std::size_t bytes = 0;
+  for (const Piece& piece : i_kit.pieces) {
+    bytes += piece.positions.size() * sizeof(VectorF) + piece.normals.size() * sizeof(VectorF) +
+             piece.uvs.size() * sizeof(UV) + piece.corners.size() * sizeof(Obj::Corner) +
+             (piece.polycount.size() + piece.faceMaterials.size()) * sizeof(std::uint32_t);
+  }
+  return bytes;
+}
+
+// How many bytes of ready normal and texture text a writer keeps for a kit: twice what the kit
+// itself takes, and at least 16 MiB. Text beyond that is made afresh at every placement, so that
+// memory follows the kit, never the building, however large and many its pieces.
+inline std::size_t ReadyTextBudget(const Kit& i_kit) {
+  return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
+}
+
+// The fewest vertices of a piece whose coordinate texts are kept. The float text cache already
+// holds every coordinate of a smaller piece (hundreds of vertices, as in the shipped kit), and
+// keeping them again would only add a copy.
+inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
+
+// How many bytes of coordinate text a writer keeps for a kit: as much as the kit itself takes,
+// and at least 16 MiB; beyond that, coordinates are made afresh at every placement.
+inline std::size_t ColumnTextBudget(const Kit& i_kit) {
+  return std::max(std::size_t{16} << 20, KitBytes(i_kit));
+}
+
+// The text of a run of consecutive 1-based output numbers, one entry per number. The numbers are
+// made a decade at a time: one conversion gives ten entries that differ in their last digit.
+struct NumberTexts {
+  // Sixteen bytes, so that a run of numbers is as little memory to fill and to read as it can be.
+  struct Entry {
+    char text[15];        // digits, zero-padded
+    std::uint8_t length;  // bytes of digits
+  };
+  std::vector<Entry> entries;  // entries[i] is the text of first + i
+
+  // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
+  const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
+    entries.resize(i_count);
+    std::uint64_t number = i_first;
+    for (std::size_t i = 0; i < i_count;) {
+      Entry decade{};
+      decade.length =
+          static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
+      // The decade is only read below: changing it in place would make every copy wait for the
+      // byte written just before.
+      const std::size_t last = decade.length - 1;
+      for (char digit = decade.text[last]; digit <= '9' && i < i_count; ++digit, ++i, ++number) {
+        entries[i] = decade;
+        entries[i].text[last] = digit;
+      }
+    }
+    return entries.data();
+  }
+};
+
+// The text of one placed coordinate of one vertex, kept for the piece's next placement: a
+// coordinate that stays the same along a run of placements (the height along a storey, the
+// coordinate across a facade along its line) is then copied, not made again. Keyed by the
+// float's bits, so a kept text is used only for the very value it was made of.
+struct CoordinateText {
+  std::uint32_t bits = 0;
+  std::uint8_t length = 0;  // bytes of text; 0 when nothing is kept
+  char text[11];            // the text, then whatever its making left
+};
+
+// Ready text of one piece's lines, made the first time a placement needs it.
+struct PieceText {
+  // Per placed coordinate x, y, z, the text of each vertex's last placement; empty for a column
+  // that the budget does not allow.
+  std::vector<CoordinateText> columns[3];
+  bool columnsDecided = false;
+  struct Facing {
+    std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
+    std::string text;       // the vn lines of the piece turned that way
+  };
+  std::vector<Facing> normals;
+  std::string uvs;  // the vt lines
+  bool uvsReady = false;
+};
+
+inline std::uint32_t BitsOf(float i_value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  return bits;
+}
+
+}  // namespace Ostrel::City::detail

@@ -1,0 +1,307 @@
+// Writing buildings as OBJ text.
+
+#include "write/obj/ObjWriter.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace Ostrel::City {
+
+namespace {
+
+using namespace detail;
+
+// Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
+// as every placement of a storey shares it, then x and z, each shared along a facade that runs
+// across it.
+void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
+  io_text.columnsDecided = true;
+  if (i_vertices < kKeptColumnsMinVertices) return;
+  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
+  for (const int column : {1, 0, 2}) {
+    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
+    io_text.columns[column].resize(i_vertices);
+    io_writer.columnBytes += bytes;
+  }
+}
+
+// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
+// kept text when it is i_value's, else new text, which is then kept.
+char* PutCoordinate(char* o_out, CoordinateText& io_kept, Format::FloatTextCache& io_texts, float i_value) {
+  const std::uint32_t bits = BitsOf(i_value);
+  if (io_kept.bits == bits && io_kept.length != 0) {
+    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
+    return o_out + io_kept.length;
+  }
+  char* const end = io_texts.append(o_out, i_value);
+  const auto length = static_cast<std::size_t>(end - o_out);
+  io_kept.bits = bits;
+  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
+  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
+  return end;
+}
+
+void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  PieceText& text = io_writer.texts[i_id];
+  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
+  CoordinateText* kept[3];
+  for (int column = 0; column < 3; ++column) {
+    kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
+  }
+  TextOut& out = io_writer.out;
+  for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
+    float placed[3];
+    PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
+    char* pos = out.room(kMaxVectorLine);
+    *pos++ = 'v';
+    for (int column = 0; column < 3; ++column) {
+      *pos++ = ' ';
+      pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], io_writer.floats, placed[column])
+                         : io_writer.floats.append(pos, placed[column]);
+    }
+    *pos++ = '\n';
+    out.commit(pos);
+  }
+}
+
+// The piece's normals turned by its facing and by the building's orientation, as x, y, z triples.
+std::vector<float> TurnedNormals(const Piece& i_piece, const Turn& i_facing, const Turn& i_building) {
+  std::vector<float> values;
+  values.reserve(3 * i_piece.normals.size());
+  for (const VectorF& n : i_piece.normals) {
+    const VectorF turned = PlaceNormal(n, i_facing, i_building);
+    values.insert(values.end(), {turned.x, turned.y, turned.z});
+  }
+  return values;
+}
+
+// Whether i_lines more lines of ready text stay within the writer's budget.
+bool CanKeep(const ObjWriter& i_writer, std::size_t i_lines) {
+  return i_lines * kMaxVectorLine <=
+         i_writer.readyBudget - std::min(i_writer.readyBytes, i_writer.readyBudget);
+}
+
+// A piece's normals read the same wherever it stands with the same facing, so each facing's
+// text is made once, as long as the budget of ready text allows.
+void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Turn& i_building) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  const std::size_t lines = piece.normals.size();
+  if (lines == 0) return;
+  const Turn facing = MakeTurn(i_at.xd, i_at.zd);
+  const std::uint32_t bits[4] = {BitsOf(i_at.xd), BitsOf(i_at.zd), BitsOf(i_building.c),
+                                 BitsOf(i_building.s)};
+  std::vector<PieceText::Facing>& known = io_writer.texts[i_id].normals;
+  const PieceText::Facing* text = nullptr;
+  for (const PieceText::Facing& facingText : known) {
+    if (std::memcmp(facingText.bits, bits, sizeof bits) == 0) text = &facingText;
+  }
+  if (!text && !CanKeep(io_writer, lines)) {
+    for (const VectorF& n : piece.normals) {
+      const VectorF turned = PlaceNormal(n, facing, i_building);
+      const float values[3] = {turned.x, turned.y, turned.z};
+      char* pos = io_writer.out.room(kMaxVectorLine);
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
+    }
+    return;
+  }
+  if (!text) {
+    const std::vector<float> values = TurnedNormals(piece, facing, i_building);
+    known.push_back({{bits[0], bits[1], bits[2], bits[3]},
+                     VectorLinesText(io_writer.floats, "vn", 2, values.data(), lines, 3)});
+    text = &known.back();
+    io_writer.readyBytes += text->text.capacity();
+  }
+  io_writer.out.write(text->text.data(), text->text.size());
+}
+
+// Texture coordinates are written as they are, so a piece's text is made once.
+void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  const std::size_t lines = piece.uvs.size();
+  if (lines == 0) return;
+  PieceText& text = io_writer.texts[i_id];
+  if (text.uvsReady) return io_writer.out.write(text.uvs.data(), text.uvs.size());
+  if (!CanKeep(io_writer, lines)) {
+    for (const UV& uv : piece.uvs) {
+      const float values[2] = {uv.u, uv.v};
+      char* pos = io_writer.out.room(kMaxVectorLine);
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
+    }
+    return;
+  }
+  std::vector<float> values;
+  values.reserve(2 * lines);
+  for (const UV& uv : piece.uvs) values.insert(values.end(), {uv.u, uv.v});
+  text.uvs = VectorLinesText(io_writer.floats, "vt", 2, values.data(), lines, 2);
+  text.uvsReady = true;
+  io_writer.readyBytes += text.uvs.capacity();
+  io_writer.out.write(text.uvs.data(), text.uvs.size());
+}
+
+// The text of the numbers a placement's corners name.
+struct FaceNumbers {
+  const NumberTexts::Entry* v;
+  const NumberTexts::Entry* uv;
+  const NumberTexts::Entry* n;
+};
+
+// The numbers of one placement, whose first vertex, normal and texture coordinate follow i_at's
+// counts. The three runs of numbers are made as text once per placement, and shared when they
+// match (as they do for pieces with as many normals and texture coordinates as vertices).
+FaceNumbers FillNumbers(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at) {
+  const std::uint64_t vFirst = i_at.vertices + 1;
+  const std::uint64_t uvFirst = i_at.uvs + 1;
+  const std::uint64_t nFirst = i_at.normals + 1;
+  const std::size_t vCount = i_piece.positions.size();
+  const std::size_t uvCount = i_piece.uvs.size();
+  const std::size_t nCount = i_piece.normals.size();
+  FaceNumbers numbers;
+  numbers.v = io_writer.vertexNumbers.fill(vFirst, vCount);
+  numbers.uv =
+      uvFirst == vFirst && uvCount <= vCount ? numbers.v : io_writer.uvNumbers.fill(uvFirst, uvCount);
+  numbers.n = nFirst == vFirst && nCount <= vCount     ? numbers.v
+              : nFirst == uvFirst && nCount <= uvCount ? numbers.uv
+                                                       : io_writer.normalNumbers.fill(nFirst, nCount);
+  return numbers;
+}
+
+// Writes a number's text at o_out, sixteen bytes at once (room for them is needed); returns its end.
+char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
+  static_assert(sizeof(NumberTexts::Entry) == 16, "an entry is copied whole");
+  std::memcpy(o_out, &i_entry, sizeof i_entry);
+  return o_out + i_entry.length;
+}
+
+// The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner.
+void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers, std::size_t i_first,
+                    std::size_t i_end, const Obj::Corner* i_corner) {
+  const Obj::Corner* corner = i_corner;
+  for (std::size_t face = i_first; face < i_end; ++face) {
+    const std::uint32_t count = i_piece.polycount[face];
+    char* pos = io_out.room(2);
+    *pos++ = 'f';
+    *pos++ = ' ';
+    io_out.commit(pos);
+    for (std::uint32_t j = 0; j < count; ++j, ++corner) {
+      pos = io_out.room(3 * (16 + 1) + 1);
+      pos = PutNumber(pos, i_numbers.v[corner->v]);
+      if (corner->n != Obj::kAbsent) {
+        *pos++ = '/';
+        if (corner->uv != Obj::kAbsent) {
+          pos = PutNumber(pos, i_numbers.uv[corner->uv]);
+        }
+        *pos++ = '/';
+        pos = PutNumber(pos, i_numbers.n[corner->n]);
+      } else if (corner->uv != Obj::kAbsent) {
+        *pos++ = '/';
+        pos = PutNumber(pos, i_numbers.uv[corner->uv]);
+      }
+      *pos++ = ' ';
+      io_out.commit(pos);
+    }
+    pos = io_out.room(1);
+    *pos++ = '\n';
+    io_out.commit(pos);
+  }
+}
+
+// The material of the face being written, and whether a usemtl line must name it.
+struct MaterialRun {
+  const MaterialNames* names;
+  const Kit* kit;
+  bool started = false;  // false until the building's first face
+  std::uint32_t current = Obj::kNoMaterial;
+
+  void face(TextOut& io_out, std::uint32_t i_material) {
+    if (started && i_material == current) return;
+    started = true;
+    current = i_material;
+    const std::string& name =
+        i_material == Obj::kNoMaterial ? names->defaultName : kit->materials[i_material];
+    io_out.write("usemtl ", 7);
+    io_out.write(name.data(), name.size());
+    io_out.write("\n", 1);
+  }
+};
+
+// The f lines of one placement; with materials, each run of faces with one material after its
+// usemtl line.
+void WriteFaces(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at, MaterialRun* io_run) {
+  if (i_piece.polycount.empty()) return;
+  const FaceNumbers numbers = FillNumbers(io_writer, i_piece, i_at);
+  const std::size_t faces = i_piece.polycount.size();
+  if (!io_run) return WriteFaceLines(io_writer.out, i_piece, numbers, 0, faces, i_piece.corners.data());
+  if (i_piece.faceMaterials.empty()) {
+    io_run->face(io_writer.out, Obj::kNoMaterial);
+    return WriteFaceLines(io_writer.out, i_piece, numbers, 0, faces, i_piece.corners.data());
+  }
+  const Obj::Corner* corner = i_piece.corners.data();
+  for (std::size_t face = 0; face < faces;) {
+    const std::uint32_t material = i_piece.faceMaterials[face];
+    std::size_t end = face;
+    std::size_t corners = 0;
+    while (end < faces && i_piece.faceMaterials[end] == material) corners += i_piece.polycount[end++];
+    io_run->face(io_writer.out, material);
+    WriteFaceLines(io_writer.out, i_piece, numbers, face, end, corner);
+    corner += corners;
+    face = end;
+  }
+}
+
+void Advance(Offsets& io_offsets, const Piece& i_piece) {
+  io_offsets.vertices += i_piece.positions.size();
+  io_offsets.normals += i_piece.normals.size();
+  io_offsets.uvs += i_piece.uvs.size();
+}
+
+}  // namespace
+
+std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread) {
+  return std::make_unique<ObjWriter>(io_stream, i_writeOnOwnThread);
+}
+
+Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
+                 const Offsets& i_start, const MaterialNames& i_names) {
+  if (io_writer.kit != &i_kit) {
+    io_writer.kit = &i_kit;
+    io_writer.texts.assign(i_kit.pieces.size(), PieceText{});
+    io_writer.readyBytes = 0;
+    io_writer.readyBudget = ReadyTextBudget(i_kit);
+    io_writer.columnBytes = 0;
+    io_writer.columnBudget = ColumnTextBudget(i_kit);
+  }
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    WriteVertices(io_writer, i_placement.piece, FloatsOf(i_placement), i_frame);
+  });
+  const Turn building = MakeTurn(i_frame.xdir, i_frame.zdir);
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    WriteNormals(io_writer, i_placement.piece, FloatsOf(i_placement), building);
+  });
+  ForEachPlacement(i_plan, i_kit,
+                   [&](const Placement& i_placement) { WriteUvs(io_writer, i_placement.piece); });
+  Offsets at = i_start;
+  MaterialRun run{&i_names, &i_kit};
+  MaterialRun* const materials = i_names.used ? &run : nullptr;
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    const Piece& piece = i_kit.piece(i_placement.piece);
+    WriteFaces(io_writer, piece, at, materials);
+    Advance(at, piece);
+  });
+  return at;
+}
+
+void WriteLine(ObjWriter& io_writer, const std::string& i_line) {
+  io_writer.out.write(i_line.data(), i_line.size());
+  io_writer.out.write("\n", 1);
+}
+
+void Flush(ObjWriter& io_writer) { io_writer.out.flush(); }
+
+}  // namespace Ostrel::City

@@ -1,0 +1,248 @@
+// Reading a city file: its text mapped into memory, and its rows, each checked.
+
+#include "CityFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cfloat>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <ostrel/layout/Variation.h>
+#include <ostrel/utils/Numbers.h>
+#include <ostrel/utils/TextFile.h>
+
+namespace Towerkit {
+
+CityText::~CityText() {
+  if (m_mapped != nullptr) munmap(m_mapped, m_text.size());
+}
+
+bool CityText::open(const std::string& i_path, std::string& o_error) {
+  path = i_path;
+  const int fd = ::open(i_path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0) {
+    o_error = "Cannot read city file '" + i_path + "': " + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    close(fd);
+    o_error = "Cannot read city file '" + i_path + "': it is not a regular file";
+    return false;
+  }
+  const auto size = static_cast<std::size_t>(info.st_size);
+  if (size > 0) {
+    void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data == MAP_FAILED) {
+      o_error = "Cannot read city file '" + i_path + "': " + std::strerror(errno);
+      close(fd);
+      return false;
+    }
+    madvise(data, size, MADV_SEQUENTIAL);
+    m_mapped = data;
+    m_text = std::string_view(static_cast<const char*>(data), size);
+  }
+  close(fd);
+  return true;
+}
+
+void CityText::release(std::size_t i_offset) const {
+  if (m_mapped == nullptr) return;
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t bytes = i_offset / page * page;
+  if (bytes > 0) madvise(m_mapped, bytes, MADV_DONTNEED);
+}
+
+Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell) {
+  Ostrel::City::Request request = Ostrel::City::MakeRequest(
+      i_row.style, i_row.door, i_row.balcony, i_row.close, i_row.width, i_row.length, i_row.height);
+  request.seed = i_row.seed;
+  request.varyByCell = i_varyByCell;
+  return request;
+}
+
+bool CityRows::open(std::string& o_error) {
+  Csv::Error error;
+  if (!Csv::Open(m_text.text(), m_reader, error)) return fail(error, o_error);
+  m_columns.assign(kCityColumnCount, -1);
+  const std::vector<Csv::Field>& names = m_reader.header.fields;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    int known = 0;
+    while (known < kCityColumnCount && names[i].text != kCityColumns[known]) ++known;
+    if (known == kCityColumnCount) {
+      o_error = where(names[i], false) + ": unknown column '" + Ostrel::TextFile::Excerpt(names[i].text) +
+                "': the columns are style, width, length, height, door, balcony, close, x, y, z, angle, "
+                "seed and id";
+      return false;
+    }
+    m_columns[known] = static_cast<int>(i);
+  }
+  for (int required = 0; required < kRequiredColumns; ++required) {
+    if (m_columns[required] >= 0) continue;
+    o_error = "City file '" + m_text.path + "', line " + std::to_string(m_reader.header.line) +
+              ": no column '" + kCityColumns[required] + "': style, width, length and height are required";
+    return false;
+  }
+  return true;
+}
+
+bool CityRows::next(CityRow& o_row, std::string& o_error) {
+  o_error.clear();
+  Csv::Error error;
+  if (!Csv::Next(m_reader, m_row, error)) {
+    if (!error.message.empty()) fail(error, o_error);
+    return false;
+  }
+  // Read pages are let go a few MiB at a time, so that a long file never stays in memory.
+  const std::size_t offset = m_text.text().size() - m_reader.text.size();
+  if (offset - m_released > kReleaseBytes) {
+    m_text.release(offset);
+    m_released = offset;
+  }
+  o_row = CityRow{};
+  o_row.number = ++m_rows;
+  o_row.line = m_row.line;
+  o_row.seed = Ostrel::City::MixSeed(m_seed, o_row.number);
+  o_row.name = "building_" + std::to_string(o_row.number);
+  return readStyle(o_row.style, o_error) && readSize(kWidth, 2, o_row.width, o_error) &&
+         readSize(kLength, 2, o_row.length, o_error) && readSize(kHeight, 1, o_row.height, o_error) &&
+         readDoor(o_row.door, o_error) && readRequests(kBalcony, kBalconyRequest, o_row.balcony, o_error) &&
+         readRequests(kClose, kWallRequest, o_row.close, o_error) && readPlace(kX, o_row.x, o_error) &&
+         readPlace(kY, o_row.y, o_error) && readPlace(kZ, o_row.z, o_error) &&
+         readAngle(o_row.angle, o_error) && readSeed(o_row.seed, o_error) && readId(o_row.name, o_error);
+}
+
+// "City file 'c.csv', line 3, column 2 (width)"; the column's name only for a row's field.
+std::string CityRows::where(const Csv::Field& i_field, bool i_named) const {
+  std::string place = "City file '" + m_text.path + "', line " + std::to_string(i_field.line) + ", column " +
+                      std::to_string(i_field.column);
+  if (i_named) place += " (" + m_reader.header.fields[i_field.column - 1].text + ")";
+  return place;
+}
+
+bool CityRows::fail(const Csv::Error& i_error, std::string& o_error) const {
+  o_error = "City file '" + m_text.path + "'";
+  if (i_error.line > 0) o_error += ", line " + std::to_string(i_error.line);
+  if (i_error.column > 0) o_error += ", column " + std::to_string(i_error.column);
+  o_error += ": " + i_error.message;
+  if (!i_error.text.empty()) o_error += ": '" + i_error.text + "'";
+  return false;
+}
+
+// The field of a column, or null when the file has no such column.
+const Csv::Field* CityRows::field(CityColumn i_column) const {
+  const int at = m_columns[i_column];
+  return at < 0 ? nullptr : &m_row.fields[static_cast<std::size_t>(at)];
+}
+
+// A message about the value of a field: "City file ..., column 2 (width): '-3' is negative".
+bool CityRows::refuse(const Csv::Field& i_field, const std::string& i_fault, std::string& o_error) const {
+  o_error = where(i_field) + ": '" + Ostrel::TextFile::Excerpt(i_field.text) + "'" + i_fault;
+  return false;
+}
+
+bool CityRows::readStyle(std::string& o_style, std::string& o_error) const {
+  const Csv::Field& style = *field(kStyle);
+  o_style = std::string(Csv::TrimBlanks(style.text));
+  if (m_styles.count(o_style) != 0) return true;
+  return refuse(style, " is not a style of the units folder (-k lists them)", o_error);
+}
+
+bool CityRows::readSize(CityColumn i_column, int i_extra, int& o_size, std::string& o_error) const {
+  const Csv::Field& size = *field(i_column);
+  const Csv::NumberError number = Csv::ParseInt(size.text, o_size);
+  if (number != Csv::NumberError::kNone)
+    return refuse(size, std::string(" ") + Csv::Describe(number), o_error);
+  const std::string fault = SizeFault(o_size, i_extra);
+  return fault.empty() || refuse(size, fault, o_error);
+}
+
+bool CityRows::readDoor(std::string& o_door, std::string& o_error) const {
+  const Csv::Field* door = field(kDoor);
+  if (door == nullptr) return true;
+  const std::string value(Csv::TrimBlanks(door->text));
+  if (value.empty()) return true;
+  const std::string fault = RequestFault(value, kDoorRequest);
+  if (!fault.empty()) return refuse(*door, fault, o_error);
+  o_door = value;
+  return true;
+}
+
+// Requests separated by blanks: "NC EA".
+bool CityRows::readRequests(CityColumn i_column, const RequestKind& i_kind,
+                            std::vector<std::string>& o_requests, std::string& o_error) const {
+  const Csv::Field* requests = field(i_column);
+  if (requests == nullptr) return true;
+  const std::string& text = requests->text;
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (text[pos] == ' ' || text[pos] == '\t') {
+      ++pos;
+      continue;
+    }
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+    const std::string request = text.substr(pos, end - pos);
+    const std::string fault = RequestFault(request, i_kind);
+    if (!fault.empty()) {
+      o_error = where(*requests) + ": '" + Ostrel::TextFile::Excerpt(request) + "'" + fault;
+      return false;
+    }
+    o_requests.push_back(request);
+    pos = end;
+  }
+  return true;
+}
+
+// An optional number: an empty field keeps the default.
+bool CityRows::readNumber(CityColumn i_column, double& io_value, std::string& o_error) const {
+  const Csv::Field* number = field(i_column);
+  if (number == nullptr || Csv::TrimBlanks(number->text).empty()) return true;
+  const Csv::NumberError fault = Csv::ParseDouble(number->text, io_value);
+  return fault == Csv::NumberError::kNone ||
+         refuse(*number, std::string(" ") + Csv::Describe(fault), o_error);
+}
+
+// A coordinate is written as a float.
+bool CityRows::readPlace(CityColumn i_column, double& io_value, std::string& o_error) const {
+  if (!readNumber(i_column, io_value, o_error)) return false;
+  if (io_value >= -FLT_MAX && io_value <= FLT_MAX) return true;
+  return refuse(*field(i_column), " is out of range", o_error);
+}
+
+bool CityRows::readAngle(double& io_angle, std::string& o_error) const {
+  return readNumber(kAngle, io_angle, o_error);
+}
+
+bool CityRows::readSeed(std::uint64_t& io_seed, std::string& o_error) const {
+  const Csv::Field* seed = field(kSeed);
+  if (seed == nullptr) return true;
+  const std::string_view text = Csv::TrimBlanks(seed->text);
+  if (text.empty()) return true;
+  if (Ostrel::Numbers::ParseWhole(text, io_seed) == Ostrel::Numbers::WholeFault::None) return true;
+  return refuse(*seed, " is not a whole number from 0 to 18446744073709551615", o_error);
+}
+
+// An id names the building on one line of the output.
+bool CityRows::readId(std::string& io_name, std::string& o_error) const {
+  const Csv::Field* id = field(kId);
+  if (id == nullptr) return true;
+  const std::string value(Csv::TrimBlanks(id->text));
+  if (value.empty()) return true;
+  for (const char c : value) {
+    if (c == '\n' || c == '\r')
+      return refuse(*id, " holds a line break: an id names the building on one line", o_error);
+  }
+  io_name = value;
+  return true;
+}
+
+}  // namespace Towerkit

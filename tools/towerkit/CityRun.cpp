@@ -1,0 +1,271 @@
+// The run of --city: check every row, survey the city, write it.
+
+#include "CityRun.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/scene/Scene.h>
+#include <ostrel/utils/Messages.h>
+
+#include "CityFile.h"
+#include "OutputFile.h"
+#include "Report.h"
+#include "ValueChecks.h"
+
+namespace Towerkit {
+
+namespace {
+
+// Reads every row of the city file, calling i_visit for those numbered i_first to i_end - 1
+// until it returns false. False, with o_error set, for a file or row that cannot be built.
+bool ForEachCityRow(const CityText& i_text, const Catalogue& i_styles, std::uint64_t i_seed,
+                    std::uint64_t i_first, std::uint64_t i_end,
+                    const std::function<bool(const CityRow&)>& i_visit, std::string& o_error) {
+  CityRows rows(i_text, i_styles, i_seed);
+  if (!rows.open(o_error)) return false;
+  CityRow row;
+  while (rows.next(row, o_error)) {
+    if (row.number < i_first) continue;
+    if (row.number >= i_end || !i_visit(row)) return true;
+  }
+  return o_error.empty();
+}
+
+// The shard's rows of the city file as a scene: each pass reads the rows afresh, a building a row.
+// A row that can no longer be read (the file changed since it was checked) ends the pass and
+// leaves its message in io_error; io_line is the line of the last building given.
+Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
+                              const RunSettings& i_settings, const Ostrel::City::Kit& i_kit,
+                              std::uint64_t i_first, std::uint64_t i_end, std::string& io_error,
+                              std::size_t& io_line, std::string& io_style) {
+  Ostrel::City::Scene scene;
+  scene.kit = &i_kit;
+  // The pass outlives this call: it keeps pointers to what the caller keeps.
+  const CityText* text = &i_text;
+  const Catalogue* styles = &i_styles;
+  const RunSettings* settings = &i_settings;
+  const Ostrel::City::Kit* kit = &i_kit;
+  std::string* error = &io_error;
+  std::size_t* line = &io_line;
+  std::string* style = &io_style;
+  scene.buildings = [=] {
+    auto rows = std::make_shared<CityRows>(*text, *styles, settings->seed);
+    if (!rows->open(*error))
+      return Ostrel::City::NextBuilding([](Ostrel::City::SceneBuilding&) { return false; });
+    return Ostrel::City::NextBuilding([=](Ostrel::City::SceneBuilding& o_building) {
+      CityRow row;
+      std::string rowError;
+      while (rows->next(row, rowError)) {
+        if (row.number < i_first) continue;
+        if (row.number >= i_end) return false;
+        o_building.plan = Ostrel::City::MakePlan(RequestOf(row, settings->varyByCell), *kit);
+        o_building.frame = Ostrel::City::CityFrame(row.x, row.y, row.z, row.angle);
+        o_building.name = row.name;
+        *line = row.line;
+        *style = row.style;
+        return true;
+      }
+      if (!rowError.empty()) *error = rowError;
+      return false;
+    });
+  };
+  return scene;
+}
+
+// The error line of a city that was not written.
+void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::string& i_path,
+                     const std::string& i_unitsPath, std::size_t i_line, const std::string& i_style,
+                     bool i_glb, const RunSettings& i_settings) {
+  using Ostrel::City::SceneError;
+  switch (i_report.error) {
+    case SceneError::None:
+      return;
+    case SceneError::NoBaseUnits:
+      return ReportBuildError(i_report.error, i_settings, i_unitsPath, i_glb);
+    case SceneError::NothingPlaced:
+      Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": style '" +
+                                  i_style + "' " + PlacedNothing(i_unitsPath));
+      return;
+    case SceneError::TooLarge:
+      Ostrel::Message::PrintError("The city of '" + i_path + "' is too large to write: " +
+                                  (i_glb ? std::string("a .glb file holds at most 4 GiB")
+                                         : "its buildings hold more than " +
+                                               std::to_string(Ostrel::City::kMaxIndex) +
+                                               " vertices, normals or texture coordinates"));
+      return;
+  }
+}
+
+}  // namespace
+
+bool ParseShard(const std::string& i_text, Shard& o_shard) {
+  if (i_text.empty()) return true;
+  const std::string::size_type slash = i_text.find('/');
+  int index = 0;
+  int count = 0;
+  if (slash != std::string::npos &&
+      Csv::ParseInt(i_text.substr(0, slash), index) == Csv::NumberError::kNone &&
+      Csv::ParseInt(i_text.substr(slash + 1), count) == Csv::NumberError::kNone && index >= 1 &&
+      index <= count && static_cast<std::uint64_t>(count) <= kMaxShards) {
+    o_shard = {static_cast<std::uint64_t>(index), static_cast<std::uint64_t>(count)};
+    return true;
+  }
+  Ostrel::Message::PrintError(OptionValue("--shard", i_text) +
+                              " is not a shard K/N: give whole numbers with 1 <= K <= N <= " +
+                              std::to_string(kMaxShards) + ", such as 2/4");
+  return false;
+}
+
+bool ParseJobs(const std::string& i_text, unsigned& o_jobs) {
+  if (i_text.empty()) {
+    o_jobs = std::max(1u, std::thread::hardware_concurrency());
+    return true;
+  }
+  int jobs = 0;
+  if (Csv::ParseInt(i_text, jobs) == Csv::NumberError::kNone && jobs >= 1 &&
+      static_cast<unsigned>(jobs) <= kMaxJobs) {
+    o_jobs = static_cast<unsigned>(jobs);
+    return true;
+  }
+  Ostrel::Message::PrintError(OptionValue("--jobs", i_text) +
+                              " is not a number of jobs: give a whole number from 1 to " +
+                              std::to_string(kMaxJobs));
+  return false;
+}
+
+void ShardRows(std::uint64_t i_rows, const Shard& i_shard, std::uint64_t& o_first, std::uint64_t& o_end) {
+  o_first = (i_shard.index - 1) * i_rows / i_shard.count + 1;
+  o_end = i_shard.index * i_rows / i_shard.count + 1;
+}
+
+CityProgressLine::CityProgressLine(std::uint64_t i_total)
+    : m_total(i_total), m_on(isatty(STDERR_FILENO) != 0) {}
+
+CityProgressLine::~CityProgressLine() {
+  if (m_shown) Ostrel::Message::EndProgress();
+}
+
+void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
+  if (!m_on) return;
+  m_done = std::max(m_done, i_done);
+  m_bytes = std::max(m_bytes, i_bytes);
+  if (m_done == 0) return;  // no pace to tell the time left by yet
+  const auto now = std::chrono::steady_clock::now();
+  if (now - m_last < std::chrono::milliseconds(250) && m_done < m_total) return;
+  m_last = now;
+  m_shown = true;
+  const double seconds = std::chrono::duration<double>(now - m_start).count();
+  const double left = seconds * static_cast<double>(m_total - m_done) / static_cast<double>(m_done);
+  char line[160];
+  std::snprintf(line, sizeof line, "%llu of %llu buildings, %.1f MB written, %.0f s left",
+                static_cast<unsigned long long>(m_done), static_cast<unsigned long long>(m_total),
+                static_cast<double>(m_bytes) / 1e6, left);
+  Ostrel::Message::ShowProgress(line);
+}
+
+int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
+  using namespace Ostrel::City;
+  if (!RequireOutputName(i_settings)) return kExitFailure;
+  unsigned jobs = 1;
+  Shard shard;
+  if (!CheckOutputPath(i_settings.outputfilename) || !ParseJobs(i_settings.jobs, jobs) ||
+      !ParseShard(i_settings.shard, shard)) {
+    return kExitFailure;
+  }
+  const bool glb = IsGlbName(i_settings.outputfilename);
+  if (!glb) WarnInstancesInObj(i_settings);
+
+  CityText text;
+  std::string error;
+  if (!text.open(i_settings.city, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  // Every row checked before anything is built; the styles they use, for the kit.
+  std::uint64_t rows = 0;
+  std::set<std::string> used;
+  const auto check = [&](const CityRow& i_row) {
+    ++rows;
+    used.insert(i_row.style);
+    return true;
+  };
+  if (!ForEachCityRow(text, i_styles, i_settings.seed, 1, UINT64_MAX, check, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  std::uint64_t first = 1;
+  std::uint64_t end = 1;
+  ShardRows(rows, shard, first, end);
+  if (first == end) {
+    Ostrel::Message::PrintWarning((i_settings.shard.empty()
+                                       ? "City file '" + text.path + "' holds no rows"
+                                       : "Shard " + i_settings.shard + " of city file '" + text.path +
+                                             "' holds no rows (the file has " + std::to_string(rows) + ")") +
+                                  ": the output holds no building");
+  }
+
+  const Kit kit = LoadKit(i_unitsPath, std::vector<std::string>(used.begin(), used.end()));
+  std::size_t line = 0;
+  std::string style;
+  const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
+  SceneOptions options;
+  options.format = glb ? OutputFormat::Glb : OutputFormat::Obj;
+  options.kitUnits = i_settings.metres;
+  options.gltf = {GltfFormOf(i_settings.instances), "towerkit"};
+  const SceneSurvey survey = SurveyScene(scene, options);
+  if (!error.empty()) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  if (survey.error != SceneError::None) {
+    SceneReport refused;
+    refused.error = survey.error;
+    ReportCityError(refused, text.path, i_unitsPath, line, style, glb, i_settings);
+    return kExitFailure;
+  }
+
+  OutputFile output;
+  if (!OpenOutput(i_settings.outputfilename, output, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  std::string libraryPath;
+  options = OutputOptions(i_settings, output, libraryPath);
+  options.objectLines = true;
+  options.jobs = jobs;
+  CityProgressLine progress(end - first);
+  options.progress = [&](std::uint64_t i_done, std::uint64_t i_bytes) { progress.report(i_done, i_bytes); };
+  const SceneReport report = WriteScene(scene, survey, options, output.stream);
+  if (report.error != SceneError::None || !error.empty()) {
+    DiscardOutput(output);
+    if (!error.empty()) Ostrel::Message::PrintError(error);
+    ReportCityError(report, text.path, i_unitsPath, line, style, glb, i_settings);
+    return kExitFailure;
+  }
+  ReportWritten(report, "city");
+  return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary, "city");
+}
+
+int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
+  if (io_settings.check || io_settings.lint) return RunFlow(io_settings, i_kitFromBin);
+  const std::string unitsPath = UnitsPath(i_kitFromBin);
+  std::vector<std::string> units;
+  if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
+  return RunCity(io_settings, unitsPath, BuildCatalogue(units));
+}
+
+}  // namespace Towerkit

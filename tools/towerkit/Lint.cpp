@@ -1,0 +1,63 @@
+// --lint: the kit linter's findings as console lines.
+
+#include "Lint.h"
+
+#include <string>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/utils/Messages.h>
+
+#include "Report.h"
+
+namespace Towerkit {
+
+namespace {
+
+std::string CountOf(std::size_t i_count, const char* i_noun) {
+  return std::to_string(i_count) + " " + i_noun + (i_count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::string LintLine(const Ostrel::City::LintFinding& i_finding) {
+  if (i_finding.line == 0) return "'" + i_finding.file + "' " + i_finding.message;
+  return "'" + i_finding.file + "', line " + std::to_string(i_finding.line) + ": " + i_finding.message;
+}
+
+int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_entries,
+               const std::string& i_style) {
+  std::vector<std::string> styles = Ostrel::City::LintedStyles(i_entries);
+  if (!i_style.empty()) {
+    if (!CheckStyleName(i_style)) return kExitFailure;
+    if (Ostrel::City::StylesOf(i_entries).count(i_style) == 0) {
+      Ostrel::Message::PrintError("Style '" + i_style + "' has no unit files in the units folder '" +
+                                  i_folder + "'");
+      return kExitFailure;
+    }
+    styles = {i_style};
+  }
+  if (styles.empty()) {
+    Ostrel::Message::PrintError("The units folder '" + i_folder + "' holds no style to check");
+    return kExitFailure;
+  }
+
+  std::size_t errors = 0, warnings = 0;
+  for (const Ostrel::City::LintFinding& finding : Ostrel::City::LintKit(i_folder, styles)) {
+    if (finding.severity == Ostrel::City::LintSeverity::Error) {
+      ++errors;
+      Ostrel::Message::PrintError(LintLine(finding));
+    } else {
+      ++warnings;
+      Ostrel::Message::PrintWarning(LintLine(finding));
+    }
+  }
+  std::string names;
+  for (const std::string& style : styles) names += (names.empty() ? "" : ", ") + style;
+  Ostrel::Message::PrintInfo("Checked " + std::string(styles.size() == 1 ? "style " : "styles ") + names +
+                             " of the units folder '" + i_folder + "': " + CountOf(errors, "error") + ", " +
+                             CountOf(warnings, "warning"));
+  return errors > 0 ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace Towerkit

@@ -1,0 +1,385 @@
+// The options of the command line, their help lines and the loop that reads them.
+
+#include "Options.h"
+
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/Messages.h>
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "ValueChecks.h"
+
+namespace Towerkit {
+
+namespace {
+
+// What one option does: records its value (empty for an option that takes none) in io_settings,
+// warning about a value the building cannot use as given. i_given is the option as typed.
+using ApplyOption = ParseOutcome (*)(const std::string& i_given, const std::string& i_value,
+                                     RunSettings& io_settings);
+
+struct Option {
+  const char* shortName;  // "-w"; empty when the option has only a long name
+  const char* longName;   // "--width"
+  bool takesValue;        // the next argument is the value, whatever it looks like
+  ApplyOption apply;
+  bool mayTakeValue = false;  // the next argument is the value when it does not start with '-'
+};
+
+ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) { return ParseOutcome::Help; }
+
+ParseOutcome ApplyCheck(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.check = true;
+  Ostrel::Message::PrintInfo("Check enabled");
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyStyle(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.style = i_value;
+  return ParseOutcome::Run;
+}
+
+// A size that is not a whole number still takes what the lenient conversion reads ("3x" gives 3,
+// "abc" 0), as it always has; the warning says so.
+void ApplySize(const std::string& i_given, const std::string& i_value, const char* i_size, int& o_size) {
+  Ostrel::FileSystem::StringToInt(i_value, o_size);
+  CheckWholeNumber(OptionValue(i_given, i_value), i_value, i_size, o_size);
+}
+
+ParseOutcome ApplyWidth(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "width", io_settings.width);
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyLength(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "length", io_settings.length);
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyHeight(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  ApplySize(i_given, i_value, "height", io_settings.height);
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyDoor(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  CheckDoor(OptionValue(i_given, i_value), i_value);
+  io_settings.door = i_value;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyBalcony(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  CheckBalcony(OptionValue(i_given, i_value), i_value);
+  io_settings.balcony.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyClose(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  CheckWall(OptionValue(i_given, i_value), i_value);
+  io_settings.close.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyMetres(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.metres = true;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyLint(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.lint = true;
+  io_settings.lintStyle = i_value;
+  return ParseOutcome::Run;
+}
+
+// A value other than nodes or gpu is kept, with a warning, and the .glb is then written flat.
+ParseOutcome ApplyInstances(const std::string& i_given, const std::string& i_value,
+                            RunSettings& io_settings) {
+  if (i_value != "nodes" && i_value != "gpu") {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not nodes or gpu: a .glb is written flat");
+  }
+  io_settings.instances = i_value;
+  return ParseOutcome::Run;
+}
+
+// The seed takes what the lenient conversion reads, as sizes do: the digits the text starts with
+// after an optional '+' (at most 2^64 - 1), 0 for a negative number or none.
+ParseOutcome ApplySeed(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.seed = ReadSeed(i_value);
+  CheckSeed(OptionValue(i_given, i_value), i_value, io_settings.seed);
+  return ParseOutcome::Run;
+}
+
+// A value other than storey or cell warns and keeps the default, storey.
+ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  if (i_value != "storey" && i_value != "cell") {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not storey or cell: a variant is chosen per piece, storey and side");
+  }
+  io_settings.varyByCell = i_value == "cell";
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyCity(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.city = i_value;
+  return ParseOutcome::Run;
+}
+
+// --jobs and --shard are checked when a city is built: only then do they count.
+ParseOutcome ApplyJobs(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.jobs = i_value;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyShard(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.shard = i_value;
+  return ParseOutcome::Run;
+}
+
+// Every option of the tool. A new option is one more row here, its apply function above, and its
+// help lines.
+// clang-format off
+inline constexpr Option kOptions[] = {
+    {"",   "--help",      false, ApplyHelp},
+    {"-k", "--check",     false, ApplyCheck},
+    {"-s", "--style",     true,  ApplyStyle},
+    {"-w", "--width",     true,  ApplyWidth},
+    {"-l", "--length",    true,  ApplyLength},
+    {"-h", "--height",    true,  ApplyHeight},
+    {"-d", "--door",      true,  ApplyDoor},
+    {"-b", "--balcony",   true,  ApplyBalcony},
+    {"-c", "--close",     true,  ApplyClose},
+    {"-m", "--metres",    false, ApplyMetres},
+    {"",   "--instances", true,  ApplyInstances},
+    {"",   "--lint",      false, ApplyLint, true},
+    {"",   "--seed",      true,  ApplySeed},
+    {"",   "--vary",      true,  ApplyVary},
+    {"",   "--city",      true,  ApplyCity},
+    {"",   "--jobs",      true,  ApplyJobs},
+    {"",   "--shard",     true,  ApplyShard},
+};
+// clang-format on
+
+// The option named exactly (case included) by i_arg, or null.
+const Option* FindOption(const std::string& i_arg) {
+  for (const Option& option : kOptions) {
+    if ((*option.shortName != '\0' && i_arg == option.shortName) || i_arg == option.longName) return &option;
+  }
+  return nullptr;
+}
+
+// Edits (insert, delete, replace one character) that turn i_a into i_b.
+std::size_t EditDistance(const std::string& i_a, const std::string& i_b) {
+  std::vector<std::size_t> row(i_b.size() + 1);
+  for (std::size_t j = 0; j < row.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= i_a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= i_b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (i_a[i - 1] == i_b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[i_b.size()];
+}
+
+// The long option that i_arg most likely misspells ("--widht", "-height", "--HELP"), or null.
+// Short arguments are left alone: two edits turn "-x" into too many things.
+const Option* NearestLongOption(const std::string& i_arg) {
+  if (i_arg.size() < 5) return nullptr;
+  std::string lower = i_arg;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const Option* nearest = nullptr;
+  std::size_t best = 3;  // at most two edits
+  for (const Option& option : kOptions) {
+    const std::size_t distance = EditDistance(lower, option.longName);
+    if (distance < best) {
+      best = distance;
+      nearest = &option;
+    }
+  }
+  return nearest;
+}
+
+// What to type instead of an unknown option, where that is plain; empty otherwise.
+std::string UnknownOptionHint(const std::string& i_arg) {
+  // A value attached with "=": "--width=4", "-w=4".
+  const std::string::size_type equals = i_arg.find('=');
+  if (equals != std::string::npos) {
+    const Option* option = FindOption(i_arg.substr(0, equals));
+    if (option != nullptr && option->takesValue) {
+      return "use '" + i_arg.substr(0, equals) + " " + i_arg.substr(equals + 1) + "'";
+    }
+  }
+  const Option* nearest = NearestLongOption(i_arg);
+  if (nearest != nullptr) return std::string("did you mean '") + nearest->longName + "'?";
+  // A value attached to a short option: "-w3".
+  if (i_arg.size() > 2 && i_arg[1] != '-') {
+    const Option* option = FindOption(i_arg.substr(0, 2));
+    if (option != nullptr && option->takesValue) {
+      return "use '" + i_arg.substr(0, 2) + " " + i_arg.substr(2) + "'";
+    }
+  }
+  return std::string();
+}
+
+void WarnUnknownOption(const std::string& i_arg) {
+  const std::string hint = UnknownOptionHint(i_arg);
+  Ostrel::Message::PrintWarning("Unknown option '" + i_arg + "' is ignored" +
+                                (hint.empty() ? "" : ": " + hint));
+}
+
+}  // namespace
+
+void showHelp() {
+  constexpr const char* kLines[] = {
+      "Usage: towerkit [options] outputfilename",
+      "       NOTE: without options and outputfile it will run in step-by-step mode",
+      "             asking for options on each step",
+      "Options are:",
+      " --help               Shows this help",
+      " -k[--check]          Checks for available styles and other settings",
+      " -s[--style] string   Unit style (use check to list available styles)",
+      " -w[--width] int      Building width in units",
+      " -l[--length] int     Building length in units",
+      " -h[--height] int     Building height in units (one per storey)",
+      " -d[--door] XY        Specifies which side has the door",
+      "                              where X is N(orth), S(outh), E(ast), W(est)",
+      "                                and Y is L(eft), C(enter), R(ight)",
+      " -b[--balcony] XY     Adds balcony to the building (use it multiple times)",
+      "                              where X is N(orth), S(outh), E(ast), W(est)",
+      "                                and Y is A(ll window), E(ven), O(dd), C(heckerboard)",
+      " -c[--close] XY       Adds a wall instead of a window (use it multiple times)",
+      "                              where X is N(orth), S(outh), E(ast), W(est)",
+      "                                and Y is A(ll), E(ven), O(dd), C(heckerboard)",
+      "",
+      "Example usage:",
+      " - to create a A-style 3-storey building of 3x3 units (each unit is a door or a window space)",
+      "      towerkit -s A -w 3 -l 3 -h 3 outputfile.obj",
+      "",
+      " - to create a A-style 3-storey building of 3x3 units without windows on the North side",
+      "      towerkit -s A -w 3 -l 3 -h 3 -c NA outputfile.obj",
+      "",
+      (" - to create a A-style 3-storey building of 3x3 units without windows on the North side and a "
+       "central entrance-door"),
+      "      towerkit -s A -w 3 -l 3 -h 3 -c NA -d NC outputfile.obj",
+      "",
+      " - to create a A-style 3-storey building of 3x3 units without windows, just walls on all of the sides",
+      "      towerkit -s A -w 3 -l 3 -h 3 -c NA -c SA -c EA -c WA outputfile.obj",
+      "",
+  };
+  // How to read the building the tool writes, after the lines above, which stay as they are.
+  constexpr const char* kBuildingLines[] = {
+      "The building (w, l and h are the values of -w, -l and -h):",
+      " - Footprint: (w + 2) x (l + 2) cells: w cells between the corners along the east and west sides,",
+      "   l cells between the corners along the north and south sides, and a corner cell at each corner",
+      " - Height: h storeys, the ground storey included, and the roof row on top of them",
+      " - Axes: +y is up; the north side faces +x, the east side +z, the south side -x, the west side -z",
+      " - Origin: the centre of the north-west corner cell, at the foot of the ground storey; cell centres",
+      "   run from x = -(w + 1) to 0 and from z = 0 to l + 1",
+      " - The cells of a side are numbered 1, 2, 3 ... from its west end on the north and south sides,",
+      "   and from its north end on the east and west sides (corner cells excluded)",
+      " - E(ven) takes cells 1, 3, 5 ... (the first, third, fifth cell), O(dd) cells 2, 4, 6 ...;",
+      "   C(heckerboard) takes odd cells on odd storeys, even cells on even ones (the ground storey is 0)",
+      " - Door: L(eft) and R(ight) as seen from outside, facing the side; C(enter) is the middle cell,",
+      "   or the lower-numbered of the two middle cells; the door is always on the ground storey",
+      " - Balconies never go on the ground storey; neither balconies nor walls go on the roof row",
+      " - -h 0 gives the ground storey alone: the roof row is laid at its foot, not on top of it",
+      " - Units: the output is in cell units: one cell is 1.0 along x and z, one storey 1.0 along y,",
+      "   whatever the size of the kit's pieces (with the shipped kit, 1.0 stands for 3 metres);",
+      "   with -m, in the kit's own units (metres for the shipped kit, as engines expect)",
+      "",
+  };
+  // Options added since, each with its help lines.
+  constexpr const char* kMoreOptionLines[] = {
+      "More options:",
+      " -m[--metres]         Coordinates in the kit's own units (the size of a cell times cell units)",
+      "                              instead of cell units",
+      " --lint [STYLE]       Checks a style of the units folder for its author: STYLE, else the style",
+      "                              of -s, else every style. One line per finding: missing pieces, unit",
+      "                              file lines the reader leaves out, faces of fewer than 3 corners, pieces",
+      "                              outside their cell, open edges and cross-sections that do not meet,",
+      "                              winding, normals, overlapping faces, materials. STYLE is the next",
+      "                              argument unless it starts with '-'. Exit status 1 when an error",
+      "                              (geometry lost or broken) is found, 0 for warnings alone",
+      " --seed N             Picks among the variants of pieces (STYLE_PIECE.1.obj, STYLE_PIECE.2.obj ...",
+      "                              beside STYLE_PIECE.obj): N is a whole number from 0 to 2^64 - 1,",
+      "                              0 by default; the same seed gives the same building",
+      " --vary storey|cell   One variant per piece, storey and side (storey, the default) or one per cell",
+      "",
+  };
+  // Output formats, after every line above.
+  constexpr const char* kFormatLines[] = {
+      "Output formats (by the output file's name):",
+      " - NAME.obj: Wavefront OBJ text",
+      " - NAME.glb: binary glTF 2.0 (any case of .glb), the building as one mesh with its materials",
+      " --instances nodes    In a .glb, each piece's mesh once and one node per placed piece",
+      "                              (core glTF: every glTF viewer shows it)",
+      " --instances gpu      In a .glb, each piece's mesh once, drawn as GPU instances",
+      "                              (EXT_mesh_gpu_instancing: three.js and Babylon.js read it,",
+      "                              Godot 4 not yet)",
+      "      towerkit -s A -w 3 -l 3 -h 3 --instances gpu outputfile.glb",
+      "",
+  };
+  // Many buildings in one run, after every line above.
+  constexpr const char* kCityLines[] = {
+      "Cities:",
+      " --city FILE.csv      Builds one building per row of a CSV file into the one output file",
+      "                              instead of the building of -s, -w, -l, -h, -d, -b and -c. Header",
+      "                              row in any order: style, width, length, height (required); door,",
+      "                              balcony, close (requests separated by blanks, such as 'NC EA'); x, y,",
+      "                              z (position in the output's units) and angle (degrees about +y);",
+      "                              seed; id (the building's name, else building_ROW, ROW counted from 1)",
+      " --jobs N             Makes the buildings of --city on N threads (default: one per core); the",
+      "                              output is the same whatever N",
+      " --shard K/N          Builds only the K-th (from 1) of N equal blocks of rows of --city",
+      "      towerkit --city city.csv --shard 2/4 city-2.obj",
+      "",
+  };
+  for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kFormatLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kCityLines) Ostrel::Message::PrintInfo(line);
+}
+
+ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {
+  bool haveOutput = false;  // an earlier argument named the output file
+  for (std::size_t i = 0; i < i_args.size(); ++i) {
+    const std::string& currArg = i_args[i];
+    if (currArg.empty() || currArg[0] != '-') {
+      // The last name wins, as it always has.
+      if (haveOutput) {
+        Ostrel::Message::PrintWarning("Second output file name '" + currArg + "' replaces '" +
+                                      io_settings.outputfilename + "'");
+      }
+      haveOutput = true;
+      io_settings.outputfilename = currArg;
+      io_settings.stepByStep = false;
+      continue;
+    }
+    const Option* option = FindOption(currArg);
+    if (option == nullptr) {
+      WarnUnknownOption(currArg);  // and goes on without it
+      continue;
+    }
+    std::string value;
+    if (option->takesValue) {
+      if (i + 1 >= i_args.size()) {
+        Ostrel::Message::PrintError("Option '" + currArg + "' needs a value");
+        return ParseOutcome::MissingValue;
+      }
+      value = i_args[++i];  // even "--help" or "-w"
+    } else if (option->mayTakeValue && i + 1 < i_args.size() && i_args[i + 1].rfind('-', 0) != 0) {
+      value = i_args[++i];
+    }
+    const ParseOutcome outcome = option->apply(currArg, value, io_settings);
+    if (outcome != ParseOutcome::Run) return outcome;
+    io_settings.stepByStep = false;
+  }
+  return ParseOutcome::Run;
+}
+
+}  // namespace Towerkit

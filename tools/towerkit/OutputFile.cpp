@@ -1,0 +1,174 @@
+// The output files of a run, written under a temporary name and put in place whole.
+
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace Towerkit {
+
+namespace {
+
+// ": <reason>" for the current errno, or nothing when the system gave none.
+std::string Reason(int i_errno) {
+  if (i_errno == 0) return std::string();
+  return std::string(": ") + std::strerror(i_errno);
+}
+
+// /dev/stdout and the like resolve to a file through /proc; replacing that file would cut it off
+// from whoever holds it open, so anything under these folders is written in place.
+bool IsUnderSystemFolder(const std::string& i_path) {
+  return i_path.rfind("/dev/", 0) == 0 || i_path.rfind("/proc/", 0) == 0;
+}
+
+// The permission bits a file created now would get: 0666 less the process's umask.
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+bool OpenDirect(OutputFile& io_file, std::string& o_error) {
+  errno = 0;
+  io_file.stream.open(io_file.target, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (io_file.stream.is_open()) return true;
+  o_error = "Cannot open output file '" + io_file.target + "'" + Reason(errno);
+  return false;
+}
+
+// Flushes and closes the stream. False, with o_error set and the output discarded, when any
+// write failed.
+bool FinishOutput(OutputFile& io_file, std::string& o_error) {
+  errno = 0;
+  io_file.stream.flush();
+  bool written = io_file.stream.good();
+  int failure = written ? 0 : errno;
+  io_file.stream.close();
+  if (written && io_file.stream.fail()) {
+    written = false;
+    failure = errno;
+  }
+  if (written) return true;
+  o_error = "Cannot write output file '" + io_file.target + "'" + Reason(failure);
+  DiscardOutput(io_file);
+  return false;
+}
+
+// Renames the finished temporary file over its target. False, with o_error set and the
+// temporary file removed, when it cannot.
+bool PlaceOutput(OutputFile& io_file, std::string& o_error) {
+  if (io_file.tempPath.empty()) return true;
+  if (std::rename(io_file.tempPath.c_str(), io_file.realPath.c_str()) != 0) {
+    o_error = "Cannot write output file '" + io_file.target + "'" + Reason(errno);
+    DiscardOutput(io_file);
+    return false;
+  }
+  io_file.tempPath.clear();
+  return true;
+}
+
+}  // namespace
+
+bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_error) {
+  namespace fs = std::filesystem;
+  o_file.target = i_path;
+  o_file.realPath = i_path;
+  o_file.tempPath.clear();
+
+  struct stat info {};
+  const bool exists = stat(i_path.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) {
+    o_error = "Cannot write output file '" + i_path + "': it is a folder";
+    return false;
+  }
+  if ((exists && !S_ISREG(info.st_mode)) || IsUnderSystemFolder(i_path)) {
+    return OpenDirect(o_file, o_error);
+  }
+  if (exists) {
+    // Writing through a link changes the file it names, not the link.
+    std::error_code ec;
+    const fs::path resolved = fs::canonical(i_path, ec);
+    if (!ec) o_file.realPath = resolved.string();
+    // The target could not have been truncated, so it must not be replaced either.
+    if (access(o_file.realPath.c_str(), W_OK) != 0) {
+      o_error = "Cannot open output file '" + i_path + "'" + Reason(errno);
+      return false;
+    }
+  }
+
+  fs::path folder = fs::path(o_file.realPath).parent_path();
+  if (folder.empty()) folder = ".";
+  std::string pattern = (folder / ".towerkit-XXXXXX").string();
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) {
+    o_error = "Cannot open output file '" + i_path + "'" + Reason(errno);
+    return false;
+  }
+  // A replaced file keeps its own permissions; a new one gets those the umask gives.
+  fchmod(fd, exists ? static_cast<mode_t>(info.st_mode & 07777) : NewFileMode());
+  close(fd);
+  o_file.tempPath = pattern;
+
+  errno = 0;
+  o_file.stream.open(o_file.tempPath, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (o_file.stream.is_open()) return true;
+  o_error = "Cannot open output file '" + i_path + "'" + Reason(errno);
+  std::remove(o_file.tempPath.c_str());
+  o_file.tempPath.clear();
+  return false;
+}
+
+void DiscardOutput(OutputFile& io_file) {
+  if (io_file.stream.is_open()) io_file.stream.close();
+  if (!io_file.tempPath.empty()) std::remove(io_file.tempPath.c_str());
+  io_file.tempPath.clear();
+}
+
+bool CommitOutput(OutputFile& io_file, std::string& o_error) {
+  return FinishOutput(io_file, o_error) && PlaceOutput(io_file, o_error);
+}
+
+bool CommitOutputs(OutputFile& io_first, OutputFile& io_second, std::string& o_error) {
+  if (!FinishOutput(io_first, o_error)) {
+    DiscardOutput(io_second);
+    return false;
+  }
+  if (!FinishOutput(io_second, o_error)) {
+    DiscardOutput(io_first);
+    return false;
+  }
+  // A hard link keeps the second target's earlier content under another name until the first
+  // is in place.
+  const bool renamed = !io_second.tempPath.empty();  // not written in place
+  struct stat info {};
+  const bool existed = renamed && stat(io_second.realPath.c_str(), &info) == 0;
+  std::string backup;
+  if (existed) {
+    backup = io_second.tempPath + ".old";
+    if (link(io_second.realPath.c_str(), backup.c_str()) != 0) backup.clear();
+  }
+  if (!PlaceOutput(io_second, o_error)) {
+    if (!backup.empty()) std::remove(backup.c_str());
+    DiscardOutput(io_first);
+    return false;
+  }
+  if (!PlaceOutput(io_first, o_error)) {
+    if (!backup.empty()) {
+      std::rename(backup.c_str(), io_second.realPath.c_str());
+    } else if (renamed && !existed) {
+      std::remove(io_second.realPath.c_str());
+    }
+    return false;
+  }
+  if (!backup.empty()) std::remove(backup.c_str());
+  return true;
+}
+
+}  // namespace Towerkit
