@@ -1,7 +1,7 @@
 #pragma once
-// The output OBJ file of a run. A regular file is written beside its target under a temporary
-// name and renamed over the target only when complete, so a failed run never leaves a half file
-// nor spoils the file that was there. Special files (a terminal, a pipe, /dev/null) are written
+// The output files of a run (a mesh and its material library, a .glb). A regular file is written beside its
+// target under a temporary name and renamed over the target only when complete, so a failed run never leaves
+// a half file nor spoils the file that was there. Special files (a terminal, a pipe, /dev/null) are written
 // directly: they cannot be renamed over, and what was sent to them cannot be taken back.
 
 #include <fcntl.h>

@@ -58,21 +58,21 @@ std::string MaterialLibraryPath(const std::string& i_output) {
 }
 
 // Writes the material library and puts it in place together with the finished mesh file.
-bool WriteWithMaterials(OutputFile& io_objout, const std::string& i_libraryPath, const std::string& i_text,
+bool WriteWithMaterials(OutputFile& io_output, const std::string& i_libraryPath, const std::string& i_text,
                         std::string& o_error) {
-  if (std::filesystem::path(i_libraryPath) == std::filesystem::path(io_objout.target)) {
-    o_error = "Cannot write output file '" + io_objout.target +
+  if (std::filesystem::path(i_libraryPath) == std::filesystem::path(io_output.target)) {
+    o_error = "Cannot write output file '" + io_output.target +
               "': its material file would have the same name; give the output another extension";
-    DiscardOutput(io_objout);
+    DiscardOutput(io_output);
     return false;
   }
   OutputFile library;
   if (!OpenOutput(i_libraryPath, library, o_error)) {
-    DiscardOutput(io_objout);
+    DiscardOutput(io_output);
     return false;
   }
   library.stream.write(i_text.data(), static_cast<std::streamsize>(i_text.size()));
-  return CommitOutputs(io_objout, library, o_error);
+  return CommitOutputs(io_output, library, o_error);
 }
 
 // The tool's own file, from the system: the path it was started by may be relative or a link.
@@ -183,23 +183,23 @@ Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const Ou
   return options;
 }
 
-int FinishWriting(OutputFile& io_objout, bool i_alone, const std::string& i_libraryPath,
+int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libraryPath,
                   const std::string& i_text, const std::string& i_what) {
   std::string error;
   if (i_alone) {
-    if (!CommitOutput(io_objout, error)) {
+    if (!CommitOutput(io_output, error)) {
       Ostrel::Message::PrintError(error);
       return kExitFailure;
     }
   } else if (i_libraryPath.empty()) {
     Ostrel::Message::PrintWarning("The " + i_what + "'s materials are not written: output file '" +
-                                  io_objout.target +
+                                  io_output.target +
                                   "' is not a regular file, so no material file can stand beside it");
-    if (!CommitOutput(io_objout, error)) {
+    if (!CommitOutput(io_output, error)) {
       Ostrel::Message::PrintError(error);
       return kExitFailure;
     }
-  } else if (!WriteWithMaterials(io_objout, i_libraryPath, i_text, error)) {
+  } else if (!WriteWithMaterials(io_output, i_libraryPath, i_text, error)) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }
