@@ -11,6 +11,7 @@
 
 #include <ostrel/core/MathTypes.h>
 #include <ostrel/ext/Obj.h>
+#include <ostrel/ext/Triangulate.h>
 
 namespace Ostrel::MeshCheck {
 namespace detail {
@@ -169,9 +170,15 @@ FlatFace Flatten(const Obj::Mesh& i_mesh, std::size_t i_face, std::size_t i_firs
     flat.parts.push_back(std::move(poly));
     return flat;
   }
-  for (std::size_t i = 1; i + 1 < i_count; ++i) {
-    std::vector<double> triangle = {poly[0],         poly[1],         poly[2 * i],
-                                    poly[2 * i + 1], poly[2 * i + 2], poly[2 * i + 3]};
+  // A concave face is compared by the triangles a reader cuts it into, inside its outline.
+  std::vector<VectorF> corners;
+  for (std::size_t i = 0; i < i_count; ++i) corners.push_back(i_mesh.vertices[i_mesh.corners[i_first + i].v]);
+  std::vector<Triangulation::CornerTriangle> triangles;
+  Triangulation::CutPolygon(corners, triangles);
+  for (const Triangulation::CornerTriangle& cut : triangles) {
+    std::vector<double> triangle;
+    for (const std::uint32_t corner : cut)
+      triangle.insert(triangle.end(), {poly[2 * corner], poly[2 * corner + 1]});
     if (std::fabs(FlatArea(triangle)) > i_tolerance * i_tolerance) flat.parts.push_back(std::move(triangle));
   }
   return flat;

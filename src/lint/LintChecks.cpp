@@ -11,6 +11,7 @@
 
 #include <ostrel/ext/MeshCheck.h>
 #include <ostrel/ext/Mtl.h>
+#include <ostrel/ext/Triangulate.h>
 #include <ostrel/utils/NumberFormat.h>
 #include <ostrel/utils/TextFile.h>
 
@@ -122,6 +123,40 @@ void CheckMaterials(const LintPiece& i_piece, const Kit& i_kit, LintReport& io_r
   }
 }
 
+// Faces that readers cannot cut into triangles as they are: concave ones, which readers that cut
+// polygons into fans from a corner cut wrongly, faces of no area and faces whose sides cross.
+void CheckShapes(const LintPiece& i_piece, LintReport& io_report) {
+  std::vector<VectorF> corners;
+  std::size_t first = 0;
+  for (std::size_t face = 0; face < i_piece.mesh.polycount.size(); ++face) {
+    const std::uint32_t count = i_piece.mesh.polycount[face];
+    corners.clear();
+    for (std::uint32_t i = 0; i < count && count >= 3; ++i) {
+      corners.push_back(i_piece.mesh.vertices[i_piece.mesh.corners[first + i].v]);
+    }
+    first += count;
+    if (count < 3) continue;  // told by CheckReading
+    const std::size_t line = i_piece.lines.faces[face];
+    switch (Triangulation::ClassifyPolygon(corners)) {
+      case Triangulation::PolygonShape::Convex:
+        break;
+      case Triangulation::PolygonShape::Concave:
+        io_report.add(LintSeverity::Error, i_piece.file, line,
+                      "face is concave: readers that cut a polygon into a fan from its first corner cut it "
+                      "wrongly; split it into convex faces");
+        break;
+      case Triangulation::PolygonShape::Degenerate:
+        io_report.add(LintSeverity::Warning, i_piece.file, line,
+                      "face has no area (its corners lie on one line): it gives no triangle");
+        break;
+      case Triangulation::PolygonShape::NotSimple:
+        io_report.add(LintSeverity::Error, i_piece.file, line,
+                      "face is no simple polygon: its sides cross or touch, so no reader cuts it as meant");
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 std::size_t LintReport::order(const std::string& i_file) {
@@ -212,6 +247,7 @@ void CheckPieceFile(const LintPiece& i_piece, const Kit& i_kit, LintReport& io_r
     return;
   }
   CheckReading(i_piece, io_report);
+  CheckShapes(i_piece, io_report);
   if (i_piece.isPiece) CheckCell(i_piece, piece, i_kit, io_report);
   CheckNormals(i_piece, io_report);
   CheckMaterials(i_piece, i_kit, io_report);

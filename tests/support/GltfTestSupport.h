@@ -5,6 +5,9 @@
 
 #include <tiny_gltf.h>
 
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/ext/Triangulate.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -201,8 +204,11 @@ inline std::string CheckNormalsFollowWinding(const std::vector<Triangle>& i_tria
   return std::string();
 }
 
-// The triangles of OBJ text, polygons as fans from their first corner.
-inline std::vector<Triangle> ObjTriangles(const std::string& i_text) {
+// The triangles of OBJ text, polygons cut in their own plane as the glTF writer and a careful
+// reader cut them (Triangulate.h). The writer cuts a piece's polygons in cell units: i_scale, the
+// output's units per cell, brings text in other units back to them for the cut.
+inline std::vector<Triangle> ObjTriangles(const std::string& i_text,
+                                          const Ostrel::VectorF& i_scale = Ostrel::VectorF(1, 1, 1)) {
   std::vector<std::array<double, 3>> vertices;
   std::vector<Triangle> triangles;
   std::istringstream in(i_text);
@@ -219,11 +225,18 @@ inline std::vector<Triangle> ObjTriangles(const std::string& i_text) {
       std::vector<std::size_t> corners;
       std::string corner;
       while (words >> corner) corners.push_back(std::stoul(corner.substr(0, corner.find('/'))) - 1);
-      for (std::size_t i = 2; i < corners.size(); ++i) {
+      std::vector<Ostrel::VectorF> polygon;
+      for (const std::size_t c : corners) {
+        polygon.emplace_back(static_cast<float>(vertices[c][0] / i_scale.x),
+                             static_cast<float>(vertices[c][1] / i_scale.y),
+                             static_cast<float>(vertices[c][2] / i_scale.z));
+      }
+      std::vector<Ostrel::Triangulation::CornerTriangle> cut;
+      Ostrel::Triangulation::CutPolygon(polygon, cut);
+      for (const Ostrel::Triangulation::CornerTriangle& three : cut) {
         Triangle triangle{};
-        const std::size_t fan[3] = {corners[0], corners[i - 1], corners[i]};
         for (int k = 0; k < 3; ++k) {
-          for (int axis = 0; axis < 3; ++axis) triangle[k * 3 + axis] = vertices[fan[k]][axis];
+          for (int axis = 0; axis < 3; ++axis) triangle[k * 3 + axis] = vertices[corners[three[k]]][axis];
         }
         triangles.push_back(triangle);
       }

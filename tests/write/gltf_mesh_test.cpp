@@ -26,7 +26,7 @@ constexpr std::uint32_t kNone = Obj::kAbsent;
 Piece MakePiece(const std::vector<std::vector<Obj::Corner>>& i_faces,
                 std::vector<std::uint32_t> i_materials = {}) {
   Piece piece;
-  piece.positions = {{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {0, 0, -1}, {0.5f, 0, -1.5f}};
+  piece.positions = {{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {0, 0, -1}, {0.5f, 0, -1.5f}, {0.5f, 0, 0}};
   piece.normals = {{0, 2, 0}, {0, 0, 0}, {1, 0, 0}};
   piece.uvs = {{0.25f, 0.75f}, {1, 1}};
   for (const std::vector<Obj::Corner>& face : i_faces) {
@@ -37,11 +37,38 @@ Piece MakePiece(const std::vector<std::vector<Obj::Corner>>& i_faces,
   return piece;
 }
 
-TEST(GltfMesh, PolygonsBecomeFansFromTheirFirstCorner) {
-  const GltfPiece piece = MakeGltfPiece(MakePiece({{{0}, {1}, {2}, {4}, {3}}}));
-  ASSERT_EQ(piece.parts.size(), 1u);
-  EXPECT_EQ(piece.parts[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 4}));
-  EXPECT_EQ(piece.parts[0].positions.size(), 5u);
+// The area of each triangle of a part (cell units squared).
+std::vector<double> TriangleAreas(const GltfPart& i_part) {
+  std::vector<double> areas;
+  for (std::size_t i = 0; i + 2 < i_part.indices.size(); i += 3) {
+    const VectorF& a = i_part.positions[i_part.indices[i]];
+    const VectorF& b = i_part.positions[i_part.indices[i + 1]];
+    const VectorF& c = i_part.positions[i_part.indices[i + 2]];
+    const double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+    const double vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+    const double x = uy * vz - uz * vy, y = uz * vx - ux * vz, z = ux * vy - uy * vx;
+    areas.push_back(std::sqrt(x * x + y * y + z * z) / 2);
+  }
+  return areas;
+}
+
+TEST(GltfMesh, PolygonsAreCutIntoTrianglesOfArea) {
+  const GltfPiece pentagon = MakeGltfPiece(MakePiece({{{0}, {1}, {2}, {4}, {3}}}));
+  ASSERT_EQ(pentagon.parts.size(), 1u);
+  EXPECT_EQ(pentagon.parts[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3, 3, 4, 0}));
+  EXPECT_EQ(pentagon.parts[0].positions.size(), 5u);
+  // A corner on the first side (5 halves 0-1): a fan from corner 0 would give a flat triangle.
+  const GltfPiece collinear = MakeGltfPiece(MakePiece({{{0}, {5}, {1}, {2}, {3}}}));
+  const std::vector<double> areas = TriangleAreas(collinear.parts.at(0));
+  ASSERT_EQ(areas.size(), 3u);
+  double total = 0;
+  for (const double area : areas) {
+    EXPECT_GT(area, 0.01);
+    total += area;
+  }
+  EXPECT_NEAR(total, 1.0, 1e-6);
+  // A face whose corners lie on one line gives no triangle, nor a part.
+  EXPECT_TRUE(MakeGltfPiece(MakePiece({{{0}, {5}, {1}}})).parts.empty());
 }
 
 TEST(GltfMesh, NormalsAreUnitAndFromTheWindingWhereMissing) {
@@ -59,9 +86,6 @@ TEST(GltfMesh, NormalsAreUnitAndFromTheWindingWhereMissing) {
   // Clockwise from above: -y.
   const VectorF down = MakeGltfPiece(MakePiece({{{3}, {2}, {1}}})).parts.at(0).normals.at(0);
   EXPECT_EQ(down.y, -1);
-  // No area: some unit normal all the same.
-  const VectorF none = MakeGltfPiece(MakePiece({{{0}, {1}, {1}}})).parts.at(0).normals.at(0);
-  EXPECT_EQ(none.y, 1);
 }
 
 TEST(GltfMesh, VerticesAreSharedOnlyWhenEveryAttributeIsEqual) {
@@ -114,7 +138,7 @@ TEST(GltfMaterials, MtlValuesBecomePhysicalOnes) {
   EXPECT_EQ(glass.baseColor[1], 1);
   EXPECT_EQ(glass.baseColor[3], 0.25f);
   EXPECT_TRUE(glass.blend());
-  EXPECT_NEAR(glass.roughness, std::sqrt(2.0 / 100), 1e-7);
+  EXPECT_NEAR(glass.roughness, std::sqrt(std::sqrt(2.0 / 100)), 1e-7);  // perceptual: alpha = r^2
   const GltfMaterial bare = ConvertMaterial(library.materials.at(1));
   EXPECT_FALSE(bare.blend());
   EXPECT_EQ(bare.roughness, 1);  // a negative exponent counts as 0

@@ -27,6 +27,7 @@ namespace {
 
 using namespace Ostrel::City;
 using BuildingTest::Request;
+using Ostrel::VectorF;
 
 const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
 constexpr GltfForm kForms[] = {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu};
@@ -83,7 +84,11 @@ TEST(GltfOutput, EveryFormShowsTheTrianglesOfTheObjOutput) {
     building.setOrientation(c.xdir, 0, c.zdir);
     building.setKitUnits(c.metres);
     building.setVariation(c.seed, c.byCell);
-    const std::vector<GltfTest::Triangle> obj = GltfTest::ObjTriangles(BuildingTest::BuildText(building));
+    const Kit kit = LoadKit(c.units, {});
+    const VectorF cells =
+        c.metres ? VectorF(kit.unitWidth, kit.unitHeight, kit.unitLength) : VectorF(1, 1, 1);
+    const std::vector<GltfTest::Triangle> obj =
+        GltfTest::ObjTriangles(BuildingTest::BuildText(building), cells);
     for (const GltfForm form : kForms) {
       const std::string what = std::string(c.name) + c.request.style + " " + FormName(form);
       const std::string bytes = BuildGlb(building, form);
@@ -186,7 +191,8 @@ TEST(GltfOutput, KitMaterialsBecomeGltfMaterials) {
     EXPECT_NEAR(color[3], definition->d.value_or(1.0f), 1e-6) << material.name;
     EXPECT_EQ(material.alphaMode, definition->d.value_or(1.0f) < 1 ? "BLEND" : "OPAQUE") << material.name;
     EXPECT_EQ(material.pbrMetallicRoughness.metallicFactor, 0);
-    EXPECT_NEAR(material.pbrMetallicRoughness.roughnessFactor, std::sqrt(2.0 / (*definition->ns + 2)), 1e-6);
+    EXPECT_NEAR(material.pbrMetallicRoughness.roughnessFactor,
+                std::sqrt(std::sqrt(2.0 / (*definition->ns + 2))), 1e-6);
   }
   EXPECT_EQ(names.count("A_glass"), 1u);
   EXPECT_EQ(names.count("A_railing"), 1u);

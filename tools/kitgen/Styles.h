@@ -30,10 +30,9 @@ namespace Kitgen {
 struct Material {
   std::string name;
   float kd[3];
-  float ks;       // grey specular colour
-  float ns;       // specular exponent
-  float d = 1;    // opacity
-  int illum = 2;  // 2: diffuse and specular; 4: glass
+  float ks;     // grey specular colour
+  float ns;     // specular exponent
+  float d = 1;  // opacity
 };
 
 struct PieceSpec {
@@ -151,7 +150,8 @@ inline PieceSpec Storey(const std::string& i_style, Ostrel::City::PieceKind i_ki
 }
 
 inline PieceSpec Corner(const std::string& i_style, const Design& i_design) {
-  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::Angle), i_style, {}, CornerOpen(true)};
+  PieceSpec piece{
+      Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::Angle), i_style, {}, CornerOpen(true)};
   AddWrapped(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
   for (const Run& run : i_design.storey) AddWrapped(piece, run);
   return piece;
@@ -170,8 +170,8 @@ inline PieceSpec Roof(const std::string& i_style, Ostrel::City::PieceKind i_kind
 }
 
 inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) {
-  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::AngleRoof), i_style, {},
-                  CornerOpen(false)};
+  PieceSpec piece{
+      Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::AngleRoof), i_style, {}, CornerOpen(false)};
   Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kWallInner});
   for (const Run& run : i_design.roof) AddWrapped(piece, run);
   return piece;
@@ -234,11 +234,11 @@ inline Style ModernStyle() {
               {{s + "_wall", {0.84f, 0.82f, 0.78f}, 0.05f, 10},
                {s + "_band", {0.52f, 0.54f, 0.56f}, 0.08f, 12},
                {s + "_frame", {0.17f, 0.18f, 0.20f}, 0.35f, 60},
-               {s + "_glass", {0.27f, 0.40f, 0.50f}, 0.80f, 200, 0.65f, 4},
+               {s + "_glass", {0.27f, 0.40f, 0.50f}, 0.80f, 200, 0.65f},
                {s + "_roof", {0.38f, 0.38f, 0.39f}, 0.03f, 8},
                {s + "_coping", {0.71f, 0.73f, 0.75f}, 0.50f, 80},
                {s + "_balcony", {0.66f, 0.66f, 0.65f}, 0.08f, 12},
-               {s + "_railing", {0.62f, 0.72f, 0.76f}, 0.70f, 150, 0.55f, 4}},
+               {s + "_railing", {0.62f, 0.72f, 0.76f}, 0.70f, 150, 0.55f}},
               {}};
   std::vector<PieceSpec>& kit = style.pieces;
   kit.push_back(Corner(s, design));
@@ -285,7 +285,7 @@ inline Style ClassicStyle() {
               {{s + "_wall", {0.55f, 0.27f, 0.20f}, 0.04f, 8},
                {s + "_trim", {0.87f, 0.83f, 0.73f}, 0.06f, 10},
                {s + "_frame", {0.93f, 0.93f, 0.90f}, 0.25f, 40},
-               {s + "_glass", {0.20f, 0.28f, 0.34f}, 0.80f, 200, 0.7f, 4},
+               {s + "_glass", {0.20f, 0.28f, 0.34f}, 0.80f, 200, 0.7f},
                {s + "_door", {0.12f, 0.27f, 0.20f}, 0.30f, 40},
                {s + "_roof", {0.31f, 0.31f, 0.33f}, 0.03f, 8},
                {s + "_coping", {0.76f, 0.73f, 0.66f}, 0.06f, 10},

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/ext/Triangulate.h>
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/NumberFormat.h>
 
@@ -84,7 +86,10 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
       vn += "vn";
       AppendNumbers(vn, {normal[0], normal[1], normal[2]});
     }
-    f += "f";
+    // Every reader reads the same triangles, none of them flat: the polygon is cut here, in its
+    // plane, keeping its collinear corners (no T-junction with its neighbours).
+    std::vector<std::string> corners;  // each corner's "v/vt/vn"
+    std::vector<Ostrel::VectorF> polygon;
     for (const Kitgen::Point3& p : face.corners) {
       const auto [at, newVertex] = vertexIndex.try_emplace(p, vertexIndex.size() + 1);
       if (newVertex) {
@@ -96,10 +101,18 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
         vt += "vt";
         AppendNumbers(vt, {Metres(uv->first.first), Metres(uv->first.second)});
       }
-      f += ' ' + std::to_string(at->second) + '/' + std::to_string(uv->second) + '/' +
-           std::to_string(n->second);
+      corners.push_back(std::to_string(at->second) + '/' + std::to_string(uv->second) + '/' +
+                        std::to_string(n->second));
+      polygon.emplace_back(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]));
     }
-    f += '\n';
+    std::vector<Ostrel::Triangulation::CornerTriangle> triangles;
+    if (Ostrel::Triangulation::CutPolygon(polygon, triangles) !=
+        Ostrel::Triangulation::PolygonShape::Convex) {
+      throw std::runtime_error(i_piece.name + ": a face is not a convex polygon");
+    }
+    for (const Ostrel::Triangulation::CornerTriangle& triangle : triangles) {
+      f += "f " + corners[triangle[0]] + ' ' + corners[triangle[1]] + ' ' + corners[triangle[2]] + '\n';
+    }
   }
   std::string text =
       "# " + i_piece.name +
@@ -116,9 +129,11 @@ std::string PaletteText(const Kitgen::Style& i_style) {
       ": materials of the towerkit kit's style, written by tools/kitgen; rebuild it rather than "
       "edit it.\n# Colours are sRGB.\n";
   for (const Kitgen::Material& m : i_style.palette) {
-    text += "\nnewmtl " + m.name + "\nKa";
-    AppendNumbers(text, {m.kd[0], m.kd[1], m.kd[2]});
-    text += "Kd";
+    // No ambient colour of its own (viewers that read Ka as the ambient light's share wash the
+    // colours out), and illumination model 2, diffuse with specular highlights, for glass too:
+    // the model every reader agrees on (4 makes glass metallic in some, unknown in others); the
+    // glass is see-through by its d.
+    text += "\nnewmtl " + m.name + "\nKa 0 0 0\nKd";
     AppendNumbers(text, {m.kd[0], m.kd[1], m.kd[2]});
     text += "Ks";
     AppendNumbers(text, {m.ks, m.ks, m.ks});
@@ -126,7 +141,7 @@ std::string PaletteText(const Kitgen::Style& i_style) {
     AppendNumbers(text, {m.ns});
     text += "d";
     AppendNumbers(text, {m.d});
-    text += "illum " + std::to_string(m.illum) + "\n";
+    text += "illum 2\n";
   }
   return text;
 }

@@ -318,8 +318,9 @@ void showHelp() {
       " --instances nodes    In a .glb, each piece's mesh once and one node per placed piece",
       "                              (core glTF: every glTF viewer shows it)",
       " --instances gpu      In a .glb, each piece's mesh once, drawn as GPU instances",
-      "                              (EXT_mesh_gpu_instancing: three.js and Babylon.js read it,",
-      "                              Godot 4 not yet)",
+      "                              (EXT_mesh_gpu_instancing: three.js and Babylon.js read it;",
+      "                              Blender 3.4 refuses it; Godot 3, assimp, tinygltf and f3d",
+      "                              draw every piece once, at the origin: use nodes for them)",
       "      towerkit -s A -w 3 -l 3 -h 3 --instances gpu outputfile.glb",
       "",
   };

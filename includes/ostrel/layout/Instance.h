@@ -25,4 +25,13 @@ bool PieceTurns(const Plan& i_plan, PieceId i_piece, const Frame& i_frame);
 // Whether the instances of a building in this frame are scaled (by anything but 1).
 bool FrameScales(const Frame& i_frame);
 
+// A building's content as it stands under a node of its own: in the output's units, but neither
+// moved nor turned (OwnFrame), and the node's transform that moves and turns it where the frame
+// puts it, and stretches it for a direction longer or shorter than 1 (BuildingTransform).
+Frame OwnFrame(const Frame& i_frame);
+InstanceTransform BuildingTransform(const Frame& i_frame);
+
+// Whether a transform moves, turns or scales anything.
+bool IsIdentity(const InstanceTransform& i_transform);
+
 }  // namespace Ostrel::City

@@ -124,8 +124,12 @@ void PutInstances(GlbStreamer& io_streamer, const GlbView& i_view) {
       io_streamer.out.write(reinterpret_cast<const char*>(transform.translation), 12);
     if (i_view.data == GlbData::Rotations)
       io_streamer.out.write(reinterpret_cast<const char*>(transform.rotation), 16);
-    if (i_view.data == GlbData::Scales)
-      io_streamer.out.write(reinterpret_cast<const char*>(transform.scale), 12);
+    if (i_view.data == GlbData::Scales) {
+      const MeshScale& mesh = io_streamer.meshScale;
+      const float scale[3] = {transform.scale[0] / mesh.x, transform.scale[1] / mesh.y,
+                              transform.scale[2] / mesh.z};
+      io_streamer.out.write(reinterpret_cast<const char*>(scale), 12);
+    }
   });
 }
 

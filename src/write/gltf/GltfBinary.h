@@ -53,7 +53,8 @@ inline char* PutFloats(char* o_out, const float* i_values, int i_count) {
 // children, then one node per placement, building after building.
 template <typename Sink>
 void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
-              const std::vector<GltfBuilding>& i_buildings, const std::vector<std::int64_t>& i_meshOfPiece) {
+              const std::vector<GltfBuilding>& i_buildings, const std::vector<std::int64_t>& i_meshOfPiece,
+              const MeshScale& i_meshScale) {
   char text[512];
   std::uint64_t next = i_buildings.size();  // the first placement node of the building
   for (std::size_t b = 0; b < i_buildings.size(); ++b) {
@@ -72,21 +73,36 @@ void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_p
       }
       io_sink.write("],", 2);
     }
-    const std::string name = "\"name\":" + JsonString(i_buildings[b].name) + "}";
+    std::string name = "\"name\":" + JsonString(i_buildings[b].name);
+    const std::string transform = TransformText(i_buildings[b].node);
+    if (!transform.empty()) name += "," + transform;
+    name += "}";
     io_sink.write(name.data(), name.size());
     next += children;
   }
+  // Each piece's node is named after the piece (A_floor, A_floor.1), its name written once.
+  std::vector<std::string> names(i_kit.pieces.size());
+  for (PieceId id = 0; id < names.size(); ++id) {
+    if (!i_pieces[id].parts.empty()) names[id] = JsonString(i_kit.piece(id).name);
+  }
   for (const GltfBuilding& building : i_buildings) {
-    const bool scales = FrameScales(building.frame);
     ForEachPlacement(*building.plan, i_kit, [&](const Placement& i_placement) {
       if (i_pieces[i_placement.piece].parts.empty()) return;
       const InstanceTransform transform = InstanceOf(i_placement, building.frame);
+      const float scale[3] = {transform.scale[0] / i_meshScale.x, transform.scale[1] / i_meshScale.y,
+                              transform.scale[2] / i_meshScale.z};
       char* end = PutText(text, ",{\"mesh\":");
       end = std::to_chars(end, end + 24, i_meshOfPiece[i_placement.piece]).ptr;
+      io_sink.write(text, static_cast<std::size_t>(end - text));
+      const std::string& pieceName = names[i_placement.piece];
+      io_sink.write(",\"name\":", 8);
+      io_sink.write(pieceName.data(), pieceName.size());
+      end = text;
       if (transform.rotation[1] != 0 || transform.rotation[3] != 1) {
         end = PutFloats(PutText(end, ",\"rotation\":"), transform.rotation, 4);
       }
-      if (scales) end = PutFloats(PutText(end, ",\"scale\":"), transform.scale, 3);
+      if (scale[0] != 1 || scale[1] != 1 || scale[2] != 1)
+        end = PutFloats(PutText(end, ",\"scale\":"), scale, 3);
       end = PutFloats(PutText(end, ",\"translation\":"), transform.translation, 3);
       *end++ = '}';
       io_sink.write(text, static_cast<std::size_t>(end - text));
@@ -94,8 +110,9 @@ void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_p
   }
 }
 
-// The fewest bytes a placement's node can take, with its separator: {"mesh":0,"translation":[0,0,0]}.
-inline constexpr std::uint64_t kMinNodeBytes = 34;
+// The fewest bytes a placement's node can take, with its separator:
+// ,{"mesh":0,"name":"","translation":[0,0,0]}.
+inline constexpr std::uint64_t kMinNodeBytes = 43;
 
 // Calls i_visit(placement, part) for every placement of the building with a part of i_material.
 template <typename Visit>
@@ -120,6 +137,7 @@ struct GlbStreamer {
   const std::vector<GltfPiece>& pieces;
   const GltfMaterials& materials;
   const std::vector<GltfBuilding>& buildings;
+  MeshScale meshScale;
   std::map<std::array<std::uint32_t, 3>, std::string> normals;  // (piece, part, facing) -> bytes
   std::uint32_t normalsBuilding = 0;
 };

@@ -37,6 +37,25 @@ GlbLayout::~GlbLayout() = default;
 namespace {
 
 inline constexpr std::uint64_t kMaxFileBytes = Glb::kMaxFileBytes;
+// A node's translation, rotation and scale, each where it moves, turns or scales.
+void PutTransform(GltfJson& io_node, const InstanceTransform& i_transform) {
+  const float* t = i_transform.translation;
+  const float* r = i_transform.rotation;
+  const float* s = i_transform.scale;
+  if (t[0] != 0 || t[1] != 0 || t[2] != 0) io_node["translation"] = {t[0], t[1], t[2]};
+  if (r[0] != 0 || r[1] != 0 || r[2] != 0 || r[3] != 1) io_node["rotation"] = {r[0], r[1], r[2], r[3]};
+  if (s[0] != 1 || s[1] != 1 || s[2] != 1) io_node["scale"] = {s[0], s[1], s[2]};
+}
+
+// Whether some placement of the piece in the building needs a scale beside its mesh's: the
+// building's output scale is not the meshes', or its cells are not square and the piece is
+// turned (a quarter turn swaps the cell's sides).
+bool ResidualScales(const GltfBuilding& i_building, PieceId i_piece, const MeshScale& i_mesh) {
+  const Frame& frame = i_building.frame;
+  if (frame.xscale != i_mesh.x || frame.yscale != i_mesh.y || frame.zscale != i_mesh.z) return true;
+  return frame.xscale != frame.zscale && PieceTurns(*i_building.plan, i_piece, frame);
+}
+
 // Adds a buffer view for i_view; returns its index.
 std::uint64_t AddView(GlbLayout& io_layout, GltfJson& io_document, const GlbView& i_view,
                       std::uint64_t i_target) {
@@ -219,12 +238,13 @@ std::vector<PieceId> InstancedPieces(const Plan& i_plan, const std::vector<GltfP
 // accessors of its instances.
 void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfPiece>& i_pieces,
                  const std::vector<GltfBuilding>& i_buildings,
-                 const std::vector<std::vector<std::uint64_t>>& i_counts) {
+                 const std::vector<std::vector<std::uint64_t>>& i_counts, const MeshScale& i_meshScale,
+                 const Kit& i_kit) {
   GltfJson& nodes = io_document["nodes"];
   std::vector<GltfJson> pieceNodes;
   for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
     GltfJson building = {{"name", i_buildings[b].name}};
-    const bool scales = FrameScales(i_buildings[b].frame);
+    PutTransform(building, i_buildings[b].node);
     for (const PieceId id : InstancedPieces(*i_buildings[b].plan, i_pieces)) {
       GlbView view;
       view.building = b;
@@ -236,12 +256,13 @@ void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<
         view.data = GlbData::Rotations;
         attributes["ROTATION"] = AddData(io_layout, io_document, view, i_counts[b][id], 4, 0);
       }
-      if (scales) {
+      if (ResidualScales(i_buildings[b], id, i_meshScale)) {
         view.data = GlbData::Scales;
         attributes["SCALE"] = AddData(io_layout, io_document, view, i_counts[b][id], 3, 0);
       }
       building["children"].push_back(i_buildings.size() + pieceNodes.size());
       pieceNodes.push_back({{"mesh", io_layout.meshOfPiece[id]},
+                            {"name", i_kit.piece(id).name},
                             {"extensions", {{"EXT_mesh_gpu_instancing", {{"attributes", attributes}}}}}});
     }
     nodes.push_back(std::move(building));
@@ -255,7 +276,7 @@ void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<
 
 GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                      const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
-                     const GltfOptions& i_options) {
+                     const GltfOptions& i_options, const MeshScale& i_meshScale) {
   GlbLayout layout;
   GltfJson& document = layout.document->json;
   document["asset"] = {{"version", "2.0"}, {"generator", i_options.generator}};
@@ -270,6 +291,7 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
   if (i_options.form == GltfForm::Flat) {
     for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
       GltfJson node = {{"name", i_buildings[b].name}};
+      PutTransform(node, i_buildings[b].node);
       GltfJson primitives =
           FlatMesh(layout, document, i_pieces, counts[b], b, numbers, layout.document->boundsOf);
       if (!primitives.empty()) {
@@ -289,7 +311,9 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
              {"primitives", PieceMesh(layout, document, i_pieces[id], id, numbers)}});
       }
     }
-    if (i_options.form == GltfForm::Gpu) AddGpuNodes(layout, document, i_pieces, i_buildings, counts);
+    if (i_options.form == GltfForm::Gpu) {
+      AddGpuNodes(layout, document, i_pieces, i_buildings, counts, i_meshScale, i_kit);
+    }
   }
   AddMaterials(layout, document, numbers, i_materials);
   if (layout.binBytes > 0) document["buffers"] = {{{"byteLength", layout.binBytes}}};
@@ -323,5 +347,12 @@ std::vector<std::uint32_t> FlatMaterials(const std::vector<GltfPiece>& i_pieces,
 }
 
 std::string JsonString(const std::string& i_text) { return DumpJson(GltfJson(i_text)); }
+
+std::string TransformText(const InstanceTransform& i_transform) {
+  GltfJson node = GltfJson::object();
+  PutTransform(node, i_transform);
+  std::string text = DumpJson(node);
+  return text.size() > 2 ? text.substr(1, text.size() - 2) : std::string();
+}
 
 }  // namespace Ostrel::City::detail

@@ -14,6 +14,7 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Instance.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/write/Gltf.h>
 
@@ -22,11 +23,14 @@
 
 namespace Ostrel::City {
 
-// One building of a glTF file.
+// One building of a glTF file. Given to the writer in the output's frame; inside it, its content
+// is placed in its own frame (OwnFrame, Instance.h) under a node that moves and turns it, so that
+// an engine moves a building about its own origin and far from the origin keeps full precision.
 struct GltfBuilding {
   const Plan* plan = nullptr;
   Frame frame;
-  std::string name;  // its node's name
+  std::string name;                                            // its node's name
+  InstanceTransform node{{0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}};  // its node's transform
 };
 
 namespace detail {
@@ -81,6 +85,13 @@ struct Bounds {
 
 struct GltfDocumentJson;  // the JSON document, known to GltfDocument.cpp alone
 
+// The scale a piece's mesh is stored at in the instanced forms: the output's units, so that a
+// mesh an engine reuses has its size, and nodes carry no scale (but for cells that are not
+// square, whose quarter-turned pieces keep the ratio of the two sides).
+struct MeshScale {
+  float x = 1, y = 1, z = 1;
+};
+
 struct GlbLayout {
   GlbLayout();
   GlbLayout(GlbLayout&&) noexcept;
@@ -104,7 +115,7 @@ std::vector<std::uint32_t> FlatMaterials(const std::vector<GltfPiece>& i_pieces,
 // The whole document but the Nodes form's nodes and the flat form's bounds.
 GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                      const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
-                     const GltfOptions& i_options);
+                     const GltfOptions& i_options, const MeshScale& i_meshScale);
 
 // The document's text, with the flat form's bounds of each building's flat primitives, building
 // by building in the order of FlatMaterials (none for the instanced forms).
@@ -112,6 +123,10 @@ std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flat
 
 // A text as a JSON string: quoted, and escaped where JSON needs it.
 std::string JsonString(const std::string& i_text);
+
+// A node's transform as the members of its JSON object ("translation":[..],...), each where it
+// moves, turns or scales; empty for none.
+std::string TransformText(const InstanceTransform& i_transform);
 
 }  // namespace detail
 

@@ -29,7 +29,9 @@ GltfMaterial ConvertMaterial(const Mtl::Material& i_material) {
   if (i_material.d) material.baseColor[3] = std::clamp(*i_material.d, 0.0f, 1.0f);
   if (i_material.ns) {
     const double ns = std::max(0.0, static_cast<double>(*i_material.ns));
-    material.roughness = static_cast<float>(std::sqrt(2.0 / (ns + 2.0)));
+    // Blinn-Phong's exponent matches the microfacet width alpha = sqrt(2 / (Ns + 2)); glTF's
+    // roughness is perceptual (alpha = roughness^2). Two square roots, exact on every machine.
+    material.roughness = static_cast<float>(std::sqrt(std::sqrt(2.0 / (ns + 2.0))));
   }
   return material;
 }

@@ -3,7 +3,8 @@
 // shininess and opacity, and the diffuse texture embedded.
 //
 // .mtl colours are sRGB; glTF's colour factors are linear. The specular exponent Ns becomes a
-// roughness by the usual Blinn-Phong to GGX match, sqrt(2 / (Ns + 2)); no Ns means fully rough.
+// roughness by the usual Blinn-Phong to GGX match, alpha = sqrt(2 / (Ns + 2)), taken as glTF's
+// perceptual roughness (alpha = roughness^2): (2 / (Ns + 2))^(1/4); no Ns means fully rough.
 // glTF embeds PNG and JPEG images only.
 
 #include <array>

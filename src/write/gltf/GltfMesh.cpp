@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+#include <ostrel/ext/Triangulate.h>
+
 namespace Ostrel::City {
 
 namespace {
@@ -81,19 +83,25 @@ VectorF FaceNormal(const std::vector<VectorF>& i_positions, const Obj::Corner* i
 
 GltfPiece MakeGltfPiece(const Piece& i_piece) {
   std::map<std::uint32_t, PartBuilder> builders;  // by material id, in ascending order
+  std::vector<VectorF> polygon;                   // the face's corners' positions
+  std::vector<Triangulation::CornerTriangle> triangles;
   const Obj::Corner* corners = i_piece.corners.data();
   for (std::size_t face = 0; face < i_piece.polycount.size(); ++face) {
     const std::uint32_t count = i_piece.polycount[face];
     const std::uint32_t material =
         i_piece.faceMaterials.empty() ? Obj::kNoMaterial : i_piece.faceMaterials[face];
-    PartBuilder& builder = builders[material];
-    const VectorF faceNormal = FaceNormal(i_piece.positions, corners, count);
-    const std::uint32_t first = builder.vertex(i_piece, corners[0], faceNormal);
-    std::uint32_t previous = builder.vertex(i_piece, corners[1], faceNormal);
-    for (std::uint32_t i = 2; i < count; ++i) {
-      const std::uint32_t next = builder.vertex(i_piece, corners[i], faceNormal);
-      builder.part.indices.insert(builder.part.indices.end(), {first, previous, next});
-      previous = next;
+    polygon.clear();
+    for (std::uint32_t i = 0; i < count; ++i) polygon.push_back(i_piece.positions[corners[i].v]);
+    triangles.clear();
+    Triangulation::CutPolygon(polygon, triangles);
+    if (!triangles.empty()) {
+      PartBuilder& builder = builders[material];
+      const VectorF faceNormal = FaceNormal(i_piece.positions, corners, count);
+      for (const Triangulation::CornerTriangle& triangle : triangles) {
+        for (const std::uint32_t corner : triangle) {
+          builder.part.indices.push_back(builder.vertex(i_piece, corners[corner], faceNormal));
+        }
+      }
     }
     corners += count;
   }

@@ -3,11 +3,12 @@
 // normal and one texture coordinate, in one group per material.
 //
 // OBJ corners name a position, a normal and a texture coordinate separately; glTF needs one
-// vertex per distinct combination. Polygons become triangle fans, as OBJ readers make them. A
-// corner without a normal gets its face's normal, from the winding (counter-clockwise seen from
-// the front); normals are made unit length, as glTF requires. Texture coordinates are turned to
-// glTF's orientation (v runs down the image, OBJ's runs up), and a corner without one gets
-// (0, 0) when another corner of its group has one.
+// vertex per distinct combination. Polygons are cut into triangles in their own plane
+// (Triangulate.h): no triangle of zero area, concave polygons cut inside their outline, and a
+// polygon of no area (corners on one line) gives none. A corner without a normal gets its face's normal, from
+// the winding (counter-clockwise seen from the front); normals are made unit length, as glTF requires.
+// Texture coordinates are turned to glTF's orientation (v runs down the image, OBJ's runs up), and a corner
+// without one gets (0, 0) when another corner of its group has one.
 
 #include <cstdint>
 #include <vector>

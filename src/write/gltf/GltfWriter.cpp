@@ -49,26 +49,56 @@ std::uint64_t CountNodes(const Kit& i_kit, const std::vector<GltfPiece>& i_piece
   return nodes;
 }
 
+// The pieces with their positions (and bounds) scaled into the output's units.
+std::vector<GltfPiece> ScaledPieces(const std::vector<GltfPiece>& i_pieces, const MeshScale& i_scale) {
+  std::vector<GltfPiece> scaled = i_pieces;
+  const auto times = [&](const VectorF& i_p) {
+    return VectorF(i_p.x * i_scale.x, i_p.y * i_scale.y, i_p.z * i_scale.z);
+  };
+  for (GltfPiece& piece : scaled) {
+    for (GltfPart& part : piece.parts) {
+      for (VectorF& p : part.positions) p = times(p);
+      part.low = times(part.low);
+      part.high = times(part.high);
+    }
+  }
+  return scaled;
+}
+
 }  // namespace
 
 GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                    const GltfOptions& i_options) {
   if (SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
-  GlbLayout layout = MakeLayout(i_kit, i_pieces, i_materials, i_buildings, i_options);
+  // Each building's content in its own frame, under a node that puts it where its frame says.
+  std::vector<GltfBuilding> buildings;
+  for (const GltfBuilding& building : i_buildings) {
+    buildings.push_back(
+        {building.plan, OwnFrame(building.frame), building.name, BuildingTransform(building.frame)});
+  }
+  const bool flat = i_options.form == GltfForm::Flat;
+  // The instanced forms store each piece's mesh in the output's units.
+  MeshScale scale;
+  if (!flat && !buildings.empty())
+    scale = {buildings[0].frame.xscale, buildings[0].frame.yscale, buildings[0].frame.zscale};
+  const bool unscaled = scale.x == 1 && scale.y == 1 && scale.z == 1;
+  const std::vector<GltfPiece> scaled = unscaled ? std::vector<GltfPiece>() : ScaledPieces(i_pieces, scale);
+  const std::vector<GltfPiece>& pieces = unscaled ? i_pieces : scaled;
+
+  GlbLayout layout = MakeLayout(i_kit, pieces, i_materials, buildings, i_options, scale);
   // Refused at once when counting says so, before any walk whose length grows with the buildings.
   if (layout.binBytes > Glb::kMaxFileBytes) return GlbResult::TooLarge;
   const bool nodes = i_options.form == GltfForm::Nodes;
   std::uint64_t nodesBytes = 0;
   if (nodes) {
-    const std::uint64_t least = Numbers::SatMul(CountNodes(i_kit, i_pieces, i_buildings), kMinNodeBytes);
+    const std::uint64_t least = Numbers::SatMul(CountNodes(i_kit, pieces, buildings), kMinNodeBytes);
     if (Numbers::SatAdd(layout.binBytes, least) > Glb::kMaxFileBytes) return GlbResult::TooLarge;
     CountingSink counter;
-    PutNodes(counter, i_kit, i_pieces, i_buildings, layout.meshOfPiece);
+    PutNodes(counter, i_kit, pieces, buildings, layout.meshOfPiece, scale);
     nodesBytes = counter.bytes;
   }
-  const std::vector<Bounds> bounds =
-      i_options.form == GltfForm::Flat ? FlatBounds(i_kit, i_pieces, i_buildings) : std::vector<Bounds>();
+  const std::vector<Bounds> bounds = flat ? FlatBounds(i_kit, pieces, buildings) : std::vector<Bounds>();
   // The Nodes form's node list is written between the rest of the document and its last brace.
   std::string json = DocumentText(layout, bounds);
   const std::string tail = nodes ? "]}" : "";
@@ -83,13 +113,13 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   {
     TextOut out(io_out);
     out.write(json.data(), json.size());
-    if (nodes) PutNodes(out, i_kit, i_pieces, i_buildings, layout.meshOfPiece);
+    if (nodes) PutNodes(out, i_kit, pieces, buildings, layout.meshOfPiece, scale);
     out.write(tail.data(), tail.size());
   }
   Glb::WriteJsonEnd(io_out, jsonBytes, layout.binBytes);
   {
     TextOut out(io_out);
-    GlbStreamer streamer{out, i_kit, i_pieces, i_materials, i_buildings, {}, 0};
+    GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, 0};
     PutBinary(streamer, layout.views);
   }
   Glb::WriteBinEnd(io_out, layout.binBytes);
