@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,59 @@ TEST(BuildingViewers, TinyObjLoaderLoadsWithoutWarnings) {
       for (const int material : shape.mesh.material_ids) {
         EXPECT_TRUE(library.materials.empty() ? material == -1 : material >= 0) << output.name;
       }
+    }
+  }
+}
+
+// The shipped pieces are triangles, none of them flat: assimp, tinyobjloader (cutting polygons
+// itself) and the .glb of the same request hold the same number of triangles, and no flat one.
+TEST(BuildingViewers, EveryReaderCountsTheTrianglesOfTheGlb) {
+  TestSupport::ScratchDir dir;
+  const std::string shipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  const bool assimp = std::filesystem::exists("/usr/bin/assimp");
+  for (const char* style : {"A", "B"}) {
+    for (const Request& request : {Request{style, "NC", {"SC"}, {"EA"}, 3, 3, 3},
+                                   Request{style, "WL", {"NA", "SE"}, {"SO"}, 12, 8, 6}}) {
+      Ostrel::City::Building building = BuildingTest::Make(request, shipped);
+      const std::string path = dir / "building.obj";
+      TestSupport::WriteFile(path, BuildingTest::BuildText(building));
+      std::ostringstream glb;
+      const std::uint64_t triangles = building.buildGlb(glb, {});
+
+      tinyobj::attrib_t attrib;
+      std::vector<tinyobj::shape_t> shapes;
+      std::vector<tinyobj::material_t> materials;
+      std::string warn, err;
+      ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(), nullptr, true));
+      std::size_t faces = 0, flat = 0;
+      for (const tinyobj::shape_t& shape : shapes) {
+        faces += shape.mesh.num_face_vertices.size();
+        for (std::size_t i = 0; i + 2 < shape.mesh.indices.size(); i += 3) {
+          double p[3][3];
+          for (int k = 0; k < 3; ++k) {
+            for (int axis = 0; axis < 3; ++axis) {
+              p[k][axis] =
+                  attrib.vertices[3 * static_cast<std::size_t>(shape.mesh.indices[i + k].vertex_index) +
+                                  static_cast<std::size_t>(axis)];
+            }
+          }
+          const double u[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+          const double v[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+          const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                               u[0] * v[1] - u[1] * v[0]};
+          if (n[0] * n[0] + n[1] * n[1] + n[2] * n[2] < 1e-14) ++flat;
+        }
+      }
+      EXPECT_EQ(faces, triangles) << style;
+      EXPECT_EQ(flat, 0u) << style;
+      if (!assimp) continue;
+      TestSupport::RunOptions options;
+      options.program = "/usr/bin/assimp";
+      options.args = {"info", path};
+      const std::string said = TestSupport::Run(options).output;
+      EXPECT_NE(said.find("Faces:              " + std::to_string(triangles) + "\n"), std::string::npos)
+          << style << "\n"
+          << said;
     }
   }
 }

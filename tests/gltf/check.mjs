@@ -1,7 +1,9 @@
 // Builds buildings of both shipped styles at several sizes as .glb, flat and in both instanced
 // forms, and checks each with two consumers: the Khronos glTF validator must report no error and
-// no warning, and three.js's GLTFLoader must load it with the triangles of the OBJ output of the
-// same request (OBJ polygons count as fans: corners - 2 triangles each).
+// no warning, and three.js's GLTFLoader must load it with the triangles that three.js's OBJLoader
+// reads from the OBJ output of the same request, none of them of zero area. Instanced files in
+// metres carry no scale on their nodes; piece nodes are named; a city's building nodes carry
+// their rows' translations.
 //
 //   node check.mjs path/to/towerkit path/to/units
 //
@@ -13,10 +15,12 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-let validator, GLTFLoader;
+let validator, GLTFLoader, OBJLoader, THREE;
 try {
   validator = (await import('gltf-validator')).default;
   ({ GLTFLoader } = await import('three/addons/loaders/GLTFLoader.js'));
+  ({ OBJLoader } = await import('three/addons/loaders/OBJLoader.js'));
+  THREE = await import('three');
 } catch (error) {
   console.log(`skipped: the node packages are not installed (npm ci in ${path.dirname(process.argv[1])}): ${error.message}`);
   process.exit(77);
@@ -30,7 +34,8 @@ const requests = [
   ['-w', '0', '-l', '0', '-h', '0'],
   ['-w', '1', '-l', '1', '-h', '1', '-d', 'EL', '-b', 'SA'],
   ['-w', '3', '-l', '3', '-h', '3', '-d', 'NC', '-b', 'SC', '-c', 'EA'],
-  ['-w', '6', '-l', '4', '-h', '5', '-d', 'WR', '-b', 'NE', '-b', 'EO', '-c', 'SC'],
+  ['-w', '6', '-l', '4', '-h', '5', '-d', 'WR', '-b', 'NE', '-b', 'EO', '-c', 'SC', '-m'],
+  ['-w', '20', '-l', '12', '-h', '8', '-d', 'SC', '-b', 'NC', '-c', 'WE', '--seed', '3'],
 ];
 const forms = ['flat', 'nodes', 'gpu'];
 
@@ -38,11 +43,13 @@ function build(args, output) {
   execFileSync(tool, [...args, output], { env: { ...process.env, OSTREL_UNITS_PATH: units }, stdio: 'pipe' });
 }
 
+// The triangles three.js's OBJLoader reads from an OBJ file.
 function objTriangles(file) {
+  const group = new OBJLoader().parse(fs.readFileSync(file, 'utf8'));
   let triangles = 0;
-  for (const line of fs.readFileSync(file, 'utf8').split('\n')) {
-    if (line.startsWith('f ')) triangles += line.trim().split(/\s+/).length - 3;
-  }
+  group.traverse((object) => {
+    if (object.isMesh) triangles += object.geometry.attributes.position.count / 3;
+  });
   return triangles;
 }
 
@@ -60,6 +67,45 @@ function threeTriangles(gltf) {
     triangles += (corners / 3) * (object.isInstancedMesh ? object.count : 1);
   });
   return triangles;
+}
+
+// Triangles of no area (relative to the mesh's size) in the meshes of a loaded glTF.
+function flatTriangles(gltf) {
+  let flat = 0;
+  const a = new THREE.Vector3(), b = new THREE.Vector3(), c = new THREE.Vector3();
+  gltf.scene.traverse((object) => {
+    if (!object.isMesh) return;
+    const geometry = object.geometry;
+    const position = geometry.attributes.position;
+    geometry.computeBoundingBox();
+    const size = geometry.boundingBox.getSize(new THREE.Vector3()).length();
+    const corners = geometry.index ? geometry.index.count : position.count;
+    const at = (i) => (geometry.index ? geometry.index.getX(i) : i);
+    for (let i = 0; i < corners; i += 3) {
+      a.fromBufferAttribute(position, at(i));
+      b.fromBufferAttribute(position, at(i + 1));
+      c.fromBufferAttribute(position, at(i + 2));
+      const area = b.clone().sub(a).cross(c.clone().sub(a)).length() / 2;
+      if (area <= 1e-9 * size * size) flat += object.isInstancedMesh ? object.count : 1;
+    }
+  });
+  return flat;
+}
+
+// The JSON chunk of a .glb.
+function glbJson(bytes) {
+  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+  const length = view.getUint32(12, true);
+  return JSON.parse(new TextDecoder().decode(bytes.subarray(20, 20 + length)));
+}
+
+// What the instanced forms promise of their nodes: no scale in metres (the meshes are in the
+// output's units), and a name on every node.
+function checkNodes(what, bytes, metres) {
+  for (const [index, node] of (glbJson(bytes).nodes ?? []).entries()) {
+    if (!node.name) fail(what, `node ${index} has no name`);
+    if (metres && node.scale) fail(what, `node ${index} (${node.name}) has a scale ${node.scale}`);
+  }
 }
 
 let failures = 0;
@@ -94,9 +140,13 @@ for (const style of ['A', 'B']) {
       const bytes = new Uint8Array(fs.readFileSync(glb));
 
       await validate(what, bytes);
+      checkNodes(what, bytes, args.includes('-m'));
       try {
-        const triangles = threeTriangles(await loadThree(bytes));
+        const gltf = await loadThree(bytes);
+        const triangles = threeTriangles(gltf);
         if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
+        const flat = flatTriangles(gltf);
+        if (flat > 0) fail(what, `${flat} triangles of no area`);
       } catch (error) {
         fail(what, `three.js cannot load it: ${error.message ?? error}`);
       }
@@ -104,29 +154,47 @@ for (const style of ['A', 'B']) {
     }
   }
 }
-// A city: several buildings, turned and moved, each a node of its own.
+// Cities: several buildings, turned and moved, each a node of its own that carries its row's
+// place; the example city of the README too.
 const city = path.join(work, 'city.csv');
 fs.writeFileSync(city, 'id,style,width,length,height,door,balcony,close,x,z,angle\n' +
   'one,A,3,2,3,SC,NC EA,,0,0,0\ntwo,B,2,4,5,NL,,WA,10,0,90\nthree,A,1,1,1,,,,0,10,45\n');
-const cityObj = path.join(work, 'city.obj');
-build(['--city', city], cityObj);
-const cityTriangles = objTriangles(cityObj);
-for (const form of forms) {
-  const what = `--city --instances ${form}`;
-  const glb = path.join(work, `city-${form}.glb`);
-  build(form === 'flat' ? ['--city', city] : ['--city', city, '--instances', form], glb);
-  const bytes = new Uint8Array(fs.readFileSync(glb));
-  await validate(what, bytes);
-  try {
-    const gltf = await loadThree(bytes);
-    const triangles = threeTriangles(gltf);
-    if (triangles !== cityTriangles) fail(what, `three.js shows ${triangles} triangles, the OBJ ${cityTriangles}`);
-    const names = gltf.scene.children.map((node) => node.name).join(',');
-    if (names !== 'one,two,three') fail(what, `three.js names the buildings ${names}`);
-  } catch (error) {
-    fail(what, `three.js cannot load it: ${error.message ?? error}`);
+const example = path.join(path.dirname(units), 'examples', 'city.csv');
+for (const [file, metres] of [[city, false], [example, false], [example, true]]) {
+  const rows = fs.readFileSync(file, 'utf8').trim().split('\n').map((line) => line.split(','));
+  const column = (name) => rows[0].indexOf(name);
+  const cityObj = path.join(work, 'city.obj');
+  const extra = metres ? ['-m'] : [];
+  build(['--city', file, ...extra], cityObj);
+  const cityTriangles = objTriangles(cityObj);
+  for (const form of forms) {
+    const what = `--city ${path.basename(file)} ${extra.join(' ')} --instances ${form}`;
+    const glb = path.join(work, `city-${form}.glb`);
+    build(form === 'flat' ? ['--city', file, ...extra] : ['--city', file, ...extra, '--instances', form], glb);
+    const bytes = new Uint8Array(fs.readFileSync(glb));
+    await validate(what, bytes);
+    checkNodes(what, bytes, metres);
+    try {
+      const gltf = await loadThree(bytes);
+      const triangles = threeTriangles(gltf);
+      if (triangles !== cityTriangles) fail(what, `three.js shows ${triangles} triangles, the OBJ ${cityTriangles}`);
+      const flat = flatTriangles(gltf);
+      if (flat > 0) fail(what, `${flat} triangles of no area`);
+      const names = gltf.scene.children.map((node) => node.name).join(',');
+      const ids = rows.slice(1).map((row) => row[column('id')]).join(',');
+      if (names !== ids) fail(what, `three.js names the buildings ${names}`);
+      for (const [i, node] of gltf.scene.children.entries()) {
+        const row = rows[i + 1];
+        const x = Number(row[column('x')] || 0), z = Number(row[column('z')] || 0);
+        if (Math.abs(node.position.x - x) > 1e-4 || Math.abs(node.position.z - z) > 1e-4) {
+          fail(what, `building ${node.name} stands at ${node.position.x} ${node.position.z}, its row at ${x} ${z}`);
+        }
+      }
+    } catch (error) {
+      fail(what, `three.js cannot load it: ${error.message ?? error}`);
+    }
+    checked += 1;
   }
-  checked += 1;
 }
 
 console.log(`${checked - failures} passed, ${failures} failed`);
