@@ -152,4 +152,29 @@ TEST(Lint, WhichStylesAreLinted) {
       << run.output;
 }
 
+// A concave face is named concave (not two faces over each other), and a face whose corners lie
+// on one line is named a face of no area.
+TEST(Lint, ConcaveAndFlatFacesAreNamed) {
+  TestSupport::ScratchDir units;
+  TestSupport::WriteFile(units / "base_floorclose.obj", "v 0 0 0\nv 2 2 0.2\n");
+  TestSupport::WriteFile(units / "base_roof.obj", "v 0 0 0\nv 2 0.5 2\n");
+  // An L in the plane x = 0.5, counter-clockwise seen from +x; then three corners on one line.
+  TestSupport::WriteFile(units / "T_floor.obj",
+                         "v 0.5 0 -0.5\nv 0.5 0 0.5\nv 0.5 1 0.5\nv 0.5 1 0\nv 0.5 2 0\nv 0.5 2 -0.5\n"
+                         "f 1 2 3 4 5 6\nf 1 2 2\nv 0.5 0 0\nf 1 7 2\n");
+  std::vector<std::string> said;
+  for (const Ostrel::City::LintFinding& finding : Ostrel::City::LintKit(units.path.string(), {"T"})) {
+    if (finding.file.find("T_floor.obj") != std::string::npos) said.push_back(finding.message);
+  }
+  const auto has = [&](const std::string& i_text) {
+    for (const std::string& message : said) {
+      if (message.find(i_text) != std::string::npos) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(has("face is concave")) << ::testing::PrintToString(said);
+  EXPECT_TRUE(has("face has no area")) << ::testing::PrintToString(said);
+  EXPECT_FALSE(has("lies over")) << ::testing::PrintToString(said);
+}
+
 }  // namespace
