@@ -25,6 +25,8 @@
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/NumberFormat.h>
 
+#include "Roofs.h"
+#include "SlopedText.h"
 #include "Styles.h"
 #include "Variants.h"
 
@@ -189,12 +191,22 @@ int main(int argc, char** argv) {
       const std::vector<Kitgen::PieceSpec> variants =
           style == &modern ? Kitgen::ModernVariants() : Kitgen::ClassicVariants();
       style->pieces.insert(style->pieces.end(), variants.begin(), variants.end());
+      const Kitgen::Pitch pitch = style == &modern ? Kitgen::ModernPitch() : Kitgen::ClassicPitch();
+      const std::vector<Kitgen::Material> roofing = Kitgen::PitchedPalette(style->name);
+      style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
+      style->pieces.push_back(Kitgen::GableWall(pitch));
     }
     for (const Kitgen::Style& style : {modern, classic}) {
       if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style))) return 1;
       ++files;
       for (const Kitgen::PieceSpec& piece : style.pieces) {
         if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette))) return 1;
+        ++files;
+      }
+      for (const Kitgen::SlopedPiece& piece :
+           Kitgen::PitchedPieces(style.name == "A" ? Kitgen::ModernPitch() : Kitgen::ClassicPitch())) {
+        if (!WriteText(folder / (piece.name + ".obj"), Kitgen::SlopedPieceText(piece, style.name, style.palette)))
+          return 1;
         ++files;
       }
     }
