@@ -37,11 +37,13 @@ inline Pitch ModernPitch() { return {"A", 50, 25, 60}; }
 // Style B: a tiled roof of about 34 degrees.
 inline Pitch ClassicPitch() { return {"B", 200, 25, 45}; }
 
+inline Pitch StylePitch(const std::string& i_style) { return i_style == "A" ? ModernPitch() : ClassicPitch(); }
+
 // The materials the pitched pieces add to a style's palette.
 inline std::vector<Material> PitchedPalette(const std::string& i_style) {
   if (i_style == "A")
     return {{"A_roofing", {0.42f, 0.45f, 0.48f}, 0.45f, 60}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
-  return {{"B_roofing", {0.45f, 0.18f, 0.12f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
+  return {{"B_roofing", {0.30f, 0.11f, 0.08f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
 }
 
 namespace detail {
