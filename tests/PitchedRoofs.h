@@ -162,8 +162,7 @@ class Kit {
   std::map<std::string, Piece> m_pieces;
 };
 
-// Appends a placed piece to one mesh: positions in centimetres, normals turned alike, materials
-// by name.
+// Appends a placed piece to one mesh: positions in centimetres, normals turned alike.
 inline void Place(Obj::Mesh& io_mesh, const Piece& i_piece, const Placement& i_at) {
   const long ox = 300L * i_at.i, oz = 300L * i_at.j;
   const int dx = i_at.facing.x, dz = i_at.facing.z;
@@ -182,16 +181,6 @@ inline void Place(Obj::Mesh& io_mesh, const Piece& i_piece, const Placement& i_a
     io_mesh.corners.push_back(corner);
   }
   io_mesh.polycount.insert(io_mesh.polycount.end(), i_piece.mesh.polycount.begin(), i_piece.mesh.polycount.end());
-  for (const std::uint32_t material : i_piece.mesh.faceMaterials) {
-    if (material == Obj::kNoMaterial) {
-      io_mesh.faceMaterials.push_back(Obj::kNoMaterial);
-      continue;
-    }
-    const std::string& name = i_piece.mesh.materials[material];
-    auto at = std::find(io_mesh.materials.begin(), io_mesh.materials.end(), name);
-    if (at == io_mesh.materials.end()) at = io_mesh.materials.insert(at, name);
-    io_mesh.faceMaterials.push_back(static_cast<std::uint32_t>(at - io_mesh.materials.begin()));
-  }
 }
 
 // How far the style's roof climbs across one cell and how thick its slab is (cm), measured from
