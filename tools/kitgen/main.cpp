@@ -3,9 +3,10 @@
 //
 //   kitgen [folder]      (default folder: units)
 //
-// Every piece is one clean surface (see Surface.h and Styles.h): one v line per distinct corner,
-// one vn line per direction its faces face, one vt line per distinct texture coordinate, and the
-// faces in runs of one material, each run after a usemtl line. The tool shifts each kind of index
+// Every piece is one clean surface (see Surface.h and Styles.h, and Pitched.h and Roofs.h for the
+// pitched roof pieces, whose faces slope): one v line per distinct corner, one vn line per
+// direction its faces face, one vt line per distinct texture coordinate, and the faces in runs of
+// one material, each run after a usemtl line. The tool shifts each kind of index
 // of a unit by the count of that kind placed before it, so the three counts may differ.
 // Texture coordinates are in metres on the face's own plane, as a viewer outside that face sees
 // it. A style's material file is named after the style alone (A.mtl): with no "_" in its name,
@@ -27,6 +28,8 @@
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/NumberFormat.h>
 
+#include "Roofs.h"
+#include "SlopedText.h"
 #include "Styles.h"
 #include "Variants.h"
 
@@ -204,12 +207,20 @@ int main(int argc, char** argv) {
       const std::vector<Kitgen::PieceSpec> variants =
           style == &modern ? Kitgen::ModernVariants() : Kitgen::ClassicVariants();
       style->pieces.insert(style->pieces.end(), variants.begin(), variants.end());
+      const std::vector<Kitgen::Material> roofing = Kitgen::PitchedPalette(style->name);
+      style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
+      style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
     }
     for (const Kitgen::Style& style : {modern, classic}) {
       if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style))) return 1;
       ++files;
       for (const Kitgen::PieceSpec& piece : style.pieces) {
         if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette))) return 1;
+        ++files;
+      }
+      for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
+        if (!WriteText(folder / (piece.name + ".obj"), Kitgen::SlopedPieceText(piece, style.name, style.palette)))
+          return 1;
         ++files;
       }
     }
