@@ -165,6 +165,18 @@ PieceFault MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& io_piece) {
   return PieceFault::None;
 }
 
+float RiseOf(const Piece& i_slope) {
+  // A vertex within this of a side of the cell (cell units) lies on it.
+  constexpr float kOnSide = 1e-4f;
+  float high = INFINITY, low = INFINITY;
+  for (const VectorF& p : i_slope.positions) {
+    if (std::fabs(p.x + 0.5f) <= kOnSide) high = std::min(high, p.y);
+    if (std::fabs(p.x - 0.5f) <= kOnSide) low = std::min(low, p.y);
+  }
+  if (!std::isfinite(high) || !std::isfinite(low)) return 0;
+  return high - low;
+}
+
 PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
   const auto id = static_cast<PieceId>(io_kit.pieces.size());
   io_kit.ids.emplace(i_piece.name, id);
@@ -184,6 +196,7 @@ Kit LoadKit(const std::string& i_folder, const std::vector<std::string>& i_style
     for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
       style.pieces[static_cast<std::size_t>(rule->kind)] = LoadPiece(PieceName(name, rule->kind), kit);
     }
+    style.rise = RiseOf(kit.piece(style.piece(PieceKind::Slope)));
     kit.styles.push_back(std::move(style));
   }
   return kit;

@@ -15,6 +15,15 @@ constexpr CellReach kFacade{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 0.5f}};
 constexpr CellReach kCorner{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 1.5f}};
 constexpr CellReach kBalcony{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 0.5f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
+// A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
+// overhang the facade (and a corner's both facades) by up to one cell.
+constexpr CellReach kRoofInside{{-0.5f, -0.5f, -0.5f}, {0.5f, 2.0f, 0.5f}};
+constexpr CellReach kRoofEave{{-0.5f, -0.5f, -0.5f}, {1.5f, 2.0f, 0.5f}};
+constexpr CellReach kRoofCorner{{-0.5f, -0.5f, -0.5f}, {1.5f, 2.0f, 1.5f}};
+
+constexpr const char* kRoofs = "gable and hip roofs (--roof) need it";
+constexpr const char* kHips = "hip roofs (--roof hip) need it";
+constexpr const char* kGables = "gable roofs (--roof gable) need it";
 
 constexpr const char* kEveryBuilding = "every building needs it";
 constexpr const char* kFacadeCells = "every building with facade cells (-w or -l 1 or more) needs it";
@@ -34,6 +43,19 @@ constexpr PieceRule kRules[kPieceKindCount] = {
      "buildings of height 0 (-h 0) with a door (-d) need it"},
     {PieceKind::Balcony,     "balcony",     true,  PieceRow::Floor,  kBalcony, "buildings with balconies (-b) need it"},
     {PieceKind::RoofCap,     "roofcap",     false, PieceRow::Roof,   kInside,  nullptr},
+    {PieceKind::Eave,            "eave",            true, PieceRow::Pitched, kRoofEave,   kRoofs},
+    {PieceKind::Slope,           "slope",           true, PieceRow::Pitched, kRoofInside, "roofs of 3 cells or more across (--roof) need it"},
+    {PieceKind::Ridge,           "ridge",           true, PieceRow::Pitched, kRoofInside, "roofs of an odd span (--roof) need it"},
+    {PieceKind::EaveCorner,      "eavecorner",      true, PieceRow::Pitched, kRoofCorner, kHips},
+    {PieceKind::Hip,             "hip",             true, PieceRow::Pitched, kRoofInside, kHips},
+    {PieceKind::RidgeEnd,        "ridgeend",        true, PieceRow::Pitched, kRoofInside, kHips},
+    {PieceKind::Peak,            "peak",            true, PieceRow::Pitched, kRoofInside, kHips},
+    {PieceKind::GableWall,       "gablewall",       true, PieceRow::Pitched, kFacade,     kGables},
+    {PieceKind::EaveGableLeft,   "eavegableleft",   true, PieceRow::Pitched, kRoofCorner, kGables},
+    {PieceKind::EaveGableRight,  "eavegableright",  true, PieceRow::Pitched, kRoofCorner, kGables},
+    {PieceKind::SlopeGableLeft,  "slopegableleft",  true, PieceRow::Pitched, kRoofInside, kGables},
+    {PieceKind::SlopeGableRight, "slopegableright", true, PieceRow::Pitched, kRoofInside, kGables},
+    {PieceKind::RidgeGable,      "ridgegable",      true, PieceRow::Pitched, kRoofInside, kGables},
 };
 // clang-format on
 

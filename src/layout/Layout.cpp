@@ -2,15 +2,39 @@
 
 #include <ostrel/layout/Layout.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "layout/LayoutParts.h"
+
 namespace Ostrel::City {
 
+namespace detail {
+
+std::uint32_t ChoiceOf(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, PieceKind i_kind,
+                       char i_facade, std::vector<Choice>& io_choices) {
+  const Piece& piece = i_kit.piece(i_style.piece(i_kind));
+  if (piece.forms.empty()) return 0;
+  Choice choice{piece.forms, PlaceKey(i_request.seed, RuleOf(i_kind).suffix, i_facade), i_request.varyByCell};
+  for (std::size_t i = 0; i < io_choices.size(); ++i) {
+    const Choice& known = io_choices[i];
+    if (known.key == choice.key && known.byCell == choice.byCell && known.forms == choice.forms) {
+      return static_cast<std::uint32_t>(i + 1);
+    }
+  }
+  io_choices.push_back(std::move(choice));
+  return static_cast<std::uint32_t>(io_choices.size());
+}
+
+}  // namespace detail
+
 namespace {
+
+using detail::ChoiceOf;
 
 // One facade of a row: its letter, its inner cells, where cell 1 stands and how the cells step,
 // and the facing of its pieces.
@@ -35,33 +59,18 @@ struct Row {
   std::vector<Choice>* choices;   // the plan's, which gains those of the row's pieces
 };
 
-// The choice (1 + its index in io_choices, which gains it when new) of the piece i_kind of the
-// request's style at a place of facade i_facade (0 for none); 0 when the piece has no variants.
-std::uint32_t ChoiceOf(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, PieceKind i_kind,
-                       char i_facade, std::vector<Choice>& io_choices) {
-  const Piece& piece = i_kit.piece(i_style.piece(i_kind));
-  if (piece.forms.empty()) return 0;
-  Choice choice{piece.forms, PlaceKey(i_request.seed, RuleOf(i_kind).suffix, i_facade), i_request.varyByCell};
-  for (std::size_t i = 0; i < io_choices.size(); ++i) {
-    const Choice& known = io_choices[i];
-    if (known.key == choice.key && known.byCell == choice.byCell && known.forms == choice.forms) {
-      return static_cast<std::uint32_t>(i + 1);
-    }
-  }
-  io_choices.push_back(std::move(choice));
-  return static_cast<std::uint32_t>(io_choices.size());
-}
-
 // The piece of kind i_kind placed in a cell of the row, facing (xd, zd), with its choice.
 Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t i_x, std::int64_t i_z,
                 std::int8_t i_xd, std::int8_t i_zd) {
-  return {i_row.style->piece(i_kind),
-          i_x,
-          i_z,
-          i_row.level,
-          i_xd,
-          i_zd,
-          ChoiceOf(*i_row.request, *i_row.kit, *i_row.style, i_kind, i_facade, *i_row.choices)};
+  Placement placement;
+  placement.piece = i_row.style->piece(i_kind);
+  placement.x = i_x;
+  placement.z = i_z;
+  placement.level = i_row.level;
+  placement.xd = i_xd;
+  placement.zd = i_zd;
+  placement.choice = ChoiceOf(*i_row.request, *i_row.kit, *i_row.style, i_kind, i_facade, *i_row.choices);
+  return placement;
 }
 
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one.
@@ -190,7 +199,7 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit) {
     std::vector<Run> second = RingRuns(MakeRow(i_request, i_kit, *style, 2, RowKind::Floor, plan));
     pair.runs.insert(pair.runs.end(), second.begin(), second.end());
     pair.repeats = floors / 2;
-    pair.dlevel = 2;
+    for (Run& run : pair.runs) run.blevel = 2;
     plan.blocks.push_back(std::move(pair));
   }
   if (floors >= 1 && floors % 2 == 1) {
@@ -198,6 +207,12 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   }
   // The roof row is always laid, at level 0 too for a height of 0.
   const std::int64_t roof = i_request.rows - 1;
+  if (i_request.roof != RoofShape::Flat) {
+    // A pitched roof stands on the ground storey at a height of 0, as at 1: it has no row to
+    // share the ground storey's level with.
+    detail::AddPitchedRoof(i_request, i_kit, *style, std::max<std::int64_t>(roof, 1), plan);
+    return plan;
+  }
   plan.blocks.push_back({RingRuns(MakeRow(i_request, i_kit, *style, roof, RowKind::Roof, plan))});
   AddRoofCap(i_request, i_kit, *style, roof, plan);
   return plan;
@@ -207,13 +222,19 @@ bool RoofCapLines(const Request& i_request, PieceId i_cap, std::uint32_t i_choic
                   Block& o_lines) {
   if (i_request.cellsAlongZ - 2 <= 0 || i_request.cellsAlongX - 2 <= 0) return false;
   Run line;
-  line.period.push_back({i_cap, -1, 1, i_level, 0, 1, i_choice});
+  Placement cap;
+  cap.piece = i_cap;
+  cap.x = -1;
+  cap.z = 1;
+  cap.level = i_level;
+  cap.choice = i_choice;
+  line.period.push_back(cap);
   line.repeats = i_request.cellsAlongZ - 2;
   line.dz = 1;
+  line.bx = -1;
   o_lines = Block{};
   o_lines.runs.push_back(std::move(line));
   o_lines.repeats = i_request.cellsAlongX - 2;
-  o_lines.dx = -1;
   return true;
 }
 
@@ -245,12 +266,12 @@ bool MayPlace(const Plan& i_plan, const Placement& i_placement, PieceId i_piece)
   return false;
 }
 
-Placement MovedTo(const Placement& i_placement, const Block& i_block, std::int64_t i_r, const Run& i_run,
-                  std::int64_t i_k) {
+Placement MovedTo(const Placement& i_placement, const Block&, std::int64_t i_r, const Run& i_run, std::int64_t i_k) {
   Placement moved = i_placement;
-  moved.x += i_r * i_block.dx + i_k * i_run.dx;
-  moved.z += i_k * i_run.dz;
-  moved.level += i_r * i_block.dlevel;
+  moved.x += i_r * i_run.bx + i_k * i_run.dx;
+  moved.z += i_r * i_run.bz + i_k * i_run.dz;
+  moved.level += i_r * i_run.blevel;
+  moved.step += i_r * i_run.bstep;
   return moved;
 }
 

@@ -17,6 +17,20 @@ using Numbers::SatMul;
 
 namespace {
 
+// How many times a run places its period over all the repeats of its block (saturating): the sum
+// of repeats - shrink r for r from 0 while it is positive, in closed form.
+std::uint64_t TotalRepeats(const Block& i_block, const Run& i_run) {
+  if (i_block.repeats <= 0 || i_run.repeats <= 0) return 0;
+  const auto blocks = static_cast<std::uint64_t>(i_block.repeats);
+  const auto repeats = static_cast<std::uint64_t>(i_run.repeats);
+  if (i_run.shrink <= 0) return SatMul(blocks, repeats);
+  const auto shrink = static_cast<std::uint64_t>(i_run.shrink);
+  // The block repeats whose run is not yet empty: repeats - shrink r > 0.
+  const std::uint64_t placing = std::min(blocks, (repeats + shrink - 1) / shrink);
+  const std::uint64_t pairs = placing % 2 == 0 ? SatMul(placing / 2, placing - 1) : SatMul(placing, (placing - 1) / 2);
+  return SatMul(placing, repeats) - SatMul(shrink, pairs);
+}
+
 // Calls i_add(piece, times) for a placement with a choice: once per storey, or once per cell when
 // the choice varies by cell. False when i_add asked to stop.
 template <typename Add>
@@ -24,18 +38,23 @@ bool TallyChoice(const Plan& i_plan, const Block& i_block, const Run& i_run, con
                  Add& i_add) {
   const Choice& choice = i_plan.choices[i_placement.choice - 1];
   if (!choice.byCell) {
-    // Repeats of the block on one storey (the lines of the roof cap) take one form.
-    const bool eachStorey = i_block.dlevel != 0;
-    const std::int64_t steps = eachStorey ? i_block.repeats : 1;
-    const std::uint64_t times = SatMul(static_cast<std::uint64_t>(i_run.repeats),
-                                       eachStorey ? 1 : static_cast<std::uint64_t>(i_block.repeats));
-    for (std::int64_t r = 0; r < steps; ++r) {
-      if (!i_add(PlacedPiece(i_plan, MovedTo(i_placement, i_block, r, i_run, 0)), times)) return false;
+    // Repeats of the block on one storey (the lines of the roof cap, a pitched roof's rows) take
+    // one form.
+    if (i_run.blevel == 0) {
+      const std::uint64_t times = TotalRepeats(i_block, i_run);
+      return times == 0 || i_add(PlacedPiece(i_plan, MovedTo(i_placement, i_block, 0, i_run, 0)), times);
+    }
+    for (std::int64_t r = 0; r < i_block.repeats; ++r) {
+      const std::int64_t times = RepeatsAt(i_run, r);
+      if (times == 0) continue;
+      if (!i_add(PlacedPiece(i_plan, MovedTo(i_placement, i_block, r, i_run, 0)), static_cast<std::uint64_t>(times)))
+        return false;
     }
     return true;
   }
   for (std::int64_t r = 0; r < i_block.repeats; ++r) {
-    for (std::int64_t k = 0; k < i_run.repeats; ++k) {
+    const std::int64_t repeats = RepeatsAt(i_run, r);
+    for (std::int64_t k = 0; k < repeats; ++k) {
       if (!i_add(PlacedPiece(i_plan, MovedTo(i_placement, i_block, r, i_run, k)), 1)) return false;
     }
   }
@@ -48,8 +67,8 @@ template <typename Add>
 void TallyPlan(const Plan& i_plan, Add&& i_add) {
   for (const Block& block : i_plan.blocks) {
     for (const Run& run : block.runs) {
-      const std::uint64_t times =
-          SatMul(static_cast<std::uint64_t>(block.repeats), static_cast<std::uint64_t>(run.repeats));
+      const std::uint64_t times = TotalRepeats(block, run);
+      if (times == 0) continue;
       for (const Placement& placement : run.period) {
         if (placement.choice == 0) {
           if (!i_add(placement.piece, times)) return;
@@ -92,12 +111,13 @@ void NoteBlock(const Plan& i_plan, const Block& i_block, std::vector<bool>& io_s
   std::vector<bool> byCell;
   bool varies = false;
   for (const Run& run : i_block.runs) {
-    candidates.push_back(Candidates(i_plan, run));
+    // A run that places nothing has no candidates.
+    candidates.push_back(TotalRepeats(i_block, run) > 0 ? Candidates(i_plan, run) : std::vector<PieceId>());
     bool cells = false;
     for (const Placement& placement : run.period) {
       if (placement.choice == 0) continue;
       cells = cells || i_plan.choices[placement.choice - 1].byCell;
-      varies = varies || i_block.dlevel != 0 || cells;
+      varies = varies || run.blevel != 0 || cells;
     }
     byCell.push_back(cells);
   }
@@ -106,7 +126,8 @@ void NoteBlock(const Plan& i_plan, const Block& i_block, std::vector<bool>& io_s
     bool done = true;
     for (std::size_t i = 0; i < i_block.runs.size(); ++i) {
       const Run& run = i_block.runs[i];
-      const std::int64_t runSteps = byCell[i] ? run.repeats : 1;
+      const std::int64_t repeats = RepeatsAt(run, r);
+      const std::int64_t runSteps = byCell[i] ? repeats : std::min<std::int64_t>(repeats, 1);
       for (std::int64_t k = 0; k < runSteps && !AllSeen(candidates[i], io_seen); ++k) {
         for (const Placement& placement : run.period) {
           const PieceId piece = PlacedPiece(i_plan, MovedTo(placement, i_block, r, run, k));
@@ -148,8 +169,7 @@ std::uint64_t LeastPlaced(const Plan& i_plan, const std::vector<std::uint64_t>& 
   std::uint64_t total = 0;
   for (const Block& block : i_plan.blocks) {
     for (const Run& run : block.runs) {
-      const std::uint64_t times =
-          SatMul(static_cast<std::uint64_t>(block.repeats), static_cast<std::uint64_t>(run.repeats));
+      const std::uint64_t times = TotalRepeats(block, run);
       for (const Placement& placement : run.period) {
         std::uint64_t weight = 0;
         if (placement.choice == 0) {

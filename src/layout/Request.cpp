@@ -8,6 +8,14 @@
 
 namespace Ostrel::City {
 
+bool RoofShapeOf(const std::string& i_word, RoofShape& o_roof) {
+  if (i_word == "flat") o_roof = RoofShape::Flat;
+  else if (i_word == "gable") o_roof = RoofShape::Gable;
+  else if (i_word == "hip") o_roof = RoofShape::Hip;
+  else return false;
+  return true;
+}
+
 Request MakeRequest(const std::string& i_style, const std::string& i_door,
                     const std::vector<std::string>& i_balcony, const std::vector<std::string>& i_close,
                     int i_w, int i_l, int i_h) {

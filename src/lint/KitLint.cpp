@@ -66,6 +66,19 @@ PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
   return io_lint.id;
 }
 
+// Whether a style has a file of any pitched roof's piece: a style without one offers only flat
+// roofs, and none of those pieces is missing from it.
+bool OffersPitchedRoofs(const std::vector<std::string>& i_names, std::size_t i_prefixSize) {
+  for (const std::string& name : i_names) {
+    const std::string_view rest = std::string_view(name).substr(i_prefixSize);
+    PieceKind kind;
+    std::uint32_t number = 0;
+    if ((KindOfSuffix(rest, kind) || VariantOfSuffix(rest, kind, number)) && RuleOf(kind).row == PieceRow::Pitched)
+      return true;
+  }
+  return false;
+}
+
 // The unit files of a style, in the order they are told: its pieces, their variants, then its
 // other STYLE_*.obj files.
 std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
@@ -80,7 +93,9 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
     }
   }
   std::sort(names.begin(), names.end());
+  const bool pitched = OffersPitchedRoofs(names, prefix.size());
   for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
+    if (rule->row == PieceRow::Pitched && !pitched) continue;
     LintPiece piece;
     piece.isPiece = true;
     piece.kind = rule->kind;
@@ -91,6 +106,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
   KitStyle style;
   style.name = i_style;
   for (const LintPiece& piece : pieces) style.pieces[static_cast<std::size_t>(piece.kind)] = piece.id;
+  if (pitched) style.rise = RiseOf(io_kit.piece(style.piece(PieceKind::Slope)));
   io_kit.styles.push_back(std::move(style));
   const std::size_t plainCount = pieces.size();
   // Variants by kind, then by number.
@@ -289,7 +305,11 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
-  for (const LintPiece& piece : i_pieces) lint.emplace(piece.id, &piece);
+  bool pitched = false;
+  for (const LintPiece& piece : i_pieces) {
+    lint.emplace(piece.id, &piece);
+    pitched = pitched || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Pitched);
+  }
 
   BuildingFaults faults;
   for (std::size_t pass = 0; pass < passes; ++pass) {
@@ -304,7 +324,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
-    for (const Request& request : LintRequests(i_style)) {
+    for (const Request& request : LintRequests(i_style, pitched)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakePlan(request, i_kit);
       AddEmptyRoofCap(request, i_kit, plan);
@@ -327,7 +347,7 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
   return styles;
 }
 
-std::vector<Request> LintRequests(const std::string& i_style) {
+std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched) {
   struct Options {
     const char* door;
     std::vector<std::string> balcony, close;
@@ -347,6 +367,26 @@ std::vector<Request> LintRequests(const std::string& i_style) {
   std::vector<Request> requests;
   for (const Options& o : options)
     requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
+  if (!i_pitched) return requests;
+  struct Roofs {
+    RoofShape shape;
+    RidgeAxis ridge;
+    int w, l, h;
+  };
+  // Spans odd and even, both ridge axes, a hip's ridge shrunk to a point, and roofs on the
+  // ground storey; cells across x are w + 2, along z l + 2.
+  const Roofs roofs[] = {
+      {RoofShape::Gable, RidgeAxis::Longer, 3, 2, 2}, {RoofShape::Gable, RidgeAxis::X, 2, 1, 1},
+      {RoofShape::Gable, RidgeAxis::Z, 0, 0, 1},      {RoofShape::Hip, RidgeAxis::Longer, 4, 1, 2},
+      {RoofShape::Hip, RidgeAxis::Longer, 1, 1, 1},   {RoofShape::Hip, RidgeAxis::Longer, 0, 0, 3},
+      {RoofShape::Hip, RidgeAxis::Longer, 2, 5, 1},
+  };
+  for (const Roofs& r : roofs) {
+    Request request = MakeRequest(i_style, "SC", {}, {}, r.w, r.l, r.h);
+    request.roof = r.shape;
+    request.ridge = r.ridge;
+    requests.push_back(std::move(request));
+  }
   return requests;
 }
 

@@ -47,8 +47,8 @@ struct LintBuilding {
   Obj::Mesh mesh;  // positions only: cell units, as written
   std::vector<FaceSource> faces;
   std::vector<Placement> placements;  // every one, empty pieces included, with the form placed
-  std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t>, std::uint32_t>
-      cells;  // x, level, z -> first
+  // x, level, roof step, z -> the first placement there
+  std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>, std::uint32_t> cells;
 };
 
 LintBuilding PlaceBuilding(const Plan& i_plan, const Kit& i_kit, const std::vector<PieceId>& i_formOf,
@@ -60,7 +60,7 @@ LintBuilding PlaceBuilding(const Plan& i_plan, const Kit& i_kit, const std::vect
     if (i_skip[placement.piece]) return;
     const auto index = static_cast<std::uint32_t>(building.placements.size());
     building.placements.push_back(placement);
-    building.cells.emplace(std::make_tuple(placement.x, placement.level, placement.z), index);
+    building.cells.emplace(std::make_tuple(placement.x, placement.level, placement.step, placement.z), index);
     const Piece& piece = i_kit.piece(placement.piece);
     const auto base = static_cast<std::uint32_t>(building.mesh.vertices.size());
     const PlacementFloats at = FloatsOf(placement);
@@ -149,8 +149,10 @@ bool PlacementBeside(const LintBuilding& i_building, const Placement& i_placemen
     case CellSide::None:
       return false;
   }
-  const auto it = i_building.cells.find(
-      std::make_tuple(i_placement.x + dx, i_placement.level + dlevel, i_placement.z + dz));
+  // Above a storey the next storey; above a roof's cell the next step (its gable's panels stack so).
+  const bool roof = i_placement.rise != 0;
+  const auto it = i_building.cells.find(std::make_tuple(i_placement.x + dx, i_placement.level + (roof ? 0 : dlevel),
+                                                        i_placement.step + (roof ? dlevel : 0), i_placement.z + dz));
   if (it == i_building.cells.end()) return false;
   o_index = it->second;
   return true;

@@ -152,14 +152,23 @@ TEST(GltfMaterials, MtlValuesBecomePhysicalOnes) {
 
 // Where instances land is checked end to end (gltf_output_test); here, that turns by quarters are
 // exact and that a frame scales only when it must.
+Placement Facing(std::int64_t i_x, std::int64_t i_level, std::int8_t i_xd, std::int8_t i_zd) {
+  Placement placement;
+  placement.x = i_x;
+  placement.level = i_level;
+  placement.xd = i_xd;
+  placement.zd = i_zd;
+  return placement;
+}
+
 TEST(Instance, QuarterTurnsAreExact) {
   // A half turn is (0, 1, 0, 0), not (0, 1, 0, 6.1e-17); a quarter turn has equal halves.
-  const InstanceTransform half = InstanceOf({0, 0, 0, 0, 0, -1}, Frame{});
+  const InstanceTransform half = InstanceOf(Facing(0, 0, 0, -1), Frame{});
   EXPECT_EQ(half.rotation[1], 1);
   EXPECT_EQ(half.rotation[3], 0);
-  const InstanceTransform quarter = InstanceOf({0, 0, 0, 0, 1, 0}, Frame{});
+  const InstanceTransform quarter = InstanceOf(Facing(0, 0, 1, 0), Frame{});
   EXPECT_EQ(quarter.rotation[1], -quarter.rotation[3]);
-  const InstanceTransform none = InstanceOf({0, 5, 0, 1, 0, 1}, Frame{});
+  const InstanceTransform none = InstanceOf(Facing(5, 1, 0, 1), Frame{});
   EXPECT_EQ(none.rotation[1], 0);
   EXPECT_EQ(none.rotation[3], 1);
   EXPECT_EQ(none.translation[0], 5);

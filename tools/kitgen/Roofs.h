@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/kit/PieceKind.h>
+
 #include "Pitched.h"
 #include "Styles.h"
 
@@ -42,8 +44,8 @@ inline Pitch StylePitch(const std::string& i_style) { return i_style == "A" ? Mo
 // The materials the pitched pieces add to a style's palette.
 inline std::vector<Material> PitchedPalette(const std::string& i_style) {
   if (i_style == "A")
-    return {{"A_roofing", {0.42f, 0.45f, 0.48f}, 0.45f, 60}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
-  return {{"B_roofing", {0.30f, 0.11f, 0.08f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
+    return {{"A_roofing", {0.58f, 0.60f, 0.63f}, 0.45f, 60}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
+  return {{"B_roofing", {0.52f, 0.20f, 0.12f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
 }
 
 namespace detail {
@@ -52,11 +54,11 @@ constexpr Side kPlusX{1, 0}, kMinusX{-1, 0}, kPlusZ{0, 1}, kMinusZ{0, -1};
 
 // A roof cell over the inside of the building: the slab over the whole cell, its underside the
 // attic's ceiling.
-inline RoofCell Inner(const Pitch& i_pitch, const std::string& i_kind, const std::vector<Side>& i_falls,
+inline RoofCell Inner(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const std::vector<Side>& i_falls,
                       const std::vector<Side>& i_open) {
   const std::string& s = i_pitch.style;
   RoofCell cell;
-  cell.name = s + "_" + i_kind;
+  cell.name = Ostrel::City::PieceName(s, i_kind);
   cell.rise = i_pitch.rise;
   cell.thick = i_pitch.thick;
   cell.falls = i_falls;
@@ -71,7 +73,7 @@ inline RoofCell Inner(const Pitch& i_pitch, const std::string& i_kind, const std
 
 // A cell at the eave: the slab reaches out over +x by the overhang, the facade's wall rises to its
 // underside, and the underside outside the wall is the soffit.
-inline RoofCell Eave(const Pitch& i_pitch, const std::string& i_kind, const std::vector<Side>& i_open) {
+inline RoofCell Eave(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const std::vector<Side>& i_open) {
   RoofCell cell = Inner(i_pitch, i_kind, {kPlusX}, i_open);
   const int out = kWallOuter + i_pitch.overhang;
   cell.slab.x1 = out;
@@ -82,7 +84,7 @@ inline RoofCell Eave(const Pitch& i_pitch, const std::string& i_kind, const std:
 }
 
 // A cell at a gable on its +z side: the gable wall (z 120..150) rises to the underside.
-inline RoofCell Gable(const Pitch& i_pitch, const std::string& i_kind, const std::vector<Side>& i_falls) {
+inline RoofCell Gable(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const std::vector<Side>& i_falls) {
   RoofCell cell = Inner(i_pitch, i_kind, i_falls, {kPlusX, kMinusX, kMinusZ});
   cell.walls = {{-kHalf, kHalf, kWallInner, kWallOuter}};
   cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kHalf, -kHalf, kWallInner}}};
@@ -92,7 +94,7 @@ inline RoofCell Gable(const Pitch& i_pitch, const std::string& i_kind, const std
 // The eave's corner at a gable on its +z side: the L of wall of the corner below rises to the
 // underside, the eave overhangs +x, the verge is flush with the gable.
 inline RoofCell EaveGable(const Pitch& i_pitch) {
-  RoofCell cell = Eave(i_pitch, "eavegableleft", {kMinusX, kMinusZ});
+  RoofCell cell = Eave(i_pitch, Ostrel::City::PieceKind::EaveGableLeft, {kMinusX, kMinusZ});
   cell.walls = {{kWallInner, kWallOuter, -kHalf, kWallInner}, {-kHalf, kHalf, kWallInner, kWallOuter}};
   cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kWallInner, -kHalf, kWallInner}},
                      {i_pitch.style + "_fascia", {kWallOuter, cell.slab.x1, -kHalf, kHalf}}};
@@ -101,7 +103,7 @@ inline RoofCell EaveGable(const Pitch& i_pitch) {
 
 // The hip's foot at the corner of the eaves: the slab overhangs both facades.
 inline RoofCell EaveCorner(const Pitch& i_pitch) {
-  RoofCell cell = Eave(i_pitch, "eavecorner", {kMinusX, kMinusZ});
+  RoofCell cell = Eave(i_pitch, Ostrel::City::PieceKind::EaveCorner, {kMinusX, kMinusZ});
   const int out = cell.slab.x1;
   cell.falls = {kPlusX, kPlusZ};
   cell.slab.z1 = out;
@@ -122,20 +124,20 @@ inline std::vector<SlopedPiece> PitchedPieces(const Pitch& i_pitch) {
   const std::vector<Side> all = {kPlusX, kMinusX, kPlusZ, kMinusZ};
   const std::string& s = i_pitch.style;
   std::vector<SlopedPiece> kit;
-  kit.push_back(Piece(Eave(i_pitch, "eave", {kMinusX, kPlusZ, kMinusZ})));
-  kit.push_back(Piece(Inner(i_pitch, "slope", {kPlusX}, all)));
-  kit.push_back(Piece(Inner(i_pitch, "ridge", {kPlusX, kMinusX}, all)));
+  kit.push_back(Piece(Eave(i_pitch, Ostrel::City::PieceKind::Eave, {kMinusX, kPlusZ, kMinusZ})));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Slope, {kPlusX}, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Ridge, {kPlusX, kMinusX}, all)));
   kit.push_back(Piece(EaveCorner(i_pitch)));
-  kit.push_back(Piece(Inner(i_pitch, "hip", {kPlusX, kPlusZ}, all)));
-  kit.push_back(Piece(Inner(i_pitch, "ridgeend", {kPlusX, kPlusZ, kMinusZ}, all)));
-  kit.push_back(Piece(Inner(i_pitch, "peak", all, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Hip, {kPlusX, kPlusZ}, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::RidgeEnd, {kPlusX, kPlusZ, kMinusZ}, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Peak, all, all)));
   const SlopedPiece eaveGable = Piece(EaveGable(i_pitch));
-  const SlopedPiece slopeGable = Piece(Gable(i_pitch, "slopegableleft", {kPlusX}));
+  const SlopedPiece slopeGable = Piece(Gable(i_pitch, Ostrel::City::PieceKind::SlopeGableLeft, {kPlusX}));
   kit.push_back(eaveGable);
-  kit.push_back({s + "_eavegableright", MirrorZ(eaveGable.faces)});
+  kit.push_back({Ostrel::City::PieceName(s, Ostrel::City::PieceKind::EaveGableRight), MirrorZ(eaveGable.faces)});
   kit.push_back(slopeGable);
-  kit.push_back({s + "_slopegableright", MirrorZ(slopeGable.faces)});
-  kit.push_back(Piece(Gable(i_pitch, "ridgegable", {kPlusX, kMinusX})));
+  kit.push_back({Ostrel::City::PieceName(s, Ostrel::City::PieceKind::SlopeGableRight), MirrorZ(slopeGable.faces)});
+  kit.push_back(Piece(Gable(i_pitch, Ostrel::City::PieceKind::RidgeGable, {kPlusX, kMinusX})));
   return kit;
 }
 
@@ -144,7 +146,7 @@ inline std::vector<SlopedPiece> PitchedPieces(const Pitch& i_pitch) {
 inline PieceSpec GableWall(const Pitch& i_pitch) {
   using namespace detail;
   const int top = i_pitch.rise;
-  PieceSpec piece{i_pitch.style + "_gablewall",
+  PieceSpec piece{Ostrel::City::PieceName(i_pitch.style, Ostrel::City::PieceKind::GableWall),
                   i_pitch.style,
                   {},
                   {{2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}},

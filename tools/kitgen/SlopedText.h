@@ -13,10 +13,13 @@
 #include <cstdint>
 #include <map>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/ext/Triangulate.h>
 #include <ostrel/utils/NumberFormat.h>
 
 #include "Pitched.h"
@@ -92,7 +95,8 @@ inline std::string SlopedPieceText(const SlopedPiece& i_piece, const std::string
           vn, {static_cast<float>(unit[0]), static_cast<float>(unit[1]), static_cast<float>(unit[2])});
     }
     const auto [uAxis, vAxis] = detail::TextureAxes(unit);
-    f += "f";
+    std::vector<std::string> corners;  // each corner's "v/vt/vn"
+    std::vector<Ostrel::VectorF> polygon;
     for (const Point3& p : face.corners) {
       const auto [at, newVertex] = vertexIndex.try_emplace(p, vertexIndex.size() + 1);
       if (newVertex) {
@@ -108,9 +112,18 @@ inline std::string SlopedPieceText(const SlopedPiece& i_piece, const std::string
         vt += "vt";
         detail::AppendFloats(vt, {uv->first.first, uv->first.second});
       }
-      f += ' ' + std::to_string(at->second) + '/' + std::to_string(uv->second) + '/' + std::to_string(n->second);
+      corners.push_back(std::to_string(at->second) + '/' + std::to_string(uv->second) + '/' +
+                        std::to_string(n->second));
+      polygon.emplace_back(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]));
     }
-    f += '\n';
+    // Triangles, none flat, as the box modeller's faces are written (main.cpp).
+    std::vector<Ostrel::Triangulation::CornerTriangle> triangles;
+    if (Ostrel::Triangulation::CutPolygon(polygon, triangles) != Ostrel::Triangulation::PolygonShape::Convex) {
+      throw std::runtime_error(i_piece.name + ": a face is not a convex polygon");
+    }
+    for (const Ostrel::Triangulation::CornerTriangle& triangle : triangles) {
+      f += "f " + corners[triangle[0]] + ' ' + corners[triangle[1]] + ' ' + corners[triangle[2]] + '\n';
+    }
   }
   return "# " + i_piece.name +
          ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n"

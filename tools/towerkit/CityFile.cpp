@@ -67,6 +67,7 @@ Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell) {
       i_row.style, i_row.door, i_row.balcony, i_row.close, i_row.width, i_row.length, i_row.height);
   request.seed = i_row.seed;
   request.varyByCell = i_varyByCell;
+  request.roof = i_row.roof;
   return request;
 }
 
@@ -81,7 +82,7 @@ bool CityRows::open(std::string& o_error) {
     if (known == kCityColumnCount) {
       o_error = where(names[i], false) + ": unknown column '" + Ostrel::TextFile::Excerpt(names[i].text) +
                 "': the columns are style, width, length, height, door, balcony, close, x, y, z, angle, "
-                "seed and id";
+                "seed, id and roof";
       return false;
     }
     m_columns[known] = static_cast<int>(i);
@@ -118,7 +119,8 @@ bool CityRows::next(CityRow& o_row, std::string& o_error) {
          readDoor(o_row.door, o_error) && readRequests(kBalcony, kBalconyRequest, o_row.balcony, o_error) &&
          readRequests(kClose, kWallRequest, o_row.close, o_error) && readPlace(kX, o_row.x, o_error) &&
          readPlace(kY, o_row.y, o_error) && readPlace(kZ, o_row.z, o_error) &&
-         readAngle(o_row.angle, o_error) && readSeed(o_row.seed, o_error) && readId(o_row.name, o_error);
+         readAngle(o_row.angle, o_error) && readSeed(o_row.seed, o_error) && readId(o_row.name, o_error) &&
+         readRoof(o_row.roof, o_error);
 }
 
 // "City file 'c.csv', line 3, column 2 (width)"; the column's name only for a row's field.
@@ -243,6 +245,14 @@ bool CityRows::readId(std::string& io_name, std::string& o_error) const {
   }
   io_name = value;
   return true;
+}
+
+bool CityRows::readRoof(Ostrel::City::RoofShape& io_roof, std::string& o_error) const {
+  const Csv::Field* roof = field(kRoof);
+  if (roof == nullptr) return true;
+  const std::string value(Csv::TrimBlanks(roof->text));
+  if (value.empty() || Ostrel::City::RoofShapeOf(value, io_roof)) return true;
+  return refuse(*roof, " is not a roof: give flat, gable or hip", o_error);
 }
 
 }  // namespace Towerkit

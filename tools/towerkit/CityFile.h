@@ -49,10 +49,10 @@ class CityText {
 };
 
 // The columns of a city file, in the order of kCityColumns.
-enum CityColumn { kStyle, kWidth, kLength, kHeight, kDoor, kBalcony, kClose, kX, kY, kZ, kAngle, kSeed, kId };
+enum CityColumn { kStyle, kWidth, kLength, kHeight, kDoor, kBalcony, kClose, kX, kY, kZ, kAngle, kSeed, kId, kRoof };
 inline constexpr const char* kCityColumns[] = {
-    "style", "width", "length", "height", "door", "balcony", "close", "x", "y", "z", "angle", "seed", "id"};
-inline constexpr int kCityColumnCount = 13;
+    "style", "width", "length", "height", "door", "balcony", "close", "x", "y", "z", "angle", "seed", "id", "roof"};
+inline constexpr int kCityColumnCount = 14;
 inline constexpr int kRequiredColumns = 4;  // style to height
 
 // One row of a city file, checked.
@@ -68,6 +68,7 @@ struct CityRow {
   double angle = 0;                       // degrees
   std::uint64_t seed = 0;
   std::string name;  // the id, or building_ROW
+  Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;
 };
 
 // The request the layout builds from a row; --vary applies to every row alike.
@@ -107,6 +108,7 @@ class CityRows {
   bool readAngle(double& io_angle, std::string& o_error) const;
   bool readSeed(std::uint64_t& io_seed, std::string& o_error) const;
   bool readId(std::string& io_name, std::string& o_error) const;
+  bool readRoof(Ostrel::City::RoofShape& io_roof, std::string& o_error) const;
 
   const CityText& m_text;
   const Catalogue& m_styles;

@@ -121,6 +121,28 @@ ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_value, R
   return ParseOutcome::Run;
 }
 
+// A value other than flat, gable or hip warns and keeps the flat roof.
+ParseOutcome ApplyRoof(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;
+  if (!Ostrel::City::RoofShapeOf(i_value, roof)) {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) + " is not flat, gable or hip: the roof is flat");
+  }
+  io_settings.roof = roof;
+  return ParseOutcome::Run;
+}
+
+// A value other than x or z warns and keeps the ridge along the longer side.
+ParseOutcome ApplyRidge(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.ridge = i_value == "x"   ? Ostrel::City::RidgeAxis::X
+                      : i_value == "z" ? Ostrel::City::RidgeAxis::Z
+                                       : Ostrel::City::RidgeAxis::Longer;
+  if (io_settings.ridge == Ostrel::City::RidgeAxis::Longer) {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not x or z: the ridge runs along the longer side");
+  }
+  return ParseOutcome::Run;
+}
+
 ParseOutcome ApplyCity(const std::string&, const std::string& i_value, RunSettings& io_settings) {
   io_settings.city = i_value;
   return ParseOutcome::Run;
@@ -158,6 +180,8 @@ inline constexpr Option kOptions[] = {
     {"",   "--city",      true,  ApplyCity},
     {"",   "--jobs",      true,  ApplyJobs},
     {"",   "--shard",     true,  ApplyShard},
+    {"",   "--roof",      true,  ApplyRoof},
+    {"",   "--ridge",     true,  ApplyRidge},
 };
 // clang-format on
 
@@ -339,11 +363,23 @@ void showHelp() {
       "      towerkit --city city.csv --shard 2/4 city-2.obj",
       "",
   };
+  // Roofs, after every line above.
+  constexpr const char* kRoofLines[] = {
+      "Roofs:",
+      " --roof SHAPE         The roof's shape: flat behind a parapet (the default), gable (two slopes",
+      "                              meeting at a ridge along the longer side, gable walls closing both",
+      "                              ends) or hip (four slopes); the kit's slope pieces give the rise per",
+      "                              cell. A city file's column roof gives each row's (empty: flat)",
+      " --ridge x|z          The axis of a gable roof's ridge (default: that of the longer side)",
+      "      towerkit -s B -w 4 -l 2 -h 3 --roof gable outputfile.obj",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kFormatLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kCityLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kRoofLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/layout/Request.h>
+
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 
@@ -38,6 +40,8 @@ struct RunSettings {
   std::string city;                  // --city: the CSV file of buildings to build; empty: one building
   std::string jobs;                  // --jobs as given; empty: one per core
   std::string shard;                 // --shard as given ("K/N"); empty: every row
+  Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;     // --roof
+  Ostrel::City::RidgeAxis ridge = Ostrel::City::RidgeAxis::Longer;  // --ridge
 };
 
 enum class ParseOutcome {

@@ -226,6 +226,8 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath)
                                 i_settings.width, i_settings.length, i_settings.height);
   request.seed = i_settings.seed;
   request.varyByCell = i_settings.varyByCell;
+  request.roof = i_settings.roof;
+  request.ridge = i_settings.ridge;
   std::vector<SceneBuilding> building;
   if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building"});
   const SceneReport report = WriteScene(HeldScene(kit, std::move(building)), options, output.stream);

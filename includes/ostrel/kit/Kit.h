@@ -68,8 +68,14 @@ struct Piece {
 struct KitStyle {
   std::string name;
   std::array<PieceId, kPieceKindCount> pieces{};  // by PieceKind
+  // How far a pitched roof climbs across one cell (storeys): the rise of the style's slope piece,
+  // the lowest point of its -x side above the lowest of its +x side (0 without one).
+  float rise = 0;
   PieceId piece(PieceKind i_kind) const { return pieces[static_cast<std::size_t>(i_kind)]; }
 };
+
+// The rise of a slope piece (see KitStyle::rise), in its own units.
+float RiseOf(const Piece& i_slope);
 
 // A material library file that pieces name.
 struct MaterialLibrary {

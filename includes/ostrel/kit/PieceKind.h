@@ -25,8 +25,22 @@ enum class PieceKind : std::uint8_t {
   RoofDoor,
   Balcony,
   RoofCap,
+  // Pitched roofs, cell by cell (the layout's AddPitchedRoof says where each goes).
+  Eave,             // a side cell at the eave
+  Slope,            // a side cell higher up
+  Ridge,            // the middle cell of an odd span: slopes down to +x and -x
+  EaveCorner,       // a hip roof's corner at the eave: eaves on +x and +z
+  Hip,              // a hip roof's corner higher up
+  RidgeEnd,         // the end of an odd span's ridge on a hip roof
+  Peak,             // the top of an odd square hip roof
+  GableWall,        // a panel of gable wall, one rise high
+  EaveGableLeft,    // a gable roof's corner at the eave, the gable on +z
+  EaveGableRight,   // the same, the gable on -z
+  SlopeGableLeft,   // a gable end cell higher up, the gable on +z
+  SlopeGableRight,  // the same, the gable on -z
+  RidgeGable,       // the gable end of an odd span's ridge, the gable on +z
 };
-inline constexpr std::size_t kPieceKindCount = 11;
+inline constexpr std::size_t kPieceKindCount = 24;
 
 // The row of a building a kind is placed in.
 enum class PieceRow : std::uint8_t {
@@ -34,6 +48,7 @@ enum class PieceRow : std::uint8_t {
   Ground,  // the ground storey
   Floor,   // the upper storeys
   Roof,    // the roof row
+  Pitched,  // a pitched roof, on top of the storeys instead of the roof row
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along

@@ -36,10 +36,11 @@ struct PlacementFloats {
 
 inline PlacementFloats FloatsOf(const Placement& i_placement) {
   // A level below 0 (a negative height) wraps, as a conversion to an unsigned level would.
-  return {static_cast<float>(i_placement.x),
-          static_cast<float>(static_cast<std::uint64_t>(i_placement.level)),
-          static_cast<float>(i_placement.z), static_cast<float>(i_placement.xd),
-          static_cast<float>(i_placement.zd)};
+  float y = static_cast<float>(static_cast<std::uint64_t>(i_placement.level));
+  // A pitched roof's cell stands its steps' rises higher.
+  if (i_placement.step != 0) y += static_cast<float>(i_placement.step) * i_placement.rise;
+  return {static_cast<float>(i_placement.x), y, static_cast<float>(i_placement.z),
+          static_cast<float>(i_placement.xd), static_cast<float>(i_placement.zd)};
 }
 
 // A piece's position (cell units) placed in the output, into o_xyz. The operations and their

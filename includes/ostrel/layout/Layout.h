@@ -32,6 +32,9 @@ struct Placement {
   PieceId piece = 0;
   std::int64_t x = 0, z = 0;  // the cell, cell units
   std::int64_t level = 0;     // the storey, cell units up; below 0 only for a negative height
+  // A pitched roof's cells climb by steps above their level: `step` rises of `rise` storeys each.
+  std::int64_t step = 0;
+  float rise = 0;
   // Facing: the piece's own +x axis turns to (zd, 0, xd), its +z axis to (-xd, 0, zd).
   std::int8_t xd = 0, zd = 1;
   // In a plan, 1 + the index in Plan::choices of the choice that gives the piece where the walk
@@ -48,19 +51,21 @@ struct Choice {
 };
 
 // Placements that repeat along a line: `period`, then the same moved by (dx, dz) cells, and so
-// on, `repeats` times in all (at least once).
+// on, `repeats` times in all. From one repeat of its block to the next, the line moves by (bx, bz)
+// cells, blevel storeys and bstep roof steps, and loses `shrink` repeats (the rings of a hip roof
+// step in and grow shorter); a line of no repeats places nothing.
 struct Run {
   std::vector<Placement> period;
   std::int64_t repeats = 1;
   std::int64_t dx = 0, dz = 0;
+  std::int64_t bx = 0, bz = 0, blevel = 0, bstep = 0, shrink = 0;
 };
 
-// Runs that repeat as a whole, moved by dx cells and dlevel storeys each time: a period of upper
-// storeys, or the lines of the roof cap.
+// Runs that repeat as a whole, each moving as it says: a period of upper storeys, the lines of
+// the roof cap, the rings or rows of a pitched roof.
 struct Block {
   std::vector<Run> runs;
   std::int64_t repeats = 1;
-  std::int64_t dx = 0, dlevel = 0;
 };
 
 struct Plan {
@@ -81,7 +86,7 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit);
 
 // The roof cap's lines over every interior cell of the building's roof row at i_level: lines
 // l = 1 .. cellsAlongX - 2 at x = -l, each over the cells w = 1 .. cellsAlongZ - 2 at z = w,
-// facing +z; i_cap stands in cell x = -1, z = 1. None when the building has no interior.
+// facing +z; i_cap stands in cell x = -1, z = 1. False when the building has no interior.
 bool RoofCapLines(const Request& i_request, PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level,
                   Block& o_lines);
 
@@ -105,6 +110,12 @@ bool MayPlace(const Plan& i_plan, const Placement& i_placement, PieceId i_piece)
 
 // Whether every piece a run may place is empty in the kit.
 bool RunIsEmpty(const Run& i_run, const Plan& i_plan, const Kit& i_kit);
+
+// How many times a run places its period in the i_r-th repeat of its block (0-based).
+inline std::int64_t RepeatsAt(const Run& i_run, std::int64_t i_r) {
+  const std::int64_t repeats = i_run.repeats - i_run.shrink * i_r;
+  return repeats > 0 ? repeats : 0;
+}
 
 // A placement of a run moved to its k-th repeat within the r-th repeat of its block, as the walk
 // puts it (its choice not yet taken).
@@ -132,11 +143,13 @@ void WalkPlan(const Plan& i_plan, Skip&& i_skip, Visit&& i_visit) {
     for (std::int64_t r = 0; r < block.repeats; ++r) {
       for (const Run* walked : runs) {
         const Run& run = *walked;
-        for (std::int64_t k = 0; k < run.repeats; ++k) {
+        const std::int64_t repeats = RepeatsAt(run, r);
+        for (std::int64_t k = 0; k < repeats; ++k) {
           for (Placement placement : run.period) {
-            placement.x += r * block.dx + k * run.dx;
-            placement.z += k * run.dz;
-            placement.level += r * block.dlevel;
+            placement.x += r * run.bx + k * run.dx;
+            placement.z += r * run.bz + k * run.dz;
+            placement.level += r * run.blevel;
+            placement.step += r * run.bstep;
             if (placement.choice != 0) {
               placement.piece = PlacedPiece(i_plan, placement);
               placement.choice = 0;

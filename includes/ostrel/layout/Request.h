@@ -8,6 +8,19 @@
 
 namespace Ostrel::City {
 
+// The shape of a building's roof: today's flat roof row behind a parapet, or pitched.
+enum class RoofShape {
+  Flat,
+  Gable,  // two slopes meeting at a ridge along the ridge's axis, closed at both ends by gable walls
+  Hip,    // four slopes: the ridge runs along the longer side and shrinks to a point on a square
+};
+
+// The axis a gable roof's ridge runs along.
+enum class RidgeAxis { Longer, X, Z };
+
+// The roof shape a word names: flat, gable or hip; false for any other.
+bool RoofShapeOf(const std::string& i_word, RoofShape& o_roof);
+
 // A building as the layout reads it. The requests are kept as given; only their first two
 // letters count, in upper case.
 struct Request {
@@ -20,6 +33,8 @@ struct Request {
   std::int64_t rows = 2;             // rows of cells: the storeys and the roof row
   std::uint64_t seed = 0;            // picks among the variants of a piece (Variation.h)
   bool varyByCell = false;           // a choice per cell, not per piece, storey and facade
+  RoofShape roof = RoofShape::Flat;
+  RidgeAxis ridge = RidgeAxis::Longer;  // of a gable roof: the longer side's (z for a square)
 };
 
 // The request of w units between the corners along E and W (cells along x), l along N and S
