@@ -7,7 +7,8 @@
 #
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
-# Then one larger building per style with two seeds, for the variants of its pieces.
+# Then one larger building per style with two seeds, for the variants of its pieces; pitched
+# roofs; and the example city.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$(realpath "${1:-$root/build/default/towerkit}")"
@@ -50,6 +51,28 @@ for style in A B; do
     xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/$name.png" \
       --resolution=520,400 --camera-position=-16,6,-7 --camera-focal-point=-3,2.5,3 \
       --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+  done
+done
+
+# Pitched roofs: per style and shape, a narrow (-w 0 -l 3), a square (3 x 3) and a long (1 x 7)
+# building of two storeys in a row along z, seen from the south-west and from the north-east.
+for style in B A; do
+  for roof in gable hip; do
+    name="roof_${style}_${roof}"
+    {
+      echo "style,width,length,height,door,z,roof"
+      echo "$style,0,3,2,SC,0,$roof"
+      echo "$style,3,3,2,SC,7,$roof"
+      echo "$style,1,7,2,SC,14,$roof"
+    } >"$work/$name.csv"
+    OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+    cp "$work/$name.mtl" "$work/$name.obj.mtl"
+    for view in "sw -19,14,-7" "ne 15,14,30"; do
+      read -r side eye <<<"$view"
+      xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/${name}_${side}.png" \
+        --resolution=640,300 --camera-position="$eye" --camera-focal-point=-2,1.5,11.5 \
+        --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+    done
   done
 done
 
