@@ -292,6 +292,8 @@ TEST(CityCli, EachBadFileGivesItsErrorAndLeavesTheOutputAsItWas) {
        ", line 2, column 5 (seed): '-1' is not a whole number from 0 to 18446744073709551615"},
       {"style,width,length,height,id\nA,1,1,1,\"two\nlines\"\n",
        ", line 2, column 5 (id): 'two?lines' holds a line break: an id names the building on one line"},
+      {"style,width,length,height,roof\nA,1,1,1,Hip\n",
+       ", line 2, column 5 (roof): 'Hip' is not a roof: give flat, gable or hip"},
       {head + "A,1,1\n", ", line 2, column 4: row has 3 fields, the header has 4"},
       {head + "A,1,1,\"1\n", ", line 2, column 4: unclosed quote: '\"1?'"},
       {"", ", line 1: no header row"},

@@ -197,6 +197,10 @@ TEST_F(OptionsTest, ValuesTheBuildingCannotUseAreKeptWithAWarning) {
       {{"-h", " 2"}, "Value ' 2' of option '-h' is not a whole number: the height is 2"},
       {{"-l", "-"}, "Value '-' of option '-l' is not a whole number: the length is 0"},
       {{"-w", ""}, "Value '' of option '-w' is not a whole number: the width is 0"},
+      {{"--roof", "hip"}, ""},
+      {{"--roof", "Gable"}, "Value 'Gable' of option '--roof' is not flat, gable or hip: the roof is flat"},
+      {{"--ridge", "x"}, ""},
+      {{"--ridge", "y"}, "Value 'y' of option '--ridge' is not x or z: the ridge runs along the longer side"},
   };
   for (const auto& c : cases) {
     const Parsed parsed = Parse(c.args);
@@ -209,6 +213,8 @@ TEST_F(OptionsTest, ValuesTheBuildingCannotUseAreKeptWithAWarning) {
   EXPECT_EQ(parsed.settings.balcony, Strings{"QQ"});
   EXPECT_EQ(parsed.settings.close, Strings{"NAX"});
   EXPECT_EQ(parsed.settings.width, 3);
+  EXPECT_EQ(Parse({"--roof", "hip", "--roof", "dome"}).settings.roof, Ostrel::City::RoofShape::Flat);
+  EXPECT_EQ(Parse({"--ridge", "z"}).settings.ridge, Ostrel::City::RidgeAxis::Z);
 }
 
 TEST_F(OptionsTest, CheckAndHelp) {
