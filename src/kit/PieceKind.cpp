@@ -25,6 +25,7 @@ constexpr const char* kRoofs = "gable and hip roofs (--roof) need it";
 constexpr const char* kHips = "hip roofs (--roof hip) need it";
 constexpr const char* kGables = "gable roofs (--roof gable) need it";
 
+constexpr const char* kSetbacks = "setbacks (--setback) need it";
 constexpr const char* kEveryBuilding = "every building needs it";
 constexpr const char* kFacadeCells = "every building with facade cells (-w or -l 1 or more) needs it";
 
@@ -56,6 +57,14 @@ constexpr PieceRule kRules[kPieceKindCount] = {
     {PieceKind::SlopeGableLeft,  "slopegableleft",  true, PieceRow::Pitched, kRoofInside, kGables},
     {PieceKind::SlopeGableRight, "slopegableright", true, PieceRow::Pitched, kRoofInside, kGables},
     {PieceKind::RidgeGable,      "ridgegable",      true, PieceRow::Pitched, kRoofInside, kGables},
+    {PieceKind::TerraceFloor,      "terracefloor",      true, PieceRow::Terrace, kFacade, kSetbacks},
+    {PieceKind::TerraceFloorClose, "terracefloorclose", true, PieceRow::Terrace, kFacade,
+     "setbacks (--setback) with walls (-c) need it"},
+    {PieceKind::TerraceAngle,      "terraceangle",      true, PieceRow::Terrace, kCorner, kSetbacks},
+    {PieceKind::TerraceAngleLeft,  "terraceangleleft",  true, PieceRow::Terrace, kCorner,
+     "setbacks (--setback) of some sides only need it"},
+    {PieceKind::TerraceAngleRight, "terraceangleright", true, PieceRow::Terrace, kCorner,
+     "setbacks (--setback) of some sides only need it"},
 };
 // clang-format on
 

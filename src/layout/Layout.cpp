@@ -3,11 +3,14 @@
 #include <ostrel/layout/Layout.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <ostrel/layout/Setbacks.h>
 
 #include "layout/LayoutParts.h"
 
@@ -57,7 +60,31 @@ struct Row {
   PieceKind corner;
   PieceKind window, door, close;  // of an inner cell, by its opening
   std::vector<Choice>* choices;   // the plan's, which gains those of the row's pieces
+  // The first storey of a block that steps back: the sides N, E, S, W that stand over the
+  // terrace of the block below take the terrace's pieces.
+  std::array<bool, 4> terrace{};
+  // The top of a block that a block above steps back from: the cells the block above stands on
+  // (in the row's cells) are left out of its roof ring.
+  const Footprint* keepOut = nullptr;
 };
+
+std::size_t SideIndex(char i_side) {
+  switch (i_side) {
+    case 'N':
+      return 0;
+    case 'E':
+      return 1;
+    case 'S':
+      return 2;
+    default:
+      return 3;
+  }
+}
+
+bool Inside(const Footprint& i_footprint, std::int64_t i_x, std::int64_t i_z) {
+  return i_x <= i_footprint.x0 && i_x > i_footprint.x0 - i_footprint.cellsAlongX && i_z >= i_footprint.z0 &&
+         i_z < i_footprint.z0 + i_footprint.cellsAlongZ;
+}
 
 // The piece of kind i_kind placed in a cell of the row, facing (xd, zd), with its choice.
 Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t i_x, std::int64_t i_z,
@@ -81,6 +108,12 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index,
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
   const CellOpening opening = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter,
                                           i_facade.minSide, i_facade.maxSide, i_index);
+  if (i_row.terrace[SideIndex(i_facade.letter)]) {
+    // Over the terrace no balcony: the terrace is the storey's outdoor floor.
+    const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
+    o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
+    return;
+  }
   const PieceKind kind = opening == CellOpening::Door    ? i_row.door
                          : opening == CellOpening::Close ? i_row.close
                                                          : i_row.window;
@@ -111,8 +144,33 @@ void AddCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, st
   }
 }
 
+// The cells i_lo to i_hi (1-based) of the facade that stand in i_footprint; false for none.
+bool CellsInside(const Facade& i_facade, const Footprint& i_footprint, std::int64_t& o_lo, std::int64_t& o_hi) {
+  // Along the facade's line the cells step by one along x or z; across it they stay.
+  const bool alongX = i_facade.dx != 0;
+  const std::int64_t step = alongX ? i_facade.dx : i_facade.dz;
+  const std::int64_t start = alongX ? i_facade.x : i_facade.z;
+  const std::int64_t lo = alongX ? i_footprint.x0 - i_footprint.cellsAlongX + 1 : i_footprint.z0;
+  const std::int64_t hi = alongX ? i_footprint.x0 : i_footprint.z0 + i_footprint.cellsAlongZ - 1;
+  const std::int64_t across = alongX ? i_facade.z : i_facade.x;
+  if (alongX ? !Inside(i_footprint, i_footprint.x0, across) : !Inside(i_footprint, across, i_footprint.z0))
+    return false;
+  // Cell i stands at start + (i - 1) * step, step = +1 or -1.
+  std::int64_t first = 1 + (lo - start) * step, last = 1 + (hi - start) * step;
+  if (first > last) std::swap(first, last);
+  o_lo = std::max<std::int64_t>(first, 1);
+  o_hi = std::min(last, i_facade.cells);
+  return o_lo <= o_hi;
+}
+
 void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_runs) {
   if (i_facade.cells <= 0) return;
+  std::int64_t lo = 0, hi = 0;
+  if (i_row.keepOut && CellsInside(i_facade, *i_row.keepOut, lo, hi)) {
+    AddCells(i_row, i_facade, 1, lo - 1, o_runs);
+    AddCells(i_row, i_facade, hi + 1, i_facade.cells, o_runs);
+    return;
+  }
   std::int64_t door = 0;
   if (!DoorCell(i_row.request->door, RuleLevel(i_row.level), i_facade.letter, i_facade.minSide,
                 i_facade.maxSide, door)) {
@@ -124,10 +182,17 @@ void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_run
   AddCells(i_row, i_facade, door + 1, i_facade.cells, o_runs);
 }
 
-void AddCorner(const Row& i_row, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd,
-               std::vector<Run>& o_runs) {
+// A corner between the facade on its +x side and the one on its +z side.
+void AddCorner(const Row& i_row, char i_xSide, char i_zSide, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd,
+               std::int8_t i_zd, std::vector<Run>& o_runs) {
+  if (i_row.keepOut && Inside(*i_row.keepOut, i_x, i_z)) return;
+  const bool overX = i_row.terrace[SideIndex(i_xSide)], overZ = i_row.terrace[SideIndex(i_zSide)];
+  const PieceKind kind = overX && overZ ? PieceKind::TerraceAngle
+                         : overZ        ? PieceKind::TerraceAngleLeft
+                         : overX        ? PieceKind::TerraceAngleRight
+                                        : i_row.corner;
   Run corner;
-  corner.period.push_back(Place(i_row, i_row.corner, 0, i_x, i_z, i_xd, i_zd));
+  corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));
   o_runs.push_back(std::move(corner));
 }
 
@@ -137,13 +202,13 @@ std::vector<Run> RingRuns(const Row& i_row) {
   const std::int64_t Z = i_row.request->cellsAlongZ;
   const std::int64_t X = i_row.request->cellsAlongX;
   std::vector<Run> runs;
-  AddCorner(i_row, 0, 0, -1, 0, runs);
+  AddCorner(i_row, 'W', 'N', 0, 0, -1, 0, runs);
   AddFacade(i_row, {'N', Z - 2, Z - 2, 1, 0, 1, 0, 1, 0, 1}, runs);
-  AddCorner(i_row, 0, Z - 1, 0, 1, runs);
+  AddCorner(i_row, 'N', 'E', 0, Z - 1, 0, 1, runs);
   AddFacade(i_row, {'E', X - 2, X - 2, 1, -1, Z - 1, -1, 0, 1, 0}, runs);
-  AddCorner(i_row, 1 - X, Z - 1, 1, 0, runs);
+  AddCorner(i_row, 'E', 'S', 1 - X, Z - 1, 1, 0, runs);
   AddFacade(i_row, {'S', Z - 2, 1, Z - 2, 1 - X, 1, 0, 1, 0, -1}, runs);
-  AddCorner(i_row, 1 - X, 0, 0, -1, runs);
+  AddCorner(i_row, 'S', 'W', 1 - X, 0, 0, -1, runs);
   AddFacade(i_row, {'W', X - 2, 1, X - 2, -1, 0, -1, 0, -1, 0}, runs);
   return runs;
 }
@@ -184,37 +249,169 @@ void AddRoofCap(const Request& i_request, const Kit& i_kit, const KitStyle& i_st
   if (RoofCapLines(i_request, cap, choice, i_level, lines)) io_plan.blocks.push_back(std::move(lines));
 }
 
+
+// The request as a building of the footprint's cells, its north-west corner cell at (0, 0): a
+// block is laid as such a building and then moved to its place (Shift).
+Request OnFootprint(const Request& i_request, const Footprint& i_footprint) {
+  Request block = i_request;
+  block.cellsAlongX = i_footprint.cellsAlongX;
+  block.cellsAlongZ = i_footprint.cellsAlongZ;
+  return block;
+}
+
+// Moves the plan's blocks from i_first on by the footprint's north-west corner cell.
+void Shift(Plan& io_plan, std::size_t i_first, const Footprint& i_footprint) {
+  if (i_footprint.x0 == 0 && i_footprint.z0 == 0) return;
+  for (std::size_t b = i_first; b < io_plan.blocks.size(); ++b) {
+    for (Run& run : io_plan.blocks[b].runs) {
+      for (Placement& placement : run.period) {
+        placement.x += i_footprint.x0;
+        placement.z += i_footprint.z0;
+      }
+    }
+  }
+}
+
+// The style of a storey, the building's when the kit lacks the band's (the tool refuses that).
+const KitStyle& StyleAt(const Request& i_request, const Kit& i_kit, std::int64_t i_level) {
+  const KitStyle* style = i_kit.style(StyleOfStorey(i_request, i_level));
+  return style ? *style : *i_kit.style(i_request.style);
+}
+
+std::array<bool, 4> TerraceSides(const Setback& i_setback) {
+  return {i_setback.north > 0, i_setback.east > 0, i_setback.south > 0, i_setback.west > 0};
+}
+
+// One row of the block at i_level in the style of that storey.
+void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, RowKind i_kind,
+            const std::array<bool, 4>& i_terrace, const Footprint* i_keepOut, Plan& io_plan) {
+  // The roof row and a terrace belong to the storey below them.
+  const std::int64_t storey = i_kind == RowKind::Roof && i_level > 0 ? i_level - 1 : i_level;
+  Row row = MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, storey), i_level, i_kind, io_plan);
+  row.terrace = i_terrace;
+  row.keepOut = i_keepOut;
+  io_plan.blocks.push_back({RingRuns(row)});
+}
+
+// Upper storeys i_first to i_last of a block, which differ only by the parity of their level and
+// their style: each run of one style as a pair of storeys repeated, then a last odd one.
+void AddFloors(const Request& i_block, const Kit& i_kit, std::int64_t i_first, std::int64_t i_last,
+               Plan& io_plan) {
+  while (i_first <= i_last) {
+    std::int64_t end = i_first;
+    const std::string& style = StyleOfStorey(i_block, i_first);
+    while (end < i_last && StyleOfStorey(i_block, end + 1) == style) ++end;
+    const std::int64_t floors = end - i_first + 1;
+    if (floors >= 2) {
+      Block pair{RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, RowKind::Floor, io_plan))};
+      std::vector<Run> second =
+          RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, RowKind::Floor, io_plan));
+      pair.runs.insert(pair.runs.end(), second.begin(), second.end());
+      pair.repeats = floors / 2;
+      for (Run& run : pair.runs) run.blevel = 2;
+      io_plan.blocks.push_back(std::move(pair));
+    }
+    if (floors % 2 == 1) AddRow(i_block, i_kit, end, RowKind::Floor, {}, nullptr, io_plan);
+    i_first = end + 1;
+  }
+}
+
+// The roof on the top block: the roof row and its cap, or a pitched roof, in the style of the
+// top storey.
+void AddRoof(const Request& i_block, const Kit& i_kit, Plan& io_plan) {
+  // The roof row is always laid, at level 0 too for a height of 0.
+  const std::int64_t roof = i_block.rows - 1;
+  const KitStyle& style = StyleAt(i_block, i_kit, roof > 0 ? roof - 1 : 0);
+  if (i_block.roof != RoofShape::Flat) {
+    // A pitched roof stands on the ground storey at a height of 0, as at 1: it has no row to
+    // share the ground storey's level with.
+    detail::AddPitchedRoof(i_block, i_kit, style, std::max<std::int64_t>(roof, 1), io_plan);
+    return;
+  }
+  AddRow(i_block, i_kit, roof, RowKind::Roof, {}, nullptr, io_plan);
+  AddRoofCap(i_block, i_kit, style, roof, io_plan);
+}
+
+// Roof cap over the cells x from i_x down to i_x - i_countX + 1 and z from i_z up to
+// i_z + i_countZ - 1 (the block's cells), lines along z.
+void AddCapRect(const PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level, std::int64_t i_x,
+                std::int64_t i_countX, std::int64_t i_z, std::int64_t i_countZ, Plan& io_plan) {
+  if (i_countX <= 0 || i_countZ <= 0) return;
+  Run line;
+  Placement cap;
+  cap.piece = i_cap;
+  cap.x = i_x;
+  cap.z = i_z;
+  cap.level = i_level;
+  cap.choice = i_choice;
+  line.period.push_back(cap);
+  line.repeats = i_countZ;
+  line.dz = 1;
+  line.bx = -1;
+  Block lines;
+  lines.runs.push_back(std::move(line));
+  lines.repeats = i_countX;
+  io_plan.blocks.push_back(std::move(lines));
+}
+
+// The terrace block i_block steps back onto, at the level of its first storey: the roof ring of
+// the block below where the block above leaves it open, and roof cap over the rest of the block
+// below's inside that the block above leaves open, in the style of the storey below.
+void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block, Plan& io_plan) {
+  const Footprint below = FootprintOf(i_request, i_block - 1);
+  const Footprint above = FootprintOf(i_request, i_block);
+  const std::int64_t level = i_request.setbacks[i_block - 1].level;
+  const Request lower = OnFootprint(i_request, below);
+  const std::size_t first = io_plan.blocks.size();
+  // The block above in the cells of the block below.
+  const Footprint keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
+  AddRow(lower, i_kit, level, RowKind::Roof, {}, &keepOut, io_plan);
+
+  const KitStyle& style = StyleAt(i_request, i_kit, level - 1);
+  const PieceId cap = style.piece(PieceKind::RoofCap);
+  if (!i_kit.piece(cap).empty()) {
+    const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
+    // The inside of the block below: x from -1 down to 2 - X, z from 1 up to Z - 2; the block
+    // above: x from keepOut.x0 down, z from keepOut.z0 up. North and south strips across the
+    // whole inside, then west and east strips between them.
+    const std::int64_t insideX = below.cellsAlongX - 2, insideZ = below.cellsAlongZ - 2;
+    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);  // inside rows north of the block above
+    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX - (1 - below.cellsAlongX) - 1 + 1, insideX);
+    const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
+    const std::int64_t east = std::min(below.cellsAlongZ - 2 - (keepOut.z0 + keepOut.cellsAlongZ - 1), insideZ);
+    const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
+    AddCapRect(cap, choice, level, -1, north, 1, insideZ, io_plan);
+    AddCapRect(cap, choice, level, 2 - below.cellsAlongX + south - 1, south, 1, insideZ, io_plan);
+    const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
+    AddCapRect(cap, choice, level, middleX, middle, 1, west, io_plan);
+    AddCapRect(cap, choice, level, middleX, middle, below.cellsAlongZ - 1 - east, east, io_plan);
+  }
+  Shift(io_plan, first, below);
+}
+
 }  // namespace
 
 Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   Plan plan;
-  const KitStyle* style = i_kit.style(i_request.style);
-  if (!style) return plan;
-
-  plan.blocks.push_back({RingRuns(MakeRow(i_request, i_kit, *style, 0, RowKind::Ground, plan))});
-  // Upper storeys: levels 1 to rows - 2, which differ only by the parity of their level.
-  const std::int64_t floors = i_request.rows - 2;
-  if (floors >= 2) {
-    Block pair{RingRuns(MakeRow(i_request, i_kit, *style, 1, RowKind::Floor, plan))};
-    std::vector<Run> second = RingRuns(MakeRow(i_request, i_kit, *style, 2, RowKind::Floor, plan));
-    pair.runs.insert(pair.runs.end(), second.begin(), second.end());
-    pair.repeats = floors / 2;
-    for (Run& run : pair.runs) run.blevel = 2;
-    plan.blocks.push_back(std::move(pair));
+  if (!i_kit.style(i_request.style)) return plan;
+  const std::size_t blocks = i_request.setbacks.size() + 1;
+  const std::int64_t top = i_request.rows - 2;  // the top storey; -1 for a height of 0
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const Footprint footprint = FootprintOf(i_request, b);
+    const Request block = OnFootprint(i_request, footprint);
+    const std::int64_t level = b == 0 ? 0 : i_request.setbacks[b - 1].level;
+    if (b > 0) AddTerrace(i_request, i_kit, b, plan);
+    const std::size_t first = plan.blocks.size();  // the block's own rows, laid at (0, 0)
+    if (b == 0) {
+      AddRow(block, i_kit, 0, RowKind::Ground, {}, nullptr, plan);
+    } else {
+      AddRow(block, i_kit, level, RowKind::Floor, TerraceSides(i_request.setbacks[b - 1]), nullptr, plan);
+    }
+    const std::int64_t last = b + 1 < blocks ? i_request.setbacks[b].level - 1 : top;
+    AddFloors(block, i_kit, level + 1, last, plan);
+    if (b + 1 == blocks) AddRoof(block, i_kit, plan);
+    Shift(plan, first, footprint);
   }
-  if (floors >= 1 && floors % 2 == 1) {
-    plan.blocks.push_back({RingRuns(MakeRow(i_request, i_kit, *style, floors, RowKind::Floor, plan))});
-  }
-  // The roof row is always laid, at level 0 too for a height of 0.
-  const std::int64_t roof = i_request.rows - 1;
-  if (i_request.roof != RoofShape::Flat) {
-    // A pitched roof stands on the ground storey at a height of 0, as at 1: it has no row to
-    // share the ground storey's level with.
-    detail::AddPitchedRoof(i_request, i_kit, *style, std::max<std::int64_t>(roof, 1), plan);
-    return plan;
-  }
-  plan.blocks.push_back({RingRuns(MakeRow(i_request, i_kit, *style, roof, RowKind::Roof, plan))});
-  AddRoofCap(i_request, i_kit, *style, roof, plan);
   return plan;
 }
 

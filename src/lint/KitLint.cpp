@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -66,15 +67,17 @@ PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
   return io_lint.id;
 }
 
-// Whether a style has a file of any pitched roof's piece: a style without one offers only flat
-// roofs, and none of those pieces is missing from it.
-bool OffersPitchedRoofs(const std::vector<std::string>& i_names, std::size_t i_prefixSize) {
+// The pieces of pitched roofs and of setbacks' terraces are each a set a style offers or not.
+bool OptionalRow(PieceRow i_row) { return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace; }
+
+// Whether a style has a file of any piece of the row: a style without one does not offer what
+// they make (pitched roofs, setbacks), and none of those pieces is missing from it.
+bool OffersRow(const std::vector<std::string>& i_names, std::size_t i_prefixSize, PieceRow i_row) {
   for (const std::string& name : i_names) {
     const std::string_view rest = std::string_view(name).substr(i_prefixSize);
     PieceKind kind;
     std::uint32_t number = 0;
-    if ((KindOfSuffix(rest, kind) || VariantOfSuffix(rest, kind, number)) && RuleOf(kind).row == PieceRow::Pitched)
-      return true;
+    if ((KindOfSuffix(rest, kind) || VariantOfSuffix(rest, kind, number)) && RuleOf(kind).row == i_row) return true;
   }
   return false;
 }
@@ -93,9 +96,8 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
     }
   }
   std::sort(names.begin(), names.end());
-  const bool pitched = OffersPitchedRoofs(names, prefix.size());
   for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
-    if (rule->row == PieceRow::Pitched && !pitched) continue;
+    if (OptionalRow(rule->row) && !OffersRow(names, prefix.size(), rule->row)) continue;
     LintPiece piece;
     piece.isPiece = true;
     piece.kind = rule->kind;
@@ -106,7 +108,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
   KitStyle style;
   style.name = i_style;
   for (const LintPiece& piece : pieces) style.pieces[static_cast<std::size_t>(piece.kind)] = piece.id;
-  if (pitched) style.rise = RiseOf(io_kit.piece(style.piece(PieceKind::Slope)));
+  if (OffersRow(names, prefix.size(), PieceRow::Pitched)) style.rise = RiseOf(io_kit.piece(style.piece(PieceKind::Slope)));
   io_kit.styles.push_back(std::move(style));
   const std::size_t plainCount = pieces.size();
   // Variants by kind, then by number.
@@ -305,10 +307,11 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
-  bool pitched = false;
+  bool pitched = false, terraces = false;
   for (const LintPiece& piece : i_pieces) {
     lint.emplace(piece.id, &piece);
     pitched = pitched || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Pitched);
+    terraces = terraces || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Terrace);
   }
 
   BuildingFaults faults;
@@ -324,7 +327,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
-    for (const Request& request : LintRequests(i_style, pitched)) {
+    for (const Request& request : LintRequests(i_style, pitched, terraces)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakePlan(request, i_kit);
       AddEmptyRoofCap(request, i_kit, plan);
@@ -337,6 +340,86 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   TellOverlaps(faults, lint, io_report);
 }
 
+
+// Buildings that step back: every side alone and with its neighbours (corners of each form),
+// by one cell and by two (a podium), two setbacks one above the other, walls and balconies on
+// the sides over the terrace, a block above of the narrowest footprint, and a pitched roof on
+// the top block.
+void AddSetbackRequests(const std::string& i_style, bool i_pitched, std::vector<Request>& io_requests) {
+  struct Stepped {
+    std::vector<Setback> setbacks;
+    std::vector<std::string> balcony, close;
+    int w, l, h;
+  };
+  const Stepped stepped[] = {
+      {{{1, 1, 1, 0, 0}}, {"EA", "SA"}, {"NE"}, 3, 3, 3},
+      {{{2, 0, 0, 2, 0}}, {}, {"SO"}, 4, 3, 3},
+      {{{1, 0, 0, 0, 1}, {2, 1, 0, 0, 0}}, {"NC"}, {"WA"}, 3, 4, 4},
+      {{{1, 1, 1, 1, 1}}, {}, {}, 3, 3, 2},
+      {{{1, 0, 1, 0, 1}}, {}, {}, 0, 2, 2},
+  };
+  for (const Stepped& s : stepped) {
+    Request request = MakeRequest(i_style, "SC", s.balcony, s.close, s.w, s.l, s.h);
+    request.setbacks = s.setbacks;
+    io_requests.push_back(request);
+    if (!i_pitched) continue;
+    request.roof = RoofShape::Hip;
+    io_requests.push_back(std::move(request));
+  }
+}
+
+// Buildings of style i_style with storeys of i_band: its ground storey, and a storey between two
+// of i_style under the roof, so that each meets the other above and below.
+std::vector<Request> BandRequests(const std::string& i_style, const std::string& i_band) {
+  Request request = MakeRequest(i_style, "SC", {"NC"}, {"EA"}, 3, 2, 4);
+  request.bands = {{0, 0, i_band}, {2, 2, i_band}};
+  Request narrow = MakeRequest(i_style, "WL", {}, {}, 0, 1, 3);
+  narrow.bands = {{1, 1, i_band}};
+  return {request, narrow};
+}
+
+// Whether a piece of style a meets one of style b in the fault.
+bool Between(const OpenEdges& i_open, const std::set<PieceId>& i_a) {
+  return i_open.beside && (i_a.count(i_open.piece) != 0) != (i_a.count(i_open.neighbour) != 0);
+}
+
+bool Between(const std::vector<PieceEdge>& i_uses, const std::set<PieceId>& i_a) {
+  bool a = false, b = false;
+  for (const PieceEdge& use : i_uses) (i_a.count(use.piece) != 0 ? a : b) = true;
+  return a && b;
+}
+
+// Places two styles' pieces in buildings where storeys of one stand on the other's, and tells
+// only what lies between the two styles (what lies within one is told by its own check).
+void CheckBandBuildings(const std::string& i_a, const std::string& i_b, const Kit& i_kit,
+                        const std::vector<LintPiece>& i_pieces, LintReport& io_report) {
+  std::map<PieceId, const LintPiece*> lint;
+  std::set<PieceId> ofA;
+  for (const LintPiece& piece : i_pieces) {
+    lint.emplace(piece.id, &piece);
+    if (i_kit.piece(piece.id).name.compare(0, i_a.size() + 1, i_a + "_") == 0) ofA.insert(piece.id);
+  }
+  std::vector<PieceId> same(i_kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  const std::vector<char> none(i_kit.pieces.size(), 0);
+  BuildingFaults faults;
+  for (const Request& request : BandRequests(i_a, i_b)) {
+    Plan plan = MakePlan(request, i_kit);
+    CheckBuilding(plan, i_kit, same, none, faults);
+  }
+  BuildingFaults between;
+  for (const OpenEdges& open : faults.open)
+    if (Between(open, ofA)) between.open.push_back(open);
+  for (const SharedEdge& shared : faults.shared)
+    if (Between(shared.uses, ofA)) between.shared.push_back(shared);
+  for (const PieceOverlap& overlap : faults.overlaps)
+    if (Between(std::vector<PieceEdge>{overlap.first, overlap.second}, ofA)) between.overlaps.push_back(overlap);
+  TellOpenEdges(between, i_kit, lint, io_report);
+  TellSharedEdges(between, MeshCheck::EdgeFault::Flipped, i_kit, lint, io_report);
+  TellSharedEdges(between, MeshCheck::EdgeFault::Crowded, i_kit, lint, io_report);
+  TellOverlaps(between, lint, io_report);
+}
+
 }  // namespace
 
 std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries) {
@@ -347,7 +430,7 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
   return styles;
 }
 
-std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched) {
+std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces) {
   struct Options {
     const char* door;
     std::vector<std::string> balcony, close;
@@ -367,6 +450,7 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched) {
   std::vector<Request> requests;
   for (const Options& o : options)
     requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
+  if (i_terraces) AddSetbackRequests(i_style, i_pitched, requests);
   if (!i_pitched) return requests;
   struct Roofs {
     RoofShape shape;
@@ -397,6 +481,7 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
   if (!CheckBaseUnits(kit, report)) return report.sorted();
   std::vector<std::string> entries;
   FileSystem::GetFilesFromFolder(i_folder, entries);
+  std::vector<std::vector<LintPiece>> styles;
   for (const std::string& style : i_styles) {
     const std::vector<LintPiece> pieces = StylePieces(kit, style, entries);
     for (const LintPiece& piece : pieces) {
@@ -404,6 +489,16 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
       CheckPieceFile(piece, kit, report);
     }
     CheckStyleBuildings(style, kit, pieces, report);
+    styles.push_back(pieces);
+  }
+  // Storey bands: each style's storeys on each other's, both ways.
+  for (std::size_t a = 0; a < i_styles.size(); ++a) {
+    for (std::size_t b = 0; b < i_styles.size(); ++b) {
+      if (a == b) continue;
+      std::vector<LintPiece> both = styles[a];
+      both.insert(both.end(), styles[b].begin(), styles[b].end());
+      CheckBandBuildings(i_styles[a], i_styles[b], kit, both, report);
+    }
   }
   CheckLibraries(kit, report);
   return report.sorted();

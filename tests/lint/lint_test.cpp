@@ -60,7 +60,8 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
       {"warning", "'lint/T_tower.obj' is no piece the tool places: a piece is named STYLE_KIND.obj or "
                   "STYLE_KIND.N.obj, KIND one of angle, angleroof, ground, grounddoor, groundclose, floor, "
                   "floorclose, roof, roofdoor, balcony, roofcap, eave, slope, ridge, eavecorner, hip, ridgeend, peak, "
-                  "gablewall, eavegableleft, eavegableright, slopegableleft, slopegableright, ridgegable"},
+                  "gablewall, eavegableleft, eavegableright, slopegableleft, slopegableright, ridgegable, "
+                  "terracefloor, terracefloorclose, terraceangle, terraceangleleft, terraceangleright"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written"},
       {"info", "Checked style T of the units folder 'lint': 10 errors, 7 warnings"},

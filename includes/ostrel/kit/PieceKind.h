@@ -39,8 +39,15 @@ enum class PieceKind : std::uint8_t {
   SlopeGableLeft,   // a gable end cell higher up, the gable on +z
   SlopeGableRight,  // the same, the gable on -z
   RidgeGable,       // the gable end of an odd span's ridge, the gable on +z
+  // The first storey of a block that steps back, where it stands over the terrace of the block
+  // below (the layout's AddTerrace says where each goes).
+  TerraceFloor,       // a facade cell over the terrace: its wall stands on the terrace's slab
+  TerraceFloorClose,  // the same with a closed wall
+  TerraceAngle,       // a corner over the terrace on both sides
+  TerraceAngleLeft,   // a corner whose +x side continues the facade below, the terrace on +z
+  TerraceAngleRight,  // a corner over the terrace on +x, whose +z side continues the facade below
 };
-inline constexpr std::size_t kPieceKindCount = 24;
+inline constexpr std::size_t kPieceKindCount = 29;
 
 // The row of a building a kind is placed in.
 enum class PieceRow : std::uint8_t {
@@ -49,6 +56,7 @@ enum class PieceRow : std::uint8_t {
   Floor,   // the upper storeys
   Roof,    // the roof row
   Pitched,  // a pitched roof, on top of the storeys instead of the roof row
+  Terrace,  // the first storey of a block that steps back
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along

@@ -21,6 +21,19 @@ enum class RidgeAxis { Longer, X, Z };
 // The roof shape a word names: flat, gable or hip; false for any other.
 bool RoofShapeOf(const std::string& i_word, RoofShape& o_roof);
 
+// From storey `level` up (0 is the ground storey), the building steps in: each side by its cells.
+// The storeys from one setback to the next are a block, standing on the block below.
+struct Setback {
+  std::int64_t level = 1;
+  std::int64_t north = 0, east = 0, south = 0, west = 0;  // cells
+};
+
+// Storeys `from` to `to` (0-based, inclusive) built from the pieces of another style.
+struct Band {
+  std::int64_t from = 0, to = 0;
+  std::string style;
+};
+
 // A building as the layout reads it. The requests are kept as given; only their first two
 // letters count, in upper case.
 struct Request {
@@ -35,6 +48,8 @@ struct Request {
   bool varyByCell = false;           // a choice per cell, not per piece, storey and facade
   RoofShape roof = RoofShape::Flat;
   RidgeAxis ridge = RidgeAxis::Longer;  // of a gable roof: the longer side's (z for a square)
+  std::vector<Setback> setbacks;        // by rising level (Setbacks.h checks them)
+  std::vector<Band> bands;              // none overlapping
 };
 
 // The request of w units between the corners along E and W (cells along x), l along N and S

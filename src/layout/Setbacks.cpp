@@ -1,0 +1,159 @@
+// Setbacks and storey bands read from their texts and checked against the building.
+
+#include <ostrel/layout/Setbacks.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <ostrel/utils/Numbers.h>
+
+namespace Ostrel::City {
+
+namespace {
+
+constexpr const char* kNoSetback = " is not a setback: give LEVEL[:SIDES[:CELLS]], such as 2:NS:1";
+constexpr const char* kNoBand = " is not a band: give FROM[-TO]:STYLE, such as 0:B";
+
+// A whole number of 0 or more that fits an int32, the whole text.
+bool ReadCount(std::string_view i_text, std::int64_t& o_value) {
+  std::int32_t value = 0;
+  if (Numbers::ParseWhole(i_text, value) != Numbers::WholeFault::None || value < 0) return false;
+  o_value = value;
+  return true;
+}
+
+bool ReadSides(std::string_view i_text, Setback& io_setback) {
+  if (i_text.empty()) return false;
+  for (const char side : i_text) {
+    std::int64_t* cells = side == 'N'   ? &io_setback.north
+                          : side == 'E' ? &io_setback.east
+                          : side == 'S' ? &io_setback.south
+                          : side == 'W' ? &io_setback.west
+                                        : nullptr;
+    if (!cells || *cells != 0) return false;
+    *cells = 1;
+  }
+  return true;
+}
+
+std::string Storeys(std::int64_t i_from, std::int64_t i_to) {
+  return i_from == i_to ? "storey " + std::to_string(i_from)
+                        : "storeys " + std::to_string(i_from) + " to " + std::to_string(i_to);
+}
+
+}  // namespace
+
+bool ParseSetback(const std::string& i_text, Setback& o_setback, std::string& o_why) {
+  o_why = kNoSetback;
+  const std::string_view text = i_text;
+  const std::size_t first = text.find(':');
+  const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+  Setback setback;
+  if (!ReadCount(text.substr(0, first), setback.level)) return false;
+  if (first == std::string_view::npos) {
+    setback.north = setback.east = setback.south = setback.west = 1;
+  } else if (!ReadSides(text.substr(first + 1, second - first - 1), setback)) {
+    return false;
+  }
+  std::int64_t cells = 1;
+  if (second != std::string_view::npos && (!ReadCount(text.substr(second + 1), cells) || cells == 0)) return false;
+  setback.north *= cells;
+  setback.east *= cells;
+  setback.south *= cells;
+  setback.west *= cells;
+  o_setback = setback;
+  o_why.clear();
+  return true;
+}
+
+bool ParseBand(const std::string& i_text, Band& o_band, std::string& o_why) {
+  o_why = kNoBand;
+  const std::string_view text = i_text;
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos || colon + 1 == text.size()) return false;
+  const std::string_view storeys = text.substr(0, colon);
+  const std::size_t dash = storeys.find('-');
+  Band band;
+  if (!ReadCount(storeys.substr(0, dash), band.from)) return false;
+  band.to = band.from;
+  if (dash != std::string_view::npos && !ReadCount(storeys.substr(dash + 1), band.to)) return false;
+  if (band.to < band.from) {
+    o_why = " runs from storey " + std::to_string(band.from) + " down to " + std::to_string(band.to) +
+            ": give the lower storey first";
+    return false;
+  }
+  band.style = std::string(text.substr(colon + 1));
+  o_band = band;
+  o_why.clear();
+  return true;
+}
+
+std::string SetbackFault(const Request& i_request, std::size_t i_index) {
+  const Setback& setback = i_request.setbacks[i_index];
+  const std::int64_t height = i_request.rows - 1;  // storeys
+  if (height < 2) {
+    return " steps back at storey " + std::to_string(setback.level) + ", but a building of height " +
+           std::to_string(height) + " has no storey above its ground storey to step back";
+  }
+  if (setback.level < 1 || setback.level > height - 1) {
+    return " steps back at storey " + std::to_string(setback.level) + ": give a storey from 1 to " +
+           std::to_string(height - 1) + " (the height is " + std::to_string(height) + ")";
+  }
+  if (i_index > 0 && setback.level <= i_request.setbacks[i_index - 1].level) {
+    return " steps back at storey " + std::to_string(setback.level) + ", not above the setback before it (storey " +
+           std::to_string(i_request.setbacks[i_index - 1].level) + "): give setbacks from the lowest up";
+  }
+  const Footprint above = FootprintOf(i_request, i_index + 1);
+  if (above.cellsAlongX < 2) {
+    return " leaves the block above " + std::to_string(above.cellsAlongX) +
+           " cells from north to south: a block needs 2 or more each way";
+  }
+  if (above.cellsAlongZ < 2) {
+    return " leaves the block above " + std::to_string(above.cellsAlongZ) +
+           " cells from west to east: a block needs 2 or more each way";
+  }
+  return "";
+}
+
+std::string BandFault(const Request& i_request, std::size_t i_index) {
+  const Band& band = i_request.bands[i_index];
+  const std::int64_t height = i_request.rows - 1;
+  // A building of height 0 has its ground storey all the same.
+  const std::int64_t top = height > 0 ? height - 1 : 0;
+  if (band.to > top) {
+    return " covers " + Storeys(band.from, band.to) + ": the building of height " + std::to_string(height) +
+           " has " + Storeys(0, top);
+  }
+  for (std::size_t i = 0; i < i_index; ++i) {
+    const Band& before = i_request.bands[i];
+    if (band.from <= before.to && before.from <= band.to) {
+      return " overlaps the band of " + Storeys(before.from, before.to) + " before it";
+    }
+  }
+  return "";
+}
+
+Footprint FootprintOf(const Request& i_request, std::size_t i_block) {
+  Footprint footprint{0, 0, i_request.cellsAlongX, i_request.cellsAlongZ};
+  for (std::size_t i = 0; i < i_block && i < i_request.setbacks.size(); ++i) {
+    const Setback& setback = i_request.setbacks[i];
+    // North faces +x and west -z: stepping them in moves the north-west corner cell.
+    footprint.x0 -= setback.north;
+    footprint.z0 += setback.west;
+    footprint.cellsAlongX -= setback.north + setback.south;
+    footprint.cellsAlongZ -= setback.west + setback.east;
+  }
+  return footprint;
+}
+
+const std::string& StyleOfStorey(const Request& i_request, std::int64_t i_level) {
+  for (std::size_t i = i_request.bands.size(); i-- > 0;) {
+    const Band& band = i_request.bands[i];
+    if (i_level >= band.from && i_level <= band.to) return band.style;
+  }
+  return i_request.style;
+}
+
+}  // namespace Ostrel::City
