@@ -43,6 +43,8 @@ std::string Storeys(std::int64_t i_from, std::int64_t i_to) {
                         : "storeys " + std::to_string(i_from) + " to " + std::to_string(i_to);
 }
 
+std::string Cells(std::int64_t i_count) { return std::to_string(i_count) + (i_count == 1 ? " cell" : " cells"); }
+
 }  // namespace
 
 bool ParseSetback(const std::string& i_text, Setback& o_setback, std::string& o_why) {
@@ -107,12 +109,10 @@ std::string SetbackFault(const Request& i_request, std::size_t i_index) {
   }
   const Footprint above = FootprintOf(i_request, i_index + 1);
   if (above.cellsAlongX < 2) {
-    return " leaves the block above " + std::to_string(above.cellsAlongX) +
-           " cells from north to south: a block needs 2 or more each way";
+    return " leaves the block above " + Cells(above.cellsAlongX) + " from north to south: a block needs 2 or more each way";
   }
   if (above.cellsAlongZ < 2) {
-    return " leaves the block above " + std::to_string(above.cellsAlongZ) +
-           " cells from west to east: a block needs 2 or more each way";
+    return " leaves the block above " + Cells(above.cellsAlongZ) + " from west to east: a block needs 2 or more each way";
   }
   return "";
 }
