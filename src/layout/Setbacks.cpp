@@ -54,9 +54,11 @@ bool ParseSetback(const std::string& i_text, Setback& o_setback, std::string& o_
   const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
   Setback setback;
   if (!ReadCount(text.substr(0, first), setback.level)) return false;
-  if (first == std::string_view::npos) {
+  const std::string_view sides =
+      first == std::string_view::npos ? std::string_view() : text.substr(first + 1, second - first - 1);
+  if (sides.empty()) {
     setback.north = setback.east = setback.south = setback.west = 1;
-  } else if (!ReadSides(text.substr(first + 1, second - first - 1), setback)) {
+  } else if (!ReadSides(sides, setback)) {
     return false;
   }
   std::int64_t cells = 1;

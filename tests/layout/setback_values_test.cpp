@@ -23,7 +23,9 @@ TEST(SetbackValues, TextsReadAsTheyAreMeantOrNotAtAll) {
   EXPECT_EQ(setback.north, 3);
   EXPECT_EQ(setback.west, 3);
   EXPECT_EQ(setback.east + setback.south, 0);
-  for (const char* bad : {"", "x", "2:", "2:NN", "2:Q", "2:N:0", "2:N:-1", "2:N:1:1", "-1", "2::1", " 2"}) {
+  ASSERT_TRUE(ParseSetback("2::3", setback, why));  // all four sides, by three
+  EXPECT_EQ(setback.east, 3);
+  for (const char* bad : {"", "x", "2:NN", "2:Q", "2:N:0", "2:N:-1", "2:N:1:1", "-1", " 2"}) {
     EXPECT_FALSE(ParseSetback(bad, setback, why)) << bad;
     EXPECT_NE(why.find("is not a setback"), std::string::npos) << bad;
   }
