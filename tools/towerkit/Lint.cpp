@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
+#include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 
 #include "Report.h"
@@ -58,6 +59,23 @@ int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_en
                              " of the units folder '" + i_folder + "': " + CountOf(errors, "error") + ", " +
                              CountOf(warnings, "warning"));
   return errors > 0 ? kExitFailure : kExitSuccess;
+}
+
+int LintFolders(const std::vector<std::string>& i_folders, const std::string& i_style) {
+  std::vector<std::vector<std::string>> entries(i_folders.size());
+  for (std::size_t i = 0; i < i_folders.size(); ++i) Ostrel::FileSystem::GetFilesFromFolder(i_folders[i], entries[i]);
+  std::vector<std::string> all;
+  for (const std::vector<std::string>& folder : entries) all.insert(all.end(), folder.begin(), folder.end());
+  std::vector<std::string> styles = Ostrel::City::LintedStyles(all);
+  if (!i_style.empty()) styles = {i_style};
+  int status = kExitSuccess;
+  for (std::size_t i = 0; i < i_folders.size(); ++i) {
+    for (const std::string& style : styles) {
+      if (Ostrel::City::StyleFolder(i_folders, entries, style) != i_folders[i]) continue;
+      if (LintStyles(i_folders[i], entries[i], style) != kExitSuccess) status = kExitFailure;
+    }
+  }
+  return status;
 }
 
 }  // namespace Towerkit

@@ -17,4 +17,9 @@ std::string LintLine(const Ostrel::City::LintFinding& i_finding);
 int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_entries,
                const std::string& i_style);
 
+// --lint with several units folders: each style is checked in the folder it comes from (the
+// first that has it), and folders are checked in order. i_style empty: every style of them all.
+// Returns the exit status: 1 when any folder's check found an error.
+int LintFolders(const std::vector<std::string>& i_folders, const std::string& i_style);
+
 }  // namespace Towerkit

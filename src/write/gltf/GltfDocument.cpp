@@ -317,6 +317,7 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
   }
   AddMaterials(layout, document, numbers, i_materials);
   if (layout.binBytes > 0) document["buffers"] = {{{"byteLength", layout.binBytes}}};
+  if (layout.binBytes > 0 && !i_options.bufferUri.empty()) document["buffers"][0]["uri"] = i_options.bufferUri;
   return layout;
 }
 
