@@ -282,6 +282,71 @@ void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) 
   if (RoofCapLines(i_request, cap, 0, i_request.rows - 1, lines)) io_plan.blocks.push_back(std::move(lines));
 }
 
+// A piece that reaches outside its cell breaks the surface wherever it meets a neighbour: open
+// edges, cross-sections that do not meet, faces over each other, its own and its neighbours'.
+// Those faults are taken out of io_faults and told once, under the piece, whose own finding says
+// where it reaches out; faults of pieces in their cells alone stay to be told one by one.
+void TellMisplaced(const std::vector<LintPiece>& i_pieces, const Kit& i_kit,
+                   const std::map<PieceId, const LintPiece*>& i_lint, BuildingFaults& io_faults,
+                   LintReport& io_report) {
+  std::map<PieceId, std::vector<PieceId>> caused;  // misplaced piece -> the piece of each fault it causes
+  for (const LintPiece& piece : i_pieces) {
+    if (piece.read.status == FileSystem::ReadStatus::Ok && ReachesOutside(piece, i_kit.piece(piece.id)))
+      caused[piece.id];
+  }
+  if (caused.empty()) return;
+  // The misplaced piece of a fault between i_a and i_b, when there is one; i_a's first.
+  const auto blame = [&](PieceId i_a, PieceId i_b, PieceId i_other) {
+    if (caused.count(i_a)) return caused[i_a].push_back(i_other), true;
+    if (caused.count(i_b)) return caused[i_b].push_back(i_a), true;
+    return false;
+  };
+  std::vector<OpenEdges> open;
+  for (const OpenEdges& edges : io_faults.open) {
+    const PieceId neighbour = edges.beside ? edges.neighbour : edges.piece;
+    if (!blame(neighbour, edges.piece, edges.piece)) open.push_back(edges);
+  }
+  std::vector<SharedEdge> shared;
+  for (const SharedEdge& edge : io_faults.shared) {
+    bool told = false;
+    for (const PieceEdge& use : edge.uses) told = told || caused.count(use.piece) != 0;
+    if (!told) {
+      shared.push_back(edge);
+      continue;
+    }
+    for (const PieceEdge& use : edge.uses) {
+      if (caused.count(use.piece)) {
+        caused[use.piece].push_back(edge.uses.front().piece == use.piece ? edge.uses.back().piece
+                                                                          : edge.uses.front().piece);
+        break;
+      }
+    }
+  }
+  std::vector<PieceOverlap> overlaps;
+  for (const PieceOverlap& overlap : io_faults.overlaps) {
+    if (!blame(overlap.second.piece, overlap.first.piece, overlap.first.piece)) overlaps.push_back(overlap);
+  }
+  io_faults.open = std::move(open);
+  io_faults.shared = std::move(shared);
+  io_faults.overlaps = std::move(overlaps);
+  for (const auto& [id, pieces] : caused) {
+    if (pieces.empty()) continue;
+    std::vector<std::string> files;
+    for (const PieceId other : pieces) {
+      const std::string& file = i_lint.count(other) ? i_lint.at(other)->file : i_kit.piece(other).file;
+      if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
+    }
+    std::string names;
+    for (std::size_t i = 0; i < files.size(); ++i)
+      names += (i == 0 ? "'" : i + 1 == files.size() ? "' and '" : "', '") + files[i];
+    io_report.add(LintSeverity::Error, i_lint.at(id)->file, 0,
+                  "reaches outside its cell, which breaks the surface where it meets its neighbours: " +
+                      Plural(pieces.size(), "fault", "faults") + " in buildings (open edges, cross-sections " +
+                      "that do not meet, faces over each other) of " + names +
+                      "' follow from it and are not told one by one; bring it back into its cell first");
+  }
+}
+
 // Places the style's pieces in every lint building: once with the plain pieces, then once for
 // each variant number, with every piece that has a variant of that number in its place.
 void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std::vector<LintPiece>& i_pieces,
@@ -311,6 +376,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       CheckBuilding(plan, i_kit, formOf, request.rows <= 1 ? groundRow : none, faults);
     }
   }
+  TellMisplaced(i_pieces, i_kit, lint, faults, io_report);
   TellOpenEdges(faults, i_kit, lint, io_report);
   TellSharedEdges(faults, MeshCheck::EdgeFault::Flipped, i_kit, lint, io_report);
   TellSharedEdges(faults, MeshCheck::EdgeFault::Crowded, i_kit, lint, io_report);
@@ -363,7 +429,9 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
       report.order(piece.file);
       CheckPieceFile(piece, kit, report);
     }
+    report.stage = 1;
     CheckStyleBuildings(style, kit, pieces, report);
+    report.stage = 0;
   }
   CheckLibraries(kit, report);
   return report.sorted();

@@ -268,22 +268,23 @@ TEST(Hostile, OutputPathsThatAreFoldersOrTheUnitsBeingRead) {
   ASSERT_EQ(scene.Tool(args).status, 0);
   const std::string reference = scene.Output("reference.obj");
 
-  // The unit is read whole before the building replaces it, so the building is the same.
-  for (const std::string piece : {"T_floor", "base_floorclose"}) {
-    Scene again;
-    args = request;
-    args.push_back(again.Unit(piece));
-    const RunResult result = again.Tool(args);
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(ReadFile(again.Unit(piece)), reference) << piece;
-  }
-  // Through a link the unit is replaced, and the link stays a link.
+  // A unit the run reads is never replaced, by its name or through a link: an error names both.
   fs::create_symlink(scene.Unit("T_floor"), scene.work / "link.obj");
-  args = request;
-  args.push_back("link.obj");
-  EXPECT_EQ(scene.Tool(args).status, 0);
+  for (const std::string piece : {"T_floor", "base_floorclose", "link"}) {
+    const std::string output = piece == "link" ? "link.obj" : scene.Unit(piece);
+    const std::string unit = scene.Unit(piece == "link" ? "T_floor" : piece);
+    const std::string before = ReadFile(unit);
+    args = request;
+    args.push_back(output);
+    const RunResult result = scene.Tool(args);
+    EXPECT_EQ(result.status, 1) << piece;
+    EXPECT_EQ(result.output, scene.Found() + Line("error", "Output file '" + output + "' is '" + unit +
+                                                               "', which this run reads: nothing is written; "
+                                                               "give the output another name"))
+        << piece;
+    EXPECT_EQ(ReadFile(unit), before) << piece;
+  }
   EXPECT_TRUE(fs::is_symlink(scene.work / "link.obj"));
-  EXPECT_EQ(ReadFile(scene.Unit("T_floor")), reference);
 
   for (const std::string& folder : Strings{".", "..", scene.units.path.string(), "/"}) {
     const RunResult result = scene.Tool({"-s", "T", folder});

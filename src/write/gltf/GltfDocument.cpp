@@ -317,8 +317,12 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
   }
   AddMaterials(layout, document, numbers, i_materials);
   if (layout.binBytes > 0) document["buffers"] = {{{"byteLength", layout.binBytes}}};
-  if (layout.binBytes > 0 && !i_options.bufferUri.empty()) document["buffers"][0]["uri"] = i_options.bufferUri;
   return layout;
+}
+
+void SetBufferUri(GlbLayout& io_layout, const std::string& i_uri) {
+  GltfJson& document = io_layout.document->json;
+  if (document.contains("buffers")) document["buffers"][0]["uri"] = i_uri;
 }
 
 std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flatBounds) {

@@ -69,7 +69,7 @@ std::vector<GltfPiece> ScaledPieces(const std::vector<GltfPiece>& i_pieces, cons
 
 GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
-                   const GltfOptions& i_options, std::ostream* io_buffer) {
+                   const GltfOptions& i_options, std::ostream* io_buffer, const std::string& i_bufferUri) {
   if (SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
   // Each building's content in its own frame, under a node that puts it where its frame says.
   std::vector<GltfBuilding> buildings;
@@ -87,6 +87,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   const std::vector<GltfPiece>& pieces = unscaled ? i_pieces : scaled;
 
   GlbLayout layout = MakeLayout(i_kit, pieces, i_materials, buildings, i_options, scale);
+  if (io_buffer) SetBufferUri(layout, i_bufferUri);
   // Refused at once when counting says so, before any walk whose length grows with the buildings.
   if (layout.binBytes > Glb::kMaxFileBytes) return GlbResult::TooLarge;
   const bool nodes = i_options.form == GltfForm::Nodes;
@@ -163,7 +164,7 @@ class GlbFormat : public Writer {
     for (const SceneBuilding& kept : held) buildings.push_back({&kept.plan, kept.frame, kept.name});
     const std::vector<GltfPiece> glTF = MakeGltfPieces(kit);
     if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf,
-                 io_context.options.gltfBuffer) !=
+                 io_context.options.gltfBuffer, io_context.options.gltfBufferUri) !=
         GlbResult::Written) {
       io_context.report.error = SceneError::TooLarge;
       return;
