@@ -235,7 +235,7 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   SceneOptions options;
   options.format = glb ? OutputFormat::Glb : OutputFormat::Obj;
   options.kitUnits = i_settings.metres;
-  options.gltf = {GltfFormOf(i_settings.instances), "towerkit", ""};
+  options.gltf = {GltfFormOf(i_settings.instances), "towerkit"};
   const SceneSurvey survey = SurveyScene(scene, options);
   if (!error.empty()) {
     Ostrel::Message::PrintError(error);

@@ -3,6 +3,8 @@
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -100,15 +102,23 @@ bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_er
   fs::path folder = fs::path(o_file.realPath).parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / ".towerkit-XXXXXX").string();
+  // An interruption between the file's making and its registering would leave it behind: the
+  // signals wait until it is registered.
+  sigset_t interruptions, before;
+  sigemptyset(&interruptions);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interruptions, signal);
+  pthread_sigmask(SIG_BLOCK, &interruptions, &before);
   const int fd = mkstemp(pattern.data());
+  const int failure = errno;
+  if (fd >= 0) o_file.registered = RegisterTemporary(pattern);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) {
-    o_error = "Cannot open output file '" + i_path + "'" + Reason(errno);
+    o_error = "Cannot open output file '" + i_path + "'" + Reason(failure);
     return false;
   }
   // A replaced file keeps its own permissions; a new one gets those the umask gives.
   fchmod(fd, exists ? static_cast<mode_t>(info.st_mode & 07777) : NewFileMode());
   o_file.tempPath = pattern;
-  o_file.registered = RegisterTemporary(pattern);
   o_file.stream.attach(fd);
   return true;
 }

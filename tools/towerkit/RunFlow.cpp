@@ -214,12 +214,12 @@ Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const Ou
                                          std::string& o_libraryPath) {
   Ostrel::City::SceneOptions options;
   options.kitUnits = i_settings.metres;
-  options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit", ""};
+  options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit"};
   o_libraryPath.clear();
   if (IsGltfOutput(i_settings.outputfilename)) {
     options.format = Ostrel::City::OutputFormat::Glb;
     if (IsGltfName(i_settings.outputfilename)) {
-      options.gltf.bufferUri = UriOf(std::filesystem::path(BufferPath(i_output)).filename().string());
+      options.gltfBufferUri = UriOf(std::filesystem::path(BufferPath(i_output)).filename().string());
     }
     return options;
   }
