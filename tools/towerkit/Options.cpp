@@ -370,8 +370,8 @@ void showHelp() {
   constexpr const char* kRunLines[] = {
       "Kits, runs and more outputs:",
       " --units DIR          Looks for styles in DIR before the folders of OSTREL_UNITS_PATH (use it",
-      "                              multiple times); each style comes whole from the first folder",
-      "                              that has it",
+      "                              multiple times; the variable may list folders separated by ':');",
+      "                              each style comes whole from the first folder that has it",
       " --strict             Every warning is an error: exit status 1 and nothing written",
       " - NAME.gltf: glTF 2.0 as JSON text, its buffer (images included) in NAME.bin beside it",
       "",

@@ -332,12 +332,18 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath)
   request.varyByCell = i_settings.varyByCell;
   std::vector<SceneBuilding> building;
   if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building"});
-  // A building that takes a while shows the progress line a city shows, from its bytes written.
-  CityProgressLine progress(1, true);
-  output.stream.onWrite([&](std::uint64_t i_bytes) { progress.report(0, i_bytes); });
   const Scene scene = HeldScene(kit, std::move(building));
-  const SceneReport report = WriteScene(scene, options, output.stream);
-  output.stream.onWrite(nullptr);
+  SceneReport report;
+  {
+    // A building that takes a while shows the progress line a city shows, from its bytes
+    // written; the line is ended before the lines that follow.
+    CityProgressLine progress(1, true);
+    std::uint64_t written = 0;
+    output.stream.onWrite([&](std::uint64_t i_bytes) { progress.report(0, written = i_bytes); });
+    report = WriteScene(scene, options, output.stream);
+    output.stream.onWrite(nullptr);
+    if (report.error == SceneError::None) progress.report(1, written);
+  }
   if (report.error != SceneError::None) {
     DiscardOutput(output);
     if (gltf) DiscardOutput(buffer);
