@@ -53,10 +53,11 @@ bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
 
 // Reads the unit file of a piece into io_lint and adds the piece to the kit, made from that one
 // reading as the kit makes its pieces, so that both see the same text.
-PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
+PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
   Piece piece;
   piece.name = i_name;
-  piece.file = UnitFile(io_kit.folder, i_name);
+  piece.file = UnitFile(i_folder, i_name);
+  piece.folder = i_folder;
   io_lint.file = piece.file;
   ReadLintPiece(io_lint);
   piece.fault = FaultOf(io_lint.read);
@@ -68,7 +69,7 @@ PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
 
 // The unit files of a style, in the order they are told: its pieces, their variants, then its
 // other STYLE_*.obj files.
-std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
+std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_folder, const std::string& i_style,
                                    const std::vector<std::string>& i_entries) {
   std::vector<LintPiece> pieces;
   const std::string prefix = i_style + "_";
@@ -84,7 +85,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
     LintPiece piece;
     piece.isPiece = true;
     piece.kind = rule->kind;
-    piece.plain = AddPiece(PieceName(i_style, rule->kind), io_kit, piece);
+    piece.plain = AddPiece(i_folder, PieceName(i_style, rule->kind), io_kit, piece);
     pieces.push_back(std::move(piece));
   }
   // The layout finds a style's pieces by kind.
@@ -109,7 +110,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
       LintPiece piece;
       piece.isPiece = true;
       piece.kind = pieces[k].kind;
-      AddPiece(variant.second, io_kit, piece);
+      AddPiece(i_folder, variant.second, io_kit, piece);
       piece.plain = pieces[k].id;
       piece.unused = variant.first != n + 1;  // past a gap, every later number is too
       pieces[k].variants.push_back(piece.id);
@@ -122,7 +123,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
     std::uint32_t number = 0;
     if (KindOfSuffix(rest, kind) || VariantOfSuffix(rest, kind, number)) continue;
     LintPiece piece;
-    piece.plain = AddPiece(name, io_kit, piece);
+    piece.plain = AddPiece(i_folder, name, io_kit, piece);
     pieces.push_back(std::move(piece));
   }
   return pieces;
@@ -417,14 +418,19 @@ std::vector<Request> LintRequests(const std::string& i_style) {
 }
 
 std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
+  return LintKit(i_folder, i_styles, {i_folder});
+}
+
+std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles,
+                                 const std::vector<std::string>& i_folders) {
   LintReport report;
   // The unit size alone: the linter reads the pieces itself, keeping what it needs to tell.
-  Kit kit = LoadKit(i_folder, {});
+  Kit kit = LoadKit(i_folders, {});
   if (!CheckBaseUnits(kit, report)) return report.sorted();
   std::vector<std::string> entries;
   FileSystem::GetFilesFromFolder(i_folder, entries);
   for (const std::string& style : i_styles) {
-    const std::vector<LintPiece> pieces = StylePieces(kit, style, entries);
+    const std::vector<LintPiece> pieces = StylePieces(kit, i_folder, style, entries);
     for (const LintPiece& piece : pieces) {
       report.order(piece.file);
       CheckPieceFile(piece, kit, report);

@@ -643,6 +643,11 @@ TEST(Hostile, SeveralUnitsFoldersGiveTheUnionOfTheirStyles) {
   const RunResult u = scene.Tool({"--units", mine.path.string(), "-s", "U", "-h", "2", "u.obj"});
   EXPECT_EQ(u.output, scene.Found() + Line("info", "Done!"));
   EXPECT_EQ(ReadFile(scene.work / "u.obj"), ReadFile(scene.work / "t.obj"));
+  // The linter checks a style in its folder, with the base units of the build.
+  const RunResult lint = scene.Tool({"--units", mine.path.string(), "--lint", "U"});
+  EXPECT_FALSE(Contains(lint.output, "base_")) << lint.output;
+  EXPECT_TRUE(Contains(lint.output, "info : Checked style U of the units folder '" + mine.path.string() + "'"))
+      << lint.output;
 
   // A style comes whole from the first folder that has it: its missing pieces are not taken from
   // a later folder.

@@ -27,7 +27,7 @@ std::string LintLine(const Ostrel::City::LintFinding& i_finding) {
 }
 
 int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_entries,
-               const std::string& i_style) {
+               const std::string& i_style, const std::vector<std::string>& i_folders) {
   std::vector<std::string> styles = Ostrel::City::LintedStyles(i_entries);
   if (!i_style.empty()) {
     if (!CheckStyleName(i_style)) return kExitFailure;
@@ -44,7 +44,9 @@ int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_en
   }
 
   std::size_t errors = 0, warnings = 0;
-  for (const Ostrel::City::LintFinding& finding : Ostrel::City::LintKit(i_folder, styles)) {
+  const std::vector<Ostrel::City::LintFinding> findings =
+      i_folders.empty() ? Ostrel::City::LintKit(i_folder, styles) : Ostrel::City::LintKit(i_folder, styles, i_folders);
+  for (const Ostrel::City::LintFinding& finding : findings) {
     if (finding.severity == Ostrel::City::LintSeverity::Error) {
       ++errors;
       Ostrel::Message::PrintError(LintLine(finding));
@@ -72,7 +74,7 @@ int LintFolders(const std::vector<std::string>& i_folders, const std::string& i_
   for (std::size_t i = 0; i < i_folders.size(); ++i) {
     for (const std::string& style : styles) {
       if (Ostrel::City::StyleFolder(i_folders, entries, style) != i_folders[i]) continue;
-      if (LintStyles(i_folders[i], entries[i], style) != kExitSuccess) status = kExitFailure;
+      if (LintStyles(i_folders[i], entries[i], style, i_folders) != kExitSuccess) status = kExitFailure;
     }
   }
   return status;

@@ -67,8 +67,10 @@ struct SceneOptions {
   unsigned jobs = 1;               // OBJ: threads that make buildings, the calling one included
   GltfOptions gltf;                // glTF: its form and generator
   // glTF: where the buffer goes for a .gltf (JSON text in the output, its buffer, images
-  // included, in this stream, named by gltf.bufferUri); null: one .glb in the output.
+  // included, in this stream, named by gltfBufferUri, relative to the JSON's file); null: one
+  // .glb in the output.
   std::ostream* gltfBuffer = nullptr;
+  std::string gltfBufferUri;
   // Told after each building is written, by one thread at a time: buildings written so far, and
   // bytes written so far.
   std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;

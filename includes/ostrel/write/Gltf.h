@@ -15,9 +15,6 @@ enum class GltfForm {
 struct GltfOptions {
   GltfForm form = GltfForm::Flat;
   std::string generator = "ostrel";  // the asset's generator
-  // The buffer's URI, relative to the JSON file, for a .gltf whose buffer is a file of its own;
-  // empty for a .glb, whose buffer is its binary chunk.
-  std::string bufferUri;
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.
