@@ -129,9 +129,10 @@ std::size_t WholeRowBytes(std::string_view i_text) {
   return 0;
 }
 
-// Drops the bytes the reader has read, then reads chunks until a whole row waits or the file
-// ends. False, with o_error set, when the file cannot be read.
+// Unless a whole row waits already, drops the bytes the reader has read and reads chunks until
+// one does or the file ends. False, with o_error set, when the file cannot be read.
 bool CityRows::fill(std::string& o_error) {
+  if (m_end || WholeRowBytes(m_reader.text) != 0) return true;
   const std::size_t read = m_buffer.size() - m_reader.text.size();
   m_buffer.erase(0, read);
   m_offset += read;
