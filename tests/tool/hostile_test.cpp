@@ -616,6 +616,38 @@ TEST(Hostile, CityFilesThatAreNoRegularFilesOrChangeWhileRead) {
   EXPECT_TRUE(Contains(error, "City file '" + path + "': it changed while it was read")) << error;
 }
 
+TEST(Hostile, CityRowsAreWholeAcrossTheChunksTheFileIsReadIn) {
+  // Rows whose quoted ids hold commas and quotes, CR LF line ends and blank lines: read a megabyte
+  // at a time, every row comes whole, wherever a chunk ends. A quoted field may hold a line end.
+  EXPECT_EQ(Towerkit::WholeRowBytes("T,1,1,1\nT"), 8u);
+  EXPECT_EQ(Towerkit::WholeRowBytes(" \t\r\n\nT,1,1,1\r\n"), 14u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("T,1,1,1\r"), 0u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("\"a\nb\"\"\",1\n"), 10u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("\"a\"\"\n"), 0u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("\"a\""), 0u);
+  const std::string rows[] = {"T,1,1,1,\"a, \"\"quoted\"\" id\"\r\n", "\n  \n", "T,2,1,1,plain\n",
+                              "T,1,2,1,  \"x\"  \r\n"};
+  const Strings ids = {"a, \"quoted\" id", "plain", "x"};
+  std::string city = "style,width,length,height,id\n";
+  Strings expected;
+  for (std::size_t i = 0; city.size() < (5u << 19); i = (i + 1) % 4) {
+    city += rows[i];
+    if (i != 1) expected.push_back(ids[i == 0 ? 0 : i - 1]);
+  }
+  Scene scene;
+  WriteFile(scene.work / "rows.csv", city);
+  Towerkit::CityText text;
+  std::string error;
+  ASSERT_TRUE(text.open(scene.work / "rows.csv", error)) << error;
+  const Towerkit::Catalogue styles = {"T"};
+  Towerkit::CityRows read(text, styles, 0);
+  ASSERT_TRUE(read.open(error)) << error;
+  Strings found;
+  for (Towerkit::CityRow row; read.next(row, error);) found.push_back(row.name);
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(found == expected) << found.size() << " of " << expected.size();
+}
+
 // ---- Silent surprises ------------------------------------------------------------------------
 
 TEST(Hostile, SeveralUnitsFoldersGiveTheUnionOfTheirStyles) {

@@ -89,10 +89,13 @@ std::size_t LineEndBytes(std::string_view i_text, std::size_t i_pos) {
 
 }  // namespace
 
-// The same reading as Csv's: blank lines are skipped, a field that starts with a quote (after
-// blanks) runs to the quote that closes it, and a row ends at the first line end outside one.
+// The same reading as Csv's, or one that waits for more: blank lines are skipped, a field that
+// starts with a quote (after blanks) runs to the quote that closes it, and a row ends at the
+// first line end outside one.
 std::size_t WholeRowBytes(std::string_view i_text) {
-  std::size_t pos = 0;
+  // A byte-order mark, which Csv skips at the file's start, is passed over anywhere: asking for
+  // more than a row is safe, asking for less is not.
+  std::size_t pos = i_text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   for (;;) {
     std::size_t blanks = pos;
     while (blanks < i_text.size() && Csv::IsBlank(i_text[blanks])) ++blanks;
