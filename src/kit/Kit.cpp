@@ -51,23 +51,26 @@ std::uint32_t MaterialId(Kit& io_kit, const std::string& i_name) {
   return static_cast<std::uint32_t>(io_kit.materials.size() - 1);
 }
 
-// The index of a material library in the kit, which reads it when new.
-std::uint32_t LibraryId(Kit& io_kit, const std::string& i_name) {
+// The index of a material library of a units folder in the kit, which reads it when new.
+std::uint32_t LibraryId(Kit& io_kit, const std::string& i_folder, const std::string& i_name) {
+  const std::string file = i_folder + "/" + i_name;
   for (std::size_t i = 0; i < io_kit.libraries.size(); ++i) {
-    if (io_kit.libraries[i].name == i_name) return static_cast<std::uint32_t>(i);
+    if (io_kit.libraries[i].file == file) return static_cast<std::uint32_t>(i);
   }
   MaterialLibrary library;
   library.name = i_name;
-  library.file = io_kit.folder + "/" + i_name;
+  library.file = file;
+  library.root = i_folder;
   Mtl::ReadLibrary(library.file, library.library, library.findings);
   io_kit.libraries.push_back(std::move(library));
   return static_cast<std::uint32_t>(io_kit.libraries.size() - 1);
 }
 
-Piece ReadPiece(const std::string& i_name, Kit& io_kit) {
+Piece ReadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
   Piece piece;
   piece.name = i_name;
-  piece.file = UnitFile(io_kit.folder, i_name);
+  piece.file = UnitFile(i_folder, i_name);
+  piece.folder = i_folder;
   Obj::Mesh mesh;
   const FileSystem::ReadResult read = Obj::LoadMesh(piece.file, mesh);
   piece.fault = FaultOf(read);
@@ -77,11 +80,11 @@ Piece ReadPiece(const std::string& i_name, Kit& io_kit) {
 }
 
 // The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
-PieceId LoadPiece(const std::string& i_name, Kit& io_kit) {
-  const PieceId plain = KeepPiece(ReadPiece(i_name, io_kit), io_kit);
+PieceId LoadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
+  const PieceId plain = KeepPiece(ReadPiece(i_folder, i_name, io_kit), io_kit);
   std::vector<PieceId> forms{plain};
   for (std::uint64_t number = 1;; ++number) {
-    Piece variant = ReadPiece(i_name + "." + std::to_string(number), io_kit);
+    Piece variant = ReadPiece(i_folder, i_name + "." + std::to_string(number), io_kit);
     if (variant.fault == PieceFault::NotFound) break;
     forms.push_back(KeepPiece(std::move(variant), io_kit));
   }
@@ -140,7 +143,9 @@ PieceFault MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& io_piece) {
   }
   io_piece.normals = i_mesh.normals;
   io_piece.uvs = i_mesh.uvs;
-  for (const std::string& name : i_mesh.libraries) io_piece.libraries.push_back(LibraryId(io_kit, name));
+  const std::string& folder = io_piece.folder.empty() ? io_kit.folder : io_piece.folder;
+  for (const std::string& name : i_mesh.libraries)
+    io_piece.libraries.push_back(LibraryId(io_kit, folder, name));
   // The file's material indices, as kit-wide ones.
   std::vector<std::uint32_t> materials;
   for (const std::string& name : i_mesh.materials) materials.push_back(MaterialId(io_kit, name));
@@ -185,16 +190,46 @@ PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
 }
 
 Kit LoadKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
+  return LoadKit(std::vector<std::string>{i_folder}, i_styles);
+}
+
+std::string StyleFolder(const std::vector<std::string>& i_folders,
+                        const std::vector<std::vector<std::string>>& i_entries, const std::string& i_style) {
+  for (std::size_t i = 0; i < i_folders.size() && i < i_entries.size(); ++i) {
+    if (StylesOf(i_entries[i]).count(i_style) != 0) return i_folders[i];
+  }
+  return i_folders.empty() ? std::string() : i_folders.front();
+}
+
+Kit LoadKit(const std::vector<std::string>& i_folders, const std::vector<std::string>& i_styles) {
   Kit kit;
-  kit.folder = i_folder;
+  kit.folders = i_folders;
+  if (kit.folders.empty()) kit.folders.push_back(".");
+  // With one folder, everything comes from it, listed or not.
+  std::vector<std::vector<std::string>> entries(kit.folders.size());
+  if (kit.folders.size() > 1) {
+    for (std::size_t i = 0; i < kit.folders.size(); ++i) FileSystem::GetFilesFromFolder(kit.folders[i], entries[i]);
+  }
+  kit.folder = kit.folders.front();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto has = [&](const char* i_name) {
+      return std::find(entries[i].begin(), entries[i].end(), i_name) != entries[i].end();
+    };
+    if (has("base_floorclose.obj") || has("base_roof.obj")) {
+      kit.folder = kit.folders[i];
+      break;
+    }
+  }
   MeasureUnitSize(kit);
   if (!kit.measured()) return kit;
   for (const std::string& name : i_styles) {
     if (kit.style(name)) continue;
     KitStyle style;
     style.name = name;
+    style.folder = StyleFolder(kit.folders, entries, name);
     for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
-      style.pieces[static_cast<std::size_t>(rule->kind)] = LoadPiece(PieceName(name, rule->kind), kit);
+      style.pieces[static_cast<std::size_t>(rule->kind)] =
+          LoadPiece(style.folder, PieceName(name, rule->kind), kit);
     }
     style.rise = RiseOf(kit.piece(style.piece(PieceKind::Slope)));
     kit.styles.push_back(std::move(style));

@@ -54,10 +54,11 @@ bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
 
 // Reads the unit file of a piece into io_lint and adds the piece to the kit, made from that one
 // reading as the kit makes its pieces, so that both see the same text.
-PieceId AddPiece(const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
+PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
   Piece piece;
   piece.name = i_name;
-  piece.file = UnitFile(io_kit.folder, i_name);
+  piece.file = UnitFile(i_folder, i_name);
+  piece.folder = i_folder;
   io_lint.file = piece.file;
   ReadLintPiece(io_lint);
   piece.fault = FaultOf(io_lint.read);
@@ -84,7 +85,7 @@ bool OffersRow(const std::vector<std::string>& i_names, std::size_t i_prefixSize
 
 // The unit files of a style, in the order they are told: its pieces, their variants, then its
 // other STYLE_*.obj files.
-std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
+std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_folder, const std::string& i_style,
                                    const std::vector<std::string>& i_entries) {
   std::vector<LintPiece> pieces;
   const std::string prefix = i_style + "_";
@@ -101,7 +102,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
     LintPiece piece;
     piece.isPiece = true;
     piece.kind = rule->kind;
-    piece.plain = AddPiece(PieceName(i_style, rule->kind), io_kit, piece);
+    piece.plain = AddPiece(i_folder, PieceName(i_style, rule->kind), io_kit, piece);
     pieces.push_back(std::move(piece));
   }
   // The layout finds a style's pieces by kind.
@@ -127,7 +128,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
       LintPiece piece;
       piece.isPiece = true;
       piece.kind = pieces[k].kind;
-      AddPiece(variant.second, io_kit, piece);
+      AddPiece(i_folder, variant.second, io_kit, piece);
       piece.plain = pieces[k].id;
       piece.unused = variant.first != n + 1;  // past a gap, every later number is too
       pieces[k].variants.push_back(piece.id);
@@ -140,7 +141,7 @@ std::vector<LintPiece> StylePieces(Kit& io_kit, const std::string& i_style,
     std::uint32_t number = 0;
     if (KindOfSuffix(rest, kind) || VariantOfSuffix(rest, kind, number)) continue;
     LintPiece piece;
-    piece.plain = AddPiece(name, io_kit, piece);
+    piece.plain = AddPiece(i_folder, name, io_kit, piece);
     pieces.push_back(std::move(piece));
   }
   return pieces;
@@ -300,6 +301,71 @@ void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) 
   if (RoofCapLines(i_request, cap, 0, i_request.rows - 1, lines)) io_plan.blocks.push_back(std::move(lines));
 }
 
+// A piece that reaches outside its cell breaks the surface wherever it meets a neighbour: open
+// edges, cross-sections that do not meet, faces over each other, its own and its neighbours'.
+// Those faults are taken out of io_faults and told once, under the piece, whose own finding says
+// where it reaches out; faults of pieces in their cells alone stay to be told one by one.
+void TellMisplaced(const std::vector<LintPiece>& i_pieces, const Kit& i_kit,
+                   const std::map<PieceId, const LintPiece*>& i_lint, BuildingFaults& io_faults,
+                   LintReport& io_report) {
+  std::map<PieceId, std::vector<PieceId>> caused;  // misplaced piece -> the piece of each fault it causes
+  for (const LintPiece& piece : i_pieces) {
+    if (piece.read.status == FileSystem::ReadStatus::Ok && ReachesOutside(piece, i_kit.piece(piece.id)))
+      caused[piece.id];
+  }
+  if (caused.empty()) return;
+  // The misplaced piece of a fault between i_a and i_b, when there is one; i_a's first.
+  const auto blame = [&](PieceId i_a, PieceId i_b, PieceId i_other) {
+    if (caused.count(i_a)) return caused[i_a].push_back(i_other), true;
+    if (caused.count(i_b)) return caused[i_b].push_back(i_a), true;
+    return false;
+  };
+  std::vector<OpenEdges> open;
+  for (const OpenEdges& edges : io_faults.open) {
+    const PieceId neighbour = edges.beside ? edges.neighbour : edges.piece;
+    if (!blame(neighbour, edges.piece, edges.piece)) open.push_back(edges);
+  }
+  std::vector<SharedEdge> shared;
+  for (const SharedEdge& edge : io_faults.shared) {
+    bool told = false;
+    for (const PieceEdge& use : edge.uses) told = told || caused.count(use.piece) != 0;
+    if (!told) {
+      shared.push_back(edge);
+      continue;
+    }
+    for (const PieceEdge& use : edge.uses) {
+      if (caused.count(use.piece)) {
+        caused[use.piece].push_back(edge.uses.front().piece == use.piece ? edge.uses.back().piece
+                                                                          : edge.uses.front().piece);
+        break;
+      }
+    }
+  }
+  std::vector<PieceOverlap> overlaps;
+  for (const PieceOverlap& overlap : io_faults.overlaps) {
+    if (!blame(overlap.second.piece, overlap.first.piece, overlap.first.piece)) overlaps.push_back(overlap);
+  }
+  io_faults.open = std::move(open);
+  io_faults.shared = std::move(shared);
+  io_faults.overlaps = std::move(overlaps);
+  for (const auto& [id, pieces] : caused) {
+    if (pieces.empty()) continue;
+    std::vector<std::string> files;
+    for (const PieceId other : pieces) {
+      const std::string& file = i_lint.count(other) ? i_lint.at(other)->file : i_kit.piece(other).file;
+      if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
+    }
+    std::string names;
+    for (std::size_t i = 0; i < files.size(); ++i)
+      names += (i == 0 ? "'" : i + 1 == files.size() ? "' and '" : "', '") + files[i];
+    io_report.add(LintSeverity::Error, i_lint.at(id)->file, 0,
+                  "reaches outside its cell, which breaks the surface where it meets its neighbours: " +
+                      Plural(pieces.size(), "fault", "faults") + " in buildings (open edges, cross-sections " +
+                      "that do not meet, faces over each other) of " + names +
+                      "' follow from it and are not told one by one; bring it back into its cell first");
+  }
+}
+
 // Places the style's pieces in every lint building: once with the plain pieces, then once for
 // each variant number, with every piece that has a variant of that number in its place.
 void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std::vector<LintPiece>& i_pieces,
@@ -334,6 +400,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       CheckBuilding(plan, i_kit, formOf, request.rows <= 1 ? groundRow : none, faults);
     }
   }
+  TellMisplaced(i_pieces, i_kit, lint, faults, io_report);
   TellOpenEdges(faults, i_kit, lint, io_report);
   TellSharedEdges(faults, MeshCheck::EdgeFault::Flipped, i_kit, lint, io_report);
   TellSharedEdges(faults, MeshCheck::EdgeFault::Crowded, i_kit, lint, io_report);
@@ -475,23 +542,31 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bo
 }
 
 std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
+  return LintKit(i_folder, i_styles, {i_folder});
+}
+
+std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles,
+                                 const std::vector<std::string>& i_folders) {
   LintReport report;
   // The unit size alone: the linter reads the pieces itself, keeping what it needs to tell.
-  Kit kit = LoadKit(i_folder, {});
+  Kit kit = LoadKit(i_folders, {});
   if (!CheckBaseUnits(kit, report)) return report.sorted();
   std::vector<std::string> entries;
   FileSystem::GetFilesFromFolder(i_folder, entries);
   std::vector<std::vector<LintPiece>> styles;
   for (const std::string& style : i_styles) {
-    const std::vector<LintPiece> pieces = StylePieces(kit, style, entries);
+    const std::vector<LintPiece> pieces = StylePieces(kit, i_folder, style, entries);
     for (const LintPiece& piece : pieces) {
       report.order(piece.file);
       CheckPieceFile(piece, kit, report);
     }
+    report.stage = 1;
     CheckStyleBuildings(style, kit, pieces, report);
+    report.stage = 0;
     styles.push_back(pieces);
   }
   // Storey bands: each style's storeys on each other's, both ways.
+  report.stage = 1;
   for (std::size_t a = 0; a < i_styles.size(); ++a) {
     for (std::size_t b = 0; b < i_styles.size(); ++b) {
       if (a == b) continue;
@@ -500,6 +575,7 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
       CheckBandBuildings(i_styles[a], i_styles[b], kit, both, report);
     }
   }
+  report.stage = 0;
   CheckLibraries(kit, report);
   return report.sorted();
 }

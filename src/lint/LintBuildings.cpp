@@ -149,8 +149,9 @@ bool PlacementBeside(const LintBuilding& i_building, const Placement& i_placemen
     case CellSide::None:
       return false;
   }
-  // Above a storey the next storey; above a roof's cell the next step (its gable's panels stack so).
-  const bool roof = i_placement.rise != 0;
+  // Above a storey the next storey; above a roof's cell the next step (its gable's panels stack
+  // so); below a roof's cell at step 0 the storey it stands on.
+  const bool roof = i_placement.rise != 0 && !(dlevel < 0 && i_placement.step == 0);
   const auto it = i_building.cells.find(std::make_tuple(i_placement.x + dx, i_placement.level + (roof ? 0 : dlevel),
                                                         i_placement.step + (roof ? dlevel : 0), i_placement.z + dz));
   if (it == i_building.cells.end()) return false;

@@ -169,14 +169,20 @@ std::size_t LintReport::order(const std::string& i_file) {
 void LintReport::add(LintSeverity i_severity, const std::string& i_file, std::size_t i_line,
                      std::string i_message) {
   found.push_back({order(i_file), {i_severity, i_file, i_line, std::move(i_message)}});
+  stages.push_back(stage);
 }
 
 std::vector<LintFinding> LintReport::sorted() {
-  std::stable_sort(found.begin(), found.end(), [](const auto& i_a, const auto& i_b) {
-    return i_a.first != i_b.first ? i_a.first < i_b.first : i_a.second.line < i_b.second.line;
+  std::vector<std::size_t> order(found.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t i_a, std::size_t i_b) {
+    const auto& a = found[i_a];
+    const auto& b = found[i_b];
+    if (stages[i_a] != stages[i_b]) return stages[i_a] < stages[i_b];
+    return a.first != b.first ? a.first < b.first : a.second.line < b.second.line;
   });
   std::vector<LintFinding> findings;
-  for (auto& entry : found) findings.push_back(std::move(entry.second));
+  for (const std::size_t i : order) findings.push_back(std::move(found[i].second));
   return findings;
 }
 
@@ -213,6 +219,35 @@ void CheckReading(const LintPiece& i_piece, LintReport& io_report) {
   }
 }
 
+namespace {
+
+// " (named by 'A_floor.obj', 'A_roof.obj')": the unit files whose mtllib names a library.
+std::string NamedBy(const Kit& i_kit, const MaterialLibrary& i_library) {
+  std::string names;
+  for (const Piece& piece : i_kit.pieces) {
+    for (const std::uint32_t index : piece.libraries) {
+      if (&i_kit.libraries[index] != &i_library) continue;
+      names += (names.empty() ? "" : ", ") + ("'" + piece.file + "'");
+      break;
+    }
+  }
+  return names.empty() ? names : " (named by " + names + ")";
+}
+
+}  // namespace
+
+bool ReachesOutside(const LintPiece& i_piece, const Piece& i_kitPiece) {
+  if (!i_piece.isPiece) return false;
+  const CellReach& box = RuleOf(i_piece.kind).reach;
+  for (const VectorF& p : i_kitPiece.positions) {
+    const float values[3] = {p.x, p.y, p.z};
+    for (int axis = 0; axis < 3; ++axis) {
+      if (values[axis] - box.hi[axis] > kCellTolerance || box.lo[axis] - values[axis] > kCellTolerance) return true;
+    }
+  }
+  return false;
+}
+
 void CheckLibraries(const Kit& i_kit, LintReport& io_report) {
   for (const MaterialLibrary& library : i_kit.libraries) {
     for (const Mtl::Finding& finding : library.findings) {
@@ -224,7 +259,8 @@ void CheckLibraries(const Kit& i_kit, LintReport& io_report) {
       // The reader says "the file does not exist" and so on; the finding follows the file's name.
       std::string what = finding.message;
       if (what.rfind("the file ", 0) == 0) what.erase(0, 9);
-      io_report.add(LintSeverity::Warning, library.file, 0, what + ": its materials are not written");
+      io_report.add(LintSeverity::Warning, library.file, 0,
+                    what + ": its materials are not written" + NamedBy(i_kit, library));
     }
   }
 }

@@ -26,10 +26,14 @@ namespace Ostrel::City::detail {
 // How far (cell units) a vertex may lie outside what its cell allows.
 inline constexpr float kCellTolerance = 1e-3f;
 
-// Findings, kept to be given by file (in the order files were first named) and line.
+// Findings, kept to be given by stage, then by file (in the order files were first named) and
+// line. Stage 0 holds each file's own faults, stage 1 those that show when pieces meet in
+// buildings, so that a piece's own fault comes before what it causes in its neighbours.
 struct LintReport {
   std::vector<std::string> files;
   std::vector<std::pair<std::size_t, LintFinding>> found;
+  int stage = 0;                   // of the findings added now
+  std::vector<int> stages;         // of each finding of found
 
   std::size_t order(const std::string& i_file);
   void add(LintSeverity i_severity, const std::string& i_file, std::size_t i_line, std::string i_message);
@@ -67,7 +71,11 @@ void CheckReading(const LintPiece& i_piece, LintReport& io_report);
 // normals, materials, unused, no piece.
 void CheckPieceFile(const LintPiece& i_piece, const Kit& i_kit, LintReport& io_report);
 
-// The findings of the material files the kit read.
+// Whether a piece has a vertex outside what its cell allows (CheckCell tells which).
+bool ReachesOutside(const LintPiece& i_piece, const Piece& i_kitPiece);
+
+// The findings of the material files the kit read; a file that gives nothing names the unit
+// files that name it.
 void CheckLibraries(const Kit& i_kit, LintReport& io_report);
 
 }  // namespace Ostrel::City::detail

@@ -11,6 +11,7 @@
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/Numbers.h>
 
+#include "scene/PlacedBounds.h"
 #include "write/Writer.h"
 
 namespace Ostrel::City {
@@ -75,6 +76,17 @@ SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options) {
       survey.failedBuilding = survey.buildings;
       return survey;
     }
+    Frame frame = building.frame;
+    if (i_options.kitUnits) {
+      frame.xscale = kit.unitWidth;
+      frame.yscale = kit.unitHeight;
+      frame.zscale = kit.unitLength;
+    }
+    if (!detail::PlacedFinite(building.plan, kit, frame, survey.failedPiece)) {
+      survey.error = SceneError::NotFinite;
+      survey.failedBuilding = survey.buildings;
+      return survey;
+    }
     survey.totals = {Numbers::SatAdd(survey.totals.vertices, counts.vertices),
                      Numbers::SatAdd(survey.totals.normals, counts.normals),
                      Numbers::SatAdd(survey.totals.uvs, counts.uvs)};
@@ -91,6 +103,7 @@ SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const 
   SceneReport report;
   report.error = i_survey.error;
   report.failedBuilding = i_survey.failedBuilding;
+  report.failedPiece = i_survey.failedPiece;
   if (report.error != SceneError::None) return report;
   const Kit& kit = *i_scene.kit;
   report.buildings = i_survey.buildings;

@@ -1,6 +1,7 @@
 // Builds buildings of both shipped styles at several sizes as .glb, flat and in both instanced
-// forms, and checks each with two consumers: the Khronos glTF validator must report no error and
-// no warning, and three.js's GLTFLoader must load it with the triangles that three.js's OBJLoader
+// forms, and checks each with two consumers (and a building and a city as .gltf with the
+// validator): the Khronos glTF validator must report no error and no warning, and three.js's
+// GLTFLoader must load it with the triangles that three.js's OBJLoader
 // reads from the OBJ output of the same request, none of them of zero area. Instanced files in
 // metres carry no scale on their nodes; piece nodes are named; a city's building nodes carry
 // their rows' translations.
@@ -197,6 +198,39 @@ for (const [file, metres] of [[city, false], [example, false], [example, true]])
     }
     checked += 1;
   }
+}
+
+// .gltf: the JSON text with its buffer in a .bin beside it, which the validator reads by its URI.
+async function validateGltf(what, file) {
+  const json = new Uint8Array(fs.readFileSync(file));
+  const externalResourceFunction = (uri) =>
+    Promise.resolve(new Uint8Array(fs.readFileSync(path.join(path.dirname(file), decodeURIComponent(uri)))));
+  const report = await validator.validateBytes(json, { uri: path.basename(file), externalResourceFunction });
+  if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
+    const said = report.issues.messages
+      .filter((message) => message.severity <= 1)
+      .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
+    fail(what, `validator: ${said.join('; ')}`);
+  }
+  if (!report.info) {
+    fail(what, 'the validator gave no report of the resources');
+    return;
+  }
+  if (report.info.resources.filter((resource) => resource.storage === 'external').length !== 1) {
+    fail(what, 'the buffer is not the one external resource');
+  }
+}
+
+for (const form of forms) {
+  const request = ['-s', 'A', ...requests[2], ...(form === 'flat' ? [] : ['--instances', form])];
+  const gltf = path.join(work, `my building-${form}.gltf`);
+  build(request, gltf);
+  await validateGltf(`.gltf ${request.join(' ')}`, gltf);
+  checked += 1;
+  const cityGltf = path.join(work, `city-${form}.gltf`);
+  build(form === 'flat' ? ['--city', city] : ['--city', city, '--instances', form], cityGltf);
+  await validateGltf(`.gltf --city --instances ${form}`, cityGltf);
+  checked += 1;
 }
 
 console.log(`${checked - failures} passed, ${failures} failed`);

@@ -31,16 +31,10 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
   // clang-format off
   const std::pair<const char*, std::string> lines[] = {
       {"info", "Found 1 paths in 'lint'"},
+      // Each file's own faults first, by file and line.
       {"warning", "'lint/T_angle.obj', line 18: material 'T_nothing' is used, but 'T.mtl' does not define "
                   "it"},
-      {"error", "'lint/T_angleroof.obj', line 28: edge (0, 0.5, -0.2) - (0, 0.5, 0.2) is shared by 4 faces, "
-                "among them the face at line 37: surfaces meet along a line"},
-      {"error", "'lint/T_ground.obj', line 17: open edge (-0.5, 1.5, -0.5) - (0.5, 1.5, -0.5) that no face "
-                "closes; 4 open edges in all"},
       {"error", "'lint/T_grounddoor.obj' does not exist: buildings with a door (-d) need it"},
-      {"error", "'lint/T_groundclose.obj', line 18: its cross-section on the cell's +z side does not meet "
-                "that of 'lint/T_ground.obj' beside it: open edge (-0.2, 0.8, 1) - (-0.2, 1.2, 1); 4 open "
-                "edges in all"},
       {"error", "'lint/T_floor.obj', line 8: reaches outside its cell: vertex (-0.5, 0.5, 1.3) lies 0.3 "
                 "beyond z = 1; 4 vertices in all"},
       {"error", "'lint/T_floorclose.obj', line 20: its normals point against its winding: the face or its "
@@ -48,22 +42,31 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
       {"warning", "'lint/T_roof.obj', line 24: statement 'l' is not read: the line is left out"},
       {"error", "'lint/T_roof.obj', line 25: face left out: vertex 99 is not in the file"},
       {"error", "'lint/T_roof.obj', line 26: face of 2 corners is no polygon: it is left out"},
-      {"warning", "'lint/T_roofdoor.obj', line 29: face lies back to back with the face at line 34: a hidden "
-                  "pair, which no viewer shows"},
-      {"error", "'lint/T_balcony.obj', line 29: face lies over the face at line 35, facing the same way: "
-                "they flicker in a viewer"},
       {"warning", "'lint/T_roofcap.obj' does not exist: the roof stays open over the interior without it"},
-      // The variant is found wrong only where it stands in its plain piece's place.
-      {"error", "'lint/T_floor.1.obj', line 20: face is wound against its neighbour: edge (0.5, 1.5, -0.5) "
-                "- (0.5, 0.5, -0.5) runs the same way in it and in the face at line 17; 4 such edges in this "
-                "face"},
       {"warning", "'lint/T_tower.obj' is no piece the tool places: a piece is named STYLE_KIND.obj or "
                   "STYLE_KIND.N.obj, KIND one of angle, angleroof, ground, grounddoor, groundclose, floor, "
                   "floorclose, roof, roofdoor, balcony, roofcap, eave, slope, ridge, eavecorner, hip, ridgeend, peak, "
                   "gablewall, eavegableleft, eavegableright, slopegableleft, slopegableright, ridgegable, "
                   "terracefloor, terracefloorclose, terraceangle, terraceangleleft, terraceangleright"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
-      {"warning", "'lint/gone.mtl' does not exist: its materials are not written"},
+      {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
+                  "'lint/T_angleroof.obj')"},
+      // Then what shows only where pieces meet in buildings, in the same order of files.
+      {"error", "'lint/T_angleroof.obj', line 28: edge (0, 0.5, -0.2) - (0, 0.5, 0.2) is shared by 4 faces, "
+                "among them the face at line 37: surfaces meet along a line"},
+      {"error", "'lint/T_ground.obj', line 17: open edge (-0.5, 1.5, -0.5) - (0.5, 1.5, -0.5) that no face "
+                "closes; 4 open edges in all"},
+      {"error", "'lint/T_groundclose.obj', line 18: its cross-section on the cell's +z side does not meet "
+                "that of 'lint/T_ground.obj' beside it: open edge (-0.2, 0.8, 1) - (-0.2, 1.2, 1); 4 open "
+                "edges in all"},
+      {"warning", "'lint/T_roofdoor.obj', line 29: face lies back to back with the face at line 34: a hidden "
+                  "pair, which no viewer shows"},
+      {"error", "'lint/T_balcony.obj', line 29: face lies over the face at line 35, facing the same way: "
+                "they flicker in a viewer"},
+      // The variant is found wrong only where it stands in its plain piece's place.
+      {"error", "'lint/T_floor.1.obj', line 20: face is wound against its neighbour: edge (0.5, 1.5, -0.5) "
+                "- (0.5, 0.5, -0.5) runs the same way in it and in the face at line 17; 4 such edges in this "
+                "face"},
       {"info", "Checked style T of the units folder 'lint': 10 errors, 7 warnings"},
   };
   // clang-format on

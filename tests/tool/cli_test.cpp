@@ -104,9 +104,13 @@ TEST(Cli, UnitsPathLinesComeFirstAndOnce) {
       {nullptr, 0, kFallbackWarnings + catalogue},
       {"", 0, kFallbackWarnings + catalogue},
       {"units", 0, FoundLine("units") + catalogue},
+      // A list: every folder is used, and the first that cannot be opened is named.
       {"/nonexistent/a:units", 1,
        Line("info", "Found 2 paths in '/nonexistent/a:units'") +
-           Line("error", "Error opening units folder '/nonexistent/a:units'")},
+           Line("error", "Error opening units folder '/nonexistent/a'")},
+      {"units:/nonexistent/a", 1,
+       Line("info", "Found 2 paths in 'units:/nonexistent/a'") +
+           Line("error", "Error opening units folder '/nonexistent/a'")},
       {"::", 1, Line("info", "Found 0 paths in '::'") + Line("error", "Error opening units folder '::'")},
   };
   for (const auto& c : cases) {

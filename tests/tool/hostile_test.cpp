@@ -2,19 +2,32 @@
 // styles and output paths, and standard input that ends early. Each must end in a clear error
 // or a valid building, quickly, and never in a crash, a hang or a file with a broken index.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <sstream>
+#include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include <ostrel/ext/Glb.h>
 #include <ostrel/ext/Obj.h>
 
 #include "BuildingTestSupport.h"
 #include "TestSupport.h"
+#include "towerkit/CityFile.h"
 
 namespace {
 
@@ -268,22 +281,23 @@ TEST(Hostile, OutputPathsThatAreFoldersOrTheUnitsBeingRead) {
   ASSERT_EQ(scene.Tool(args).status, 0);
   const std::string reference = scene.Output("reference.obj");
 
-  // The unit is read whole before the building replaces it, so the building is the same.
-  for (const std::string piece : {"T_floor", "base_floorclose"}) {
-    Scene again;
-    args = request;
-    args.push_back(again.Unit(piece));
-    const RunResult result = again.Tool(args);
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(ReadFile(again.Unit(piece)), reference) << piece;
-  }
-  // Through a link the unit is replaced, and the link stays a link.
+  // A unit the run reads is never replaced, by its name or through a link: an error names both.
   fs::create_symlink(scene.Unit("T_floor"), scene.work / "link.obj");
-  args = request;
-  args.push_back("link.obj");
-  EXPECT_EQ(scene.Tool(args).status, 0);
+  for (const std::string piece : {"T_floor", "base_floorclose", "link"}) {
+    const std::string output = piece == "link" ? "link.obj" : scene.Unit(piece);
+    const std::string unit = scene.Unit(piece == "link" ? "T_floor" : piece);
+    const std::string before = ReadFile(unit);
+    args = request;
+    args.push_back(output);
+    const RunResult result = scene.Tool(args);
+    EXPECT_EQ(result.status, 1) << piece;
+    EXPECT_EQ(result.output, scene.Found() + Line("error", "Output file '" + output + "' is '" + unit +
+                                                               "', which this run reads: nothing is written; "
+                                                               "give the output another name"))
+        << piece;
+    EXPECT_EQ(ReadFile(unit), before) << piece;
+  }
   EXPECT_TRUE(fs::is_symlink(scene.work / "link.obj"));
-  EXPECT_EQ(ReadFile(scene.Unit("T_floor")), reference);
 
   for (const std::string& folder : Strings{".", "..", scene.units.path.string(), "/"}) {
     const RunResult result = scene.Tool({"-s", "T", folder});
@@ -324,6 +338,444 @@ TEST(Hostile, StandardInputClosedOrEndingMidLine) {
   EXPECT_TRUE(Contains(notNumber.output, Line("error", "'three' isn't a valid number, please try again")));
   EXPECT_TRUE(
       Contains(notNumber.output, Line("error", "No answer to 'width (in units)': standard input has ended")));
+}
+
+// ---- Files lost, overwritten or left behind --------------------------------------------------
+
+// Gives every piece of the test kit the palette T.mtl and one of its materials; T_spare is used
+// by no piece.
+void AddPalette(const Scene& i_scene, const std::string& i_palette = "newmtl T_wall\nKd 0.5 0.5 0.5\n\n"
+                                                                     "newmtl T_spare\nKd 1 0 0\n") {
+  for (const auto& entry : fs::directory_iterator(i_scene.units.path)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("T_", 0) != 0) continue;
+    WriteFile(entry.path().string(), "mtllib T.mtl\nusemtl T_wall\n" + ReadFile(entry.path().string()));
+  }
+  WriteFile(i_scene.units / "T.mtl", i_palette);
+}
+
+// The names of a folder's entries that start with i_start.
+Strings EntriesStarting(const fs::path& i_folder, const std::string& i_start) {
+  Strings names;
+  for (const auto& entry : fs::directory_iterator(i_folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(i_start, 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+TEST(Hostile, AnOutputThatIsAnInputOfTheRunIsRefused) {
+  Scene scene;
+  AddPalette(scene);
+  const std::string palette = ReadFile(scene.units / "T.mtl");
+  // The building beside the kit's palette: its material library would replace the palette.
+  const RunResult beside = scene.Tool({"-s", "T", scene.units / "T.obj"});
+  EXPECT_EQ(beside.status, 1);
+  EXPECT_EQ(beside.output, scene.Found() + Line("error", "Output file '" + scene.units / "T.mtl" + "' is '" +
+                                                             scene.units / "T.mtl" +
+                                                             "', which this run reads: nothing is written; "
+                                                             "give the output another name"));
+  EXPECT_EQ(ReadFile(scene.units / "T.mtl"), palette);
+  EXPECT_FALSE(fs::exists(scene.units / "T.obj"));
+  EXPECT_TRUE(EntriesStarting(scene.units.path, ".towerkit-").empty());
+
+  // A city written over its own city file.
+  const std::string city = "style,width,length,height\nT,1,1,1\n";
+  WriteFile(scene.work / "city.csv", city);
+  const RunResult over = scene.Tool({"--city", "city.csv", "city.csv"});
+  EXPECT_EQ(over.status, 1);
+  EXPECT_EQ(over.output, scene.Found() + Line("error",
+                                              "Output file 'city.csv' is 'city.csv', which this run reads: "
+                                              "nothing is written; give the output another name"));
+  EXPECT_EQ(ReadFile(scene.work / "city.csv"), city);
+}
+
+TEST(Hostile, FilesTheToolNamesAreNeverWrittenThroughALink) {
+  Scene scene;
+  AddPalette(scene);
+  WriteFile(scene.work / "victim.txt", "keep\n");
+  // The material library and a .gltf's buffer replace a link of their name.
+  fs::create_symlink("victim.txt", scene.work / "out.mtl");
+  fs::create_symlink("victim.txt", scene.work / "out.bin");
+  for (const std::string output : {"out.obj", "out.gltf"}) {
+    const RunResult result = scene.Tool({"-s", "T", output});
+    EXPECT_EQ(result.status, 0) << result.output;
+  }
+  EXPECT_EQ(ReadFile(scene.work / "victim.txt"), "keep\n");
+  EXPECT_FALSE(fs::is_symlink(scene.work / "out.mtl"));
+  EXPECT_EQ(ReadFile(scene.work / "out.mtl").rfind("newmtl T_wall\n", 0), 0u);
+  EXPECT_FALSE(fs::is_symlink(scene.work / "out.bin"));
+
+  // An output that is a link: the mesh goes to the link's target, its library beside the target,
+  // named after it, so that the two stay together.
+  fs::create_directory(scene.work / "real");
+  WriteFile(scene.work / "real/model.obj", "earlier\n");
+  fs::create_symlink("real/model.obj", scene.work / "link.obj");
+  const RunResult linked = scene.Tool({"-s", "T", "link.obj"});
+  EXPECT_EQ(linked.status, 0) << linked.output;
+  EXPECT_TRUE(fs::is_symlink(scene.work / "link.obj"));
+  EXPECT_EQ(ReadFile(scene.work / "real/model.obj").rfind("mtllib model.mtl\n", 0), 0u);
+  EXPECT_TRUE(fs::exists(scene.work / "real/model.mtl"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(scene.work / "link.mtl")));
+}
+
+// Starts the tool in i_work with standard output and error going nowhere (or standard error to
+// i_stderr); returns its process.
+pid_t StartTool(const Scene& i_scene, const Strings& i_args, int i_stderr = -1) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int null = open("/dev/null", O_RDWR);
+  dup2(null, 0);
+  dup2(null, 1);
+  dup2(i_stderr >= 0 ? i_stderr : null, 2);
+  setenv("OSTREL_UNITS_PATH", i_scene.units.path.c_str(), 1);
+  if (chdir(i_scene.work.path.c_str()) != 0) _exit(127);
+  std::vector<char*> argv{const_cast<char*>(TOWERKIT_BINARY)};
+  for (const std::string& arg : i_args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execv(TOWERKIT_BINARY, argv.data());
+  _exit(127);
+}
+
+TEST(Hostile, AnInterruptedRunLeavesNoTemporaryFile) {
+  Scene scene;
+  WriteFile(scene.work / "big.obj", "earlier\n");
+  WriteFile(scene.work / "city.csv", "style,width,length,height\nT,3000,3000,300\nT,3000,3000,300\n");
+  // Gigabytes to write: each run is interrupted as soon as its temporary file is there.
+  const Strings building = {"-s", "T", "-w", "3000", "-l", "3000", "-h", "300", "big.obj"};
+  const Strings city = {"--city", "city.csv", "big.obj"};
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const Strings& args : {building, city}) {
+      const pid_t pid = StartTool(scene, args);
+      int status = 0;
+      bool ended = false;
+      while (EntriesStarting(scene.work.path, ".towerkit-").empty()) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+          ended = true;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      ASSERT_FALSE(ended) << "the run ended before it wrote anything";
+      kill(pid, signal);
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status)) << signal;
+      EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+      EXPECT_EQ(EntriesStarting(scene.work.path, ".towerkit-"), Strings{}) << signal << " " << args[0];
+      EXPECT_EQ(ReadFile(scene.work / "big.obj"), "earlier\n");
+    }
+  }
+}
+
+TEST(Hostile, ALongBuildingShowsTheCitysProgressLineOnATerminal) {
+  Scene scene;
+  int terminal = -1, child = -1;
+  ASSERT_EQ(openpty(&terminal, &child, nullptr, nullptr, nullptr), 0);
+  // Gigabytes of text to /dev/null: far more than a second on any machine.
+  const pid_t pid = StartTool(scene, {"-s", "T", "-w", "3000", "-l", "3000", "-h", "300", "/dev/null"}, child);
+  close(child);
+  std::string shown;
+  char buffer[4096];
+  while (shown.find(" MB written") == std::string::npos) {
+    pollfd wait{terminal, POLLIN, 0};
+    if (poll(&wait, 1, 100) <= 0) continue;
+    const ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;
+    shown.append(buffer, static_cast<std::size_t>(got));
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(terminal);
+  EXPECT_NE(shown.find("\r[towerkit-0.1] 0 of 1 buildings, "), std::string::npos) << shown;
+}
+
+TEST(Hostile, AFileOnATmpfsIsReplacedWholeWithItsLibrary) {
+  if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+  Scene scene;
+  AddPalette(scene);
+  std::string pattern = "/dev/shm/towerkit-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path folder = pattern;
+  WriteFile((folder / "x.obj").string(), "earlier\n");
+  const RunResult result = scene.Tool({"-s", "T", (folder / "x.obj").string()});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, scene.Found() + Line("info", "Done!"));
+  EXPECT_EQ(ReadFile((folder / "x.obj").string()).rfind("mtllib x.mtl\n", 0), 0u);
+  EXPECT_TRUE(fs::exists(folder / "x.mtl"));
+  fs::remove_all(folder);
+}
+
+TEST(Hostile, AFullDiskGivesItsReasonForEveryOutput) {
+  Scene scene;
+  fs::create_symlink("/dev/full", scene.work / "full.glb");
+  for (const std::string output : {"/dev/full", "full.glb"}) {
+    const RunResult result = scene.Tool({"-s", "T", output});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(Contains(result.output,
+                         Line("error", "Cannot write output file '" + output + "': No space left on device")))
+        << result.output;
+  }
+}
+
+// ---- Corrupt output --------------------------------------------------------------------------
+
+TEST(Hostile, StandardOutputAsTheOutputGetsNoConsoleLine) {
+  Scene scene;
+  const RunResult obj = scene.Tool({"-s", "T", "-d", "XX", "/dev/stdout"});
+  EXPECT_EQ(obj.status, 0);
+  EXPECT_FALSE(Contains(obj.output, "[towerkit")) << obj.output.substr(0, 200);
+  EXPECT_EQ(BuildingTest::CheckIndices(obj.output), "");
+  EXPECT_TRUE(Contains(obj.errors, "] warning : Value 'XX' of option '-d' is not a door")) << obj.errors;
+  EXPECT_TRUE(Contains(obj.errors, Line("info", "Done!")));
+
+  fs::create_symlink("/dev/stdout", scene.work / "out.glb");
+  const RunResult glb = scene.Tool({"-s", "T", "out.glb"});
+  EXPECT_EQ(glb.status, 0);
+  Glb::GlbChunks chunks;
+  EXPECT_EQ(Glb::SplitGlb(glb.output, chunks), "");
+  EXPECT_TRUE(Contains(glb.errors, Line("info", "Done!")));
+}
+
+TEST(Hostile, CoordinatesBeyondTheFloatRangeAreRefused) {
+  Scene scene;
+  // A corner vertex near the float limit: turned 45 degrees in a city, its z passes the limit.
+  WriteFile(scene.Unit("T_angle"), "v 3.4e38 0 3.4e38\nv 0 1 0\nv 0 0 1\nf 1 2 3\n");
+  WriteFile(scene.work / "city.csv", "style,width,length,height,angle\nT,1,1,1,0\nT,1,1,1,45\n");
+  for (const std::string output : {"city.obj", "city.glb"}) {
+    const RunResult result = scene.Tool({"--city", "city.csv", "-m", output});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.output, scene.Found() + Line("error", "City file 'city.csv', line 3: piece 'T_angle' would "
+                                                           "be placed at coordinates beyond the range of "
+                                                           "floats: nothing is written"));
+    EXPECT_FALSE(fs::exists(scene.work / output));
+  }
+  // Unturned, the same piece stays within it.
+  WriteFile(scene.work / "city.csv", "style,width,length,height,angle\nT,1,1,1,0\n");
+  EXPECT_EQ(scene.Tool({"--city", "city.csv", "-m", "city.obj"}).status, 0);
+  EXPECT_FALSE(scene.Output("city.obj").empty());
+}
+
+// ---- Reading only what it should -------------------------------------------------------------
+
+TEST(Hostile, TexturesAreReadOnlyFromInsideTheStylesFolder) {
+  Scene scene;
+  const std::string png = "\x89PNG\r\n\x1a\n";
+  WriteFile(scene.work / "private.png", png + "PRIVATE-BYTES");
+  WriteFile(scene.units / "inside.png", png + "KIT-BYTES");
+  fs::create_symlink(scene.work / "private.png", scene.units / "link.png");
+  const std::string up = fs::relative(scene.work / "private.png", scene.units.path).string();
+  AddPalette(scene, "newmtl T_wall\nmap_Kd inside.png\n\nnewmtl T_abs\nmap_Kd " + scene.work / "private.png" +
+                        "\n\nnewmtl T_up\nmap_Kd " + up + "\n\nnewmtl T_link\nmap_Kd link.png\n");
+  const std::string materials[] = {"T_abs", "T_up", "T_link"};
+  const std::string pieces[] = {"T_ground", "T_floor", "T_roof"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string text = ReadFile(scene.Unit(pieces[i]));
+    WriteFile(scene.Unit(pieces[i]), "mtllib T.mtl\nusemtl " + materials[i] + text.substr(text.find('\n', 13)));
+  }
+  const RunResult result = scene.Tool({"-s", "T", "-h", "2", "out.glb"});
+  EXPECT_EQ(result.status, 0) << result.output;
+  const std::string paths[] = {scene.work / "private.png", scene.units / up, scene.units / "link.png"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Contains(result.output, Line("warning", "Texture '" + paths[i] + "' of material '" + materials[i] +
+                                                            "' lies outside the units folder '" +
+                                                            scene.units.path.string() +
+                                                            "' of its style: it is not read, and the material "
+                                                            "has no texture")))
+        << paths[i] << result.output;
+  }
+  const std::string glb = ReadFile(scene.work / "out.glb");
+  EXPECT_TRUE(Contains(glb, "KIT-BYTES"));
+  EXPECT_FALSE(Contains(glb, "PRIVATE-BYTES"));
+}
+
+TEST(Hostile, CityFilesThatAreNoRegularFilesOrChangeWhileRead) {
+  Scene scene;
+  ASSERT_EQ(mkfifo((scene.work / "fifo.csv").c_str(), 0600), 0);  // no writer: opening must not wait
+  const RunResult fifo = scene.Tool({"--city", "fifo.csv", "out.obj"});
+  EXPECT_EQ(fifo.status, 1);
+  EXPECT_EQ(fifo.output,
+            scene.Found() + Line("error", "Cannot read city file 'fifo.csv': it is not a regular file"));
+
+  // A file cut short while its rows are read: an error, never a crash.
+  std::string city = "style,width,length,height\n";
+  while (city.size() < (3u << 20)) city += "T,1,1,1\n";
+  const std::string path = scene.work / "long.csv";
+  WriteFile(path, city);
+  Towerkit::CityText text;
+  std::string error;
+  ASSERT_TRUE(text.open(path, error)) << error;
+  const Towerkit::Catalogue styles = {"T"};
+  Towerkit::CityRows rows(text, styles, 0);
+  ASSERT_TRUE(rows.open(error)) << error;
+  Towerkit::CityRow row;
+  ASSERT_TRUE(rows.next(row, error));
+  ASSERT_EQ(truncate(path.c_str(), 100), 0);
+  while (rows.next(row, error)) {
+  }
+  EXPECT_TRUE(Contains(error, "City file '" + path + "': it changed while it was read")) << error;
+}
+
+TEST(Hostile, CityRowsAreWholeAcrossTheChunksTheFileIsReadIn) {
+  // Rows whose quoted ids hold commas and quotes, CR LF line ends and blank lines: read a megabyte
+  // at a time, every row comes whole, wherever a chunk ends. A quoted field may hold a line end.
+  EXPECT_EQ(Towerkit::WholeRowBytes("T,1,1,1\nT"), 8u);
+  EXPECT_EQ(Towerkit::WholeRowBytes(" \t\r\n\nT,1,1,1\r\n"), 14u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("T,1,1,1\r"), 0u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("\"a\nb\"\"\",1\n"), 10u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("\"a\"\"\n"), 0u);
+  EXPECT_EQ(Towerkit::WholeRowBytes("\"a\""), 0u);
+  const std::string rows[] = {"T,1,1,1,\"a, \"\"quoted\"\" id\"\r\n", "\n  \n", "T,2,1,1,plain\n",
+                              "T,1,2,1,  \"x\"  \r\n"};
+  const Strings ids = {"a, \"quoted\" id", "plain", "x"};
+  std::string city = "style,width,length,height,id\n";
+  Strings expected;
+  for (std::size_t i = 0; city.size() < (5u << 19); i = (i + 1) % 4) {
+    city += rows[i];
+    if (i != 1) expected.push_back(ids[i == 0 ? 0 : i - 1]);
+  }
+  Scene scene;
+  WriteFile(scene.work / "rows.csv", city);
+  Towerkit::CityText text;
+  std::string error;
+  ASSERT_TRUE(text.open(scene.work / "rows.csv", error)) << error;
+  const Towerkit::Catalogue styles = {"T"};
+  Towerkit::CityRows read(text, styles, 0);
+  ASSERT_TRUE(read.open(error)) << error;
+  Strings found;
+  for (Towerkit::CityRow row; read.next(row, error);) found.push_back(row.name);
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(found == expected) << found.size() << " of " << expected.size();
+}
+
+// ---- Silent surprises ------------------------------------------------------------------------
+
+TEST(Hostile, SeveralUnitsFoldersGiveTheUnionOfTheirStyles) {
+  Scene scene;
+  TestSupport::ScratchDir mine;
+  // Style U in a folder of its own, without base units: they come from the kit's folder.
+  for (const auto& entry : fs::directory_iterator(scene.units.path)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("T_", 0) == 0) fs::copy_file(entry.path(), mine.path / ("U" + name.substr(1)));
+  }
+  const std::string list = mine.path.string() + ":" + scene.units.path.string();
+  const std::string catalogue = Line("info", "Available unit-types:") + Line("info", " - T") +
+                                Line("info", " - U") + Line("info", " - base");
+  RunOptions options;
+  options.args = {"-k"};
+  options.setEnv["OSTREL_UNITS_PATH"] = list;
+  options.workdir = scene.work.path.string();
+  EXPECT_EQ(TestSupport::Run(options).output,
+            Line("info", "Check enabled") + Line("info", "Found 2 paths in '" + list + "'") + catalogue);
+  // --units puts a folder before the environment's.
+  EXPECT_EQ(scene.Tool({"--units", mine.path.string(), "-k"}).output,
+            Line("info", "Check enabled") + scene.Found() + catalogue);
+
+  ASSERT_EQ(scene.Tool({"-s", "T", "-h", "2", "t.obj"}).status, 0);
+  const RunResult u = scene.Tool({"--units", mine.path.string(), "-s", "U", "-h", "2", "u.obj"});
+  EXPECT_EQ(u.output, scene.Found() + Line("info", "Done!"));
+  EXPECT_EQ(ReadFile(scene.work / "u.obj"), ReadFile(scene.work / "t.obj"));
+  // The linter checks a style in its folder, with the base units of the build.
+  const RunResult lint = scene.Tool({"--units", mine.path.string(), "--lint", "U"});
+  EXPECT_FALSE(Contains(lint.output, "base_")) << lint.output;
+  EXPECT_TRUE(Contains(lint.output, "info : Checked style U of the units folder '" + mine.path.string() + "'"))
+      << lint.output;
+
+  // A style comes whole from the first folder that has it: its missing pieces are not taken from
+  // a later folder.
+  fs::remove(mine.path / "U_floor.obj");
+  fs::copy_file(scene.Unit("T_floor"), mine.path / "T_floor.obj");
+  const RunResult t = scene.Tool({"--units", mine.path.string(), "-s", "T", "-h", "2", "t2.obj"});
+  EXPECT_EQ(t.status, 0);
+  EXPECT_TRUE(Contains(t.output, Line("warning", "Unit file '" + mine.path.string() +
+                                                     "/T_ground.obj' not found: the building is written "
+                                                     "without it")))
+      << t.output;
+}
+
+TEST(Hostile, StrictTurnsEveryWarningIntoAnErrorAndWritesNothing) {
+  Scene scene;
+  const RunResult typo = scene.Tool({"--strict", "-s", "T", "--wdith", "out.obj"});
+  EXPECT_EQ(typo.status, 1);
+  EXPECT_EQ(typo.output, Line("error", "Unknown option '--wdith' is ignored: did you mean '--width'?"));
+  // A warning of the build itself: the file is made, then dropped.
+  fs::remove(scene.Unit("T_floor"));
+  const RunResult missing = scene.Tool({"-s", "T", "-h", "2", "out.obj", "--strict"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.output, scene.Found() + Line("error", "Unit file '" + scene.Unit("T_floor") +
+                                                              "' not found: the building is written without it"));
+  EXPECT_TRUE(fs::is_empty(scene.work.path));
+  EXPECT_EQ(scene.Tool({"-s", "T", "-h", "2", "out.obj"}).status, 0);
+}
+
+TEST(Hostile, GltfNamesGetJsonWithTheirBufferBeside) {
+  Scene scene;
+  for (const std::string form : {"", "nodes", "gpu"}) {
+    Strings args = {"-s", "T", "-w", "2", "-l", "1", "-h", "2", "-d", "NC"};
+    if (!form.empty()) args.insert(args.end(), {"--instances", form});
+    Strings glbArgs = args;
+    glbArgs.push_back("my model.glb");
+    args.push_back("my model.gltf");
+    ASSERT_EQ(scene.Tool(glbArgs).status, 0);
+    const RunResult result = scene.Tool(args);
+    EXPECT_EQ(result.output, scene.Found() + Line("info", "Done!"));
+    // The same document and buffer as the .glb, the buffer named by a relative URI.
+    Glb::GlbChunks chunks;
+    const std::string glb = ReadFile(scene.work / "my model.glb");
+    ASSERT_EQ(Glb::SplitGlb(glb, chunks), "");
+    nlohmann::json json = nlohmann::json::parse(ReadFile(scene.work / "my model.gltf"));
+    const std::string bin = ReadFile(scene.work / "my model.bin");
+    EXPECT_EQ(json["buffers"][0]["uri"], "my%20model.bin") << form;
+    EXPECT_EQ(json["buffers"][0]["byteLength"], bin.size()) << form;
+    json["buffers"][0].erase("uri");
+    std::string text(chunks.json);
+    text.erase(text.find_last_not_of(' ') + 1);
+    EXPECT_EQ(json, nlohmann::json::parse(text)) << form;
+    EXPECT_EQ(bin, chunks.bin) << form;
+  }
+}
+
+TEST(Hostile, CityOptionsWithoutACityAreWarned) {
+  Scene scene;
+  const RunResult result = scene.Tool({"-s", "T", "--jobs", "2", "--shard", "1/2", "out.obj"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, Line("warning", "Option '--jobs' applies to --city only: it is ignored") +
+                               Line("warning", "Option '--shard' applies to --city only: it is ignored") +
+                               scene.Found() + Line("info", "Done!"));
+}
+
+TEST(Hostile, LintTellsAPieceOutOfItsCellFirstAndOnce) {
+  TestSupport::ScratchDir units, work;
+  const std::string shipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+  for (const auto& entry : fs::directory_iterator(shipped)) fs::copy_file(entry.path(), units.path / entry.path().filename());
+  // The upper window moved 2 m along its facade.
+  std::string moved;
+  std::istringstream lines(ReadFile(units / "A_floor.obj"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("v ", 0) == 0) {
+      std::istringstream numbers(line.substr(2));
+      double x = 0, y = 0, z = 0;
+      numbers >> x >> y >> z;
+      std::ostringstream text;
+      text << "v " << x << " " << y << " " << z + 2;
+      line = text.str();
+    }
+    moved += line + "\n";
+  }
+  WriteFile(units / "A_floor.obj", moved);
+  const RunResult result = TestSupport::RunTool(units.path.string(), work.path.string(), {"--lint", "A"});
+  EXPECT_EQ(result.status, 1);
+  std::vector<std::string> found;
+  std::istringstream output(result.output);
+  for (std::string line; std::getline(output, line);) found.push_back(line);
+  ASSERT_EQ(found.size(), 4u) << result.output;
+  EXPECT_TRUE(Contains(found[1], "error : '" + units / "A_floor.obj" + "', line ")) << found[1];
+  EXPECT_TRUE(Contains(found[1], ": reaches outside its cell: ")) << found[1];
+  EXPECT_TRUE(Contains(found[2], "error : '" + units / "A_floor.obj" +
+                                     "' reaches outside its cell, which breaks the surface where it meets its "
+                                     "neighbours: "))
+      << found[2];
+  EXPECT_TRUE(Contains(found[3], ": 2 errors, 0 warnings")) << found[3];
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// Reading a city file: its text mapped into memory, and its rows, each checked.
+// Reading a city file: its text in chunks, and its rows, each checked.
 
 #include "CityFile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <cstdint>
@@ -24,12 +24,13 @@
 namespace Towerkit {
 
 CityText::~CityText() {
-  if (m_mapped != nullptr) munmap(m_mapped, m_text.size());
+  if (m_fd >= 0) close(m_fd);
 }
 
 bool CityText::open(const std::string& i_path, std::string& o_error) {
   path = i_path;
-  const int fd = ::open(i_path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO waits for a writer, for ever if none comes.
+  const int fd = ::open(i_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat info {};
   if (fd < 0 || fstat(fd, &info) != 0) {
     o_error = "Cannot read city file '" + i_path + "': " + std::strerror(errno);
@@ -41,27 +42,115 @@ bool CityText::open(const std::string& i_path, std::string& o_error) {
     o_error = "Cannot read city file '" + i_path + "': it is not a regular file";
     return false;
   }
-  const auto size = static_cast<std::size_t>(info.st_size);
-  if (size > 0) {
-    void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (data == MAP_FAILED) {
-      o_error = "Cannot read city file '" + i_path + "': " + std::strerror(errno);
-      close(fd);
-      return false;
-    }
-    madvise(data, size, MADV_SEQUENTIAL);
-    m_mapped = data;
-    m_text = std::string_view(static_cast<const char*>(data), size);
-  }
-  close(fd);
+  m_fd = fd;
+  m_size = static_cast<std::uint64_t>(info.st_size);
+  m_seconds = info.st_mtim.tv_sec;
+  m_nanoseconds = info.st_mtim.tv_nsec;
   return true;
 }
 
-void CityText::release(std::size_t i_offset) const {
-  if (m_mapped == nullptr) return;
-  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const std::size_t bytes = i_offset / page * page;
-  if (bytes > 0) madvise(m_mapped, bytes, MADV_DONTNEED);
+long long CityText::read(std::uint64_t i_offset, std::size_t i_count, std::string& io_bytes) const {
+  if (m_holds) {
+    if (i_offset >= m_held.size()) return 0;
+    const std::string_view part = m_held.substr(static_cast<std::size_t>(i_offset), i_count);
+    io_bytes.append(part);
+    return static_cast<long long>(part.size());
+  }
+  const std::size_t before = io_bytes.size();
+  io_bytes.resize(before + i_count);
+  ssize_t got = 0;
+  do {
+    got = pread(m_fd, &io_bytes[before], i_count, static_cast<off_t>(i_offset));
+  } while (got < 0 && errno == EINTR);
+  io_bytes.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+  return got;
+}
+
+std::string CityText::changed(std::uint64_t i_read) const {
+  if (m_holds) return std::string();
+  struct stat info {};
+  if (fstat(m_fd, &info) != 0) return std::strerror(errno);
+  const bool same = static_cast<std::uint64_t>(info.st_size) == m_size && i_read == m_size &&
+                    info.st_mtim.tv_sec == m_seconds && info.st_mtim.tv_nsec == m_nanoseconds;
+  if (same) return std::string();
+  return "it changed while it was read (" + std::to_string(m_size) + " bytes when opened, " +
+         std::to_string(info.st_size) + " now)";
+}
+
+namespace {
+
+// The length of a line end at i_pos: 1 for LF, 2 for CR LF, 0 otherwise; npos when the text ends
+// after a CR, which may be the start of one.
+std::size_t LineEndBytes(std::string_view i_text, std::size_t i_pos) {
+  if (i_pos >= i_text.size()) return 0;
+  if (i_text[i_pos] == '\n') return 1;
+  if (i_text[i_pos] != '\r') return 0;
+  if (i_pos + 1 >= i_text.size()) return std::string_view::npos;
+  return i_text[i_pos + 1] == '\n' ? 2 : 0;
+}
+
+}  // namespace
+
+// The same reading as Csv's, or one that waits for more: blank lines are skipped, a field that
+// starts with a quote (after blanks) runs to the quote that closes it, and a row ends at the
+// first line end outside one.
+std::size_t WholeRowBytes(std::string_view i_text) {
+  // A byte-order mark, which Csv skips at the file's start, is passed over anywhere: asking for
+  // more than a row is safe, asking for less is not.
+  std::size_t pos = i_text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  for (;;) {
+    std::size_t blanks = pos;
+    while (blanks < i_text.size() && Csv::IsBlank(i_text[blanks])) ++blanks;
+    const std::size_t end = LineEndBytes(i_text, blanks);
+    if (blanks >= i_text.size() || end == std::string_view::npos) return 0;
+    if (end == 0) break;
+    pos = blanks + end;
+  }
+  bool fieldStart = true;
+  while (pos < i_text.size()) {
+    if (fieldStart) {
+      while (pos < i_text.size() && Csv::IsBlank(i_text[pos])) ++pos;
+      fieldStart = false;
+      if (pos < i_text.size() && i_text[pos] == '"') {
+        for (++pos;; pos += 2) {
+          pos = i_text.find('"', pos);
+          if (pos == std::string_view::npos || pos + 1 >= i_text.size()) return 0;
+          if (i_text[pos + 1] != '"') break;
+        }
+        ++pos;
+        continue;
+      }
+    }
+    if (i_text[pos] == ',') {
+      fieldStart = true;
+      ++pos;
+      continue;
+    }
+    const std::size_t end = LineEndBytes(i_text, pos);
+    if (end == std::string_view::npos) return 0;
+    if (end != 0) return pos + end;
+    ++pos;
+  }
+  return 0;
+}
+
+// Unless a whole row waits already, drops the bytes the reader has read and reads chunks until
+// one does or the file ends. False, with o_error set, when the file cannot be read.
+bool CityRows::fill(std::string& o_error) {
+  if (m_end || WholeRowBytes(m_reader.text) != 0) return true;
+  const std::size_t read = m_buffer.size() - m_reader.text.size();
+  m_buffer.erase(0, read);
+  m_offset += read;
+  while (!m_end && WholeRowBytes(m_buffer) == 0) {
+    const long long got = m_text.read(m_offset + m_buffer.size(), kChunkBytes, m_buffer);
+    if (got < 0) {
+      o_error = "Cannot read city file '" + m_text.path + "': " + std::strerror(errno);
+      return false;
+    }
+    m_end = got == 0;
+  }
+  m_reader.text = m_buffer;
+  return true;
 }
 
 Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell) {
@@ -76,8 +165,13 @@ Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell) {
 }
 
 bool CityRows::open(std::string& o_error) {
+  m_buffer.clear();
+  m_offset = 0;
+  m_end = false;
+  m_reader.text = std::string_view();
+  if (!fill(o_error)) return false;
   Csv::Error error;
-  if (!Csv::Open(m_text.text(), m_reader, error)) return fail(error, o_error);
+  if (!Csv::Open(m_buffer, m_reader, error)) return fail(error, o_error);
   m_columns.assign(kCityColumnCount, -1);
   const std::vector<Csv::Field>& names = m_reader.header.fields;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -102,16 +196,20 @@ bool CityRows::open(std::string& o_error) {
 
 bool CityRows::next(CityRow& o_row, std::string& o_error) {
   o_error.clear();
+  if (!fill(o_error)) return false;
+  if (readRow(o_row, o_error)) return true;
+  // A file cut short or changed shows as a row it cannot be, or as its end too soon: say why.
+  if (!m_end) return false;
+  const std::string changed = m_text.changed(m_offset + m_buffer.size());
+  if (!changed.empty()) o_error = "City file '" + m_text.path + "': " + changed;
+  return false;
+}
+
+bool CityRows::readRow(CityRow& o_row, std::string& o_error) {
   Csv::Error error;
   if (!Csv::Next(m_reader, m_row, error)) {
     if (!error.message.empty()) fail(error, o_error);
     return false;
-  }
-  // Read pages are let go a few MiB at a time, so that a long file never stays in memory.
-  const std::size_t offset = m_text.text().size() - m_reader.text.size();
-  if (offset - m_released > kReleaseBytes) {
-    m_text.release(offset);
-    m_released = offset;
   }
   o_row = CityRow{};
   o_row.number = ++m_rows;

@@ -1,8 +1,8 @@
 #pragma once
-// The city file of --city: a CSV table with one building a row, read a row at a time from the
-// file mapped into memory, so that a file of any length costs only the rows being read. Every
-// value is checked here; a value that cannot be built is a message naming the file, line, column
-// and the value found.
+// The city file of --city: a CSV table with one building a row, read a row at a time in chunks,
+// so that a file of any length costs only the rows being read, and a file cut short or changed
+// while it is read gives an error line rather than a crash. Every value is checked here; a value
+// that cannot be built is a message naming the file, line, column and the value found.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@
 
 namespace Towerkit {
 
-// The text of a city file, mapped into memory for reading; unmapped when dropped.
+// A city file, open for reading at any offset; closed when dropped.
 class CityText {
  public:
   CityText() = default;
@@ -26,26 +26,34 @@ class CityText {
   CityText& operator=(const CityText&) = delete;
   ~CityText();
 
-  // False, with o_error set, when i_path is no regular file that can be read.
+  // False, with o_error set, when i_path is no regular file that can be read. A FIFO is refused
+  // without waiting for a writer.
   bool open(const std::string& i_path, std::string& o_error);
 
   // A text held by the caller, read as the file i_path would be.
   void hold(std::string_view i_text, const std::string& i_path) {
     path = i_path;
-    m_text = i_text;
+    m_held = i_text;
+    m_holds = true;
+    m_size = i_text.size();
   }
 
-  std::string_view text() const { return m_text; }
+  // Appends up to i_count bytes from i_offset to io_bytes. The bytes appended (0 at the end), or
+  // -1 with errno set.
+  long long read(std::uint64_t i_offset, std::size_t i_count, std::string& io_bytes) const;
 
-  // Lets go of the mapped pages before i_offset (bytes into the text), which have been read:
-  // they come back from the file if they are read again.
-  void release(std::size_t i_offset) const;
+  // Empty while the file is as it was opened (length and time of change) and i_read, the bytes
+  // a pass read to its end, is its length; else why not, to end a message about the file.
+  std::string changed(std::uint64_t i_read) const;
 
   std::string path;
 
  private:
-  void* m_mapped = nullptr;
-  std::string_view m_text;
+  int m_fd = -1;
+  bool m_holds = false;
+  std::string_view m_held;
+  std::uint64_t m_size = 0;
+  long long m_seconds = 0, m_nanoseconds = 0;  // the time of the last change, when opened
 };
 
 // The columns of a city file, in the order of kCityColumns.
@@ -97,7 +105,11 @@ class CityRows {
   const std::string& path() const { return m_text.path; }
 
  private:
-  static constexpr std::size_t kReleaseBytes = std::size_t{8} << 20;
+  // Bytes read from the file at a time.
+  static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+  bool fill(std::string& o_error);
+  bool readRow(CityRow& o_row, std::string& o_error);
 
   std::string where(const Csv::Field& i_field, bool i_named = true) const;
   bool fail(const Csv::Error& i_error, std::string& o_error) const;
@@ -124,7 +136,13 @@ class CityRows {
   Csv::Row m_row;
   std::vector<int> m_columns;  // the 0-based field of each column of kCityColumns, or -1
   std::uint64_t m_rows = 0;
-  std::size_t m_released = 0;  // bytes of the text let go
+  std::string m_buffer;        // the file's bytes from m_offset on; m_reader.text is its unread end
+  std::uint64_t m_offset = 0;  // of m_buffer's first byte in the file
+  bool m_end = false;          // the file's end is in m_buffer
 };
+
+// The length of the first row of i_text that is not blank, with the blank lines before it and its
+// line end; 0 when i_text ends before that row does (a quoted field may hold line ends).
+std::size_t WholeRowBytes(std::string_view i_text);
 
 }  // namespace Towerkit

@@ -89,7 +89,7 @@ Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
 // The error line of a city that was not written.
 void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::string& i_path,
                      const std::string& i_unitsPath, std::size_t i_line, const std::string& i_style,
-                     bool i_glb, const RunSettings& i_settings) {
+                     bool i_glb, const RunSettings& i_settings, const std::string& i_piece = std::string()) {
   using Ostrel::City::SceneError;
   switch (i_report.error) {
     case SceneError::None:
@@ -99,6 +99,10 @@ void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::strin
     case SceneError::NothingPlaced:
       Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": style '" +
                                   i_style + "' " + PlacedNothing(i_unitsPath));
+      return;
+    case SceneError::NotFinite:
+      Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": " +
+                                  BeyondFloats(i_piece));
       return;
     case SceneError::TooLarge:
       Ostrel::Message::PrintError("The city of '" + i_path + "' is too large to write: " +
@@ -152,8 +156,8 @@ void ShardRows(std::uint64_t i_rows, const Shard& i_shard, std::uint64_t& o_firs
   o_end = i_shard.index * i_rows / i_shard.count + 1;
 }
 
-CityProgressLine::CityProgressLine(std::uint64_t i_total)
-    : m_total(i_total), m_on(isatty(STDERR_FILENO) != 0) {}
+CityProgressLine::CityProgressLine(std::uint64_t i_total, bool i_late)
+    : m_total(i_total), m_on(isatty(STDERR_FILENO) != 0), m_late(i_late) {}
 
 CityProgressLine::~CityProgressLine() {
   if (m_shown) Ostrel::Message::EndProgress();
@@ -163,17 +167,21 @@ void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
   if (!m_on) return;
   m_done = std::max(m_done, i_done);
   m_bytes = std::max(m_bytes, i_bytes);
-  if (m_done == 0) return;  // no pace to tell the time left by yet
+  if (m_done == 0 && !m_late) return;  // no pace to tell the time left by yet
   const auto now = std::chrono::steady_clock::now();
+  if (m_late && now - m_start < std::chrono::seconds(1)) return;
   if (now - m_last < std::chrono::milliseconds(250) && m_done < m_total) return;
   m_last = now;
   m_shown = true;
   const double seconds = std::chrono::duration<double>(now - m_start).count();
-  const double left = seconds * static_cast<double>(m_total - m_done) / static_cast<double>(m_done);
   char line[160];
-  std::snprintf(line, sizeof line, "%llu of %llu buildings, %.1f MB written, %.0f s left",
-                static_cast<unsigned long long>(m_done), static_cast<unsigned long long>(m_total),
-                static_cast<double>(m_bytes) / 1e6, left);
+  const int length = std::snprintf(line, sizeof line, "%llu of %llu buildings, %.1f MB written",
+                                   static_cast<unsigned long long>(m_done),
+                                   static_cast<unsigned long long>(m_total), static_cast<double>(m_bytes) / 1e6);
+  if (m_done > 0 && length > 0 && static_cast<std::size_t>(length) < sizeof line) {
+    const double left = seconds * static_cast<double>(m_total - m_done) / static_cast<double>(m_done);
+    std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), ", %.0f s left", left);
+  }
   Ostrel::Message::ShowProgress(line);
 }
 
@@ -186,7 +194,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
       !ParseShard(i_settings.shard, shard)) {
     return kExitFailure;
   }
-  const bool glb = IsGlbName(i_settings.outputfilename);
+  const bool glb = IsGltfOutput(i_settings.outputfilename);
+  const bool gltf = IsGltfName(i_settings.outputfilename);
   if (!glb) WarnInstancesInObj(i_settings);
 
   CityText text;
@@ -219,7 +228,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
                                   ": the output holds no building");
   }
 
-  const Kit kit = LoadKit(i_unitsPath, std::vector<std::string>(used.begin(), used.end()));
+  const std::vector<std::string> styles(used.begin(), used.end());
+  const Kit kit = i_settings.folders.size() > 1 ? LoadKit(i_settings.folders, styles) : LoadKit(i_unitsPath, styles);
   std::size_t line = 0;
   std::string style;
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
@@ -235,7 +245,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   if (survey.error != SceneError::None) {
     SceneReport refused;
     refused.error = survey.error;
-    ReportCityError(refused, text.path, i_unitsPath, line, style, glb, i_settings);
+    ReportCityError(refused, text.path, i_unitsPath, line, style, glb, i_settings,
+                    survey.error == SceneError::NotFinite ? kit.piece(survey.failedPiece).name : "");
     return kExitFailure;
   }
 
@@ -244,8 +255,16 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }
+  OutputFile buffer;
+  if (gltf && !OpenGltfBuffer(output, buffer)) {
+    DiscardOutput(output);
+    return kExitFailure;
+  }
   std::string libraryPath;
   options = OutputOptions(i_settings, output, libraryPath);
+  if (gltf) options.gltfBuffer = &buffer.stream;
+  if (RefuseOutputOverInput(KitInputs(kit, text.path), output, libraryPath, gltf ? &buffer : nullptr))
+    return kExitFailure;
   options.objectLines = true;
   options.jobs = jobs;
   CityProgressLine progress(end - first);
@@ -253,19 +272,25 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   const SceneReport report = WriteScene(scene, survey, options, output.stream);
   if (report.error != SceneError::None || !error.empty()) {
     DiscardOutput(output);
+    if (gltf) DiscardOutput(buffer);
     if (!error.empty()) Ostrel::Message::PrintError(error);
     ReportCityError(report, text.path, i_unitsPath, line, style, glb, i_settings);
     return kExitFailure;
   }
   ReportWritten(report, "city");
+  if (gltf) return FinishGltf(output, buffer);
   return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary, "city");
 }
 
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   if (io_settings.check || io_settings.lint) return RunFlow(io_settings, i_kitFromBin);
-  const std::string unitsPath = UnitsPath(i_kitFromBin);
+  const std::string unitsPath = UnitsFolders(io_settings, i_kitFromBin);
+  if (Ostrel::Message::StrictErrors() > 0) return kExitFailure;
   std::vector<std::string> units;
-  if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
+  if (io_settings.folders.size() > 1 ? !ListUnitsFolders(io_settings.folders, units)
+                                     : !ListUnitsFolder(unitsPath, units)) {
+    return kExitFailure;
+  }
   return RunCity(io_settings, unitsPath, BuildCatalogue(units));
 }
 

@@ -34,9 +34,11 @@ void ShardRows(std::uint64_t i_rows, const Shard& i_shard, std::uint64_t& o_firs
 
 // The progress line of a long city run on a terminal: buildings done of all, MB written and the
 // time left, redrawn a few times a second. Nothing at all when standard error is no terminal.
+// For a single building (i_late), the same line, shown only once the run has taken a second, and
+// without the time left while no building is done.
 class CityProgressLine {
  public:
-  explicit CityProgressLine(std::uint64_t i_total);
+  explicit CityProgressLine(std::uint64_t i_total, bool i_late = false);
   ~CityProgressLine();
 
   // Reports may come from several threads, one at a time, and not always in order.
@@ -45,6 +47,7 @@ class CityProgressLine {
  private:
   std::uint64_t m_total;
   bool m_on;
+  bool m_late;
   bool m_shown = false;
   std::uint64_t m_done = 0;
   std::uint64_t m_bytes = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
+#include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 
 #include "Report.h"
@@ -26,7 +27,7 @@ std::string LintLine(const Ostrel::City::LintFinding& i_finding) {
 }
 
 int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_entries,
-               const std::string& i_style) {
+               const std::string& i_style, const std::vector<std::string>& i_folders) {
   std::vector<std::string> styles = Ostrel::City::LintedStyles(i_entries);
   if (!i_style.empty()) {
     if (!CheckStyleName(i_style)) return kExitFailure;
@@ -43,7 +44,9 @@ int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_en
   }
 
   std::size_t errors = 0, warnings = 0;
-  for (const Ostrel::City::LintFinding& finding : Ostrel::City::LintKit(i_folder, styles)) {
+  const std::vector<Ostrel::City::LintFinding> findings =
+      i_folders.empty() ? Ostrel::City::LintKit(i_folder, styles) : Ostrel::City::LintKit(i_folder, styles, i_folders);
+  for (const Ostrel::City::LintFinding& finding : findings) {
     if (finding.severity == Ostrel::City::LintSeverity::Error) {
       ++errors;
       Ostrel::Message::PrintError(LintLine(finding));
@@ -58,6 +61,23 @@ int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_en
                              " of the units folder '" + i_folder + "': " + CountOf(errors, "error") + ", " +
                              CountOf(warnings, "warning"));
   return errors > 0 ? kExitFailure : kExitSuccess;
+}
+
+int LintFolders(const std::vector<std::string>& i_folders, const std::string& i_style) {
+  std::vector<std::vector<std::string>> entries(i_folders.size());
+  for (std::size_t i = 0; i < i_folders.size(); ++i) Ostrel::FileSystem::GetFilesFromFolder(i_folders[i], entries[i]);
+  std::vector<std::string> all;
+  for (const std::vector<std::string>& folder : entries) all.insert(all.end(), folder.begin(), folder.end());
+  std::vector<std::string> styles = Ostrel::City::LintedStyles(all);
+  if (!i_style.empty()) styles = {i_style};
+  int status = kExitSuccess;
+  for (std::size_t i = 0; i < i_folders.size(); ++i) {
+    for (const std::string& style : styles) {
+      if (Ostrel::City::StyleFolder(i_folders, entries, style) != i_folders[i]) continue;
+      if (LintStyles(i_folders[i], entries[i], style, i_folders) != kExitSuccess) status = kExitFailure;
+    }
+  }
+  return status;
 }
 
 }  // namespace Towerkit

@@ -14,7 +14,13 @@ std::string LintLine(const Ostrel::City::LintFinding& i_finding);
 
 // Lints i_style, or every style of the folder's entries when it is empty, and prints what it
 // finds. Returns the exit status: 1 when there is an error (or nothing to lint), 0 otherwise.
+// i_folders: every units folder of the run, for the base units; empty: i_folder alone.
 int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_entries,
-               const std::string& i_style);
+               const std::string& i_style, const std::vector<std::string>& i_folders = {});
+
+// --lint with several units folders: each style is checked in the folder it comes from (the
+// first that has it), and folders are checked in order. i_style empty: every style of them all.
+// Returns the exit status: 1 when any folder's check found an error.
+int LintFolders(const std::vector<std::string>& i_folders, const std::string& i_style);
 
 }  // namespace Towerkit

@@ -2,11 +2,15 @@
 
 #include "Options.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <iostream>
 #include <string>
 #include <vector>
 #include "ValueChecks.h"
@@ -170,6 +174,18 @@ ParseOutcome ApplyShard(const std::string&, const std::string& i_value, RunSetti
   return ParseOutcome::Run;
 }
 
+// Strict mode itself is set before the arguments are read (main.cpp), so that the warnings of
+// the arguments before it count too.
+ParseOutcome ApplyStrict(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.strict = true;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyUnits(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.units.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -195,6 +211,8 @@ inline constexpr Option kOptions[] = {
     {"",   "--ridge",     true,  ApplyRidge},
     {"",   "--setback",   true,  ApplySetback},
     {"",   "--band",      true,  ApplyBand},
+    {"",   "--strict",    false, ApplyStrict},
+    {"",   "--units",     true,  ApplyUnits},
 };
 // clang-format on
 
@@ -266,6 +284,15 @@ void WarnUnknownOption(const std::string& i_arg) {
   const std::string hint = UnknownOptionHint(i_arg);
   Ostrel::Message::PrintWarning("Unknown option '" + i_arg + "' is ignored" +
                                 (hint.empty() ? "" : ": " + hint));
+}
+
+// --jobs and --shard say how to build the rows of --city: without one they change nothing.
+void WarnCityOnlyOptions(const RunSettings& i_settings) {
+  if (!i_settings.city.empty()) return;
+  if (!i_settings.jobs.empty())
+    Ostrel::Message::PrintWarning("Option '--jobs' applies to --city only: it is ignored");
+  if (!i_settings.shard.empty())
+    Ostrel::Message::PrintWarning("Option '--shard' applies to --city only: it is ignored");
 }
 
 }  // namespace
@@ -400,6 +427,16 @@ void showHelp() {
       "      towerkit -s A -w 5 -l 4 -h 8 --setback 2:NSEW:2 --band 0-1:S outputfile.obj",
       "",
   };
+  // Where the kit comes from and how strict a run is, after every line above.
+  constexpr const char* kRunLines[] = {
+      "Kits, runs and more outputs:",
+      " --units DIR          Looks for styles in DIR before the folders of OSTREL_UNITS_PATH (use it",
+      "                              multiple times; the variable may list folders separated by ':');",
+      "                              each style comes whole from the first folder that has it",
+      " --strict             Every warning is an error: exit status 1 and nothing written",
+      " - NAME.gltf: glTF 2.0 as JSON text, its buffer (images included) in NAME.bin beside it",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
@@ -407,6 +444,7 @@ void showHelp() {
   for (const char* line : kCityLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kRoofLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kShapeLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kRunLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {
@@ -443,7 +481,28 @@ ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings&
     if (outcome != ParseOutcome::Run) return outcome;
     io_settings.stepByStep = false;
   }
+  WarnCityOnlyOptions(io_settings);
   return ParseOutcome::Run;
+}
+
+}  // namespace Towerkit
+
+namespace Towerkit {
+
+bool IsStandardOutput(const std::string& i_path) {
+  struct stat output {}, standard {};
+  if (i_path.empty() || fstat(STDOUT_FILENO, &standard) != 0 || stat(i_path.c_str(), &output) != 0) return false;
+  return output.st_dev == standard.st_dev && output.st_ino == standard.st_ino;
+}
+
+void PrepareConsole(const std::vector<std::string>& i_args) {
+  const std::uint32_t verbosity = Ostrel::Message::s_verbosity;
+  Ostrel::Message::SetVerbosity(0);
+  RunSettings settings;
+  ParseArguments(i_args, settings);
+  Ostrel::Message::SetVerbosity(verbosity);
+  Ostrel::Message::SetStrict(settings.strict);
+  if (IsStandardOutput(settings.outputfilename)) Ostrel::Message::SetConsole(std::cerr);
 }
 
 }  // namespace Towerkit

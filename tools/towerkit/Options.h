@@ -44,6 +44,9 @@ struct RunSettings {
   Ostrel::City::RidgeAxis ridge = Ostrel::City::RidgeAxis::Longer;  // --ridge
   std::vector<std::string> setbacks;  // --setback values as given, in order
   std::vector<std::string> bands;     // --band values as given, in order
+  bool strict = false;               // --strict: every warning is an error, and nothing is written
+  std::vector<std::string> units;    // --units: folders searched before the environment's, in order
+  std::vector<std::string> folders;  // every units folder of the run, in order (UnitsFolders, RunFlow.h)
 };
 
 enum class ParseOutcome {
@@ -59,5 +62,13 @@ void showHelp();
 // extra output file name, and the error line of an option missing its value. Nothing else: the
 // run flow acts on the settings.
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings);
+
+// Reads the arguments silently once, before anything is printed, for what decides how every line
+// is told: --strict turns warnings into errors (Messages.h), and an output file that is standard
+// output itself (/dev/stdout, or a link to it) sends the console lines to standard error.
+void PrepareConsole(const std::vector<std::string>& i_args);
+
+// Whether i_path names the file that standard output writes to.
+bool IsStandardOutput(const std::string& i_path);
 
 }  // namespace Towerkit

@@ -3,14 +3,17 @@
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "Interrupts.h"
 
 namespace Towerkit {
 
@@ -22,12 +25,6 @@ std::string Reason(int i_errno) {
   return std::string(": ") + std::strerror(i_errno);
 }
 
-// /dev/stdout and the like resolve to a file through /proc; replacing that file would cut it off
-// from whoever holds it open, so anything under these folders is written in place.
-bool IsUnderSystemFolder(const std::string& i_path) {
-  return i_path.rfind("/dev/", 0) == 0 || i_path.rfind("/proc/", 0) == 0;
-}
-
 // The permission bits a file created now would get: 0666 less the process's umask.
 mode_t NewFileMode() {
   const mode_t mask = umask(0);
@@ -37,8 +34,7 @@ mode_t NewFileMode() {
 
 bool OpenDirect(OutputFile& io_file, std::string& o_error) {
   errno = 0;
-  io_file.stream.open(io_file.target, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (io_file.stream.is_open()) return true;
+  if (io_file.stream.open(io_file.target.c_str())) return true;
   o_error = "Cannot open output file '" + io_file.target + "'" + Reason(errno);
   return false;
 }
@@ -46,17 +42,10 @@ bool OpenDirect(OutputFile& io_file, std::string& o_error) {
 // Flushes and closes the stream. False, with o_error set and the output discarded, when any
 // write failed.
 bool FinishOutput(OutputFile& io_file, std::string& o_error) {
-  errno = 0;
   io_file.stream.flush();
-  bool written = io_file.stream.good();
-  int failure = written ? 0 : errno;
   io_file.stream.close();
-  if (written && io_file.stream.fail()) {
-    written = false;
-    failure = errno;
-  }
-  if (written) return true;
-  o_error = "Cannot write output file '" + io_file.target + "'" + Reason(failure);
+  if (io_file.stream.good()) return true;
+  o_error = "Cannot write output file '" + io_file.target + "'" + Reason(io_file.stream.error());
   DiscardOutput(io_file);
   return false;
 }
@@ -70,26 +59,33 @@ bool PlaceOutput(OutputFile& io_file, std::string& o_error) {
     DiscardOutput(io_file);
     return false;
   }
+  ForgetTemporary(io_file.registered);
+  io_file.registered = -1;
   io_file.tempPath.clear();
   return true;
 }
 
 }  // namespace
 
-bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_error) {
+bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_error, OutputNaming i_naming) {
   namespace fs = std::filesystem;
   o_file.target = i_path;
   o_file.realPath = i_path;
   o_file.tempPath.clear();
 
   struct stat info {};
-  const bool exists = stat(i_path.c_str(), &info) == 0;
+  // A link the tool named itself is replaced, not followed.
+  const bool exists = i_naming == OutputNaming::Tool
+                          ? lstat(i_path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)
+                          : stat(i_path.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode)) {
     o_error = "Cannot write output file '" + i_path + "': it is a folder";
     return false;
   }
-  if ((exists && !S_ISREG(info.st_mode)) || IsUnderSystemFolder(i_path)) {
-    return OpenDirect(o_file, o_error);
+  if (exists && !S_ISREG(info.st_mode)) {
+    if (i_naming == OutputNaming::User) return OpenDirect(o_file, o_error);
+    o_error = "Cannot write output file '" + i_path + "': it is not a regular file";
+    return false;
   }
   if (exists) {
     // Writing through a link changes the file it names, not the link.
@@ -106,28 +102,32 @@ bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_er
   fs::path folder = fs::path(o_file.realPath).parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / ".towerkit-XXXXXX").string();
+  // An interruption between the file's making and its registering would leave it behind: the
+  // signals wait until it is registered.
+  sigset_t interruptions, before;
+  sigemptyset(&interruptions);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interruptions, signal);
+  pthread_sigmask(SIG_BLOCK, &interruptions, &before);
   const int fd = mkstemp(pattern.data());
+  const int failure = errno;
+  if (fd >= 0) o_file.registered = RegisterTemporary(pattern);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) {
-    o_error = "Cannot open output file '" + i_path + "'" + Reason(errno);
+    o_error = "Cannot open output file '" + i_path + "'" + Reason(failure);
     return false;
   }
   // A replaced file keeps its own permissions; a new one gets those the umask gives.
   fchmod(fd, exists ? static_cast<mode_t>(info.st_mode & 07777) : NewFileMode());
-  close(fd);
   o_file.tempPath = pattern;
-
-  errno = 0;
-  o_file.stream.open(o_file.tempPath, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (o_file.stream.is_open()) return true;
-  o_error = "Cannot open output file '" + i_path + "'" + Reason(errno);
-  std::remove(o_file.tempPath.c_str());
-  o_file.tempPath.clear();
-  return false;
+  o_file.stream.attach(fd);
+  return true;
 }
 
 void DiscardOutput(OutputFile& io_file) {
   if (io_file.stream.is_open()) io_file.stream.close();
   if (!io_file.tempPath.empty()) std::remove(io_file.tempPath.c_str());
+  ForgetTemporary(io_file.registered);
+  io_file.registered = -1;
   io_file.tempPath.clear();
 }
 
@@ -150,24 +150,34 @@ bool CommitOutputs(OutputFile& io_first, OutputFile& io_second, std::string& o_e
   struct stat info {};
   const bool existed = renamed && stat(io_second.realPath.c_str(), &info) == 0;
   std::string backup;
+  int backupSlot = -1;
   if (existed) {
     backup = io_second.tempPath + ".old";
-    if (link(io_second.realPath.c_str(), backup.c_str()) != 0) backup.clear();
+    if (link(io_second.realPath.c_str(), backup.c_str()) != 0) {
+      backup.clear();
+    } else {
+      backupSlot = RegisterTemporary(backup);
+    }
   }
-  if (!PlaceOutput(io_second, o_error)) {
+  const auto dropBackup = [&] {
     if (!backup.empty()) std::remove(backup.c_str());
+    ForgetTemporary(backupSlot);
+  };
+  if (!PlaceOutput(io_second, o_error)) {
+    dropBackup();
     DiscardOutput(io_first);
     return false;
   }
   if (!PlaceOutput(io_first, o_error)) {
     if (!backup.empty()) {
       std::rename(backup.c_str(), io_second.realPath.c_str());
+      ForgetTemporary(backupSlot);
     } else if (renamed && !existed) {
       std::remove(io_second.realPath.c_str());
     }
     return false;
   }
-  if (!backup.empty()) std::remove(backup.c_str());
+  dropBackup();
   return true;
 }
 

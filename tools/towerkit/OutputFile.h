@@ -1,8 +1,13 @@
 #pragma once
 // The output files of a run (a mesh and its material library, a .glb). A regular file is written beside its
 // target under a temporary name and renamed over the target only when complete, so a failed run never leaves
-// a half file nor spoils the file that was there. Special files (a terminal, a pipe, /dev/null) are written
-// directly: they cannot be renamed over, and what was sent to them cannot be taken back.
+// a half file nor spoils the file that was there; an interrupted run removes it (Interrupts.h). Special files
+// (a terminal, a pipe, /dev/null) are written directly: they cannot be renamed over, and what was sent to them
+// cannot be taken back. Which is which is decided by the file's type, wherever it lies.
+//
+// A file the user names is written through a symbolic link, to the file it names. A file the tool names
+// itself (the material library beside a mesh, the buffer of a .gltf) is never: a link of that name is
+// replaced by the file, and anything but a regular file there is refused.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +17,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "FileStream.h"
 
 namespace Towerkit {
 
@@ -21,12 +27,17 @@ struct OutputFile {
   std::string target;    // the path as the user gave it, for messages
   std::string realPath;  // the file that is finally replaced (symbolic links followed)
   std::string tempPath;  // the temporary file being written; empty when written directly
-  std::ofstream stream;
+  FileStream stream;
+  int registered = -1;  // the temporary file's slot for an interrupted run
 };
+
+// Who named a file: the user, or the tool after the user's file.
+enum class OutputNaming { User, Tool };
 
 // Prepares io_file for writing to i_path. False, with o_error set, when it cannot be written;
 // nothing is created then.
-bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_error);
+bool OpenOutput(const std::string& i_path, OutputFile& o_file, std::string& o_error,
+                OutputNaming i_naming = OutputNaming::User);
 
 // Drops what was written: the temporary file goes, the target stays as it was.
 void DiscardOutput(OutputFile& io_file);

@@ -48,8 +48,13 @@ std::string PlacedNothing(const std::string& i_unitsPath) {
   return "placed nothing: no unit files of it in the units folder '" + i_unitsPath + "'";
 }
 
+std::string BeyondFloats(const std::string& i_piece) {
+  return "piece '" + i_piece +
+         "' would be placed at coordinates beyond the range of floats: nothing is written";
+}
+
 void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
-                      const std::string& i_unitsPath, bool i_glb) {
+                      const std::string& i_unitsPath, bool i_glb, const std::string& i_piece) {
   using Ostrel::City::SceneError;
   using Ostrel::Message::PrintError;
   switch (i_error) {
@@ -67,6 +72,9 @@ void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_set
       PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
                  std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
                  " is too large to write" + (i_glb ? ": a .glb file holds at most 4 GiB" : ""));
+      return;
+    case SceneError::NotFinite:
+      PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));
       return;
   }
 }

@@ -19,8 +19,12 @@ inline constexpr int kExitFailure = 1;
 std::string PlacedNothing(const std::string& i_unitsPath);
 
 // The error line of a building (not a city) that was not written.
+// i_piece names the piece of NotFinite.
 void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
-                      const std::string& i_unitsPath, bool i_glb);
+                      const std::string& i_unitsPath, bool i_glb, const std::string& i_piece = std::string());
+
+// The end of the error line of a piece placed beyond the float range.
+std::string BeyondFloats(const std::string& i_piece);
 
 // Warnings for every unit file the scene went without; i_what names it ("building", "city").
 void ReportMissingUnits(const std::vector<Ostrel::City::MissingUnit>& i_missing, const std::string& i_what);

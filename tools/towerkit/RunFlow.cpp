@@ -2,6 +2,8 @@
 
 #include "RunFlow.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -16,7 +18,9 @@
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 
+#include "CityRun.h"
 #include "Lint.h"
+#include "RunInputs.h"
 #include "ShapeValues.h"
 #include "ValueChecks.h"
 
@@ -53,10 +57,34 @@ bool CheckSize(const char* i_name, int i_value, int i_extra) {
   return false;
 }
 
-// The material library beside an output file: the same name with ".mtl" for its extension.
-std::string MaterialLibraryPath(const std::string& i_output) {
-  return std::filesystem::path(i_output).replace_extension(".mtl").string();
+// A file the tool writes beside an output file: the same name with i_extension for its
+// extension, beside the file actually written (when the output is a link, beside its target).
+std::string BesidePath(const OutputFile& i_output, const char* i_extension) {
+  struct stat info {};
+  const bool link = lstat(i_output.target.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+  const std::string& written = link && !i_output.tempPath.empty() ? i_output.realPath : i_output.target;
+  return std::filesystem::path(written).replace_extension(i_extension).string();
 }
+
+// A file name as a relative URI: every byte but unreserved ones percent-encoded.
+std::string UriOf(const std::string& i_name) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string uri;
+  for (const char c : i_name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 15];
+    }
+  }
+  return uri;
+}
+
+// Under --strict, a warning told so far (as an error) means nothing may be written: false then.
+bool StrictAllows() { return Ostrel::Message::StrictErrors() == 0; }
 
 // Writes the material library and puts it in place together with the finished mesh file.
 bool WriteWithMaterials(OutputFile& io_output, const std::string& i_libraryPath, const std::string& i_text,
@@ -68,7 +96,7 @@ bool WriteWithMaterials(OutputFile& io_output, const std::string& i_libraryPath,
     return false;
   }
   OutputFile library;
-  if (!OpenOutput(i_libraryPath, library, o_error)) {
+  if (!OpenOutput(i_libraryPath, library, o_error, OutputNaming::Tool)) {
     DiscardOutput(io_output);
     return false;
   }
@@ -89,6 +117,13 @@ bool ListUnitsFolder(const std::string& i_folder, std::vector<std::string>& o_en
   if (Ostrel::FileSystem::GetFilesFromFolder(i_folder, o_entries) == 0) return true;
   Ostrel::Message::PrintError("Error opening units folder '" + i_folder + "'");
   return false;
+}
+
+bool ListUnitsFolders(const std::vector<std::string>& i_folders, std::vector<std::string>& o_entries) {
+  for (const std::string& folder : i_folders) {
+    if (!ListUnitsFolder(folder, o_entries)) return false;
+  }
+  return true;
 }
 
 Catalogue BuildCatalogue(const std::vector<std::string>& i_entries) {
@@ -153,12 +188,22 @@ bool CheckRequest(const RunSettings& i_settings) {
          CheckOutputPath(i_settings.outputfilename);
 }
 
-bool IsGlbName(const std::string& i_name) {
-  if (i_name.size() < 4) return false;
-  std::string extension = i_name.substr(i_name.size() - 4);
+namespace {
+
+bool HasExtension(const std::string& i_name, const std::string& i_extension) {
+  if (i_name.size() < i_extension.size()) return false;
+  std::string extension = i_name.substr(i_name.size() - i_extension.size());
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".glb";
+  return extension == i_extension;
 }
+
+}  // namespace
+
+bool IsGlbName(const std::string& i_name) { return HasExtension(i_name, ".glb"); }
+
+bool IsGltfName(const std::string& i_name) { return HasExtension(i_name, ".gltf"); }
+
+bool IsGltfOutput(const std::string& i_name) { return IsGlbName(i_name) || IsGltfName(i_name); }
 
 void WarnInstancesInObj(const RunSettings& i_settings) {
   if (i_settings.instances.empty()) return;
@@ -172,21 +217,71 @@ Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const Ou
   options.kitUnits = i_settings.metres;
   options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit"};
   o_libraryPath.clear();
-  if (IsGlbName(i_settings.outputfilename)) {
+  if (IsGltfOutput(i_settings.outputfilename)) {
     options.format = Ostrel::City::OutputFormat::Glb;
+    if (IsGltfName(i_settings.outputfilename)) {
+      options.gltfBufferUri = UriOf(std::filesystem::path(BufferPath(i_output)).filename().string());
+    }
     return options;
   }
   if (i_output.tempPath.empty()) return options;
-  o_libraryPath = MaterialLibraryPath(i_output.target);
+  o_libraryPath = BesidePath(i_output, ".mtl");
   const std::filesystem::path library(o_libraryPath);
   options.libraryName = library.filename().string();
   options.libraryFolder = library.parent_path().empty() ? "." : library.parent_path().string();
   return options;
 }
 
+std::string BufferPath(const OutputFile& i_output) { return BesidePath(i_output, ".bin"); }
+
+bool OpenGltfBuffer(const OutputFile& i_output, OutputFile& o_buffer) {
+  std::string error;
+  if (i_output.tempPath.empty()) {
+    error = "Cannot write output file '" + i_output.target +
+            "': it is not a regular file, so the buffer file of a .gltf cannot stand beside it";
+  } else if (OpenOutput(BufferPath(i_output), o_buffer, error, OutputNaming::Tool)) {
+    return true;
+  }
+  Ostrel::Message::PrintError(error);
+  return false;
+}
+
+bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, const std::string& i_libraryPath,
+                           OutputFile* io_buffer) {
+  std::vector<std::string> outputs;
+  if (!io_output.tempPath.empty()) outputs.push_back(io_output.target);
+  outputs.push_back(i_libraryPath);
+  if (io_buffer) outputs.push_back(io_buffer->target);
+  const std::string error = OutputOverInput(i_inputs, outputs);
+  if (error.empty()) return false;
+  DiscardOutput(io_output);
+  if (io_buffer) DiscardOutput(*io_buffer);
+  Ostrel::Message::PrintError(error);
+  return true;
+}
+
+int FinishGltf(OutputFile& io_output, OutputFile& io_buffer) {
+  if (!StrictAllows()) {
+    DiscardOutput(io_output);
+    DiscardOutput(io_buffer);
+    return kExitFailure;
+  }
+  std::string error;
+  if (!CommitOutputs(io_output, io_buffer, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  Ostrel::Message::PrintInfo("Done!");
+  return kExitSuccess;
+}
+
 int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libraryPath,
                   const std::string& i_text, const std::string& i_what) {
   std::string error;
+  if (!StrictAllows()) {
+    DiscardOutput(io_output);
+    return kExitFailure;
+  }
   if (i_alone) {
     if (!CommitOutput(io_output, error)) {
       Ostrel::Message::PrintError(error);
@@ -210,7 +305,7 @@ int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libr
 
 int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
   using namespace Ostrel::City;
-  const bool glb = IsGlbName(i_settings.outputfilename);
+  const bool glb = IsGltfOutput(i_settings.outputfilename);
   Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
                                 i_settings.width, i_settings.length, i_settings.height);
   ShapeFault fault;
@@ -226,23 +321,46 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }
+  OutputFile buffer;
+  const bool gltf = IsGltfName(i_settings.outputfilename);
+  if (gltf && !OpenGltfBuffer(output, buffer)) {
+    DiscardOutput(output);
+    return kExitFailure;
+  }
   std::string libraryPath;
-  const SceneOptions options = OutputOptions(i_settings, output, libraryPath);
+  SceneOptions options = OutputOptions(i_settings, output, libraryPath);
+  if (gltf) options.gltfBuffer = &buffer.stream;
 
-  const Kit kit = LoadKit(i_unitsPath, StylesOfRequest(request));
+  const std::vector<std::string> styles = StylesOfRequest(request);
+  const Kit kit = i_settings.folders.size() > 1 ? LoadKit(i_settings.folders, styles) : LoadKit(i_unitsPath, styles);
+  if (RefuseOutputOverInput(KitInputs(kit), output, libraryPath, gltf ? &buffer : nullptr)) return kExitFailure;
   request.seed = i_settings.seed;
   request.varyByCell = i_settings.varyByCell;
   request.roof = i_settings.roof;
   request.ridge = i_settings.ridge;
   std::vector<SceneBuilding> building;
   if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building"});
-  const SceneReport report = WriteScene(HeldScene(kit, std::move(building)), options, output.stream);
+  const Scene scene = HeldScene(kit, std::move(building));
+  SceneReport report;
+  {
+    // A building that takes a while shows the progress line a city shows, from its bytes
+    // written; the line is ended before the lines that follow.
+    CityProgressLine progress(1, true);
+    std::uint64_t written = 0;
+    output.stream.onWrite([&](std::uint64_t i_bytes) { progress.report(0, written = i_bytes); });
+    report = WriteScene(scene, options, output.stream);
+    output.stream.onWrite(nullptr);
+    if (report.error == SceneError::None) progress.report(1, written);
+  }
   if (report.error != SceneError::None) {
     DiscardOutput(output);
-    ReportBuildError(report.error, i_settings, i_unitsPath, glb);
+    if (gltf) DiscardOutput(buffer);
+    ReportBuildError(report.error, i_settings, i_unitsPath, glb,
+                     report.error == SceneError::NotFinite ? kit.piece(report.failedPiece).name : "");
     return kExitFailure;
   }
   ReportWritten(report, "building");
+  if (gltf) return FinishGltf(output, buffer);
   return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary);
 }
 
@@ -268,14 +386,52 @@ std::string UnitsPath(const std::string& i_kitFromBin) {
   return Ostrel::Core::Settings::GetUnitsPath();
 }
 
+std::string UnitsFolders(RunSettings& io_settings, const std::string& i_kitFromBin) {
+  namespace fs = std::filesystem;
+  std::vector<std::string>& folders = io_settings.folders;
+  folders = io_settings.units;
+  const char* env = std::getenv("OSTREL_UNITS_PATH");
+  const bool envSet = env != nullptr && *env != '\0';
+  std::error_code ec;
+  if (!folders.empty() && !envSet) {
+    // Folders named on the command line: the fallbacks of an unset environment follow them
+    // without their warnings.
+    if (fs::exists(fs::symlink_status("units", ec))) {
+      folders.push_back("./units");
+    } else {
+      const std::string installed = InstalledKit(env, ExecutablePath(), i_kitFromBin);
+      if (!installed.empty()) folders.push_back(installed);
+    }
+  } else {
+    const std::string path = UnitsPath(i_kitFromBin);
+    // A value that names a folder is that one folder, as it always was; else it is a list.
+    if (!envSet || fs::is_directory(path, ec) || Ostrel::Core::Settings::s_units_path_list.size() <= 1) {
+      if (folders.empty()) return path;
+      folders.push_back(path);
+    } else {
+      for (const std::string& folder : Ostrel::Core::Settings::s_units_path_list) folders.push_back(folder);
+    }
+  }
+  if (folders.size() == 1) return folders.front();
+  std::string shown;
+  for (const std::string& folder : folders) shown += (shown.empty() ? "" : ":") + folder;
+  return shown;
+}
+
 int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
-  const std::string unitsPath = UnitsPath(i_kitFromBin);
+  const std::string unitsPath = UnitsFolders(io_settings, i_kitFromBin);
+  if (!StrictAllows()) return kExitFailure;
   std::vector<std::string> units;
-  if (!ListUnitsFolder(unitsPath, units)) return kExitFailure;
+  if (io_settings.folders.size() > 1 ? !ListUnitsFolders(io_settings.folders, units)
+                                     : !ListUnitsFolder(unitsPath, units)) {
+    return kExitFailure;
+  }
   const Catalogue unitsType = BuildCatalogue(units);
   if (io_settings.lint) {
     const std::string& style = io_settings.lintStyle.empty() ? io_settings.style : io_settings.lintStyle;
-    return LintStyles(unitsPath, units, style);
+    const int status = io_settings.folders.size() > 1 ? LintFolders(io_settings.folders, style)
+                                                      : LintStyles(unitsPath, units, style);
+    return StrictAllows() ? status : kExitFailure;
   }
 
   if (io_settings.check) {

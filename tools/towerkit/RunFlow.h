@@ -12,6 +12,7 @@
 #include "Options.h"
 #include "OutputFile.h"
 #include "Report.h"
+#include "RunInputs.h"
 
 namespace Towerkit {
 
@@ -20,6 +21,9 @@ using Catalogue = std::set<std::string>;
 
 // Appends the entry names of the units folder to o_entries; false, reported, when it cannot be read.
 bool ListUnitsFolder(const std::string& i_folder, std::vector<std::string>& o_entries);
+
+// ListUnitsFolder for each folder, in order, into the one list: false at the first that fails.
+bool ListUnitsFolders(const std::vector<std::string>& i_folders, std::vector<std::string>& o_entries);
 
 // The styles of the units folder's entries (StylesOf, Kit.h).
 Catalogue BuildCatalogue(const std::vector<std::string>& i_entries);
@@ -50,6 +54,12 @@ bool CheckRequest(const RunSettings& i_settings);
 // binary glTF rather than OBJ.
 bool IsGlbName(const std::string& i_name);
 
+// The same for ".gltf": glTF JSON with its buffer in a file beside it.
+bool IsGltfName(const std::string& i_name);
+
+// Either of them: an output written by the glTF writer.
+bool IsGltfOutput(const std::string& i_name);
+
 // --instances given for an output that is written as OBJ: it cannot apply.
 void WarnInstancesInObj(const RunSettings& i_settings);
 
@@ -58,6 +68,21 @@ void WarnInstancesInObj(const RunSettings& i_settings);
 // its own). o_libraryPath is where the library goes, empty for none.
 Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const OutputFile& i_output,
                                          std::string& o_libraryPath);
+
+// The buffer file of a .gltf output: NAME.bin beside the file actually written.
+std::string BufferPath(const OutputFile& i_output);
+
+// Opens the buffer file of a .gltf output; false, reported, when it cannot be (an output that is
+// no regular file has no folder to keep it in).
+bool OpenGltfBuffer(const OutputFile& i_output, OutputFile& o_buffer);
+
+// True, reported and with the outputs discarded, when an output file (the named one, its material
+// library at i_libraryPath, the buffer of a .gltf) is one of the run's inputs.
+bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, const std::string& i_libraryPath,
+                           OutputFile* io_buffer);
+
+// Puts a written .gltf and its buffer in place together and says "Done!"; returns the exit status.
+int FinishGltf(OutputFile& io_output, OutputFile& io_buffer);
 
 // Puts a written output in place, with its material library (i_text, to be written at
 // i_libraryPath) unless i_alone, and says "Done!". Returns the exit status. i_what names what
@@ -79,6 +104,13 @@ std::string InstalledKit(const char* i_env, const std::string& i_executable, con
 // The units folder of this run, with its one console line or two: the installed kit, named, or
 // the folder the environment (or its fallback ./units) gives.
 std::string UnitsPath(const std::string& i_kitFromBin);
+
+// Every units folder of this run, in order, into io_settings.folders: the folders of --units, then
+// those of the environment (its whole value when that names a folder, as it always did, else its
+// list), or its fallbacks ./units and the installed kit. Returns how messages name them: the one
+// folder, or all of them joined by ':'. Prints the lines UnitsPath prints, unless --units names
+// folders and the environment none.
+std::string UnitsFolders(RunSettings& io_settings, const std::string& i_kitFromBin);
 
 // The whole run after the command line; returns the exit status. i_kitFromBin is where the
 // installed kit lies relative to the tool's folder.

@@ -7,6 +7,7 @@
 #include <ostrel/utils/Messages.h>
 
 #include "CityRun.h"
+#include "Interrupts.h"
 #include "Options.h"
 #include "RunFlow.h"
 
@@ -20,9 +21,14 @@ int main(int argc, char** argv) {
   Ostrel::Message::SetAppVersion("0.1");
   Ostrel::Message::SetVerbosity(3);
 
+  Towerkit::RemoveTemporariesOnInterrupt();
+
   Towerkit::RunSettings settings;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  // Before the first line: whether warnings are errors, and whether standard output is the file
+  // being written, whose console lines then go to standard error.
+  Towerkit::PrepareConsole(args);
   switch (Towerkit::ParseArguments(args, settings)) {
     case Towerkit::ParseOutcome::Help:
       Towerkit::showHelp();
@@ -32,6 +38,8 @@ int main(int argc, char** argv) {
     case Towerkit::ParseOutcome::Run:
       break;
   }
+  // Under --strict, a warning about the arguments ends the run before anything is read.
+  if (Ostrel::Message::StrictErrors() > 0) return Towerkit::kExitFailure;
   if (!settings.city.empty()) return Towerkit::RunCityFlow(settings, TOWERKIT_UNITS_FROM_BIN);
   return Towerkit::RunFlow(settings, TOWERKIT_UNITS_FROM_BIN);
 }

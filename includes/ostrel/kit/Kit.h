@@ -12,6 +12,10 @@
 // piece and its variants (Variation.h); the plain piece stays one of the choices even when its
 // file is missing, so that a kit of variants alone is as incomplete as it looks.
 //
+// A kit may come from several units folders, searched in order: each style comes whole from the
+// first folder that has a unit file of it (its pieces, variants, material libraries and the
+// textures they name), and the base units from the first folder that has either of them.
+//
 // A loaded kit is never changed, so one kit can serve any number of buildings, on any number of
 // threads at once.
 
@@ -45,6 +49,7 @@ enum class PieceFault {
 struct Piece {
   std::string name;  // style + "_" + piece kind, without ".obj" (A_floorclose)
   std::string file;  // the path that was read: units folder + "/" + name + ".obj"
+  std::string folder;  // the units folder it was read from; empty: the kit's folder
   PieceFault fault = PieceFault::None;
   int error = 0;                         // the errno of an Unreadable file
   std::vector<VectorF> positions;        // cell units
@@ -67,6 +72,7 @@ struct Piece {
 // The plain piece of each kind of one loaded style.
 struct KitStyle {
   std::string name;
+  std::string folder;  // the units folder its files come from
   std::array<PieceId, kPieceKindCount> pieces{};  // by PieceKind
   // How far a pitched roof climbs across one cell (storeys): the rise of the style's slope piece,
   // the lowest point of its -x side above the lowest of its +x side (0 without one).
@@ -81,6 +87,7 @@ float RiseOf(const Piece& i_slope);
 struct MaterialLibrary {
   std::string name;  // as the pieces name it, relative to the units folder
   std::string file;  // units folder + "/" + name
+  std::string root;  // the units folder of the pieces that name it: its textures must lie inside
   Mtl::Library library;
   std::vector<Mtl::Finding> findings;  // a finding of line 0: the file could not be read
 };
@@ -93,7 +100,8 @@ enum class UnitSizeFault {
 };
 
 struct Kit {
-  std::string folder;
+  std::string folder;                // the units folder of the base units
+  std::vector<std::string> folders;  // every units folder searched, in order
   UnitSizeFault unitSizeFault = UnitSizeFault::None;
   // File units per cell along x and z and per storey along y.
   float unitWidth = 1, unitHeight = 1, unitLength = 1;
@@ -114,6 +122,15 @@ struct Kit {
 // Reads the kit of a units folder: the unit size, then every piece kind of each style. Pieces
 // are read only when the unit size could be measured, since they are kept in cell units.
 Kit LoadKit(const std::string& i_folder, const std::vector<std::string>& i_styles);
+
+// The same from several units folders, in order (see the top of this file). One folder loads
+// exactly as LoadKit of that folder.
+Kit LoadKit(const std::vector<std::string>& i_folders, const std::vector<std::string>& i_styles);
+
+// The first of i_folders whose entries (i_entries, one list per folder) hold a unit file of the
+// style (StylesOf), or the first folder when none does.
+std::string StyleFolder(const std::vector<std::string>& i_folders,
+                        const std::vector<std::vector<std::string>>& i_entries, const std::string& i_style);
 
 // The path of a piece's unit file, joined as plain text.
 std::string UnitFile(const std::string& i_folder, const std::string& i_name);

@@ -51,4 +51,9 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bo
 // other STYLE_*.obj files, then the material files) and, within a file, by line.
 std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles);
 
+// The same for styles of i_folder among several units folders (i_folders, in order, i_folder one
+// of them): the base units come from the first of i_folders that has them, as a build takes them.
+std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles,
+                                 const std::vector<std::string>& i_folders);
+
 }  // namespace Ostrel::City

@@ -66,6 +66,11 @@ struct SceneOptions {
   std::uint64_t vertexOffset = 0;  // OBJ: vertex indices start after this many
   unsigned jobs = 1;               // OBJ: threads that make buildings, the calling one included
   GltfOptions gltf;                // glTF: its form and generator
+  // glTF: where the buffer goes for a .gltf (JSON text in the output, its buffer, images
+  // included, in this stream, named by gltfBufferUri, relative to the JSON's file); null: one
+  // .glb in the output.
+  std::ostream* gltfBuffer = nullptr;
+  std::string gltfBufferUri;
   // Told after each building is written, by one thread at a time: buildings written so far, and
   // bytes written so far.
   std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;
@@ -77,6 +82,7 @@ enum class SceneError {
   NoBaseUnits,    // the kit has no unit size: the base units give no vertex, or span nothing
   NothingPlaced,  // a building placed no vertex at all (a style without unit files, say)
   TooLarge,       // the output cannot hold the scene: 32-bit OBJ indices, 4 GiB of GLB
+  NotFinite,      // a piece of a building would be placed at coordinates beyond the float range
 };
 
 // A unit file that the scene needed but that gave nothing.
@@ -92,7 +98,8 @@ std::vector<MissingUnit> MissingUnits(const std::vector<PieceId>& i_pieces, cons
 // What the survey learned: enough to refuse a scene before opening its output.
 struct SceneSurvey {
   SceneError error = SceneError::None;
-  std::uint64_t failedBuilding = 0;  // 0-based; the building that placed nothing
+  std::uint64_t failedBuilding = 0;  // 0-based; the building that placed nothing or not finitely
+  PieceId failedPiece = 0;           // with NotFinite, the piece
   std::uint64_t buildings = 0;
   Totals totals;                // every building's elements (saturating)
   std::vector<PieceId> pieces;  // every piece placed, each once, in the order first placed
@@ -101,7 +108,8 @@ struct SceneSurvey {
 
 struct SceneReport {
   SceneError error = SceneError::None;
-  std::uint64_t failedBuilding = 0;  // with NothingPlaced
+  std::uint64_t failedBuilding = 0;  // with NothingPlaced and NotFinite
+  PieceId failedPiece = 0;           // with NotFinite
   std::vector<MissingUnit> missing;  // in the order first needed
   std::vector<MaterialNote> materialNotes;
   std::vector<std::string> textureWarnings;  // textures a .glb cannot embed, one line each

@@ -1,6 +1,7 @@
 #pragma once
 // The console: one line format for every report of the system, and the two prompts.
-// Everything goes to standard output, errors included; answers come from standard input.
+// Everything goes to standard output, errors included (or to standard error, for a program whose
+// standard output is a file it writes); answers come from standard input.
 
 #include <cstdint>
 #include <iostream>
@@ -14,14 +15,23 @@ namespace Ostrel::Message {
 inline std::string s_app_name;
 inline std::string s_app_version;
 inline std::uint32_t s_verbosity = 1;  // 0 silent, 1 errors, 2 and warnings, 3 or more everything
+inline std::ostream* s_console = &std::cout;  // where lines and prompts go
+// Strict: every warning is told as an error, and counted, so that a program can refuse to go on.
+inline bool s_strict = false;
+inline std::uint64_t s_strict_errors = 0;  // warnings told as errors so far
 
 inline void SetAppName(const std::string& i_name) { s_app_name = i_name; }
 inline void SetAppVersion(const std::string& i_version) { s_app_version = i_version; }
 inline void SetVerbosity(std::uint32_t i_level) { s_verbosity = i_level; }
+// Lines and prompts go to io_console from now on (std::cout at start).
+inline void SetConsole(std::ostream& io_console) { s_console = &io_console; }
+inline void SetStrict(bool i_strict) { s_strict = i_strict; }
+// Warnings told as errors since the start, whatever the verbosity.
+inline std::uint64_t StrictErrors() { return s_strict_errors; }
 
 namespace detail {
 inline void PrintLine(const char* i_tag, const std::string& i_message) {
-  std::cout << '[' << s_app_name << '-' << s_app_version << i_tag << i_message << '\n' << std::flush;
+  *s_console << '[' << s_app_name << '-' << s_app_version << i_tag << i_message << '\n' << std::flush;
 }
 }  // namespace detail
 
@@ -30,6 +40,10 @@ inline void PrintError(const std::string& i_message) {
 }
 
 inline void PrintWarning(const std::string& i_message) {
+  if (s_strict) {
+    ++s_strict_errors;
+    return PrintError(i_message);
+  }
   if (s_verbosity > 1) detail::PrintLine("] warning : ", i_message);
 }
 
@@ -51,8 +65,8 @@ namespace Ostrel::CLI {
 
 namespace detail {
 inline void PrintPrompt(const std::string& i_message) {
-  std::cout << '[' << Message::s_app_name << '-' << Message::s_app_version << "] " << i_message << ": "
-            << std::flush;
+  *Message::s_console << '[' << Message::s_app_name << '-' << Message::s_app_version << "] " << i_message
+                       << ": " << std::flush;
 }
 }  // namespace detail
 

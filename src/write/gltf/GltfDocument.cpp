@@ -320,6 +320,11 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
   return layout;
 }
 
+void SetBufferUri(GlbLayout& io_layout, const std::string& i_uri) {
+  GltfJson& document = io_layout.document->json;
+  if (document.contains("buffers")) document["buffers"][0]["uri"] = i_uri;
+}
+
 std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flatBounds) {
   GltfJson& document = io_layout.document->json;
   const std::vector<std::uint64_t>& boundsOf = io_layout.document->boundsOf;

@@ -117,6 +117,9 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                      const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                      const GltfOptions& i_options, const MeshScale& i_meshScale);
 
+// Names the buffer's file (a .gltf's), relative to the document's.
+void SetBufferUri(GlbLayout& io_layout, const std::string& i_uri);
+
 // The document's text, with the flat form's bounds of each building's flat primitives, building
 // by building in the order of FlatMaterials (none for the instanced forms).
 std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flatBounds);

@@ -59,7 +59,8 @@ std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_pla
     const std::string folder = std::filesystem::path(library.file).parent_path().string();
     for (const Mtl::Material& material : library.library.materials) {
       for (std::size_t id = 0; id < i_kit.materials.size(); ++id) {
-        if (i_kit.materials[id] == material.name && !definitions[id]) definitions[id] = {material, folder};
+        if (i_kit.materials[id] == material.name && !definitions[id])
+          definitions[id] = {material, folder, library.root};
       }
     }
   }
@@ -68,15 +69,33 @@ std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_pla
 
 namespace {
 
+// Whether i_path, links resolved, lies inside the folder i_root (links resolved too). A path that
+// cannot be resolved (missing) is not refused here: reading it tells why it gives nothing.
+bool InsideFolder(const std::string& i_path, const std::string& i_root) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path file = fs::canonical(i_path, ec);
+  if (ec) return true;
+  const fs::path root = fs::canonical(i_root, ec);
+  if (ec) return false;
+  const std::string prefix = root.string() == "/" ? "/" : root.string() + "/";
+  return file.string().compare(0, prefix.size(), prefix) == 0;
+}
+
 // The index in io_materials.images of the texture file, read now when new; -1, with a warning,
 // when it cannot be embedded.
-std::int32_t TextureImage(const std::string& i_path, const std::string& i_material,
+std::int32_t TextureImage(const std::string& i_path, const std::string& i_root, const std::string& i_material,
                           std::vector<std::string>& io_paths, GltfMaterials& io_materials,
                           std::vector<std::string>& o_warnings) {
   for (std::size_t i = 0; i < io_paths.size(); ++i) {
     if (io_paths[i] == i_path) return static_cast<std::int32_t>(i);
   }
   const std::string subject = "Texture '" + i_path + "' of material '" + i_material + "'";
+  if (!i_root.empty() && !InsideFolder(i_path, i_root)) {
+    o_warnings.push_back(subject + " lies outside the units folder '" + i_root +
+                         "' of its style: it is not read, and the material has no texture");
+    return -1;
+  }
   GltfImage image;
   const FileSystem::ReadResult read = FileSystem::ReadFile(i_path, kMaxTextureBytes, image.bytes);
   if (read.status != FileSystem::ReadStatus::Ok) {
@@ -116,7 +135,7 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
     if (texture) {
       const std::string path =
           texture->path.front() == '/' ? texture->path : definition.folder + "/" + texture->path;
-      material.image = TextureImage(path, material.name, paths, materials, o_warnings);
+      material.image = TextureImage(path, definition.root, material.name, paths, materials, o_warnings);
     }
     materials.ofKit[id] = std::move(material);
   }

@@ -45,6 +45,9 @@ struct GltfMaterials {
 struct MaterialDefinition {
   Mtl::Material material;
   std::string folder;
+  // The units folder of its style: a texture is read only from inside it (links resolved), so that
+  // a kit cannot copy any other file the user can read into a model. Empty: no such limit.
+  std::string root;
 };
 
 // Texture files larger than this (bytes) are not embedded.
@@ -70,7 +73,8 @@ std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_pla
 // The glTF materials of the used kit materials (i_used, by kit material id) that have a
 // definition, each diffuse texture read once, and, when the building uses materials, the plain
 // default material of faces without one, as in the OBJ output. A texture that cannot be
-// embedded (unreadable, too large, neither PNG nor JPEG) is left out with one line in o_warnings.
+// embedded (outside its style's units folder, unreadable, too large, neither PNG nor JPEG) is left
+// out with one line in o_warnings.
 GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefinition>>& i_definitions,
                                 const std::vector<bool>& i_used, const MaterialNames& i_names,
                                 std::vector<std::string>& o_warnings);

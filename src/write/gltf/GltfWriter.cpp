@@ -69,7 +69,7 @@ std::vector<GltfPiece> ScaledPieces(const std::vector<GltfPiece>& i_pieces, cons
 
 GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
-                   const GltfOptions& i_options) {
+                   const GltfOptions& i_options, std::ostream* io_buffer, const std::string& i_bufferUri) {
   if (SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
   // Each building's content in its own frame, under a node that puts it where its frame says.
   std::vector<GltfBuilding> buildings;
@@ -87,6 +87,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   const std::vector<GltfPiece>& pieces = unscaled ? i_pieces : scaled;
 
   GlbLayout layout = MakeLayout(i_kit, pieces, i_materials, buildings, i_options, scale);
+  if (io_buffer) SetBufferUri(layout, i_bufferUri);
   // Refused at once when counting says so, before any walk whose length grows with the buildings.
   if (layout.binBytes > Glb::kMaxFileBytes) return GlbResult::TooLarge;
   const bool nodes = i_options.form == GltfForm::Nodes;
@@ -109,20 +110,22 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   const std::uint64_t jsonBytes = json.size() + nodesBytes + tail.size();
   if (Glb::FileBytes(jsonBytes, layout.binBytes) > Glb::kMaxFileBytes) return GlbResult::TooLarge;
 
-  Glb::WriteGlbStart(io_out, jsonBytes, layout.binBytes);
+  // A .gltf is the same JSON and the same buffer, without the container around them.
+  if (!io_buffer) Glb::WriteGlbStart(io_out, jsonBytes, layout.binBytes);
   {
     TextOut out(io_out);
     out.write(json.data(), json.size());
     if (nodes) PutNodes(out, i_kit, pieces, buildings, layout.meshOfPiece, scale);
     out.write(tail.data(), tail.size());
   }
-  Glb::WriteJsonEnd(io_out, jsonBytes, layout.binBytes);
+  if (!io_buffer) Glb::WriteJsonEnd(io_out, jsonBytes, layout.binBytes);
+  std::ostream& binary = io_buffer ? *io_buffer : io_out;
   {
-    TextOut out(io_out);
+    TextOut out(binary);
     GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, 0};
     PutBinary(streamer, layout.views);
   }
-  Glb::WriteBinEnd(io_out, layout.binBytes);
+  Glb::WriteBinEnd(binary, layout.binBytes);
   return GlbResult::Written;
 }
 
@@ -160,7 +163,8 @@ class GlbFormat : public Writer {
     std::vector<GltfBuilding> buildings;
     for (const SceneBuilding& kept : held) buildings.push_back({&kept.plan, kept.frame, kept.name});
     const std::vector<GltfPiece> glTF = MakeGltfPieces(kit);
-    if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf) !=
+    if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf,
+                 io_context.options.gltfBuffer, io_context.options.gltfBufferUri) !=
         GlbResult::Written) {
       io_context.report.error = SceneError::TooLarge;
       return;
