@@ -288,6 +288,23 @@ TEST(Cli, FailedBuildWritesNothingAndSaysNoDone) {
   EXPECT_EQ(TestSupport::ReadFile(kit.work / "out.obj"), "precious\n");
   EXPECT_EQ(kit.WorkEntries(), Strings{"out.obj"});
 
+  // A band's style from a folder of another unit size cannot join the building's storeys.
+  TestSupport::ScratchDir other;
+  const std::string big =
+      "v 0 0 0\nv 2 0 0\nv 2 2 0\nv 0 2 0\nv 0 0 2\nv 2 0 2\nv 2 2 2\nv 0 2 2\nf 1 2 3 4\n";
+  TestSupport::WriteFile(other / "base_floorclose.obj", big);
+  TestSupport::WriteFile(other / "base_roof.obj", big);
+  TestSupport::WriteFile(other / "Q_floor.obj", "");
+  TestSupport::WriteFile(kit.units / "Z_floor.obj", "");
+  const RunResult sizes = kit.RunWith({"--units", other.path.string(), "--units", kit.units.path.string(), "-s", "Z",
+                                       "--band", "0:Q", "out.obj"});
+  EXPECT_EQ(sizes.status, 1);
+  EXPECT_NE(sizes.output.find("error : Styles 'Z' and 'Q' have different unit sizes: 1 x 1 x 1 in '" +
+                              kit.units.path.string() + "' and 2 x 2 x 2 in '" + other.path.string() + "'"),
+            std::string::npos)
+      << sizes.output;
+  EXPECT_EQ(TestSupport::ReadFile(kit.work / "out.obj"), "precious\n");
+
   for (const std::string special : {"/dev/full", "/dev/null"}) {
     const RunResult direct = kit.RunWith({"-s", "Z", special});
     EXPECT_EQ(direct.status, 1) << special;

@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
@@ -24,6 +25,7 @@
 #include "CityFile.h"
 #include "OutputFile.h"
 #include "Report.h"
+#include "ShapeValues.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -207,15 +209,28 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   // Every row checked before anything is built; the styles they use, for the kit.
   std::uint64_t rows = 0;
   std::set<std::string> used;
+  std::set<std::pair<std::string, std::string>> joined;  // a style and a band's on it
   const auto check = [&](const CityRow& i_row) {
     ++rows;
     used.insert(i_row.style);
-    for (const Ostrel::City::Band& band : i_row.bands) used.insert(band.style);
+    for (const Ostrel::City::Band& band : i_row.bands) {
+      used.insert(band.style);
+      joined.emplace(i_row.style, band.style);
+    }
     return true;
   };
   if (!ForEachCityRow(text, i_styles, i_settings.seed, 1, UINT64_MAX, check, error)) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
+  }
+  for (const auto& [style, band] : joined) {
+    Request request;
+    request.style = style;
+    request.bands = {{0, 0, band}};
+    if (!BandUnitsMatch(i_settings.folders, request, error)) {
+      Ostrel::Message::PrintError("City file '" + text.path + "': " + error);
+      return kExitFailure;
+    }
   }
   std::uint64_t first = 1;
   std::uint64_t end = 1;

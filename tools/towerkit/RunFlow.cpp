@@ -313,6 +313,11 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
     Ostrel::Message::PrintError(OptionValue(std::string("--") + fault.kind, fault.value) + fault.why);
     return kExitFailure;
   }
+  std::string unitsError;
+  if (!BandUnitsMatch(i_settings.folders, request, unitsError)) {
+    Ostrel::Message::PrintError(unitsError);
+    return kExitFailure;
+  }
   if (!glb) WarnInstancesInObj(i_settings);
 
   OutputFile output;

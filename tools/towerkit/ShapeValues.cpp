@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Setbacks.h>
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/NumberFormat.h>
 
 namespace Towerkit {
 
@@ -15,6 +18,12 @@ namespace {
 bool Refuse(const char* i_kind, const std::string& i_value, const std::string& i_why, ShapeFault& o_fault) {
   o_fault = {i_kind, i_value, i_why};
   return false;
+}
+
+// "3 x 3 x 3": a cell across, a storey up, a cell along (file units).
+std::string UnitSize(const Ostrel::City::Kit& i_kit) {
+  return Ostrel::Format::FloatToString(i_kit.unitWidth) + " x " + Ostrel::Format::FloatToString(i_kit.unitHeight) +
+         " x " + Ostrel::Format::FloatToString(i_kit.unitLength);
 }
 
 }  // namespace
@@ -41,6 +50,30 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
     io_request.bands.push_back(band);
     why = BandFault(io_request, io_request.bands.size() - 1);
     if (!why.empty()) return Refuse("band", text, why, o_fault);
+  }
+  return true;
+}
+
+bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::City::Request& i_request,
+                    std::string& o_error) {
+  using namespace Ostrel::City;
+  if (i_folders.size() <= 1 || i_request.bands.empty()) return true;
+  std::vector<std::vector<std::string>> entries(i_folders.size());
+  for (std::size_t i = 0; i < i_folders.size(); ++i) Ostrel::FileSystem::GetFilesFromFolder(i_folders[i], entries[i]);
+  const std::string home = StyleFolder(i_folders, entries, i_request.style);
+  const Kit own = LoadKit(home, {});
+  if (!own.measured()) return true;
+  for (const Band& band : i_request.bands) {
+    const std::string folder = StyleFolder(i_folders, entries, band.style);
+    if (folder == home) continue;
+    const Kit other = LoadKit(folder, {});
+    if (!other.measured() || (other.unitWidth == own.unitWidth && other.unitHeight == own.unitHeight &&
+                              other.unitLength == own.unitLength))
+      continue;
+    o_error = "Styles '" + i_request.style + "' and '" + band.style + "' have different unit sizes: " + UnitSize(own) +
+              " in '" + home + "' and " + UnitSize(other) + " in '" + folder +
+              "': a band joins storeys of one unit size only";
+    return false;
   }
   return true;
 }
