@@ -76,6 +76,14 @@ for style in B A; do
   done
 done
 
+# The same building from its OBJ and from its .glb in Blender, for docs/gltf.md.
+if command -v blender >/dev/null; then
+  for form in obj glb; do
+    OSTREL_UNITS_PATH="$root/units" "$tool" -s B -w 3 -l 2 -h 3 -d SC -b NC -m --roof hip "$work/pair.$form" >/dev/null
+    blender -b --python "$root/docs/render-blender.py" -- "$work/pair.$form" "$root/docs/blender_$form.png" >/dev/null
+  done
+fi
+
 # The example city of the README: a street of six buildings, seen from above its north end.
 OSTREL_UNITS_PATH="$root/units" "$tool" --city "$root/examples/city.csv" "$work/city.obj" >/dev/null
 cp "$work/city.mtl" "$work/city.obj.mtl"
