@@ -25,7 +25,9 @@ std::vector<Sheet> BothSheets() {
 std::vector<std::string> Chunks(const std::string& i_png) {
   std::vector<std::string> types;
   for (std::size_t at = 8; at + 8 <= i_png.size();) {
-    const auto byte = [&](std::size_t i_k) { return static_cast<std::size_t>(static_cast<unsigned char>(i_png[at + i_k])); };
+    const auto byte = [&](std::size_t i_k) {
+      return static_cast<std::size_t>(static_cast<unsigned char>(i_png[at + i_k]));
+    };
     const std::size_t length = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
     types.push_back(i_png.substr(at + 4, 4));
     at += 12 + length;
@@ -93,7 +95,8 @@ TEST(Sheets, StoreyHighStripsContinueAcrossTheirTopAndFoot) {
             << strip.material << ": the row " << y << " below the foot";
       }
       // Inside the strip the normal map sees the same neighbours as across the seam.
-      EXPECT_TRUE(row(images.normal, strip, 1) == row(images.normal, strip, strip.height + 1)) << strip.material;
+      EXPECT_TRUE(row(images.normal, strip, 1) == row(images.normal, strip, strip.height + 1))
+          << strip.material;
     }
   }
 }
@@ -141,7 +144,9 @@ TEST(Sheets, EveryFaceOfTheShippedPiecesLiesInsideItsStrip) {
 TEST(Sheets, FacesMeetingAcrossCellsAndStoreysSampleOnePattern) {
   const Sheet sheet = ClassicSheet(ClassicStyle().palette);
   const auto same = [](double i_a, double i_b) { return std::abs(i_a - i_b) < 1e-9; };
-  const auto whole = [](double i_d) { return std::abs(i_d - std::round(i_d)) < 1e-9 && std::round(i_d) != 0; };
+  const auto whole = [](double i_d) {
+    return std::abs(i_d - std::round(i_d)) < 1e-9 && std::round(i_d) != 0;
+  };
 
   // A storey's wall: u -1.5..1.5, v 0..3 m, neither turned nor shifted.
   const FaceMap wall = MapFace(sheet, "B_wall", {-1.5, 1.5, 0, 3});
@@ -159,7 +164,8 @@ TEST(Sheets, FacesMeetingAcrossCellsAndStoreysSampleOnePattern) {
   const FaceMap roof = MapFace(sheet, "B_roofing", {-1.5, 1.5, 0, 3.7});
   EXPECT_TRUE(roof.turned);
   EXPECT_TRUE(roof.fits);
-  EXPECT_TRUE(same((SheetUv(roof, -1.5, 1)[1] - SheetUv(roof, 1.5, 1)[1]) * kSheetHeight, roof.strip->period));
+  EXPECT_TRUE(
+      same((SheetUv(roof, -1.5, 1)[1] - SheetUv(roof, 1.5, 1)[1]) * kSheetHeight, roof.strip->period));
 
   // The door leaf, 1.5 x 2.25 m, turns so that its grain runs up it; a wall's top, v -1.5..1.5,
   // goes up half a storey, a whole number of brick courses.

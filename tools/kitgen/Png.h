@@ -30,10 +30,12 @@ inline void AppendPngBytes(png_structp i_png, png_bytep i_data, png_size_t i_len
 inline void FlushNothing(png_structp) {}
 
 // The libpng calls, apart so that libpng's long jump on an error skips no destructor.
-inline bool EncodeRows(png_structp i_png, png_infop i_info, const Image& i_image, std::vector<png_bytep>& io_rows) {
+inline bool EncodeRows(png_structp i_png, png_infop i_info, const Image& i_image,
+                       std::vector<png_bytep>& io_rows) {
   if (setjmp(png_jmpbuf(i_png))) return false;
-  png_set_IHDR(i_png, i_info, static_cast<png_uint_32>(i_image.width), static_cast<png_uint_32>(i_image.height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(i_png, i_info, static_cast<png_uint_32>(i_image.width),
+               static_cast<png_uint_32>(i_image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   // The Paeth filter alone and a middling level: noisy textures gain little from more, and
   // sheets must be quick to write.
   png_set_filter(i_png, PNG_FILTER_TYPE_BASE, PNG_FILTER_PAETH);

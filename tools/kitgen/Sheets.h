@@ -26,9 +26,9 @@
 namespace Kitgen {
 
 constexpr int kTexelsPerMetre = 256;
-constexpr int kSheetWidth = 768;   // pixels: 3 m, one cell, so that u = -1.5 m and 1.5 m meet
+constexpr int kSheetWidth = 768;  // pixels: 3 m, one cell, so that u = -1.5 m and 1.5 m meet
 constexpr int kSheetHeight = 4096;
-constexpr int kGutter = 8;         // pixels above and below each strip
+constexpr int kGutter = 8;  // pixels above and below each strip
 
 // What a strip shows.
 enum class Look {
@@ -98,7 +98,8 @@ inline Rgb PaletteColour(const std::vector<Material>& i_palette, const std::stri
 }
 
 // Stacks the strips from the image's bottom, each between its two gutters.
-inline Sheet Lay(const std::string& i_style, const std::vector<Material>& i_palette, std::vector<Strip> i_strips) {
+inline Sheet Lay(const std::string& i_style, const std::vector<Material>& i_palette,
+                 std::vector<Strip> i_strips) {
   int at = kGutter;
   for (Strip& strip : i_strips) {
     strip.colour = PaletteColour(i_palette, strip.material, strip.colour);
@@ -116,32 +117,34 @@ constexpr int kStoreyTexels = 3 * kTexelsPerMetre;  // 768 pixels, one storey or
 // Style A. Strip heights hold the tallest face of each material once turned (docs/textures.md).
 inline Sheet ModernSheet(const std::vector<Material>& i_palette) {
   using detail::kStoreyTexels;
-  return detail::Lay("A", i_palette,
-                     {{"A_wall", Look::kPlaster, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
-                      {"A_roof", Look::kMembrane, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
-                      {"A_roofing", Look::kStandingSeam, {92, 97, 104}, kStoreyTexels, Turn::kAlways, kStoreyTexels},
-                      {"A_glass", Look::kGlass, {}, 640, Turn::kAsIs, 0},
-                      {"A_balcony", Look::kConcrete, {}, 320, Turn::kAsIs, 0},
-                      {"A_band", Look::kConcrete, {}, 224, Turn::kAlongLength, 0},
-                      {"A_railing", Look::kGlassPanel, {}, 224, Turn::kAsIs, 0},
-                      {"A_coping", Look::kBrushedMetal, {}, 128, Turn::kAlongLength, 0},
-                      {"A_frame", Look::kAluminium, {}, 64, Turn::kAlongLength, 0}});
+  return detail::Lay(
+      "A", i_palette,
+      {{"A_wall", Look::kPlaster, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
+       {"A_roof", Look::kMembrane, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
+       {"A_roofing", Look::kStandingSeam, {92, 97, 104}, kStoreyTexels, Turn::kAlways, kStoreyTexels},
+       {"A_glass", Look::kGlass, {}, 640, Turn::kAsIs, 0},
+       {"A_balcony", Look::kConcrete, {}, 320, Turn::kAsIs, 0},
+       {"A_band", Look::kConcrete, {}, 224, Turn::kAlongLength, 0},
+       {"A_railing", Look::kGlassPanel, {}, 224, Turn::kAsIs, 0},
+       {"A_coping", Look::kBrushedMetal, {}, 128, Turn::kAlongLength, 0},
+       {"A_frame", Look::kAluminium, {}, 64, Turn::kAlongLength, 0}});
 }
 
 // Style B.
 inline Sheet ClassicSheet(const std::vector<Material>& i_palette) {
   using detail::kStoreyTexels;
-  return detail::Lay("B", i_palette,
-                     {{"B_wall", Look::kBrick, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
-                      {"B_roof", Look::kMembrane, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
-                      {"B_roofing", Look::kClayTiles, {158, 76, 50}, kStoreyTexels, Turn::kAlways, kStoreyTexels},
-                      {"B_glass", Look::kGlass, {}, 512, Turn::kAsIs, 0},
-                      {"B_door", Look::kPaintedWood, {}, 384, Turn::kAlongLength, 0},
-                      {"B_balcony", Look::kStone, {}, 256, Turn::kAsIs, 0},
-                      {"B_trim", Look::kStone, {}, 224, Turn::kAlongLength, 0},
-                      {"B_coping", Look::kStone, {}, 128, Turn::kAlongLength, 0},
-                      {"B_railing", Look::kIron, {}, 32, Turn::kAlongLength, 0},
-                      {"B_frame", Look::kPaintedWood, {}, 32, Turn::kAlongLength, 0}});
+  return detail::Lay(
+      "B", i_palette,
+      {{"B_wall", Look::kBrick, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
+       {"B_roof", Look::kMembrane, {}, kStoreyTexels, Turn::kAsIs, kStoreyTexels},
+       {"B_roofing", Look::kClayTiles, {158, 76, 50}, kStoreyTexels, Turn::kAlways, kStoreyTexels},
+       {"B_glass", Look::kGlass, {}, 512, Turn::kAsIs, 0},
+       {"B_door", Look::kPaintedWood, {}, 384, Turn::kAlongLength, 0},
+       {"B_balcony", Look::kStone, {}, 256, Turn::kAsIs, 0},
+       {"B_trim", Look::kStone, {}, 224, Turn::kAlongLength, 0},
+       {"B_coping", Look::kStone, {}, 128, Turn::kAlongLength, 0},
+       {"B_railing", Look::kIron, {}, 32, Turn::kAlongLength, 0},
+       {"B_frame", Look::kPaintedWood, {}, 32, Turn::kAlongLength, 0}});
 }
 
 // The strip of a material, or null when the sheet has none.
@@ -203,7 +206,8 @@ inline FaceMap MapFace(const Sheet& i_sheet, const std::string& i_material, cons
   // Turned, v' = -u.
   const double v0 = map.turned ? -i_extent.u1 : i_extent.v0;
   const double v1 = map.turned ? -i_extent.u0 : i_extent.v1;
-  const double step = static_cast<double>(strip.period > 0 ? strip.period / 2 : strip.height) / kTexelsPerMetre;
+  const double step =
+      static_cast<double>(strip.period > 0 ? strip.period / 2 : strip.height) / kTexelsPerMetre;
   map.shift = step * std::ceil(-v0 / step - kSlack);
   if (v1 + map.shift > height + kSlack) map.shift = -v0;
   map.fits = v1 - v0 <= height + kSlack;

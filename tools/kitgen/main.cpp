@@ -5,6 +5,7 @@
 //
 // With --sheets it also writes each style's texture sheet and its normal map (A.png and
 // A.normal.png beside A.mtl; see Sheets.h and docs/textures.md).
+//
 // Every piece is one clean surface (see Surface.h and Styles.h): one v line per distinct corner,
 // one vn line per direction its faces face, one vt line per distinct texture coordinate, and the
 // faces in runs of one material, each run after a usemtl line. The tool shifts each kind of index
@@ -215,7 +216,8 @@ int main(int argc, char** argv) {
       }
     }
     if (sheets) {
-      const Kitgen::Sheet sheetsOf[] = {Kitgen::ModernSheet(modern.palette), Kitgen::ClassicSheet(classic.palette)};
+      const Kitgen::Sheet sheetsOf[] = {Kitgen::ModernSheet(modern.palette),
+                                        Kitgen::ClassicSheet(classic.palette)};
       for (const Kitgen::Sheet& sheet : sheetsOf) {
         if (!WriteSheet(folder, sheet)) return 1;
         files += 2;
