@@ -1,7 +1,10 @@
 // kitgen: writes the unit kit that ships with towerkit, one OBJ file per piece and style and one
 // material file per style.
 //
-//   kitgen [folder]      (default folder: units)
+//   kitgen [--sheets] [folder]      (default folder: units)
+//
+// With --sheets it also writes each style's texture sheet and its normal map (A.png and
+// A.normal.png beside A.mtl; see Sheets.h and docs/textures.md).
 //
 // Every piece is one clean surface (see Surface.h and Styles.h, and Pitched.h and Roofs.h for the
 // pitched roof pieces, whose faces slope): one v line per distinct corner, one vn line per
@@ -29,6 +32,8 @@
 #include <ostrel/utils/NumberFormat.h>
 
 #include "Roofs.h"
+#include "SheetImage.h"
+#include "Sheets.h"
 #include "SlopedText.h"
 #include "Styles.h"
 #include "Variants.h"
@@ -46,14 +51,6 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
 }
 
 float Metres(int i_cm) { return static_cast<float>(i_cm) / 100.0f; }
-
-// Texture axes as a viewer outside the face sees them: u to the right, v up (for the top and the
-// bottom, v away from a viewer standing on the +x side), in centimetres.
-std::pair<int, int> TextureAt(const Kitgen::Face& i_face, const Kitgen::Point3& i_p) {
-  if (i_face.axis == 0) return {-i_face.sign * i_p[2], i_p[1]};
-  if (i_face.axis == 1) return {i_p[0], -i_face.sign * i_p[2]};
-  return {i_face.sign * i_p[0], i_p[1]};
-}
 
 std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen::Material>& i_palette) {
   std::vector<Kitgen::Face> faces;
@@ -99,7 +96,7 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
         v += "v";
         AppendNumbers(v, {Metres(p[0]), Metres(p[1]), Metres(p[2])});
       }
-      const auto [uv, newUv] = uvIndex.try_emplace(TextureAt(face, p), uvIndex.size() + 1);
+      const auto [uv, newUv] = uvIndex.try_emplace(Kitgen::TextureAt(face, p), uvIndex.size() + 1);
       if (newUv) {
         vt += "vt";
         AppendNumbers(vt, {Metres(uv->first.first), Metres(uv->first.second)});
@@ -158,12 +155,27 @@ bool WriteText(const std::filesystem::path& i_path, const std::string& i_text) {
   return false;
 }
 
+// The sheet's colours as STYLE.png and its normal map as STYLE.normal.png: no "_" in either
+// name, so that neither adds a style to the tool's list.
+bool WriteSheet(const std::filesystem::path& i_folder, const Kitgen::Sheet& i_sheet) {
+  const Kitgen::SheetImages images = Kitgen::PaintSheet(i_sheet);
+  for (const auto& [name, image] : {std::pair{i_sheet.style + ".png", &images.colour},
+                                    std::pair{i_sheet.style + ".normal.png", &images.normal}}) {
+    if (Kitgen::WriteBytes(i_folder / name, Kitgen::EncodePng(*image))) continue;
+    Ostrel::Message::PrintError("cannot write " + (i_folder / name).string());
+    return false;
+  }
+  return true;
+}
+
 void PrintUsage() {
   std::cout << "Usage: kitgen [folder]\n"
                "Writes the unit kit that ships with towerkit (one OBJ file per piece and style, one\n"
                "material file per style) into folder, by default units.\n"
                "Options are:\n"
-               " --help               Shows this help\n";
+               " --help               Shows this help\n"
+               " --sheets             Writes each style's texture sheet and normal map too (A.png,\n"
+               "                      A.normal.png)\n";
 }
 
 }  // namespace
@@ -174,11 +186,16 @@ int main(int argc, char** argv) {
   Ostrel::Message::SetVerbosity(3);
 
   std::vector<std::string> folders;
+  bool sheets = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       PrintUsage();
       return 0;
+    }
+    if (arg == "--sheets") {
+      sheets = true;
+      continue;
     }
     // A folder named like an option is far more likely a typo than a wish.
     if (arg.size() > 1 && arg[0] == '-') {
@@ -222,6 +239,14 @@ int main(int argc, char** argv) {
         if (!WriteText(folder / (piece.name + ".obj"), Kitgen::SlopedPieceText(piece, style.name, style.palette)))
           return 1;
         ++files;
+      }
+    }
+    if (sheets) {
+      const Kitgen::Sheet sheetsOf[] = {Kitgen::ModernSheet(modern.palette),
+                                        Kitgen::ClassicSheet(classic.palette)};
+      for (const Kitgen::Sheet& sheet : sheetsOf) {
+        if (!WriteSheet(folder, sheet)) return 1;
+        files += 2;
       }
     }
   } catch (const std::exception& e) {
