@@ -2,9 +2,10 @@
 // What each strip of a texture sheet shows: one function per look, giving the colour and the
 // relief of one pixel. Integer arithmetic only (Noise.h), so the bytes are the same everywhere.
 //
-// A look takes the pixel's place in its strip: x across the sheet (any whole number: the look
-// repeats every kSheetWidth pixels) and y up from the strip's foot (below 0 and above its height
-// for the gutters). Sizes are pixels at 256 per metre: 1 cm is 2.56 pixels. Sub-pixel distances
+// A look takes the pixel's place in its strip: x along the strip from its left edge and y up from
+// its foot (below 0 and past its size for the gutters). Every look repeats every kCellTexels
+// pixels along x, and every `period` pixels up y when the strip's period is not 0. Sizes are
+// pixels at 256 per metre: 1 cm is 2.56 pixels. Sub-pixel distances
 // are in 1/256 of a pixel. Shades are factors in 1/1024 (1024 leaves a colour as it is).
 
 #include <algorithm>
@@ -67,23 +68,23 @@ inline Part Partition(int i_pixel, int i_period, int i_count) {
 
 inline int Edge(const Part& i_part) { return std::min(i_part.from, i_part.to); }
 
-// The strip's lattice: repeating across the sheet, and up the strip when its look does.
+// The strip's lattice: repeating every cell along the strip, and up the strip when its look does.
 inline Lattice Grid(const Strip& i_strip, int i_cellU, int i_cellV, std::uint64_t i_salt) {
-  return {i_cellU, i_cellV, kSheetWidth, i_strip.period, Mix(i_strip.seed ^ i_salt)};
+  return {i_cellU, i_cellV, kCellTexels, i_strip.period, Mix(i_strip.seed ^ i_salt)};
 }
 
 // A value -32768..32767 of its own for each pixel: the finest grain.
 inline int Speckle(const Strip& i_strip, std::uint64_t i_salt, int i_x, int i_y) {
   const int y = i_strip.period > 0 ? Wrap(i_y, i_strip.period) : i_y;
-  return HashValue(i_strip.seed ^ i_salt, Wrap(i_x, kSheetWidth), y);
+  return HashValue(i_strip.seed ^ i_salt, Wrap(i_x, kCellTexels), y);
 }
 
 // Running bond of 36 courses and 12 bricks in 3 m (25 x 8.33 cm, bricks of 24 x 7.1 cm): each
 // brick its own tone, mortar joints of 1 cm (head) and 1.2 cm (bed), slightly ragged.
 inline Texel Brick(const Strip& i_s, int i_x, int i_y) {
   const Part course = Partition(i_y, i_s.period, 36);
-  const int offset = course.index % 2 == 0 ? 0 : kSheetWidth / 24;
-  const Part brick = Partition(i_x + offset, kSheetWidth, 12);
+  const int offset = course.index % 2 == 0 ? 0 : kCellTexels / 24;
+  const Part brick = Partition(i_x + offset, kCellTexels, 12);
   const int rough = Swing(ValueNoise(Grid(i_s, 4, 4, 1), i_x, i_y), 170);
   const int inside = std::min(Edge(course) - 393, Edge(brick) - 328) + rough;
 
@@ -114,7 +115,7 @@ inline Texel Plaster(const Strip& i_s, int i_x, int i_y) {
 
 // A dark pore in a cell of `i_cell` pixels, one cell in `i_odds` having one: 0 or how deep.
 inline int Pore(const Strip& i_s, int i_x, int i_y, int i_cell, int i_odds) {
-  const int cu = Wrap(static_cast<int>(FloorDiv(i_x, i_cell)), kSheetWidth / i_cell);
+  const int cu = Wrap(static_cast<int>(FloorDiv(i_x, i_cell)), kCellTexels / i_cell);
   int cv = static_cast<int>(FloorDiv(i_y, i_cell));
   if (i_s.period > 0) cv = Wrap(cv, i_s.period / i_cell);
   const std::uint64_t h = Hash(i_s.seed ^ 0x5a5a, cu, cv);
@@ -138,7 +139,7 @@ inline Texel Concrete(const Strip& i_s, int i_x, int i_y) {
 
 // Dressed stone in blocks of 75 cm with fine joints, each block its own tone, a sandy grain.
 inline Texel Stone(const Strip& i_s, int i_x, int i_y) {
-  const Part block = Partition(i_x, kSheetWidth, 4);
+  const Part block = Partition(i_x, kCellTexels, 4);
   const int inside = Edge(block) - 205 + Swing(ValueNoise(Grid(i_s, 4, 4, 1), i_x, i_y), 100);
   const std::uint64_t h = Hash(i_s.seed, block.index, 0);
   const int tone = 970 + static_cast<int>(h & 63);
@@ -161,13 +162,15 @@ inline Texel Membrane(const Strip& i_s, int i_x, int i_y) {
   return {Shade(i_s.colour, shade), relief};
 }
 
-// Clay tiles, x up the slope: courses of 15 cm (20 in 3 m), tiles 25 cm wide (12 in 3 m) with
-// rounded feet, every other course shifted by half a tile. Each tile's foot stands out over the
-// course below and shades its top; between two feet the tile below shows, in shadow.
+// Clay tiles, y up the slope: 24 courses in a roof cell's slope (15 cm each on style B's), tiles
+// 25 cm wide (12 in 3 m) with rounded feet, every other course shifted by half a tile. Each tile's
+// foot stands out over the course below and shades its top; between two feet the tile below
+// shows, in shadow. 24 is even, so the bond runs on from one cell up the slope to the next.
 inline Texel ClayTiles(const Strip& i_s, int i_x, int i_y) {
-  const Part course = Partition(i_x, kSheetWidth, 20);
-  const int offset = course.index % 2 == 0 ? 0 : i_s.period / 24;
-  const Part tile = Partition(i_y + offset, i_s.period, 12);
+  const Part course = Partition(i_y, i_s.period, 24);
+  const int offset = course.index % 2 == 0 ? 0 : kCellTexels / 24;
+  const Part tile = Partition(i_x + offset, kCellTexels, 12);
+  const int courseLength = i_s.period * 256 / 24;  // 1/256 pixel
   // The foot's corners are rounded with a radius of 5 cm (12 pixels).
   const std::int64_t radius = 12 * 256, d = std::max<std::int64_t>(radius - course.from, 0);
   const int round = static_cast<int>(radius - SquareRoot(radius * radius - d * d));
@@ -179,24 +182,24 @@ inline Texel ClayTiles(const Strip& i_s, int i_x, int i_y) {
   const int foot = Cover(384 - course.from) * 90 / 256;
   const int grain =
       Swing(Fractal(Grid(i_s, 32, 32, 2), 3, i_x, i_y), 60) + Swing(Speckle(i_s, 3, i_x, i_y), 40);
-  const int shade = tone + grain - shadow + foot - course.from * 60 / (kSheetWidth * 256 / 20);
+  const int shade = tone + grain - shadow + foot - course.from * 60 / courseLength;
   const int below = 560 + grain;  // the course below, in the shade of this one
-  const int relief = course.to * 700 / (kSheetWidth * 256 / 20) - (256 - Cover(inside)) * 3;
+  const int relief = course.to * 700 / courseLength - (256 - Cover(inside)) * 3;
   return {Blend(Shade(i_s.colour, below), Shade(i_s.colour, shade), Cover(inside)), relief};
 }
 
-// Metal pans with standing seams every 50 cm across (6 in 3 m), running along x down the slope:
-// each seam a 2.5 cm rib, lit on one side, with a shadow line along its other foot.
+// Metal pans with standing seams every 50 cm along the eaves (6 in 3 m), running up the slope
+// (y): each seam a 2.5 cm rib, lit on one side, with a shadow line along its other foot.
 inline Texel StandingSeam(const Strip& i_s, int i_x, int i_y) {
-  const Part pan = Partition(i_y, i_s.period, 6);
+  const Part pan = Partition(i_x, kCellTexels, 6);
   const int fromSeam = Edge(pan);                 // the seam's middle is on the pans' edge
   const int rib = Clamp(820 - fromSeam, 0, 820);  // the 2.5 cm wide seam
   const int lit = pan.from < pan.to ? 90 : -60;
-  const int shade = 1024 + Swing(Fractal(Grid(i_s, 256, 64, 1), 3, i_x, i_y), 40) +
-                    Swing(ValueNoise(Grid(i_s, 256, 2, 2), i_x, i_y), 15) +
+  const int shade = 1024 + Swing(Fractal(Grid(i_s, 64, 256, 1), 3, i_x, i_y), 40) +
+                    Swing(ValueNoise(Grid(i_s, 2, 256, 2), i_x, i_y), 15) +
                     Swing(Speckle(i_s, 3, i_x, i_y), 12) + Cover(rib - 128) * lit / 256 -
                     Cover(384 - std::abs(fromSeam - 1000)) * 260 / 256;
-  const int relief = rib * rib / 600 + Swing(Fractal(Grid(i_s, 256, 128, 4), 2, i_x, i_y), 60);
+  const int relief = rib * rib / 600 + Swing(Fractal(Grid(i_s, 128, 256, 4), 2, i_x, i_y), 60);
   return {Shade(i_s.colour, shade), relief};
 }
 
@@ -206,11 +209,11 @@ inline Texel Glass(const Strip& i_s, int i_x, int i_y, int i_contrast) {
   const int y = std::min(std::max(i_y, 0), i_s.height);
   const int sky = y * 320 / i_s.height - 250;
   // The skyline: 16 blocks of 18.75 cm across, each up to 5/12 of the strip high.
-  const Part block = Partition(i_x, kSheetWidth, 16);
+  const Part block = Partition(i_x, kCellTexels, 16);
   const std::uint64_t h = Hash(i_s.seed, block.index, 0);
   const int top = static_cast<int>(h % static_cast<std::uint64_t>(i_s.height / 3)) + i_s.height / 12;
   const int skyline = Ramp((top - y) * 256, 4) * 150 / 256;
-  const Lattice streaks{256, 1 << 20, kSheetWidth, 0, Mix(i_s.seed ^ 1)};
+  const Lattice streaks{256, 1 << 20, kCellTexels, 0, Mix(i_s.seed ^ 1)};
   const int along = i_x + (i_y >> 1);
   const int streak = Clamp(ValueNoise(streaks, along, 0) - 6000, 0, 32767) * 2;
   const int shade =
@@ -221,7 +224,7 @@ inline Texel Glass(const Strip& i_s, int i_x, int i_y, int i_contrast) {
 
 // Brushed metal along x, with cover strips over the joints every 1.5 m.
 inline Texel BrushedMetal(const Strip& i_s, int i_x, int i_y) {
-  const Part length = Partition(i_x, kSheetWidth, 2);
+  const Part length = Partition(i_x, kCellTexels, 2);
   const int cover = Cover(1920 - Edge(length));  // 15 cm wide
   const int rim = Cover(256 - std::abs(Edge(length) - 1920));
   const int shade = 1024 + Swing(Fractal(Grid(i_s, 256, 2, 1), 3, i_x, i_y), 50) +

@@ -44,7 +44,7 @@ inline Pitch StylePitch(const std::string& i_style) { return i_style == "A" ? Mo
 // The materials the pitched pieces add to a style's palette.
 inline std::vector<Material> PitchedPalette(const std::string& i_style) {
   if (i_style == "A")
-    return {{"A_roofing", {0.58f, 0.60f, 0.63f}, 0.45f, 60}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
+    return {{"A_roofing", {0.58f, 0.60f, 0.63f}, 0.50f, 120}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
   return {{"B_roofing", {0.52f, 0.20f, 0.12f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
 }
 

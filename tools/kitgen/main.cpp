@@ -1,19 +1,19 @@
 // kitgen: writes the unit kit that ships with towerkit, one OBJ file per piece and style and one
 // material file per style.
 //
-//   kitgen [--sheets] [folder]      (default folder: units)
+//   kitgen [folder]      (default folder: units)
 //
-// With --sheets it also writes each style's texture sheet and its normal map (A.png and
-// A.normal.png beside A.mtl; see Sheets.h and docs/textures.md).
+// Beside each style's material file it writes the style's texture sheet and its normal map
+// (A.png and A.normal.png beside A.mtl; see Sheets.h and docs/textures.md), the same bytes on
+// every run.
 //
 // Every piece is one clean surface (see Surface.h and Styles.h, and Pitched.h and Roofs.h for the
 // pitched roof pieces, whose faces slope): one v line per distinct corner, one vn line per
 // direction its faces face, one vt line per distinct texture coordinate, and the faces in runs of
-// one material, each run after a usemtl line. The tool shifts each kind of index
-// of a unit by the count of that kind placed before it, so the three counts may differ.
-// Texture coordinates are in metres on the face's own plane, as a viewer outside that face sees
-// it. A style's material file is named after the style alone (A.mtl): with no "_" in its name,
-// it adds no style to the tool's list.
+// one material, each run after a usemtl line (FaceText.h). The tool shifts each kind of index of a
+// unit by the count of that kind placed before it, so the three counts may differ. Texture
+// coordinates are on the style's sheet. A style's material file is named after the style alone
+// (A.mtl): with no "_" in its name, it adds no style to the tool's list.
 
 #include <algorithm>
 #include <cstdio>
@@ -21,16 +21,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include <ostrel/core/MathTypes.h>
-#include <ostrel/ext/Triangulate.h>
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/NumberFormat.h>
 
+#include "FaceText.h"
 #include "Roofs.h"
 #include "SheetImage.h"
 #include "Sheets.h"
@@ -40,7 +38,7 @@
 
 namespace {
 
-// Appends " x y ..." and a line feed, each value in the unit given (centimetres become metres).
+// Appends " x y ..." and a line feed.
 void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) {
   char number[Ostrel::Format::kMaxFloatChars];
   for (const float value : i_values) {
@@ -50,69 +48,13 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
   io_text += '\n';
 }
 
-float Metres(int i_cm) { return static_cast<float>(i_cm) / 100.0f; }
-
-std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen::Material>& i_palette) {
+std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen::Material>& i_palette,
+                      const Kitgen::Sheet& i_sheet) {
   std::vector<Kitgen::Face> faces;
   try {
     faces = Kitgen::MakeSurface(i_piece.steps, i_piece.open);
   } catch (const std::exception& e) {
     throw std::runtime_error(i_piece.name + ": " + e.what());
-  }
-  // Faces in the palette's order of materials, so that each material is one run.
-  const auto rank = [&](const std::string& i_material) {
-    for (std::size_t k = 0; k < i_palette.size(); ++k)
-      if (i_palette[k].name == i_material) return k;
-    return i_palette.size();
-  };
-  std::stable_sort(faces.begin(), faces.end(), [&](const Kitgen::Face& i_a, const Kitgen::Face& i_b) {
-    return rank(i_a.material) < rank(i_b.material);
-  });
-
-  std::map<Kitgen::Point3, std::size_t> vertexIndex;
-  std::map<std::pair<int, int>, std::size_t> uvIndex;
-  std::map<std::pair<int, int>, std::size_t> normalIndex;  // (axis, sign)
-  std::string v, vt, vn, f;
-  std::string material;
-  for (const Kitgen::Face& face : faces) {
-    if (!i_piece.palette.empty() && face.material != material) {
-      material = face.material;
-      f += "usemtl " + material + "\n";
-    }
-    const auto [n, newNormal] = normalIndex.try_emplace({face.axis, face.sign}, normalIndex.size() + 1);
-    if (newNormal) {
-      float normal[3] = {0, 0, 0};
-      normal[face.axis] = static_cast<float>(face.sign);
-      vn += "vn";
-      AppendNumbers(vn, {normal[0], normal[1], normal[2]});
-    }
-    // Every reader reads the same triangles, none of them flat: the polygon is cut here, in its
-    // plane, keeping its collinear corners (no T-junction with its neighbours).
-    std::vector<std::string> corners;  // each corner's "v/vt/vn"
-    std::vector<Ostrel::VectorF> polygon;
-    for (const Kitgen::Point3& p : face.corners) {
-      const auto [at, newVertex] = vertexIndex.try_emplace(p, vertexIndex.size() + 1);
-      if (newVertex) {
-        v += "v";
-        AppendNumbers(v, {Metres(p[0]), Metres(p[1]), Metres(p[2])});
-      }
-      const auto [uv, newUv] = uvIndex.try_emplace(Kitgen::TextureAt(face, p), uvIndex.size() + 1);
-      if (newUv) {
-        vt += "vt";
-        AppendNumbers(vt, {Metres(uv->first.first), Metres(uv->first.second)});
-      }
-      corners.push_back(std::to_string(at->second) + '/' + std::to_string(uv->second) + '/' +
-                        std::to_string(n->second));
-      polygon.emplace_back(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]));
-    }
-    std::vector<Ostrel::Triangulation::CornerTriangle> triangles;
-    if (Ostrel::Triangulation::CutPolygon(polygon, triangles) !=
-        Ostrel::Triangulation::PolygonShape::Convex) {
-      throw std::runtime_error(i_piece.name + ": a face is not a convex polygon");
-    }
-    for (const Ostrel::Triangulation::CornerTriangle& triangle : triangles) {
-      f += "f " + corners[triangle[0]] + ' ' + corners[triangle[1]] + ' ' + corners[triangle[2]] + '\n';
-    }
   }
   std::string text =
       "# " + i_piece.name +
@@ -120,21 +62,29 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
       "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, "
       "y 0..3.\n";
   if (!i_piece.palette.empty()) text += "mtllib " + i_piece.palette + ".mtl\n";
-  return text + v + vt + vn + f;
+  return text +
+         Kitgen::FacesText(i_piece.name, Kitgen::BoxFaces(faces), i_palette, i_sheet, !i_piece.palette.empty());
 }
 
-std::string PaletteText(const Kitgen::Style& i_style) {
+// A material with a strip on the style's sheet takes its colour from the sheet (the strip is
+// painted in the palette's colour): its Kd is white, so that a reader does not tint the map a
+// second time, and the sheet's normal map gives it its relief.
+std::string PaletteText(const Kitgen::Style& i_style, const Kitgen::Sheet& i_sheet) {
   std::string text =
       "# " + i_style.name +
       ": materials of the towerkit kit's style, written by tools/kitgen; rebuild it rather than "
-      "edit it.\n# Colours are sRGB.\n";
+      "edit it.\n# Colours are sRGB; a material with a map takes its colour from the map.\n";
   for (const Kitgen::Material& m : i_style.palette) {
     // No ambient colour of its own (viewers that read Ka as the ambient light's share wash the
     // colours out), and illumination model 2, diffuse with specular highlights, for glass too:
-    // the model every reader agrees on (4 makes glass metallic in some, unknown in others); the
-    // glass is see-through by its d.
+    // the model every reader agrees on (4 makes glass metallic in some, unknown in others).
+    const bool mapped = Kitgen::FindStrip(i_sheet, m.name) != nullptr;
     text += "\nnewmtl " + m.name + "\nKa 0 0 0\nKd";
-    AppendNumbers(text, {m.kd[0], m.kd[1], m.kd[2]});
+    if (mapped) {
+      AppendNumbers(text, {1, 1, 1});
+    } else {
+      AppendNumbers(text, {m.kd[0], m.kd[1], m.kd[2]});
+    }
     text += "Ks";
     AppendNumbers(text, {m.ks, m.ks, m.ks});
     text += "Ns";
@@ -142,6 +92,7 @@ std::string PaletteText(const Kitgen::Style& i_style) {
     text += "d";
     AppendNumbers(text, {m.d});
     text += "illum 2\n";
+    if (mapped) text += "map_Kd " + i_sheet.style + ".png\nnorm " + i_sheet.style + ".normal.png\n";
   }
   return text;
 }
@@ -171,11 +122,9 @@ bool WriteSheet(const std::filesystem::path& i_folder, const Kitgen::Sheet& i_sh
 void PrintUsage() {
   std::cout << "Usage: kitgen [folder]\n"
                "Writes the unit kit that ships with towerkit (one OBJ file per piece and style, one\n"
-               "material file per style) into folder, by default units.\n"
+               "material file, texture sheet and normal map per style) into folder, by default units.\n"
                "Options are:\n"
-               " --help               Shows this help\n"
-               " --sheets             Writes each style's texture sheet and normal map too (A.png,\n"
-               "                      A.normal.png)\n";
+               " --help               Shows this help\n";
 }
 
 }  // namespace
@@ -186,16 +135,11 @@ int main(int argc, char** argv) {
   Ostrel::Message::SetVerbosity(3);
 
   std::vector<std::string> folders;
-  bool sheets = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       PrintUsage();
       return 0;
-    }
-    if (arg == "--sheets") {
-      sheets = true;
-      continue;
     }
     // A folder named like an option is far more likely a typo than a wish.
     if (arg.size() > 1 && arg[0] == '-') {
@@ -215,7 +159,7 @@ int main(int argc, char** argv) {
   std::size_t files = 0;
   try {
     for (const Kitgen::PieceSpec& piece : Kitgen::BasePieces()) {
-      if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, {}))) return 1;
+      if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, {}, Kitgen::Sheet{}))) return 1;
       ++files;
     }
     Kitgen::Style modern = Kitgen::ModernStyle();
@@ -229,25 +173,22 @@ int main(int argc, char** argv) {
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
     }
     for (const Kitgen::Style& style : {modern, classic}) {
-      if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style))) return 1;
+      const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);
+      if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style, sheet))) return 1;
       ++files;
       for (const Kitgen::PieceSpec& piece : style.pieces) {
-        if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette))) return 1;
+        if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette, sheet))) return 1;
         ++files;
       }
       for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
-        if (!WriteText(folder / (piece.name + ".obj"), Kitgen::SlopedPieceText(piece, style.name, style.palette)))
+        if (!WriteText(folder / (piece.name + ".obj"),
+                       Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
           return 1;
         ++files;
       }
-    }
-    if (sheets) {
-      const Kitgen::Sheet sheetsOf[] = {Kitgen::ModernSheet(modern.palette),
-                                        Kitgen::ClassicSheet(classic.palette)};
-      for (const Kitgen::Sheet& sheet : sheetsOf) {
-        if (!WriteSheet(folder, sheet)) return 1;
-        files += 2;
-      }
+      if (sheet.strips.empty()) continue;
+      if (!WriteSheet(folder, sheet)) return 1;
+      files += 2;
     }
   } catch (const std::exception& e) {
     // A piece whose faces cannot be cut into polygons: a fault of its model, not of the disk.
