@@ -60,6 +60,33 @@ const std::string& TurnedNormals(GlbStreamer& io_streamer, std::uint32_t i_build
   return bytes;
 }
 
+// The part's tangents turned as its normals are (TurnedNormals), their signs kept: the turns
+// mirror nothing.
+const std::string& TurnedTangents(GlbStreamer& io_streamer, std::uint32_t i_building,
+                                  const Placement& i_placement, const GltfPart& i_part) {
+  if (io_streamer.tangentsBuilding != i_building) {
+    io_streamer.tangents.clear();
+    io_streamer.tangentsBuilding = i_building;
+  }
+  const GltfPiece& piece = io_streamer.pieces[i_placement.piece];
+  const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
+  const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
+  std::string& bytes = io_streamer.tangents[{i_placement.piece, part, facing}];
+  if (!bytes.empty()) return bytes;
+  const PlacementFloats at = FloatsOf(i_placement);
+  const Turn turn = MakeTurn(at.xd, at.zd);
+  const Frame& frame = io_streamer.buildings[i_building].frame;
+  const Turn building = MakeTurn(frame.xdir, frame.zdir);
+  bytes.resize(16 * i_part.tangents.size());
+  for (std::size_t i = 0; i < i_part.tangents.size(); ++i) {
+    const std::array<float, 4>& t = i_part.tangents[i];
+    const VectorF turned = PlaceNormal(VectorF(t[0], t[1], t[2]), turn, building);
+    const float xyzw[4] = {turned.x, turned.y, turned.z, t[3]};
+    std::memcpy(&bytes[16 * i], xyzw, 16);
+  }
+  return bytes;
+}
+
 void PutZeros(TextOut& io_out, std::uint64_t i_bytes) {
   const char zeros[256] = {};
   for (; i_bytes > 0; i_bytes -= std::min<std::uint64_t>(i_bytes, sizeof zeros)) {
@@ -106,6 +133,12 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
                   case GlbData::FlatUvs:
                     if (i_part.uvs.empty()) return PutZeros(out, 8 * i_part.positions.size());
                     return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+                  case GlbData::FlatTangents: {
+                    if (i_part.tangents.empty()) return PutZeros(out, 16 * i_part.positions.size());
+                    const std::string& bytes =
+                        TurnedTangents(io_streamer, i_view.building, i_placement, i_part);
+                    return out.write(bytes.data(), bytes.size());
+                  }
                   default:
                     PutIndices(out, i_part.indices, base, i_view.wide);
                     base += static_cast<std::uint32_t>(i_part.positions.size());
@@ -142,6 +175,8 @@ void PutPart(TextOut& io_out, const GltfPart& i_part, const GlbView& i_view) {
       return io_out.write(reinterpret_cast<const char*>(i_part.normals.data()), 12 * i_part.normals.size());
     case GlbData::PartUvs:
       return io_out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+    case GlbData::PartTangents:
+      return io_out.write(reinterpret_cast<const char*>(i_part.tangents.data()), 16 * i_part.tangents.size());
     default:
       return PutIndices(io_out, i_part.indices, 0, i_view.wide);
   }
@@ -188,12 +223,14 @@ void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
       case GlbData::FlatPositions:
       case GlbData::FlatNormals:
       case GlbData::FlatUvs:
+      case GlbData::FlatTangents:
       case GlbData::FlatIndices:
         PutFlat(io_streamer, view);
         break;
       case GlbData::PartPositions:
       case GlbData::PartNormals:
       case GlbData::PartUvs:
+      case GlbData::PartTangents:
       case GlbData::PartIndices:
         PutPart(io_streamer.out, io_streamer.pieces[view.piece].parts[view.part], view);
         break;

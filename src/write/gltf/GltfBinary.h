@@ -129,8 +129,8 @@ void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::ve
 std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                const std::vector<GltfBuilding>& i_buildings);
 
-// Streams the binary chunk. Its normal cache holds a piece's turned normals per facing, for one
-// building at a time.
+// Streams the binary chunk. Its normal and tangent caches hold a piece's turned normals and
+// tangents per facing, for one building at a time.
 struct GlbStreamer {
   TextOut& out;
   const Kit& kit;
@@ -140,6 +140,8 @@ struct GlbStreamer {
   MeshScale meshScale;
   std::map<std::array<std::uint32_t, 3>, std::string> normals;  // (piece, part, facing) -> bytes
   std::uint32_t normalsBuilding = 0;
+  std::map<std::array<std::uint32_t, 3>, std::string> tangents;  // the same for the tangents
+  std::uint32_t tangentsBuilding = 0;
 };
 
 // The whole binary chunk, every view padded with zeros to four bytes.

@@ -127,6 +127,13 @@ GltfJson Primitive(std::uint64_t i_positions, std::uint64_t i_normals, std::int6
   return primitive;
 }
 
+// Whether the kit material (Obj::kNoMaterial: the default) has a normal map: its primitives then
+// carry tangents.
+bool HasNormalMap(const GltfMaterials& i_materials, std::uint32_t i_material) {
+  if (i_material >= i_materials.ofKit.size() || !i_materials.ofKit[i_material]) return false;
+  return i_materials.ofKit[i_material]->normalImage >= 0;
+}
+
 // The flat mesh of building i_building: one primitive per material that its pieces use; io_boundsOf
 // gains the POSITION accessor of each.
 GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfPiece>& i_pieces,
@@ -155,9 +162,15 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
     const std::int64_t texcoords =
         uvs ? static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget))
             : -1;
+    std::int64_t tangents = -1;
+    if (uvs && HasNormalMap(*io_numbers.materials, material)) {
+      view.data = GlbData::FlatTangents;
+      tangents = static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 4, kVertexTarget));
+    }
     view.data = GlbData::FlatIndices;
     const std::uint64_t triangles = AddIndices(io_layout, io_document, view, vertices, indices);
     primitives.push_back(Primitive(positions, normals, texcoords, triangles, io_numbers.of(material)));
+    if (tangents >= 0) primitives.back()["attributes"]["TANGENT"] = tangents;
   }
   return primitives;
 }
@@ -184,11 +197,38 @@ GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const GltfPiece&
         part.uvs.empty()
             ? -1
             : static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget));
+    std::int64_t tangents = -1;
+    if (uvs >= 0 && HasNormalMap(*io_numbers.materials, part.material)) {
+      view.data = GlbData::PartTangents;
+      tangents = static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 4, kVertexTarget));
+    }
     view.data = GlbData::PartIndices;
     const std::uint64_t indices = AddIndices(io_layout, io_document, view, vertices, part.indices.size());
     primitives.push_back(Primitive(positions, normals, uvs, indices, io_numbers.of(part.material)));
+    if (tangents >= 0) primitives.back()["attributes"]["TANGENT"] = tangents;
   }
   return primitives;
+}
+
+// The texture of image i_image, added with its image (whose view comes last) the first time it is
+// named: each image once, whichever materials name it. The first texture adds the one sampler,
+// linear with mipmaps, repeating as OBJ readers do.
+std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io_document,
+                        const GltfMaterials& i_materials, std::map<std::int32_t, std::uint64_t>& io_textureOf) {
+  const auto known = io_textureOf.find(i_image);
+  if (known != io_textureOf.end()) return known->second;
+  GlbView view;
+  view.data = GlbData::Image;
+  view.image = static_cast<std::uint32_t>(i_image);
+  const GltfImage& image = i_materials.images[view.image];
+  view.bytes = image.bytes.size();
+  const std::uint64_t bufferView = AddView(io_layout, io_document, view, 0);
+  io_document["images"].push_back({{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
+  if (!io_document.contains("samplers")) {
+    io_document["samplers"] = {{{"magFilter", 9729}, {"minFilter", 9987}, {"wrapS", 10497}, {"wrapT", 10497}}};
+  }
+  io_document["textures"].push_back({{"sampler", 0}, {"source", io_document["images"].size() - 1}});
+  return io_textureOf[i_image] = io_document["textures"].size() - 1;
 }
 
 // Materials, textures and images of the used kit materials; the images' views come last.
@@ -201,21 +241,14 @@ void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNum
                     {"metallicFactor", 0.0f},
                     {"roughnessFactor", material.roughness}};
     if (material.image >= 0) {
-      if (textureOf.count(material.image) == 0) {
-        GlbView view;
-        view.data = GlbData::Image;
-        view.image = static_cast<std::uint32_t>(material.image);
-        const GltfImage& image = i_materials.images[view.image];
-        view.bytes = image.bytes.size();
-        const std::uint64_t bufferView = AddView(io_layout, io_document, view, 0);
-        io_document["images"].push_back(
-            {{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
-        io_document["textures"].push_back({{"source", io_document["images"].size() - 1}});
-        textureOf[material.image] = io_document["textures"].size() - 1;
-      }
-      pbr["baseColorTexture"] = {{"index", textureOf[material.image]}};
+      pbr["baseColorTexture"] = {
+          {"index", TextureOf(material.image, io_layout, io_document, i_materials, textureOf)}};
     }
     GltfJson entry = {{"name", material.name}, {"pbrMetallicRoughness", std::move(pbr)}};
+    if (material.normalImage >= 0) {
+      entry["normalTexture"] = {
+          {"index", TextureOf(material.normalImage, io_layout, io_document, i_materials, textureOf)}};
+    }
     if (material.blend()) entry["alphaMode"] = "BLEND";
     io_document["materials"].push_back(std::move(entry));
   }

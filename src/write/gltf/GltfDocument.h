@@ -57,6 +57,8 @@ enum class GlbData {
   Rotations,
   Scales,  // the instances of one piece in one building
   Image,
+  FlatTangents,  // with a normal map: one material of one building, placed
+  PartTangents,  // with a normal map: one part of one piece, as it is
 };
 
 struct GlbView {

@@ -87,8 +87,12 @@ bool InsideFolder(const std::string& i_path, const std::string& i_root) {
 std::int32_t TextureImage(const std::string& i_path, const std::string& i_root, const std::string& i_material,
                           std::vector<std::string>& io_paths, GltfMaterials& io_materials,
                           std::vector<std::string>& o_warnings) {
+  // One image per file: the same file named by another path (through "./", "../" or a link) too.
+  std::error_code ec;
+  const std::filesystem::path canonical = std::filesystem::canonical(i_path, ec);
+  const std::string key = ec ? i_path : canonical.string();
   for (std::size_t i = 0; i < io_paths.size(); ++i) {
-    if (io_paths[i] == i_path) return static_cast<std::int32_t>(i);
+    if (io_paths[i] == key) return static_cast<std::int32_t>(i);
   }
   const std::string subject = "Texture '" + i_path + "' of material '" + i_material + "'";
   if (!i_root.empty() && !InsideFolder(i_path, i_root)) {
@@ -108,7 +112,7 @@ std::int32_t TextureImage(const std::string& i_path, const std::string& i_root, 
     return -1;
   }
   image.name = i_path.substr(i_path.rfind('/') + 1);
-  io_paths.push_back(i_path);
+  io_paths.push_back(key);
   io_materials.images.push_back(std::move(image));
   return static_cast<std::int32_t>(io_materials.images.size() - 1);
 }
@@ -131,12 +135,15 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
     if (!i_definitions[id] || id >= i_used.size() || !i_used[id]) continue;
     const MaterialDefinition& definition = *i_definitions[id];
     GltfMaterial material = ConvertMaterial(definition.material);
-    const Mtl::Texture* texture = Mtl::FindTexture(definition.material, "map_Kd");
-    if (texture) {
+    const auto image = [&](const Mtl::Texture* i_texture) -> std::int32_t {
+      if (!i_texture) return -1;
       const std::string path =
-          texture->path.front() == '/' ? texture->path : definition.folder + "/" + texture->path;
-      material.image = TextureImage(path, definition.root, material.name, paths, materials, o_warnings);
-    }
+          i_texture->path.front() == '/' ? i_texture->path : definition.folder + "/" + i_texture->path;
+      return TextureImage(path, definition.root, material.name, paths, materials, o_warnings);
+    };
+    material.image = image(Mtl::FindTexture(definition.material, "map_Kd"));
+    const Mtl::Texture* normal = Mtl::FindTexture(definition.material, "norm");
+    material.normalImage = image(normal ? normal : Mtl::FindTexture(definition.material, "map_Bump"));
     materials.ofKit[id] = std::move(material);
   }
   return materials;

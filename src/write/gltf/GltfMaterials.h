@@ -1,6 +1,7 @@
 #pragma once
 // The kit's materials as glTF materials: metallic-roughness with the .mtl's diffuse colour,
-// shininess and opacity, and the diffuse texture embedded.
+// shininess and opacity, and the diffuse texture and the normal map (norm, or map_Bump) embedded,
+// each image file once however many materials name it.
 //
 // .mtl colours are sRGB; glTF's colour factors are linear. The specular exponent Ns becomes a
 // roughness by the usual Blinn-Phong to GGX match, alpha = sqrt(2 / (Ns + 2)), taken as glTF's
@@ -26,6 +27,7 @@ struct GltfMaterial {
   std::array<float, 4> baseColor{1, 1, 1, 1};  // linear red, green, blue and alpha, 0 to 1
   float roughness = 1;                         // 0 to 1
   std::int32_t image = -1;                     // index into GltfMaterials::images; -1: no texture
+  std::int32_t normalImage = -1;               // the same for its normal map
   bool blend() const { return baseColor[3] < 1; }
 };
 
@@ -71,7 +73,7 @@ std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit);
 std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_plan, const Kit& i_kit);
 
 // The glTF materials of the used kit materials (i_used, by kit material id) that have a
-// definition, each diffuse texture read once, and, when the building uses materials, the plain
+// definition, each texture file read once, and, when the building uses materials, the plain
 // default material of faces without one, as in the OBJ output. A texture that cannot be
 // embedded (outside its style's units folder, unreadable, too large, neither PNG nor JPEG) is left
 // out with one line in o_warnings.

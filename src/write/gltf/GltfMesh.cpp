@@ -12,6 +12,8 @@
 
 #include <ostrel/ext/Triangulate.h>
 
+#include "write/gltf/GltfTangents.h"
+
 namespace Ostrel::City {
 
 namespace {
@@ -109,7 +111,10 @@ GltfPiece MakeGltfPiece(const Piece& i_piece) {
   for (auto& [material, builder] : builders) {
     GltfPart& part = builder.part;
     part.material = material;
-    if (builder.anyUv) part.uvs = std::move(builder.uvs);
+    if (builder.anyUv) {
+      part.uvs = std::move(builder.uvs);
+      part.tangents = MakeTangents(part);
+    }
     part.low = part.high = part.positions.front();
     for (const VectorF& p : part.positions) {
       part.low = VectorF(std::min(part.low.x, p.x), std::min(part.low.y, p.y), std::min(part.low.z, p.z));

@@ -10,6 +10,7 @@
 // Texture coordinates are turned to glTF's orientation (v runs down the image, OBJ's runs up), and a corner
 // without one gets (0, 0) when another corner of its group has one.
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct GltfPart {
   std::vector<VectorF> positions;             // cell units, one per vertex
   std::vector<VectorF> normals;               // unit length, one per vertex
   std::vector<UV> uvs;                        // one per vertex; empty when no corner has one
+  std::vector<std::array<float, 4>> tangents;  // one per vertex with the uvs (GltfTangents.h)
   std::vector<std::uint32_t> indices;         // three per triangle, 0-based into the vertices
   VectorF low, high;                          // the smallest and largest x, y and z of the positions
 };
