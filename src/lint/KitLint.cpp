@@ -577,6 +577,7 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
   }
   report.stage = 0;
   CheckLibraries(kit, report);
+  CheckTextures(kit, report);
   return report.sorted();
 }
 

@@ -78,4 +78,8 @@ bool ReachesOutside(const LintPiece& i_piece, const Piece& i_kitPiece);
 // files that name it.
 void CheckLibraries(const Kit& i_kit, LintReport& io_report);
 
+// The texture files the material files name, each once per file: missing, unreadable, neither
+// PNG nor JPEG, or outside its style's units folder.
+void CheckTextures(const Kit& i_kit, LintReport& io_report);
+
 }  // namespace Ostrel::City::detail

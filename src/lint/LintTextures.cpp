@@ -1,0 +1,57 @@
+// The kit linter's check of the textures that the material files name.
+
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <utility>
+
+#include <ostrel/ext/Mtl.h>
+#include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/TextFile.h>
+
+#include "lint/LintChecks.h"
+#include "write/gltf/GltfMaterials.h"
+
+namespace Ostrel::City::detail {
+
+namespace {
+
+// What keeps one texture file from being shown, or nothing: it is missing or cannot be read, it
+// is no PNG or JPEG (a .glb embeds only those), or it lies outside the style's units folder
+// (a .glb leaves it out).
+std::string TextureFault(const std::string& i_path, const std::string& i_root) {
+  std::string bytes;
+  const FileSystem::ReadResult read = FileSystem::ReadFile(i_path, kMaxTextureBytes, bytes);
+  if (read.status != FileSystem::ReadStatus::Ok) return TextFile::Describe(read);
+  if (ImageMimeType(bytes).empty()) return "is neither PNG nor JPEG: a .glb goes without it";
+  if (i_root.empty()) return std::string();
+  std::error_code ec;
+  const std::string file = std::filesystem::canonical(i_path, ec).string();
+  const std::string root = std::filesystem::canonical(i_root, ec).string();
+  if (ec || file.compare(0, root.size() + 1, root + "/") != 0)
+    return "lies outside the units folder '" + i_root + "': a .glb goes without it";
+  return std::string();
+}
+
+}  // namespace
+
+void CheckTextures(const Kit& i_kit, LintReport& io_report) {
+  for (const MaterialLibrary& library : i_kit.libraries) {
+    const std::string folder = std::filesystem::path(library.file).parent_path().string();
+    std::set<std::string> told;  // each file once per library, however many materials name it
+    for (const Mtl::Material& material : library.library.materials) {
+      for (const Mtl::Texture& texture : material.textures) {
+        const std::string path = texture.path.front() == '/' ? texture.path : folder + "/" + texture.path;
+        if (!told.insert(path).second) continue;
+        const std::string fault = TextureFault(path, library.root);
+        if (fault.empty()) continue;
+        io_report.add(LintSeverity::Warning, library.file, material.line,
+                      "texture '" + texture.path + "' (" + texture.keyword + " of material '" + material.name +
+                          "') " + fault);
+      }
+    }
+  }
+}
+
+}  // namespace Ostrel::City::detail
