@@ -372,19 +372,21 @@ void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block,
   if (!i_kit.piece(cap).empty()) {
     const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
     // The inside of the block below: x from -1 down to 2 - X, z from 1 up to Z - 2; the block
-    // above: x from keepOut.x0 down, z from keepOut.z0 up. North and south strips across the
-    // whole inside, then west and east strips between them.
-    const std::int64_t insideX = below.cellsAlongX - 2, insideZ = below.cellsAlongZ - 2;
-    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);  // inside rows north of the block above
-    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX - (1 - below.cellsAlongX) - 1 + 1, insideX);
+    // above: x from keepOut.x0 down to keepOut.x0 - keepOut.cellsAlongX + 1, z from keepOut.z0
+    // up. North and south strips (rows of cells) across the whole inside, then west and east
+    // strips between them.
+    const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
+    const std::int64_t insideX = X - 2, insideZ = Z - 2;
+    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
+    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX + X - 1, insideX);
     const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
-    const std::int64_t east = std::min(below.cellsAlongZ - 2 - (keepOut.z0 + keepOut.cellsAlongZ - 1), insideZ);
+    const std::int64_t east = std::min(Z - 1 - keepOut.z0 - keepOut.cellsAlongZ, insideZ);
     const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
     AddCapRect(cap, choice, level, -1, north, 1, insideZ, io_plan);
-    AddCapRect(cap, choice, level, 2 - below.cellsAlongX + south - 1, south, 1, insideZ, io_plan);
+    AddCapRect(cap, choice, level, 1 - X + south, south, 1, insideZ, io_plan);
     const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
     AddCapRect(cap, choice, level, middleX, middle, 1, west, io_plan);
-    AddCapRect(cap, choice, level, middleX, middle, below.cellsAlongZ - 1 - east, east, io_plan);
+    AddCapRect(cap, choice, level, middleX, middle, Z - 1 - east, east, io_plan);
   }
   Shift(io_plan, first, below);
 }
