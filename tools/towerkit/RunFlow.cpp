@@ -229,7 +229,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath)
   request.roof = i_settings.roof;
   request.ridge = i_settings.ridge;
   std::vector<SceneBuilding> building;
-  if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building"});
+  if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building", request});
   const SceneReport report = WriteScene(HeldScene(kit, std::move(building)), options, output.stream);
   if (report.error != SceneError::None) {
     DiscardOutput(output);
