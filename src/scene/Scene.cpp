@@ -15,11 +15,6 @@
 
 namespace Ostrel::City {
 
-namespace {
-
-// A pass over the scene whose buildings come in the output's units: cell units, or the kit's own
-// (the unit size times cell units), each about its pivot. Positions stay in the output's units
-// whichever they are.
 NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options) {
   NextBuilding next = i_scene.buildings();
   const Pivot pivot = i_options.engine.pivot;
@@ -36,8 +31,6 @@ NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options) {
     return true;
   };
 }
-
-}  // namespace
 
 std::vector<MissingUnit> MissingUnits(const std::vector<PieceId>& i_pieces, const Kit& i_kit) {
   std::vector<MissingUnit> missing;

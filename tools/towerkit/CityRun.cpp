@@ -24,6 +24,7 @@
 #include "CityFile.h"
 #include "OutputFile.h"
 #include "Report.h"
+#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -258,7 +259,10 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
     return kExitFailure;
   }
   ReportWritten(report, "city");
-  return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary, "city");
+  const int status =
+      FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary, "city");
+  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
+  return status;
 }
 
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <ostrel/layout/Request.h>
+#include <ostrel/scene/Engine.h>
 
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
@@ -42,6 +43,8 @@ struct RunSettings {
   std::string shard;                 // --shard as given ("K/N"); empty: every row
   Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;     // --roof
   Ostrel::City::RidgeAxis ridge = Ostrel::City::RidgeAxis::Longer;  // --ridge
+  Ostrel::City::EngineOptions engine;  // --collision, --lod, --markers and --pivot
+  bool stats = false;                  // --stats: a line about each output file after "Done!"
 };
 
 enum class ParseOutcome {

@@ -17,6 +17,7 @@
 #include <ostrel/utils/Messages.h>
 
 #include "Lint.h"
+#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -160,6 +161,10 @@ bool IsGlbName(const std::string& i_name) {
 }
 
 void WarnInstancesInObj(const RunSettings& i_settings) {
+  if (i_settings.engine.markers) {
+    Ostrel::Message::PrintWarning("Option '--markers' applies to .glb output only: '" +
+                                  i_settings.outputfilename + "' is written as OBJ");
+  }
   if (i_settings.instances.empty()) return;
   Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" +
                                 i_settings.outputfilename + "' is written as OBJ");
@@ -170,6 +175,7 @@ Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const Ou
   Ostrel::City::SceneOptions options;
   options.kitUnits = i_settings.metres;
   options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit"};
+  options.engine = i_settings.engine;
   o_libraryPath.clear();
   if (IsGlbName(i_settings.outputfilename)) {
     options.format = Ostrel::City::OutputFormat::Glb;
@@ -230,14 +236,17 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath)
   request.ridge = i_settings.ridge;
   std::vector<SceneBuilding> building;
   if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building", request});
-  const SceneReport report = WriteScene(HeldScene(kit, std::move(building)), options, output.stream);
+  const Scene scene = HeldScene(kit, std::move(building));
+  const SceneReport report = WriteScene(scene, options, output.stream);
   if (report.error != SceneError::None) {
     DiscardOutput(output);
     ReportBuildError(report.error, i_settings, i_unitsPath, glb);
     return kExitFailure;
   }
   ReportWritten(report, "building");
-  return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary);
+  const int status = FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary);
+  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
+  return status;
 }
 
 std::string InstalledKit(const char* i_env, const std::string& i_executable,

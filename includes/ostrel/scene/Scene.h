@@ -122,6 +122,11 @@ struct SceneReport {
 // The largest index an OBJ file may hold.
 inline constexpr std::uint64_t kMaxIndex = 0xFFFFFFFFu;
 
+// A pass over the scene whose buildings come framed as the options say: in the output's units
+// (cell units, or the kit's own: the unit size times cell units), each about its pivot. Positions
+// stay in the output's units whichever they are.
+NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options);
+
 // Reads every building of the scene once.
 SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options);
 

@@ -31,27 +31,30 @@ enum Side { kNorth, kEast, kSouth, kWest, kUp, kDown, kSides };
 // Triangle area per material (kit material id), for each side of each block.
 using SideAreas = std::array<std::map<std::uint32_t, double>, kSides>;
 
-// The triangles of one material with their equal positions welded, so that the simplifier sees
-// one surface rather than a heap of separate pieces.
-struct WeldedPart {
+// The building's triangles with their equal positions welded, so that the simplifier sees one
+// surface rather than a heap of separate pieces. A position keeps a vertex for each material
+// that meets there: the simplifier sees the edges between materials as seams, and keeps them.
+struct WeldedMesh {
   std::vector<VectorF> positions;
+  std::vector<std::uint32_t> materials;  // of each vertex
   std::vector<std::uint32_t> indices;
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byHash;  // position hash -> vertices
 
-  std::uint32_t vertex(const VectorF& i_p) {
+  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material) {
     std::uint32_t bits[3];
     std::memcpy(bits, &i_p.x, 4);
     std::memcpy(bits + 1, &i_p.y, 4);
     std::memcpy(bits + 2, &i_p.z, 4);
     const std::uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
-                               (bits[2] * 0x165667B19E3779F9ull);
+                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material;
     std::vector<std::uint32_t>& same = byHash[hash];
     for (const std::uint32_t known : same) {
       const VectorF& p = positions[known];
-      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z) return known;
+      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material) return known;
     }
     same.push_back(static_cast<std::uint32_t>(positions.size()));
     positions.push_back(i_p);
+    materials.push_back(i_material);
     return same.back();
   }
 };
@@ -60,7 +63,7 @@ struct WeldedPart {
 struct Gathered {
   std::vector<std::vector<Point3>> blockPoints;  // every placed vertex, by block
   std::vector<SideAreas> blockAreas;             // by block
-  std::map<std::uint32_t, WeldedPart> parts;     // by material, for the levels of detail
+  WeldedMesh welded;                             // for the levels of detail
 };
 
 Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
@@ -103,7 +106,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
       points.insert(points.end(), placed.begin(), placed.end());
       if (!i_levels) continue;
       SideAreas& areas = gathered.blockAreas[static_cast<std::size_t>(block)];
-      WeldedPart& welded = gathered.parts[part.material];
+      WeldedMesh& welded = gathered.welded;
       for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
         const Point3& a = placed[part.indices[i]];
         const Point3& b = placed[part.indices[i + 1]];
@@ -112,8 +115,8 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
         areas[SideOf(normal)][part.material] += std::sqrt(Dot(normal, normal)) / 2;
         for (int k = 0; k < 3; ++k) {
           const Point3& p = placed[part.indices[i + static_cast<std::size_t>(k)]];
-          welded.indices.push_back(welded.vertex(VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]),
-                                                         static_cast<float>(p[2]))));
+          welded.indices.push_back(welded.vertex(
+              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material));
         }
       }
     }
@@ -372,28 +375,35 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
   return MeshOf(parts);
 }
 
-// One simplified level: each material's surface cut to about i_fraction of its triangles.
-// o_error is the largest error of the materials, in the output's units.
-ExtraMesh Simplified(const Gathered& i_gathered, double i_fraction, float& o_error) {
-  std::map<std::uint32_t, ExtraPart> parts;
+// One simplified level: the building's surface cut to about i_fraction of its triangles, the
+// edges between materials kept as seams and the open borders locked. o_error is meshoptimizer's
+// error, in the output's units.
+ExtraMesh Simplified(const WeldedMesh& i_welded, double i_fraction, float& o_error) {
   o_error = 0;
-  for (const auto& [material, welded] : i_gathered.parts) {
-    const std::size_t target = static_cast<std::size_t>(static_cast<double>(welded.indices.size() / 3) * i_fraction) * 3;
-    std::vector<std::uint32_t> kept(welded.indices.size());
-    float error = 0;
-    // The error allowed is large: the count decides, and the locked borders keep the outline.
-    kept.resize(meshopt_simplify(kept.data(), welded.indices.data(), welded.indices.size(),
-                                 &welded.positions[0].x, welded.positions.size(), sizeof(VectorF), target, 1.0f,
-                                 meshopt_SimplifyLockBorder, &error));
-    const float scale = meshopt_simplifyScale(&welded.positions[0].x, welded.positions.size(), sizeof(VectorF));
-    o_error = std::max(o_error, error * scale);
-    ExtraPart& part = parts[material];
-    for (std::size_t i = 0; i + 2 < kept.size(); i += 3) {
-      const VectorF& a = welded.positions[kept[i]];
-      const VectorF& b = welded.positions[kept[i + 1]];
-      const VectorF& c = welded.positions[kept[i + 2]];
-      if (HasArea(a, b, c)) AddFlatTriangle(part, a, b, c);
-    }
+  if (i_welded.indices.empty()) return {};
+  const auto target = static_cast<std::size_t>(static_cast<double>(i_welded.indices.size() / 3) * i_fraction) * 3;
+  std::vector<std::uint32_t> kept(i_welded.indices.size());
+  float error = 0;
+  // The error allowed is large: the count decides, and the seams and borders keep the outline.
+  kept.resize(meshopt_simplify(kept.data(), i_welded.indices.data(), i_welded.indices.size(),
+                               &i_welded.positions[0].x, i_welded.positions.size(), sizeof(VectorF), target, 1.0f,
+                               meshopt_SimplifyLockBorder, &error));
+  // Small closed details (sills, frames, railings) cannot collapse further than a few triangles
+  // each: when they hold the count well above the target, the sloppy simplifier, which merges
+  // nearby vertices whatever the surface's topology, finishes the job.
+  if (kept.size() > target + target / 4) {
+    kept.resize(i_welded.indices.size());
+    kept.resize(meshopt_simplifySloppy(kept.data(), i_welded.indices.data(), i_welded.indices.size(),
+                                       &i_welded.positions[0].x, i_welded.positions.size(), sizeof(VectorF),
+                                       target, 1.0f, &error));
+  }
+  o_error = error * meshopt_simplifyScale(&i_welded.positions[0].x, i_welded.positions.size(), sizeof(VectorF));
+  std::map<std::uint32_t, ExtraPart> parts;
+  for (std::size_t i = 0; i + 2 < kept.size(); i += 3) {
+    const VectorF& a = i_welded.positions[kept[i]];
+    const VectorF& b = i_welded.positions[kept[i + 1]];
+    const VectorF& c = i_welded.positions[kept[i + 2]];
+    if (HasArea(a, b, c)) AddFlatTriangle(parts[i_welded.materials[kept[i]]], a, b, c);
   }
   return MeshOf(parts);
 }
@@ -471,7 +481,7 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
   for (int level = 0; level < simplified; ++level) {
     fraction /= 4;
     float error = 0;
-    extras.levels.push_back(Simplified(gathered, fraction, error));
+    extras.levels.push_back(Simplified(gathered.welded, fraction, error));
     extras.levelErrors.push_back(error);
   }
   if (lods >= 2) extras.levels.push_back(HullLevel(solids, gathered));
