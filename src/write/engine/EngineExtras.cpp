@@ -375,37 +375,73 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
   return MeshOf(parts);
 }
 
-// One simplified level: the building's surface cut to about i_fraction of its triangles, the
-// edges between materials kept as seams and the open borders locked. o_error is meshoptimizer's
-// error, in the output's units.
-ExtraMesh Simplified(const WeldedMesh& i_welded, double i_fraction, float& o_error) {
-  o_error = 0;
-  if (i_welded.indices.empty()) return {};
-  const auto target = static_cast<std::size_t>(static_cast<double>(i_welded.indices.size() / 3) * i_fraction) * 3;
-  std::vector<std::uint32_t> kept(i_welded.indices.size());
-  float error = 0;
-  // The error allowed is large: the count decides, and the seams and borders keep the outline.
-  kept.resize(meshopt_simplify(kept.data(), i_welded.indices.data(), i_welded.indices.size(),
-                               &i_welded.positions[0].x, i_welded.positions.size(), sizeof(VectorF), target, 1.0f,
-                               meshopt_SimplifyLockBorder, &error));
-  // Small closed details (sills, frames, railings) cannot collapse further than a few triangles
-  // each: when they hold the count well above the target, the sloppy simplifier, which merges
-  // nearby vertices whatever the surface's topology, finishes the job.
-  if (kept.size() > target + target / 4) {
-    kept.resize(i_welded.indices.size());
-    kept.resize(meshopt_simplifySloppy(kept.data(), i_welded.indices.data(), i_welded.indices.size(),
-                                       &i_welded.positions[0].x, i_welded.positions.size(), sizeof(VectorF),
-                                       target, 1.0f, &error));
-  }
-  o_error = error * meshopt_simplifyScale(&i_welded.positions[0].x, i_welded.positions.size(), sizeof(VectorF));
+// The triangles of the indices that have an area, each in the material of its first corner.
+ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>& i_indices) {
   std::map<std::uint32_t, ExtraPart> parts;
-  for (std::size_t i = 0; i + 2 < kept.size(); i += 3) {
-    const VectorF& a = i_welded.positions[kept[i]];
-    const VectorF& b = i_welded.positions[kept[i + 1]];
-    const VectorF& c = i_welded.positions[kept[i + 2]];
-    if (HasArea(a, b, c)) AddFlatTriangle(parts[i_welded.materials[kept[i]]], a, b, c);
+  for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
+    const VectorF& a = i_welded.positions[i_indices[i]];
+    const VectorF& b = i_welded.positions[i_indices[i + 1]];
+    const VectorF& c = i_welded.positions[i_indices[i + 2]];
+    if (HasArea(a, b, c)) AddFlatTriangle(parts[i_welded.materials[i_indices[i]]], a, b, c);
   }
   return MeshOf(parts);
+}
+
+// A simplification of a level: its indices, its triangles with an area, meshoptimizer's error.
+struct Attempt {
+  std::vector<std::uint32_t> indices;
+  ExtraMesh mesh;
+  float error = 0;
+};
+
+// One simplified level: the triangles of io_indices (the level before, i_before triangles with an
+// area) cut to about i_target triangles, with no fewer than i_fewest (those of the levels after
+// it). First with the edges between materials kept as seams and the open borders locked, so
+// that outlines and silhouette stay. Small closed details (sills, frames, railings) cannot
+// collapse further than a few triangles each, and a small building's surface is mostly borders:
+// when that holds the count well above the target, or at the level before's, the borders are
+// let go, and then the sloppy simplifier, which merges nearby vertices whatever the topology,
+// finishes the job (asked for more triangles where it overshoots). o_error is meshoptimizer's
+// error, in the output's units.
+ExtraMesh Simplified(const WeldedMesh& i_welded, std::vector<std::uint32_t>& io_indices, std::size_t i_target,
+                     std::uint64_t i_before, std::uint64_t i_fewest, float& o_error) {
+  const float* positions = &i_welded.positions[0].x;
+  const std::size_t vertices = i_welded.positions.size();
+  const auto simplify = [&](unsigned int i_options, std::size_t i_triangles) {
+    Attempt attempt;
+    attempt.indices.resize(io_indices.size());
+    attempt.indices.resize(i_options == ~0u
+                               ? meshopt_simplifySloppy(attempt.indices.data(), io_indices.data(), io_indices.size(),
+                                                        positions, vertices, sizeof(VectorF), 3 * i_triangles, 1.0f,
+                                                        &attempt.error)
+                               : meshopt_simplify(attempt.indices.data(), io_indices.data(), io_indices.size(),
+                                                  positions, vertices, sizeof(VectorF), 3 * i_triangles, 1.0f,
+                                                  i_options, &attempt.error));
+    attempt.mesh = LevelMesh(i_welded, attempt.indices);
+    return attempt;
+  };
+  const auto usable = [&](const Attempt& i_attempt) {
+    const std::uint64_t triangles = i_attempt.mesh.triangles();
+    return triangles >= i_fewest && triangles < i_before;
+  };
+  const auto near = [&](const Attempt& i_attempt) {
+    return usable(i_attempt) && i_attempt.mesh.triangles() <= i_target + i_target / 4;
+  };
+  Attempt best = simplify(meshopt_SimplifyLockBorder, i_target);
+  if (!near(best)) {
+    Attempt unlocked = simplify(0, i_target);
+    if (usable(unlocked) && (!usable(best) || unlocked.mesh.triangles() < best.mesh.triangles()))
+      best = std::move(unlocked);
+  }
+  for (std::size_t target = i_target; !near(best) && target < i_before; target += target / 2 + 1) {
+    Attempt sloppy = simplify(~0u, target);
+    if (!usable(sloppy)) continue;
+    if (!usable(best) || sloppy.mesh.triangles() < best.mesh.triangles()) best = std::move(sloppy);
+    break;
+  }
+  o_error = best.error * meshopt_simplifyScale(positions, vertices, sizeof(VectorF));
+  io_indices = std::move(best.indices);
+  return std::move(best.mesh);
 }
 
 // The side letter and place letter of a door request, in upper case.
@@ -475,16 +511,21 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
   }
-  // A quarter, then a sixteenth, then the hulls last when there are two levels or more.
+  // A quarter, then a sixteenth, each from the level before; then the hulls last when there are
+  // two levels or more, so that no simplified level may have as few triangles as they.
+  const ExtraMesh hullLevel = lods >= 2 ? HullLevel(solids, gathered) : ExtraMesh();
   const int simplified = lods >= 2 ? lods - 1 : lods;
-  double fraction = 1;
-  for (int level = 0; level < simplified; ++level) {
-    fraction /= 4;
+  std::vector<std::uint32_t> indices = gathered.welded.indices;
+  std::size_t target = indices.size() / 3;
+  for (int level = 0; level < simplified && !indices.empty(); ++level) {
+    target /= 4;
     float error = 0;
-    extras.levels.push_back(Simplified(gathered.welded, fraction, error));
+    const std::uint64_t before = extras.levels.empty() ? LevelMesh(gathered.welded, indices).triangles()
+                                                       : extras.levels.back().triangles();
+    extras.levels.push_back(Simplified(gathered.welded, indices, target, before, hullLevel.triangles() + 1, error));
     extras.levelErrors.push_back(error);
   }
-  if (lods >= 2) extras.levels.push_back(HullLevel(solids, gathered));
+  if (lods >= 2) extras.levels.push_back(hullLevel);
   return extras;
 }
 
