@@ -38,6 +38,7 @@ struct WeldedMesh {
   std::vector<VectorF> positions;
   std::vector<std::uint32_t> materials;  // of each vertex
   std::vector<std::uint32_t> indices;
+  std::map<std::uint32_t, double> areas;  // each material's area
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byHash;  // position hash -> vertices
 
   std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material) {
@@ -112,7 +113,9 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
         const Point3& b = placed[part.indices[i + 1]];
         const Point3& c = placed[part.indices[i + 2]];
         const Point3 normal = Cross(Sub(b, a), Sub(c, a));
-        areas[SideOf(normal)][part.material] += std::sqrt(Dot(normal, normal)) / 2;
+        const double area = std::sqrt(Dot(normal, normal)) / 2;
+        areas[SideOf(normal)][part.material] += area;
+        gathered.welded.areas[part.material] += area;
         for (int k = 0; k < 3; ++k) {
           const Point3& p = placed[part.indices[i + static_cast<std::size_t>(k)]];
           welded.indices.push_back(welded.vertex(
@@ -375,14 +378,22 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
   return MeshOf(parts);
 }
 
-// The triangles of the indices that have an area, each in the material of its first corner.
+// The triangles of the indices that have an area. A triangle whose corners are of different
+// materials (the sloppy simplifier's) takes the one of them that covers most of the building,
+// so that a far facade reads as its wall rather than as a patchwork of its glass and frames.
 ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>& i_indices) {
   std::map<std::uint32_t, ExtraPart> parts;
   for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
     const VectorF& a = i_welded.positions[i_indices[i]];
     const VectorF& b = i_welded.positions[i_indices[i + 1]];
     const VectorF& c = i_welded.positions[i_indices[i + 2]];
-    if (HasArea(a, b, c)) AddFlatTriangle(parts[i_welded.materials[i_indices[i]]], a, b, c);
+    if (!HasArea(a, b, c)) continue;
+    std::uint32_t material = i_welded.materials[i_indices[i]];
+    for (std::size_t k = 1; k < 3; ++k) {
+      const std::uint32_t other = i_welded.materials[i_indices[i + k]];
+      if (i_welded.areas.at(other) > i_welded.areas.at(material)) material = other;
+    }
+    AddFlatTriangle(parts[material], a, b, c);
   }
   return MeshOf(parts);
 }
