@@ -434,7 +434,7 @@ void showHelp() {
       " --pivot WHERE        The building's own origin: origin (the centre of the north-west corner",
       "                              cell, the default), base-centre (the middle of the footprint) or",
       "                              corner (the footprint's outer north-west corner), at ground level",
-      " --stats              After Done!, a line about each output file: bytes, triangles, vertices,",
+      " --stats              At the end, a line about each output file: bytes, triangles, vertices,",
       "                              materials, bounds, footprint and height in metres",
       "      towerkit -s A -w 4 -l 3 -h 5 --collision --lod 2 --markers --pivot base-centre -m tower.glb",
       "",
