@@ -293,14 +293,23 @@ void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, RowK
   io_plan.blocks.push_back({RingRuns(row)});
 }
 
+// The last storey from i_first on, up to i_last, before the style changes: where a band starts
+// or ends (bands do not overlap). Found from the bands, never by walking the storeys.
+std::int64_t LastOfSameStyle(const Request& i_request, std::int64_t i_first, std::int64_t i_last) {
+  std::int64_t last = i_last;
+  for (const Band& band : i_request.bands) {
+    if (band.from > i_first) last = std::min(last, band.from - 1);
+    if (band.from <= i_first && band.to >= i_first) last = std::min(last, band.to);
+  }
+  return last;
+}
+
 // Upper storeys i_first to i_last of a block, which differ only by the parity of their level and
 // their style: each run of one style as a pair of storeys repeated, then a last odd one.
 void AddFloors(const Request& i_block, const Kit& i_kit, std::int64_t i_first, std::int64_t i_last,
                Plan& io_plan) {
   while (i_first <= i_last) {
-    std::int64_t end = i_first;
-    const std::string& style = StyleOfStorey(i_block, i_first);
-    while (end < i_last && StyleOfStorey(i_block, end + 1) == style) ++end;
+    const std::int64_t end = LastOfSameStyle(i_block, i_first, i_last);
     const std::int64_t floors = end - i_first + 1;
     if (floors >= 2) {
       Block pair{RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, RowKind::Floor, io_plan))};
