@@ -30,12 +30,15 @@ struct Case {
   const char* style;
   int w, l, h;
   RoofShape roof;
+  std::vector<Setback> setbacks;  // a block more for each
 };
 
 const Case kCases[] = {
-    {"A", 0, 0, 0, RoofShape::Flat},  {"A", 3, 2, 3, RoofShape::Flat}, {"B", 1, 1, 2, RoofShape::Flat},
-    {"B", 3, 2, 2, RoofShape::Gable}, {"B", 1, 5, 1, RoofShape::Gable}, {"A", 2, 2, 2, RoofShape::Hip},
-    {"B", 4, 3, 2, RoofShape::Hip},   {"A", 6, 1, 2, RoofShape::Gable},
+    {"A", 0, 0, 0, RoofShape::Flat, {}},  {"A", 3, 2, 3, RoofShape::Flat, {}}, {"B", 1, 1, 2, RoofShape::Flat, {}},
+    {"B", 3, 2, 2, RoofShape::Gable, {}}, {"B", 1, 5, 1, RoofShape::Gable, {}}, {"A", 2, 2, 2, RoofShape::Hip, {}},
+    {"B", 4, 3, 2, RoofShape::Hip, {}},   {"A", 6, 1, 2, RoofShape::Gable, {}},
+    {"A", 4, 4, 4, RoofShape::Flat, {{2, 1, 1, 1, 1}}},
+    {"B", 4, 3, 5, RoofShape::Hip, {{1, 0, 1, 1, 0}, {3, 1, 0, 0, 0}}},
 };
 
 std::string Name(const Case& i_case) {
@@ -56,6 +59,7 @@ Made Make(const Case& i_case) {
   made.kit = LoadKit(kShipped, {i_case.style});
   made.request = MakeRequest(i_case.style, "SC", {"NA"}, {}, i_case.w, i_case.l, i_case.h);
   made.request.roof = i_case.roof;
+  made.request.setbacks = i_case.setbacks;
   made.plan = MakePlan(made.request, made.kit);
   made.frame.xscale = made.kit.unitWidth;
   made.frame.yscale = made.kit.unitHeight;
