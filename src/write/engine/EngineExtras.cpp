@@ -17,6 +17,7 @@
 #include <meshoptimizer.h>
 
 #include <ostrel/layout/Blocks.h>
+#include <ostrel/layout/Instance.h>
 
 namespace Ostrel::City {
 
@@ -537,6 +538,20 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
     extras.levelErrors.push_back(error);
   }
   if (lods >= 2) extras.levels.push_back(hullLevel);
+  return extras;
+}
+
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                               const SceneBuilding& i_building, const EngineOptions& i_options,
+                               SceneReport& io_report) {
+  EngineExtras extras = MakeEngineExtras(i_kit, i_pieces, i_building.plan, i_building.request,
+                                         OwnFrame(i_building.frame), i_options);
+  for (std::size_t h = 0; h < extras.hulls.size(); ++h)
+    extras.hullNames.push_back(HullName(i_building.name, i_options.collision, h));
+  for (std::size_t m = 0; m < extras.meshCount(); ++m) {
+    io_report.extraTriangles += extras.mesh(m).triangles();
+    io_report.extraVertices += extras.mesh(m).vertices();
+  }
   return extras;
 }
 

@@ -26,6 +26,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 #include <ostrel/scene/Engine.h>
+#include <ostrel/scene/Scene.h>
 
 #include "write/gltf/GltfMesh.h"
 
@@ -72,6 +73,12 @@ struct EngineExtras {
 // i_frame. i_pieces is MakeGltfPieces(i_kit).
 EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options);
+
+// A scene building's extras as a writer writes them: made in the building's own frame, its hulls
+// named, their triangles and vertices counted into the report.
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                               const SceneBuilding& i_building, const EngineOptions& i_options,
+                               SceneReport& io_report);
 
 // The names of a building's collision hulls, one a block: Godot's "<name>-colonly" (blocks after
 // the first "<name>_01-colonly" ...), Unreal's "UCX_<name>_00", "UCX_<name>_01" ...

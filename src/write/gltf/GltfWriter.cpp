@@ -156,17 +156,8 @@ class GlbFormat : public Writer {
     const EngineOptions& options = io_context.options.engine;
     std::vector<EngineExtras> all;
     if (!options.adds()) return all;
-    for (const SceneBuilding& building : i_held) {
-      EngineExtras extras = MakeEngineExtras(io_context.kit, i_pieces, building.plan, building.request,
-                                             OwnFrame(building.frame), options);
-      for (std::size_t h = 0; h < extras.hulls.size(); ++h)
-        extras.hullNames.push_back(HullName(building.name, options.collision, h));
-      for (std::size_t m = 0; m < extras.meshCount(); ++m) {
-        io_context.report.extraTriangles += extras.mesh(m).triangles();
-        io_context.report.extraVertices += extras.mesh(m).vertices();
-      }
-      all.push_back(std::move(extras));
-    }
+    for (const SceneBuilding& building : i_held)
+      all.push_back(MakeWrittenExtras(io_context.kit, i_pieces, building, options, io_context.report));
     return all;
   }
 

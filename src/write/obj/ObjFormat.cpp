@@ -61,14 +61,7 @@ class ObjFormat : public Writer {
   static Offsets writeExtras(WriteContext& io_context, const std::vector<GltfPiece>& i_pieces,
                              const SceneBuilding& i_building, ObjWriter& io_writer, const Offsets& i_at) {
     const EngineOptions& engine = io_context.options.engine;
-    EngineExtras extras = MakeEngineExtras(io_context.kit, i_pieces, i_building.plan, i_building.request,
-                                           OwnFrame(i_building.frame), engine);
-    for (std::size_t h = 0; h < extras.hulls.size(); ++h)
-      extras.hullNames.push_back(HullName(i_building.name, engine.collision, h));
-    for (std::size_t m = 0; m < extras.meshCount(); ++m) {
-      io_context.report.extraTriangles += extras.mesh(m).triangles();
-      io_context.report.extraVertices += extras.mesh(m).vertices();
-    }
+    const EngineExtras extras = MakeWrittenExtras(io_context.kit, i_pieces, i_building, engine, io_context.report);
     return WriteExtrasObj(io_writer, io_context.kit, extras, i_building.name, i_building.frame, i_at,
                           io_context.survey.names);
   }
