@@ -53,7 +53,7 @@ void Building::setOrientation(float x, float y, float z) {
 SceneReport Building::write(std::ostream& io_out, SceneOptions i_options) {
   const Kit kit = LoadKit(m_units_path, {m_request.style});
   std::vector<SceneBuilding> buildings;
-  if (kit.measured()) buildings.push_back({MakePlan(m_request, kit), m_frame, "building"});
+  if (kit.measured()) buildings.push_back({MakePlan(m_request, kit), m_frame, "building", m_request});
   i_options.kitUnits = m_kitUnits;
   return WriteScene(HeldScene(kit, std::move(buildings)), i_options, io_out);
 }

@@ -70,6 +70,8 @@ Frame OwnFrame(const Frame& i_frame) {
   own.xscale = i_frame.xscale;
   own.yscale = i_frame.yscale;
   own.zscale = i_frame.zscale;
+  own.xpivot = i_frame.xpivot;
+  own.zpivot = i_frame.zpivot;
   return own;
 }
 

@@ -293,14 +293,23 @@ void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, RowK
   io_plan.blocks.push_back({RingRuns(row)});
 }
 
+// The last storey from i_first on, up to i_last, before the style changes: where a band starts
+// or ends (bands do not overlap). Found from the bands, never by walking the storeys.
+std::int64_t LastOfSameStyle(const Request& i_request, std::int64_t i_first, std::int64_t i_last) {
+  std::int64_t last = i_last;
+  for (const Band& band : i_request.bands) {
+    if (band.from > i_first) last = std::min(last, band.from - 1);
+    if (band.from <= i_first && band.to >= i_first) last = std::min(last, band.to);
+  }
+  return last;
+}
+
 // Upper storeys i_first to i_last of a block, which differ only by the parity of their level and
 // their style: each run of one style as a pair of storeys repeated, then a last odd one.
 void AddFloors(const Request& i_block, const Kit& i_kit, std::int64_t i_first, std::int64_t i_last,
                Plan& io_plan) {
   while (i_first <= i_last) {
-    std::int64_t end = i_first;
-    const std::string& style = StyleOfStorey(i_block, i_first);
-    while (end < i_last && StyleOfStorey(i_block, end + 1) == style) ++end;
+    const std::int64_t end = LastOfSameStyle(i_block, i_first, i_last);
     const std::int64_t floors = end - i_first + 1;
     if (floors >= 2) {
       Block pair{RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, RowKind::Floor, io_plan))};
@@ -372,19 +381,21 @@ void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block,
   if (!i_kit.piece(cap).empty()) {
     const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
     // The inside of the block below: x from -1 down to 2 - X, z from 1 up to Z - 2; the block
-    // above: x from keepOut.x0 down, z from keepOut.z0 up. North and south strips across the
-    // whole inside, then west and east strips between them.
-    const std::int64_t insideX = below.cellsAlongX - 2, insideZ = below.cellsAlongZ - 2;
-    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);  // inside rows north of the block above
-    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX - (1 - below.cellsAlongX) - 1 + 1, insideX);
+    // above: x from keepOut.x0 down to keepOut.x0 - keepOut.cellsAlongX + 1, z from keepOut.z0
+    // up. North and south strips (rows of cells) across the whole inside, then west and east
+    // strips between them.
+    const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
+    const std::int64_t insideX = X - 2, insideZ = Z - 2;
+    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
+    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX + X - 1, insideX);
     const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
-    const std::int64_t east = std::min(below.cellsAlongZ - 2 - (keepOut.z0 + keepOut.cellsAlongZ - 1), insideZ);
+    const std::int64_t east = std::min(Z - 1 - keepOut.z0 - keepOut.cellsAlongZ, insideZ);
     const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
     AddCapRect(cap, choice, level, -1, north, 1, insideZ, io_plan);
-    AddCapRect(cap, choice, level, 2 - below.cellsAlongX + south - 1, south, 1, insideZ, io_plan);
+    AddCapRect(cap, choice, level, 1 - X + south, south, 1, insideZ, io_plan);
     const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
     AddCapRect(cap, choice, level, middleX, middle, 1, west, io_plan);
-    AddCapRect(cap, choice, level, middleX, middle, below.cellsAlongZ - 1 - east, east, io_plan);
+    AddCapRect(cap, choice, level, middleX, middle, Z - 1 - east, east, io_plan);
   }
   Shift(io_plan, first, below);
 }

@@ -16,24 +16,22 @@
 
 namespace Ostrel::City {
 
-namespace {
-
-// A pass over the scene whose buildings come in the output's units: cell units, or the kit's own
-// (the unit size times cell units). Positions stay in the output's units whichever they are.
 NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options) {
   NextBuilding next = i_scene.buildings();
-  if (!i_options.kitUnits) return next;
+  const Pivot pivot = i_options.engine.pivot;
+  if (!i_options.kitUnits && pivot == Pivot::Origin) return next;
   const Kit& kit = *i_scene.kit;
-  return [next, &kit](SceneBuilding& o_building) {
+  const bool kitUnits = i_options.kitUnits;
+  return [next, &kit, kitUnits, pivot](SceneBuilding& o_building) {
     if (!next(o_building)) return false;
+    PlacePivot(o_building.request, pivot, o_building.frame);
+    if (!kitUnits) return true;
     o_building.frame.xscale = kit.unitWidth;
     o_building.frame.yscale = kit.unitHeight;
     o_building.frame.zscale = kit.unitLength;
     return true;
   };
 }
-
-}  // namespace
 
 std::vector<MissingUnit> MissingUnits(const std::vector<PieceId>& i_pieces, const Kit& i_kit) {
   std::vector<MissingUnit> missing;

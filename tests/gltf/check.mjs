@@ -1,7 +1,8 @@
 // Builds buildings of both shipped styles at several sizes as .glb, flat and in both instanced
-// forms, and checks each with two consumers (and a building and a city as .gltf with the
-// validator): the Khronos glTF validator must report no error and no warning, and three.js's
-// GLTFLoader must load it with the triangles that three.js's OBJLoader
+// forms, some with the engine extras (levels of detail, collision hulls, door markers, pivots), and
+// checks each with two consumers (and a building and a city as .gltf with the validator): the
+// Khronos glTF validator must report no error and no warning, and three.js's GLTFLoader must load
+// it with the triangles that three.js's OBJLoader
 // reads from the OBJ output of the same request, none of them of zero area. Instanced files in
 // metres carry no scale on their nodes; piece nodes are named; a city's building nodes carry
 // their rows' translations.
@@ -39,6 +40,11 @@ const requests = [
   ['-w', '20', '-l', '12', '-h', '8', '-d', 'SC', '-b', 'NC', '-c', 'WE', '--seed', '3'],
   ['-w', '3', '-l', '2', '-h', '2', '-d', 'SC', '--roof', 'gable'],
   ['-w', '2', '-l', '2', '-h', '1', '--roof', 'hip', '-m'],
+  // Engine extras: levels of detail, collision hulls and door markers, about another pivot.
+  ['-w', '3', '-l', '2', '-h', '3', '-d', 'SC', '--collision', '--lod', '3', '--markers', '--pivot', 'base-centre'],
+  ['-w', '2', '-l', '2', '-h', '2', '-d', 'WL', '--roof', 'gable', '--collision', 'unreal', '--lod', '2', '--markers',
+   '--pivot', 'corner', '-m'],
+  ['-w', '0', '-l', '0', '-h', '0', '--lod', '1', '--collision'],
 ];
 const forms = ['flat', 'nodes', 'gpu'];
 
@@ -163,11 +169,12 @@ const city = path.join(work, 'city.csv');
 fs.writeFileSync(city, 'id,style,width,length,height,door,balcony,close,x,z,angle\n' +
   'one,A,3,2,3,SC,NC EA,,0,0,0\ntwo,B,2,4,5,NL,,WA,10,0,90\nthree,A,1,1,1,,,,0,10,45\n');
 const example = path.join(path.dirname(units), 'examples', 'city.csv');
-for (const [file, metres] of [[city, false], [example, false], [example, true]]) {
+const extras = ['--collision', 'unreal', '--lod', '2', '--markers', '--pivot', 'base-centre'];
+for (const [file, metres, more] of [[city, false, []], [example, false, []], [example, true, []], [example, true, extras]]) {
   const rows = fs.readFileSync(file, 'utf8').trim().split('\n').map((line) => line.split(','));
   const column = (name) => rows[0].indexOf(name);
   const cityObj = path.join(work, 'city.obj');
-  const extra = metres ? ['-m'] : [];
+  const extra = [...(metres ? ['-m'] : []), ...more];
   build(['--city', file, ...extra], cityObj);
   const cityTriangles = objTriangles(cityObj);
   for (const form of forms) {

@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 #include <ostrel/layout/Setbacks.h>
 
@@ -77,6 +82,57 @@ TEST(SetbackValues, BandsCoverStoreysOnceAndGiveTheirStyle) {
   EXPECT_EQ(BandFault(request, 2), " covers storeys 3 to 4: the building of height 4 has storeys 0 to 3");
   request.bands.back() = {1, 2, "S"};
   EXPECT_EQ(BandFault(request, 2), " overlaps the band of storeys 2 to 3 before it");
+}
+
+}  // namespace
+
+namespace {
+
+using Ostrel::City::Footprint;
+
+bool InFootprint(const Footprint& i_footprint, std::int64_t i_x, std::int64_t i_z) {
+  return i_x <= i_footprint.x0 && i_x > i_footprint.x0 - i_footprint.cellsAlongX && i_z >= i_footprint.z0 &&
+         i_z < i_footprint.z0 + i_footprint.cellsAlongZ;
+}
+
+// At a setback's level every cell of the block below holds one piece, the block above's inside
+// none; no piece stands outside the footprint of its level's block.
+TEST(SetbackLayout, TheTerraceCoversWhatTheBlockAboveLeavesOpenOnce) {
+  const Kit kit = LoadKit(std::string(TOWERKIT_SOURCE_DIR) + "/units", {"A"});
+  ASSERT_TRUE(kit.measured());
+  const std::vector<std::vector<Setback>> cases = {
+      {{1, 1, 1, 1, 1}}, {{2, 0, 2, 0, 0}}, {{1, 0, 0, 0, 3}}, {{1, 2, 1, 3, 2}}, {{1, 1, 0, 0, 0}, {3, 0, 1, 1, 0}}};
+  for (const auto& setbacks : cases) {
+    Request request = MakeRequest("A", "SC", {"NA", "SA"}, {}, 6, 7, 5);
+    request.setbacks = setbacks;
+    std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t>, int> pieces;  // level, x, z
+    const Plan plan = MakePlan(request, kit);
+    ForEachPlacement(plan, [&](const Placement& i_placement) {
+      // Balconies share their facade cell; variants stand for their plain piece.
+      if (kit.piece(PlacedPiece(plan, i_placement)).name.find("_balcony") == std::string::npos)
+        ++pieces[{i_placement.level, i_placement.x, i_placement.z}];
+    });
+    for (std::size_t b = 0; b < setbacks.size(); ++b) {
+      const Footprint below = FootprintOf(request, b), above = FootprintOf(request, b + 1);
+      const std::int64_t level = setbacks[b].level;
+      for (std::int64_t x = below.x0 - below.cellsAlongX + 1; x <= below.x0; ++x) {
+        for (std::int64_t z = below.z0; z < below.z0 + below.cellsAlongZ; ++z) {
+          const bool inside = x < above.x0 && x > above.x0 - above.cellsAlongX + 1 && z > above.z0 &&
+                              z < above.z0 + above.cellsAlongZ - 1;
+          const auto it = pieces.find({level, x, z});
+          EXPECT_EQ(it == pieces.end() ? 0 : it->second, inside ? 0 : 1)
+              << "setback " << b << " at level " << level << ", cell " << x << ", " << z;
+        }
+      }
+    }
+    for (const auto& [cell, count] : pieces) {
+      const auto [level, x, z] = cell;
+      std::size_t block = 0;
+      while (block < setbacks.size() && level > setbacks[block].level) ++block;
+      // At a setback's own level the terrace belongs to the block below.
+      EXPECT_TRUE(InFootprint(FootprintOf(request, block), x, z)) << "level " << level << ", cell " << x << ", " << z;
+    }
+  }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "OutputFile.h"
 #include "Report.h"
 #include "ShapeValues.h"
+#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -74,7 +75,8 @@ Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
       while (rows->next(row, rowError)) {
         if (row.number < i_first) continue;
         if (row.number >= i_end) return false;
-        o_building.plan = Ostrel::City::MakePlan(RequestOf(row, settings->varyByCell), *kit);
+        o_building.request = RequestOf(row, settings->varyByCell);
+        o_building.plan = Ostrel::City::MakePlan(o_building.request, *kit);
         o_building.frame = Ostrel::City::CityFrame(row.x, row.y, row.z, row.angle);
         o_building.name = row.name;
         *line = row.line;
@@ -293,8 +295,11 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
     return kExitFailure;
   }
   ReportWritten(report, "city");
-  if (gltf) return FinishGltf(output, buffer);
-  return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary, "city");
+  const int status = gltf ? FinishGltf(output, buffer)
+                          : FinishWriting(output, glb || !report.usesMaterials, libraryPath,
+                                          report.materialLibrary, "city");
+  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
+  return status;
 }
 
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {

@@ -30,6 +30,7 @@ struct Option {
   bool takesValue;        // the next argument is the value, whatever it looks like
   ApplyOption apply;
   bool mayTakeValue = false;  // the next argument is the value when it does not start with '-'
+  bool wordValue = false;     // ... and holds no '.', so that an output file name is never taken
 };
 
 ParseOutcome ApplyHelp(const std::string&, const std::string&, RunSettings&) { return ParseOutcome::Help; }
@@ -186,6 +187,46 @@ ParseOutcome ApplyUnits(const std::string&, const std::string& i_value, RunSetti
   return ParseOutcome::Run;
 }
 
+// Without a value, or with another than godot or unreal, the hulls are named for Godot.
+ParseOutcome ApplyCollision(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.engine.collision = Ostrel::City::CollisionNaming::Godot;
+  if (!i_value.empty() && !Ostrel::City::CollisionNamingOf(i_value, io_settings.engine.collision)) {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not godot or unreal: the collision hulls are named for Godot");
+  }
+  return ParseOutcome::Run;
+}
+
+// A value other than 1, 2 or 3 warns and adds no level of detail.
+ParseOutcome ApplyLod(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.engine.lods = i_value == "1" ? 1 : i_value == "2" ? 2 : i_value == "3" ? 3 : 0;
+  if (io_settings.engine.lods == 0) {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not 1, 2 or 3: no level of detail is added");
+  }
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyMarkers(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.engine.markers = true;
+  return ParseOutcome::Run;
+}
+
+// A value other than origin, base-centre or corner warns and keeps the origin.
+ParseOutcome ApplyPivot(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.engine.pivot = Ostrel::City::Pivot::Origin;
+  if (!Ostrel::City::PivotOf(i_value, io_settings.engine.pivot)) {
+    Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
+                                  " is not origin, base-centre or corner: the pivot stays at the origin");
+  }
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyStats(const std::string&, const std::string&, RunSettings& io_settings) {
+  io_settings.stats = true;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -213,6 +254,11 @@ inline constexpr Option kOptions[] = {
     {"",   "--band",      true,  ApplyBand},
     {"",   "--strict",    false, ApplyStrict},
     {"",   "--units",     true,  ApplyUnits},
+    {"",   "--collision", false, ApplyCollision, true, true},
+    {"",   "--lod",       true,  ApplyLod},
+    {"",   "--markers",   false, ApplyMarkers},
+    {"",   "--pivot",     true,  ApplyPivot},
+    {"",   "--stats",     false, ApplyStats},
 };
 // clang-format on
 
@@ -437,6 +483,25 @@ void showHelp() {
       " - NAME.gltf: glTF 2.0 as JSON text, its buffer (images included) in NAME.bin beside it",
       "",
   };
+  // Extras for game engines, after every line above.
+  constexpr const char* kEngineLines[] = {
+      "For game engines:",
+      " --collision [godot|unreal]  Adds a collision hull to each building: a closed convex box per",
+      "                              block (a prism under a pitched roof), named building-colonly for",
+      "                              Godot (the default) or UCX_building_00 for Unreal",
+      " --lod N              Adds N (1 to 3) lower levels of detail, building_LOD1 ...: a quarter of the",
+      "                              triangles, with 3 then a sixteenth; with 2 or 3 the last level is",
+      "                              the collision boxes in the walls' and roof's materials",
+      " --markers            In a .glb, an empty node at each door (door_SC ...), on the threshold,",
+      "                              its +z pointing out of the building",
+      " --pivot WHERE        The building's own origin: origin (the centre of the north-west corner",
+      "                              cell, the default), base-centre (the middle of the footprint) or",
+      "                              corner (the footprint's outer north-west corner), at ground level",
+      " --stats              At the end, a line about each output file: bytes, triangles, vertices,",
+      "                              materials, bounds, footprint and height in metres",
+      "      towerkit -s A -w 4 -l 3 -h 5 --collision --lod 2 --markers --pivot base-centre -m tower.glb",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
@@ -445,6 +510,7 @@ void showHelp() {
   for (const char* line : kRoofLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kShapeLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kRunLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kEngineLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {
@@ -474,7 +540,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings&
         return ParseOutcome::MissingValue;
       }
       value = i_args[++i];  // even "--help" or "-w"
-    } else if (option->mayTakeValue && i + 1 < i_args.size() && i_args[i + 1].rfind('-', 0) != 0) {
+    } else if (option->mayTakeValue && i + 1 < i_args.size() && i_args[i + 1].rfind('-', 0) != 0 &&
+               (!option->wordValue || i_args[i + 1].find('.') == std::string::npos)) {
       value = i_args[++i];
     }
     const ParseOutcome outcome = option->apply(currArg, value, io_settings);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <ostrel/layout/Request.h>
+#include <ostrel/scene/Engine.h>
 
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
@@ -47,6 +48,8 @@ struct RunSettings {
   bool strict = false;               // --strict: every warning is an error, and nothing is written
   std::vector<std::string> units;    // --units: folders searched before the environment's, in order
   std::vector<std::string> folders;  // every units folder of the run, in order (UnitsFolders, RunFlow.h)
+  Ostrel::City::EngineOptions engine;  // --collision, --lod, --markers and --pivot
+  bool stats = false;                  // --stats: a line about each output file after "Done!"
 };
 
 enum class ParseOutcome {

@@ -22,6 +22,7 @@
 #include "Lint.h"
 #include "RunInputs.h"
 #include "ShapeValues.h"
+#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -206,6 +207,10 @@ bool IsGltfName(const std::string& i_name) { return HasExtension(i_name, ".gltf"
 bool IsGltfOutput(const std::string& i_name) { return IsGlbName(i_name) || IsGltfName(i_name); }
 
 void WarnInstancesInObj(const RunSettings& i_settings) {
+  if (i_settings.engine.markers) {
+    Ostrel::Message::PrintWarning("Option '--markers' applies to .glb output only: '" +
+                                  i_settings.outputfilename + "' is written as OBJ");
+  }
   if (i_settings.instances.empty()) return;
   Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" +
                                 i_settings.outputfilename + "' is written as OBJ");
@@ -216,6 +221,7 @@ Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const Ou
   Ostrel::City::SceneOptions options;
   options.kitUnits = i_settings.metres;
   options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit"};
+  options.engine = i_settings.engine;
   o_libraryPath.clear();
   if (IsGltfOutput(i_settings.outputfilename)) {
     options.format = Ostrel::City::OutputFormat::Glb;
@@ -344,7 +350,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   request.roof = i_settings.roof;
   request.ridge = i_settings.ridge;
   std::vector<SceneBuilding> building;
-  if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building"});
+  if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building", request});
   const Scene scene = HeldScene(kit, std::move(building));
   SceneReport report;
   {
@@ -365,8 +371,10 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
     return kExitFailure;
   }
   ReportWritten(report, "building");
-  if (gltf) return FinishGltf(output, buffer);
-  return FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary);
+  const int status = gltf ? FinishGltf(output, buffer)
+                          : FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary);
+  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
+  return status;
 }
 
 std::string InstalledKit(const char* i_env, const std::string& i_executable,

@@ -60,7 +60,7 @@ bool IsGltfName(const std::string& i_name);
 // Either of them: an output written by the glTF writer.
 bool IsGltfOutput(const std::string& i_name);
 
-// --instances given for an output that is written as OBJ: it cannot apply.
+// --instances or --markers given for an output that is written as OBJ: they cannot apply.
 void WarnInstancesInObj(const RunSettings& i_settings);
 
 // How an opened output is written: its format, and for OBJ the material library beside it (a

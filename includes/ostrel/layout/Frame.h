@@ -20,6 +20,10 @@ struct Frame {
   float xpos = 0, ypos = 0, zpos = 0;
   float xdir = 0, zdir = 1;
   float xscale = 1, yscale = 1, zscale = 1;  // output units per cell along x and z, per storey along y
+  // The building's own origin (its pivot), cell units of its layout: pieces are placed relative
+  // to it, so that the orientation turns the building about it and the position puts it there.
+  // 0, 0 is the layout's origin; subtracting +0 changes no bit of a coordinate.
+  float xpivot = 0, zpivot = 0;
 };
 
 // A building standing at (x, y, z) (output units), turned by i_degrees about the vertical axis:
@@ -48,9 +52,9 @@ inline PlacementFloats FloatsOf(const Placement& i_placement) {
 inline void PlacePosition(const VectorF& i_p, const PlacementFloats& i_at, const Frame& i_frame,
                           float* o_xyz) {
   // Scaling by 1 changes no bit, not even of a negative zero.
-  const float vx = (i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x) * i_frame.xscale;
+  const float vx = (i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x - i_frame.xpivot) * i_frame.xscale;
   const float vy = (i_p.y + i_at.y) * i_frame.yscale;
-  const float vz = (i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z) * i_frame.zscale;
+  const float vz = (i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z - i_frame.zpivot) * i_frame.zscale;
   o_xyz[0] = i_frame.zdir * vx - i_frame.xdir * vz + i_frame.xpos;
   o_xyz[1] = vy + i_frame.ypos;
   o_xyz[2] = i_frame.xdir * vx + i_frame.zdir * vz + i_frame.zpos;

@@ -22,6 +22,8 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Request.h>
+#include <ostrel/scene/Engine.h>
 #include <ostrel/write/Gltf.h>
 #include <ostrel/write/Materials.h>
 
@@ -33,6 +35,7 @@ struct SceneBuilding {
   Frame frame;       // where it stands (output units) and how it is turned; its scale is set by
                      // the pipeline from SceneOptions::kitUnits
   std::string name;  // an OBJ "o" line (SceneOptions::objectLines), a glTF node's name
+  Request request{};  // what the plan was made of: the engine extras and the pivot read it
 };
 
 // Fills the next building of a pass over a scene, in output order; false when none is left.
@@ -71,6 +74,7 @@ struct SceneOptions {
   // .glb in the output.
   std::ostream* gltfBuffer = nullptr;
   std::string gltfBufferUri;
+  EngineOptions engine;            // extras for game engines, and the buildings' pivot
   // Told after each building is written, by one thread at a time: buildings written so far, and
   // bytes written so far.
   std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;
@@ -118,10 +122,18 @@ struct SceneReport {
   std::uint64_t buildings = 0;
   Totals totals;
   std::uint64_t triangles = 0;  // glTF and Count: the triangles drawn (saturating)
+  // The engine extras written (hulls, levels of detail): their triangles and vertices.
+  std::uint64_t extraTriangles = 0;
+  std::uint64_t extraVertices = 0;
 };
 
 // The largest index an OBJ file may hold.
 inline constexpr std::uint64_t kMaxIndex = 0xFFFFFFFFu;
+
+// A pass over the scene whose buildings come framed as the options say: in the output's units
+// (cell units, or the kit's own: the unit size times cell units), each about its pivot. Positions
+// stay in the output's units whichever they are.
+NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options);
 
 // Reads every building of the scene once.
 SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options);

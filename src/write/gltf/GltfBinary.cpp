@@ -182,6 +182,18 @@ void PutPart(TextOut& io_out, const GltfPart& i_part, const GlbView& i_view) {
   }
 }
 
+// One view of a part of a building's engine extras, as it is.
+void PutExtra(TextOut& io_out, const ExtraPart& i_part, const GlbView& i_view) {
+  switch (i_view.data) {
+    case GlbData::ExtraPositions:
+      return io_out.write(reinterpret_cast<const char*>(i_part.positions.data()), 12 * i_part.positions.size());
+    case GlbData::ExtraNormals:
+      return io_out.write(reinterpret_cast<const char*>(i_part.normals.data()), 12 * i_part.normals.size());
+    default:
+      return PutIndices(io_out, i_part.indices, 0, i_view.wide);
+  }
+}
+
 }  // namespace
 
 std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
@@ -238,6 +250,12 @@ void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
       case GlbData::Rotations:
       case GlbData::Scales:
         PutInstances(io_streamer, view);
+        break;
+      case GlbData::ExtraPositions:
+      case GlbData::ExtraNormals:
+      case GlbData::ExtraIndices:
+        PutExtra(io_streamer.out, io_streamer.buildings[view.building].extras->mesh(view.extra).parts[view.part],
+                 view);
         break;
       case GlbData::Image: {
         const std::string& bytes = io_streamer.materials.images[view.image].bytes;

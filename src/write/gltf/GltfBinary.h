@@ -49,26 +49,47 @@ inline char* PutFloats(char* o_out, const float* i_values, int i_count) {
   return o_out;
 }
 
+// The numbers i_first, i_first + 1 ... (i_count of them), separated by commas.
+template <typename Sink>
+void PutRange(Sink& io_sink, std::uint64_t i_first, std::uint64_t i_count) {
+  char text[32];
+  for (std::uint64_t child = i_first; child < i_first + i_count; ++child) {
+    char* end = std::to_chars(text, text + 24, child).ptr;
+    if (child + 1 < i_first + i_count) *end++ = ',';
+    io_sink.write(text, static_cast<std::size_t>(end - text));
+  }
+}
+
 // The Nodes form's node list, without its brackets: every building's node with its range of
-// children, then one node per placement, building after building.
+// children, then one node per placement, building after building, then the nodes of the engine
+// extras (i_layout's lists), of which a building's finest level of detail holds its placements.
 template <typename Sink>
 void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
               const std::vector<GltfBuilding>& i_buildings, const std::vector<std::int64_t>& i_meshOfPiece,
-              const MeshScale& i_meshScale) {
+              const MeshScale& i_meshScale, const GlbLayout& i_layout) {
   char text[512];
   std::uint64_t next = i_buildings.size();  // the first placement node of the building
+  std::vector<std::uint64_t> firstOf, childrenOf;  // each building's placement nodes
   for (std::size_t b = 0; b < i_buildings.size(); ++b) {
     std::uint64_t children = 0;
     const std::vector<std::uint64_t> counts = PlacementCounts(*i_buildings[b].plan, i_kit);
     for (PieceId id = 0; id < counts.size(); ++id) {
       if (!i_pieces[id].parts.empty()) children += counts[id];
     }
+    firstOf.push_back(next);
+    childrenOf.push_back(children);
+    const bool extras = b < i_layout.extraChildren.size();
+    const std::uint64_t own = extras && i_layout.placementsInLevel[b] ? 0 : children;
+    const std::vector<std::uint64_t> none;
+    const std::vector<std::uint64_t>& more = extras ? i_layout.extraChildren[b] : none;
     io_sink.write(b == 0 ? "{" : ",{", b == 0 ? 1 : 2);
-    if (children > 0) {
+    if (own > 0 || !more.empty()) {
       io_sink.write("\"children\":[", 12);
-      for (std::uint64_t child = next; child < next + children; ++child) {
-        char* end = std::to_chars(text, text + 24, child).ptr;
-        if (child + 1 < next + children) *end++ = ',';
+      PutRange(io_sink, next, own);
+      for (std::size_t i = 0; i < more.size(); ++i) {
+        char* end = text;
+        if (own > 0 || i > 0) *end++ = ',';
+        end = std::to_chars(end, end + 24, more[i]).ptr;
         io_sink.write(text, static_cast<std::size_t>(end - text));
       }
       io_sink.write("],", 2);
@@ -107,6 +128,19 @@ void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_p
       *end++ = '}';
       io_sink.write(text, static_cast<std::size_t>(end - text));
     });
+  }
+  for (std::size_t i = 0; i < i_layout.extraNodes.size(); ++i) {
+    const std::string& node = i_layout.extraNodes[i];  // a JSON object: "{...}"
+    const std::int64_t holds = i_layout.extraNodeHolds[i];
+    if (holds < 0 || childrenOf[static_cast<std::size_t>(holds)] == 0) {
+      io_sink.write(",", 1);
+      io_sink.write(node.data(), node.size());
+      continue;
+    }
+    io_sink.write(",{\"children\":[", 14);
+    PutRange(io_sink, firstOf[static_cast<std::size_t>(holds)], childrenOf[static_cast<std::size_t>(holds)]);
+    io_sink.write("],", 2);
+    io_sink.write(node.data() + 1, node.size() - 1);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "write/gltf/GltfDocument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -305,6 +306,146 @@ void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<
   io_document["extensionsRequired"] = {"EXT_mesh_gpu_instancing"};
 }
 
+// ---- Engine extras ---------------------------------------------------------------------------
+
+// The smallest and largest x, y and z of the positions.
+void PutExtraBounds(GltfJson& io_accessor, const std::vector<VectorF>& i_positions) {
+  Bounds bounds;
+  for (const VectorF& p : i_positions) {
+    const float xyz[3] = {p.x, p.y, p.z};
+    bounds.add(xyz);
+  }
+  io_accessor["min"] = {bounds.min[0], bounds.min[1], bounds.min[2]};
+  io_accessor["max"] = {bounds.max[0], bounds.max[1], bounds.max[2]};
+}
+
+// The primitive of one part of a mesh of a building's extras; a drawn part gets its material.
+GltfJson ExtraPrimitive(GlbLayout& io_layout, GltfJson& io_document, const ExtraPart& i_part, GlbView i_view,
+                        MaterialNumbers& io_numbers, bool i_drawn) {
+  const std::uint64_t vertices = i_part.positions.size();
+  i_view.data = GlbData::ExtraPositions;
+  const std::uint64_t positions = AddData(io_layout, io_document, i_view, vertices, 3, kVertexTarget);
+  PutExtraBounds(io_document["accessors"][positions], i_part.positions);
+  GltfJson primitive = {{"attributes", {{"POSITION", positions}}}};
+  if (!i_part.normals.empty()) {
+    i_view.data = GlbData::ExtraNormals;
+    primitive["attributes"]["NORMAL"] = AddData(io_layout, io_document, i_view, vertices, 3, kVertexTarget);
+  }
+  i_view.data = GlbData::ExtraIndices;
+  primitive["indices"] = AddIndices(io_layout, io_document, i_view, vertices, i_part.indices.size());
+  const std::int64_t material = i_drawn ? io_numbers.of(i_part.material) : -1;
+  if (material >= 0) primitive["material"] = material;
+  return primitive;
+}
+
+// The meshes of a building's extras (the hulls, then the levels); -1 for one without triangles.
+std::vector<std::int64_t> AddExtraMeshes(GlbLayout& io_layout, GltfJson& io_document, const GltfBuilding& i_building,
+                                         std::uint32_t i_building_index, MaterialNumbers& io_numbers) {
+  const EngineExtras& extras = *i_building.extras;
+  std::vector<std::int64_t> meshOf;
+  for (std::size_t m = 0; m < extras.meshCount(); ++m) {
+    const bool hull = m < extras.hulls.size();
+    GltfJson primitives = GltfJson::array();
+    const std::vector<ExtraPart>& parts = extras.mesh(m).parts;
+    for (std::uint32_t p = 0; p < parts.size(); ++p) {
+      GlbView view;
+      view.building = i_building_index;
+      view.extra = static_cast<std::uint32_t>(m);
+      view.part = p;
+      primitives.push_back(ExtraPrimitive(io_layout, io_document, parts[p], view, io_numbers, !hull));
+    }
+    if (primitives.empty()) {
+      meshOf.push_back(-1);
+      continue;
+    }
+    const std::string name =
+        hull ? extras.hullNames[m] : LevelName(i_building.name, m - extras.hulls.size() + 1);
+    meshOf.push_back(static_cast<std::int64_t>(io_document["meshes"].size()));
+    io_document["meshes"].push_back({{"name", name}, {"primitives", std::move(primitives)}});
+  }
+  return meshOf;
+}
+
+// A node of a mesh that may have no triangles.
+GltfJson MeshNode(const std::string& i_name, std::int64_t i_mesh) {
+  GltfJson node = {{"name", i_name}};
+  if (i_mesh >= 0) node["mesh"] = i_mesh;
+  return node;
+}
+
+// Every building's extras: their meshes, and their nodes from node i_firstNode on. Under a
+// building's node, its levels of detail come first (the finest, LOD0, takes what the building's
+// node held, and names the others with MSFT_lod), then its hulls, then its doors. In the Nodes
+// form the nodes go to the layout's lists, for the writer to put after the placements' nodes.
+void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfBuilding>& i_buildings,
+                    MaterialNumbers& io_numbers, bool i_nodesForm, std::uint64_t i_firstNode) {
+  std::vector<GltfJson> nodes;
+  bool levels = false;
+  io_layout.extraChildren.assign(i_buildings.size(), {});
+  io_layout.placementsInLevel.assign(i_buildings.size(), false);
+  for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
+    if (!i_buildings[b].extras) continue;
+    const EngineExtras& extras = *i_buildings[b].extras;
+    const std::string& name = i_buildings[b].name;
+    const std::vector<std::int64_t> meshOf = AddExtraMeshes(io_layout, io_document, i_buildings[b], b, io_numbers);
+    std::vector<std::uint64_t>& children = io_layout.extraChildren[b];
+    const auto add = [&](GltfJson i_node, std::int64_t i_holds) {
+      children.push_back(i_firstNode + nodes.size());
+      io_layout.extraNodeHolds.push_back(i_holds);
+      nodes.push_back(std::move(i_node));
+      return nodes.size() - 1;
+    };
+    if (!extras.levels.empty()) {
+      levels = true;
+      GltfJson finest = {{"name", LevelName(name, 0)}};
+      if (!i_nodesForm) {
+        GltfJson& building = io_document["nodes"][b];
+        for (const char* member : {"mesh", "children"}) {
+          if (!building.contains(member)) continue;
+          finest[member] = std::move(building[member]);
+          building.erase(member);
+        }
+      }
+      io_layout.placementsInLevel[b] = i_nodesForm;
+      const std::size_t at = add(std::move(finest), i_nodesForm ? b : -1);
+      GltfJson ids = GltfJson::array();
+      for (std::size_t level = 0; level < extras.levels.size(); ++level) {
+        ids.push_back(children.back() + 1);
+        add(MeshNode(LevelName(name, level + 1), meshOf[extras.hulls.size() + level]), -1);
+      }
+      nodes[at]["extensions"]["MSFT_lod"]["ids"] = std::move(ids);
+    }
+    for (std::size_t h = 0; h < extras.hulls.size(); ++h) add(MeshNode(extras.hullNames[h], meshOf[h]), -1);
+    for (const DoorMarker& door : extras.doors) {
+      GltfJson node = {{"name", door.name}};
+      PutTransform(node, InstanceTransform{{door.translation[0], door.translation[1], door.translation[2]},
+                                           {door.rotation[0], door.rotation[1], door.rotation[2], door.rotation[3]},
+                                           {1, 1, 1}});
+      add(std::move(node), -1);
+    }
+    if (!i_nodesForm) {
+      for (const std::uint64_t child : children) io_document["nodes"][b]["children"].push_back(child);
+    }
+  }
+  for (GltfJson& node : nodes) {
+    if (i_nodesForm) io_layout.extraNodes.push_back(DumpJson(node));
+    else io_document["nodes"].push_back(std::move(node));
+  }
+  if (levels) io_document["extensionsUsed"].push_back("MSFT_lod");
+}
+
+// The placements that the Nodes form gives a node each, in every building.
+std::uint64_t PlacementNodes(const std::vector<GltfPiece>& i_pieces,
+                             const std::vector<std::vector<std::uint64_t>>& i_counts) {
+  std::uint64_t nodes = 0;
+  for (const std::vector<std::uint64_t>& counts : i_counts) {
+    for (PieceId id = 0; id < counts.size(); ++id) {
+      if (!i_pieces[id].parts.empty()) nodes = SatAdd(nodes, counts[id]);
+    }
+  }
+  return nodes;
+}
+
 }  // namespace
 
 GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
@@ -347,6 +488,14 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
     if (i_options.form == GltfForm::Gpu) {
       AddGpuNodes(layout, document, i_pieces, i_buildings, counts, i_meshScale, i_kit);
     }
+  }
+  const bool extras = std::any_of(i_buildings.begin(), i_buildings.end(),
+                                  [](const GltfBuilding& i_building) { return i_building.extras != nullptr; });
+  if (extras) {
+    const bool nodesForm = i_options.form == GltfForm::Nodes;
+    const std::uint64_t first =
+        nodesForm ? i_buildings.size() + PlacementNodes(i_pieces, counts) : document["nodes"].size();
+    AddEngineNodes(layout, document, i_buildings, numbers, nodesForm, first);
   }
   AddMaterials(layout, document, numbers, i_materials);
   if (layout.binBytes > 0) document["buffers"] = {{{"byteLength", layout.binBytes}}};

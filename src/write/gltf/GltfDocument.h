@@ -18,6 +18,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/write/Gltf.h>
 
+#include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfMaterials.h"
 #include "write/gltf/GltfMesh.h"
 
@@ -31,6 +32,7 @@ struct GltfBuilding {
   Frame frame;
   std::string name;                                            // its node's name
   InstanceTransform node{{0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}};  // its node's transform
+  const EngineExtras* extras = nullptr;  // its engine extras, in its own frame; null for none
 };
 
 namespace detail {
@@ -57,6 +59,9 @@ enum class GlbData {
   Rotations,
   Scales,  // the instances of one piece in one building
   Image,
+  ExtraPositions,
+  ExtraNormals,
+  ExtraIndices,  // one part of one mesh of a building's engine extras
   FlatTangents,  // with a normal map: one material of one building, placed
   PartTangents,  // with a normal map: one part of one piece, as it is
 };
@@ -68,6 +73,7 @@ struct GlbView {
   PieceId piece = 0;                          // part and instance data
   std::uint32_t part = 0;                     // part data: index into GltfPiece::parts
   std::uint32_t image = 0;                    // index into GltfMaterials::images
+  std::uint32_t extra = 0;                    // extra data: the mesh, EngineExtras::mesh
   bool wide = false;                          // indices of 32 bits rather than 16
   std::uint64_t bytes = 0;                    // without padding
 };
@@ -104,6 +110,14 @@ struct GlbLayout {
   std::vector<GlbView> views;                  // in the order of the binary chunk
   std::uint64_t binBytes = 0;                  // every view padded to four bytes (saturating)
   std::vector<std::int64_t> meshOfPiece;       // instanced forms: the mesh of each piece, or -1
+  // The Nodes form's nodes of engine extras, written after every placement's node: each one's JSON
+  // object, and the building whose placements it holds as children (its finest level of detail),
+  // or -1. By building: the extras' nodes among its children, and whether its placements are
+  // under its finest level's node rather than under its own.
+  std::vector<std::string> extraNodes;
+  std::vector<std::int64_t> extraNodeHolds;
+  std::vector<std::vector<std::uint64_t>> extraChildren;
+  std::vector<bool> placementsInLevel;
 };
 
 // How many times the plan places each piece, by PieceId (saturating).

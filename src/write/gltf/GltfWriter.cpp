@@ -14,6 +14,7 @@
 
 #include "write/TextOut.h"
 #include "write/Writer.h"
+#include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfBinary.h"
 
 namespace Ostrel::City {
@@ -74,8 +75,8 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   // Each building's content in its own frame, under a node that puts it where its frame says.
   std::vector<GltfBuilding> buildings;
   for (const GltfBuilding& building : i_buildings) {
-    buildings.push_back(
-        {building.plan, OwnFrame(building.frame), building.name, BuildingTransform(building.frame)});
+    buildings.push_back({building.plan, OwnFrame(building.frame), building.name, BuildingTransform(building.frame),
+                         building.extras});
   }
   const bool flat = i_options.form == GltfForm::Flat;
   // The instanced forms store each piece's mesh in the output's units.
@@ -96,7 +97,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
     const std::uint64_t least = Numbers::SatMul(CountNodes(i_kit, pieces, buildings), kMinNodeBytes);
     if (Numbers::SatAdd(layout.binBytes, least) > Glb::kMaxFileBytes) return GlbResult::TooLarge;
     CountingSink counter;
-    PutNodes(counter, i_kit, pieces, buildings, layout.meshOfPiece, scale);
+    PutNodes(counter, i_kit, pieces, buildings, layout.meshOfPiece, scale, layout);
     nodesBytes = counter.bytes;
   }
   const std::vector<Bounds> bounds = flat ? FlatBounds(i_kit, pieces, buildings) : std::vector<Bounds>();
@@ -115,7 +116,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   {
     TextOut out(io_out);
     out.write(json.data(), json.size());
-    if (nodes) PutNodes(out, i_kit, pieces, buildings, layout.meshOfPiece, scale);
+    if (nodes) PutNodes(out, i_kit, pieces, buildings, layout.meshOfPiece, scale, layout);
     out.write(tail.data(), tail.size());
   }
   if (!io_buffer) Glb::WriteJsonEnd(io_out, jsonBytes, layout.binBytes);
@@ -148,6 +149,18 @@ namespace {
 // The three glTF forms of a .glb: every building is held until the file is written, since the
 // JSON, which lists them all, comes first.
 class GlbFormat : public Writer {
+ private:
+  // Each building's engine extras in its own frame, when the scene asks for some; none otherwise.
+  static std::vector<EngineExtras> MakeExtras(WriteContext& io_context, const std::vector<SceneBuilding>& i_held,
+                                              const std::vector<GltfPiece>& i_pieces) {
+    const EngineOptions& options = io_context.options.engine;
+    std::vector<EngineExtras> all;
+    if (!options.adds()) return all;
+    for (const SceneBuilding& building : i_held)
+      all.push_back(MakeWrittenExtras(io_context.kit, i_pieces, building, options, io_context.report));
+    return all;
+  }
+
  public:
   SceneError check(const SceneSurvey&, const SceneOptions&) const override { return SceneError::None; }
 
@@ -160,9 +173,13 @@ class GlbFormat : public Writer {
     std::vector<SceneBuilding> held;
     SceneBuilding building;
     while (io_context.next(building)) held.push_back(std::move(building));
-    std::vector<GltfBuilding> buildings;
-    for (const SceneBuilding& kept : held) buildings.push_back({&kept.plan, kept.frame, kept.name});
     const std::vector<GltfPiece> glTF = MakeGltfPieces(kit);
+    const std::vector<EngineExtras> extras = MakeExtras(io_context, held, glTF);
+    std::vector<GltfBuilding> buildings;
+    for (std::size_t b = 0; b < held.size(); ++b) {
+      const SceneBuilding& kept = held[b];
+      buildings.push_back({&kept.plan, kept.frame, kept.name, {}, extras.empty() ? nullptr : &extras[b]});
+    }
     if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf,
                  io_context.options.gltfBuffer, io_context.options.gltfBufferUri) !=
         GlbResult::Written) {

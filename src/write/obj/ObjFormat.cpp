@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include <ostrel/layout/Instance.h>
 #include <ostrel/scene/Scene.h>
 
 #include "write/Writer.h"
 #include "write/obj/ObjCity.h"
+#include "write/obj/ObjExtras.h"
 #include "write/obj/ObjWriter.h"
 
 namespace Ostrel::City {
@@ -31,7 +34,10 @@ class ObjFormat : public Writer {
     if (library) io_context.report.materialLibrary = io_context.library;
     const std::string mtllib = library ? "mtllib " + options.libraryName : std::string();
     const Offsets start{options.vertexOffset, 0, 0};
-    if (options.jobs > 1) return writeOnThreads(io_context, mtllib, start);
+    // Engine extras are made building by building on the one thread.
+    const bool extras = options.engine.adds();
+    if (options.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
+    const std::vector<GltfPiece> pieces = extras ? MakeGltfPieces(io_context.kit) : std::vector<GltfPiece>();
 
     // One writer for the whole output, its full buffers written on a thread of its own.
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(io_context.out);
@@ -40,14 +46,26 @@ class ObjFormat : public Writer {
     SceneBuilding building;
     std::uint64_t done = 0;
     while (io_context.next(building)) {
-      if (options.objectLines) WriteLine(*writer, "o " + building.name);
+      const bool levels = options.engine.lods > 0;
+      if (levels) WriteLine(*writer, "o " + LevelName(building.name, 0));
+      else if (options.objectLines) WriteLine(*writer, "o " + building.name);
       at = WriteObj(*writer, io_context.kit, building.plan, building.frame, at, names);
+      if (extras) at = writeExtras(io_context, pieces, building, *writer, at);
       if (options.progress) options.progress(++done, writer->out.bytes());
     }
     Flush(*writer);
   }
 
  private:
+  // The building's extras, made in its own frame, written where it stands.
+  static Offsets writeExtras(WriteContext& io_context, const std::vector<GltfPiece>& i_pieces,
+                             const SceneBuilding& i_building, ObjWriter& io_writer, const Offsets& i_at) {
+    const EngineOptions& engine = io_context.options.engine;
+    const EngineExtras extras = MakeWrittenExtras(io_context.kit, i_pieces, i_building, engine, io_context.report);
+    return WriteExtrasObj(io_writer, io_context.kit, extras, i_building.name, i_building.frame, i_at,
+                          io_context.survey.names);
+  }
+
   static void writeOnThreads(WriteContext& io_context, const std::string& i_mtllib, const Offsets& i_start) {
     if (!i_mtllib.empty()) {
       const std::string line = i_mtllib + "\n";

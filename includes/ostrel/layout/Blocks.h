@@ -1,0 +1,32 @@
+#pragma once
+// The blocks of a building: the masses it is made of, each a box of storeys over a rectangle of
+// cells (a building with setbacks steps back block by block as it climbs). Engine extras that
+// work block by block (collision hulls, the hull level of detail) group the placed vertices by
+// BlockOf, so that only these functions know how a building is cut into blocks: one block, and
+// one more above each setback (Setbacks.h).
+
+#include <cstdint>
+
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Request.h>
+
+namespace Ostrel::City {
+
+// How many blocks the building of the request has: 1 or more.
+std::int64_t BlockCount(const Request& i_request);
+
+// The block (0-based, below BlockCount) that a walked placement of the request's plan belongs to:
+// the block of its storey; at a setback's storey the terrace (outside the block above) belongs to
+// the block below.
+std::int64_t BlockOf(const Request& i_request, const Placement& i_placement);
+
+// The ground rectangle of a building's cells, in cell units of its own frame (before any pivot):
+// the cells' outer edges, half a cell beyond the outermost cell centres.
+struct GroundRect {
+  double xmin = 0, xmax = 0;
+  double zmin = 0, zmax = 0;
+};
+
+GroundRect GroundRectOf(const Request& i_request);
+
+}  // namespace Ostrel::City

@@ -1,0 +1,568 @@
+// Collision hulls, levels of detail and door markers of one building.
+
+#include "write/engine/EngineExtras.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <meshoptimizer.h>
+
+#include <ostrel/layout/Blocks.h>
+#include <ostrel/layout/Instance.h>
+
+namespace Ostrel::City {
+
+namespace {
+
+using Point3 = std::array<double, 3>;
+using Point2 = std::array<double, 2>;
+
+// Where a triangle faces: the four walls (north +x, east +z, south -x, west -z), up, down.
+enum Side { kNorth, kEast, kSouth, kWest, kUp, kDown, kSides };
+
+// Triangle area per material (kit material id), for each side of each block.
+using SideAreas = std::array<std::map<std::uint32_t, double>, kSides>;
+
+// The building's triangles with their equal positions welded, so that the simplifier sees one
+// surface rather than a heap of separate pieces. A position keeps a vertex for each material
+// that meets there: the simplifier sees the edges between materials as seams, and keeps them.
+struct WeldedMesh {
+  std::vector<VectorF> positions;
+  std::vector<std::uint32_t> materials;  // of each vertex
+  std::vector<std::uint32_t> indices;
+  std::map<std::uint32_t, double> areas;  // each material's area
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byHash;  // position hash -> vertices
+
+  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material) {
+    std::uint32_t bits[3];
+    std::memcpy(bits, &i_p.x, 4);
+    std::memcpy(bits + 1, &i_p.y, 4);
+    std::memcpy(bits + 2, &i_p.z, 4);
+    const std::uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
+                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material;
+    std::vector<std::uint32_t>& same = byHash[hash];
+    for (const std::uint32_t known : same) {
+      const VectorF& p = positions[known];
+      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material) return known;
+    }
+    same.push_back(static_cast<std::uint32_t>(positions.size()));
+    positions.push_back(i_p);
+    materials.push_back(i_material);
+    return same.back();
+  }
+};
+
+// What a walk over the building's placed triangles gathers.
+struct Gathered {
+  std::vector<std::vector<Point3>> blockPoints;  // every placed vertex, by block
+  std::vector<SideAreas> blockAreas;             // by block
+  WeldedMesh welded;                             // for the levels of detail
+};
+
+Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
+
+Point3 Cross(const Point3& i_a, const Point3& i_b) {
+  return {i_a[1] * i_b[2] - i_a[2] * i_b[1], i_a[2] * i_b[0] - i_a[0] * i_b[2], i_a[0] * i_b[1] - i_a[1] * i_b[0]};
+}
+
+double Dot(const Point3& i_a, const Point3& i_b) { return i_a[0] * i_b[0] + i_a[1] * i_b[1] + i_a[2] * i_b[2]; }
+
+Point3 ToPoint(const VectorF& i_p) { return {i_p.x, i_p.y, i_p.z}; }
+
+// The side a face of this normal (of any length) stands for: the axis it points along most.
+Side SideOf(const Point3& i_normal) {
+  const double ax = std::fabs(i_normal[0]), ay = std::fabs(i_normal[1]), az = std::fabs(i_normal[2]);
+  if (ay >= ax && ay >= az) return i_normal[1] >= 0 ? kUp : kDown;
+  if (ax >= az) return i_normal[0] >= 0 ? kNorth : kSouth;
+  return i_normal[2] >= 0 ? kEast : kWest;
+}
+
+Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+                const Request& i_request, const Frame& i_frame, bool i_levels) {
+  Gathered gathered;
+  const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
+  gathered.blockPoints.resize(blocks);
+  gathered.blockAreas.resize(blocks);
+  std::vector<Point3> placed;
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, i_placement), 0,
+                                                        static_cast<std::int64_t>(blocks) - 1);
+    const PlacementFloats at = FloatsOf(i_placement);
+    for (const GltfPart& part : i_pieces[i_placement.piece].parts) {
+      placed.clear();
+      for (const VectorF& p : part.positions) {
+        float xyz[3];
+        PlacePosition(p, at, i_frame, xyz);
+        placed.push_back({xyz[0], xyz[1], xyz[2]});
+      }
+      std::vector<Point3>& points = gathered.blockPoints[static_cast<std::size_t>(block)];
+      points.insert(points.end(), placed.begin(), placed.end());
+      if (!i_levels) continue;
+      SideAreas& areas = gathered.blockAreas[static_cast<std::size_t>(block)];
+      WeldedMesh& welded = gathered.welded;
+      for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
+        const Point3& a = placed[part.indices[i]];
+        const Point3& b = placed[part.indices[i + 1]];
+        const Point3& c = placed[part.indices[i + 2]];
+        const Point3 normal = Cross(Sub(b, a), Sub(c, a));
+        const double area = std::sqrt(Dot(normal, normal)) / 2;
+        areas[SideOf(normal)][part.material] += area;
+        gathered.welded.areas[part.material] += area;
+        for (int k = 0; k < 3; ++k) {
+          const Point3& p = placed[part.indices[i + static_cast<std::size_t>(k)]];
+          welded.indices.push_back(welded.vertex(
+              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material));
+        }
+      }
+    }
+  });
+  return gathered;
+}
+
+// ---- Hulls ------------------------------------------------------------------------------------
+
+// A closed convex solid: corners and outward-wound triangles.
+struct Solid {
+  std::vector<Point3> corners;
+  std::vector<std::array<std::uint32_t, 3>> triangles;
+};
+
+double Cross2(const Point2& i_o, const Point2& i_a, const Point2& i_b) {
+  return (i_a[0] - i_o[0]) * (i_b[1] - i_o[1]) - (i_a[1] - i_o[1]) * (i_b[0] - i_o[0]);
+}
+
+// The convex hull of the points, counter-clockwise, without corners on a straight side.
+std::vector<Point2> ConvexHull(std::vector<Point2> io_points) {
+  std::sort(io_points.begin(), io_points.end());
+  io_points.erase(std::unique(io_points.begin(), io_points.end()), io_points.end());
+  if (io_points.size() < 3) return io_points;
+  std::vector<Point2> hull(2 * io_points.size());
+  std::size_t k = 0;
+  for (const Point2& p : io_points) {
+    while (k >= 2 && Cross2(hull[k - 2], hull[k - 1], p) <= 0) --k;
+    hull[k++] = p;
+  }
+  for (std::size_t i = io_points.size() - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && Cross2(hull[k - 2], hull[k - 1], io_points[i]) <= 0) --k;
+    hull[k++] = io_points[i];
+  }
+  hull.resize(k - 1);
+  return hull;
+}
+
+// Where the line through i_a along i_da meets the line through i_b along i_db; false when they
+// do not meet ahead of i_a and behind i_b, as the removal of the side between them needs.
+bool Meet(const Point2& i_a, const Point2& i_da, const Point2& i_b, const Point2& i_db, Point2& o_at) {
+  const double denominator = i_da[0] * i_db[1] - i_da[1] * i_db[0];
+  if (denominator <= 1e-12) return false;  // parallel, or turning away
+  const double t = ((i_b[0] - i_a[0]) * i_db[1] - (i_b[1] - i_a[1]) * i_db[0]) / denominator;
+  if (t < 0) return false;
+  o_at = {i_a[0] + t * i_da[0], i_a[1] + t * i_da[1]};
+  return true;
+}
+
+// Cuts a convex polygon down to i_corners corners, or as near as it goes, by taking away one side
+// at a time: its two neighbours are drawn out until they meet. Each step takes the side whose
+// removal adds the least area; the polygon only grows, so it still holds every point it held.
+void ReduceCorners(std::vector<Point2>& io_polygon, std::size_t i_corners) {
+  while (io_polygon.size() > i_corners) {
+    const std::size_t n = io_polygon.size();
+    double bestArea = INFINITY;
+    std::size_t best = n;
+    Point2 bestAt{};
+    for (std::size_t i = 0; i < n; ++i) {
+      // The side from corner i to corner i + 1; its neighbours end at i and start at i + 1.
+      const Point2& p0 = io_polygon[(i + n - 1) % n];
+      const Point2& p1 = io_polygon[i];
+      const Point2& p2 = io_polygon[(i + 1) % n];
+      const Point2& p3 = io_polygon[(i + 2) % n];
+      Point2 at;
+      if (!Meet(p1, {p1[0] - p0[0], p1[1] - p0[1]}, p2, {p3[0] - p2[0], p3[1] - p2[1]}, at)) continue;
+      const double area = std::fabs(Cross2(p1, at, p2)) / 2;
+      if (area < bestArea) {
+        bestArea = area;
+        best = i;
+        bestAt = at;
+      }
+    }
+    if (best == n) return;
+    io_polygon[best] = bestAt;
+    io_polygon.erase(io_polygon.begin() + static_cast<std::ptrdiff_t>((best + 1) % n));
+  }
+}
+
+double PolygonArea(const std::vector<Point2>& i_polygon) {
+  double twice = 0;
+  for (std::size_t i = 0; i < i_polygon.size(); ++i) {
+    const Point2& a = i_polygon[i];
+    const Point2& b = i_polygon[(i + 1) % i_polygon.size()];
+    twice += a[0] * b[1] - a[1] * b[0];
+  }
+  return twice / 2;
+}
+
+// A 3-D point of a prism along x (i_alongX) or z: (u, v) across it (u the other horizontal
+// coordinate, v up), w along it.
+Point3 PrismPoint(bool i_alongX, const Point2& i_uv, double i_w) {
+  return i_alongX ? Point3{i_w, i_uv[1], i_uv[0]} : Point3{i_uv[0], i_uv[1], i_w};
+}
+
+// The prism of a convex polygon drawn out from i_w0 to i_w1, its triangles wound outwards.
+Solid Prism(bool i_alongX, const std::vector<Point2>& i_polygon, double i_w0, double i_w1) {
+  Solid solid;
+  const auto n = static_cast<std::uint32_t>(i_polygon.size());
+  for (const Point2& p : i_polygon) solid.corners.push_back(PrismPoint(i_alongX, p, i_w0));
+  for (const Point2& p : i_polygon) solid.corners.push_back(PrismPoint(i_alongX, p, i_w1));
+  for (std::uint32_t i = 1; i + 1 < n; ++i) {
+    solid.triangles.push_back({0, i, i + 1});
+    solid.triangles.push_back({n, n + i, n + i + 1});
+  }
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const std::uint32_t j = (i + 1) % n;
+    solid.triangles.push_back({i, j, n + j});
+    solid.triangles.push_back({i, n + j, n + i});
+  }
+  Point3 centre{0, 0, 0};
+  for (const Point3& c : solid.corners) {
+    for (int k = 0; k < 3; ++k) centre[static_cast<std::size_t>(k)] += c[static_cast<std::size_t>(k)] / solid.corners.size();
+  }
+  // A convex solid's faces all face away from its centre.
+  for (auto& t : solid.triangles) {
+    const Point3& a = solid.corners[t[0]];
+    const Point3 normal = Cross(Sub(solid.corners[t[1]], a), Sub(solid.corners[t[2]], a));
+    if (Dot(normal, Sub(a, centre)) < 0) std::swap(t[1], t[2]);
+  }
+  return solid;
+}
+
+// The box of the points, as a prism along z.
+Solid Box(const std::vector<Point3>& i_points) {
+  Point3 low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
+  for (const Point3& p : i_points) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      low[k] = std::min(low[k], p[k]);
+      high[k] = std::max(high[k], p[k]);
+    }
+  }
+  const std::vector<Point2> rectangle = {{low[0], low[1]}, {high[0], low[1]}, {high[0], high[1]}, {low[0], high[1]}};
+  return Prism(false, rectangle, low[2], high[2]);
+}
+
+// The hull of a block under a pitched roof: of the prisms along x and along z, the smaller.
+Solid RoofPrism(const std::vector<Point3>& i_points) {
+  Solid best;
+  double bestVolume = INFINITY;
+  for (const bool alongX : {false, true}) {
+    std::vector<Point2> across;
+    double w0 = INFINITY, w1 = -INFINITY;
+    for (const Point3& p : i_points) {
+      across.push_back({alongX ? p[2] : p[0], p[1]});
+      const double w = alongX ? p[0] : p[2];
+      w0 = std::min(w0, w);
+      w1 = std::max(w1, w);
+    }
+    std::vector<Point2> polygon = ConvexHull(std::move(across));
+    if (polygon.size() < 3) continue;
+    // Two walls, the floor and the two slopes.
+    ReduceCorners(polygon, 5);
+    const double volume = PolygonArea(polygon) * (w1 - w0);
+    if (volume < bestVolume) {
+      bestVolume = volume;
+      best = Prism(alongX, polygon, w0, w1);
+    }
+  }
+  return best.corners.empty() ? Box(i_points) : best;
+}
+
+std::vector<Solid> BlockSolids(const Gathered& i_gathered, const Request& i_request) {
+  std::vector<Solid> solids;
+  const std::size_t top = i_gathered.blockPoints.size() - 1;
+  for (std::size_t b = 0; b < i_gathered.blockPoints.size(); ++b) {
+    const std::vector<Point3>& points = i_gathered.blockPoints[b];
+    if (points.empty()) {
+      solids.emplace_back();
+      continue;
+    }
+    const bool pitched = b == top && i_request.roof != RoofShape::Flat;
+    solids.push_back(pitched ? RoofPrism(points) : Box(points));
+  }
+  return solids;
+}
+
+VectorF ToVector(const Point3& i_p) {
+  return VectorF(static_cast<float>(i_p[0]), static_cast<float>(i_p[1]), static_cast<float>(i_p[2]));
+}
+
+// A collision hull: the solid's corners and triangles, no material, no normals.
+ExtraMesh HullMesh(const Solid& i_solid) {
+  ExtraMesh mesh;
+  if (i_solid.triangles.empty()) return mesh;
+  ExtraPart part;
+  for (const Point3& c : i_solid.corners) part.positions.push_back(ToVector(c));
+  for (const auto& t : i_solid.triangles) part.indices.insert(part.indices.end(), t.begin(), t.end());
+  mesh.parts.push_back(std::move(part));
+  return mesh;
+}
+
+// The material with the most area in the map; i_fallback when it is empty.
+std::uint32_t Largest(const std::map<std::uint32_t, double>& i_areas, std::uint32_t i_fallback) {
+  std::uint32_t best = i_fallback;
+  double most = -1;
+  for (const auto& [material, area] : i_areas) {
+    if (area > most) {
+      most = area;
+      best = material;
+    }
+  }
+  return best;
+}
+
+// Adds a triangle with its own three vertices and its face normal to the part.
+void AddFlatTriangle(ExtraPart& io_part, const VectorF& i_a, const VectorF& i_b, const VectorF& i_c) {
+  const Point3 a = ToPoint(i_a), b = ToPoint(i_b), c = ToPoint(i_c);
+  const Point3 normal = Cross(Sub(b, a), Sub(c, a));
+  const double length = std::sqrt(Dot(normal, normal));
+  const VectorF n(static_cast<float>(normal[0] / length), static_cast<float>(normal[1] / length),
+                  static_cast<float>(normal[2] / length));
+  const auto first = static_cast<std::uint32_t>(io_part.positions.size());
+  for (const VectorF& p : {i_a, i_b, i_c}) {
+    io_part.positions.push_back(p);
+    io_part.normals.push_back(n);
+  }
+  io_part.indices.insert(io_part.indices.end(), {first, first + 1, first + 2});
+}
+
+// Whether a triangle has an area worth drawing (relative to the size of its longest side).
+bool HasArea(const VectorF& i_a, const VectorF& i_b, const VectorF& i_c) {
+  const Point3 a = ToPoint(i_a), b = ToPoint(i_b), c = ToPoint(i_c);
+  const Point3 normal = Cross(Sub(b, a), Sub(c, a));
+  const double longest = std::max({Dot(Sub(b, a), Sub(b, a)), Dot(Sub(c, b), Sub(c, b)), Dot(Sub(a, c), Sub(a, c))});
+  return Dot(normal, normal) > 1e-12 * longest * longest;
+}
+
+// Parts of a map by material, in ascending material order, without empty ones.
+ExtraMesh MeshOf(std::map<std::uint32_t, ExtraPart>& io_parts) {
+  ExtraMesh mesh;
+  for (auto& [material, part] : io_parts) {
+    if (part.indices.empty()) continue;
+    part.material = material;
+    mesh.parts.push_back(std::move(part));
+  }
+  return mesh;
+}
+
+// The hull level: every block's solid, each face in the material of its side of the block (the
+// roof's for the faces that look up, and for the floor).
+ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gathered) {
+  std::map<std::uint32_t, ExtraPart> parts;
+  for (std::size_t b = 0; b < i_solids.size(); ++b) {
+    const SideAreas& areas = i_gathered.blockAreas[b];
+    const std::uint32_t roof = Largest(areas[kUp], Obj::kNoMaterial);
+    for (const auto& t : i_solids[b].triangles) {
+      const Point3& a = i_solids[b].corners[t[0]];
+      const Side side =
+          SideOf(Cross(Sub(i_solids[b].corners[t[1]], a), Sub(i_solids[b].corners[t[2]], a)));
+      const std::uint32_t material = side == kUp || side == kDown ? roof : Largest(areas[side], roof);
+      AddFlatTriangle(parts[material], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
+                      ToVector(i_solids[b].corners[t[2]]));
+    }
+  }
+  return MeshOf(parts);
+}
+
+// The triangles of the indices that have an area. A triangle whose corners are of different
+// materials (the sloppy simplifier's) takes the one of them that covers most of the building,
+// so that a far facade reads as its wall rather than as a patchwork of its glass and frames.
+ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>& i_indices) {
+  std::map<std::uint32_t, ExtraPart> parts;
+  for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
+    const VectorF& a = i_welded.positions[i_indices[i]];
+    const VectorF& b = i_welded.positions[i_indices[i + 1]];
+    const VectorF& c = i_welded.positions[i_indices[i + 2]];
+    if (!HasArea(a, b, c)) continue;
+    std::uint32_t material = i_welded.materials[i_indices[i]];
+    for (std::size_t k = 1; k < 3; ++k) {
+      const std::uint32_t other = i_welded.materials[i_indices[i + k]];
+      if (i_welded.areas.at(other) > i_welded.areas.at(material)) material = other;
+    }
+    AddFlatTriangle(parts[material], a, b, c);
+  }
+  return MeshOf(parts);
+}
+
+// A simplification of a level: its indices, its triangles with an area, meshoptimizer's error.
+struct Attempt {
+  std::vector<std::uint32_t> indices;
+  ExtraMesh mesh;
+  float error = 0;
+};
+
+// One simplified level: the triangles of io_indices (the level before, i_before triangles with an
+// area) cut to about i_target triangles, with no fewer than i_fewest (those of the levels after
+// it). First with the edges between materials kept as seams and the open borders locked, so
+// that outlines and silhouette stay. Small closed details (sills, frames, railings) cannot
+// collapse further than a few triangles each, and a small building's surface is mostly borders:
+// when that holds the count well above the target, or at the level before's, the borders are
+// let go, and then the sloppy simplifier, which merges nearby vertices whatever the topology,
+// finishes the job (asked for more triangles where it overshoots). o_error is meshoptimizer's
+// error, in the output's units.
+ExtraMesh Simplified(const WeldedMesh& i_welded, std::vector<std::uint32_t>& io_indices, std::size_t i_target,
+                     std::uint64_t i_before, std::uint64_t i_fewest, float& o_error) {
+  const float* positions = &i_welded.positions[0].x;
+  const std::size_t vertices = i_welded.positions.size();
+  const auto simplify = [&](unsigned int i_options, std::size_t i_triangles) {
+    Attempt attempt;
+    attempt.indices.resize(io_indices.size());
+    attempt.indices.resize(i_options == ~0u
+                               ? meshopt_simplifySloppy(attempt.indices.data(), io_indices.data(), io_indices.size(),
+                                                        positions, vertices, sizeof(VectorF), 3 * i_triangles, 1.0f,
+                                                        &attempt.error)
+                               : meshopt_simplify(attempt.indices.data(), io_indices.data(), io_indices.size(),
+                                                  positions, vertices, sizeof(VectorF), 3 * i_triangles, 1.0f,
+                                                  i_options, &attempt.error));
+    attempt.mesh = LevelMesh(i_welded, attempt.indices);
+    return attempt;
+  };
+  const auto usable = [&](const Attempt& i_attempt) {
+    const std::uint64_t triangles = i_attempt.mesh.triangles();
+    return triangles >= i_fewest && triangles < i_before;
+  };
+  const auto near = [&](const Attempt& i_attempt) {
+    return usable(i_attempt) && i_attempt.mesh.triangles() <= i_target + i_target / 4;
+  };
+  Attempt best = simplify(meshopt_SimplifyLockBorder, i_target);
+  if (!near(best)) {
+    Attempt unlocked = simplify(0, i_target);
+    if (usable(unlocked) && (!usable(best) || unlocked.mesh.triangles() < best.mesh.triangles()))
+      best = std::move(unlocked);
+  }
+  for (std::size_t target = i_target; !near(best) && target < i_before; target += target / 2 + 1) {
+    Attempt sloppy = simplify(~0u, target);
+    if (!usable(sloppy)) continue;
+    if (!usable(best) || sloppy.mesh.triangles() < best.mesh.triangles()) best = std::move(sloppy);
+    break;
+  }
+  o_error = best.error * meshopt_simplifyScale(positions, vertices, sizeof(VectorF));
+  io_indices = std::move(best.indices);
+  return std::move(best.mesh);
+}
+
+// The side letter and place letter of a door request, in upper case.
+std::string DoorLetters(const std::string& i_door) {
+  std::string letters = i_door.substr(0, 2);
+  for (char& c : letters) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return letters;
+}
+
+// The pieces that stand in a door's cell: every style's door pieces and their variants.
+std::set<PieceId> DoorPieces(const Kit& i_kit) {
+  std::set<PieceId> doors;
+  for (const KitStyle& style : i_kit.styles) {
+    for (const PieceKind kind : {PieceKind::GroundDoor, PieceKind::RoofDoor}) {
+      const PieceId id = style.piece(kind);
+      if (id >= i_kit.pieces.size()) continue;
+      doors.insert(id);
+      for (const PieceId form : i_kit.piece(id).forms) doors.insert(form);
+    }
+  }
+  return doors;
+}
+
+std::vector<DoorMarker> DoorMarkers(const Kit& i_kit, const Plan& i_plan, const Request& i_request,
+                                    const Frame& i_frame) {
+  std::vector<DoorMarker> markers;
+  const std::set<PieceId> doors = DoorPieces(i_kit);
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    if (doors.count(i_placement.piece) == 0) return;
+    DoorMarker marker;
+    marker.name = "door_" + DoorLetters(i_request.door);
+    // The facade's outer face is the cell's edge, half a cell out along the piece's +x.
+    PlacePosition(VectorF(0.5f, 0, 0), FloatsOf(i_placement), i_frame, marker.translation);
+    // The piece's +x points out of the facade, to (zd, 0, xd); the node's +z is turned there, by
+    // the angle a about +y that takes +z to (sin a, 0, cos a).
+    const double angle = std::atan2(static_cast<double>(i_placement.zd), static_cast<double>(i_placement.xd));
+    marker.rotation[1] = static_cast<float>(std::sin(angle / 2));
+    marker.rotation[3] = static_cast<float>(std::cos(angle / 2));
+    markers.push_back(marker);
+  });
+  return markers;
+}
+
+}  // namespace
+
+std::uint64_t ExtraMesh::triangles() const {
+  std::uint64_t count = 0;
+  for (const ExtraPart& part : parts) count += part.indices.size() / 3;
+  return count;
+}
+
+std::uint64_t ExtraMesh::vertices() const {
+  std::uint64_t count = 0;
+  for (const ExtraPart& part : parts) count += part.positions.size();
+  return count;
+}
+
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+                              const Request& i_request, const Frame& i_frame, const EngineOptions& i_options) {
+  EngineExtras extras;
+  if (i_options.markers) extras.doors = DoorMarkers(i_kit, i_plan, i_request, i_frame);
+  const bool hulls = i_options.collision != CollisionNaming::None;
+  const int lods = std::clamp(i_options.lods, 0, kMaxLods);
+  if (!hulls && lods == 0) return extras;
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods > 0);
+  const std::vector<Solid> solids = BlockSolids(gathered, i_request);
+  if (hulls) {
+    for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
+  }
+  // A quarter, then a sixteenth, each from the level before; then the hulls last when there are
+  // two levels or more, so that no simplified level may have as few triangles as they.
+  const ExtraMesh hullLevel = lods >= 2 ? HullLevel(solids, gathered) : ExtraMesh();
+  const int simplified = lods >= 2 ? lods - 1 : lods;
+  std::vector<std::uint32_t> indices = gathered.welded.indices;
+  std::size_t target = indices.size() / 3;
+  for (int level = 0; level < simplified && !indices.empty(); ++level) {
+    target /= 4;
+    float error = 0;
+    const std::uint64_t before = extras.levels.empty() ? LevelMesh(gathered.welded, indices).triangles()
+                                                       : extras.levels.back().triangles();
+    extras.levels.push_back(Simplified(gathered.welded, indices, target, before, hullLevel.triangles() + 1, error));
+    extras.levelErrors.push_back(error);
+  }
+  if (lods >= 2) extras.levels.push_back(hullLevel);
+  return extras;
+}
+
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                               const SceneBuilding& i_building, const EngineOptions& i_options,
+                               SceneReport& io_report) {
+  EngineExtras extras = MakeEngineExtras(i_kit, i_pieces, i_building.plan, i_building.request,
+                                         OwnFrame(i_building.frame), i_options);
+  for (std::size_t h = 0; h < extras.hulls.size(); ++h)
+    extras.hullNames.push_back(HullName(i_building.name, i_options.collision, h));
+  for (std::size_t m = 0; m < extras.meshCount(); ++m) {
+    io_report.extraTriangles += extras.mesh(m).triangles();
+    io_report.extraVertices += extras.mesh(m).vertices();
+  }
+  return extras;
+}
+
+std::string HullName(const std::string& i_building, CollisionNaming i_naming, std::size_t i_block) {
+  const std::string number = (i_block < 10 ? "0" : "") + std::to_string(i_block);
+  if (i_naming == CollisionNaming::Unreal) return "UCX_" + i_building + "_" + number;
+  return (i_block == 0 ? i_building : i_building + "_" + number) + "-colonly";
+}
+
+std::string LevelName(const std::string& i_building, std::size_t i_level) {
+  return i_building + "_LOD" + std::to_string(i_level);
+}
+
+}  // namespace Ostrel::City

@@ -1,0 +1,90 @@
+#pragma once
+// The engine extras of one building, made from its placed triangles before a writer writes them:
+// a collision hull per block, the lower levels of detail, and a marker at each door. Everything
+// is in the frame the caller gives: the building's own frame (its pivot, the output's units, no
+// turn and no position), so that a writer puts the extras under the building's node, or turns and
+// moves them as it turns and moves the building.
+//
+// The hull of a block is the box of its placed vertices, or, for the top block of a pitched roof,
+// a prism that follows the slopes: the convex hull of the vertices seen along a horizontal axis,
+// cut down to five corners (the walls and the two slopes) and drawn out along that axis; of the
+// two axes, the one that gives the smaller prism. Either is closed and convex and holds every
+// vertex of its block.
+//
+// The levels of detail are the building's triangles simplified by meshoptimizer, material by
+// material so that no material spreads over another's faces, with the borders of each material's
+// surface locked so that outlines and silhouette stay; the last of two or more levels is the
+// block hulls, each face in the material of the side it stands for.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <ostrel/core/MathTypes.h>
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Request.h>
+#include <ostrel/scene/Engine.h>
+#include <ostrel/scene/Scene.h>
+
+#include "write/gltf/GltfMesh.h"
+
+namespace Ostrel::City {
+
+// The triangles of one material: three indices each into positions, and a normal per vertex
+// (empty for a collision hull, which is never drawn).
+struct ExtraPart {
+  std::uint32_t material = Obj::kNoMaterial;
+  std::vector<VectorF> positions;
+  std::vector<VectorF> normals;
+  std::vector<std::uint32_t> indices;
+};
+
+// A mesh of parts in ascending material order (Obj::kNoMaterial last).
+struct ExtraMesh {
+  std::vector<ExtraPart> parts;
+  std::uint64_t triangles() const;
+  std::uint64_t vertices() const;
+};
+
+// An empty node at a door, on its threshold: its +z points out of the building.
+struct DoorMarker {
+  std::string name;  // "door_" + side and place, such as door_SC
+  float translation[3] = {0, 0, 0};
+  float rotation[4] = {0, 0, 0, 1};  // a unit quaternion x, y, z, w
+};
+
+struct EngineExtras {
+  std::vector<ExtraMesh> hulls;          // one a block, positions and indices only
+  std::vector<std::string> hullNames;    // one a hull: set by the writer (HullName)
+  std::vector<ExtraMesh> levels;         // levels of detail 1, 2 ...: each with fewer triangles
+  std::vector<float> levelErrors;        // meshoptimizer's error of each simplified level, output units
+  std::vector<DoorMarker> doors;
+
+  // The hulls, then the levels, numbered from 0.
+  std::size_t meshCount() const { return hulls.size() + levels.size(); }
+  const ExtraMesh& mesh(std::size_t i_index) const {
+    return i_index < hulls.size() ? hulls[i_index] : levels[i_index - hulls.size()];
+  }
+};
+
+// The extras that i_options asks for, of the building of i_plan (made of i_request) placed in
+// i_frame. i_pieces is MakeGltfPieces(i_kit).
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+                              const Request& i_request, const Frame& i_frame, const EngineOptions& i_options);
+
+// A scene building's extras as a writer writes them: made in the building's own frame, its hulls
+// named, their triangles and vertices counted into the report.
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+                               const SceneBuilding& i_building, const EngineOptions& i_options,
+                               SceneReport& io_report);
+
+// The names of a building's collision hulls, one a block: Godot's "<name>-colonly" (blocks after
+// the first "<name>_01-colonly" ...), Unreal's "UCX_<name>_00", "UCX_<name>_01" ...
+std::string HullName(const std::string& i_building, CollisionNaming i_naming, std::size_t i_block);
+
+// The name of a building's level of detail i_level (0: the building itself): "<name>_LOD<level>".
+std::string LevelName(const std::string& i_building, std::size_t i_level);
+
+}  // namespace Ostrel::City

@@ -1,0 +1,197 @@
+// Engine extras of buildings of the shipped kit: collision hulls that are closed, convex and hold
+// every vertex of their block, levels of detail that each have fewer triangles, and door markers
+// on the threshold facing out.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Blocks.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/scene/Engine.h>
+
+#include "write/engine/EngineExtras.h"
+#include "write/gltf/GltfMesh.h"
+
+namespace {
+
+using namespace Ostrel::City;
+using Ostrel::VectorF;
+
+const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+
+struct Case {
+  const char* style;
+  int w, l, h;
+  RoofShape roof;
+  std::vector<Setback> setbacks;  // a block more for each
+};
+
+const Case kCases[] = {
+    {"A", 0, 0, 0, RoofShape::Flat, {}},  {"A", 3, 2, 3, RoofShape::Flat, {}}, {"B", 1, 1, 2, RoofShape::Flat, {}},
+    {"B", 3, 2, 2, RoofShape::Gable, {}}, {"B", 1, 5, 1, RoofShape::Gable, {}}, {"A", 2, 2, 2, RoofShape::Hip, {}},
+    {"B", 4, 3, 2, RoofShape::Hip, {}},   {"A", 6, 1, 2, RoofShape::Gable, {}},
+    {"A", 4, 4, 4, RoofShape::Flat, {{2, 1, 1, 1, 1}}},
+    {"B", 4, 3, 5, RoofShape::Hip, {{1, 0, 1, 1, 0}, {3, 1, 0, 0, 0}}},
+};
+
+std::string Name(const Case& i_case) {
+  return std::string(i_case.style) + " " + std::to_string(i_case.w) + "x" + std::to_string(i_case.l) + "x" +
+         std::to_string(i_case.h) + " roof " + std::to_string(static_cast<int>(i_case.roof));
+}
+
+// A building in metres about its base centre, the frame in which the extras are checked.
+struct Made {
+  Kit kit;
+  Request request;
+  Plan plan;
+  Frame frame;
+};
+
+Made Make(const Case& i_case) {
+  Made made;
+  made.kit = LoadKit(kShipped, {i_case.style});
+  made.request = MakeRequest(i_case.style, "SC", {"NA"}, {}, i_case.w, i_case.l, i_case.h);
+  made.request.roof = i_case.roof;
+  made.request.setbacks = i_case.setbacks;
+  made.plan = MakePlan(made.request, made.kit);
+  made.frame.xscale = made.kit.unitWidth;
+  made.frame.yscale = made.kit.unitHeight;
+  made.frame.zscale = made.kit.unitLength;
+  PlacePivot(made.request, Pivot::BaseCentre, made.frame);
+  return made;
+}
+
+// Every placed vertex of each block, in the frame.
+std::vector<std::vector<VectorF>> BlockVertices(const Made& i_made) {
+  std::vector<std::vector<VectorF>> blocks(static_cast<std::size_t>(BlockCount(i_made.request)));
+  ForEachPlacement(i_made.plan, i_made.kit, [&](const Placement& i_placement) {
+    for (const VectorF& p : i_made.kit.piece(i_placement.piece).positions) {
+      float xyz[3];
+      PlacePosition(p, FloatsOf(i_placement), i_made.frame, xyz);
+      blocks[static_cast<std::size_t>(BlockOf(i_made.request, i_placement))].push_back(
+          VectorF(xyz[0], xyz[1], xyz[2]));
+    }
+  });
+  return blocks;
+}
+
+std::uint64_t Triangles(const Kit& i_kit, const Plan& i_plan) {
+  const std::vector<GltfPiece> pieces = MakeGltfPieces(i_kit);
+  std::uint64_t triangles = 0;
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    for (const GltfPart& part : pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
+  });
+  return triangles;
+}
+
+// How far i_p lies outside the plane of the triangle (a, b, c), along its outward normal (metres).
+double Outside(const VectorF& i_a, const VectorF& i_b, const VectorF& i_c, const VectorF& i_p) {
+  const double ux = i_b.x - i_a.x, uy = i_b.y - i_a.y, uz = i_b.z - i_a.z;
+  const double vx = i_c.x - i_a.x, vy = i_c.y - i_a.y, vz = i_c.z - i_a.z;
+  const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  return ((i_p.x - i_a.x) * nx + (i_p.y - i_a.y) * ny + (i_p.z - i_a.z) * nz) / length;
+}
+
+TEST(EngineExtras, HullsAreClosedConvexAndHoldEveryVertexOfTheirBlock) {
+  EngineOptions options;
+  options.collision = CollisionNaming::Godot;
+  for (const Case& c : kCases) {
+    const Made made = Make(c);
+    const EngineExtras extras =
+        MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+    const std::vector<std::vector<VectorF>> blocks = BlockVertices(made);
+    ASSERT_EQ(extras.hulls.size(), blocks.size()) << Name(c);
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+      ASSERT_EQ(extras.hulls[b].parts.size(), 1u) << Name(c);
+      const ExtraPart& hull = extras.hulls[b].parts[0];
+      // Closed: every edge meets its opposite exactly once.
+      std::map<std::pair<std::uint32_t, std::uint32_t>, int> edges;
+      for (std::size_t i = 0; i < hull.indices.size(); i += 3) {
+        for (int k = 0; k < 3; ++k) ++edges[{hull.indices[i + k], hull.indices[i + (k + 1) % 3]}];
+      }
+      for (const auto& [edge, count] : edges) {
+        EXPECT_EQ(count, 1) << Name(c) << ": edge " << edge.first << "-" << edge.second << " twice";
+        EXPECT_EQ(edges.count({edge.second, edge.first}), 1u) << Name(c) << ": open edge";
+      }
+      // Convex, holding every vertex: nothing beyond any face's plane.
+      for (std::size_t i = 0; i < hull.indices.size(); i += 3) {
+        const VectorF& a = hull.positions[hull.indices[i]];
+        const VectorF& bb = hull.positions[hull.indices[i + 1]];
+        const VectorF& cc = hull.positions[hull.indices[i + 2]];
+        double worst = -INFINITY;
+        for (const VectorF& p : hull.positions) worst = std::max(worst, Outside(a, bb, cc, p));
+        EXPECT_LE(worst, 1e-4) << Name(c) << ": a corner outside face " << i / 3;
+        worst = -INFINITY;
+        for (const VectorF& p : blocks[b]) worst = std::max(worst, Outside(a, bb, cc, p));
+        EXPECT_LE(worst, 1e-3) << Name(c) << ": a vertex outside face " << i / 3 << " by " << worst << " m";
+      }
+      // A box, or a prism that takes the slopes with few more.
+      EXPECT_LE(hull.indices.size() / 3, c.roof == RoofShape::Flat ? 12u : 16u) << Name(c);
+    }
+  }
+}
+
+TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheHullLevelFewest) {
+  for (const int lods : {1, 2, 3}) {
+    EngineOptions options;
+    options.lods = lods;
+    for (const Case& c : kCases) {
+      const Made made = Make(c);
+      const EngineExtras extras =
+          MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+      ASSERT_EQ(extras.levels.size(), static_cast<std::size_t>(lods)) << Name(c);
+      std::uint64_t before = Triangles(made.kit, made.plan);
+      for (std::size_t level = 0; level < extras.levels.size(); ++level) {
+        const std::uint64_t triangles = extras.levels[level].triangles();
+        EXPECT_GT(triangles, 0u) << Name(c) << " level " << level + 1;
+        EXPECT_LT(triangles, before) << Name(c) << " level " << level + 1;
+        before = triangles;
+        for (const ExtraPart& part : extras.levels[level].parts) {
+          EXPECT_EQ(part.normals.size(), part.positions.size()) << Name(c);
+        }
+      }
+      if (lods == 1) continue;
+      const std::uint64_t blocks = static_cast<std::uint64_t>(BlockCount(made.request));
+      EXPECT_LE(extras.levels.back().triangles(), 12 * blocks + (c.roof == RoofShape::Flat ? 0 : 4)) << Name(c);
+    }
+  }
+}
+
+TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {
+  EngineOptions options;
+  options.markers = true;
+  const Made made = Make(kCases[1]);  // 3 x 2 cells between the corners, door SC
+  const EngineExtras extras =
+      MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+  ASSERT_EQ(extras.doors.size(), 1u);
+  const DoorMarker& door = extras.doors[0];
+  EXPECT_EQ(door.name, "door_SC");
+  // The south facade's outer face is the footprint's -x edge: 2.5 cells from the centre, 3 m each.
+  EXPECT_FLOAT_EQ(door.translation[0], -7.5f);
+  EXPECT_FLOAT_EQ(door.translation[1], 0.0f);
+  // SC is the first of the two middle cells from the west: half a cell west of the centre.
+  EXPECT_FLOAT_EQ(door.translation[2], -1.5f);
+  // The node's +z, turned by the quaternion, points to -x.
+  const float y = door.rotation[1], w = door.rotation[3];
+  EXPECT_NEAR(2 * y * w, -1.0, 1e-6);             // x of the turned +z
+  EXPECT_NEAR(1 - 2 * y * y, 0.0, 1e-6);          // z of the turned +z
+  EXPECT_NEAR(y * y + w * w, 1.0, 1e-6);
+}
+
+TEST(EngineExtras, HullNamesFollowTheEnginesConventions) {
+  EXPECT_EQ(HullName("building_1", CollisionNaming::Godot, 0), "building_1-colonly");
+  EXPECT_EQ(HullName("building_1", CollisionNaming::Godot, 1), "building_1_01-colonly");
+  EXPECT_EQ(HullName("building_1", CollisionNaming::Unreal, 0), "UCX_building_1_00");
+  EXPECT_EQ(HullName("tower", CollisionNaming::Unreal, 12), "UCX_tower_12");
+  EXPECT_EQ(LevelName("tower", 2), "tower_LOD2");
+}
+
+}  // namespace
