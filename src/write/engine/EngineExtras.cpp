@@ -19,6 +19,8 @@
 #include <ostrel/layout/Blocks.h>
 #include <ostrel/layout/Instance.h>
 
+#include "write/gltf/GltfTangents.h"
+
 namespace Ostrel::City {
 
 namespace {
@@ -35,29 +37,50 @@ using SideAreas = std::array<std::map<std::uint32_t, double>, kSides>;
 // The building's triangles with their equal positions welded, so that the simplifier sees one
 // surface rather than a heap of separate pieces. A position keeps a vertex for each material
 // that meets there: the simplifier sees the edges between materials as seams, and keeps them.
+// A material with a map keeps a vertex for each texture coordinate too, so that its seams on the
+// texture stay seams (others have (0, 0) everywhere).
 struct WeldedMesh {
   std::vector<VectorF> positions;
   std::vector<std::uint32_t> materials;  // of each vertex
+  std::vector<UV> uvs;                   // of each vertex, glTF's orientation
   std::vector<std::uint32_t> indices;
   std::map<std::uint32_t, double> areas;  // each material's area
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byHash;  // position hash -> vertices
+  std::vector<bool> mapped;                              // by kit material id: has a map
+  std::map<std::uint32_t, std::array<double, 3>> uvSums;  // a mapped material's u, v and count
 
-  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material) {
-    std::uint32_t bits[3];
+  bool isMapped(std::uint32_t i_material) const { return i_material < mapped.size() && mapped[i_material]; }
+
+  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material, const UV& i_uv) {
+    std::uint32_t bits[5];
     std::memcpy(bits, &i_p.x, 4);
     std::memcpy(bits + 1, &i_p.y, 4);
     std::memcpy(bits + 2, &i_p.z, 4);
+    std::memcpy(bits + 3, &i_uv.u, 4);
+    std::memcpy(bits + 4, &i_uv.v, 4);
     const std::uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
-                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material;
+                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material ^
+                               (bits[3] * 0x27D4EB2F165667C5ull) ^ (bits[4] * 0x94D049BB133111EBull);
     std::vector<std::uint32_t>& same = byHash[hash];
     for (const std::uint32_t known : same) {
       const VectorF& p = positions[known];
-      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material) return known;
+      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material &&
+          uvs[known].u == i_uv.u && uvs[known].v == i_uv.v)
+        return known;
     }
     same.push_back(static_cast<std::uint32_t>(positions.size()));
     positions.push_back(i_p);
     materials.push_back(i_material);
+    uvs.push_back(i_uv);
     return same.back();
+  }
+
+  // The middle of a mapped material's texture coordinates.
+  UV centre(std::uint32_t i_material) const {
+    const auto sums = uvSums.find(i_material);
+    if (sums == uvSums.end()) return UV(0, 0);
+    const std::array<double, 3>& s = sums->second;
+    return UV(static_cast<float>(s[0] / s[2]), static_cast<float>(s[1] / s[2]));
   }
 };
 
@@ -87,8 +110,9 @@ Side SideOf(const Point3& i_normal) {
 }
 
 Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
-                const Request& i_request, const Frame& i_frame, bool i_levels) {
+                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped) {
   Gathered gathered;
+  gathered.welded.mapped = i_mapped;
   const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
   gathered.blockPoints.resize(blocks);
   gathered.blockAreas.resize(blocks);
@@ -117,10 +141,18 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
         const double area = std::sqrt(Dot(normal, normal)) / 2;
         areas[SideOf(normal)][part.material] += area;
         gathered.welded.areas[part.material] += area;
+        const bool uvs = welded.isMapped(part.material) && !part.uvs.empty();
         for (int k = 0; k < 3; ++k) {
-          const Point3& p = placed[part.indices[i + static_cast<std::size_t>(k)]];
+          const std::uint32_t index = part.indices[i + static_cast<std::size_t>(k)];
+          const Point3& p = placed[index];
+          const UV uv = uvs ? part.uvs[index] : UV(0, 0);
+          if (uvs) {
+            std::array<double, 3>& sums = welded.uvSums[part.material];
+            sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
+          }
           welded.indices.push_back(welded.vertex(
-              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material));
+              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material,
+              uv));
         }
       }
     }
@@ -326,8 +358,11 @@ std::uint32_t Largest(const std::map<std::uint32_t, double>& i_areas, std::uint3
   return best;
 }
 
-// Adds a triangle with its own three vertices and its face normal to the part.
-void AddFlatTriangle(ExtraPart& io_part, const VectorF& i_a, const VectorF& i_b, const VectorF& i_c) {
+// Adds a triangle with its own three vertices and its face normal to the part, and with their
+// texture coordinates when i_uvs is given.
+void AddFlatTriangle(ExtraPart& io_part, const VectorF& i_a, const VectorF& i_b, const VectorF& i_c,
+                     const UV* i_uvs = nullptr) {
+  if (i_uvs) io_part.uvs.insert(io_part.uvs.end(), i_uvs, i_uvs + 3);
   const Point3 a = ToPoint(i_a), b = ToPoint(i_b), c = ToPoint(i_c);
   const Point3 normal = Cross(Sub(b, a), Sub(c, a));
   const double length = std::sqrt(Dot(normal, normal));
@@ -355,6 +390,7 @@ ExtraMesh MeshOf(std::map<std::uint32_t, ExtraPart>& io_parts) {
   for (auto& [material, part] : io_parts) {
     if (part.indices.empty()) continue;
     part.material = material;
+    if (!part.uvs.empty()) part.tangents = MakeTangents(part.positions, part.normals, part.uvs, part.indices);
     mesh.parts.push_back(std::move(part));
   }
   return mesh;
@@ -372,8 +408,10 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
       const Side side =
           SideOf(Cross(Sub(i_solids[b].corners[t[1]], a), Sub(i_solids[b].corners[t[2]], a)));
       const std::uint32_t material = side == kUp || side == kDown ? roof : Largest(areas[side], roof);
+      const UV centre = i_gathered.welded.centre(material);
+      const UV uvs[3] = {centre, centre, centre};
       AddFlatTriangle(parts[material], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
-                      ToVector(i_solids[b].corners[t[2]]));
+                      ToVector(i_solids[b].corners[t[2]]), i_gathered.welded.isMapped(material) ? uvs : nullptr);
     }
   }
   return MeshOf(parts);
@@ -390,11 +428,21 @@ ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>
     const VectorF& c = i_welded.positions[i_indices[i + 2]];
     if (!HasArea(a, b, c)) continue;
     std::uint32_t material = i_welded.materials[i_indices[i]];
+    std::size_t first = 0;  // the first corner of the triangle's material
     for (std::size_t k = 1; k < 3; ++k) {
       const std::uint32_t other = i_welded.materials[i_indices[i + k]];
-      if (i_welded.areas.at(other) > i_welded.areas.at(material)) material = other;
+      if (i_welded.areas.at(other) > i_welded.areas.at(material)) {
+        material = other;
+        first = k;
+      }
     }
-    AddFlatTriangle(parts[material], a, b, c);
+    // A corner of another material has no place on this one's texture: it takes the first's.
+    UV uvs[3];
+    for (std::size_t k = 0; k < 3; ++k) {
+      const std::uint32_t corner = i_indices[i + (i_welded.materials[i_indices[i + k]] == material ? k : first)];
+      uvs[k] = i_welded.uvs[corner];
+    }
+    AddFlatTriangle(parts[material], a, b, c, i_welded.isMapped(material) ? uvs : nullptr);
   }
   return MeshOf(parts);
 }
@@ -512,13 +560,14 @@ std::uint64_t ExtraMesh::vertices() const {
 }
 
 EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
-                              const Request& i_request, const Frame& i_frame, const EngineOptions& i_options) {
+                              const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
+                              const std::vector<bool>& i_mapped) {
   EngineExtras extras;
   if (i_options.markers) extras.doors = DoorMarkers(i_kit, i_plan, i_request, i_frame);
   const bool hulls = i_options.collision != CollisionNaming::None;
   const int lods = std::clamp(i_options.lods, 0, kMaxLods);
   if (!hulls && lods == 0) return extras;
-  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods > 0);
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods > 0, i_mapped);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
@@ -543,9 +592,9 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
 
 EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report) {
+                               SceneReport& io_report, const std::vector<bool>& i_mapped) {
   EngineExtras extras = MakeEngineExtras(i_kit, i_pieces, i_building.plan, i_building.request,
-                                         OwnFrame(i_building.frame), i_options);
+                                         OwnFrame(i_building.frame), i_options, i_mapped);
   for (std::size_t h = 0; h < extras.hulls.size(); ++h)
     extras.hullNames.push_back(HullName(i_building.name, i_options.collision, h));
   for (std::size_t m = 0; m < extras.meshCount(); ++m) {

@@ -16,6 +16,7 @@
 // surface locked so that outlines and silhouette stay; the last of two or more levels is the
 // block hulls, each face in the material of the side it stands for.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ struct ExtraPart {
   std::vector<VectorF> positions;
   std::vector<VectorF> normals;
   std::vector<std::uint32_t> indices;
+  // A level's part of a material with a map: one texture coordinate (glTF's orientation) and one
+  // tangent per vertex; empty otherwise.
+  std::vector<UV> uvs;
+  std::vector<std::array<float, 4>> tangents;
 };
 
 // A mesh of parts in ascending material order (Obj::kNoMaterial last).
@@ -71,14 +76,18 @@ struct EngineExtras {
 
 // The extras that i_options asks for, of the building of i_plan (made of i_request) placed in
 // i_frame. i_pieces is MakeGltfPieces(i_kit).
+// i_mapped tells, by kit material id, the materials with a map: the levels' triangles of those
+// keep the texture coordinates of the building's vertices (a level made of the hulls, the middle
+// of its material's coordinates).
 EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
-                              const Request& i_request, const Frame& i_frame, const EngineOptions& i_options);
+                              const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
+                              const std::vector<bool>& i_mapped = {});
 
 // A scene building's extras as a writer writes them: made in the building's own frame, its hulls
 // named, their triangles and vertices counted into the report.
 EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report);
+                               SceneReport& io_report, const std::vector<bool>& i_mapped = {});
 
 // The names of a building's collision hulls, one a block: Godot's "<name>-colonly" (blocks after
 // the first "<name>_01-colonly" ...), Unreal's "UCX_<name>_00", "UCX_<name>_01" ...

@@ -189,6 +189,10 @@ void PutExtra(TextOut& io_out, const ExtraPart& i_part, const GlbView& i_view) {
       return io_out.write(reinterpret_cast<const char*>(i_part.positions.data()), 12 * i_part.positions.size());
     case GlbData::ExtraNormals:
       return io_out.write(reinterpret_cast<const char*>(i_part.normals.data()), 12 * i_part.normals.size());
+    case GlbData::ExtraUvs:
+      return io_out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+    case GlbData::ExtraTangents:
+      return io_out.write(reinterpret_cast<const char*>(i_part.tangents.data()), 16 * i_part.tangents.size());
     default:
       return PutIndices(io_out, i_part.indices, 0, i_view.wide);
   }
@@ -253,6 +257,8 @@ void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
         break;
       case GlbData::ExtraPositions:
       case GlbData::ExtraNormals:
+      case GlbData::ExtraUvs:
+      case GlbData::ExtraTangents:
       case GlbData::ExtraIndices:
         PutExtra(io_streamer.out, io_streamer.buildings[view.building].extras->mesh(view.extra).parts[view.part],
                  view);

@@ -331,6 +331,14 @@ GltfJson ExtraPrimitive(GlbLayout& io_layout, GltfJson& io_document, const Extra
     i_view.data = GlbData::ExtraNormals;
     primitive["attributes"]["NORMAL"] = AddData(io_layout, io_document, i_view, vertices, 3, kVertexTarget);
   }
+  if (!i_part.uvs.empty()) {
+    i_view.data = GlbData::ExtraUvs;
+    primitive["attributes"]["TEXCOORD_0"] = AddData(io_layout, io_document, i_view, vertices, 2, kVertexTarget);
+  }
+  if (!i_part.tangents.empty() && HasNormalMap(*io_numbers.materials, i_part.material)) {
+    i_view.data = GlbData::ExtraTangents;
+    primitive["attributes"]["TANGENT"] = AddData(io_layout, io_document, i_view, vertices, 4, kVertexTarget);
+  }
   i_view.data = GlbData::ExtraIndices;
   primitive["indices"] = AddIndices(io_layout, io_document, i_view, vertices, i_part.indices.size());
   const std::int64_t material = i_drawn ? io_numbers.of(i_part.material) : -1;

@@ -62,8 +62,10 @@ enum class GlbData {
   ExtraPositions,
   ExtraNormals,
   ExtraIndices,  // one part of one mesh of a building's engine extras
-  FlatTangents,  // with a normal map: one material of one building, placed
-  PartTangents,  // with a normal map: one part of one piece, as it is
+  FlatTangents,   // with a normal map: one material of one building, placed
+  PartTangents,   // with a normal map: one part of one piece, as it is
+  ExtraUvs,       // with a map: one part of one level of a building's engine extras
+  ExtraTangents,  // with a normal map: the same
 };
 
 struct GlbView {

@@ -40,18 +40,24 @@ bool Perpendicular(const Vector3& i_n, const Vector3& i_t, Vector3& o_t) {
 }  // namespace
 
 std::vector<std::array<float, 4>> MakeTangents(const GltfPart& i_part) {
+  return MakeTangents(i_part.positions, i_part.normals, i_part.uvs, i_part.indices);
+}
+
+std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_positions,
+                                               const std::vector<VectorF>& i_normals, const std::vector<UV>& i_uvs,
+                                               const std::vector<std::uint32_t>& i_indices) {
   using namespace tangent_math;
-  const std::size_t count = i_part.positions.size();
+  const std::size_t count = i_positions.size();
   std::vector<Vector3> along(count, Vector3{0, 0, 0}), up(count, Vector3{0, 0, 0});
-  for (std::size_t k = 0; k + 2 < i_part.indices.size(); k += 3) {
-    const std::uint32_t a = i_part.indices[k], b = i_part.indices[k + 1], c = i_part.indices[k + 2];
-    const Vector3 e1 = Minus(i_part.positions[b], i_part.positions[a]);
-    const Vector3 e2 = Minus(i_part.positions[c], i_part.positions[a]);
+  for (std::size_t k = 0; k + 2 < i_indices.size(); k += 3) {
+    const std::uint32_t a = i_indices[k], b = i_indices[k + 1], c = i_indices[k + 2];
+    const Vector3 e1 = Minus(i_positions[b], i_positions[a]);
+    const Vector3 e2 = Minus(i_positions[c], i_positions[a]);
     // s along u, t up the image (glTF's v runs down it).
-    const double s1 = static_cast<double>(i_part.uvs[b].u) - i_part.uvs[a].u;
-    const double s2 = static_cast<double>(i_part.uvs[c].u) - i_part.uvs[a].u;
-    const double t1 = static_cast<double>(i_part.uvs[a].v) - i_part.uvs[b].v;
-    const double t2 = static_cast<double>(i_part.uvs[a].v) - i_part.uvs[c].v;
+    const double s1 = static_cast<double>(i_uvs[b].u) - i_uvs[a].u;
+    const double s2 = static_cast<double>(i_uvs[c].u) - i_uvs[a].u;
+    const double t1 = static_cast<double>(i_uvs[a].v) - i_uvs[b].v;
+    const double t2 = static_cast<double>(i_uvs[a].v) - i_uvs[c].v;
     const double area = s1 * t2 - s2 * t1;
     if (area == 0 || !std::isfinite(area)) continue;
     // Scaled by the signed area on the texture: each triangle weighs by its size there.
@@ -65,7 +71,7 @@ std::vector<std::array<float, 4>> MakeTangents(const GltfPart& i_part) {
   }
   std::vector<std::array<float, 4>> tangents(count);
   for (std::size_t v = 0; v < count; ++v) {
-    const VectorF& normal = i_part.normals[v];
+    const VectorF& normal = i_normals[v];
     const Vector3 n = {normal.x, normal.y, normal.z};
     Vector3 t;
     if (!Perpendicular(n, along[v], t) && !Perpendicular(n, Vector3{1, 0, 0}, t)) Perpendicular(n, Vector3{0, 0, 1}, t);

@@ -18,4 +18,9 @@ namespace Ostrel::City {
 // give no direction gets one perpendicular to its normal.
 std::vector<std::array<float, 4>> MakeTangents(const GltfPart& i_part);
 
+// The same of any triangles: one tangent per vertex of i_positions.
+std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_positions,
+                                               const std::vector<VectorF>& i_normals, const std::vector<UV>& i_uvs,
+                                               const std::vector<std::uint32_t>& i_indices);
+
 }  // namespace Ostrel::City
