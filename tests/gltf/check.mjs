@@ -2,8 +2,9 @@
 // forms, some with the engine extras (levels of detail, collision hulls, door markers, pivots), and
 // checks each with two consumers (and a building and a city as .gltf with the validator): the
 // Khronos glTF validator must report no error and no warning, and three.js's GLTFLoader must load
-// it with the triangles that three.js's OBJLoader
-// reads from the OBJ output of the same request, none of them of zero area. Instanced files in
+// it with the triangles that three.js's OBJLoader reads from the OBJ output of the same request,
+// none of them of zero area, every material with its colour and normal maps, each image embedded
+// once and every textured primitive with its texture coordinates and tangents. Instanced files in
 // metres carry no scale on their nodes; piece nodes are named; a city's building nodes carry
 // their rows' translations.
 //
@@ -16,6 +17,14 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+
+// three.js loads a glTF's images as a browser would: node has no window and decodes no image, so
+// each image becomes a bitmap of the size its PNG header gives, without its pixels.
+globalThis.self = globalThis;
+globalThis.createImageBitmap = async (blob) => {
+  const header = new DataView(await blob.arrayBuffer());
+  return { width: header.getUint32(16), height: header.getUint32(20), close() {} };
+};
 
 let validator, GLTFLoader, OBJLoader, THREE;
 try {
@@ -124,15 +133,57 @@ function fail(what, message) {
   failures += 1;
 }
 
+// The texture coordinates a texture needs: every primitive of a material with a map has
+// TEXCOORD_0 (and TANGENT beside a normal map), no texture coordinates go unused (the validator
+// tells those as information only), and each image file is embedded once, however many
+// materials and buildings use it.
+function checkTextures(what, json, report) {
+  const materials = json.materials ?? [];
+  const texcoords = new Set();
+  for (const mesh of json.meshes ?? []) {
+    for (const primitive of mesh.primitives) {
+      const attributes = primitive.attributes;
+      if (attributes.TEXCOORD_0 !== undefined) texcoords.add(attributes.TEXCOORD_0);
+      const material = materials[primitive.material];
+      if (!material) continue;
+      const mapped = material.pbrMetallicRoughness?.baseColorTexture || material.normalTexture;
+      if (mapped && attributes.TEXCOORD_0 === undefined) fail(what, `a primitive of ${material.name} has no TEXCOORD_0`);
+      if (material.normalTexture && attributes.TANGENT === undefined) fail(what, `a primitive of ${material.name} has no TANGENT`);
+    }
+  }
+  for (const message of report.issues.messages) {
+    const accessor = /^\/accessors\/(\d+)$/.exec(message.pointer ?? '');
+    if (message.code === 'UNUSED_OBJECT' && accessor && texcoords.has(Number(accessor[1])))
+      fail(what, `validator: texture coordinates unused at ${message.pointer}`);
+  }
+  const names = (json.images ?? []).map((image) => image.name);
+  if (new Set(names).size !== names.length) fail(what, `an image is embedded more than once: ${names.join(', ')}`);
+}
+
 // Fails unless the Khronos validator finds neither an error nor a warning.
 async function validate(what, bytes) {
-  const report = await validator.validateBytes(bytes, { maxIssues: 20 });
+  const report = await validator.validateBytes(bytes, { maxIssues: 0 });
   if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
     const said = report.issues.messages
       .filter((message) => message.severity <= 1)
+      .slice(0, 20)
       .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
     fail(what, `validator: ${said.join('; ')}`);
   }
+  checkTextures(what, glbJson(bytes), report);
+}
+
+// Every material three.js draws the shipped kit with has its colour map and normal map (glass
+// included); only collision hulls, which have no material, go without.
+function checkMaps(what, gltf) {
+  const bare = new Set();
+  gltf.scene.traverse((object) => {
+    if (!object.isMesh) return;
+    for (const material of Array.isArray(object.material) ? object.material : [object.material]) {
+      if (material.name && (!material.map || !material.normalMap)) bare.add(material.name);
+    }
+  });
+  if (bare.size > 0) fail(what, `three.js draws ${[...bare].join(', ')} without a map`);
 }
 
 for (const style of ['A', 'B']) {
@@ -156,6 +207,7 @@ for (const style of ['A', 'B']) {
         if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
         const flat = flatTriangles(gltf);
         if (flat > 0) fail(what, `${flat} triangles of no area`);
+        checkMaps(what, gltf);
       } catch (error) {
         fail(what, `three.js cannot load it: ${error.message ?? error}`);
       }
@@ -190,6 +242,7 @@ for (const [file, metres, more] of [[city, false, []], [example, false, []], [ex
       if (triangles !== cityTriangles) fail(what, `three.js shows ${triangles} triangles, the OBJ ${cityTriangles}`);
       const flat = flatTriangles(gltf);
       if (flat > 0) fail(what, `${flat} triangles of no area`);
+      checkMaps(what, gltf);
       const names = gltf.scene.children.map((node) => node.name).join(',');
       const ids = rows.slice(1).map((row) => row[column('id')]).join(',');
       if (names !== ids) fail(what, `three.js names the buildings ${names}`);
@@ -212,7 +265,7 @@ async function validateGltf(what, file) {
   const json = new Uint8Array(fs.readFileSync(file));
   const externalResourceFunction = (uri) =>
     Promise.resolve(new Uint8Array(fs.readFileSync(path.join(path.dirname(file), decodeURIComponent(uri)))));
-  const report = await validator.validateBytes(json, { uri: path.basename(file), externalResourceFunction });
+  const report = await validator.validateBytes(json, { uri: path.basename(file), externalResourceFunction, maxIssues: 0 });
   if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
     const said = report.issues.messages
       .filter((message) => message.severity <= 1)
@@ -226,6 +279,7 @@ async function validateGltf(what, file) {
   if (report.info.resources.filter((resource) => resource.storage === 'external').length !== 1) {
     fail(what, 'the buffer is not the one external resource');
   }
+  checkTextures(what, JSON.parse(fs.readFileSync(file, 'utf8')), report);
 }
 
 for (const form of forms) {

@@ -16,6 +16,7 @@
 
 #include <meshoptimizer.h>
 
+#include <ostrel/ext/Mtl.h>
 #include <ostrel/layout/Blocks.h>
 #include <ostrel/layout/Instance.h>
 
@@ -592,9 +593,16 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
 
 EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report, const std::vector<bool>& i_mapped) {
+                               SceneReport& io_report) {
+  std::vector<bool> mapped(i_kit.materials.size(), false);
+  for (const MaterialLibrary& library : i_kit.libraries) {
+    for (const Mtl::Material& material : library.library.materials) {
+      if (!Mtl::FindTexture(material, "map_Kd")) continue;
+      for (std::size_t id = 0; id < mapped.size(); ++id) mapped[id] = mapped[id] || i_kit.materials[id] == material.name;
+    }
+  }
   EngineExtras extras = MakeEngineExtras(i_kit, i_pieces, i_building.plan, i_building.request,
-                                         OwnFrame(i_building.frame), i_options, i_mapped);
+                                         OwnFrame(i_building.frame), i_options, mapped);
   for (std::size_t h = 0; h < extras.hulls.size(); ++h)
     extras.hullNames.push_back(HullName(i_building.name, i_options.collision, h));
   for (std::size_t m = 0; m < extras.meshCount(); ++m) {

@@ -84,10 +84,12 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
                               const std::vector<bool>& i_mapped = {});
 
 // A scene building's extras as a writer writes them: made in the building's own frame, its hulls
-// named, their triangles and vertices counted into the report.
+// named, their triangles and vertices counted into the report; the materials with a map are
+// those that a material file of the kit gives a map_Kd, so that every format makes the same
+// levels.
 EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report, const std::vector<bool>& i_mapped = {});
+                               SceneReport& io_report);
 
 // The names of a building's collision hulls, one a block: Godot's "<name>-colonly" (blocks after
 // the first "<name>_01-colonly" ...), Unreal's "UCX_<name>_00", "UCX_<name>_01" ...

@@ -151,16 +151,13 @@ namespace {
 class GlbFormat : public Writer {
  private:
   // Each building's engine extras in its own frame, when the scene asks for some; none otherwise.
-  // The levels of detail keep the texture coordinates of the materials with a map.
   static std::vector<EngineExtras> MakeExtras(WriteContext& io_context, const std::vector<SceneBuilding>& i_held,
-                                              const std::vector<GltfPiece>& i_pieces, const GltfMaterials& i_materials) {
+                                              const std::vector<GltfPiece>& i_pieces) {
     const EngineOptions& options = io_context.options.engine;
     std::vector<EngineExtras> all;
     if (!options.adds()) return all;
-    std::vector<bool> mapped(i_materials.ofKit.size(), false);
-    for (std::size_t id = 0; id < mapped.size(); ++id) mapped[id] = i_materials.ofKit[id] && i_materials.ofKit[id]->image >= 0;
     for (const SceneBuilding& building : i_held)
-      all.push_back(MakeWrittenExtras(io_context.kit, i_pieces, building, options, io_context.report, mapped));
+      all.push_back(MakeWrittenExtras(io_context.kit, i_pieces, building, options, io_context.report));
     return all;
   }
 
@@ -177,7 +174,7 @@ class GlbFormat : public Writer {
     SceneBuilding building;
     while (io_context.next(building)) held.push_back(std::move(building));
     const std::vector<GltfPiece> glTF = MakeGltfPieces(kit);
-    const std::vector<EngineExtras> extras = MakeExtras(io_context, held, glTF, materials);
+    const std::vector<EngineExtras> extras = MakeExtras(io_context, held, glTF);
     std::vector<GltfBuilding> buildings;
     for (std::size_t b = 0; b < held.size(); ++b) {
       const SceneBuilding& kept = held[b];
