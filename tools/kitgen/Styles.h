@@ -26,7 +26,9 @@
 
 namespace Kitgen {
 
-// A material of a style's palette; colours are sRGB.
+// A material of a style's palette; colours are sRGB. The colour is painted into the style's
+// texture sheet and the material file's Kd is white, so two materials of a palette differ in ks
+// or ns: readers that merge materials of equal properties (assimp) would merge them otherwise.
 struct Material {
   std::string name;
   float kd[3];
@@ -237,7 +239,7 @@ inline Style ModernStyle() {
                {s + "_glass", {0.10f, 0.14f, 0.18f}, 0.90f, 500},
                {s + "_roof", {0.38f, 0.38f, 0.39f}, 0.03f, 8},
                {s + "_coping", {0.71f, 0.73f, 0.75f}, 0.55f, 150},
-               {s + "_balcony", {0.66f, 0.66f, 0.65f}, 0.08f, 12},
+               {s + "_balcony", {0.66f, 0.66f, 0.65f}, 0.07f, 10},
                {s + "_railing", {0.62f, 0.72f, 0.76f}, 0.70f, 150, 0.55f}},
               {}};
   std::vector<PieceSpec>& kit = style.pieces;
@@ -288,8 +290,8 @@ inline Style ClassicStyle() {
                {s + "_glass", {0.09f, 0.12f, 0.15f}, 0.90f, 500},
                {s + "_door", {0.12f, 0.27f, 0.20f}, 0.30f, 40},
                {s + "_roof", {0.31f, 0.31f, 0.33f}, 0.03f, 8},
-               {s + "_coping", {0.76f, 0.73f, 0.66f}, 0.06f, 10},
-               {s + "_balcony", {0.80f, 0.77f, 0.69f}, 0.06f, 10},
+               {s + "_coping", {0.76f, 0.73f, 0.66f}, 0.05f, 8},
+               {s + "_balcony", {0.80f, 0.77f, 0.69f}, 0.07f, 12},
                {s + "_railing", {0.13f, 0.13f, 0.14f}, 0.40f, 60}},
               {}};
   std::vector<PieceSpec>& kit = style.pieces;

@@ -13,14 +13,17 @@ namespace {
 
 using namespace detail;
 
-void PutLine(ObjWriter& io_writer, const char* i_keyword, std::size_t i_length, const float* i_values) {
+void PutLine(ObjWriter& io_writer, const char* i_keyword, std::size_t i_length, const float* i_values,
+             int i_count = 3) {
   char* pos = io_writer.out.room(kMaxVectorLine);
-  io_writer.out.commit(PutVectorLine(pos, io_writer.floats, i_keyword, i_length, i_values, 3));
+  io_writer.out.commit(PutVectorLine(pos, io_writer.floats, i_keyword, i_length, i_values, i_count));
 }
 
-// "f a b c" or, with normals, "f a//a b//b c//c": 1-based numbers after the offsets.
-void PutFace(ObjWriter& io_writer, const std::uint32_t* i_corners, const Offsets& i_at, bool i_normals) {
-  char text[160];
+// "f a b c" or, with normals, "f a//a b//b c//c", with texture coordinates "f a/a/a ...": 1-based
+// numbers after the offsets.
+void PutFace(ObjWriter& io_writer, const std::uint32_t* i_corners, const Offsets& i_at, bool i_normals,
+             bool i_uvs) {
+  char text[240];
   char* end = text;
   *end++ = 'f';
   for (int k = 0; k < 3; ++k) {
@@ -28,6 +31,7 @@ void PutFace(ObjWriter& io_writer, const std::uint32_t* i_corners, const Offsets
     end = std::to_chars(end, end + 24, i_at.vertices + i_corners[k] + 1).ptr;
     if (!i_normals) continue;
     *end++ = '/';
+    if (i_uvs) end = std::to_chars(end, end + 24, i_at.uvs + i_corners[k] + 1).ptr;
     *end++ = '/';
     end = std::to_chars(end, end + 24, i_at.normals + i_corners[k] + 1).ptr;
   }
@@ -53,14 +57,21 @@ Offsets WriteMesh(ObjWriter& io_writer, const Kit& i_kit, const ExtraMesh& i_mes
       const float xyz[3] = {turned.x, turned.y, turned.z};
       PutLine(io_writer, "vn", 2, xyz);
     }
+    for (const UV& uv : part.uvs) {
+      const float values[2] = {uv.u, 1.0f - uv.v};  // OBJ's v runs up the image
+      PutLine(io_writer, "vt", 2, values, 2);
+    }
     const bool normals = !part.normals.empty();
     if (normals && i_names.used) {
       WriteLine(io_writer, "usemtl " + (part.material == Obj::kNoMaterial ? i_names.defaultName
                                                                            : i_kit.materials[part.material]));
     }
-    for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) PutFace(io_writer, &part.indices[i], at, normals);
+    const bool uvs = normals && !part.uvs.empty();
+    for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3)
+      PutFace(io_writer, &part.indices[i], at, normals, uvs);
     at.vertices += part.positions.size();
     at.normals += part.normals.size();
+    at.uvs += part.uvs.size();
   }
   return at;
 }
