@@ -43,6 +43,8 @@ std::string Storeys(std::int64_t i_from, std::int64_t i_to) {
                         : "storeys " + std::to_string(i_from) + " to " + std::to_string(i_to);
 }
 
+std::string Cells(std::int64_t i_count) { return std::to_string(i_count) + (i_count == 1 ? " cell" : " cells"); }
+
 }  // namespace
 
 bool ParseSetback(const std::string& i_text, Setback& o_setback, std::string& o_why) {
@@ -52,9 +54,11 @@ bool ParseSetback(const std::string& i_text, Setback& o_setback, std::string& o_
   const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
   Setback setback;
   if (!ReadCount(text.substr(0, first), setback.level)) return false;
-  if (first == std::string_view::npos) {
+  const std::string_view sides =
+      first == std::string_view::npos ? std::string_view() : text.substr(first + 1, second - first - 1);
+  if (sides.empty()) {
     setback.north = setback.east = setback.south = setback.west = 1;
-  } else if (!ReadSides(text.substr(first + 1, second - first - 1), setback)) {
+  } else if (!ReadSides(sides, setback)) {
     return false;
   }
   std::int64_t cells = 1;
@@ -107,12 +111,10 @@ std::string SetbackFault(const Request& i_request, std::size_t i_index) {
   }
   const Footprint above = FootprintOf(i_request, i_index + 1);
   if (above.cellsAlongX < 2) {
-    return " leaves the block above " + std::to_string(above.cellsAlongX) +
-           " cells from north to south: a block needs 2 or more each way";
+    return " leaves the block above " + Cells(above.cellsAlongX) + " from north to south: a block needs 2 or more each way";
   }
   if (above.cellsAlongZ < 2) {
-    return " leaves the block above " + std::to_string(above.cellsAlongZ) +
-           " cells from west to east: a block needs 2 or more each way";
+    return " leaves the block above " + Cells(above.cellsAlongZ) + " from west to east: a block needs 2 or more each way";
   }
   return "";
 }

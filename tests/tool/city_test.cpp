@@ -267,7 +267,7 @@ TEST(CityCli, EachBadFileGivesItsErrorAndLeavesTheOutputAsItWas) {
       {"style,width,length,height,colour\nA,1,1,1,red\n",
        ", line 1, column 5: unknown column 'colour': the columns are style, width, length, height, door, "
        "balcony, "
-       "close, x, y, z, angle, seed, id and roof"},
+       "close, x, y, z, angle, seed, id, roof, setback and band"},
       {"style,width,length\nA,1,1\n",
        ", line 1: no column 'height': style, width, length and height are required"},
       {head + "A,1,1,1\nA,2,x3,1\n", ", line 3, column 3 (length): 'x3' is not a whole number"},
@@ -292,6 +292,12 @@ TEST(CityCli, EachBadFileGivesItsErrorAndLeavesTheOutputAsItWas) {
        ", line 2, column 5 (seed): '-1' is not a whole number from 0 to 18446744073709551615"},
       {"style,width,length,height,id\nA,1,1,1,\"two\nlines\"\n",
        ", line 2, column 5 (id): 'two?lines' holds a line break: an id names the building on one line"},
+      {"style,width,length,height,setback\nA,3,3,4,1:N 3:NS:2\n",
+       ", line 2, column 5 (setback): '3:NS:2' leaves the block above 0 cells from north to south: a block "
+       "needs 2 or more each way"},
+      {"style,width,length,height,band\nA,1,1,3,0:B 1:Q\n",
+       ", line 2, column 5 (band): '1:Q' names style 'Q', which the units folder does not have (-k lists "
+       "them)"},
       {"style,width,length,height,roof\nA,1,1,1,Hip\n",
        ", line 2, column 5 (roof): 'Hip' is not a roof: give flat, gable or hip"},
       {head + "A,1,1\n", ", line 2, column 4: row has 3 fields, the header has 4"},

@@ -275,6 +275,15 @@ TEST(Cli, FailedBuildWritesNothingAndSaysNoDone) {
   EXPECT_EQ(TestSupport::ReadFile(kit.work / "out.obj"), "precious\n");
   EXPECT_EQ(kit.WorkEntries(), Strings{"out.obj"});
 
+  // A setback or band that cannot be built is refused before the output is touched.
+  const RunResult setback = kit.RunWith({"-s", "Z", "-h", "3", "--setback", "3", "out.obj"});
+  EXPECT_EQ(setback.status, 1);
+  EXPECT_EQ(setback.output, kit.Found() + Line("error", "Value '3' of option '--setback' steps back at storey 3: "
+                                                        "give a storey from 1 to 2 (the height is 3)"));
+  EXPECT_EQ(kit.RunWith({"-s", "Z", "--band", "0:Q", "out.obj"}).status, 1);
+  EXPECT_EQ(TestSupport::ReadFile(kit.work / "out.obj"), "precious\n");
+  EXPECT_EQ(kit.WorkEntries(), Strings{"out.obj"});
+
   for (const std::string special : {"/dev/full", "/dev/null"}) {
     const RunResult direct = kit.RunWith({"-s", "Z", special});
     EXPECT_EQ(direct.status, 1) << special;

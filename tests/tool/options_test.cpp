@@ -215,6 +215,11 @@ TEST_F(OptionsTest, ValuesTheBuildingCannotUseAreKeptWithAWarning) {
   EXPECT_EQ(parsed.settings.width, 3);
   EXPECT_EQ(Parse({"--roof", "hip", "--roof", "dome"}).settings.roof, Ostrel::City::RoofShape::Flat);
   EXPECT_EQ(Parse({"--ridge", "z"}).settings.ridge, Ostrel::City::RidgeAxis::Z);
+  // Setbacks and bands are kept as given, in order: the building checks them.
+  const Parsed shaped = Parse({"--setback", "2:N", "--band", "0:S", "--setback", "x"});
+  EXPECT_EQ(shaped.output, "");
+  EXPECT_EQ(shaped.settings.setbacks, (Strings{"2:N", "x"}));
+  EXPECT_EQ(shaped.settings.bands, Strings{"0:S"});
 }
 
 TEST_F(OptionsTest, CheckAndHelp) {

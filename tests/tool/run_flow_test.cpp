@@ -277,7 +277,7 @@ TEST_F(RunFlowTest, FailedBuildLeavesAnExistingFileAsItWas) {
   settings.style = "Z";  // no unit files at all
   settings.outputfilename = out / "b.obj";
   TestSupport::CaptureStdout console;
-  EXPECT_EQ(WriteBuilding(settings, units.path.string()), kExitFailure);
+  EXPECT_EQ(WriteBuilding(settings, units.path.string(), {}), kExitFailure);
   EXPECT_EQ(console.str().find("Done!"), std::string::npos);
   EXPECT_EQ(console.str().rfind("[towerkit-0.1] error : ", 0), 0u);
   EXPECT_EQ(TestSupport::ReadFile(out / "b.obj"), "precious\n");

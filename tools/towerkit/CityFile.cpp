@@ -19,6 +19,8 @@
 #include <ostrel/utils/Numbers.h>
 #include <ostrel/utils/TextFile.h>
 
+#include "ShapeValues.h"
+
 namespace Towerkit {
 
 CityText::~CityText() {
@@ -68,6 +70,8 @@ Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell) {
   request.seed = i_row.seed;
   request.varyByCell = i_varyByCell;
   request.roof = i_row.roof;
+  request.setbacks = i_row.setbacks;
+  request.bands = i_row.bands;
   return request;
 }
 
@@ -82,7 +86,7 @@ bool CityRows::open(std::string& o_error) {
     if (known == kCityColumnCount) {
       o_error = where(names[i], false) + ": unknown column '" + Ostrel::TextFile::Excerpt(names[i].text) +
                 "': the columns are style, width, length, height, door, balcony, close, x, y, z, angle, "
-                "seed, id and roof";
+                "seed, id, roof, setback and band";
       return false;
     }
     m_columns[known] = static_cast<int>(i);
@@ -120,7 +124,7 @@ bool CityRows::next(CityRow& o_row, std::string& o_error) {
          readRequests(kClose, kWallRequest, o_row.close, o_error) && readPlace(kX, o_row.x, o_error) &&
          readPlace(kY, o_row.y, o_error) && readPlace(kZ, o_row.z, o_error) &&
          readAngle(o_row.angle, o_error) && readSeed(o_row.seed, o_error) && readId(o_row.name, o_error) &&
-         readRoof(o_row.roof, o_error);
+         readRoof(o_row.roof, o_error) && readShape(o_row, o_error);
 }
 
 // "City file 'c.csv', line 3, column 2 (width)"; the column's name only for a row's field.
@@ -180,26 +184,37 @@ bool CityRows::readDoor(std::string& o_door, std::string& o_error) const {
 }
 
 // Requests separated by blanks: "NC EA".
-bool CityRows::readRequests(CityColumn i_column, const RequestKind& i_kind,
-                            std::vector<std::string>& o_requests, std::string& o_error) const {
-  const Csv::Field* requests = field(i_column);
-  if (requests == nullptr) return true;
-  const std::string& text = requests->text;
-  for (std::size_t pos = 0; pos < text.size();) {
-    if (text[pos] == ' ' || text[pos] == '\t') {
+namespace {
+
+// The words of a field, separated by blanks.
+std::vector<std::string> Words(const std::string& i_text) {
+  std::vector<std::string> words;
+  for (std::size_t pos = 0; pos < i_text.size();) {
+    if (i_text[pos] == ' ' || i_text[pos] == '\t') {
       ++pos;
       continue;
     }
     std::size_t end = pos;
-    while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
-    const std::string request = text.substr(pos, end - pos);
+    while (end < i_text.size() && i_text[end] != ' ' && i_text[end] != '\t') ++end;
+    words.push_back(i_text.substr(pos, end - pos));
+    pos = end;
+  }
+  return words;
+}
+
+}  // namespace
+
+bool CityRows::readRequests(CityColumn i_column, const RequestKind& i_kind,
+                            std::vector<std::string>& o_requests, std::string& o_error) const {
+  const Csv::Field* requests = field(i_column);
+  if (requests == nullptr) return true;
+  for (const std::string& request : Words(requests->text)) {
     const std::string fault = RequestFault(request, i_kind);
     if (!fault.empty()) {
       o_error = where(*requests) + ": '" + Ostrel::TextFile::Excerpt(request) + "'" + fault;
       return false;
     }
     o_requests.push_back(request);
-    pos = end;
   }
   return true;
 }
@@ -253,6 +268,23 @@ bool CityRows::readRoof(Ostrel::City::RoofShape& io_roof, std::string& o_error) 
   const std::string value(Csv::TrimBlanks(roof->text));
   if (value.empty() || Ostrel::City::RoofShapeOf(value, io_roof)) return true;
   return refuse(*roof, " is not a roof: give flat, gable or hip", o_error);
+}
+
+bool CityRows::readShape(CityRow& io_row, std::string& o_error) const {
+  const Csv::Field* setbacks = field(kSetback);
+  const Csv::Field* bands = field(kBand);
+  if (setbacks == nullptr && bands == nullptr) return true;
+  Ostrel::City::Request request = RequestOf(io_row, false);
+  ShapeFault fault;
+  if (ReadShape(setbacks ? Words(setbacks->text) : std::vector<std::string>{},
+                bands ? Words(bands->text) : std::vector<std::string>{}, m_styles, request, fault)) {
+    io_row.setbacks = request.setbacks;
+    io_row.bands = request.bands;
+    return true;
+  }
+  const Csv::Field& at = std::string(fault.kind) == "setback" ? *setbacks : *bands;
+  o_error = where(at) + ": '" + Ostrel::TextFile::Excerpt(fault.value) + "'" + fault.why;
+  return false;
 }
 
 }  // namespace Towerkit

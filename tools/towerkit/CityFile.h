@@ -49,10 +49,13 @@ class CityText {
 };
 
 // The columns of a city file, in the order of kCityColumns.
-enum CityColumn { kStyle, kWidth, kLength, kHeight, kDoor, kBalcony, kClose, kX, kY, kZ, kAngle, kSeed, kId, kRoof };
-inline constexpr const char* kCityColumns[] = {
-    "style", "width", "length", "height", "door", "balcony", "close", "x", "y", "z", "angle", "seed", "id", "roof"};
-inline constexpr int kCityColumnCount = 14;
+enum CityColumn {
+  kStyle, kWidth, kLength, kHeight, kDoor, kBalcony, kClose, kX, kY, kZ, kAngle, kSeed, kId, kRoof, kSetback, kBand
+};
+inline constexpr const char* kCityColumns[] = {"style", "width", "length", "height", "door",  "balcony",
+                                               "close", "x",     "y",      "z",      "angle", "seed",
+                                               "id",    "roof",  "setback", "band"};
+inline constexpr int kCityColumnCount = 16;
 inline constexpr int kRequiredColumns = 4;  // style to height
 
 // One row of a city file, checked.
@@ -69,6 +72,8 @@ struct CityRow {
   std::uint64_t seed = 0;
   std::string name;  // the id, or building_ROW
   Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;
+  std::vector<Ostrel::City::Setback> setbacks;  // checked against the row's building
+  std::vector<Ostrel::City::Band> bands;        // the same, their styles those of the units folder
 };
 
 // The request the layout builds from a row; --vary applies to every row alike.
@@ -109,6 +114,8 @@ class CityRows {
   bool readSeed(std::uint64_t& io_seed, std::string& o_error) const;
   bool readId(std::string& io_name, std::string& o_error) const;
   bool readRoof(Ostrel::City::RoofShape& io_roof, std::string& o_error) const;
+  // The setbacks and bands of the row, checked against its building: after its sizes.
+  bool readShape(CityRow& io_row, std::string& o_error) const;
 
   const CityText& m_text;
   const Catalogue& m_styles;

@@ -201,6 +201,7 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   const auto check = [&](const CityRow& i_row) {
     ++rows;
     used.insert(i_row.style);
+    for (const Ostrel::City::Band& band : i_row.bands) used.insert(band.style);
     return true;
   };
   if (!ForEachCityRow(text, i_styles, i_settings.seed, 1, UINT64_MAX, check, error)) {

@@ -143,6 +143,17 @@ ParseOutcome ApplyRidge(const std::string& i_given, const std::string& i_value, 
   return ParseOutcome::Run;
 }
 
+// Setbacks and bands are checked against the building and the units folder when it is built.
+ParseOutcome ApplySetback(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.setbacks.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyBand(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.bands.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
 ParseOutcome ApplyCity(const std::string&, const std::string& i_value, RunSettings& io_settings) {
   io_settings.city = i_value;
   return ParseOutcome::Run;
@@ -182,6 +193,8 @@ inline constexpr Option kOptions[] = {
     {"",   "--shard",     true,  ApplyShard},
     {"",   "--roof",      true,  ApplyRoof},
     {"",   "--ridge",     true,  ApplyRidge},
+    {"",   "--setback",   true,  ApplySetback},
+    {"",   "--band",      true,  ApplyBand},
 };
 // clang-format on
 
@@ -374,12 +387,26 @@ void showHelp() {
       "      towerkit -s B -w 4 -l 2 -h 3 --roof gable outputfile.obj",
       "",
   };
+  // Setbacks and bands, after the roofs.
+  constexpr const char* kShapeLines[] = {
+      "Setbacks and bands:",
+      " --setback L[:S[:C]]  From storey L up (0 is the ground storey), the sides S (any of N, E, S, W;",
+      "                              default all four) step in by C cells (default 1), leaving a terrace",
+      "                              on the block below; repeatable, from the lowest storey up. A city",
+      "                              file's column setback takes several separated by blanks",
+      " --band F[-T]:STYLE   Storeys F to T (F alone: that storey) built from the pieces of STYLE, such",
+      "                              as a shop front (style S) under storeys of A; repeatable, without",
+      "                              overlaps. A city file's column band takes several separated by blanks",
+      "      towerkit -s A -w 5 -l 4 -h 8 --setback 2:NSEW:2 --band 0-1:S outputfile.obj",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kFormatLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kCityLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kRoofLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kShapeLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {

@@ -42,6 +42,8 @@ struct RunSettings {
   std::string shard;                 // --shard as given ("K/N"); empty: every row
   Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;     // --roof
   Ostrel::City::RidgeAxis ridge = Ostrel::City::RidgeAxis::Longer;  // --ridge
+  std::vector<std::string> setbacks;  // --setback values as given, in order
+  std::vector<std::string> bands;     // --band values as given, in order
 };
 
 enum class ParseOutcome {

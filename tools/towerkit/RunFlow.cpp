@@ -17,6 +17,7 @@
 #include <ostrel/utils/Messages.h>
 
 #include "Lint.h"
+#include "ShapeValues.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -207,9 +208,16 @@ int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libr
   return kExitSuccess;
 }
 
-int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath) {
+int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
   using namespace Ostrel::City;
   const bool glb = IsGlbName(i_settings.outputfilename);
+  Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
+                                i_settings.width, i_settings.length, i_settings.height);
+  ShapeFault fault;
+  if (!ReadShape(i_settings.setbacks, i_settings.bands, i_styles, request, fault)) {
+    Ostrel::Message::PrintError(OptionValue(std::string("--") + fault.kind, fault.value) + fault.why);
+    return kExitFailure;
+  }
   if (!glb) WarnInstancesInObj(i_settings);
 
   OutputFile output;
@@ -221,9 +229,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath)
   std::string libraryPath;
   const SceneOptions options = OutputOptions(i_settings, output, libraryPath);
 
-  const Kit kit = LoadKit(i_unitsPath, {i_settings.style});
-  Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
-                                i_settings.width, i_settings.length, i_settings.height);
+  const Kit kit = LoadKit(i_unitsPath, StylesOfRequest(request));
   request.seed = i_settings.seed;
   request.varyByCell = i_settings.varyByCell;
   request.roof = i_settings.roof;
@@ -278,7 +284,7 @@ int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   }
   if (io_settings.stepByStep && !AskStepByStep(unitsType, io_settings)) return kExitFailure;
   if (!CheckRequest(io_settings)) return kExitFailure;
-  return WriteBuilding(io_settings, unitsPath);
+  return WriteBuilding(io_settings, unitsPath, unitsType);
 }
 
 }  // namespace Towerkit

@@ -66,8 +66,9 @@ int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libr
                   const std::string& i_text, const std::string& i_what = "building");
 
 // Builds the requested building into the output file. Returns the exit status; "Done!" only
-// after the whole file was written and put in place.
-int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath);
+// after the whole file was written and put in place. i_styles are the units folder's, which a
+// band may name.
+int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles);
 
 // The kit installed with the tool, when this run should use it; empty otherwise. It stands in
 // for ./units only when the environment names no units folder (i_env unset or empty) and the

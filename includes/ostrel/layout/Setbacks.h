@@ -19,7 +19,7 @@ struct Footprint {
 };
 
 // "LEVEL[:SIDES[:CELLS]]": from storey LEVEL up, the sides of SIDES (any of N, E, S and W, once
-// each; all four when left out) step in by CELLS (1 when left out). On a text that is none, false
+// each; all four when left out or empty, as in "2::3") step in by CELLS (1 when left out). On a text that is none, false
 // and o_why, to follow the quoted text in a message.
 bool ParseSetback(const std::string& i_text, Setback& o_setback, std::string& o_why);
 

@@ -1,0 +1,31 @@
+#pragma once
+// Setbacks and storey bands as the command line (--setback, --band) and a city file's columns
+// give them: each value read and checked against the building it shapes. Unlike the lenient
+// values of the first options, a value that cannot be built is an error: nothing is written.
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include <ostrel/layout/Request.h>
+
+namespace Towerkit {
+
+// A value that cannot be built: which kind ("setback" or "band"), the value, and why, to follow
+// the quoted value ("'9' steps back at storey 9: ...").
+struct ShapeFault {
+  const char* kind = "";
+  std::string value;
+  std::string why;
+};
+
+// Reads the values into io_request's setbacks and bands, in order, and checks each against the
+// building (its height and footprint: Setbacks.h) and each band's style against i_styles, the
+// styles of the units folder. False with the first value that is wrong.
+bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std::string>& i_bands,
+               const std::set<std::string>& i_styles, Ostrel::City::Request& io_request, ShapeFault& o_fault);
+
+// The styles a request's storeys are built of: its own and its bands'.
+std::vector<std::string> StylesOfRequest(const Ostrel::City::Request& i_request);
+
+}  // namespace Towerkit
