@@ -64,8 +64,13 @@ inline std::pair<std::array<double, 3>, std::array<double, 3>> TextureAxes(const
 
 }  // namespace detail
 
+// The frame a pitched roof piece's file states in its header.
+inline const char* const kRoofFrame =
+    "# Metres; +x downhill, out of the facade below, +y up from the top of the last storey, +z "
+    "along the facade; the cell spans x and z -1.5..1.5.\n";
+
 inline std::string SlopedPieceText(const SlopedPiece& i_piece, const std::string& i_palette,
-                                   const std::vector<Material>& i_materials) {
+                                   const std::vector<Material>& i_materials, const char* i_frame = kRoofFrame) {
   std::vector<SlopedFace> faces = i_piece.faces;
   const auto rank = [&](const std::string& i_material) {
     for (std::size_t k = 0; k < i_materials.size(); ++k)
@@ -126,11 +131,8 @@ inline std::string SlopedPieceText(const SlopedPiece& i_piece, const std::string
     }
   }
   return "# " + i_piece.name +
-         ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n"
-         "# Metres; +x downhill, out of the facade below, +y up from the top of the last storey, +z "
-         "along the facade; the cell spans x and z -1.5..1.5.\n"
-         "mtllib " +
-         i_palette + ".mtl\n" + v + vt + vn + f;
+         ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n" +
+         i_frame + "mtllib " + i_palette + ".mtl\n" + v + vt + vn + f;
 }
 
 }  // namespace Kitgen

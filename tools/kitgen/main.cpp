@@ -29,8 +29,10 @@
 #include <ostrel/utils/NumberFormat.h>
 
 #include "Roofs.h"
+#include "Shop.h"
 #include "SlopedText.h"
 #include "Styles.h"
+#include "Terraces.h"
 #include "Variants.h"
 
 namespace {
@@ -43,6 +45,16 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
     io_text.append(number, Ostrel::Format::AppendFloat(number, value));
   }
   io_text += '\n';
+}
+
+// The frame a facade piece's file states in its header.
+const char* const kFacadeFrame =
+    "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, y 0..3.\n";
+
+Kitgen::TerraceDesign StyleTerrace(const std::string& i_style) {
+  if (i_style == "A") return Kitgen::ModernTerrace();
+  if (i_style == "B") return Kitgen::ClassicTerrace();
+  return Kitgen::ShopTerrace();
 }
 
 float Metres(int i_cm) { return static_cast<float>(i_cm) / 100.0f; }
@@ -119,9 +131,8 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
   }
   std::string text =
       "# " + i_piece.name +
-      ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n"
-      "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, "
-      "y 0..3.\n";
+      ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n" +
+      kFacadeFrame;
   if (!i_piece.palette.empty()) text += "mtllib " + i_piece.palette + ".mtl\n";
   return text + v + vt + vn + f;
 }
@@ -211,13 +222,27 @@ int main(int argc, char** argv) {
       style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
     }
-    for (const Kitgen::Style& style : {modern, classic}) {
+    // The shop front offers flat roofs only: it is meant to stand under storeys of other styles.
+    const Kitgen::Style shop = Kitgen::ShopStyle();
+    for (const Kitgen::Style& style : {modern, classic, shop}) {
       if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style))) return 1;
       ++files;
       for (const Kitgen::PieceSpec& piece : style.pieces) {
         if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette))) return 1;
         ++files;
       }
+      const Kitgen::TerraceKit terraces = Kitgen::TerracePieces(StyleTerrace(style.name));
+      for (const Kitgen::PieceSpec& piece : terraces.boxed) {
+        if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette))) return 1;
+        ++files;
+      }
+      for (const Kitgen::SlopedPiece& piece : terraces.sloped) {
+        if (!WriteText(folder / (piece.name + ".obj"),
+                       Kitgen::SlopedPieceText(piece, style.name, style.palette, kFacadeFrame)))
+          return 1;
+        ++files;
+      }
+      if (style.name == shop.name) continue;
       for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
         if (!WriteText(folder / (piece.name + ".obj"), Kitgen::SlopedPieceText(piece, style.name, style.palette)))
           return 1;
