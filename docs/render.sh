@@ -76,6 +76,32 @@ for style in B A; do
   done
 done
 
+# Setbacks and bands: a tower on a podium, a building stepping back on two sides, and a shop
+# front under storeys of style B; each from the south-west and from the north-east. The camera
+# looks at the middle of the building, from a distance that grows with its size.
+shapes=(
+  "podium    A 5 5 7 --setback 2::2"
+  "stepped   B 4 4 6 --setback 2:NE --setback 4:NE --roof hip"
+  "shopfront B 4 3 4 --band 0:S"
+)
+for shape in "${shapes[@]}"; do
+  read -r name style w l h args <<<"$shape"
+  OSTREL_UNITS_PATH="$root/units" "$tool" -s "$style" -w "$w" -l "$l" -h "$h" -d SC -b EO $args \
+    "$work/$name.obj" >/dev/null
+  cp "$work/$name.mtl" "$work/$name.obj.mtl"
+  # Cells span x from -(w + 1.5) to 0.5 and z from -0.5 to l + 1.5.
+  read -r cx cy cz d <<<"$(awk -v w="$w" -v l="$l" -v h="$h" \
+    'BEGIN { print -(w + 1) / 2, h / 2.5, (l + 1) / 2, (w + l + h) * 0.75 + 3 }')"
+  for view in "sw -1 -0.8" "ne 1 0.8"; do
+    read -r side sx sz <<<"$view"
+    eye="$(awk -v cx="$cx" -v cy="$cy" -v cz="$cz" -v d="$d" -v sx="$sx" -v sz="$sz" \
+      'BEGIN { print cx + sx * d, cy + 0.55 * d, cz + sz * d }' | tr ' ' ',')"
+    xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/${name}_${side}.png" \
+      --resolution=520,400 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
+      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+  done
+done
+
 # The same building from its OBJ and from its .glb in Blender, for docs/gltf.md.
 if command -v blender >/dev/null; then
   for form in obj glb; do

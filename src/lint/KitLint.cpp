@@ -15,6 +15,7 @@
 #include <ostrel/ext/MeshCheck.h>
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Setbacks.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/TextFile.h>
 
@@ -293,12 +294,33 @@ void TellOverlaps(const BuildingFaults& i_faults, const std::map<PieceId, const 
 
 // Without a roof cap the plan leaves the roof row's interior empty: the linter puts the empty
 // cap there (over the same cells as the plan would), so that the roof's edges facing it are
-// taken for the cap's fault, which the cap's own warning tells.
+// taken for the cap's fault, which the cap's own warning tells. So too on each terrace: over
+// the inside of the block below that the block above leaves open.
 void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) {
   PieceId cap = 0;
   if (!i_kit.find(PieceName(i_request.style, PieceKind::RoofCap), cap) || !i_kit.piece(cap).empty()) return;
   Block lines;
   if (RoofCapLines(i_request, cap, 0, i_request.rows - 1, lines)) io_plan.blocks.push_back(std::move(lines));
+  for (std::size_t i = 0; i < i_request.setbacks.size(); ++i) {
+    const Footprint below = FootprintOf(i_request, i), above = FootprintOf(i_request, i + 1);
+    Block terrace;
+    for (std::int64_t x = below.x0 - 1; x > below.x0 - below.cellsAlongX + 1; --x) {
+      for (std::int64_t z = below.z0 + 1; z < below.z0 + below.cellsAlongZ - 1; ++z) {
+        const bool underAbove = x <= above.x0 && x > above.x0 - above.cellsAlongX && z >= above.z0 &&
+                                z < above.z0 + above.cellsAlongZ;
+        if (underAbove) continue;
+        Run cell;
+        Placement placed;
+        placed.piece = cap;
+        placed.x = x;
+        placed.z = z;
+        placed.level = i_request.setbacks[i].level;
+        cell.period.push_back(placed);
+        terrace.runs.push_back(std::move(cell));
+      }
+    }
+    io_plan.blocks.push_back(std::move(terrace));
+  }
 }
 
 // A piece that reaches outside its cell breaks the surface wherever it meets a neighbour: open
@@ -323,7 +345,10 @@ void TellMisplaced(const std::vector<LintPiece>& i_pieces, const Kit& i_kit,
   std::vector<OpenEdges> open;
   for (const OpenEdges& edges : io_faults.open) {
     const PieceId neighbour = edges.beside ? edges.neighbour : edges.piece;
-    if (!blame(neighbour, edges.piece, edges.piece)) open.push_back(edges);
+    if (blame(neighbour, edges.piece, edges.piece)) continue;
+    bool told = false;
+    for (const PieceId other : edges.others) told = told || blame(other, other, edges.piece);
+    if (!told) open.push_back(edges);
   }
   std::vector<SharedEdge> shared;
   for (const SharedEdge& edge : io_faults.shared) {

@@ -173,11 +173,17 @@ void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i
   const CellSide* side = sides.empty() ? nullptr : &sides.front();
   std::uint32_t beside = 0;
   bool hasBeside = false;
+  std::vector<PieceId> others;
   for (const CellSide& candidate : sides) {
-    if (!PlacementBeside(i_building, i_building.placements[source.placement], candidate, beside)) continue;
+    std::uint32_t index = 0;
+    if (!PlacementBeside(i_building, i_building.placements[source.placement], candidate, index)) continue;
+    if (hasBeside) {
+      others.push_back(i_building.placements[index].piece);
+      continue;
+    }
     side = &candidate;
+    beside = index;
     hasBeside = true;
-    break;
   }
   const PieceId neighbour = hasBeside ? i_building.placements[beside].piece : 0;
   if (hasBeside && i_kit.piece(neighbour).empty()) return;
@@ -186,7 +192,7 @@ void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i
   const auto [it, added] = io_faults.openGroups.try_emplace({source.piece, group}, io_faults.open.size());
   if (added) {
     io_faults.open.push_back(
-        {source.piece, group, {source.piece, source.face, corner}, hasBeside, neighbour, 0});
+        {source.piece, group, {source.piece, source.face, corner}, hasBeside, neighbour, 0, others});
   }
   if (io_faults.openEdges.try_emplace({source.piece, group, std::min(a, b), std::max(a, b)}, 0).second) {
     ++io_faults.open[it->second].count;

@@ -40,6 +40,9 @@ struct OpenEdges {
   bool beside = false;    // a piece stood beside that side where the first was found
   PieceId neighbour = 0;  // that piece, when beside
   std::size_t count = 0;  // distinct edges of the piece
+  // The pieces beside the first edge's other sides (an edge along an edge of the cell lies on
+  // two), which might as well have broken it.
+  std::vector<PieceId> others;
 };
 
 // An edge that two faces use the same way (Flipped) or more than two faces use (Crowded).

@@ -49,6 +49,7 @@ const requests = [
   ['-w', '20', '-l', '12', '-h', '8', '-d', 'SC', '-b', 'NC', '-c', 'WE', '--seed', '3'],
   ['-w', '3', '-l', '2', '-h', '2', '-d', 'SC', '--roof', 'gable'],
   ['-w', '2', '-l', '2', '-h', '1', '--roof', 'hip', '-m'],
+  ['-w', '4', '-l', '4', '-h', '5', '-d', 'SC', '-b', 'EO', '--setback', '2:NE', '--band', '0:S', '--roof', 'hip'],
   // Engine extras: levels of detail, collision hulls and door markers, about another pivot.
   ['-w', '3', '-l', '2', '-h', '3', '-d', 'SC', '--collision', '--lod', '3', '--markers', '--pivot', 'base-centre'],
   ['-w', '2', '-l', '2', '-h', '2', '-d', 'WL', '--roof', 'gable', '--collision', 'unreal', '--lod', '2', '--markers',

@@ -18,7 +18,7 @@ using BuildingTest::Request;
 using Ostrel::VectorF;
 
 const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
-const std::vector<std::string> kStyles = {"A", "B"};
+const std::vector<std::string> kStyles = {"A", "B", "S"};
 
 std::vector<std::string> UnitFiles(const std::string& i_folder) {
   std::vector<std::string> names;
@@ -77,7 +77,7 @@ TEST(Kit, GeneratorRefusesUnknownOptions) {
 }
 
 // One palette per style, whose name (no "_") adds no style: the tool's list is still base and the
-// two styles.
+// three styles.
 TEST(Kit, EveryStyleHasAPalette) {
   for (const std::string& style : kStyles)
     EXPECT_TRUE(TestSupport::fs::is_regular_file(kUnits + "/" + style + ".mtl")) << style;
@@ -85,7 +85,7 @@ TEST(Kit, EveryStyleHasAPalette) {
   const TestSupport::RunResult listed = TestSupport::RunTool(kUnits, work.path.string(), {"-k"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.output.find("unit-types:\n[towerkit-0.1] info :  - A\n[towerkit-0.1] info :  - B\n"
-                               "[towerkit-0.1] info :  - base\n"),
+                               "[towerkit-0.1] info :  - S\n[towerkit-0.1] info :  - base\n"),
             std::string::npos)
       << listed.output;
 }

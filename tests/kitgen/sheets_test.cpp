@@ -17,8 +17,10 @@
 #include "kitgen/FaceText.h"
 #include "kitgen/SheetImage.h"
 #include "kitgen/Sheets.h"
+#include "kitgen/Shop.h"
 #include "kitgen/SlopedText.h"
 #include "kitgen/Styles.h"
+#include "kitgen/Terraces.h"
 #include "kitgen/Variants.h"
 
 namespace {
@@ -37,17 +39,32 @@ std::vector<Style> ShippedStyles() {
     style.palette.insert(style.palette.end(), roofing.begin(), roofing.end());
     style.pieces.push_back(GableWall(StylePitch(style.name)));
   }
+  styles.push_back(ShopStyle());
   return styles;
 }
 
-// Every face of a style's pieces, box and sloped, as kitgen writes them.
+TerraceDesign StyleTerrace(const std::string& i_style) {
+  if (i_style == "A") return ModernTerrace();
+  if (i_style == "B") return ClassicTerrace();
+  return ShopTerrace();
+}
+
+// Every face of a style's pieces, terraces and pitched roofs, as kitgen writes them.
 std::vector<TexturedFace> StyleFaces(const Style& i_style) {
   std::vector<TexturedFace> faces;
-  for (const PieceSpec& piece : i_style.pieces) {
+  const TerraceKit terraces = TerracePieces(StyleTerrace(i_style.name));
+  std::vector<PieceSpec> boxed = i_style.pieces;
+  boxed.insert(boxed.end(), terraces.boxed.begin(), terraces.boxed.end());
+  std::vector<SlopedPiece> sloped = terraces.sloped;
+  if (i_style.name != "S") {
+    const std::vector<SlopedPiece> roofs = PitchedPieces(StylePitch(i_style.name));
+    sloped.insert(sloped.end(), roofs.begin(), roofs.end());
+  }
+  for (const PieceSpec& piece : boxed) {
     const std::vector<TexturedFace> some = BoxFaces(MakeSurface(piece.steps, piece.open));
     faces.insert(faces.end(), some.begin(), some.end());
   }
-  for (const SlopedPiece& piece : PitchedPieces(StylePitch(i_style.name))) {
+  for (const SlopedPiece& piece : sloped) {
     const std::vector<TexturedFace> some = SlopedFaces(piece.faces);
     faces.insert(faces.end(), some.begin(), some.end());
   }
@@ -76,7 +93,7 @@ TEST(Sheets, TwoRunsOfTheGeneratorWriteTheSameSquareImagesWithoutTimeOrText) {
     options.args = {scratch->path.string()};
     ASSERT_EQ(TestSupport::Run(options).status, 0);
   }
-  for (const std::string name : {"A.png", "A.normal.png", "B.png", "B.normal.png"}) {
+  for (const std::string name : {"A.png", "A.normal.png", "B.png", "B.normal.png", "S.png", "S.normal.png"}) {
     const std::string bytes = TestSupport::ReadFile(first / name);
     ASSERT_GT(bytes.size(), 24u) << name;
     EXPECT_TRUE(bytes == TestSupport::ReadFile(second / name)) << name;

@@ -19,7 +19,7 @@ using TestSupport::RunResult;
 using Strings = std::vector<std::string>;
 
 const std::string kCatalogue = Line("info", "Available unit-types:") + Line("info", " - A") +
-                               Line("info", " - B") + Line("info", " - base");
+                               Line("info", " - B") + Line("info", " - S") + Line("info", " - base");
 
 // Installs this build under <scratch>/prefix.
 struct Install {

@@ -204,10 +204,29 @@ inline Sheet ClassicSheet(const std::vector<Material>& i_palette) {
        Plain("B_fascia", Look::kPaintedWood, 908, 805, 1104, 160, along)});
 }
 
+// Style S, the shop front: flat roofs only, and room to spare.
+inline Sheet ShopSheet(const std::vector<Material>& i_palette) {
+  using detail::Plain;
+  using detail::Storey;
+  const Turn along = Turn::kAlongLength, asIs = Turn::kAsIs;
+  return detail::Finish(
+      "S", i_palette,
+      {Storey("S_wall", Look::kPlaster, 8, 8), Storey("S_roof", Look::kMembrane, 792, 8),
+       Plain("S_glass", Look::kGlass, 8, 792, 640, 610, asIs),
+       Plain("S_frame", Look::kAluminium, 1320, 1031, 640, 32, along),
+       Plain("S_fascia", Look::kPaintedWood, 664, 911, 748, 104, along),
+       Plain("S_riser", Look::kStone, 664, 1031, 640, 96, along),
+       Plain("S_trim", Look::kStone, 664, 1143, 794, 64, along),
+       Plain("S_coping", Look::kBrushedMetal, 664, 792, 781, 103, along),
+       Plain("S_balcony", Look::kConcrete, 1576, 8, 244, 512, asIs),
+       Plain("S_railing", Look::kIron, 1461, 792, 512, 32, along)});
+}
+
 // The sheet of a shipped style; a style without one gets an empty sheet (its faces keep metres).
 inline Sheet StyleSheet(const std::string& i_style, const std::vector<Material>& i_palette) {
   if (i_style == "A") return ModernSheet(i_palette);
   if (i_style == "B") return ClassicSheet(i_palette);
+  if (i_style == "S") return ShopSheet(i_palette);
   return {i_style, {}};
 }
 

@@ -70,14 +70,17 @@ inline std::vector<TexturedFace> SlopedFaces(const std::vector<SlopedFace>& i_fa
   return faces;
 }
 
+// The frame a pitched roof piece's file states in its header.
+inline const char* const kRoofFrame =
+    "# Metres; +x downhill, out of the facade below, +y up from the top of the last storey, +z "
+    "along the facade; the cell spans x and z -1.5..1.5.\n";
+
 inline std::string SlopedPieceText(const SlopedPiece& i_piece, const std::string& i_palette,
-                                   const std::vector<Material>& i_materials, const Sheet& i_sheet) {
+                                   const std::vector<Material>& i_materials, const Sheet& i_sheet,
+                                   const char* i_frame = kRoofFrame) {
   return "# " + i_piece.name +
-         ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n"
-         "# Metres; +x downhill, out of the facade below, +y up from the top of the last storey, +z "
-         "along the facade; the cell spans x and z -1.5..1.5.\n"
-         "mtllib " +
-         i_palette + ".mtl\n" + FacesText(i_piece.name, SlopedFaces(i_piece.faces), i_materials, i_sheet, true);
+         ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n" + i_frame +
+         "mtllib " + i_palette + ".mtl\n" + FacesText(i_piece.name, SlopedFaces(i_piece.faces), i_materials, i_sheet, true);
 }
 
 }  // namespace Kitgen

@@ -7,8 +7,8 @@
 // (A.png and A.normal.png beside A.mtl; see Sheets.h and docs/textures.md), the same bytes on
 // every run.
 //
-// Every piece is one clean surface (see Surface.h and Styles.h, and Pitched.h and Roofs.h for the
-// pitched roof pieces, whose faces slope): one v line per distinct corner, one vn line per
+// Every piece is one clean surface (see Surface.h and Styles.h, Terraces.h and Shop.h, and
+// Pitched.h and Roofs.h for the pitched roof pieces, whose faces slope): one v line per distinct corner, one vn line per
 // direction its faces face, one vt line per distinct texture coordinate, and the faces in runs of
 // one material, each run after a usemtl line (FaceText.h). The tool shifts each kind of index of a
 // unit by the count of that kind placed before it, so the three counts may differ. Texture
@@ -32,8 +32,10 @@
 #include "Roofs.h"
 #include "SheetImage.h"
 #include "Sheets.h"
+#include "Shop.h"
 #include "SlopedText.h"
 #include "Styles.h"
+#include "Terraces.h"
 #include "Variants.h"
 
 namespace {
@@ -48,6 +50,16 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
   io_text += '\n';
 }
 
+// The frame a facade piece's file states in its header.
+const char* const kFacadeFrame =
+    "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, y 0..3.\n";
+
+Kitgen::TerraceDesign StyleTerrace(const std::string& i_style) {
+  if (i_style == "A") return Kitgen::ModernTerrace();
+  if (i_style == "B") return Kitgen::ClassicTerrace();
+  return Kitgen::ShopTerrace();
+}
+
 std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen::Material>& i_palette,
                       const Kitgen::Sheet& i_sheet) {
   std::vector<Kitgen::Face> faces;
@@ -58,9 +70,8 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
   }
   std::string text =
       "# " + i_piece.name +
-      ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n"
-      "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, "
-      "y 0..3.\n";
+      ": unit mesh of the towerkit kit, written by tools/kitgen; rebuild it rather than edit it.\n" +
+      kFacadeFrame;
   if (!i_piece.palette.empty()) text += "mtllib " + i_piece.palette + ".mtl\n";
   return text +
          Kitgen::FacesText(i_piece.name, Kitgen::BoxFaces(faces), i_palette, i_sheet, !i_piece.palette.empty());
@@ -172,23 +183,38 @@ int main(int argc, char** argv) {
       style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
     }
-    for (const Kitgen::Style& style : {modern, classic}) {
+    // The shop front offers flat roofs only: it is meant to stand under storeys of other styles.
+    const Kitgen::Style shop = Kitgen::ShopStyle();
+    for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);
       if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style, sheet))) return 1;
       ++files;
+      if (!sheet.strips.empty()) {
+        if (!WriteSheet(folder, sheet)) return 1;
+        files += 2;
+      }
       for (const Kitgen::PieceSpec& piece : style.pieces) {
         if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette, sheet))) return 1;
         ++files;
       }
+      const Kitgen::TerraceKit terraces = Kitgen::TerracePieces(StyleTerrace(style.name));
+      for (const Kitgen::PieceSpec& piece : terraces.boxed) {
+        if (!WriteText(folder / (piece.name + ".obj"), PieceText(piece, style.palette, sheet))) return 1;
+        ++files;
+      }
+      for (const Kitgen::SlopedPiece& piece : terraces.sloped) {
+        if (!WriteText(folder / (piece.name + ".obj"),
+                       Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet, kFacadeFrame)))
+          return 1;
+        ++files;
+      }
+      if (style.name == shop.name) continue;
       for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
         if (!WriteText(folder / (piece.name + ".obj"),
                        Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
           return 1;
         ++files;
       }
-      if (sheet.strips.empty()) continue;
-      if (!WriteSheet(folder, sheet)) return 1;
-      files += 2;
     }
   } catch (const std::exception& e) {
     // A piece whose faces cannot be cut into polygons: a fault of its model, not of the disk.

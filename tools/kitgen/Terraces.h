@@ -1,0 +1,224 @@
+#pragma once
+// The pieces of the first storey of a block that steps back from the block below: facade cells
+// and corners whose walls stand on the lower block's roof slab (the terrace), and corners that
+// also continue the lower block's facade on one side.
+//
+// Sizes as in Styles.h: centimetres in the piece's frame (+x out of the facade, +y up, +z along
+// it). The terrace is the lower block's roof row laid at this storey's foot: its slab fills y
+// 0..30 of the cells in front of a wall over the terrace and meets the wall's outer face there,
+// so that face is left open from y 0 to 30. Below such a wall is the lower block's inside, so its
+// underside is closed, and its foot (y 0..30) is of the slab's material: the slab runs on under
+// the wall, and the wall's inner face shows a corner at y = 30 where every terrace piece has one.
+// The string course of the storey's foot would lie in the slab; a wall over the terrace has a
+// flush band of another material a little above the slab instead (not on the slab, so that its
+// end beside a parapet splits no edge that the slab's top shares with the wall).
+//
+// A corner whose one facade continues the lower block's (terraceangleleft, terraceangleright)
+// stands beside the terrace's roof cell whose parapet runs along that facade and ends against the
+// corner: the corner takes the parapet's cross-section there, with a short return of the
+// parapet's trims, and its string course runs on into the parapet's.
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <ostrel/kit/PieceKind.h>
+
+#include "Pitched.h"
+#include "Styles.h"
+#include "Surface.h"
+
+namespace Kitgen {
+
+// A stone at a corner: y0..y1 high, alongX long on the +x face and alongZ on the +z face.
+struct Quoin {
+  int y0, y1, alongX, alongZ;
+};
+
+// What a style's terrace pieces take from it.
+struct TerraceDesign {
+  std::string style;
+  std::vector<detail::Run> storey;  // the style's trims along a facade that continues the one below
+  std::vector<detail::Run> roof;    // the style's roof row: the parapet a corner meets
+  detail::Run band;                 // a strip of the wall's face (x 149..150) a little above the slab
+  detail::Glazing door;             // the door onto the terrace
+  std::vector<Step> doorTrims;      // its lintel and the like
+  std::string quoinMaterial;
+  std::vector<Quoin> quoins;  // at the corners, where they clear the terrace and its parapet
+};
+
+namespace detail {
+
+constexpr int kReturn = 10;  // how far the parapet's trims return along a corner's facade
+
+inline Open WholeSide(int i_axis, int i_sign, int i_plane) {
+  Box area{-kAll, kAll, -kAll, kAll, -kAll, kAll};
+  if (i_axis == 0) area.x0 = area.x1 = i_plane;
+  if (i_axis == 1) area.y0 = area.y1 = i_plane;
+  if (i_axis == 2) area.z0 = area.z1 = i_plane;
+  return {i_axis, i_sign, area};
+}
+
+// The slab's end where it meets a wall's outer face over the terrace: on the +x face, or +z.
+inline Open SlabOnX() { return {0, 1, {kWallOuter, kWallOuter, 0, kSlab, -kAll, kAll}}; }
+inline Open SlabOnZ() { return {2, 1, {-kAll, kAll, 0, kSlab, kWallOuter, kWallOuter}}; }
+
+// A wall over the terrace along the +x face: its foot of slab, and the band above the slab.
+inline void AddTerraceWallOnX(PieceSpec& io_piece, const TerraceDesign& i_design) {
+  const std::string& s = i_design.style;
+  const Run& band = i_design.band;
+  Add(io_piece, s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, -kHalf, kHalf});
+  Add(io_piece, s + "_roof", {kWallInner, kWallOuter, 0, kSlab, -kHalf, kHalf});
+  Add(io_piece, band.material, {band.x0, band.x1, band.y0, band.y1, -kHalf, kHalf});
+}
+
+// The same along the +z face, across the whole cell.
+inline void AddTerraceWallOnZ(PieceSpec& io_piece, const TerraceDesign& i_design) {
+  const std::string& s = i_design.style;
+  const Run& band = i_design.band;
+  Add(io_piece, s + "_wall", {-kHalf, kWallOuter, kSlab, kStorey, kWallInner, kWallOuter});
+  Add(io_piece, s + "_roof", {-kHalf, kWallOuter, 0, kSlab, kWallInner, kWallOuter});
+  Add(io_piece, band.material, {-kHalf, kWallOuter, band.y0, band.y1, band.x0, band.x1});
+}
+
+// The quoins that start above i_clear (cm), on both faces as on the style's corner.
+inline void AddQuoins(PieceSpec& io_piece, const TerraceDesign& i_design, int i_clear) {
+  for (const Quoin& q : i_design.quoins) {
+    if (q.y0 <= i_clear) continue;
+    Add(io_piece, i_design.quoinMaterial, {kWallOuter, 155, q.y0, q.y1, kHalf - q.alongX, 155});
+    Add(io_piece, i_design.quoinMaterial, {kHalf - q.alongZ, 155, q.y0, q.y1, kWallOuter, 155});
+  }
+}
+
+}  // namespace detail
+
+// A facade cell over the terrace: its wall with the band, and with the door unless closed.
+inline PieceSpec TerraceFloor(const TerraceDesign& i_design, bool i_closed) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  const Ostrel::City::PieceKind kind =
+      i_closed ? Ostrel::City::PieceKind::TerraceFloorClose : Ostrel::City::PieceKind::TerraceFloor;
+  PieceSpec piece{Ostrel::City::PieceName(s, kind),
+                  s,
+                  {},
+                  {WholeSide(2, -1, -kHalf), WholeSide(2, 1, kHalf), WholeSide(1, 1, kStorey), SlabOnX()}};
+  AddTerraceWallOnX(piece, i_design);
+  if (i_closed) return piece;
+  AddGlazing(piece, s, i_design.door);
+  for (const Step& trim : i_design.doorTrims) piece.steps.push_back(trim);
+  return piece;
+}
+
+// A corner over the terrace on both of its facades.
+inline PieceSpec TerraceAngle(const TerraceDesign& i_design) {
+  using namespace detail;
+  PieceSpec piece{Ostrel::City::PieceName(i_design.style, Ostrel::City::PieceKind::TerraceAngle),
+                  i_design.style,
+                  {},
+                  {WholeSide(2, -1, -kHalf), WholeSide(0, -1, -kHalf), WholeSide(1, 1, kStorey), SlabOnX(),
+                   SlabOnZ()}};
+  AddTerraceWallOnX(piece, i_design);
+  AddTerraceWallOnZ(piece, i_design);
+  AddQuoins(piece, i_design, kSlab);
+  return piece;
+}
+
+// A corner whose +x facade continues the one below and whose +z facade stands over the terrace;
+// with i_right, the same with x and z swapped. Under the +z wall the terrace's slab meets the
+// corner's outer face, while below the +x wall the lower block's facade ends in one straight
+// inner edge along the whole cell: the +z wall's foot (y 0..30) is a wedge that thins to nothing
+// at that edge, so that no corner of the piece lies on it. Its inner face is the one slanted
+// face of the kit's box-made pieces.
+inline SlopedPiece TerraceAngleSide(const TerraceDesign& i_design, bool i_right) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  PieceSpec piece{Ostrel::City::PieceName(s, Ostrel::City::PieceKind::TerraceAngleLeft),
+                  s,
+                  {},
+                  {WholeSide(2, -1, -kHalf), WholeSide(0, -1, -kHalf), WholeSide(1, 1, kStorey),
+                   {1, -1, {kWallInner, kWallOuter, 0, 0, -kHalf, kHalf}},
+                   {2, 1, {-kHalf, kWallInner, 0, kSlab, kWallOuter, kWallOuter}}}};
+  Add(piece, s + "_wall", {kWallInner, kWallOuter, 0, kStorey, -kHalf, kHalf});
+  Add(piece, s + "_wall", {-kHalf, kWallOuter, kSlab, kStorey, kWallInner, kWallOuter});
+  for (const Run& run : i_design.storey) AddRun(piece, run);
+  // The band over the terrace stops short of the parapet, whose inner face meets the wall there.
+  const Run& band = i_design.band;
+  Add(piece, band.material, {-kHalf, kWallInner - 10, band.y0, band.y1, band.x0, band.x1});
+  // The parapet's end: open where the roof cell's parapet continues the corner, whose trims
+  // return a little along the +x facade. A trim that straddles the wall's face (the coping) has
+  // a block of wall on its return, so that the wall above the trim meets all of its top.
+  int parapetTop = kSlab;
+  for (const Run& run : i_design.roof) {
+    Add(piece, run.material, {run.x0, run.x1, run.y0, run.y1, kWallOuter - kReturn, kWallOuter});
+    if (run.x0 < kWallOuter && run.x1 > kWallOuter)
+      Add(piece, s + "_wall", {kWallOuter, run.x1, run.y1, run.y1 + 10, kWallOuter - kReturn, kWallOuter});
+    piece.open.push_back({2, 1, {run.x0, run.x1, run.y0, run.y1, kWallOuter, kWallOuter}});
+    parapetTop = std::max(parapetTop, run.y1 + 10);
+  }
+  AddQuoins(piece, i_design, parapetTop);
+
+  std::vector<SlopedFace> faces;
+  for (const Face& face : MakeSurface(piece.steps, piece.open)) {
+    // The +z wall's underside over the wedge, which the wedge's faces replace.
+    const bool overWedge = face.axis == 1 && face.sign < 0 && face.corners[0][1] == kSlab &&
+                           std::all_of(face.corners.begin(), face.corners.end(), [](const Point3& i_p) {
+                             return i_p[0] <= kWallInner && i_p[2] >= kWallInner;
+                           });
+    if (!overWedge) faces.push_back({face.material, face.corners});
+  }
+  const std::string slab = s + "_roof";
+  const Point3 in0{-kHalf, 0, kWallInner}, out0{-kHalf, 0, kWallOuter}, edge0{kWallInner, 0, kWallOuter};
+  const Point3 in1{-kHalf, kSlab, kWallInner}, edge1{kWallInner, kSlab, kWallOuter};
+  AddFace(faces, slab, {in0, out0, edge0}, {0, -1, 0});
+  AddFace(faces, slab, {in0, edge0, edge1, in1}, {1, 0, -9});
+  AddFace(faces, slab, {in1, edge1, {kWallInner, kSlab, kWallInner}}, {0, -1, 0});
+  if (!i_right) return {piece.name, faces};
+  for (SlopedFace& face : faces) {
+    for (Point3& p : face.corners) std::swap(p[0], p[2]);
+    std::reverse(face.corners.begin(), face.corners.end());
+  }
+  return {Ostrel::City::PieceName(s, Ostrel::City::PieceKind::TerraceAngleRight), faces};
+}
+
+// The terrace pieces of a style: the facade cells and the corner over the terrace on both sides
+// are made of boxes; the corners that also continue the facade below have a slanted face.
+struct TerraceKit {
+  std::vector<PieceSpec> boxed;
+  std::vector<SlopedPiece> sloped;
+};
+
+inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
+  return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design)},
+          {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true)}};
+}
+
+// Style A: a glazed double door onto the terrace over an upstand, a band of the slab edges' grey.
+inline TerraceDesign ModernTerrace() {
+  using namespace detail;
+  const std::string s = "A";
+  const Design design = ModernDesign();
+  TerraceDesign terrace{s, design.storey, design.roof, {s + "_band", 149, kWallOuter, 40, 50}, {}, {}, "", {}};
+  terrace.door = {{-120, 120, 60, 270}, {{-115, -5, 65, 265}, {5, 115, 65, 265}}, 125, 135, 140};
+  return terrace;
+}
+
+// Style B: a French window under a lintel and keystone, a stone band, the quoins.
+inline TerraceDesign ClassicTerrace() {
+  using namespace detail;
+  const std::string s = "B";
+  const Design design = ClassicDesign();
+  TerraceDesign terrace{s, design.storey, design.roof, {s + "_trim", 149, kWallOuter, 40, 55}, {}, {}, s + "_trim",
+                        {}};
+  terrace.door = {{-60, 60, 65, 240}, {{-50, -5, 73, 195}, {5, 50, 73, 195}, {-50, 50, 205, 230}}, 125, 135, 145};
+  terrace.doorTrims = {{s + "_trim", {kWallOuter, 160, 240, 260, -75, 75}},
+                       {s + "_trim", {kWallOuter, 165, 240, 265, -10, 10}}};
+  // As on the style's corner (Styles.h): stones alternately long and short on the two faces.
+  for (int k = 0; k < 5; ++k) {
+    const int y0 = 25 + 55 * k;
+    terrace.quoins.push_back({y0, y0 + 45, k % 2 == 0 ? 60 : 35, k % 2 == 0 ? 35 : 60});
+  }
+  return terrace;
+}
+
+}  // namespace Kitgen
