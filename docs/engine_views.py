@@ -63,8 +63,11 @@ def wire(source, target):
     out.append('o hull_edges')
     out.append('usemtl hull_edge')
     count = len(vertices)
-    # f3d's reader drops faces without normals from a file whose other faces have them.
+    # f3d's reader drops faces without normals from a file whose other faces have them, and the
+    # texture coordinates of all when some face lacks them: the rods get both.
     normals_so_far = sum(1 for l in lines if l.startswith('vn '))
+    out.append('vt 0 0')
+    uv = sum(1 for l in lines if l.startswith('vt ')) + 1
     for edge, normals in sides.items():
         if len(normals) == 2 and sum(x * y for x, y in zip(*normals)) > 0.999:
             continue  # a diagonal across a flat face
@@ -75,7 +78,7 @@ def wire(source, target):
             n = unit(cross(sub(corners[q[1]], corners[q[0]]), sub(corners[q[2]], corners[q[0]])))
             out.append('vn %g %g %g' % n)
             normals_so_far += 1
-            out.append('f ' + ' '.join('%d//%d' % (count + 1 + i, normals_so_far) for i in q))
+            out.append('f ' + ' '.join('%d/%d/%d' % (count + 1 + i, uv, normals_so_far) for i in q))
         count += 8
     open(target, 'w').write('\n'.join(out) + '\n')
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the pictures of the engine extras into docs/, with the f3d settings of render.sh: two
 # buildings with their collision hulls drawn as red rods along the hulls' edges, and a row of the
-# levels of detail of a building in each style. Needs the Debian packages f3d and xvfb, and python3.
+# levels of detail of a building in each style. Needs the Debian packages f3d, xvfb and
+# imagemagick, and python3.
 #
 #   docs/render-engine.sh [path/to/towerkit]      (default: build/default/towerkit)
 set -euo pipefail
@@ -9,9 +10,13 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$(realpath "${1:-$root/build/default/towerkit}")"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+# Rendered at three times the picture's size and scaled down, as render.sh does: f3d 1.3 samples
+# the kit's textures without mipmaps.
 render() {  # OBJ file, picture, resolution, camera position, focal point
-  xvfb-run -a f3d "$1" --dry-run --output="$root/docs/$2" --resolution="$3" --camera-position="$4" \
-    --camera-focal-point="$5" --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+  xvfb-run -a f3d "$1" --dry-run --output="$work/big.png" --resolution="$((${3%,*} * 3)),$((${3#*,} * 3))" \
+    --camera-position="$4" --camera-focal-point="$5" --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa \
+    --tone-mapping --ssao
+  convert "$work/big.png" -scale "${3%,*}x${3#*,}!" "$root/docs/$2"
 }
 
 # Hulls: a gable roof's prism (B, -w 2 -l 3: x -3.5..0.5, z -0.5..4.5) and the box of a flat

@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
 # Renders the pictures of the shipped styles into docs/: one building per style, seen from the
 # north, east, south and west and from above, and the example city of examples/city.csv. Needs
-# the Debian packages f3d and xvfb.
+# the Debian packages f3d, xvfb and imagemagick.
 #
 #   docs/render.sh [path/to/towerkit]      (default: build/default/towerkit)
 #
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
 # Then one larger building per style with two seeds, for the variants of its pieces; pitched
-# roofs; and the example city.
+# roofs; setbacks and bands; a close-up of the brick across a cell's end and a storey's top; and
+# the example city. f3d shows the kit's textures (map_Kd) from the material file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$(realpath "${1:-$root/build/default/towerkit}")"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+
+# Renders an OBJ file into docs/: shoot OBJ PICTURE WIDTH,HEIGHT EYE FOCUS [f3d options]. f3d 1.3
+# samples textures without mipmaps, so brick far away would shimmer into moire: the picture is
+# rendered at three times its size and scaled down, each pixel the mean of nine.
+shoot() {
+  local obj="$1" picture="$2" size="$3" eye="$4" focus="$5"
+  shift 5
+  xvfb-run -a f3d "$obj" --dry-run --output="$work/big.png" --resolution="$((${size%,*} * 3)),$((${size#*,} * 3))" \
+    --camera-position="$eye" --camera-focal-point="$focus" --camera-view-up=0,1,0 \
+    --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao "$@"
+  convert "$work/big.png" -scale "${size%,*}x${size#*,}!" "$root/docs/$picture"
+}
 
 # -w 4 -l 3: 6 cells along x and 5 along z. In cell units the footprint spans x -5..0 and z 0..4,
 # the storeys y 0..3 and the roof row y 3..4, so the building's middle is about (-2.5, 1.8, 2).
@@ -35,9 +48,7 @@ for style in A B; do
   if [ -f "$work/$style.mtl" ]; then cp "$work/$style.mtl" "$work/$style.obj.mtl"; fi
   for view in "${views[@]}"; do
     read -r name eye <<<"$view"
-    xvfb-run -a f3d "$work/$style.obj" --dry-run --output="$root/docs/${style}_${name}.png" \
-      --resolution=520,340 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
-      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+    shoot "$work/$style.obj" "${style}_${name}.png" 520,340 "$eye" "$cx,$cy,$cz"
   done
 done
 
@@ -48,9 +59,7 @@ for style in A B; do
     OSTREL_UNITS_PATH="$root/units" "$tool" -s "$style" -w 5 -l 3 -h 5 -d SC -b SE --seed "$seed" \
       "$work/$name.obj" >/dev/null
     cp "$work/$name.mtl" "$work/$name.obj.mtl"
-    xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/$name.png" \
-      --resolution=520,400 --camera-position=-16,6,-7 --camera-focal-point=-3,2.5,3 \
-      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+    shoot "$work/$name.obj" "$name.png" 520,400 -16,6,-7 -3,2.5,3
   done
 done
 
@@ -69,9 +78,7 @@ for style in B A; do
     cp "$work/$name.mtl" "$work/$name.obj.mtl"
     for view in "sw -19,14,-7" "ne 15,14,30"; do
       read -r side eye <<<"$view"
-      xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/${name}_${side}.png" \
-        --resolution=640,300 --camera-position="$eye" --camera-focal-point=-2,1.5,11.5 \
-        --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+      shoot "$work/$name.obj" "${name}_${side}.png" 640,300 "$eye" -2,1.5,11.5
     done
   done
 done
@@ -96,10 +103,19 @@ for shape in "${shapes[@]}"; do
     read -r side sx sz <<<"$view"
     eye="$(awk -v cx="$cx" -v cy="$cy" -v cz="$cz" -v d="$d" -v sx="$sx" -v sz="$sz" \
       'BEGIN { print cx + sx * d, cy + 0.55 * d, cz + sz * d }' | tr ' ' ',')"
-    xvfb-run -a f3d "$work/$name.obj" --dry-run --output="$root/docs/${name}_${side}.png" \
-      --resolution=520,400 --camera-position="$eye" --camera-focal-point="$cx,$cy,$cz" \
-      --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+    shoot "$work/$name.obj" "${name}_${side}.png" 520,400 "$eye" "$cx,$cy,$cz"
   done
+done
+
+# A close-up of style B's gable end, where the brick meets across a cell's end and across the top
+# of the storey into the gable's wall panels: with the mesh's edges drawn, and without. -w 3 -l 3
+# -h 1 with its ridge along x: the south gable is the plane x = -4.5, the storey's top y = 1, the
+# panels' seam y = 1.67, a cell's end z = 1.5.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s B -w 3 -l 3 -h 1 -c WA -c SA --roof gable --ridge x \
+  "$work/seams.obj" >/dev/null
+cp "$work/seams.mtl" "$work/seams.obj.mtl"
+for edges in "" "--edges --line-width=3"; do
+  shoot "$work/seams.obj" "seams${edges:+_edges}.png" 520,400 -6.6,1.55,0.9 -4.5,1.33,1.5 $edges
 done
 
 # The same building from its OBJ and from its .glb in Blender, for docs/gltf.md.
@@ -113,6 +129,4 @@ fi
 # The example city of the README: a street of six buildings, seen from above its north end.
 OSTREL_UNITS_PATH="$root/units" "$tool" --city "$root/examples/city.csv" "$work/city.obj" >/dev/null
 cp "$work/city.mtl" "$work/city.obj.mtl"
-xvfb-run -a f3d "$work/city.obj" --dry-run --output="$root/docs/city.png" \
-  --resolution=800,500 --camera-position=26,24,-8 --camera-focal-point=2,1,11 \
-  --camera-view-up=0,1,0 --bg-color=0.75,0.82,0.9 --fxaa --tone-mapping --ssao
+shoot "$work/city.obj" "city.png" 800,500 26,24,-8 2,1,11

@@ -165,6 +165,51 @@ TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheHullLevelFewest) {
   }
 }
 
+// A simplified triangle that spans strips of the sheet must not stretch the texture across the
+// facade: its texture coordinates are either the kit's mapping (each edge at one density, within
+// a quarter) or one texel for the whole triangle.
+TEST(EngineExtras, LevelsOfATexturedBuildingDoNotSmearTheSheet) {
+  EngineOptions options;
+  options.lods = 3;
+  std::size_t textured = 0;  // triangles that keep the sheet's mapping, over every case
+  for (const Case& c : kCases) {
+    const Made made = Make(c);
+    std::vector<bool> mapped(made.kit.materials.size(), false);
+    for (const MaterialLibrary& library : made.kit.libraries) {
+      for (const Mtl::Material& material : library.library.materials) {
+        if (!Mtl::FindTexture(material, "map_Kd")) continue;
+        for (std::size_t id = 0; id < mapped.size(); ++id)
+          mapped[id] = mapped[id] || made.kit.materials[id] == material.name;
+      }
+    }
+    const EngineExtras extras =
+        MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options, mapped);
+    for (std::size_t level = 0; level < extras.levels.size(); ++level) {
+      for (const ExtraPart& part : extras.levels[level].parts) {
+        if (part.uvs.empty()) continue;
+        ASSERT_EQ(part.uvs.size(), part.positions.size()) << Name(c);
+        for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
+          double lowest = INFINITY, highest = 0;
+          for (int k = 0; k < 3; ++k) {
+            const std::uint32_t from = part.indices[i + k], to = part.indices[i + (k + 1) % 3];
+            const VectorF& p = part.positions[from];
+            const VectorF& q = part.positions[to];
+            const double length = std::hypot(q.x - p.x, q.y - p.y, q.z - p.z);
+            const double on = std::hypot(part.uvs[to].u - part.uvs[from].u, part.uvs[to].v - part.uvs[from].v);
+            if (length < 1e-4) continue;
+            lowest = std::min(lowest, on / length);
+            highest = std::max(highest, on / length);
+          }
+          if (highest == 0) continue;  // one texel
+          ++textured;
+          EXPECT_LE(highest, lowest * 1.25 / 0.75 + 1e-6) << Name(c) << " level " << level + 1 << " triangle " << i / 3;
+        }
+      }
+    }
+  }
+  EXPECT_GT(textured, 0u) << "no level keeps the sheet";
+}
+
 TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {
   EngineOptions options;
   options.markers = true;

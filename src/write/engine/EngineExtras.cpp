@@ -38,42 +38,46 @@ using SideAreas = std::array<std::map<std::uint32_t, double>, kSides>;
 // The building's triangles with their equal positions welded, so that the simplifier sees one
 // surface rather than a heap of separate pieces. A position keeps a vertex for each material
 // that meets there: the simplifier sees the edges between materials as seams, and keeps them.
-// A material with a map keeps a vertex for each texture coordinate too, so that its seams on the
-// texture stay seams (others have (0, 0) everywhere).
+// A vertex of a material with a map keeps the texture coordinates its corners have (a few where
+// texture seams meet, as at a cell's end): welding them apart too would make every cell an island
+// that the simplifier could not reduce.
 struct WeldedMesh {
   std::vector<VectorF> positions;
   std::vector<std::uint32_t> materials;  // of each vertex
-  std::vector<UV> uvs;                   // of each vertex, glTF's orientation
+  std::vector<std::vector<UV>> uvs;      // of each vertex, glTF's orientation, each once
   std::vector<std::uint32_t> indices;
   std::map<std::uint32_t, double> areas;  // each material's area
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byHash;  // position hash -> vertices
   std::vector<bool> mapped;                              // by kit material id: has a map
   std::map<std::uint32_t, std::array<double, 3>> uvSums;  // a mapped material's u, v and count
+  std::map<std::uint32_t, std::array<double, 2>> texels;  // a mapped material's edge lengths: texture, space
 
   bool isMapped(std::uint32_t i_material) const { return i_material < mapped.size() && mapped[i_material]; }
 
-  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material, const UV& i_uv) {
-    std::uint32_t bits[5];
+  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material) {
+    std::uint32_t bits[3];
     std::memcpy(bits, &i_p.x, 4);
     std::memcpy(bits + 1, &i_p.y, 4);
     std::memcpy(bits + 2, &i_p.z, 4);
-    std::memcpy(bits + 3, &i_uv.u, 4);
-    std::memcpy(bits + 4, &i_uv.v, 4);
     const std::uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
-                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material ^
-                               (bits[3] * 0x27D4EB2F165667C5ull) ^ (bits[4] * 0x94D049BB133111EBull);
+                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material;
     std::vector<std::uint32_t>& same = byHash[hash];
     for (const std::uint32_t known : same) {
       const VectorF& p = positions[known];
-      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material &&
-          uvs[known].u == i_uv.u && uvs[known].v == i_uv.v)
-        return known;
+      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material) return known;
     }
     same.push_back(static_cast<std::uint32_t>(positions.size()));
     positions.push_back(i_p);
     materials.push_back(i_material);
-    uvs.push_back(i_uv);
+    uvs.emplace_back();
     return same.back();
+  }
+
+  void addUv(std::uint32_t i_vertex, const UV& i_uv) {
+    std::vector<UV>& known = uvs[i_vertex];
+    for (const UV& uv : known)
+      if (uv.u == i_uv.u && uv.v == i_uv.v) return;
+    known.push_back(i_uv);
   }
 
   // The middle of a mapped material's texture coordinates.
@@ -82,6 +86,14 @@ struct WeldedMesh {
     if (sums == uvSums.end()) return UV(0, 0);
     const std::array<double, 3>& s = sums->second;
     return UV(static_cast<float>(s[0] / s[2]), static_cast<float>(s[1] / s[2]));
+  }
+
+  // Texture units per output unit of a mapped material's faces: the kit maps every face at one
+  // density, so a level's triangle that strays from it spans texture seams.
+  double density(std::uint32_t i_material) const {
+    const auto lengths = texels.find(i_material);
+    if (lengths == texels.end() || lengths->second[1] <= 0) return 0;
+    return lengths->second[0] / lengths->second[1];
   }
 };
 
@@ -143,17 +155,26 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
         areas[SideOf(normal)][part.material] += area;
         gathered.welded.areas[part.material] += area;
         const bool uvs = welded.isMapped(part.material) && !part.uvs.empty();
+        if (uvs) {
+          std::array<double, 2>& lengths = welded.texels[part.material];
+          for (std::size_t k = 0; k < 3; ++k) {
+            const std::uint32_t from = part.indices[i + k], to = part.indices[i + (k + 1) % 3];
+            const double du = part.uvs[to].u - part.uvs[from].u, dv = part.uvs[to].v - part.uvs[from].v;
+            const Point3 d = Sub(placed[to], placed[from]);
+            lengths[0] += std::sqrt(du * du + dv * dv);
+            lengths[1] += std::sqrt(Dot(d, d));
+          }
+        }
         for (int k = 0; k < 3; ++k) {
           const std::uint32_t index = part.indices[i + static_cast<std::size_t>(k)];
           const Point3& p = placed[index];
-          const UV uv = uvs ? part.uvs[index] : UV(0, 0);
-          if (uvs) {
-            std::array<double, 3>& sums = welded.uvSums[part.material];
-            sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
-          }
           welded.indices.push_back(welded.vertex(
-              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material,
-              uv));
+              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material));
+          if (!uvs) continue;
+          const UV& uv = part.uvs[index];
+          welded.addUv(welded.indices.back(), uv);
+          std::array<double, 3>& sums = welded.uvSums[part.material];
+          sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
         }
       }
     }
@@ -418,6 +439,59 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
   return MeshOf(parts);
 }
 
+// The texture coordinates of a level's triangle of a mapped material: each corner of that
+// material takes, among the coordinates its vertex has, those nearest the others' (a corner at a
+// cell's end has one on each side of the strip); a corner of another material has no place on
+// this one's texture and takes i_own's.
+void TriangleUvs(const WeldedMesh& i_welded, const std::uint32_t* i_corners, std::uint32_t i_material,
+                 std::uint32_t i_own, UV* o_uvs) {
+  const std::vector<UV>* candidates[3];
+  for (int k = 0; k < 3; ++k) {
+    const std::uint32_t corner = i_welded.materials[i_corners[k]] == i_material ? i_corners[k] : i_own;
+    candidates[k] = &i_welded.uvs[corner];
+  }
+  const auto at = [&](int i_k, std::size_t i_choice) {
+    const std::vector<UV>& list = *candidates[i_k];
+    return list.empty() ? UV(0, 0) : list[std::min(i_choice, list.size() - 1)];
+  };
+  const auto size = [&](int i_k) { return std::max<std::size_t>(candidates[i_k]->size(), 1); };
+  double best = -1;
+  for (std::size_t x = 0; x < size(0); ++x) {
+    for (std::size_t y = 0; y < size(1); ++y) {
+      for (std::size_t z = 0; z < size(2); ++z) {
+        const UV p = at(0, x), q = at(1, y), r = at(2, z);
+        const auto d = [](const UV& i_a, const UV& i_b) {
+          return (static_cast<double>(i_a.u) - i_b.u) * (i_a.u - i_b.u) + (static_cast<double>(i_a.v) - i_b.v) * (i_a.v - i_b.v);
+        };
+        const double spread = d(p, q) + d(q, r) + d(r, p);
+        if (best >= 0 && spread >= best) continue;
+        best = spread;
+        o_uvs[0] = p;
+        o_uvs[1] = q;
+        o_uvs[2] = r;
+      }
+    }
+  }
+}
+
+// Whether a level's triangle of a mapped material has texture coordinates that no face of the
+// kit would have: an edge more than a quarter longer or shorter on the texture than i_density
+// makes it. Such a triangle spans strips of the sheet that nothing joins, and drawn with them it
+// would smear streaks across the facade: it takes one texel of its material instead, a flat
+// tone like the last level's.
+bool Stretched(const UV* i_uvs, const VectorF& i_a, const VectorF& i_b, const VectorF& i_c, double i_density) {
+  const VectorF* corners[3] = {&i_a, &i_b, &i_c};
+  for (int k = 0; k < 3; ++k) {
+    const VectorF& p = *corners[k];
+    const VectorF& q = *corners[(k + 1) % 3];
+    const double dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
+    const double du = i_uvs[(k + 1) % 3].u - i_uvs[k].u, dv = i_uvs[(k + 1) % 3].v - i_uvs[k].v;
+    const double expected = i_density * std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (std::fabs(std::sqrt(du * du + dv * dv) - expected) > expected / 4 + 1e-6) return true;
+  }
+  return false;
+}
+
 // The triangles of the indices that have an area. A triangle whose corners are of different
 // materials (the sloppy simplifier's) takes the one of them that covers most of the building,
 // so that a far facade reads as its wall rather than as a patchwork of its glass and frames.
@@ -437,13 +511,15 @@ ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>
         first = k;
       }
     }
-    // A corner of another material has no place on this one's texture: it takes the first's.
-    UV uvs[3];
-    for (std::size_t k = 0; k < 3; ++k) {
-      const std::uint32_t corner = i_indices[i + (i_welded.materials[i_indices[i + k]] == material ? k : first)];
-      uvs[k] = i_welded.uvs[corner];
+    if (!i_welded.isMapped(material)) {
+      AddFlatTriangle(parts[material], a, b, c);
+      continue;
     }
-    AddFlatTriangle(parts[material], a, b, c, i_welded.isMapped(material) ? uvs : nullptr);
+    const std::uint32_t corners[3] = {i_indices[i], i_indices[i + 1], i_indices[i + 2]};
+    UV uvs[3];
+    TriangleUvs(i_welded, corners, material, corners[first], uvs);
+    if (Stretched(uvs, a, b, c, i_welded.density(material))) uvs[0] = uvs[1] = uvs[2] = i_welded.centre(material);
+    AddFlatTriangle(parts[material], a, b, c, uvs);
   }
   return MeshOf(parts);
 }
