@@ -35,54 +35,33 @@ void PutPlacedPositions(TextOut& io_out, const GltfPart& i_part, const Placement
   }
 }
 
-// The part's normals turned by the placement's facing and the building's turn, as bytes.
-const std::string& TurnedNormals(GlbStreamer& io_streamer, std::uint32_t i_building,
-                                 const Placement& i_placement, const GltfPart& i_part) {
-  if (io_streamer.normalsBuilding != i_building) {
-    io_streamer.normals.clear();
-    io_streamer.normalsBuilding = i_building;
+// The part's normals (i_tangents false) or tangents turned by the placement's facing and the
+// building's turn, as bytes; a tangent keeps its sign, as the turns mirror nothing.
+const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_building, const Placement& i_placement,
+                               const GltfPart& i_part, bool i_tangents) {
+  TurnedCache& cache = i_tangents ? io_streamer.tangents : io_streamer.normals;
+  if (cache.building != i_building) {
+    cache.bytes.clear();
+    cache.building = i_building;
   }
   const GltfPiece& piece = io_streamer.pieces[i_placement.piece];
   const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
   const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
-  std::string& bytes = io_streamer.normals[{i_placement.piece, part, facing}];
+  std::string& bytes = cache.bytes[{i_placement.piece, part, facing}];
   if (!bytes.empty()) return bytes;
   const PlacementFloats at = FloatsOf(i_placement);
   const Turn turn = MakeTurn(at.xd, at.zd);
   const Frame& frame = io_streamer.buildings[i_building].frame;
   const Turn building = MakeTurn(frame.xdir, frame.zdir);
-  bytes.resize(12 * i_part.normals.size());
-  for (std::size_t i = 0; i < i_part.normals.size(); ++i) {
-    const VectorF n = PlaceNormal(i_part.normals[i], turn, building);
-    const float xyz[3] = {n.x, n.y, n.z};
-    std::memcpy(&bytes[12 * i], xyz, 12);
-  }
-  return bytes;
-}
-
-// The part's tangents turned as its normals are (TurnedNormals), their signs kept: the turns
-// mirror nothing.
-const std::string& TurnedTangents(GlbStreamer& io_streamer, std::uint32_t i_building,
-                                  const Placement& i_placement, const GltfPart& i_part) {
-  if (io_streamer.tangentsBuilding != i_building) {
-    io_streamer.tangents.clear();
-    io_streamer.tangentsBuilding = i_building;
-  }
-  const GltfPiece& piece = io_streamer.pieces[i_placement.piece];
-  const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
-  const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
-  std::string& bytes = io_streamer.tangents[{i_placement.piece, part, facing}];
-  if (!bytes.empty()) return bytes;
-  const PlacementFloats at = FloatsOf(i_placement);
-  const Turn turn = MakeTurn(at.xd, at.zd);
-  const Frame& frame = io_streamer.buildings[i_building].frame;
-  const Turn building = MakeTurn(frame.xdir, frame.zdir);
-  bytes.resize(16 * i_part.tangents.size());
-  for (std::size_t i = 0; i < i_part.tangents.size(); ++i) {
-    const std::array<float, 4>& t = i_part.tangents[i];
-    const VectorF turned = PlaceNormal(VectorF(t[0], t[1], t[2]), turn, building);
-    const float xyzw[4] = {turned.x, turned.y, turned.z, t[3]};
-    std::memcpy(&bytes[16 * i], xyzw, 16);
+  const std::size_t count = i_tangents ? i_part.tangents.size() : i_part.normals.size();
+  const std::size_t size = i_tangents ? 16 : 12;
+  bytes.resize(size * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const VectorF from = i_tangents ? VectorF(i_part.tangents[i][0], i_part.tangents[i][1], i_part.tangents[i][2])
+                                    : i_part.normals[i];
+    const VectorF n = PlaceNormal(from, turn, building);
+    const float values[4] = {n.x, n.y, n.z, i_tangents ? i_part.tangents[i][3] : 0.0f};
+    std::memcpy(&bytes[size * i], values, size);
   }
   return bytes;
 }
@@ -127,7 +106,7 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
                     return PutPlacedPositions(out, i_part, FloatsOf(i_placement), building.frame);
                   case GlbData::FlatNormals: {
                     const std::string& bytes =
-                        TurnedNormals(io_streamer, i_view.building, i_placement, i_part);
+                        TurnedBytes(io_streamer, i_view.building, i_placement, i_part, false);
                     return out.write(bytes.data(), bytes.size());
                   }
                   case GlbData::FlatUvs:
@@ -136,7 +115,7 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
                   case GlbData::FlatTangents: {
                     if (i_part.tangents.empty()) return PutZeros(out, 16 * i_part.positions.size());
                     const std::string& bytes =
-                        TurnedTangents(io_streamer, i_view.building, i_placement, i_part);
+                        TurnedBytes(io_streamer, i_view.building, i_placement, i_part, true);
                     return out.write(bytes.data(), bytes.size());
                   }
                   default:

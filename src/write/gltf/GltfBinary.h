@@ -163,8 +163,13 @@ void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::ve
 std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
                                const std::vector<GltfBuilding>& i_buildings);
 
-// Streams the binary chunk. Its normal and tangent caches hold a piece's turned normals and
-// tangents per facing, for one building at a time.
+// A piece's turned normals or tangents per facing, for one building at a time.
+struct TurnedCache {
+  std::map<std::array<std::uint32_t, 3>, std::string> bytes;  // (piece, part, facing) -> bytes
+  std::uint32_t building = 0;
+};
+
+// Streams the binary chunk.
 struct GlbStreamer {
   TextOut& out;
   const Kit& kit;
@@ -172,10 +177,8 @@ struct GlbStreamer {
   const GltfMaterials& materials;
   const std::vector<GltfBuilding>& buildings;
   MeshScale meshScale;
-  std::map<std::array<std::uint32_t, 3>, std::string> normals;  // (piece, part, facing) -> bytes
-  std::uint32_t normalsBuilding = 0;
-  std::map<std::array<std::uint32_t, 3>, std::string> tangents;  // the same for the tangents
-  std::uint32_t tangentsBuilding = 0;
+  TurnedCache normals;
+  TurnedCache tangents;
 };
 
 // The whole binary chunk, every view padded with zeros to four bytes.

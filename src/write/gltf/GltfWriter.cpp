@@ -123,7 +123,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   std::ostream& binary = io_buffer ? *io_buffer : io_out;
   {
     TextOut out(binary);
-    GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, 0, {}, 0};
+    GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, {}};
     PutBinary(streamer, layout.views);
   }
   Glb::WriteBinEnd(binary, layout.binBytes);
