@@ -74,6 +74,11 @@ SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options) {
       survey.failedBuilding = survey.buildings;
       return survey;
     }
+    if (i_options.engine.lods > 0 && counts.vertices > kMaxLodVertices) {
+      survey.error = SceneError::TooLargeForLevels;
+      survey.failedBuilding = survey.buildings;
+      return survey;
+    }
     Frame frame = building.frame;
     if (i_options.kitUnits) {
       frame.xscale = kit.unitWidth;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -156,6 +157,31 @@ TEST(EngineCli, BadValuesWarnAndKeepTheDefault) {
   const TestSupport::RunResult named = RunTool(kShipped, work.path.string(), {"-s", "A", "--collision", "n.glb"});
   EXPECT_EQ(named.status, 0);
   EXPECT_TRUE(TestSupport::ReadFile(work / "n.glb").rfind("glTF", 0) == 0);
+}
+
+// Levels of detail hold a building's whole mesh in memory: one too large for them is refused
+// before anything is written, rather than left to run the machine out of memory.
+TEST(EngineCli, ABuildingTooLargeForLevelsIsRefusedAndNothingWritten) {
+  TestSupport::ScratchDir work;
+  const std::string limit = "levels of detail are made for buildings of at most 4000000 vertices: nothing is written";
+  const TestSupport::RunResult run = RunTool(
+      kShipped, work.path.string(), {"-s", "A", "-w", "200", "-l", "200", "-h", "150", "--lod", "1", "big.glb"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find(Line("error", "A building of width 200, length 200 and height 150 is too large for "
+                                          "option '--lod': " + limit)),
+            std::string::npos)
+      << run.output;
+  TestSupport::WriteFile(work / "c.csv", "style,x,z,width,length,height\nA,0,0,1,1,1\nB,0,0,200,200,100\n");
+  const TestSupport::RunResult city =
+      RunTool(kShipped, work.path.string(), {"--city", "c.csv", "--lod", "2", "c.obj"});
+  EXPECT_EQ(city.status, 1);
+  EXPECT_NE(city.output.find(Line("error", "City file 'c.csv', line 3: the building is too large for option "
+                                           "'--lod': " + limit)),
+            std::string::npos)
+      << city.output;
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(work.path)) files.push_back(entry.path().filename());
+  EXPECT_EQ(files, (std::vector<std::string>{"c.csv"}));
 }
 
 TEST(EngineCli, StatsFollowDone) {

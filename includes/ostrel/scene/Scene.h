@@ -87,6 +87,7 @@ enum class SceneError {
   NothingPlaced,  // a building placed no vertex at all (a style without unit files, say)
   TooLarge,       // the output cannot hold the scene: 32-bit OBJ indices, 4 GiB of GLB
   NotFinite,      // a piece of a building would be placed at coordinates beyond the float range
+  TooLargeForLevels,  // with levels of detail, a building has more than kMaxLodVertices vertices
 };
 
 // A unit file that the scene needed but that gave nothing.
@@ -102,7 +103,7 @@ std::vector<MissingUnit> MissingUnits(const std::vector<PieceId>& i_pieces, cons
 // What the survey learned: enough to refuse a scene before opening its output.
 struct SceneSurvey {
   SceneError error = SceneError::None;
-  std::uint64_t failedBuilding = 0;  // 0-based; the building that placed nothing or not finitely
+  std::uint64_t failedBuilding = 0;  // 0-based; the building that placed nothing, not finitely or too much
   PieceId failedPiece = 0;           // with NotFinite, the piece
   std::uint64_t buildings = 0;
   Totals totals;                // every building's elements (saturating)

@@ -97,9 +97,37 @@ struct WeldedMesh {
   }
 };
 
+std::vector<Point2> ConvexHull(std::vector<Point2> io_points);
+
+// What a block's hull is made of: the box of its vertices, and their outlines seen along z,
+// (x, y), and along x, (z, y). An outline is cut back to its convex hull whenever it grows long,
+// so that the memory a hull takes does not grow with the building.
+struct BlockOutline {
+  Point3 low{INFINITY, INFINITY, INFINITY};
+  Point3 high{-INFINITY, -INFINITY, -INFINITY};
+  std::vector<Point2> alongZ;
+  std::vector<Point2> alongX;
+  std::size_t cutAt = 1 << 16;  // outline points
+
+  bool empty() const { return alongZ.empty(); }
+
+  void add(const Point3& i_p) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      low[k] = std::min(low[k], i_p[k]);
+      high[k] = std::max(high[k], i_p[k]);
+    }
+    alongZ.push_back({i_p[0], i_p[1]});
+    alongX.push_back({i_p[2], i_p[1]});
+    if (alongZ.size() < cutAt) return;
+    alongZ = ConvexHull(std::move(alongZ));
+    alongX = ConvexHull(std::move(alongX));
+    cutAt = std::max<std::size_t>(cutAt, 2 * std::max(alongZ.size(), alongX.size()));
+  }
+};
+
 // What a walk over the building's placed triangles gathers.
 struct Gathered {
-  std::vector<std::vector<Point3>> blockPoints;  // every placed vertex, by block
+  std::vector<BlockOutline> blockOutlines;  // by block
   std::vector<SideAreas> blockAreas;             // by block
   WeldedMesh welded;                             // for the levels of detail
 };
@@ -127,7 +155,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
   Gathered gathered;
   gathered.welded.mapped = i_mapped;
   const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
-  gathered.blockPoints.resize(blocks);
+  gathered.blockOutlines.resize(blocks);
   gathered.blockAreas.resize(blocks);
   std::vector<Point3> placed;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
@@ -141,8 +169,8 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
         PlacePosition(p, at, i_frame, xyz);
         placed.push_back({xyz[0], xyz[1], xyz[2]});
       }
-      std::vector<Point3>& points = gathered.blockPoints[static_cast<std::size_t>(block)];
-      points.insert(points.end(), placed.begin(), placed.end());
+      BlockOutline& outline = gathered.blockOutlines[static_cast<std::size_t>(block)];
+      for (const Point3& p : placed) outline.add(p);
       if (!i_levels) continue;
       SideAreas& areas = gathered.blockAreas[static_cast<std::size_t>(block)];
       WeldedMesh& welded = gathered.welded;
@@ -298,34 +326,23 @@ Solid Prism(bool i_alongX, const std::vector<Point2>& i_polygon, double i_w0, do
   return solid;
 }
 
-// The box of the points, as a prism along z.
-Solid Box(const std::vector<Point3>& i_points) {
-  Point3 low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
-  for (const Point3& p : i_points) {
-    for (std::size_t k = 0; k < 3; ++k) {
-      low[k] = std::min(low[k], p[k]);
-      high[k] = std::max(high[k], p[k]);
-    }
-  }
+// The box of a block, as a prism along z.
+Solid Box(const BlockOutline& i_block) {
+  const Point3& low = i_block.low;
+  const Point3& high = i_block.high;
   const std::vector<Point2> rectangle = {{low[0], low[1]}, {high[0], low[1]}, {high[0], high[1]}, {low[0], high[1]}};
   return Prism(false, rectangle, low[2], high[2]);
 }
 
 // The hull of a block under a pitched roof: of the prisms along x and along z, the smaller.
-Solid RoofPrism(const std::vector<Point3>& i_points) {
+Solid RoofPrism(const BlockOutline& i_block) {
   Solid best;
   double bestVolume = INFINITY;
   for (const bool alongX : {false, true}) {
-    std::vector<Point2> across;
-    double w0 = INFINITY, w1 = -INFINITY;
-    for (const Point3& p : i_points) {
-      across.push_back({alongX ? p[2] : p[0], p[1]});
-      const double w = alongX ? p[0] : p[2];
-      w0 = std::min(w0, w);
-      w1 = std::max(w1, w);
-    }
-    std::vector<Point2> polygon = ConvexHull(std::move(across));
+    std::vector<Point2> polygon = ConvexHull(alongX ? i_block.alongX : i_block.alongZ);
     if (polygon.size() < 3) continue;
+    const double w0 = alongX ? i_block.low[0] : i_block.low[2];
+    const double w1 = alongX ? i_block.high[0] : i_block.high[2];
     // Two walls, the floor and the two slopes.
     ReduceCorners(polygon, 5);
     const double volume = PolygonArea(polygon) * (w1 - w0);
@@ -334,20 +351,20 @@ Solid RoofPrism(const std::vector<Point3>& i_points) {
       best = Prism(alongX, polygon, w0, w1);
     }
   }
-  return best.corners.empty() ? Box(i_points) : best;
+  return best.corners.empty() ? Box(i_block) : best;
 }
 
 std::vector<Solid> BlockSolids(const Gathered& i_gathered, const Request& i_request) {
   std::vector<Solid> solids;
-  const std::size_t top = i_gathered.blockPoints.size() - 1;
-  for (std::size_t b = 0; b < i_gathered.blockPoints.size(); ++b) {
-    const std::vector<Point3>& points = i_gathered.blockPoints[b];
-    if (points.empty()) {
+  const std::size_t top = i_gathered.blockOutlines.size() - 1;
+  for (std::size_t b = 0; b < i_gathered.blockOutlines.size(); ++b) {
+    const BlockOutline& block = i_gathered.blockOutlines[b];
+    if (block.empty()) {
       solids.emplace_back();
       continue;
     }
     const bool pitched = b == top && i_request.roof != RoofShape::Flat;
-    solids.push_back(pitched ? RoofPrism(points) : Box(points));
+    solids.push_back(pitched ? RoofPrism(block) : Box(block));
   }
   return solids;
 }
