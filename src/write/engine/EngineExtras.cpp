@@ -99,23 +99,26 @@ struct WeldedMesh {
 
 std::vector<Point2> ConvexHull(std::vector<Point2> io_points);
 
-// What a block's hull is made of: the box of its vertices, and their outlines seen along z,
-// (x, y), and along x, (z, y). An outline is cut back to its convex hull whenever it grows long,
-// so that the memory a hull takes does not grow with the building.
+// What a block's hull is made of: the box of its vertices and, for the block under a pitched
+// roof, their outlines seen along z, (x, y), and along x, (z, y). An outline is cut back to its
+// convex hull whenever it grows long, so that the memory a hull takes does not grow with the
+// building.
 struct BlockOutline {
   Point3 low{INFINITY, INFINITY, INFINITY};
   Point3 high{-INFINITY, -INFINITY, -INFINITY};
+  bool outlines = false;  // whether the outlines are kept
   std::vector<Point2> alongZ;
   std::vector<Point2> alongX;
   std::size_t cutAt = 1 << 16;  // outline points
 
-  bool empty() const { return alongZ.empty(); }
+  bool empty() const { return low[0] > high[0]; }
 
   void add(const Point3& i_p) {
     for (std::size_t k = 0; k < 3; ++k) {
       low[k] = std::min(low[k], i_p[k]);
       high[k] = std::max(high[k], i_p[k]);
     }
+    if (!outlines) return;
     alongZ.push_back({i_p[0], i_p[1]});
     alongX.push_back({i_p[2], i_p[1]});
     if (alongZ.size() < cutAt) return;
@@ -156,6 +159,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
   gathered.welded.mapped = i_mapped;
   const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
   gathered.blockOutlines.resize(blocks);
+  gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
   gathered.blockAreas.resize(blocks);
   std::vector<Point3> placed;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
@@ -541,12 +545,23 @@ ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>
   return MeshOf(parts);
 }
 
-// A simplification of a level: its indices, its triangles with an area, meshoptimizer's error.
+// The triangles of the indices that have an area: those LevelMesh keeps.
+std::uint64_t TrianglesWithArea(const WeldedMesh& i_welded, const std::vector<std::uint32_t>& i_indices) {
+  std::uint64_t count = 0;
+  for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
+    count += HasArea(i_welded.positions[i_indices[i]], i_welded.positions[i_indices[i + 1]],
+                     i_welded.positions[i_indices[i + 2]]);
+  }
+  return count;
+}
+
+// A simplification of a level: its indices and its triangles with an area.
 struct Attempt {
   std::vector<std::uint32_t> indices;
-  ExtraMesh mesh;
-  float error = 0;
+  std::uint64_t triangles = 0;
 };
+
+enum class Simplifier { LockedBorders, FreeBorders, Sloppy };
 
 // One simplified level: the triangles of io_indices (the level before, i_before triangles with an
 // area) cut to about i_target triangles, with no fewer than i_fewest (those of the levels after
@@ -555,47 +570,44 @@ struct Attempt {
 // collapse further than a few triangles each, and a small building's surface is mostly borders:
 // when that holds the count well above the target, or at the level before's, the borders are
 // let go, and then the sloppy simplifier, which merges nearby vertices whatever the topology,
-// finishes the job (asked for more triangles where it overshoots). o_error is meshoptimizer's
-// error, in the output's units.
+// finishes the job (asked for more triangles where it overshoots).
 ExtraMesh Simplified(const WeldedMesh& i_welded, std::vector<std::uint32_t>& io_indices, std::size_t i_target,
-                     std::uint64_t i_before, std::uint64_t i_fewest, float& o_error) {
+                     std::uint64_t i_before, std::uint64_t i_fewest) {
   const float* positions = &i_welded.positions[0].x;
   const std::size_t vertices = i_welded.positions.size();
-  const auto simplify = [&](unsigned int i_options, std::size_t i_triangles) {
+  const auto simplify = [&](Simplifier i_how, std::size_t i_triangles) {
     Attempt attempt;
     attempt.indices.resize(io_indices.size());
-    attempt.indices.resize(i_options == ~0u
-                               ? meshopt_simplifySloppy(attempt.indices.data(), io_indices.data(), io_indices.size(),
-                                                        positions, vertices, sizeof(VectorF), 3 * i_triangles, 1.0f,
-                                                        &attempt.error)
-                               : meshopt_simplify(attempt.indices.data(), io_indices.data(), io_indices.size(),
-                                                  positions, vertices, sizeof(VectorF), 3 * i_triangles, 1.0f,
-                                                  i_options, &attempt.error));
-    attempt.mesh = LevelMesh(i_welded, attempt.indices);
+    const std::size_t target = 3 * i_triangles;
+    attempt.indices.resize(
+        i_how == Simplifier::Sloppy
+            ? meshopt_simplifySloppy(attempt.indices.data(), io_indices.data(), io_indices.size(), positions,
+                                     vertices, sizeof(VectorF), target, 1.0f, nullptr)
+            : meshopt_simplify(attempt.indices.data(), io_indices.data(), io_indices.size(), positions, vertices,
+                               sizeof(VectorF), target, 1.0f,
+                               i_how == Simplifier::LockedBorders ? meshopt_SimplifyLockBorder : 0, nullptr));
+    attempt.triangles = TrianglesWithArea(i_welded, attempt.indices);
     return attempt;
   };
   const auto usable = [&](const Attempt& i_attempt) {
-    const std::uint64_t triangles = i_attempt.mesh.triangles();
-    return triangles >= i_fewest && triangles < i_before;
+    return i_attempt.triangles >= i_fewest && i_attempt.triangles < i_before;
   };
   const auto near = [&](const Attempt& i_attempt) {
-    return usable(i_attempt) && i_attempt.mesh.triangles() <= i_target + i_target / 4;
+    return usable(i_attempt) && i_attempt.triangles <= i_target + i_target / 4;
   };
-  Attempt best = simplify(meshopt_SimplifyLockBorder, i_target);
+  Attempt best = simplify(Simplifier::LockedBorders, i_target);
   if (!near(best)) {
-    Attempt unlocked = simplify(0, i_target);
-    if (usable(unlocked) && (!usable(best) || unlocked.mesh.triangles() < best.mesh.triangles()))
-      best = std::move(unlocked);
+    Attempt unlocked = simplify(Simplifier::FreeBorders, i_target);
+    if (usable(unlocked) && (!usable(best) || unlocked.triangles < best.triangles)) best = std::move(unlocked);
   }
   for (std::size_t target = i_target; !near(best) && target < i_before; target += target / 2 + 1) {
-    Attempt sloppy = simplify(~0u, target);
+    Attempt sloppy = simplify(Simplifier::Sloppy, target);
     if (!usable(sloppy)) continue;
-    if (!usable(best) || sloppy.mesh.triangles() < best.mesh.triangles()) best = std::move(sloppy);
+    if (!usable(best) || sloppy.triangles < best.triangles) best = std::move(sloppy);
     break;
   }
-  o_error = best.error * meshopt_simplifyScale(positions, vertices, sizeof(VectorF));
   io_indices = std::move(best.indices);
-  return std::move(best.mesh);
+  return LevelMesh(i_welded, io_indices);
 }
 
 // The side letter and place letter of a door request, in upper case.
@@ -674,11 +686,9 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
   std::size_t target = indices.size() / 3;
   for (int level = 0; level < simplified && !indices.empty(); ++level) {
     target /= 4;
-    float error = 0;
-    const std::uint64_t before = extras.levels.empty() ? LevelMesh(gathered.welded, indices).triangles()
+    const std::uint64_t before = extras.levels.empty() ? TrianglesWithArea(gathered.welded, indices)
                                                        : extras.levels.back().triangles();
-    extras.levels.push_back(Simplified(gathered.welded, indices, target, before, hullLevel.triangles() + 1, error));
-    extras.levelErrors.push_back(error);
+    extras.levels.push_back(Simplified(gathered.welded, indices, target, before, hullLevel.triangles() + 1));
   }
   if (lods >= 2) extras.levels.push_back(hullLevel);
   return extras;

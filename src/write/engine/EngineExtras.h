@@ -11,10 +11,12 @@
 // two axes, the one that gives the smaller prism. Either is closed and convex and holds every
 // vertex of its block.
 //
-// The levels of detail are the building's triangles simplified by meshoptimizer, material by
-// material so that no material spreads over another's faces, with the borders of each material's
-// surface locked so that outlines and silhouette stay; the last of two or more levels is the
-// block hulls, each face in the material of the side it stands for.
+// The levels of detail are the building's triangles, welded into one surface, simplified by
+// meshoptimizer: the edges between materials stay as seams and the open borders are locked, so
+// that outlines and silhouette stay, unless that cannot reach the count (then the borders are let
+// go, and last the sloppy simplifier merges whatever lies near, each triangle taking the material
+// of its corners that covers most). The last of two or more levels is the block hulls, each face
+// in the material of the side it stands for.
 
 #include <array>
 #include <cstdint>
@@ -62,9 +64,8 @@ struct DoorMarker {
 
 struct EngineExtras {
   std::vector<ExtraMesh> hulls;          // one a block, positions and indices only
-  std::vector<std::string> hullNames;    // one a hull: set by the writer (HullName)
+  std::vector<std::string> hullNames;    // one a hull: set by MakeWrittenExtras (HullName)
   std::vector<ExtraMesh> levels;         // levels of detail 1, 2 ...: each with fewer triangles
-  std::vector<float> levelErrors;        // meshoptimizer's error of each simplified level, output units
   std::vector<DoorMarker> doors;
 
   // The hulls, then the levels, numbered from 0.
