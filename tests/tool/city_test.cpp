@@ -255,6 +255,32 @@ TEST(CityCli, RowSeedsAndVaryChooseVariantsAsForOneBuilding) {
   EXPECT_NE(body("cell.obj"), body("storey.obj"));
 }
 
+// The shape of a city's building is its row's; --ridge, which has no column, applies to every row.
+TEST(CityCli, ShapeOptionsAreTheRowsAndRidgeAppliesToEveryRow) {
+  TestSupport::ScratchDir work;
+  TestSupport::WriteFile(work / "city.csv", "style,width,length,height,roof\nB,4,3,2,gable\n");
+  const TestSupport::RunResult run = RunTool(
+      kShipped, work.path.string(),
+      {"--city", "city.csv", "--roof", "hip", "--setback", "1", "--band", "0:A", "--ridge", "z", "city.obj"});
+  ASSERT_EQ(run.status, 0);
+  for (const std::string option : {"roof", "setback", "band"}) {
+    EXPECT_NE(run.output.find(Line("warning", "Option '--" + option + "' applies to a single building: with --city, "
+                                                                     "the column '" + option +
+                                                  "' of each row decides; it is ignored")),
+              std::string::npos)
+        << run.output;
+  }
+  ASSERT_EQ(RunTool(kShipped, work.path.string(), {"--city", "city.csv", "--ridge", "x", "x.obj"}).status, 0);
+  const auto vertices = [&](const std::string& i_file) {
+    std::string lines;
+    std::istringstream in(TestSupport::ReadFile(work / i_file));
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("v ", 0) == 0) lines += line + "\n";
+    return lines;
+  };
+  EXPECT_NE(vertices("city.obj"), vertices("x.obj"));
+}
+
 // Each case: the city file, and the error line after "City file 'city.csv'".
 struct BadCity {
   std::string text;

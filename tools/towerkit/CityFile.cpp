@@ -153,11 +153,12 @@ bool CityRows::fill(std::string& o_error) {
   return true;
 }
 
-Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell) {
+Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Ostrel::City::RidgeAxis i_ridge) {
   Ostrel::City::Request request = Ostrel::City::MakeRequest(
       i_row.style, i_row.door, i_row.balcony, i_row.close, i_row.width, i_row.length, i_row.height);
   request.seed = i_row.seed;
   request.varyByCell = i_varyByCell;
+  request.ridge = i_ridge;
   request.roof = i_row.roof;
   request.setbacks = i_row.setbacks;
   request.bands = i_row.bands;
@@ -372,7 +373,7 @@ bool CityRows::readShape(CityRow& io_row, std::string& o_error) const {
   const Csv::Field* setbacks = field(kSetback);
   const Csv::Field* bands = field(kBand);
   if (setbacks == nullptr && bands == nullptr) return true;
-  Ostrel::City::Request request = RequestOf(io_row, false);
+  Ostrel::City::Request request = RequestOf(io_row, false, Ostrel::City::RidgeAxis::Longer);
   ShapeFault fault;
   if (ReadShape(setbacks ? Words(setbacks->text) : std::vector<std::string>{},
                 bands ? Words(bands->text) : std::vector<std::string>{}, m_styles, request, fault)) {

@@ -84,8 +84,8 @@ struct CityRow {
   std::vector<Ostrel::City::Band> bands;        // the same, their styles those of the units folder
 };
 
-// The request the layout builds from a row; --vary applies to every row alike.
-Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell);
+// The request the layout builds from a row; --vary and --ridge apply to every row alike.
+Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Ostrel::City::RidgeAxis i_ridge);
 
 // Reads the rows of a city file one at a time, checking each.
 class CityRows {

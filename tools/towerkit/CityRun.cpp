@@ -75,7 +75,7 @@ Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
       while (rows->next(row, rowError)) {
         if (row.number < i_first) continue;
         if (row.number >= i_end) return false;
-        o_building.request = RequestOf(row, settings->varyByCell);
+        o_building.request = RequestOf(row, settings->varyByCell, settings->ridge);
         o_building.plan = Ostrel::City::MakePlan(o_building.request, *kit);
         o_building.frame = Ostrel::City::CityFrame(row.x, row.y, row.z, row.angle);
         o_building.name = row.name;

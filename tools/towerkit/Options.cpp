@@ -332,9 +332,20 @@ void WarnUnknownOption(const std::string& i_arg) {
                                 (hint.empty() ? "" : ": " + hint));
 }
 
-// --jobs and --shard say how to build the rows of --city: without one they change nothing.
+// --jobs and --shard say how to build the rows of --city: without one they change nothing. With
+// one, the shape of each building is its row's: the roof, setback and band columns.
 void WarnCityOnlyOptions(const RunSettings& i_settings) {
-  if (!i_settings.city.empty()) return;
+  if (!i_settings.city.empty()) {
+    const auto ignored = [](const char* i_option, const char* i_column) {
+      Ostrel::Message::PrintWarning(std::string("Option '") + i_option +
+                                    "' applies to a single building: with --city, the column '" + i_column +
+                                    "' of each row decides; it is ignored");
+    };
+    if (i_settings.roof != Ostrel::City::RoofShape::Flat) ignored("--roof", "roof");
+    if (!i_settings.setbacks.empty()) ignored("--setback", "setback");
+    if (!i_settings.bands.empty()) ignored("--band", "band");
+    return;
+  }
   if (!i_settings.jobs.empty())
     Ostrel::Message::PrintWarning("Option '--jobs' applies to --city only: it is ignored");
   if (!i_settings.shard.empty())
