@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -107,6 +108,22 @@ TEST(GltfMesh, TextureCoordinatesRunDownTheImageAndOnlyWhereSomeCornerHasOne) {
   EXPECT_EQ(uvs[2].u, 0);  // none given: (0, 0)
   EXPECT_EQ(uvs[2].v, 0);
   EXPECT_TRUE(MakeGltfPiece(MakePiece({{{0}, {1}, {2}}})).parts.at(0).uvs.empty());
+}
+
+// A flat primitive of a normal-mapped material may gather parts without texture coordinates:
+// theirs too must be unit tangents, perpendicular to the normal, with w 1 or -1.
+TEST(GltfMesh, EveryPartHasUnitTangentsWithOrWithoutTextureCoordinates) {
+  for (const GltfPiece& piece :
+       {MakeGltfPiece(MakePiece({{{0, 0}, {1, 1}, {2}}})), MakeGltfPiece(MakePiece({{{0}, {1}, {2}, {3}}}))}) {
+    const GltfPart& part = piece.parts.at(0);
+    ASSERT_EQ(part.tangents.size(), part.positions.size());
+    for (std::size_t i = 0; i < part.tangents.size(); ++i) {
+      const std::array<float, 4>& t = part.tangents[i];
+      EXPECT_NEAR(std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]), 1, 1e-6);
+      EXPECT_NEAR(t[0] * part.normals[i].x + t[1] * part.normals[i].y + t[2] * part.normals[i].z, 0, 1e-6);
+      EXPECT_EQ(std::fabs(t[3]), 1);
+    }
+  }
 }
 
 TEST(GltfMesh, OnePartPerMaterialWithoutMaterialLast) {

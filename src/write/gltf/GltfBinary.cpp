@@ -113,7 +113,6 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
                     if (i_part.uvs.empty()) return PutZeros(out, 8 * i_part.positions.size());
                     return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
                   case GlbData::FlatTangents: {
-                    if (i_part.tangents.empty()) return PutZeros(out, 16 * i_part.positions.size());
                     const std::string& bytes =
                         TurnedBytes(io_streamer, i_view.building, i_placement, i_part, true);
                     return out.write(bytes.data(), bytes.size());

@@ -111,10 +111,10 @@ GltfPiece MakeGltfPiece(const Piece& i_piece) {
   for (auto& [material, builder] : builders) {
     GltfPart& part = builder.part;
     part.material = material;
-    if (builder.anyUv) {
-      part.uvs = std::move(builder.uvs);
-      part.tangents = MakeTangents(part);
-    }
+    if (builder.anyUv) part.uvs = std::move(builder.uvs);
+    // Every part has tangents: a flat primitive of a normal-mapped material may gather parts
+    // with and without texture coordinates, and glTF wants a unit tangent at every vertex.
+    part.tangents = MakeTangents(part);
     part.low = part.high = part.positions.front();
     for (const VectorF& p : part.positions) {
       part.low = VectorF(std::min(part.low.x, p.x), std::min(part.low.y, p.y), std::min(part.low.z, p.z));

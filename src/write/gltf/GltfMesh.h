@@ -26,7 +26,7 @@ struct GltfPart {
   std::vector<VectorF> positions;             // cell units, one per vertex
   std::vector<VectorF> normals;               // unit length, one per vertex
   std::vector<UV> uvs;                        // one per vertex; empty when no corner has one
-  std::vector<std::array<float, 4>> tangents;  // one per vertex with the uvs (GltfTangents.h)
+  std::vector<std::array<float, 4>> tangents;  // one per vertex, from the uvs where it has them (GltfTangents.h)
   std::vector<std::uint32_t> indices;         // three per triangle, 0-based into the vertices
   VectorF low, high;                          // the smallest and largest x, y and z of the positions
 };

@@ -49,7 +49,9 @@ std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_pos
   using namespace tangent_math;
   const std::size_t count = i_positions.size();
   std::vector<Vector3> along(count, Vector3{0, 0, 0}), up(count, Vector3{0, 0, 0});
-  for (std::size_t k = 0; k + 2 < i_indices.size(); k += 3) {
+  // Without texture coordinates, every vertex takes the fallback below.
+  const std::size_t mapped = i_uvs.empty() ? 0 : i_indices.size();
+  for (std::size_t k = 0; k + 2 < mapped; k += 3) {
     const std::uint32_t a = i_indices[k], b = i_indices[k + 1], c = i_indices[k + 2];
     const Vector3 e1 = Minus(i_positions[b], i_positions[a]);
     const Vector3 e2 = Minus(i_positions[c], i_positions[a]);
