@@ -136,10 +136,9 @@ bool ConvexOverlap(const std::vector<double>& i_a, const std::vector<double>& i_
   return true;
 }
 
-// Flattens a face along axis i_axis; a face that is not convex is cut into a fan of triangles
-// from its first corner, leaving out triangles without area. The fan covers the face exactly
-// when that corner sees every other one, as it does in the faces of modelling tools and kits;
-// for other faces an overlap may be found that is not there.
+// Flattens a face along axis i_axis; a face that is not convex is cut into the triangles that
+// readers cut it into (ear clipping), leaving out triangles without area, so that overlaps are
+// found between what is drawn.
 FlatFace Flatten(const Obj::Mesh& i_mesh, std::size_t i_face, std::size_t i_first, std::size_t i_count,
                  int i_axis, double i_plane, double i_tolerance) {
   const int ua = (i_axis + 1) % 3, va = (i_axis + 2) % 3;

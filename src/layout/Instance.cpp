@@ -84,17 +84,4 @@ InstanceTransform BuildingTransform(const Frame& i_frame) {
   return transform;
 }
 
-bool IsIdentity(const InstanceTransform& i_transform) {
-  const float identity[10] = {0, 0, 0, 0, 0, 0, 1, 1, 1, 1};
-  const float* values[10] = {&i_transform.translation[0], &i_transform.translation[1],
-                             &i_transform.translation[2], &i_transform.rotation[0],
-                             &i_transform.rotation[1],    &i_transform.rotation[2],
-                             &i_transform.rotation[3],    &i_transform.scale[0],
-                             &i_transform.scale[1],       &i_transform.scale[2]};
-  for (int i = 0; i < 10; ++i) {
-    if (*values[i] != identity[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace Ostrel::City

@@ -259,7 +259,6 @@ struct FaceMap {
   bool turned = false;
   double shiftU = 0;  // metres along the strip, after u + 1.5 m
   double shiftV = 0;  // pixels up the strip
-  bool fits = true;   // false: the face is larger than its strip either way, and overruns it
 };
 
 namespace detail {
@@ -296,7 +295,6 @@ inline FaceMap MapFace(const Sheet& i_sheet, const std::string& i_material, cons
   const bool turned = tall <= wide + kSlack && width * up <= strip.height + kSlack;
   if (strip.turn == Turn::kAlongLength) map.turned = tall > width + kSlack;
   if (strip.turn == Turn::kAsIs) map.turned = !asIs && turned;
-  map.fits = map.turned ? turned : asIs;
   // Turned, u' = v and v' = -u.
   const double u0 = map.turned ? i_extent.v0 : i_extent.u0, u1 = map.turned ? i_extent.v1 : i_extent.u1;
   const double v0 = map.turned ? -i_extent.u1 : i_extent.v0, v1 = map.turned ? -i_extent.u0 : i_extent.v1;

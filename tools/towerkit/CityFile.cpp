@@ -282,10 +282,9 @@ bool CityRows::readDoor(std::string& o_door, std::string& o_error) const {
   return true;
 }
 
-// Requests separated by blanks: "NC EA".
 namespace {
 
-// The words of a field, separated by blanks.
+// The words of a field, separated by blanks: requests ("NC EA"), setbacks, bands.
 std::vector<std::string> Words(const std::string& i_text) {
   std::vector<std::string> words;
   for (std::size_t pos = 0; pos < i_text.size();) {

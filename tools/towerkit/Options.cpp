@@ -175,7 +175,7 @@ ParseOutcome ApplyShard(const std::string&, const std::string& i_value, RunSetti
   return ParseOutcome::Run;
 }
 
-// Strict mode itself is set before the arguments are read (main.cpp), so that the warnings of
+// Strict mode itself is set before the arguments are read (PrepareConsole), so that the warnings of
 // the arguments before it count too.
 ParseOutcome ApplyStrict(const std::string&, const std::string&, RunSettings& io_settings) {
   io_settings.strict = true;

@@ -31,7 +31,4 @@ bool FrameScales(const Frame& i_frame);
 Frame OwnFrame(const Frame& i_frame);
 InstanceTransform BuildingTransform(const Frame& i_frame);
 
-// Whether a transform moves, turns or scales anything.
-bool IsIdentity(const InstanceTransform& i_transform);
-
 }  // namespace Ostrel::City

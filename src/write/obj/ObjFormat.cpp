@@ -34,7 +34,8 @@ class ObjFormat : public Writer {
     if (library) io_context.report.materialLibrary = io_context.library;
     const std::string mtllib = library ? "mtllib " + options.libraryName : std::string();
     const Offsets start{options.vertexOffset, 0, 0};
-    // Engine extras are made building by building on the one thread.
+    // A building's engine extras have vertex counts known only once they are made, so the
+    // buildings with extras are written in turn, each taking its index offsets from the last.
     const bool extras = options.engine.adds();
     if (options.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
     const std::vector<GltfPiece> pieces = extras ? MakeGltfPieces(io_context.kit) : std::vector<GltfPiece>();
