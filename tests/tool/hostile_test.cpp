@@ -680,6 +680,18 @@ TEST(Hostile, SeveralUnitsFoldersGiveTheUnionOfTheirStyles) {
   EXPECT_FALSE(Contains(lint.output, "base_")) << lint.output;
   EXPECT_TRUE(Contains(lint.output, "info : Checked style U of the units folder '" + mine.path.string() + "'"))
       << lint.output;
+  // Every style: a folder's styles are checked together, its base units and bands once.
+  TestSupport::ScratchDir two;
+  for (const auto& entry : fs::directory_iterator(mine.path)) {
+    const std::string name = entry.path().filename().string();
+    fs::copy_file(entry.path(), two.path / name);
+    fs::copy_file(entry.path(), two.path / ("V" + name.substr(1)));
+  }
+  const RunResult both = scene.Tool({"--units", two.path.string(), "--lint"});
+  EXPECT_TRUE(Contains(both.output, "info : Checked styles U, V of the units folder '" + two.path.string() + "'"))
+      << both.output;
+  EXPECT_TRUE(Contains(both.output, "info : Checked style T of the units folder '" + scene.units.path.string() + "'"))
+      << both.output;
 
   // A style comes whole from the first folder that has it: its missing pieces are not taken from
   // a later folder.
