@@ -60,9 +60,9 @@ double LargestPlaced(const VectorF& i_p, int i_xd, int i_zd, const Extent& i_ext
   for (const double x : i_extent.x) {
     for (const double z : i_extent.z) {
       for (const double level : i_extent.level) {
-        const double vx = (i_p.x * i_zd - static_cast<double>(i_p.z) * i_xd + x) * i_frame.xscale;
+        const double vx = (i_p.x * i_zd - static_cast<double>(i_p.z) * i_xd + x - i_frame.xpivot) * i_frame.xscale;
         const double vy = (i_p.y + level) * i_frame.yscale;
-        const double vz = (i_p.x * i_xd + static_cast<double>(i_p.z) * i_zd + z) * i_frame.zscale;
+        const double vz = (i_p.x * i_xd + static_cast<double>(i_p.z) * i_zd + z - i_frame.zpivot) * i_frame.zscale;
         const double out[3] = {i_frame.zdir * vx - i_frame.xdir * vz + i_frame.xpos, vy + i_frame.ypos,
                                i_frame.xdir * vx + i_frame.zdir * vz + i_frame.zpos};
         for (const double value : out) largest = std::isnan(value) ? INFINITY : std::max(largest, std::fabs(value));

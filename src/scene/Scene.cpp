@@ -64,7 +64,9 @@ SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options) {
     survey.error = SceneError::NoBaseUnits;
     return survey;
   }
-  const NextBuilding next = i_scene.buildings();
+  // Framed as the writers frame them (units and pivot), so that the check of finite coordinates
+  // is of what is written.
+  const NextBuilding next = FramedPass(i_scene, i_options);
   SceneBuilding building;
   while (next(building)) {
     // Counting stops once a building alone passes what an output can index.
@@ -79,13 +81,7 @@ SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options) {
       survey.failedBuilding = survey.buildings;
       return survey;
     }
-    Frame frame = building.frame;
-    if (i_options.kitUnits) {
-      frame.xscale = kit.unitWidth;
-      frame.yscale = kit.unitHeight;
-      frame.zscale = kit.unitLength;
-    }
-    if (!detail::PlacedFinite(building.plan, kit, frame, survey.failedPiece)) {
+    if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece)) {
       survey.error = SceneError::NotFinite;
       survey.failedBuilding = survey.buildings;
       return survey;

@@ -556,6 +556,25 @@ TEST(Hostile, CoordinatesBeyondTheFloatRangeAreRefused) {
   EXPECT_FALSE(scene.Output("city.obj").empty());
 }
 
+// The check is of the coordinates as written, the pivot's shift included: cells 8e37 wide put a
+// building of -w 2 within the float range about its origin and its base centre, not its corner.
+TEST(Hostile, CoordinatesBeyondTheFloatRangeAreJudgedAboutThePivot) {
+  Scene scene;
+  WriteFile(scene.Unit("base_floorclose"), "v 0 0 0\nv 8e37 3 0.2\nv 1 1.5 0.1\nf 1 2 3\n");
+  WriteFile(scene.Unit("base_roof"), "v 0 2.5 0\nv 8e37 3 2\nv 1 2.75 1.5\nf 1 2 3\n");
+  for (const std::string pivot : {"origin", "base-centre"}) {
+    EXPECT_EQ(scene.Tool({"-s", "T", "-w", "2", "-l", "0", "-h", "1", "-m", "--pivot", pivot, pivot + ".obj"}).status,
+              0);
+    EXPECT_FALSE(scene.Output(pivot + ".obj").empty());
+  }
+  const RunResult corner = scene.Tool({"-s", "T", "-w", "2", "-l", "0", "-h", "1", "-m", "--pivot", "corner", "c.obj"});
+  EXPECT_EQ(corner.status, 1);
+  EXPECT_EQ(corner.output, scene.Found() + Line("error", "In the building of style 'T', piece 'T_angle' would be "
+                                                         "placed at coordinates beyond the range of floats: "
+                                                         "nothing is written"));
+  EXPECT_FALSE(fs::exists(scene.work / "c.obj"));
+}
+
 // ---- Reading only what it should -------------------------------------------------------------
 
 TEST(Hostile, TexturesAreReadOnlyFromInsideTheStylesFolder) {
