@@ -21,16 +21,13 @@ namespace {
 // is no PNG or JPEG (a .glb embeds only those), or it lies outside the style's units folder
 // (a .glb leaves it out).
 std::string TextureFault(const std::string& i_path, const std::string& i_root) {
+  // Outside the folder first: a file there is not read, as a .glb does not read it.
+  if (!i_root.empty() && !InsideFolder(i_path, i_root))
+    return "lies outside the units folder '" + i_root + "': a .glb goes without it";
   std::string bytes;
   const FileSystem::ReadResult read = FileSystem::ReadFile(i_path, kMaxTextureBytes, bytes);
   if (read.status != FileSystem::ReadStatus::Ok) return TextFile::Describe(read);
   if (ImageMimeType(bytes).empty()) return "is neither PNG nor JPEG: a .glb goes without it";
-  if (i_root.empty()) return std::string();
-  std::error_code ec;
-  const std::string file = std::filesystem::canonical(i_path, ec).string();
-  const std::string root = std::filesystem::canonical(i_root, ec).string();
-  if (ec || file.compare(0, root.size() + 1, root + "/") != 0)
-    return "lies outside the units folder '" + i_root + "': a .glb goes without it";
   return std::string();
 }
 

@@ -67,8 +67,6 @@ std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_pla
   return definitions;
 }
 
-namespace {
-
 // Whether i_path, links resolved, lies inside the folder i_root (links resolved too). A path that
 // cannot be resolved (missing) is not refused here: reading it tells why it gives nothing.
 bool InsideFolder(const std::string& i_path, const std::string& i_root) {
@@ -81,6 +79,8 @@ bool InsideFolder(const std::string& i_path, const std::string& i_root) {
   const std::string prefix = root.string() == "/" ? "/" : root.string() + "/";
   return file.string().compare(0, prefix.size(), prefix) == 0;
 }
+
+namespace {
 
 // The index in io_materials.images of the texture file, read now when new; -1, with a warning,
 // when it cannot be embedded.

@@ -64,6 +64,10 @@ GltfMaterial ConvertMaterial(const Mtl::Material& i_material);
 // "image/png" or "image/jpeg" by the file's first bytes; empty for anything else.
 std::string ImageMimeType(std::string_view i_bytes);
 
+// Whether i_path, links resolved, lies inside the folder i_root (links resolved too). A path that
+// cannot be resolved (missing) is not refused here: reading it tells why it gives nothing.
+bool InsideFolder(const std::string& i_path, const std::string& i_root);
+
 // Which kit material ids the plan's pieces use, by kit material id.
 std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit);
 
