@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -216,6 +217,27 @@ void WarnInstancesInObj(const RunSettings& i_settings) {
                                 i_settings.outputfilename + "' is written as OBJ");
 }
 
+namespace {
+
+// Whether the request puts its door in a cell: a usable request for a facade that has inner
+// cells (N and S have the building's length, E and W its width).
+bool HasDoor(const Ostrel::City::Request& i_request) {
+  for (const char facade : {'N', 'E', 'S', 'W'}) {
+    const std::int64_t cells =
+        facade == 'N' || facade == 'S' ? i_request.cellsAlongZ - 2 : i_request.cellsAlongX - 2;
+    std::int64_t cell = 0;
+    if (cells > 0 && Ostrel::City::DoorCell(i_request.door, 0, facade, 1, cells, cell)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void WarnMarkersWithoutDoor(const RunSettings& i_settings, const Ostrel::City::Request& i_request) {
+  if (!i_settings.engine.markers || HasDoor(i_request)) return;
+  Ostrel::Message::PrintWarning("Option '--markers' marks doors, but the building has none: it adds nothing");
+}
+
 Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const OutputFile& i_output,
                                          std::string& o_libraryPath) {
   Ostrel::City::SceneOptions options;
@@ -324,7 +346,11 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
     Ostrel::Message::PrintError(unitsError);
     return kExitFailure;
   }
-  if (!glb) WarnInstancesInObj(i_settings);
+  if (glb) {
+    WarnMarkersWithoutDoor(i_settings, request);
+  } else {
+    WarnInstancesInObj(i_settings);
+  }
 
   OutputFile output;
   std::string error;

@@ -63,6 +63,9 @@ bool IsGltfOutput(const std::string& i_name);
 // --instances or --markers given for an output that is written as OBJ: they cannot apply.
 void WarnInstancesInObj(const RunSettings& i_settings);
 
+// --markers given for a building without a door, which it would mark: it adds nothing.
+void WarnMarkersWithoutDoor(const RunSettings& i_settings, const Ostrel::City::Request& i_request);
+
 // How an opened output is written: its format, and for OBJ the material library beside it (a
 // file written in place, such as a terminal or a pipe, has no folder to keep it in; a .glb holds
 // its own). o_libraryPath is where the library goes, empty for none.
