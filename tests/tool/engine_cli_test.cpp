@@ -156,7 +156,9 @@ TEST(EngineCli, MarkersWithoutADoorWarn) {
     const std::size_t at = run.output.find(warning);
     EXPECT_NE(at, std::string::npos) << run.output;
     EXPECT_EQ(run.output.find(warning, at + 1), std::string::npos) << run.output;
-    if (door.empty()) EXPECT_EQ(TestSupport::ReadFile(work / "m.glb"), TestSupport::ReadFile(work / "plain.glb"));
+    if (door.empty()) {
+      EXPECT_EQ(TestSupport::ReadFile(work / "m.glb"), TestSupport::ReadFile(work / "plain.glb"));
+    }
   }
   // A door, on the roof row of a building of no storeys too, is marked without a word; OBJ
   // output has its own warning.
