@@ -30,15 +30,14 @@ class TOWERKIT_PT_main(_Tab, bpy.types.Panel):
         box.label(text=root.name, icon="OUTLINER_OB_EMPTY")
         options = building.stored_options(root)
         box.label(text="Seed %d" % options["seed"])
-        row = box.row(align=True)
-        op = row.operator("towerkit.regenerate", text="Regenerate", icon="FILE_REFRESH")
+        col = box.column(align=True)
+        op = col.operator("towerkit.regenerate", text="Regenerate", icon="FILE_REFRESH")
         op.source, op.new_seed = "STORED", False
-        op = row.operator("towerkit.regenerate", text="New seed", icon="MOD_NOISE")
+        op = col.operator("towerkit.regenerate", text="New seed", icon="MOD_NOISE")
         op.source, op.new_seed = "STORED", True
-        row = box.row(align=True)
-        op = row.operator("towerkit.regenerate", text="Apply panel", icon="IMPORT")
+        op = col.operator("towerkit.regenerate", text="With the panel's options", icon="IMPORT")
         op.source, op.new_seed = "PANEL", False
-        row.operator("towerkit.load_options", icon="EXPORT")
+        col.operator("towerkit.load_options", text="Options into the panel", icon="EXPORT")
 
 
 class TOWERKIT_PT_building(_Tab, bpy.types.Panel):
@@ -58,11 +57,10 @@ class TOWERKIT_PT_building(_Tab, bpy.types.Panel):
         col.prop(settings, "width")
         col.prop(settings, "length")
         col.prop(settings, "storeys")
-        row = layout.row(align=True)
-        row.prop(settings, "door_side")
-        sub = row.row(align=True)
-        sub.enabled = settings.door_side != "NONE"
-        sub.prop(settings, "door_place", text="")
+        layout.prop(settings, "door_side")
+        row = layout.row()
+        row.enabled = settings.door_side != "NONE"
+        row.prop(settings, "door_place")
 
 
 class TOWERKIT_PT_facades(_Tab, bpy.types.Panel):
@@ -71,14 +69,14 @@ class TOWERKIT_PT_facades(_Tab, bpy.types.Panel):
 
     def draw(self, context):
         settings = context.scene.towerkit
-        grid = self.layout.grid_flow(row_major=True, columns=3, even_columns=False, align=True)
-        grid.label(text="Side")
-        grid.label(text="Balconies")
-        grid.label(text="Closed walls")
-        for side in properties.SIDES:
-            grid.label(text=properties.SIDE_NAMES[side])
-            grid.prop(settings, "balcony_" + side.lower(), text="")
-            grid.prop(settings, "closed_" + side.lower(), text="")
+        layout = self.layout
+        layout.use_property_split = True
+        layout.use_property_decorate = False
+        for kind, title in (("balcony", "Balconies"), ("closed", "Closed walls")):
+            layout.label(text=title)
+            col = layout.column(align=True)
+            for side in properties.SIDES:
+                col.prop(settings, "%s_%s" % (kind, side.lower()))
 
 
 class TOWERKIT_PT_roof(_Tab, bpy.types.Panel):
@@ -138,6 +136,7 @@ class TOWERKIT_PT_variants(_Tab, bpy.types.Panel):
 class TOWERKIT_PT_engines(_Tab, bpy.types.Panel):
     bl_label = "For game engines"
     bl_parent_id = "TOWERKIT_PT_main"
+    bl_options = {"DEFAULT_CLOSED"}
 
     def draw(self, context):
         settings = context.scene.towerkit
@@ -145,7 +144,7 @@ class TOWERKIT_PT_engines(_Tab, bpy.types.Panel):
         layout.use_property_split = True
         layout.use_property_decorate = False
         layout.prop(settings, "collision")
-        layout.prop(settings, "lod")
+        layout.prop(settings, "lod", text="LOD levels")
         layout.prop(settings, "markers")
         layout.prop(settings, "pivot")
 
@@ -153,6 +152,7 @@ class TOWERKIT_PT_engines(_Tab, bpy.types.Panel):
 class TOWERKIT_PT_kit(_Tab, bpy.types.Panel):
     bl_label = "Kit"
     bl_parent_id = "TOWERKIT_PT_main"
+    bl_options = {"DEFAULT_CLOSED"}
 
     def draw(self, context):
         settings = context.scene.towerkit
