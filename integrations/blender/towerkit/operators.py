@@ -10,7 +10,7 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ImportHelper
 
-from . import building, request, tool
+from . import building, properties, request, tool
 
 # Seeds the panel draws: the positive range of Blender's whole-number properties.
 SEED_MAX = 2**31 - 1
@@ -170,7 +170,6 @@ class TOWERKIT_OT_reload_styles(bpy.types.Operator):
     bl_options = {"INTERNAL"}
 
     def execute(self, context):
-        from . import properties
         properties.forget_styles()
         return {"FINISHED"}
 

@@ -165,15 +165,13 @@ class TOWERKIT_Settings(bpy.types.PropertyGroup):
 
     def options(self):
         """The panel's building as a request's options."""
-        patterns = lambda kind: " ".join(side + getattr(self, "%s_%s" % (kind, side.lower()))
-                                         for side in SIDES if getattr(self, "%s_%s" % (kind, side.lower())) != "NONE")
         return request.complete({
             "name": self.name.strip() or "tower",
             "style": self.style,
             "width": self.width, "length": self.length, "storeys": self.storeys,
             "door": "" if self.door_side == "NONE" else self.door_side + self.door_place,
-            "balconies": patterns("balcony"),
-            "closed": patterns("closed"),
+            "balconies": self.requests("balcony"),
+            "closed": self.requests("closed"),
             "roof": self.roof,
             "ridge": "" if self.ridge == "AUTO" else self.ridge,
             "setbacks": " ".join(item.text() for item in self.setbacks),
@@ -183,6 +181,11 @@ class TOWERKIT_Settings(bpy.types.PropertyGroup):
             "lod": self.lod, "markers": self.markers, "pivot": self.pivot,
             "units": self.units,
         })
+
+    def requests(self, kind):
+        """The side requests of kind (balcony or closed) as towerkit takes them: "NC EA"."""
+        patterns = ((side, getattr(self, "%s_%s" % (kind, side.lower()))) for side in SIDES)
+        return " ".join(side + pattern for side, pattern in patterns if pattern != "NONE")
 
     def load(self, options):
         """Sets the panel to a building's stored options; a style the kit does not list stays."""
