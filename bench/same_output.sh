@@ -29,7 +29,13 @@ printf 'style,width,length,height,angle\nT,1,1,1,0\nT,1,1,1,45\n' > "$seed/far.c
 printf 'style,width,length,height\nA,70000,70000,2000\n' > "$seed/huge.csv"
 printf 'style,width,length,height,band\nA,2,2,3,0:Q\nQ,1,1,1,\n' > "$seed/other.csv"
 # A kit without its roof pieces, and one without base units.
-mkdir -p "$seed/holes" "$seed/nobase" "$seed/more" "$seed/far"
+mkdir -p "$seed/holes" "$seed/nobase" "$seed/more" "$seed/far" "$seed/nocap" "$seed/badcap"
+# A kit without its roof cap: the linter lays it empty over roofs and terraces; and one whose cap
+# meets nothing.
+cp "$repo"/units/A* "$repo"/units/base_* "$seed/nocap/"
+rm "$seed/nocap/A_roofcap.obj"
+cp "$repo"/units/A* "$repo"/units/base_* "$seed/badcap/"
+printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > "$seed/badcap/A_roofcap.obj"
 # A corner piece near the float limit: turned in a city, it passes it.
 cp "$repo"/units/base_* "$seed/far/"
 printf 'v 3.4e38 0 3.4e38\nv 0 1 0\nv 0 0 1\nf 1 2 3\n' > "$seed/far/T_angle.obj"
@@ -87,6 +93,8 @@ run variants -- -s A -w 3 -l 3 -h 3 --seed 5 --vary cell out.obj
 run check -- -k
 run lint -- --lint
 run lint-style -- --lint B
+run lint-nocap OSTREL_UNITS_PATH=nocap -- --lint A
+run lint-badcap OSTREL_UNITS_PATH=badcap -- --lint A
 run help -- --help
 run unknown -- -s A -w 1 -l 1 -h 1 --frobnicate out.obj
 run strict -- -s A -w 1 -l 1 -h 1 --frobnicate --strict out.obj

@@ -221,21 +221,16 @@ Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style,
           PieceKind::Roof, PieceKind::RoofDoor,
           PieceKind::Roof, &io_plan.choices};
   // The roof row takes no wall requests (AnySelects), so its "close" piece is never asked for.
-  switch (i_kind) {
-    case RowKind::Ground:
-      row.corner = PieceKind::Angle;
-      row.window = PieceKind::Ground;
-      row.door = PieceKind::GroundDoor;
-      row.close = PieceKind::GroundClose;
-      break;
-    case RowKind::Floor:
-      row.corner = PieceKind::Angle;
-      row.window = PieceKind::Floor;
-      row.door = PieceKind::Floor;  // the door stands on the ground storey only
-      row.close = PieceKind::FloorClose;
-      break;
-    case RowKind::Roof:
-      break;
+  if (i_kind == RowKind::Ground) {
+    row.corner = PieceKind::Angle;
+    row.window = PieceKind::Ground;
+    row.door = PieceKind::GroundDoor;
+    row.close = PieceKind::GroundClose;
+  } else if (i_kind == RowKind::Floor) {
+    row.corner = PieceKind::Angle;
+    row.window = PieceKind::Floor;
+    row.door = PieceKind::Floor;  // the door stands on the ground storey only
+    row.close = PieceKind::FloorClose;
   }
   return row;
 }
@@ -375,32 +370,42 @@ void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block,
   // The block above in the cells of the block below.
   const Footprint keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
   AddRow(lower, i_kit, level, RowKind::Roof, {}, &keepOut, io_plan);
+  Shift(io_plan, first, below);
 
   const KitStyle& style = StyleAt(i_request, i_kit, level - 1);
   const PieceId cap = style.piece(PieceKind::RoofCap);
-  if (!i_kit.piece(cap).empty()) {
-    const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
-    // The inside of the block below: x from -1 down to 2 - X, z from 1 up to Z - 2; the block
-    // above: x from keepOut.x0 down to keepOut.x0 - keepOut.cellsAlongX + 1, z from keepOut.z0
-    // up. North and south strips (rows of cells) across the whole inside, then west and east
-    // strips between them.
-    const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
-    const std::int64_t insideX = X - 2, insideZ = Z - 2;
-    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
-    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX + X - 1, insideX);
-    const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
-    const std::int64_t east = std::min(Z - 1 - keepOut.z0 - keepOut.cellsAlongZ, insideZ);
-    const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
-    AddCapRect(cap, choice, level, -1, north, 1, insideZ, io_plan);
-    AddCapRect(cap, choice, level, 1 - X + south, south, 1, insideZ, io_plan);
-    const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
-    AddCapRect(cap, choice, level, middleX, middle, 1, west, io_plan);
-    AddCapRect(cap, choice, level, middleX, middle, Z - 1 - east, east, io_plan);
-  }
-  Shift(io_plan, first, below);
+  if (i_kit.piece(cap).empty()) return;
+  const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
+  AddTerraceCap(i_request, i_block, cap, choice, io_plan);
 }
 
 }  // namespace
+
+void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap, std::uint32_t i_choice,
+                   Plan& io_plan) {
+  const Footprint below = FootprintOf(i_request, i_block - 1);
+  const Footprint above = FootprintOf(i_request, i_block);
+  const std::int64_t level = i_request.setbacks[i_block - 1].level;
+  const std::size_t first = io_plan.blocks.size();
+  // The block above in the cells of the block below; the inside of the block below: x from -1
+  // down to 2 - X, z from 1 up to Z - 2; the block above: x from keepOut.x0 down to keepOut.x0 -
+  // keepOut.cellsAlongX + 1, z from keepOut.z0 up. North and south strips (rows of cells) across
+  // the whole inside, then west and east strips between them.
+  const Footprint keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
+  const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
+  const std::int64_t insideX = X - 2, insideZ = Z - 2;
+  const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
+  const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX + X - 1, insideX);
+  const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
+  const std::int64_t east = std::min(Z - 1 - keepOut.z0 - keepOut.cellsAlongZ, insideZ);
+  const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
+  AddCapRect(i_cap, i_choice, level, -1, north, 1, insideZ, io_plan);
+  AddCapRect(i_cap, i_choice, level, 1 - X + south, south, 1, insideZ, io_plan);
+  const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
+  AddCapRect(i_cap, i_choice, level, middleX, middle, 1, west, io_plan);
+  AddCapRect(i_cap, i_choice, level, middleX, middle, Z - 1 - east, east, io_plan);
+  Shift(io_plan, first, below);
+}
 
 Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   Plan plan;

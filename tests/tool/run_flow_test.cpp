@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "towerkit/OutputFile.h"
 #include "towerkit/RunFlow.h"
 
 namespace {
@@ -254,9 +255,9 @@ TEST_F(RunFlowTest, BuildErrorsNameWhatIsConcerned) {
   TestSupport::CaptureStdout out;
   for (SceneError error :
        {SceneError::None, SceneError::NoBaseUnits, SceneError::NothingPlaced, SceneError::TooLarge}) {
-    ReportBuildError(error, settings, "/kit", false);
+    ReportBuildError(error, settings, "/kit", Ostrel::City::FormatOfOutput("b.obj"));
   }
-  ReportBuildError(SceneError::TooLarge, settings, "/kit", true);
+  ReportBuildError(SceneError::TooLarge, settings, "/kit", Ostrel::City::FormatOfOutput("b.glb"));
   EXPECT_EQ(
       out.str(),
       Line("error",

@@ -583,4 +583,34 @@ void PrepareConsole(const std::vector<std::string>& i_args) {
   if (IsStandardOutput(settings.outputfilename)) Ostrel::Message::SetConsole(std::cerr);
 }
 
+Ostrel::City::SceneOptions SceneOptionsOf(const RunSettings& i_settings) {
+  Ostrel::City::SceneOptions options;
+  options.kitUnits = i_settings.metres;
+  options.engine = i_settings.engine;
+  options.gltf.form = Ostrel::City::GltfFormOf(i_settings.instances);
+  options.gltf.generator = "towerkit";
+  return options;
+}
+
+Ostrel::City::SceneOptions CitySceneOptions(const RunSettings& i_settings, unsigned i_jobs) {
+  Ostrel::City::SceneOptions options = SceneOptionsOf(i_settings);
+  options.obj.objectLines = true;
+  options.obj.jobs = i_jobs;
+  return options;
+}
+
+bool GivesOption(const RunSettings& i_settings, const std::string& i_option) {
+  if (i_option == "--markers") return i_settings.engine.markers;
+  if (i_option == "--instances") return !i_settings.instances.empty();
+  return false;
+}
+
+void WarnIgnoredOptions(const RunSettings& i_settings, const Ostrel::City::OutputFormat& i_format) {
+  for (const std::string& option : i_format.ignores) {
+    if (!GivesOption(i_settings, option)) continue;
+    Ostrel::Message::PrintWarning("Option '" + option + "' " + i_format.ignoredWhy + ": '" +
+                                  i_settings.outputfilename + "' is written as " + i_format.name);
+  }
+}
+
 }  // namespace Towerkit

@@ -59,8 +59,17 @@ std::string LevelsLimit() {
          " vertices: nothing is written";
 }
 
+bool StrictAllows() { return Ostrel::Message::StrictErrors() == 0; }
+
+std::string TooLargeLine(const std::string& i_subject, const Ostrel::City::OutputFormat& i_format,
+                         bool i_one) {
+  const bool told = !i_one || i_format.limitOfOne;
+  return i_subject + " is too large to write" + (told ? ": " + i_format.limit : std::string());
+}
+
 void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
-                      const std::string& i_unitsPath, bool i_glb, const std::string& i_piece) {
+                      const std::string& i_unitsPath, const Ostrel::City::OutputFormat& i_format,
+                      const std::string& i_piece) {
   using Ostrel::City::SceneError;
   using Ostrel::Message::PrintError;
   switch (i_error) {
@@ -68,16 +77,18 @@ void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_set
       return;
     case SceneError::NoBaseUnits:
       PrintError(
-          "Cannot measure the unit size: 'base_floorclose.obj' and 'base_roof.obj' in the units folder '" +
-          i_unitsPath + "' give no usable unit");
+          std::string("Cannot measure the unit size: '") + Ostrel::City::kBaseUnitFiles[0] + "' and '" +
+          Ostrel::City::kBaseUnitFiles[1] + "' in the units folder '" + i_unitsPath +
+          "' give no usable unit");
       return;
     case SceneError::NothingPlaced:
       PrintError("Style '" + i_settings.style + "' " + PlacedNothing(i_unitsPath));
       return;
     case SceneError::TooLarge:
-      PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
-                 std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
-                 " is too large to write" + (i_glb ? ": a .glb file holds at most 4 GiB" : ""));
+      PrintError(TooLargeLine("A building of width " + std::to_string(i_settings.width) + ", length " +
+                                  std::to_string(i_settings.length) + " and height " +
+                                  std::to_string(i_settings.height),
+                              i_format, true));
       return;
     case SceneError::NotFinite:
       PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));

@@ -23,7 +23,7 @@ void AddInput(const std::string& i_path, RunInputs& io_inputs) {
 RunInputs KitInputs(const Ostrel::City::Kit& i_kit, const std::string& i_cityFile) {
   RunInputs inputs;
   AddInput(i_cityFile, inputs);
-  for (const char* base : {"/base_floorclose.obj", "/base_roof.obj"}) AddInput(i_kit.folder + base, inputs);
+  for (const char* base : Ostrel::City::kBaseUnitFiles) AddInput(i_kit.folder + "/" + base, inputs);
   for (const Ostrel::City::Piece& piece : i_kit.pieces) AddInput(piece.file, inputs);
   for (const Ostrel::City::MaterialLibrary& library : i_kit.libraries) {
     AddInput(library.file, inputs);

@@ -42,7 +42,7 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
   for (const std::string& text : i_bands) {
     Band band;
     if (!ParseBand(text, band, why)) return Refuse("band", text, why, o_fault);
-    if (i_styles.count(band.style) == 0 || band.style == "base") {
+    if (i_styles.count(band.style) == 0 || band.style == Ostrel::City::kBaseStyle) {
       return Refuse("band", text,
                     " names style '" + band.style + "', which the units folder does not have (-k lists them)",
                     o_fault);

@@ -53,11 +53,11 @@ std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const O
 }
 
 void ReportStats(const std::string& i_path, const std::string& i_libraryPath, const Ostrel::City::Scene& i_scene,
-                 const Ostrel::City::SceneOptions& i_options, const Ostrel::City::SceneReport& i_report) {
-  const Ostrel::City::SceneStats stats = Ostrel::City::MeasureScene(i_scene, i_options);
+                 const Ostrel::City::Framing& i_framing, const Ostrel::City::SceneReport& i_report) {
+  const Ostrel::City::SceneStats stats = Ostrel::City::MeasureScene(i_scene, i_framing);
   std::uintmax_t bytes = 0;
   if (!FileBytes(i_path, bytes)) bytes = 0;
-  Ostrel::Message::PrintInfo(StatsLine(i_path, bytes, stats, i_report, *i_scene.kit, i_options.kitUnits));
+  Ostrel::Message::PrintInfo(StatsLine(i_path, bytes, stats, i_report, *i_scene.kit, i_framing.kitUnits));
   if (i_libraryPath.empty() || !i_report.usesMaterials) return;
   Ostrel::Message::PrintInfo("Stats '" + i_libraryPath + "': " + BytesText(i_libraryPath) + ", " +
                              std::to_string(stats.materials) + " materials");

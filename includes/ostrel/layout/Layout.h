@@ -90,6 +90,12 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit);
 bool RoofCapLines(const Request& i_request, PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level,
                   Block& o_lines);
 
+// The roof cap over the terrace that block i_block (1 or more) of the request steps back onto:
+// over the inside of the block below that the block above leaves open, at the level of the
+// block's first storey. Appends blocks of lines of i_cap to io_plan.
+void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap, std::uint32_t i_choice,
+                   Plan& io_plan);
+
 // Calls i_visit(placement) for every placement of the plan, in output order.
 template <typename Visit>
 void ForEachPlacement(const Plan& i_plan, Visit&& i_visit);

@@ -181,7 +181,7 @@ class GlbFormat : public Writer {
       buildings.push_back({&kept.plan, kept.frame, kept.name, {}, extras.empty() ? nullptr : &extras[b]});
     }
     if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf,
-                 io_context.options.gltfBuffer, io_context.options.gltfBufferUri) !=
+                 io_context.options.gltf.buffer, io_context.options.gltf.bufferUri) !=
         GlbResult::Written) {
       io_context.report.error = SceneError::TooLarge;
       return;
