@@ -10,7 +10,7 @@
 
 #include <ostrel/utils/FileSystem.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -289,4 +289,4 @@ bool IsPieceFile(const std::string& i_entry, const std::string& i_style) {
   return KindOfSuffix(suffix, kind) || VariantOfSuffix(suffix, kind, number);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::string PieceName(const std::string& i_style, PieceKind i_kind, std::uint32_
   return name;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

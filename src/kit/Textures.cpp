@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 std::string ImageMimeType(std::string_view i_bytes) {
   if (i_bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return "image/png";
@@ -34,4 +34,4 @@ TextureFault ReadTexture(const std::string& i_path, const std::string& i_root, s
   return ImageMimeType(o_bytes).empty() ? TextureFault::NotAnImage : TextureFault::None;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -23,7 +23,7 @@
 #include "lint/LintBuildings.h"
 #include "lint/LintChecks.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -582,4 +582,4 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
   return report.sorted();
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -13,7 +13,7 @@
 
 #include "lint/LintChecks.h"
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 namespace {
 
@@ -56,4 +56,4 @@ void CheckTextures(const Kit& i_kit, LintReport& io_report) {
   }
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 NextBuilding FramedPass(const Scene& i_scene, const Framing& i_framing) {
   NextBuilding next = i_scene.buildings();
@@ -62,4 +62,4 @@ Scene RequestScene(const Kit& i_kit, const Request& i_request, const Frame& i_fr
   return HeldScene(i_kit, std::move(buildings));
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

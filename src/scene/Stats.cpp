@@ -8,7 +8,7 @@
 
 #include <ostrel/ext/Obj.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 SceneStats MeasureScene(const Scene& i_scene, const Framing& i_framing) {
   SceneStats stats;
@@ -49,4 +49,4 @@ SceneStats MeasureScene(const Scene& i_scene, const Framing& i_framing) {
   return stats;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -11,7 +11,7 @@
 
 #include "write/Writer.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The formats' writers, each in its own file.
 std::unique_ptr<Writer> MakeObjFormat();
@@ -91,4 +91,4 @@ const OutputFormat& FormatOfOutput(std::string_view i_name) {
   return formats.front();
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -11,7 +11,7 @@
 #include "scene/PlacedBounds.h"
 #include "write/Writer.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, const SceneOptions& i_options) {
   SceneSurvey survey;
@@ -78,4 +78,4 @@ SceneReport WriteScene(const Scene& i_scene, const OutputFormat& i_format, const
   return WriteScene(i_scene, SurveyScene(i_scene, i_format, i_options), i_format, i_options, io_out);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -12,7 +12,7 @@
 #include <ostrel/scene/Scene.h>
 #include <ostrel/write/Formats.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // What a writer is given, and where it reports.
 struct WriteContext {
@@ -39,4 +39,4 @@ class Writer {
   virtual void write(WriteContext& io_context) = 0;
 };
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

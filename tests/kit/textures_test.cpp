@@ -12,7 +12,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using TestSupport::ScratchDir;
 namespace FileSystem = Ostrel::FileSystem;
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using Strings = std::vector<std::string>;
 
 Request Box(const std::string& i_style, int i_w, int i_l, int i_h) {

@@ -51,33 +51,33 @@ bool ForEachCityRow(const CityText& i_text, const Catalogue& i_styles, std::uint
 // The shard's rows of the city file as a scene: each pass reads the rows afresh, a building a row.
 // A row that can no longer be read (the file changed since it was checked) ends the pass and
 // leaves its message in io_error; io_line is the line of the last building given.
-Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
-                              const RunSettings& i_settings, const Ostrel::City::Kit& i_kit,
+Ostrel::Buildings::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
+                              const RunSettings& i_settings, const Ostrel::Buildings::Kit& i_kit,
                               std::uint64_t i_first, std::uint64_t i_end, std::string& io_error,
                               std::size_t& io_line, std::string& io_style) {
-  Ostrel::City::Scene scene;
+  Ostrel::Buildings::Scene scene;
   scene.kit = &i_kit;
   // The pass outlives this call: it keeps pointers to what the caller keeps.
   const CityText* text = &i_text;
   const Catalogue* styles = &i_styles;
   const RunSettings* settings = &i_settings;
-  const Ostrel::City::Kit* kit = &i_kit;
+  const Ostrel::Buildings::Kit* kit = &i_kit;
   std::string* error = &io_error;
   std::size_t* line = &io_line;
   std::string* style = &io_style;
   scene.buildings = [=] {
     auto rows = std::make_shared<CityRows>(*text, *styles, settings->seed);
     if (!rows->open(*error))
-      return Ostrel::City::NextBuilding([](Ostrel::City::SceneBuilding&) { return false; });
-    return Ostrel::City::NextBuilding([=](Ostrel::City::SceneBuilding& o_building) {
+      return Ostrel::Buildings::NextBuilding([](Ostrel::Buildings::SceneBuilding&) { return false; });
+    return Ostrel::Buildings::NextBuilding([=](Ostrel::Buildings::SceneBuilding& o_building) {
       CityRow row;
       std::string rowError;
       while (rows->next(row, rowError)) {
         if (row.number < i_first) continue;
         if (row.number >= i_end) return false;
-        const Ostrel::City::Request request = RequestOf(row, settings->varyByCell, settings->ridge);
-        const Ostrel::City::Frame frame = Ostrel::City::CityFrame(row.x, row.y, row.z, row.angle);
-        o_building = Ostrel::City::MakeSceneBuilding(request, *kit, frame, row.name);
+        const Ostrel::Buildings::Request request = RequestOf(row, settings->varyByCell, settings->ridge);
+        const Ostrel::Buildings::Frame frame = Ostrel::Buildings::CityFrame(row.x, row.y, row.z, row.angle);
+        o_building = Ostrel::Buildings::MakeSceneBuilding(request, *kit, frame, row.name);
         *line = row.line;
         *style = row.style;
         return true;
@@ -90,11 +90,11 @@ Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
 }
 
 // The error line of a city that was not written.
-void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::string& i_path,
+void ReportCityError(const Ostrel::Buildings::SceneReport& i_report, const std::string& i_path,
                      const std::string& i_unitsPath, std::size_t i_line, const std::string& i_style,
-                     const Ostrel::City::OutputFormat& i_format, const RunSettings& i_settings,
+                     const Ostrel::Buildings::OutputFormat& i_format, const RunSettings& i_settings,
                      const std::string& i_piece = std::string()) {
-  using Ostrel::City::SceneError;
+  using Ostrel::Buildings::SceneError;
   switch (i_report.error) {
     case SceneError::None:
       return;
@@ -190,7 +190,7 @@ void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
 }
 
 int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
-  using namespace Ostrel::City;
+  using namespace Ostrel::Buildings;
   if (!RequireOutputName(i_settings)) return kExitFailure;
   unsigned jobs = 1;
   Shard shard;
@@ -214,7 +214,7 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   const auto check = [&](const CityRow& i_row) {
     ++rows;
     used.insert(i_row.style);
-    for (const Ostrel::City::Band& band : i_row.bands) {
+    for (const Ostrel::Buildings::Band& band : i_row.bands) {
       used.insert(band.style);
       joined.emplace(i_row.style, band.style);
     }

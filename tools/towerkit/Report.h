@@ -25,13 +25,13 @@ bool StrictAllows();
 
 // The error line of a scene too large for its format: "SUBJECT is too large to write: LIMIT".
 // The limit is left out of a single building's (i_one) when its format says so.
-std::string TooLargeLine(const std::string& i_subject, const Ostrel::City::OutputFormat& i_format,
+std::string TooLargeLine(const std::string& i_subject, const Ostrel::Buildings::OutputFormat& i_format,
                          bool i_one);
 
 // The error line of a building (not a city) that was not written to an output in i_format.
 // i_piece names the piece of NotFinite.
-void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
-                      const std::string& i_unitsPath, const Ostrel::City::OutputFormat& i_format,
+void ReportBuildError(Ostrel::Buildings::SceneError i_error, const RunSettings& i_settings,
+                      const std::string& i_unitsPath, const Ostrel::Buildings::OutputFormat& i_format,
                       const std::string& i_piece = std::string());
 
 // The end of the error line of a piece placed beyond the float range.
@@ -41,18 +41,18 @@ std::string BeyondFloats(const std::string& i_piece);
 std::string LevelsLimit();
 
 // Warnings for every unit file the scene went without; i_what names it ("building", "city").
-void ReportMissingUnits(const std::vector<Ostrel::City::MissingUnit>& i_missing, const std::string& i_what);
+void ReportMissingUnits(const std::vector<Ostrel::Buildings::MissingUnit>& i_missing, const std::string& i_what);
 
 // Reports every note, but at most a few left-out lines of each material file: a file that is no
 // material library at all would otherwise give a warning for each of its lines.
-void ReportMaterialNotes(const std::vector<Ostrel::City::MaterialNote>& i_notes);
+void ReportMaterialNotes(const std::vector<Ostrel::Buildings::MaterialNote>& i_notes);
 
 // The warnings of a written scene: missing unit files, material notes, textures left out.
-void ReportWritten(const Ostrel::City::SceneReport& i_report, const std::string& i_what);
+void ReportWritten(const Ostrel::Buildings::SceneReport& i_report, const std::string& i_what);
 
 // Why a unit file that the build needed gave nothing, for its warning: "not found", "is not a
 // regular file", and so on.
-std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing);
+std::string UnitFileFault(const Ostrel::Buildings::MissingUnit& i_missing);
 
 // A run that writes needs an output file: false, with the error line and the help, when none
 // was given.

@@ -78,7 +78,7 @@ bool ListUnitsFolders(const std::vector<std::string>& i_folders, std::vector<std
 }
 
 Catalogue BuildCatalogue(const std::vector<std::string>& i_entries) {
-  return Ostrel::City::StylesOf(i_entries);
+  return Ostrel::Buildings::StylesOf(i_entries);
 }
 
 void PrintCatalogue(const Catalogue& i_catalogue) {
@@ -140,7 +140,7 @@ bool CheckRequest(const RunSettings& i_settings) {
 }
 
 int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
-  using namespace Ostrel::City;
+  using namespace Ostrel::Buildings;
   const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
   Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
                                 i_settings.width, i_settings.length, i_settings.height);

@@ -21,7 +21,7 @@ namespace Towerkit {
 
 namespace {
 
-using Ostrel::City::SideFile;
+using Ostrel::Buildings::SideFile;
 
 // Opens the side file that a format writes with its output; false, reported, when it cannot be
 // (an output that is no regular file has no folder to keep it in).
@@ -110,9 +110,9 @@ int FinishWriting(OutputFile& io_output, const SideFile& i_side, bool i_alone, c
   return kExitSuccess;
 }
 
-int WriteSceneFiles(const std::string& i_path, const Ostrel::City::OutputFormat& i_format, SceneFiles i_files,
+int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFormat& i_format, SceneFiles i_files,
                     bool i_stats) {
-  using namespace Ostrel::City;
+  using namespace Ostrel::Buildings;
   OutputFile output;
   std::string error;
   if (!OpenOutput(i_path, output, error)) {

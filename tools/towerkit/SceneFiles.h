@@ -16,18 +16,18 @@
 namespace Towerkit {
 
 struct SceneFiles {
-  const Ostrel::City::Scene* scene = nullptr;
+  const Ostrel::Buildings::Scene* scene = nullptr;
   // The scene surveyed before its output was opened (a city's, whose rows are then told before
   // anything is written); null: surveyed as it is written.
-  const Ostrel::City::SceneSurvey* survey = nullptr;
-  Ostrel::City::SceneOptions options;  // the format's side file is told to them here
+  const Ostrel::Buildings::SceneSurvey* survey = nullptr;
+  Ostrel::Buildings::SceneOptions options;  // the format's side file is told to them here
   RunInputs inputs;                    // the files of the run that no output may replace
   std::string what;                    // "building" or "city", as console lines name it
   // The buildings the progress line counts; a single building's line shows only once the run has
   // taken a second, from the bytes written.
   std::uint64_t buildings = 1;
   // Prints why the scene of this report may not be written and returns true; false when it may.
-  std::function<bool(const Ostrel::City::SceneReport& i_report)> refused;
+  std::function<bool(const Ostrel::Buildings::SceneReport& i_report)> refused;
 };
 
 // The path of a file the tool writes beside an output file: the same name with i_extension for
@@ -43,14 +43,14 @@ bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, con
 // Returns the exit status. A Stream side file (io_side) was written with the output; a Library's
 // text (i_text, to be written at i_sidePath) is written now, unless i_alone; without a path, the
 // output stands alone with a warning that names what was built (i_what).
-int FinishWriting(OutputFile& io_output, const Ostrel::City::SideFile& i_side, bool i_alone,
+int FinishWriting(OutputFile& io_output, const Ostrel::Buildings::SideFile& i_side, bool i_alone,
                   const std::string& i_sidePath, const std::string& i_text, OutputFile* io_side,
                   const std::string& i_what = "building");
 
 // Writes the scene into the file at i_path and the file beside it, in i_format, prints the
 // warnings of what was written, "Done!" and with i_stats the --stats lines. Returns the exit
 // status; nothing is put in place unless everything was written.
-int WriteSceneFiles(const std::string& i_path, const Ostrel::City::OutputFormat& i_format, SceneFiles i_files,
+int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFormat& i_format, SceneFiles i_files,
                     bool i_stats);
 
 }  // namespace Towerkit

@@ -32,7 +32,7 @@
 #include <ostrel/ext/Obj.h>
 #include <ostrel/kit/PieceKind.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The base units: the two unit files of the style "base" in a units folder, whose extent together
 // is the unit size. Every message that names them takes their names from here.
@@ -158,4 +158,4 @@ bool IsPieceFile(const std::string& i_entry, const std::string& i_style);
 PieceId AddReadPiece(const std::string& i_folder, const std::string& i_name,
                      const FileSystem::ReadResult& i_read, const Obj::Mesh& i_mesh, Kit& io_kit);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

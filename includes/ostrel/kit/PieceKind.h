@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // In the order a kit reads a style's pieces (which numbers the kit's materials, and so fixes
 // the order of a .glb's primitives).
@@ -92,4 +92,4 @@ bool VariantOfSuffix(std::string_view i_suffix, PieceKind& o_kind, std::uint32_t
 // The name of a style's piece without ".obj": STYLE_SUFFIX, or STYLE_SUFFIX.N for variant N >= 1.
 std::string PieceName(const std::string& i_style, PieceKind i_kind, std::uint32_t i_variant = 0);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

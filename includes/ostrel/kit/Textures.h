@@ -11,7 +11,7 @@
 
 #include <ostrel/utils/FileSystem.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Texture files larger than this (bytes) are not read.
 inline constexpr std::uint64_t kMaxTextureBytes = std::uint64_t{256} << 20;
@@ -36,4 +36,4 @@ enum class TextureFault {
 TextureFault ReadTexture(const std::string& i_path, const std::string& i_root, std::string& o_bytes,
                          FileSystem::ReadResult& o_read);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

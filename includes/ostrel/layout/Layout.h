@@ -25,7 +25,7 @@
 #include <ostrel/layout/Request.h>
 #include <ostrel/layout/Variation.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One piece in one cell.
 struct Placement {
@@ -182,4 +182,4 @@ void ForEachPlacement(const Plan& i_plan, const Kit& i_kit, Visit&& i_visit) {
       i_plan, [&](const Run& i_run) { return RunIsEmpty(i_run, i_plan, i_kit); }, i_visit);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -19,9 +19,9 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 #include <ostrel/scene/Engine.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One building of a scene, ready to write.
 struct SceneBuilding {
@@ -113,4 +113,4 @@ struct SceneReport {
 // stay in the output's units whichever they are.
 NextBuilding FramedPass(const Scene& i_scene, const Framing& i_framing);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -6,7 +6,7 @@
 
 #include <ostrel/scene/Scene.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct SceneStats {
   std::uint64_t triangles = 0;  // each placed face of n corners counts n - 2
@@ -21,4 +21,4 @@ struct SceneStats {
 // Walks every building of the scene, framed as i_framing says (FramedPass).
 SceneStats MeasureScene(const Scene& i_scene, const Framing& i_framing);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -20,7 +20,7 @@
 #include <ostrel/write/Gltf.h>
 #include <ostrel/write/Obj.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // What every format is told about writing a scene, and what each is told of its own.
 struct SceneOptions {
@@ -80,4 +80,4 @@ const std::vector<OutputFormat>& OutputFormats();
 // The format an output file of that name is written in.
 const OutputFormat& FormatOfOutput(std::string_view i_name);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // How the pieces of a building are stored.
 enum class GltfForm {
@@ -26,4 +26,4 @@ struct GltfOptions {
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.
 GltfForm GltfFormOf(const std::string& i_instances);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The largest index an OBJ file may hold.
 inline constexpr std::uint64_t kMaxIndex = 0xFFFFFFFFu;
@@ -21,4 +21,4 @@ struct ObjOptions {
   unsigned jobs = 1;               // threads that make buildings, the calling one included
 };
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

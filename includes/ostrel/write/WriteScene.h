@@ -12,7 +12,7 @@
 #include <ostrel/scene/Scene.h>
 #include <ostrel/write/Formats.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Reads every building of the scene once.
 SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, const SceneOptions& i_options);
@@ -26,4 +26,4 @@ SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const 
 SceneReport WriteScene(const Scene& i_scene, const OutputFormat& i_format, const SceneOptions& i_options,
                        std::ostream& io_out);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -14,7 +14,7 @@
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/TextFile.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 float SrgbToLinear(float i_srgb) {
   const double c = std::clamp(static_cast<double>(i_srgb), 0.0, 1.0);
@@ -132,4 +132,4 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
   return materials;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

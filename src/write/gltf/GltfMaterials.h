@@ -18,9 +18,9 @@
 #include <ostrel/ext/Mtl.h>
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct GltfMaterial {
   std::string name;
@@ -75,4 +75,4 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
                                 const std::vector<bool>& i_used, const MaterialNames& i_names,
                                 std::vector<std::string>& o_warnings);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -14,7 +14,7 @@
 #include "write/obj/ObjExtras.h"
 #include "write/obj/ObjWriter.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -40,7 +40,7 @@ class ObjFormat : public Writer {
     // buildings with extras are written in turn, each taking its index offsets from the last.
     const bool extras = options.engine.adds();
     if (obj.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
-    const std::vector<GltfPiece> pieces = extras ? MakeGltfPieces(io_context.kit) : std::vector<GltfPiece>();
+    const std::vector<TriangleMesh> pieces = extras ? MakeTriangleMeshes(io_context.kit) : std::vector<TriangleMesh>();
 
     // One writer for the whole output, its full buffers written on a thread of its own.
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(io_context.out);
@@ -61,7 +61,7 @@ class ObjFormat : public Writer {
 
  private:
   // The building's extras, made in its own frame, written where it stands.
-  static Offsets writeExtras(WriteContext& io_context, const std::vector<GltfPiece>& i_pieces,
+  static Offsets writeExtras(WriteContext& io_context, const std::vector<TriangleMesh>& i_pieces,
                              const SceneBuilding& i_building, ObjWriter& io_writer, const Offsets& i_at) {
     const EngineOptions& engine = io_context.options.engine;
     const EngineExtras extras = MakeWrittenExtras(io_context.kit, i_pieces, i_building, engine, io_context.report);
@@ -86,4 +86,4 @@ class ObjFormat : public Writer {
 
 std::unique_ptr<Writer> MakeObjFormat() { return std::make_unique<ObjFormat>(); }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -24,9 +24,9 @@
 #include <ostrel/scene/Scene.h>
 #include <ostrel/write/Formats.h>
 #include <ostrel/write/Gltf.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Why the last build wrote nothing.
 using BuildError = SceneError;
@@ -121,4 +121,4 @@ class Building {
   SceneReport m_report;
 };
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -1,6 +1,6 @@
 // The building generator: a scene of one building.
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,13 +13,13 @@
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/write/WriteScene.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
-RowKind RowOf(const std::string& i_name) {
-  if (i_name == "roof") return RowKind::Roof;
-  return i_name == "ground" ? RowKind::Ground : RowKind::Floor;
+PieceRow RowOf(const std::string& i_name) {
+  if (i_name == "roof") return PieceRow::Roof;
+  return i_name == "ground" ? PieceRow::Ground : PieceRow::Floor;
 }
 
 }  // namespace
@@ -119,4 +119,4 @@ bool Building::checkForClose(int level, const std::string& name, char side, int 
   return CloseSelects(m_request, level, RowOf(name), side, current);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings
