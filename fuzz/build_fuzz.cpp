@@ -39,6 +39,8 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Scene.h>
+#include <ostrel/write/Formats.h>
+#include <ostrel/write/WriteScene.h>
 
 #include "FuzzSupport.h"
 #include "GlbCheck.h"
@@ -46,7 +48,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 
 constexpr std::string_view kLetters = "NESWLCRAEOns x";
 
@@ -127,10 +129,10 @@ void CheckGlb(const Scene& i_scene, SceneError i_refused) {
   std::uint64_t triangles[3] = {};
   for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu}) {
     SceneOptions options;
-    options.format = OutputFormat::Glb;
-    options.gltf = {form, "fuzz"};
+    options.gltf.form = form;
+    options.gltf.generator = "fuzz";
     std::ostringstream out;
-    const SceneReport report = WriteScene(i_scene, options, out);
+    const SceneReport report = WriteScene(i_scene, FormatOfOutput("fuzz.glb"), options, out);
     FUZZ_CHECK(report.error == i_refused);
     const std::string file = out.str();
     if (i_refused != SceneError::None) {
@@ -182,15 +184,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   request.varyByCell = (requests & 16) != 0;
   const Kit kit = LoadKit(units.folder.string(), {request.style});
   std::vector<SceneBuilding> buildings;
-  if (kit.measured()) buildings.push_back({MakePlan(request, kit), Frame{}, "building", request});
+  if (kit.measured()) buildings.push_back(MakeSceneBuilding(request, kit));
   const Scene scene = HeldScene(kit, std::move(buildings));
 
   SceneOptions options;
-  options.libraryName = "out.mtl";
-  options.libraryFolder = units.folder.string();
-  options.vertexOffset = offset;
+  options.obj.libraryName = "out.mtl";
+  options.obj.libraryFolder = units.folder.string();
+  options.obj.vertexOffset = offset;
   std::ostringstream out;
-  const SceneReport report = WriteScene(scene, options, out);
+  const SceneReport report = WriteScene(scene, FormatOfOutput("fuzz.obj"), options, out);
   const std::string text = out.str();
 
   CheckGlb(scene, report.error);
