@@ -27,6 +27,8 @@ struct WriteContext {
   // A pass over the buildings, each framed in the output's units.
   NextBuilding next;
   SceneReport& report;  // the writer sets TooLarge, texture warnings, the library to write, triangles
+  // The scene, for a writer that passes over it more than once (FramedPass).
+  const Scene* scene = nullptr;
 };
 
 class Writer {
@@ -47,5 +49,6 @@ std::unique_ptr<Writer> MakeWriter(OutputFormat i_format);
 std::unique_ptr<Writer> MakeObjFormat();
 std::unique_ptr<Writer> MakeGlbFormat();
 std::unique_ptr<Writer> MakeCountFormat();
+std::unique_ptr<Writer> MakeTilesFormat();
 
 }  // namespace Ostrel::City

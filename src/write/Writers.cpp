@@ -12,6 +12,8 @@ std::unique_ptr<Writer> MakeWriter(OutputFormat i_format) {
       return MakeGlbFormat();
     case OutputFormat::Count:
       return MakeCountFormat();
+    case OutputFormat::Tiles:
+      return MakeTilesFormat();
   }
   return MakeCountFormat();
 }

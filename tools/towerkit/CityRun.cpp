@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -21,6 +22,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Scene.h>
 #include <ostrel/utils/Messages.h>
+#include <ostrel/write/Tiles.h>
 
 #include "CityFile.h"
 #include "OutputFile.h"
@@ -193,8 +195,36 @@ void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
   Ostrel::Message::ShowProgress(line);
 }
 
-int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
+std::string TilesFolder(const RunSettings& i_settings) {
+  if (!i_settings.tiles.empty()) {
+    const std::string::size_type slash = i_settings.shard.find('/');
+    if (i_settings.shard.empty() || slash == std::string::npos) return i_settings.tiles;
+    return i_settings.tiles + "/shard-" + i_settings.shard.substr(0, slash);
+  }
+  const std::filesystem::path output(i_settings.outputfilename);
+  if (output.filename() != "tileset.json") return std::string();
+  return output.has_parent_path() ? output.parent_path().string() : ".";
+}
+
+int RunMergeTiles(const RunSettings& i_settings) {
+  std::string error;
+  if (!Ostrel::City::MergeTilesets(i_settings.mergeTiles, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  Ostrel::Message::PrintInfo("Done!");
+  return kExitSuccess;
+}
+
+int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Catalogue& i_styles) {
   using namespace Ostrel::City;
+  // A tileset's output is its tileset.json, in metres.
+  const std::string tiles = TilesFolder(i_given);
+  RunSettings i_settings = i_given;
+  if (!tiles.empty()) {
+    if (!i_given.tiles.empty()) i_settings.outputfilename = tiles + "/tileset.json";
+    i_settings.metres = true;
+  }
   if (!RequireOutputName(i_settings)) return kExitFailure;
   unsigned jobs = 1;
   Shard shard;
@@ -202,8 +232,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
       !ParseShard(i_settings.shard, shard)) {
     return kExitFailure;
   }
-  const bool glb = IsGltfOutput(i_settings.outputfilename);
-  const bool gltf = IsGltfName(i_settings.outputfilename);
+  const bool glb = !tiles.empty() || IsGltfOutput(i_settings.outputfilename);
+  const bool gltf = tiles.empty() && IsGltfName(i_settings.outputfilename);
   if (!glb) WarnInstancesInObj(i_settings);
 
   CityText text;
@@ -257,7 +287,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   SceneOptions options;
   options.format = glb ? OutputFormat::Glb : OutputFormat::Obj;
   options.kitUnits = i_settings.metres;
-  options.gltf = {GltfFormOf(i_settings.instances), "towerkit"};
+  options.gltf.form = GltfFormOf(i_settings.instances);
+  options.gltf.generator = "towerkit";
   options.engine = i_settings.engine;
   const SceneSurvey survey = SurveyScene(scene, options);
   if (!error.empty()) {
@@ -272,6 +303,11 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
     return kExitFailure;
   }
 
+  std::error_code made;
+  if (!tiles.empty() && !std::filesystem::is_directory(tiles) && !std::filesystem::create_directories(tiles, made)) {
+    Ostrel::Message::PrintError("Cannot make the tileset's folder '" + tiles + "'" + (made ? ": " + made.message() : ""));
+    return kExitFailure;
+  }
   OutputFile output;
   if (!OpenOutput(i_settings.outputfilename, output, error)) {
     Ostrel::Message::PrintError(error);
@@ -289,6 +325,10 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
     return kExitFailure;
   options.objectLines = true;
   options.jobs = jobs;
+  if (!tiles.empty()) {
+    options.format = OutputFormat::Tiles;
+    options.tiles.folder = tiles;
+  }
   CityProgressLine progress(end - first);
   options.progress = [&](std::uint64_t i_done, std::uint64_t i_bytes) { progress.report(i_done, i_bytes); };
   const SceneReport report = WriteScene(scene, survey, options, output.stream);
@@ -303,7 +343,7 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   const int status = gltf ? FinishGltf(output, buffer)
                           : FinishWriting(output, glb || !report.usesMaterials, libraryPath,
                                           report.materialLibrary, "city");
-  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
+  if (status == kExitSuccess && i_settings.stats && tiles.empty()) ReportStats(output.target, libraryPath, scene, options, report);
   return status;
 }
 

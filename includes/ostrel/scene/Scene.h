@@ -26,6 +26,7 @@
 #include <ostrel/scene/Engine.h>
 #include <ostrel/write/Gltf.h>
 #include <ostrel/write/Materials.h>
+#include <ostrel/write/Tiles.h>
 
 namespace Ostrel::City {
 
@@ -55,6 +56,7 @@ enum class OutputFormat {
   Obj,    // Wavefront OBJ text, with its material library's text in the report
   Glb,    // binary glTF, in the form of SceneOptions::gltf
   Count,  // nothing written: the counts alone
+  Tiles,  // a tileset: tileset.json in the output, its tiles in SceneOptions::tiles.folder
 };
 
 struct SceneOptions {
@@ -75,6 +77,7 @@ struct SceneOptions {
   std::ostream* gltfBuffer = nullptr;
   std::string gltfBufferUri;
   EngineOptions engine;            // extras for game engines, and the buildings' pivot
+  TilesOptions tiles;              // a tileset's folder, origin and tile sizes
   // Told after each building is written, by one thread at a time: buildings written so far, and
   // bytes written so far.
   std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;
