@@ -22,13 +22,17 @@ TileBox BuildingBox(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, co
       }
     }
   });
-  if (box.empty()) return box;
-  for (int i = 0; i < 3; ++i) {
-    const double margin = 1e-3 + 1e-6 * std::max(std::fabs(box.lo[i]), std::fabs(box.hi[i]));
-    box.lo[i] -= margin;
-    box.hi[i] += margin;
-  }
+  WidenForRounding(box);
   return box;
+}
+
+void WidenForRounding(TileBox& io_box) {
+  if (io_box.empty()) return;
+  for (int i = 0; i < 3; ++i) {
+    const double margin = 1e-3 + 1e-6 * std::max(std::fabs(io_box.lo[i]), std::fabs(io_box.hi[i]));
+    io_box.lo[i] -= margin;
+    io_box.hi[i] += margin;
+  }
 }
 
 std::array<double, 12> TilesetBox(const TileBox& i_box) {

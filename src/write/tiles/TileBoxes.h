@@ -39,10 +39,14 @@ struct TileBox {
 };
 
 // The box of every vertex the plan places in the frame: the placed corners of each placed part's
-// box, widened by a millimetre and a millionth of its distance from the origin against rounding.
+// box, widened for rounding.
 // i_pieces is MakeGltfPieces(i_kit).
 TileBox BuildingBox(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
                     const Frame& i_frame);
+
+// Widens the box by a millimetre and a millionth of its distance from the origin, so that it holds
+// what float rounding may move out of it.
+void WidenForRounding(TileBox& io_box);
 
 // A box (+y up) as a tile's bounding volume (+z up): its centre, then its three half axes.
 std::array<double, 12> TilesetBox(const TileBox& i_box);

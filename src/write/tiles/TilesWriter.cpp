@@ -127,6 +127,22 @@ GltfFeature FeatureOf(const SceneBuilding& i_building, const TileBox& i_box) {
   return feature;
 }
 
+// The box of a far level where its building stands: turned and moved by its frame.
+TileBox FarBox(const FarBuilding& i_building) {
+  TileBox box;
+  const Frame& frame = i_building.frame;
+  for (const ExtraPart& part : i_building.extras.levels[0].parts) {
+    for (const VectorF& p : part.positions) {
+      const double placed[3] = {frame.zdir * static_cast<double>(p.x) - frame.xdir * static_cast<double>(p.z) + frame.xpos,
+                                static_cast<double>(p.y) + frame.ypos,
+                                frame.xdir * static_cast<double>(p.x) + frame.zdir * static_cast<double>(p.z) + frame.zpos};
+      box.add(placed);
+    }
+  }
+  WidenForRounding(box);
+  return box;
+}
+
 std::string TileName(const Tile& i_tile) {
   return std::to_string(i_tile.level) + "-" + std::to_string(i_tile.x) + "-" + std::to_string(i_tile.y) + ".glb";
 }
@@ -225,6 +241,14 @@ class TilesFormat : public Writer {
       Tile& parent = tiles_[static_cast<std::size_t>(up)];
       parent.far.insert(parent.far.end(), far.begin(), far.end());
       for (const auto& building : far) parent.error = std::max(parent.error, building->error);
+    }
+    // A far level may stand out of its building's box (a roof's hull is cut down to a few
+    // corners, which can reach past the slopes): every tile above holds it.
+    if (!far.empty()) {
+      TileBox farBox;
+      for (const auto& building : far) farBox.add(FarBox(*building));
+      for (int up = io_tile.parent; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
+        tiles_[static_cast<std::size_t>(up)].box.add(farBox);
     }
     io_tile.held = {};
   }
