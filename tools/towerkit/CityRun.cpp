@@ -287,8 +287,7 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   SceneOptions options;
   options.format = glb ? OutputFormat::Glb : OutputFormat::Obj;
   options.kitUnits = i_settings.metres;
-  options.gltf.form = GltfFormOf(i_settings.instances);
-  options.gltf.generator = "towerkit";
+  options.gltf = {GltfFormOf(i_settings.instances), "towerkit"};
   options.engine = i_settings.engine;
   const SceneSurvey survey = SurveyScene(scene, options);
   if (!error.empty()) {

@@ -220,8 +220,7 @@ Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const Ou
                                          std::string& o_libraryPath) {
   Ostrel::City::SceneOptions options;
   options.kitUnits = i_settings.metres;
-  options.gltf.form = Ostrel::City::GltfFormOf(i_settings.instances);
-  options.gltf.generator = "towerkit";
+  options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit"};
   options.engine = i_settings.engine;
   o_libraryPath.clear();
   if (IsGltfOutput(i_settings.outputfilename)) {

@@ -21,7 +21,7 @@ struct GltfOptions {
   bool features = false;
   // Not empty: images are not embedded but named by their file name in this folder, relative to
   // the output, so that the tiles of a tileset share one copy of each.
-  std::string imageFolder;
+  std::string imageFolder{};
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.
