@@ -233,6 +233,8 @@ class TilesFormat : public Writer {
     options.form = GltfForm::Gpu;
     WriteTile(io_tile, buildings, options);
     triangles_ += CountTriangles(context_->kit, pieces_, buildings);
+    written_ += buildings.size();
+    if (context_->options.progress) context_->options.progress(written_, bytes_);
     // The far levels go to every drawn parent above.
     std::vector<std::shared_ptr<const FarBuilding>> far;
     for (int up = io_tile.parent; up >= 0 && tiles_[static_cast<std::size_t>(up)].drawn;
@@ -288,6 +290,7 @@ class TilesFormat : public Writer {
     if (WriteGlb(file, context_->kit, pieces_, materials_, i_buildings, i_options) != GlbResult::Written)
       context_->report.error = SceneError::TooLarge;
     if (!file) failed_ = true;
+    bytes_ += static_cast<std::uint64_t>(std::max<std::streamoff>(0, file.tellp()));
   }
 
   Json TileJson(const Tile& i_tile) const {
@@ -318,6 +321,8 @@ class TilesFormat : public Writer {
   std::vector<Tile> tiles_;
   std::vector<TileBox> boxes_;
   std::uint64_t triangles_ = 0;
+  std::uint64_t written_ = 0;  // buildings in the leaves written so far
+  std::uint64_t bytes_ = 0;    // of the tiles written so far
   bool failed_ = false;
 };
 
