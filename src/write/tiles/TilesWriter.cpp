@@ -68,8 +68,9 @@ void Split(std::vector<Tile>& io_tiles, int i_tile, std::vector<std::uint32_t> i
   io_tiles[i_tile].count = i_members.size();
   for (const std::uint32_t b : i_members) io_tiles[i_tile].box.add(i_boxes[b]);
   if (i_members.size() <= i_options.leafBuildings || io_tiles[i_tile].level >= kMaxLevel) {
+    // A city of no building is a root of nothing.
+    io_tiles[i_tile].drawn = !i_members.empty();
     io_tiles[i_tile].buildings = std::move(i_members);
-    io_tiles[i_tile].drawn = true;
     return;
   }
   const double half = i_size / 2;

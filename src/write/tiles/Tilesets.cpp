@@ -89,6 +89,8 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
       o_error = "Tileset '" + path + "' cannot be read";
       return false;
     }
+    // A shard of no building draws nothing and has no place.
+    if (!tileset["root"].contains("content") && !tileset["root"].contains("children")) continue;
     std::array<double, 12> values{};
     for (std::size_t i = 0; i < 12; ++i) values[i] = (*box)[i].is_number() ? (*box)[i].get<double>() : 0;
     std::array<double, 16> transform = identity;
@@ -113,15 +115,18 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
       hi[i] = std::max(hi[i], childHi[i]);
     }
   }
+  if (children.empty()) {
+    for (int i = 0; i < 3; ++i) lo[i] = hi[i] = 0;
+  }
   const Json box = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2, (hi[0] - lo[0]) / 2, 0, 0,
                     0, (hi[1] - lo[1]) / 2, 0, 0, 0, (hi[2] - lo[2]) / 2};
-  const Json tileset = {{"asset", {{"version", "1.1"}, {"generator", "towerkit"}}},
+  Json tileset = {{"asset", {{"version", "1.1"}, {"generator", "towerkit"}}},
                         {"geometricError", largest},
                         {"root",
                          {{"boundingVolume", {{"box", box}}},
                           {"geometricError", largest},
-                          {"refine", "REPLACE"},
-                          {"children", std::move(children)}}}};
+                          {"refine", "REPLACE"}}}};
+  if (!children.empty()) tileset["root"]["children"] = std::move(children);
   const std::string path = i_folder + "/tileset.json";
   const std::string temporary = path + ".part";
   {
