@@ -72,7 +72,8 @@ TEST(TilesTest, MergeJoinsShardsAndRefusesAFolderWithoutThem) {
     std::ofstream(folder / i_shard / "tileset.json")
         << R"({"asset":{"version":"1.1"},"geometricError":)" << i_error
         << R"(,"root":{"boundingVolume":{"box":[)" << i_x
-        << R"(,0,5,1,0,0,0,2,0,0,0,5]},"geometricError":1,"refine":"REPLACE"}})";
+        << R"(,0,5,1,0,0,0,2,0,0,0,5]},"geometricError":1,"refine":"REPLACE",)"
+        << R"("content":{"uri":"tiles/0-0-0.glb"}}})";
   };
   write("shard-2", 0, 10);
   write("shard-10", 10, 30);
