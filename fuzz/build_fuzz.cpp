@@ -32,7 +32,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/ext/Glb.h>
 
 #include "FuzzSupport.h"
@@ -117,15 +117,15 @@ std::uint64_t FlatTriangles(const nlohmann::json& i_document) {
 
 // Writes the building as a .glb of each form and checks the files; i_refused is the OBJ build's
 // refusal, which every form must share.
-void CheckGlb(Ostrel::City::Building& io_building, Ostrel::City::BuildError i_refused) {
-  using Ostrel::City::GltfForm;
+void CheckGlb(Ostrel::Buildings::Building& io_building, Ostrel::Buildings::BuildError i_refused) {
+  using Ostrel::Buildings::GltfForm;
   std::uint64_t triangles[3] = {};
   for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu}) {
     std::ostringstream out;
     const std::uint64_t written = io_building.buildGlb(out, {form, "fuzz"});
     FUZZ_CHECK(io_building.lastError() == i_refused);
     const std::string file = out.str();
-    if (i_refused != Ostrel::City::BuildError::None) {
+    if (i_refused != Ostrel::Buildings::BuildError::None) {
       FUZZ_CHECK(file.empty() && written == 0);
       continue;
     }
@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
     if (more) files.remove_prefix(bar + 1);
   }
 
-  Ostrel::City::Building building("F", door, balcony, close, width, length, height);
+  Ostrel::Buildings::Building building("F", door, balcony, close, width, length, height);
   building.setUnitsPath(kit.folder.string());
   building.setPosition(0.0f, 0.0f, 0.0f);
   building.setOrientation(0.0f, 0.0f, 1.0f);
@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   const std::string text = out.str();
 
   CheckGlb(building, building.lastError());
-  if (building.lastError() != Ostrel::City::BuildError::None) {
+  if (building.lastError() != Ostrel::Buildings::BuildError::None) {
     FUZZ_CHECK(placed == 0);
     FUZZ_CHECK(text.empty());
     return 0;

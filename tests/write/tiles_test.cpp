@@ -16,7 +16,7 @@
 
 namespace {
 
-using Ostrel::City::EastNorthUpToEcef;
+using Ostrel::Buildings::EastNorthUpToEcef;
 
 // Published WGS 84 positions: the matrix's last column is the point, its first three the unit
 // east, north and up directions there.
@@ -50,12 +50,12 @@ TEST(TilesTest, EastNorthUpFrameStandsOnTheEllipsoid) {
 
 // glTF's +y up is the tileset's +z up, and its +z is the tileset's -y.
 TEST(TilesTest, BoxTurnsFromYUpToZUp) {
-  Ostrel::City::TileBox box;
+  Ostrel::Buildings::TileBox box;
   const double lo[3] = {0, 0, 0}, hi[3] = {2, 4, 6};
   box.add(lo);
   box.add(hi);
   const std::array<double, 12> expected = {1, -3, 2, 1, 0, 0, 0, 3, 0, 0, 0, 2};
-  EXPECT_EQ(Ostrel::City::TilesetBox(box), expected);
+  EXPECT_EQ(Ostrel::Buildings::TilesetBox(box), expected);
 }
 
 TEST(TilesTest, MergeJoinsShardsAndRefusesAFolderWithoutThem) {
@@ -65,7 +65,7 @@ TEST(TilesTest, MergeJoinsShardsAndRefusesAFolderWithoutThem) {
   std::filesystem::create_directories(folder / "shard-10");
   std::filesystem::create_directories(folder / "shard-x");
   std::string error;
-  EXPECT_FALSE(Ostrel::City::MergeTilesets(folder.string(), error));
+  EXPECT_FALSE(Ostrel::Buildings::MergeTilesets(folder.string(), error));
   EXPECT_EQ(error, "No shard's tileset in '" + folder.string() + "' (shard-K/tileset.json)");
 
   const auto write = [&](const char* i_shard, double i_x, double i_error) {
@@ -77,7 +77,7 @@ TEST(TilesTest, MergeJoinsShardsAndRefusesAFolderWithoutThem) {
   };
   write("shard-2", 0, 10);
   write("shard-10", 10, 30);
-  ASSERT_TRUE(Ostrel::City::MergeTilesets(folder.string(), error)) << error;
+  ASSERT_TRUE(Ostrel::Buildings::MergeTilesets(folder.string(), error)) << error;
   std::ifstream file(folder / "tileset.json");
   const nlohmann::json merged = nlohmann::json::parse(file);
   EXPECT_EQ(merged["geometricError"], 30);

@@ -23,12 +23,12 @@
 #include <ostrel/scene/Scene.h>
 #include <ostrel/utils/Messages.h>
 #include <ostrel/write/Tiles.h>
+#include <ostrel/write/WriteScene.h>
 
 #include "CityFile.h"
-#include "OutputFile.h"
 #include "Report.h"
+#include "SceneFiles.h"
 #include "ShapeValues.h"
-#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -53,34 +53,33 @@ bool ForEachCityRow(const CityText& i_text, const Catalogue& i_styles, std::uint
 // The shard's rows of the city file as a scene: each pass reads the rows afresh, a building a row.
 // A row that can no longer be read (the file changed since it was checked) ends the pass and
 // leaves its message in io_error; io_line is the line of the last building given.
-Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
-                              const RunSettings& i_settings, const Ostrel::City::Kit& i_kit,
+Ostrel::Buildings::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
+                              const RunSettings& i_settings, const Ostrel::Buildings::Kit& i_kit,
                               std::uint64_t i_first, std::uint64_t i_end, std::string& io_error,
                               std::size_t& io_line, std::string& io_style) {
-  Ostrel::City::Scene scene;
+  Ostrel::Buildings::Scene scene;
   scene.kit = &i_kit;
   // The pass outlives this call: it keeps pointers to what the caller keeps.
   const CityText* text = &i_text;
   const Catalogue* styles = &i_styles;
   const RunSettings* settings = &i_settings;
-  const Ostrel::City::Kit* kit = &i_kit;
+  const Ostrel::Buildings::Kit* kit = &i_kit;
   std::string* error = &io_error;
   std::size_t* line = &io_line;
   std::string* style = &io_style;
   scene.buildings = [=] {
     auto rows = std::make_shared<CityRows>(*text, *styles, settings->seed);
     if (!rows->open(*error))
-      return Ostrel::City::NextBuilding([](Ostrel::City::SceneBuilding&) { return false; });
-    return Ostrel::City::NextBuilding([=](Ostrel::City::SceneBuilding& o_building) {
+      return Ostrel::Buildings::NextBuilding([](Ostrel::Buildings::SceneBuilding&) { return false; });
+    return Ostrel::Buildings::NextBuilding([=](Ostrel::Buildings::SceneBuilding& o_building) {
       CityRow row;
       std::string rowError;
       while (rows->next(row, rowError)) {
         if (row.number < i_first) continue;
         if (row.number >= i_end) return false;
-        o_building.request = RequestOf(row, settings->varyByCell, settings->ridge);
-        o_building.plan = Ostrel::City::MakePlan(o_building.request, *kit);
-        o_building.frame = Ostrel::City::CityFrame(row.x, row.y, row.z, row.angle);
-        o_building.name = row.name;
+        const Ostrel::Buildings::Request request = RequestOf(row, settings->varyByCell, settings->ridge);
+        const Ostrel::Buildings::Frame frame = Ostrel::Buildings::CityFrame(row.x, row.y, row.z, row.angle);
+        o_building = Ostrel::Buildings::MakeSceneBuilding(request, *kit, frame, row.name);
         *line = row.line;
         *style = row.style;
         return true;
@@ -93,15 +92,16 @@ Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
 }
 
 // The error line of a city that was not written.
-void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::string& i_path,
+void ReportCityError(const Ostrel::Buildings::SceneReport& i_report, const std::string& i_path,
                      const std::string& i_unitsPath, std::size_t i_line, const std::string& i_style,
-                     bool i_glb, const RunSettings& i_settings, const std::string& i_piece = std::string()) {
-  using Ostrel::City::SceneError;
+                     const Ostrel::Buildings::OutputFormat& i_format, const RunSettings& i_settings,
+                     const std::string& i_piece = std::string()) {
+  using Ostrel::Buildings::SceneError;
   switch (i_report.error) {
     case SceneError::None:
       return;
     case SceneError::NoBaseUnits:
-      return ReportBuildError(i_report.error, i_settings, i_unitsPath, i_glb);
+      return ReportBuildError(i_report.error, i_settings, i_unitsPath, i_format);
     case SceneError::NothingPlaced:
       Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": style '" +
                                   i_style + "' " + PlacedNothing(i_unitsPath));
@@ -115,11 +115,7 @@ void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::strin
                                   ": the building is too large for option '--lod': " + LevelsLimit());
       return;
     case SceneError::TooLarge:
-      Ostrel::Message::PrintError("The city of '" + i_path + "' is too large to write: " +
-                                  (i_glb ? std::string("a .glb file holds at most 4 GiB")
-                                         : "its buildings hold more than " +
-                                               std::to_string(Ostrel::City::kMaxIndex) +
-                                               " vertices, normals or texture coordinates"));
+      Ostrel::Message::PrintError(TooLargeLine("The city of '" + i_path + "'", i_format, false));
       return;
   }
 }
@@ -196,19 +192,15 @@ void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
 }
 
 std::string TilesFolder(const RunSettings& i_settings) {
-  if (!i_settings.tiles.empty()) {
-    const std::string::size_type slash = i_settings.shard.find('/');
-    if (i_settings.shard.empty() || slash == std::string::npos) return i_settings.tiles;
-    return i_settings.tiles + "/shard-" + i_settings.shard.substr(0, slash);
-  }
-  const std::filesystem::path output(i_settings.outputfilename);
-  if (output.filename() != "tileset.json") return std::string();
-  return output.has_parent_path() ? output.parent_path().string() : ".";
+  if (i_settings.tiles.empty()) return std::string();
+  const std::string::size_type slash = i_settings.shard.find('/');
+  if (i_settings.shard.empty() || slash == std::string::npos) return i_settings.tiles;
+  return i_settings.tiles + "/shard-" + i_settings.shard.substr(0, slash);
 }
 
 int RunMergeTiles(const RunSettings& i_settings) {
   std::string error;
-  if (!Ostrel::City::MergeTilesets(i_settings.mergeTiles, error)) {
+  if (!Ostrel::Buildings::MergeTilesets(i_settings.mergeTiles, error)) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }
@@ -217,14 +209,11 @@ int RunMergeTiles(const RunSettings& i_settings) {
 }
 
 int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Catalogue& i_styles) {
-  using namespace Ostrel::City;
-  // A tileset's output is its tileset.json, in metres.
+  using namespace Ostrel::Buildings;
+  // --tiles names the tileset's folder: its output is the tileset.json there.
   const std::string tiles = TilesFolder(i_given);
   RunSettings i_settings = i_given;
-  if (!tiles.empty()) {
-    if (!i_given.tiles.empty()) i_settings.outputfilename = tiles + "/tileset.json";
-    i_settings.metres = true;
-  }
+  if (!tiles.empty()) i_settings.outputfilename = tiles + "/tileset.json";
   if (!RequireOutputName(i_settings)) return kExitFailure;
   unsigned jobs = 1;
   Shard shard;
@@ -232,9 +221,8 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
       !ParseShard(i_settings.shard, shard)) {
     return kExitFailure;
   }
-  const bool glb = !tiles.empty() || IsGltfOutput(i_settings.outputfilename);
-  const bool gltf = tiles.empty() && IsGltfName(i_settings.outputfilename);
-  if (!glb) WarnInstancesInObj(i_settings);
+  const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
+  WarnIgnoredOptions(i_settings, format);
 
   CityText text;
   std::string error;
@@ -249,7 +237,7 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   const auto check = [&](const CityRow& i_row) {
     ++rows;
     used.insert(i_row.style);
-    for (const Ostrel::City::Band& band : i_row.bands) {
+    for (const Ostrel::Buildings::Band& band : i_row.bands) {
       used.insert(band.style);
       joined.emplace(i_row.style, band.style);
     }
@@ -280,16 +268,13 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   }
 
   const std::vector<std::string> styles(used.begin(), used.end());
-  const Kit kit = i_settings.folders.size() > 1 ? LoadKit(i_settings.folders, styles) : LoadKit(i_unitsPath, styles);
+  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), styles);
   std::size_t line = 0;
   std::string style;
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
-  SceneOptions options;
-  options.format = glb ? OutputFormat::Glb : OutputFormat::Obj;
-  options.kitUnits = i_settings.metres;
-  options.gltf = {GltfFormOf(i_settings.instances), "towerkit"};
-  options.engine = i_settings.engine;
-  const SceneSurvey survey = SurveyScene(scene, options);
+  SceneOptions options = CitySceneOptions(i_settings, jobs);
+  if (format.metres) options.kitUnits = true;
+  const SceneSurvey survey = SurveyScene(scene, format, options);
   if (!error.empty()) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
@@ -297,64 +282,30 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   if (survey.error != SceneError::None) {
     SceneReport refused;
     refused.error = survey.error;
-    ReportCityError(refused, text.path, i_unitsPath, line, style, glb, i_settings,
+    ReportCityError(refused, text.path, i_unitsPath, line, style, format, i_settings,
                     survey.error == SceneError::NotFinite ? kit.piece(survey.failedPiece).name : "");
     return kExitFailure;
   }
-
+  SceneFiles files{&scene, &survey, options, KitInputs(kit, text.path), "city", end - first,
+                   [&](const SceneReport& i_report) {
+                     if (i_report.error == SceneError::None && error.empty()) return false;
+                     if (!error.empty()) Ostrel::Message::PrintError(error);
+                     ReportCityError(i_report, text.path, i_unitsPath, line, style, format, i_settings);
+                     return true;
+                   }};
   std::error_code made;
   if (!tiles.empty() && !std::filesystem::is_directory(tiles) && !std::filesystem::create_directories(tiles, made)) {
     Ostrel::Message::PrintError("Cannot make the tileset's folder '" + tiles + "'" + (made ? ": " + made.message() : ""));
     return kExitFailure;
   }
-  OutputFile output;
-  if (!OpenOutput(i_settings.outputfilename, output, error)) {
-    Ostrel::Message::PrintError(error);
-    return kExitFailure;
-  }
-  OutputFile buffer;
-  if (gltf && !OpenGltfBuffer(output, buffer)) {
-    DiscardOutput(output);
-    return kExitFailure;
-  }
-  std::string libraryPath;
-  options = OutputOptions(i_settings, output, libraryPath);
-  if (gltf) options.gltfBuffer = &buffer.stream;
-  if (RefuseOutputOverInput(KitInputs(kit, text.path), output, libraryPath, gltf ? &buffer : nullptr))
-    return kExitFailure;
-  options.objectLines = true;
-  options.jobs = jobs;
-  if (!tiles.empty()) {
-    options.format = OutputFormat::Tiles;
-    options.tiles.folder = tiles;
-  }
-  CityProgressLine progress(end - first);
-  options.progress = [&](std::uint64_t i_done, std::uint64_t i_bytes) { progress.report(i_done, i_bytes); };
-  const SceneReport report = WriteScene(scene, survey, options, output.stream);
-  if (report.error != SceneError::None || !error.empty()) {
-    DiscardOutput(output);
-    if (gltf) DiscardOutput(buffer);
-    if (!error.empty()) Ostrel::Message::PrintError(error);
-    ReportCityError(report, text.path, i_unitsPath, line, style, glb, i_settings);
-    return kExitFailure;
-  }
-  ReportWritten(report, "city");
-  const int status = gltf ? FinishGltf(output, buffer)
-                          : FinishWriting(output, glb || !report.usesMaterials, libraryPath,
-                                          report.materialLibrary, "city");
-  if (status == kExitSuccess && i_settings.stats && tiles.empty()) ReportStats(output.target, libraryPath, scene, options, report);
-  return status;
+  return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
 
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   if (io_settings.check || io_settings.lint) return RunFlow(io_settings, i_kitFromBin);
-  const std::string unitsPath = UnitsFolders(io_settings, i_kitFromBin);
-  if (Ostrel::Message::StrictErrors() > 0) return kExitFailure;
+  std::string unitsPath;
   std::vector<std::string> units;
-  if (io_settings.folders.size() > 1 ? !ListUnitsFolders(io_settings.folders, units)
-                                     : !ListUnitsFolder(unitsPath, units)) {
-    return kExitFailure;
-  }
+  if (!ReadUnitsFolders(io_settings, i_kitFromBin, unitsPath, units)) return kExitFailure;
   return RunCity(io_settings, unitsPath, BuildCatalogue(units));
 }
 

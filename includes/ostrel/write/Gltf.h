@@ -1,9 +1,11 @@
 #pragma once
-// The forms a glTF output of buildings takes.
+// What the glTF writer is told beside what every format is (Formats.h): the form its buildings
+// take, its generator, and for a .gltf where its buffer goes.
 
+#include <iosfwd>
 #include <string>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // How the pieces of a building are stored.
 enum class GltfForm {
@@ -15,6 +17,10 @@ enum class GltfForm {
 struct GltfOptions {
   GltfForm form = GltfForm::Flat;
   std::string generator = "ostrel";  // the asset's generator
+  // Where the buffer goes for a .gltf (JSON text in the output, its buffer, images included, in
+  // this stream, named by bufferUri, relative to the JSON's file); null: one .glb in the output.
+  std::ostream* buffer = nullptr;
+  std::string bufferUri{};
   // Each building a feature that a viewer can pick: its index in the file is its feature ID, on
   // its instances (EXT_instance_features) or its vertices (EXT_mesh_features), and its properties
   // are a row of one table (EXT_structural_metadata). For the tiles of a tileset.
@@ -27,4 +33,4 @@ struct GltfOptions {
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.
 GltfForm GltfFormOf(const std::string& i_instances);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

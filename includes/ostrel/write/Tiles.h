@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct TilesOptions {
   std::string folder;  // the tileset's folder: tileset.json is the output, the tiles go into tiles/
@@ -37,4 +37,4 @@ std::array<double, 16> EastNorthUpToEcef(double i_longitude, double i_latitude, 
 // when no shard has a tileset or one cannot be read or the file cannot be written.
 bool MergeTilesets(const std::string& i_folder, std::string& o_error);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -22,7 +22,7 @@
 
 #include "write/gltf/GltfTangents.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -155,7 +155,7 @@ Side SideOf(const Point3& i_normal) {
 
 // With i_levels, the areas of each side's materials and the middle of each mapped material's
 // coordinates, for the hull level; with i_weld too, the welded surface that the simplifier reduces.
-Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
                 bool i_weld = true) {
   Gathered gathered;
@@ -169,7 +169,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
-    for (const GltfPart& part : i_pieces[i_placement.piece].parts) {
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       placed.clear();
       for (const VectorF& p : part.positions) {
         float xyz[3];
@@ -677,7 +677,7 @@ std::uint64_t ExtraMesh::vertices() const {
   return count;
 }
 
-EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
                               const std::vector<bool>& i_mapped) {
   EngineExtras extras;
@@ -717,7 +717,7 @@ std::vector<bool> MappedMaterials(const Kit& i_kit) {
   return mapped;
 }
 
-FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                       const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped) {
   const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped, false);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
@@ -754,7 +754,7 @@ FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, 
   // deeper, so that the error is never understated.
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const PlacementFloats at = FloatsOf(i_placement);
-    for (const GltfPart& part : i_pieces[i_placement.piece].parts) {
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       for (int corner = 0; corner < 8; ++corner) {
         const VectorF p((corner & 1) ? part.high.x : part.low.x, (corner & 2) ? part.high.y : part.low.y,
                         (corner & 4) ? part.high.z : part.low.z);
@@ -767,7 +767,7 @@ FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, 
   return far;
 }
 
-EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
                                SceneReport& io_report) {
   const std::vector<bool> mapped = MappedMaterials(i_kit);
@@ -792,4 +792,4 @@ std::string LevelName(const std::string& i_building, std::size_t i_level) {
   return i_building + "_LOD" + std::to_string(i_level);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -4,14 +4,14 @@
 
 #include <algorithm>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
-TileBox BuildingBox(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+TileBox BuildingBox(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                     const Frame& i_frame) {
   TileBox box;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const PlacementFloats at = FloatsOf(i_placement);
-    for (const GltfPart& part : i_pieces[i_placement.piece].parts) {
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       for (int corner = 0; corner < 8; ++corner) {
         const VectorF p((corner & 1) ? part.high.x : part.low.x, (corner & 2) ? part.high.y : part.low.y,
                         (corner & 4) ? part.high.z : part.low.z);
@@ -43,4 +43,4 @@ std::array<double, 12> TilesetBox(const TileBox& i_box) {
   return {i_box.centre(0), -i_box.centre(2), i_box.centre(1), half[0], 0, 0, 0, half[2], 0, 0, 0, half[1]};
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

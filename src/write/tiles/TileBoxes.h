@@ -10,9 +10,9 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Layout.h>
 
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct TileBox {
   double lo[3] = {INFINITY, INFINITY, INFINITY};
@@ -40,8 +40,8 @@ struct TileBox {
 
 // The box of every vertex the plan places in the frame: the placed corners of each placed part's
 // box, widened for rounding.
-// i_pieces is MakeGltfPieces(i_kit).
-TileBox BuildingBox(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+// i_pieces is MakeTriangleMeshs(i_kit).
+TileBox BuildingBox(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                     const Frame& i_frame);
 
 // Widens the box by a millimetre and a millionth of its distance from the origin, so that it holds
@@ -51,4 +51,4 @@ void WidenForRounding(TileBox& io_box);
 // A box (+y up) as a tile's bounding volume (+z up): its centre, then its three half axes.
 std::array<double, 12> TilesetBox(const TileBox& i_box);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

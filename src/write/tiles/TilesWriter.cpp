@@ -27,7 +27,7 @@
 #include "write/gltf/GltfWriter.h"
 #include "write/tiles/TileBoxes.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -156,7 +156,7 @@ class TilesFormat : public Writer {
     context_ = &io_context;
     const Kit& kit = io_context.kit;
     const TilesOptions& options = io_context.options.tiles;
-    pieces_ = MakeGltfPieces(kit);
+    pieces_ = MakeTriangleMeshes(kit);
     mapped_ = MappedMaterials(kit);
     const Plan used = PiecesPlan(io_context.survey.pieces);
     materials_ = MakeGltfMaterials(FindDefinitions(used, kit), UsedMaterials(used, kit), io_context.survey.names,
@@ -189,7 +189,7 @@ class TilesFormat : public Writer {
     }
     boxes_ = std::move(boxes);
 
-    const NextBuilding again = FramedPass(*io_context.scene, io_context.options);
+    const NextBuilding again = FramedPass(*io_context.scene, io_context.options.framing());
     for (std::uint32_t b = 0; again(building); ++b) {
       Tile& leaf = tiles_[static_cast<std::size_t>(leafOf[b])];
       leaf.held.push_back(std::move(building));
@@ -314,7 +314,7 @@ class TilesFormat : public Writer {
   }
 
   WriteContext* context_ = nullptr;
-  std::vector<GltfPiece> pieces_;
+  std::vector<TriangleMesh> pieces_;
   std::vector<bool> mapped_;
   GltfMaterials materials_;
   GltfOptions gltf_;
@@ -331,4 +331,4 @@ class TilesFormat : public Writer {
 
 std::unique_ptr<Writer> MakeTilesFormat() { return std::make_unique<TilesFormat>(); }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

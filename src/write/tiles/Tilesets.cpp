@@ -14,7 +14,7 @@
 
 #include <ostrel/write/Tiles.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 std::array<double, 16> EastNorthUpToEcef(double i_longitude, double i_latitude, double i_height) {
   // WGS 84: the semi-major axis (metres) and the flattening.
@@ -148,4 +148,4 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
   return true;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -18,10 +18,10 @@
 #include <ostrel/ext/Obj.h>
 #include <ostrel/kit/Kit.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The faces of one piece that share one material.
-struct GltfPart {
+struct MeshPart {
   std::uint32_t material = Obj::kNoMaterial;  // kit material id, or Obj::kNoMaterial
   std::vector<VectorF> positions;             // cell units, one per vertex
   std::vector<VectorF> normals;               // unit length, one per vertex
@@ -31,12 +31,12 @@ struct GltfPart {
   VectorF low, high;                          // the smallest and largest x, y and z of the positions
 };
 
-struct GltfPiece {
-  std::vector<GltfPart> parts;  // by ascending material id (Obj::kNoMaterial last); none without faces
+struct TriangleMesh {
+  std::vector<MeshPart> parts;  // by ascending material id (Obj::kNoMaterial last); none without faces
 
   // The part of that material, or null.
-  const GltfPart* part(std::uint32_t i_material) const {
-    for (const GltfPart& part : parts) {
+  const MeshPart* part(std::uint32_t i_material) const {
+    for (const MeshPart& part : parts) {
       if (part.material == i_material) return &part;
     }
     return nullptr;
@@ -44,14 +44,14 @@ struct GltfPiece {
 };
 
 // The glTF form of one piece.
-GltfPiece MakeGltfPiece(const Piece& i_piece);
+TriangleMesh MakeTriangleMesh(const Piece& i_piece);
 
 // The glTF form of every piece of the kit, indexed by PieceId.
-std::vector<GltfPiece> MakeGltfPieces(const Kit& i_kit);
+std::vector<TriangleMesh> MakeTriangleMeshes(const Kit& i_kit);
 
 // The unit normal of a polygon from its winding (Newell's method over its corners' positions),
 // or +y when the polygon has no area.
 VectorF FaceNormal(const std::vector<VectorF>& i_positions, const Obj::Corner* i_corners,
                    std::uint32_t i_count);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings
