@@ -265,6 +265,7 @@ run(['--city', exampleCity, '--tiles', example]);
 const exampleRows = fs.readFileSync(exampleCity, 'utf8').trim().split('\n').length - 1;
 const exampleResult = await check('example city', example);
 if (exampleResult.ids.length !== exampleRows) fail(`example city: ${exampleResult.ids.length} buildings of ${exampleRows}`);
+fs.mkdirSync(path.join(work, 'named'));
 run(['--city', exampleCity, path.join(work, 'named', 'tileset.json')]);
 if (fs.readFileSync(path.join(work, 'named', 'tileset.json'), 'utf8') !== fs.readFileSync(path.join(example, 'tileset.json'), 'utf8'))
   fail('an output named tileset.json is not the tileset of --tiles');
