@@ -1,11 +1,13 @@
 // The tileset writer: a quadtree over the city, its tiles written as they fill.
 //
 // Two passes over the scene. The first keeps each building's box (output units, +y up): about
-// 30 bytes a building, all that the tree is built from. The second makes each building again and
-// holds it only until the last building of its leaf has come; the leaf is then written and its
-// buildings let go, and a parent is written, from its buildings' far levels, once its last child
-// is. A city whose rows come street by street therefore holds a few leaves at a time, whatever
-// its size; rows in no order at all hold at most the whole city's plans, as a .glb does.
+// 50 bytes a building with its place in the tree, all that the tree is built from. The second
+// makes each building again and holds it only until the last building of its leaf has come; the
+// leaf is then written and its buildings let go, and a parent is written, from its buildings' far
+// levels, once its last child is. A city whose rows come street by street therefore holds a few
+// leaves at a time, whatever its size; rows in no order at all hold at most the whole city's
+// plans, as a .glb does. The tileset is in metres whatever the framing asked (the format's row
+// says so, and the tool frames it so).
 
 #include <algorithm>
 #include <cmath>
