@@ -1,6 +1,7 @@
 #pragma once
-// A kit's pieces as glTF draws them: triangles over vertices that each carry one position, one
-// normal and one texture coordinate, in one group per material.
+// A kit's pieces as triangle meshes: triangles over vertices that each carry one position, one
+// normal and one texture coordinate, in one group per material. glTF draws them as they are, and
+// every format's engine extras (hulls, levels of detail) are made from them.
 //
 // OBJ corners name a position, a normal and a texture coordinate separately; glTF needs one
 // vertex per distinct combination. Polygons are cut into triangles in their own plane
