@@ -336,12 +336,9 @@ CellFootprint FootprintCells(const Shape& i_shape, const CellOptions& i_options)
   KeepLargest(grid);
   for (std::size_t step = 0; step < bound && MendOnce(grid, fit.covered, forbidden); ++step) {
   }
-  if (std::find(grid.on.begin(), grid.on.end(), 1) == grid.on.end()) {
-    fit.fault = "too small for one cell";
-    return fit;
-  }
   Outside(grid, fit.courtyards);
   fit.cells = std::move(grid.on);
+  if (std::find(fit.cells.begin(), fit.cells.end(), 1) == fit.cells.end()) fit.fault = "too small for one cell";
   return fit;
 }
 

@@ -3,6 +3,8 @@
 #include <ostrel/geo/Neighbours.h>
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
@@ -106,6 +108,79 @@ struct Contact {
   bool inPlane = false;   // a neighbour's side lies in its plane
 };
 
+// A cell's corners on the map, counter-clockwise or clockwise alike for every cell of a grid.
+using Square = std::array<MapPoint, 4>;
+
+Square SquareOf(const CellFootprint& i_fit, int i_row, int i_column) {
+  return {CellCentre(i_fit, i_row - 0.5, i_column - 0.5), CellCentre(i_fit, i_row - 0.5, i_column + 0.5),
+          CellCentre(i_fit, i_row + 0.5, i_column + 0.5), CellCentre(i_fit, i_row + 0.5, i_column - 0.5)};
+}
+
+double TwiceArea(const std::vector<MapPoint>& i_points) {
+  double twice = 0;
+  for (std::size_t i = 0; i < i_points.size(); ++i) {
+    const MapPoint& a = i_points[i];
+    const MapPoint& b = i_points[(i + 1) % i_points.size()];
+    twice += a.east * b.north - b.east * a.north;
+  }
+  return twice;
+}
+
+// The area two cells' squares share, square metres: one clipped by the other's four sides.
+double SharedArea(const Square& i_a, const Square& i_b) {
+  std::vector<MapPoint> part(i_a.begin(), i_a.end());
+  const double sign = TwiceArea(std::vector<MapPoint>(i_b.begin(), i_b.end())) > 0 ? 1.0 : -1.0;
+  for (std::size_t i = 0; i < 4 && !part.empty(); ++i) {
+    const MapPoint& a = i_b[i];
+    const MapPoint& b = i_b[(i + 1) % 4];
+    const auto side = [&](const MapPoint& p) {
+      return sign * ((b.east - a.east) * (p.north - a.north) - (b.north - a.north) * (p.east - a.east));
+    };
+    std::vector<MapPoint> out;
+    for (std::size_t j = 0; j < part.size(); ++j) {
+      const MapPoint& p = part[j];
+      const MapPoint& q = part[(j + 1) % part.size()];
+      const double sp = side(p), sq = side(q);
+      if (sp >= 0) out.push_back(p);
+      if ((sp >= 0) != (sq >= 0)) {
+        const double k = sp / (sp - sq);
+        out.push_back({p.east + (q.east - p.east) * k, p.north + (q.north - p.north) * k});
+      }
+    }
+    part = std::move(out);
+  }
+  return part.size() < 3 ? 0.0 : std::fabs(TwiceArea(part)) / 2;
+}
+
+// Cells of two buildings may overlap by this share of the smaller cell before one of them goes.
+constexpr double kOverlapShare = 0.1;
+
+// Whether a cell (i_square, covered i_covered by its own outline) of building i_number gives way
+// to a cell of i_other's that it overlaps by more than kOverlapShare.
+bool Loses(const CellFootprint& i_fit, const Square& i_square, double i_covered, std::uint64_t i_number,
+           const CellFootprint& i_other, std::uint64_t i_otherNumber) {
+  if (!i_other.fault.empty()) return false;
+  int rowMin = INT_MAX, rowMax = INT_MIN, columnMin = INT_MAX, columnMax = INT_MIN;
+  for (const MapPoint& corner : i_square) {
+    int row = 0, column = 0;
+    CellAt(i_other, corner, row, column);
+    rowMin = std::min(rowMin, row), rowMax = std::max(rowMax, row);
+    columnMin = std::min(columnMin, column), columnMax = std::max(columnMax, column);
+  }
+  const double mine = i_fit.cellX * i_fit.cellZ;
+  for (int r = std::max(0, rowMin); r <= std::min(i_other.rows - 1, rowMax); ++r) {
+    for (int c = std::max(0, columnMin); c <= std::min(i_other.columns - 1, columnMax); ++c) {
+      if (!i_other.has(r, c)) continue;
+      const double shared = SharedArea(i_square, SquareOf(i_other, r, c));
+      if (shared <= kOverlapShare * std::min(mine, i_other.cellX * i_other.cellZ)) continue;
+      const double theirs = i_other.covered[static_cast<std::size_t>(r) * static_cast<std::size_t>(i_other.columns) +
+                                            static_cast<std::size_t>(c)];
+      if (i_covered < theirs || (i_covered == theirs && i_number > i_otherNumber)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace neighbours
 
 MapPoint SideNormal(const CellFootprint& i_fit, Facing i_facing) {
@@ -140,20 +215,59 @@ void SettleOverlaps(std::vector<CityBuilding>& io_buildings, const CellOptions& 
     }
     return false;
   };
-  // Decided on the outlines alone, which no step changes, so the order of the buildings is
-  // of no account.
-  std::vector<std::size_t> crowded;
+  // First, cells on another's ground go. That is decided on the outlines alone, which no step
+  // changes, so the order of the buildings is of no account.
   for (std::size_t i = 0; i < io_buildings.size(); ++i) {
     const CellFootprint& fit = io_buildings[i].fit;
     bool found = false;
     for (int r = 0; r < fit.rows && !found; ++r) {
       for (int c = 0; c < fit.columns && !found; ++c) found = fit.has(r, c) && othersGround(i, CellCentre(fit, r, c));
     }
-    if (found) crowded.push_back(i);
-  }
-  for (std::size_t i : crowded) {
+    if (!found) continue;
     CellOptions options = i_options;
     options.forbidden = [&, i](const MapPoint& i_point) { return othersGround(i, i_point); };
+    io_buildings[i].fit = FootprintCells(io_buildings[i].shape, options);
+  }
+  // Then, where two grids still overlap (outlines that meet askew), of two cells overlapping by
+  // more than kOverlapShare of a cell, the one its outline covers less goes (of two alike, the
+  // later building's). Decided on the first step's cells, again whatever the order.
+  const neighbours::Index settled(io_buildings);
+  std::vector<std::vector<std::size_t>> dropped(io_buildings.size());
+  std::vector<std::size_t> found;
+  for (std::size_t i = 0; i < io_buildings.size(); ++i) {
+    const CellFootprint& fit = io_buildings[i].fit;
+    for (int r = 0; r < fit.rows; ++r) {
+      for (int c = 0; c < fit.columns; ++c) {
+        if (!fit.has(r, c)) continue;
+        const neighbours::Square square = neighbours::SquareOf(fit, r, c);
+        const double covered = fit.covered[static_cast<std::size_t>(r) * static_cast<std::size_t>(fit.columns) +
+                                           static_cast<std::size_t>(c)];
+        found.clear();
+        for (const MapPoint& corner : square) {
+          settled.near(corner, near);
+          for (std::size_t other : near) {
+            if (other != i && std::find(found.begin(), found.end(), other) == found.end()) found.push_back(other);
+          }
+        }
+        bool loses = false;
+        for (std::size_t other : found) {
+          const CityBuilding& them = io_buildings[other];
+          if (neighbours::Loses(fit, square, covered, io_buildings[i].number, them.fit, them.number)) loses = true;
+        }
+        if (loses) dropped[i].push_back(static_cast<std::size_t>(r) * static_cast<std::size_t>(fit.columns) + static_cast<std::size_t>(c));
+      }
+    }
+  }
+  for (std::size_t i = 0; i < io_buildings.size(); ++i) {
+    if (dropped[i].empty()) continue;
+    const CellFootprint grid = io_buildings[i].fit;
+    CellOptions options = i_options;
+    options.forbidden = [&, i](const MapPoint& i_point) {
+      int row = 0, column = 0;
+      CellAt(grid, i_point, row, column);
+      const std::size_t cell = static_cast<std::size_t>(row) * static_cast<std::size_t>(grid.columns) + static_cast<std::size_t>(column);
+      return othersGround(i, i_point) || std::find(dropped[i].begin(), dropped[i].end(), cell) != dropped[i].end();
+    };
     io_buildings[i].fit = FootprintCells(io_buildings[i].shape, options);
   }
 }
