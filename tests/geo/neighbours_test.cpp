@@ -62,7 +62,10 @@ TEST(Neighbours, NoCellOnAnotherBuildingsGround) {
   // An outline reaching 2 m into its neighbour's (a drawing error in the data), and a skewed
   // building against a straight one: no cell centre of one lies in the other's outline.
   std::vector<CityBuilding> pair = {Building(1, 2, Box(0, 0, 9, 9)), Building(2, 2, Box(7, 0, 16, 9)),
-                                    Building(3, 2, {{16, 0}, {26, 0}, {26, 9}, {17.5, 9}})};
+                                    Building(3, 2, {{16, 0}, {26, 0}, {26, 9}, {17.5, 9}}),
+                                    // Two that share a slanted wall: their grids' end cells overlap.
+                                    Building(4, 2, {{7, 30}, {16, 30}, {17.5, 39}, {7, 39}}),
+                                    Building(5, 2, {{16, 30}, {26, 30}, {26, 39}, {17.5, 39}})};
   SettleOverlaps(pair, CellOptions{});
   for (std::size_t i = 0; i < pair.size(); ++i) {
     ASSERT_TRUE(pair[i].fit.fault.empty());
@@ -76,6 +79,27 @@ TEST(Neighbours, NoCellOnAnotherBuildingsGround) {
           const bool disputed = Contains(pair[i].shape, centre) && pair[i].number < pair[j].number;
           EXPECT_FALSE(Contains(pair[j].shape, centre) && !disputed) << i << " " << r << "," << c;
         }
+      }
+    }
+  }
+  // Nor do two buildings' cells overlap by more than a tenth of a cell (sampled on a 10 x 10 grid).
+  for (std::size_t i = 0; i < pair.size(); ++i) {
+    const CellFootprint& fit = pair[i].fit;
+    for (int r = 0; r < fit.rows; ++r) {
+      for (int c = 0; c < fit.columns; ++c) {
+        if (!fit.has(r, c)) continue;
+        int inside = 0;
+        for (int u = 0; u < 10; ++u) {
+          for (int v = 0; v < 10; ++v) {
+            const MapPoint point = CellCentre(fit, r - 0.45 + u * 0.1, c - 0.45 + v * 0.1);
+            for (std::size_t j = 0; j < pair.size(); ++j) {
+              int row = 0, column = 0;
+              CellAt(pair[j].fit, point, row, column);
+              if (j != i && pair[j].fit.has(row, column)) ++inside;
+            }
+          }
+        }
+        EXPECT_LE(inside, 12) << i << " " << r << "," << c;
       }
     }
   }
