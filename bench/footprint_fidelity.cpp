@@ -8,7 +8,8 @@
 //   - party sides, those left out, and pairs of kept sides of two buildings in one plane
 //     (faces that would coincide), with the length they share.
 //
-//   footprint_fidelity FILE.geojson [cell metres] [--svg PICTURE.svg]
+//   footprint_fidelity FILE.geojson [cell metres] [--svg PICTURE.svg] [--kit]
+// --kit: the cells edited until the kit's pieces can build them (CellOptions::kitRules).
 //   footprint_fidelity --read FILE.geojson     (only reads the file: the streaming reader's cost)
 
 #include <algorithm>
@@ -206,6 +207,8 @@ int main(int argc, char** argv) {
   for (int a = 2; a < argc; ++a) {
     if (std::string(argv[a]) == "--svg" && a + 1 < argc) {
       svg = argv[++a];
+    } else if (std::string(argv[a]) == "--kit") {
+      options.kitRules = true;
     } else {
       options.cell = std::atof(argv[a]);
     }

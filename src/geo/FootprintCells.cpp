@@ -3,6 +3,7 @@
 #include <ostrel/geo/FootprintCells.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <deque>
@@ -219,6 +220,123 @@ bool MendOnce(Grid& io_grid, const std::vector<float>& i_covered, const std::vec
   return false;
 }
 
+// What the kit's pieces cannot build, counted: cells 1 cell wide either way (no cell beside them
+// along z, or none along x), and straight runs of facade 1 cell long. o_near, when given, marks
+// the cells of every fault.
+int KitFaults(const Grid& i_grid, std::vector<unsigned char>* o_near = nullptr) {
+  int faults = 0;
+  const auto mark = [&](int r, int c) {
+    ++faults;
+    if (o_near) (*o_near)[i_grid.at(r, c)] = 1;
+  };
+  for (int r = 0; r < i_grid.rows; ++r) {
+    for (int c = 0; c < i_grid.columns; ++c) {
+      if (!i_grid.has(r, c)) continue;
+      if (!i_grid.has(r, c - 1) && !i_grid.has(r, c + 1)) mark(r, c);
+      if (!i_grid.has(r - 1, c) && !i_grid.has(r + 1, c)) mark(r, c);
+    }
+  }
+  // Runs facing north and south lie along rows; those facing east and west along columns.
+  for (int step : {-1, 1}) {
+    for (int r = 0; r < i_grid.rows; ++r) {
+      int run = 0;
+      for (int c = 0; c <= i_grid.columns; ++c) {
+        const bool open = c < i_grid.columns && i_grid.has(r, c) && !i_grid.has(r + step, c);
+        if (open) ++run;
+        if (!open && run == 1) mark(r, c - 1);
+        if (!open) run = 0;
+      }
+    }
+    for (int c = 0; c < i_grid.columns; ++c) {
+      int run = 0;
+      for (int r = 0; r <= i_grid.rows; ++r) {
+        const bool open = r < i_grid.rows && i_grid.has(r, c) && !i_grid.has(r, c + step);
+        if (open) ++run;
+        if (!open && run == 1) mark(r - 1, c);
+        if (!open) run = 0;
+      }
+    }
+  }
+  return faults;
+}
+
+// Whether the cells are one 4-connected part with no pinch.
+bool OnePartNoPinch(const Grid& i_grid) {
+  std::vector<std::size_t> sizes;
+  Parts(i_grid, true, sizes);
+  if (sizes.size() != 1) return false;
+  for (int r = -1; r < i_grid.rows; ++r) {
+    for (int c = -1; c < i_grid.columns; ++c) {
+      const bool a = i_grid.has(r, c), b = i_grid.has(r, c + 1), d = i_grid.has(r + 1, c), e = i_grid.has(r + 1, c + 1);
+      if (a == e && b == d && a != b) return false;
+    }
+  }
+  return true;
+}
+
+// Edits the cells until the kit can build them: near the faults, of every line of one to three
+// cells along a row or a column, filled or cleared, the edit that removes the most faults at the
+// least cost in the outline's cover, keeping the cells one part without pinches. False when no
+// edit helps.
+bool FitTheKit(Grid& io_grid, const std::vector<float>& i_covered, const std::vector<unsigned char>& i_forbidden) {
+  std::vector<unsigned char> near(io_grid.on.size());
+  std::vector<unsigned char> saved;
+  for (std::size_t step = 0; step < io_grid.on.size() + 16; ++step) {
+    std::fill(near.begin(), near.end(), 0);
+    const int faults = KitFaults(io_grid, &near);
+    if (faults == 0) return true;
+    int bestFaults = faults;
+    double bestCost = HUGE_VAL;
+    int bestR = -1, bestC = -1, bestLength = 0, bestAlong = 0;
+    unsigned char bestValue = 0;
+    for (int r = 0; r < io_grid.rows; ++r) {
+      for (int c = 0; c < io_grid.columns; ++c) {
+        bool close = false;
+        for (int dr = -2; dr <= 2 && !close; ++dr) {
+          for (int dc = -2; dc <= 2 && !close; ++dc) {
+            close = io_grid.inside(r + dr, c + dc) && near[io_grid.at(r + dr, c + dc)];
+          }
+        }
+        if (!close) continue;
+        for (int along = 0; along < 2; ++along) {
+          for (int length = 1; length <= 3; ++length) {
+            if (length == 1 && along == 1) continue;
+            const int endR = r + (along ? length - 1 : 0), endC = c + (along ? 0 : length - 1);
+            if (!io_grid.inside(endR, endC)) continue;
+            for (unsigned char value : {0, 1}) {
+              double cost = 0;
+              bool changes = false, allowed = true;
+              saved.clear();
+              for (int k = 0; k < length; ++k) {
+                const std::size_t i = io_grid.at(r + (along ? k : 0), c + (along ? 0 : k));
+                saved.push_back(io_grid.on[i]);
+                if (io_grid.on[i] == value) continue;
+                changes = true;
+                allowed = allowed && !(value && i_forbidden[i]);
+                // Clearing loses the cover the cell had; filling builds over what the outline
+                // leaves bare.
+                cost += value ? 1.0 - i_covered[i] : i_covered[i];
+              }
+              if (!changes || !allowed) continue;
+              for (int k = 0; k < length; ++k) io_grid.on[io_grid.at(r + (along ? k : 0), c + (along ? 0 : k))] = value;
+              const int after = OnePartNoPinch(io_grid) ? KitFaults(io_grid) : INT_MAX;
+              for (int k = 0; k < length; ++k) io_grid.on[io_grid.at(r + (along ? k : 0), c + (along ? 0 : k))] = saved[static_cast<std::size_t>(k)];
+              if (after < bestFaults || (after == bestFaults && after < faults && cost < bestCost)) {
+                bestFaults = after;
+                bestCost = cost;
+                bestR = r, bestC = c, bestLength = length, bestAlong = along, bestValue = value;
+              }
+            }
+          }
+        }
+      }
+    }
+    if (bestR < 0) return false;
+    for (int k = 0; k < bestLength; ++k) io_grid.on[io_grid.at(bestR + (bestAlong ? k : 0), bestC + (bestAlong ? 0 : k))] = bestValue;
+  }
+  return KitFaults(io_grid) == 0;
+}
+
 }  // namespace cells
 
 MapPoint AxisX(const CellFootprint& i_fit) {
@@ -336,9 +454,27 @@ CellFootprint FootprintCells(const Shape& i_shape, const CellOptions& i_options)
   KeepLargest(grid);
   for (std::size_t step = 0; step < bound && MendOnce(grid, fit.covered, forbidden); ++step) {
   }
+  if (i_options.kitRules && std::find(grid.on.begin(), grid.on.end(), 1) != grid.on.end() &&
+      !FitTheKit(grid, fit.covered, forbidden)) {
+    // Where single edits do not reach, keep only the cells of whole 2 x 2 blocks of cells, which
+    // leaves no part 1 cell wide, and edit again.
+    Grid blocks = grid;
+    std::fill(blocks.on.begin(), blocks.on.end(), 0);
+    for (int r = 0; r + 1 < grid.rows; ++r) {
+      for (int c = 0; c + 1 < grid.columns; ++c) {
+        if (!grid.has(r, c) || !grid.has(r + 1, c) || !grid.has(r, c + 1) || !grid.has(r + 1, c + 1)) continue;
+        blocks.on[grid.at(r, c)] = blocks.on[grid.at(r + 1, c)] = blocks.on[grid.at(r, c + 1)] = blocks.on[grid.at(r + 1, c + 1)] = 1;
+      }
+    }
+    grid = std::move(blocks);
+    KeepLargest(grid);
+    if (std::find(grid.on.begin(), grid.on.end(), 1) == grid.on.end() || !FitTheKit(grid, fit.covered, forbidden))
+      fit.fault = "no shape the kit's pieces can build";
+  }
   Outside(grid, fit.courtyards);
   fit.cells = std::move(grid.on);
   if (std::find(fit.cells.begin(), fit.cells.end(), 1) == fit.cells.end()) fit.fault = "too small for one cell";
+  if (!fit.fault.empty()) std::fill(fit.cells.begin(), fit.cells.end(), 0);
   return fit;
 }
 

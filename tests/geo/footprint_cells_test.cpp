@@ -72,7 +72,9 @@ TEST(FootprintCells, StretchStaysInItsRange) {
     const double stretch = fit.cellZ / 3.0;
     EXPECT_GE(stretch, kMinStretch - 1e-9) << length;
     EXPECT_LE(stretch, kMaxStretch + 1e-9) << length;
-    if ((length / 3 >= 0.8 && length / 3 < 1.25) || length / 3 > 1.6) EXPECT_NEAR(fit.columns * fit.cellZ, length, 1e-9) << length;
+    if ((length / 3 >= 0.8 && length / 3 < 1.25) || length / 3 > 1.6) {
+      EXPECT_NEAR(fit.columns * fit.cellZ, length, 1e-9) << length;
+    }
   }
   EXPECT_EQ(Fit({Area{Box(0, 0, 1.1, 1.1), {}}}).fault, "too small for one cell");
   EXPECT_EQ(Fit({Area{{{0, 0}, {5, 0}, {10, 0}}, {}}}).fault, "too small for one cell");
@@ -174,6 +176,56 @@ TEST(FootprintCells, RandomOutlinesGiveFootprintsTheLayoutTakes) {
     EXPECT_LE(fit.bearing, 45.0 + 1e-9);
   }
   EXPECT_GT(built, 250);
+}
+
+// What the kit's pieces cannot build: a cell with no cell beside it along a row or along a
+// column, or a straight run of facade one cell long.
+std::string KitFault(const CellFootprint& i_fit) {
+  for (int r = 0; r < i_fit.rows; ++r) {
+    for (int c = 0; c < i_fit.columns; ++c) {
+      if (!i_fit.has(r, c)) continue;
+      if (!i_fit.has(r, c - 1) && !i_fit.has(r, c + 1)) return "1 cell wide at " + std::to_string(r) + "," + std::to_string(c);
+      if (!i_fit.has(r - 1, c) && !i_fit.has(r + 1, c)) return "1 cell deep at " + std::to_string(r) + "," + std::to_string(c);
+      // A facade cell side whose neighbours along its line are not facade the same way.
+      const int dr[4] = {-1, 0, 1, 0}, dc[4] = {0, 1, 0, -1};
+      for (int f = 0; f < 4; ++f) {
+        if (i_fit.has(r + dr[f], c + dc[f])) continue;
+        const int ar = dc[f] != 0 ? 1 : 0, ac = dr[f] != 0 ? 1 : 0;  // along the side's line
+        const bool before = i_fit.has(r - ar, c - ac) && !i_fit.has(r - ar + dr[f], c - ac + dc[f]);
+        const bool after = i_fit.has(r + ar, c + ac) && !i_fit.has(r + ar + dr[f], c + ac + dc[f]);
+        if (!before && !after) return "a side 1 cell long at " + std::to_string(r) + "," + std::to_string(c);
+      }
+    }
+  }
+  return "";
+}
+
+TEST(FootprintCells, WithTheKitsRulesEveryFootprintCanBeBuilt) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> unit(0, 1);
+  CellOptions options;
+  options.kitRules = true;
+  int built = 0;
+  for (int i = 0; i < 60; ++i) {
+    std::vector<MapPoint> ring;
+    const int points = 5 + static_cast<int>(unit(random) * 12);
+    const double size = 8 + unit(random) * 12;
+    for (int p = 0; p < points; ++p) {
+      const double angle = 2 * kPi * (p + 0.8 * unit(random)) / points;
+      const double radius = size * (0.35 + 0.65 * unit(random));
+      ring.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+    }
+    const CellFootprint fit = FootprintCells({Area{ring, {}}}, options);
+    if (!fit.fault.empty()) continue;
+    ++built;
+    EXPECT_EQ(FootprintFault(fit), "") << i << "\n" << MaskText(fit);
+    EXPECT_EQ(KitFault(fit), "") << i << "\n" << MaskText(fit);
+  }
+  EXPECT_GT(built, 30);
+  // An L with a one-cell step is mended; a rectangle is left as it is.
+  const CellFootprint step = FootprintCells({Area{{{0, 0}, {12, 0}, {12, 9}, {3, 9}, {3, 12}, {0, 12}}, {}}}, options);
+  EXPECT_EQ(KitFault(step), "");
+  EXPECT_EQ(MaskText(FootprintCells({Area{Box(0, 0, 7, 10), {}}}, options)), "##\n##\n##\n");
 }
 
 TEST(FootprintCells, CellCentresAndThePlacementInTheToolsFrame) {

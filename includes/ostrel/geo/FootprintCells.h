@@ -39,6 +39,10 @@ struct CellOptions {
   std::int64_t maxCells = 1 << 22;  // a grid of more cells is refused as too large
   // Cells whose centre this says no to are never kept nor filled in (a neighbour's ground).
   std::function<bool(const MapPoint&)> forbidden;
+  // The cells edited, a few at a time, until the kit's pieces can build them: no part 1 cell
+  // wide either way, no straight side 1 cell long. It costs fidelity (see docs/geojson.md), and
+  // a shape it cannot mend gets the fault "no shape the kit's pieces can build".
+  bool kitRules = false;
 };
 
 struct CellFootprint {
