@@ -15,7 +15,7 @@
 //   the two grids' cells end at different places) stays too: the one place left where faces of
 //   two buildings may meet, over less than a cell.
 //
-// Memory: the outlines and cells of every building, a few hundred bytes for a house.
+// Memory: the outlines and cells of every building, about 800 bytes for a house.
 
 #include <cstdint>
 #include <vector>
