@@ -108,10 +108,6 @@ void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::strin
       Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": " +
                                   BeyondFloats(i_piece));
       return;
-    case SceneError::TooLargeForLevels:
-      Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) +
-                                  ": the building is too large for option '--lod': " + LevelsLimit());
-      return;
     case SceneError::TooLarge:
       Ostrel::Message::PrintError("The city of '" + i_path + "' is too large to write: " +
                                   (i_glb ? std::string("a .glb file holds at most 4 GiB")

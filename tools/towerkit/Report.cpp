@@ -54,11 +54,6 @@ std::string BeyondFloats(const std::string& i_piece) {
          "' would be placed at coordinates beyond the range of floats: nothing is written";
 }
 
-std::string LevelsLimit() {
-  return "levels of detail are made for buildings of at most " + std::to_string(Ostrel::City::kMaxLodVertices) +
-         " vertices: nothing is written";
-}
-
 void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
                       const std::string& i_unitsPath, bool i_glb, const std::string& i_piece) {
   using Ostrel::City::SceneError;
@@ -81,11 +76,6 @@ void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_set
       return;
     case SceneError::NotFinite:
       PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));
-      return;
-    case SceneError::TooLargeForLevels:
-      PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
-                 std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
-                 " is too large for option '--lod': " + LevelsLimit());
       return;
   }
 }

@@ -87,7 +87,6 @@ enum class SceneError {
   NothingPlaced,  // a building placed no vertex at all (a style without unit files, say)
   TooLarge,       // the output cannot hold the scene: 32-bit OBJ indices, 4 GiB of GLB
   NotFinite,      // a piece of a building would be placed at coordinates beyond the float range
-  TooLargeForLevels,  // with levels of detail, a building has more than kMaxLodVertices vertices
 };
 
 // A unit file that the scene needed but that gave nothing.
