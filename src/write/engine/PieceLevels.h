@@ -3,9 +3,11 @@
 // are: a level of a building is its plan walked with the level's kit in place of the kit, so it
 // streams like the finest level, at any size, in memory that does not grow with the building.
 //
-// A simplified piece keeps about a third of its triangles: meshoptimizer collapses its surface,
+// A simplified piece keeps about a quarter of its triangles, or as few as collapses that move its
+// surface by at most a few centimetres a metre leave: meshoptimizer collapses its surface,
 // welded by position and material, with the piece's open border locked so that neighbours still
-// meet and the edges between materials kept as seams. Its faces are flat, as the kit's are, and
+// meet (then only vertices on straight stretches of the border go) and the edges between
+// materials kept as seams. Its faces are flat, as the kit's are, and
 // each takes its texture coordinates from the kit's mapping of the face of its material it lies
 // on: that mapping only turns and shifts a face onto its strip of the sheet, so regions of the
 // sheet stay whole and no triangle stretches it.
