@@ -6,7 +6,7 @@
 
 #include <ostrel/layout/Setbacks.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 std::int64_t BlockCount(const Request& i_request) {
   return static_cast<std::int64_t>(i_request.setbacks.size()) + 1;
@@ -32,4 +32,4 @@ GroundRect GroundRectOf(const Request& i_request) {
   return footprint;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

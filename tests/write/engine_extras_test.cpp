@@ -20,11 +20,11 @@
 
 #include "write/engine/EngineExtras.h"
 #include "write/engine/PieceLevels.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using Ostrel::VectorF;
 
 const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
@@ -86,10 +86,10 @@ std::vector<std::vector<VectorF>> BlockVertices(const Made& i_made) {
 }
 
 std::uint64_t Triangles(const Kit& i_kit, const Plan& i_plan) {
-  const std::vector<GltfPiece> pieces = MakeGltfPieces(i_kit);
+  const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(i_kit);
   std::uint64_t triangles = 0;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    for (const GltfPart& part : pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
+    for (const MeshPart& part : pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
   });
   return triangles;
 }
@@ -112,7 +112,7 @@ TEST(EngineExtras, HullsAreClosedConvexAndHoldEveryVertexOfTheirBlock) {
   for (const Case& c : cases) {
     const Made made = Make(c);
     const EngineExtras extras =
-        MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+        MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options);
     const std::vector<std::vector<VectorF>> blocks = BlockVertices(made);
     ASSERT_EQ(extras.hulls.size(), blocks.size()) << Name(c);
     for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -149,7 +149,7 @@ TEST(EngineExtras, HullsAreClosedConvexAndHoldEveryVertexOfTheirBlock) {
 std::uint64_t LevelTriangles(const PieceLevel& i_level, const Kit& i_kit, const Plan& i_plan) {
   std::uint64_t triangles = 0;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    for (const GltfPart& part : i_level.pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
+    for (const MeshPart& part : i_level.pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
   });
   return triangles;
 }
@@ -161,7 +161,7 @@ TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheBoxLevelFewest) {
     for (const Case& c : kCases) {
       const Made made = Make(c);
       const std::vector<PieceLevel> pieceLevels = MakePieceLevels(made.kit, lods);
-      const EngineExtras extras = MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request,
+      const EngineExtras extras = MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request,
                                                    made.frame, options, &pieceLevels);
       ASSERT_EQ(extras.levelCount(), static_cast<std::size_t>(lods)) << Name(c);
       ASSERT_EQ(extras.levels.size(), lods >= 2 ? 1u : 0u) << Name(c);
@@ -194,7 +194,7 @@ TEST(EngineExtras, SimplifiedPiecesDoNotStretchTheSheet) {
     const std::vector<PieceLevel> levels = MakePieceLevels(kit, 1);
     ASSERT_EQ(levels.size(), 1u);
     for (PieceId id = 0; id < kit.pieces.size(); ++id) {
-      for (const GltfPart& part : levels[0].pieces[id].parts) {
+      for (const MeshPart& part : levels[0].pieces[id].parts) {
         if (part.uvs.empty()) continue;
         for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
           double lowest = INFINITY, highest = 0;
@@ -227,22 +227,22 @@ TEST(EngineExtras, ASimplifiedPieceKeepsItsBoxAndHasNoMoreTriangles) {
   constexpr double kTrim = 0.02;  // cell units: 6 cm of the shipped kit's 3 m
   for (const char* style : {"A", "B"}) {
     const Kit kit = LoadKit(kShipped, {style});
-    const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
+    const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
     const std::vector<PieceLevel> levels = MakePieceLevels(kit, 1);
     for (PieceId id = 0; id < kit.pieces.size(); ++id) {
       std::size_t before = 0, after = 0;
       VectorF low(INFINITY, INFINITY, INFINITY), high(-INFINITY, -INFINITY, -INFINITY);
       VectorF keptLow = low, keptHigh = high;
-      const auto grow = [](VectorF& io_low, VectorF& io_high, const GltfPart& i_part) {
+      const auto grow = [](VectorF& io_low, VectorF& io_high, const MeshPart& i_part) {
         io_low = VectorF(std::min(io_low.x, i_part.low.x), std::min(io_low.y, i_part.low.y), std::min(io_low.z, i_part.low.z));
         io_high = VectorF(std::max(io_high.x, i_part.high.x), std::max(io_high.y, i_part.high.y),
                           std::max(io_high.z, i_part.high.z));
       };
-      for (const GltfPart& part : pieces[id].parts) {
+      for (const MeshPart& part : pieces[id].parts) {
         before += part.indices.size() / 3;
         grow(low, high, part);
       }
-      for (const GltfPart& part : levels[0].pieces[id].parts) {
+      for (const MeshPart& part : levels[0].pieces[id].parts) {
         after += part.indices.size() / 3;
         grow(keptLow, keptHigh, part);
       }
@@ -269,7 +269,7 @@ TEST(EngineExtras, AFacadePiecesCardIsOneQuadFacingOut) {
     for (const PieceKind kind : {PieceKind::Floor, PieceKind::Ground, PieceKind::FloorClose}) {
       const PieceId id = kit.style(style)->piece(kind);
       std::size_t triangles = 0;
-      for (const GltfPart& part : levels[1].pieces[id].parts) {
+      for (const MeshPart& part : levels[1].pieces[id].parts) {
         for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
           ++triangles;
           const VectorF& a = part.positions[part.indices[i]];
@@ -291,7 +291,7 @@ TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {
   options.markers = true;
   const Made made = Make(kCases[1]);  // 3 x 2 cells between the corners, door SC
   const EngineExtras extras =
-      MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+      MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options);
   ASSERT_EQ(extras.doors.size(), 1u);
   const DoorMarker& door = extras.doors[0];
   EXPECT_EQ(door.name, "door_SC");

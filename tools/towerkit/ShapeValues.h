@@ -23,15 +23,15 @@ struct ShapeFault {
 // building (its height and footprint: Setbacks.h) and each band's style against i_styles, the
 // styles of the units folder. False with the first value that is wrong.
 bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std::string>& i_bands,
-               const std::set<std::string>& i_styles, Ostrel::City::Request& io_request, ShapeFault& o_fault);
+               const std::set<std::string>& i_styles, Ostrel::Buildings::Request& io_request, ShapeFault& o_fault);
 
 // Whether the bands' styles have the unit size of the building's style, each measured from the
 // base units of the units folder it comes from (of i_folders, searched in order); a folder
 // without base units takes the run's. False with an error line naming both styles.
-bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::City::Request& i_request,
+bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::Buildings::Request& i_request,
                     std::string& o_error);
 
 // The styles a request's storeys are built of: its own and its bands'.
-std::vector<std::string> StylesOfRequest(const Ostrel::City::Request& i_request);
+std::vector<std::string> StylesOfRequest(const Ostrel::Buildings::Request& i_request);
 
 }  // namespace Towerkit

@@ -10,7 +10,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // How many blocks the building of the request has: 1 or more.
 std::int64_t BlockCount(const Request& i_request);
@@ -29,4 +29,4 @@ struct GroundRect {
 
 GroundRect GroundRectOf(const Request& i_request);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

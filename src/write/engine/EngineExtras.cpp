@@ -20,7 +20,7 @@
 
 #include "write/gltf/GltfTangents.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -106,7 +106,7 @@ Side SideOf(const Point3& i_normal) {
   return i_normal[2] >= 0 ? kEast : kWest;
 }
 
-Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped) {
   Gathered gathered;
   gathered.tones.mapped = i_mapped;
@@ -119,7 +119,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
-    for (const GltfPart& part : i_pieces[i_placement.piece].parts) {
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       placed.clear();
       for (const VectorF& p : part.positions) {
         float xyz[3];
@@ -439,7 +439,7 @@ std::uint64_t ExtraMesh::vertices() const {
   return count;
 }
 
-EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
                               const std::vector<PieceLevel>* i_pieceLevels, const std::vector<bool>& i_mapped) {
   EngineExtras extras;
@@ -461,7 +461,7 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
   return extras;
 }
 
-EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const std::vector<PieceLevel>& i_pieceLevels, const SceneBuilding& i_building,
                                const EngineOptions& i_options, SceneReport& io_report) {
   std::vector<bool> mapped(i_kit.materials.size(), false);
@@ -483,7 +483,7 @@ EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i
     const std::vector<std::uint64_t> counts = CountPieces(i_building.plan, i_kit);
     for (const PieceLevel* level : extras.streamed) {
       for (PieceId id = 0; id < counts.size(); ++id) {
-        for (const GltfPart& part : level->pieces[id].parts) {
+        for (const MeshPart& part : level->pieces[id].parts) {
           io_report.extraTriangles = Numbers::SatAdd(io_report.extraTriangles,
                                                      Numbers::SatMul(counts[id], part.indices.size() / 3));
           io_report.extraVertices = Numbers::SatAdd(io_report.extraVertices,
@@ -505,4 +505,4 @@ std::string LevelName(const std::string& i_building, std::size_t i_level) {
   return i_building + "_LOD" + std::to_string(i_level);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -30,9 +30,9 @@
 #include <ostrel/scene/Scene.h>
 
 #include "write/engine/PieceLevels.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The triangles of one material: three indices each into positions, and a normal per vertex
 // (empty for a collision hull, which is never drawn).
@@ -80,11 +80,11 @@ struct EngineExtras {
 };
 
 // The extras that i_options asks for, of the building of i_plan (made of i_request) placed in
-// i_frame. i_pieces is MakeGltfPieces(i_kit), i_pieceLevels MakePieceLevels(i_kit, i_options.lods)
+// i_frame. i_pieces is MakeTriangleMeshes(i_kit), i_pieceLevels MakePieceLevels(i_kit, i_options.lods)
 // (null: no level laid out from the pieces).
 // i_mapped tells, by kit material id, the materials with a map: a box level's faces of those take
 // the middle of their material's coordinates.
-EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
                               const std::vector<PieceLevel>* i_pieceLevels = nullptr,
                               const std::vector<bool>& i_mapped = {});
@@ -93,7 +93,7 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
 // named, their triangles and vertices (and its levels') counted into the report; the materials
 // with a map are those that a material file of the kit gives a map_Kd, so that every format makes
 // the same levels.
-EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const std::vector<PieceLevel>& i_pieceLevels, const SceneBuilding& i_building,
                                const EngineOptions& i_options, SceneReport& io_report);
 
@@ -104,4 +104,4 @@ std::string HullName(const std::string& i_building, CollisionNaming i_naming, st
 // The name of a building's level of detail i_level (0: the building itself): "<name>_LOD<level>".
 std::string LevelName(const std::string& i_building, std::size_t i_level);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

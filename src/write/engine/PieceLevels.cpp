@@ -12,7 +12,7 @@
 
 #include <meshoptimizer.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -150,7 +150,7 @@ const Original* FaceUnder(const std::vector<Original>& i_originals, std::uint32_
 }  // namespace
 
 Piece SimplifiedPiece(const Piece& i_piece, double i_share) {
-  const GltfPiece whole = MakeGltfPiece(i_piece);
+  const TriangleMesh whole = MakeTriangleMesh(i_piece);
   // The piece's triangles over vertices welded by position and material: the simplifier sees one
   // surface, where the edges between materials are seams that it keeps, and nothing else.
   std::vector<Original> originals;
@@ -159,7 +159,7 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share) {
   std::map<std::pair<std::array<float, 3>, std::uint32_t>, std::uint32_t> welded;
   std::vector<std::uint32_t> indices;
   std::map<std::uint32_t, std::array<double, 3>> uvSums;  // a mapped material's u, v and count
-  for (const GltfPart& part : whole.parts) {
+  for (const MeshPart& part : whole.parts) {
     for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
       Original original;
       original.material = part.material;
@@ -260,8 +260,8 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
   const double signs[4] = {1, -1, 1, -1};
   Side sides[4];
   double up = 0;
-  const GltfPiece whole = MakeGltfPiece(i_piece);
-  for (const GltfPart& part : whole.parts) {
+  const TriangleMesh whole = MakeTriangleMesh(i_piece);
+  for (const MeshPart& part : whole.parts) {
     for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
       const VectorF& a = part.positions[part.indices[i]];
       const VectorF& b = part.positions[part.indices[i + 1]];
@@ -334,8 +334,8 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
     AddTriangle(card, material, second, normals, mapped ? uvs : nullptr);
   }
   if (up >= kLeastRoof) {
-    const GltfPiece simplified = MakeGltfPiece(i_simplified);
-    for (const GltfPart& part : simplified.parts) {
+    const TriangleMesh simplified = MakeTriangleMesh(i_simplified);
+    for (const MeshPart& part : simplified.parts) {
       for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
         VectorF positions[3], normals[3];
         UV uvs[3];
@@ -363,7 +363,7 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   for (Piece& piece : simplified.kit.pieces) {
     if (!piece.empty()) piece = SimplifiedPiece(piece, 0.25);
   }
-  simplified.pieces = MakeGltfPieces(simplified.kit);
+  simplified.pieces = MakeTriangleMeshes(simplified.kit);
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
@@ -372,10 +372,10 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
     if (!cards.kit.pieces[id].empty()) cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id]);
   }
-  cards.pieces = MakeGltfPieces(cards.kit);
+  cards.pieces = MakeTriangleMeshes(cards.kit);
   levels.push_back(std::move(simplified));
   levels.push_back(std::move(cards));
   return levels;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

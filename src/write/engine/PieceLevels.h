@@ -20,14 +20,14 @@
 
 #include <ostrel/kit/Kit.h>
 
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One level of every piece of a kit.
 struct PieceLevel {
   Kit kit;                        // the kit with each piece's faces those of this level
-  std::vector<GltfPiece> pieces;  // MakeGltfPieces(kit): its glTF form, in cell units
+  std::vector<TriangleMesh> pieces;  // MakeTriangleMeshes(kit): its glTF form, in cell units
 };
 
 // The levels of a building with i_lods lower levels of detail that are laid out piece by piece:
@@ -41,4 +41,4 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share);
 // The card of a piece, from the piece and its simplified form (for the roof).
 Piece CardPiece(const Piece& i_piece, const Piece& i_simplified);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

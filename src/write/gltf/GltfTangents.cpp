@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 // Named apart: the library is built in unity batches, where another file's helpers may share a name.
@@ -39,7 +39,7 @@ bool Perpendicular(const Vector3& i_n, const Vector3& i_t, Vector3& o_t) {
 }  // namespace tangent_math
 }  // namespace
 
-std::vector<std::array<float, 4>> MakeTangents(const GltfPart& i_part) {
+std::vector<std::array<float, 4>> MakeTangents(const MeshPart& i_part) {
   return MakeTangents(i_part.positions, i_part.normals, i_part.uvs, i_part.indices);
 }
 
@@ -84,4 +84,4 @@ std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_pos
   return tangents;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

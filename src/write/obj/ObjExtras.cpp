@@ -7,7 +7,7 @@
 
 #include "write/obj/ObjText.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -95,4 +95,4 @@ Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_pla
   return at;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings
