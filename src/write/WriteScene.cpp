@@ -32,11 +32,6 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
       survey.failedBuilding = survey.buildings;
       return survey;
     }
-    if (i_options.engine.lods > 0 && counts.vertices > kMaxLodVertices) {
-      survey.error = SceneError::TooLargeForLevels;
-      survey.failedBuilding = survey.buildings;
-      return survey;
-    }
     if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece)) {
       survey.error = SceneError::NotFinite;
       survey.failedBuilding = survey.buildings;

@@ -38,6 +38,7 @@ def glb_summary(gltf):
         node = gltf["nodes"][stack.pop()]
         nodes.append(node["name"])
         stack += node.get("children", [])
+        stack += node.get("extensions", {}).get("MSFT_lod", {}).get("ids", [])
         if "mesh" not in node:
             continue
         low, high = [float("inf")] * 3, [float("-inf")] * 3

@@ -2,7 +2,8 @@
 // forms, some with the engine extras (levels of detail, collision hulls, door markers, pivots), and
 // checks each with two consumers (and a building and a city as .gltf with the validator): the
 // Khronos glTF validator must report no error and no warning, and three.js's GLTFLoader must load
-// it with the triangles that three.js's OBJLoader reads from the OBJ output of the same request,
+// it with the triangles that three.js's OBJLoader reads from the OBJ output of the same request
+// (the finest level of detail of each building, its lower levels reached only through MSFT_lod),
 // none of them of zero area, every material with its colour and normal maps, each image embedded
 // once and every textured primitive with its texture coordinates and tangents. Instanced files in
 // metres carry no scale on their nodes; piece nodes are named; a city's building nodes carry
@@ -62,12 +63,14 @@ function build(args, output) {
   execFileSync(tool, [...args, output], { env: { ...process.env, OSTREL_UNITS_PATH: units }, stdio: 'pipe' });
 }
 
-// The triangles three.js's OBJLoader reads from an OBJ file.
+// The triangles three.js's OBJLoader reads from an OBJ file, but those of the lower levels of
+// detail: a .glb reaches those only through MSFT_lod, which three.js does not read, so it draws
+// the finest level alone.
 function objTriangles(file) {
   const group = new OBJLoader().parse(fs.readFileSync(file, 'utf8'));
   let triangles = 0;
   group.traverse((object) => {
-    if (object.isMesh) triangles += object.geometry.attributes.position.count / 3;
+    if (object.isMesh && !/_LOD[1-9]\d*$/.test(object.name)) triangles += object.geometry.attributes.position.count / 3;
   });
   return triangles;
 }

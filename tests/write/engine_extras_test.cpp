@@ -1,6 +1,6 @@
 // Engine extras of buildings of the shipped kit: collision hulls that are closed, convex and hold
-// every vertex of their block, levels of detail that each have fewer triangles, and door markers
-// on the threshold facing out.
+// every vertex of their block, levels of detail that each have fewer triangles, pieces' levels
+// that keep their place and the sheet's mapping, and door markers on the threshold facing out.
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,13 @@
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
+#include <ostrel/kit/PieceKind.h>
 #include <ostrel/layout/Blocks.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Engine.h>
 
 #include "write/engine/EngineExtras.h"
+#include "write/engine/PieceLevels.h"
 #include "write/TriangleMesh.h"
 
 namespace {
@@ -143,24 +145,37 @@ TEST(EngineExtras, HullsAreClosedConvexAndHoldEveryVertexOfTheirBlock) {
   }
 }
 
-TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheHullLevelFewest) {
+// The triangles of a level laid out from the pieces' levels, as a writer lays it out.
+std::uint64_t LevelTriangles(const PieceLevel& i_level, const Kit& i_kit, const Plan& i_plan) {
+  std::uint64_t triangles = 0;
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    for (const MeshPart& part : i_level.pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
+  });
+  return triangles;
+}
+
+TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheBoxLevelFewest) {
   for (const int lods : {1, 2, 3}) {
     EngineOptions options;
     options.lods = lods;
     for (const Case& c : kCases) {
       const Made made = Make(c);
-      const EngineExtras extras =
-          MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options);
-      ASSERT_EQ(extras.levels.size(), static_cast<std::size_t>(lods)) << Name(c);
+      const std::vector<PieceLevel> pieceLevels = MakePieceLevels(made.kit, lods);
+      const EngineExtras extras = MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request,
+                                                   made.frame, options, &pieceLevels);
+      ASSERT_EQ(extras.levelCount(), static_cast<std::size_t>(lods)) << Name(c);
+      ASSERT_EQ(extras.levels.size(), lods >= 2 ? 1u : 0u) << Name(c);
       std::uint64_t before = Triangles(made.kit, made.plan);
-      for (std::size_t level = 0; level < extras.levels.size(); ++level) {
-        const std::uint64_t triangles = extras.levels[level].triangles();
+      for (std::size_t level = 0; level < extras.levelCount(); ++level) {
+        const bool laidOut = level < extras.streamed.size();
+        const std::uint64_t triangles = laidOut ? LevelTriangles(*extras.streamed[level], made.kit, made.plan)
+                                                : extras.levels[level - extras.streamed.size()].triangles();
         EXPECT_GT(triangles, 0u) << Name(c) << " level " << level + 1;
         EXPECT_LT(triangles, before) << Name(c) << " level " << level + 1;
         before = triangles;
-        for (const ExtraPart& part : extras.levels[level].parts) {
-          EXPECT_EQ(part.normals.size(), part.positions.size()) << Name(c);
-        }
+      }
+      for (const ExtraMesh& mesh : extras.levels) {
+        for (const ExtraPart& part : mesh.parts) EXPECT_EQ(part.normals.size(), part.positions.size()) << Name(c);
       }
       if (lods == 1) continue;
       const std::uint64_t blocks = static_cast<std::uint64_t>(BlockCount(made.request));
@@ -169,35 +184,26 @@ TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheHullLevelFewest) {
   }
 }
 
-// A simplified triangle that spans strips of the sheet must not stretch the texture across the
-// facade: its texture coordinates are either the kit's mapping (each edge at one density, within
-// a quarter) or one texel for the whole triangle.
-TEST(EngineExtras, LevelsOfATexturedBuildingDoNotSmearTheSheet) {
-  EngineOptions options;
-  options.lods = 3;
-  std::size_t textured = 0;  // triangles that keep the sheet's mapping, over every case
-  for (const Case& c : kCases) {
-    const Made made = Make(c);
-    std::vector<bool> mapped(made.kit.materials.size(), false);
-    for (const MaterialLibrary& library : made.kit.libraries) {
-      for (const Mtl::Material& material : library.library.materials) {
-        if (!Mtl::FindTexture(material, "map_Kd")) continue;
-        for (std::size_t id = 0; id < mapped.size(); ++id)
-          mapped[id] = mapped[id] || made.kit.materials[id] == material.name;
-      }
-    }
-    const EngineExtras extras =
-        MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options, mapped);
-    for (std::size_t level = 0; level < extras.levels.size(); ++level) {
-      for (const ExtraPart& part : extras.levels[level].parts) {
+// The kit maps every face rigidly onto its strip of the sheet: a simplified piece's triangle keeps
+// that mapping (each edge as long on the sheet, within the kit's own spread, as in space) or takes
+// one texel for the whole triangle, never a stretch across strips.
+TEST(EngineExtras, SimplifiedPiecesDoNotStretchTheSheet) {
+  std::size_t textured = 0;
+  for (const char* style : {"A", "B"}) {
+    const Kit kit = LoadKit(kShipped, {style});
+    const std::vector<PieceLevel> levels = MakePieceLevels(kit, 1);
+    ASSERT_EQ(levels.size(), 1u);
+    for (PieceId id = 0; id < kit.pieces.size(); ++id) {
+      for (const MeshPart& part : levels[0].pieces[id].parts) {
         if (part.uvs.empty()) continue;
-        ASSERT_EQ(part.uvs.size(), part.positions.size()) << Name(c);
         for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
           double lowest = INFINITY, highest = 0;
           for (int k = 0; k < 3; ++k) {
             const std::uint32_t from = part.indices[i + k], to = part.indices[i + (k + 1) % 3];
             const VectorF& p = part.positions[from];
             const VectorF& q = part.positions[to];
+            // Cell units to metres (3 m a cell and a storey in the shipped kit) do not change a ratio
+            // of one triangle's edges.
             const double length = std::hypot(q.x - p.x, q.y - p.y, q.z - p.z);
             const double on = std::hypot(part.uvs[to].u - part.uvs[from].u, part.uvs[to].v - part.uvs[from].v);
             if (length < 1e-4) continue;
@@ -206,12 +212,78 @@ TEST(EngineExtras, LevelsOfATexturedBuildingDoNotSmearTheSheet) {
           }
           if (highest == 0) continue;  // one texel
           ++textured;
-          EXPECT_LE(highest, lowest * 1.25 / 0.75 + 1e-6) << Name(c) << " level " << level + 1 << " triangle " << i / 3;
+          EXPECT_LE(highest, lowest * 1.05 + 1e-6) << kit.pieces[id].name << " triangle " << i / 3;
         }
       }
     }
   }
-  EXPECT_GT(textured, 0u) << "no level keeps the sheet";
+  EXPECT_GT(textured, 0u) << "no simplified piece keeps the sheet";
+}
+
+// A simplified piece still fills its place: its box is the piece's, so that neighbours meet and the
+// silhouette stays (but for a trim that stood out a few centimetres); it has no more triangles
+// than the piece.
+TEST(EngineExtras, ASimplifiedPieceKeepsItsBoxAndHasNoMoreTriangles) {
+  constexpr double kTrim = 0.02;  // cell units: 6 cm of the shipped kit's 3 m
+  for (const char* style : {"A", "B"}) {
+    const Kit kit = LoadKit(kShipped, {style});
+    const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
+    const std::vector<PieceLevel> levels = MakePieceLevels(kit, 1);
+    for (PieceId id = 0; id < kit.pieces.size(); ++id) {
+      std::size_t before = 0, after = 0;
+      VectorF low(INFINITY, INFINITY, INFINITY), high(-INFINITY, -INFINITY, -INFINITY);
+      VectorF keptLow = low, keptHigh = high;
+      const auto grow = [](VectorF& io_low, VectorF& io_high, const MeshPart& i_part) {
+        io_low = VectorF(std::min(io_low.x, i_part.low.x), std::min(io_low.y, i_part.low.y), std::min(io_low.z, i_part.low.z));
+        io_high = VectorF(std::max(io_high.x, i_part.high.x), std::max(io_high.y, i_part.high.y),
+                          std::max(io_high.z, i_part.high.z));
+      };
+      for (const MeshPart& part : pieces[id].parts) {
+        before += part.indices.size() / 3;
+        grow(low, high, part);
+      }
+      for (const MeshPart& part : levels[0].pieces[id].parts) {
+        after += part.indices.size() / 3;
+        grow(keptLow, keptHigh, part);
+      }
+      EXPECT_LE(after, before) << kit.pieces[id].name;
+      if (before == 0) continue;
+      EXPECT_GT(after, 0u) << kit.pieces[id].name;
+      EXPECT_NEAR(keptLow.x, low.x, kTrim) << kit.pieces[id].name;
+      EXPECT_NEAR(keptLow.y, low.y, kTrim) << kit.pieces[id].name;
+      EXPECT_NEAR(keptLow.z, low.z, kTrim) << kit.pieces[id].name;
+      EXPECT_NEAR(keptHigh.x, high.x, kTrim) << kit.pieces[id].name;
+      EXPECT_NEAR(keptHigh.y, high.y, kTrim) << kit.pieces[id].name;
+      EXPECT_NEAR(keptHigh.z, high.z, kTrim) << kit.pieces[id].name;
+    }
+  }
+}
+
+// A facade piece's card is one quad on its outer side, facing out (+x), wound so that it faces
+// the way its normal says.
+TEST(EngineExtras, AFacadePiecesCardIsOneQuadFacingOut) {
+  for (const char* style : {"A", "B"}) {
+    const Kit kit = LoadKit(kShipped, {style});
+    const std::vector<PieceLevel> levels = MakePieceLevels(kit, 3);
+    ASSERT_EQ(levels.size(), 2u);
+    for (const PieceKind kind : {PieceKind::Floor, PieceKind::Ground, PieceKind::FloorClose}) {
+      const PieceId id = kit.style(style)->piece(kind);
+      std::size_t triangles = 0;
+      for (const MeshPart& part : levels[1].pieces[id].parts) {
+        for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
+          ++triangles;
+          const VectorF& a = part.positions[part.indices[i]];
+          const VectorF& b = part.positions[part.indices[i + 1]];
+          const VectorF& c = part.positions[part.indices[i + 2]];
+          const double nx = (b.y - a.y) * (c.z - a.z) - (b.z - a.z) * (c.y - a.y);
+          EXPECT_GT(nx, 0) << kit.pieces[id].name;
+          EXPECT_GT(a.x, 0.3) << kit.pieces[id].name;
+          EXPECT_FLOAT_EQ(part.normals[part.indices[i]].x, 1.0f) << kit.pieces[id].name;
+        }
+      }
+      EXPECT_EQ(triangles, 2u) << kit.pieces[id].name;
+    }
+  }
 }
 
 TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {

@@ -110,10 +110,6 @@ void ReportCityError(const Ostrel::Buildings::SceneReport& i_report, const std::
       Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": " +
                                   BeyondFloats(i_piece));
       return;
-    case SceneError::TooLargeForLevels:
-      Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) +
-                                  ": the building is too large for option '--lod': " + LevelsLimit());
-      return;
     case SceneError::TooLarge:
       Ostrel::Message::PrintError(TooLargeLine("The city of '" + i_path + "'", i_format, false));
       return;

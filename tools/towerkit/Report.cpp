@@ -54,11 +54,6 @@ std::string BeyondFloats(const std::string& i_piece) {
          "' would be placed at coordinates beyond the range of floats: nothing is written";
 }
 
-std::string LevelsLimit() {
-  return "levels of detail are made for buildings of at most " + std::to_string(Ostrel::Buildings::kMaxLodVertices) +
-         " vertices: nothing is written";
-}
-
 bool StrictAllows() { return Ostrel::Message::StrictErrors() == 0; }
 
 std::string TooLargeLine(const std::string& i_subject, const Ostrel::Buildings::OutputFormat& i_format,
@@ -92,11 +87,6 @@ void ReportBuildError(Ostrel::Buildings::SceneError i_error, const RunSettings& 
       return;
     case SceneError::NotFinite:
       PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));
-      return;
-    case SceneError::TooLargeForLevels:
-      PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
-                 std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
-                 " is too large for option '--lod': " + LevelsLimit());
       return;
   }
 }

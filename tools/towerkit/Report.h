@@ -37,9 +37,6 @@ void ReportBuildError(Ostrel::Buildings::SceneError i_error, const RunSettings& 
 // The end of the error line of a piece placed beyond the float range.
 std::string BeyondFloats(const std::string& i_piece);
 
-// The end of the error line of a building too large for levels of detail.
-std::string LevelsLimit();
-
 // Warnings for every unit file the scene went without; i_what names it ("building", "city").
 void ReportMissingUnits(const std::vector<Ostrel::Buildings::MissingUnit>& i_missing, const std::string& i_what);
 

@@ -37,11 +37,6 @@ struct EngineOptions {
 
 inline constexpr int kMaxLods = 3;
 
-// The most vertices (as the OBJ output counts them) a building may have for levels of detail:
-// they are simplified from the whole mesh held in memory, about 450 bytes a vertex at the peak,
-// so this keeps a building's levels within about 2 GB.
-inline constexpr std::uint64_t kMaxLodVertices = 4000000;
-
 // The words of the options: godot or unreal; origin, base-centre or corner. False for any other.
 bool CollisionNamingOf(const std::string& i_word, CollisionNaming& o_naming);
 bool PivotOf(const std::string& i_word, Pivot& o_pivot);

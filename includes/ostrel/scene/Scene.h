@@ -67,7 +67,6 @@ enum class SceneError {
   NothingPlaced,  // a building placed no vertex at all (a style without unit files, say)
   TooLarge,       // the format cannot hold the scene (OutputFormat::limit)
   NotFinite,      // a piece of a building would be placed at coordinates beyond the float range
-  TooLargeForLevels,  // with levels of detail, a building has more than kMaxLodVertices vertices
 };
 
 // A unit file that the scene needed but that gave nothing.

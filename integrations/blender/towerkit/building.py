@@ -200,9 +200,20 @@ def regenerate(context, root, options):
 
 
 def _attach(root, made):
+    # Blender's importer makes an object of every node of the file, but the lower levels of detail
+    # are nodes of no parent, named only through MSFT_lod by NAME_LOD0: they go back under the
+    # building's node, whose frame their vertices are in, hidden so the building is drawn once.
+    by_name = {obj.name: obj for obj in made}
     for obj in made:
-        if obj.parent is None:
-            obj.parent = root
+        if obj.parent is not None:
+            continue
+        stem, _, level = obj.name.rpartition("_LOD")
+        finest = by_name.get(stem + "_LOD0")
+        if level.isdigit() and level != "0" and finest is not None and finest.parent is not None:
+            obj.parent = finest.parent
+            obj.hide_viewport = obj.hide_render = True
+            continue
+        obj.parent = root
 
 
 def _select(context, root):

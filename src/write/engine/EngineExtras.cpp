@@ -7,18 +7,16 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
-
-#include <meshoptimizer.h>
 
 #include <ostrel/ext/Mtl.h>
 #include <ostrel/layout/Blocks.h>
 #include <ostrel/layout/Instance.h>
+#include <ostrel/layout/PlanCounts.h>
+#include <ostrel/utils/Numbers.h>
 
 #include "write/gltf/GltfTangents.h"
 
@@ -35,50 +33,13 @@ enum Side { kNorth, kEast, kSouth, kWest, kUp, kDown, kSides };
 // Triangle area per material (kit material id), for each side of each block.
 using SideAreas = std::array<std::map<std::uint32_t, double>, kSides>;
 
-// The building's triangles with their equal positions welded, so that the simplifier sees one
-// surface rather than a heap of separate pieces. A position keeps a vertex for each material
-// that meets there: the simplifier sees the edges between materials as seams, and keeps them.
-// A vertex of a material with a map keeps the texture coordinates its corners have (a few where
-// texture seams meet, as at a cell's end): welding them apart too would make every cell an island
-// that the simplifier could not reduce.
-struct WeldedMesh {
-  std::vector<VectorF> positions;
-  std::vector<std::uint32_t> materials;  // of each vertex
-  std::vector<std::vector<UV>> uvs;      // of each vertex, glTF's orientation, each once
-  std::vector<std::uint32_t> indices;
-  std::map<std::uint32_t, double> areas;  // each material's area
-  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byHash;  // position hash -> vertices
+// The texture coordinates of the materials with a map, gathered so that a box level's face of a
+// material can take the middle of its material's coordinates: one flat tone of it.
+struct Tones {
   std::vector<bool> mapped;                              // by kit material id: has a map
   std::map<std::uint32_t, std::array<double, 3>> uvSums;  // a mapped material's u, v and count
-  std::map<std::uint32_t, std::array<double, 2>> texels;  // a mapped material's edge lengths: texture, space
 
   bool isMapped(std::uint32_t i_material) const { return i_material < mapped.size() && mapped[i_material]; }
-
-  std::uint32_t vertex(const VectorF& i_p, std::uint32_t i_material) {
-    std::uint32_t bits[3];
-    std::memcpy(bits, &i_p.x, 4);
-    std::memcpy(bits + 1, &i_p.y, 4);
-    std::memcpy(bits + 2, &i_p.z, 4);
-    const std::uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
-                               (bits[2] * 0x165667B19E3779F9ull) ^ i_material;
-    std::vector<std::uint32_t>& same = byHash[hash];
-    for (const std::uint32_t known : same) {
-      const VectorF& p = positions[known];
-      if (p.x == i_p.x && p.y == i_p.y && p.z == i_p.z && materials[known] == i_material) return known;
-    }
-    same.push_back(static_cast<std::uint32_t>(positions.size()));
-    positions.push_back(i_p);
-    materials.push_back(i_material);
-    uvs.emplace_back();
-    return same.back();
-  }
-
-  void addUv(std::uint32_t i_vertex, const UV& i_uv) {
-    std::vector<UV>& known = uvs[i_vertex];
-    for (const UV& uv : known)
-      if (uv.u == i_uv.u && uv.v == i_uv.v) return;
-    known.push_back(i_uv);
-  }
 
   // The middle of a mapped material's texture coordinates.
   UV centre(std::uint32_t i_material) const {
@@ -86,14 +47,6 @@ struct WeldedMesh {
     if (sums == uvSums.end()) return UV(0, 0);
     const std::array<double, 3>& s = sums->second;
     return UV(static_cast<float>(s[0] / s[2]), static_cast<float>(s[1] / s[2]));
-  }
-
-  // Texture units per output unit of a mapped material's faces: the kit maps every face at one
-  // density, so a level's triangle that strays from it spans texture seams.
-  double density(std::uint32_t i_material) const {
-    const auto lengths = texels.find(i_material);
-    if (lengths == texels.end() || lengths->second[1] <= 0) return 0;
-    return lengths->second[0] / lengths->second[1];
   }
 };
 
@@ -131,8 +84,8 @@ struct BlockOutline {
 // What a walk over the building's placed triangles gathers.
 struct Gathered {
   std::vector<BlockOutline> blockOutlines;  // by block
-  std::vector<SideAreas> blockAreas;             // by block
-  WeldedMesh welded;                             // for the levels of detail
+  std::vector<SideAreas> blockAreas;             // by block, for the box level
+  Tones tones;                                   // for the box level
 };
 
 Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
@@ -153,13 +106,10 @@ Side SideOf(const Point3& i_normal) {
   return i_normal[2] >= 0 ? kEast : kWest;
 }
 
-// With i_levels, the areas of each side's materials and the middle of each mapped material's
-// coordinates, for the hull level; with i_weld too, the welded surface that the simplifier reduces.
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
-                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
-                bool i_weld = true) {
+                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped) {
   Gathered gathered;
-  gathered.welded.mapped = i_mapped;
+  gathered.tones.mapped = i_mapped;
   const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
   gathered.blockOutlines.resize(blocks);
   gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
@@ -180,46 +130,16 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
       for (const Point3& p : placed) outline.add(p);
       if (!i_levels) continue;
       SideAreas& areas = gathered.blockAreas[static_cast<std::size_t>(block)];
-      WeldedMesh& welded = gathered.welded;
       for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
         const Point3& a = placed[part.indices[i]];
-        const Point3& b = placed[part.indices[i + 1]];
-        const Point3& c = placed[part.indices[i + 2]];
-        const Point3 normal = Cross(Sub(b, a), Sub(c, a));
-        const double area = std::sqrt(Dot(normal, normal)) / 2;
-        areas[SideOf(normal)][part.material] += area;
-        gathered.welded.areas[part.material] += area;
-        const bool uvs = welded.isMapped(part.material) && !part.uvs.empty();
-        if (!i_weld) {
-          if (!uvs) continue;
-          std::array<double, 3>& sums = welded.uvSums[part.material];
-          for (int k = 0; k < 3; ++k) {
-            const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
-            sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
-          }
-          continue;
-        }
-        if (uvs) {
-          std::array<double, 2>& lengths = welded.texels[part.material];
-          for (std::size_t k = 0; k < 3; ++k) {
-            const std::uint32_t from = part.indices[i + k], to = part.indices[i + (k + 1) % 3];
-            const double du = part.uvs[to].u - part.uvs[from].u, dv = part.uvs[to].v - part.uvs[from].v;
-            const Point3 d = Sub(placed[to], placed[from]);
-            lengths[0] += std::sqrt(du * du + dv * dv);
-            lengths[1] += std::sqrt(Dot(d, d));
-          }
-        }
-        for (int k = 0; k < 3; ++k) {
-          const std::uint32_t index = part.indices[i + static_cast<std::size_t>(k)];
-          const Point3& p = placed[index];
-          welded.indices.push_back(welded.vertex(
-              VectorF(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])), part.material));
-          if (!uvs) continue;
-          const UV& uv = part.uvs[index];
-          welded.addUv(welded.indices.back(), uv);
-          std::array<double, 3>& sums = welded.uvSums[part.material];
-          sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
-        }
+        const Point3 normal = Cross(Sub(placed[part.indices[i + 1]], a), Sub(placed[part.indices[i + 2]], a));
+        areas[SideOf(normal)][part.material] += std::sqrt(Dot(normal, normal)) / 2;
+      }
+      if (!gathered.tones.isMapped(part.material) || part.uvs.empty()) continue;
+      std::array<double, 3>& sums = gathered.tones.uvSums[part.material];
+      for (const std::uint32_t index : part.indices) {
+        const UV& uv = part.uvs[index];
+        sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
       }
     }
   });
@@ -431,14 +351,6 @@ void AddFlatTriangle(ExtraPart& io_part, const VectorF& i_a, const VectorF& i_b,
   io_part.indices.insert(io_part.indices.end(), {first, first + 1, first + 2});
 }
 
-// Whether a triangle has an area worth drawing (relative to the size of its longest side).
-bool HasArea(const VectorF& i_a, const VectorF& i_b, const VectorF& i_c) {
-  const Point3 a = ToPoint(i_a), b = ToPoint(i_b), c = ToPoint(i_c);
-  const Point3 normal = Cross(Sub(b, a), Sub(c, a));
-  const double longest = std::max({Dot(Sub(b, a), Sub(b, a)), Dot(Sub(c, b), Sub(c, b)), Dot(Sub(a, c), Sub(a, c))});
-  return Dot(normal, normal) > 1e-12 * longest * longest;
-}
-
 // Parts of a map by material, in ascending material order, without empty ones.
 ExtraMesh MeshOf(std::map<std::uint32_t, ExtraPart>& io_parts) {
   ExtraMesh mesh;
@@ -463,163 +375,13 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
       const Side side =
           SideOf(Cross(Sub(i_solids[b].corners[t[1]], a), Sub(i_solids[b].corners[t[2]], a)));
       const std::uint32_t material = side == kUp || side == kDown ? roof : Largest(areas[side], roof);
-      const UV centre = i_gathered.welded.centre(material);
+      const UV centre = i_gathered.tones.centre(material);
       const UV uvs[3] = {centre, centre, centre};
       AddFlatTriangle(parts[material], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
-                      ToVector(i_solids[b].corners[t[2]]), i_gathered.welded.isMapped(material) ? uvs : nullptr);
+                      ToVector(i_solids[b].corners[t[2]]), i_gathered.tones.isMapped(material) ? uvs : nullptr);
     }
   }
   return MeshOf(parts);
-}
-
-// The texture coordinates of a level's triangle of a mapped material: each corner of that
-// material takes, among the coordinates its vertex has, those nearest the others' (a corner at a
-// cell's end has one on each side of the strip); a corner of another material has no place on
-// this one's texture and takes i_own's.
-void TriangleUvs(const WeldedMesh& i_welded, const std::uint32_t* i_corners, std::uint32_t i_material,
-                 std::uint32_t i_own, UV* o_uvs) {
-  const std::vector<UV>* candidates[3];
-  for (int k = 0; k < 3; ++k) {
-    const std::uint32_t corner = i_welded.materials[i_corners[k]] == i_material ? i_corners[k] : i_own;
-    candidates[k] = &i_welded.uvs[corner];
-  }
-  const auto at = [&](int i_k, std::size_t i_choice) {
-    const std::vector<UV>& list = *candidates[i_k];
-    return list.empty() ? UV(0, 0) : list[std::min(i_choice, list.size() - 1)];
-  };
-  const auto size = [&](int i_k) { return std::max<std::size_t>(candidates[i_k]->size(), 1); };
-  double best = -1;
-  for (std::size_t x = 0; x < size(0); ++x) {
-    for (std::size_t y = 0; y < size(1); ++y) {
-      for (std::size_t z = 0; z < size(2); ++z) {
-        const UV p = at(0, x), q = at(1, y), r = at(2, z);
-        const auto d = [](const UV& i_a, const UV& i_b) {
-          return (static_cast<double>(i_a.u) - i_b.u) * (i_a.u - i_b.u) + (static_cast<double>(i_a.v) - i_b.v) * (i_a.v - i_b.v);
-        };
-        const double spread = d(p, q) + d(q, r) + d(r, p);
-        if (best >= 0 && spread >= best) continue;
-        best = spread;
-        o_uvs[0] = p;
-        o_uvs[1] = q;
-        o_uvs[2] = r;
-      }
-    }
-  }
-}
-
-// Whether a level's triangle of a mapped material has texture coordinates that no face of the
-// kit would have: an edge more than a quarter longer or shorter on the texture than i_density
-// makes it. Such a triangle spans strips of the sheet that nothing joins, and drawn with them it
-// would smear streaks across the facade: it takes one texel of its material instead, a flat
-// tone like the last level's.
-bool Stretched(const UV* i_uvs, const VectorF& i_a, const VectorF& i_b, const VectorF& i_c, double i_density) {
-  const VectorF* corners[3] = {&i_a, &i_b, &i_c};
-  for (int k = 0; k < 3; ++k) {
-    const VectorF& p = *corners[k];
-    const VectorF& q = *corners[(k + 1) % 3];
-    const double dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
-    const double du = i_uvs[(k + 1) % 3].u - i_uvs[k].u, dv = i_uvs[(k + 1) % 3].v - i_uvs[k].v;
-    const double expected = i_density * std::sqrt(dx * dx + dy * dy + dz * dz);
-    if (std::fabs(std::sqrt(du * du + dv * dv) - expected) > expected / 4 + 1e-6) return true;
-  }
-  return false;
-}
-
-// The triangles of the indices that have an area. A triangle whose corners are of different
-// materials (the sloppy simplifier's) takes the one of them that covers most of the building,
-// so that a far facade reads as its wall rather than as a patchwork of its glass and frames.
-ExtraMesh LevelMesh(const WeldedMesh& i_welded, const std::vector<std::uint32_t>& i_indices) {
-  std::map<std::uint32_t, ExtraPart> parts;
-  for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
-    const VectorF& a = i_welded.positions[i_indices[i]];
-    const VectorF& b = i_welded.positions[i_indices[i + 1]];
-    const VectorF& c = i_welded.positions[i_indices[i + 2]];
-    if (!HasArea(a, b, c)) continue;
-    std::uint32_t material = i_welded.materials[i_indices[i]];
-    std::size_t first = 0;  // the first corner of the triangle's material
-    for (std::size_t k = 1; k < 3; ++k) {
-      const std::uint32_t other = i_welded.materials[i_indices[i + k]];
-      if (i_welded.areas.at(other) > i_welded.areas.at(material)) {
-        material = other;
-        first = k;
-      }
-    }
-    if (!i_welded.isMapped(material)) {
-      AddFlatTriangle(parts[material], a, b, c);
-      continue;
-    }
-    const std::uint32_t corners[3] = {i_indices[i], i_indices[i + 1], i_indices[i + 2]};
-    UV uvs[3];
-    TriangleUvs(i_welded, corners, material, corners[first], uvs);
-    if (Stretched(uvs, a, b, c, i_welded.density(material))) uvs[0] = uvs[1] = uvs[2] = i_welded.centre(material);
-    AddFlatTriangle(parts[material], a, b, c, uvs);
-  }
-  return MeshOf(parts);
-}
-
-// The triangles of the indices that have an area: those LevelMesh keeps.
-std::uint64_t TrianglesWithArea(const WeldedMesh& i_welded, const std::vector<std::uint32_t>& i_indices) {
-  std::uint64_t count = 0;
-  for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
-    count += HasArea(i_welded.positions[i_indices[i]], i_welded.positions[i_indices[i + 1]],
-                     i_welded.positions[i_indices[i + 2]]);
-  }
-  return count;
-}
-
-// A simplification of a level: its indices and its triangles with an area.
-struct Attempt {
-  std::vector<std::uint32_t> indices;
-  std::uint64_t triangles = 0;
-};
-
-enum class Simplifier { LockedBorders, FreeBorders, Sloppy };
-
-// One simplified level: the triangles of io_indices (the level before, i_before triangles with an
-// area) cut to about i_target triangles, with no fewer than i_fewest (those of the levels after
-// it). First with the edges between materials kept as seams and the open borders locked, so
-// that outlines and silhouette stay. Small closed details (sills, frames, railings) cannot
-// collapse further than a few triangles each, and a small building's surface is mostly borders:
-// when that holds the count well above the target, or at the level before's, the borders are
-// let go, and then the sloppy simplifier, which merges nearby vertices whatever the topology,
-// finishes the job (asked for more triangles where it overshoots).
-ExtraMesh Simplified(const WeldedMesh& i_welded, std::vector<std::uint32_t>& io_indices, std::size_t i_target,
-                     std::uint64_t i_before, std::uint64_t i_fewest) {
-  const float* positions = &i_welded.positions[0].x;
-  const std::size_t vertices = i_welded.positions.size();
-  const auto simplify = [&](Simplifier i_how, std::size_t i_triangles) {
-    Attempt attempt;
-    attempt.indices.resize(io_indices.size());
-    const std::size_t target = 3 * i_triangles;
-    attempt.indices.resize(
-        i_how == Simplifier::Sloppy
-            ? meshopt_simplifySloppy(attempt.indices.data(), io_indices.data(), io_indices.size(), positions,
-                                     vertices, sizeof(VectorF), target, 1.0f, nullptr)
-            : meshopt_simplify(attempt.indices.data(), io_indices.data(), io_indices.size(), positions, vertices,
-                               sizeof(VectorF), target, 1.0f,
-                               i_how == Simplifier::LockedBorders ? meshopt_SimplifyLockBorder : 0, nullptr));
-    attempt.triangles = TrianglesWithArea(i_welded, attempt.indices);
-    return attempt;
-  };
-  const auto usable = [&](const Attempt& i_attempt) {
-    return i_attempt.triangles >= i_fewest && i_attempt.triangles < i_before;
-  };
-  const auto near = [&](const Attempt& i_attempt) {
-    return usable(i_attempt) && i_attempt.triangles <= i_target + i_target / 4;
-  };
-  Attempt best = simplify(Simplifier::LockedBorders, i_target);
-  if (!near(best)) {
-    Attempt unlocked = simplify(Simplifier::FreeBorders, i_target);
-    if (usable(unlocked) && (!usable(best) || unlocked.triangles < best.triangles)) best = std::move(unlocked);
-  }
-  for (std::size_t target = i_target; !near(best) && target < i_before; target += target / 2 + 1) {
-    Attempt sloppy = simplify(Simplifier::Sloppy, target);
-    if (!usable(sloppy)) continue;
-    if (!usable(best) || sloppy.triangles < best.triangles) best = std::move(sloppy);
-    break;
-  }
-  io_indices = std::move(best.indices);
-  return LevelMesh(i_welded, io_indices);
 }
 
 // The side letter and place letter of a door request, in upper case.
@@ -679,30 +441,23 @@ std::uint64_t ExtraMesh::vertices() const {
 
 EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
-                              const std::vector<bool>& i_mapped) {
+                              const std::vector<PieceLevel>* i_pieceLevels, const std::vector<bool>& i_mapped) {
   EngineExtras extras;
   if (i_options.markers) extras.doors = DoorMarkers(i_kit, i_plan, i_request, i_frame);
   const bool hulls = i_options.collision != CollisionNaming::None;
   const int lods = std::clamp(i_options.lods, 0, kMaxLods);
-  if (!hulls && lods == 0) return extras;
-  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods > 0, i_mapped);
+  // The pieces' levels first, then, of two levels or more, the block boxes last.
+  const std::size_t streamed = lods >= 2 ? static_cast<std::size_t>(lods - 1) : static_cast<std::size_t>(lods);
+  for (std::size_t level = 0; i_pieceLevels && level < streamed && level < i_pieceLevels->size(); ++level)
+    extras.streamed.push_back(&(*i_pieceLevels)[level]);
+  // Only the hulls and the boxes need a walk over the building.
+  if (!hulls && lods < 2) return extras;
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
   }
-  // A quarter, then a sixteenth, each from the level before; then the hulls last when there are
-  // two levels or more, so that no simplified level may have as few triangles as they.
-  const ExtraMesh hullLevel = lods >= 2 ? HullLevel(solids, gathered) : ExtraMesh();
-  const int simplified = lods >= 2 ? lods - 1 : lods;
-  std::vector<std::uint32_t> indices = gathered.welded.indices;
-  std::size_t target = indices.size() / 3;
-  for (int level = 0; level < simplified && !indices.empty(); ++level) {
-    target /= 4;
-    const std::uint64_t before = extras.levels.empty() ? TrianglesWithArea(gathered.welded, indices)
-                                                       : extras.levels.back().triangles();
-    extras.levels.push_back(Simplified(gathered.welded, indices, target, before, hullLevel.triangles() + 1));
-  }
-  if (lods >= 2) extras.levels.push_back(hullLevel);
+  if (lods >= 2) extras.levels.push_back(HullLevel(solids, gathered));
   return extras;
 }
 
@@ -719,7 +474,7 @@ std::vector<bool> MappedMaterials(const Kit& i_kit) {
 
 FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                       const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped) {
-  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped, false);
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   FarLevel far;
   far.mesh = HullLevel(solids, gathered);
@@ -768,16 +523,29 @@ FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_piece
 }
 
 EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
-                               const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report) {
+                               const std::vector<PieceLevel>& i_pieceLevels, const SceneBuilding& i_building,
+                               const EngineOptions& i_options, SceneReport& io_report) {
   const std::vector<bool> mapped = MappedMaterials(i_kit);
   EngineExtras extras = MakeEngineExtras(i_kit, i_pieces, i_building.plan, i_building.request,
-                                         OwnFrame(i_building.frame), i_options, mapped);
+                                         OwnFrame(i_building.frame), i_options, &i_pieceLevels, mapped);
   for (std::size_t h = 0; h < extras.hulls.size(); ++h)
     extras.hullNames.push_back(HullName(i_building.name, i_options.collision, h));
   for (std::size_t m = 0; m < extras.meshCount(); ++m) {
     io_report.extraTriangles += extras.mesh(m).triangles();
     io_report.extraVertices += extras.mesh(m).vertices();
+  }
+  if (!extras.streamed.empty()) {
+    const std::vector<std::uint64_t> counts = CountPieces(i_building.plan, i_kit);
+    for (const PieceLevel* level : extras.streamed) {
+      for (PieceId id = 0; id < counts.size(); ++id) {
+        for (const MeshPart& part : level->pieces[id].parts) {
+          io_report.extraTriangles = Numbers::SatAdd(io_report.extraTriangles,
+                                                     Numbers::SatMul(counts[id], part.indices.size() / 3));
+          io_report.extraVertices = Numbers::SatAdd(io_report.extraVertices,
+                                                    Numbers::SatMul(counts[id], part.positions.size()));
+        }
+      }
+    }
   }
   return extras;
 }

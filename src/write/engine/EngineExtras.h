@@ -11,12 +11,10 @@
 // two axes, the one that gives the smaller prism. Either is closed and convex and holds every
 // vertex of its block.
 //
-// The levels of detail are the building's triangles, welded into one surface, simplified by
-// meshoptimizer: the edges between materials stay as seams and the open borders are locked, so
-// that outlines and silhouette stay, unless that cannot reach the count (then the borders are let
-// go, and last the sloppy simplifier merges whatever lies near, each triangle taking the material
-// of its corners that covers most). The last of two or more levels is the block hulls, each face
-// in the material of the side it stands for.
+// The levels of detail are the kit's pieces' levels (PieceLevels.h), laid out as the building is
+// and written as a writer writes the building itself, so they are not held here; the last of two
+// or more levels is the block boxes (the hulls' solids), each face in the material of the side it
+// stands for, toned with the middle of that material's texture coordinates.
 
 #include <array>
 #include <cstdint>
@@ -31,6 +29,7 @@
 #include <ostrel/scene/Engine.h>
 #include <ostrel/scene/Scene.h>
 
+#include "write/engine/PieceLevels.h"
 #include "write/TriangleMesh.h"
 
 namespace Ostrel::Buildings {
@@ -65,10 +64,15 @@ struct DoorMarker {
 struct EngineExtras {
   std::vector<ExtraMesh> hulls;          // one a block, positions and indices only
   std::vector<std::string> hullNames;    // one a hull: set by MakeWrittenExtras (HullName)
-  std::vector<ExtraMesh> levels;         // levels of detail 1, 2 ...: each with fewer triangles
+  // The levels of detail, 1, 2 ...: first those laid out from the pieces' levels, then those
+  // made here (the block boxes).
+  std::vector<const PieceLevel*> streamed;
+  std::vector<ExtraMesh> levels;
   std::vector<DoorMarker> doors;
 
-  // The hulls, then the levels, numbered from 0.
+  std::size_t levelCount() const { return streamed.size() + levels.size(); }
+
+  // The hulls, then the levels made here, numbered from 0.
   std::size_t meshCount() const { return hulls.size() + levels.size(); }
   const ExtraMesh& mesh(std::size_t i_index) const {
     return i_index < hulls.size() ? hulls[i_index] : levels[i_index - hulls.size()];
@@ -76,21 +80,22 @@ struct EngineExtras {
 };
 
 // The extras that i_options asks for, of the building of i_plan (made of i_request) placed in
-// i_frame. i_pieces is MakeTriangleMeshes(i_kit).
-// i_mapped tells, by kit material id, the materials with a map: the levels' triangles of those
-// keep the texture coordinates of the building's vertices (a level made of the hulls, the middle
-// of its material's coordinates).
+// i_frame. i_pieces is MakeTriangleMeshes(i_kit), i_pieceLevels MakePieceLevels(i_kit, i_options.lods)
+// (null: no level laid out from the pieces).
+// i_mapped tells, by kit material id, the materials with a map: a box level's faces of those take
+// the middle of their material's coordinates.
 EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
+                              const std::vector<PieceLevel>* i_pieceLevels = nullptr,
                               const std::vector<bool>& i_mapped = {});
 
 // A scene building's extras as a writer writes them: made in the building's own frame, its hulls
-// named, their triangles and vertices counted into the report; the materials with a map are
-// those that a material file of the kit gives a map_Kd, so that every format makes the same
-// levels.
+// named, their triangles and vertices (and its levels') counted into the report; the materials
+// with a map are those that a material file of the kit gives a map_Kd, so that every format makes
+// the same levels.
 EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
-                               const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report);
+                               const std::vector<PieceLevel>& i_pieceLevels, const SceneBuilding& i_building,
+                               const EngineOptions& i_options, SceneReport& io_report);
 
 // The materials that a material file of the kit gives a map_Kd, by kit material id.
 std::vector<bool> MappedMaterials(const Kit& i_kit);

@@ -37,17 +37,18 @@ void PutPlacedPositions(TextOut& io_out, const MeshPart& i_part, const Placement
 
 // The part's normals (i_tangents false) or tangents turned by the placement's facing and the
 // building's turn, as bytes; a tangent keeps its sign, as the turns mirror nothing.
-const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_building, const Placement& i_placement,
+const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_building, std::uint32_t i_level,
+                               const std::vector<TriangleMesh>& i_pieces, const Placement& i_placement,
                                const MeshPart& i_part, bool i_tangents) {
   TurnedCache& cache = i_tangents ? io_streamer.tangents : io_streamer.normals;
   if (cache.building != i_building) {
     cache.bytes.clear();
     cache.building = i_building;
   }
-  const TriangleMesh& piece = io_streamer.pieces[i_placement.piece];
+  const TriangleMesh& piece = i_pieces[i_placement.piece];
   const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
   const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
-  std::string& bytes = cache.bytes[{i_placement.piece, part, facing}];
+  std::string& bytes = cache.bytes[{i_level, i_placement.piece, part, facing}];
   if (!bytes.empty()) return bytes;
   const PlacementFloats at = FloatsOf(i_placement);
   const Turn turn = MakeTurn(at.xd, at.zd);
@@ -99,14 +100,16 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
   TextOut& out = io_streamer.out;
   const GltfBuilding& building = io_streamer.buildings[i_view.building];
   std::uint32_t base = 0;  // the first vertex of the placement, for indices
-  ForEachPart(building, io_streamer.kit, io_streamer.pieces, i_view.material,
+  const std::vector<TriangleMesh>& pieces =
+      i_view.level == 0 ? io_streamer.pieces : building.extras->streamed[i_view.level - 1]->pieces;
+  ForEachPart(building, io_streamer.kit, pieces, i_view.material,
               [&](const Placement& i_placement, const MeshPart& i_part) {
                 switch (i_view.data) {
                   case GlbData::FlatPositions:
                     return PutPlacedPositions(out, i_part, FloatsOf(i_placement), building.frame);
                   case GlbData::FlatNormals: {
                     const std::string& bytes =
-                        TurnedBytes(io_streamer, i_view.building, i_placement, i_part, false);
+                        TurnedBytes(io_streamer, i_view.building, i_view.level, pieces, i_placement, i_part, false);
                     return out.write(bytes.data(), bytes.size());
                   }
                   case GlbData::FlatUvs:
@@ -114,7 +117,7 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
                     return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
                   case GlbData::FlatTangents: {
                     const std::string& bytes =
-                        TurnedBytes(io_streamer, i_view.building, i_placement, i_part, true);
+                        TurnedBytes(io_streamer, i_view.building, i_view.level, pieces, i_placement, i_part, true);
                     return out.write(bytes.data(), bytes.size());
                   }
                   default:
@@ -178,35 +181,38 @@ void PutExtra(TextOut& io_out, const ExtraPart& i_part, const GlbView& i_view) {
 
 }  // namespace
 
+Bounds MaterialBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const GltfBuilding& i_building,
+                      std::uint32_t i_material) {
+  // When the building's turn maps axes to axes, each output coordinate is a monotonic function of
+  // one coordinate of the piece, computed by the same float operations whatever the others are:
+  // the placed corners of a part's box then hold the part's exact bounds, and a placement costs
+  // two positions, not one per vertex.
+  const bool axes = i_building.frame.xdir == 0 || i_building.frame.zdir == 0;
+  Bounds bounds;
+  ForEachPart(i_building, i_kit, i_pieces, i_material, [&](const Placement& i_placement, const MeshPart& i_part) {
+    const PlacementFloats at = FloatsOf(i_placement);
+    float xyz[3];
+    if (axes) {
+      for (const VectorF& corner : {i_part.low, i_part.high}) {
+        PlacePosition(corner, at, i_building.frame, xyz);
+        bounds.add(xyz);
+      }
+      return;
+    }
+    for (const VectorF& p : i_part.positions) {
+      PlacePosition(p, at, i_building.frame, xyz);
+      bounds.add(xyz);
+    }
+  });
+  return bounds;
+}
+
 std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const std::vector<GltfBuilding>& i_buildings) {
   std::vector<Bounds> all;
   for (const GltfBuilding& building : i_buildings) {
-    // When the building's turn maps axes to axes, each output coordinate is a monotonic function of
-    // one coordinate of the piece, computed by the same float operations whatever the others are:
-    // the placed corners of a part's box then hold the part's exact bounds, and a placement costs
-    // two positions, not one per vertex.
-    const bool axes = building.frame.xdir == 0 || building.frame.zdir == 0;
-    for (const std::uint32_t material : FlatMaterials(i_pieces, PlacementCounts(*building.plan, i_kit))) {
-      Bounds bounds;
-      ForEachPart(building, i_kit, i_pieces, material,
-                  [&](const Placement& i_placement, const MeshPart& i_part) {
-                    const PlacementFloats at = FloatsOf(i_placement);
-                    float xyz[3];
-                    if (axes) {
-                      for (const VectorF& corner : {i_part.low, i_part.high}) {
-                        PlacePosition(corner, at, building.frame, xyz);
-                        bounds.add(xyz);
-                      }
-                      return;
-                    }
-                    for (const VectorF& p : i_part.positions) {
-                      PlacePosition(p, at, building.frame, xyz);
-                      bounds.add(xyz);
-                    }
-                  });
-      all.push_back(bounds);
-    }
+    for (const std::uint32_t material : FlatMaterials(i_pieces, PlacementCounts(*building.plan, i_kit)))
+      all.push_back(MaterialBounds(i_kit, i_pieces, building, material));
   }
   return all;
 }

@@ -163,9 +163,13 @@ void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::ve
 std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const std::vector<GltfBuilding>& i_buildings);
 
+// The bounds of one flat primitive: the parts of i_material of i_pieces placed in the building.
+Bounds MaterialBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const GltfBuilding& i_building,
+                      std::uint32_t i_material);
+
 // A piece's turned normals or tangents per facing, for one building at a time.
 struct TurnedCache {
-  std::map<std::array<std::uint32_t, 3>, std::string> bytes;  // (piece, part, facing) -> bytes
+  std::map<std::array<std::uint32_t, 4>, std::string> bytes;  // (level, piece, part, facing) -> bytes
   std::uint32_t building = 0;
 };
 

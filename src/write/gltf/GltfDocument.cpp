@@ -1,6 +1,7 @@
 // The JSON document of a .glb: the one place that uses the JSON library.
 
 #include "write/gltf/GltfDocument.h"
+#include "write/gltf/GltfBinary.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -155,7 +156,7 @@ bool HasNormalMap(const GltfMaterials& i_materials, std::uint32_t i_material) {
 // gains the POSITION accessor of each.
 GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector<TriangleMesh>& i_pieces,
                   const std::vector<std::uint64_t>& i_counts, std::uint32_t i_building,
-                  MaterialNumbers& io_numbers, std::vector<std::uint64_t>& io_boundsOf) {
+                  MaterialNumbers& io_numbers, std::vector<std::uint64_t>& io_boundsOf, std::uint32_t i_level = 0) {
   GltfJson primitives = GltfJson::array();
   for (const std::uint32_t material : FlatMaterials(i_pieces, i_counts)) {
     std::uint64_t vertices = 0, indices = 0;
@@ -170,6 +171,7 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
     GlbView view;
     view.building = i_building;
     view.material = material;
+    view.level = i_level;
     view.data = GlbData::FlatPositions;
     const std::uint64_t positions = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
     io_boundsOf.push_back(positions);
@@ -370,31 +372,52 @@ GltfJson ExtraPrimitive(GlbLayout& io_layout, GltfJson& io_document, const Extra
   return primitive;
 }
 
-// The meshes of a building's extras (the hulls, then the levels); -1 for one without triangles.
-std::vector<std::int64_t> AddExtraMeshes(GlbLayout& io_layout, GltfJson& io_document, const GltfBuilding& i_building,
-                                         std::uint32_t i_building_index, MaterialNumbers& io_numbers) {
+// The meshes of a building's extras (the hulls, then the levels); -1 for one without triangles. A
+// level laid out from the pieces' levels is a flat mesh of them, placed as the building's pieces
+// are, whatever the form.
+std::vector<std::int64_t> AddExtraMeshes(GlbLayout& io_layout, GltfJson& io_document, const Kit& i_kit,
+                                         const GltfBuilding& i_building, std::uint32_t i_building_index,
+                                         MaterialNumbers& io_numbers) {
   const EngineExtras& extras = *i_building.extras;
   std::vector<std::int64_t> meshOf;
-  for (std::size_t m = 0; m < extras.meshCount(); ++m) {
-    const bool hull = m < extras.hulls.size();
+  const auto add = [&](GltfJson i_primitives, const std::string& i_name) {
+    if (i_primitives.empty()) return meshOf.push_back(-1);
+    meshOf.push_back(static_cast<std::int64_t>(io_document["meshes"].size()));
+    io_document["meshes"].push_back({{"name", i_name}, {"primitives", std::move(i_primitives)}});
+  };
+  const auto made = [&](std::size_t i_mesh) {
     GltfJson primitives = GltfJson::array();
-    const std::vector<ExtraPart>& parts = extras.mesh(m).parts;
+    const std::vector<ExtraPart>& parts = extras.mesh(i_mesh).parts;
     for (std::uint32_t p = 0; p < parts.size(); ++p) {
       GlbView view;
       view.building = i_building_index;
-      view.extra = static_cast<std::uint32_t>(m);
+      view.extra = static_cast<std::uint32_t>(i_mesh);
       view.part = p;
-      primitives.push_back(ExtraPrimitive(io_layout, io_document, parts[p], view, io_numbers, !hull));
+      primitives.push_back(
+          ExtraPrimitive(io_layout, io_document, parts[p], view, io_numbers, i_mesh >= extras.hulls.size()));
     }
-    if (primitives.empty()) {
-      meshOf.push_back(-1);
-      continue;
+    return primitives;
+  };
+  for (std::size_t h = 0; h < extras.hulls.size(); ++h) add(made(h), extras.hullNames[h]);
+  std::size_t level = 1;
+  if (!extras.streamed.empty()) {
+    const std::vector<std::uint64_t> counts = PlacementCounts(*i_building.plan, i_kit);
+    for (const PieceLevel* pieces : extras.streamed) {
+      std::vector<std::uint64_t> boundsOf;
+      GltfJson primitives = FlatMesh(io_layout, io_document, pieces->pieces, counts, i_building_index, io_numbers,
+                                     boundsOf, static_cast<std::uint32_t>(level));
+      const std::vector<std::uint32_t> materials = FlatMaterials(pieces->pieces, counts);
+      for (std::size_t i = 0; i < boundsOf.size(); ++i) {
+        const Bounds bounds = MaterialBounds(i_kit, pieces->pieces, i_building, materials[i]);
+        GltfJson& accessor = io_document["accessors"][boundsOf[i]];
+        accessor["min"] = {bounds.min[0], bounds.min[1], bounds.min[2]};
+        accessor["max"] = {bounds.max[0], bounds.max[1], bounds.max[2]};
+      }
+      add(std::move(primitives), LevelName(i_building.name, level++));
     }
-    const std::string name =
-        hull ? extras.hullNames[m] : LevelName(i_building.name, m - extras.hulls.size() + 1);
-    meshOf.push_back(static_cast<std::int64_t>(io_document["meshes"].size()));
-    io_document["meshes"].push_back({{"name", name}, {"primitives", std::move(primitives)}});
   }
+  for (std::size_t l = 0; l < extras.levels.size(); ++l)
+    add(made(extras.hulls.size() + l), LevelName(i_building.name, level++));
   return meshOf;
 }
 
@@ -406,11 +429,13 @@ GltfJson MeshNode(const std::string& i_name, std::int64_t i_mesh) {
 }
 
 // Every building's extras: their meshes, and their nodes from node i_firstNode on. Under a
-// building's node, its levels of detail come first (the finest, LOD0, takes what the building's
-// node held, and names the others with MSFT_lod), then its hulls, then its doors. In the Nodes
+// building's node, its finest level of detail comes first (LOD0, which takes what the building's
+// node held and names the lower levels with MSFT_lod), then its hulls, then its doors; the lower
+// levels' nodes follow LOD0's, children of no node and in no scene. In the Nodes
 // form the nodes go to the layout's lists, for the writer to put after the placements' nodes.
-void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfBuilding>& i_buildings,
-                    MaterialNumbers& io_numbers, bool i_nodesForm, std::uint64_t i_firstNode) {
+void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const Kit& i_kit,
+                    const std::vector<GltfBuilding>& i_buildings, MaterialNumbers& io_numbers, bool i_nodesForm,
+                    std::uint64_t i_firstNode) {
   std::vector<GltfJson> nodes;
   bool levels = false;
   io_layout.extraChildren.assign(i_buildings.size(), {});
@@ -419,15 +444,17 @@ void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vect
     if (!i_buildings[b].extras || i_buildings[b].farOnly) continue;
     const EngineExtras& extras = *i_buildings[b].extras;
     const std::string& name = i_buildings[b].name;
-    const std::vector<std::int64_t> meshOf = AddExtraMeshes(io_layout, io_document, i_buildings[b], b, io_numbers);
+    const std::vector<std::int64_t> meshOf =
+        AddExtraMeshes(io_layout, io_document, i_kit, i_buildings[b], b, io_numbers);
     std::vector<std::uint64_t>& children = io_layout.extraChildren[b];
-    const auto add = [&](GltfJson i_node, std::int64_t i_holds) {
-      children.push_back(i_firstNode + nodes.size());
+    // A node that is no child of the building's is reached through MSFT_lod alone.
+    const auto add = [&](GltfJson i_node, std::int64_t i_holds, bool i_child = true) {
+      if (i_child) children.push_back(i_firstNode + nodes.size());
       io_layout.extraNodeHolds.push_back(i_holds);
       nodes.push_back(std::move(i_node));
       return nodes.size() - 1;
     };
-    if (!extras.levels.empty()) {
+    if (extras.levelCount() > 0) {
       levels = true;
       GltfJson finest = {{"name", LevelName(name, 0)}};
       if (!i_nodesForm) {
@@ -440,10 +467,12 @@ void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vect
       }
       io_layout.placementsInLevel[b] = i_nodesForm;
       const std::size_t at = add(std::move(finest), i_nodesForm ? b : -1);
+      // The lower levels stay out of the scene's hierarchy: a reader without the extension then
+      // draws the finest level alone, rather than every level on top of one another.
       GltfJson ids = GltfJson::array();
-      for (std::size_t level = 0; level < extras.levels.size(); ++level) {
-        ids.push_back(children.back() + 1);
-        add(MeshNode(LevelName(name, level + 1), meshOf[extras.hulls.size() + level]), -1);
+      for (std::size_t level = 0; level < extras.levelCount(); ++level) {
+        ids.push_back(i_firstNode + nodes.size());
+        add(MeshNode(LevelName(name, level + 1), meshOf[extras.hulls.size() + level]), -1, false);
       }
       nodes[at]["extensions"]["MSFT_lod"]["ids"] = std::move(ids);
     }
@@ -613,7 +642,7 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces
     const bool nodesForm = i_options.form == GltfForm::Nodes;
     const std::uint64_t first =
         nodesForm ? i_buildings.size() + PlacementNodes(i_pieces, counts) : document["nodes"].size();
-    AddEngineNodes(layout, document, i_buildings, numbers, nodesForm, first);
+    AddEngineNodes(layout, document, i_kit, i_buildings, numbers, nodesForm, first);
   }
   AddMaterials(layout, document, numbers, i_materials, i_options.imageFolder);
   if (features) {

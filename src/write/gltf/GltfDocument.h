@@ -92,6 +92,7 @@ struct GlbView {
   std::uint32_t image = 0;                    // index into GltfMaterials::images
   std::uint32_t extra = 0;                    // extra data: the mesh, EngineExtras::mesh
   std::uint32_t blob = 0;                     // index into GlbLayout::blobs
+  std::uint32_t level = 0;                    // flat data: 0 the pieces, n EngineExtras::streamed[n - 1]
   bool wide = false;                          // indices of 32 bits rather than 16
   std::uint64_t bytes = 0;                    // without padding
 };

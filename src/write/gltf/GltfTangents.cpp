@@ -46,15 +46,15 @@ std::vector<std::array<float, 4>> MakeTangents(const MeshPart& i_part) {
 std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_positions,
                                                const std::vector<VectorF>& i_normals, const std::vector<UV>& i_uvs,
                                                const std::vector<std::uint32_t>& i_indices) {
-  using namespace tangent_math;
+  using tangent_math::Vector3;
   const std::size_t count = i_positions.size();
   std::vector<Vector3> along(count, Vector3{0, 0, 0}), up(count, Vector3{0, 0, 0});
   // Without texture coordinates, every vertex takes the fallback below.
   const std::size_t mapped = i_uvs.empty() ? 0 : i_indices.size();
   for (std::size_t k = 0; k + 2 < mapped; k += 3) {
     const std::uint32_t a = i_indices[k], b = i_indices[k + 1], c = i_indices[k + 2];
-    const Vector3 e1 = Minus(i_positions[b], i_positions[a]);
-    const Vector3 e2 = Minus(i_positions[c], i_positions[a]);
+    const Vector3 e1 = tangent_math::Minus(i_positions[b], i_positions[a]);
+    const Vector3 e2 = tangent_math::Minus(i_positions[c], i_positions[a]);
     // s along u, t up the image (glTF's v runs down it).
     const double s1 = static_cast<double>(i_uvs[b].u) - i_uvs[a].u;
     const double s2 = static_cast<double>(i_uvs[c].u) - i_uvs[a].u;
@@ -76,7 +76,9 @@ std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_pos
     const VectorF& normal = i_normals[v];
     const Vector3 n = {normal.x, normal.y, normal.z};
     Vector3 t;
-    if (!Perpendicular(n, along[v], t) && !Perpendicular(n, Vector3{1, 0, 0}, t)) Perpendicular(n, Vector3{0, 0, 1}, t);
+    if (!tangent_math::Perpendicular(n, along[v], t) && !tangent_math::Perpendicular(n, Vector3{1, 0, 0}, t)) {
+      tangent_math::Perpendicular(n, Vector3{0, 0, 1}, t);
+    }
     const double w = tangent_math::Dot(tangent_math::Cross(n, t), up[v]) < 0 ? -1 : 1;
     tangents[v] = {static_cast<float>(t[0]) + 0.0f, static_cast<float>(t[1]) + 0.0f, static_cast<float>(t[2]) + 0.0f,
                    static_cast<float>(w)};

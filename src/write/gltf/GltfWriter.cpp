@@ -152,12 +152,13 @@ class GlbFormat : public Writer {
  private:
   // Each building's engine extras in its own frame, when the scene asks for some; none otherwise.
   static std::vector<EngineExtras> MakeExtras(WriteContext& io_context, const std::vector<SceneBuilding>& i_held,
-                                              const std::vector<TriangleMesh>& i_pieces) {
+                                              const std::vector<TriangleMesh>& i_pieces,
+                                              const std::vector<PieceLevel>& i_levels) {
     const EngineOptions& options = io_context.options.engine;
     std::vector<EngineExtras> all;
     if (!options.adds()) return all;
     for (const SceneBuilding& building : i_held)
-      all.push_back(MakeWrittenExtras(io_context.kit, i_pieces, building, options, io_context.report));
+      all.push_back(MakeWrittenExtras(io_context.kit, i_pieces, i_levels, building, options, io_context.report));
     return all;
   }
 
@@ -174,7 +175,8 @@ class GlbFormat : public Writer {
     SceneBuilding building;
     while (io_context.next(building)) held.push_back(std::move(building));
     const std::vector<TriangleMesh> glTF = MakeTriangleMeshes(kit);
-    const std::vector<EngineExtras> extras = MakeExtras(io_context, held, glTF);
+    const std::vector<PieceLevel> levels = MakePieceLevels(kit, io_context.options.engine.lods);
+    const std::vector<EngineExtras> extras = MakeExtras(io_context, held, glTF, levels);
     std::vector<GltfBuilding> buildings;
     for (std::size_t b = 0; b < held.size(); ++b) {
       const SceneBuilding& kept = held[b];

@@ -78,14 +78,17 @@ Offsets WriteMesh(ObjWriter& io_writer, const Kit& i_kit, const ExtraMesh& i_mes
 
 }  // namespace
 
-Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const EngineExtras& i_extras,
+Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const EngineExtras& i_extras,
                        const std::string& i_building, const Frame& i_frame, const Offsets& i_start,
                        const MaterialNames& i_names) {
   Offsets at = i_start;
-  for (std::size_t level = 0; level < i_extras.levels.size(); ++level) {
-    at = WriteMesh(io_writer, i_kit, i_extras.levels[level], LevelName(i_building, level + 1), i_frame, at,
-                   i_names);
+  std::size_t level = 1;
+  for (const PieceLevel* pieces : i_extras.streamed) {
+    WriteLine(io_writer, "o " + LevelName(i_building, level++));
+    at = WriteObj(io_writer, pieces->kit, i_plan, i_frame, at, i_names);
   }
+  for (const ExtraMesh& mesh : i_extras.levels)
+    at = WriteMesh(io_writer, i_kit, mesh, LevelName(i_building, level++), i_frame, at, i_names);
   for (std::size_t h = 0; h < i_extras.hulls.size(); ++h) {
     at = WriteMesh(io_writer, i_kit, i_extras.hulls[h], i_extras.hullNames[h], i_frame, at, i_names);
   }

@@ -5,6 +5,7 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Materials.h>
 
 #include "write/engine/EngineExtras.h"
@@ -13,8 +14,9 @@
 namespace Ostrel::Buildings {
 
 // Writes the extras, made in the building's own frame, placed by i_frame's turn and position;
-// returns the offsets after them.
-Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const EngineExtras& i_extras,
+// returns the offsets after them. The levels laid out from the pieces' levels are written as the
+// building of i_plan is, in i_frame.
+Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const EngineExtras& i_extras,
                        const std::string& i_building, const Frame& i_frame, const Offsets& i_start,
                        const MaterialNames& i_names);
 

@@ -41,6 +41,7 @@ class ObjFormat : public Writer {
     const bool extras = options.engine.adds();
     if (obj.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
     const std::vector<TriangleMesh> pieces = extras ? MakeTriangleMeshes(io_context.kit) : std::vector<TriangleMesh>();
+    const std::vector<PieceLevel> pieceLevels = MakePieceLevels(io_context.kit, options.engine.lods);
 
     // One writer for the whole output, its full buffers written on a thread of its own.
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(io_context.out);
@@ -53,7 +54,7 @@ class ObjFormat : public Writer {
       if (levels) WriteLine(*writer, "o " + LevelName(building.name, 0));
       else if (obj.objectLines) WriteLine(*writer, "o " + building.name);
       at = WriteObj(*writer, io_context.kit, building.plan, building.frame, at, names);
-      if (extras) at = writeExtras(io_context, pieces, building, *writer, at);
+      if (extras) at = writeExtras(io_context, pieces, pieceLevels, building, *writer, at);
       if (options.progress) options.progress(++done, writer->out.bytes());
     }
     Flush(*writer);
@@ -62,11 +63,13 @@ class ObjFormat : public Writer {
  private:
   // The building's extras, made in its own frame, written where it stands.
   static Offsets writeExtras(WriteContext& io_context, const std::vector<TriangleMesh>& i_pieces,
-                             const SceneBuilding& i_building, ObjWriter& io_writer, const Offsets& i_at) {
+                             const std::vector<PieceLevel>& i_levels, const SceneBuilding& i_building,
+                             ObjWriter& io_writer, const Offsets& i_at) {
     const EngineOptions& engine = io_context.options.engine;
-    const EngineExtras extras = MakeWrittenExtras(io_context.kit, i_pieces, i_building, engine, io_context.report);
-    return WriteExtrasObj(io_writer, io_context.kit, extras, i_building.name, i_building.frame, i_at,
-                          io_context.survey.names);
+    const EngineExtras extras =
+        MakeWrittenExtras(io_context.kit, i_pieces, i_levels, i_building, engine, io_context.report);
+    return WriteExtrasObj(io_writer, io_context.kit, i_building.plan, extras, i_building.name, i_building.frame,
+                          i_at, io_context.survey.names);
   }
 
   static void writeOnThreads(WriteContext& io_context, const std::string& i_mtllib, const Offsets& i_start) {

@@ -1,0 +1,44 @@
+#pragma once
+// The levels of detail of a kit's pieces, made once for a kit and laid out exactly as the pieces
+// are: a level of a building is its plan walked with the level's kit in place of the kit, so it
+// streams like the finest level, at any size, in memory that does not grow with the building.
+//
+// A simplified piece keeps about a quarter of its triangles, or as few as collapses that move its
+// surface by at most a few centimetres a metre leave: meshoptimizer collapses its surface,
+// welded by position and material, with the piece's open border locked so that neighbours still
+// meet (then only vertices on straight stretches of the border go) and the edges between
+// materials kept as seams. Its faces are flat, as the kit's are, and
+// each takes its texture coordinates from the kit's mapping of the face of its material it lies
+// on: that mapping only turns and shifts a face onto its strip of the sheet, so regions of the
+// sheet stay whole and no triangle stretches it.
+//
+// A card is the far form of a piece: one quad for each side of the cell that the piece faces
+// (its outward walls), toned with the material that covers most of that side, plus the
+// simplified piece's roof (its faces that look up).
+
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+
+#include "write/TriangleMesh.h"
+
+namespace Ostrel::Buildings {
+
+// One level of every piece of a kit.
+struct PieceLevel {
+  Kit kit;                        // the kit with each piece's faces those of this level
+  std::vector<TriangleMesh> pieces;  // MakeTriangleMeshes(kit): its glTF form, in cell units
+};
+
+// The levels of a building with i_lods lower levels of detail that are laid out piece by piece:
+// the simplified pieces for one or two levels (the last of two or more is the block boxes, made
+// per building), then the cards for three.
+std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods);
+
+// A piece simplified to at most i_share of its triangles, or as near as its locked border allows.
+Piece SimplifiedPiece(const Piece& i_piece, double i_share);
+
+// The card of a piece, from the piece and its simplified form (for the roof).
+Piece CardPiece(const Piece& i_piece, const Piece& i_simplified);
+
+}  // namespace Ostrel::Buildings
