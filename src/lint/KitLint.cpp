@@ -70,7 +70,9 @@ PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io
 }
 
 // The pieces of pitched roofs and of setbacks' terraces are each a set a style offers or not.
-bool OptionalRow(PieceRow i_row) { return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace; }
+bool OptionalRow(PieceRow i_row) {
+  return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace || i_row == PieceRow::Wings;
+}
 
 // Whether a style has a file of any piece of the row: a style without one does not offer what
 // they make (pitched roofs, setbacks), and none of those pieces is missing from it.

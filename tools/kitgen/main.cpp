@@ -34,6 +34,7 @@
 #include "Sheets.h"
 #include "Shop.h"
 #include "SlopedText.h"
+#include "Wings.h"
 #include "Styles.h"
 #include "Terraces.h"
 #include "Variants.h"
@@ -210,6 +211,12 @@ int main(int argc, char** argv) {
       }
       if (style.name == shop.name) continue;
       for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
+        if (!WriteText(folder / (piece.name + ".obj"),
+                       Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
+          return 1;
+        ++files;
+      }
+      for (const Kitgen::SlopedPiece& piece : Kitgen::WingPieces(Kitgen::StylePitch(style.name))) {
         if (!WriteText(folder / (piece.name + ".obj"),
                        Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
           return 1;
