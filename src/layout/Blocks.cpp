@@ -16,7 +16,7 @@ std::int64_t BlockOf(const Request& i_request, const Placement& i_placement) {
   std::size_t block = 0;
   while (block < i_request.setbacks.size() && i_placement.level >= i_request.setbacks[block].level) ++block;
   if (block == 0 || i_placement.level != i_request.setbacks[block - 1].level) return static_cast<std::int64_t>(block);
-  const Footprint above = FootprintOf(i_request, block);
+  const BlockRect above = BlockRectOf(i_request, block);
   const bool inside = i_placement.x <= above.x0 && i_placement.x > above.x0 - above.cellsAlongX &&
                       i_placement.z >= above.z0 && i_placement.z < above.z0 + above.cellsAlongZ;
   return static_cast<std::int64_t>(inside ? block : block - 1);

@@ -65,7 +65,7 @@ struct Row {
   std::array<bool, 4> terrace{};
   // The top of a block that a block above steps back from: the cells the block above stands on
   // (in the row's cells) are left out of its roof ring.
-  const Footprint* keepOut = nullptr;
+  const BlockRect* keepOut = nullptr;
 };
 
 std::size_t SideIndex(char i_side) {
@@ -81,7 +81,7 @@ std::size_t SideIndex(char i_side) {
   }
 }
 
-bool Inside(const Footprint& i_footprint, std::int64_t i_x, std::int64_t i_z) {
+bool Inside(const BlockRect& i_footprint, std::int64_t i_x, std::int64_t i_z) {
   return i_x <= i_footprint.x0 && i_x > i_footprint.x0 - i_footprint.cellsAlongX && i_z >= i_footprint.z0 &&
          i_z < i_footprint.z0 + i_footprint.cellsAlongZ;
 }
@@ -145,7 +145,7 @@ void AddCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, st
 }
 
 // The cells i_lo to i_hi (1-based) of the facade that stand in i_footprint; false for none.
-bool CellsInside(const Facade& i_facade, const Footprint& i_footprint, std::int64_t& o_lo, std::int64_t& o_hi) {
+bool CellsInside(const Facade& i_facade, const BlockRect& i_footprint, std::int64_t& o_lo, std::int64_t& o_hi) {
   // Along the facade's line the cells step by one along x or z; across it they stay.
   const bool alongX = i_facade.dx != 0;
   const std::int64_t step = alongX ? i_facade.dx : i_facade.dz;
@@ -252,7 +252,7 @@ void AddRoofCap(const Request& i_request, const Kit& i_kit, const KitStyle& i_st
 
 // The request as a building of the footprint's cells, its north-west corner cell at (0, 0): a
 // block is laid as such a building and then moved to its place (Shift).
-Request OnFootprint(const Request& i_request, const Footprint& i_footprint) {
+Request OnFootprint(const Request& i_request, const BlockRect& i_footprint) {
   Request block = i_request;
   block.cellsAlongX = i_footprint.cellsAlongX;
   block.cellsAlongZ = i_footprint.cellsAlongZ;
@@ -260,7 +260,7 @@ Request OnFootprint(const Request& i_request, const Footprint& i_footprint) {
 }
 
 // Moves the plan's blocks from i_first on by the footprint's north-west corner cell.
-void Shift(Plan& io_plan, std::size_t i_first, const Footprint& i_footprint) {
+void Shift(Plan& io_plan, std::size_t i_first, const BlockRect& i_footprint) {
   if (i_footprint.x0 == 0 && i_footprint.z0 == 0) return;
   for (std::size_t b = i_first; b < io_plan.blocks.size(); ++b) {
     for (Run& run : io_plan.blocks[b].runs) {
@@ -284,7 +284,7 @@ std::array<bool, 4> TerraceSides(const Setback& i_setback) {
 
 // One row of the block at i_level in the style of that storey.
 void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, RowKind i_kind,
-            const std::array<bool, 4>& i_terrace, const Footprint* i_keepOut, Plan& io_plan) {
+            const std::array<bool, 4>& i_terrace, const BlockRect* i_keepOut, Plan& io_plan) {
   // The roof row and a terrace belong to the storey below them.
   const std::int64_t storey = i_kind == RowKind::Roof && i_level > 0 ? i_level - 1 : i_level;
   Row row = MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, storey), i_level, i_kind, io_plan);
@@ -367,13 +367,13 @@ void AddCapRect(const PieceId i_cap, std::uint32_t i_choice, std::int64_t i_leve
 // the block below where the block above leaves it open, and roof cap over the rest of the block
 // below's inside that the block above leaves open, in the style of the storey below.
 void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block, Plan& io_plan) {
-  const Footprint below = FootprintOf(i_request, i_block - 1);
-  const Footprint above = FootprintOf(i_request, i_block);
+  const BlockRect below = BlockRectOf(i_request, i_block - 1);
+  const BlockRect above = BlockRectOf(i_request, i_block);
   const std::int64_t level = i_request.setbacks[i_block - 1].level;
   const Request lower = OnFootprint(i_request, below);
   const std::size_t first = io_plan.blocks.size();
   // The block above in the cells of the block below.
-  const Footprint keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
+  const BlockRect keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
   AddRow(lower, i_kit, level, RowKind::Roof, {}, &keepOut, io_plan);
 
   const KitStyle& style = StyleAt(i_request, i_kit, level - 1);
@@ -408,7 +408,7 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   const std::size_t blocks = i_request.setbacks.size() + 1;
   const std::int64_t top = i_request.rows - 2;  // the top storey; -1 for a height of 0
   for (std::size_t b = 0; b < blocks; ++b) {
-    const Footprint footprint = FootprintOf(i_request, b);
+    const BlockRect footprint = BlockRectOf(i_request, b);
     const Request block = OnFootprint(i_request, footprint);
     const std::int64_t level = b == 0 ? 0 : i_request.setbacks[b - 1].level;
     if (b > 0) AddTerrace(i_request, i_kit, b, plan);

@@ -304,7 +304,7 @@ void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) 
   Block lines;
   if (RoofCapLines(i_request, cap, 0, i_request.rows - 1, lines)) io_plan.blocks.push_back(std::move(lines));
   for (std::size_t i = 0; i < i_request.setbacks.size(); ++i) {
-    const Footprint below = FootprintOf(i_request, i), above = FootprintOf(i_request, i + 1);
+    const BlockRect below = BlockRectOf(i_request, i), above = BlockRectOf(i_request, i + 1);
     Block terrace;
     for (std::int64_t x = below.x0 - 1; x > below.x0 - below.cellsAlongX + 1; --x) {
       for (std::int64_t z = below.z0 + 1; z < below.z0 + below.cellsAlongZ - 1; ++z) {
