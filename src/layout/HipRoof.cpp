@@ -10,11 +10,30 @@ namespace Ostrel::City {
 // Named, so that its helpers stay apart from other files' in a unity build.
 namespace hiprings {
 
-using Spans = std::vector<CellSpan>;
+// Here a row's cells are spans z0 .. z1 - 1, and a band's rows x0 .. x1 - 1, in order of x.
+struct Span {
+  std::int64_t z0 = 0, z1 = 0;
+};
+using Spans = std::vector<Span>;
+
+struct CellBand {
+  std::int64_t x0 = 0, x1 = 0;
+  Spans spans;
+};
+
+std::vector<CellBand> BandsOf(const Footprint& i_footprint) {
+  std::vector<CellBand> bands;
+  for (auto slab = i_footprint.slabs.rbegin(); slab != i_footprint.slabs.rend(); ++slab) {
+    CellBand band{slab->x0, slab->x1 + 1, {}};
+    for (const CellSpan& span : slab->spans) band.spans.push_back({span.z0, span.z1 + 1});
+    bands.push_back(std::move(band));
+  }
+  return bands;
+}
 
 bool SameSpans(const Spans& i_a, const Spans& i_b) {
   return std::equal(i_a.begin(), i_a.end(), i_b.begin(), i_b.end(),
-                    [](const CellSpan& i_p, const CellSpan& i_q) { return i_p.z0 == i_q.z0 && i_p.z1 == i_q.z1; });
+                    [](const Span& i_p, const Span& i_q) { return i_p.z0 == i_q.z0 && i_p.z1 == i_q.z1; });
 }
 
 Spans Intersect(const Spans& i_a, const Spans& i_b) {
@@ -32,7 +51,7 @@ Spans Intersect(const Spans& i_a, const Spans& i_b) {
 // Each span less a cell at both ends.
 Spans Shrink(const Spans& i_spans) {
   Spans shrunk;
-  for (const CellSpan& span : i_spans) {
+  for (const Span& span : i_spans) {
     if (span.z1 - span.z0 > 2) shrunk.push_back({span.z0 + 1, span.z1 - 1});
   }
   return shrunk;
@@ -51,7 +70,7 @@ const Spans& RowOf(const std::vector<CellBand>& i_bands, std::int64_t i_x) {
 
 bool Covers(const Spans& i_spans, std::int64_t i_z) {
   const auto after = std::upper_bound(i_spans.begin(), i_spans.end(), i_z,
-                                      [](std::int64_t i_cell, const CellSpan& i_span) { return i_cell < i_span.z0; });
+                                      [](std::int64_t i_cell, const Span& i_span) { return i_cell < i_span.z0; });
   return after != i_spans.begin() && i_z < std::prev(after)->z1;
 }
 
@@ -147,7 +166,7 @@ bool AddRows(const RowContext& i_context, std::int64_t i_x, std::int64_t i_rows,
   // A cell's neighbourhood changes only next to an end of a span of the three rows.
   std::vector<std::int64_t> starts;
   for (const Spans* spans : {&i_context.up, &i_context.row, &i_context.down}) {
-    for (const CellSpan& span : *spans) {
+    for (const Span& span : *spans) {
       for (const std::int64_t edge : {span.z0, span.z1}) {
         for (const std::int64_t d : {-1, 0, 1}) starts.push_back(edge + d);
       }
@@ -210,9 +229,9 @@ bool AddRing(const std::vector<CellBand>& i_bands, std::int64_t i_ring, std::vec
 
 }  // namespace hiprings
 
-bool HipRoofCells(const std::vector<CellBand>& i_bands, std::vector<HipCells>& o_cells, std::string& o_fault) {
+bool HipRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, std::string& o_fault) {
   o_cells.clear();
-  std::vector<CellBand> ring = i_bands;
+  std::vector<hiprings::CellBand> ring = hiprings::BandsOf(i_footprint);
   for (std::int64_t k = 0; !ring.empty(); ++k) {
     if (!hiprings::AddRing(ring, k, o_cells, o_fault)) return false;
     ring = hiprings::Erode(ring);

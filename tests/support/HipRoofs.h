@@ -35,22 +35,22 @@ inline bool IsCell(const Mask& i_mask, long i_x, long i_z) {
   return i_z < static_cast<long>(line.size()) && line[static_cast<std::size_t>(i_z)] == '#';
 }
 
-// The cells as the layout takes them: bands of rows in order of x.
-inline std::vector<Ostrel::City::CellBand> Bands(const Mask& i_mask) {
-  std::vector<Ostrel::City::CellBand> bands;
-  for (long r = static_cast<long>(i_mask.size()) - 1; r >= 0; --r) {
-    Ostrel::City::CellBand band;
-    band.x0 = -r;
-    band.x1 = -r + 1;
-    const std::string& line = i_mask[static_cast<std::size_t>(r)];
+// The cells as the layout takes them: slabs of rows, north first (a slab a row).
+inline Ostrel::City::Footprint FootprintOf(const Mask& i_mask) {
+  Ostrel::City::Footprint footprint;
+  for (std::size_t r = 0; r < i_mask.size(); ++r) {
+    Ostrel::City::CellSlab slab;
+    slab.x0 = slab.x1 = -static_cast<std::int64_t>(r);
+    const std::string& line = i_mask[r];
     for (std::size_t z = 0; z < line.size(); ++z) {
       if (line[z] != '#') continue;
-      if (!band.spans.empty() && band.spans.back().z1 == static_cast<std::int64_t>(z)) ++band.spans.back().z1;
-      else band.spans.push_back({static_cast<std::int64_t>(z), static_cast<std::int64_t>(z) + 1});
+      const auto cell = static_cast<std::int64_t>(z);
+      if (!slab.spans.empty() && slab.spans.back().z1 + 1 == cell) ++slab.spans.back().z1;
+      else slab.spans.push_back({cell, cell});
     }
-    if (!band.spans.empty()) bands.push_back(band);
+    if (!slab.spans.empty()) footprint.slabs.push_back(slab);
   }
-  return bands;
+  return footprint;
 }
 
 // The distance in centimetres, in the max-norm, from the point (x, z) to the cell's square.
@@ -86,7 +86,7 @@ struct Placed {
 inline std::vector<Placed> Roof(const Mask& i_mask, std::string& o_fault) {
   std::vector<Ostrel::City::HipCells> cells;
   std::vector<Placed> placed;
-  if (!Ostrel::City::HipRoofCells(Bands(i_mask), cells, o_fault)) return placed;
+  if (!Ostrel::City::HipRoofCells(FootprintOf(i_mask), cells, o_fault)) return placed;
   for (const Ostrel::City::HipCells& run : cells) {
     for (long r = 0; r < run.rows; ++r) {
       for (long c = 0; c < run.cells; ++c)

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <ostrel/kit/PieceKind.h>
+#include <ostrel/layout/Footprint.h>
 
 namespace Ostrel::City {
 
@@ -75,17 +76,6 @@ inline const HipCase* CaseOf(PieceKind i_kind) {
   return nullptr;
 }
 
-// Cells z0 .. z1 - 1 of a row.
-struct CellSpan {
-  std::int64_t z0 = 0, z1 = 0;
-};
-
-// Rows x0 .. x1 - 1 of cells that all cover the same spans, in order of z, none touching.
-struct CellBand {
-  std::int64_t x0 = 0, x1 = 0;
-  std::vector<CellSpan> spans;
-};
-
 // A rectangle of cells that take the same piece: rows x .. x + rows - 1, cells z .. z + cells - 1,
 // `step` rises up, the piece's +x turned to (zd, 0, xd) as a Placement's.
 struct HipCells {
@@ -94,8 +84,8 @@ struct HipCells {
   std::int8_t xd = 0, zd = 1;
 };
 
-// The hip roof over the cells of i_bands (in order of x, none overlapping), ring by ring. False,
-// with o_fault set, when a cell matches no case: a part of the footprint narrower than two cells.
-bool HipRoofCells(const std::vector<CellBand>& i_bands, std::vector<HipCells>& o_cells, std::string& o_fault);
+// The hip roof over the footprint's cells, ring by ring. False, with o_fault set, when a cell
+// matches no case: a part of the footprint narrower than two cells.
+bool HipRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, std::string& o_fault);
 
 }  // namespace Ostrel::City
