@@ -11,7 +11,7 @@ args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(-max_total_time=60)
 
 cmake --preset fuzz >/dev/null
-harnesses=(obj build mtl csv city)
+harnesses=(obj build mtl csv city hiproof)
 cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
 
 for harness in "${harnesses[@]}"; do
@@ -24,7 +24,10 @@ for harness in "${harnesses[@]}"; do
   # The build harness reads OBJ unit files, so both OBJ harnesses share one dictionary.
   dict="fuzz/$harness.dict"
   [ "$harness" = build ] && dict=fuzz/obj.dict
+  # The hip roof harness reads bits, for which no words help.
+  dictionary=()
+  [ -f "$dict" ] && dictionary=(-dict="$dict")
   echo "== fuzzing $harness: ${args[*]}"
-  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" -dict="$dict" \
+  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" "${dictionary[@]}" \
     -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}"
 done

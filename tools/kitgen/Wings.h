@@ -217,6 +217,88 @@ inline void MergeRegions(std::vector<Region>& io_regions) {
   }
 }
 
+// The outline loops of regions that tile a part of the plan: their sides that no other region
+// shares, joined end to end.
+inline std::vector<std::vector<Flat>> Outlines(const std::vector<Region>& i_regions) {
+  std::vector<std::pair<Flat, Flat>> sides;
+  for (const Region& region : i_regions) {
+    for (std::size_t k = 0; k < region.corners.size(); ++k)
+      sides.push_back({region.corners[k], region.corners[(k + 1) % region.corners.size()]});
+  }
+  std::vector<std::pair<Flat, Flat>> outline;
+  for (const auto& side : sides) {
+    const bool shared = std::any_of(sides.begin(), sides.end(), [&](const std::pair<Flat, Flat>& i_other) {
+      return i_other.first == side.second && i_other.second == side.first;
+    });
+    if (!shared) outline.push_back(side);
+  }
+  std::vector<std::vector<Flat>> loops;
+  while (!outline.empty()) {
+    std::vector<Flat> loop = {outline.front().first};
+    Flat at = outline.front().second;
+    outline.erase(outline.begin());
+    while (at != loop.front()) {
+      loop.push_back(at);
+      const auto next = std::find_if(outline.begin(), outline.end(),
+                                     [&](const std::pair<Flat, Flat>& i_side) { return i_side.first == at; });
+      if (next == outline.end()) throw std::runtime_error("a roof plane's outline does not close");
+      at = next->second;
+      outline.erase(next);
+    }
+    loops.push_back(Simplified(loop));
+  }
+  return loops;
+}
+
+// A simple counter-clockwise polygon cut into triangles between its own corners.
+inline std::vector<std::vector<Flat>> Triangles(std::vector<Flat> i_polygon) {
+  std::vector<std::vector<Flat>> triangles;
+  while (i_polygon.size() > 3) {
+    bool cut = false;
+    for (std::size_t k = 0; k < i_polygon.size() && !cut; ++k) {
+      const Flat& a = i_polygon[(k + i_polygon.size() - 1) % i_polygon.size()];
+      const Flat& b = i_polygon[k];
+      const Flat& c = i_polygon[(k + 1) % i_polygon.size()];
+      if (Cross(a, b, c) <= 0) continue;
+      const bool blocked = std::any_of(i_polygon.begin(), i_polygon.end(), [&](const Flat& i_p) {
+        return i_p != a && i_p != b && i_p != c && Cross(a, b, i_p) >= 0 && Cross(b, c, i_p) >= 0 &&
+               Cross(c, a, i_p) >= 0;
+      });
+      if (blocked) continue;
+      triangles.push_back({a, b, c});
+      i_polygon.erase(i_polygon.begin() + static_cast<std::ptrdiff_t>(k));
+      cut = true;
+    }
+    if (!cut) throw std::runtime_error("a roof plane's outline cannot be cut into triangles");
+  }
+  if (i_polygon.size() == 3) triangles.push_back(i_polygon);
+  return triangles;
+}
+
+// The regions of each plane as few convex parts, cut between the corners of the plane's outline
+// only: a side that runs straight on across the regions (a flush eave's end, past the cell's
+// corner) keeps no corner in its middle, just as the eave's own side has none.
+inline std::vector<Region> Regrouped(const std::vector<Region>& i_regions) {
+  std::vector<Region> regrouped;
+  std::vector<bool> done(i_regions.size(), false);
+  for (std::size_t i = 0; i < i_regions.size(); ++i) {
+    if (done[i]) continue;
+    std::vector<Region> same;
+    for (std::size_t j = i; j < i_regions.size(); ++j) {
+      if (done[j] || !(i_regions[j].plane == i_regions[i].plane)) continue;
+      same.push_back(i_regions[j]);
+      done[j] = true;
+    }
+    std::vector<Region> parts;
+    for (const std::vector<Flat>& loop : Outlines(same)) {
+      for (std::vector<Flat>& triangle : Triangles(loop)) parts.push_back({std::move(triangle), i_regions[i].plane});
+    }
+    MergeRegions(parts);
+    regrouped.insert(regrouped.end(), parts.begin(), parts.end());
+  }
+  return regrouped;
+}
+
 struct Rect {
   std::int64_t x0, x1, z0, z1;
 };
@@ -408,10 +490,12 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, Ostrel::City::PieceKind i_kin
   const std::vector<std::array<int, 2>> innerCorners = InnerCorners(cell);
 
   std::vector<SlopedFace> faces;
-  for (const Region& region : regions) {
+  for (const Region& region : Regrouped(regions)) {
     std::vector<Point3> top;
     for (const Flat& p : region.corners) top.push_back(Lift(p, HeightOf(region.plane, p) + i_pitch.thick));
     detail::AddFace(faces, s + "_roofing", top, {0, 1, 0});
+  }
+  for (const Region& region : regions) {
     std::vector<std::vector<Flat>> under = {region.corners};
     for (std::size_t w = 0; w < walls.size(); ++w) {
       // The walls along the sides come first, those at the inner corners after them.
@@ -446,8 +530,10 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, Ostrel::City::PieceKind i_kin
         const std::vector<Flat>& d = regions[j].corners;
         for (std::size_t q = 0; q < d.size() && !shared; ++q) shared = d[q] == b && d[(q + 1) % d.size()] == a;
       }
-      // A diagonal edge not shared is an inner corner's cut, where the other eave goes on.
-      if (shared || OnCellSide(a, b) || (a[0] != b[0] && a[1] != b[1])) continue;
+      // A diagonal edge not shared is an inner corner's cut, where the other eave goes on; the
+      // regions inside the cell tile it, whether their sides meet corner to corner or not.
+      const auto inCell = [](const Flat& i_p) { return std::abs(i_p[0]) <= kHalf && std::abs(i_p[1]) <= kHalf; };
+      if (shared || OnCellSide(a, b) || (a[0] != b[0] && a[1] != b[1]) || (inCell(a) && inCell(b))) continue;
       const int ya = HeightOf(regions[i].plane, a), yb = HeightOf(regions[i].plane, b);
       // Outward: to the right of a -> b, the polygon being counter-clockwise from above.
       const std::array<int, 3> outward = {static_cast<int>(b[1] - a[1]), 0, static_cast<int>(a[0] - b[0])};
