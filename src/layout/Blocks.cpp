@@ -2,17 +2,37 @@
 
 #include <ostrel/layout/Blocks.h>
 
+#include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include <ostrel/layout/Setbacks.h>
 
 namespace Ostrel::City {
 
 std::int64_t BlockCount(const Request& i_request) {
+  if (i_request.footprint) return static_cast<std::int64_t>(Rectangles(*i_request.footprint).size());
   return static_cast<std::int64_t>(i_request.setbacks.size()) + 1;
 }
 
+std::vector<CellRect> BlockCells(const Request& i_request) {
+  if (!i_request.footprint) return {};
+  return Rectangles(*i_request.footprint);
+}
+
+std::int64_t BlockAtPoint(const std::vector<CellRect>& rects, float i_x, float i_z, std::int64_t i_block) {
+  // A point on the line between two cells counts in the cell on its south or west side.
+  const auto x = static_cast<std::int64_t>(std::floor(i_x + 0.5f)), z = static_cast<std::int64_t>(std::floor(i_z + 0.5f));
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    if (x >= rects[i].x0 && x <= rects[i].x1 && z >= rects[i].z0 && z <= rects[i].z1) return static_cast<std::int64_t>(i);
+  }
+  return i_block;
+}
+
 std::int64_t BlockOf(const Request& i_request, const Placement& i_placement) {
+  if (i_request.footprint) {
+    return BlockAtPoint(BlockCells(i_request), static_cast<float>(i_placement.x), static_cast<float>(i_placement.z), 0);
+  }
   std::size_t block = 0;
   while (block < i_request.setbacks.size() && i_placement.level >= i_request.setbacks[block].level) ++block;
   if (block == 0 || i_placement.level != i_request.setbacks[block - 1].level) return static_cast<std::int64_t>(block);

@@ -50,7 +50,10 @@ struct Face {
   std::vector<Point3> corners;  // counter-clockwise seen from outside
 };
 
-std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open);
+// i_seams: corners to add to the edges they lie in, where a piece wider than a cell meets its
+// neighbours cell by cell along an open side.
+std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
+                              const std::vector<Point3>& i_seams = {});
 
 namespace detail {
 
@@ -147,9 +150,10 @@ inline std::vector<std::vector<std::vector<bool>>> Parts(const std::vector<std::
   return parts;
 }
 
-// Adds to each edge of each face every corner of any face that lies strictly inside the edge.
-inline void CloseTJunctions(std::vector<Face>& io_faces) {
-  std::vector<Point3> corners;
+// Adds to each edge of each face every corner of any face, and every one of i_seams, that lies
+// strictly inside the edge.
+inline void CloseTJunctions(std::vector<Face>& io_faces, const std::vector<Point3>& i_seams) {
+  std::vector<Point3> corners = i_seams;
   for (const Face& face : io_faces) corners.insert(corners.end(), face.corners.begin(), face.corners.end());
   std::sort(corners.begin(), corners.end());
   corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
@@ -179,7 +183,8 @@ inline void CloseTJunctions(std::vector<Face>& io_faces) {
 
 }  // namespace detail
 
-inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open) {
+inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
+                                     const std::vector<Point3>& i_seams) {
   // The grid: every coordinate that a step names, per axis. An open side leaves out the faces of
   // grid cells wholly inside its area.
   std::array<std::vector<int>, 3> grid;
@@ -272,7 +277,7 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
       }
     }
   }
-  detail::CloseTJunctions(faces);
+  detail::CloseTJunctions(faces, i_seams);
   return faces;
 }
 

@@ -46,8 +46,13 @@ enum class PieceKind : std::uint8_t {
   TerraceAngle,       // a corner over the terrace on both sides
   TerraceAngleLeft,   // a corner whose +x side continues the facade below, the terrace on +z
   TerraceAngleRight,  // a corner over the terrace on +x, whose +z side continues the facade below
+  // A footprint's inner corners, where the facade turns inward (the layout's FootprintRing says
+  // where each goes): in the cell diagonally inside the corner, with the walls of the two cells
+  // that end the runs meeting there, on its +x and +z sides.
+  InnerAngle,      // on every storey
+  InnerAngleRoof,  // in the roof row: the parapet round the corner, and the roof over the three cells
 };
-inline constexpr std::size_t kPieceKindCount = 29;
+inline constexpr std::size_t kPieceKindCount = 31;
 
 // The row of a building a kind is placed in.
 enum class PieceRow : std::uint8_t {
@@ -57,6 +62,7 @@ enum class PieceRow : std::uint8_t {
   Roof,    // the roof row
   Pitched,  // a pitched roof, on top of the storeys instead of the roof row
   Terrace,  // the first storey of a block that steps back
+  Inner,    // the inner corners of a footprint other than a rectangle, on every row
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along
