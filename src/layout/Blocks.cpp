@@ -2,6 +2,7 @@
 
 #include <ostrel/layout/Blocks.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -20,13 +21,22 @@ std::vector<CellRect> BlockCells(const Request& i_request) {
   return Rectangles(*i_request.footprint);
 }
 
-std::int64_t BlockAtPoint(const std::vector<CellRect>& rects, float i_x, float i_z, std::int64_t i_block) {
-  // A point on the line between two cells counts in the cell on its south or west side.
-  const auto x = static_cast<std::int64_t>(std::floor(i_x + 0.5f)), z = static_cast<std::int64_t>(std::floor(i_z + 0.5f));
-  for (std::size_t i = 0; i < rects.size(); ++i) {
-    if (x >= rects[i].x0 && x <= rects[i].x1 && z >= rects[i].z0 && z <= rects[i].z1) return static_cast<std::int64_t>(i);
+std::int64_t BlockAtPoint(const std::vector<CellRect>& i_blocks, float i_x, float i_z, std::int64_t i_block) {
+  // The nearest rectangle: the one the point lies on, or, for a point standing out of the
+  // footprint (a cornice, a balcony), the one it stands out from.
+  std::int64_t nearest = i_block;
+  double best = 0;
+  for (std::size_t i = 0; i < i_blocks.size(); ++i) {
+    const CellRect& r = i_blocks[i];
+    const double dx = std::max({r.x0 - 0.5 - i_x, i_x - (r.x1 + 0.5), 0.0});
+    const double dz = std::max({r.z0 - 0.5 - i_z, i_z - (r.z1 + 0.5), 0.0});
+    const double distance = dx * dx + dz * dz;
+    if (i == 0 || distance < best) {
+      best = distance;
+      nearest = static_cast<std::int64_t>(i);
+    }
   }
-  return i_block;
+  return nearest;
 }
 
 std::int64_t BlockOf(const Request& i_request, const Placement& i_placement) {

@@ -42,7 +42,7 @@ struct PieceSpec {
   std::string palette;  // the style's material file without ".mtl"; empty for no materials
   std::vector<Step> steps;
   std::vector<Open> open;
-  std::vector<Point3> seams;  // corners its edges take where neighbouring cells meet (MakeSurface)
+  std::vector<CutPlane> cuts;  // planes no face crosses (MakeSurface)
 };
 
 struct Style {
@@ -201,10 +201,14 @@ inline std::vector<Open> InnerOpen(bool i_storey) {
   return open;
 }
 
+// The piece spans three cells: its faces are cut at their sides, each face within one cell.
+inline std::vector<CutPlane> InnerCuts() { return {{0, kHalf}, {2, kHalf}}; }
+
 inline PieceSpec InnerCorner(const std::string& i_style, const Design& i_design) {
   PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::InnerAngle), i_style, {}, InnerOpen(true)};
   AddInnerLegs(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
   for (const Run& run : i_design.storey) AddInnerLegs(piece, run);
+  piece.cuts = InnerCuts();
   return piece;
 }
 
@@ -218,8 +222,7 @@ inline PieceSpec InnerCornerRoof(const std::string& i_style, const Design& i_des
   Add(piece, i_style + "_roof", {-kHalf, kBeyond, 0, kSlab, -kHalf, kWallInner});
   Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kBeyond});
   for (const Run& run : i_design.roof) AddInnerLegs(piece, run);
-  // The roof's open sides run along three cells' sides: the cells beside them meet it at kHalf.
-  piece.seams = {{-kHalf, 0, kHalf}, {-kHalf, kSlab, kHalf}, {kHalf, 0, -kHalf}, {kHalf, kSlab, -kHalf}};
+  piece.cuts = InnerCuts();
   return piece;
 }
 

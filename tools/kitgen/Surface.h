@@ -50,10 +50,16 @@ struct Face {
   std::vector<Point3> corners;  // counter-clockwise seen from outside
 };
 
-// i_seams: corners to add to the edges they lie in, where a piece wider than a cell meets its
-// neighbours cell by cell along an open side.
+// A plane no face crosses: axis 0, 1 or 2 and its coordinate. A piece wider than a cell is cut at
+// its cells' sides, so that each face stays within a cell (as its texture's strip does) and its
+// neighbours meet it corner for corner.
+struct CutPlane {
+  int axis;
+  int at;
+};
+
 std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
-                              const std::vector<Point3>& i_seams = {});
+                              const std::vector<CutPlane>& i_cuts = {});
 
 namespace detail {
 
@@ -150,10 +156,9 @@ inline std::vector<std::vector<std::vector<bool>>> Parts(const std::vector<std::
   return parts;
 }
 
-// Adds to each edge of each face every corner of any face, and every one of i_seams, that lies
-// strictly inside the edge.
-inline void CloseTJunctions(std::vector<Face>& io_faces, const std::vector<Point3>& i_seams) {
-  std::vector<Point3> corners = i_seams;
+// Adds to each edge of each face every corner of any face that lies strictly inside the edge.
+inline void CloseTJunctions(std::vector<Face>& io_faces) {
+  std::vector<Point3> corners;
   for (const Face& face : io_faces) corners.insert(corners.end(), face.corners.begin(), face.corners.end());
   std::sort(corners.begin(), corners.end());
   corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
@@ -184,13 +189,14 @@ inline void CloseTJunctions(std::vector<Face>& io_faces, const std::vector<Point
 }  // namespace detail
 
 inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
-                                     const std::vector<Point3>& i_seams) {
+                                     const std::vector<CutPlane>& i_cuts) {
   // The grid: every coordinate that a step names, per axis. An open side leaves out the faces of
   // grid cells wholly inside its area.
   std::array<std::vector<int>, 3> grid;
   for (const Step& step : i_steps)
     for (int axis = 0; axis < 3; ++axis)
       grid[axis].insert(grid[axis].end(), {step.box.lo(axis), step.box.hi(axis)});
+  for (const CutPlane& cut : i_cuts) grid[cut.axis].push_back(cut.at);
   for (std::vector<int>& lines : grid) {
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
@@ -222,8 +228,15 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
     return cell(i_c[0], i_c[1], i_c[2]);
   };
 
-  // Layers: for every grid plane of every axis, the cells where solid meets empty.
-  std::map<std::tuple<int, int, int, int>, detail::Layer> layers;  // axis, plane index, sign, material
+  // Which side of the cuts across an axis a grid cell lies on: the cuts at or below its start.
+  const auto sideOf = [&](int i_axis, int i_cell) {
+    int side = 0;
+    for (const CutPlane& cut : i_cuts) side += cut.axis == i_axis && cut.at <= grid[i_axis][i_cell] ? 1 : 0;
+    return side;
+  };
+  // Layers: for every grid plane of every axis, the cells where solid meets empty; a layer holds
+  // the cells between the same cuts.
+  std::map<std::tuple<int, int, int, int, int, int>, detail::Layer> layers;  // axis, plane, sign, material, cut sides
   for (int axis = 0; axis < 3; ++axis) {
     const int ua = (axis + 1) % 3, va = (axis + 2) % 3;
     for (int k = 0; k <= n[axis]; ++k) {
@@ -244,7 +257,7 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
           });
           if (open) continue;
           const int material = lo != 0 ? lo : hi;
-          detail::Layer& layer = layers[{axis, k, sign, material}];
+          detail::Layer& layer = layers[{axis, k, sign, material, sideOf(ua, u), sideOf(va, v)}];
           if (layer.filled.empty()) {
             layer = {materials[material], axis, sign, plane,
                      std::vector<std::vector<bool>>(n[ua], std::vector<bool>(n[va], false))};
@@ -277,7 +290,7 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
       }
     }
   }
-  detail::CloseTJunctions(faces, i_seams);
+  detail::CloseTJunctions(faces);
   return faces;
 }
 

@@ -23,8 +23,8 @@ std::int64_t BlockCount(const Request& i_request);
 std::vector<CellRect> BlockCells(const Request& i_request);
 
 // The block of a point at (x, z), cell units of the building's own frame, among i_blocks
-// (BlockCells): the rectangle of the cell it lies in, or i_block when no rectangle holds that
-// cell (a cornice or a balcony standing out of the footprint, or a rectangle's building).
+// (BlockCells): the rectangle it lies on, else the nearest (a cornice or a balcony standing out
+// of the footprint); i_block when there are none (a rectangle's building).
 std::int64_t BlockAtPoint(const std::vector<CellRect>& i_blocks, float i_x, float i_z, std::int64_t i_block);
 
 // The block (0-based, below BlockCount) that a walked placement of the request's plan belongs to:
