@@ -107,6 +107,27 @@ for shape in "${shapes[@]}"; do
   done
 done
 
+# Footprints: an L, a T, a U, an H and a courtyard block in a row along z, per style, from the
+# south-west and from the north-east; and the courtyard block from above.
+for style in A B; do
+  name="footprints_${style}"
+  {
+    echo "style,width,length,height,door,balcony,z,footprint"
+    echo "$style,0,0,3,SC,NA,0,\"0,0 7,0 7,3 3,3 3,7 0,7\""
+    echo "$style,0,0,3,SC,EE,10,\"0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9\""
+    echo "$style,0,0,3,SC,NA,22,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,0,0,3,SC,NA,34,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,0,0,3,SC,SA,46,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+  } >"$work/$name.csv"
+  OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+  cp "$work/$name.mtl" "$work/$name.obj.mtl"
+  for view in "sw -30,26,-12" "ne 26,26,66"; do
+    read -r side eye <<<"$view"
+    shoot "$work/$name.obj" "${name}_${side}.png" 900,340 "$eye" -4,1.5,27
+  done
+done
+shoot "$work/footprints_B.obj" "footprint_courtyard.png" 520,400 -12,16,45 -4,1,50.5
+
 # A close-up of style B's gable end, where the brick meets across a cell's end and across the top
 # of the storey into the gable's wall panels: with the mesh's edges drawn, and without. -w 3 -l 3
 # -h 1 with its ridge along x: the south gable is the plane x = -4.5, the storey's top y = 1, the

@@ -14,6 +14,9 @@ namespace {
 constexpr CellReach kFacade{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 0.5f}};
 constexpr CellReach kCorner{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 1.5f}};
 constexpr CellReach kBalcony{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 0.5f}};
+// An inner corner builds the walls of the cells on its +x and +z sides, which stand out into the
+// open cell between them.
+constexpr CellReach kInner{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 1.5f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
 // A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
 // overhang the facade (and a corner's both facades) by up to one cell.
@@ -66,6 +69,10 @@ constexpr PieceRule kRules[kPieceKindCount] = {
      "setbacks (--setback) of some sides only need it"},
     {PieceKind::TerraceAngleRight, "terraceangleright", true, PieceRow::Terrace, kCorner,
      "setbacks (--setback) of some sides only need it"},
+    {PieceKind::InnerAngle,     "innerangle",     true, PieceRow::Inner, kInner,
+     "footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleRoof, "innerangleroof", true, PieceRow::Inner, kInner,
+     "footprints with inner corners (--footprint) need it"},
     {PieceKind::RidgeTurn,            "ridgeturn",            true, PieceRow::Wings, kRoofInside, kWings},
     {PieceKind::RidgeTee,             "ridgetee",             true, PieceRow::Wings, kRoofInside, kWings},
     {PieceKind::RidgeCross,           "ridgecross",           true, PieceRow::Wings, kRoofInside, kWings},

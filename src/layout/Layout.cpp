@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include <ostrel/layout/Footprint.h>
 #include <ostrel/layout/Setbacks.h>
 
+#include "layout/FootprintParts.h"
 #include "layout/LayoutParts.h"
 
 namespace Ostrel::City {
@@ -48,6 +50,7 @@ struct Facade {
   std::int64_t x, z;              // cell 1
   std::int64_t dx, dz;            // from one cell to the next
   std::int8_t xd, zd;
+  bool mayHoldDoor = true;  // of a footprint's runs, only the door's run may
 };
 
 // What one row lays out: the kinds of its pieces and where it stands.
@@ -58,6 +61,7 @@ struct Row {
   std::int64_t level;
   RowKind kind;
   PieceKind corner;
+  PieceKind inner;                // of a footprint's inner corners
   PieceKind window, door, close;  // of an inner cell, by its opening
   std::vector<Choice>* choices;   // the plan's, which gains those of the row's pieces
   // The first storey of a block that steps back: the sides N, E, S, W that stand over the
@@ -106,8 +110,12 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index,
   const int level = RuleLevel(i_row.level);
   const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx;
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
-  const CellOpening opening = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter,
-                                          i_facade.minSide, i_facade.maxSide, i_index);
+  CellOpening opening = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter, i_facade.minSide,
+                                    i_facade.maxSide, i_index);
+  if (opening == CellOpening::Door && !i_facade.mayHoldDoor) {
+    opening = CloseSelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index) ? CellOpening::Close
+                                                                                        : CellOpening::Window;
+  }
   if (i_row.terrace[SideIndex(i_facade.letter)]) {
     // Over the terrace no balcony: the terrace is the storey's outdoor floor.
     const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
@@ -172,7 +180,7 @@ void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_run
     return;
   }
   std::int64_t door = 0;
-  if (!DoorCell(i_row.request->door, RuleLevel(i_row.level), i_facade.letter, i_facade.minSide,
+  if (!i_facade.mayHoldDoor || !DoorCell(i_row.request->door, RuleLevel(i_row.level), i_facade.letter, i_facade.minSide,
                 i_facade.maxSide, door)) {
     door = 0;  // no cell has index 0
   }
@@ -213,23 +221,96 @@ std::vector<Run> RingRuns(const Row& i_row) {
   return runs;
 }
 
+// The longest run on the outline that faces the door's side (the first of equal ones): the only
+// run the door may open in, never a courtyard's. None when the request has no door.
+std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeRun>& i_runs,
+                    const std::vector<bool>& i_outer) {
+  std::size_t best = i_runs.size();
+  if (i_door.size() < 2) return best;
+  for (std::size_t i = 0; i < i_runs.size(); ++i) {
+    if (!i_outer[i] || i_runs[i].side != i_door[0]) continue;
+    if (best == i_runs.size() || i_runs[i].cells > i_runs[best].cells) best = i;
+  }
+  return best;
+}
+
+// The ring of one row of a footprint's building: every run of facade cells with the corner that
+// turns from it to the next side (each outer corner laid once, by the run it faces the same way
+// as), then the inner corners. The inner-corner piece stands in the cell diagonally inside the
+// corner, its +x toward one run's end cell and its +z toward the other's, and builds the walls of
+// both end cells; those cells, like a rectangle's corners, take no piece of their own.
+std::vector<Run> FootprintRing(const Row& i_row) {
+  const Footprint& footprint = *i_row.request->footprint;
+  const std::vector<detail::FacadeRun> runs = detail::FacadeRuns(footprint);
+  const std::vector<bool> outer = detail::OuterRuns(runs);
+  const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
+  std::vector<Run> out;
+  const auto corner = [&](std::int64_t i_x, std::int64_t i_z, const detail::RunStep& i_step) {
+    // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
+    // (zd, 0, xd).
+    Run run;
+    run.period.push_back(Place(i_row, i_row.corner, 0, i_x, i_z, i_step.outZ, i_step.outX));
+    out.push_back(std::move(run));
+  };
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const detail::FacadeRun& r = runs[i];
+    const detail::RunStep step = detail::StepOf(r.side);
+    // Seen from outside, the left end of a north or east run is its last cell, as on a rectangle.
+    const bool countsLeft = r.side == 'N' || r.side == 'E';
+    Facade facade{r.side,
+                  r.cells - 2,
+                  countsLeft ? r.cells - 2 : 1,
+                  countsLeft ? 1 : r.cells - 2,
+                  r.x + step.dx,
+                  r.z + step.dz,
+                  step.dx,
+                  step.dz,
+                  step.outZ,
+                  step.outX,
+                  i == doorRun};
+    const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
+    // The next side clockwise is at the end of north and east runs, the start of south and west.
+    const bool cornerAtEnd = r.side == 'N' || r.side == 'E';
+    if (!cornerAtEnd && !r.innerAtStart) corner(r.x, r.z, step);
+    AddFacade(i_row, facade, out);
+    if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, step);
+  }
+  for (const detail::InnerCorner& c : detail::InnerCorners(footprint, runs)) {
+    // +x toward one end cell and +z toward the other, +z a quarter turn left of +x.
+    const bool xFirst = c.dx == c.dz;
+    const std::int8_t ax = xFirst ? c.dx : 0, az = xFirst ? 0 : c.dz;
+    Run run;
+    run.period.push_back(Place(i_row, i_row.inner, 0, c.x, c.z, az, ax));
+    out.push_back(std::move(run));
+  }
+  return out;
+}
+
+// The ring of a row: a rectangle's, or a footprint's.
+std::vector<Run> RowRuns(const Row& i_row) {
+  return i_row.request->footprint ? FootprintRing(i_row) : RingRuns(i_row);
+}
+
 Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
             RowKind i_kind, Plan& io_plan) {
   Row row{&i_request,      &i_kit,
           &i_style,        i_level,
           i_kind,          PieceKind::AngleRoof,
+          PieceKind::InnerAngleRoof,
           PieceKind::Roof, PieceKind::RoofDoor,
           PieceKind::Roof, &io_plan.choices};
   // The roof row takes no wall requests (AnySelects), so its "close" piece is never asked for.
   switch (i_kind) {
     case RowKind::Ground:
       row.corner = PieceKind::Angle;
+      row.inner = PieceKind::InnerAngle;
       row.window = PieceKind::Ground;
       row.door = PieceKind::GroundDoor;
       row.close = PieceKind::GroundClose;
       break;
     case RowKind::Floor:
       row.corner = PieceKind::Angle;
+      row.inner = PieceKind::InnerAngle;
       row.window = PieceKind::Floor;
       row.door = PieceKind::Floor;  // the door stands on the ground storey only
       row.close = PieceKind::FloorClose;
@@ -240,9 +321,30 @@ Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style,
   return row;
 }
 
+void AddCapRect(const PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level, std::int64_t i_x,
+                std::int64_t i_countX, std::int64_t i_z, std::int64_t i_countZ, Plan& io_plan);
+
+// The roof cap of a footprint: every cell with no facade, but the cells inside inner corners,
+// whose inner-corner piece roofs them; rectangle by rectangle, each as lines along z.
+void AddFootprintCap(const Footprint& i_footprint, PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level,
+                     Plan& io_plan) {
+  Footprint inside = i_footprint;
+  for (const auto& [dx, dz] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}})
+    inside = Intersection(inside, Shifted(i_footprint, dx, dz));
+  for (const detail::InnerCorner& c : detail::InnerCorners(i_footprint, detail::FacadeRuns(i_footprint)))
+    inside = Difference(inside, RectangleFootprint(c.x, c.z, 1, 1));
+  for (const CellRect& rect : Rectangles(inside))
+    AddCapRect(i_cap, i_choice, i_level, rect.x1, rect.x1 - rect.x0 + 1, rect.z0, rect.z1 - rect.z0 + 1, io_plan);
+}
+
 void AddRoofCap(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
                 Plan& io_plan) {
   const PieceId cap = i_style.piece(PieceKind::RoofCap);
+  if (i_request.footprint) {
+    if (i_kit.piece(cap).empty()) return;
+    const std::uint32_t choice = ChoiceOf(i_request, i_kit, i_style, PieceKind::RoofCap, 0, io_plan.choices);
+    return AddFootprintCap(*i_request.footprint, cap, choice, i_level, io_plan);
+  }
   if (i_kit.piece(cap).empty() || i_request.cellsAlongZ - 2 <= 0 || i_request.cellsAlongX - 2 <= 0) return;
   const std::uint32_t choice = ChoiceOf(i_request, i_kit, i_style, PieceKind::RoofCap, 0, io_plan.choices);
   Block lines;
@@ -290,7 +392,7 @@ void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, RowK
   Row row = MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, storey), i_level, i_kind, io_plan);
   row.terrace = i_terrace;
   row.keepOut = i_keepOut;
-  io_plan.blocks.push_back({RingRuns(row)});
+  io_plan.blocks.push_back({RowRuns(row)});
 }
 
 // The last storey from i_first on, up to i_last, before the style changes: where a band starts
@@ -312,9 +414,9 @@ void AddFloors(const Request& i_block, const Kit& i_kit, std::int64_t i_first, s
     const std::int64_t end = LastOfSameStyle(i_block, i_first, i_last);
     const std::int64_t floors = end - i_first + 1;
     if (floors >= 2) {
-      Block pair{RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, RowKind::Floor, io_plan))};
+      Block pair{RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, RowKind::Floor, io_plan))};
       std::vector<Run> second =
-          RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, RowKind::Floor, io_plan));
+          RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, RowKind::Floor, io_plan));
       pair.runs.insert(pair.runs.end(), second.begin(), second.end());
       pair.repeats = floors / 2;
       for (Run& run : pair.runs) run.blevel = 2;
@@ -331,7 +433,7 @@ void AddRoof(const Request& i_block, const Kit& i_kit, Plan& io_plan) {
   // The roof row is always laid, at level 0 too for a height of 0.
   const std::int64_t roof = i_block.rows - 1;
   const KitStyle& style = StyleAt(i_block, i_kit, roof > 0 ? roof - 1 : 0);
-  if (i_block.roof != RoofShape::Flat) {
+  if (i_block.roof != RoofShape::Flat && !i_block.footprint) {
     // A pitched roof stands on the ground storey at a height of 0, as at 1: it has no row to
     // share the ground storey's level with.
     detail::AddPitchedRoof(i_block, i_kit, style, std::max<std::int64_t>(roof, 1), io_plan);

@@ -14,6 +14,7 @@
 
 #include <ostrel/ext/MeshCheck.h>
 #include <ostrel/kit/Kit.h>
+#include <ostrel/layout/FootprintInput.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Setbacks.h>
 #include <ostrel/utils/FileSystem.h>
@@ -69,9 +70,11 @@ PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io
   return io_lint.id;
 }
 
-// The pieces of pitched roofs and of setbacks' terraces are each a set a style offers or not.
+// The pieces of pitched roofs, of setbacks' terraces, of footprints' inner corners and of hip
+// roofs over them are each a set a style offers or not.
 bool OptionalRow(PieceRow i_row) {
-  return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace || i_row == PieceRow::Wings;
+  return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace || i_row == PieceRow::Inner ||
+         i_row == PieceRow::Wings;
 }
 
 // Whether a style has a file of any piece of the row: a style without one does not offer what
@@ -400,11 +403,12 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
-  bool pitched = false, terraces = false;
+  bool pitched = false, terraces = false, inner = false;
   for (const LintPiece& piece : i_pieces) {
     lint.emplace(piece.id, &piece);
     pitched = pitched || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Pitched);
     terraces = terraces || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Terrace);
+    inner = inner || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Inner);
   }
 
   BuildingFaults faults;
@@ -420,7 +424,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
-    for (const Request& request : LintRequests(i_style, pitched, terraces)) {
+    for (const Request& request : LintRequests(i_style, pitched, terraces, inner)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakePlan(request, i_kit);
       AddEmptyRoofCap(request, i_kit, plan);
@@ -524,7 +528,24 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
   return styles;
 }
 
-std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces) {
+// Buildings of footprints with inner corners: an L, a U whose notch is 2 cells wide (its runs of
+// 2 cells meet inner corners at both ends), a T whose stem's inner corners face each other across
+// 3 cells, and a courtyard, whose inner corners turn the other way round; walls and balconies
+// on every side.
+void AddFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
+  const char* const outlines[] = {"0,0 5,0 5,2 2,2 2,6 0,6", "0,0 4,0 4,2 2,2 2,4 4,4 4,6 0,6",
+                                  "0,0 2,0 2,2 5,2 5,5 2,5 2,7 0,7", "0,0 6,0 6,6 0,6; 2,2 4,2 4,4 2,4"};
+  for (const char* outline : outlines) {
+    Footprint footprint;
+    std::string why;
+    if (!ParseOutline(outline, footprint, why)) continue;
+    Request request = MakeRequest(i_style, "SC", {"NA", "EE", "WO"}, {"SC", "EA"}, 0, 0, 3);
+    SetFootprint(request, footprint);
+    io_requests.push_back(std::move(request));
+  }
+}
+
+std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner) {
   struct Options {
     const char* door;
     std::vector<std::string> balcony, close;
@@ -545,6 +566,7 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bo
   for (const Options& o : options)
     requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
   if (i_terraces) AddSetbackRequests(i_style, i_pitched, requests);
+  if (i_inner) AddFootprintRequests(i_style, requests);
   if (!i_pitched) return requests;
   struct Roofs {
     RoofShape shape;

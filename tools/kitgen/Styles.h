@@ -42,6 +42,7 @@ struct PieceSpec {
   std::string palette;  // the style's material file without ".mtl"; empty for no materials
   std::vector<Step> steps;
   std::vector<Open> open;
+  std::vector<CutPlane> cuts;  // planes no face crosses (MakeSurface)
 };
 
 struct Style {
@@ -179,6 +180,52 @@ inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) 
   return piece;
 }
 
+// An inner corner, in the cell diagonally inside it: the cells on its +x and +z sides end the two
+// facades that meet at the corner (x = z = 150), the one facing +z and the other facing +x. It
+// builds both cells' walls and trims, each from where it meets the other out to the far side of
+// its cell (450), which the facade beyond continues.
+constexpr int kBeyond = 3 * kHalf;
+
+inline void AddInnerLegs(PieceSpec& io_piece, const Run& i_run) {
+  Add(io_piece, i_run.material, {i_run.x0, kBeyond, i_run.y0, i_run.y1, i_run.x0, i_run.x1});
+  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, i_run.x0, kBeyond});
+}
+
+// The far ends of the two cells, and the bottom over their L of wall; a storey also its top.
+inline std::vector<Open> InnerOpen(bool i_storey) {
+  std::vector<Open> open = {{0, 1, {kBeyond, kBeyond, -kAll, kAll, -kAll, kAll}},
+                            {2, 1, {-kAll, kAll, -kAll, kAll, kBeyond, kBeyond}},
+                            {1, -1, {kWallInner, kBeyond, 0, 0, kWallInner, kWallOuter}},
+                            {1, -1, {kWallInner, kWallOuter, 0, 0, kWallOuter, kBeyond}}};
+  if (i_storey) open.push_back({1, 1, {-kAll, kAll, kStorey, kStorey, -kAll, kAll}});
+  return open;
+}
+
+// The piece spans three cells: its faces are cut at their sides, each face within one cell.
+inline std::vector<CutPlane> InnerCuts() { return {{0, kHalf}, {2, kHalf}}; }
+
+inline PieceSpec InnerCorner(const std::string& i_style, const Design& i_design) {
+  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::InnerAngle), i_style, {}, InnerOpen(true)};
+  AddInnerLegs(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
+  for (const Run& run : i_design.storey) AddInnerLegs(piece, run);
+  piece.cuts = InnerCuts();
+  return piece;
+}
+
+// The roof row at an inner corner: the roof over its own cell and the two cells' roof up to their
+// walls, and the parapet round the corner. The roof runs on into the cells beside all three.
+inline PieceSpec InnerCornerRoof(const std::string& i_style, const Design& i_design) {
+  std::vector<Open> open = InnerOpen(false);
+  open.push_back({0, -1, {-kHalf, -kHalf, -kAll, kAll, -kAll, kAll}});
+  open.push_back({2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}});
+  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::InnerAngleRoof), i_style, {}, open};
+  Add(piece, i_style + "_roof", {-kHalf, kBeyond, 0, kSlab, -kHalf, kWallInner});
+  Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kBeyond});
+  for (const Run& run : i_design.roof) AddInnerLegs(piece, run);
+  piece.cuts = InnerCuts();
+  return piece;
+}
+
 inline PieceSpec RoofCap(const std::string& i_style) {
   PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::RoofCap), i_style, {}, CapOpen()};
   Add(piece, i_style + "_roof", {-kHalf, kHalf, 0, kSlab, -kHalf, kHalf});
@@ -271,6 +318,8 @@ inline Style ModernStyle() {
   kit.push_back(balcony);
 
   kit.push_back(RoofCap(s));
+  kit.push_back(InnerCorner(s, design));
+  kit.push_back(InnerCornerRoof(s, design));
   return style;
 }
 
@@ -351,6 +400,8 @@ inline Style ClassicStyle() {
   kit.push_back(balcony);
 
   kit.push_back(RoofCap(s));
+  kit.push_back(InnerCorner(s, design));
+  kit.push_back(InnerCornerRoof(s, design));
   return style;
 }
 

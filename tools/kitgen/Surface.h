@@ -50,7 +50,16 @@ struct Face {
   std::vector<Point3> corners;  // counter-clockwise seen from outside
 };
 
-std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open);
+// A plane no face crosses: axis 0, 1 or 2 and its coordinate. A piece wider than a cell is cut at
+// its cells' sides, so that each face stays within a cell (as its texture's strip does) and its
+// neighbours meet it corner for corner.
+struct CutPlane {
+  int axis;
+  int at;
+};
+
+std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
+                              const std::vector<CutPlane>& i_cuts = {});
 
 namespace detail {
 
@@ -179,13 +188,15 @@ inline void CloseTJunctions(std::vector<Face>& io_faces) {
 
 }  // namespace detail
 
-inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open) {
+inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
+                                     const std::vector<CutPlane>& i_cuts) {
   // The grid: every coordinate that a step names, per axis. An open side leaves out the faces of
   // grid cells wholly inside its area.
   std::array<std::vector<int>, 3> grid;
   for (const Step& step : i_steps)
     for (int axis = 0; axis < 3; ++axis)
       grid[axis].insert(grid[axis].end(), {step.box.lo(axis), step.box.hi(axis)});
+  for (const CutPlane& cut : i_cuts) grid[cut.axis].push_back(cut.at);
   for (std::vector<int>& lines : grid) {
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
@@ -217,8 +228,15 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
     return cell(i_c[0], i_c[1], i_c[2]);
   };
 
-  // Layers: for every grid plane of every axis, the cells where solid meets empty.
-  std::map<std::tuple<int, int, int, int>, detail::Layer> layers;  // axis, plane index, sign, material
+  // Which side of the cuts across an axis a grid cell lies on: the cuts at or below its start.
+  const auto sideOf = [&](int i_axis, int i_cell) {
+    int side = 0;
+    for (const CutPlane& cut : i_cuts) side += cut.axis == i_axis && cut.at <= grid[i_axis][i_cell] ? 1 : 0;
+    return side;
+  };
+  // Layers: for every grid plane of every axis, the cells where solid meets empty; a layer holds
+  // the cells between the same cuts.
+  std::map<std::tuple<int, int, int, int, int, int>, detail::Layer> layers;  // axis, plane, sign, material, cut sides
   for (int axis = 0; axis < 3; ++axis) {
     const int ua = (axis + 1) % 3, va = (axis + 2) % 3;
     for (int k = 0; k <= n[axis]; ++k) {
@@ -239,7 +257,7 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
           });
           if (open) continue;
           const int material = lo != 0 ? lo : hi;
-          detail::Layer& layer = layers[{axis, k, sign, material}];
+          detail::Layer& layer = layers[{axis, k, sign, material, sideOf(ua, u), sideOf(va, v)}];
           if (layer.filled.empty()) {
             layer = {materials[material], axis, sign, plane,
                      std::vector<std::vector<bool>>(n[ua], std::vector<bool>(n[va], false))};

@@ -59,6 +59,17 @@ std::string LevelsLimit() {
          " vertices: nothing is written";
 }
 
+namespace {
+
+// "width 3, length 2 and height 4", or "footprint '0,0 ...' and height 4" for a --footprint.
+std::string BuildingSize(const RunSettings& i_settings) {
+  const std::string height = " and height " + std::to_string(i_settings.height);
+  if (!i_settings.footprint.empty()) return "footprint '" + i_settings.footprint + "'" + height;
+  return "width " + std::to_string(i_settings.width) + ", length " + std::to_string(i_settings.length) + height;
+}
+
+}  // namespace
+
 void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
                       const std::string& i_unitsPath, bool i_glb, const std::string& i_piece) {
   using Ostrel::City::SceneError;
@@ -75,17 +86,14 @@ void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_set
       PrintError("Style '" + i_settings.style + "' " + PlacedNothing(i_unitsPath));
       return;
     case SceneError::TooLarge:
-      PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
-                 std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
-                 " is too large to write" + (i_glb ? ": a .glb file holds at most 4 GiB" : ""));
+      PrintError("A building of " + BuildingSize(i_settings) + " is too large to write" +
+                 (i_glb ? ": a .glb file holds at most 4 GiB" : ""));
       return;
     case SceneError::NotFinite:
       PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));
       return;
     case SceneError::TooLargeForLevels:
-      PrintError("A building of width " + std::to_string(i_settings.width) + ", length " +
-                 std::to_string(i_settings.length) + " and height " + std::to_string(i_settings.height) +
-                 " is too large for option '--lod': " + LevelsLimit());
+      PrintError("A building of " + BuildingSize(i_settings) + " is too large for option '--lod': " + LevelsLimit());
       return;
   }
 }

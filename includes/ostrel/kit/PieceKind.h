@@ -46,6 +46,11 @@ enum class PieceKind : std::uint8_t {
   TerraceAngle,       // a corner over the terrace on both sides
   TerraceAngleLeft,   // a corner whose +x side continues the facade below, the terrace on +z
   TerraceAngleRight,  // a corner over the terrace on +x, whose +z side continues the facade below
+  // A footprint's inner corners, where the facade turns inward (the layout's FootprintRing says
+  // where each goes): in the cell diagonally inside the corner, with the walls of the two cells
+  // that end the runs meeting there, on its +x and +z sides.
+  InnerAngle,      // on every storey
+  InnerAngleRoof,  // in the roof row: the parapet round the corner, and the roof over the three cells
   // A hip roof over a footprint other than a rectangle: where wings meet, ridges of different
   // heights join and the eaves turn inward (HipRoof.h says which cells take them). Their
   // neighbourhoods, as HipCases draws them, name them best.
@@ -71,7 +76,7 @@ enum class PieceKind : std::uint8_t {
   CornerValleyRight,    // the same for its +x eave
   CornerValleyBoth,     // both of its eaves run on into valleys
 };
-inline constexpr std::size_t kPieceKindCount = 50;
+inline constexpr std::size_t kPieceKindCount = 52;
 
 // The row of a building a kind is placed in.
 enum class PieceRow : std::uint8_t {
@@ -81,6 +86,7 @@ enum class PieceRow : std::uint8_t {
   Roof,    // the roof row
   Pitched,  // a pitched roof, on top of the storeys instead of the roof row
   Terrace,  // the first storey of a block that steps back
+  Inner,    // the inner corners of a footprint other than a rectangle, on every row
   Wings,    // a hip roof over a footprint other than a rectangle, on top of the storeys
 };
 

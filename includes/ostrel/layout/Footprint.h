@@ -87,7 +87,7 @@ std::vector<CellRect> Rectangles(const Footprint& i_footprint);
 // found, or an empty `why`. The cell is one next to the fault; the corner, for a fault at a
 // corner of cells (a pinch), is that corner: corner (x, z) is where cells x - 1, x, z - 1 and z
 // meet, in cell units plus a half.
-struct ShapeFault {
+struct CellFault {
   std::string why;  // to follow the place in a message, such as ": the cells meet only at a corner"
   std::int64_t x = 0, z = 0;
   bool atCorner = false;  // the fault lies at the corner shared by cell (x, z) and cell (x - 1, z - 1)
@@ -97,12 +97,12 @@ struct ShapeFault {
 // 4-connected; two cells that meet only at a corner (a pinch: a courtyard touching the outline or
 // another courtyard at one corner). A set without these faults is what a roof over any footprint
 // has to cover.
-ShapeFault CellSetFault(const Footprint& i_footprint);
+CellFault CellSetFault(const Footprint& i_footprint);
 
 // The same, then what the kit's pieces cannot build, in this order: a part 1 cell wide (a cell
 // with facades on two opposite sides); a straight side of 1 cell; an inner corner whose inside
 // cell (the cell diagonally inside the corner, which holds the inner-corner pieces and the roof
 // over the junction) has a facade or another inner corner.
-ShapeFault FootprintFault(const Footprint& i_footprint);
+CellFault FootprintFault(const Footprint& i_footprint);
 
 }  // namespace Ostrel::City
