@@ -433,7 +433,7 @@ void AddRoof(const Request& i_block, const Kit& i_kit, Plan& io_plan) {
   // The roof row is always laid, at level 0 too for a height of 0.
   const std::int64_t roof = i_block.rows - 1;
   const KitStyle& style = StyleAt(i_block, i_kit, roof > 0 ? roof - 1 : 0);
-  if (i_block.roof != RoofShape::Flat && !i_block.footprint) {
+  if (i_block.roof != RoofShape::Flat) {
     // A pitched roof stands on the ground storey at a height of 0, as at 1: it has no row to
     // share the ground storey's level with.
     detail::AddPitchedRoof(i_block, i_kit, style, std::max<std::int64_t>(roof, 1), io_plan);

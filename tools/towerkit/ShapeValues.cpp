@@ -9,6 +9,7 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/FootprintInput.h>
+#include <ostrel/layout/HipRoof.h>
 #include <ostrel/layout/Setbacks.h>
 #include <ostrel/utils/TextFile.h>
 #include <ostrel/utils/FileSystem.h>
@@ -94,8 +95,13 @@ bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, 
 
 std::string FootprintShapeFault(const Ostrel::City::Request& i_request) {
   if (!i_request.footprint) return "";
-  if (i_request.roof != Ostrel::City::RoofShape::Flat)
-    return ": a pitched roof (--roof) is built over a rectangle only so far; give --roof flat";
+  if (i_request.roof == Ostrel::City::RoofShape::Gable)
+    return ": a gable roof (--roof gable) is built over a rectangle only so far; give --roof hip or flat";
+  if (i_request.roof == Ostrel::City::RoofShape::Hip) {
+    std::vector<Ostrel::City::HipCells> cells;
+    std::string fault;
+    if (!Ostrel::City::HipRoofCells(*i_request.footprint, cells, fault)) return ": a hip roof (--roof hip): " + fault;
+  }
   if (!i_request.setbacks.empty()) return ": setbacks (--setback) step back a rectangle only so far";
   return "";
 }
