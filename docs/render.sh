@@ -128,6 +128,27 @@ for style in A B; do
 done
 shoot "$work/footprints_B.obj" "footprint_courtyard.png" 520,400 -12,16,45 -4,1,50.5
 
+# Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
+# under a bar of 4, so that ridges of different heights meet; per style, from the south-west and
+# from the north-east.
+for style in A B; do
+  name="footprints_hip_${style}"
+  {
+    echo "style,width,length,height,door,z,roof,footprint"
+    echo "$style,0,0,2,SC,0,hip,\"0,0 7,0 7,4 3,4 3,7 0,7\""
+    echo "$style,0,0,2,SC,10,hip,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
+    echo "$style,0,0,2,SC,22,hip,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,0,0,2,SC,34,hip,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,0,0,2,SC,46,hip,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+  } >"$work/$name.csv"
+  OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+  cp "$work/$name.mtl" "$work/$name.obj.mtl"
+  for view in "sw -42,26,0" "ne 30,26,52"; do
+    read -r side eye <<<"$view"
+    shoot "$work/$name.obj" "${name}_${side}.png" 1200,420 "$eye" -4,2,25
+  done
+done
+
 # A close-up of style B's gable end, where the brick meets across a cell's end and across the top
 # of the storey into the gable's wall panels: with the mesh's edges drawn, and without. -w 3 -l 3
 # -h 1 with its ridge along x: the south gable is the plane x = -4.5, the storey's top y = 1, the

@@ -403,12 +403,13 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
-  bool pitched = false, terraces = false, inner = false;
+  bool pitched = false, terraces = false, inner = false, wings = false;
   for (const LintPiece& piece : i_pieces) {
     lint.emplace(piece.id, &piece);
     pitched = pitched || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Pitched);
     terraces = terraces || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Terrace);
     inner = inner || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Inner);
+    wings = wings || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Wings);
   }
 
   BuildingFaults faults;
@@ -424,7 +425,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
-    for (const Request& request : LintRequests(i_style, pitched, terraces, inner)) {
+    for (const Request& request : LintRequests(i_style, pitched, terraces, inner, pitched && inner && wings)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakePlan(request, i_kit);
       AddEmptyRoofCap(request, i_kit, plan);
@@ -531,8 +532,9 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
 // Buildings of footprints with inner corners: an L, a U whose notch is 2 cells wide (its runs of
 // 2 cells meet inner corners at both ends), a T whose stem's inner corners face each other across
 // 3 cells, and a courtyard, whose inner corners turn the other way round; walls and balconies
-// on every side.
-void AddFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
+// on every side. With i_hips, each also under a hip roof, and a plus and a stair whose wings
+// meet at every height, so that every kind of the hip roof's pieces is placed.
+void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<Request>& io_requests) {
   const char* const outlines[] = {"0,0 5,0 5,2 2,2 2,6 0,6", "0,0 4,0 4,2 2,2 2,4 4,4 4,6 0,6",
                                   "0,0 2,0 2,2 5,2 5,5 2,5 2,7 0,7", "0,0 6,0 6,6 0,6; 2,2 4,2 4,4 2,4"};
   for (const char* outline : outlines) {
@@ -541,11 +543,27 @@ void AddFootprintRequests(const std::string& i_style, std::vector<Request>& io_r
     if (!ParseOutline(outline, footprint, why)) continue;
     Request request = MakeRequest(i_style, "SC", {"NA", "EE", "WO"}, {"SC", "EA"}, 0, 0, 3);
     SetFootprint(request, footprint);
+    io_requests.push_back(request);
+    if (!i_hips) continue;
+    request.roof = RoofShape::Hip;
+    io_requests.push_back(std::move(request));
+  }
+  if (!i_hips) return;
+  const char* const wings[] = {"0,3 3,3 3,0 6,0 6,3 9,3 9,6 6,6 6,9 3,9 3,6 0,6",
+                               "0,0 9,0 9,2 7,2 7,4 5,4 5,6 3,6 3,8 0,8", "0,0 7,0 7,7 0,7; 2,2 5,2 5,5 2,5"};
+  for (const char* outline : wings) {
+    Footprint footprint;
+    std::string why;
+    if (!ParseOutline(outline, footprint, why)) continue;
+    Request request = MakeRequest(i_style, "SC", {}, {}, 0, 0, 2);
+    SetFootprint(request, footprint);
+    request.roof = RoofShape::Hip;
     io_requests.push_back(std::move(request));
   }
 }
 
-std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner) {
+std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner,
+                                  bool i_hips) {
   struct Options {
     const char* door;
     std::vector<std::string> balcony, close;
@@ -566,7 +584,7 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bo
   for (const Options& o : options)
     requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
   if (i_terraces) AddSetbackRequests(i_style, i_pitched, requests);
-  if (i_inner) AddFootprintRequests(i_style, requests);
+  if (i_inner) AddFootprintRequests(i_style, i_hips, requests);
   if (!i_pitched) return requests;
   struct Roofs {
     RoofShape shape;

@@ -87,9 +87,9 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
        "courtyard at a corner alone)"},
       {{"--footprint", "@none.txt"},
        "Value '@none.txt' of option '--footprint': footprint file 'none.txt' does not exist"},
-      {{"--footprint", l, "--roof", "hip"},
-       "Value '" + l + "' of option '--footprint': a pitched roof (--roof) is built over a rectangle only so far; "
-       "give --roof flat"},
+      {{"--footprint", l, "--roof", "gable"},
+       "Value '" + l + "' of option '--footprint': a gable roof (--roof gable) is built over a rectangle only so "
+       "far; give --roof hip or flat"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-s", "A", "-h", "2"};
