@@ -16,6 +16,7 @@
 //   storey leaves the building's base open, as the corner (the same piece on every storey) must;
 // - the roof slab runs on into the neighbouring roof cells at x = -150.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,7 +43,7 @@ struct PieceSpec {
   std::string palette;  // the style's material file without ".mtl"; empty for no materials
   std::vector<Step> steps;
   std::vector<Open> open;
-  std::vector<CutPlane> cuts;  // planes no face crosses (MakeSurface)
+  std::vector<Part> parts{};  // parts of a piece wider than a cell (MakeSurface)
 };
 
 struct Style {
@@ -201,14 +202,22 @@ inline std::vector<Open> InnerOpen(bool i_storey) {
   return open;
 }
 
-// The piece spans three cells: its faces are cut at their sides, each face within one cell.
-inline std::vector<CutPlane> InnerCuts() { return {{0, kHalf}, {2, kHalf}}; }
+// The piece spans three cells, and its faces are cut into theirs: the cell on +x with everything
+// out to the outermost trim's face on +z, the corner where both walls' trims meet included; then
+// the cell on +z. The faces of each wall's trims are then cut across, never along, and the same
+// way on every row, so that the rows' faces meet corner for corner.
+inline std::vector<Part> InnerParts(const Design& i_design) {
+  int out = kWallOuter;
+  for (const std::vector<Run>* runs : {&i_design.storey, &i_design.roof})
+    for (const Run& run : *runs) out = std::max(out, run.x1);
+  return {{kHalf, kAll, -kAll, out}, {-kAll, kAll, kHalf, kAll}};
+}
 
 inline PieceSpec InnerCorner(const std::string& i_style, const Design& i_design) {
   PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::InnerAngle), i_style, {}, InnerOpen(true)};
   AddInnerLegs(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
   for (const Run& run : i_design.storey) AddInnerLegs(piece, run);
-  piece.cuts = InnerCuts();
+  piece.parts = InnerParts(i_design);
   return piece;
 }
 
@@ -222,7 +231,7 @@ inline PieceSpec InnerCornerRoof(const std::string& i_style, const Design& i_des
   Add(piece, i_style + "_roof", {-kHalf, kBeyond, 0, kSlab, -kHalf, kWallInner});
   Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kBeyond});
   for (const Run& run : i_design.roof) AddInnerLegs(piece, run);
-  piece.cuts = InnerCuts();
+  piece.parts = InnerParts(i_design);
   return piece;
 }
 

@@ -65,7 +65,7 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
                       const Kitgen::Sheet& i_sheet) {
   std::vector<Kitgen::Face> faces;
   try {
-    faces = Kitgen::MakeSurface(i_piece.steps, i_piece.open, i_piece.cuts);
+    faces = Kitgen::MakeSurface(i_piece.steps, i_piece.open, i_piece.parts);
   } catch (const std::exception& e) {
     throw std::runtime_error(i_piece.name + ": " + e.what());
   }
