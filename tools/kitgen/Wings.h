@@ -473,8 +473,10 @@ inline std::vector<Flat> Kinks(const std::vector<Region>& i_regions, const Flat&
 
 }  // namespace wings
 
-// The piece of a kind of the Wings row, in the style's pitch.
-inline SlopedPiece WingPiece(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind) {
+// The piece of a kind of the Wings row, in the style's pitch. i_trim: how far the storeys' inner
+// corner piece keeps its trims in the cell on its +x side past the corner, so that the other cell's
+// wall top has a corner there (InnerParts in Styles.h); the eave above that cell has one too.
+inline SlopedPiece WingPiece(const Pitch& i_pitch, int i_trim, Ostrel::City::PieceKind i_kind) {
   using namespace wings;
   const Ostrel::City::HipCase* hip = Ostrel::City::CaseOf(i_kind);
   if (hip == nullptr) throw std::runtime_error("a roof piece without a case");
@@ -508,6 +510,28 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, Ostrel::City::PieceKind i_kin
           left.push_back(std::move(rest));
       }
       under = std::move(left);
+    }
+    // The overhang's underside in front of a side whose right end (seen from outside) meets an
+    // inner corner has a corner on the facade's line i_trim in from that end.
+    for (const auto& out : sides) {
+      const std::array<int, 2> left = Left(out);
+      if (!cell.exposed(out[0], out[1]) || !cell.in(-left[0], -left[1]) ||
+          !cell.in(out[0] - left[0], out[1] - left[1]))
+        continue;
+      const std::int64_t along = i_trim - kHalf;
+      const Flat mark{kHalf * out[0] + along * left[0], kHalf * out[1] + along * left[1]};
+      for (std::vector<Flat>& part : under) {
+        for (std::size_t k = 0; k < part.size(); ++k) {
+          const Flat& a = part[k];
+          const Flat& b = part[(k + 1) % part.size()];
+          const bool inside = Cross(a, b, mark) == 0 && mark != a && mark != b &&
+                              std::min(a[0], b[0]) <= mark[0] && mark[0] <= std::max(a[0], b[0]) &&
+                              std::min(a[1], b[1]) <= mark[1] && mark[1] <= std::max(a[1], b[1]);
+          if (!inside) continue;
+          part.insert(part.begin() + static_cast<std::ptrdiff_t>(k + 1), mark);
+          break;
+        }
+      }
     }
     for (const std::vector<Flat>& part : under) {
       Flat middle{0, 0};
@@ -582,11 +606,11 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, Ostrel::City::PieceKind i_kin
 }
 
 // Every piece of the Wings row.
-inline std::vector<SlopedPiece> WingPieces(const Pitch& i_pitch) {
+inline std::vector<SlopedPiece> WingPieces(const Pitch& i_pitch, int i_trim) {
   std::vector<SlopedPiece> pieces;
   for (const Ostrel::City::PieceRule* rule = Ostrel::City::PieceRulesBegin(); rule != Ostrel::City::PieceRulesEnd();
        ++rule) {
-    if (rule->row == Ostrel::City::PieceRow::Wings) pieces.push_back(WingPiece(i_pitch, rule->kind));
+    if (rule->row == Ostrel::City::PieceRow::Wings) pieces.push_back(WingPiece(i_pitch, i_trim, rule->kind));
   }
   return pieces;
 }

@@ -55,6 +55,14 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
 const char* const kFacadeFrame =
     "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, y 0..3.\n";
 
+// How far past the corner the storeys' inner-corner piece keeps its +x cell's part (Styles.h): the
+// hip roof's eave over the other cell meets the piece's wall top there.
+int InnerTrim(const std::string& i_style) {
+  const Kitgen::detail::Design design =
+      i_style == "A" ? Kitgen::detail::ModernDesign() : Kitgen::detail::ClassicDesign();
+  return Kitgen::detail::InnerParts(design).front().z1 - Kitgen::detail::kHalf;
+}
+
 Kitgen::TerraceDesign StyleTerrace(const std::string& i_style) {
   if (i_style == "A") return Kitgen::ModernTerrace();
   if (i_style == "B") return Kitgen::ClassicTerrace();
@@ -216,7 +224,7 @@ int main(int argc, char** argv) {
           return 1;
         ++files;
       }
-      for (const Kitgen::SlopedPiece& piece : Kitgen::WingPieces(Kitgen::StylePitch(style.name))) {
+      for (const Kitgen::SlopedPiece& piece : Kitgen::WingPieces(Kitgen::StylePitch(style.name), InnerTrim(style.name))) {
         if (!WriteText(folder / (piece.name + ".obj"),
                        Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
           return 1;
