@@ -8,8 +8,8 @@
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
 # Then one larger building per style with two seeds, for the variants of its pieces; pitched
-# roofs; setbacks and bands; a close-up of the brick across a cell's end and a storey's top; and
-# the example city. f3d shows the kit's textures (map_Kd) from the material file.
+# roofs; setbacks and bands; footprints of L, T, U, H and courtyard plans; a close-up of the brick
+# across a cell's end and a storey's top; and the example city. f3d shows the kit's textures (map_Kd) from the material file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$(realpath "${1:-$root/build/default/towerkit}")"

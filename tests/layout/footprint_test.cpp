@@ -190,6 +190,35 @@ TEST(FootprintLayout, ShapesAreOneClosedSurfaceOnTheirCells) {
   }
 }
 
+// Random unions of rectangles, a rectangle cut out of some: every one the rules let through is one
+// closed surface in every style, so the rules refuse all that the pieces cannot build.
+TEST(FootprintLayout, EveryFootprintTheRulesLetThroughIsClosed) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  std::vector<PieceId> same(kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  std::mt19937 random(30);
+  const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
+  int built = 0;
+  while (built < 60) {
+    Footprint f;
+    for (int i = any(2, 4); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 10), any(0, 10), any(2, 6), any(2, 6)));
+    if (random() % 2) f = Difference(f, RectangleFootprint(any(0, 10), any(0, 10), any(2, 3), any(2, 3)));
+    if (!FootprintFault(f).why.empty() || IsRectangle(f)) continue;
+    const char* style = built % 3 == 0 ? "A" : built % 3 == 1 ? "B" : "S";
+    ++built;
+    Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE"}, 1, 1, any(1, 3));
+    SetFootprint(request, f);
+    BuildingFaults faults;
+    CheckBuilding(MakePlan(request, kit), kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    std::string cells;
+    for (const CellSlab& slab : request.footprint->slabs)
+      for (const CellSpan& span : slab.spans)
+        cells += " " + std::to_string(slab.x0) + ".." + std::to_string(slab.x1) + " x " + std::to_string(span.z0) +
+                 ".." + std::to_string(span.z1);
+    EXPECT_TRUE(faults.open.empty() && faults.shared.empty() && faults.overlaps.empty()) << style << ":" << cells;
+  }
+}
+
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even
 // where the courtyard's run is longer.
 TEST(FootprintLayout, TheDoorOpensOnTheLongestOuterRun) {
