@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/ext/Obj.h>
 #include <ostrel/lint/KitLint.h>
 #include <ostrel/utils/NumberFormat.h>
@@ -167,7 +167,7 @@ BENCHMARK(BM_AppendUnsigned);
 
 // The same numbers as runs of index text, as the face pass makes them for each unit.
 void BM_NumberTexts(benchmark::State& state) {
-  Ostrel::City::detail::NumberTexts texts;
+  Ostrel::Buildings::detail::NumberTexts texts;
   std::uint64_t next = 12345678;
   for (auto _ : state) {
     benchmark::DoNotOptimize(texts.fill(next, 4096));
@@ -182,13 +182,13 @@ BENCHMARK(BM_NumberTexts);
 // The plan of a 1000 x 1000 x 1000 building with balconies and walls, walked over every
 // placement (about 6.5 million) without writing anything.
 void BM_PlanAndWalk(benchmark::State& state) {
-  const Ostrel::City::Kit kit = Ostrel::City::LoadKit(kUnits, {"A"});
-  const Ostrel::City::Request request =
-      Ostrel::City::MakeRequest("A", "NC", {"SC", "NA"}, {"WE"}, 1000, 1000, 1000);
+  const Ostrel::Buildings::Kit kit = Ostrel::Buildings::LoadKit(kUnits, {"A"});
+  const Ostrel::Buildings::Request request =
+      Ostrel::Buildings::MakeRequest("A", "NC", {"SC", "NA"}, {"WE"}, 1000, 1000, 1000);
   std::int64_t placements = 0;
   for (auto _ : state) {
-    const Ostrel::City::Plan plan = Ostrel::City::MakePlan(request, kit);
-    Ostrel::City::ForEachPlacement(plan, [&](const Ostrel::City::Placement&) { ++placements; });
+    const Ostrel::Buildings::Plan plan = Ostrel::Buildings::MakePlan(request, kit);
+    Ostrel::Buildings::ForEachPlacement(plan, [&](const Ostrel::Buildings::Placement&) { ++placements; });
   }
   state.SetItemsProcessed(placements);
 }
@@ -198,13 +198,13 @@ BENCHMARK(BM_PlanAndWalk)->Unit(benchmark::kMillisecond);
 // far too large for 32-bit indices: the time until it is refused, as the tool spends it.
 void BM_RefuseLargestBuilding(benchmark::State& state) {
   for (auto _ : state) {
-    Ostrel::City::Building building("A", "NC", {"SC", "NE"}, {"WO", "EC"}, INT_MAX - 2, INT_MAX - 2,
+    Ostrel::Buildings::Building building("A", "NC", {"SC", "NE"}, {"WO", "EC"}, INT_MAX - 2, INT_MAX - 2,
                                     INT_MAX - 1);
     building.setUnitsPath(kUnits);
     NullBuffer sink;
     std::ostream out(&sink);
     benchmark::DoNotOptimize(building.build(out, 0));
-    if (building.lastError() != Ostrel::City::BuildError::TooLarge) state.SkipWithError("not refused");
+    if (building.lastError() != Ostrel::Buildings::BuildError::TooLarge) state.SkipWithError("not refused");
   }
 }
 BENCHMARK(BM_RefuseLargestBuilding)->Unit(benchmark::kMillisecond);
@@ -214,7 +214,7 @@ BENCHMARK(BM_RefuseLargestBuilding)->Unit(benchmark::kMillisecond);
 // A 40 x 40 x 40 building of style A (about 111 MB) into a stream that discards it: the build
 // without the cost of the file system.
 void BM_BuildToNull(benchmark::State& state) {
-  Ostrel::City::Building building("A", "NC", {"SC"}, {"WE"}, 40, 40, 40);
+  Ostrel::Buildings::Building building("A", "NC", {"SC"}, {"WE"}, 40, 40, 40);
   building.setUnitsPath(kUnits);
   building.setOrientation(0, 0, 1);
   std::uint64_t bytes = 0;
@@ -233,7 +233,7 @@ BENCHMARK(BM_BuildToNull)->Unit(benchmark::kMillisecond);
 // Linting one style of the shipped kit: its files read and checked, and its lint buildings made
 // and checked; the kit's author waits for this.
 void BM_LintShippedStyle(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(Ostrel::City::LintKit(kUnits, {"B"}));
+  for (auto _ : state) benchmark::DoNotOptimize(Ostrel::Buildings::LintKit(kUnits, {"B"}));
 }
 BENCHMARK(BM_LintShippedStyle)->Unit(benchmark::kMillisecond);
 

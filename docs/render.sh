@@ -168,7 +168,8 @@ if command -v blender >/dev/null; then
   done
 fi
 
-# The example city of the README: a street of six buildings, seen from above its north end.
-OSTREL_UNITS_PATH="$root/units" "$tool" --city "$root/examples/city.csv" "$work/city.obj" >/dev/null
+# The example city of the README: a street of six buildings, built in metres (-m) as for an
+# engine, seen from above its north end.
+OSTREL_UNITS_PATH="$root/units" "$tool" --city "$root/examples/city.csv" -m "$work/city.obj" >/dev/null
 cp "$work/city.mtl" "$work/city.obj.mtl"
-shoot "$work/city.obj" "city.png" 800,500 26,24,-8 2,1,11
+shoot "$work/city.obj" "city.png" 800,500 85,79,-30 6,3,33

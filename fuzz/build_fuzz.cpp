@@ -4,6 +4,9 @@
 // into its chunks and parse, every buffer view and accessor must lie inside the binary chunk,
 // aligned, every form must show the same triangles, and a refused build writes nothing.
 //
+// The kit is read from files, as the tool reads it, once an input; the building is made once and
+// written into memory in each format, so that an input costs little more than its own work.
+//
 // Input layout, every missing byte read as 0:
 //   byte 0, 1, 2   width, length and height, each modulo 5
 //   byte 3, 4      the door request, two letters from kLetters
@@ -32,8 +35,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include <ostrel/city/Building.h>
 #include <ostrel/ext/Glb.h>
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/scene/Scene.h>
+#include <ostrel/write/Formats.h>
+#include <ostrel/write/WriteScene.h>
 
 #include "FuzzSupport.h"
 #include "GlbCheck.h"
@@ -41,6 +48,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace Ostrel::Buildings;
 
 constexpr std::string_view kLetters = "NESWLCRAEOns x";
 
@@ -68,18 +76,18 @@ struct Reader {
 
 // One folder per process, on a memory file system when there is one; a unit file is written
 // only when its text differs from the last run's, so most runs touch no file at all.
-struct Kit {
+struct UnitFolder {
   fs::path folder;
   std::array<std::optional<std::string>, kPieces.size()> written;
 
-  Kit() {
+  UnitFolder() {
     std::error_code ec;
     const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
     folder = base / ("towerkit-fuzz-" + std::to_string(::getpid()));
     fs::remove_all(folder, ec);
     fs::create_directories(folder);
   }
-  ~Kit() {
+  ~UnitFolder() {
     std::error_code ec;
     fs::remove_all(folder, ec);
   }
@@ -97,9 +105,9 @@ struct Kit {
   }
 };
 
-Kit& TheKit() {
-  static Kit kit;
-  return kit;
+UnitFolder& TheFolder() {
+  static UnitFolder folder;
+  return folder;
 }
 
 // The triangles of a flat file: its index accessors' counts, over three.
@@ -115,18 +123,20 @@ std::uint64_t FlatTriangles(const nlohmann::json& i_document) {
   return corners / 3;
 }
 
-// Writes the building as a .glb of each form and checks the files; i_refused is the OBJ build's
+// Writes the scene as a .glb of each form and checks the files; i_refused is the OBJ write's
 // refusal, which every form must share.
-void CheckGlb(Ostrel::City::Building& io_building, Ostrel::City::BuildError i_refused) {
-  using Ostrel::City::GltfForm;
+void CheckGlb(const Scene& i_scene, SceneError i_refused) {
   std::uint64_t triangles[3] = {};
   for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu}) {
+    SceneOptions options;
+    options.gltf.form = form;
+    options.gltf.generator = "fuzz";
     std::ostringstream out;
-    const std::uint64_t written = io_building.buildGlb(out, {form, "fuzz"});
-    FUZZ_CHECK(io_building.lastError() == i_refused);
+    const SceneReport report = WriteScene(i_scene, FormatOfOutput("fuzz.glb"), options, out);
+    FUZZ_CHECK(report.error == i_refused);
     const std::string file = out.str();
-    if (i_refused != Ostrel::City::BuildError::None) {
-      FUZZ_CHECK(file.empty() && written == 0);
+    if (i_refused != SceneError::None) {
+      FUZZ_CHECK(file.empty());
       continue;
     }
     Glb::GlbChunks chunks;
@@ -135,8 +145,8 @@ void CheckGlb(Ostrel::City::Building& io_building, Ostrel::City::BuildError i_re
     FUZZ_CHECK(!document.is_discarded());
     FUZZ_CHECK(Glb::CheckGlbLayout(document, chunks.bin.size()).empty());
     FUZZ_CHECK(chunks.hasBin == document.contains("buffers"));
-    triangles[static_cast<int>(form)] = written;
-    if (form == GltfForm::Flat) FUZZ_CHECK(FlatTriangles(document) == written);
+    triangles[static_cast<int>(form)] = report.triangles;
+    if (form == GltfForm::Flat) FUZZ_CHECK(FlatTriangles(document) == report.triangles);
   }
   FUZZ_CHECK(triangles[0] == triangles[1] && triangles[1] == triangles[2]);
 }
@@ -157,54 +167,59 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
 
   std::string_view files = in.bytes.substr(std::min(in.pos, in.bytes.size()));
   bool more = in.pos < in.bytes.size();  // false once the pieces that follow are missing
-  Kit& kit = TheKit();
+  UnitFolder& units = TheFolder();
   for (std::size_t piece = 0; piece < kPieces.size(); ++piece) {
     if (!more) {
-      kit.set(piece, std::nullopt);
+      units.set(piece, std::nullopt);
       continue;
     }
     const std::size_t bar = files.find('|');
-    kit.set(piece, std::string(files.substr(0, bar)));
+    units.set(piece, std::string(files.substr(0, bar)));
     more = bar != std::string_view::npos;
     if (more) files.remove_prefix(bar + 1);
   }
 
-  Ostrel::City::Building building("F", door, balcony, close, width, length, height);
-  building.setUnitsPath(kit.folder.string());
-  building.setPosition(0.0f, 0.0f, 0.0f);
-  building.setOrientation(0.0f, 0.0f, 1.0f);
-  building.setMaterialLibrary("out.mtl", kit.folder.string());
-  building.setVariation(requests >> 5, (requests & 16) != 0);
+  Request request = MakeRequest("F", door, balcony, close, width, length, height);
+  request.seed = requests >> 5;
+  request.varyByCell = (requests & 16) != 0;
+  const Kit kit = LoadKit(units.folder.string(), {request.style});
+  std::vector<SceneBuilding> buildings;
+  if (kit.measured()) buildings.push_back(MakeSceneBuilding(request, kit));
+  const Scene scene = HeldScene(kit, std::move(buildings));
+
+  SceneOptions options;
+  options.obj.libraryName = "out.mtl";
+  options.obj.libraryFolder = units.folder.string();
+  options.obj.vertexOffset = offset;
   std::ostringstream out;
-  const std::size_t placed = building.build(out, offset);
+  const SceneReport report = WriteScene(scene, FormatOfOutput("fuzz.obj"), options, out);
   const std::string text = out.str();
 
-  CheckGlb(building, building.lastError());
-  if (building.lastError() != Ostrel::City::BuildError::None) {
-    FUZZ_CHECK(placed == 0);
+  CheckGlb(scene, report.error);
+  if (report.error != SceneError::None) {
     FUZZ_CHECK(text.empty());
     return 0;
   }
   const Fuzz::ObjCounts counts = Fuzz::CheckObjText(text, offset);
-  FUZZ_CHECK(counts.vertices == placed);
-  FUZZ_CHECK(placed > 0);
+  FUZZ_CHECK(counts.vertices == report.totals.vertices);
+  FUZZ_CHECK(counts.vertices > 0);
   // A merged material library reads back whole: every statement it copied is one the reader
   // keeps, and every material once.
-  if (building.usesMaterials()) {
+  if (report.usesMaterials) {
     FUZZ_CHECK(text.rfind("mtllib out.mtl\n", 0) == 0);
     Mtl::Library library;
     std::vector<Mtl::Finding> findings;
-    Mtl::Parse(building.materialLibraryText(), library, findings);
+    Mtl::Parse(report.materialLibrary, library, findings);
     FUZZ_CHECK(findings.empty());
   } else {
-    FUZZ_CHECK(building.materialLibraryText().empty());
+    FUZZ_CHECK(report.materialLibrary.empty());
     FUZZ_CHECK(text.find("usemtl") == std::string::npos);
   }
   // Each missing piece is listed once, and the base units never: they are measured, not placed.
-  const std::vector<std::string>& missing = building.missingUnitFiles();
+  const std::vector<MissingUnit>& missing = report.missing;
   for (std::size_t i = 0; i < missing.size(); ++i) {
-    FUZZ_CHECK(missing[i].rfind((kit.folder / "F_").string(), 0) == 0);
-    for (std::size_t j = 0; j < i; ++j) FUZZ_CHECK(missing[i] != missing[j]);
+    FUZZ_CHECK(missing[i].file.rfind((units.folder / "F_").string(), 0) == 0);
+    for (std::size_t j = 0; j < i; ++j) FUZZ_CHECK(missing[i].file != missing[j].file);
   }
   return 0;
 }

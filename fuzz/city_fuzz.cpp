@@ -37,7 +37,7 @@ void CheckRow(const Towerkit::CityRow& i_row, std::uint64_t i_number) {
   for (const std::string& wall : i_row.close) CheckRequest(wall, Towerkit::kWallRequest);
   for (const double place : {i_row.x, i_row.y, i_row.z}) FUZZ_CHECK(std::isfinite(static_cast<float>(place)));
   FUZZ_CHECK(!i_row.name.empty() && i_row.name.find_first_of("\r\n") == std::string::npos);
-  const Ostrel::City::Frame frame = Ostrel::City::CityFrame(i_row.x, i_row.y, i_row.z, i_row.angle);
+  const Ostrel::Buildings::Frame frame = Ostrel::Buildings::CityFrame(i_row.x, i_row.y, i_row.z, i_row.angle);
   const double length = std::hypot(static_cast<double>(frame.xdir), static_cast<double>(frame.zdir));
   FUZZ_CHECK(std::fabs(length - 1) < 1e-6);
 }

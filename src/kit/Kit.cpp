@@ -10,7 +10,7 @@
 
 #include <ostrel/utils/FileSystem.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -19,7 +19,7 @@ void MeasureUnitSize(Kit& io_kit) {
   VectorF bboxmin(1000000.0f, 1000000.0f, 1000000.0f);
   VectorF bboxmax(-1000000.0f, -1000000.0f, -1000000.0f);
   std::size_t seen = 0;
-  for (const char* name : {"base_floorclose.obj", "base_roof.obj"}) {
+  for (const char* name : kBaseUnitFiles) {
     Obj::Mesh mesh;
     Obj::ReadMesh(io_kit.folder + "/" + name, mesh);
     for (const VectorF& v : mesh.vertices) {
@@ -66,52 +66,7 @@ std::uint32_t LibraryId(Kit& io_kit, const std::string& i_folder, const std::str
   return static_cast<std::uint32_t>(io_kit.libraries.size() - 1);
 }
 
-Piece ReadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
-  Piece piece;
-  piece.name = i_name;
-  piece.file = UnitFile(i_folder, i_name);
-  piece.folder = i_folder;
-  Obj::Mesh mesh;
-  const FileSystem::ReadResult read = Obj::LoadMesh(piece.file, mesh);
-  piece.fault = FaultOf(read);
-  piece.error = read.error;
-  if (piece.fault == PieceFault::None) piece.fault = MakePiece(mesh, io_kit, piece);
-  return piece;
-}
-
-// The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
-PieceId LoadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
-  const PieceId plain = KeepPiece(ReadPiece(i_folder, i_name, io_kit), io_kit);
-  std::vector<PieceId> forms{plain};
-  for (std::uint64_t number = 1;; ++number) {
-    Piece variant = ReadPiece(i_folder, i_name + "." + std::to_string(number), io_kit);
-    if (variant.fault == PieceFault::NotFound) break;
-    forms.push_back(KeepPiece(std::move(variant), io_kit));
-  }
-  if (forms.size() > 1) io_kit.pieces[plain].forms = std::move(forms);
-  return plain;
-}
-
-}  // namespace
-
-const KitStyle* Kit::style(const std::string& i_name) const {
-  for (const KitStyle& style : styles) {
-    if (style.name == i_name) return &style;
-  }
-  return nullptr;
-}
-
-bool Kit::find(const std::string& i_name, PieceId& o_id) const {
-  const auto it = ids.find(i_name);
-  if (it == ids.end()) return false;
-  o_id = it->second;
-  return true;
-}
-
-std::string UnitFile(const std::string& i_folder, const std::string& i_name) {
-  return i_folder + "/" + i_name + ".obj";
-}
-
+// Why a file read gave nothing.
 PieceFault FaultOf(const FileSystem::ReadResult& i_read) {
   switch (i_read.status) {
     case FileSystem::ReadStatus::Ok:
@@ -170,6 +125,65 @@ PieceFault MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& io_piece) {
   return PieceFault::None;
 }
 
+PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
+  const auto id = static_cast<PieceId>(io_kit.pieces.size());
+  io_kit.ids.emplace(i_piece.name, id);
+  io_kit.pieces.push_back(std::move(i_piece));
+  return id;
+}
+
+// The piece of a unit file from its one reading, in cell units.
+Piece PieceOfRead(const std::string& i_folder, const std::string& i_name,
+                  const FileSystem::ReadResult& i_read, const Obj::Mesh& i_mesh, Kit& io_kit) {
+  Piece piece;
+  piece.name = i_name;
+  piece.file = UnitFile(i_folder, i_name);
+  piece.folder = i_folder;
+  piece.fault = FaultOf(i_read);
+  piece.error = i_read.error;
+  if (piece.fault == PieceFault::None) piece.fault = MakePiece(i_mesh, io_kit, piece);
+  return piece;
+}
+
+Piece ReadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
+  Obj::Mesh mesh;
+  const FileSystem::ReadResult read = Obj::LoadMesh(UnitFile(i_folder, i_name), mesh);
+  return PieceOfRead(i_folder, i_name, read, mesh, io_kit);
+}
+
+// The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
+PieceId LoadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
+  const PieceId plain = KeepPiece(ReadPiece(i_folder, i_name, io_kit), io_kit);
+  std::vector<PieceId> forms{plain};
+  for (std::uint64_t number = 1;; ++number) {
+    Piece variant = ReadPiece(i_folder, i_name + "." + std::to_string(number), io_kit);
+    if (variant.fault == PieceFault::NotFound) break;
+    forms.push_back(KeepPiece(std::move(variant), io_kit));
+  }
+  if (forms.size() > 1) io_kit.pieces[plain].forms = std::move(forms);
+  return plain;
+}
+
+}  // namespace
+
+const KitStyle* Kit::style(const std::string& i_name) const {
+  for (const KitStyle& style : styles) {
+    if (style.name == i_name) return &style;
+  }
+  return nullptr;
+}
+
+bool Kit::find(const std::string& i_name, PieceId& o_id) const {
+  const auto it = ids.find(i_name);
+  if (it == ids.end()) return false;
+  o_id = it->second;
+  return true;
+}
+
+std::string UnitFile(const std::string& i_folder, const std::string& i_name) {
+  return i_folder + "/" + i_name + ".obj";
+}
+
 float RiseOf(const Piece& i_slope) {
   // A vertex within this of a side of the cell (cell units) lies on it.
   constexpr float kOnSide = 1e-4f;
@@ -182,11 +196,9 @@ float RiseOf(const Piece& i_slope) {
   return high - low;
 }
 
-PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
-  const auto id = static_cast<PieceId>(io_kit.pieces.size());
-  io_kit.ids.emplace(i_piece.name, id);
-  io_kit.pieces.push_back(std::move(i_piece));
-  return id;
+PieceId AddReadPiece(const std::string& i_folder, const std::string& i_name,
+                     const FileSystem::ReadResult& i_read, const Obj::Mesh& i_mesh, Kit& io_kit) {
+  return KeepPiece(PieceOfRead(i_folder, i_name, i_read, i_mesh, io_kit), io_kit);
 }
 
 Kit LoadKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {
@@ -215,7 +227,7 @@ Kit LoadKit(const std::vector<std::string>& i_folders, const std::vector<std::st
     const auto has = [&](const char* i_name) {
       return std::find(entries[i].begin(), entries[i].end(), i_name) != entries[i].end();
     };
-    if (has("base_floorclose.obj") || has("base_roof.obj")) {
+    if (has(kBaseUnitFiles[0]) || has(kBaseUnitFiles[1])) {
       kit.folder = kit.folders[i];
       break;
     }
@@ -277,4 +289,4 @@ bool IsPieceFile(const std::string& i_entry, const std::string& i_style) {
   return KindOfSuffix(suffix, kind) || VariantOfSuffix(suffix, kind, number);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -34,7 +34,7 @@ constexpr const char* kEveryBuilding = "every building needs it";
 constexpr const char* kFacadeCells = "every building with facade cells (-w or -l 1 or more) needs it";
 
 // clang-format off
-constexpr PieceRule kRules[kPieceKindCount] = {
+constexpr PieceRule kRules[] = {
     {PieceKind::Angle,       "angle",       true,  PieceRow::Storey, kCorner,  kEveryBuilding},
     {PieceKind::AngleRoof,   "angleroof",   true,  PieceRow::Roof,   kCorner,  kEveryBuilding},
     {PieceKind::Ground,      "ground",      true,  PieceRow::Ground, kFacade,  kFacadeCells},
@@ -97,6 +97,16 @@ constexpr PieceRule kRules[kPieceKindCount] = {
 };
 // clang-format on
 
+// A kind without its row, or rows out of the order of the kinds, fails to compile.
+constexpr bool RowsInOrder() {
+  for (std::size_t k = 0; k < kPieceKindCount; ++k) {
+    if (kRules[k].kind != static_cast<PieceKind>(k)) return false;
+  }
+  return true;
+}
+static_assert(sizeof kRules / sizeof kRules[0] == kPieceKindCount, "every piece kind needs its row");
+static_assert(RowsInOrder(), "the rows follow the order of PieceKind");
+
 }  // namespace
 
 const PieceRule& RuleOf(PieceKind i_kind) { return kRules[static_cast<std::size_t>(i_kind)]; }
@@ -133,4 +143,4 @@ std::string PieceName(const std::string& i_style, PieceKind i_kind, std::uint32_
   return name;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

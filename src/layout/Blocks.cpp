@@ -9,7 +9,7 @@
 
 #include <ostrel/layout/Setbacks.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 std::int64_t BlockCount(const Request& i_request) {
   if (i_request.footprint) return static_cast<std::int64_t>(Rectangles(*i_request.footprint).size());
@@ -62,4 +62,4 @@ GroundRect GroundRectOf(const Request& i_request) {
   return footprint;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

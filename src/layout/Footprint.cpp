@@ -13,7 +13,7 @@
 
 #include "layout/FootprintParts.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 namespace slabs {
@@ -426,4 +426,4 @@ CellFault FootprintFault(const Footprint& i_f) {
   return {};
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

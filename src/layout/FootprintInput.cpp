@@ -11,7 +11,7 @@
 
 #include <ostrel/utils/Numbers.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 namespace outline {
@@ -309,4 +309,4 @@ bool ParseMask(const std::string& i_text, Footprint& o_footprint, std::size_t& o
   return true;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -7,7 +7,7 @@
 
 #include <ostrel/layout/Footprint.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 // One straight run of facade cells facing one way, both end cells included. Cells are numbered
 // from the run's own start: the west end of a north or south run, the north end of an east or
@@ -40,4 +40,4 @@ std::vector<InnerCorner> InnerCorners(const Footprint& i_footprint, const std::v
 // Whether each run lies on the outline (true) or on a courtyard, for a footprint without pinches.
 std::vector<bool> OuterRuns(const std::vector<FacadeRun>& i_runs);
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

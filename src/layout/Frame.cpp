@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 Frame CityFrame(double i_x, double i_y, double i_z, double i_degrees) {
   Frame frame;
@@ -35,4 +35,4 @@ Frame CityFrame(double i_x, double i_y, double i_z, double i_degrees) {
   return frame;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Named, so that its helpers stay apart from other files' in a unity build.
 namespace hiprings {
@@ -239,4 +239,4 @@ bool HipRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, 
   return true;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -84,4 +84,4 @@ InstanceTransform BuildingTransform(const Frame& i_frame) {
   return transform;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -16,7 +16,7 @@
 #include "layout/FootprintParts.h"
 #include "layout/LayoutParts.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace detail {
 
@@ -59,7 +59,7 @@ struct Row {
   const Kit* kit;
   const KitStyle* style;
   std::int64_t level;
-  RowKind kind;
+  PieceRow kind;
   PieceKind corner;
   PieceKind inner;                // of a footprint's inner corners
   PieceKind window, door, close;  // of an inner cell, by its opening
@@ -292,7 +292,7 @@ std::vector<Run> RowRuns(const Row& i_row) {
 }
 
 Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
-            RowKind i_kind, Plan& io_plan) {
+            PieceRow i_kind, Plan& io_plan) {
   Row row{&i_request,      &i_kit,
           &i_style,        i_level,
           i_kind,          PieceKind::AngleRoof,
@@ -300,23 +300,18 @@ Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style,
           PieceKind::Roof, PieceKind::RoofDoor,
           PieceKind::Roof, &io_plan.choices};
   // The roof row takes no wall requests (AnySelects), so its "close" piece is never asked for.
-  switch (i_kind) {
-    case RowKind::Ground:
-      row.corner = PieceKind::Angle;
-      row.inner = PieceKind::InnerAngle;
-      row.window = PieceKind::Ground;
-      row.door = PieceKind::GroundDoor;
-      row.close = PieceKind::GroundClose;
-      break;
-    case RowKind::Floor:
-      row.corner = PieceKind::Angle;
-      row.inner = PieceKind::InnerAngle;
-      row.window = PieceKind::Floor;
-      row.door = PieceKind::Floor;  // the door stands on the ground storey only
-      row.close = PieceKind::FloorClose;
-      break;
-    case RowKind::Roof:
-      break;
+  if (i_kind == PieceRow::Ground) {
+    row.corner = PieceKind::Angle;
+    row.inner = PieceKind::InnerAngle;
+    row.window = PieceKind::Ground;
+    row.door = PieceKind::GroundDoor;
+    row.close = PieceKind::GroundClose;
+  } else if (i_kind == PieceRow::Floor) {
+    row.corner = PieceKind::Angle;
+    row.inner = PieceKind::InnerAngle;
+    row.window = PieceKind::Floor;
+    row.door = PieceKind::Floor;  // the door stands on the ground storey only
+    row.close = PieceKind::FloorClose;
   }
   return row;
 }
@@ -385,10 +380,10 @@ std::array<bool, 4> TerraceSides(const Setback& i_setback) {
 }
 
 // One row of the block at i_level in the style of that storey.
-void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, RowKind i_kind,
+void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, PieceRow i_kind,
             const std::array<bool, 4>& i_terrace, const BlockRect* i_keepOut, Plan& io_plan) {
   // The roof row and a terrace belong to the storey below them.
-  const std::int64_t storey = i_kind == RowKind::Roof && i_level > 0 ? i_level - 1 : i_level;
+  const std::int64_t storey = i_kind == PieceRow::Roof && i_level > 0 ? i_level - 1 : i_level;
   Row row = MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, storey), i_level, i_kind, io_plan);
   row.terrace = i_terrace;
   row.keepOut = i_keepOut;
@@ -414,15 +409,15 @@ void AddFloors(const Request& i_block, const Kit& i_kit, std::int64_t i_first, s
     const std::int64_t end = LastOfSameStyle(i_block, i_first, i_last);
     const std::int64_t floors = end - i_first + 1;
     if (floors >= 2) {
-      Block pair{RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, RowKind::Floor, io_plan))};
+      Block pair{RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, PieceRow::Floor, io_plan))};
       std::vector<Run> second =
-          RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, RowKind::Floor, io_plan));
+          RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, PieceRow::Floor, io_plan));
       pair.runs.insert(pair.runs.end(), second.begin(), second.end());
       pair.repeats = floors / 2;
       for (Run& run : pair.runs) run.blevel = 2;
       io_plan.blocks.push_back(std::move(pair));
     }
-    if (floors % 2 == 1) AddRow(i_block, i_kit, end, RowKind::Floor, {}, nullptr, io_plan);
+    if (floors % 2 == 1) AddRow(i_block, i_kit, end, PieceRow::Floor, {}, nullptr, io_plan);
     i_first = end + 1;
   }
 }
@@ -439,7 +434,7 @@ void AddRoof(const Request& i_block, const Kit& i_kit, Plan& io_plan) {
     detail::AddPitchedRoof(i_block, i_kit, style, std::max<std::int64_t>(roof, 1), io_plan);
     return;
   }
-  AddRow(i_block, i_kit, roof, RowKind::Roof, {}, nullptr, io_plan);
+  AddRow(i_block, i_kit, roof, PieceRow::Roof, {}, nullptr, io_plan);
   AddRoofCap(i_block, i_kit, style, roof, io_plan);
 }
 
@@ -476,33 +471,43 @@ void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block,
   const std::size_t first = io_plan.blocks.size();
   // The block above in the cells of the block below.
   const BlockRect keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
-  AddRow(lower, i_kit, level, RowKind::Roof, {}, &keepOut, io_plan);
+  AddRow(lower, i_kit, level, PieceRow::Roof, {}, &keepOut, io_plan);
+  Shift(io_plan, first, below);
 
   const KitStyle& style = StyleAt(i_request, i_kit, level - 1);
   const PieceId cap = style.piece(PieceKind::RoofCap);
-  if (!i_kit.piece(cap).empty()) {
-    const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
-    // The inside of the block below: x from -1 down to 2 - X, z from 1 up to Z - 2; the block
-    // above: x from keepOut.x0 down to keepOut.x0 - keepOut.cellsAlongX + 1, z from keepOut.z0
-    // up. North and south strips (rows of cells) across the whole inside, then west and east
-    // strips between them.
-    const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
-    const std::int64_t insideX = X - 2, insideZ = Z - 2;
-    const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
-    const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX + X - 1, insideX);
-    const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
-    const std::int64_t east = std::min(Z - 1 - keepOut.z0 - keepOut.cellsAlongZ, insideZ);
-    const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
-    AddCapRect(cap, choice, level, -1, north, 1, insideZ, io_plan);
-    AddCapRect(cap, choice, level, 1 - X + south, south, 1, insideZ, io_plan);
-    const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
-    AddCapRect(cap, choice, level, middleX, middle, 1, west, io_plan);
-    AddCapRect(cap, choice, level, middleX, middle, Z - 1 - east, east, io_plan);
-  }
-  Shift(io_plan, first, below);
+  if (i_kit.piece(cap).empty()) return;
+  const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
+  AddTerraceCap(i_request, i_block, cap, choice, io_plan);
 }
 
 }  // namespace
+
+void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap, std::uint32_t i_choice,
+                   Plan& io_plan) {
+  const BlockRect below = BlockRectOf(i_request, i_block - 1);
+  const BlockRect above = BlockRectOf(i_request, i_block);
+  const std::int64_t level = i_request.setbacks[i_block - 1].level;
+  const std::size_t first = io_plan.blocks.size();
+  // The block above in the cells of the block below; the inside of the block below: x from -1
+  // down to 2 - X, z from 1 up to Z - 2; the block above: x from keepOut.x0 down to keepOut.x0 -
+  // keepOut.cellsAlongX + 1, z from keepOut.z0 up. North and south strips (rows of cells) across
+  // the whole inside, then west and east strips between them.
+  const BlockRect keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
+  const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
+  const std::int64_t insideX = X - 2, insideZ = Z - 2;
+  const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
+  const std::int64_t south = std::min(keepOut.x0 - keepOut.cellsAlongX + X - 1, insideX);
+  const std::int64_t west = std::min(keepOut.z0 - 1, insideZ);
+  const std::int64_t east = std::min(Z - 1 - keepOut.z0 - keepOut.cellsAlongZ, insideZ);
+  const std::int64_t middle = insideX - std::max<std::int64_t>(north, 0) - std::max<std::int64_t>(south, 0);
+  AddCapRect(i_cap, i_choice, level, -1, north, 1, insideZ, io_plan);
+  AddCapRect(i_cap, i_choice, level, 1 - X + south, south, 1, insideZ, io_plan);
+  const std::int64_t middleX = -1 - std::max<std::int64_t>(north, 0);
+  AddCapRect(i_cap, i_choice, level, middleX, middle, 1, west, io_plan);
+  AddCapRect(i_cap, i_choice, level, middleX, middle, Z - 1 - east, east, io_plan);
+  Shift(io_plan, first, below);
+}
 
 Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   Plan plan;
@@ -516,9 +521,9 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit) {
     if (b > 0) AddTerrace(i_request, i_kit, b, plan);
     const std::size_t first = plan.blocks.size();  // the block's own rows, laid at (0, 0)
     if (b == 0) {
-      AddRow(block, i_kit, 0, RowKind::Ground, {}, nullptr, plan);
+      AddRow(block, i_kit, 0, PieceRow::Ground, {}, nullptr, plan);
     } else {
-      AddRow(block, i_kit, level, RowKind::Floor, TerraceSides(i_request.setbacks[b - 1]), nullptr, plan);
+      AddRow(block, i_kit, level, PieceRow::Floor, TerraceSides(i_request.setbacks[b - 1]), nullptr, plan);
     }
     const std::int64_t last = b + 1 < blocks ? i_request.setbacks[b].level - 1 : top;
     AddFloors(block, i_kit, level + 1, last, plan);
@@ -585,4 +590,4 @@ Placement MovedTo(const Placement& i_placement, const Block&, std::int64_t i_r, 
   return moved;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -9,7 +9,7 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 // The choice (1 + its index in io_choices, which gains it when new) of the piece i_kind of the
 // request's style at a place of facade i_facade (0 for none); 0 when the piece has no variants.
@@ -20,4 +20,4 @@ std::uint32_t ChoiceOf(const Request& i_request, const Kit& i_kit, const KitStyl
 void AddPitchedRoof(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
                     Plan& io_plan);
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -10,7 +10,7 @@
 
 #include <ostrel/utils/Numbers.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 using Numbers::SatAdd;
 using Numbers::SatMul;
@@ -240,4 +240,4 @@ Plan PiecesPlan(const std::vector<PieceId>& i_pieces) {
   return plan;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

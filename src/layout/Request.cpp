@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 bool RoofShapeOf(const std::string& i_word, RoofShape& o_roof) {
   if (i_word == "flat") o_roof = RoofShape::Flat;
@@ -82,9 +82,9 @@ bool PatternSelects(char i_letter, int i_level, std::int64_t i_current) {
 }
 
 // Whether any request of the list selects the cell; requests never apply to the roof row.
-bool AnySelects(const std::vector<std::string>& i_requests, int i_level, RowKind i_row, char i_facade,
+bool AnySelects(const std::vector<std::string>& i_requests, int i_level, PieceRow i_row, char i_facade,
                 std::int64_t i_current) {
-  if (i_row == RowKind::Roof) return false;
+  if (i_row == PieceRow::Roof) return false;
   for (const std::string& request : i_requests) {
     if (request.size() >= 2 && request[0] == i_facade && PatternSelects(request[1], i_level, i_current)) {
       return true;
@@ -94,17 +94,17 @@ bool AnySelects(const std::vector<std::string>& i_requests, int i_level, RowKind
 }
 
 // Balconies never stand on the ground storey.
-bool BalconySelects(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+bool BalconySelects(const Request& i_request, int i_level, PieceRow i_row, char i_facade,
                     std::int64_t i_current) {
   return i_level != 0 && AnySelects(i_request.balcony, i_level, i_row, i_facade, i_current);
 }
 
-bool CloseSelects(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+bool CloseSelects(const Request& i_request, int i_level, PieceRow i_row, char i_facade,
                   std::int64_t i_current) {
   return AnySelects(i_request.close, i_level, i_row, i_facade, i_current);
 }
 
-CellOpening DoorOrClose(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+CellOpening DoorOrClose(const Request& i_request, int i_level, PieceRow i_row, char i_facade,
                         std::int64_t i_minSide, std::int64_t i_maxSide, std::int64_t i_current) {
   std::int64_t door = 0;
   if (DoorCell(i_request.door, i_level, i_facade, i_minSide, i_maxSide, door) && door == i_current)
@@ -113,4 +113,4 @@ CellOpening DoorOrClose(const Request& i_request, int i_level, RowKind i_row, ch
   return CellOpening::Window;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -19,7 +19,7 @@
 
 #include "layout/LayoutParts.h"
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 namespace {
 
@@ -246,4 +246,4 @@ void AddPitchedRoof(const Request& i_request, const Kit& i_kit, const KitStyle& 
   AddHipRoof(roof);
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -9,7 +9,7 @@
 
 #include <ostrel/utils/Numbers.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -158,4 +158,4 @@ const std::string& StyleOfStorey(const Request& i_request, std::int64_t i_level)
   return i_request.style;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -17,23 +17,25 @@
 #include <ostrel/layout/FootprintInput.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Setbacks.h>
+#include <ostrel/scene/Scene.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/TextFile.h>
 
 #include "lint/LintBuildings.h"
 #include "lint/LintChecks.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
 using namespace detail;
 
-const char* const kBaseUnits[] = {"base_floorclose.obj", "base_roof.obj"};
+// "base_floorclose.obj and base_roof.obj".
+std::string BaseUnitNames() { return std::string(kBaseUnitFiles[0]) + " and " + kBaseUnitFiles[1]; }
 
 // The base units: read as pieces are, and the unit size they give. False when there is none.
 bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
-  for (const char* name : kBaseUnits) {
+  for (const char* name : kBaseUnitFiles) {
     LintPiece base;
     base.file = i_kit.folder + "/" + name;
     io_report.order(base.file);
@@ -43,13 +45,13 @@ bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
     if (read && !base.mesh.vertices.empty()) continue;
     const std::string what = read ? "gives no vertex" : TextFile::Describe(base.read);
     io_report.add(LintSeverity::Error, base.file, 0,
-                  what + ": the unit size is measured from base_floorclose.obj and base_roof.obj together");
+                  what + ": the unit size is measured from " + BaseUnitNames() + " together");
   }
   if (i_kit.unitSizeFault == UnitSizeFault::Degenerate) {
     io_report.add(
         LintSeverity::Error, i_kit.folder, 0,
-        "gives no unit size: base_floorclose.obj and base_roof.obj together span nothing along some "
-        "axis, so no building can be made");
+        "gives no unit size: " + BaseUnitNames() +
+            " together span nothing along some axis, so no building can be made");
   }
   return i_kit.measured();
 }
@@ -57,16 +59,9 @@ bool CheckBaseUnits(const Kit& i_kit, LintReport& io_report) {
 // Reads the unit file of a piece into io_lint and adds the piece to the kit, made from that one
 // reading as the kit makes its pieces, so that both see the same text.
 PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit, LintPiece& io_lint) {
-  Piece piece;
-  piece.name = i_name;
-  piece.file = UnitFile(i_folder, i_name);
-  piece.folder = i_folder;
-  io_lint.file = piece.file;
+  io_lint.file = UnitFile(i_folder, i_name);
   ReadLintPiece(io_lint);
-  piece.fault = FaultOf(io_lint.read);
-  piece.error = io_lint.read.error;
-  if (piece.fault == PieceFault::None) piece.fault = MakePiece(io_lint.mesh, io_kit, piece);
-  io_lint.id = KeepPiece(std::move(piece), io_kit);
+  io_lint.id = AddReadPiece(i_folder, i_name, io_lint.read, io_lint.mesh, io_kit);
   return io_lint.id;
 }
 
@@ -298,34 +293,15 @@ void TellOverlaps(const BuildingFaults& i_faults, const std::map<PieceId, const 
 }
 
 // Without a roof cap the plan leaves the roof row's interior empty: the linter puts the empty
-// cap there (over the same cells as the plan would), so that the roof's edges facing it are
-// taken for the cap's fault, which the cap's own warning tells. So too on each terrace: over
-// the inside of the block below that the block above leaves open.
+// cap there, over the cells the layout would cap, so that the roof's edges facing it are taken
+// for the cap's fault, which the cap's own warning tells. So too on each terrace.
 void AddEmptyRoofCap(const Request& i_request, const Kit& i_kit, Plan& io_plan) {
   PieceId cap = 0;
   if (!i_kit.find(PieceName(i_request.style, PieceKind::RoofCap), cap) || !i_kit.piece(cap).empty()) return;
   Block lines;
   if (RoofCapLines(i_request, cap, 0, i_request.rows - 1, lines)) io_plan.blocks.push_back(std::move(lines));
-  for (std::size_t i = 0; i < i_request.setbacks.size(); ++i) {
-    const BlockRect below = BlockRectOf(i_request, i), above = BlockRectOf(i_request, i + 1);
-    Block terrace;
-    for (std::int64_t x = below.x0 - 1; x > below.x0 - below.cellsAlongX + 1; --x) {
-      for (std::int64_t z = below.z0 + 1; z < below.z0 + below.cellsAlongZ - 1; ++z) {
-        const bool underAbove = x <= above.x0 && x > above.x0 - above.cellsAlongX && z >= above.z0 &&
-                                z < above.z0 + above.cellsAlongZ;
-        if (underAbove) continue;
-        Run cell;
-        Placement placed;
-        placed.piece = cap;
-        placed.x = x;
-        placed.z = z;
-        placed.level = i_request.setbacks[i].level;
-        cell.period.push_back(placed);
-        terrace.runs.push_back(std::move(cell));
-      }
-    }
-    io_plan.blocks.push_back(std::move(terrace));
-  }
+  for (std::size_t block = 1; block <= i_request.setbacks.size(); ++block)
+    AddTerraceCap(i_request, block, cap, 0, io_plan);
 }
 
 // A piece that reaches outside its cell breaks the surface wherever it meets a neighbour: open
@@ -427,7 +403,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
     const std::vector<char> none(i_kit.pieces.size(), 0);
     for (const Request& request : LintRequests(i_style, pitched, terraces, inner, pitched && inner && wings)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
-      Plan plan = MakePlan(request, i_kit);
+      Plan plan = MakeSceneBuilding(request, i_kit).plan;
       AddEmptyRoofCap(request, i_kit, plan);
       CheckBuilding(plan, i_kit, formOf, request.rows <= 1 ? groundRow : none, faults);
     }
@@ -503,7 +479,7 @@ void CheckBandBuildings(const std::string& i_a, const std::string& i_b, const Ki
   const std::vector<char> none(i_kit.pieces.size(), 0);
   BuildingFaults faults;
   for (const Request& request : BandRequests(i_a, i_b)) {
-    Plan plan = MakePlan(request, i_kit);
+    Plan plan = MakeSceneBuilding(request, i_kit).plan;
     CheckBuilding(plan, i_kit, same, none, faults);
   }
   BuildingFaults between;
@@ -524,7 +500,7 @@ void CheckBandBuildings(const std::string& i_a, const std::string& i_b, const Ki
 std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries) {
   std::vector<std::string> styles;
   for (const std::string& style : StylesOf(i_entries)) {
-    if (style != "base") styles.push_back(style);
+    if (style != kBaseStyle) styles.push_back(style);
   }
   return styles;
 }
@@ -648,4 +624,4 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
   return report.sorted();
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -19,7 +19,7 @@
 
 #include "ext/ObjNumbers.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -296,4 +296,4 @@ void CheckBuilding(const Plan& i_plan, const Kit& i_kit, const std::vector<Piece
   }
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -19,7 +19,7 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // An edge of a piece: from corner `corner` of face `face` (both 0-based, as the kit keeps the
 // piece) to the face's next corner.
@@ -78,4 +78,4 @@ struct BuildingFaults {
 void CheckBuilding(const Plan& i_plan, const Kit& i_kit, const std::vector<PieceId>& i_formOf,
                    const std::vector<char>& i_skip, BuildingFaults& io_faults);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -15,7 +15,7 @@
 #include <ostrel/utils/NumberFormat.h>
 #include <ostrel/utils/TextFile.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 namespace {
 
@@ -299,4 +299,4 @@ void CheckPieceFile(const LintPiece& i_piece, const Kit& i_kit, LintReport& io_r
   }
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

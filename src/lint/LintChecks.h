@@ -21,7 +21,7 @@
 #include <ostrel/lint/KitLint.h>
 #include <ostrel/utils/FileSystem.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 // How far (cell units) a vertex may lie outside what its cell allows.
 inline constexpr float kCellTolerance = 1e-3f;
@@ -82,4 +82,4 @@ void CheckLibraries(const Kit& i_kit, LintReport& io_report);
 // PNG nor JPEG, or outside its style's units folder.
 void CheckTextures(const Kit& i_kit, LintReport& io_report);
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -7,27 +7,32 @@
 #include <utility>
 
 #include <ostrel/ext/Mtl.h>
+#include <ostrel/kit/Textures.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/TextFile.h>
 
 #include "lint/LintChecks.h"
-#include "write/gltf/GltfMaterials.h"
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 namespace {
 
 // What keeps one texture file from being shown, or nothing: it is missing or cannot be read, it
 // is no PNG or JPEG (a .glb embeds only those), or it lies outside the style's units folder
 // (a .glb leaves it out).
-std::string TextureFault(const std::string& i_path, const std::string& i_root) {
-  // Outside the folder first: a file there is not read, as a .glb does not read it.
-  if (!i_root.empty() && !InsideFolder(i_path, i_root))
-    return "lies outside the units folder '" + i_root + "': a .glb goes without it";
+std::string TextureFaultText(const std::string& i_path, const std::string& i_root) {
   std::string bytes;
-  const FileSystem::ReadResult read = FileSystem::ReadFile(i_path, kMaxTextureBytes, bytes);
-  if (read.status != FileSystem::ReadStatus::Ok) return TextFile::Describe(read);
-  if (ImageMimeType(bytes).empty()) return "is neither PNG nor JPEG: a .glb goes without it";
+  FileSystem::ReadResult read;
+  switch (ReadTexture(i_path, i_root, bytes, read)) {
+    case TextureFault::OutsideFolder:
+      return "lies outside the units folder '" + i_root + "': a .glb goes without it";
+    case TextureFault::Unreadable:
+      return TextFile::Describe(read);
+    case TextureFault::NotAnImage:
+      return "is neither PNG nor JPEG: a .glb goes without it";
+    case TextureFault::None:
+      break;
+  }
   return std::string();
 }
 
@@ -41,7 +46,7 @@ void CheckTextures(const Kit& i_kit, LintReport& io_report) {
       for (const Mtl::Texture& texture : material.textures) {
         const std::string path = texture.path.front() == '/' ? texture.path : folder + "/" + texture.path;
         if (!told.insert(path).second) continue;
-        const std::string fault = TextureFault(path, library.root);
+        const std::string fault = TextureFaultText(path, library.root);
         if (fault.empty()) continue;
         io_report.add(LintSeverity::Warning, library.file, material.line,
                       "texture '" + texture.path + "' (" + texture.keyword + " of material '" + material.name +
@@ -51,4 +56,4 @@ void CheckTextures(const Kit& i_kit, LintReport& io_report) {
   }
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

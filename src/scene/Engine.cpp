@@ -4,7 +4,7 @@
 
 #include <ostrel/layout/Blocks.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 bool CollisionNamingOf(const std::string& i_word, CollisionNaming& o_naming) {
   if (i_word == "godot") {
@@ -43,4 +43,4 @@ void PlacePivot(const Request& i_request, Pivot i_pivot, Frame& io_frame) {
   }
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

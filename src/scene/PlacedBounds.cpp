@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 namespace {
 
@@ -102,4 +102,4 @@ bool PlacedFinite(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, Pi
   return true;
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -7,7 +7,7 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 // False, with o_piece set to a piece that would leave the float range, when some placement of
 // the plan in the frame (output units) may give a coordinate that is not finite. Exact up to a
@@ -15,4 +15,4 @@ namespace Ostrel::City::detail {
 // of their cells.
 bool PlacedFinite(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, PieceId& o_piece);
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -1,27 +1,20 @@
-// The scene pipeline: survey the buildings, merge their materials, hand them to a format's writer.
+// A scene: its buildings, made from requests, and passes over them.
 
 #include <ostrel/scene/Scene.h>
 
 #include <memory>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <ostrel/layout/PlanCounts.h>
-#include <ostrel/utils/Numbers.h>
+namespace Ostrel::Buildings {
 
-#include "scene/PlacedBounds.h"
-#include "write/Writer.h"
-
-namespace Ostrel::City {
-
-NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options) {
+NextBuilding FramedPass(const Scene& i_scene, const Framing& i_framing) {
   NextBuilding next = i_scene.buildings();
-  const Pivot pivot = i_options.engine.pivot;
-  if (!i_options.kitUnits && pivot == Pivot::Origin) return next;
+  const Pivot pivot = i_framing.pivot;
+  if (!i_framing.kitUnits && pivot == Pivot::Origin) return next;
   const Kit& kit = *i_scene.kit;
-  const bool kitUnits = i_options.kitUnits;
+  const bool kitUnits = i_framing.kitUnits;
   return [next, &kit, kitUnits, pivot](SceneBuilding& o_building) {
     if (!next(o_building)) return false;
     PlacePivot(o_building.request, pivot, o_building.frame);
@@ -57,67 +50,16 @@ Scene HeldScene(const Kit& i_kit, std::vector<SceneBuilding> i_buildings) {
   return scene;
 }
 
-SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options) {
-  SceneSurvey survey;
-  const Kit& kit = *i_scene.kit;
-  if (!kit.measured()) {
-    survey.error = SceneError::NoBaseUnits;
-    return survey;
-  }
-  // Framed as the writers frame them (units and pivot), so that the check of finite coordinates
-  // is of what is written.
-  const NextBuilding next = FramedPass(i_scene, i_options);
-  SceneBuilding building;
-  while (next(building)) {
-    // Counting stops once a building alone passes what an output can index.
-    const Totals counts = CountPlan(building.plan, kit, kMaxIndex);
-    if (counts.vertices == 0) {
-      survey.error = SceneError::NothingPlaced;
-      survey.failedBuilding = survey.buildings;
-      return survey;
-    }
-    if (i_options.engine.lods > 0 && counts.vertices > kMaxLodVertices) {
-      survey.error = SceneError::TooLargeForLevels;
-      survey.failedBuilding = survey.buildings;
-      return survey;
-    }
-    if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece)) {
-      survey.error = SceneError::NotFinite;
-      survey.failedBuilding = survey.buildings;
-      return survey;
-    }
-    survey.totals = {Numbers::SatAdd(survey.totals.vertices, counts.vertices),
-                     Numbers::SatAdd(survey.totals.normals, counts.normals),
-                     Numbers::SatAdd(survey.totals.uvs, counts.uvs)};
-    AddPieces(building.plan, survey.pieces);
-    ++survey.buildings;
-  }
-  survey.names = NameMaterials(PiecesPlan(survey.pieces), kit);
-  survey.error = MakeWriter(i_options.format)->check(survey, i_options);
-  return survey;
+SceneBuilding MakeSceneBuilding(const Request& i_request, const Kit& i_kit, const Frame& i_frame,
+                                const std::string& i_name) {
+  return {MakePlan(i_request, i_kit), i_frame, i_name, i_request};
 }
 
-SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const SceneOptions& i_options,
-                       std::ostream& io_out) {
-  SceneReport report;
-  report.error = i_survey.error;
-  report.failedBuilding = i_survey.failedBuilding;
-  report.failedPiece = i_survey.failedPiece;
-  if (report.error != SceneError::None) return report;
-  const Kit& kit = *i_scene.kit;
-  report.buildings = i_survey.buildings;
-  report.totals = i_survey.totals;
-  report.usesMaterials = i_survey.names.used;
-  report.missing = MissingUnits(i_survey.pieces, kit);
-  const std::string library = MergeMaterials(PiecesPlan(i_survey.pieces), kit, i_survey.names,
-                                             i_options.libraryFolder, report.materialNotes);
-  WriteContext context{kit, i_survey, i_options, io_out, library, FramedPass(i_scene, i_options), report};
-  MakeWriter(i_options.format)->write(context);
-  return report;
+Scene RequestScene(const Kit& i_kit, const Request& i_request, const Frame& i_frame,
+                   const std::string& i_name) {
+  std::vector<SceneBuilding> buildings;
+  if (i_kit.measured()) buildings.push_back(MakeSceneBuilding(i_request, i_kit, i_frame, i_name));
+  return HeldScene(i_kit, std::move(buildings));
 }
 
-SceneReport WriteScene(const Scene& i_scene, const SceneOptions& i_options, std::ostream& io_out) {
-  return WriteScene(i_scene, SurveyScene(i_scene, i_options), i_options, io_out);
-}
-
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -8,16 +8,16 @@
 
 #include <ostrel/ext/Obj.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
-SceneStats MeasureScene(const Scene& i_scene, const SceneOptions& i_options) {
+SceneStats MeasureScene(const Scene& i_scene, const Framing& i_framing) {
   SceneStats stats;
   const Kit& kit = *i_scene.kit;
   if (!kit.measured()) return stats;
   std::set<std::uint32_t> materials;
   double low[3] = {INFINITY, INFINITY, INFINITY};
   double high[3] = {-INFINITY, -INFINITY, -INFINITY};
-  const NextBuilding next = FramedPass(i_scene, i_options);
+  const NextBuilding next = FramedPass(i_scene, i_framing);
   SceneBuilding building;
   while (next(building)) {
     ForEachPlacement(building.plan, kit, [&](const Placement& i_placement) {
@@ -49,4 +49,4 @@ SceneStats MeasureScene(const Scene& i_scene, const SceneOptions& i_options) {
   return stats;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 // Size of the text buffer that collects output lines before one large write.
 inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 20;
@@ -172,4 +172,4 @@ class TextOut {
   bool m_handOver;  // full buffers go to m_background instead of straight to the stream
 };
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -1,10 +1,8 @@
 #pragma once
 // The one small interface every output format is written through. The scene pipeline
-// (Scene.cpp) surveys the scene, merges its materials, then hands a writer a pass over the
-// buildings; the writer refuses what its format cannot hold before it writes a byte, or writes
-// every building.
-//
-// A new format is a new writer (one file) and its line in the table of Writers.cpp.
+// (WriteScene.cpp) surveys the scene, merges its materials, then hands the format's writer a pass
+// over the buildings; the writer refuses what its format cannot hold before it writes a byte, or
+// writes every building. Each format's row (Formats.cpp) makes its writer.
 
 #include <memory>
 #include <ostream>
@@ -12,8 +10,9 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/scene/Scene.h>
+#include <ostrel/write/Formats.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // What a writer is given, and where it reports.
 struct WriteContext {
@@ -22,7 +21,7 @@ struct WriteContext {
   const SceneOptions& options;
   std::ostream& out;
   // The material library of the scene, merged from the libraries its pieces name (Materials.h),
-  // texture paths relative to SceneOptions::libraryFolder; empty when no face has a material.
+  // texture paths relative to ObjOptions::libraryFolder; empty when no face has a material.
   const std::string& library;
   // A pass over the buildings, each framed in the output's units.
   NextBuilding next;
@@ -40,12 +39,4 @@ class Writer {
   virtual void write(WriteContext& io_context) = 0;
 };
 
-// The writer of each format: one line each in Writers.cpp.
-std::unique_ptr<Writer> MakeWriter(OutputFormat i_format);
-
-// The formats' writers, each in its own file.
-std::unique_ptr<Writer> MakeObjFormat();
-std::unique_ptr<Writer> MakeGlbFormat();
-std::unique_ptr<Writer> MakeCountFormat();
-
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

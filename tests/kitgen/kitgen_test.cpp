@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/lint/KitLint.h>
 
 #include "BuildingTestSupport.h"
@@ -29,7 +29,7 @@ std::vector<std::string> UnitFiles(const std::string& i_folder) {
 }
 
 Obj::Mesh BuildMesh(const Request& i_request) {
-  Ostrel::City::Building building = BuildingTest::Make(i_request, kUnits);
+  Ostrel::Buildings::Building building = BuildingTest::Make(i_request, kUnits);
   Obj::Mesh mesh;
   Obj::Parse(BuildingTest::BuildText(building), mesh);
   return mesh;
@@ -109,8 +109,8 @@ TEST(Kit, BaseUnitsSpanOneCellOfThreeMetres) {
 // buildings it makes of them (doors on every side, balconies and walls of every pattern, rows of
 // no cells, height 0) are one clean surface, open only along their base.
 TEST(Kit, TheLinterFindsNothing) {
-  EXPECT_EQ(Ostrel::City::LintedStyles(UnitFiles(kUnits)), kStyles);
-  for (const Ostrel::City::LintFinding& finding : Ostrel::City::LintKit(kUnits, kStyles))
+  EXPECT_EQ(Ostrel::Buildings::LintedStyles(UnitFiles(kUnits)), kStyles);
+  for (const Ostrel::Buildings::LintFinding& finding : Ostrel::Buildings::LintKit(kUnits, kStyles))
     ADD_FAILURE() << finding.file << ", line " << finding.line << ": " << finding.message;
 }
 
@@ -135,7 +135,7 @@ TEST(Kit, TheToolBuildsEveryStyleFromTheRepositoryRoot) {
     options.workdir = TOWERKIT_SOURCE_DIR;
     options.unsetEnv = {"OSTREL_UNITS_PATH"};
     ASSERT_EQ(TestSupport::Run(options).status, 0) << style;
-    Ostrel::City::Building building = BuildingTest::Make({style, "  ", {}, {}, 3, 3, 3}, kUnits);
+    Ostrel::Buildings::Building building = BuildingTest::Make({style, "  ", {}, {}, 3, 3, 3}, kUnits);
     building.setMaterialLibrary("tower.mtl", scratch.path.string());
     EXPECT_EQ(TestSupport::ReadFile(scratch / "tower.obj"), BuildingTest::BuildText(building)) << style;
     // Every material the building names is defined beside it, each once.

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include "BuildingTestSupport.h"
 
 namespace {
 
 using BuildingTest::Request;
-using Ostrel::City::Building;
-using Placement = Ostrel::City::UnitPlacement;
+using Ostrel::Buildings::Building;
+using Placement = Ostrel::Buildings::UnitPlacement;
 
 // Vertex counts of the test kit's pieces of style T.
 const std::map<std::string, std::size_t> kVertices = {
@@ -311,7 +311,7 @@ TEST(BuildingLayout, AnySizeEndsQuickly) {
       std::ostringstream out;
       building.build(out, 0);
       if (w > 0 || h > 0) {
-        EXPECT_EQ(building.lastError(), Ostrel::City::BuildError::TooLarge) << w << " " << h;
+        EXPECT_EQ(building.lastError(), Ostrel::Buildings::BuildError::TooLarge) << w << " " << h;
         EXPECT_TRUE(out.str().empty());
       }
     }

@@ -19,7 +19,7 @@
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 
 const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 
 TEST(SetbackValues, TextsReadAsTheyAreMeantOrNotAtAll) {
   Setback setback;
@@ -88,7 +88,7 @@ TEST(SetbackValues, BandsCoverStoreysOnceAndGiveTheirStyle) {
 
 namespace {
 
-using Ostrel::City::BlockRect;
+using Ostrel::Buildings::BlockRect;
 
 bool InFootprint(const BlockRect& i_footprint, std::int64_t i_x, std::int64_t i_z) {
   return i_x <= i_footprint.x0 && i_x > i_footprint.x0 - i_footprint.cellsAlongX && i_z >= i_footprint.z0 &&

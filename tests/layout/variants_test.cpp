@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/layout/Variation.h>
 #include "write/gltf/GltfWriter.h"
@@ -24,7 +24,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using TestSupport::ScratchDir;
 
 // The test kit with variants of different sizes: T_floor.1 and .2 (8 and 3 vertices beside the
@@ -300,7 +300,7 @@ TEST(Variants, LargestRequestsAreStillRefused) {
     EXPECT_EQ(out.str(), "");
 
     const Kit kit = LoadKit(units.path(), {"T"});
-    const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
+    const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
     const Plan plan = MakePlan(MakeVaried(INT_MAX - 2, INT_MAX - 2, INT_MAX - 1, 3, byCell), kit);
     for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu}) {
       EXPECT_EQ(WriteGlb(out, kit, pieces, {}, {{&plan, Frame{}, "b"}}, {form, "test"}), GlbResult::TooLarge);

@@ -142,7 +142,7 @@ TEST(Lint, WhichStylesAreLinted) {
   // The styles of the catalogue (-k), but base: a variant's file alone (A) and a name of two "_"
   // (F) make no style; any other STYLE_* entry does, and is linted as one.
   EXPECT_EQ(
-      Ostrel::City::LintedStyles({"base_roof.obj", "base_floorclose.obj", "B_roof.obj", "A_floor.2.obj",
+      Ostrel::Buildings::LintedStyles({"base_roof.obj", "base_floorclose.obj", "B_roof.obj", "A_floor.2.obj",
                                   "C_floor.02.obj", "D_tower.obj", "E_floor.txt", "A.mtl", "F_floor_x.obj"}),
       (Strings{"B", "C", "D", "E"}));
 
@@ -172,7 +172,7 @@ TEST(Lint, ConcaveAndFlatFacesAreNamed) {
                          "v 0.5 0 -0.5\nv 0.5 0 0.5\nv 0.5 1 0.5\nv 0.5 1 0\nv 0.5 2 0\nv 0.5 2 -0.5\n"
                          "f 1 2 3 4 5 6\nf 1 2 2\nv 0.5 0 0\nf 1 7 2\n");
   std::vector<std::string> said;
-  for (const Ostrel::City::LintFinding& finding : Ostrel::City::LintKit(units.path.string(), {"T"})) {
+  for (const Ostrel::Buildings::LintFinding& finding : Ostrel::Buildings::LintKit(units.path.string(), {"T"})) {
     if (finding.file.find("T_floor.obj") != std::string::npos) said.push_back(finding.message);
   }
   const auto has = [&](const std::string& i_text) {

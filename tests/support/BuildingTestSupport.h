@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 namespace BuildingTest {
 
@@ -22,8 +22,8 @@ struct Request {
   int w = 1, l = 1, h = 1;
 };
 
-inline Ostrel::City::Building Make(const Request& i_request, const std::string& i_units = kKit) {
-  Ostrel::City::Building building(i_request.style, i_request.door, i_request.balcony, i_request.close,
+inline Ostrel::Buildings::Building Make(const Request& i_request, const std::string& i_units = kKit) {
+  Ostrel::Buildings::Building building(i_request.style, i_request.door, i_request.balcony, i_request.close,
                                   i_request.w, i_request.l, i_request.h);
   building.setUnitsPath(i_units);
   building.setPosition(0, 0, 0);
@@ -31,7 +31,7 @@ inline Ostrel::City::Building Make(const Request& i_request, const std::string& 
   return building;
 }
 
-inline std::string BuildText(Ostrel::City::Building& io_building, std::size_t i_offset = 0) {
+inline std::string BuildText(Ostrel::Buildings::Building& io_building, std::size_t i_offset = 0) {
   std::ostringstream out;
   io_building.build(out, i_offset);
   return out.str();

@@ -36,10 +36,10 @@ inline bool IsCell(const Mask& i_mask, long i_x, long i_z) {
 }
 
 // The cells as the layout takes them: slabs of rows, north first (a slab a row).
-inline Ostrel::City::Footprint FootprintOf(const Mask& i_mask) {
-  Ostrel::City::Footprint footprint;
+inline Ostrel::Buildings::Footprint FootprintOf(const Mask& i_mask) {
+  Ostrel::Buildings::Footprint footprint;
   for (std::size_t r = 0; r < i_mask.size(); ++r) {
-    Ostrel::City::CellSlab slab;
+    Ostrel::Buildings::CellSlab slab;
     slab.x0 = slab.x1 = -static_cast<std::int64_t>(r);
     const std::string& line = i_mask[r];
     for (std::size_t z = 0; z < line.size(); ++z) {
@@ -84,13 +84,13 @@ struct Placed {
 };
 
 inline std::vector<Placed> Roof(const Mask& i_mask, std::string& o_fault) {
-  std::vector<Ostrel::City::HipCells> cells;
+  std::vector<Ostrel::Buildings::HipCells> cells;
   std::vector<Placed> placed;
-  if (!Ostrel::City::HipRoofCells(FootprintOf(i_mask), cells, o_fault)) return placed;
-  for (const Ostrel::City::HipCells& run : cells) {
+  if (!Ostrel::Buildings::HipRoofCells(FootprintOf(i_mask), cells, o_fault)) return placed;
+  for (const Ostrel::Buildings::HipCells& run : cells) {
     for (long r = 0; r < run.rows; ++r) {
       for (long c = 0; c < run.cells; ++c)
-        placed.push_back({Ostrel::City::RuleOf(run.kind).suffix, static_cast<long>(run.x) + r,
+        placed.push_back({Ostrel::Buildings::RuleOf(run.kind).suffix, static_cast<long>(run.x) + r,
                           static_cast<long>(run.z) + c, static_cast<long>(run.step), run.xd, run.zd});
     }
   }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/layout/PlanCounts.h>
 #include "write/obj/ObjCity.h"
 
@@ -23,7 +23,7 @@
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using TestSupport::Line;
 using TestSupport::RunTool;
 
@@ -133,7 +133,7 @@ TEST(CityObj, TheFirstBuildingIsWhatTheSingleBuildingPathWritesAtItsPlaceAndTurn
                  },
                  {});
 
-    Ostrel::City::Building single(sample.request.style, sample.request.door, sample.request.balcony,
+    Ostrel::Buildings::Building single(sample.request.style, sample.request.door, sample.request.balcony,
                                   sample.request.close, static_cast<int>(sample.request.cellsAlongX - 2),
                                   static_cast<int>(sample.request.cellsAlongZ - 2),
                                   static_cast<int>(sample.request.rows - 1));

@@ -138,6 +138,41 @@ TEST(EngineCli, TheBuildingsNodeHoldsItsLevelsHullAndDoors) {
   }
 }
 
+// A building without a door has nothing for --markers to mark: it says so, and writes the same
+// file. A door request that names no cell (a facade of no cells, letters the building cannot
+// use) is no door either.
+TEST(EngineCli, MarkersWithoutADoorWarn) {
+  TestSupport::ScratchDir work;
+  const std::string warning =
+      Line("warning", "Option '--markers' marks doors, but the building has none: it adds nothing");
+  const TestSupport::RunResult plain = RunTool(kShipped, work.path.string(), {"-s", "A", "plain.glb"});
+  ASSERT_EQ(plain.status, 0);
+  for (const std::vector<std::string>& door :
+       {std::vector<std::string>{}, {"-d", "NC", "-l", "0"}, {"-d", "XC"}, {"-d", "sc"}}) {
+    std::vector<std::string> args = {"-s", "A", "--markers", "m.glb"};
+    args.insert(args.end(), door.begin(), door.end());
+    const TestSupport::RunResult run = RunTool(kShipped, work.path.string(), args);
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::size_t at = run.output.find(warning);
+    EXPECT_NE(at, std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find(warning, at + 1), std::string::npos) << run.output;
+    if (door.empty()) {
+      EXPECT_EQ(TestSupport::ReadFile(work / "m.glb"), TestSupport::ReadFile(work / "plain.glb"));
+    }
+  }
+  // A door, on the roof row of a building of no storeys too, is marked without a word; OBJ
+  // output has its own warning.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-d", "EL", "--markers", "m.glb"}, {"-d", "NC", "-h", "0", "--markers", "m.glb"},
+        {"--markers", "m.obj"}}) {
+    std::vector<std::string> all = {"-s", "A"};
+    all.insert(all.end(), args.begin(), args.end());
+    const TestSupport::RunResult run = RunTool(kShipped, work.path.string(), all);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find(warning), std::string::npos) << run.output;
+  }
+}
+
 TEST(EngineCli, BadValuesWarnAndKeepTheDefault) {
   TestSupport::ScratchDir work;
   const std::vector<std::string> args = {"-s", "A", "--collision", "unity", "--lod", "4", "--pivot", "middle",

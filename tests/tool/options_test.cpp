@@ -213,8 +213,8 @@ TEST_F(OptionsTest, ValuesTheBuildingCannotUseAreKeptWithAWarning) {
   EXPECT_EQ(parsed.settings.balcony, Strings{"QQ"});
   EXPECT_EQ(parsed.settings.close, Strings{"NAX"});
   EXPECT_EQ(parsed.settings.width, 3);
-  EXPECT_EQ(Parse({"--roof", "hip", "--roof", "dome"}).settings.roof, Ostrel::City::RoofShape::Flat);
-  EXPECT_EQ(Parse({"--ridge", "z"}).settings.ridge, Ostrel::City::RidgeAxis::Z);
+  EXPECT_EQ(Parse({"--roof", "hip", "--roof", "dome"}).settings.roof, Ostrel::Buildings::RoofShape::Flat);
+  EXPECT_EQ(Parse({"--ridge", "z"}).settings.ridge, Ostrel::Buildings::RidgeAxis::Z);
   // Setbacks and bands are kept as given, in order: the building checks them.
   const Parsed shaped = Parse({"--setback", "2:N", "--band", "0:S", "--setback", "x"});
   EXPECT_EQ(shaped.output, "");

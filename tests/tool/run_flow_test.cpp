@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "towerkit/OutputFile.h"
 #include "towerkit/RunFlow.h"
 
 namespace {
@@ -250,13 +251,13 @@ TEST_F(RunFlowTest, BuildErrorsNameWhatIsConcerned) {
   settings.width = 3;
   settings.length = 4;
   settings.height = 5;
-  using Ostrel::City::SceneError;
+  using Ostrel::Buildings::SceneError;
   TestSupport::CaptureStdout out;
   for (SceneError error :
        {SceneError::None, SceneError::NoBaseUnits, SceneError::NothingPlaced, SceneError::TooLarge}) {
-    ReportBuildError(error, settings, "/kit", false);
+    ReportBuildError(error, settings, "/kit", Ostrel::Buildings::FormatOfOutput("b.obj"));
   }
-  ReportBuildError(SceneError::TooLarge, settings, "/kit", true);
+  ReportBuildError(SceneError::TooLarge, settings, "/kit", Ostrel::Buildings::FormatOfOutput("b.glb"));
   EXPECT_EQ(
       out.str(),
       Line("error",

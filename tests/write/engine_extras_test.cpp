@@ -18,11 +18,11 @@
 #include <ostrel/scene/Engine.h>
 
 #include "write/engine/EngineExtras.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using Ostrel::VectorF;
 
 const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
@@ -84,10 +84,10 @@ std::vector<std::vector<VectorF>> BlockVertices(const Made& i_made) {
 }
 
 std::uint64_t Triangles(const Kit& i_kit, const Plan& i_plan) {
-  const std::vector<GltfPiece> pieces = MakeGltfPieces(i_kit);
+  const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(i_kit);
   std::uint64_t triangles = 0;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    for (const GltfPart& part : pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
+    for (const MeshPart& part : pieces[i_placement.piece].parts) triangles += part.indices.size() / 3;
   });
   return triangles;
 }
@@ -110,7 +110,7 @@ TEST(EngineExtras, HullsAreClosedConvexAndHoldEveryVertexOfTheirBlock) {
   for (const Case& c : cases) {
     const Made made = Make(c);
     const EngineExtras extras =
-        MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+        MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options);
     const std::vector<std::vector<VectorF>> blocks = BlockVertices(made);
     ASSERT_EQ(extras.hulls.size(), blocks.size()) << Name(c);
     for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -150,7 +150,7 @@ TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheHullLevelFewest) {
     for (const Case& c : kCases) {
       const Made made = Make(c);
       const EngineExtras extras =
-          MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+          MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options);
       ASSERT_EQ(extras.levels.size(), static_cast<std::size_t>(lods)) << Name(c);
       std::uint64_t before = Triangles(made.kit, made.plan);
       for (std::size_t level = 0; level < extras.levels.size(); ++level) {
@@ -187,7 +187,7 @@ TEST(EngineExtras, LevelsOfATexturedBuildingDoNotSmearTheSheet) {
       }
     }
     const EngineExtras extras =
-        MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options, mapped);
+        MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options, mapped);
     for (std::size_t level = 0; level < extras.levels.size(); ++level) {
       for (const ExtraPart& part : extras.levels[level].parts) {
         if (part.uvs.empty()) continue;
@@ -219,7 +219,7 @@ TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {
   options.markers = true;
   const Made made = Make(kCases[1]);  // 3 x 2 cells between the corners, door SC
   const EngineExtras extras =
-      MakeEngineExtras(made.kit, MakeGltfPieces(made.kit), made.plan, made.request, made.frame, options);
+      MakeEngineExtras(made.kit, MakeTriangleMeshes(made.kit), made.plan, made.request, made.frame, options);
   ASSERT_EQ(extras.doors.size(), 1u);
   const DoorMarker& door = extras.doors[0];
   EXPECT_EQ(door.name, "door_SC");

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/ext/Mtl.h>
 #include "write/gltf/GltfWriter.h"
 #include "write/obj/ObjWriter.h"
@@ -25,7 +25,7 @@
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using BuildingTest::Request;
 using Ostrel::VectorF;
 
@@ -153,7 +153,7 @@ TEST(GltfOutput, InstancesFollowEveryFrameLikeTheFlatForm) {
     WriteObj(*writer, kit, other, beside, WriteObj(*writer, kit, plan, frame, {}));
   }
   const std::vector<GltfTest::Triangle> expected = GltfTest::ObjTriangles(obj.str());
-  const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
+  const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
   for (const GltfForm form : kForms) {
     std::ostringstream out;
     ASSERT_EQ(
@@ -286,7 +286,7 @@ TEST(GltfOutput, DiffuseTexturesAreEmbeddedOnce) {
 
 TEST(GltfOutput, FilesPastFourGibibytesAreRefusedBeforeAnyByte) {
   const Kit kit = LoadKit(kShipped, {"A"});
-  const std::vector<GltfPiece> pieces = MakeGltfPieces(kit);
+  const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
   // Instanced, a building holds little besides its nodes or instances: it must be far larger.
   for (const auto& [form, size] :
        {std::pair{GltfForm::Flat, 1000}, {GltfForm::Nodes, 6000}, {GltfForm::Gpu, 200000}}) {

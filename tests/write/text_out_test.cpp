@@ -14,8 +14,8 @@
 
 namespace {
 
-using Ostrel::City::detail::kOutputBufferBytes;
-using Ostrel::City::detail::TextOut;
+using Ostrel::Buildings::detail::kOutputBufferBytes;
+using Ostrel::Buildings::detail::TextOut;
 
 // Lines of different lengths, none like the one before, so that a block lost, repeated or out
 // of order shows.

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include <ostrel/utils/NumberFormat.h>
 #include "write/obj/ObjText.h"
@@ -86,7 +86,7 @@ TEST(NumberTexts, RunsOfNumbers) {
       {1, 25},    {7, 5}, {9, 1},           {95, 10},         {0, 3},         {999990, 20},
       {1000, 30}, {5, 3}, {4294967290u, 7}, {99999999999, 3}, {123456789, 0},
   };
-  Ostrel::City::detail::NumberTexts texts;
+  Ostrel::Buildings::detail::NumberTexts texts;
   for (const auto& [first, count] : runs) {
     const auto* entries = texts.fill(first, count);
     for (std::size_t i = 0; i < count; ++i) {

@@ -54,11 +54,11 @@ constexpr Side kPlusX{1, 0}, kMinusX{-1, 0}, kPlusZ{0, 1}, kMinusZ{0, -1};
 
 // A roof cell over the inside of the building: the slab over the whole cell, its underside the
 // attic's ceiling.
-inline RoofCell Inner(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const std::vector<Side>& i_falls,
+inline RoofCell Inner(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind, const std::vector<Side>& i_falls,
                       const std::vector<Side>& i_open) {
   const std::string& s = i_pitch.style;
   RoofCell cell;
-  cell.name = Ostrel::City::PieceName(s, i_kind);
+  cell.name = Ostrel::Buildings::PieceName(s, i_kind);
   cell.rise = i_pitch.rise;
   cell.thick = i_pitch.thick;
   cell.falls = i_falls;
@@ -73,7 +73,7 @@ inline RoofCell Inner(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, cons
 
 // A cell at the eave: the slab reaches out over +x by the overhang, the facade's wall rises to its
 // underside, and the underside outside the wall is the soffit.
-inline RoofCell Eave(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const std::vector<Side>& i_open) {
+inline RoofCell Eave(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind, const std::vector<Side>& i_open) {
   RoofCell cell = Inner(i_pitch, i_kind, {kPlusX}, i_open);
   const int out = kWallOuter + i_pitch.overhang;
   cell.slab.x1 = out;
@@ -84,7 +84,7 @@ inline RoofCell Eave(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const
 }
 
 // A cell at a gable on its +z side: the gable wall (z 120..150) rises to the underside.
-inline RoofCell Gable(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, const std::vector<Side>& i_falls) {
+inline RoofCell Gable(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind, const std::vector<Side>& i_falls) {
   RoofCell cell = Inner(i_pitch, i_kind, i_falls, {kPlusX, kMinusX, kMinusZ});
   cell.walls = {{-kHalf, kHalf, kWallInner, kWallOuter}};
   cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kHalf, -kHalf, kWallInner}}};
@@ -94,7 +94,7 @@ inline RoofCell Gable(const Pitch& i_pitch, Ostrel::City::PieceKind i_kind, cons
 // The eave's corner at a gable on its +z side: the L of wall of the corner below rises to the
 // underside, the eave overhangs +x, the verge is flush with the gable.
 inline RoofCell EaveGable(const Pitch& i_pitch) {
-  RoofCell cell = Eave(i_pitch, Ostrel::City::PieceKind::EaveGableLeft, {kMinusX, kMinusZ});
+  RoofCell cell = Eave(i_pitch, Ostrel::Buildings::PieceKind::EaveGableLeft, {kMinusX, kMinusZ});
   cell.walls = {{kWallInner, kWallOuter, -kHalf, kWallInner}, {-kHalf, kHalf, kWallInner, kWallOuter}};
   cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kWallInner, -kHalf, kWallInner}},
                      {i_pitch.style + "_fascia", {kWallOuter, cell.slab.x1, -kHalf, kHalf}}};
@@ -103,7 +103,7 @@ inline RoofCell EaveGable(const Pitch& i_pitch) {
 
 // The hip's foot at the corner of the eaves: the slab overhangs both facades.
 inline RoofCell EaveCorner(const Pitch& i_pitch) {
-  RoofCell cell = Eave(i_pitch, Ostrel::City::PieceKind::EaveCorner, {kMinusX, kMinusZ});
+  RoofCell cell = Eave(i_pitch, Ostrel::Buildings::PieceKind::EaveCorner, {kMinusX, kMinusZ});
   const int out = cell.slab.x1;
   cell.falls = {kPlusX, kPlusZ};
   cell.slab.z1 = out;
@@ -124,20 +124,20 @@ inline std::vector<SlopedPiece> PitchedPieces(const Pitch& i_pitch) {
   const std::vector<Side> all = {kPlusX, kMinusX, kPlusZ, kMinusZ};
   const std::string& s = i_pitch.style;
   std::vector<SlopedPiece> kit;
-  kit.push_back(Piece(Eave(i_pitch, Ostrel::City::PieceKind::Eave, {kMinusX, kPlusZ, kMinusZ})));
-  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Slope, {kPlusX}, all)));
-  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Ridge, {kPlusX, kMinusX}, all)));
+  kit.push_back(Piece(Eave(i_pitch, Ostrel::Buildings::PieceKind::Eave, {kMinusX, kPlusZ, kMinusZ})));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::Buildings::PieceKind::Slope, {kPlusX}, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::Buildings::PieceKind::Ridge, {kPlusX, kMinusX}, all)));
   kit.push_back(Piece(EaveCorner(i_pitch)));
-  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Hip, {kPlusX, kPlusZ}, all)));
-  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::RidgeEnd, {kPlusX, kPlusZ, kMinusZ}, all)));
-  kit.push_back(Piece(Inner(i_pitch, Ostrel::City::PieceKind::Peak, all, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::Buildings::PieceKind::Hip, {kPlusX, kPlusZ}, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::Buildings::PieceKind::RidgeEnd, {kPlusX, kPlusZ, kMinusZ}, all)));
+  kit.push_back(Piece(Inner(i_pitch, Ostrel::Buildings::PieceKind::Peak, all, all)));
   const SlopedPiece eaveGable = Piece(EaveGable(i_pitch));
-  const SlopedPiece slopeGable = Piece(Gable(i_pitch, Ostrel::City::PieceKind::SlopeGableLeft, {kPlusX}));
+  const SlopedPiece slopeGable = Piece(Gable(i_pitch, Ostrel::Buildings::PieceKind::SlopeGableLeft, {kPlusX}));
   kit.push_back(eaveGable);
-  kit.push_back({Ostrel::City::PieceName(s, Ostrel::City::PieceKind::EaveGableRight), MirrorZ(eaveGable.faces)});
+  kit.push_back({Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::EaveGableRight), MirrorZ(eaveGable.faces)});
   kit.push_back(slopeGable);
-  kit.push_back({Ostrel::City::PieceName(s, Ostrel::City::PieceKind::SlopeGableRight), MirrorZ(slopeGable.faces)});
-  kit.push_back(Piece(Gable(i_pitch, Ostrel::City::PieceKind::RidgeGable, {kPlusX, kMinusX})));
+  kit.push_back({Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::SlopeGableRight), MirrorZ(slopeGable.faces)});
+  kit.push_back(Piece(Gable(i_pitch, Ostrel::Buildings::PieceKind::RidgeGable, {kPlusX, kMinusX})));
   return kit;
 }
 
@@ -146,7 +146,7 @@ inline std::vector<SlopedPiece> PitchedPieces(const Pitch& i_pitch) {
 inline PieceSpec GableWall(const Pitch& i_pitch) {
   using namespace detail;
   const int top = i_pitch.rise;
-  PieceSpec piece{Ostrel::City::PieceName(i_pitch.style, Ostrel::City::PieceKind::GableWall),
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_pitch.style, Ostrel::Buildings::PieceKind::GableWall),
                   i_pitch.style,
                   {},
                   {{2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}},

@@ -60,7 +60,7 @@ inline TerraceDesign ShopTerrace() {
 
 inline Style ShopStyle() {
   using namespace detail;
-  using Ostrel::City::PieceKind;
+  using Ostrel::Buildings::PieceKind;
   const std::string s = "S";
   const Design design = ShopDesign();
 
@@ -108,7 +108,7 @@ inline Style ShopStyle() {
 
   // A steel railing on a slab that wraps the string course; the slab and the side rails are let
   // into the wall, so that the balcony is a closed solid of its own.
-  PieceSpec balcony{Ostrel::City::PieceName(s, PieceKind::Balcony), s, {}, {}};
+  PieceSpec balcony{Ostrel::Buildings::PieceName(s, PieceKind::Balcony), s, {}, {}};
   Add(balcony, s + "_balcony", {145, 240, -5, 20, -100, 100});
   Add(balcony, s + "_railing", {232, 240, 92, 100, -100, 100});
   Add(balcony, s + "_railing", {145, 232, 92, 100, -100, -92});

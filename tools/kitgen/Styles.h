@@ -145,9 +145,9 @@ struct Design {
   Glazing upper, ground;
 };
 
-inline PieceSpec Storey(const std::string& i_style, Ostrel::City::PieceKind i_kind, const Design& i_design,
+inline PieceSpec Storey(const std::string& i_style, Ostrel::Buildings::PieceKind i_kind, const Design& i_design,
                         std::uint32_t i_variant = 0) {
-  PieceSpec piece{Ostrel::City::PieceName(i_style, i_kind, i_variant), i_style, {}, StoreyOpen()};
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, i_kind, i_variant), i_style, {}, StoreyOpen()};
   Add(piece, i_style + "_wall", {kWallInner, kWallOuter, 0, kStorey, -kHalf, kHalf});
   for (const Run& run : i_design.storey) AddRun(piece, run);
   return piece;
@@ -155,7 +155,7 @@ inline PieceSpec Storey(const std::string& i_style, Ostrel::City::PieceKind i_ki
 
 inline PieceSpec Corner(const std::string& i_style, const Design& i_design) {
   PieceSpec piece{
-      Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::Angle), i_style, {}, CornerOpen(true)};
+      Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::Angle), i_style, {}, CornerOpen(true)};
   AddWrapped(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
   for (const Run& run : i_design.storey) AddWrapped(piece, run);
   return piece;
@@ -163,9 +163,9 @@ inline PieceSpec Corner(const std::string& i_style, const Design& i_design) {
 
 // The roof row over a facade cell; with a gap, the parapet and its coping are cut down to the
 // roof surface there, so that the roof runs out to the facade.
-inline PieceSpec Roof(const std::string& i_style, Ostrel::City::PieceKind i_kind, const Design& i_design,
+inline PieceSpec Roof(const std::string& i_style, Ostrel::Buildings::PieceKind i_kind, const Design& i_design,
                       const std::vector<Rect>& i_gaps = {}) {
-  PieceSpec piece{Ostrel::City::PieceName(i_style, i_kind), i_style, {}, RoofOpen()};
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, i_kind), i_style, {}, RoofOpen()};
   Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kHalf});
   for (const Run& run : i_design.roof) AddRun(piece, run);
   for (const Rect& gap : i_gaps)
@@ -175,7 +175,7 @@ inline PieceSpec Roof(const std::string& i_style, Ostrel::City::PieceKind i_kind
 
 inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) {
   PieceSpec piece{
-      Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::AngleRoof), i_style, {}, CornerOpen(false)};
+      Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::AngleRoof), i_style, {}, CornerOpen(false)};
   Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kWallInner});
   for (const Run& run : i_design.roof) AddWrapped(piece, run);
   return piece;
@@ -214,7 +214,7 @@ inline std::vector<Part> InnerParts(const Design& i_design) {
 }
 
 inline PieceSpec InnerCorner(const std::string& i_style, const Design& i_design) {
-  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::InnerAngle), i_style, {}, InnerOpen(true)};
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::InnerAngle), i_style, {}, InnerOpen(true)};
   AddInnerLegs(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
   for (const Run& run : i_design.storey) AddInnerLegs(piece, run);
   piece.parts = InnerParts(i_design);
@@ -227,7 +227,7 @@ inline PieceSpec InnerCornerRoof(const std::string& i_style, const Design& i_des
   std::vector<Open> open = InnerOpen(false);
   open.push_back({0, -1, {-kHalf, -kHalf, -kAll, kAll, -kAll, kAll}});
   open.push_back({2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}});
-  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::InnerAngleRoof), i_style, {}, open};
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::InnerAngleRoof), i_style, {}, open};
   Add(piece, i_style + "_roof", {-kHalf, kBeyond, 0, kSlab, -kHalf, kWallInner});
   Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kBeyond});
   for (const Run& run : i_design.roof) AddInnerLegs(piece, run);
@@ -236,7 +236,7 @@ inline PieceSpec InnerCornerRoof(const std::string& i_style, const Design& i_des
 }
 
 inline PieceSpec RoofCap(const std::string& i_style) {
-  PieceSpec piece{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::RoofCap), i_style, {}, CapOpen()};
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::RoofCap), i_style, {}, CapOpen()};
   Add(piece, i_style + "_roof", {-kHalf, kHalf, 0, kSlab, -kHalf, kHalf});
   return piece;
 }
@@ -302,24 +302,24 @@ inline Style ModernStyle() {
   kit.push_back(Corner(s, design));
   kit.push_back(CornerRoof(s, design));
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Ground, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Ground, design));
   AddGlazing(kit.back(), s, design.ground);
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::GroundDoor, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::GroundDoor, design));
   Cut(kit.back(), {kWallOuter, 160, 0, 20, -65, 65});
   AddGlazing(kit.back(), s, door);
   Add(kit.back(), s + "_band", {kWallOuter, 210, 250, 260, -90, 90});  // the canopy
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::GroundClose, design));
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Floor, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::GroundClose, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Floor, design));
   AddGlazing(kit.back(), s, design.upper);
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::FloorClose, design));
-  kit.push_back(Roof(s, Ostrel::City::PieceKind::Roof, design));
-  kit.push_back(Roof(s, Ostrel::City::PieceKind::RoofDoor, design, {{-60, 60, 0, 0}}));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::FloorClose, design));
+  kit.push_back(Roof(s, Ostrel::Buildings::PieceKind::Roof, design));
+  kit.push_back(Roof(s, Ostrel::Buildings::PieceKind::RoofDoor, design, {{-60, 60, 0, 0}}));
 
   // The slab wraps the slab edge of the storey, and the glass sides are let into the wall, so
   // that the balcony is a closed solid of its own whose faces touch none of the wall's.
-  PieceSpec balcony{Ostrel::City::PieceName(s, Ostrel::City::PieceKind::Balcony), s, {}, {}};
+  PieceSpec balcony{Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::Balcony), s, {}, {}};
   Add(balcony, s + "_balcony", {145, 270, -5, 25, -120, 120});
   Add(balcony, s + "_railing", {260, 270, 25, 110, -120, 120});
   Add(balcony, s + "_railing", {145, 260, 25, 110, -120, -115});
@@ -366,12 +366,12 @@ inline Style ClassicStyle() {
   kit.push_back(angle);
   kit.push_back(CornerRoof(s, design));
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Ground, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Ground, design));
   AddGlazing(kit.back(), s, design.ground);
   trims(kit.back(), 60);
 
   // A panelled door behind a step, framed by jambs and a head under a hood.
-  PieceSpec entrance = Storey(s, Ostrel::City::PieceKind::GroundDoor, design);
+  PieceSpec entrance = Storey(s, Ostrel::Buildings::PieceKind::GroundDoor, design);
   Cut(entrance, {kWallOuter, 160, 0, 15, -90, 90});
   Cut(entrance, {kWallInner, kWallOuter, 0, 240, -75, 75});
   Add(entrance, s + "_door", {kWallInner, 130, 0, 240, -75, 75});
@@ -385,17 +385,17 @@ inline Style ClassicStyle() {
   Add(entrance, s + "_trim", {kWallOuter, 170, 255, 275, -105, 105});  // hood
   kit.push_back(entrance);
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::GroundClose, design));
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Floor, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::GroundClose, design));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Floor, design));
   AddGlazing(kit.back(), s, design.upper);
   trims(kit.back(), 90);
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::FloorClose, design));
-  kit.push_back(Roof(s, Ostrel::City::PieceKind::Roof, design));
-  kit.push_back(Roof(s, Ostrel::City::PieceKind::RoofDoor, design, {{-60, 60, 0, 0}}));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::FloorClose, design));
+  kit.push_back(Roof(s, Ostrel::Buildings::PieceKind::Roof, design));
+  kit.push_back(Roof(s, Ostrel::Buildings::PieceKind::RoofDoor, design, {{-60, 60, 0, 0}}));
 
   // A balustrade: a handrail on balusters, on a slab that wraps the string course; the side
   // rails are let into the wall, so that the balcony is a closed solid of its own.
-  PieceSpec balcony{Ostrel::City::PieceName(s, Ostrel::City::PieceKind::Balcony), s, {}, {}};
+  PieceSpec balcony{Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::Balcony), s, {}, {}};
   Add(balcony, s + "_balcony", {145, 240, -5, 20, -105, 105});
   Add(balcony, s + "_railing", {230, 240, 90, 100, -105, 105});
   Add(balcony, s + "_railing", {145, 240, 90, 100, -105, -95});

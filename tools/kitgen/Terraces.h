@@ -97,9 +97,9 @@ inline void AddQuoins(PieceSpec& io_piece, const TerraceDesign& i_design, int i_
 inline PieceSpec TerraceFloor(const TerraceDesign& i_design, bool i_closed) {
   using namespace detail;
   const std::string& s = i_design.style;
-  const Ostrel::City::PieceKind kind =
-      i_closed ? Ostrel::City::PieceKind::TerraceFloorClose : Ostrel::City::PieceKind::TerraceFloor;
-  PieceSpec piece{Ostrel::City::PieceName(s, kind),
+  const Ostrel::Buildings::PieceKind kind =
+      i_closed ? Ostrel::Buildings::PieceKind::TerraceFloorClose : Ostrel::Buildings::PieceKind::TerraceFloor;
+  PieceSpec piece{Ostrel::Buildings::PieceName(s, kind),
                   s,
                   {},
                   {WholeSide(2, -1, -kHalf), WholeSide(2, 1, kHalf), WholeSide(1, 1, kStorey), SlabOnX()}};
@@ -113,7 +113,7 @@ inline PieceSpec TerraceFloor(const TerraceDesign& i_design, bool i_closed) {
 // A corner over the terrace on both of its facades.
 inline PieceSpec TerraceAngle(const TerraceDesign& i_design) {
   using namespace detail;
-  PieceSpec piece{Ostrel::City::PieceName(i_design.style, Ostrel::City::PieceKind::TerraceAngle),
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_design.style, Ostrel::Buildings::PieceKind::TerraceAngle),
                   i_design.style,
                   {},
                   {WholeSide(2, -1, -kHalf), WholeSide(0, -1, -kHalf), WholeSide(1, 1, kStorey), SlabOnX(),
@@ -133,7 +133,7 @@ inline PieceSpec TerraceAngle(const TerraceDesign& i_design) {
 inline SlopedPiece TerraceAngleSide(const TerraceDesign& i_design, bool i_right) {
   using namespace detail;
   const std::string& s = i_design.style;
-  PieceSpec piece{Ostrel::City::PieceName(s, Ostrel::City::PieceKind::TerraceAngleLeft),
+  PieceSpec piece{Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::TerraceAngleLeft),
                   s,
                   {},
                   {WholeSide(2, -1, -kHalf), WholeSide(0, -1, -kHalf), WholeSide(1, 1, kStorey),
@@ -178,7 +178,7 @@ inline SlopedPiece TerraceAngleSide(const TerraceDesign& i_design, bool i_right)
     for (Point3& p : face.corners) std::swap(p[0], p[2]);
     std::reverse(face.corners.begin(), face.corners.end());
   }
-  return {Ostrel::City::PieceName(s, Ostrel::City::PieceKind::TerraceAngleRight), faces};
+  return {Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::TerraceAngleRight), faces};
 }
 
 // The terrace pieces of a style: the facade cells and the corner over the terrace on both sides

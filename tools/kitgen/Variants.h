@@ -25,7 +25,7 @@ struct SolidParapet {
 };
 
 inline PieceSpec SolidBalcony(const std::string& i_style, const SolidParapet& i_p) {
-  PieceSpec balcony{Ostrel::City::PieceName(i_style, Ostrel::City::PieceKind::Balcony, 1), i_style, {}, {}};
+  PieceSpec balcony{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::Balcony, 1), i_style, {}, {}};
   Add(balcony, i_style + "_balcony", {145, i_p.out, -5, i_p.slabTop, -i_p.half, i_p.half});
   Add(balcony, i_p.material, {i_p.out - i_p.front, i_p.out, i_p.slabTop, i_p.top, -i_p.half, i_p.half});
   Add(balcony, i_p.material,
@@ -44,15 +44,15 @@ inline std::vector<PieceSpec> ModernVariants() {
   const Design design = ModernDesign();
   std::vector<PieceSpec> kit;
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Floor, design, 1));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Floor, design, 1));
   AddGlazing(
       kit.back(), s,
       {{-125, 125, 50, 275}, {{-120, -45, 55, 270}, {-35, 35, 55, 270}, {45, 120, 55, 270}}, 125, 135, 140});
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Floor, design, 2));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Floor, design, 2));
   AddGlazing(kit.back(), s, {{-70, 70, 40, 280}, {{-65, 65, 45, 215}, {-65, 65, 225, 275}}, 125, 135, 140});
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Ground, design, 1));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Ground, design, 1));
   AddGlazing(kit.back(), s, {{-125, 125, 30, 270}, {{-120, 120, 35, 265}}, 125, 135, 140});
 
   kit.push_back(SolidBalcony(s, {s + "_band", 270, 120, 25, 15, 10, 105}));
@@ -67,13 +67,13 @@ inline std::vector<PieceSpec> ClassicVariants() {
   const Design design = ClassicDesign();
   std::vector<PieceSpec> kit;
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Floor, design, 1));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Floor, design, 1));
   AddGlazing(kit.back(), s, design.upper);
   ClassicTrims(kit.back(), 90);
   for (const Rect& shutter : std::vector<Rect>{{-110, -80, 95, 235}, {80, 110, 95, 235}})
     Add(kit.back(), s + "_door", {kWallOuter, 155, shutter.y0, shutter.y1, shutter.z0, shutter.z1});
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Floor, design, 2));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Floor, design, 2));
   for (const int z : {-45, 45}) {
     AddGlazing(
         kit.back(), s,
@@ -82,7 +82,7 @@ inline std::vector<PieceSpec> ClassicVariants() {
   Add(kit.back(), s + "_trim", {kWallOuter, 165, 80, 90, -80, 80});    // one sill under both
   Add(kit.back(), s + "_trim", {kWallOuter, 160, 240, 260, -80, 80});  // one lintel over both
 
-  kit.push_back(Storey(s, Ostrel::City::PieceKind::Ground, design, 1));
+  kit.push_back(Storey(s, Ostrel::Buildings::PieceKind::Ground, design, 1));
   AddGlazing(
       kit.back(), s,
       {{-100, 100, 40, 240}, {{-92, -4, 50, 195}, {4, 92, 50, 195}, {-92, 92, 205, 232}}, 125, 135, 145});

@@ -109,8 +109,8 @@ inline Plane PlaneThrough(const Flat& i_p, int i_hp, const Flat& i_q, int i_hq, 
 
 // A cell of a roof piece in its own frame: which neighbours are in (HipCase).
 struct Cell {
-  const Ostrel::City::HipCase* hip;
-  bool in(int i_x, int i_z) const { return (i_x == 0 && i_z == 0) || Ostrel::City::CaseHas(*hip, i_x, i_z); }
+  const Ostrel::Buildings::HipCase* hip;
+  bool in(int i_x, int i_z) const { return (i_x == 0 && i_z == 0) || Ostrel::Buildings::CaseHas(*hip, i_x, i_z); }
   // A corner stands high where the three cells around it beside this one are in.
   bool high(int i_x, int i_z) const { return in(i_x, 0) && in(0, i_z) && in(i_x, i_z); }
   bool exposed(int i_x, int i_z) const { return hip->eave && !in(i_x, i_z); }
@@ -476,9 +476,9 @@ inline std::vector<Flat> Kinks(const std::vector<Region>& i_regions, const Flat&
 // The piece of a kind of the Wings row, in the style's pitch. i_trim: how far the storeys' inner
 // corner piece keeps its trims in the cell on its +x side past the corner, so that the other cell's
 // wall top has a corner there (InnerParts in Styles.h); the eave above that cell has one too.
-inline SlopedPiece WingPiece(const Pitch& i_pitch, int i_trim, Ostrel::City::PieceKind i_kind) {
+inline SlopedPiece WingPiece(const Pitch& i_pitch, int i_trim, Ostrel::Buildings::PieceKind i_kind) {
   using namespace wings;
-  const Ostrel::City::HipCase* hip = Ostrel::City::CaseOf(i_kind);
+  const Ostrel::Buildings::HipCase* hip = Ostrel::Buildings::CaseOf(i_kind);
   if (hip == nullptr) throw std::runtime_error("a roof piece without a case");
   const Cell cell{hip};
   const std::string& s = i_pitch.style;
@@ -602,15 +602,15 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, int i_trim, Ostrel::City::Pie
     }
   }
   detail::AddCornersOnEdges(faces);
-  return {Ostrel::City::PieceName(s, i_kind), faces};
+  return {Ostrel::Buildings::PieceName(s, i_kind), faces};
 }
 
 // Every piece of the Wings row.
 inline std::vector<SlopedPiece> WingPieces(const Pitch& i_pitch, int i_trim) {
   std::vector<SlopedPiece> pieces;
-  for (const Ostrel::City::PieceRule* rule = Ostrel::City::PieceRulesBegin(); rule != Ostrel::City::PieceRulesEnd();
+  for (const Ostrel::Buildings::PieceRule* rule = Ostrel::Buildings::PieceRulesBegin(); rule != Ostrel::Buildings::PieceRulesEnd();
        ++rule) {
-    if (rule->row == Ostrel::City::PieceRow::Wings) pieces.push_back(WingPiece(i_pitch, i_trim, rule->kind));
+    if (rule->row == Ostrel::Buildings::PieceRow::Wings) pieces.push_back(WingPiece(i_pitch, i_trim, rule->kind));
   }
   return pieces;
 }

@@ -153,8 +153,8 @@ bool CityRows::fill(std::string& o_error) {
   return true;
 }
 
-Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Ostrel::City::RidgeAxis i_ridge) {
-  Ostrel::City::Request request = Ostrel::City::MakeRequest(
+Ostrel::Buildings::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Ostrel::Buildings::RidgeAxis i_ridge) {
+  Ostrel::Buildings::Request request = Ostrel::Buildings::MakeRequest(
       i_row.style, i_row.door, i_row.balcony, i_row.close, i_row.width, i_row.length, i_row.height);
   request.seed = i_row.seed;
   request.varyByCell = i_varyByCell;
@@ -220,7 +220,7 @@ bool CityRows::readRow(CityRow& o_row, std::string& o_error) {
   o_row = CityRow{};
   o_row.number = ++m_rows;
   o_row.line = m_row.line;
-  o_row.seed = Ostrel::City::MixSeed(m_seed, o_row.number);
+  o_row.seed = Ostrel::Buildings::MixSeed(m_seed, o_row.number);
   o_row.name = "building_" + std::to_string(o_row.number);
   return readStyle(o_row.style, o_error) && readSize(kWidth, 2, o_row.width, o_error) &&
          readSize(kLength, 2, o_row.length, o_error) && readSize(kHeight, 1, o_row.height, o_error) &&
@@ -366,11 +366,11 @@ bool CityRows::readId(std::string& io_name, std::string& o_error) const {
   return true;
 }
 
-bool CityRows::readRoof(Ostrel::City::RoofShape& io_roof, std::string& o_error) const {
+bool CityRows::readRoof(Ostrel::Buildings::RoofShape& io_roof, std::string& o_error) const {
   const Csv::Field* roof = field(kRoof);
   if (roof == nullptr) return true;
   const std::string value(Csv::TrimBlanks(roof->text));
-  if (value.empty() || Ostrel::City::RoofShapeOf(value, io_roof)) return true;
+  if (value.empty() || Ostrel::Buildings::RoofShapeOf(value, io_roof)) return true;
   return refuse(*roof, " is not a roof: give flat, gable or hip", o_error);
 }
 
@@ -378,7 +378,7 @@ bool CityRows::readShape(CityRow& io_row, std::string& o_error) const {
   const Csv::Field* setbacks = field(kSetback);
   const Csv::Field* bands = field(kBand);
   if (setbacks == nullptr && bands == nullptr) return true;
-  Ostrel::City::Request request = RequestOf(io_row, false, Ostrel::City::RidgeAxis::Longer);
+  Ostrel::Buildings::Request request = RequestOf(io_row, false, Ostrel::Buildings::RidgeAxis::Longer);
   ShapeFault fault;
   if (ReadShape(setbacks ? Words(setbacks->text) : std::vector<std::string>{},
                 bands ? Words(bands->text) : std::vector<std::string>{}, m_styles, request, fault)) {
@@ -398,11 +398,11 @@ bool CityRows::readFootprint(CityRow& io_row, std::string& o_error) const {
   if (value.empty()) return true;
   const std::size_t slash = m_text.path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : m_text.path.substr(0, slash == 0 ? 1 : slash);
-  Ostrel::City::Request request = RequestOf(io_row, false, Ostrel::City::RidgeAxis::Longer);
+  Ostrel::Buildings::Request request = RequestOf(io_row, false, Ostrel::Buildings::RidgeAxis::Longer);
   std::string why;
   // Setbacks are read after the footprint, against it: a footprint that takes none refuses them here.
   const Csv::Field* setbacks = field(kSetback);
-  if (setbacks != nullptr && !Csv::TrimBlanks(setbacks->text).empty()) request.setbacks.push_back(Ostrel::City::Setback{});
+  if (setbacks != nullptr && !Csv::TrimBlanks(setbacks->text).empty()) request.setbacks.push_back(Ostrel::Buildings::Setback{});
   if (ReadFootprint(value, folder, request, why)) why = FootprintShapeFault(request);
   if (!why.empty()) {
     o_error = where(*column) + ": '" + Ostrel::TextFile::Excerpt(value) + "'" + why;

@@ -81,17 +81,17 @@ struct CityRow {
   double angle = 0;                       // degrees
   std::uint64_t seed = 0;
   std::string name;  // the id, or building_ROW
-  Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;
-  std::vector<Ostrel::City::Setback> setbacks;  // checked against the row's building
-  std::vector<Ostrel::City::Band> bands;        // the same, their styles those of the units folder
+  Ostrel::Buildings::RoofShape roof = Ostrel::Buildings::RoofShape::Flat;
+  std::vector<Ostrel::Buildings::Setback> setbacks;  // checked against the row's building
+  std::vector<Ostrel::Buildings::Band> bands;        // the same, their styles those of the units folder
   // The row's footprint when its column gives one other than a rectangle (Request.h), shared by
   // the row's requests.
-  std::shared_ptr<const Ostrel::City::Footprint> footprint;
+  std::shared_ptr<const Ostrel::Buildings::Footprint> footprint;
   std::int64_t cellsAlongX = 0, cellsAlongZ = 0;  // the footprint's bounds, when it has a column
 };
 
 // The request the layout builds from a row; --vary and --ridge apply to every row alike.
-Ostrel::City::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Ostrel::City::RidgeAxis i_ridge);
+Ostrel::Buildings::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Ostrel::Buildings::RidgeAxis i_ridge);
 
 // Reads the rows of a city file one at a time, checking each.
 class CityRows {
@@ -131,7 +131,7 @@ class CityRows {
   bool readAngle(double& io_angle, std::string& o_error) const;
   bool readSeed(std::uint64_t& io_seed, std::string& o_error) const;
   bool readId(std::string& io_name, std::string& o_error) const;
-  bool readRoof(Ostrel::City::RoofShape& io_roof, std::string& o_error) const;
+  bool readRoof(Ostrel::Buildings::RoofShape& io_roof, std::string& o_error) const;
   // The setbacks and bands of the row, checked against its building: after its sizes.
   bool readShape(CityRow& io_row, std::string& o_error) const;
   // The row's footprint, "@FILE" relative to the city file's folder; checked with its roof and

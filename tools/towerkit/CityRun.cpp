@@ -21,12 +21,12 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Scene.h>
 #include <ostrel/utils/Messages.h>
+#include <ostrel/write/WriteScene.h>
 
 #include "CityFile.h"
-#include "OutputFile.h"
 #include "Report.h"
+#include "SceneFiles.h"
 #include "ShapeValues.h"
-#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -51,34 +51,33 @@ bool ForEachCityRow(const CityText& i_text, const Catalogue& i_styles, std::uint
 // The shard's rows of the city file as a scene: each pass reads the rows afresh, a building a row.
 // A row that can no longer be read (the file changed since it was checked) ends the pass and
 // leaves its message in io_error; io_line is the line of the last building given.
-Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
-                              const RunSettings& i_settings, const Ostrel::City::Kit& i_kit,
+Ostrel::Buildings::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
+                              const RunSettings& i_settings, const Ostrel::Buildings::Kit& i_kit,
                               std::uint64_t i_first, std::uint64_t i_end, std::string& io_error,
                               std::size_t& io_line, std::string& io_style) {
-  Ostrel::City::Scene scene;
+  Ostrel::Buildings::Scene scene;
   scene.kit = &i_kit;
   // The pass outlives this call: it keeps pointers to what the caller keeps.
   const CityText* text = &i_text;
   const Catalogue* styles = &i_styles;
   const RunSettings* settings = &i_settings;
-  const Ostrel::City::Kit* kit = &i_kit;
+  const Ostrel::Buildings::Kit* kit = &i_kit;
   std::string* error = &io_error;
   std::size_t* line = &io_line;
   std::string* style = &io_style;
   scene.buildings = [=] {
     auto rows = std::make_shared<CityRows>(*text, *styles, settings->seed);
     if (!rows->open(*error))
-      return Ostrel::City::NextBuilding([](Ostrel::City::SceneBuilding&) { return false; });
-    return Ostrel::City::NextBuilding([=](Ostrel::City::SceneBuilding& o_building) {
+      return Ostrel::Buildings::NextBuilding([](Ostrel::Buildings::SceneBuilding&) { return false; });
+    return Ostrel::Buildings::NextBuilding([=](Ostrel::Buildings::SceneBuilding& o_building) {
       CityRow row;
       std::string rowError;
       while (rows->next(row, rowError)) {
         if (row.number < i_first) continue;
         if (row.number >= i_end) return false;
-        o_building.request = RequestOf(row, settings->varyByCell, settings->ridge);
-        o_building.plan = Ostrel::City::MakePlan(o_building.request, *kit);
-        o_building.frame = Ostrel::City::CityFrame(row.x, row.y, row.z, row.angle);
-        o_building.name = row.name;
+        const Ostrel::Buildings::Request request = RequestOf(row, settings->varyByCell, settings->ridge);
+        const Ostrel::Buildings::Frame frame = Ostrel::Buildings::CityFrame(row.x, row.y, row.z, row.angle);
+        o_building = Ostrel::Buildings::MakeSceneBuilding(request, *kit, frame, row.name);
         *line = row.line;
         *style = row.style;
         return true;
@@ -91,15 +90,16 @@ Ostrel::City::Scene CityScene(const CityText& i_text, const Catalogue& i_styles,
 }
 
 // The error line of a city that was not written.
-void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::string& i_path,
+void ReportCityError(const Ostrel::Buildings::SceneReport& i_report, const std::string& i_path,
                      const std::string& i_unitsPath, std::size_t i_line, const std::string& i_style,
-                     bool i_glb, const RunSettings& i_settings, const std::string& i_piece = std::string()) {
-  using Ostrel::City::SceneError;
+                     const Ostrel::Buildings::OutputFormat& i_format, const RunSettings& i_settings,
+                     const std::string& i_piece = std::string()) {
+  using Ostrel::Buildings::SceneError;
   switch (i_report.error) {
     case SceneError::None:
       return;
     case SceneError::NoBaseUnits:
-      return ReportBuildError(i_report.error, i_settings, i_unitsPath, i_glb);
+      return ReportBuildError(i_report.error, i_settings, i_unitsPath, i_format);
     case SceneError::NothingPlaced:
       Ostrel::Message::PrintError("City file '" + i_path + "', line " + std::to_string(i_line) + ": style '" +
                                   i_style + "' " + PlacedNothing(i_unitsPath));
@@ -113,11 +113,7 @@ void ReportCityError(const Ostrel::City::SceneReport& i_report, const std::strin
                                   ": the building is too large for option '--lod': " + LevelsLimit());
       return;
     case SceneError::TooLarge:
-      Ostrel::Message::PrintError("The city of '" + i_path + "' is too large to write: " +
-                                  (i_glb ? std::string("a .glb file holds at most 4 GiB")
-                                         : "its buildings hold more than " +
-                                               std::to_string(Ostrel::City::kMaxIndex) +
-                                               " vertices, normals or texture coordinates"));
+      Ostrel::Message::PrintError(TooLargeLine("The city of '" + i_path + "'", i_format, false));
       return;
   }
 }
@@ -194,7 +190,7 @@ void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
 }
 
 int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
-  using namespace Ostrel::City;
+  using namespace Ostrel::Buildings;
   if (!RequireOutputName(i_settings)) return kExitFailure;
   unsigned jobs = 1;
   Shard shard;
@@ -202,9 +198,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
       !ParseShard(i_settings.shard, shard)) {
     return kExitFailure;
   }
-  const bool glb = IsGltfOutput(i_settings.outputfilename);
-  const bool gltf = IsGltfName(i_settings.outputfilename);
-  if (!glb) WarnInstancesInObj(i_settings);
+  const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
+  WarnIgnoredOptions(i_settings, format);
 
   CityText text;
   std::string error;
@@ -219,7 +214,7 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   const auto check = [&](const CityRow& i_row) {
     ++rows;
     used.insert(i_row.style);
-    for (const Ostrel::City::Band& band : i_row.bands) {
+    for (const Ostrel::Buildings::Band& band : i_row.bands) {
       used.insert(band.style);
       joined.emplace(i_row.style, band.style);
     }
@@ -250,16 +245,12 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   }
 
   const std::vector<std::string> styles(used.begin(), used.end());
-  const Kit kit = i_settings.folders.size() > 1 ? LoadKit(i_settings.folders, styles) : LoadKit(i_unitsPath, styles);
+  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), styles);
   std::size_t line = 0;
   std::string style;
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
-  SceneOptions options;
-  options.format = glb ? OutputFormat::Glb : OutputFormat::Obj;
-  options.kitUnits = i_settings.metres;
-  options.gltf = {GltfFormOf(i_settings.instances), "towerkit"};
-  options.engine = i_settings.engine;
-  const SceneSurvey survey = SurveyScene(scene, options);
+  const SceneOptions options = CitySceneOptions(i_settings, jobs);
+  const SceneSurvey survey = SurveyScene(scene, format, options);
   if (!error.empty()) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
@@ -267,55 +258,25 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   if (survey.error != SceneError::None) {
     SceneReport refused;
     refused.error = survey.error;
-    ReportCityError(refused, text.path, i_unitsPath, line, style, glb, i_settings,
+    ReportCityError(refused, text.path, i_unitsPath, line, style, format, i_settings,
                     survey.error == SceneError::NotFinite ? kit.piece(survey.failedPiece).name : "");
     return kExitFailure;
   }
-
-  OutputFile output;
-  if (!OpenOutput(i_settings.outputfilename, output, error)) {
-    Ostrel::Message::PrintError(error);
-    return kExitFailure;
-  }
-  OutputFile buffer;
-  if (gltf && !OpenGltfBuffer(output, buffer)) {
-    DiscardOutput(output);
-    return kExitFailure;
-  }
-  std::string libraryPath;
-  options = OutputOptions(i_settings, output, libraryPath);
-  if (gltf) options.gltfBuffer = &buffer.stream;
-  if (RefuseOutputOverInput(KitInputs(kit, text.path), output, libraryPath, gltf ? &buffer : nullptr))
-    return kExitFailure;
-  options.objectLines = true;
-  options.jobs = jobs;
-  CityProgressLine progress(end - first);
-  options.progress = [&](std::uint64_t i_done, std::uint64_t i_bytes) { progress.report(i_done, i_bytes); };
-  const SceneReport report = WriteScene(scene, survey, options, output.stream);
-  if (report.error != SceneError::None || !error.empty()) {
-    DiscardOutput(output);
-    if (gltf) DiscardOutput(buffer);
-    if (!error.empty()) Ostrel::Message::PrintError(error);
-    ReportCityError(report, text.path, i_unitsPath, line, style, glb, i_settings);
-    return kExitFailure;
-  }
-  ReportWritten(report, "city");
-  const int status = gltf ? FinishGltf(output, buffer)
-                          : FinishWriting(output, glb || !report.usesMaterials, libraryPath,
-                                          report.materialLibrary, "city");
-  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
-  return status;
+  SceneFiles files{&scene, &survey, options, KitInputs(kit, text.path), "city", end - first,
+                   [&](const SceneReport& i_report) {
+                     if (i_report.error == SceneError::None && error.empty()) return false;
+                     if (!error.empty()) Ostrel::Message::PrintError(error);
+                     ReportCityError(i_report, text.path, i_unitsPath, line, style, format, i_settings);
+                     return true;
+                   }};
+  return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
 
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
   if (io_settings.check || io_settings.lint) return RunFlow(io_settings, i_kitFromBin);
-  const std::string unitsPath = UnitsFolders(io_settings, i_kitFromBin);
-  if (Ostrel::Message::StrictErrors() > 0) return kExitFailure;
+  std::string unitsPath;
   std::vector<std::string> units;
-  if (io_settings.folders.size() > 1 ? !ListUnitsFolders(io_settings.folders, units)
-                                     : !ListUnitsFolder(unitsPath, units)) {
-    return kExitFailure;
-  }
+  if (!ReadUnitsFolders(io_settings, i_kitFromBin, unitsPath, units)) return kExitFailure;
   return RunCity(io_settings, unitsPath, BuildCatalogue(units));
 }
 

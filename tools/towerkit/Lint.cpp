@@ -21,7 +21,7 @@ std::string CountOf(std::size_t i_count, const char* i_noun) {
 
 }  // namespace
 
-std::string LintLine(const Ostrel::City::LintFinding& i_finding) {
+std::string LintLine(const Ostrel::Buildings::LintFinding& i_finding) {
   if (i_finding.line == 0) return "'" + i_finding.file + "' " + i_finding.message;
   return "'" + i_finding.file + "', line " + std::to_string(i_finding.line) + ": " + i_finding.message;
 }
@@ -33,11 +33,11 @@ namespace {
 int LintChecked(const std::string& i_folder, const std::vector<std::string>& i_styles,
                 const std::vector<std::string>& i_folders) {
   std::size_t errors = 0, warnings = 0;
-  const std::vector<Ostrel::City::LintFinding> findings = i_folders.empty()
-                                                              ? Ostrel::City::LintKit(i_folder, i_styles)
-                                                              : Ostrel::City::LintKit(i_folder, i_styles, i_folders);
-  for (const Ostrel::City::LintFinding& finding : findings) {
-    if (finding.severity == Ostrel::City::LintSeverity::Error) {
+  const std::vector<Ostrel::Buildings::LintFinding> findings = i_folders.empty()
+                                                              ? Ostrel::Buildings::LintKit(i_folder, i_styles)
+                                                              : Ostrel::Buildings::LintKit(i_folder, i_styles, i_folders);
+  for (const Ostrel::Buildings::LintFinding& finding : findings) {
+    if (finding.severity == Ostrel::Buildings::LintSeverity::Error) {
       ++errors;
       Ostrel::Message::PrintError(LintLine(finding));
     } else {
@@ -57,10 +57,10 @@ int LintChecked(const std::string& i_folder, const std::vector<std::string>& i_s
 
 int LintStyles(const std::string& i_folder, const std::vector<std::string>& i_entries,
                const std::string& i_style, const std::vector<std::string>& i_folders) {
-  std::vector<std::string> styles = Ostrel::City::LintedStyles(i_entries);
+  std::vector<std::string> styles = Ostrel::Buildings::LintedStyles(i_entries);
   if (!i_style.empty()) {
     if (!CheckStyleName(i_style)) return kExitFailure;
-    if (Ostrel::City::StylesOf(i_entries).count(i_style) == 0) {
+    if (Ostrel::Buildings::StylesOf(i_entries).count(i_style) == 0) {
       Ostrel::Message::PrintError("Style '" + i_style + "' has no unit files in the units folder '" +
                                   i_folder + "'");
       return kExitFailure;
@@ -80,19 +80,19 @@ int LintFolders(const std::vector<std::string>& i_folders, const std::string& i_
   std::vector<std::vector<std::string>> entries(i_folders.size());
   for (std::size_t i = 0; i < i_folders.size(); ++i) Ostrel::FileSystem::GetFilesFromFolder(i_folders[i], entries[i]);
   if (!i_style.empty()) {
-    const std::string folder = Ostrel::City::StyleFolder(i_folders, entries, i_style);
+    const std::string folder = Ostrel::Buildings::StyleFolder(i_folders, entries, i_style);
     for (std::size_t i = 0; i < i_folders.size(); ++i) {
       if (i_folders[i] == folder) return LintStyles(folder, entries[i], i_style, i_folders);
     }
   }
   std::vector<std::string> all;
   for (const std::vector<std::string>& folder : entries) all.insert(all.end(), folder.begin(), folder.end());
-  const std::vector<std::string> styles = Ostrel::City::LintedStyles(all);
+  const std::vector<std::string> styles = Ostrel::Buildings::LintedStyles(all);
   int status = kExitSuccess;
   for (std::size_t i = 0; i < i_folders.size(); ++i) {
     std::vector<std::string> own;
     for (const std::string& style : styles) {
-      if (Ostrel::City::StyleFolder(i_folders, entries, style) == i_folders[i]) own.push_back(style);
+      if (Ostrel::Buildings::StyleFolder(i_folders, entries, style) == i_folders[i]) own.push_back(style);
     }
     if (!own.empty() && LintChecked(i_folders[i], own, i_folders) != kExitSuccess) status = kExitFailure;
   }

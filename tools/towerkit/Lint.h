@@ -10,7 +10,7 @@
 namespace Towerkit {
 
 // The console line of a finding, after its tag: the file, its line when there is one, and what.
-std::string LintLine(const Ostrel::City::LintFinding& i_finding);
+std::string LintLine(const Ostrel::Buildings::LintFinding& i_finding);
 
 // Lints i_style, or every style of the folder's entries when it is empty, and prints what it
 // finds. Returns the exit status: 1 when there is an error (or nothing to lint), 0 otherwise.

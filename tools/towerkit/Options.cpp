@@ -128,8 +128,8 @@ ParseOutcome ApplyVary(const std::string& i_given, const std::string& i_value, R
 
 // A value other than flat, gable or hip warns and keeps the flat roof.
 ParseOutcome ApplyRoof(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
-  Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;
-  if (!Ostrel::City::RoofShapeOf(i_value, roof)) {
+  Ostrel::Buildings::RoofShape roof = Ostrel::Buildings::RoofShape::Flat;
+  if (!Ostrel::Buildings::RoofShapeOf(i_value, roof)) {
     Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) + " is not flat, gable or hip: the roof is flat");
   }
   io_settings.roof = roof;
@@ -138,10 +138,10 @@ ParseOutcome ApplyRoof(const std::string& i_given, const std::string& i_value, R
 
 // A value other than x or z warns and keeps the ridge along the longer side.
 ParseOutcome ApplyRidge(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
-  io_settings.ridge = i_value == "x"   ? Ostrel::City::RidgeAxis::X
-                      : i_value == "z" ? Ostrel::City::RidgeAxis::Z
-                                       : Ostrel::City::RidgeAxis::Longer;
-  if (io_settings.ridge == Ostrel::City::RidgeAxis::Longer) {
+  io_settings.ridge = i_value == "x"   ? Ostrel::Buildings::RidgeAxis::X
+                      : i_value == "z" ? Ostrel::Buildings::RidgeAxis::Z
+                                       : Ostrel::Buildings::RidgeAxis::Longer;
+  if (io_settings.ridge == Ostrel::Buildings::RidgeAxis::Longer) {
     Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
                                   " is not x or z: the ridge runs along the longer side");
   }
@@ -195,8 +195,8 @@ ParseOutcome ApplyUnits(const std::string&, const std::string& i_value, RunSetti
 
 // Without a value, or with another than godot or unreal, the hulls are named for Godot.
 ParseOutcome ApplyCollision(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
-  io_settings.engine.collision = Ostrel::City::CollisionNaming::Godot;
-  if (!i_value.empty() && !Ostrel::City::CollisionNamingOf(i_value, io_settings.engine.collision)) {
+  io_settings.engine.collision = Ostrel::Buildings::CollisionNaming::Godot;
+  if (!i_value.empty() && !Ostrel::Buildings::CollisionNamingOf(i_value, io_settings.engine.collision)) {
     Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
                                   " is not godot or unreal: the collision hulls are named for Godot");
   }
@@ -220,8 +220,8 @@ ParseOutcome ApplyMarkers(const std::string&, const std::string&, RunSettings& i
 
 // A value other than origin, base-centre or corner warns and keeps the origin.
 ParseOutcome ApplyPivot(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
-  io_settings.engine.pivot = Ostrel::City::Pivot::Origin;
-  if (!Ostrel::City::PivotOf(i_value, io_settings.engine.pivot)) {
+  io_settings.engine.pivot = Ostrel::Buildings::Pivot::Origin;
+  if (!Ostrel::Buildings::PivotOf(i_value, io_settings.engine.pivot)) {
     Ostrel::Message::PrintWarning(OptionValue(i_given, i_value) +
                                   " is not origin, base-centre or corner: the pivot stays at the origin");
   }
@@ -348,7 +348,7 @@ void WarnCityOnlyOptions(const RunSettings& i_settings) {
                                     "' applies to a single building: with --city, the column '" + i_column +
                                     "' of each row decides; it is ignored");
     };
-    if (i_settings.roof != Ostrel::City::RoofShape::Flat) ignored("--roof", "roof");
+    if (i_settings.roof != Ostrel::Buildings::RoofShape::Flat) ignored("--roof", "roof");
     if (!i_settings.setbacks.empty()) ignored("--setback", "setback");
     if (!i_settings.bands.empty()) ignored("--band", "band");
     if (!i_settings.footprint.empty()) ignored("--footprint", "footprint");
@@ -603,6 +603,36 @@ void PrepareConsole(const std::vector<std::string>& i_args) {
   Ostrel::Message::SetVerbosity(verbosity);
   Ostrel::Message::SetStrict(settings.strict);
   if (IsStandardOutput(settings.outputfilename)) Ostrel::Message::SetConsole(std::cerr);
+}
+
+Ostrel::Buildings::SceneOptions SceneOptionsOf(const RunSettings& i_settings) {
+  Ostrel::Buildings::SceneOptions options;
+  options.kitUnits = i_settings.metres;
+  options.engine = i_settings.engine;
+  options.gltf.form = Ostrel::Buildings::GltfFormOf(i_settings.instances);
+  options.gltf.generator = "towerkit";
+  return options;
+}
+
+Ostrel::Buildings::SceneOptions CitySceneOptions(const RunSettings& i_settings, unsigned i_jobs) {
+  Ostrel::Buildings::SceneOptions options = SceneOptionsOf(i_settings);
+  options.obj.objectLines = true;
+  options.obj.jobs = i_jobs;
+  return options;
+}
+
+bool GivesOption(const RunSettings& i_settings, const std::string& i_option) {
+  if (i_option == "--markers") return i_settings.engine.markers;
+  if (i_option == "--instances") return !i_settings.instances.empty();
+  return false;
+}
+
+void WarnIgnoredOptions(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format) {
+  for (const std::string& option : i_format.ignores) {
+    if (!GivesOption(i_settings, option)) continue;
+    Ostrel::Message::PrintWarning("Option '" + option + "' " + i_format.ignoredWhy + ": '" +
+                                  i_settings.outputfilename + "' is written as " + i_format.name);
+  }
 }
 
 }  // namespace Towerkit

@@ -11,6 +11,7 @@
 
 #include <ostrel/layout/Request.h>
 #include <ostrel/scene/Engine.h>
+#include <ostrel/write/Formats.h>
 
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
@@ -30,7 +31,7 @@ struct RunSettings {
   int width = 1;                     // in units (cells)
   int length = 1;                    // in units (cells)
   int height = 1;                    // in units, one per storey
-  std::string outputfilename;        // the file to write, OBJ or (named .glb) binary glTF; empty: none given
+  std::string outputfilename;        // the file to write, in the format its name chooses; empty: none given
   bool stepByStep = true;            // ask for every setting on the console
   bool metres = false;               // coordinates in the kit's own units instead of cell units
   bool lint = false;                 // check the kit's styles instead of building
@@ -41,15 +42,15 @@ struct RunSettings {
   std::string city;                  // --city: the CSV file of buildings to build; empty: one building
   std::string jobs;                  // --jobs as given; empty: one per core
   std::string shard;                 // --shard as given ("K/N"); empty: every row
-  Ostrel::City::RoofShape roof = Ostrel::City::RoofShape::Flat;     // --roof
-  Ostrel::City::RidgeAxis ridge = Ostrel::City::RidgeAxis::Longer;  // --ridge
+  Ostrel::Buildings::RoofShape roof = Ostrel::Buildings::RoofShape::Flat;     // --roof
+  Ostrel::Buildings::RidgeAxis ridge = Ostrel::Buildings::RidgeAxis::Longer;  // --ridge
   std::vector<std::string> setbacks;  // --setback values as given, in order
   std::string footprint;              // --footprint as given; empty for the rectangle of -w and -l
   std::vector<std::string> bands;     // --band values as given, in order
   bool strict = false;               // --strict: every warning is an error, and nothing is written
   std::vector<std::string> units;    // --units: folders searched before the environment's, in order
   std::vector<std::string> folders;  // every units folder of the run, in order (UnitsFolders, RunFlow.h)
-  Ostrel::City::EngineOptions engine;  // --collision, --lod, --markers and --pivot
+  Ostrel::Buildings::EngineOptions engine;  // --collision, --lod, --markers and --pivot
   bool stats = false;                  // --stats: a line about each output file after "Done!"
 };
 
@@ -74,5 +75,17 @@ void PrepareConsole(const std::vector<std::string>& i_args);
 
 // Whether i_path names the file that standard output writes to.
 bool IsStandardOutput(const std::string& i_path);
+
+// What the settings ask of the writers of a single building.
+Ostrel::Buildings::SceneOptions SceneOptionsOf(const RunSettings& i_settings);
+
+// The same for a city, whose buildings are made on i_jobs threads, each a named object.
+Ostrel::Buildings::SceneOptions CitySceneOptions(const RunSettings& i_settings, unsigned i_jobs);
+
+// Whether the settings give that option ("--markers"): one that a format may not apply.
+bool GivesOption(const RunSettings& i_settings, const std::string& i_option);
+
+// A warning for each option given that the format of the output cannot apply.
+void WarnIgnoredOptions(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format);
 
 }  // namespace Towerkit

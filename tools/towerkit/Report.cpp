@@ -16,7 +16,7 @@ namespace Towerkit {
 
 namespace {
 
-using Ostrel::City::MaterialNote;
+using Ostrel::Buildings::MaterialNote;
 
 void ReportMaterialNote(const MaterialNote& i_note) {
   using Kind = MaterialNote::Kind;
@@ -55,7 +55,7 @@ std::string BeyondFloats(const std::string& i_piece) {
 }
 
 std::string LevelsLimit() {
-  return "levels of detail are made for buildings of at most " + std::to_string(Ostrel::City::kMaxLodVertices) +
+  return "levels of detail are made for buildings of at most " + std::to_string(Ostrel::Buildings::kMaxLodVertices) +
          " vertices: nothing is written";
 }
 
@@ -70,24 +70,33 @@ std::string BuildingSize(const RunSettings& i_settings) {
 
 }  // namespace
 
-void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_settings,
-                      const std::string& i_unitsPath, bool i_glb, const std::string& i_piece) {
-  using Ostrel::City::SceneError;
+bool StrictAllows() { return Ostrel::Message::StrictErrors() == 0; }
+
+std::string TooLargeLine(const std::string& i_subject, const Ostrel::Buildings::OutputFormat& i_format,
+                         bool i_one) {
+  const bool told = !i_one || i_format.limitOfOne;
+  return i_subject + " is too large to write" + (told ? ": " + i_format.limit : std::string());
+}
+
+void ReportBuildError(Ostrel::Buildings::SceneError i_error, const RunSettings& i_settings,
+                      const std::string& i_unitsPath, const Ostrel::Buildings::OutputFormat& i_format,
+                      const std::string& i_piece) {
+  using Ostrel::Buildings::SceneError;
   using Ostrel::Message::PrintError;
   switch (i_error) {
     case SceneError::None:
       return;
     case SceneError::NoBaseUnits:
       PrintError(
-          "Cannot measure the unit size: 'base_floorclose.obj' and 'base_roof.obj' in the units folder '" +
-          i_unitsPath + "' give no usable unit");
+          std::string("Cannot measure the unit size: '") + Ostrel::Buildings::kBaseUnitFiles[0] + "' and '" +
+          Ostrel::Buildings::kBaseUnitFiles[1] + "' in the units folder '" + i_unitsPath +
+          "' give no usable unit");
       return;
     case SceneError::NothingPlaced:
       PrintError("Style '" + i_settings.style + "' " + PlacedNothing(i_unitsPath));
       return;
     case SceneError::TooLarge:
-      PrintError("A building of " + BuildingSize(i_settings) + " is too large to write" +
-                 (i_glb ? ": a .glb file holds at most 4 GiB" : ""));
+      PrintError(TooLargeLine("A building of " + BuildingSize(i_settings), i_format, true));
       return;
     case SceneError::NotFinite:
       PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));
@@ -98,8 +107,8 @@ void ReportBuildError(Ostrel::City::SceneError i_error, const RunSettings& i_set
   }
 }
 
-std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing) {
-  using Ostrel::City::PieceFault;
+std::string UnitFileFault(const Ostrel::Buildings::MissingUnit& i_missing) {
+  using Ostrel::Buildings::PieceFault;
   switch (i_missing.fault) {
     case PieceFault::NotFound:
       return "not found";
@@ -116,8 +125,8 @@ std::string UnitFileFault(const Ostrel::City::MissingUnit& i_missing) {
   return std::string("cannot be read (") + std::strerror(i_missing.error) + ")";
 }
 
-void ReportMissingUnits(const std::vector<Ostrel::City::MissingUnit>& i_missing, const std::string& i_what) {
-  for (const Ostrel::City::MissingUnit& missing : i_missing) {
+void ReportMissingUnits(const std::vector<Ostrel::Buildings::MissingUnit>& i_missing, const std::string& i_what) {
+  for (const Ostrel::Buildings::MissingUnit& missing : i_missing) {
     Ostrel::Message::PrintWarning("Unit file '" + missing.file + "' " + UnitFileFault(missing) + ": the " +
                                   i_what + " is written without it");
   }
@@ -142,7 +151,7 @@ void ReportMaterialNotes(const std::vector<MaterialNote>& i_notes) {
   }
 }
 
-void ReportWritten(const Ostrel::City::SceneReport& i_report, const std::string& i_what) {
+void ReportWritten(const Ostrel::Buildings::SceneReport& i_report, const std::string& i_what) {
   ReportMissingUnits(i_report.missing, i_what);
   ReportMaterialNotes(i_report.materialNotes);
   for (const std::string& warning : i_report.textureWarnings) Ostrel::Message::PrintWarning(warning);

@@ -2,10 +2,8 @@
 
 #include "RunFlow.h"
 
-#include <sys/stat.h>
-
-#include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -17,12 +15,12 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
+#include <ostrel/write/Formats.h>
 
-#include "CityRun.h"
 #include "Lint.h"
 #include "RunInputs.h"
+#include "SceneFiles.h"
 #include "ShapeValues.h"
-#include "Stats.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -58,53 +56,6 @@ bool CheckSize(const char* i_name, int i_value, int i_extra) {
   return false;
 }
 
-// A file the tool writes beside an output file: the same name with i_extension for its
-// extension, beside the file actually written (when the output is a link, beside its target).
-std::string BesidePath(const OutputFile& i_output, const char* i_extension) {
-  struct stat info {};
-  const bool link = lstat(i_output.target.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-  const std::string& written = link && !i_output.tempPath.empty() ? i_output.realPath : i_output.target;
-  return std::filesystem::path(written).replace_extension(i_extension).string();
-}
-
-// A file name as a relative URI: every byte but unreserved ones percent-encoded.
-std::string UriOf(const std::string& i_name) {
-  static const char* const kHex = "0123456789ABCDEF";
-  std::string uri;
-  for (const char c : i_name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
-      uri += c;
-    } else {
-      uri += '%';
-      uri += kHex[byte >> 4];
-      uri += kHex[byte & 15];
-    }
-  }
-  return uri;
-}
-
-// Under --strict, a warning told so far (as an error) means nothing may be written: false then.
-bool StrictAllows() { return Ostrel::Message::StrictErrors() == 0; }
-
-// Writes the material library and puts it in place together with the finished mesh file.
-bool WriteWithMaterials(OutputFile& io_output, const std::string& i_libraryPath, const std::string& i_text,
-                        std::string& o_error) {
-  if (std::filesystem::path(i_libraryPath) == std::filesystem::path(io_output.target)) {
-    o_error = "Cannot write output file '" + io_output.target +
-              "': its material file would have the same name; give the output another extension";
-    DiscardOutput(io_output);
-    return false;
-  }
-  OutputFile library;
-  if (!OpenOutput(i_libraryPath, library, o_error, OutputNaming::Tool)) {
-    DiscardOutput(io_output);
-    return false;
-  }
-  library.stream.write(i_text.data(), static_cast<std::streamsize>(i_text.size()));
-  return CommitOutputs(io_output, library, o_error);
-}
-
 // The tool's own file, from the system: the path it was started by may be relative or a link.
 std::string ExecutablePath() {
   std::error_code ec;
@@ -128,7 +79,7 @@ bool ListUnitsFolders(const std::vector<std::string>& i_folders, std::vector<std
 }
 
 Catalogue BuildCatalogue(const std::vector<std::string>& i_entries) {
-  return Ostrel::City::StylesOf(i_entries);
+  return Ostrel::Buildings::StylesOf(i_entries);
 }
 
 void PrintCatalogue(const Catalogue& i_catalogue) {
@@ -191,127 +142,33 @@ bool CheckRequest(const RunSettings& i_settings) {
 
 namespace {
 
-bool HasExtension(const std::string& i_name, const std::string& i_extension) {
-  if (i_name.size() < i_extension.size()) return false;
-  std::string extension = i_name.substr(i_name.size() - i_extension.size());
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == i_extension;
+// Whether the request puts its door in a cell: a usable request for a facade that has inner
+// cells (N and S have the building's length, E and W its width).
+bool HasDoor(const Ostrel::Buildings::Request& i_request) {
+  for (const char facade : {'N', 'E', 'S', 'W'}) {
+    const std::int64_t cells =
+        facade == 'N' || facade == 'S' ? i_request.cellsAlongZ - 2 : i_request.cellsAlongX - 2;
+    std::int64_t cell = 0;
+    if (cells > 0 && Ostrel::Buildings::DoorCell(i_request.door, 0, facade, 1, cells, cell)) return true;
+  }
+  return false;
+}
+
+// --markers marks doors: on a building without one it would add nothing, in silence.
+void WarnMarkersWithoutDoor(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format,
+                            const Ostrel::Buildings::Request& i_request) {
+  if (!i_settings.engine.markers || HasDoor(i_request)) return;
+  for (const std::string& ignored : i_format.ignores) {
+    if (ignored == "--markers") return;  // already warned as ignored by the format
+  }
+  Ostrel::Message::PrintWarning("Option '--markers' marks doors, but the building has none: it adds nothing");
 }
 
 }  // namespace
 
-bool IsGlbName(const std::string& i_name) { return HasExtension(i_name, ".glb"); }
-
-bool IsGltfName(const std::string& i_name) { return HasExtension(i_name, ".gltf"); }
-
-bool IsGltfOutput(const std::string& i_name) { return IsGlbName(i_name) || IsGltfName(i_name); }
-
-void WarnInstancesInObj(const RunSettings& i_settings) {
-  if (i_settings.engine.markers) {
-    Ostrel::Message::PrintWarning("Option '--markers' applies to .glb output only: '" +
-                                  i_settings.outputfilename + "' is written as OBJ");
-  }
-  if (i_settings.instances.empty()) return;
-  Ostrel::Message::PrintWarning("Option '--instances' applies to .glb output only: '" +
-                                i_settings.outputfilename + "' is written as OBJ");
-}
-
-Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const OutputFile& i_output,
-                                         std::string& o_libraryPath) {
-  Ostrel::City::SceneOptions options;
-  options.kitUnits = i_settings.metres;
-  options.gltf = {Ostrel::City::GltfFormOf(i_settings.instances), "towerkit"};
-  options.engine = i_settings.engine;
-  o_libraryPath.clear();
-  if (IsGltfOutput(i_settings.outputfilename)) {
-    options.format = Ostrel::City::OutputFormat::Glb;
-    if (IsGltfName(i_settings.outputfilename)) {
-      options.gltfBufferUri = UriOf(std::filesystem::path(BufferPath(i_output)).filename().string());
-    }
-    return options;
-  }
-  if (i_output.tempPath.empty()) return options;
-  o_libraryPath = BesidePath(i_output, ".mtl");
-  const std::filesystem::path library(o_libraryPath);
-  options.libraryName = library.filename().string();
-  options.libraryFolder = library.parent_path().empty() ? "." : library.parent_path().string();
-  return options;
-}
-
-std::string BufferPath(const OutputFile& i_output) { return BesidePath(i_output, ".bin"); }
-
-bool OpenGltfBuffer(const OutputFile& i_output, OutputFile& o_buffer) {
-  std::string error;
-  if (i_output.tempPath.empty()) {
-    error = "Cannot write output file '" + i_output.target +
-            "': it is not a regular file, so the buffer file of a .gltf cannot stand beside it";
-  } else if (OpenOutput(BufferPath(i_output), o_buffer, error, OutputNaming::Tool)) {
-    return true;
-  }
-  Ostrel::Message::PrintError(error);
-  return false;
-}
-
-bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, const std::string& i_libraryPath,
-                           OutputFile* io_buffer) {
-  std::vector<std::string> outputs;
-  if (!io_output.tempPath.empty()) outputs.push_back(io_output.target);
-  outputs.push_back(i_libraryPath);
-  if (io_buffer) outputs.push_back(io_buffer->target);
-  const std::string error = OutputOverInput(i_inputs, outputs);
-  if (error.empty()) return false;
-  DiscardOutput(io_output);
-  if (io_buffer) DiscardOutput(*io_buffer);
-  Ostrel::Message::PrintError(error);
-  return true;
-}
-
-int FinishGltf(OutputFile& io_output, OutputFile& io_buffer) {
-  if (!StrictAllows()) {
-    DiscardOutput(io_output);
-    DiscardOutput(io_buffer);
-    return kExitFailure;
-  }
-  std::string error;
-  if (!CommitOutputs(io_output, io_buffer, error)) {
-    Ostrel::Message::PrintError(error);
-    return kExitFailure;
-  }
-  Ostrel::Message::PrintInfo("Done!");
-  return kExitSuccess;
-}
-
-int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libraryPath,
-                  const std::string& i_text, const std::string& i_what) {
-  std::string error;
-  if (!StrictAllows()) {
-    DiscardOutput(io_output);
-    return kExitFailure;
-  }
-  if (i_alone) {
-    if (!CommitOutput(io_output, error)) {
-      Ostrel::Message::PrintError(error);
-      return kExitFailure;
-    }
-  } else if (i_libraryPath.empty()) {
-    Ostrel::Message::PrintWarning("The " + i_what + "'s materials are not written: output file '" +
-                                  io_output.target +
-                                  "' is not a regular file, so no material file can stand beside it");
-    if (!CommitOutput(io_output, error)) {
-      Ostrel::Message::PrintError(error);
-      return kExitFailure;
-    }
-  } else if (!WriteWithMaterials(io_output, i_libraryPath, i_text, error)) {
-    Ostrel::Message::PrintError(error);
-    return kExitFailure;
-  }
-  Ostrel::Message::PrintInfo("Done!");
-  return kExitSuccess;
-}
-
 int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
-  using namespace Ostrel::City;
-  const bool glb = IsGltfOutput(i_settings.outputfilename);
+  using namespace Ostrel::Buildings;
+  const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
   Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
                                 i_settings.width, i_settings.length, i_settings.height);
   // The footprint first: setbacks are checked against it, and it against the roof and setbacks.
@@ -335,57 +192,24 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
     Ostrel::Message::PrintError(unitsError);
     return kExitFailure;
   }
-  if (!glb) WarnInstancesInObj(i_settings);
-
-  OutputFile output;
-  std::string error;
-  if (!OpenOutput(i_settings.outputfilename, output, error)) {
-    Ostrel::Message::PrintError(error);
-    return kExitFailure;
-  }
-  OutputFile buffer;
-  const bool gltf = IsGltfName(i_settings.outputfilename);
-  if (gltf && !OpenGltfBuffer(output, buffer)) {
-    DiscardOutput(output);
-    return kExitFailure;
-  }
-  std::string libraryPath;
-  SceneOptions options = OutputOptions(i_settings, output, libraryPath);
-  if (gltf) options.gltfBuffer = &buffer.stream;
-
-  const std::vector<std::string> styles = StylesOfRequest(request);
-  const Kit kit = i_settings.folders.size() > 1 ? LoadKit(i_settings.folders, styles) : LoadKit(i_unitsPath, styles);
-  if (RefuseOutputOverInput(KitInputs(kit), output, libraryPath, gltf ? &buffer : nullptr)) return kExitFailure;
+  WarnIgnoredOptions(i_settings, format);
+  WarnMarkersWithoutDoor(i_settings, format, request);
   request.seed = i_settings.seed;
   request.varyByCell = i_settings.varyByCell;
   request.roof = i_settings.roof;
   request.ridge = i_settings.ridge;
-  std::vector<SceneBuilding> building;
-  if (kit.measured()) building.push_back({MakePlan(request, kit), Frame{}, "building", request});
-  const Scene scene = HeldScene(kit, std::move(building));
-  SceneReport report;
-  {
-    // A building that takes a while shows the progress line a city shows, from its bytes
-    // written; the line is ended before the lines that follow.
-    CityProgressLine progress(1, true);
-    std::uint64_t written = 0;
-    output.stream.onWrite([&](std::uint64_t i_bytes) { progress.report(0, written = i_bytes); });
-    report = WriteScene(scene, options, output.stream);
-    output.stream.onWrite(nullptr);
-    if (report.error == SceneError::None) progress.report(1, written);
-  }
-  if (report.error != SceneError::None) {
-    DiscardOutput(output);
-    if (gltf) DiscardOutput(buffer);
-    ReportBuildError(report.error, i_settings, i_unitsPath, glb,
-                     report.error == SceneError::NotFinite ? kit.piece(report.failedPiece).name : "");
-    return kExitFailure;
-  }
-  ReportWritten(report, "building");
-  const int status = gltf ? FinishGltf(output, buffer)
-                          : FinishWriting(output, glb || !report.usesMaterials, libraryPath, report.materialLibrary);
-  if (status == kExitSuccess && i_settings.stats) ReportStats(output.target, libraryPath, scene, options, report);
-  return status;
+
+  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), StylesOfRequest(request));
+  const Scene scene = RequestScene(kit, request);
+  const auto refused = [&](const SceneReport& i_report) {
+    if (i_report.error == SceneError::None) return false;
+    const bool far = i_report.error == SceneError::NotFinite;
+    const std::string piece = far ? kit.piece(i_report.failedPiece).name : std::string();
+    ReportBuildError(i_report.error, i_settings, i_unitsPath, format, piece);
+    return true;
+  };
+  SceneFiles files{&scene, nullptr, SceneOptionsOf(i_settings), KitInputs(kit), "building", 1, refused};
+  return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
 
 std::string InstalledKit(const char* i_env, const std::string& i_executable,
@@ -442,14 +266,20 @@ std::string UnitsFolders(RunSettings& io_settings, const std::string& i_kitFromB
   return shown;
 }
 
+std::vector<std::string> RunFolders(const RunSettings& i_settings, const std::string& i_unitsPath) {
+  return i_settings.folders.empty() ? std::vector<std::string>{i_unitsPath} : i_settings.folders;
+}
+
+bool ReadUnitsFolders(RunSettings& io_settings, const std::string& i_kitFromBin, std::string& o_unitsPath,
+                      std::vector<std::string>& o_entries) {
+  o_unitsPath = UnitsFolders(io_settings, i_kitFromBin);
+  return StrictAllows() && ListUnitsFolders(RunFolders(io_settings, o_unitsPath), o_entries);
+}
+
 int RunFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {
-  const std::string unitsPath = UnitsFolders(io_settings, i_kitFromBin);
-  if (!StrictAllows()) return kExitFailure;
+  std::string unitsPath;
   std::vector<std::string> units;
-  if (io_settings.folders.size() > 1 ? !ListUnitsFolders(io_settings.folders, units)
-                                     : !ListUnitsFolder(unitsPath, units)) {
-    return kExitFailure;
-  }
+  if (!ReadUnitsFolders(io_settings, i_kitFromBin, unitsPath, units)) return kExitFailure;
   const Catalogue unitsType = BuildCatalogue(units);
   if (io_settings.lint) {
     const std::string& style = io_settings.lintStyle.empty() ? io_settings.style : io_settings.lintStyle;

@@ -7,12 +7,8 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/scene/Scene.h>
-
 #include "Options.h"
-#include "OutputFile.h"
 #include "Report.h"
-#include "RunInputs.h"
 
 namespace Towerkit {
 
@@ -50,46 +46,6 @@ bool CheckOutputPath(const std::string& i_path);
 // Refuses a request that cannot be built, with its reason; nothing has been written yet.
 bool CheckRequest(const RunSettings& i_settings);
 
-// True when the output file's name ends in ".glb", in any case: the building is then written as
-// binary glTF rather than OBJ.
-bool IsGlbName(const std::string& i_name);
-
-// The same for ".gltf": glTF JSON with its buffer in a file beside it.
-bool IsGltfName(const std::string& i_name);
-
-// Either of them: an output written by the glTF writer.
-bool IsGltfOutput(const std::string& i_name);
-
-// --instances or --markers given for an output that is written as OBJ: they cannot apply.
-void WarnInstancesInObj(const RunSettings& i_settings);
-
-// How an opened output is written: its format, and for OBJ the material library beside it (a
-// file written in place, such as a terminal or a pipe, has no folder to keep it in; a .glb holds
-// its own). o_libraryPath is where the library goes, empty for none.
-Ostrel::City::SceneOptions OutputOptions(const RunSettings& i_settings, const OutputFile& i_output,
-                                         std::string& o_libraryPath);
-
-// The buffer file of a .gltf output: NAME.bin beside the file actually written.
-std::string BufferPath(const OutputFile& i_output);
-
-// Opens the buffer file of a .gltf output; false, reported, when it cannot be (an output that is
-// no regular file has no folder to keep it in).
-bool OpenGltfBuffer(const OutputFile& i_output, OutputFile& o_buffer);
-
-// True, reported and with the outputs discarded, when an output file (the named one, its material
-// library at i_libraryPath, the buffer of a .gltf) is one of the run's inputs.
-bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, const std::string& i_libraryPath,
-                           OutputFile* io_buffer);
-
-// Puts a written .gltf and its buffer in place together and says "Done!"; returns the exit status.
-int FinishGltf(OutputFile& io_output, OutputFile& io_buffer);
-
-// Puts a written output in place, with its material library (i_text, to be written at
-// i_libraryPath) unless i_alone, and says "Done!". Returns the exit status. i_what names what
-// was built, for the warning about materials that cannot be written beside a special file.
-int FinishWriting(OutputFile& io_output, bool i_alone, const std::string& i_libraryPath,
-                  const std::string& i_text, const std::string& i_what = "building");
-
 // Builds the requested building into the output file. Returns the exit status; "Done!" only
 // after the whole file was written and put in place. i_styles are the units folder's, which a
 // band may name.
@@ -111,6 +67,16 @@ std::string UnitsPath(const std::string& i_kitFromBin);
 // folder, or all of them joined by ':'. Prints the lines UnitsPath prints, unless --units names
 // folders and the environment none.
 std::string UnitsFolders(RunSettings& io_settings, const std::string& i_kitFromBin);
+
+// Every units folder of the run, in order: those UnitsFolders left in the settings, else the one
+// folder i_unitsPath.
+std::vector<std::string> RunFolders(const RunSettings& i_settings, const std::string& i_unitsPath);
+
+// The units folders of the run (UnitsFolders), how messages name them (o_unitsPath) and all their
+// entries, in order. False, reported, when a warning under --strict or a folder that cannot be
+// read ends the run.
+bool ReadUnitsFolders(RunSettings& io_settings, const std::string& i_kitFromBin, std::string& o_unitsPath,
+                      std::vector<std::string>& o_entries);
 
 // The whole run after the command line; returns the exit status. i_kitFromBin is where the
 // installed kit lies relative to the tool's folder.

@@ -20,12 +20,12 @@ void AddInput(const std::string& i_path, RunInputs& io_inputs) {
 
 }  // namespace
 
-RunInputs KitInputs(const Ostrel::City::Kit& i_kit, const std::string& i_cityFile) {
+RunInputs KitInputs(const Ostrel::Buildings::Kit& i_kit, const std::string& i_cityFile) {
   RunInputs inputs;
   AddInput(i_cityFile, inputs);
-  for (const char* base : {"/base_floorclose.obj", "/base_roof.obj"}) AddInput(i_kit.folder + base, inputs);
-  for (const Ostrel::City::Piece& piece : i_kit.pieces) AddInput(piece.file, inputs);
-  for (const Ostrel::City::MaterialLibrary& library : i_kit.libraries) {
+  for (const char* base : Ostrel::Buildings::kBaseUnitFiles) AddInput(i_kit.folder + "/" + base, inputs);
+  for (const Ostrel::Buildings::Piece& piece : i_kit.pieces) AddInput(piece.file, inputs);
+  for (const Ostrel::Buildings::MaterialLibrary& library : i_kit.libraries) {
     AddInput(library.file, inputs);
     const std::filesystem::path folder = std::filesystem::path(library.file).parent_path();
     for (const Mtl::Material& material : library.library.materials) {

@@ -22,7 +22,7 @@ using RunInputs = std::vector<RunInput>;
 
 // Every file of the kit that exists: the base units, each loaded piece and variant, the material
 // libraries and the textures they name; and i_cityFile when not empty.
-RunInputs KitInputs(const Ostrel::City::Kit& i_kit, const std::string& i_cityFile = std::string());
+RunInputs KitInputs(const Ostrel::Buildings::Kit& i_kit, const std::string& i_cityFile = std::string());
 
 // Empty when none of i_outputs (paths about to be written; empty ones skipped) is one of the
 // inputs; else the error line that names the output and the input.

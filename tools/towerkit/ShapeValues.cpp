@@ -25,7 +25,7 @@ bool Refuse(const char* i_kind, const std::string& i_value, const std::string& i
 }
 
 // "3 x 3 x 3": a cell across, a storey up, a cell along (file units).
-std::string UnitSize(const Ostrel::City::Kit& i_kit) {
+std::string UnitSize(const Ostrel::Buildings::Kit& i_kit) {
   return Ostrel::Format::FloatToString(i_kit.unitWidth) + " x " + Ostrel::Format::FloatToString(i_kit.unitHeight) +
          " x " + Ostrel::Format::FloatToString(i_kit.unitLength);
 }
@@ -33,8 +33,8 @@ std::string UnitSize(const Ostrel::City::Kit& i_kit) {
 }  // namespace
 
 bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std::string>& i_bands,
-               const std::set<std::string>& i_styles, Ostrel::City::Request& io_request, ShapeFault& o_fault) {
-  using namespace Ostrel::City;
+               const std::set<std::string>& i_styles, Ostrel::Buildings::Request& io_request, ShapeFault& o_fault) {
+  using namespace Ostrel::Buildings;
   std::string why;
   for (const std::string& text : i_setbacks) {
     Setback setback;
@@ -46,7 +46,7 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
   for (const std::string& text : i_bands) {
     Band band;
     if (!ParseBand(text, band, why)) return Refuse("band", text, why, o_fault);
-    if (i_styles.count(band.style) == 0 || band.style == "base") {
+    if (i_styles.count(band.style) == 0 || band.style == Ostrel::Buildings::kBaseStyle) {
       return Refuse("band", text,
                     " names style '" + band.style + "', which the units folder does not have (-k lists them)",
                     o_fault);
@@ -58,9 +58,9 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
   return true;
 }
 
-bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, Ostrel::City::Request& io_request,
+bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, Ostrel::Buildings::Request& io_request,
                    std::string& o_why) {
-  using namespace Ostrel::City;
+  using namespace Ostrel::Buildings;
   Footprint footprint;
   if (i_value.empty() || i_value[0] != '@') {
     std::string why;
@@ -93,22 +93,22 @@ bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, 
   return true;
 }
 
-std::string FootprintShapeFault(const Ostrel::City::Request& i_request) {
+std::string FootprintShapeFault(const Ostrel::Buildings::Request& i_request) {
   if (!i_request.footprint) return "";
-  if (i_request.roof == Ostrel::City::RoofShape::Gable)
+  if (i_request.roof == Ostrel::Buildings::RoofShape::Gable)
     return ": a gable roof (--roof gable) is built over a rectangle only so far; give --roof hip or flat";
-  if (i_request.roof == Ostrel::City::RoofShape::Hip) {
-    std::vector<Ostrel::City::HipCells> cells;
+  if (i_request.roof == Ostrel::Buildings::RoofShape::Hip) {
+    std::vector<Ostrel::Buildings::HipCells> cells;
     std::string fault;
-    if (!Ostrel::City::HipRoofCells(*i_request.footprint, cells, fault)) return ": a hip roof (--roof hip): " + fault;
+    if (!Ostrel::Buildings::HipRoofCells(*i_request.footprint, cells, fault)) return ": a hip roof (--roof hip): " + fault;
   }
   if (!i_request.setbacks.empty()) return ": setbacks (--setback) step back a rectangle only so far";
   return "";
 }
 
-bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::City::Request& i_request,
+bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::Buildings::Request& i_request,
                     std::string& o_error) {
-  using namespace Ostrel::City;
+  using namespace Ostrel::Buildings;
   if (i_folders.size() <= 1 || i_request.bands.empty()) return true;
   std::vector<std::vector<std::string>> entries(i_folders.size());
   for (std::size_t i = 0; i < i_folders.size(); ++i) Ostrel::FileSystem::GetFilesFromFolder(i_folders[i], entries[i]);
@@ -130,9 +130,9 @@ bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::Cit
   return true;
 }
 
-std::vector<std::string> StylesOfRequest(const Ostrel::City::Request& i_request) {
+std::vector<std::string> StylesOfRequest(const Ostrel::Buildings::Request& i_request) {
   std::vector<std::string> styles{i_request.style};
-  for (const Ostrel::City::Band& band : i_request.bands) styles.push_back(band.style);
+  for (const Ostrel::Buildings::Band& band : i_request.bands) styles.push_back(band.style);
   return styles;
 }
 

@@ -34,8 +34,8 @@ std::string BytesText(const std::string& i_path) {
 
 }  // namespace
 
-std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const Ostrel::City::SceneStats& i_stats,
-                      const Ostrel::City::SceneReport& i_report, const Ostrel::City::Kit& i_kit, bool i_kitUnits) {
+std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const Ostrel::Buildings::SceneStats& i_stats,
+                      const Ostrel::Buildings::SceneReport& i_report, const Ostrel::Buildings::Kit& i_kit, bool i_kitUnits) {
   std::string line = "Stats '" + i_path + "': " + std::to_string(i_bytes) + " bytes, " +
                      std::to_string(i_stats.triangles + i_report.extraTriangles) + " triangles, " +
                      std::to_string(i_stats.vertices + i_report.extraVertices) + " vertices, " +
@@ -52,12 +52,12 @@ std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const O
   return line + ", footprint " + Number(width) + " x " + Number(length) + " m, height " + Number(height) + " m";
 }
 
-void ReportStats(const std::string& i_path, const std::string& i_libraryPath, const Ostrel::City::Scene& i_scene,
-                 const Ostrel::City::SceneOptions& i_options, const Ostrel::City::SceneReport& i_report) {
-  const Ostrel::City::SceneStats stats = Ostrel::City::MeasureScene(i_scene, i_options);
+void ReportStats(const std::string& i_path, const std::string& i_libraryPath, const Ostrel::Buildings::Scene& i_scene,
+                 const Ostrel::Buildings::Framing& i_framing, const Ostrel::Buildings::SceneReport& i_report) {
+  const Ostrel::Buildings::SceneStats stats = Ostrel::Buildings::MeasureScene(i_scene, i_framing);
   std::uintmax_t bytes = 0;
   if (!FileBytes(i_path, bytes)) bytes = 0;
-  Ostrel::Message::PrintInfo(StatsLine(i_path, bytes, stats, i_report, *i_scene.kit, i_options.kitUnits));
+  Ostrel::Message::PrintInfo(StatsLine(i_path, bytes, stats, i_report, *i_scene.kit, i_framing.kitUnits));
   if (i_libraryPath.empty() || !i_report.usesMaterials) return;
   Ostrel::Message::PrintInfo("Stats '" + i_libraryPath + "': " + BytesText(i_libraryPath) + ", " +
                              std::to_string(stats.materials) + " materials");

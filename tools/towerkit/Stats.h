@@ -12,13 +12,14 @@ namespace Towerkit {
 
 // One line about the mesh file at i_path (bytes, triangles, vertices, materials, bounds in the
 // output's units, footprint and height in metres), and one about its material library at
-// i_libraryPath when that is not empty. i_scene is what was written, i_report its report.
+// i_libraryPath when that is not empty. i_scene is what was written, framed as i_framing says,
+// i_report its report.
 // Metres are the kit's own units: the shipped kit is made in metres.
-void ReportStats(const std::string& i_path, const std::string& i_libraryPath, const Ostrel::City::Scene& i_scene,
-                 const Ostrel::City::SceneOptions& i_options, const Ostrel::City::SceneReport& i_report);
+void ReportStats(const std::string& i_path, const std::string& i_libraryPath, const Ostrel::Buildings::Scene& i_scene,
+                 const Ostrel::Buildings::Framing& i_framing, const Ostrel::Buildings::SceneReport& i_report);
 
 // The text of such a line, from the numbers.
-std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const Ostrel::City::SceneStats& i_stats,
-                      const Ostrel::City::SceneReport& i_report, const Ostrel::City::Kit& i_kit, bool i_kitUnits);
+std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const Ostrel::Buildings::SceneStats& i_stats,
+                      const Ostrel::Buildings::SceneReport& i_report, const Ostrel::Buildings::Kit& i_kit, bool i_kitUnits);
 
 }  // namespace Towerkit

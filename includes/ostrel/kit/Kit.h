@@ -16,8 +16,9 @@
 // first folder that has a unit file of it (its pieces, variants, material libraries and the
 // textures they name), and the base units from the first folder that has either of them.
 //
-// A loaded kit is never changed, so one kit can serve any number of buildings, on any number of
-// threads at once.
+// A kit is made by LoadKit, or piece by piece by a caller that reads each unit file itself
+// (AddReadPiece); once made it is never changed, so one kit can serve any number of buildings, on
+// any number of threads at once.
 
 #include <array>
 #include <cstdint>
@@ -31,7 +32,12 @@
 #include <ostrel/ext/Obj.h>
 #include <ostrel/kit/PieceKind.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
+
+// The base units: the two unit files of the style "base" in a units folder, whose extent together
+// is the unit size. Every message that names them takes their names from here.
+inline constexpr const char* kBaseStyle = "base";
+inline constexpr const char* kBaseUnitFiles[] = {"base_floorclose.obj", "base_roof.obj"};
 
 // A piece's place in Kit::pieces.
 using PieceId = std::uint32_t;
@@ -145,13 +151,11 @@ std::set<std::string> StylesOf(const std::vector<std::string>& i_entries);
 // STYLE_KIND.obj or STYLE_KIND.N.obj.
 bool IsPieceFile(const std::string& i_entry, const std::string& i_style);
 
-// Reading unit files as the kit does, for the linter, which reads each file itself to tell its
-// lines: the piece of a parsed file, in cell units, made as LoadKit makes it, and why a file read
-// gave nothing.
-PieceFault MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& io_piece);
-PieceFault FaultOf(const FileSystem::ReadResult& i_read);
+// Adds to a kit being made the piece of a unit file that the caller read itself (a linter, which
+// tells the file's lines): made from that one reading as LoadKit makes its pieces, with the unit
+// size of the kit, which must be measured first (LoadKit of no style). i_read is the result of
+// reading UnitFile(i_folder, i_name), i_mesh what it gave. Returns the piece's id.
+PieceId AddReadPiece(const std::string& i_folder, const std::string& i_name,
+                     const FileSystem::ReadResult& i_read, const Obj::Mesh& i_mesh, Kit& io_kit);
 
-// Adds a piece to the kit under its name; returns its id.
-PieceId KeepPiece(Piece i_piece, Kit& io_kit);
-
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // In the order a kit reads a style's pieces (which numbers the kit's materials, and so fixes
 // the order of a .glb's primitives).
@@ -40,7 +40,7 @@ enum class PieceKind : std::uint8_t {
   SlopeGableRight,  // the same, the gable on -z
   RidgeGable,       // the gable end of an odd span's ridge, the gable on +z
   // The first storey of a block that steps back, where it stands over the terrace of the block
-  // below (the layout's AddTerrace says where each goes).
+  // below (the layout's AddCell and AddCorner choose them for the sides over the terrace).
   TerraceFloor,       // a facade cell over the terrace: its wall stands on the terrace's slab
   TerraceFloorClose,  // the same with a closed wall
   TerraceAngle,       // a corner over the terrace on both sides
@@ -75,8 +75,9 @@ enum class PieceKind : std::uint8_t {
   CornerValleyLeft,     // the eaves' outer corner whose +z eave runs on into a valley
   CornerValleyRight,    // the same for its +x eave
   CornerValleyBoth,     // both of its eaves run on into valleys
+  Count,                // no kind: the number of kinds, kept last
 };
-inline constexpr std::size_t kPieceKindCount = 52;
+inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
 
 // The row of a building a kind is placed in.
 enum class PieceRow : std::uint8_t {
@@ -122,4 +123,4 @@ bool VariantOfSuffix(std::string_view i_suffix, PieceKind& o_kind, std::uint32_t
 // The name of a style's piece without ".obj": STYLE_SUFFIX, or STYLE_SUFFIX.N for variant N >= 1.
 std::string PieceName(const std::string& i_style, PieceKind i_kind, std::uint32_t i_variant = 0);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

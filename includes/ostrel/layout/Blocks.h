@@ -12,7 +12,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // How many blocks the building of the request has: 1 or more. A footprint other than a rectangle
 // is cut into few rectangles (Rectangles, Footprint.h), each a block of its own, so that each
@@ -41,4 +41,4 @@ struct GroundRect {
 
 GroundRect GroundRectOf(const Request& i_request);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

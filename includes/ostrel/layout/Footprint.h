@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Cells z0 .. z1 along z (inclusive, z0 <= z1).
 struct CellSpan {
@@ -105,4 +105,4 @@ CellFault CellSetFault(const Footprint& i_footprint);
 // over the junction) has a facade or another inner corner.
 CellFault FootprintFault(const Footprint& i_footprint);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -18,7 +18,7 @@
 
 #include <ostrel/layout/Footprint.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The most cells a footprint may span each way: a rectangle's -w and -l reach as far.
 inline constexpr std::int64_t kMaxFootprintCells = 2147483647;
@@ -35,4 +35,4 @@ bool ParseOutline(const std::string& i_text, Footprint& o_footprint, std::string
 bool ParseMask(const std::string& i_text, Footprint& o_footprint, std::size_t& o_line, std::size_t& o_column,
                std::string& o_why);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -9,7 +9,7 @@
 #include <ostrel/core/MathTypes.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Where a building stands. Its pieces, placed in cell units, are first scaled into the output's
 // units (by 1, the default, the output stays in cell units; by the unit size, it is in the kit's
@@ -88,4 +88,4 @@ inline VectorF PlaceNormal(const VectorF& i_n, const Turn& i_facing, const Turn&
   return ApplyTurn(i_building, ApplyTurn(i_facing, i_n));
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -21,7 +21,7 @@
 #include <ostrel/kit/PieceKind.h>
 #include <ostrel/layout/Footprint.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One case: a cell's neighbourhood in the piece's own frame, drawn as a viewer below the piece's
 // +x side sees it, facing -x: rows x = -1, 0, +1 from the top, columns z = +1, 0, -1 from the
@@ -88,4 +88,4 @@ struct HipCells {
 // matches no case: a part of the footprint narrower than two cells.
 bool HipRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, std::string& o_fault);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

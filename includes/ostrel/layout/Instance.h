@@ -8,7 +8,7 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct InstanceTransform {
   float translation[3];  // output units
@@ -31,4 +31,4 @@ bool FrameScales(const Frame& i_frame);
 Frame OwnFrame(const Frame& i_frame);
 InstanceTransform BuildingTransform(const Frame& i_frame);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

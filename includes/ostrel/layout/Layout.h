@@ -25,7 +25,7 @@
 #include <ostrel/layout/Request.h>
 #include <ostrel/layout/Variation.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One piece in one cell.
 struct Placement {
@@ -89,6 +89,12 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit);
 // facing +z; i_cap stands in cell x = -1, z = 1. False when the building has no interior.
 bool RoofCapLines(const Request& i_request, PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level,
                   Block& o_lines);
+
+// The roof cap over the terrace that block i_block (1 or more) of the request steps back onto:
+// over the inside of the block below that the block above leaves open, at the level of the
+// block's first storey. Appends blocks of lines of i_cap to io_plan.
+void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap, std::uint32_t i_choice,
+                   Plan& io_plan);
 
 // Calls i_visit(placement) for every placement of the plan, in output order.
 template <typename Visit>
@@ -176,4 +182,4 @@ void ForEachPlacement(const Plan& i_plan, const Kit& i_kit, Visit&& i_visit) {
       i_plan, [&](const Run& i_run) { return RunIsEmpty(i_run, i_plan, i_kit); }, i_visit);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

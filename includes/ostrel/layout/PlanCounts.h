@@ -12,7 +12,7 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Every piece the plan places, each once, in the order of first placement. With choices, the
 // plan is walked only until every form that can still appear has appeared.
@@ -42,4 +42,4 @@ void AddPieces(const Plan& i_plan, std::vector<PieceId>& io_pieces);
 // functions (Materials.h) read to serve many buildings at once.
 Plan PiecesPlan(const std::vector<PieceId>& i_pieces);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/kit/PieceKind.h>
 #include <ostrel/layout/Footprint.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The shape of a building's roof: today's flat roof row behind a parapet, or pitched.
 enum class RoofShape {
@@ -69,8 +70,6 @@ Request MakeRequest(const std::string& i_style, const std::string& i_door,
                     const std::vector<std::string>& i_balcony, const std::vector<std::string>& i_close,
                     int i_w, int i_l, int i_h);
 
-enum class RowKind { Ground, Floor, Roof };
-
 // ---- The rules of one cell ------------------------------------------------------------------
 
 // A level as the cell rules see it: a level that does not fit wraps, as a plain conversion would.
@@ -87,14 +86,14 @@ bool DoorCell(const std::string& i_door, int i_level, char i_facade, std::int64_
 bool PatternSelects(char i_letter, int i_level, std::int64_t i_current);
 
 // Whether any request of the list selects the cell; requests never apply to the roof row.
-bool AnySelects(const std::vector<std::string>& i_requests, int i_level, RowKind i_row, char i_facade,
+bool AnySelects(const std::vector<std::string>& i_requests, int i_level, PieceRow i_row, char i_facade,
                 std::int64_t i_current);
 
 // Balconies never stand on the ground storey.
-bool BalconySelects(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+bool BalconySelects(const Request& i_request, int i_level, PieceRow i_row, char i_facade,
                     std::int64_t i_current);
 
-bool CloseSelects(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+bool CloseSelects(const Request& i_request, int i_level, PieceRow i_row, char i_facade,
                   std::int64_t i_current);
 
 // What goes in an inner cell instead of its window: the door, a closed wall, or nothing else.
@@ -102,7 +101,7 @@ enum class CellOpening { Window, Door, Close };
 
 // The door for the door's cell, else a closed wall when a wall request selects the cell, else
 // the window.
-CellOpening DoorOrClose(const Request& i_request, int i_level, RowKind i_row, char i_facade,
+CellOpening DoorOrClose(const Request& i_request, int i_level, PieceRow i_row, char i_facade,
                         std::int64_t i_minSide, std::int64_t i_maxSide, std::int64_t i_current);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -9,7 +9,7 @@
 
 #include <ostrel/layout/Request.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // A block's cells: x from x0 - (cellsAlongX - 1) to x0, z from z0 to z0 + cellsAlongZ - 1 (cell
 // units; the whole building's footprint has x0 = z0 = 0).
@@ -42,4 +42,4 @@ BlockRect BlockRectOf(const Request& i_request, std::size_t i_block);
 // The style of storey i_level: the last band's that covers it, else the building's.
 const std::string& StyleOfStorey(const Request& i_request, std::int64_t i_level);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

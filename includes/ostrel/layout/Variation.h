@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // A well-mixed 64-bit value of two inputs (the finaliser of SplitMix64 over their combination).
 inline std::uint64_t MixSeed(std::uint64_t i_seed, std::uint64_t i_value) {
@@ -51,4 +51,4 @@ inline std::size_t ChooseVariant(std::uint64_t i_key, std::int64_t i_level, bool
   return static_cast<std::size_t>(hash % i_count);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -22,7 +22,7 @@
 
 #include <ostrel/layout/Request.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 enum class LintSeverity { Error, Warning };
 
@@ -59,4 +59,4 @@ std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<
 std::vector<LintFinding> LintKit(const std::string& i_folder, const std::vector<std::string>& i_styles,
                                  const std::vector<std::string>& i_folders);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -9,7 +9,7 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Request.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // How the collision hulls are named, after the engine that imports them.
 enum class CollisionNaming {
@@ -49,4 +49,4 @@ bool PivotOf(const std::string& i_word, Pivot& o_pivot);
 // Puts the frame's pivot where i_pivot says for the building of the request (cell units).
 void PlacePivot(const Request& i_request, Pivot i_pivot, Frame& io_frame);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -1,13 +1,8 @@
 #pragma once
-// A scene: buildings over one kit, written by one pipeline in a chosen format. A single building
-// is a scene of one; a city is a scene of one building a row.
-//
-// The pipeline has two steps. SurveyScene reads every building's plan once: what the buildings
-// need from the kit together (each piece once, so that one material library and one set of
-// missing-piece warnings serve them all), how many elements they hold, and whether an output can
-// hold them. WriteScene then writes them in the chosen format (Writer.h), refusing before any
-// byte what the format cannot hold. Both return what a user should be told as data; neither
-// prints anything.
+// A scene: buildings over one kit, made from their requests in one place and written by one
+// pipeline (WriteScene.h) in a chosen format (Formats.h). A single building is a scene of one; a
+// city is a scene of one building a row. This header is the scene itself and what is learned
+// from it; it knows no format.
 //
 // A scene gives its buildings one at a time, and may be asked for them again, so that a scene of
 // any number of buildings is never held in memory (but by a format that must, such as a .glb,
@@ -24,17 +19,16 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 #include <ostrel/scene/Engine.h>
-#include <ostrel/write/Gltf.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One building of a scene, ready to write.
 struct SceneBuilding {
   Plan plan;
   Frame frame;       // where it stands (output units) and how it is turned; its scale is set by
-                     // the pipeline from SceneOptions::kitUnits
-  std::string name;  // an OBJ "o" line (SceneOptions::objectLines), a glTF node's name
+                     // the pipeline from Framing::kitUnits
+  std::string name;  // an OBJ "o" line (ObjOptions::objectLines), a glTF node's name
   Request request{};  // what the plan was made of: the engine extras and the pivot read it
 };
 
@@ -50,34 +44,20 @@ struct Scene {
 // A scene of the buildings given, held in memory.
 Scene HeldScene(const Kit& i_kit, std::vector<SceneBuilding> i_buildings);
 
-// The output formats (Writer.h has one writer each).
-enum class OutputFormat {
-  Obj,    // Wavefront OBJ text, with its material library's text in the report
-  Glb,    // binary glTF, in the form of SceneOptions::gltf
-  Count,  // nothing written: the counts alone
-};
+// The one way a request becomes a building of a scene: its plan over the kit (MakePlan, which
+// needs a kit with a unit size), where it stands, and its name.
+SceneBuilding MakeSceneBuilding(const Request& i_request, const Kit& i_kit, const Frame& i_frame = Frame{},
+                                const std::string& i_name = "building");
 
-struct SceneOptions {
-  OutputFormat format = OutputFormat::Obj;
-  bool kitUnits = false;     // coordinates in the kit's own units (unit size x cell units)
-  bool objectLines = false;  // OBJ: an "o NAME" line starts each building
-  // OBJ: the material library's file name, which the output names ("mtllib NAME" as its first
-  // line) when it uses materials; empty: faces still name their materials, but no library is
-  // made. The library is written into libraryFolder: its texture paths are made relative to it.
-  std::string libraryName;
-  std::string libraryFolder = ".";
-  std::uint64_t vertexOffset = 0;  // OBJ: vertex indices start after this many
-  unsigned jobs = 1;               // OBJ: threads that make buildings, the calling one included
-  GltfOptions gltf;                // glTF: its form and generator
-  // glTF: where the buffer goes for a .gltf (JSON text in the output, its buffer, images
-  // included, in this stream, named by gltfBufferUri, relative to the JSON's file); null: one
-  // .glb in the output.
-  std::ostream* gltfBuffer = nullptr;
-  std::string gltfBufferUri;
-  EngineOptions engine;            // extras for game engines, and the buildings' pivot
-  // Told after each building is written, by one thread at a time: buildings written so far, and
-  // bytes written so far.
-  std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;
+// A scene of one building, made from its request, held in memory; a scene of none when the kit
+// has no unit size (the survey then says so).
+Scene RequestScene(const Kit& i_kit, const Request& i_request, const Frame& i_frame = Frame{},
+                   const std::string& i_name = "building");
+
+// How a scene's buildings are framed in an output.
+struct Framing {
+  bool kitUnits = false;  // in the kit's own units (the unit size times cell units), not cell units
+  Pivot pivot = Pivot::Origin;
 };
 
 // Why a scene was not written.
@@ -85,7 +65,7 @@ enum class SceneError {
   None,
   NoBaseUnits,    // the kit has no unit size: the base units give no vertex, or span nothing
   NothingPlaced,  // a building placed no vertex at all (a style without unit files, say)
-  TooLarge,       // the output cannot hold the scene: 32-bit OBJ indices, 4 GiB of GLB
+  TooLarge,       // the format cannot hold the scene (OutputFormat::limit)
   NotFinite,      // a piece of a building would be placed at coordinates beyond the float range
   TooLargeForLevels,  // with levels of detail, a building has more than kMaxLodVertices vertices
 };
@@ -117,34 +97,20 @@ struct SceneReport {
   PieceId failedPiece = 0;           // with NotFinite
   std::vector<MissingUnit> missing;  // in the order first needed
   std::vector<MaterialNote> materialNotes;
-  std::vector<std::string> textureWarnings;  // textures a .glb cannot embed, one line each
+  std::vector<std::string> textureWarnings;  // textures a glTF output cannot embed, one line each
   bool usesMaterials = false;
   std::string materialLibrary;  // OBJ: the library's text, when it uses materials and has a name
   std::uint64_t buildings = 0;
   Totals totals;
-  std::uint64_t triangles = 0;  // glTF and Count: the triangles drawn (saturating)
+  std::uint64_t triangles = 0;  // glTF: the triangles drawn (saturating)
   // The engine extras written (hulls, levels of detail): their triangles and vertices.
   std::uint64_t extraTriangles = 0;
   std::uint64_t extraVertices = 0;
 };
 
-// The largest index an OBJ file may hold.
-inline constexpr std::uint64_t kMaxIndex = 0xFFFFFFFFu;
-
-// A pass over the scene whose buildings come framed as the options say: in the output's units
+// A pass over the scene whose buildings come framed as i_framing says: in the output's units
 // (cell units, or the kit's own: the unit size times cell units), each about its pivot. Positions
 // stay in the output's units whichever they are.
-NextBuilding FramedPass(const Scene& i_scene, const SceneOptions& i_options);
+NextBuilding FramedPass(const Scene& i_scene, const Framing& i_framing);
 
-// Reads every building of the scene once.
-SceneSurvey SurveyScene(const Scene& i_scene, const SceneOptions& i_options);
-
-// Writes the surveyed scene into io_out. Nothing is written when the survey or the format refuses
-// it (the report's error says why).
-SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const SceneOptions& i_options,
-                       std::ostream& io_out);
-
-// Both steps.
-SceneReport WriteScene(const Scene& i_scene, const SceneOptions& i_options, std::ostream& io_out);
-
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

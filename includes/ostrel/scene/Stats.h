@@ -6,7 +6,7 @@
 
 #include <ostrel/scene/Scene.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct SceneStats {
   std::uint64_t triangles = 0;  // each placed face of n corners counts n - 2
@@ -18,7 +18,7 @@ struct SceneStats {
   double max[3] = {-1, -1, -1};
 };
 
-// Walks every building of the scene, framed as i_options says (FramedPass).
-SceneStats MeasureScene(const Scene& i_scene, const SceneOptions& i_options);
+// Walks every building of the scene, framed as i_framing says (FramedPass).
+SceneStats MeasureScene(const Scene& i_scene, const Framing& i_framing);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

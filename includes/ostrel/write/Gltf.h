@@ -1,9 +1,11 @@
 #pragma once
-// The forms a glTF output of buildings takes.
+// What the glTF writer is told beside what every format is (Formats.h): the form its buildings
+// take, its generator, and for a .gltf where its buffer goes.
 
+#include <iosfwd>
 #include <string>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // How the pieces of a building are stored.
 enum class GltfForm {
@@ -15,9 +17,13 @@ enum class GltfForm {
 struct GltfOptions {
   GltfForm form = GltfForm::Flat;
   std::string generator = "ostrel";  // the asset's generator
+  // Where the buffer goes for a .gltf (JSON text in the output, its buffer, images included, in
+  // this stream, named by bufferUri, relative to the JSON's file); null: one .glb in the output.
+  std::ostream* buffer = nullptr;
+  std::string bufferUri{};
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.
 GltfForm GltfFormOf(const std::string& i_instances);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

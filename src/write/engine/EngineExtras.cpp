@@ -22,7 +22,7 @@
 
 #include "write/gltf/GltfTangents.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -153,7 +153,7 @@ Side SideOf(const Point3& i_normal) {
   return i_normal[2] >= 0 ? kEast : kWest;
 }
 
-Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped) {
   Gathered gathered;
   gathered.welded.mapped = i_mapped;
@@ -167,7 +167,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const 
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
-    for (const GltfPart& part : i_pieces[i_placement.piece].parts) {
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       placed.clear();
       for (const VectorF& p : part.positions) {
         float xyz[3];
@@ -677,7 +677,7 @@ std::uint64_t ExtraMesh::vertices() const {
   return count;
 }
 
-EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
                               const std::vector<bool>& i_mapped) {
   EngineExtras extras;
@@ -706,7 +706,7 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
   return extras;
 }
 
-EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
                                SceneReport& io_report) {
   std::vector<bool> mapped(i_kit.materials.size(), false);
@@ -737,4 +737,4 @@ std::string LevelName(const std::string& i_building, std::size_t i_level) {
   return i_building + "_LOD" + std::to_string(i_level);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -31,9 +31,9 @@
 #include <ostrel/scene/Engine.h>
 #include <ostrel/scene/Scene.h>
 
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The triangles of one material: three indices each into positions, and a normal per vertex
 // (empty for a collision hull, which is never drawn).
@@ -76,11 +76,11 @@ struct EngineExtras {
 };
 
 // The extras that i_options asks for, of the building of i_plan (made of i_request) placed in
-// i_frame. i_pieces is MakeGltfPieces(i_kit).
+// i_frame. i_pieces is MakeTriangleMeshes(i_kit).
 // i_mapped tells, by kit material id, the materials with a map: the levels' triangles of those
 // keep the texture coordinates of the building's vertices (a level made of the hulls, the middle
 // of its material's coordinates).
-EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces, const Plan& i_plan,
+EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                               const Request& i_request, const Frame& i_frame, const EngineOptions& i_options,
                               const std::vector<bool>& i_mapped = {});
 
@@ -88,7 +88,7 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_
 // named, their triangles and vertices counted into the report; the materials with a map are
 // those that a material file of the kit gives a map_Kd, so that every format makes the same
 // levels.
-EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const SceneBuilding& i_building, const EngineOptions& i_options,
                                SceneReport& io_report);
 
@@ -99,4 +99,4 @@ std::string HullName(const std::string& i_building, CollisionNaming i_naming, st
 // The name of a building's level of detail i_level (0: the building itself): "<name>_LOD<level>".
 std::string LevelName(const std::string& i_building, std::size_t i_level);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

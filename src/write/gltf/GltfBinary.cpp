@@ -12,7 +12,7 @@
 
 #include <ostrel/ext/Glb.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace {
 // 16 KiB.
 inline constexpr std::size_t kBatch = 1024;
 
-void PutPlacedPositions(TextOut& io_out, const GltfPart& i_part, const PlacementFloats& i_at,
+void PutPlacedPositions(TextOut& io_out, const MeshPart& i_part, const PlacementFloats& i_at,
                         const Frame& i_frame) {
   const std::size_t count = i_part.positions.size();
   for (std::size_t first = 0; first < count; first += kBatch) {
@@ -38,13 +38,13 @@ void PutPlacedPositions(TextOut& io_out, const GltfPart& i_part, const Placement
 // The part's normals (i_tangents false) or tangents turned by the placement's facing and the
 // building's turn, as bytes; a tangent keeps its sign, as the turns mirror nothing.
 const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_building, const Placement& i_placement,
-                               const GltfPart& i_part, bool i_tangents) {
+                               const MeshPart& i_part, bool i_tangents) {
   TurnedCache& cache = i_tangents ? io_streamer.tangents : io_streamer.normals;
   if (cache.building != i_building) {
     cache.bytes.clear();
     cache.building = i_building;
   }
-  const GltfPiece& piece = io_streamer.pieces[i_placement.piece];
+  const TriangleMesh& piece = io_streamer.pieces[i_placement.piece];
   const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
   const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
   std::string& bytes = cache.bytes[{i_placement.piece, part, facing}];
@@ -100,7 +100,7 @@ void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
   const GltfBuilding& building = io_streamer.buildings[i_view.building];
   std::uint32_t base = 0;  // the first vertex of the placement, for indices
   ForEachPart(building, io_streamer.kit, io_streamer.pieces, i_view.material,
-              [&](const Placement& i_placement, const GltfPart& i_part) {
+              [&](const Placement& i_placement, const MeshPart& i_part) {
                 switch (i_view.data) {
                   case GlbData::FlatPositions:
                     return PutPlacedPositions(out, i_part, FloatsOf(i_placement), building.frame);
@@ -144,7 +144,7 @@ void PutInstances(GlbStreamer& io_streamer, const GlbView& i_view) {
   });
 }
 
-void PutPart(TextOut& io_out, const GltfPart& i_part, const GlbView& i_view) {
+void PutPart(TextOut& io_out, const MeshPart& i_part, const GlbView& i_view) {
   switch (i_view.data) {
     case GlbData::PartPositions:
       return io_out.write(reinterpret_cast<const char*>(i_part.positions.data()),
@@ -178,7 +178,7 @@ void PutExtra(TextOut& io_out, const ExtraPart& i_part, const GlbView& i_view) {
 
 }  // namespace
 
-std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const std::vector<GltfBuilding>& i_buildings) {
   std::vector<Bounds> all;
   for (const GltfBuilding& building : i_buildings) {
@@ -190,7 +190,7 @@ std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i
     for (const std::uint32_t material : FlatMaterials(i_pieces, PlacementCounts(*building.plan, i_kit))) {
       Bounds bounds;
       ForEachPart(building, i_kit, i_pieces, material,
-                  [&](const Placement& i_placement, const GltfPart& i_part) {
+                  [&](const Placement& i_placement, const MeshPart& i_part) {
                     const PlacementFloats at = FloatsOf(i_placement);
                     float xyz[3];
                     if (axes) {
@@ -251,4 +251,4 @@ void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
   }
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -19,9 +19,9 @@
 
 #include "write/TextOut.h"
 #include "write/gltf/GltfDocument.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "glTF data is little-endian, written as in memory");
 static_assert(sizeof(VectorF) == 12 && sizeof(UV) == 8, "vectors are written as packed floats");
@@ -64,7 +64,7 @@ void PutRange(Sink& io_sink, std::uint64_t i_first, std::uint64_t i_count) {
 // children, then one node per placement, building after building, then the nodes of the engine
 // extras (i_layout's lists), of which a building's finest level of detail holds its placements.
 template <typename Sink>
-void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
               const std::vector<GltfBuilding>& i_buildings, const std::vector<std::int64_t>& i_meshOfPiece,
               const MeshScale& i_meshScale, const GlbLayout& i_layout) {
   char text[512];
@@ -150,17 +150,17 @@ inline constexpr std::uint64_t kMinNodeBytes = 43;
 
 // Calls i_visit(placement, part) for every placement of the building with a part of i_material.
 template <typename Visit>
-void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                  std::uint32_t i_material, Visit&& i_visit) {
   ForEachPlacement(*i_building.plan, i_kit, [&](const Placement& i_placement) {
-    const GltfPart* part = i_pieces[i_placement.piece].part(i_material);
+    const MeshPart* part = i_pieces[i_placement.piece].part(i_material);
     if (part) i_visit(i_placement, *part);
   });
 }
 
 // The flat form's POSITION bounds of each building's flat primitives, building by building in
 // the order of FlatMaterials, from the positions as they will be written.
-std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                                const std::vector<GltfBuilding>& i_buildings);
 
 // A piece's turned normals or tangents per facing, for one building at a time.
@@ -173,7 +173,7 @@ struct TurnedCache {
 struct GlbStreamer {
   TextOut& out;
   const Kit& kit;
-  const std::vector<GltfPiece>& pieces;
+  const std::vector<TriangleMesh>& pieces;
   const GltfMaterials& materials;
   const std::vector<GltfBuilding>& buildings;
   MeshScale meshScale;
@@ -184,4 +184,4 @@ struct GlbStreamer {
 // The whole binary chunk, every view padded with zeros to four bytes.
 void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views);
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -16,7 +16,7 @@
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/Numbers.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 using Numbers::SatAdd;
 using Numbers::SatMul;
@@ -137,7 +137,7 @@ bool HasNormalMap(const GltfMaterials& i_materials, std::uint32_t i_material) {
 
 // The flat mesh of building i_building: one primitive per material that its pieces use; io_boundsOf
 // gains the POSITION accessor of each.
-GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfPiece>& i_pieces,
+GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector<TriangleMesh>& i_pieces,
                   const std::vector<std::uint64_t>& i_counts, std::uint32_t i_building,
                   MaterialNumbers& io_numbers, std::vector<std::uint64_t>& io_boundsOf) {
   GltfJson primitives = GltfJson::array();
@@ -145,7 +145,7 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
     std::uint64_t vertices = 0, indices = 0;
     bool uvs = false;
     for (PieceId id = 0; id < i_pieces.size(); ++id) {
-      const GltfPart* part = i_pieces[id].part(material);
+      const MeshPart* part = i_pieces[id].part(material);
       if (i_counts[id] == 0 || !part) continue;
       vertices = SatAdd(vertices, SatMul(i_counts[id], part->positions.size()));
       indices = SatAdd(indices, SatMul(i_counts[id], part->indices.size()));
@@ -177,11 +177,11 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
 }
 
 // The mesh of one piece, as it is in cell units: one primitive per part.
-GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const GltfPiece& i_piece, PieceId i_id,
+GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const TriangleMesh& i_piece, PieceId i_id,
                    MaterialNumbers& io_numbers) {
   GltfJson primitives = GltfJson::array();
   for (std::uint32_t p = 0; p < i_piece.parts.size(); ++p) {
-    const GltfPart& part = i_piece.parts[p];
+    const MeshPart& part = i_piece.parts[p];
     GlbView view;
     view.piece = i_id;
     view.part = p;
@@ -260,7 +260,7 @@ std::string DumpJson(const GltfJson& i_json) {
 }
 
 // The pieces of a plan that an instanced form stores: placed, with some triangle.
-std::vector<PieceId> InstancedPieces(const Plan& i_plan, const std::vector<GltfPiece>& i_pieces) {
+std::vector<PieceId> InstancedPieces(const Plan& i_plan, const std::vector<TriangleMesh>& i_pieces) {
   std::vector<PieceId> ids;
   for (const PieceId id : PiecesInOrder(i_plan)) {
     if (!i_pieces[id].parts.empty()) ids.push_back(id);
@@ -270,7 +270,7 @@ std::vector<PieceId> InstancedPieces(const Plan& i_plan, const std::vector<GltfP
 
 // The Gpu form's nodes: every building's, then one per piece of each building, with the
 // accessors of its instances.
-void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfPiece>& i_pieces,
+void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<TriangleMesh>& i_pieces,
                  const std::vector<GltfBuilding>& i_buildings,
                  const std::vector<std::vector<std::uint64_t>>& i_counts, const MeshScale& i_meshScale,
                  const Kit& i_kit) {
@@ -443,7 +443,7 @@ void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vect
 }
 
 // The placements that the Nodes form gives a node each, in every building.
-std::uint64_t PlacementNodes(const std::vector<GltfPiece>& i_pieces,
+std::uint64_t PlacementNodes(const std::vector<TriangleMesh>& i_pieces,
                              const std::vector<std::vector<std::uint64_t>>& i_counts) {
   std::uint64_t nodes = 0;
   for (const std::vector<std::uint64_t>& counts : i_counts) {
@@ -456,7 +456,7 @@ std::uint64_t PlacementNodes(const std::vector<GltfPiece>& i_pieces,
 
 }  // namespace
 
-GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                      const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                      const GltfOptions& i_options, const MeshScale& i_meshScale) {
   GlbLayout layout;
@@ -531,12 +531,12 @@ std::vector<std::uint64_t> PlacementCounts(const Plan& i_plan, const Kit& i_kit)
   return CountPieces(i_plan, i_kit);
 }
 
-std::vector<std::uint32_t> FlatMaterials(const std::vector<GltfPiece>& i_pieces,
+std::vector<std::uint32_t> FlatMaterials(const std::vector<TriangleMesh>& i_pieces,
                                          const std::vector<std::uint64_t>& i_counts) {
   std::set<std::uint32_t> materials;
   for (PieceId id = 0; id < i_pieces.size(); ++id) {
     if (i_counts[id] == 0) continue;
-    for (const GltfPart& part : i_pieces[id].parts) materials.insert(part.material);
+    for (const MeshPart& part : i_pieces[id].parts) materials.insert(part.material);
   }
   return std::vector<std::uint32_t>(materials.begin(), materials.end());
 }
@@ -550,4 +550,4 @@ std::string TransformText(const InstanceTransform& i_transform) {
   return text.size() > 2 ? text.substr(1, text.size() - 2) : std::string();
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

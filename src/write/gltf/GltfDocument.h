@@ -20,9 +20,9 @@
 
 #include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfMaterials.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One building of a glTF file. Given to the writer in the output's frame; inside it, its content
 // is placed in its own frame (OwnFrame, Instance.h) under a node that moves and turns it, so that
@@ -73,7 +73,7 @@ struct GlbView {
   std::uint32_t building = 0;                 // flat and instance data
   std::uint32_t material = Obj::kNoMaterial;  // flat data: the kit material id
   PieceId piece = 0;                          // part and instance data
-  std::uint32_t part = 0;                     // part data: index into GltfPiece::parts
+  std::uint32_t part = 0;                     // part data: index into TriangleMesh::parts
   std::uint32_t image = 0;                    // index into GltfMaterials::images
   std::uint32_t extra = 0;                    // extra data: the mesh, EngineExtras::mesh
   bool wide = false;                          // indices of 32 bits rather than 16
@@ -127,11 +127,11 @@ std::vector<std::uint64_t> PlacementCounts(const Plan& i_plan, const Kit& i_kit)
 
 // The kit materials of the parts of the pieces a building places (i_counts by PieceId), in
 // ascending order (Obj::kNoMaterial last): the primitives of its flat mesh.
-std::vector<std::uint32_t> FlatMaterials(const std::vector<GltfPiece>& i_pieces,
+std::vector<std::uint32_t> FlatMaterials(const std::vector<TriangleMesh>& i_pieces,
                                          const std::vector<std::uint64_t>& i_counts);
 
 // The whole document but the Nodes form's nodes and the flat form's bounds.
-GlbLayout MakeLayout(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                      const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                      const GltfOptions& i_options, const MeshScale& i_meshScale);
 
@@ -151,4 +151,4 @@ std::string TransformText(const InstanceTransform& i_transform);
 
 }  // namespace detail
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/kit/Textures.h>
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/TextFile.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 float SrgbToLinear(float i_srgb) {
   const double c = std::clamp(static_cast<double>(i_srgb), 0.0, 1.0);
@@ -34,12 +35,6 @@ GltfMaterial ConvertMaterial(const Mtl::Material& i_material) {
     material.roughness = static_cast<float>(std::sqrt(std::sqrt(2.0 / (ns + 2.0))));
   }
   return material;
-}
-
-std::string ImageMimeType(std::string_view i_bytes) {
-  if (i_bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return "image/png";
-  if (i_bytes.substr(0, 3) == "\xFF\xD8\xFF") return "image/jpeg";
-  return std::string();
 }
 
 std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit) {
@@ -67,19 +62,6 @@ std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_pla
   return definitions;
 }
 
-// Whether i_path, links resolved, lies inside the folder i_root (links resolved too). A path that
-// cannot be resolved (missing) is not refused here: reading it tells why it gives nothing.
-bool InsideFolder(const std::string& i_path, const std::string& i_root) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path file = fs::canonical(i_path, ec);
-  if (ec) return true;
-  const fs::path root = fs::canonical(i_root, ec);
-  if (ec) return false;
-  const std::string prefix = root.string() == "/" ? "/" : root.string() + "/";
-  return file.string().compare(0, prefix.size(), prefix) == 0;
-}
-
 namespace {
 
 // The index in io_materials.images of the texture file, read now when new; -1, with a warning,
@@ -95,22 +77,23 @@ std::int32_t TextureImage(const std::string& i_path, const std::string& i_root, 
     if (io_paths[i] == key) return static_cast<std::int32_t>(i);
   }
   const std::string subject = "Texture '" + i_path + "' of material '" + i_material + "'";
-  if (!i_root.empty() && !InsideFolder(i_path, i_root)) {
-    o_warnings.push_back(subject + " lies outside the units folder '" + i_root +
-                         "' of its style: it is not read, and the material has no texture");
-    return -1;
-  }
   GltfImage image;
-  const FileSystem::ReadResult read = FileSystem::ReadFile(i_path, kMaxTextureBytes, image.bytes);
-  if (read.status != FileSystem::ReadStatus::Ok) {
-    o_warnings.push_back(subject + " " + TextFile::Describe(read) + ": the material has no texture");
-    return -1;
+  FileSystem::ReadResult read;
+  switch (ReadTexture(i_path, i_root, image.bytes, read)) {
+    case TextureFault::OutsideFolder:
+      o_warnings.push_back(subject + " lies outside the units folder '" + i_root +
+                           "' of its style: it is not read, and the material has no texture");
+      return -1;
+    case TextureFault::Unreadable:
+      o_warnings.push_back(subject + " " + TextFile::Describe(read) + ": the material has no texture");
+      return -1;
+    case TextureFault::NotAnImage:
+      o_warnings.push_back(subject + " is neither PNG nor JPEG: the material has no texture");
+      return -1;
+    case TextureFault::None:
+      break;
   }
   image.mimeType = ImageMimeType(image.bytes);
-  if (image.mimeType.empty()) {
-    o_warnings.push_back(subject + " is neither PNG nor JPEG: the material has no texture");
-    return -1;
-  }
   image.name = i_path.substr(i_path.rfind('/') + 1);
   io_paths.push_back(key);
   io_materials.images.push_back(std::move(image));
@@ -149,4 +132,4 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
   return materials;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -6,7 +6,7 @@
 // .mtl colours are sRGB; glTF's colour factors are linear. The specular exponent Ns becomes a
 // roughness by the usual Blinn-Phong to GGX match, alpha = sqrt(2 / (Ns + 2)), taken as glTF's
 // perceptual roughness (alpha = roughness^2): (2 / (Ns + 2))^(1/4); no Ns means fully rough.
-// glTF embeds PNG and JPEG images only.
+// glTF embeds PNG and JPEG images only (the kit's texture rule, Textures.h).
 
 #include <array>
 #include <cstdint>
@@ -18,9 +18,9 @@
 #include <ostrel/ext/Mtl.h>
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 struct GltfMaterial {
   std::string name;
@@ -47,26 +47,16 @@ struct GltfMaterials {
 struct MaterialDefinition {
   Mtl::Material material;
   std::string folder;
-  // The units folder of its style: a texture is read only from inside it (links resolved), so that
-  // a kit cannot copy any other file the user can read into a model. Empty: no such limit.
+  // The units folder of its style, which its textures must lie inside (Textures.h). Empty: no
+  // such limit.
   std::string root;
 };
-
-// Texture files larger than this (bytes) are not embedded.
-inline constexpr std::uint64_t kMaxTextureBytes = std::uint64_t{256} << 20;
 
 // An sRGB component (0 to 1) as a linear one.
 float SrgbToLinear(float i_srgb);
 
 // The glTF material of a .mtl definition, without its texture.
 GltfMaterial ConvertMaterial(const Mtl::Material& i_material);
-
-// "image/png" or "image/jpeg" by the file's first bytes; empty for anything else.
-std::string ImageMimeType(std::string_view i_bytes);
-
-// Whether i_path, links resolved, lies inside the folder i_root (links resolved too). A path that
-// cannot be resolved (missing) is not refused here: reading it tells why it gives nothing.
-bool InsideFolder(const std::string& i_path, const std::string& i_root);
 
 // Which kit material ids the plan's pieces use, by kit material id.
 std::vector<bool> UsedMaterials(const Plan& i_plan, const Kit& i_kit);
@@ -85,4 +75,4 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
                                 const std::vector<bool>& i_used, const MaterialNames& i_names,
                                 std::vector<std::string>& o_warnings);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 // Named apart: the library is built in unity batches, where another file's helpers may share a name.
@@ -39,14 +39,20 @@ bool Perpendicular(const Vector3& i_n, const Vector3& i_t, Vector3& o_t) {
 }  // namespace tangent_math
 }  // namespace
 
-std::vector<std::array<float, 4>> MakeTangents(const GltfPart& i_part) {
+std::vector<std::array<float, 4>> MakeTangents(const MeshPart& i_part) {
   return MakeTangents(i_part.positions, i_part.normals, i_part.uvs, i_part.indices);
 }
 
 std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_positions,
                                                const std::vector<VectorF>& i_normals, const std::vector<UV>& i_uvs,
                                                const std::vector<std::uint32_t>& i_indices) {
-  using namespace tangent_math;
+  // Declared here, not brought in by a using-directive, so that they hide a batch neighbour's
+  // helpers of the same name and types instead of standing beside them.
+  using tangent_math::Cross;
+  using tangent_math::Dot;
+  using tangent_math::Minus;
+  using tangent_math::Perpendicular;
+  using tangent_math::Vector3;
   const std::size_t count = i_positions.size();
   std::vector<Vector3> along(count, Vector3{0, 0, 0}), up(count, Vector3{0, 0, 0});
   // Without texture coordinates, every vertex takes the fallback below.
@@ -84,4 +90,4 @@ std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_pos
   return tangents;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

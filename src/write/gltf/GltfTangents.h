@@ -9,18 +9,18 @@
 #include <array>
 #include <vector>
 
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // One tangent (x, y, z, w) per vertex of a part with texture coordinates, in the part's frame:
 // the sum over its triangles, each weighted by its area on the texture; a vertex whose triangles
 // give no direction gets one perpendicular to its normal.
-std::vector<std::array<float, 4>> MakeTangents(const GltfPart& i_part);
+std::vector<std::array<float, 4>> MakeTangents(const MeshPart& i_part);
 
 // The same of any triangles: one tangent per vertex of i_positions.
 std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_positions,
                                                const std::vector<VectorF>& i_normals, const std::vector<UV>& i_uvs,
                                                const std::vector<std::uint32_t>& i_indices);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

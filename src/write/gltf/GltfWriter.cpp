@@ -17,7 +17,7 @@
 #include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfBinary.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -27,9 +27,9 @@ using namespace detail;
 // piece with triangles costs at least three floats (its positions, its node or its instance's
 // translation). Counted on the folded plans with the smallest form of each choice, at once, so
 // that choices are never walked for a building far too large.
-bool SurelyTooLarge(const std::vector<GltfPiece>& i_pieces, const std::vector<GltfBuilding>& i_buildings) {
+bool SurelyTooLarge(const std::vector<TriangleMesh>& i_pieces, const std::vector<GltfBuilding>& i_buildings) {
   std::vector<std::uint64_t> shown;  // 1 for each piece with a triangle
-  for (const GltfPiece& piece : i_pieces) shown.push_back(piece.parts.empty() ? 0 : 1);
+  for (const TriangleMesh& piece : i_pieces) shown.push_back(piece.parts.empty() ? 0 : 1);
   std::uint64_t placements = 0;
   for (const GltfBuilding& building : i_buildings) {
     placements = Numbers::SatAdd(placements, LeastPlaced(*building.plan, shown));
@@ -38,7 +38,7 @@ bool SurelyTooLarge(const std::vector<GltfPiece>& i_pieces, const std::vector<Gl
 }
 
 // The placements that the Nodes form gives a node each.
-std::uint64_t CountNodes(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+std::uint64_t CountNodes(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                          const std::vector<GltfBuilding>& i_buildings) {
   std::uint64_t nodes = 0;
   for (const GltfBuilding& building : i_buildings) {
@@ -51,13 +51,13 @@ std::uint64_t CountNodes(const Kit& i_kit, const std::vector<GltfPiece>& i_piece
 }
 
 // The pieces with their positions (and bounds) scaled into the output's units.
-std::vector<GltfPiece> ScaledPieces(const std::vector<GltfPiece>& i_pieces, const MeshScale& i_scale) {
-  std::vector<GltfPiece> scaled = i_pieces;
+std::vector<TriangleMesh> ScaledPieces(const std::vector<TriangleMesh>& i_pieces, const MeshScale& i_scale) {
+  std::vector<TriangleMesh> scaled = i_pieces;
   const auto times = [&](const VectorF& i_p) {
     return VectorF(i_p.x * i_scale.x, i_p.y * i_scale.y, i_p.z * i_scale.z);
   };
-  for (GltfPiece& piece : scaled) {
-    for (GltfPart& part : piece.parts) {
+  for (TriangleMesh& piece : scaled) {
+    for (MeshPart& part : piece.parts) {
       for (VectorF& p : part.positions) p = times(p);
       part.low = times(part.low);
       part.high = times(part.high);
@@ -68,7 +68,7 @@ std::vector<GltfPiece> ScaledPieces(const std::vector<GltfPiece>& i_pieces, cons
 
 }  // namespace
 
-GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                    const GltfOptions& i_options, std::ostream* io_buffer, const std::string& i_bufferUri) {
   if (SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
@@ -84,8 +84,8 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   if (!flat && !buildings.empty())
     scale = {buildings[0].frame.xscale, buildings[0].frame.yscale, buildings[0].frame.zscale};
   const bool unscaled = scale.x == 1 && scale.y == 1 && scale.z == 1;
-  const std::vector<GltfPiece> scaled = unscaled ? std::vector<GltfPiece>() : ScaledPieces(i_pieces, scale);
-  const std::vector<GltfPiece>& pieces = unscaled ? i_pieces : scaled;
+  const std::vector<TriangleMesh> scaled = unscaled ? std::vector<TriangleMesh>() : ScaledPieces(i_pieces, scale);
+  const std::vector<TriangleMesh>& pieces = unscaled ? i_pieces : scaled;
 
   GlbLayout layout = MakeLayout(i_kit, pieces, i_materials, buildings, i_options, scale);
   if (io_buffer) SetBufferUri(layout, i_bufferUri);
@@ -130,13 +130,13 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Glt
   return GlbResult::Written;
 }
 
-std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                              const std::vector<GltfBuilding>& i_buildings) {
   std::uint64_t triangles = 0;
   for (const GltfBuilding& building : i_buildings) {
     const std::vector<std::uint64_t> counts = PlacementCounts(*building.plan, i_kit);
     for (PieceId id = 0; id < counts.size(); ++id) {
-      for (const GltfPart& part : i_pieces[id].parts) {
+      for (const MeshPart& part : i_pieces[id].parts) {
         triangles = Numbers::SatAdd(triangles, Numbers::SatMul(counts[id], part.indices.size() / 3));
       }
     }
@@ -152,7 +152,7 @@ class GlbFormat : public Writer {
  private:
   // Each building's engine extras in its own frame, when the scene asks for some; none otherwise.
   static std::vector<EngineExtras> MakeExtras(WriteContext& io_context, const std::vector<SceneBuilding>& i_held,
-                                              const std::vector<GltfPiece>& i_pieces) {
+                                              const std::vector<TriangleMesh>& i_pieces) {
     const EngineOptions& options = io_context.options.engine;
     std::vector<EngineExtras> all;
     if (!options.adds()) return all;
@@ -173,7 +173,7 @@ class GlbFormat : public Writer {
     std::vector<SceneBuilding> held;
     SceneBuilding building;
     while (io_context.next(building)) held.push_back(std::move(building));
-    const std::vector<GltfPiece> glTF = MakeGltfPieces(kit);
+    const std::vector<TriangleMesh> glTF = MakeTriangleMeshes(kit);
     const std::vector<EngineExtras> extras = MakeExtras(io_context, held, glTF);
     std::vector<GltfBuilding> buildings;
     for (std::size_t b = 0; b < held.size(); ++b) {
@@ -181,7 +181,7 @@ class GlbFormat : public Writer {
       buildings.push_back({&kept.plan, kept.frame, kept.name, {}, extras.empty() ? nullptr : &extras[b]});
     }
     if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf,
-                 io_context.options.gltfBuffer, io_context.options.gltfBufferUri) !=
+                 io_context.options.gltf.buffer, io_context.options.gltf.bufferUri) !=
         GlbResult::Written) {
       io_context.report.error = SceneError::TooLarge;
       return;
@@ -200,4 +200,4 @@ GltfForm GltfFormOf(const std::string& i_instances) {
   return GltfForm::Flat;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -18,26 +18,26 @@
 
 #include "write/gltf/GltfDocument.h"
 #include "write/gltf/GltfMaterials.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 enum class GlbResult {
   Written,
   TooLarge,  // the file would pass the 4 GiB of GLB: nothing was written
 };
 
-// Writes the buildings as one .glb into io_out. i_pieces is MakeGltfPieces(i_kit); i_materials
+// Writes the buildings as one .glb into io_out. i_pieces is MakeTriangleMeshes(i_kit); i_materials
 // the kit's materials (a kit material without one gets no glTF material). Each building is a
 // node of the scene, named by its name. With io_buffer, a .gltf instead: the JSON text alone in
 // io_out, the buffer in io_buffer, named in the JSON by i_bufferUri; same limits.
-GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                    const GltfOptions& i_options, std::ostream* io_buffer = nullptr,
                    const std::string& i_bufferUri = std::string());
 
 // The triangles that the buildings show, whatever the form (saturating).
-std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<GltfPiece>& i_pieces,
+std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                              const std::vector<GltfBuilding>& i_buildings);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

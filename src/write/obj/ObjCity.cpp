@@ -18,7 +18,7 @@
 
 #include <ostrel/layout/PlanCounts.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -228,4 +228,4 @@ Offsets WriteCityObj(std::ostream& io_out, const Kit& i_kit, const MaterialNames
   return source.at;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -16,11 +16,11 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/scene/Scene.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
 #include "write/obj/ObjWriter.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Told after each building is in the output, by one thread at a time: buildings written so far,
 // and bytes written so far by this call.
@@ -42,4 +42,4 @@ Offsets WriteCityObj(std::ostream& io_out, const Kit& i_kit, const MaterialNames
                      const NextBuilding& i_next, const CityObjOptions& i_options, const Offsets& i_start = {},
                      const CityProgress& i_progress = {});
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

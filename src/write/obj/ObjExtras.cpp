@@ -7,7 +7,7 @@
 
 #include "write/obj/ObjText.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -92,4 +92,4 @@ Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const EngineExtra
   return at;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

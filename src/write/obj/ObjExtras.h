@@ -5,12 +5,12 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Frame.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
 #include "write/engine/EngineExtras.h"
 #include "write/obj/ObjWriter.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Writes the extras, made in the building's own frame, placed by i_frame's turn and position;
 // returns the offsets after them.
@@ -18,4 +18,4 @@ Offsets WriteExtrasObj(ObjWriter& io_writer, const Kit& i_kit, const EngineExtra
                        const std::string& i_building, const Frame& i_frame, const Offsets& i_start,
                        const MaterialNames& i_names);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -7,13 +7,14 @@
 
 #include <ostrel/layout/Instance.h>
 #include <ostrel/scene/Scene.h>
+#include <ostrel/write/Obj.h>
 
 #include "write/Writer.h"
 #include "write/obj/ObjCity.h"
 #include "write/obj/ObjExtras.h"
 #include "write/obj/ObjWriter.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -21,7 +22,7 @@ class ObjFormat : public Writer {
  public:
   SceneError check(const SceneSurvey& i_survey, const SceneOptions& i_options) const override {
     const Totals& totals = i_survey.totals;
-    const std::uint64_t first = i_options.vertexOffset;
+    const std::uint64_t first = i_options.obj.vertexOffset;
     const bool fits = first <= kMaxIndex && totals.vertices <= kMaxIndex - first &&
                       totals.normals <= kMaxIndex && totals.uvs <= kMaxIndex;
     return fits ? SceneError::None : SceneError::TooLarge;
@@ -30,15 +31,16 @@ class ObjFormat : public Writer {
   void write(WriteContext& io_context) override {
     const MaterialNames& names = io_context.survey.names;
     const SceneOptions& options = io_context.options;
-    const bool library = names.used && !options.libraryName.empty();
+    const ObjOptions& obj = options.obj;
+    const bool library = names.used && !obj.libraryName.empty();
     if (library) io_context.report.materialLibrary = io_context.library;
-    const std::string mtllib = library ? "mtllib " + options.libraryName : std::string();
-    const Offsets start{options.vertexOffset, 0, 0};
+    const std::string mtllib = library ? "mtllib " + obj.libraryName : std::string();
+    const Offsets start{obj.vertexOffset, 0, 0};
     // A building's engine extras have vertex counts known only once they are made, so the
     // buildings with extras are written in turn, each taking its index offsets from the last.
     const bool extras = options.engine.adds();
-    if (options.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
-    const std::vector<GltfPiece> pieces = extras ? MakeGltfPieces(io_context.kit) : std::vector<GltfPiece>();
+    if (obj.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
+    const std::vector<TriangleMesh> pieces = extras ? MakeTriangleMeshes(io_context.kit) : std::vector<TriangleMesh>();
 
     // One writer for the whole output, its full buffers written on a thread of its own.
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(io_context.out);
@@ -49,7 +51,7 @@ class ObjFormat : public Writer {
     while (io_context.next(building)) {
       const bool levels = options.engine.lods > 0;
       if (levels) WriteLine(*writer, "o " + LevelName(building.name, 0));
-      else if (options.objectLines) WriteLine(*writer, "o " + building.name);
+      else if (obj.objectLines) WriteLine(*writer, "o " + building.name);
       at = WriteObj(*writer, io_context.kit, building.plan, building.frame, at, names);
       if (extras) at = writeExtras(io_context, pieces, building, *writer, at);
       if (options.progress) options.progress(++done, writer->out.bytes());
@@ -59,7 +61,7 @@ class ObjFormat : public Writer {
 
  private:
   // The building's extras, made in its own frame, written where it stands.
-  static Offsets writeExtras(WriteContext& io_context, const std::vector<GltfPiece>& i_pieces,
+  static Offsets writeExtras(WriteContext& io_context, const std::vector<TriangleMesh>& i_pieces,
                              const SceneBuilding& i_building, ObjWriter& io_writer, const Offsets& i_at) {
     const EngineOptions& engine = io_context.options.engine;
     const EngineExtras extras = MakeWrittenExtras(io_context.kit, i_pieces, i_building, engine, io_context.report);
@@ -73,8 +75,8 @@ class ObjFormat : public Writer {
       io_context.out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
     CityObjOptions options;
-    options.jobs = io_context.options.jobs;
-    options.objectLines = io_context.options.objectLines;
+    options.jobs = io_context.options.obj.jobs;
+    options.objectLines = io_context.options.obj.objectLines;
     WriteCityObj(io_context.out, io_context.kit, io_context.survey.names, io_context.next, options, i_start,
                  io_context.options.progress);
   }
@@ -84,4 +86,4 @@ class ObjFormat : public Writer {
 
 std::unique_ptr<Writer> MakeObjFormat() { return std::make_unique<ObjFormat>(); }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -14,7 +14,7 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/utils/NumberFormat.h>
 
-namespace Ostrel::City::detail {
+namespace Ostrel::Buildings::detail {
 
 // Longest "v x y z", "vn x y z" or "vt u v" line as PutVectorLine writes it, with the slack of
 // its 16-byte copies.
@@ -138,4 +138,4 @@ inline std::uint32_t BitsOf(float i_value) {
   return bits;
 }
 
-}  // namespace Ostrel::City::detail
+}  // namespace Ostrel::Buildings::detail

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -304,4 +304,4 @@ void WriteLine(ObjWriter& io_writer, const std::string& i_line) {
 
 void Flush(ObjWriter& io_writer) { io_writer.out.flush(); }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -18,12 +18,12 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/utils/NumberFormat.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
 #include "write/TextOut.h"
 #include "write/obj/ObjText.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Elements of each kind that an output holds before a building: its indices continue after them.
 struct Offsets {
@@ -72,4 +72,4 @@ struct ObjWriter {
   std::size_t columnBudget = 0;  // the most coordinate text kept for this kit
 };
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

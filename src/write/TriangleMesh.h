@@ -1,6 +1,7 @@
 #pragma once
-// A kit's pieces as glTF draws them: triangles over vertices that each carry one position, one
-// normal and one texture coordinate, in one group per material.
+// A kit's pieces as triangle meshes: triangles over vertices that each carry one position, one
+// normal and one texture coordinate, in one group per material. glTF draws them as they are, and
+// every format's engine extras (hulls, levels of detail) are made from them.
 //
 // OBJ corners name a position, a normal and a texture coordinate separately; glTF needs one
 // vertex per distinct combination. Polygons are cut into triangles in their own plane
@@ -18,10 +19,10 @@
 #include <ostrel/ext/Obj.h>
 #include <ostrel/kit/Kit.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // The faces of one piece that share one material.
-struct GltfPart {
+struct MeshPart {
   std::uint32_t material = Obj::kNoMaterial;  // kit material id, or Obj::kNoMaterial
   std::vector<VectorF> positions;             // cell units, one per vertex
   std::vector<VectorF> normals;               // unit length, one per vertex
@@ -31,12 +32,12 @@ struct GltfPart {
   VectorF low, high;                          // the smallest and largest x, y and z of the positions
 };
 
-struct GltfPiece {
-  std::vector<GltfPart> parts;  // by ascending material id (Obj::kNoMaterial last); none without faces
+struct TriangleMesh {
+  std::vector<MeshPart> parts;  // by ascending material id (Obj::kNoMaterial last); none without faces
 
   // The part of that material, or null.
-  const GltfPart* part(std::uint32_t i_material) const {
-    for (const GltfPart& part : parts) {
+  const MeshPart* part(std::uint32_t i_material) const {
+    for (const MeshPart& part : parts) {
       if (part.material == i_material) return &part;
     }
     return nullptr;
@@ -44,14 +45,14 @@ struct GltfPiece {
 };
 
 // The glTF form of one piece.
-GltfPiece MakeGltfPiece(const Piece& i_piece);
+TriangleMesh MakeTriangleMesh(const Piece& i_piece);
 
 // The glTF form of every piece of the kit, indexed by PieceId.
-std::vector<GltfPiece> MakeGltfPieces(const Kit& i_kit);
+std::vector<TriangleMesh> MakeTriangleMeshes(const Kit& i_kit);
 
 // The unit normal of a polygon from its winding (Newell's method over its corners' positions),
 // or +y when the polygon has no area.
 VectorF FaceNormal(const std::vector<VectorF>& i_positions, const Obj::Corner* i_corners,
                    std::uint32_t i_count);
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include "BuildingTestSupport.h"
 #include "TestSupport.h"
@@ -52,11 +52,11 @@ std::vector<Output> WriteBuildings(const TestSupport::ScratchDir& i_dir) {
   std::vector<Output> outputs;
   for (const Case& c : cases) {
     const std::string name = std::string(c.name) + c.request.style;
-    Ostrel::City::Building building = BuildingTest::Make(c.request, c.units);
+    Ostrel::Buildings::Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
     building.setMaterialLibrary(name + ".mtl", i_dir.path.string());
     const std::string text = BuildingTest::BuildText(building);
-    EXPECT_EQ(building.lastError(), Ostrel::City::BuildError::None) << c.name;
+    EXPECT_EQ(building.lastError(), Ostrel::Buildings::BuildError::None) << c.name;
     const std::string path = i_dir / (name + ".obj");
     TestSupport::WriteFile(path, text);
     if (building.usesMaterials())
@@ -147,7 +147,7 @@ TEST(BuildingViewers, EveryReaderCountsTheTrianglesOfTheGlb) {
   for (const char* style : {"A", "B"}) {
     for (const Request& request : {Request{style, "NC", {"SC"}, {"EA"}, 3, 3, 3},
                                    Request{style, "WL", {"NA", "SE"}, {"SO"}, 12, 8, 6}}) {
-      Ostrel::City::Building building = BuildingTest::Make(request, shipped);
+      Ostrel::Buildings::Building building = BuildingTest::Make(request, shipped);
       const std::string path = dir / "building.obj";
       TestSupport::WriteFile(path, BuildingTest::BuildText(building));
       std::ostringstream glb;

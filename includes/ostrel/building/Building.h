@@ -22,10 +22,11 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Request.h>
 #include <ostrel/scene/Scene.h>
+#include <ostrel/write/Formats.h>
 #include <ostrel/write/Gltf.h>
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Why the last build wrote nothing.
 using BuildError = SceneError;
@@ -107,8 +108,8 @@ class Building {
   bool checkForClose(int level, const std::string& name, char side, int current) const;
 
  private:
-  // Writes the building as a scene of one in the format of i_options.
-  SceneReport write(std::ostream& io_out, SceneOptions i_options);
+  // Writes the building as a scene of one in the format.
+  SceneReport write(std::ostream& io_out, const OutputFormat& i_format, SceneOptions i_options);
 
   std::string m_units_path;
   Request m_request;
@@ -120,4 +121,4 @@ class Building {
   SceneReport m_report;
 };
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

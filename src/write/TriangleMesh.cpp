@@ -1,6 +1,6 @@
 // A kit's pieces as glTF draws them.
 
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 
 #include "write/gltf/GltfTangents.h"
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -38,7 +38,7 @@ using VertexKey = std::array<std::uint32_t, 6>;
 
 // Builds one part, vertex by vertex, sharing vertices that are equal in every attribute.
 struct PartBuilder {
-  GltfPart part;
+  MeshPart part;
   std::map<VertexKey, std::uint32_t> known;
   std::vector<UV> uvs;  // kept aside until the part is known to have texture coordinates
   bool anyUv = false;
@@ -83,7 +83,7 @@ VectorF FaceNormal(const std::vector<VectorF>& i_positions, const Obj::Corner* i
   return normal;
 }
 
-GltfPiece MakeGltfPiece(const Piece& i_piece) {
+TriangleMesh MakeTriangleMesh(const Piece& i_piece) {
   std::map<std::uint32_t, PartBuilder> builders;  // by material id, in ascending order
   std::vector<VectorF> polygon;                   // the face's corners' positions
   std::vector<Triangulation::CornerTriangle> triangles;
@@ -107,9 +107,9 @@ GltfPiece MakeGltfPiece(const Piece& i_piece) {
     }
     corners += count;
   }
-  GltfPiece piece;
+  TriangleMesh piece;
   for (auto& [material, builder] : builders) {
-    GltfPart& part = builder.part;
+    MeshPart& part = builder.part;
     part.material = material;
     if (builder.anyUv) part.uvs = std::move(builder.uvs);
     // Every part has tangents: a flat primitive of a normal-mapped material may gather parts
@@ -125,11 +125,11 @@ GltfPiece MakeGltfPiece(const Piece& i_piece) {
   return piece;
 }
 
-std::vector<GltfPiece> MakeGltfPieces(const Kit& i_kit) {
-  std::vector<GltfPiece> pieces;
+std::vector<TriangleMesh> MakeTriangleMeshes(const Kit& i_kit) {
+  std::vector<TriangleMesh> pieces;
   pieces.reserve(i_kit.pieces.size());
-  for (const Piece& piece : i_kit.pieces) pieces.push_back(MakeGltfPiece(piece));
+  for (const Piece& piece : i_kit.pieces) pieces.push_back(MakeTriangleMesh(piece));
   return pieces;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

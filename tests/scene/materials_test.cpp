@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include "BuildingTestSupport.h"
 #include "TestSupport.h"
@@ -42,10 +42,10 @@ struct MaterialKit {
 TEST(Materials, RunsOfFacesAndTheMergedLibrary) {
   MaterialKit kit;
   TestSupport::ScratchDir out;
-  Ostrel::City::Building building = BuildingTest::Make({"S", "  ", {}, {}, 0, 0, 0}, kit.path());
+  Ostrel::Buildings::Building building = BuildingTest::Make({"S", "  ", {}, {}, 0, 0, 0}, kit.path());
   building.setMaterialLibrary("tower.mtl", (out.path / "sub").string());
   const std::string text = BuildingTest::BuildText(building);
-  ASSERT_EQ(building.lastError(), Ostrel::City::BuildError::None);
+  ASSERT_EQ(building.lastError(), Ostrel::Buildings::BuildError::None);
   EXPECT_EQ(text.rfind("mtllib tower.mtl\nv ", 0), 0u);
 
   // Four corners, then four roof corners: every run starts with its usemtl, and a face without a
@@ -67,8 +67,8 @@ TEST(Materials, RunsOfFacesAndTheMergedLibrary) {
                 ((kit.dir.path / "tex/glass.png").lexically_relative(out.path / "sub")).generic_string() +
                 "\n\nnewmtl towerkit_default\nKa 0 0 0\nKd 0.8 0.8 0.8\nKs 0 0 0\nd 1\nillum 1\n");
 
-  using Kind = Ostrel::City::MaterialNote::Kind;
-  const std::vector<Ostrel::City::MaterialNote>& notes = building.materialNotes();
+  using Kind = Ostrel::Buildings::MaterialNote::Kind;
+  const std::vector<Ostrel::Buildings::MaterialNote>& notes = building.materialNotes();
   ASSERT_EQ(notes.size(), 3u);
   EXPECT_EQ(notes[0].kind, Kind::LibraryLine);
   EXPECT_EQ(notes[0].file, kit.dir / "b.mtl");
@@ -83,7 +83,7 @@ TEST(Materials, RunsOfFacesAndTheMergedLibrary) {
 
 // A kit whose pieces name no material gives the text it always gave, and no library.
 TEST(Materials, NoneWithoutUsemtl) {
-  Ostrel::City::Building building = BuildingTest::Make({"T", "NC", {"SC"}, {"NA"}, 3, 3, 3});
+  Ostrel::Buildings::Building building = BuildingTest::Make({"T", "NC", {"SC"}, {"NA"}, 3, 3, 3});
   building.setMaterialLibrary("tower.mtl", ".");
   EXPECT_EQ(BuildingTest::BuildText(building),
             ReadFile(std::string(TOWERKIT_TEST_DATA) + "/golden/worked_example.obj"));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include <ostrel/ext/Obj.h>
 #include "write/obj/ObjText.h"
@@ -230,7 +230,7 @@ void ExpectSame(const Request& request, const std::string& units = BuildingTest:
   naive.zpos = position.z;
   const std::string expected = naive.Build(offset);
 
-  Ostrel::City::Building building = BuildingTest::Make(request, units);
+  Ostrel::Buildings::Building building = BuildingTest::Make(request, units);
   building.setOrientation(xdir, 0, zdir);
   building.setPosition(position.x, position.y, position.z);
   std::ostringstream out;
@@ -238,7 +238,7 @@ void ExpectSame(const Request& request, const std::string& units = BuildingTest:
 
   EXPECT_EQ(out.str(), expected);
   EXPECT_EQ(placed, naive.vertices.size());
-  EXPECT_EQ(building.lastError() == Ostrel::City::BuildError::None, !expected.empty());
+  EXPECT_EQ(building.lastError() == Ostrel::Buildings::BuildError::None, !expected.empty());
   EXPECT_EQ(building.missingUnitFiles(), naive.missing);
   EXPECT_EQ(BuildingTest::CheckIndices(out.str(), offset), "");
 }
@@ -377,7 +377,7 @@ TEST(BuildingReference, CoordinatesOfEveryTextLength) {
   const char* const vertices[] = {"v -2.46912e-05 -2.46912e-05 -2.46912e-05\n", "v 1.5 1.25 2\n",
                                   "v 2.4e-05 0.8 -3.1e-05\n", "v 0.333333 1.99999 -2.46912e-05\n"};
   std::string piece;
-  for (std::size_t i = 0; i < Ostrel::City::detail::kKeptColumnsMinVertices; ++i) piece += vertices[i % 4];
+  for (std::size_t i = 0; i < Ostrel::Buildings::detail::kKeptColumnsMinVertices; ++i) piece += vertices[i % 4];
   TestSupport::WriteFile(dir / "T_angle.obj", piece + "f 1 2 3 4\n");
   for (int h = 1; h <= 3; ++h) {
     Request request;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include "TestSupport.h"
 
@@ -53,7 +53,7 @@ struct Case {
 };
 
 void ExpectFingerprint(const Case& i_case, const std::string& i_units) {
-  Ostrel::City::Building building(i_case.style, i_case.door, i_case.balcony, i_case.close, i_case.w, i_case.l,
+  Ostrel::Buildings::Building building(i_case.style, i_case.door, i_case.balcony, i_case.close, i_case.w, i_case.l,
                                   i_case.h);
   building.setUnitsPath(i_units);
   building.setPosition(i_case.position[0], i_case.position[1], i_case.position[2]);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 #include <ostrel/layout/PlanCounts.h>
 
 #include "write/obj/ObjWriter.h"
@@ -20,8 +20,8 @@ namespace {
 
 using BuildingTest::Lines;
 using BuildingTest::Request;
-using Ostrel::City::BuildError;
-using Ostrel::City::Building;
+using Ostrel::Buildings::BuildError;
+using Ostrel::Buildings::Building;
 
 // A units folder with a 2 x 3 x 2 unit and the given pieces of style S.
 struct Kit {
@@ -268,8 +268,8 @@ namespace {
 // writer reuses (a piece's normals turned by its building, say) never leaks from one building
 // into the next.
 TEST(BuildingOutput, BuildingsShareOneOutputWithEveryIndexRight) {
-  using namespace Ostrel::City;
-  const Ostrel::City::Kit kit = LoadKit(BuildingTest::kKit, {"T"});
+  using namespace Ostrel::Buildings;
+  const Ostrel::Buildings::Kit kit = LoadKit(BuildingTest::kKit, {"T"});
   const Plan first = MakePlan(MakeRequest("T", "NC", {"SC"}, {"NA"}, 3, 2, 2), kit);
   const Plan second = MakePlan(MakeRequest("T", "EL", {"WA"}, {}, 1, 4, 3), kit);
   const Frame turned{5, 0, -2, 1, 0};

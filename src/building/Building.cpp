@@ -1,6 +1,6 @@
 // The building generator: a scene of one building.
 
-#include <ostrel/city/Building.h>
+#include <ostrel/building/Building.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,14 +11,15 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/PlanCounts.h>
+#include <ostrel/write/WriteScene.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
-RowKind RowOf(const std::string& i_name) {
-  if (i_name == "roof") return RowKind::Roof;
-  return i_name == "ground" ? RowKind::Ground : RowKind::Floor;
+PieceRow RowOf(const std::string& i_name) {
+  if (i_name == "roof") return PieceRow::Roof;
+  return i_name == "ground" ? PieceRow::Ground : PieceRow::Floor;
 }
 
 }  // namespace
@@ -50,29 +51,25 @@ void Building::setOrientation(float x, float y, float z) {
 }
 
 // The kit is read afresh at every build: a build sees the files as they are now.
-SceneReport Building::write(std::ostream& io_out, SceneOptions i_options) {
+SceneReport Building::write(std::ostream& io_out, const OutputFormat& i_format, SceneOptions i_options) {
   const Kit kit = LoadKit(m_units_path, {m_request.style});
-  std::vector<SceneBuilding> buildings;
-  if (kit.measured()) buildings.push_back({MakePlan(m_request, kit), m_frame, "building", m_request});
   i_options.kitUnits = m_kitUnits;
-  return WriteScene(HeldScene(kit, std::move(buildings)), i_options, io_out);
+  return WriteScene(RequestScene(kit, m_request, m_frame), i_format, i_options, io_out);
 }
 
 std::size_t Building::build(std::ostream& objout, std::size_t indicesoffset) {
   SceneOptions options;
-  options.format = OutputFormat::Obj;
-  options.libraryName = m_materialLibrary;
-  options.libraryFolder = m_materialFolder.empty() ? "." : m_materialFolder;
-  options.vertexOffset = indicesoffset;
-  m_report = write(objout, options);
+  options.obj.libraryName = m_materialLibrary;
+  options.obj.libraryFolder = m_materialFolder.empty() ? "." : m_materialFolder;
+  options.obj.vertexOffset = indicesoffset;
+  m_report = write(objout, FormatOfOutput(".obj"), options);
   return m_report.error == SceneError::None ? static_cast<std::size_t>(m_report.totals.vertices) : 0;
 }
 
 std::uint64_t Building::buildGlb(std::ostream& out, const GltfOptions& i_options) {
   SceneOptions options;
-  options.format = OutputFormat::Glb;
   options.gltf = i_options;
-  m_report = write(out, options);
+  m_report = write(out, FormatOfOutput(".glb"), options);
   return m_report.error == SceneError::None ? m_report.triangles : 0;
 }
 
@@ -83,7 +80,7 @@ bool Building::forEachPlacement(std::size_t indicesoffset, const PlacementVisito
     m_report.error = SceneError::NoBaseUnits;
     return false;
   }
-  const Plan plan = MakePlan(m_request, kit);
+  const Plan plan = MakeSceneBuilding(m_request, kit).plan;
   m_report.missing = MissingUnits(PiecesInOrder(plan), kit);
   std::size_t offset = indicesoffset;
   ForEachPlacement(plan, [&](const Placement& i_placement) {
@@ -122,4 +119,4 @@ bool Building::checkForClose(int level, const std::string& name, char side, int 
   return CloseSelects(m_request, level, RowOf(name), side, current);
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

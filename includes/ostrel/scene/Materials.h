@@ -13,7 +13,7 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 // Something a merged material library could not do as asked, for a warning line.
 struct MaterialNote {
@@ -56,4 +56,4 @@ std::vector<std::uint32_t> LibrariesInOrder(const std::vector<PieceId>& i_pieces
 // The lines of the plain material that faces without one of their own get (after its newmtl line).
 extern const char* const kDefaultMaterialText;
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

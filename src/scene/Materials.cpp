@@ -1,6 +1,6 @@
 // The materials of buildings: naming them and merging their libraries into one.
 
-#include <ostrel/write/Materials.h>
+#include <ostrel/scene/Materials.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -9,7 +9,7 @@
 
 #include <ostrel/layout/PlanCounts.h>
 
-namespace Ostrel::City {
+namespace Ostrel::Buildings {
 
 namespace {
 
@@ -141,4 +141,4 @@ std::string MergeMaterials(const Plan& i_plan, const Kit& i_kit, const MaterialN
   return text;
 }
 
-}  // namespace Ostrel::City
+}  // namespace Ostrel::Buildings

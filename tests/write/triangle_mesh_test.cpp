@@ -13,11 +13,11 @@
 #include <ostrel/layout/Frame.h>
 #include <ostrel/layout/Instance.h>
 #include "write/gltf/GltfMaterials.h"
-#include "write/gltf/GltfMesh.h"
+#include "write/TriangleMesh.h"
 
 namespace {
 
-using namespace Ostrel::City;
+using namespace Ostrel::Buildings;
 using Ostrel::UV;
 using Ostrel::VectorF;
 
@@ -39,7 +39,7 @@ Piece MakePiece(const std::vector<std::vector<Obj::Corner>>& i_faces,
 }
 
 // The area of each triangle of a part (cell units squared).
-std::vector<double> TriangleAreas(const GltfPart& i_part) {
+std::vector<double> TriangleAreas(const MeshPart& i_part) {
   std::vector<double> areas;
   for (std::size_t i = 0; i + 2 < i_part.indices.size(); i += 3) {
     const VectorF& a = i_part.positions[i_part.indices[i]];
@@ -54,12 +54,12 @@ std::vector<double> TriangleAreas(const GltfPart& i_part) {
 }
 
 TEST(GltfMesh, PolygonsAreCutIntoTrianglesOfArea) {
-  const GltfPiece pentagon = MakeGltfPiece(MakePiece({{{0}, {1}, {2}, {4}, {3}}}));
+  const TriangleMesh pentagon = MakeTriangleMesh(MakePiece({{{0}, {1}, {2}, {4}, {3}}}));
   ASSERT_EQ(pentagon.parts.size(), 1u);
   EXPECT_EQ(pentagon.parts[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3, 3, 4, 0}));
   EXPECT_EQ(pentagon.parts[0].positions.size(), 5u);
   // A corner on the first side (5 halves 0-1): a fan from corner 0 would give a flat triangle.
-  const GltfPiece collinear = MakeGltfPiece(MakePiece({{{0}, {5}, {1}, {2}, {3}}}));
+  const TriangleMesh collinear = MakeTriangleMesh(MakePiece({{{0}, {5}, {1}, {2}, {3}}}));
   const std::vector<double> areas = TriangleAreas(collinear.parts.at(0));
   ASSERT_EQ(areas.size(), 3u);
   double total = 0;
@@ -69,13 +69,13 @@ TEST(GltfMesh, PolygonsAreCutIntoTrianglesOfArea) {
   }
   EXPECT_NEAR(total, 1.0, 1e-6);
   // A face whose corners lie on one line gives no triangle, nor a part.
-  EXPECT_TRUE(MakeGltfPiece(MakePiece({{{0}, {5}, {1}}})).parts.empty());
+  EXPECT_TRUE(MakeTriangleMesh(MakePiece({{{0}, {5}, {1}}})).parts.empty());
 }
 
 TEST(GltfMesh, NormalsAreUnitAndFromTheWindingWhereMissing) {
   // Counter-clockwise seen from above: the face's normal is +y. Corner 0 names (0, 2, 0), corner
   // 1 a zero normal, corner 2 none; the fourth names +x, a normal of its own.
-  const GltfPiece piece = MakeGltfPiece(MakePiece({{{0, kNone, 0}, {1, kNone, 1}, {2}, {3, kNone, 2}}}));
+  const TriangleMesh piece = MakeTriangleMesh(MakePiece({{{0, kNone, 0}, {1, kNone, 1}, {2}, {3, kNone, 2}}}));
   const std::vector<VectorF>& normals = piece.parts.at(0).normals;
   ASSERT_EQ(normals.size(), 4u);
   for (int i = 0; i < 3; ++i) {
@@ -85,21 +85,21 @@ TEST(GltfMesh, NormalsAreUnitAndFromTheWindingWhereMissing) {
   }
   EXPECT_EQ(normals[3].x, 1);
   // Clockwise from above: -y.
-  const VectorF down = MakeGltfPiece(MakePiece({{{3}, {2}, {1}}})).parts.at(0).normals.at(0);
+  const VectorF down = MakeTriangleMesh(MakePiece({{{3}, {2}, {1}}})).parts.at(0).normals.at(0);
   EXPECT_EQ(down.y, -1);
 }
 
 TEST(GltfMesh, VerticesAreSharedOnlyWhenEveryAttributeIsEqual) {
   // Two triangles sharing an edge with equal attributes, then the same positions with another
   // normal: 4 + 3 vertices.
-  const GltfPiece piece = MakeGltfPiece(
+  const TriangleMesh piece = MakeTriangleMesh(
       MakePiece({{{0}, {1}, {2}}, {{0}, {2}, {3}}, {{0, kNone, 2}, {1, kNone, 2}, {2, kNone, 2}}}));
   EXPECT_EQ(piece.parts.at(0).positions.size(), 7u);
   EXPECT_EQ(piece.parts[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3, 4, 5, 6}));
 }
 
 TEST(GltfMesh, TextureCoordinatesRunDownTheImageAndOnlyWhereSomeCornerHasOne) {
-  const GltfPiece textured = MakeGltfPiece(MakePiece({{{0, 0}, {1, 1}, {2}}}));
+  const TriangleMesh textured = MakeTriangleMesh(MakePiece({{{0, 0}, {1, 1}, {2}}}));
   const std::vector<UV>& uvs = textured.parts.at(0).uvs;
   ASSERT_EQ(uvs.size(), 3u);
   EXPECT_EQ(uvs[0].u, 0.25f);
@@ -107,15 +107,15 @@ TEST(GltfMesh, TextureCoordinatesRunDownTheImageAndOnlyWhereSomeCornerHasOne) {
   EXPECT_EQ(uvs[1].v, 0);
   EXPECT_EQ(uvs[2].u, 0);  // none given: (0, 0)
   EXPECT_EQ(uvs[2].v, 0);
-  EXPECT_TRUE(MakeGltfPiece(MakePiece({{{0}, {1}, {2}}})).parts.at(0).uvs.empty());
+  EXPECT_TRUE(MakeTriangleMesh(MakePiece({{{0}, {1}, {2}}})).parts.at(0).uvs.empty());
 }
 
 // A flat primitive of a normal-mapped material may gather parts without texture coordinates:
 // theirs too must be unit tangents, perpendicular to the normal, with w 1 or -1.
 TEST(GltfMesh, EveryPartHasUnitTangentsWithOrWithoutTextureCoordinates) {
-  for (const GltfPiece& piece :
-       {MakeGltfPiece(MakePiece({{{0, 0}, {1, 1}, {2}}})), MakeGltfPiece(MakePiece({{{0}, {1}, {2}, {3}}}))}) {
-    const GltfPart& part = piece.parts.at(0);
+  for (const TriangleMesh& piece :
+       {MakeTriangleMesh(MakePiece({{{0, 0}, {1, 1}, {2}}})), MakeTriangleMesh(MakePiece({{{0}, {1}, {2}, {3}}}))}) {
+    const MeshPart& part = piece.parts.at(0);
     ASSERT_EQ(part.tangents.size(), part.positions.size());
     for (std::size_t i = 0; i < part.tangents.size(); ++i) {
       const std::array<float, 4>& t = part.tangents[i];
@@ -127,7 +127,7 @@ TEST(GltfMesh, EveryPartHasUnitTangentsWithOrWithoutTextureCoordinates) {
 }
 
 TEST(GltfMesh, OnePartPerMaterialWithoutMaterialLast) {
-  const GltfPiece piece = MakeGltfPiece(MakePiece(
+  const TriangleMesh piece = MakeTriangleMesh(MakePiece(
       {{{0}, {1}, {2}}, {{0}, {2}, {3}}, {{2}, {4}, {3}}, {{0}, {1}, {3}}}, {Obj::kNoMaterial, 4, 1, 4}));
   ASSERT_EQ(piece.parts.size(), 3u);
   EXPECT_EQ(piece.parts[0].material, 1u);
@@ -136,7 +136,7 @@ TEST(GltfMesh, OnePartPerMaterialWithoutMaterialLast) {
   EXPECT_EQ(piece.parts[2].material, Obj::kNoMaterial);
   EXPECT_NE(piece.part(4), nullptr);
   EXPECT_EQ(piece.part(2), nullptr);
-  EXPECT_TRUE(MakeGltfPiece(Piece{}).parts.empty());
+  EXPECT_TRUE(MakeTriangleMesh(Piece{}).parts.empty());
 }
 
 TEST(GltfMaterials, MtlValuesBecomePhysicalOnes) {
@@ -160,11 +160,6 @@ TEST(GltfMaterials, MtlValuesBecomePhysicalOnes) {
   EXPECT_FALSE(bare.blend());
   EXPECT_EQ(bare.roughness, 1);  // a negative exponent counts as 0
   EXPECT_EQ(ConvertMaterial(Mtl::Material{}).roughness, 1);
-
-  EXPECT_EQ(ImageMimeType(std::string("\x89PNG\r\n\x1a\n", 8)), "image/png");
-  EXPECT_EQ(ImageMimeType("\xFF\xD8\xFF\xE0"), "image/jpeg");
-  EXPECT_EQ(ImageMimeType("GIF89a"), "");
-  EXPECT_EQ(ImageMimeType(""), "");
 }
 
 // Where instances land is checked end to end (gltf_output_test); here, that turns by quarters are

@@ -1,0 +1,83 @@
+#pragma once
+// The output formats, one row each: the only place that knows a format's name, the file names
+// that choose it, the file it writes beside its output, the limit it refuses a scene by, the
+// options it cannot apply, and its writer. A tool picks a row by the output's name and asks the
+// row the rest; it never names a format itself.
+//
+// A new format is a new writer (one file) and its row in Formats.cpp; when it takes options of
+// its own, a struct of them here in SceneOptions, beside those of OBJ and glTF.
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <ostrel/scene/Engine.h>
+#include <ostrel/scene/Scene.h>
+#include <ostrel/write/Gltf.h>
+#include <ostrel/write/Obj.h>
+
+namespace Ostrel::Buildings {
+
+// What every format is told about writing a scene, and what each is told of its own.
+struct SceneOptions {
+  bool kitUnits = false;  // coordinates in the kit's own units (unit size x cell units)
+  EngineOptions engine;   // extras for game engines, and the buildings' pivot
+  // Told after each building is written, by one thread at a time: buildings written so far, and
+  // bytes written so far.
+  std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;
+  ObjOptions obj;    // the OBJ writer's own
+  GltfOptions gltf;  // the glTF writer's own
+
+  // How the buildings are framed in the output.
+  Framing framing() const { return {kitUnits, engine.pivot}; }
+};
+
+// A file a format writes beside its output: the output's name with another extension, beside
+// the file actually written.
+struct SideFile {
+  enum class Kind {
+    None,
+    // Text the writer leaves in SceneReport::materialLibrary when the scene uses materials,
+    // written once the output is; beside an output that is no regular file it is left out, with
+    // a warning.
+    Library,
+    // A stream the writer writes with the output; an output that is no regular file, with no
+    // folder to keep it in, cannot be written at all.
+    Stream,
+  };
+  Kind kind = Kind::None;
+  const char* extension = "";  // ".mtl"
+  const char* name = "";       // as messages name it: "material file"
+  const char* holds = "";      // what is lost without it, for a Library's warning: "materials"
+};
+
+class Writer;
+
+struct OutputFormat {
+  const char* name;       // as messages name it: "OBJ"
+  const char* extension;  // an output's name that ends in it, in any case, chooses the format;
+                          // empty: every name that no other format's extension ends
+  SideFile side;
+  // Why a scene is too large for the format, to follow "is too large to write: ".
+  std::string limit;
+  bool limitOfOne;  // whether the refusal of a single building tells it too
+  // The tool's options that the format cannot apply, in the order their warnings are told, and
+  // why: "Option 'O' WHY: 'FILE' is written as NAME".
+  std::vector<std::string> ignores;
+  std::string ignoredWhy;
+  // Tells the writer where its side file goes: the file's path and, for a Stream, the stream.
+  void (*beside)(const std::string& i_path, std::ostream* io_stream, SceneOptions& io_options);
+  std::unique_ptr<Writer> (*writer)();
+};
+
+// Every format, the one chosen by any other name first.
+const std::vector<OutputFormat>& OutputFormats();
+
+// The format an output file of that name is written in.
+const OutputFormat& FormatOfOutput(std::string_view i_name);
+
+}  // namespace Ostrel::Buildings

@@ -1,0 +1,24 @@
+#pragma once
+// What the OBJ writer is told beside what every format is (Formats.h): the material library the
+// output names, where its indices start, whether buildings are named objects, and its threads.
+
+#include <cstdint>
+#include <string>
+
+namespace Ostrel::Buildings {
+
+// The largest index an OBJ file may hold.
+inline constexpr std::uint64_t kMaxIndex = 0xFFFFFFFFu;
+
+struct ObjOptions {
+  bool objectLines = false;  // an "o NAME" line starts each building
+  // The material library's file name, which the output names ("mtllib NAME" as its first line)
+  // when it uses materials; empty: faces still name their materials, but no library is made. The
+  // library is written into libraryFolder: its texture paths are made relative to it.
+  std::string libraryName{};
+  std::string libraryFolder = ".";
+  std::uint64_t vertexOffset = 0;  // vertex indices start after this many
+  unsigned jobs = 1;               // threads that make buildings, the calling one included
+};
+
+}  // namespace Ostrel::Buildings

@@ -1,0 +1,173 @@
+// Writing a scene into its files.
+
+#include "SceneFiles.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <ostrel/utils/Messages.h>
+#include <ostrel/write/WriteScene.h>
+
+#include "CityRun.h"
+#include "Report.h"
+#include "Stats.h"
+
+namespace Towerkit {
+
+namespace {
+
+using Ostrel::Buildings::SideFile;
+
+// Opens the side file that a format writes with its output; false, reported, when it cannot be
+// (an output that is no regular file has no folder to keep it in).
+bool OpenSideStream(const OutputFile& i_output, const SideFile& i_side, OutputFile& o_side) {
+  std::string error;
+  if (i_output.tempPath.empty()) {
+    error = "Cannot write output file '" + i_output.target + "': it is not a regular file, so the " +
+            i_side.name + " cannot stand beside it";
+  } else if (OpenOutput(BesidePath(i_output, i_side.extension), o_side, error, OutputNaming::Tool)) {
+    return true;
+  }
+  Ostrel::Message::PrintError(error);
+  return false;
+}
+
+// Writes the side file's text and puts it in place together with the finished output.
+bool WriteWithSideText(OutputFile& io_output, const SideFile& i_side, const std::string& i_sidePath,
+                       const std::string& i_text, std::string& o_error) {
+  if (std::filesystem::path(i_sidePath) == std::filesystem::path(io_output.target)) {
+    o_error = "Cannot write output file '" + io_output.target + "': its " + i_side.name +
+              " would have the same name; give the output another extension";
+    DiscardOutput(io_output);
+    return false;
+  }
+  OutputFile side;
+  if (!OpenOutput(i_sidePath, side, o_error, OutputNaming::Tool)) {
+    DiscardOutput(io_output);
+    return false;
+  }
+  side.stream.write(i_text.data(), static_cast<std::streamsize>(i_text.size()));
+  return CommitOutputs(io_output, side, o_error);
+}
+
+void Discard(OutputFile& io_output, OutputFile* io_side) {
+  DiscardOutput(io_output);
+  if (io_side) DiscardOutput(*io_side);
+}
+
+}  // namespace
+
+std::string BesidePath(const OutputFile& i_output, const char* i_extension) {
+  struct stat info {};
+  const bool link = lstat(i_output.target.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+  const std::string& written = link && !i_output.tempPath.empty() ? i_output.realPath : i_output.target;
+  return std::filesystem::path(written).replace_extension(i_extension).string();
+}
+
+bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, const std::string& i_sidePath,
+                           OutputFile* io_side) {
+  std::vector<std::string> outputs;
+  if (!io_output.tempPath.empty()) outputs.push_back(io_output.target);
+  outputs.push_back(i_sidePath);
+  if (io_side) outputs.push_back(io_side->target);
+  const std::string error = OutputOverInput(i_inputs, outputs);
+  if (error.empty()) return false;
+  Discard(io_output, io_side);
+  Ostrel::Message::PrintError(error);
+  return true;
+}
+
+int FinishWriting(OutputFile& io_output, const SideFile& i_side, bool i_alone, const std::string& i_sidePath,
+                  const std::string& i_text, OutputFile* io_side, const std::string& i_what) {
+  if (!StrictAllows()) {
+    Discard(io_output, io_side);
+    return kExitFailure;
+  }
+  std::string error;
+  bool done = true;
+  if (io_side) {
+    done = CommitOutputs(io_output, *io_side, error);
+  } else if (i_alone) {
+    done = CommitOutput(io_output, error);
+  } else if (i_sidePath.empty()) {
+    Ostrel::Message::PrintWarning("The " + i_what + "'s " + i_side.holds + " are not written: output file '" +
+                                  io_output.target + "' is not a regular file, so no " + i_side.name +
+                                  " can stand beside it");
+    done = CommitOutput(io_output, error);
+  } else {
+    done = WriteWithSideText(io_output, i_side, i_sidePath, i_text, error);
+  }
+  if (!done) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  Ostrel::Message::PrintInfo("Done!");
+  return kExitSuccess;
+}
+
+int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFormat& i_format, SceneFiles i_files,
+                    bool i_stats) {
+  using namespace Ostrel::Buildings;
+  OutputFile output;
+  std::string error;
+  if (!OpenOutput(i_path, output, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  const SideFile& side = i_format.side;
+  OutputFile stream;
+  OutputFile* written = nullptr;  // a side file written with the output
+  std::string sidePath;
+  if (side.kind == SideFile::Kind::Stream) {
+    if (!OpenSideStream(output, side, stream)) {
+      DiscardOutput(output);
+      return kExitFailure;
+    }
+    written = &stream;
+    sidePath = stream.target;
+  } else if (side.kind == SideFile::Kind::Library && !output.tempPath.empty()) {
+    sidePath = BesidePath(output, side.extension);
+  }
+  SceneOptions& options = i_files.options;
+  if (!sidePath.empty()) i_format.beside(sidePath, written ? &stream.stream : nullptr, options);
+  if (RefuseOutputOverInput(i_files.inputs, output, written ? std::string() : sidePath, written))
+    return kExitFailure;
+
+  const Scene& scene = *i_files.scene;
+  SceneReport report;
+  // A city's progress line counts its buildings, and is ended only once the run is; a single
+  // building that takes a while shows it from its bytes written, ended before the lines that
+  // follow.
+  std::optional<CityProgressLine> city;
+  if (i_files.survey) {
+    city.emplace(i_files.buildings);
+    options.progress = [&](std::uint64_t i_done, std::uint64_t i_bytes) { city->report(i_done, i_bytes); };
+    report = WriteScene(scene, *i_files.survey, i_format, options, output.stream);
+  } else {
+    CityProgressLine progress(i_files.buildings, true);
+    std::uint64_t bytes = 0;
+    output.stream.onWrite([&](std::uint64_t i_bytes) { progress.report(0, bytes = i_bytes); });
+    report = WriteScene(scene, i_format, options, output.stream);
+    output.stream.onWrite(nullptr);
+    if (report.error == SceneError::None) progress.report(i_files.buildings, bytes);
+  }
+  if (i_files.refused(report)) {
+    Discard(output, written);
+    return kExitFailure;
+  }
+  ReportWritten(report, i_files.what);
+  const std::string libraryPath = written ? std::string() : sidePath;
+  const bool alone = side.kind == SideFile::Kind::None || !report.usesMaterials;
+  const int status =
+      FinishWriting(output, side, alone, libraryPath, report.materialLibrary, written, i_files.what);
+  if (status == kExitSuccess && i_stats)
+    ReportStats(output.target, libraryPath, scene, options.framing(), report);
+  return status;
+}
+
+}  // namespace Towerkit
