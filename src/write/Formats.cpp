@@ -16,6 +16,7 @@ namespace Ostrel::Buildings {
 // The formats' writers, each in its own file.
 std::unique_ptr<Writer> MakeObjFormat();
 std::unique_ptr<Writer> MakeGlbFormat();
+std::unique_ptr<Writer> MakeTilesFormat();
 
 namespace {
 
@@ -52,6 +53,9 @@ void GltfBuffer(const std::string& i_path, std::ostream* io_stream, SceneOptions
 
 void Nothing(const std::string&, std::ostream*, SceneOptions&) {}
 
+// A tileset's tiles go into the folder of its tileset.json.
+void TilesFolder(const std::string& i_path, std::ostream*, SceneOptions& io_options) { io_options.tiles.folder = i_path; }
+
 constexpr const char* kGlbLimit = "a .glb file holds at most 4 GiB";
 
 bool EndsIn(std::string_view i_name, std::string_view i_extension) {
@@ -68,6 +72,7 @@ bool EndsIn(std::string_view i_name, std::string_view i_extension) {
 const std::vector<OutputFormat>& OutputFormats() {
   const SideFile library{SideFile::Kind::Library, ".mtl", "material file", "materials"};
   const SideFile buffer{SideFile::Kind::Stream, ".bin", "buffer file of a .gltf", "buffer"};
+  const SideFile tiles{SideFile::Kind::Folder, "", "tiles", "tiles"};
   const std::string indices = "its buildings hold more than " + std::to_string(kMaxIndex) +
                               " vertices, normals or texture coordinates";
   // clang-format off
@@ -78,6 +83,9 @@ const std::vector<OutputFormat>& OutputFormats() {
        {"--markers", "--instances"}, "applies to .glb output only", ObjLibrary, MakeObjFormat},
       {"binary glTF", ".glb",  {},      kGlbLimit, true,  {}, "", Nothing,    MakeGlbFormat},
       {"glTF",        ".gltf", buffer,  kGlbLimit, true,  {}, "", GltfBuffer, MakeGlbFormat},
+      {"a 3D Tiles tileset", "tileset.json", tiles, "a tile's .glb file holds at most 4 GiB", true,
+       {"--instances", "--collision", "--lod", "--markers"}, "does not apply to a tileset", TilesFolder,
+       MakeTilesFormat, true},
   };
   // clang-format on
   return formats;

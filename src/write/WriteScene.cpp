@@ -67,8 +67,8 @@ SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const 
   report.missing = MissingUnits(i_survey.pieces, kit);
   const std::string library = MergeMaterials(PiecesPlan(i_survey.pieces), kit, i_survey.names,
                                              i_options.obj.libraryFolder, report.materialNotes);
-  WriteContext context{kit,   i_survey, i_options, io_out, library, FramedPass(i_scene, i_options.framing()),
-                       report};
+  WriteContext context{kit,    i_survey, i_options, io_out, library, FramedPass(i_scene, i_options.framing()),
+                       report, &i_scene};
   i_format.writer()->write(context);
   return report;
 }

@@ -26,6 +26,8 @@ struct WriteContext {
   // A pass over the buildings, each framed in the output's units.
   NextBuilding next;
   SceneReport& report;  // the writer sets TooLarge, texture warnings, the library to write, triangles
+  // The scene, for a writer that passes over it more than once (FramedPass).
+  const Scene* scene = nullptr;
 };
 
 class Writer {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -21,6 +22,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Scene.h>
 #include <ostrel/utils/Messages.h>
+#include <ostrel/write/Tiles.h>
 #include <ostrel/write/WriteScene.h>
 
 #include "CityFile.h"
@@ -189,8 +191,29 @@ void CityProgressLine::report(std::uint64_t i_done, std::uint64_t i_bytes) {
   Ostrel::Message::ShowProgress(line);
 }
 
-int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
+std::string TilesFolder(const RunSettings& i_settings) {
+  if (i_settings.tiles.empty()) return std::string();
+  const std::string::size_type slash = i_settings.shard.find('/');
+  if (i_settings.shard.empty() || slash == std::string::npos) return i_settings.tiles;
+  return i_settings.tiles + "/shard-" + i_settings.shard.substr(0, slash);
+}
+
+int RunMergeTiles(const RunSettings& i_settings) {
+  std::string error;
+  if (!Ostrel::Buildings::MergeTilesets(i_settings.mergeTiles, error)) {
+    Ostrel::Message::PrintError(error);
+    return kExitFailure;
+  }
+  Ostrel::Message::PrintInfo("Done!");
+  return kExitSuccess;
+}
+
+int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Catalogue& i_styles) {
   using namespace Ostrel::Buildings;
+  // --tiles names the tileset's folder: its output is the tileset.json there.
+  const std::string tiles = TilesFolder(i_given);
+  RunSettings i_settings = i_given;
+  if (!tiles.empty()) i_settings.outputfilename = tiles + "/tileset.json";
   if (!RequireOutputName(i_settings)) return kExitFailure;
   unsigned jobs = 1;
   Shard shard;
@@ -249,7 +272,8 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
   std::size_t line = 0;
   std::string style;
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
-  const SceneOptions options = CitySceneOptions(i_settings, jobs);
+  SceneOptions options = CitySceneOptions(i_settings, jobs);
+  if (format.metres) options.kitUnits = true;
   const SceneSurvey survey = SurveyScene(scene, format, options);
   if (!error.empty()) {
     Ostrel::Message::PrintError(error);
@@ -269,6 +293,11 @@ int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const
                      ReportCityError(i_report, text.path, i_unitsPath, line, style, format, i_settings);
                      return true;
                    }};
+  std::error_code made;
+  if (!tiles.empty() && !std::filesystem::is_directory(tiles) && !std::filesystem::create_directories(tiles, made)) {
+    Ostrel::Message::PrintError("Cannot make the tileset's folder '" + tiles + "'" + (made ? ": " + made.message() : ""));
+    return kExitFailure;
+  }
   return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
 

@@ -59,6 +59,13 @@ class CityProgressLine {
 // unless every row of the file can be built, and "Done!" only after the whole file is in place.
 int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles);
 
+// The folder of the tileset that the run writes: --tiles DIR (DIR/shard-K with --shard), or the
+// folder of an output file named tileset.json; empty for any other output.
+std::string TilesFolder(const RunSettings& i_settings);
+
+// --merge-tiles: writes the root tileset that joins the shards' tilesets. Returns the exit status.
+int RunMergeTiles(const RunSettings& i_settings);
+
 // The whole run of --city after the command line: the units folder and its styles, then the city;
 // a run that checks or lints the kit does that instead. Returns the exit status.
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin);

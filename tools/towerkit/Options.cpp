@@ -233,6 +233,16 @@ ParseOutcome ApplyStats(const std::string&, const std::string&, RunSettings& io_
   return ParseOutcome::Run;
 }
 
+ParseOutcome ApplyTiles(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.tiles = i_value;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyMergeTiles(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.mergeTiles = i_value;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -265,6 +275,8 @@ inline constexpr Option kOptions[] = {
     {"",   "--markers",   false, ApplyMarkers},
     {"",   "--pivot",     true,  ApplyPivot},
     {"",   "--stats",     false, ApplyStats},
+    {"",   "--tiles",     true,  ApplyTiles},
+    {"",   "--merge-tiles", true, ApplyMergeTiles},
     {"",   "--footprint", true,  ApplyFootprint},
 };
 // clang-format on
@@ -358,6 +370,8 @@ void WarnCityOnlyOptions(const RunSettings& i_settings) {
     Ostrel::Message::PrintWarning("Option '--jobs' applies to --city only: it is ignored");
   if (!i_settings.shard.empty())
     Ostrel::Message::PrintWarning("Option '--shard' applies to --city only: it is ignored");
+  if (!i_settings.tiles.empty())
+    Ostrel::Message::PrintWarning("Option '--tiles' applies to --city only: it is ignored");
 }
 
 }  // namespace
@@ -543,6 +557,17 @@ void showHelp() {
   for (const char* line : kShapeLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kRunLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kEngineLines) Ostrel::Message::PrintInfo(line);
+  constexpr const char* kTilesLines[] = {
+      "Tilesets:",
+      " --tiles DIR          With --city, writes a 3D Tiles 1.1 tileset for viewers that stream:",
+      "                              DIR/tileset.json and its tiles in DIR/tiles/, in metres (as -m);",
+      "                              with --shard K/N, into DIR/shard-K/. An output file named",
+      "                              tileset.json is written so too, into its own folder",
+      " --merge-tiles DIR    Writes DIR/tileset.json, which joins the tilesets of DIR/shard-*/",
+      "      towerkit --city city.csv --shard 2/4 --tiles city && towerkit --merge-tiles city",
+      "",
+  };
+  for (const char* line : kTilesLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kFootprintLines) Ostrel::Message::PrintInfo(line);
 }
 

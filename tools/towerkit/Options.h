@@ -52,6 +52,8 @@ struct RunSettings {
   std::vector<std::string> folders;  // every units folder of the run, in order (UnitsFolders, RunFlow.h)
   Ostrel::Buildings::EngineOptions engine;  // --collision, --lod, --markers and --pivot
   bool stats = false;                  // --stats: a line about each output file after "Done!"
+  std::string tiles;                   // --tiles: the folder of a tileset of --city; empty: none
+  std::string mergeTiles;              // --merge-tiles: the folder whose shards' tilesets to join
 };
 
 enum class ParseOutcome {

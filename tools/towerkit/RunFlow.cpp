@@ -208,7 +208,9 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
     ReportBuildError(i_report.error, i_settings, i_unitsPath, format, piece);
     return true;
   };
-  SceneFiles files{&scene, nullptr, SceneOptionsOf(i_settings), KitInputs(kit), "building", 1, refused};
+  SceneOptions options = SceneOptionsOf(i_settings);
+  if (format.metres) options.kitUnits = true;
+  SceneFiles files{&scene, nullptr, options, KitInputs(kit), "building", 1, refused};
   return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
 

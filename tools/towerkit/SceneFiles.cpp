@@ -135,6 +135,10 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
   }
   SceneOptions& options = i_files.options;
   if (!sidePath.empty()) i_format.beside(sidePath, written ? &stream.stream : nullptr, options);
+  if (side.kind == SideFile::Kind::Folder) {
+    const std::filesystem::path folder = std::filesystem::path(output.realPath).parent_path();
+    i_format.beside(folder.empty() ? "." : folder.string(), nullptr, options);
+  }
   if (RefuseOutputOverInput(i_files.inputs, output, written ? std::string() : sidePath, written))
     return kExitFailure;
 
@@ -162,7 +166,8 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
   }
   ReportWritten(report, i_files.what);
   const std::string libraryPath = written ? std::string() : sidePath;
-  const bool alone = side.kind == SideFile::Kind::None || !report.usesMaterials;
+  const bool alone =
+      side.kind == SideFile::Kind::None || side.kind == SideFile::Kind::Folder || !report.usesMaterials;
   const int status =
       FinishWriting(output, side, alone, libraryPath, report.materialLibrary, written, i_files.what);
   if (status == kExitSuccess && i_stats)

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
   }
   // Under --strict, a warning about the arguments ends the run before anything is read.
   if (Ostrel::Message::StrictErrors() > 0) return Towerkit::kExitFailure;
+  if (!settings.mergeTiles.empty()) return Towerkit::RunMergeTiles(settings);
   if (!settings.city.empty()) return Towerkit::RunCityFlow(settings, TOWERKIT_UNITS_FROM_BIN);
   return Towerkit::RunFlow(settings, TOWERKIT_UNITS_FROM_BIN);
 }

@@ -19,6 +19,7 @@
 #include <ostrel/scene/Scene.h>
 #include <ostrel/write/Gltf.h>
 #include <ostrel/write/Obj.h>
+#include <ostrel/write/Tiles.h>
 
 namespace Ostrel::Buildings {
 
@@ -31,6 +32,7 @@ struct SceneOptions {
   std::function<void(std::uint64_t i_buildings, std::uint64_t i_bytes)> progress;
   ObjOptions obj;    // the OBJ writer's own
   GltfOptions gltf;  // the glTF writer's own
+  TilesOptions tiles;  // the tileset writer's own
 
   // How the buildings are framed in the output.
   Framing framing() const { return {kitUnits, engine.pivot}; }
@@ -48,6 +50,9 @@ struct SideFile {
     // A stream the writer writes with the output; an output that is no regular file, with no
     // folder to keep it in, cannot be written at all.
     Stream,
+    // Files the writer writes itself into the folder of the output (a tileset's tiles), told as
+    // that folder's path.
+    Folder,
   };
   Kind kind = Kind::None;
   const char* extension = "";  // ".mtl"
@@ -72,6 +77,7 @@ struct OutputFormat {
   // Tells the writer where its side file goes: the file's path and, for a Stream, the stream.
   void (*beside)(const std::string& i_path, std::ostream* io_stream, SceneOptions& io_options);
   std::unique_ptr<Writer> (*writer)();
+  bool metres = false;  // its coordinates are always in the kit's units (metres), as with -m
 };
 
 // Every format, the one chosen by any other name first.

@@ -21,6 +21,13 @@ struct GltfOptions {
   // this stream, named by bufferUri, relative to the JSON's file); null: one .glb in the output.
   std::ostream* buffer = nullptr;
   std::string bufferUri{};
+  // Each building a feature that a viewer can pick: its index in the file is its feature ID, on
+  // its instances (EXT_instance_features) or its vertices (EXT_mesh_features), and its properties
+  // are a row of one table (EXT_structural_metadata). For the tiles of a tileset.
+  bool features = false;
+  // Not empty: images are not embedded but named by their file name in this folder, relative to
+  // the output, so that the tiles of a tileset share one copy of each.
+  std::string imageFolder{};
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.

@@ -153,8 +153,11 @@ Side SideOf(const Point3& i_normal) {
   return i_normal[2] >= 0 ? kEast : kWest;
 }
 
+// With i_levels, the areas of each side's materials and the middle of each mapped material's
+// coordinates, for the hull level; with i_weld too, the welded surface that the simplifier reduces.
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
-                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped) {
+                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
+                bool i_weld = true) {
   Gathered gathered;
   gathered.welded.mapped = i_mapped;
   const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
@@ -199,6 +202,15 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
         areas[SideOf(normal)][part.material] += area;
         gathered.welded.areas[part.material] += area;
         const bool uvs = welded.isMapped(part.material) && !part.uvs.empty();
+        if (!i_weld) {
+          if (!uvs) continue;
+          std::array<double, 3>& sums = welded.uvSums[part.material];
+          for (int k = 0; k < 3; ++k) {
+            const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
+            sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
+          }
+          continue;
+        }
         if (uvs) {
           std::array<double, 2>& lengths = welded.texels[part.material];
           for (std::size_t k = 0; k < 3; ++k) {
@@ -706,9 +718,7 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>&
   return extras;
 }
 
-EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
-                               const SceneBuilding& i_building, const EngineOptions& i_options,
-                               SceneReport& io_report) {
+std::vector<bool> MappedMaterials(const Kit& i_kit) {
   std::vector<bool> mapped(i_kit.materials.size(), false);
   for (const MaterialLibrary& library : i_kit.libraries) {
     for (const Mtl::Material& material : library.library.materials) {
@@ -716,6 +726,63 @@ EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>
       for (std::size_t id = 0; id < mapped.size(); ++id) mapped[id] = mapped[id] || i_kit.materials[id] == material.name;
     }
   }
+  return mapped;
+}
+
+FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
+                      const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped) {
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped, false);
+  const std::vector<Solid> solids = BlockSolids(gathered, i_request);
+  FarLevel far;
+  far.mesh = HullLevel(solids, gathered);
+  // Each solid's faces as planes n.p <= d, n outward and of unit length.
+  struct Plane {
+    Point3 n;
+    double d;
+  };
+  std::vector<std::vector<Plane>> planes;
+  for (const Solid& solid : solids) {
+    planes.emplace_back();
+    for (const auto& t : solid.triangles) {
+      const Point3& a = solid.corners[t[0]];
+      Point3 n = Cross(Sub(solid.corners[t[1]], a), Sub(solid.corners[t[2]], a));
+      const double length = std::sqrt(Dot(n, n));
+      if (!(length > 0)) continue;
+      n = {n[0] / length, n[1] / length, n[2] / length};
+      planes.back().push_back({n, Dot(n, a)});
+    }
+  }
+  // How deep a point lies inside the solids: inside one, its distance to that one's nearest face.
+  const auto depth = [&](const Point3& i_p) {
+    double deepest = 0;
+    for (const std::vector<Plane>& solid : planes) {
+      double nearest = INFINITY;
+      for (const Plane& plane : solid) nearest = std::min(nearest, plane.d - Dot(plane.n, i_p));
+      if (!solid.empty() && nearest > deepest) deepest = nearest;
+    }
+    return deepest;
+  };
+  // Each placed part's box stands for its vertices: its corners reach as deep as they do, or
+  // deeper, so that the error is never understated.
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    const PlacementFloats at = FloatsOf(i_placement);
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
+      for (int corner = 0; corner < 8; ++corner) {
+        const VectorF p((corner & 1) ? part.high.x : part.low.x, (corner & 2) ? part.high.y : part.low.y,
+                        (corner & 4) ? part.high.z : part.low.z);
+        float xyz[3];
+        PlacePosition(p, at, i_frame, xyz);
+        far.error = std::max(far.error, depth({xyz[0], xyz[1], xyz[2]}));
+      }
+    }
+  });
+  return far;
+}
+
+EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
+                               const SceneBuilding& i_building, const EngineOptions& i_options,
+                               SceneReport& io_report) {
+  const std::vector<bool> mapped = MappedMaterials(i_kit);
   EngineExtras extras = MakeEngineExtras(i_kit, i_pieces, i_building.plan, i_building.request,
                                          OwnFrame(i_building.frame), i_options, mapped);
   for (std::size_t h = 0; h < extras.hulls.size(); ++h)

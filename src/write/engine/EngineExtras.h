@@ -92,6 +92,23 @@ EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>
                                const SceneBuilding& i_building, const EngineOptions& i_options,
                                SceneReport& io_report);
 
+// The materials that a material file of the kit gives a map_Kd, by kit material id.
+std::vector<bool> MappedMaterials(const Kit& i_kit);
+
+// A building seen from afar: the hull level alone (every block's solid, each face in the material
+// of its side) and how far it strays from the building: the depth inside the solids of the
+// deepest corner of a placed part's box (output units; 0 for a building of solid boxes).
+struct FarLevel {
+  ExtraMesh mesh;
+  double error = 0;
+};
+
+// The far level of the building of i_plan (made of i_request) placed in i_frame, made without
+// welding its surface, at a fraction of the cost of the levels of detail. i_mapped as
+// MappedMaterials.
+FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
+                      const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped);
+
 // The names of a building's collision hulls, one a block: Godot's "<name>-colonly" (blocks after
 // the first "<name>_01-colonly" ...), Unreal's "UCX_<name>_00", "UCX_<name>_01" ...
 std::string HullName(const std::string& i_building, CollisionNaming i_naming, std::size_t i_block);

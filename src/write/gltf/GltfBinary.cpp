@@ -241,6 +241,16 @@ void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
         PutExtra(io_streamer.out, io_streamer.buildings[view.building].extras->mesh(view.extra).parts[view.part],
                  view);
         break;
+      case GlbData::FeatureIds: {
+        const float id = static_cast<float>(view.building);
+        for (std::uint64_t i = 0; i < view.bytes / 4; ++i) io_streamer.out.write(reinterpret_cast<const char*>(&id), 4);
+        break;
+      }
+      case GlbData::Blob: {
+        const std::string& bytes = (*io_streamer.blobs)[view.blob];
+        io_streamer.out.write(bytes.data(), bytes.size());
+        break;
+      }
       case GlbData::Image: {
         const std::string& bytes = io_streamer.materials.images[view.image].bytes;
         io_streamer.out.write(bytes.data(), bytes.size());

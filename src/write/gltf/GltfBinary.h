@@ -179,6 +179,7 @@ struct GlbStreamer {
   MeshScale meshScale;
   TurnedCache normals;
   TurnedCache tangents;
+  const std::vector<std::string>* blobs = nullptr;  // the layout's, for its Blob views
 };
 
 // The whole binary chunk, every view padded with zeros to four bytes.

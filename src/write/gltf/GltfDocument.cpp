@@ -83,7 +83,7 @@ std::uint64_t AddData(GlbLayout& io_layout, GltfJson& io_document, GlbView i_vie
                       int i_components, std::uint64_t i_target) {
   i_view.bytes = SatMul(i_count, 4 * static_cast<std::uint64_t>(i_components));
   const std::uint64_t view = AddView(io_layout, io_document, i_view, i_target);
-  const char* type = i_components == 2 ? "VEC2" : i_components == 3 ? "VEC3" : "VEC4";
+  const char* type = i_components == 1 ? "SCALAR" : i_components == 2 ? "VEC2" : i_components == 3 ? "VEC3" : "VEC4";
   return AddAccessor(io_document, view, kFloatType, i_count, type);
 }
 
@@ -93,6 +93,22 @@ std::uint64_t AddIndices(GlbLayout& io_layout, GltfJson& io_document, GlbView i_
   i_view.bytes = SatMul(i_count, i_view.wide ? 4 : 2);
   const std::uint64_t view = AddView(io_layout, io_document, i_view, kIndexTarget);
   return AddAccessor(io_document, view, i_view.wide ? kUint32Type : kUint16Type, i_count, "SCALAR");
+}
+
+// The feature ID of building i_building on i_count vertices (or, with i_target 0, instances): an
+// attribute that a feature ID set names by its number, 0.
+std::uint64_t AddFeatureIds(GlbLayout& io_layout, GltfJson& io_document, std::uint32_t i_building,
+                            std::uint64_t i_count, std::uint64_t i_target) {
+  GlbView view;
+  view.data = GlbData::FeatureIds;
+  view.building = i_building;
+  return AddData(io_layout, io_document, view, i_count, 1, i_target);
+}
+
+// The one feature ID set of a primitive or a node whose vertices or instances are all one
+// building's: its ID in the attribute, its properties in the file's one table.
+GltfJson FeatureIdSet() {
+  return {{"featureIds", {{{"featureCount", 1}, {"attribute", 0}, {"propertyTable", 0}}}}};
 }
 
 // The glTF material of a kit material id, made and numbered the first time it is used; -1 when
@@ -215,16 +231,21 @@ GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const TriangleMe
 // named: each image once, whichever materials name it. The first texture adds the one sampler,
 // linear with mipmaps, repeating as OBJ readers do.
 std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io_document,
-                        const GltfMaterials& i_materials, std::map<std::int32_t, std::uint64_t>& io_textureOf) {
+                        const GltfMaterials& i_materials, const std::string& i_imageFolder,
+                        std::map<std::int32_t, std::uint64_t>& io_textureOf) {
   const auto known = io_textureOf.find(i_image);
   if (known != io_textureOf.end()) return known->second;
   GlbView view;
   view.data = GlbData::Image;
   view.image = static_cast<std::uint32_t>(i_image);
   const GltfImage& image = i_materials.images[view.image];
-  view.bytes = image.bytes.size();
-  const std::uint64_t bufferView = AddView(io_layout, io_document, view, 0);
-  io_document["images"].push_back({{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
+  if (i_imageFolder.empty()) {
+    view.bytes = image.bytes.size();
+    const std::uint64_t bufferView = AddView(io_layout, io_document, view, 0);
+    io_document["images"].push_back({{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
+  } else {
+    io_document["images"].push_back({{"uri", i_imageFolder + "/" + image.name}, {"name", image.name}});
+  }
   if (!io_document.contains("samplers")) {
     io_document["samplers"] = {{{"magFilter", 9729}, {"minFilter", 9987}, {"wrapS", 10497}, {"wrapT", 10497}}};
   }
@@ -234,7 +255,7 @@ std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io
 
 // Materials, textures and images of the used kit materials; the images' views come last.
 void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNumbers& i_numbers,
-                  const GltfMaterials& i_materials) {
+                  const GltfMaterials& i_materials, const std::string& i_imageFolder) {
   std::map<std::int32_t, std::uint64_t> textureOf;  // image -> texture
   for (const std::uint32_t id : i_numbers.used) {
     const GltfMaterial& material = id == Obj::kNoMaterial ? *i_materials.none : *i_materials.ofKit[id];
@@ -243,12 +264,12 @@ void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNum
                     {"roughnessFactor", material.roughness}};
     if (material.image >= 0) {
       pbr["baseColorTexture"] = {
-          {"index", TextureOf(material.image, io_layout, io_document, i_materials, textureOf)}};
+          {"index", TextureOf(material.image, io_layout, io_document, i_materials, i_imageFolder, textureOf)}};
     }
     GltfJson entry = {{"name", material.name}, {"pbrMetallicRoughness", std::move(pbr)}};
     if (material.normalImage >= 0) {
       entry["normalTexture"] = {
-          {"index", TextureOf(material.normalImage, io_layout, io_document, i_materials, textureOf)}};
+          {"index", TextureOf(material.normalImage, io_layout, io_document, i_materials, i_imageFolder, textureOf)}};
     }
     if (material.blend()) entry["alphaMode"] = "BLEND";
     io_document["materials"].push_back(std::move(entry));
@@ -273,7 +294,7 @@ std::vector<PieceId> InstancedPieces(const Plan& i_plan, const std::vector<Trian
 void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<TriangleMesh>& i_pieces,
                  const std::vector<GltfBuilding>& i_buildings,
                  const std::vector<std::vector<std::uint64_t>>& i_counts, const MeshScale& i_meshScale,
-                 const Kit& i_kit) {
+                 const Kit& i_kit, bool i_features) {
   GltfJson& nodes = io_document["nodes"];
   std::vector<GltfJson> pieceNodes;
   for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
@@ -294,16 +315,19 @@ void AddGpuNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vector<
         view.data = GlbData::Scales;
         attributes["SCALE"] = AddData(io_layout, io_document, view, i_counts[b][id], 3, 0);
       }
+      if (i_features) attributes["_FEATURE_ID_0"] = AddFeatureIds(io_layout, io_document, b, i_counts[b][id], 0);
       building["children"].push_back(i_buildings.size() + pieceNodes.size());
       pieceNodes.push_back({{"mesh", io_layout.meshOfPiece[id]},
                             {"name", i_kit.piece(id).name},
                             {"extensions", {{"EXT_mesh_gpu_instancing", {{"attributes", attributes}}}}}});
+      if (i_features) pieceNodes.back()["extensions"]["EXT_instance_features"] = FeatureIdSet();
     }
     nodes.push_back(std::move(building));
   }
   for (GltfJson& node : pieceNodes) nodes.push_back(std::move(node));
-  io_document["extensionsUsed"] = {"EXT_mesh_gpu_instancing"};
+  io_document["extensionsUsed"].push_back("EXT_mesh_gpu_instancing");
   io_document["extensionsRequired"] = {"EXT_mesh_gpu_instancing"};
+  if (i_features) io_document["extensionsUsed"].push_back("EXT_instance_features");
 }
 
 // ---- Engine extras ---------------------------------------------------------------------------
@@ -392,7 +416,7 @@ void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vect
   io_layout.extraChildren.assign(i_buildings.size(), {});
   io_layout.placementsInLevel.assign(i_buildings.size(), false);
   for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
-    if (!i_buildings[b].extras) continue;
+    if (!i_buildings[b].extras || i_buildings[b].farOnly) continue;
     const EngineExtras& extras = *i_buildings[b].extras;
     const std::string& name = i_buildings[b].name;
     const std::vector<std::int64_t> meshOf = AddExtraMeshes(io_layout, io_document, i_buildings[b], b, io_numbers);
@@ -442,6 +466,89 @@ void AddEngineNodes(GlbLayout& io_layout, GltfJson& io_document, const std::vect
   if (levels) io_document["extensionsUsed"].push_back("MSFT_lod");
 }
 
+// The building drawn by the last level of its extras: one primitive per part, each with the
+// building's feature ID on its vertices when the file has features.
+GltfJson FarMesh(GlbLayout& io_layout, GltfJson& io_document, const GltfBuilding& i_building, std::uint32_t i_b,
+                 MaterialNumbers& io_numbers, bool i_features) {
+  GltfJson primitives = GltfJson::array();
+  if (!i_building.extras || i_building.extras->levels.empty()) return primitives;
+  const std::size_t last = i_building.extras->meshCount() - 1;
+  const std::vector<ExtraPart>& parts = i_building.extras->mesh(last).parts;
+  for (std::uint32_t p = 0; p < parts.size(); ++p) {
+    GlbView view;
+    view.building = i_b;
+    view.extra = static_cast<std::uint32_t>(last);
+    view.part = p;
+    primitives.push_back(ExtraPrimitive(io_layout, io_document, parts[p], view, io_numbers, true));
+    if (!i_features) continue;
+    primitives.back()["attributes"]["_FEATURE_ID_0"] =
+        AddFeatureIds(io_layout, io_document, i_b, parts[p].positions.size(), kVertexTarget);
+    primitives.back()["extensions"]["EXT_mesh_features"] = FeatureIdSet();
+  }
+  return primitives;
+}
+
+// Adds a Blob view of the bytes; returns its index.
+std::uint64_t AddBlob(GlbLayout& io_layout, GltfJson& io_document, std::string i_bytes) {
+  GlbView view;
+  view.data = GlbData::Blob;
+  view.blob = static_cast<std::uint32_t>(io_layout.blobs.size());
+  view.bytes = i_bytes.size();
+  io_layout.blobs.push_back(std::move(i_bytes));
+  return AddView(io_layout, io_document, view, 0);
+}
+
+// The values of a string property: the texts one after another, and where each starts (32-bit
+// offsets, one more than the texts).
+GltfJson StringColumn(GlbLayout& io_layout, GltfJson& io_document, const std::vector<std::string>& i_texts) {
+  std::string values, offsets;
+  const auto put = [&](std::uint32_t i_offset) { offsets.append(reinterpret_cast<const char*>(&i_offset), 4); };
+  for (const std::string& text : i_texts) {
+    put(static_cast<std::uint32_t>(values.size()));
+    values += text;
+  }
+  put(static_cast<std::uint32_t>(values.size()));
+  const std::uint64_t valuesView = AddBlob(io_layout, io_document, std::move(values));
+  return {{"values", valuesView}, {"stringOffsets", AddBlob(io_layout, io_document, std::move(offsets))}};
+}
+
+// The class of a building's properties, and one table of them, a row per building in the order of
+// the file's buildings (its feature ID).
+void AddPropertyTable(GlbLayout& io_layout, GltfJson& io_document, const std::vector<GltfBuilding>& i_buildings) {
+  std::vector<std::string> ids, styles, roofs;
+  std::string storeys, heights;
+  const GltfFeature none;
+  for (const GltfBuilding& building : i_buildings) {
+    const GltfFeature& feature = building.feature ? *building.feature : none;
+    ids.push_back(feature.id);
+    styles.push_back(feature.style);
+    roofs.push_back(feature.roof);
+    storeys.append(reinterpret_cast<const char*>(&feature.storeys), 4);
+    heights.append(reinterpret_cast<const char*>(&feature.height), 4);
+  }
+  GltfJson properties;
+  properties["id"] = StringColumn(io_layout, io_document, ids);
+  properties["style"] = StringColumn(io_layout, io_document, styles);
+  properties["storeys"] = {{"values", AddBlob(io_layout, io_document, std::move(storeys))}};
+  properties["height"] = {{"values", AddBlob(io_layout, io_document, std::move(heights))}};
+  properties["roof"] = StringColumn(io_layout, io_document, roofs);
+  GltfJson schema = {
+      {"id", "towerkit"},
+      {"classes",
+       {{"building",
+         {{"name", "Building"},
+          {"properties",
+           {{"id", {{"type", "STRING"}, {"description", "the building's id, its row's in a city file"}}},
+            {"style", {{"type", "STRING"}}},
+            {"storeys", {{"type", "SCALAR"}, {"componentType", "UINT32"}}},
+            {"height", {{"type", "SCALAR"}, {"componentType", "FLOAT32"}, {"description", "metres"}}},
+            {"roof", {{"type", "STRING"}, {"description", "flat, gable or hip"}}}}}}}}}};
+  io_document["extensions"]["EXT_structural_metadata"] = {
+      {"schema", std::move(schema)},
+      {"propertyTables", {{{"class", "building"}, {"count", i_buildings.size()}, {"properties", std::move(properties)}}}}};
+  io_document["extensionsUsed"].push_back("EXT_structural_metadata");
+}
+
 // The placements that the Nodes form gives a node each, in every building.
 std::uint64_t PlacementNodes(const std::vector<TriangleMesh>& i_pieces,
                              const std::vector<std::vector<std::uint64_t>>& i_counts) {
@@ -470,12 +577,15 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces
   for (const GltfBuilding& building : i_buildings) counts.push_back(PlacementCounts(*building.plan, i_kit));
 
   MaterialNumbers numbers{&i_materials, {}, {}};
+  const bool features = i_options.features;
   if (i_options.form == GltfForm::Flat) {
     for (std::uint32_t b = 0; b < i_buildings.size(); ++b) {
       GltfJson node = {{"name", i_buildings[b].name}};
       PutTransform(node, i_buildings[b].node);
       GltfJson primitives =
-          FlatMesh(layout, document, i_pieces, counts[b], b, numbers, layout.document->boundsOf);
+          i_buildings[b].farOnly
+              ? FarMesh(layout, document, i_buildings[b], b, numbers, features)
+              : FlatMesh(layout, document, i_pieces, counts[b], b, numbers, layout.document->boundsOf);
       if (!primitives.empty()) {
         document["meshes"].push_back({{"name", i_buildings[b].name}, {"primitives", std::move(primitives)}});
         node["mesh"] = document["meshes"].size() - 1;
@@ -494,7 +604,7 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces
       }
     }
     if (i_options.form == GltfForm::Gpu) {
-      AddGpuNodes(layout, document, i_pieces, i_buildings, counts, i_meshScale, i_kit);
+      AddGpuNodes(layout, document, i_pieces, i_buildings, counts, i_meshScale, i_kit, features);
     }
   }
   const bool extras = std::any_of(i_buildings.begin(), i_buildings.end(),
@@ -505,7 +615,12 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces
         nodesForm ? i_buildings.size() + PlacementNodes(i_pieces, counts) : document["nodes"].size();
     AddEngineNodes(layout, document, i_buildings, numbers, nodesForm, first);
   }
-  AddMaterials(layout, document, numbers, i_materials);
+  AddMaterials(layout, document, numbers, i_materials, i_options.imageFolder);
+  if (features) {
+    AddPropertyTable(layout, document, i_buildings);
+    if (std::any_of(i_buildings.begin(), i_buildings.end(), [](const GltfBuilding& i_b) { return i_b.farOnly; }))
+      document["extensionsUsed"].push_back("EXT_mesh_features");
+  }
   if (layout.binBytes > 0) document["buffers"] = {{{"byteLength", layout.binBytes}}};
   return layout;
 }

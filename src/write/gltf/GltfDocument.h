@@ -24,6 +24,15 @@
 
 namespace Ostrel::Buildings {
 
+// What a viewer is told of a building that it can pick (GltfOptions::features).
+struct GltfFeature {
+  std::string id;
+  std::string style;
+  std::string roof;            // flat, gable or hip
+  std::uint32_t storeys = 0;   // the roof not counted
+  float height = 0;            // from its lowest to its highest point, output units
+};
+
 // One building of a glTF file. Given to the writer in the output's frame; inside it, its content
 // is placed in its own frame (OwnFrame, Instance.h) under a node that moves and turns it, so that
 // an engine moves a building about its own origin and far from the origin keeps full precision.
@@ -33,6 +42,10 @@ struct GltfBuilding {
   std::string name;                                            // its node's name
   InstanceTransform node{{0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}};  // its node's transform
   const EngineExtras* extras = nullptr;  // its engine extras, in its own frame; null for none
+  // Drawn by the last of its extras' levels alone, in place of its pieces (a tileset's far view
+  // of it); its plan then places nothing.
+  bool farOnly = false;
+  const GltfFeature* feature = nullptr;  // with GltfOptions::features
 };
 
 namespace detail {
@@ -66,6 +79,8 @@ enum class GlbData {
   PartTangents,   // with a normal map: one part of one piece, as it is
   ExtraUvs,       // with a map: one part of one level of a building's engine extras
   ExtraTangents,  // with a normal map: the same
+  FeatureIds,     // the building's feature ID, once per vertex or instance (floats)
+  Blob,           // bytes held by the layout (GlbLayout::blobs): a table of feature properties
 };
 
 struct GlbView {
@@ -76,6 +91,7 @@ struct GlbView {
   std::uint32_t part = 0;                     // part data: index into TriangleMesh::parts
   std::uint32_t image = 0;                    // index into GltfMaterials::images
   std::uint32_t extra = 0;                    // extra data: the mesh, EngineExtras::mesh
+  std::uint32_t blob = 0;                     // index into GlbLayout::blobs
   bool wide = false;                          // indices of 32 bits rather than 16
   std::uint64_t bytes = 0;                    // without padding
 };
@@ -120,6 +136,7 @@ struct GlbLayout {
   std::vector<std::int64_t> extraNodeHolds;
   std::vector<std::vector<std::uint64_t>> extraChildren;
   std::vector<bool> placementsInLevel;
+  std::vector<std::string> blobs;  // the bytes of the Blob views
 };
 
 // How many times the plan places each piece, by PieceId (saturating).

@@ -83,7 +83,7 @@ std::vector<std::array<float, 4>> MakeTangents(const std::vector<VectorF>& i_pos
     const Vector3 n = {normal.x, normal.y, normal.z};
     Vector3 t;
     if (!Perpendicular(n, along[v], t) && !Perpendicular(n, Vector3{1, 0, 0}, t)) Perpendicular(n, Vector3{0, 0, 1}, t);
-    const double w = Dot(Cross(n, t), up[v]) < 0 ? -1 : 1;
+    const double w = tangent_math::Dot(tangent_math::Cross(n, t), up[v]) < 0 ? -1 : 1;
     tangents[v] = {static_cast<float>(t[0]) + 0.0f, static_cast<float>(t[1]) + 0.0f, static_cast<float>(t[2]) + 0.0f,
                    static_cast<float>(w)};
   }

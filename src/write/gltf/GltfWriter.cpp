@@ -76,7 +76,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Tri
   std::vector<GltfBuilding> buildings;
   for (const GltfBuilding& building : i_buildings) {
     buildings.push_back({building.plan, OwnFrame(building.frame), building.name, BuildingTransform(building.frame),
-                         building.extras});
+                         building.extras, building.farOnly, building.feature});
   }
   const bool flat = i_options.form == GltfForm::Flat;
   // The instanced forms store each piece's mesh in the output's units.
@@ -123,7 +123,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Tri
   std::ostream& binary = io_buffer ? *io_buffer : io_out;
   {
     TextOut out(binary);
-    GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, {}};
+    GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, {}, &layout.blobs};
     PutBinary(streamer, layout.views);
   }
   Glb::WriteBinEnd(binary, layout.binBytes);
