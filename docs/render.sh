@@ -8,8 +8,8 @@
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
 # Then one larger building per style with two seeds, for the variants of its pieces; pitched
-# roofs; setbacks and bands; a close-up of the brick across a cell's end and a storey's top; and
-# the example city. f3d shows the kit's textures (map_Kd) from the material file.
+# roofs; setbacks and bands; footprints of L, T, U, H and courtyard plans; a close-up of the brick
+# across a cell's end and a storey's top; and the example city. f3d shows the kit's textures (map_Kd) from the material file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$(realpath "${1:-$root/build/default/towerkit}")"
@@ -104,6 +104,48 @@ for shape in "${shapes[@]}"; do
     eye="$(awk -v cx="$cx" -v cy="$cy" -v cz="$cz" -v d="$d" -v sx="$sx" -v sz="$sz" \
       'BEGIN { print cx + sx * d, cy + 0.55 * d, cz + sz * d }' | tr ' ' ',')"
     shoot "$work/$name.obj" "${name}_${side}.png" 520,400 "$eye" "$cx,$cy,$cz"
+  done
+done
+
+# Footprints: an L, a T, a U, an H and a courtyard block in a row along z, per style, from the
+# south-west and from the north-east; and the courtyard block from above.
+for style in A B; do
+  name="footprints_${style}"
+  {
+    echo "style,width,length,height,door,balcony,z,footprint"
+    echo "$style,0,0,3,SC,NA,0,\"0,0 7,0 7,3 3,3 3,7 0,7\""
+    echo "$style,0,0,3,SC,EE,10,\"0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9\""
+    echo "$style,0,0,3,SC,NA,22,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,0,0,3,SC,NA,34,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,0,0,3,SC,SA,46,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+  } >"$work/$name.csv"
+  OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+  cp "$work/$name.mtl" "$work/$name.obj.mtl"
+  for view in "sw -30,26,-12" "ne 26,26,66"; do
+    read -r side eye <<<"$view"
+    shoot "$work/$name.obj" "${name}_${side}.png" 900,340 "$eye" -4,1.5,27
+  done
+done
+shoot "$work/footprints_B.obj" "footprint_courtyard.png" 520,400 -12,16,45 -4,1,50.5
+
+# Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
+# under a bar of 4, so that ridges of different heights meet; per style, from the south-west and
+# from the north-east.
+for style in A B; do
+  name="footprints_hip_${style}"
+  {
+    echo "style,width,length,height,door,z,roof,footprint"
+    echo "$style,0,0,2,SC,0,hip,\"0,0 7,0 7,4 3,4 3,7 0,7\""
+    echo "$style,0,0,2,SC,10,hip,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
+    echo "$style,0,0,2,SC,22,hip,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,0,0,2,SC,34,hip,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,0,0,2,SC,46,hip,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+  } >"$work/$name.csv"
+  OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+  cp "$work/$name.mtl" "$work/$name.obj.mtl"
+  for view in "sw -42,26,0" "ne 30,26,52"; do
+    read -r side eye <<<"$view"
+    shoot "$work/$name.obj" "${name}_${side}.png" 1200,420 "$eye" -4,2,25
   done
 done
 

@@ -19,7 +19,7 @@ timeout=5
 min_counters=20000
 
 cmake --preset fuzz >/dev/null
-harnesses=(obj build mtl csv city)
+harnesses=(obj build mtl csv city hiproof)
 cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
 
 for harness in "${harnesses[@]}"; do
@@ -32,9 +32,12 @@ for harness in "${harnesses[@]}"; do
   # The build harness reads OBJ unit files, so both OBJ harnesses share one dictionary.
   dict="fuzz/$harness.dict"
   [ "$harness" = build ] && dict=fuzz/obj.dict
+  # The hip roof harness reads bits, for which no words help.
+  dictionary=()
+  [ -f "$dict" ] && dictionary=(-dict="$dict")
   echo "== fuzzing $harness: ${args[*]}"
   log="build/fuzz/$harness.log"
-  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" -dict="$dict" -timeout="$timeout" \
+  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" "${dictionary[@]}" -timeout="$timeout" \
     -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}" 2>&1 | tee "$log"
   # libFuzzer says "INFO: Loaded 1 modules   (33133 inline 8-bit counters): ..." at its start.
   counters="$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" | head -n 1)"

@@ -14,6 +14,9 @@ namespace {
 constexpr CellReach kFacade{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 0.5f}};
 constexpr CellReach kCorner{{-0.5f, 0.0f, -0.5f}, {1.5f, 1.0f, 1.5f}};
 constexpr CellReach kBalcony{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 0.5f}};
+// An inner corner builds the walls of the cells on its +x and +z sides, which stand out into the
+// open cell between them.
+constexpr CellReach kInner{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 1.5f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
 // A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
 // overhang the facade (and a corner's both facades) by up to one cell.
@@ -24,6 +27,7 @@ constexpr CellReach kRoofCorner{{-0.5f, -0.5f, -0.5f}, {1.5f, 2.0f, 1.5f}};
 constexpr const char* kRoofs = "gable and hip roofs (--roof) need it";
 constexpr const char* kHips = "hip roofs (--roof hip) need it";
 constexpr const char* kGables = "gable roofs (--roof gable) need it";
+constexpr const char* kWings = "hip roofs (--roof hip) over a footprint other than a rectangle (--footprint) need it";
 
 constexpr const char* kSetbacks = "setbacks (--setback) need it";
 constexpr const char* kEveryBuilding = "every building needs it";
@@ -65,6 +69,31 @@ constexpr PieceRule kRules[] = {
      "setbacks (--setback) of some sides only need it"},
     {PieceKind::TerraceAngleRight, "terraceangleright", true, PieceRow::Terrace, kCorner,
      "setbacks (--setback) of some sides only need it"},
+    {PieceKind::InnerAngle,     "innerangle",     true, PieceRow::Inner, kInner,
+     "footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleRoof, "innerangleroof", true, PieceRow::Inner, kInner,
+     "footprints with inner corners (--footprint) need it"},
+    {PieceKind::RidgeTurn,            "ridgeturn",            true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::RidgeTee,             "ridgetee",             true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::RidgeCross,           "ridgecross",           true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::RidgeCorner,          "ridgecorner",          true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::RidgeSlope,           "ridgeslope",           true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::Saddle,               "saddle",               true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::Valley,               "valley",               true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::SlopeValleyLeft,      "slopevalleyleft",      true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::SlopeValleyRight,     "slopevalleyright",     true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::ValleyEave,           "valleyeave",           true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::SaddleEave,           "saddleeave",           true, PieceRow::Wings, kRoofInside, kWings},
+    {PieceKind::EaveValleyLeft,       "eavevalleyleft",       true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::EaveValleyRight,      "eavevalleyright",      true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::EaveValleyBoth,       "eavevalleyboth",       true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::EaveStepLeft,         "eavestepleft",         true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::EaveStepRight,        "eavestepright",        true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::EaveStepValleyLeft,   "eavestepvalleyleft",   true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::EaveStepValleyRight,  "eavestepvalleyright",  true, PieceRow::Wings, kRoofEave,   kWings},
+    {PieceKind::CornerValleyLeft,     "cornervalleyleft",     true, PieceRow::Wings, kRoofCorner, kWings},
+    {PieceKind::CornerValleyRight,    "cornervalleyright",    true, PieceRow::Wings, kRoofCorner, kWings},
+    {PieceKind::CornerValleyBoth,     "cornervalleyboth",     true, PieceRow::Wings, kRoofCorner, kWings},
 };
 // clang-format on
 

@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include <ostrel/layout/Footprint.h>
 #include <ostrel/layout/Setbacks.h>
 
+#include "layout/FootprintParts.h"
 #include "layout/LayoutParts.h"
 
 namespace Ostrel::Buildings {
@@ -48,6 +50,7 @@ struct Facade {
   std::int64_t x, z;              // cell 1
   std::int64_t dx, dz;            // from one cell to the next
   std::int8_t xd, zd;
+  bool mayHoldDoor = true;  // of a footprint's runs, only the door's run may
 };
 
 // What one row lays out: the kinds of its pieces and where it stands.
@@ -58,6 +61,7 @@ struct Row {
   std::int64_t level;
   PieceRow kind;
   PieceKind corner;
+  PieceKind inner;                // of a footprint's inner corners
   PieceKind window, door, close;  // of an inner cell, by its opening
   std::vector<Choice>* choices;   // the plan's, which gains those of the row's pieces
   // The first storey of a block that steps back: the sides N, E, S, W that stand over the
@@ -65,7 +69,7 @@ struct Row {
   std::array<bool, 4> terrace{};
   // The top of a block that a block above steps back from: the cells the block above stands on
   // (in the row's cells) are left out of its roof ring.
-  const Footprint* keepOut = nullptr;
+  const BlockRect* keepOut = nullptr;
 };
 
 std::size_t SideIndex(char i_side) {
@@ -81,7 +85,7 @@ std::size_t SideIndex(char i_side) {
   }
 }
 
-bool Inside(const Footprint& i_footprint, std::int64_t i_x, std::int64_t i_z) {
+bool Inside(const BlockRect& i_footprint, std::int64_t i_x, std::int64_t i_z) {
   return i_x <= i_footprint.x0 && i_x > i_footprint.x0 - i_footprint.cellsAlongX && i_z >= i_footprint.z0 &&
          i_z < i_footprint.z0 + i_footprint.cellsAlongZ;
 }
@@ -106,8 +110,12 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index,
   const int level = RuleLevel(i_row.level);
   const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx;
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
-  const CellOpening opening = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter,
-                                          i_facade.minSide, i_facade.maxSide, i_index);
+  CellOpening opening = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter, i_facade.minSide,
+                                    i_facade.maxSide, i_index);
+  if (opening == CellOpening::Door && !i_facade.mayHoldDoor) {
+    opening = CloseSelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index) ? CellOpening::Close
+                                                                                        : CellOpening::Window;
+  }
   if (i_row.terrace[SideIndex(i_facade.letter)]) {
     // Over the terrace no balcony: the terrace is the storey's outdoor floor.
     const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
@@ -145,7 +153,7 @@ void AddCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, st
 }
 
 // The cells i_lo to i_hi (1-based) of the facade that stand in i_footprint; false for none.
-bool CellsInside(const Facade& i_facade, const Footprint& i_footprint, std::int64_t& o_lo, std::int64_t& o_hi) {
+bool CellsInside(const Facade& i_facade, const BlockRect& i_footprint, std::int64_t& o_lo, std::int64_t& o_hi) {
   // Along the facade's line the cells step by one along x or z; across it they stay.
   const bool alongX = i_facade.dx != 0;
   const std::int64_t step = alongX ? i_facade.dx : i_facade.dz;
@@ -172,7 +180,7 @@ void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_run
     return;
   }
   std::int64_t door = 0;
-  if (!DoorCell(i_row.request->door, RuleLevel(i_row.level), i_facade.letter, i_facade.minSide,
+  if (!i_facade.mayHoldDoor || !DoorCell(i_row.request->door, RuleLevel(i_row.level), i_facade.letter, i_facade.minSide,
                 i_facade.maxSide, door)) {
     door = 0;  // no cell has index 0
   }
@@ -213,21 +221,94 @@ std::vector<Run> RingRuns(const Row& i_row) {
   return runs;
 }
 
+// The longest run on the outline that faces the door's side (the first of equal ones): the only
+// run the door may open in, never a courtyard's. None when the request has no door.
+std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeRun>& i_runs,
+                    const std::vector<bool>& i_outer) {
+  std::size_t best = i_runs.size();
+  if (i_door.size() < 2) return best;
+  for (std::size_t i = 0; i < i_runs.size(); ++i) {
+    if (!i_outer[i] || i_runs[i].side != i_door[0]) continue;
+    if (best == i_runs.size() || i_runs[i].cells > i_runs[best].cells) best = i;
+  }
+  return best;
+}
+
+// The ring of one row of a footprint's building: every run of facade cells with the corner that
+// turns from it to the next side (each outer corner laid once, by the run it faces the same way
+// as), then the inner corners. The inner-corner piece stands in the cell diagonally inside the
+// corner, its +x toward one run's end cell and its +z toward the other's, and builds the walls of
+// both end cells; those cells, like a rectangle's corners, take no piece of their own.
+std::vector<Run> FootprintRing(const Row& i_row) {
+  const Footprint& footprint = *i_row.request->footprint;
+  const std::vector<detail::FacadeRun> runs = detail::FacadeRuns(footprint);
+  const std::vector<bool> outer = detail::OuterRuns(runs);
+  const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
+  std::vector<Run> out;
+  const auto corner = [&](std::int64_t i_x, std::int64_t i_z, const detail::RunStep& i_step) {
+    // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
+    // (zd, 0, xd).
+    Run run;
+    run.period.push_back(Place(i_row, i_row.corner, 0, i_x, i_z, i_step.outZ, i_step.outX));
+    out.push_back(std::move(run));
+  };
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const detail::FacadeRun& r = runs[i];
+    const detail::RunStep step = detail::StepOf(r.side);
+    // Seen from outside, the left end of a north or east run is its last cell, as on a rectangle.
+    const bool countsLeft = r.side == 'N' || r.side == 'E';
+    Facade facade{r.side,
+                  r.cells - 2,
+                  countsLeft ? r.cells - 2 : 1,
+                  countsLeft ? 1 : r.cells - 2,
+                  r.x + step.dx,
+                  r.z + step.dz,
+                  step.dx,
+                  step.dz,
+                  step.outZ,
+                  step.outX,
+                  i == doorRun};
+    const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
+    // The next side clockwise is at the end of north and east runs, the start of south and west.
+    const bool cornerAtEnd = r.side == 'N' || r.side == 'E';
+    if (!cornerAtEnd && !r.innerAtStart) corner(r.x, r.z, step);
+    AddFacade(i_row, facade, out);
+    if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, step);
+  }
+  for (const detail::InnerCorner& c : detail::InnerCorners(footprint, runs)) {
+    // +x toward one end cell and +z toward the other, +z a quarter turn left of +x.
+    const bool xFirst = c.dx == c.dz;
+    const std::int8_t ax = xFirst ? c.dx : 0, az = xFirst ? 0 : c.dz;
+    Run run;
+    run.period.push_back(Place(i_row, i_row.inner, 0, c.x, c.z, az, ax));
+    out.push_back(std::move(run));
+  }
+  return out;
+}
+
+// The ring of a row: a rectangle's, or a footprint's.
+std::vector<Run> RowRuns(const Row& i_row) {
+  return i_row.request->footprint ? FootprintRing(i_row) : RingRuns(i_row);
+}
+
 Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
             PieceRow i_kind, Plan& io_plan) {
   Row row{&i_request,      &i_kit,
           &i_style,        i_level,
           i_kind,          PieceKind::AngleRoof,
+          PieceKind::InnerAngleRoof,
           PieceKind::Roof, PieceKind::RoofDoor,
           PieceKind::Roof, &io_plan.choices};
   // The roof row takes no wall requests (AnySelects), so its "close" piece is never asked for.
   if (i_kind == PieceRow::Ground) {
     row.corner = PieceKind::Angle;
+    row.inner = PieceKind::InnerAngle;
     row.window = PieceKind::Ground;
     row.door = PieceKind::GroundDoor;
     row.close = PieceKind::GroundClose;
   } else if (i_kind == PieceRow::Floor) {
     row.corner = PieceKind::Angle;
+    row.inner = PieceKind::InnerAngle;
     row.window = PieceKind::Floor;
     row.door = PieceKind::Floor;  // the door stands on the ground storey only
     row.close = PieceKind::FloorClose;
@@ -235,9 +316,30 @@ Row MakeRow(const Request& i_request, const Kit& i_kit, const KitStyle& i_style,
   return row;
 }
 
+void AddCapRect(const PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level, std::int64_t i_x,
+                std::int64_t i_countX, std::int64_t i_z, std::int64_t i_countZ, Plan& io_plan);
+
+// The roof cap of a footprint: every cell with no facade, but the cells inside inner corners,
+// whose inner-corner piece roofs them; rectangle by rectangle, each as lines along z.
+void AddFootprintCap(const Footprint& i_footprint, PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level,
+                     Plan& io_plan) {
+  Footprint inside = i_footprint;
+  for (const auto& [dx, dz] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}})
+    inside = Intersection(inside, Shifted(i_footprint, dx, dz));
+  for (const detail::InnerCorner& c : detail::InnerCorners(i_footprint, detail::FacadeRuns(i_footprint)))
+    inside = Difference(inside, RectangleFootprint(c.x, c.z, 1, 1));
+  for (const CellRect& rect : Rectangles(inside))
+    AddCapRect(i_cap, i_choice, i_level, rect.x1, rect.x1 - rect.x0 + 1, rect.z0, rect.z1 - rect.z0 + 1, io_plan);
+}
+
 void AddRoofCap(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
                 Plan& io_plan) {
   const PieceId cap = i_style.piece(PieceKind::RoofCap);
+  if (i_request.footprint) {
+    if (i_kit.piece(cap).empty()) return;
+    const std::uint32_t choice = ChoiceOf(i_request, i_kit, i_style, PieceKind::RoofCap, 0, io_plan.choices);
+    return AddFootprintCap(*i_request.footprint, cap, choice, i_level, io_plan);
+  }
   if (i_kit.piece(cap).empty() || i_request.cellsAlongZ - 2 <= 0 || i_request.cellsAlongX - 2 <= 0) return;
   const std::uint32_t choice = ChoiceOf(i_request, i_kit, i_style, PieceKind::RoofCap, 0, io_plan.choices);
   Block lines;
@@ -247,7 +349,7 @@ void AddRoofCap(const Request& i_request, const Kit& i_kit, const KitStyle& i_st
 
 // The request as a building of the footprint's cells, its north-west corner cell at (0, 0): a
 // block is laid as such a building and then moved to its place (Shift).
-Request OnFootprint(const Request& i_request, const Footprint& i_footprint) {
+Request OnFootprint(const Request& i_request, const BlockRect& i_footprint) {
   Request block = i_request;
   block.cellsAlongX = i_footprint.cellsAlongX;
   block.cellsAlongZ = i_footprint.cellsAlongZ;
@@ -255,7 +357,7 @@ Request OnFootprint(const Request& i_request, const Footprint& i_footprint) {
 }
 
 // Moves the plan's blocks from i_first on by the footprint's north-west corner cell.
-void Shift(Plan& io_plan, std::size_t i_first, const Footprint& i_footprint) {
+void Shift(Plan& io_plan, std::size_t i_first, const BlockRect& i_footprint) {
   if (i_footprint.x0 == 0 && i_footprint.z0 == 0) return;
   for (std::size_t b = i_first; b < io_plan.blocks.size(); ++b) {
     for (Run& run : io_plan.blocks[b].runs) {
@@ -279,13 +381,13 @@ std::array<bool, 4> TerraceSides(const Setback& i_setback) {
 
 // One row of the block at i_level in the style of that storey.
 void AddRow(const Request& i_block, const Kit& i_kit, std::int64_t i_level, PieceRow i_kind,
-            const std::array<bool, 4>& i_terrace, const Footprint* i_keepOut, Plan& io_plan) {
+            const std::array<bool, 4>& i_terrace, const BlockRect* i_keepOut, Plan& io_plan) {
   // The roof row and a terrace belong to the storey below them.
   const std::int64_t storey = i_kind == PieceRow::Roof && i_level > 0 ? i_level - 1 : i_level;
   Row row = MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, storey), i_level, i_kind, io_plan);
   row.terrace = i_terrace;
   row.keepOut = i_keepOut;
-  io_plan.blocks.push_back({RingRuns(row)});
+  io_plan.blocks.push_back({RowRuns(row)});
 }
 
 // The last storey from i_first on, up to i_last, before the style changes: where a band starts
@@ -307,9 +409,9 @@ void AddFloors(const Request& i_block, const Kit& i_kit, std::int64_t i_first, s
     const std::int64_t end = LastOfSameStyle(i_block, i_first, i_last);
     const std::int64_t floors = end - i_first + 1;
     if (floors >= 2) {
-      Block pair{RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, PieceRow::Floor, io_plan))};
+      Block pair{RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first, PieceRow::Floor, io_plan))};
       std::vector<Run> second =
-          RingRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, PieceRow::Floor, io_plan));
+          RowRuns(MakeRow(i_block, i_kit, StyleAt(i_block, i_kit, i_first), i_first + 1, PieceRow::Floor, io_plan));
       pair.runs.insert(pair.runs.end(), second.begin(), second.end());
       pair.repeats = floors / 2;
       for (Run& run : pair.runs) run.blevel = 2;
@@ -362,13 +464,13 @@ void AddCapRect(const PieceId i_cap, std::uint32_t i_choice, std::int64_t i_leve
 // the block below where the block above leaves it open, and roof cap over the rest of the block
 // below's inside that the block above leaves open, in the style of the storey below.
 void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block, Plan& io_plan) {
-  const Footprint below = FootprintOf(i_request, i_block - 1);
-  const Footprint above = FootprintOf(i_request, i_block);
+  const BlockRect below = BlockRectOf(i_request, i_block - 1);
+  const BlockRect above = BlockRectOf(i_request, i_block);
   const std::int64_t level = i_request.setbacks[i_block - 1].level;
   const Request lower = OnFootprint(i_request, below);
   const std::size_t first = io_plan.blocks.size();
   // The block above in the cells of the block below.
-  const Footprint keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
+  const BlockRect keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
   AddRow(lower, i_kit, level, PieceRow::Roof, {}, &keepOut, io_plan);
   Shift(io_plan, first, below);
 
@@ -383,15 +485,15 @@ void AddTerrace(const Request& i_request, const Kit& i_kit, std::size_t i_block,
 
 void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap, std::uint32_t i_choice,
                    Plan& io_plan) {
-  const Footprint below = FootprintOf(i_request, i_block - 1);
-  const Footprint above = FootprintOf(i_request, i_block);
+  const BlockRect below = BlockRectOf(i_request, i_block - 1);
+  const BlockRect above = BlockRectOf(i_request, i_block);
   const std::int64_t level = i_request.setbacks[i_block - 1].level;
   const std::size_t first = io_plan.blocks.size();
   // The block above in the cells of the block below; the inside of the block below: x from -1
   // down to 2 - X, z from 1 up to Z - 2; the block above: x from keepOut.x0 down to keepOut.x0 -
   // keepOut.cellsAlongX + 1, z from keepOut.z0 up. North and south strips (rows of cells) across
   // the whole inside, then west and east strips between them.
-  const Footprint keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
+  const BlockRect keepOut{above.x0 - below.x0, above.z0 - below.z0, above.cellsAlongX, above.cellsAlongZ};
   const std::int64_t X = below.cellsAlongX, Z = below.cellsAlongZ;
   const std::int64_t insideX = X - 2, insideZ = Z - 2;
   const std::int64_t north = std::min(-1 - keepOut.x0, insideX);
@@ -413,7 +515,7 @@ Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   const std::size_t blocks = i_request.setbacks.size() + 1;
   const std::int64_t top = i_request.rows - 2;  // the top storey; -1 for a height of 0
   for (std::size_t b = 0; b < blocks; ++b) {
-    const Footprint footprint = FootprintOf(i_request, b);
+    const BlockRect footprint = BlockRectOf(i_request, b);
     const Request block = OnFootprint(i_request, footprint);
     const std::int64_t level = b == 0 ? 0 : i_request.setbacks[b - 1].level;
     if (b > 0) AddTerrace(i_request, i_kit, b, plan);

@@ -30,6 +30,14 @@ Request MakeRequest(const std::string& i_style, const std::string& i_door,
   return request;
 }
 
+void SetFootprint(Request& io_request, const Footprint& i_footprint) {
+  const CellRect bounds = BoundsOf(i_footprint);
+  io_request.cellsAlongX = bounds.x1 - bounds.x0 + 1;
+  io_request.cellsAlongZ = bounds.z1 - bounds.z0 + 1;
+  io_request.footprint = nullptr;
+  if (!IsRectangle(i_footprint)) io_request.footprint = std::make_shared<const Footprint>(NormalizedFootprint(i_footprint));
+}
+
 // A level as the cell rules see it: a level that does not fit wraps, as a plain conversion would.
 int RuleLevel(std::int64_t i_level) { return static_cast<int>(static_cast<std::uint32_t>(i_level)); }
 

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include <ostrel/layout/HipRoof.h>
+
 #include "layout/LayoutParts.h"
 
 namespace Ostrel::Buildings::detail {
@@ -218,11 +220,28 @@ void AddHipRoof(Roof& io_roof) {
   AddBlock(io_roof, std::move(ridge), 1);
 }
 
+// A hip roof over a footprint other than a rectangle: each rectangle of cells that take one piece
+// is a run along z, repeated row by row along x.
+void AddFootprintHipRoof(Roof& io_roof) {
+  std::vector<HipCells> cells;
+  std::string fault;
+  // The tool refuses a footprint that no hip roof covers before it lays one out.
+  if (!HipRoofCells(*io_roof.request.footprint, cells, fault)) return;
+  for (const HipCells& run : cells) {
+    const Direction down{run.zd, run.xd};
+    Run line = Line(Place(io_roof, run.kind, FacadeOf(down), run.x, run.z, run.step, down), run.cells, {0, 1});
+    line.bx = 1;
+    line.bstep = 0;
+    AddBlock(io_roof, {std::move(line)}, run.rows);
+  }
+}
+
 }  // namespace
 
 void AddPitchedRoof(const Request& i_request, const Kit& i_kit, const KitStyle& i_style, std::int64_t i_level,
                     Plan& io_plan) {
   Roof roof{i_request, i_kit, i_style, i_level, io_plan};
+  if (i_request.footprint) return AddFootprintHipRoof(roof);
   if (i_request.roof == RoofShape::Gable) return AddGableRoof(roof);
   AddHipRoof(roof);
 }

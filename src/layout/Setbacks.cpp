@@ -109,7 +109,7 @@ std::string SetbackFault(const Request& i_request, std::size_t i_index) {
     return " steps back at storey " + std::to_string(setback.level) + ", not above the setback before it (storey " +
            std::to_string(i_request.setbacks[i_index - 1].level) + "): give setbacks from the lowest up";
   }
-  const Footprint above = FootprintOf(i_request, i_index + 1);
+  const BlockRect above = BlockRectOf(i_request, i_index + 1);
   if (above.cellsAlongX < 2) {
     return " leaves the block above " + Cells(above.cellsAlongX) + " from north to south: a block needs 2 or more each way";
   }
@@ -137,8 +137,8 @@ std::string BandFault(const Request& i_request, std::size_t i_index) {
   return "";
 }
 
-Footprint FootprintOf(const Request& i_request, std::size_t i_block) {
-  Footprint footprint{0, 0, i_request.cellsAlongX, i_request.cellsAlongZ};
+BlockRect BlockRectOf(const Request& i_request, std::size_t i_block) {
+  BlockRect footprint{0, 0, i_request.cellsAlongX, i_request.cellsAlongZ};
   for (std::size_t i = 0; i < i_block && i < i_request.setbacks.size(); ++i) {
     const Setback& setback = i_request.setbacks[i];
     // North faces +x and west -z: stepping them in moves the north-west corner cell.

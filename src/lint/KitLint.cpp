@@ -14,6 +14,7 @@
 
 #include <ostrel/ext/MeshCheck.h>
 #include <ostrel/kit/Kit.h>
+#include <ostrel/layout/FootprintInput.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Setbacks.h>
 #include <ostrel/scene/Scene.h>
@@ -64,8 +65,12 @@ PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io
   return io_lint.id;
 }
 
-// The pieces of pitched roofs and of setbacks' terraces are each a set a style offers or not.
-bool OptionalRow(PieceRow i_row) { return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace; }
+// The pieces of pitched roofs, of setbacks' terraces, of footprints' inner corners and of hip
+// roofs over them are each a set a style offers or not.
+bool OptionalRow(PieceRow i_row) {
+  return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace || i_row == PieceRow::Inner ||
+         i_row == PieceRow::Wings;
+}
 
 // Whether a style has a file of any piece of the row: a style without one does not offer what
 // they make (pitched roofs, setbacks), and none of those pieces is missing from it.
@@ -374,11 +379,13 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
-  bool pitched = false, terraces = false;
+  bool pitched = false, terraces = false, inner = false, wings = false;
   for (const LintPiece& piece : i_pieces) {
     lint.emplace(piece.id, &piece);
     pitched = pitched || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Pitched);
     terraces = terraces || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Terrace);
+    inner = inner || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Inner);
+    wings = wings || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Wings);
   }
 
   BuildingFaults faults;
@@ -394,7 +401,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
-    for (const Request& request : LintRequests(i_style, pitched, terraces)) {
+    for (const Request& request : LintRequests(i_style, pitched, terraces, inner, pitched && inner && wings)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakeSceneBuilding(request, i_kit).plan;
       AddEmptyRoofCap(request, i_kit, plan);
@@ -498,7 +505,41 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
   return styles;
 }
 
-std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces) {
+// Buildings of footprints with inner corners: an L, a U whose notch is 2 cells wide (its runs of
+// 2 cells meet inner corners at both ends), a T whose stem's inner corners face each other across
+// 3 cells, and a courtyard, whose inner corners turn the other way round; walls and balconies
+// on every side. With i_hips, each also under a hip roof, and a plus and a stair whose wings
+// meet at every height, so that every kind of the hip roof's pieces is placed.
+void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<Request>& io_requests) {
+  const char* const outlines[] = {"0,0 5,0 5,2 2,2 2,6 0,6", "0,0 4,0 4,2 2,2 2,4 4,4 4,6 0,6",
+                                  "0,0 2,0 2,2 5,2 5,5 2,5 2,7 0,7", "0,0 6,0 6,6 0,6; 2,2 4,2 4,4 2,4"};
+  for (const char* outline : outlines) {
+    Footprint footprint;
+    std::string why;
+    if (!ParseOutline(outline, footprint, why)) continue;
+    Request request = MakeRequest(i_style, "SC", {"NA", "EE", "WO"}, {"SC", "EA"}, 0, 0, 3);
+    SetFootprint(request, footprint);
+    io_requests.push_back(request);
+    if (!i_hips) continue;
+    request.roof = RoofShape::Hip;
+    io_requests.push_back(std::move(request));
+  }
+  if (!i_hips) return;
+  const char* const wings[] = {"0,3 3,3 3,0 6,0 6,3 9,3 9,6 6,6 6,9 3,9 3,6 0,6",
+                               "0,0 9,0 9,2 7,2 7,4 5,4 5,6 3,6 3,8 0,8", "0,0 7,0 7,7 0,7; 2,2 5,2 5,5 2,5"};
+  for (const char* outline : wings) {
+    Footprint footprint;
+    std::string why;
+    if (!ParseOutline(outline, footprint, why)) continue;
+    Request request = MakeRequest(i_style, "SC", {}, {}, 0, 0, 2);
+    SetFootprint(request, footprint);
+    request.roof = RoofShape::Hip;
+    io_requests.push_back(std::move(request));
+  }
+}
+
+std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner,
+                                  bool i_hips) {
   struct Options {
     const char* door;
     std::vector<std::string> balcony, close;
@@ -519,6 +560,7 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bo
   for (const Options& o : options)
     requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
   if (i_terraces) AddSetbackRequests(i_style, i_pitched, requests);
+  if (i_inner) AddFootprintRequests(i_style, i_hips, requests);
   if (!i_pitched) return requests;
   struct Roofs {
     RoofShape shape;

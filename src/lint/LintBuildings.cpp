@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -159,6 +161,46 @@ bool PlacementBeside(const LintBuilding& i_building, const Placement& i_placemen
   return true;
 }
 
+// Whether the piece is an inner corner's (or a variant of one), which builds the cells beside its
+// own: told by its name, STYLE_KIND or STYLE_KIND.N.
+bool BuildsCellsBeside(const Kit& i_kit, PieceId i_piece) {
+  const std::string& name = i_kit.piece(i_piece).name;
+  const std::size_t underscore = name.find('_');
+  if (underscore == std::string::npos) return false;
+  const std::string_view suffix = std::string_view(name).substr(underscore + 1);
+  PieceKind kind;
+  std::uint32_t number = 0;
+  if (!KindOfSuffix(suffix, kind) && !VariantOfSuffix(suffix, kind, number)) return false;
+  return RuleOf(kind).row == PieceRow::Inner;
+}
+
+// A piece that builds the cells beside its own (an inner corner, on +x and +z) ends on their far
+// sides, at 1.5: the placement beyond such a side, two cells out along it, and the side it is
+// told as. False when the edge lies on no such side or no piece stands there.
+bool PlacementBeyond(const LintBuilding& i_building, const Placement& i_placement, const VectorF& i_a,
+                     const VectorF& i_b, CellSide& o_side, std::uint32_t& o_index) {
+  const auto on = [](float i_a, float i_b) {
+    return std::fabs(i_a - 1.5f) <= kSideTolerance && std::fabs(i_b - 1.5f) <= kSideTolerance;
+  };
+  std::int64_t ax = 0, az = 0;  // in the piece's own frame
+  if (on(i_a.x, i_b.x)) {
+    ax = 2;
+    o_side = CellSide::PlusX;
+  } else if (on(i_a.z, i_b.z)) {
+    az = 2;
+    o_side = CellSide::PlusZ;
+  } else {
+    return false;
+  }
+  // The piece's +x axis points to (zd, 0, xd) in the building, its +z axis to (-xd, 0, zd).
+  const std::int64_t dx = ax * i_placement.zd - az * i_placement.xd, dz = ax * i_placement.xd + az * i_placement.zd;
+  const auto it = i_building.cells.find(std::make_tuple(i_placement.x + dx, i_placement.level, i_placement.step,
+                                                        i_placement.z + dz));
+  if (it == i_building.cells.end()) return false;
+  o_index = it->second;
+  return true;
+}
+
 void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i_edge, const Kit& i_kit,
                  BuildingFaults& io_faults) {
   const std::size_t face = i_edge.faces.front();
@@ -174,6 +216,14 @@ void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i
   std::uint32_t beside = 0;
   bool hasBeside = false;
   std::vector<PieceId> others;
+  // An edge on a far side of a piece that builds the cells beside its own: the piece beyond first.
+  CellSide far = CellSide::None;
+  if (BuildsCellsBeside(i_kit, source.piece) &&
+      PlacementBeyond(i_building, i_building.placements[source.placement], piece.positions[a], piece.positions[b], far,
+                      beside)) {
+    hasBeside = true;
+    side = &far;
+  }
   for (const CellSide& candidate : sides) {
     std::uint32_t index = 0;
     if (!PlacementBeside(i_building, i_building.placements[source.placement], candidate, index)) continue;

@@ -61,7 +61,7 @@ std::vector<TexturedFace> StyleFaces(const Style& i_style) {
     sloped.insert(sloped.end(), roofs.begin(), roofs.end());
   }
   for (const PieceSpec& piece : boxed) {
-    const std::vector<TexturedFace> some = BoxFaces(MakeSurface(piece.steps, piece.open));
+    const std::vector<TexturedFace> some = BoxFaces(MakeSurface(piece.steps, piece.open, piece.parts));
     faces.insert(faces.end(), some.begin(), some.end());
   }
   for (const SlopedPiece& piece : sloped) {

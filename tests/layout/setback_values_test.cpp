@@ -52,7 +52,7 @@ TEST(SetbackValues, EachFaultIsFoundWhereTheSetbackStands) {
   request.setbacks = {{2, 1, 0, 1, 0}, {4, 0, 2, 0, 0}};
   EXPECT_EQ(SetbackFault(request, 0), "");
   EXPECT_EQ(SetbackFault(request, 1), "");
-  const Footprint top = FootprintOf(request, 2);
+  const BlockRect top = BlockRectOf(request, 2);
   EXPECT_EQ(top.x0, -1);  // north stepped in by one
   EXPECT_EQ(top.z0, 0);
   EXPECT_EQ(top.cellsAlongX, 3);
@@ -88,9 +88,9 @@ TEST(SetbackValues, BandsCoverStoreysOnceAndGiveTheirStyle) {
 
 namespace {
 
-using Ostrel::Buildings::Footprint;
+using Ostrel::Buildings::BlockRect;
 
-bool InFootprint(const Footprint& i_footprint, std::int64_t i_x, std::int64_t i_z) {
+bool InFootprint(const BlockRect& i_footprint, std::int64_t i_x, std::int64_t i_z) {
   return i_x <= i_footprint.x0 && i_x > i_footprint.x0 - i_footprint.cellsAlongX && i_z >= i_footprint.z0 &&
          i_z < i_footprint.z0 + i_footprint.cellsAlongZ;
 }
@@ -113,7 +113,7 @@ TEST(SetbackLayout, TheTerraceCoversWhatTheBlockAboveLeavesOpenOnce) {
         ++pieces[{i_placement.level, i_placement.x, i_placement.z}];
     });
     for (std::size_t b = 0; b < setbacks.size(); ++b) {
-      const Footprint below = FootprintOf(request, b), above = FootprintOf(request, b + 1);
+      const BlockRect below = BlockRectOf(request, b), above = BlockRectOf(request, b + 1);
       const std::int64_t level = setbacks[b].level;
       for (std::int64_t x = below.x0 - below.cellsAlongX + 1; x <= below.x0; ++x) {
         for (std::int64_t z = below.z0; z < below.z0 + below.cellsAlongZ; ++z) {
@@ -130,7 +130,7 @@ TEST(SetbackLayout, TheTerraceCoversWhatTheBlockAboveLeavesOpenOnce) {
       std::size_t block = 0;
       while (block < setbacks.size() && level > setbacks[block].level) ++block;
       // At a setback's own level the terrace belongs to the block below.
-      EXPECT_TRUE(InFootprint(FootprintOf(request, block), x, z)) << "level " << level << ", cell " << x << ", " << z;
+      EXPECT_TRUE(InFootprint(BlockRectOf(request, block), x, z)) << "level " << level << ", cell " << x << ", " << z;
     }
   }
 }

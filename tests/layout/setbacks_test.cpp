@@ -51,7 +51,7 @@ std::size_t BlockAt(const Request& i_request, std::int64_t i_level) {
   return block;
 }
 
-bool Inside(const Footprint& i_f, std::int64_t i_x, std::int64_t i_z) {
+bool Inside(const BlockRect& i_f, std::int64_t i_x, std::int64_t i_z) {
   return i_x <= i_f.x0 && i_x > i_f.x0 - i_f.cellsAlongX && i_z >= i_f.z0 && i_z < i_f.z0 + i_f.cellsAlongZ;
 }
 
@@ -75,9 +75,9 @@ void ExpectClean(const Request& i_request, const Kit& i_kit, const std::string& 
     const std::size_t block = BlockAt(i_request, i_placement.level);
     const bool roofRow = RuleOf(kinds[i_placement.piece]).row == PieceRow::Roof;
     const bool terrace = roofRow && block > 0 && i_placement.level == i_request.setbacks[block - 1].level;
-    const bool inside = terrace ? Inside(FootprintOf(i_request, block - 1), i_placement.x, i_placement.z) &&
-                                      !Inside(FootprintOf(i_request, block), i_placement.x, i_placement.z)
-                                : Inside(FootprintOf(i_request, block), i_placement.x, i_placement.z);
+    const bool inside = terrace ? Inside(BlockRectOf(i_request, block - 1), i_placement.x, i_placement.z) &&
+                                      !Inside(BlockRectOf(i_request, block), i_placement.x, i_placement.z)
+                                : Inside(BlockRectOf(i_request, block), i_placement.x, i_placement.z);
     if (!inside) ++misplaced;
   });
   EXPECT_EQ(misplaced, 0u) << i_what << ": placements off their block's footprint";

@@ -98,7 +98,11 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "floor, floorclose, roof, roofdoor, balcony, roofcap, eave, slope, ridge, "
                       "eavecorner, hip, ridgeend, peak, gablewall, eavegableleft, eavegableright, "
                       "slopegableleft, slopegableright, ridgegable, terracefloor, terracefloorclose, "
-                      "terraceangle, terraceangleleft, terraceangleright") +
+                      "terraceangle, terraceangleleft, terraceangleright, innerangle, innerangleroof, "
+                      "ridgeturn, ridgetee, ridgecross, ridgecorner, ridgeslope, saddle, valley, "
+                      "slopevalleyleft, slopevalleyright, valleyeave, saddleeave, eavevalleyleft, "
+                      "eavevalleyright, eavevalleyboth, eavestepleft, eavestepright, eavestepvalleyleft, "
+                      "eavestepvalleyright, cornervalleyleft, cornervalleyright, cornervalleyboth") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -47,7 +47,11 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
                   "STYLE_KIND.N.obj, KIND one of angle, angleroof, ground, grounddoor, groundclose, floor, "
                   "floorclose, roof, roofdoor, balcony, roofcap, eave, slope, ridge, eavecorner, hip, ridgeend, peak, "
                   "gablewall, eavegableleft, eavegableright, slopegableleft, slopegableright, ridgegable, "
-                  "terracefloor, terracefloorclose, terraceangle, terraceangleleft, terraceangleright"},
+                  "terracefloor, terracefloorclose, terraceangle, terraceangleleft, terraceangleright, innerangle, innerangleroof, "
+                  "ridgeturn, ridgetee, ridgecross, ridgecorner, ridgeslope, saddle, valley, slopevalleyleft, "
+                  "slopevalleyright, valleyeave, saddleeave, eavevalleyleft, eavevalleyright, eavevalleyboth, "
+                  "eavestepleft, eavestepright, eavestepvalleyleft, eavestepvalleyright, cornervalleyleft, "
+                  "cornervalleyright, cornervalleyboth"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
                   "'lint/T_angleroof.obj')"},

@@ -118,6 +118,8 @@ inline Style ShopStyle() {
   kit.push_back(balcony);
 
   kit.push_back(RoofCap(s));
+  kit.push_back(InnerCorner(s, design));
+  kit.push_back(InnerCornerRoof(s, design));
   return style;
 }
 

@@ -16,6 +16,7 @@
 //   storey leaves the building's base open, as the corner (the same piece on every storey) must;
 // - the roof slab runs on into the neighbouring roof cells at x = -150.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ struct PieceSpec {
   std::string palette;  // the style's material file without ".mtl"; empty for no materials
   std::vector<Step> steps;
   std::vector<Open> open;
+  std::vector<Part> parts{};  // parts of a piece wider than a cell (MakeSurface)
 };
 
 struct Style {
@@ -179,6 +181,60 @@ inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) 
   return piece;
 }
 
+// An inner corner, in the cell diagonally inside it: the cells on its +x and +z sides end the two
+// facades that meet at the corner (x = z = 150), the one facing +z and the other facing +x. It
+// builds both cells' walls and trims, each from where it meets the other out to the far side of
+// its cell (450), which the facade beyond continues.
+constexpr int kBeyond = 3 * kHalf;
+
+inline void AddInnerLegs(PieceSpec& io_piece, const Run& i_run) {
+  Add(io_piece, i_run.material, {i_run.x0, kBeyond, i_run.y0, i_run.y1, i_run.x0, i_run.x1});
+  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, i_run.x0, kBeyond});
+}
+
+// The far ends of the two cells, and the bottom over their L of wall; a storey also its top.
+inline std::vector<Open> InnerOpen(bool i_storey) {
+  std::vector<Open> open = {{0, 1, {kBeyond, kBeyond, -kAll, kAll, -kAll, kAll}},
+                            {2, 1, {-kAll, kAll, -kAll, kAll, kBeyond, kBeyond}},
+                            {1, -1, {kWallInner, kBeyond, 0, 0, kWallInner, kWallOuter}},
+                            {1, -1, {kWallInner, kWallOuter, 0, 0, kWallOuter, kBeyond}}};
+  if (i_storey) open.push_back({1, 1, {-kAll, kAll, kStorey, kStorey, -kAll, kAll}});
+  return open;
+}
+
+// The piece spans three cells, and its faces are cut into theirs: the cell on +x with everything
+// out to the outermost trim's face on +z, the corner where both walls' trims meet included; then
+// the cell on +z. The faces of each wall's trims are then cut across, never along, and the same
+// way on every row, so that the rows' faces meet corner for corner.
+inline std::vector<Part> InnerParts(const Design& i_design) {
+  int out = kWallOuter;
+  for (const std::vector<Run>* runs : {&i_design.storey, &i_design.roof})
+    for (const Run& run : *runs) out = std::max(out, run.x1);
+  return {{kHalf, kAll, -kAll, out}, {-kAll, kAll, kHalf, kAll}};
+}
+
+inline PieceSpec InnerCorner(const std::string& i_style, const Design& i_design) {
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::InnerAngle), i_style, {}, InnerOpen(true)};
+  AddInnerLegs(piece, {i_style + "_wall", kWallInner, kWallOuter, 0, kStorey});
+  for (const Run& run : i_design.storey) AddInnerLegs(piece, run);
+  piece.parts = InnerParts(i_design);
+  return piece;
+}
+
+// The roof row at an inner corner: the roof over its own cell and the two cells' roof up to their
+// walls, and the parapet round the corner. The roof runs on into the cells beside all three.
+inline PieceSpec InnerCornerRoof(const std::string& i_style, const Design& i_design) {
+  std::vector<Open> open = InnerOpen(false);
+  open.push_back({0, -1, {-kHalf, -kHalf, -kAll, kAll, -kAll, kAll}});
+  open.push_back({2, -1, {-kAll, kAll, -kAll, kAll, -kHalf, -kHalf}});
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::InnerAngleRoof), i_style, {}, open};
+  Add(piece, i_style + "_roof", {-kHalf, kBeyond, 0, kSlab, -kHalf, kWallInner});
+  Add(piece, i_style + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kBeyond});
+  for (const Run& run : i_design.roof) AddInnerLegs(piece, run);
+  piece.parts = InnerParts(i_design);
+  return piece;
+}
+
 inline PieceSpec RoofCap(const std::string& i_style) {
   PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::RoofCap), i_style, {}, CapOpen()};
   Add(piece, i_style + "_roof", {-kHalf, kHalf, 0, kSlab, -kHalf, kHalf});
@@ -271,6 +327,8 @@ inline Style ModernStyle() {
   kit.push_back(balcony);
 
   kit.push_back(RoofCap(s));
+  kit.push_back(InnerCorner(s, design));
+  kit.push_back(InnerCornerRoof(s, design));
   return style;
 }
 
@@ -351,6 +409,8 @@ inline Style ClassicStyle() {
   kit.push_back(balcony);
 
   kit.push_back(RoofCap(s));
+  kit.push_back(InnerCorner(s, design));
+  kit.push_back(InnerCornerRoof(s, design));
   return style;
 }
 

@@ -50,7 +50,16 @@ struct Face {
   std::vector<Point3> corners;  // counter-clockwise seen from outside
 };
 
-std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open);
+// A part of a piece's footprint (x0 <= x < x1, z0 <= z < z1) whose faces no face outside it
+// continues: a piece wider than a cell is cut into the parts its cells hold, so that each face
+// stays within one cell (as its texture's strip does). A face belongs to the first part that holds
+// it (a face across x or z by its plane), or to none.
+struct Part {
+  int x0, x1, z0, z1;
+};
+
+std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
+                              const std::vector<Part>& i_parts = {});
 
 namespace detail {
 
@@ -179,13 +188,18 @@ inline void CloseTJunctions(std::vector<Face>& io_faces) {
 
 }  // namespace detail
 
-inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open) {
+inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
+                                     const std::vector<Part>& i_parts) {
   // The grid: every coordinate that a step names, per axis. An open side leaves out the faces of
   // grid cells wholly inside its area.
   std::array<std::vector<int>, 3> grid;
   for (const Step& step : i_steps)
     for (int axis = 0; axis < 3; ++axis)
       grid[axis].insert(grid[axis].end(), {step.box.lo(axis), step.box.hi(axis)});
+  for (const Part& part : i_parts) {
+    grid[0].insert(grid[0].end(), {part.x0, part.x1});
+    grid[2].insert(grid[2].end(), {part.z0, part.z1});
+  }
   for (std::vector<int>& lines : grid) {
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
@@ -217,8 +231,20 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
     return cell(i_c[0], i_c[1], i_c[2]);
   };
 
-  // Layers: for every grid plane of every axis, the cells where solid meets empty.
-  std::map<std::tuple<int, int, int, int>, detail::Layer> layers;  // axis, plane index, sign, material
+  // The part (1-based; 0 for none) that holds a face's grid cell: its x and z are where the cell
+  // starts, or the face's plane along the face's own axis.
+  const auto partOf = [&](int i_axis, int i_plane, const int (&i_cell)[3]) {
+    const int x = i_axis == 0 ? i_plane : grid[0][i_cell[0]];
+    const int z = i_axis == 2 ? i_plane : grid[2][i_cell[2]];
+    for (std::size_t p = 0; p < i_parts.size(); ++p) {
+      const Part& part = i_parts[p];
+      if (part.x0 <= x && x < part.x1 && part.z0 <= z && z < part.z1) return static_cast<int>(p + 1);
+    }
+    return 0;
+  };
+  // Layers: for every grid plane of every axis, the cells where solid meets empty; a layer holds
+  // the cells of one part.
+  std::map<std::tuple<int, int, int, int, int>, detail::Layer> layers;  // axis, plane index, sign, material, part
   for (int axis = 0; axis < 3; ++axis) {
     const int ua = (axis + 1) % 3, va = (axis + 2) % 3;
     for (int k = 0; k <= n[axis]; ++k) {
@@ -239,7 +265,7 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
           });
           if (open) continue;
           const int material = lo != 0 ? lo : hi;
-          detail::Layer& layer = layers[{axis, k, sign, material}];
+          detail::Layer& layer = layers[{axis, k, sign, material, partOf(axis, plane, above)}];
           if (layer.filled.empty()) {
             layer = {materials[material], axis, sign, plane,
                      std::vector<std::vector<bool>>(n[ua], std::vector<bool>(n[va], false))};

@@ -34,6 +34,7 @@
 #include "Sheets.h"
 #include "Shop.h"
 #include "SlopedText.h"
+#include "Wings.h"
 #include "Styles.h"
 #include "Terraces.h"
 #include "Variants.h"
@@ -54,6 +55,14 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
 const char* const kFacadeFrame =
     "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, y 0..3.\n";
 
+// How far past the corner the storeys' inner-corner piece keeps its +x cell's part (Styles.h): the
+// hip roof's eave over the other cell meets the piece's wall top there.
+int InnerTrim(const std::string& i_style) {
+  const Kitgen::detail::Design design =
+      i_style == "A" ? Kitgen::detail::ModernDesign() : Kitgen::detail::ClassicDesign();
+  return Kitgen::detail::InnerParts(design).front().z1 - Kitgen::detail::kHalf;
+}
+
 Kitgen::TerraceDesign StyleTerrace(const std::string& i_style) {
   if (i_style == "A") return Kitgen::ModernTerrace();
   if (i_style == "B") return Kitgen::ClassicTerrace();
@@ -64,7 +73,7 @@ std::string PieceText(const Kitgen::PieceSpec& i_piece, const std::vector<Kitgen
                       const Kitgen::Sheet& i_sheet) {
   std::vector<Kitgen::Face> faces;
   try {
-    faces = Kitgen::MakeSurface(i_piece.steps, i_piece.open);
+    faces = Kitgen::MakeSurface(i_piece.steps, i_piece.open, i_piece.parts);
   } catch (const std::exception& e) {
     throw std::runtime_error(i_piece.name + ": " + e.what());
   }
@@ -210,6 +219,12 @@ int main(int argc, char** argv) {
       }
       if (style.name == shop.name) continue;
       for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
+        if (!WriteText(folder / (piece.name + ".obj"),
+                       Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
+          return 1;
+        ++files;
+      }
+      for (const Kitgen::SlopedPiece& piece : Kitgen::WingPieces(Kitgen::StylePitch(style.name), InnerTrim(style.name))) {
         if (!WriteText(folder / (piece.name + ".obj"),
                        Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
           return 1;

@@ -162,6 +162,11 @@ Ostrel::Buildings::Request RequestOf(const CityRow& i_row, bool i_varyByCell, Os
   request.roof = i_row.roof;
   request.setbacks = i_row.setbacks;
   request.bands = i_row.bands;
+  if (i_row.cellsAlongX > 0) {
+    request.cellsAlongX = i_row.cellsAlongX;
+    request.cellsAlongZ = i_row.cellsAlongZ;
+    request.footprint = i_row.footprint;
+  }
   return request;
 }
 
@@ -223,7 +228,8 @@ bool CityRows::readRow(CityRow& o_row, std::string& o_error) {
          readRequests(kClose, kWallRequest, o_row.close, o_error) && readPlace(kX, o_row.x, o_error) &&
          readPlace(kY, o_row.y, o_error) && readPlace(kZ, o_row.z, o_error) &&
          readAngle(o_row.angle, o_error) && readSeed(o_row.seed, o_error) && readId(o_row.name, o_error) &&
-         readRoof(o_row.roof, o_error) && readShape(o_row, o_error);
+         readRoof(o_row.roof, o_error) && readFootprint(o_row, o_error) &&
+         readShape(o_row, o_error);
 }
 
 // "City file 'c.csv', line 3, column 2 (width)"; the column's name only for a row's field.
@@ -383,6 +389,29 @@ bool CityRows::readShape(CityRow& io_row, std::string& o_error) const {
   const Csv::Field& at = std::string(fault.kind) == "setback" ? *setbacks : *bands;
   o_error = where(at) + ": '" + Ostrel::TextFile::Excerpt(fault.value) + "'" + fault.why;
   return false;
+}
+
+bool CityRows::readFootprint(CityRow& io_row, std::string& o_error) const {
+  const Csv::Field* column = field(kFootprint);
+  if (column == nullptr) return true;
+  const std::string value(Csv::TrimBlanks(column->text));
+  if (value.empty()) return true;
+  const std::size_t slash = m_text.path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : m_text.path.substr(0, slash == 0 ? 1 : slash);
+  Ostrel::Buildings::Request request = RequestOf(io_row, false, Ostrel::Buildings::RidgeAxis::Longer);
+  std::string why;
+  // Setbacks are read after the footprint, against it: a footprint that takes none refuses them here.
+  const Csv::Field* setbacks = field(kSetback);
+  if (setbacks != nullptr && !Csv::TrimBlanks(setbacks->text).empty()) request.setbacks.push_back(Ostrel::Buildings::Setback{});
+  if (ReadFootprint(value, folder, request, why)) why = FootprintShapeFault(request);
+  if (!why.empty()) {
+    o_error = where(*column) + ": '" + Ostrel::TextFile::Excerpt(value) + "'" + why;
+    return false;
+  }
+  io_row.footprint = request.footprint;
+  io_row.cellsAlongX = request.cellsAlongX;
+  io_row.cellsAlongZ = request.cellsAlongZ;
+  return true;
 }
 
 }  // namespace Towerkit

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,12 +59,13 @@ class CityText {
 
 // The columns of a city file, in the order of kCityColumns.
 enum CityColumn {
-  kStyle, kWidth, kLength, kHeight, kDoor, kBalcony, kClose, kX, kY, kZ, kAngle, kSeed, kId, kRoof, kSetback, kBand
+  kStyle, kWidth, kLength, kHeight, kDoor, kBalcony, kClose, kX, kY, kZ, kAngle, kSeed, kId, kRoof, kSetback, kBand,
+  kFootprint
 };
 inline constexpr const char* kCityColumns[] = {"style", "width", "length", "height", "door",  "balcony",
                                                "close", "x",     "y",      "z",      "angle", "seed",
-                                               "id",    "roof",  "setback", "band"};
-inline constexpr int kCityColumnCount = 16;
+                                               "id",    "roof",  "setback", "band",  "footprint"};
+inline constexpr int kCityColumnCount = 17;
 inline constexpr int kRequiredColumns = 4;  // style to height
 
 // One row of a city file, checked.
@@ -82,6 +84,10 @@ struct CityRow {
   Ostrel::Buildings::RoofShape roof = Ostrel::Buildings::RoofShape::Flat;
   std::vector<Ostrel::Buildings::Setback> setbacks;  // checked against the row's building
   std::vector<Ostrel::Buildings::Band> bands;        // the same, their styles those of the units folder
+  // The row's footprint when its column gives one other than a rectangle (Request.h), shared by
+  // the row's requests.
+  std::shared_ptr<const Ostrel::Buildings::Footprint> footprint;
+  std::int64_t cellsAlongX = 0, cellsAlongZ = 0;  // the footprint's bounds, when it has a column
 };
 
 // The request the layout builds from a row; --vary and --ridge apply to every row alike.
@@ -128,6 +134,9 @@ class CityRows {
   bool readRoof(Ostrel::Buildings::RoofShape& io_roof, std::string& o_error) const;
   // The setbacks and bands of the row, checked against its building: after its sizes.
   bool readShape(CityRow& io_row, std::string& o_error) const;
+  // The row's footprint, "@FILE" relative to the city file's folder; checked with its roof and
+  // setbacks.
+  bool readFootprint(CityRow& io_row, std::string& o_error) const;
 
   const CityText& m_text;
   const Catalogue& m_styles;

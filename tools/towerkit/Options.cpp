@@ -148,6 +148,12 @@ ParseOutcome ApplyRidge(const std::string& i_given, const std::string& i_value, 
   return ParseOutcome::Run;
 }
 
+// A footprint is read and checked when the building is built, before anything is written.
+ParseOutcome ApplyFootprint(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.footprint = i_value;
+  return ParseOutcome::Run;
+}
+
 // Setbacks and bands are checked against the building and the units folder when it is built.
 ParseOutcome ApplySetback(const std::string&, const std::string& i_value, RunSettings& io_settings) {
   io_settings.setbacks.push_back(i_value);
@@ -271,6 +277,7 @@ inline constexpr Option kOptions[] = {
     {"",   "--stats",     false, ApplyStats},
     {"",   "--tiles",     true,  ApplyTiles},
     {"",   "--merge-tiles", true, ApplyMergeTiles},
+    {"",   "--footprint", true,  ApplyFootprint},
 };
 // clang-format on
 
@@ -356,6 +363,7 @@ void WarnCityOnlyOptions(const RunSettings& i_settings) {
     if (i_settings.roof != Ostrel::Buildings::RoofShape::Flat) ignored("--roof", "roof");
     if (!i_settings.setbacks.empty()) ignored("--setback", "setback");
     if (!i_settings.bands.empty()) ignored("--band", "band");
+    if (!i_settings.footprint.empty()) ignored("--footprint", "footprint");
     return;
   }
   if (!i_settings.jobs.empty())
@@ -527,6 +535,19 @@ void showHelp() {
       "      towerkit -s A -w 4 -l 3 -h 5 --collision --lod 2 --markers --pivot base-centre -m tower.glb",
       "",
   };
+  // Footprints of any shape, after every line above.
+  constexpr const char* kFootprintLines[] = {
+      "Footprints:",
+      " --footprint SHAPE    The building's cells instead of the rectangle of -w and -l: \"X,Z X,Z ...\",",
+      "                              a rectilinear outline through corners of cells (X to the north,",
+      "                              Z to the east; rings after ';' are courtyards), or @FILE, a text",
+      "                              mask ('#' a cell, '.' none, north at the top); a city file's",
+      "                              column footprint takes either (@FILE relative to the city file).",
+      "                              Every part 2 cells wide or more; a hip roof or a flat one; gable",
+      "                              roofs and setbacks on a rectangle only",
+      "      towerkit -s B -h 4 --footprint \"0,0 8,0 8,3 3,3 3,9 0,9\" -d SC ell.obj",
+      "",
+  };
   for (const char* line : kLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kBuildingLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kMoreOptionLines) Ostrel::Message::PrintInfo(line);
@@ -547,6 +568,7 @@ void showHelp() {
       "",
   };
   for (const char* line : kTilesLines) Ostrel::Message::PrintInfo(line);
+  for (const char* line : kFootprintLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {

@@ -45,6 +45,7 @@ struct RunSettings {
   Ostrel::Buildings::RoofShape roof = Ostrel::Buildings::RoofShape::Flat;     // --roof
   Ostrel::Buildings::RidgeAxis ridge = Ostrel::Buildings::RidgeAxis::Longer;  // --ridge
   std::vector<std::string> setbacks;  // --setback values as given, in order
+  std::string footprint;              // --footprint as given; empty for the rectangle of -w and -l
   std::vector<std::string> bands;     // --band values as given, in order
   bool strict = false;               // --strict: every warning is an error, and nothing is written
   std::vector<std::string> units;    // --units: folders searched before the environment's, in order

@@ -54,6 +54,17 @@ std::string BeyondFloats(const std::string& i_piece) {
          "' would be placed at coordinates beyond the range of floats: nothing is written";
 }
 
+namespace {
+
+// "width 3, length 2 and height 4", or "footprint '0,0 ...' and height 4" for a --footprint.
+std::string BuildingSize(const RunSettings& i_settings) {
+  const std::string height = " and height " + std::to_string(i_settings.height);
+  if (!i_settings.footprint.empty()) return "footprint '" + i_settings.footprint + "'" + height;
+  return "width " + std::to_string(i_settings.width) + ", length " + std::to_string(i_settings.length) + height;
+}
+
+}  // namespace
+
 bool StrictAllows() { return Ostrel::Message::StrictErrors() == 0; }
 
 std::string TooLargeLine(const std::string& i_subject, const Ostrel::Buildings::OutputFormat& i_format,
@@ -80,10 +91,7 @@ void ReportBuildError(Ostrel::Buildings::SceneError i_error, const RunSettings& 
       PrintError("Style '" + i_settings.style + "' " + PlacedNothing(i_unitsPath));
       return;
     case SceneError::TooLarge:
-      PrintError(TooLargeLine("A building of width " + std::to_string(i_settings.width) + ", length " +
-                                  std::to_string(i_settings.length) + " and height " +
-                                  std::to_string(i_settings.height),
-                              i_format, true));
+      PrintError(TooLargeLine("A building of " + BuildingSize(i_settings), i_format, true));
       return;
     case SceneError::NotFinite:
       PrintError("In the building of style '" + i_settings.style + "', " + BeyondFloats(i_piece));

@@ -171,10 +171,21 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
   Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
                                 i_settings.width, i_settings.length, i_settings.height);
+  // The footprint first: setbacks are checked against it, and it against the roof and setbacks.
+  std::string footprintFault;
+  if (!i_settings.footprint.empty()) ReadFootprint(i_settings.footprint, "", request, footprintFault);
   ShapeFault fault;
-  if (!ReadShape(i_settings.setbacks, i_settings.bands, i_styles, request, fault)) {
+  if (footprintFault.empty() && !ReadShape(i_settings.setbacks, i_settings.bands, i_styles, request, fault)) {
     Ostrel::Message::PrintError(OptionValue(std::string("--") + fault.kind, fault.value) + fault.why);
     return kExitFailure;
+  }
+  if (!i_settings.footprint.empty()) {
+    request.roof = i_settings.roof;
+    if (footprintFault.empty()) footprintFault = FootprintShapeFault(request);
+    if (!footprintFault.empty()) {
+      Ostrel::Message::PrintError(OptionValue("--footprint", i_settings.footprint) + footprintFault);
+      return kExitFailure;
+    }
   }
   std::string unitsError;
   if (!BandUnitsMatch(i_settings.folders, request, unitsError)) {

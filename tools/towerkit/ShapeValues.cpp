@@ -3,11 +3,15 @@
 #include "ShapeValues.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
+#include <ostrel/layout/FootprintInput.h>
+#include <ostrel/layout/HipRoof.h>
 #include <ostrel/layout/Setbacks.h>
+#include <ostrel/utils/TextFile.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/NumberFormat.h>
 
@@ -52,6 +56,54 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
     if (!why.empty()) return Refuse("band", text, why, o_fault);
   }
   return true;
+}
+
+bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, Ostrel::Buildings::Request& io_request,
+                   std::string& o_why) {
+  using namespace Ostrel::Buildings;
+  Footprint footprint;
+  if (i_value.empty() || i_value[0] != '@') {
+    std::string why;
+    if (!ParseOutline(i_value, footprint, why)) {
+      o_why = ": " + why;
+      return false;
+    }
+    SetFootprint(io_request, footprint);
+    return true;
+  }
+  std::string file = i_value.substr(1);
+  if (!file.empty() && file[0] != '/' && !i_baseFolder.empty()) file = i_baseFolder + "/" + file;
+  // A mask is a small drawing; a file larger than this is not one.
+  constexpr std::uint64_t kMaxMaskBytes = std::uint64_t{64} << 20;
+  std::string text;
+  const Ostrel::FileSystem::ReadResult read = Ostrel::FileSystem::ReadFile(file, kMaxMaskBytes, text);
+  if (read.status != Ostrel::FileSystem::ReadStatus::Ok) {
+    o_why = ": footprint file '" + file + "' " + Ostrel::TextFile::Describe(read);
+    return false;
+  }
+  std::size_t line = 0, column = 0;
+  std::string why;
+  if (!ParseMask(text, footprint, line, column, why)) {
+    o_why = ": footprint file '" + file + "'" +
+            (line > 0 ? ", line " + std::to_string(line) + ", column " + std::to_string(column) : std::string()) +
+            ": " + why;
+    return false;
+  }
+  SetFootprint(io_request, footprint);
+  return true;
+}
+
+std::string FootprintShapeFault(const Ostrel::Buildings::Request& i_request) {
+  if (!i_request.footprint) return "";
+  if (i_request.roof == Ostrel::Buildings::RoofShape::Gable)
+    return ": a gable roof (--roof gable) is built over a rectangle only so far; give --roof hip or flat";
+  if (i_request.roof == Ostrel::Buildings::RoofShape::Hip) {
+    std::vector<Ostrel::Buildings::HipCells> cells;
+    std::string fault;
+    if (!Ostrel::Buildings::HipRoofCells(*i_request.footprint, cells, fault)) return ": a hip roof (--roof hip): " + fault;
+  }
+  if (!i_request.setbacks.empty()) return ": setbacks (--setback) step back a rectangle only so far";
+  return "";
 }
 
 bool BandUnitsMatch(const std::vector<std::string>& i_folders, const Ostrel::Buildings::Request& i_request,

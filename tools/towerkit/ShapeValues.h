@@ -25,6 +25,19 @@ struct ShapeFault {
 bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std::string>& i_bands,
                const std::set<std::string>& i_styles, Ostrel::Buildings::Request& io_request, ShapeFault& o_fault);
 
+// A footprint as --footprint and a city file's column give it: "X,Z X,Z ..." (an outline, rings
+// after ";" courtyards) or "@FILE" (a mask; FILE relative to i_baseFolder unless absolute; empty
+// for the working folder). Puts it into io_request (SetFootprint), after which the request's roof
+// and setbacks are checked against it. False with o_why: a whole sentence's end, to follow
+// "Value '...' of option '--footprint'" or a city file's field; a mask's fault names the file,
+// line and column.
+bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, Ostrel::Buildings::Request& io_request,
+                   std::string& o_why);
+
+// What a footprint's building cannot have: a pitched roof or setbacks over a footprint other than
+// a rectangle. Empty when it has neither.
+std::string FootprintShapeFault(const Ostrel::Buildings::Request& i_request);
+
 // Whether the bands' styles have the unit size of the building's style, each measured from the
 // base units of the units folder it comes from (of i_folders, searched in order); a folder
 // without base units takes the run's. False with an error line naming both styles.

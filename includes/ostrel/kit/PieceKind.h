@@ -46,7 +46,36 @@ enum class PieceKind : std::uint8_t {
   TerraceAngle,       // a corner over the terrace on both sides
   TerraceAngleLeft,   // a corner whose +x side continues the facade below, the terrace on +z
   TerraceAngleRight,  // a corner over the terrace on +x, whose +z side continues the facade below
-  Count,              // no kind: the number of kinds, kept last
+  // A footprint's inner corners, where the facade turns inward (the layout's FootprintRing says
+  // where each goes): in the cell diagonally inside the corner, with the walls of the two cells
+  // that end the runs meeting there, on its +x and +z sides.
+  InnerAngle,      // on every storey
+  InnerAngleRoof,  // in the roof row: the parapet round the corner, and the roof over the three cells
+  // A hip roof over a footprint other than a rectangle: where wings meet, ridges of different
+  // heights join and the eaves turn inward (HipRoof.h says which cells take them). Their
+  // neighbourhoods, as HipCases draws them, name them best.
+  RidgeTurn,            // a ridge turning a corner
+  RidgeTee,             // a ridge from -x meeting one across +z and -z
+  RidgeCross,           // two ridges crossing
+  RidgeCorner,          // two ridges meeting under a slope that rises to the -x, -z corner
+  RidgeSlope,           // a ridge from +x running into a slope that rises to -x
+  Saddle,               // slopes rising to two opposite corners
+  Valley,               // a valley down to the +x, -z corner
+  SlopeValleyLeft,      // a slope falling to +x whose +z half folds into a valley
+  SlopeValleyRight,     // the same on its -z half
+  ValleyEave,           // a valley down to the +x, -z corner at the eaves, the walls' inner corner below it
+  SaddleEave,           // a saddle at the eaves: two inner corners below it
+  EaveValleyLeft,       // an eave whose +z end meets a valley
+  EaveValleyRight,      // the same at its -z end
+  EaveValleyBoth,       // an eave with a valley at both ends
+  EaveStepLeft,         // an eave whose +z end meets a valley, with an inner corner behind that end
+  EaveStepRight,        // the same at its -z end
+  EaveStepValleyLeft,   // an eave step on the +z end and a valley at the -z end
+  EaveStepValleyRight,  // an eave step on the -z end and a valley at the +z end
+  CornerValleyLeft,     // the eaves' outer corner whose +z eave runs on into a valley
+  CornerValleyRight,    // the same for its +x eave
+  CornerValleyBoth,     // both of its eaves run on into valleys
+  Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
 
@@ -58,6 +87,8 @@ enum class PieceRow : std::uint8_t {
   Roof,    // the roof row
   Pitched,  // a pitched roof, on top of the storeys instead of the roof row
   Terrace,  // the first storey of a block that steps back
+  Inner,    // the inner corners of a footprint other than a rectangle, on every row
+  Wings,    // a hip roof over a footprint other than a rectangle, on top of the storeys
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along

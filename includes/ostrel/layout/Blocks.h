@@ -6,14 +6,26 @@
 // one more above each setback (Setbacks.h).
 
 #include <cstdint>
+#include <vector>
 
+#include <ostrel/layout/Footprint.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/Request.h>
 
 namespace Ostrel::Buildings {
 
-// How many blocks the building of the request has: 1 or more.
+// How many blocks the building of the request has: 1 or more. A footprint other than a rectangle
+// is cut into few rectangles (Rectangles, Footprint.h), each a block of its own, so that each
+// block's box stays on the footprint.
 std::int64_t BlockCount(const Request& i_request);
+
+// The blocks of a footprint's building as rectangles of cells, by block; none for a rectangle's.
+std::vector<CellRect> BlockCells(const Request& i_request);
+
+// The block of a point at (x, z), cell units of the building's own frame, among i_blocks
+// (BlockCells): the rectangle it lies on, else the nearest (a cornice or a balcony standing out
+// of the footprint); i_block when there are none (a rectangle's building).
+std::int64_t BlockAtPoint(const std::vector<CellRect>& i_blocks, float i_x, float i_z, std::int64_t i_block);
 
 // The block (0-based, below BlockCount) that a walked placement of the request's plan belongs to:
 // the block of its storey; at a setback's storey the terrace (outside the block above) belongs to

@@ -3,10 +3,12 @@
 // get a balcony, which a wall instead of a window. The layout (Layout.h) applies them.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <ostrel/kit/PieceKind.h>
+#include <ostrel/layout/Footprint.h>
 
 namespace Ostrel::Buildings {
 
@@ -52,7 +54,15 @@ struct Request {
   RidgeAxis ridge = RidgeAxis::Longer;  // of a gable roof: the longer side's (z for a square)
   std::vector<Setback> setbacks;        // by rising level (Setbacks.h checks them)
   std::vector<Band> bands;              // none overlapping
+  // A footprint of any shape (Footprint.h), normalized, instead of the rectangle: cellsAlongX and
+  // cellsAlongZ are then its bounds. Null for a rectangle. A footprint's building takes a flat
+  // roof and no setbacks (the tool refuses others).
+  std::shared_ptr<const Footprint> footprint;
 };
+
+// The request on a footprint: the footprint and its bounds (a footprint that fills its bounds
+// stays a rectangle, with no footprint of its own).
+void SetFootprint(Request& io_request, const Footprint& i_footprint);
 
 // The request of w units between the corners along E and W (cells along x), l along N and S
 // (cells along z), and h storeys.

@@ -13,7 +13,7 @@ namespace Ostrel::Buildings {
 
 // A block's cells: x from x0 - (cellsAlongX - 1) to x0, z from z0 to z0 + cellsAlongZ - 1 (cell
 // units; the whole building's footprint has x0 = z0 = 0).
-struct Footprint {
+struct BlockRect {
   std::int64_t x0 = 0, z0 = 0;
   std::int64_t cellsAlongX = 0, cellsAlongZ = 0;
 };
@@ -37,7 +37,7 @@ std::string BandFault(const Request& i_request, std::size_t i_index);
 
 // The footprint of block i_block: 0 is the whole building's, block b stands on the setbacks
 // 0 .. b-1.
-Footprint FootprintOf(const Request& i_request, std::size_t i_block);
+BlockRect BlockRectOf(const Request& i_request, std::size_t i_block);
 
 // The style of storey i_level: the last band's that covers it, else the building's.
 const std::string& StyleOfStorey(const Request& i_request, std::int64_t i_level);

@@ -43,8 +43,11 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
 // balconies of every pattern, rows of no cells, one cell and more, and height 0 (of which only
 // the roof row is checked: the ground storey stands inside it, which no kit can make clean);
 // with i_pitched, gable and hip roofs of odd and even spans too; with i_terraces, setbacks of
-// every side and corner form (hip roofs on their top blocks with i_pitched too).
-std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces);
+// every side and corner form (hip roofs on their top blocks with i_pitched too); with i_inner,
+// footprints with inner corners (an L, a U, a T and a courtyard); with i_hips, those under hip
+// roofs too, and a plus and a stair.
+std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner,
+                                  bool i_hips = false);
 
 // Lints the styles (names as the tool takes them) of the units folder. Findings come by file
 // (the base units, then each style's pieces in the order of the piece kinds, their variants, its

@@ -115,6 +115,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
   gathered.blockAreas.resize(blocks);
   std::vector<Point3> placed;
+  const std::vector<CellRect> footprintBlocks = BlockCells(i_request);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
@@ -126,8 +127,19 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
         PlacePosition(p, at, i_frame, xyz);
         placed.push_back({xyz[0], xyz[1], xyz[2]});
       }
-      BlockOutline& outline = gathered.blockOutlines[static_cast<std::size_t>(block)];
-      for (const Point3& p : placed) outline.add(p);
+      if (!footprintBlocks.empty()) {
+        // A footprint's piece may reach into the next rectangle (an inner corner builds the walls
+        // of two cells beside its own): each point goes to the block of the cell it lies in.
+        for (std::size_t k = 0; k < part.positions.size(); ++k) {
+          const VectorF& q = part.positions[k];
+          const float x = q.x * at.zd - q.z * at.xd + at.x, z = q.x * at.xd + q.z * at.zd + at.z;
+          const std::int64_t pointBlock = BlockAtPoint(footprintBlocks, x, z, block);
+          gathered.blockOutlines[static_cast<std::size_t>(pointBlock)].add(placed[k]);
+        }
+      } else {
+        BlockOutline& outline = gathered.blockOutlines[static_cast<std::size_t>(block)];
+        for (const Point3& p : placed) outline.add(p);
+      }
       if (!i_levels) continue;
       SideAreas& areas = gathered.blockAreas[static_cast<std::size_t>(block)];
       for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {

@@ -1,0 +1,254 @@
+// Footprints of any shape: the slab set operations against a cell-by-cell reference, the outline
+// and mask readers with their faults, and buildings of the shipped styles over L, T, U, H,
+// courtyard, plus and stair-stepped plans, each one closed surface with every piece on its cells.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Footprint.h>
+#include <ostrel/layout/FootprintInput.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/PlanCounts.h>
+#include <ostrel/layout/Request.h>
+
+#include "lint/LintBuildings.h"
+
+namespace {
+
+using namespace Ostrel::Buildings;
+
+const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+
+using Cells = std::set<std::pair<std::int64_t, std::int64_t>>;
+
+Cells CellsOf(const Footprint& i_f) {
+  Cells cells;
+  for (const CellSlab& slab : i_f.slabs)
+    for (std::int64_t x = slab.x0; x <= slab.x1; ++x)
+      for (const CellSpan& span : slab.spans)
+        for (std::int64_t z = span.z0; z <= span.z1; ++z) cells.insert({x, z});
+  return cells;
+}
+
+// A random set of cells in an 8 x 8 square, as rows.
+Footprint RandomSet(std::mt19937& io_random) {
+  std::vector<std::vector<CellSpan>> rows(8);
+  for (auto& row : rows)
+    for (std::int64_t z = 0; z < 8; ++z)
+      if (io_random() % 3 != 0) row.push_back({z, z});
+  return FootprintOfRows(3, rows);
+}
+
+TEST(Footprint, SetOperationsAgreeWithCells) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    const Footprint a = RandomSet(random), b = Shifted(RandomSet(random), 1, -2);
+    const Cells ca = CellsOf(a), cb = CellsOf(b);
+    Cells both, either = ca, only;
+    for (const auto& c : ca) (cb.count(c) ? both : only).insert(c);
+    either.insert(cb.begin(), cb.end());
+    EXPECT_EQ(CellsOf(Intersection(a, b)), both);
+    EXPECT_EQ(CellsOf(Difference(a, b)), only);
+    EXPECT_EQ(CellsOf(Union(a, b)), either);
+    // The canonical form is one: the same cells give equal slabs, however they were made.
+    EXPECT_TRUE(Union(Intersection(a, b), Difference(a, b)) == a);
+    for (const auto& [x, z] : ca) EXPECT_TRUE(ContainsCell(a, x, z));
+    EXPECT_FALSE(ContainsCell(a, 4, 0));
+    Cells fromRects;
+    for (const CellRect& r : Rectangles(a))
+      for (std::int64_t x = r.x0; x <= r.x1; ++x)
+        for (std::int64_t z = r.z0; z <= r.z1; ++z) EXPECT_TRUE(fromRects.insert({x, z}).second);
+    EXPECT_EQ(fromRects, ca);
+    EXPECT_EQ(CellCount(a), ca.size());
+  }
+}
+
+Footprint Outline(const std::string& i_text) {
+  Footprint f;
+  std::string why;
+  EXPECT_TRUE(ParseOutline(i_text, f, why)) << i_text << ": " << why;
+  return f;
+}
+
+std::string OutlineFault(const std::string& i_text) {
+  Footprint f;
+  std::string why;
+  EXPECT_FALSE(ParseOutline(i_text, f, why)) << i_text;
+  return why;
+}
+
+TEST(FootprintInput, OutlineAndMaskGiveTheSameCellsInTheBuildingsFrame) {
+  // An L: 6 cells north-south on the west, 9 east-west on the south, 3 wide.
+  const Footprint outline = Outline("0,0 6,0 6,3 3,3 3,9 0,9");
+  const Footprint wound = Outline("0,0 0,9 3,9 3,3 6,3 6,0 0,0");  // the other way round, closed
+  Footprint mask;
+  std::size_t line = 0, column = 0;
+  std::string why;
+  ASSERT_TRUE(ParseMask("###......\n###......\r\n###\n#########\n#########\n#########\n\n", mask, line, column, why))
+      << why;
+  EXPECT_TRUE(outline == mask);
+  EXPECT_TRUE(wound == mask);
+  const CellRect bounds = BoundsOf(mask);
+  EXPECT_EQ(bounds.x1, 0);  // the northernmost row at x = 0, the westernmost column at z = 0
+  EXPECT_EQ(bounds.x0, -5);
+  EXPECT_EQ(bounds.z0, 0);
+  EXPECT_EQ(bounds.z1, 8);
+  EXPECT_TRUE(ContainsCell(mask, 0, 2) && !ContainsCell(mask, 0, 3) && ContainsCell(mask, -5, 8));
+
+  // A courtyard; a rectangle stays a rectangle.
+  EXPECT_EQ(CellCount(Outline("0,0 8,0 8,8 0,8; 3,3 5,3 5,5 3,5")), 60u);
+  EXPECT_TRUE(IsRectangle(Outline("2,2 2,6 5,6 5,2")));
+}
+
+TEST(FootprintInput, OutlineFaultsNameTheFault) {
+  EXPECT_NE(OutlineFault("").find("encloses no cells"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 4,0 4,a").find("'4,a' is not a corner"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 4,1 4,4 0,4").find("not rectilinear: the edge from 0,0 to 4,1"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 6,0 6,6 3,6 3,-2 1,-2 1,6 0,6").find("crosses itself"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 6,0 6,6 0,6; 6,6 8,6 8,8 6,8").find("courtyard 1 touches the outline only at the corner 6,6"),
+            std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 8,0 8,8 0,8; 2,2 4,2 4,4 2,4; 4,4 6,4 6,6 4,6").find("pinch"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 8,0 8,8 0,8; 0,2 4,2 4,4 0,4").find("crosses or touches the outline"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 8,0 8,8 0,8; 10,10 12,10 12,12 10,12").find("lies outside the outline"),
+            std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 6,0 6,1 0,1").find("1 cell wide"), std::string::npos);
+  EXPECT_NE(OutlineFault("0,0 2147483647,0 2147483647,2 -2,2 -2,0").find("too large"), std::string::npos);
+  // A step of one cell leaves a side of one cell.
+  EXPECT_NE(OutlineFault("0,0 6,0 6,3 5,3 5,6 0,6").find("1 cell long"), std::string::npos);
+  // Two inner corners round one cell: the cell inside each is at the other.
+  EXPECT_NE(OutlineFault("3,-2 3,1 1,1 1,3 -2,3 -2,0 0,0 0,-2").find("inner corner"), std::string::npos);
+}
+
+TEST(FootprintInput, MaskFaultsNameTheLineAndColumn) {
+  Footprint f;
+  std::size_t line = 0, column = 0;
+  std::string why;
+  EXPECT_FALSE(ParseMask("###\n#x#\n", f, line, column, why));
+  EXPECT_EQ(line, 2u);
+  EXPECT_EQ(column, 2u);
+  EXPECT_FALSE(ParseMask("##..\n##..\n..##\n..##\n", f, line, column, why));
+  EXPECT_NE(why.find("not 4-connected"), std::string::npos) << why;
+  EXPECT_EQ(line, 3u);
+  EXPECT_EQ(column, 3u);
+  EXPECT_FALSE(ParseMask("##....\n##....\n######\n###.##\n######\n", f, line, column, why));
+  EXPECT_NE(why.find("1 cell"), std::string::npos) << why;
+  EXPECT_FALSE(ParseMask("....\n\n", f, line, column, why));
+  EXPECT_NE(why.find("no cells"), std::string::npos) << why;
+}
+
+// The shapes, each in a bounding box of at most 12 x 12 cells, as outlines.
+struct Shape {
+  const char* name;
+  const char* outline;
+};
+const Shape kShapes[] = {
+    {"L", "0,0 7,0 7,3 3,3 3,9 0,9"},
+    {"T", "0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9"},
+    {"U", "0,0 7,0 7,3 3,3 3,6 7,6 7,9 0,9"},
+    {"H", "0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3"},
+    {"O", "0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6"},
+    {"plus", "3,0 6,0 6,3 9,3 9,6 6,6 6,9 3,9 3,6 0,6 0,3 3,3"},
+    {"stairs", "0,0 8,0 8,2 6,2 6,4 4,4 4,6 2,6 2,8 0,8"},
+    {"two courtyards", "0,0 8,0 8,12 0,12; 2,2 6,2 6,5 2,5; 2,7 6,7 6,10 2,10"},
+};
+
+TEST(FootprintLayout, ShapesAreOneClosedSurfaceOnTheirCells) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  ASSERT_TRUE(kit.measured());
+  std::vector<PieceId> same(kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  for (const char* style : {"A", "B", "S"}) {
+    for (const Shape& shape : kShapes) {
+      for (const int height : {1, 2, 5}) {
+        Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE", "SO"}, 1, 1, height);
+        const Footprint footprint = Outline(shape.outline);
+        SetFootprint(request, footprint);
+        ASSERT_TRUE(request.footprint);
+        const Plan plan = MakePlan(request, kit);
+        const std::string what = std::string(style) + ", " + shape.name + ", height " + std::to_string(height);
+        BuildingFaults faults;
+        CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+        EXPECT_TRUE(faults.open.empty()) << what << ": " << faults.open.size() << " groups of open edges";
+        EXPECT_TRUE(faults.shared.empty()) << what << ": " << faults.shared.size() << " shared edges";
+        EXPECT_TRUE(faults.overlaps.empty()) << what << ": " << faults.overlaps.size() << " overlaps";
+        std::size_t off = 0, doors = 0;
+        ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
+          if (!ContainsCell(*request.footprint, i_placement.x, i_placement.z)) ++off;
+          if (i_placement.piece == kit.style(style)->piece(PieceKind::GroundDoor)) ++doors;
+        });
+        EXPECT_EQ(off, 0u) << what << ": placements off the footprint";
+        EXPECT_EQ(doors, 1u) << what;
+      }
+    }
+  }
+}
+
+// Random unions of rectangles, a rectangle cut out of some: every one the rules let through is one
+// closed surface in every style, so the rules refuse all that the pieces cannot build.
+TEST(FootprintLayout, EveryFootprintTheRulesLetThroughIsClosed) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  std::vector<PieceId> same(kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  std::mt19937 random(30);
+  const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
+  int built = 0;
+  while (built < 60) {
+    Footprint f;
+    for (int i = any(2, 4); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 10), any(0, 10), any(2, 6), any(2, 6)));
+    if (random() % 2) f = Difference(f, RectangleFootprint(any(0, 10), any(0, 10), any(2, 3), any(2, 3)));
+    if (!FootprintFault(f).why.empty() || IsRectangle(f)) continue;
+    const char* style = built % 3 == 0 ? "A" : built % 3 == 1 ? "B" : "S";
+    ++built;
+    Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE"}, 1, 1, any(1, 3));
+    SetFootprint(request, f);
+    BuildingFaults faults;
+    CheckBuilding(MakePlan(request, kit), kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    std::string cells;
+    for (const CellSlab& slab : request.footprint->slabs)
+      for (const CellSpan& span : slab.spans)
+        cells += " " + std::to_string(slab.x0) + ".." + std::to_string(slab.x1) + " x " + std::to_string(span.z0) +
+                 ".." + std::to_string(span.z1);
+    EXPECT_TRUE(faults.open.empty() && faults.shared.empty() && faults.overlaps.empty()) << style << ":" << cells;
+  }
+}
+
+// The door opens on the longest run of its side on the outline, never on a courtyard's, even
+// where the courtyard's run is longer.
+TEST(FootprintLayout, TheDoorOpensOnTheLongestOuterRun) {
+  const Kit kit = LoadKit(kShipped, {"A"});
+  // A notch splits the north side into runs of 4, 2 and 4 cells; the courtyard's south wall faces
+  // north over 6 cells.
+  Request request = MakeRequest("A", "NL", {}, {}, 1, 1, 2);
+  SetFootprint(request, Outline("0,0 10,0 10,4 8,4 8,6 10,6 10,10 0,10; 2,2 6,2 6,8 2,8"));
+  const Plan plan = MakePlan(request, kit);
+  std::vector<Placement> doors;
+  ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
+    if (i_placement.piece == kit.style("A")->piece(PieceKind::GroundDoor)) doors.push_back(i_placement);
+  });
+  ASSERT_EQ(doors.size(), 1u);
+  // On the first north run of 4, at its left end seen from outside: its inner cells are z = 1, 2.
+  EXPECT_EQ(doors[0].x, 0);
+  EXPECT_EQ(doors[0].z, 2);
+}
+
+// A courtyard block of 2,000 x 2,000 cells plans in a handful of blocks and is counted at once.
+TEST(FootprintLayout, ThePlanGrowsWithTheOutlineNotTheCells) {
+  const Kit kit = LoadKit(kShipped, {"A"});
+  Request request = MakeRequest("A", "SC", {"NA"}, {}, 1, 1, 30);
+  SetFootprint(request, Outline("0,0 2000,0 2000,2000 1200,2000 1200,2600 0,2600; 500,500 1500,500 1500,1500 500,1500"));
+  const Plan plan = MakePlan(request, kit);
+  EXPECT_LT(plan.blocks.size(), 40u);
+  std::size_t runs = 0;
+  for (const Block& block : plan.blocks) runs += block.runs.size();
+  EXPECT_LT(runs, 400u);
+  EXPECT_GT(CountPlan(plan, kit).vertices, 1000000u);
+}
+
+}  // namespace
