@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <ostrel/utils/Numbers.h>
+#include <ostrel/utils/TextFile.h>
 
 namespace Ostrel::Buildings {
 
@@ -57,7 +58,7 @@ bool ReadRings(std::string_view i_text, std::vector<Ring>& o_rings, std::string&
       while (end < part.size() && part[end] != ' ' && part[end] != '\t') ++end;
       Point point;
       if (!ReadCorner(part.substr(at, end - at), point)) {
-        o_why = "'" + std::string(part.substr(at, end - at)) +
+        o_why = "'" + Ostrel::TextFile::Excerpt(part.substr(at, end - at)) +
                 "' is not a corner: give X,Z in whole numbers, such as 0,4 (X to the north, Z to the east)";
         return false;
       }
@@ -284,7 +285,7 @@ bool ParseMask(const std::string& i_text, Footprint& o_footprint, std::size_t& o
       } else if (c != '.') {
         o_line = rows.size() + 1;
         o_column = i - at + 1;
-        o_why = "'" + std::string(1, c) + "' is neither '#' (a cell) nor '.' (none)";
+        o_why = "'" + Ostrel::TextFile::Excerpt(std::string(1, c)) + "' is neither '#' (a cell) nor '.' (none)";
         return false;
       }
     }

@@ -48,7 +48,7 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
     if (!ParseBand(text, band, why)) return Refuse("band", text, why, o_fault);
     if (i_styles.count(band.style) == 0 || band.style == Ostrel::Buildings::kBaseStyle) {
       return Refuse("band", text,
-                    " names style '" + band.style + "', which the units folder does not have (-k lists them)",
+                    " names style '" + Ostrel::TextFile::Excerpt(band.style) + "', which the units folder does not have (-k lists them)",
                     o_fault);
     }
     io_request.bands.push_back(band);
@@ -78,13 +78,13 @@ bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, 
   std::string text;
   const Ostrel::FileSystem::ReadResult read = Ostrel::FileSystem::ReadFile(file, kMaxMaskBytes, text);
   if (read.status != Ostrel::FileSystem::ReadStatus::Ok) {
-    o_why = ": footprint file '" + file + "' " + Ostrel::TextFile::Describe(read);
+    o_why = ": footprint file '" + Ostrel::TextFile::Excerpt(file, file.size()) + "' " + Ostrel::TextFile::Describe(read);
     return false;
   }
   std::size_t line = 0, column = 0;
   std::string why;
   if (!ParseMask(text, footprint, line, column, why)) {
-    o_why = ": footprint file '" + file + "'" +
+    o_why = ": footprint file '" + Ostrel::TextFile::Excerpt(file, file.size()) + "'" +
             (line > 0 ? ", line " + std::to_string(line) + ", column " + std::to_string(column) : std::string()) +
             ": " + why;
     return false;
