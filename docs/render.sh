@@ -113,11 +113,11 @@ for style in A B; do
   name="footprints_${style}"
   {
     echo "style,width,length,height,door,balcony,z,footprint"
-    echo "$style,0,0,3,SC,NA,0,\"0,0 7,0 7,3 3,3 3,7 0,7\""
-    echo "$style,0,0,3,SC,EE,10,\"0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9\""
-    echo "$style,0,0,3,SC,NA,22,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
-    echo "$style,0,0,3,SC,NA,34,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
-    echo "$style,0,0,3,SC,SA,46,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+    echo "$style,,,3,SC,NA,0,\"0,0 7,0 7,3 3,3 3,7 0,7\""
+    echo "$style,,,3,SC,EE,10,\"0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9\""
+    echo "$style,,,3,SC,NA,22,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,,,3,SC,NA,34,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,,,3,SC,SA,46,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
   } >"$work/$name.csv"
   OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
   cp "$work/$name.mtl" "$work/$name.obj.mtl"
@@ -135,11 +135,11 @@ for style in A B; do
   name="footprints_hip_${style}"
   {
     echo "style,width,length,height,door,z,roof,footprint"
-    echo "$style,0,0,2,SC,0,hip,\"0,0 7,0 7,4 3,4 3,7 0,7\""
-    echo "$style,0,0,2,SC,10,hip,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
-    echo "$style,0,0,2,SC,22,hip,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
-    echo "$style,0,0,2,SC,34,hip,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
-    echo "$style,0,0,2,SC,46,hip,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+    echo "$style,,,2,SC,0,hip,\"0,0 7,0 7,4 3,4 3,7 0,7\""
+    echo "$style,,,2,SC,10,hip,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
+    echo "$style,,,2,SC,22,hip,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,,,2,SC,34,hip,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,,,2,SC,46,hip,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
   } >"$work/$name.csv"
   OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
   cp "$work/$name.mtl" "$work/$name.obj.mtl"

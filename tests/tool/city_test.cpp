@@ -326,6 +326,16 @@ TEST(CityCli, EachBadFileGivesItsErrorAndLeavesTheOutputAsItWas) {
        "them)"},
       {"style,width,length,height,roof\nA,1,1,1,Hip\n",
        ", line 2, column 5 (roof): 'Hip' is not a roof: give flat, gable or hip"},
+      // A footprint gives width and length: given beside it they must agree; without it they are
+      // needed, their columns too.
+      {"style,width,length,height,footprint\nA,5,4,2,\"0,0 7,0 7,3 3,3 3,9 0,9\"\n",
+       ", line 2, column 3 (length): '4' is not the footprint's length: it spans 9 cells from west to east, "
+       "which is length 7: give 7 or leave it empty"},
+      {"style,width,length,height,footprint\nA,4,,2,\"0,0 7,0 7,3 3,3 3,9 0,9\"\n",
+       ", line 2, column 2 (width): '4' is not the footprint's width: it spans 7 cells from north to south, "
+       "which is width 5: give 5 or leave it empty"},
+      {"style,length,height,footprint\nA,,2,\"0,0 7,0 7,3 3,3 3,9 0,9\"\nA,3,2,\n",
+       ", line 3: no footprint and no column 'width': a row without a footprint needs width and length"},
       {head + "A,1,1\n", ", line 2, column 4: row has 3 fields, the header has 4"},
       {head + "A,1,1,\"1\n", ", line 2, column 4: unclosed quote: '\"1?'"},
       {"", ", line 1: no header row"},
