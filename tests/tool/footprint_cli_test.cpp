@@ -88,9 +88,8 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
        "courtyard at a corner alone)"},
       {{"--footprint", "@none.txt"},
        "Value '@none.txt' of option '--footprint': footprint file 'none.txt' does not exist"},
-      {{"--footprint", l, "--roof", "gable"},
-       "Value '" + l + "' of option '--footprint': a gable roof (--roof gable) is built over a rectangle only so "
-       "far; give --roof hip or flat"},
+      {{"--footprint", l, "--setback", "1:N"},
+       "Value '" + l + "' of option '--footprint': setbacks (--setback) step back a rectangle only so far"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-s", "A", "-h", "2"};
