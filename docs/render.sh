@@ -8,7 +8,7 @@
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
 # Then one larger building per style with two seeds, for the variants of its pieces; pitched
-# roofs; setbacks and bands; footprints of L, T, U, H and courtyard plans; a close-up of the brick
+# roofs; setbacks and bands; footprints of L, T, U, H and courtyard plans, flat, hip and gable; a close-up of the brick
 # across a cell's end and a storey's top; and the example city. f3d shows the kit's textures (map_Kd) from the material file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -113,11 +113,11 @@ for style in A B; do
   name="footprints_${style}"
   {
     echo "style,width,length,height,door,balcony,z,footprint"
-    echo "$style,0,0,3,SC,NA,0,\"0,0 7,0 7,3 3,3 3,7 0,7\""
-    echo "$style,0,0,3,SC,EE,10,\"0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9\""
-    echo "$style,0,0,3,SC,NA,22,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
-    echo "$style,0,0,3,SC,NA,34,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
-    echo "$style,0,0,3,SC,SA,46,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+    echo "$style,,,3,SC,NA,0,\"0,0 7,0 7,3 3,3 3,7 0,7\""
+    echo "$style,,,3,SC,EE,10,\"0,0 3,0 3,3 7,3 7,6 3,6 3,9 0,9\""
+    echo "$style,,,3,SC,NA,22,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,,,3,SC,NA,34,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,,,3,SC,SA,46,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
   } >"$work/$name.csv"
   OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
   cp "$work/$name.mtl" "$work/$name.obj.mtl"
@@ -135,11 +135,31 @@ for style in A B; do
   name="footprints_hip_${style}"
   {
     echo "style,width,length,height,door,z,roof,footprint"
-    echo "$style,0,0,2,SC,0,hip,\"0,0 7,0 7,4 3,4 3,7 0,7\""
-    echo "$style,0,0,2,SC,10,hip,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
-    echo "$style,0,0,2,SC,22,hip,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
-    echo "$style,0,0,2,SC,34,hip,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
-    echo "$style,0,0,2,SC,46,hip,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+    echo "$style,,,2,SC,0,hip,\"0,0 7,0 7,4 3,4 3,7 0,7\""
+    echo "$style,,,2,SC,10,hip,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
+    echo "$style,,,2,SC,22,hip,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,,,2,SC,34,hip,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,,,2,SC,46,hip,\"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6\""
+  } >"$work/$name.csv"
+  OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+  cp "$work/$name.mtl" "$work/$name.obj.mtl"
+  for view in "sw -42,26,0" "ne 30,26,52"; do
+    read -r side eye <<<"$view"
+    shoot "$work/$name.obj" "${name}_${side}.png" 1200,420 "$eye" -4,2,25
+  done
+done
+
+# Gable roofs over the same plans: each wing's end a gable, hips and valleys where wings meet; per
+# style, from the south-west and from the north-east.
+for style in A B; do
+  name="footprints_gable_${style}"
+  {
+    echo "style,height,door,z,roof,footprint"
+    echo "$style,2,SC,0,gable,\"0,0 7,0 7,4 3,4 3,7 0,7\""
+    echo "$style,2,SC,10,gable,\"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9\""
+    echo "$style,2,SC,22,gable,\"0,0 7,0 7,3 4,3 4,6 7,6 7,9 0,9\""
+    echo "$style,2,SC,34,gable,\"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3\""
+    echo "$style,2,SC,46,gable,\"3,0 6,0 6,3 9,3 9,6 6,6 6,9 3,9 3,6 0,6 0,3 3,3\""
   } >"$work/$name.csv"
   OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
   cp "$work/$name.mtl" "$work/$name.obj.mtl"

@@ -3,7 +3,12 @@
 #include <ostrel/layout/HipRoof.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <string>
+#include <vector>
+
+#include "layout/FootprintParts.h"
 
 namespace Ostrel::Buildings {
 
@@ -236,6 +241,146 @@ bool HipRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, 
     if (!hiprings::AddRing(ring, k, o_cells, o_fault)) return false;
     ring = hiprings::Erode(ring);
   }
+  return true;
+}
+
+namespace gables {
+
+// The cells of the rectangle with corner cells (i_xa, i_za) and (i_xb, i_zb).
+Footprint Box(std::int64_t i_xa, std::int64_t i_za, std::int64_t i_xb, std::int64_t i_zb) {
+  const std::int64_t x0 = std::min(i_xa, i_xb), x1 = std::max(i_xa, i_xb);
+  const std::int64_t z0 = std::min(i_za, i_zb), z1 = std::max(i_za, i_zb);
+  return RectangleFootprint(x1, z0, x1 - x0 + 1, z1 - z0 + 1);
+}
+
+// A wing's end as found on the outline, with the cells the roof is carried on over and the cells
+// around those that must stay out of the footprint.
+struct Candidate {
+  GableEnd end;
+  Footprint row;        // the end's own cells
+  Footprint extension;  // carried on outward
+  Footprint clear;      // the extension with a cell more each way out
+};
+
+std::vector<Candidate> Candidates(const Footprint& i_footprint) {
+  const std::vector<detail::FacadeRun> runs = detail::FacadeRuns(i_footprint);
+  const std::vector<bool> outer = detail::OuterRuns(runs);
+  std::vector<Candidate> found;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const detail::FacadeRun& r = runs[i];
+    if (!outer[i] || r.innerAtStart || r.innerAtEnd) continue;
+    const detail::RunStep step = detail::StepOf(r.side);
+    const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
+    // The short side of a wing: the wing runs in for more than the end is wide.
+    const Footprint behind = Box(r.x, r.z, lastX - r.cells * step.outX, lastZ - r.cells * step.outZ);
+    if (!IsEmpty(Difference(behind, i_footprint))) continue;
+    // The roof over the end stands at most cells / 2 rises high: carried on one cell further, no
+    // cell of the end sees where the carrying stops.
+    const std::int64_t reach = r.cells / 2 + 1;
+    Candidate c;
+    c.end = {r.x, r.z, r.cells, step.dx, step.dz, step.outX, step.outZ};
+    c.row = Box(r.x, r.z, lastX, lastZ);
+    c.extension = Box(r.x + step.outX, r.z + step.outZ, lastX + reach * step.outX, lastZ + reach * step.outZ);
+    c.clear = Box(r.x - step.dx + step.outX, r.z - step.dz + step.outZ, lastX + step.dx + (reach + 1) * step.outX,
+                  lastZ + step.dz + (reach + 1) * step.outZ);
+    found.push_back(std::move(c));
+  }
+  return found;
+}
+
+// The gable form of a cell along an end (i_i cells from its first), or false where the cell is not
+// a straight wing's: an eave, slope or ridge across the end, at the ring its place across gives.
+bool GableForm(const GableEnd& i_end, std::int64_t i_i, HipCells& io_cells) {
+  const std::int64_t ring = std::min(i_i, i_end.cells - 1 - i_i);
+  if (io_cells.step != ring) return false;
+  if (io_cells.kind == PieceKind::Ridge) {
+    // The ridge's own +z out of the gable.
+    io_cells.kind = PieceKind::RidgeGable;
+    io_cells.xd = static_cast<std::int8_t>(-i_end.outX);
+    io_cells.zd = i_end.outZ;
+    return true;
+  }
+  if (io_cells.kind != PieceKind::Eave && io_cells.kind != PieceKind::Slope) return false;
+  // A placed piece's own +x (downhill) is (zd, xd) along (x, z), its own +z (-xd, zd).
+  const int leftX = -io_cells.xd, leftZ = io_cells.zd;
+  const bool left = leftX == i_end.outX && leftZ == i_end.outZ;
+  if (!left && (leftX != -i_end.outX || leftZ != -i_end.outZ)) return false;
+  if (io_cells.kind == PieceKind::Eave) io_cells.kind = left ? PieceKind::EaveGableLeft : PieceKind::EaveGableRight;
+  else io_cells.kind = left ? PieceKind::SlopeGableLeft : PieceKind::SlopeGableRight;
+  return true;
+}
+
+HipCells CellsOf(const HipCells& i_like, const CellRect& i_rect) {
+  HipCells cells = i_like;
+  cells.x = i_rect.x0;
+  cells.z = i_rect.z0;
+  cells.rows = i_rect.x1 - i_rect.x0 + 1;
+  cells.cells = i_rect.z1 - i_rect.z0 + 1;
+  return cells;
+}
+
+// The roof with these ends: the hip roof of the cells and the ends' extensions, cut back to the
+// cells, its cells along each end in their gable forms. False, with o_bad the first end whose
+// cells are not a straight wing's (or o_bad = the ends' count and o_fault set where the hip roof
+// fails).
+bool Lay(const Footprint& i_footprint, const std::vector<Candidate>& i_ends, std::vector<HipCells>& o_cells,
+         std::size_t& o_bad, std::string& o_fault) {
+  o_bad = i_ends.size();
+  Footprint carried = i_footprint, rows;
+  for (const Candidate& c : i_ends) {
+    carried = Union(carried, c.extension);
+    rows = Union(rows, c.row);
+  }
+  std::vector<HipCells> all;
+  if (!HipRoofCells(carried, all, o_fault)) return false;
+  o_cells.clear();
+  for (const HipCells& h : all) {
+    const Footprint mine = Intersection(Box(h.x, h.z, h.x + h.rows - 1, h.z + h.cells - 1), i_footprint);
+    for (const CellRect& rect : Rectangles(Difference(mine, rows))) o_cells.push_back(CellsOf(h, rect));
+    for (std::size_t e = 0; e < i_ends.size(); ++e) {
+      const GableEnd& end = i_ends[e].end;
+      for (const CellRect& rect : Rectangles(Intersection(mine, i_ends[e].row))) {
+        // Cell by cell along the end: a ridge's ring differs from its neighbours'.
+        for (std::int64_t x = rect.x0; x <= rect.x1; ++x) {
+          for (std::int64_t z = rect.z0; z <= rect.z1; ++z) {
+            HipCells cell = CellsOf(h, {x, x, z, z});
+            const std::int64_t i = (x - end.x) * end.dx + (z - end.z) * end.dz;
+            if (!GableForm(end, i, cell)) {
+              o_bad = e;
+              return false;
+            }
+            o_cells.push_back(cell);
+          }
+        }
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace gables
+
+bool GableRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, std::vector<GableEnd>& o_ends,
+                    std::string& o_fault) {
+  std::vector<gables::Candidate> ends;
+  // An end that would carry the roof too near other cells, or into another end's, stays hipped.
+  const std::vector<gables::Candidate> all = gables::Candidates(i_footprint);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    Footprint others = i_footprint;
+    for (std::size_t j = 0; j < all.size(); ++j) {
+      if (j != i) others = Union(others, all[j].clear);
+    }
+    if (IsEmpty(Intersection(all[i].clear, others))) ends.push_back(all[i]);
+  }
+  // An end whose cells turn out not to be a straight wing's stays hipped; the others are laid again.
+  for (;;) {
+    std::size_t bad = 0;
+    if (gables::Lay(i_footprint, ends, o_cells, bad, o_fault)) break;
+    if (bad == ends.size()) return false;
+    ends.erase(ends.begin() + static_cast<std::ptrdiff_t>(bad));
+  }
+  o_ends.clear();
+  for (const gables::Candidate& c : ends) o_ends.push_back(c.end);
   return true;
 }
 

@@ -509,6 +509,23 @@ void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap,
   Shift(io_plan, first, below);
 }
 
+bool PlacesDoor(const Request& i_request) {
+  std::int64_t cell = 0;
+  if (!i_request.footprint) {
+    for (const char facade : {'N', 'E', 'S', 'W'}) {
+      const std::int64_t cells =
+          facade == 'N' || facade == 'S' ? i_request.cellsAlongZ - 2 : i_request.cellsAlongX - 2;
+      if (cells > 0 && DoorCell(i_request.door, 0, facade, 1, cells, cell)) return true;
+    }
+    return false;
+  }
+  const std::vector<detail::FacadeRun> runs = detail::FacadeRuns(*i_request.footprint);
+  const std::size_t door = DoorRun(i_request.door, runs, detail::OuterRuns(runs));
+  if (door == runs.size()) return false;
+  const std::int64_t cells = runs[door].cells - 2;
+  return cells > 0 && DoorCell(i_request.door, 0, runs[door].side, 1, cells, cell);
+}
+
 Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   Plan plan;
   if (!i_kit.style(i_request.style)) return plan;

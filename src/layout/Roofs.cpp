@@ -224,15 +224,26 @@ void AddHipRoof(Roof& io_roof) {
 // is a run along z, repeated row by row along x.
 void AddFootprintHipRoof(Roof& io_roof) {
   std::vector<HipCells> cells;
+  std::vector<GableEnd> ends;
   std::string fault;
   // The tool refuses a footprint that no hip roof covers before it lays one out.
-  if (!HipRoofCells(*io_roof.request.footprint, cells, fault)) return;
+  const bool gable = io_roof.request.roof == RoofShape::Gable;
+  if (gable ? !GableRoofCells(*io_roof.request.footprint, cells, ends, fault)
+            : !HipRoofCells(*io_roof.request.footprint, cells, fault))
+    return;
   for (const HipCells& run : cells) {
     const Direction down{run.zd, run.xd};
     Run line = Line(Place(io_roof, run.kind, FacadeOf(down), run.x, run.z, run.step, down), run.cells, {0, 1});
     line.bx = 1;
     line.bstep = 0;
     AddBlock(io_roof, {std::move(line)}, run.rows);
+  }
+  // Each end's gable wall, as a rectangle's: panel level p under the end's cells p + 1 ..
+  // cells - 2 - p, whose roof stands above it.
+  for (const GableEnd& end : ends) {
+    const Direction out{end.outX, end.outZ}, along{end.dx, end.dz};
+    Placement panel = Place(io_roof, PieceKind::GableWall, FacadeOf(out), end.x + end.dx, end.z + end.dz, 0, out);
+    AddBlock(io_roof, {Line(panel, end.cells - 2, along, along, 2)}, (end.cells - 1) / 2);
   }
 }
 

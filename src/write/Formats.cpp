@@ -53,7 +53,8 @@ void GltfBuffer(const std::string& i_path, std::ostream* io_stream, SceneOptions
 
 void Nothing(const std::string&, std::ostream*, SceneOptions&) {}
 
-// A tileset's tiles go into the folder of its tileset.json.
+// A tileset's tiles are written into the folder the caller gives, tiles/ beside tileset.json
+// once the tileset is whole.
 void TilesFolder(const std::string& i_path, std::ostream*, SceneOptions& io_options) { io_options.tiles.folder = i_path; }
 
 constexpr const char* kGlbLimit = "a .glb file holds at most 4 GiB";

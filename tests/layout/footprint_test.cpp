@@ -198,7 +198,7 @@ TEST(FootprintLayout, EveryFootprintTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(30);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0;
+  int built = 0, doorless = 0;
   while (built < 60) {
     Footprint f;
     for (int i = any(2, 4); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 10), any(0, 10), any(2, 6), any(2, 6)));
@@ -206,17 +206,30 @@ TEST(FootprintLayout, EveryFootprintTheRulesLetThroughIsClosed) {
     if (!FootprintFault(f).why.empty() || IsRectangle(f)) continue;
     const char* style = built % 3 == 0 ? "A" : built % 3 == 1 ? "B" : "S";
     ++built;
-    Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE"}, 1, 1, any(1, 3));
+    const std::string door = std::string(1, "NESW"[built % 4]) + "LCR"[built % 3];
+    Request request = MakeRequest(style, door, {"NA", "EC"}, {"WE"}, 1, 1, any(1, 3));
     SetFootprint(request, f);
     BuildingFaults faults;
-    CheckBuilding(MakePlan(request, kit), kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    const Plan plan = MakePlan(request, kit);
+    CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    // What --markers asks of the layout, against what the plan places: a door on a short run
+    // (its cells all corners) is none.
+    std::size_t doors = 0;
+    ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
+      if (i_placement.piece == kit.style(style)->piece(PieceKind::GroundDoor)) ++doors;
+    });
     std::string cells;
     for (const CellSlab& slab : request.footprint->slabs)
       for (const CellSpan& span : slab.spans)
         cells += " " + std::to_string(slab.x0) + ".." + std::to_string(slab.x1) + " x " + std::to_string(span.z0) +
                  ".." + std::to_string(span.z1);
     EXPECT_TRUE(faults.open.empty() && faults.shared.empty() && faults.overlaps.empty()) << style << ":" << cells;
+    EXPECT_EQ(PlacesDoor(request), doors == 1) << door << ":" << cells;
+    EXPECT_LE(doors, 1u) << door << ":" << cells;
+    if (doors == 0) ++doorless;
   }
+  // Some of them have no run that can hold the door: the check sees both kinds.
+  EXPECT_GT(doorless, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even

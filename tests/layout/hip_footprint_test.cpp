@@ -1,6 +1,7 @@
-// Buildings of any footprint under a hip roof, as the layout plans them with the shipped kit: the
-// storeys and the roof are one closed surface, open only at the ground; and the roof's plan stays
-// folded, growing with its rings and the outline's edges, not with its cells.
+// Buildings of any footprint under a hip roof and under a gable roof, as the layout plans them with
+// the shipped kit: the storeys and the roof are one closed surface, open only at the ground, with a
+// gable at every wing's end; and the roof's plan stays folded, growing with its rings and the
+// outline's edges, not with its cells.
 
 #include <gtest/gtest.h>
 
@@ -31,35 +32,55 @@ Footprint Outline(const char* i_outline) {
   return footprint;
 }
 
+// Each shape with the gable ends its gable roof has: every end of a wing, none in a courtyard
+// block.
+struct Shape {
+  const char* outline;
+  std::size_t gables;
+};
+
+const Shape kShapes[] = {
+    {"0,0 7,0 7,4 3,4 3,9 0,9", 2},                           // an L of wings 4 and 3 wide
+    {"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9", 3},                   // a T, its stem narrower than its bar
+    {"0,0 7,0 7,3 3,3 3,6 7,6 7,9 0,9", 2},                   // a U
+    {"0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3", 4},   // an H
+    {"0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6", 0},                  // a courtyard block
+    {"3,0 6,0 6,3 9,3 9,6 6,6 6,9 3,9 3,6 0,6 0,3 3,3", 4},   // a plus
+    {"0,0 8,0 8,2 6,2 6,4 4,4 4,6 2,6 2,8 0,8", 2},           // stairs, the top and bottom steps wings
+    {"0,0 9,0 9,5 5,5 5,11 0,11", 2},                         // an L of wings 5 wide
+};
+
 TEST(HipFootprint, ShapesAreOneClosedSurfaceWithTheirStoreys) {
-  const char* const outlines[] = {
-      "0,0 7,0 7,4 3,4 3,9 0,9",                            // an L of wings 4 and 3 wide
-      "0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9",                    // a T, its stem narrower than its bar
-      "0,0 7,0 7,3 3,3 3,6 7,6 7,9 0,9",                    // a U
-      "0,0 8,0 8,3 5,3 5,6 8,6 8,9 0,9 0,6 3,6 3,3 0,3",    // an H
-      "0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6",                   // a courtyard block
-      "3,0 6,0 6,3 9,3 9,6 6,6 6,9 3,9 3,6 0,6 0,3 3,3",    // a plus
-      "0,0 8,0 8,2 6,2 6,4 4,4 4,6 2,6 2,8 0,8",            // stairs
-  };
   const Kit kit = LoadKit(kShipped, {"A", "B"});
   ASSERT_TRUE(kit.measured());
   std::vector<PieceId> same(kit.pieces.size());
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   for (const char* style : {"A", "B"}) {
-    for (const char* outline : outlines) {
-      for (const int height : {1, 3}) {
-        Request request = MakeRequest(style, "SC", {"NA"}, {"WE"}, 1, 1, height);
-        SetFootprint(request, Outline(outline));
-        request.roof = RoofShape::Hip;
-        const Plan plan = MakePlan(request, kit);
-        const std::string what = std::string(style) + ", " + outline + ", height " + std::to_string(height);
-        BuildingFaults faults;
-        CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
-        EXPECT_TRUE(faults.open.empty()) << what << ": " << faults.open.size() << " groups of open edges";
-        EXPECT_TRUE(faults.shared.empty()) << what << ": " << faults.shared.size() << " shared edges";
-        EXPECT_TRUE(faults.overlaps.empty()) << what << ": " << faults.overlaps.size() << " overlaps";
+    for (const Shape& shape : kShapes) {
+      for (const RoofShape roof : {RoofShape::Hip, RoofShape::Gable}) {
+        for (const int height : {1, 3}) {
+          const char* outline = shape.outline;
+          Request request = MakeRequest(style, "SC", {"NA"}, {"WE"}, 1, 1, height);
+          SetFootprint(request, Outline(outline));
+          request.roof = roof;
+          const Plan plan = MakePlan(request, kit);
+          const std::string what = std::string(style) + ", " + outline + ", height " + std::to_string(height) +
+                                   (roof == RoofShape::Gable ? ", gable" : ", hip");
+          BuildingFaults faults;
+          CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+          EXPECT_TRUE(faults.open.empty()) << what << ": " << faults.open.size() << " groups of open edges";
+          EXPECT_TRUE(faults.shared.empty()) << what << ": " << faults.shared.size() << " shared edges";
+          EXPECT_TRUE(faults.overlaps.empty()) << what << ": " << faults.overlaps.size() << " overlaps";
+        }
       }
     }
+  }
+  for (const Shape& shape : kShapes) {
+    std::vector<HipCells> cells;
+    std::vector<GableEnd> ends;
+    std::string fault;
+    ASSERT_TRUE(GableRoofCells(Outline(shape.outline), cells, ends, fault)) << fault;
+    EXPECT_EQ(ends.size(), shape.gables) << shape.outline;
   }
 }
 

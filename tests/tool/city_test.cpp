@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -326,6 +328,16 @@ TEST(CityCli, EachBadFileGivesItsErrorAndLeavesTheOutputAsItWas) {
        "them)"},
       {"style,width,length,height,roof\nA,1,1,1,Hip\n",
        ", line 2, column 5 (roof): 'Hip' is not a roof: give flat, gable or hip"},
+      // A footprint gives width and length: given beside it they must agree; without it they are
+      // needed, their columns too.
+      {"style,width,length,height,footprint\nA,5,4,2,\"0,0 7,0 7,3 3,3 3,9 0,9\"\n",
+       ", line 2, column 3 (length): '4' is not the footprint's length: it spans 9 cells from west to east, "
+       "which is length 7: give 7 or leave it empty"},
+      {"style,width,length,height,footprint\nA,4,,2,\"0,0 7,0 7,3 3,3 3,9 0,9\"\n",
+       ", line 2, column 2 (width): '4' is not the footprint's width: it spans 7 cells from north to south, "
+       "which is width 5: give 5 or leave it empty"},
+      {"style,length,height,footprint\nA,,2,\"0,0 7,0 7,3 3,3 3,9 0,9\"\nA,3,2,\n",
+       ", line 3: no footprint and no column 'width': a row without a footprint needs width and length"},
       {head + "A,1,1\n", ", line 2, column 4: row has 3 fields, the header has 4"},
       {head + "A,1,1,\"1\n", ", line 2, column 4: unclosed quote: '\"1?'"},
       {"", ", line 1: no header row"},
@@ -417,6 +429,50 @@ TEST(CityCli, AProgressLineOnATerminal) {
   EXPECT_NE(shown.find("\r[towerkit-0.1] 5 of 5 buildings, "), std::string::npos) << shown;
   EXPECT_NE(shown.find(" MB written, 0 s left\x1b[K"), std::string::npos) << shown;
   EXPECT_EQ(shown.substr(shown.size() - 2), "\r\n") << "the line is ended";
+}
+
+// Every file under a folder, hidden ones included, with its bytes.
+std::map<std::string, std::string> FilesUnder(const std::filesystem::path& i_folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(i_folder)) {
+    const std::string name = std::filesystem::relative(entry.path(), i_folder).string();
+    files[name] = entry.is_regular_file() ? TestSupport::ReadFile(entry.path().string()) : "(folder)";
+  }
+  return files;
+}
+
+// A tileset run that fails once its tiles are written (--strict after a warning) leaves no tile
+// of its own: a new folder is gone again, and a folder with a tileset and the user's files in it
+// holds what it held. A run that succeeds over it keeps the user's files.
+TEST(CityTiles, AFailedRunLeavesTheFolderAsItWas) {
+  TestSupport::ScratchDir work;
+  TestSupport::WriteFile(work / "city.csv", kCity);
+  const std::vector<std::string> failing = {"--city", "city.csv", "--tiles", "made/city", "--markers", "--strict"};
+  const TestSupport::RunResult fresh = RunTool(kShipped, work.path.string(), failing);
+  EXPECT_EQ(fresh.status, 1);
+  EXPECT_NE(fresh.output.find(Line("error", "Output file 'made/city/tileset.json' is not written, and the tiles this "
+                                            "run wrote are removed: the files that were in 'made/city/tiles' before "
+                                            "are as they were")),
+            std::string::npos)
+      << fresh.output;
+  EXPECT_FALSE(std::filesystem::exists(work / "made"));
+
+  ASSERT_EQ(RunTool(kShipped, work.path.string(), {"--city", "city.csv", "--tiles", "city"}).status, 0);
+  TestSupport::WriteFile(work / "city/tiles/mine.txt", "the user's");
+  TestSupport::WriteFile(work / "city/notes.txt", "the user's");
+  const std::map<std::string, std::string> before = FilesUnder(work / "city");
+  const TestSupport::RunResult failed =
+      RunTool(kShipped, work.path.string(), {"--city", "city.csv", "--tiles", "city", "--seed", "9", "--markers", "--strict"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_TRUE(FilesUnder(work / "city") == before) << failed.output;
+
+  const TestSupport::RunResult again = RunTool(kShipped, work.path.string(), {"--city", "city.csv", "--tiles", "city", "--seed", "9"});
+  EXPECT_EQ(again.status, 0) << again.output;
+  const std::map<std::string, std::string> after = FilesUnder(work / "city");
+  EXPECT_EQ(after.at("tiles/mine.txt"), "the user's");
+  EXPECT_EQ(after.at("notes.txt"), "the user's");
+  EXPECT_NE(after.at("tiles/0-0-0.glb"), before.at("tiles/0-0-0.glb"));
+  EXPECT_EQ(after.size(), before.size()) << "no folder of the run's own is left";
 }
 
 }  // namespace

@@ -88,9 +88,8 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
        "courtyard at a corner alone)"},
       {{"--footprint", "@none.txt"},
        "Value '@none.txt' of option '--footprint': footprint file 'none.txt' does not exist"},
-      {{"--footprint", l, "--roof", "gable"},
-       "Value '" + l + "' of option '--footprint': a gable roof (--roof gable) is built over a rectangle only so "
-       "far; give --roof hip or flat"},
+      {{"--footprint", l, "--setback", "1:N"},
+       "Value '" + l + "' of option '--footprint': setbacks (--setback) step back a rectangle only so far"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-s", "A", "-h", "2"};
@@ -103,16 +102,31 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
-// A city file's footprint column: an outline, or a mask relative to the city file's folder.
+// A city file's footprint column: an outline, or a mask relative to the city file's folder; the
+// footprint gives the row's width and length, which may be left empty or given as it gives them,
+// and a file of footprints needs no columns for them.
 TEST(FootprintCli, ACityRowTakesAFootprint) {
   TestSupport::ScratchDir work;
   std::filesystem::create_directories(work / "plans");
   TestSupport::WriteFile(work / "plans/ell.txt", "###....\n###....\n#######\n#######\n");
   TestSupport::WriteFile(work / "plans/city.csv",
-                         "style,width,length,height,z,footprint\nA,1,1,2,0,\"0,0 7,0 7,3 3,3 3,9 0,9\"\n"
-                         "B,1,1,2,12,@ell.txt\nB,1,1,2,20,\n");
+                         "style,width,length,height,z,footprint\nA,,,2,0,\"0,0 7,0 7,3 3,3 3,9 0,9\"\n"
+                         "B,2,5,2,12,@ell.txt\nB,1,1,2,20,\n");
   const TestSupport::RunResult run = RunTool(kShipped, work.path.string(), {"--city", "plans/city.csv", "c.obj"});
   EXPECT_EQ(run.status, 0) << run.output;
+  // Without the columns: the same buildings as with the sizes given.
+  TestSupport::WriteFile(work / "plans/sized.csv", "style,width,length,height,z,footprint\n"
+                                                   "A,5,7,2,0,\"0,0 7,0 7,3 3,3 3,9 0,9\"\nB,2,5,2,12,@ell.txt\n");
+  TestSupport::WriteFile(work / "plans/bare.csv", "style,height,z,footprint\n"
+                                                  "A,2,0,\"0,0 7,0 7,3 3,3 3,9 0,9\"\nB,2,12,@ell.txt\n");
+  std::filesystem::create_directories(work / "sized");
+  std::filesystem::create_directories(work / "bare");
+  for (const char* name : {"sized", "bare"}) {
+    const TestSupport::RunResult each = RunTool(kShipped, work.path.string(),
+                                                {"--city", std::string("plans/") + name + ".csv", std::string(name) + "/c.obj"});
+    EXPECT_EQ(each.status, 0) << each.output;
+  }
+  EXPECT_EQ(TestSupport::ReadFile(work / "bare/c.obj"), TestSupport::ReadFile(work / "sized/c.obj"));
   TestSupport::WriteFile(work / "plans/bad.csv", "style,width,length,height,footprint\nA,1,1,2,@gone.txt\n");
   const TestSupport::RunResult bad = RunTool(kShipped, work.path.string(), {"--city", "plans/bad.csv", "d.obj"});
   EXPECT_EQ(bad.status, 1);

@@ -193,6 +193,9 @@ bool CityRows::open(std::string& o_error) {
   }
   for (int required = 0; required < kRequiredColumns; ++required) {
     if (m_columns[required] >= 0) continue;
+    // A file with footprints may leave out width and length: each row's footprint gives them, and
+    // a row without one says so.
+    if ((required == kWidth || required == kLength) && m_columns[kFootprint] >= 0) continue;
     o_error = "City file '" + m_text.path + "', line " + std::to_string(m_reader.header.line) +
               ": no column '" + kCityColumns[required] + "': style, width, length and height are required";
     return false;
@@ -222,8 +225,10 @@ bool CityRows::readRow(CityRow& o_row, std::string& o_error) {
   o_row.line = m_row.line;
   o_row.seed = Ostrel::Buildings::MixSeed(m_seed, o_row.number);
   o_row.name = "building_" + std::to_string(o_row.number);
-  return readStyle(o_row.style, o_error) && readSize(kWidth, 2, o_row.width, o_error) &&
-         readSize(kLength, 2, o_row.length, o_error) && readSize(kHeight, 1, o_row.height, o_error) &&
+  const Csv::Field* footprint = field(kFootprint);
+  const bool shaped = footprint != nullptr && !Csv::TrimBlanks(footprint->text).empty();
+  return readStyle(o_row.style, o_error) && readSide(kWidth, shaped, o_row.width, o_error) &&
+         readSide(kLength, shaped, o_row.length, o_error) && readSize(kHeight, 1, o_row.height, o_error) &&
          readDoor(o_row.door, o_error) && readRequests(kBalcony, kBalconyRequest, o_row.balcony, o_error) &&
          readRequests(kClose, kWallRequest, o_row.close, o_error) && readPlace(kX, o_row.x, o_error) &&
          readPlace(kY, o_row.y, o_error) && readPlace(kZ, o_row.z, o_error) &&
@@ -275,6 +280,29 @@ bool CityRows::readSize(CityColumn i_column, int i_extra, int& o_size, std::stri
     return refuse(size, std::string(" ") + Csv::Describe(number), o_error);
   const std::string fault = SizeFault(o_size, i_extra);
   return fault.empty() || refuse(size, fault, o_error);
+}
+
+bool CityRows::readSide(CityColumn i_column, bool i_shaped, int& o_size, std::string& o_error) const {
+  const Csv::Field* side = field(i_column);
+  if (i_shaped && (side == nullptr || Csv::TrimBlanks(side->text).empty())) return true;
+  if (side != nullptr) return readSize(i_column, 2, o_size, o_error);
+  o_error = "City file '" + m_text.path + "', line " + std::to_string(m_row.line) + ": no footprint and no column '" +
+            kCityColumns[i_column] + "': a row without a footprint needs width and length";
+  return false;
+}
+
+// A width or length given beside a footprint: the same as the footprint's bounds give, i_cells
+// along the side's axis less the two corner cells, or an error at the field.
+bool CityRows::checkSide(CityColumn i_column, std::int64_t i_cells, int i_given, std::string& o_error) const {
+  const Csv::Field* side = field(i_column);
+  if (side == nullptr || Csv::TrimBlanks(side->text).empty() || i_given == i_cells - 2) return true;
+  const bool width = i_column == kWidth;
+  const std::string size = std::to_string(i_cells - 2);
+  return refuse(*side,
+                std::string(" is not the footprint's ") + kCityColumns[i_column] + ": it spans " +
+                    std::to_string(i_cells) + " cells from " + (width ? "north to south" : "west to east") +
+                    ", which is " + kCityColumns[i_column] + " " + size + ": give " + size + " or leave it empty",
+                o_error);
 }
 
 bool CityRows::readDoor(std::string& o_door, std::string& o_error) const {
@@ -411,7 +439,8 @@ bool CityRows::readFootprint(CityRow& io_row, std::string& o_error) const {
   io_row.footprint = request.footprint;
   io_row.cellsAlongX = request.cellsAlongX;
   io_row.cellsAlongZ = request.cellsAlongZ;
-  return true;
+  return checkSide(kWidth, io_row.cellsAlongX, io_row.width, o_error) &&
+         checkSide(kLength, io_row.cellsAlongZ, io_row.length, o_error);
 }
 
 }  // namespace Towerkit

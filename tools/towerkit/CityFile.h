@@ -66,14 +66,14 @@ inline constexpr const char* kCityColumns[] = {"style", "width", "length", "heig
                                                "close", "x",     "y",      "z",      "angle", "seed",
                                                "id",    "roof",  "setback", "band",  "footprint"};
 inline constexpr int kCityColumnCount = 17;
-inline constexpr int kRequiredColumns = 4;  // style to height
+inline constexpr int kRequiredColumns = 4;  // style to height; width and length not with a footprint column
 
 // One row of a city file, checked.
 struct CityRow {
   std::uint64_t number = 0;  // 1-based among the rows after the header
   std::size_t line = 0;      // 1-based line of the file where the row starts
   std::string style;
-  int width = 0, length = 0, height = 0;  // cell units, as -w, -l and -h
+  int width = 0, length = 0, height = 0;  // cell units, as -w, -l and -h; width and length 0 when a footprint gives them
   std::string door = "  ";                // two letters, or two blanks for no door
   std::vector<std::string> balcony;       // two letters each
   std::vector<std::string> close;         // two letters each
@@ -123,6 +123,9 @@ class CityRows {
   bool refuse(const Csv::Field& i_field, const std::string& i_fault, std::string& o_error) const;
   bool readStyle(std::string& o_style, std::string& o_error) const;
   bool readSize(CityColumn i_column, int i_extra, int& o_size, std::string& o_error) const;
+  // Width or length: with a footprint in the row (i_shaped) it may be empty or its column absent.
+  bool readSide(CityColumn i_column, bool i_shaped, int& o_size, std::string& o_error) const;
+  bool checkSide(CityColumn i_column, std::int64_t i_cells, int i_given, std::string& o_error) const;
   bool readDoor(std::string& o_door, std::string& o_error) const;
   bool readRequests(CityColumn i_column, const RequestKind& i_kind, std::vector<std::string>& o_requests,
                     std::string& o_error) const;
@@ -135,7 +138,7 @@ class CityRows {
   // The setbacks and bands of the row, checked against its building: after its sizes.
   bool readShape(CityRow& io_row, std::string& o_error) const;
   // The row's footprint, "@FILE" relative to the city file's folder; checked with its roof and
-  // setbacks.
+  // setbacks, and against the row's width and length where they are given.
   bool readFootprint(CityRow& io_row, std::string& o_error) const;
 
   const CityText& m_text;

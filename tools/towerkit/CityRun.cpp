@@ -289,12 +289,26 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
                      ReportCityError(i_report, text.path, i_unitsPath, line, style, format, i_settings);
                      return true;
                    }};
+  // The folders this run makes for the tileset, deepest first: a failed run takes them away again.
+  std::vector<std::filesystem::path> madeFolders;
   std::error_code made;
-  if (!tiles.empty() && !std::filesystem::is_directory(tiles) && !std::filesystem::create_directories(tiles, made)) {
-    Ostrel::Message::PrintError("Cannot make the tileset's folder '" + tiles + "'" + (made ? ": " + made.message() : ""));
-    return kExitFailure;
+  if (!tiles.empty() && !std::filesystem::is_directory(tiles)) {
+    for (std::filesystem::path up = std::filesystem::path(tiles).lexically_normal();
+         !up.empty() && !std::filesystem::exists(std::filesystem::symlink_status(up, made)); up = up.parent_path()) {
+      madeFolders.push_back(up);
+      if (up == up.parent_path()) break;
+    }
+    if (!std::filesystem::create_directories(tiles, made)) {
+      Ostrel::Message::PrintError("Cannot make the tileset's folder '" + tiles + "'" + (made ? ": " + made.message() : ""));
+      return kExitFailure;
+    }
   }
-  return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
+  const int status = WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
+  // Only empty folders go: whatever came into them meanwhile stays.
+  if (status != kExitSuccess) {
+    for (const std::filesystem::path& folder : madeFolders) std::filesystem::remove(folder, made);
+  }
+  return status;
 }
 
 int RunCityFlow(RunSettings& io_settings, const std::string& i_kitFromBin) {

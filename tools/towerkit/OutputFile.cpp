@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <string>
 
+#include <ostrel/utils/TextFile.h>
+
 #include "Interrupts.h"
 
 namespace Towerkit {
@@ -179,6 +181,86 @@ bool CommitOutputs(OutputFile& io_first, OutputFile& io_second, std::string& o_e
   }
   dropBackup();
   return true;
+}
+
+bool OpenOutputFolder(const std::string& i_target, OutputFolder& o_folder, std::string& o_error) {
+  namespace fs = std::filesystem;
+  o_folder.target = i_target;
+  const fs::path target(i_target);
+  fs::path parent = target.parent_path();
+  if (parent.empty()) parent = ".";
+  std::string pattern = (parent / ("." + target.filename().string() + "-XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    o_error = "Cannot make a folder beside '" + Ostrel::TextFile::Excerpt(i_target, i_target.size()) + "'" + Reason(errno);
+    return false;
+  }
+  o_folder.staging = pattern;
+  return true;
+}
+
+void DiscardOutputFolder(OutputFolder& io_folder) {
+  if (io_folder.staging.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(io_folder.staging, ec);
+  io_folder.staging.clear();
+}
+
+namespace {
+
+// Moves the files of i_from into i_to, a folder that exists: each replaces the file of its name,
+// a folder joins the folder of its name. False, with o_error set, at the first that cannot.
+bool MoveInto(const std::filesystem::path& i_from, const std::filesystem::path& i_to, bool& io_touched,
+              std::string& o_error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator entry(i_from, ec), end; !ec && entry != end; entry.increment(ec)) {
+    const fs::path there = i_to / entry->path().filename();
+    std::error_code kind;
+    if (entry->is_directory(kind) && fs::is_directory(there, kind)) {
+      if (!MoveInto(entry->path(), there, io_touched, o_error)) return false;
+      continue;
+    }
+    if (std::rename(entry->path().c_str(), there.c_str()) != 0) {
+      o_error = "Cannot write '" + Ostrel::TextFile::Excerpt(there.string(), there.string().size()) + "'" + Reason(errno);
+      return false;
+    }
+    io_touched = true;
+  }
+  if (!ec) return true;
+  o_error = "Cannot read folder '" + Ostrel::TextFile::Excerpt(i_from.string(), i_from.string().size()) + "': " + ec.message();
+  return false;
+}
+
+}  // namespace
+
+bool CommitOutputWithFolder(OutputFile& io_file, OutputFolder& io_folder, std::string& o_error) {
+  namespace fs = std::filesystem;
+  if (!FinishOutput(io_file, o_error)) {
+    DiscardOutputFolder(io_folder);
+    return false;
+  }
+  std::error_code ec;
+  const fs::file_status there = fs::symlink_status(io_folder.target, ec);
+  bool moved = true;
+  if (!fs::exists(there)) {
+    if (std::rename(io_folder.staging.c_str(), io_folder.target.c_str()) != 0) {
+      o_error = "Cannot write folder '" + Ostrel::TextFile::Excerpt(io_folder.target, io_folder.target.size()) + "'" + Reason(errno);
+      moved = false;
+    } else {
+      io_folder.staging.clear();
+    }
+  } else if (!fs::is_directory(io_folder.target, ec)) {
+    o_error = "Cannot write folder '" + Ostrel::TextFile::Excerpt(io_folder.target, io_folder.target.size()) + "': it is not a folder";
+    moved = false;
+  } else {
+    moved = MoveInto(io_folder.staging, io_folder.target, io_folder.touched, o_error);
+  }
+  DiscardOutputFolder(io_folder);
+  if (!moved) {
+    DiscardOutput(io_file);
+    return false;
+  }
+  return PlaceOutput(io_file, o_error);
 }
 
 }  // namespace Towerkit

@@ -52,4 +52,28 @@ bool CommitOutput(OutputFile& io_file, std::string& o_error);
 // back if the first cannot follow it.
 bool CommitOutputs(OutputFile& io_first, OutputFile& io_second, std::string& o_error);
 
+// A folder of files that a writer writes itself beside an output (a tileset's tiles). They are
+// written into a new folder of the run's own, `staging`, beside the target, and moved into the
+// target only once the output is written whole, so a failed run never leaves its files where a
+// finished output would refer to them, and never removes or spoils a file that was there. An
+// interrupted run leaves the staging folder (a hidden `.NAME-XXXXXX` that nothing refers to).
+struct OutputFolder {
+  std::string target;   // the folder the files belong in: FOLDER/NAME
+  std::string staging;  // the run's own folder beside it, FOLDER/.NAME-XXXXXX; empty when none
+  bool touched = false;  // a file of the target was replaced, by a commit that then failed
+};
+
+// Makes the staging folder of i_target. False, with o_error set, when it cannot be made.
+bool OpenOutputFolder(const std::string& i_target, OutputFolder& o_folder, std::string& o_error);
+
+// Removes the staging folder and everything in it; the target stays as it was.
+void DiscardOutputFolder(OutputFolder& io_folder);
+
+// Puts a written output in place with its folder: the output is finished first, then the folder's
+// files move into the target (the staging folder is renamed to it when there is none; otherwise
+// each file replaces the one of its name, and the target's other files stay), then the output is
+// renamed into place. False, with o_error set, when any step fails: the output stays as it was,
+// and the folder as well unless moving its files failed half way (then `touched`).
+bool CommitOutputWithFolder(OutputFile& io_file, OutputFolder& io_folder, std::string& o_error);
+
 }  // namespace Towerkit

@@ -142,22 +142,10 @@ bool CheckRequest(const RunSettings& i_settings) {
 
 namespace {
 
-// Whether the request puts its door in a cell: a usable request for a facade that has inner
-// cells (N and S have the building's length, E and W its width).
-bool HasDoor(const Ostrel::Buildings::Request& i_request) {
-  for (const char facade : {'N', 'E', 'S', 'W'}) {
-    const std::int64_t cells =
-        facade == 'N' || facade == 'S' ? i_request.cellsAlongZ - 2 : i_request.cellsAlongX - 2;
-    std::int64_t cell = 0;
-    if (cells > 0 && Ostrel::Buildings::DoorCell(i_request.door, 0, facade, 1, cells, cell)) return true;
-  }
-  return false;
-}
-
 // --markers marks doors: on a building without one it would add nothing, in silence.
 void WarnMarkersWithoutDoor(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format,
                             const Ostrel::Buildings::Request& i_request) {
-  if (!i_settings.engine.markers || HasDoor(i_request)) return;
+  if (!i_settings.engine.markers || Ostrel::Buildings::PlacesDoor(i_request)) return;
   for (const std::string& ignored : i_format.ignores) {
     if (ignored == "--markers") return;  // already warned as ignored by the format
   }

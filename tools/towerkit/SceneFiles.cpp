@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <ostrel/utils/Messages.h>
+#include <ostrel/utils/TextFile.h>
 #include <ostrel/write/WriteScene.h>
 
 #include "CityRun.h"
@@ -60,6 +61,26 @@ void Discard(OutputFile& io_output, OutputFile* io_side) {
   if (io_side) DiscardOutput(*io_side);
 }
 
+// A path quoted in a message, as one printable line.
+std::string Quoted(const std::string& i_path) { return "'" + Ostrel::TextFile::Excerpt(i_path, i_path.size()) + "'"; }
+
+void TellFolderDropped(const OutputFolder& i_folder, const OutputFile& i_output, const SideFile& i_side) {
+  if (i_folder.touched) return;
+  // Named beside the output as the user named it, not where its links lead.
+  const std::string folder = (std::filesystem::path(i_output.target).parent_path() / i_side.name).string();
+  Ostrel::Message::PrintError("Output file " + Quoted(i_output.target) + " is not written, and the " + i_side.name +
+                              " this run wrote are removed: the files that were in " + Quoted(folder) +
+                              " before are as they were");
+}
+
+// After a failed run of a format that writes a folder of files: the files this run wrote go, and
+// the user is told that nothing that was there before has changed.
+void DropFolder(OutputFolder* io_folder, const OutputFile& i_output, const SideFile& i_side) {
+  if (!io_folder || io_folder->staging.empty()) return;
+  DiscardOutputFolder(*io_folder);
+  TellFolderDropped(*io_folder, i_output, i_side);
+}
+
 }  // namespace
 
 std::string BesidePath(const OutputFile& i_output, const char* i_extension) {
@@ -83,14 +104,22 @@ bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, con
 }
 
 int FinishWriting(OutputFile& io_output, const SideFile& i_side, bool i_alone, const std::string& i_sidePath,
-                  const std::string& i_text, OutputFile* io_side, const std::string& i_what) {
+                  const std::string& i_text, OutputFile* io_side, const std::string& i_what, OutputFolder* io_folder) {
   if (!StrictAllows()) {
     Discard(io_output, io_side);
+    DropFolder(io_folder, io_output, i_side);
     return kExitFailure;
   }
   std::string error;
   bool done = true;
-  if (io_side) {
+  if (io_folder && !io_folder->staging.empty()) {
+    done = CommitOutputWithFolder(io_output, *io_folder, error);
+    if (!done) {
+      Ostrel::Message::PrintError(error);
+      TellFolderDropped(*io_folder, io_output, i_side);
+      return kExitFailure;
+    }
+  } else if (io_side) {
     done = CommitOutputs(io_output, *io_side, error);
   } else if (i_alone) {
     done = CommitOutput(io_output, error);
@@ -135,12 +164,21 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
   }
   SceneOptions& options = i_files.options;
   if (!sidePath.empty()) i_format.beside(sidePath, written ? &stream.stream : nullptr, options);
+  OutputFolder folder;  // a Folder's files, written apart until the output is whole
   if (side.kind == SideFile::Kind::Folder) {
-    const std::filesystem::path folder = std::filesystem::path(output.realPath).parent_path();
-    i_format.beside(folder.empty() ? "." : folder.string(), nullptr, options);
+    std::filesystem::path parent = std::filesystem::path(output.realPath).parent_path();
+    if (parent.empty()) parent = ".";
+    if (!OpenOutputFolder((parent / side.name).string(), folder, error)) {
+      DiscardOutput(output);
+      Ostrel::Message::PrintError(error);
+      return kExitFailure;
+    }
+    i_format.beside(folder.staging, nullptr, options);
   }
-  if (RefuseOutputOverInput(i_files.inputs, output, written ? std::string() : sidePath, written))
+  if (RefuseOutputOverInput(i_files.inputs, output, written ? std::string() : sidePath, written)) {
+    DiscardOutputFolder(folder);
     return kExitFailure;
+  }
 
   const Scene& scene = *i_files.scene;
   SceneReport report;
@@ -162,6 +200,7 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
   }
   if (i_files.refused(report)) {
     Discard(output, written);
+    DropFolder(&folder, output, side);
     return kExitFailure;
   }
   ReportWritten(report, i_files.what);
@@ -169,7 +208,7 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
   const bool alone =
       side.kind == SideFile::Kind::None || side.kind == SideFile::Kind::Folder || !report.usesMaterials;
   const int status =
-      FinishWriting(output, side, alone, libraryPath, report.materialLibrary, written, i_files.what);
+      FinishWriting(output, side, alone, libraryPath, report.materialLibrary, written, i_files.what, &folder);
   if (status == kExitSuccess && i_stats)
     ReportStats(output.target, libraryPath, scene, options.framing(), report);
   return status;

@@ -42,10 +42,11 @@ bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, con
 // Puts a written output in place with the file its format writes beside it, and says "Done!".
 // Returns the exit status. A Stream side file (io_side) was written with the output; a Library's
 // text (i_text, to be written at i_sidePath) is written now, unless i_alone; without a path, the
-// output stands alone with a warning that names what was built (i_what).
+// output stands alone with a warning that names what was built (i_what). A Folder's files, staged
+// in io_folder, are put in place with the output, or removed with a line that says so.
 int FinishWriting(OutputFile& io_output, const Ostrel::Buildings::SideFile& i_side, bool i_alone,
                   const std::string& i_sidePath, const std::string& i_text, OutputFile* io_side,
-                  const std::string& i_what = "building");
+                  const std::string& i_what = "building", OutputFolder* io_folder = nullptr);
 
 // Writes the scene into the file at i_path and the file beside it, in i_format, prints the
 // warnings of what was written, "Done!" and with i_stats the --stats lines. Returns the exit

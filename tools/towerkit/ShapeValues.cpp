@@ -95,12 +95,17 @@ bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, 
 
 std::string FootprintShapeFault(const Ostrel::Buildings::Request& i_request) {
   if (!i_request.footprint) return "";
-  if (i_request.roof == Ostrel::Buildings::RoofShape::Gable)
-    return ": a gable roof (--roof gable) is built over a rectangle only so far; give --roof hip or flat";
   if (i_request.roof == Ostrel::Buildings::RoofShape::Hip) {
     std::vector<Ostrel::Buildings::HipCells> cells;
     std::string fault;
     if (!Ostrel::Buildings::HipRoofCells(*i_request.footprint, cells, fault)) return ": a hip roof (--roof hip): " + fault;
+  }
+  if (i_request.roof == Ostrel::Buildings::RoofShape::Gable) {
+    std::vector<Ostrel::Buildings::HipCells> cells;
+    std::vector<Ostrel::Buildings::GableEnd> ends;
+    std::string fault;
+    if (!Ostrel::Buildings::GableRoofCells(*i_request.footprint, cells, ends, fault))
+      return ": a gable roof (--roof gable): " + fault;
   }
   if (!i_request.setbacks.empty()) return ": setbacks (--setback) step back a rectangle only so far";
   return "";

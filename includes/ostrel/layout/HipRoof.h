@@ -88,4 +88,29 @@ struct HipCells {
 // matches no case: a part of the footprint narrower than two cells.
 bool HipRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, std::string& o_fault);
 
+// A gable roof over any set of cells: a hip roof whose wings run on straight through each of their
+// ends, where a gable wall closes them.
+//
+// A wing's end is an edge of the outline between two outer corners behind which a rectangle of
+// the edge's width runs into the cells for more than the edge's length (the short side of a
+// wing): the two ends of an L, the three of a T, the two arm ends of a U, the four of an H or a
+// plus; a courtyard has none. The roof is the hip roof (max-norm distance to the outline) of the
+// cells with every end carried on outward as far as the roof is high, so that no slope rises from
+// an end; the cells along an end take the gable forms of the eave, slope and ridge, and the end's
+// gable wall panels stack under them. An end whose cells would not be those of a straight wing's
+// end (a wing too short, an end facing other cells within the roof's reach) stays hipped.
+//
+// A gable end: the cells along it (a rectangle one cell deep) and the way it faces out.
+struct GableEnd {
+  std::int64_t x = 0, z = 0;  // its first cell: the northernmost or westernmost
+  std::int64_t cells = 0;     // along the end, both corner cells included
+  std::int8_t dx = 0, dz = 0;      // from one cell to the next along the end
+  std::int8_t outX = 0, outZ = 0;  // out of the gable
+};
+
+// The gable roof's cells (as HipRoofCells', the end cells in their gable forms) and its ends.
+// False, with o_fault set, where HipRoofCells fails.
+bool GableRoofCells(const Footprint& i_footprint, std::vector<HipCells>& o_cells, std::vector<GableEnd>& o_ends,
+                    std::string& o_fault);
+
 }  // namespace Ostrel::Buildings

@@ -84,6 +84,12 @@ struct Totals {
 // roof cap is placed only when the kit has something of it.
 Plan MakePlan(const Request& i_request, const Kit& i_kit);
 
+// Whether the request's door opens in a cell of the ground storey: a door request for a side whose
+// door run has inner cells. A rectangle's door run is its facade of that side; a footprint's is
+// the longest run on the outline facing that way, never a courtyard's, and its inner cells are all
+// but its two end cells (outer corners, or the ends an inner-corner piece builds).
+bool PlacesDoor(const Request& i_request);
+
 // The roof cap's lines over every interior cell of the building's roof row at i_level: lines
 // l = 1 .. cellsAlongX - 2 at x = -l, each over the cells w = 1 .. cellsAlongZ - 2 at z = w,
 // facing +z; i_cap stands in cell x = -1, z = 1. False when the building has no interior.

@@ -50,13 +50,14 @@ struct SideFile {
     // A stream the writer writes with the output; an output that is no regular file, with no
     // folder to keep it in, cannot be written at all.
     Stream,
-    // Files the writer writes itself into the folder of the output (a tileset's tiles), told as
-    // that folder's path.
+    // Files the writer writes itself, which belong in the folder `name` beside the output (a
+    // tileset's tiles/). The writer is told the path of a new, empty folder to write them into;
+    // the caller moves them into place once the output is written whole, or removes them.
     Folder,
   };
   Kind kind = Kind::None;
   const char* extension = "";  // ".mtl"
-  const char* name = "";       // as messages name it: "material file"
+  const char* name = "";       // as messages name it: "material file"; a Folder's folder name
   const char* holds = "";      // what is lost without it, for a Library's warning: "materials"
 };
 

@@ -13,7 +13,9 @@
 namespace Ostrel::Buildings {
 
 struct TilesOptions {
-  std::string folder;  // the tileset's folder: tileset.json is the output, the tiles go into tiles/
+  // The folder the tiles are written into. The output is the tileset.json, which names them as
+  // tiles/NAME: the caller puts them into tiles/ beside it once the tileset is written whole.
+  std::string folder;
   // With an origin, the root's transform puts the frame's origin (x east, -z north, y up) at
   // this longitude and latitude (degrees) and height (metres) on the WGS 84 ellipsoid; without
   // one, the frame is local and the transform the identity.

@@ -163,7 +163,7 @@ class TilesFormat : public Writer {
     const Plan used = PiecesPlan(io_context.survey.pieces);
     materials_ = MakeGltfMaterials(FindDefinitions(used, kit), UsedMaterials(used, kit), io_context.survey.names,
                                    io_context.report.textureWarnings);
-    folder_ = options.folder + "/tiles";
+    folder_ = options.folder;
     std::error_code error;
     std::filesystem::create_directories(folder_ + "/textures", error);
     // Each image once for every tile, numbered so that two styles' sheets of one name stay apart.
