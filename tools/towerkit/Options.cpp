@@ -543,8 +543,8 @@ void showHelp() {
       "                              Z to the east; rings after ';' are courtyards), or @FILE, a text",
       "                              mask ('#' a cell, '.' none, north at the top); a city file's",
       "                              column footprint takes either (@FILE relative to the city file).",
-      "                              Every part 2 cells wide or more; a hip roof or a flat one; gable",
-      "                              roofs and setbacks on a rectangle only",
+      "                              Every part 2 cells wide or more; a flat, hip or gable roof (a",
+      "                              gable at each wing's end); setbacks on a rectangle only",
       "      towerkit -s B -h 4 --footprint \"0,0 8,0 8,3 3,3 3,9 0,9\" -d SC ell.obj",
       "",
   };
