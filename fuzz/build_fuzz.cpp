@@ -52,6 +52,10 @@ using namespace Ostrel::Buildings;
 
 constexpr std::string_view kLetters = "NESWLCRAEOns x";
 
+// The longest input fuzz/run.sh gives this harness (-max_len): a unit file is never longer. A
+// longer one (a replay of a file from elsewhere) only costs a kept text that grows.
+constexpr std::size_t kMaxInput = 4096;
+
 // The base units that measure the unit size, then every piece of the style F, then a material
 // library, then variants of a facade piece, a balcony and a corner.
 constexpr std::array<const char*, 17> kPieces = {
@@ -75,10 +79,17 @@ struct Reader {
 };
 
 // One folder per process, on a memory file system when there is one; a unit file is written
-// only when its text differs from the last run's, so most runs touch no file at all.
+// only when its text differs from the last run's, so most runs touch no file at all. The last
+// texts are kept in strings that never grow (an input is at most kMaxInput bytes): libFuzzer takes
+// a run that allocates more than it frees for a leak and runs it again, so a kept text that grew
+// would cost a second run.
 struct UnitFolder {
+  struct Written {
+    bool present = false;
+    std::string text;
+  };
   fs::path folder;
-  std::array<std::optional<std::string>, kPieces.size()> written;
+  std::array<Written, kPieces.size()> written;
 
   UnitFolder() {
     std::error_code ec;
@@ -86,22 +97,26 @@ struct UnitFolder {
     folder = base / ("towerkit-fuzz-" + std::to_string(::getpid()));
     fs::remove_all(folder, ec);
     fs::create_directories(folder);
+    for (Written& piece : written) piece.text.reserve(kMaxInput);
   }
   ~UnitFolder() {
     std::error_code ec;
     fs::remove_all(folder, ec);
   }
 
-  void set(std::size_t i_piece, const std::optional<std::string>& i_text) {
-    if (written[i_piece] == i_text) return;
+  void set(std::size_t i_piece, std::optional<std::string_view> i_text) {
+    Written& last = written[i_piece];
+    if (last.present == i_text.has_value() && (!i_text || last.text == *i_text)) return;
     const fs::path file = folder / kPieces[i_piece];
     if (i_text) {
       std::ofstream(file, std::ios::binary | std::ios::trunc) << *i_text;
+      last.text.assign(i_text->data(), i_text->size());
     } else {
       std::error_code ec;
       fs::remove(file, ec);
+      last.text.clear();
     }
-    written[i_piece] = i_text;
+    last.present = i_text.has_value();
   }
 };
 
@@ -174,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
       continue;
     }
     const std::size_t bar = files.find('|');
-    units.set(piece, std::string(files.substr(0, bar)));
+    units.set(piece, files.substr(0, bar));
     more = bar != std::string_view::npos;
     if (more) files.remove_prefix(bar + 1);
   }

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (preset "fuzz") and runs each in turn, starting from its seed
-# corpus in fuzz/corpus/<harness>/. The arguments go to every harness; without any, each runs
-# for 60 seconds. New inputs go to build/fuzz/corpus-work/<harness>/ and findings (crashing
-# inputs) to build/fuzz/findings/<harness>/: copy a finding into fuzz/corpus/<harness>/ once it
-# is mended, so that the corpus replay keeps it fixed. Exits non-zero on the first finding, on an
-# input that runs longer than the time-out (a hang is a finding too), and on a harness whose
-# program has fewer coverage counters than the library alone brings: then the library was built
-# without coverage, and libFuzzer would search blind.
+# Builds the libFuzzer harnesses (preset "fuzz") and runs them, one a core at a time (a harness
+# is one process on one core), each starting from its seed corpus in fuzz/corpus/<harness>/. The
+# arguments go to every harness; without any, each runs for 60 seconds. New inputs go to
+# build/fuzz/corpus-work/<harness>/ and findings (crashing inputs) to build/fuzz/findings/<harness>/:
+# copy a finding into fuzz/corpus/<harness>/ once it is mended, so that the corpus replay keeps it
+# fixed. Exits non-zero on the first batch with a finding, on an input that runs longer than the
+# time-out (a hang is a finding too), and on a harness whose program has fewer coverage counters
+# than the library alone brings: then the library was built without coverage, and libFuzzer would
+# search blind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,28 +23,60 @@ cmake --preset fuzz >/dev/null
 harnesses=(obj build mtl csv city hiproof)
 cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
 
-for harness in "${harnesses[@]}"; do
-  work="build/fuzz/corpus-work/$harness"
-  findings="build/fuzz/findings/$harness"
+# Starts one harness, its output into its log.
+start() {
+  local harness=$1
+  local work="build/fuzz/corpus-work/$harness"
+  local findings="build/fuzz/findings/$harness"
   mkdir -p "$work" "$findings"
   # A build reads a whole kit: longer inputs only slow it down without reaching new code.
-  limits=()
+  local limits=()
   [ "$harness" = build ] && limits=(-max_len=4096)
   # The build harness reads OBJ unit files, so both OBJ harnesses share one dictionary.
-  dict="fuzz/$harness.dict"
+  local dict="fuzz/$harness.dict"
   [ "$harness" = build ] && dict=fuzz/obj.dict
   # The hip roof harness reads bits, for which no words help.
-  dictionary=()
+  local dictionary=()
   [ -f "$dict" ] && dictionary=(-dict="$dict")
-  echo "== fuzzing $harness: ${args[*]}"
-  log="build/fuzz/$harness.log"
   "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" "${dictionary[@]}" -timeout="$timeout" \
-    -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}" 2>&1 | tee "$log"
+    -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}" >"build/fuzz/$harness.log" 2>&1
+}
+
+# Shows a finished harness's log and fails on its finding (status) or its missing coverage.
+finish() {
+  local harness=$1 status=$2
+  local log="build/fuzz/$harness.log"
+  echo "== fuzzing $harness: ${args[*]}"
+  cat "$log"
+  if [ "$status" -ne 0 ]; then
+    echo "error: the $harness harness failed (status $status): see build/fuzz/findings/$harness/" >&2
+    exit 1
+  fi
   # libFuzzer says "INFO: Loaded 1 modules   (33133 inline 8-bit counters): ..." at its start.
+  local counters
   counters="$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" | head -n 1)"
   if [ "${counters:-0}" -lt "$min_counters" ]; then
     echo "error: the $harness harness has ${counters:-no} coverage counters, fewer than $min_counters:" \
       "its libraries are not built for coverage" >&2
     exit 1
   fi
+}
+
+# As many harnesses at once as there are cores, each batch shown in turn once it is done.
+cores="$(nproc 2>/dev/null || echo 1)"
+for ((first = 0; first < ${#harnesses[@]}; first += cores)); do
+  batch=("${harnesses[@]:first:cores}")
+  pids=()
+  for harness in "${batch[@]}"; do
+    start "$harness" &
+    pids+=($!)
+  done
+  # The whole batch ends before any is judged, so that a finding leaves no harness running.
+  statuses=()
+  for pid in "${pids[@]}"; do
+    status=0
+    wait "$pid" || status=$?
+    statuses+=("$status")
+  done
+  for i in "${!batch[@]}"; do finish "${batch[$i]}" "${statuses[$i]}"; done
 done

@@ -104,8 +104,8 @@ class BackgroundWrites {
 };
 
 // Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
-// starts small and doubles at each flush up to kOutputBufferBytes, so that a small building does
-// not pay for clearing a large buffer it never fills; full-size buffers are written on a second
+// starts small and doubles each time it fills, up to kOutputBufferBytes, so that a small building
+// does not pay for clearing a large buffer it never fills; full-size buffers are written on a second
 // thread while the next one fills, so an output of less than two buffers never starts one.
 class TextOut {
  public:
@@ -121,7 +121,11 @@ class TextOut {
   // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
   // then keeps them.
   char* room(std::size_t i_bytes) {
-    if (m_used + i_bytes > m_buffer.size()) send();
+    if (m_used + i_bytes > m_buffer.size()) {
+      send();
+      // Emptied, the old text need not move: a fresh buffer of twice the size.
+      if (m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
+    }
     return m_buffer.data() + m_used;
   }
   void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
@@ -161,7 +165,6 @@ class TextOut {
     }
     m_sent += m_used;
     m_used = 0;
-    if (m_buffer.size() < kOutputBufferBytes) m_buffer.resize(m_buffer.size() * 2);
   }
 
   std::ostream& m_stream;

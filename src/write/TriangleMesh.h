@@ -18,6 +18,8 @@
 #include <ostrel/core/MathTypes.h>
 #include <ostrel/ext/Obj.h>
 #include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Frame.h>
+#include <ostrel/layout/Layout.h>
 
 namespace Ostrel::Buildings {
 
@@ -54,5 +56,26 @@ std::vector<TriangleMesh> MakeTriangleMeshes(const Kit& i_kit);
 // or +y when the polygon has no area.
 VectorF FaceNormal(const std::vector<VectorF>& i_positions, const Obj::Corner* i_corners,
                    std::uint32_t i_count);
+
+// Calls i_visit(xyz) with the eight corners of each placed part's box, placed in the frame as
+// PlacePosition places the part's vertices (xyz: three floats, output units): a cheap stand-in
+// for every vertex the plan places, which the boxes' corners enclose. i_pieces is
+// MakeTriangleMeshes(i_kit).
+template <typename Visit>
+void ForEachPlacedBoxCorner(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
+                            const Frame& i_frame, Visit&& i_visit) {
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    const PlacementFloats at = FloatsOf(i_placement);
+    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
+      for (int corner = 0; corner < 8; ++corner) {
+        const VectorF p((corner & 1) ? part.high.x : part.low.x, (corner & 2) ? part.high.y : part.low.y,
+                        (corner & 4) ? part.high.z : part.low.z);
+        float xyz[3];
+        PlacePosition(p, at, i_frame, xyz);
+        i_visit(static_cast<const float*>(xyz));
+      }
+    }
+  });
+}
 
 }  // namespace Ostrel::Buildings

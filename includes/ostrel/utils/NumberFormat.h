@@ -168,37 +168,55 @@ inline char* AppendShortText(char* o_out, const char (&i_text)[16], std::size_t 
 // The text of floats formatted before, for writers that meet the same few values again and again
 // (a building's coordinates are a unit's coordinates plus whole cells). Direct-mapped by the bits
 // of the value; every slot always holds some value together with its own text, so a hit is exact
-// by construction and a miss only costs one AppendFloat.
+// by construction and a miss only costs one AppendFloat. The table starts small, so that a small
+// output does not pay for clearing a large one, and doubles (up to 8,192 slots) whenever it has
+// missed more often than it has slots: the sign that the values met outnumber them.
 class FloatTextCache {
  public:
-  FloatTextCache() : m_slots(kSlots) {
-    // Start every slot as the value +0 with its text, "0": a valid pair wherever it sits.
-    for (Slot& slot : m_slots) slot.text[0] = '0';
-  }
+  FloatTextCache() : m_slots(std::size_t{1} << kFirstSlotBits) {}
 
   // Writes the text of i_value at o_out, which must have room for kMaxFloatChars bytes (the
   // whole slot is copied); returns the end of the text.
   char* append(char* o_out, float i_value) {
     std::uint32_t bits;
     std::memcpy(&bits, &i_value, sizeof bits);
-    Slot& slot = m_slots[(bits * 0x9E3779B1u) >> (32 - kSlotBits)];
-    if (slot.bits != bits) {
-      slot.bits = bits;
-      slot.length = static_cast<std::uint32_t>(AppendFloat(slot.text, i_value) - slot.text);
+    Slot* slot = &m_slots[index(bits)];
+    if (slot->bits != bits) {
+      if (++m_misses > m_slots.size() && m_slots.size() < kMaxSlots) {
+        grow();
+        slot = &m_slots[index(bits)];
+      }
+      slot->bits = bits;
+      slot->length = static_cast<std::uint32_t>(AppendFloat(slot->text, i_value) - slot->text);
     }
-    return AppendShortText(o_out, slot.text, slot.length);
+    return AppendShortText(o_out, slot->text, slot->length);
   }
 
  private:
-  static constexpr int kSlotBits = 13;
-  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+  static constexpr int kFirstSlotBits = 8;
+  static constexpr std::size_t kMaxSlots = std::size_t{1} << 13;
   static_assert(kMaxFloatChars <= 16, "a float's text must fit a slot");
+  // A fresh slot holds the value +0 with its text, "0": a valid pair wherever it sits.
   struct Slot {
     std::uint32_t bits = 0;    // the value's bit pattern
     std::uint32_t length = 1;  // bytes of text
-    char text[16] = {};        // the value's text, then whatever its writing left
+    char text[16] = {'0'};     // the value's text, then whatever its writing left
   };
+
+  std::size_t index(std::uint32_t i_bits) const { return (i_bits * 0x9E3779B1u) >> m_shift; }
+
+  // Doubles the table, keeping what the old one held where the new one looks for it.
+  void grow() {
+    std::vector<Slot> old(m_slots.size() * 2);
+    old.swap(m_slots);
+    --m_shift;
+    for (const Slot& slot : old) m_slots[index(slot.bits)] = slot;
+    m_misses = 0;
+  }
+
   std::vector<Slot> m_slots;
+  int m_shift = 32 - kFirstSlotBits;  // the hash's top bits pick the slot
+  std::size_t m_misses = 0;           // since the table last grew
 };
 
 inline std::string FloatToString(float i_value) {

@@ -519,17 +519,8 @@ FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_piece
   };
   // Each placed part's box stands for its vertices: its corners reach as deep as they do, or
   // deeper, so that the error is never understated.
-  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    const PlacementFloats at = FloatsOf(i_placement);
-    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
-      for (int corner = 0; corner < 8; ++corner) {
-        const VectorF p((corner & 1) ? part.high.x : part.low.x, (corner & 2) ? part.high.y : part.low.y,
-                        (corner & 4) ? part.high.z : part.low.z);
-        float xyz[3];
-        PlacePosition(p, at, i_frame, xyz);
-        far.error = std::max(far.error, depth({xyz[0], xyz[1], xyz[2]}));
-      }
-    }
+  ForEachPlacedBoxCorner(i_kit, i_pieces, i_plan, i_frame, [&](const float* i_xyz) {
+    far.error = std::max(far.error, depth({i_xyz[0], i_xyz[1], i_xyz[2]}));
   });
   return far;
 }

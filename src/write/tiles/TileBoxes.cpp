@@ -9,18 +9,9 @@ namespace Ostrel::Buildings {
 TileBox BuildingBox(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                     const Frame& i_frame) {
   TileBox box;
-  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    const PlacementFloats at = FloatsOf(i_placement);
-    for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
-      for (int corner = 0; corner < 8; ++corner) {
-        const VectorF p((corner & 1) ? part.high.x : part.low.x, (corner & 2) ? part.high.y : part.low.y,
-                        (corner & 4) ? part.high.z : part.low.z);
-        float xyz[3];
-        PlacePosition(p, at, i_frame, xyz);
-        const double placed[3] = {xyz[0], xyz[1], xyz[2]};
-        box.add(placed);
-      }
-    }
+  ForEachPlacedBoxCorner(i_kit, i_pieces, i_plan, i_frame, [&](const float* i_xyz) {
+    const double placed[3] = {i_xyz[0], i_xyz[1], i_xyz[2]};
+    box.add(placed);
   });
   WidenForRounding(box);
   return box;
