@@ -123,6 +123,21 @@ DecodeResult Decode(std::string_view i_bytes, Pixels& o_pixels) {
   return result;
 }
 
+bool HeaderSize(std::string_view i_bytes, std::uint32_t& o_width, std::uint32_t& o_height) {
+  // The signature, then the header chunk: its length, "IHDR", the width and the height.
+  if (i_bytes.size() < 24 || png_sig_cmp(reinterpret_cast<png_const_bytep>(i_bytes.data()), 0, 8) != 0 ||
+      i_bytes.substr(12, 4) != "IHDR")
+    return false;
+  const auto number = [&](std::size_t i_at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<std::uint8_t>(i_bytes[i_at + i]);
+    return value;
+  };
+  o_width = number(16);
+  o_height = number(20);
+  return true;
+}
+
 std::string Encode(const Pixels& i_pixels) {
   std::string out;
   if (i_pixels.channels < 1 || i_pixels.channels > 4 || i_pixels.width == 0 || i_pixels.height == 0)

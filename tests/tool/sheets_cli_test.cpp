@@ -105,6 +105,7 @@ TEST(SheetsCli, ExternalCopiesAreShrunkAndNamedBareByEveryFormat) {
     }
   }
   EXPECT_EQ(Entries(work.path / "glb"), (std::vector<std::string>{"B.normal.png", "B.png", "b.glb"}));
+
   for (const char* name : {"glb/b.glb", "gltf/b.gltf"}) {
     const nlohmann::json images = Document(work / name)["images"];
     ASSERT_EQ(images.size(), 2u) << name;
@@ -115,6 +116,15 @@ TEST(SheetsCli, ExternalCopiesAreShrunkAndNamedBareByEveryFormat) {
   EXPECT_EQ(Document(work / "gltf/b.gltf")["buffers"][0]["byteLength"],
             std::filesystem::file_size(work.path / "gltf/b.bin"));
   EXPECT_FALSE(Document(work / "gltf/b.gltf")["images"][0].contains("bufferView"));
+  // --stats tells each sheet the output names, written now or already there.
+  const std::string stats =
+      Build(kit, work, {"--textures", "external", "--texture-size", "16", "--stats", "glb/c.glb"}).output;
+  EXPECT_NE(
+      stats.find(Line("info", "Stats 'glb/B.normal.png': " +
+                                  std::to_string(std::filesystem::file_size(work.path / "glb/B.normal.png")) +
+                                  " bytes, 16 x 12 pixels, a texture sheet")),
+      std::string::npos)
+      << stats;
   const std::string library = TestSupport::ReadFile(work / "obj/b.mtl");
   EXPECT_NE(library.find("\nmap_Kd B.png\nnorm B.normal.png\n"), std::string::npos);
   EXPECT_EQ(library.find('/'), std::string::npos);

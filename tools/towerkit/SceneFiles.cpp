@@ -207,8 +207,10 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
   const int status =
       FinishWriting(output, side, alone, libraryPath, report.materialLibrary, written, i_files.what);
   if (status != kExitSuccess) RemoveSheets(sheets);
-  if (status == kExitSuccess && i_stats)
+  if (status == kExitSuccess && i_stats) {
     ReportStats(output.target, libraryPath, scene, options.framing(), report);
+    ReportSheetStats(options.sheets.folder, report.sheets);
+  }
   return status;
 }
 

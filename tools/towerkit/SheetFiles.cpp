@@ -55,11 +55,15 @@ bool SheetOptionsOf(const RunSettings& i_settings, const Ostrel::Buildings::Outp
   return true;
 }
 
+std::string SheetPath(const std::string& i_folder, const std::string& i_name) {
+  return i_folder == "." ? i_name : (std::filesystem::path(i_folder) / i_name).string();
+}
+
 bool WriteSheets(const std::vector<Ostrel::Buildings::OutputSheet>& i_sheets, const std::string& i_folder,
                  std::vector<std::string>& io_placed) {
   for (const Ostrel::Buildings::OutputSheet& sheet : i_sheets) {
     if (sheet.present) continue;
-    const std::string path = (std::filesystem::path(i_folder) / sheet.name).string();
+    const std::string path = SheetPath(i_folder, sheet.name);
     OutputFile file;
     std::string error;
     bool done = OpenOutput(path, file, error, OutputNaming::Tool);

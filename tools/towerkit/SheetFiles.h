@@ -19,6 +19,9 @@ namespace Towerkit {
 bool SheetOptionsOf(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format,
                     Ostrel::Buildings::SheetOptions& o_options);
 
+// The path of the sheet of that name in i_folder, as messages name it: the bare name in ".".
+std::string SheetPath(const std::string& i_folder, const std::string& i_name);
+
 // Writes each sheet that is not present yet into i_folder, appending its path to io_placed once it
 // is in place. False, reported with the error line that names the file, when one cannot be
 // written: the sheets placed so far stay listed for RemoveSheets.

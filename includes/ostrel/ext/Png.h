@@ -35,6 +35,9 @@ enum class DecodeResult {
 // The image that i_bytes (a whole PNG file) holds.
 DecodeResult Decode(std::string_view i_bytes, Pixels& o_pixels);
 
+// The width and height that the header of a PNG file states; false for anything else.
+bool HeaderSize(std::string_view i_bytes, std::uint32_t& o_width, std::uint32_t& o_height);
+
 // i_pixels as a PNG file. Empty only when libpng fails (out of memory).
 std::string Encode(const Pixels& i_pixels);
 
