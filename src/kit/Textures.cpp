@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <ostrel/utils/TextFile.h>
+
 namespace Ostrel::Buildings {
 
 std::string ImageMimeType(std::string_view i_bytes) {
@@ -23,6 +25,22 @@ bool InsideFolder(const std::string& i_path, const std::string& i_root) {
   if (ec) return false;
   const std::string prefix = root.string() == "/" ? "/" : root.string() + "/";
   return file.string().compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string TextureFaultText(TextureFault i_fault, const FileSystem::ReadResult& i_read,
+                             const std::string& i_root) {
+  switch (i_fault) {
+    case TextureFault::OutsideFolder:
+      return " lies outside the units folder '" + i_root +
+             "' of its style: it is not read, and the material has no texture";
+    case TextureFault::Unreadable:
+      return " " + TextFile::Describe(i_read) + ": the material has no texture";
+    case TextureFault::NotAnImage:
+      return " is neither PNG nor JPEG: the material has no texture";
+    case TextureFault::None:
+      break;
+  }
+  return std::string();
 }
 
 TextureFault ReadTexture(const std::string& i_path, const std::string& i_root, std::string& o_bytes,

@@ -54,6 +54,30 @@ std::string MoveTexturePath(const std::string& i_path, const std::filesystem::pa
   return text[0] == '-' ? "./" + text : text;
 }
 
+// Each texture statement of the material pointed where i_placer says, or left out.
+void PlaceTextures(Mtl::Material& io_material, const std::filesystem::path& i_libraryFolder,
+                   const std::string& i_root, const TexturePlacer& i_placer) {
+  std::vector<Mtl::Texture> kept;
+  std::vector<std::string> lines;
+  std::size_t next = 0;  // the next texture, in line order
+  for (std::size_t i = 0; i < io_material.lines.size(); ++i) {
+    if (next >= io_material.textures.size() || io_material.textures[next].lineIndex != i) {
+      lines.push_back(io_material.lines[i]);
+      continue;
+    }
+    Mtl::Texture texture = io_material.textures[next++];
+    const std::filesystem::path path(texture.path);
+    const std::string file = path.is_absolute() ? texture.path : (i_libraryFolder / path).string();
+    texture.path = i_placer(file, i_root, io_material.name);
+    if (texture.path.empty()) continue;
+    texture.lineIndex = lines.size();
+    lines.push_back(io_material.lines[i]);
+    kept.push_back(std::move(texture));
+  }
+  io_material.lines = std::move(lines);
+  io_material.textures = std::move(kept);
+}
+
 void NoteLibrary(const MaterialLibrary& i_library, std::vector<MaterialNote>& o_notes) {
   for (const Mtl::Finding& finding : i_library.findings) {
     MaterialNote note{finding.line == 0 ? MaterialNote::Kind::LibraryUnread : MaterialNote::Kind::LibraryLine,
@@ -97,7 +121,8 @@ MaterialNames NameMaterials(const Plan& i_plan, const Kit& i_kit) {
 }
 
 std::string MergeMaterials(const Plan& i_plan, const Kit& i_kit, const MaterialNames& i_names,
-                           const std::string& i_outputFolder, std::vector<MaterialNote>& o_notes) {
+                           const std::string& i_outputFolder, std::vector<MaterialNote>& o_notes,
+                           const TexturePlacer& i_placer) {
   const std::vector<PieceId> pieces = PiecesInOrder(i_plan);
   const std::vector<std::uint32_t> libraries = LibrariesInOrder(pieces, i_kit);
   for (const std::uint32_t library : libraries) NoteLibrary(i_kit.libraries[library], o_notes);
@@ -125,8 +150,12 @@ std::string MergeMaterials(const Plan& i_plan, const Kit& i_kit, const MaterialN
     }
     Mtl::Material moved = *chosen;
     const std::filesystem::path libraryFolder = std::filesystem::path(chosenLibrary->file).parent_path();
-    for (Mtl::Texture& texture : moved.textures) {
-      texture.path = MoveTexturePath(texture.path, libraryFolder, i_outputFolder);
+    if (i_placer) {
+      PlaceTextures(moved, libraryFolder, chosenLibrary->root, i_placer);
+    } else {
+      for (Mtl::Texture& texture : moved.textures) {
+        texture.path = MoveTexturePath(texture.path, libraryFolder, i_outputFolder);
+      }
     }
     if (!text.empty()) text += '\n';
     Mtl::AppendMaterial(moved, text);

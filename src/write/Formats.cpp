@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include <ostrel/write/Sheets.h>
+
 #include "write/Writer.h"
 
 namespace Ostrel::Buildings {
@@ -19,23 +21,6 @@ std::unique_ptr<Writer> MakeGlbFormat();
 std::unique_ptr<Writer> MakeTilesFormat();
 
 namespace {
-
-// A file name as a relative URI: every byte but unreserved ones percent-encoded.
-std::string UriOf(const std::string& i_name) {
-  static const char* const kHex = "0123456789ABCDEF";
-  std::string uri;
-  for (const char c : i_name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
-      uri += c;
-    } else {
-      uri += '%';
-      uri += kHex[byte >> 4];
-      uri += kHex[byte & 15];
-    }
-  }
-  return uri;
-}
 
 // The OBJ output names its material library by its file name, and the library's texture paths
 // are made relative to its folder.
@@ -78,15 +63,18 @@ const std::vector<OutputFormat>& OutputFormats() {
                               " vertices, normals or texture coordinates";
   // clang-format off
   // name, extension, side file, limit and whether one building's refusal tells it, options it
-  // cannot apply and why, how its writer is told of its side file, its writer
+  // cannot apply and why, how its writer is told of its side file, its writer, whether it is in
+  // metres whatever asked, where it keeps texture sheets
   static const std::vector<OutputFormat> formats = {
       {"OBJ",         "",      library, indices,   false,
        {"--markers", "--instances"}, "applies to .glb output only", ObjLibrary, MakeObjFormat},
-      {"binary glTF", ".glb",  {},      kGlbLimit, true,  {}, "", Nothing,    MakeGlbFormat},
-      {"glTF",        ".gltf", buffer,  kGlbLimit, true,  {}, "", GltfBuffer, MakeGlbFormat},
+      {"binary glTF", ".glb",  {},      kGlbLimit, true,  {}, "", Nothing,    MakeGlbFormat, false,
+       SheetHome::Embedded},
+      {"glTF",        ".gltf", buffer,  kGlbLimit, true,  {}, "", GltfBuffer, MakeGlbFormat, false,
+       SheetHome::Embedded},
       {"a 3D Tiles tileset", "tileset.json", tiles, "a tile's .glb file holds at most 4 GiB", true,
        {"--instances", "--collision", "--lod", "--markers"}, "does not apply to a tileset", TilesFolder,
-       MakeTilesFormat, true},
+       MakeTilesFormat, true, SheetHome::OwnFolder},
   };
   // clang-format on
   return formats;

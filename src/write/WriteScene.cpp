@@ -60,8 +60,12 @@ SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const 
   report.totals = i_survey.totals;
   report.usesMaterials = i_survey.names.used;
   report.missing = MissingUnits(i_survey.pieces, kit);
+  // Only an OBJ output's library is written: where its textures point is asked of it alone.
+  const TexturePlacer placer = i_options.obj.libraryName.empty()
+                                   ? nullptr
+                                   : LibraryPlacer(i_options.sheets, report.sheets, report.textureWarnings);
   const std::string library = MergeMaterials(PiecesPlan(i_survey.pieces), kit, i_survey.names,
-                                             i_options.obj.libraryFolder, report.materialNotes);
+                                             i_options.obj.libraryFolder, report.materialNotes, placer);
   WriteContext context{kit,    i_survey, i_options, io_out, library, FramedPass(i_scene, i_options.framing()),
                        report, &i_scene};
   i_format.writer()->write(context);

@@ -298,5 +298,55 @@ for (const form of forms) {
   checked += 1;
 }
 
+// Sheets beside the file (--textures external), made smaller: the validator reads each by its
+// bare name and finds a PNG of the size asked. With none, no image and no texture coordinates,
+// and the same triangles.
+async function validateBeside(what, file, sheets, size) {
+  const bytes = new Uint8Array(fs.readFileSync(file));
+  const externalResourceFunction = (uri) =>
+    Promise.resolve(new Uint8Array(fs.readFileSync(path.join(path.dirname(file), decodeURIComponent(uri)))));
+  const report = await validator.validateBytes(bytes, { uri: path.basename(file), externalResourceFunction, maxIssues: 0 });
+  if (report.issues.numErrors > 0 || report.issues.numWarnings > 0) {
+    const said = report.issues.messages
+      .filter((message) => message.severity <= 1)
+      .map((message) => `${message.code} ${message.message} ${message.pointer ?? ''}`);
+    fail(what, `validator: ${said.join('; ')}`);
+  }
+  const json = file.endsWith('.glb') ? glbJson(bytes) : JSON.parse(fs.readFileSync(file, 'utf8'));
+  checkTextures(what, json, report);
+  const images = (report.info?.resources ?? []).filter((resource) => resource.mimeType === 'image/png');
+  const beside = images.filter((image) => image.storage === 'external' && image.uri && !image.uri.includes('/'));
+  const sized = beside.filter((image) => image.image?.width === size && image.image?.height === size);
+  if (images.length !== sheets || sized.length !== sheets) {
+    fail(what, `${images.length} images, ${sized.length} of them beside it at ${size} x ${size}, not ${sheets}`);
+  }
+}
+
+for (const form of forms) {
+  const instances = form === 'flat' ? [] : ['--instances', form];
+  const request = ['-s', 'B', '--band', '0:A', ...requests[2], ...instances];
+  for (const extension of ['glb', 'gltf']) {
+    const file = path.join(fs.mkdtempSync(path.join(work, 'sheets-')), `building.${extension}`);
+    build([...request, '--textures', 'external', '--texture-size', '64'], file);
+    await validateBeside(`.${extension} --textures external ${request.join(' ')}`, file, 4, 64);
+    checked += 1;
+  }
+  const what = `--textures none ${request.join(' ')}`;
+  const obj = path.join(work, 'bare.obj');
+  build(request.filter((arg, i) => arg !== '--instances' && request[i - 1] !== '--instances'), obj);
+  const glb = path.join(work, 'bare.glb');
+  build([...request, '--textures', 'none'], glb);
+  const bytes = new Uint8Array(fs.readFileSync(glb));
+  await validate(what, bytes);
+  const json = glbJson(bytes);
+  if (json.images || json.textures || JSON.stringify(json.meshes).includes('TEXCOORD_0')) {
+    fail(what, 'it names images, textures or texture coordinates');
+  }
+  const triangles = threeTriangles(await loadThree(bytes));
+  const expected = objTriangles(obj);
+  if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
+  checked += 1;
+}
+
 console.log(`${checked - failures} passed, ${failures} failed`);
 process.exit(failures > 0 ? 1 : 0);

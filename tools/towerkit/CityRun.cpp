@@ -29,6 +29,7 @@
 #include "Report.h"
 #include "SceneFiles.h"
 #include "ShapeValues.h"
+#include "SheetFiles.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -219,6 +220,8 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   }
   const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
   WarnIgnoredOptions(i_settings, format);
+  SheetOptions sheets;
+  if (!SheetOptionsOf(i_settings, format, sheets)) return kExitFailure;
 
   CityText text;
   std::string error;
@@ -270,6 +273,7 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
   SceneOptions options = CitySceneOptions(i_settings, jobs);
   if (format.metres) options.kitUnits = true;
+  options.sheets = sheets;
   const SceneSurvey survey = SurveyScene(scene, format, options);
   if (!error.empty()) {
     Ostrel::Message::PrintError(error);

@@ -243,6 +243,23 @@ ParseOutcome ApplyMergeTiles(const std::string&, const std::string& i_value, Run
   return ParseOutcome::Run;
 }
 
+// A value other than embed, external or none warns and keeps the format's own place.
+ParseOutcome ApplyTextures(const std::string& i_given, const std::string& i_value, RunSettings& io_settings) {
+  if (i_value != "embed" && i_value != "external" && i_value != "none") {
+    Ostrel::Message::PrintWarning(
+        OptionValue(i_given, i_value) +
+        " is not embed, external or none: the sheets go where the format keeps them");
+  }
+  io_settings.textures = i_value;
+  return ParseOutcome::Run;
+}
+
+// The size is checked with the output's format, before anything is built.
+ParseOutcome ApplyTextureSize(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.textureSize = i_value;
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -278,6 +295,8 @@ inline constexpr Option kOptions[] = {
     {"",   "--tiles",     true,  ApplyTiles},
     {"",   "--merge-tiles", true, ApplyMergeTiles},
     {"",   "--footprint", true,  ApplyFootprint},
+    {"",   "--textures",  true,  ApplyTextures},
+    {"",   "--texture-size", true, ApplyTextureSize},
 };
 // clang-format on
 
@@ -569,6 +588,22 @@ void showHelp() {
   };
   for (const char* line : kTilesLines) Ostrel::Message::PrintInfo(line);
   for (const char* line : kFootprintLines) Ostrel::Message::PrintInfo(line);
+  constexpr const char* kSheetLines[] = {
+      "Texture sheets:",
+      " --textures WHERE     Where the kit's texture sheets go: embed (in a .glb or .gltf, the default",
+      "                              there), external (copies beside the output, named by their bare",
+      "                              names in a .glb, .gltf or the .mtl, so that the folder can be moved",
+      "                              whole; a name taken by another file gets -2, -3 ...) or none (no",
+      "                              images: the materials keep their colours alone). An OBJ's .mtl names",
+      "                              the kit's own sheets by default; a tileset keeps one copy of each in",
+      "                              DIR/tiles/textures/",
+      " --texture-size N     Box-filters the sheets the output carries (embedded or copied) down to N",
+      "                              pixels on their longer side, keeping their shape (a power of two",
+      "                              keeps 2048 sheets exact); only PNG sheets, only smaller",
+      "      towerkit -s B -w 6 -l 4 -h 5 --texture-size 512 house.glb",
+      "",
+  };
+  for (const char* line : kSheetLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {

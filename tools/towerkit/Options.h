@@ -54,6 +54,8 @@ struct RunSettings {
   bool stats = false;                  // --stats: a line about each output file after "Done!"
   std::string tiles;                   // --tiles: the folder of a tileset of --city; empty: none
   std::string mergeTiles;              // --merge-tiles: the folder whose shards' tilesets to join
+  std::string textures;                // --textures as given (embed, external or none); empty: not given
+  std::string textureSize;             // --texture-size as given; empty: sheets keep their size
 };
 
 enum class ParseOutcome {

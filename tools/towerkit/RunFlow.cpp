@@ -21,6 +21,7 @@
 #include "RunInputs.h"
 #include "SceneFiles.h"
 #include "ShapeValues.h"
+#include "SheetFiles.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -182,6 +183,8 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   }
   WarnIgnoredOptions(i_settings, format);
   WarnMarkersWithoutDoor(i_settings, format, request);
+  SheetOptions sheets;
+  if (!SheetOptionsOf(i_settings, format, sheets)) return kExitFailure;
   request.seed = i_settings.seed;
   request.varyByCell = i_settings.varyByCell;
   request.roof = i_settings.roof;
@@ -198,6 +201,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   };
   SceneOptions options = SceneOptionsOf(i_settings);
   if (format.metres) options.kitUnits = true;
+  options.sheets = sheets;
   SceneFiles files{&scene, nullptr, options, KitInputs(kit), "building", 1, refused};
   return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }

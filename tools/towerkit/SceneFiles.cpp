@@ -16,6 +16,7 @@
 
 #include "CityRun.h"
 #include "Report.h"
+#include "SheetFiles.h"
 #include "Stats.h"
 
 namespace Towerkit {
@@ -56,6 +57,25 @@ bool WriteWithSideText(OutputFile& io_output, const SideFile& i_side, const std:
   return CommitOutputs(io_output, side, o_error);
 }
 
+// Tells the writers where copies of the sheets go, when they go beside the output: its folder,
+// and the names the run writes there itself. False, reported, when the output has no folder to
+// keep them in.
+bool SheetsBeside(const OutputFile& i_output, const std::string& i_sidePath,
+                  Ostrel::Buildings::SheetOptions& io_options) {
+  if (io_options.place != Ostrel::Buildings::SheetPlace::Beside) return true;
+  if (i_output.tempPath.empty()) {
+    Ostrel::Message::PrintError("Cannot write output file '" +
+                                Ostrel::TextFile::Excerpt(i_output.target, i_output.target.size()) +
+                                "': it is not a regular file, so no texture sheet can stand beside it");
+    return false;
+  }
+  const std::filesystem::path written(WrittenPath(i_output));
+  io_options.folder = written.has_parent_path() ? written.parent_path().string() : ".";
+  io_options.taken = {written.filename().string()};
+  if (!i_sidePath.empty()) io_options.taken.push_back(std::filesystem::path(i_sidePath).filename().string());
+  return true;
+}
+
 void Discard(OutputFile& io_output, OutputFile* io_side) {
   DiscardOutput(io_output);
   if (io_side) DiscardOutput(*io_side);
@@ -83,11 +103,14 @@ void DropFolder(OutputFolder* io_folder, const OutputFile& i_output, const SideF
 
 }  // namespace
 
-std::string BesidePath(const OutputFile& i_output, const char* i_extension) {
+std::string WrittenPath(const OutputFile& i_output) {
   struct stat info {};
   const bool link = lstat(i_output.target.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-  const std::string& written = link && !i_output.tempPath.empty() ? i_output.realPath : i_output.target;
-  return std::filesystem::path(written).replace_extension(i_extension).string();
+  return link && !i_output.tempPath.empty() ? i_output.realPath : i_output.target;
+}
+
+std::string BesidePath(const OutputFile& i_output, const char* i_extension) {
+  return std::filesystem::path(WrittenPath(i_output)).replace_extension(i_extension).string();
 }
 
 bool RefuseOutputOverInput(const RunInputs& i_inputs, OutputFile& io_output, const std::string& i_sidePath,
@@ -179,6 +202,11 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
     DiscardOutputFolder(folder);
     return kExitFailure;
   }
+  if (!SheetsBeside(output, sidePath, options.sheets)) {
+    Discard(output, written);
+    DiscardOutputFolder(folder);
+    return kExitFailure;
+  }
 
   const Scene& scene = *i_files.scene;
   SceneReport report;
@@ -204,13 +232,25 @@ int WriteSceneFiles(const std::string& i_path, const Ostrel::Buildings::OutputFo
     return kExitFailure;
   }
   ReportWritten(report, i_files.what);
+  // The sheets first, so that the output is never in place without them; none under a strict
+  // run that a warning ends (FinishWriting says so).
+  std::vector<std::string> sheets;
+  if (StrictAllows() && !WriteSheets(report.sheets, options.sheets.folder, sheets)) {
+    RemoveSheets(sheets);
+    Discard(output, written);
+    DropFolder(&folder, output, side);
+    return kExitFailure;
+  }
   const std::string libraryPath = written ? std::string() : sidePath;
   const bool alone =
       side.kind == SideFile::Kind::None || side.kind == SideFile::Kind::Folder || !report.usesMaterials;
   const int status =
       FinishWriting(output, side, alone, libraryPath, report.materialLibrary, written, i_files.what, &folder);
-  if (status == kExitSuccess && i_stats)
+  if (status != kExitSuccess) RemoveSheets(sheets);
+  if (status == kExitSuccess && i_stats) {
     ReportStats(output.target, libraryPath, scene, options.framing(), report);
+    ReportSheetStats(options.sheets.folder, report.sheets);
+  }
   return status;
 }
 

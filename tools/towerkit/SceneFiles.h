@@ -30,6 +30,9 @@ struct SceneFiles {
   std::function<bool(const Ostrel::Buildings::SceneReport& i_report)> refused;
 };
 
+// The file an output's bytes go to: its target, or the file a link of that name points to.
+std::string WrittenPath(const OutputFile& i_output);
+
 // The path of a file the tool writes beside an output file: the same name with i_extension for
 // its extension, beside the file actually written (when the output is a link, beside its target).
 std::string BesidePath(const OutputFile& i_output, const char* i_extension);

@@ -2,11 +2,16 @@
 
 #include "Stats.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include <ostrel/ext/Png.h>
 #include <ostrel/utils/Messages.h>
+#include <ostrel/utils/TextFile.h>
+
+#include "SheetFiles.h"
 
 namespace Towerkit {
 
@@ -61,6 +66,18 @@ void ReportStats(const std::string& i_path, const std::string& i_libraryPath, co
   if (i_libraryPath.empty() || !i_report.usesMaterials) return;
   Ostrel::Message::PrintInfo("Stats '" + i_libraryPath + "': " + BytesText(i_libraryPath) + ", " +
                              std::to_string(stats.materials) + " materials");
+}
+
+void ReportSheetStats(const std::string& i_folder,
+                      const std::vector<Ostrel::Buildings::OutputSheet>& i_sheets) {
+  for (const Ostrel::Buildings::OutputSheet& sheet : i_sheets) {
+    const std::string path = SheetPath(i_folder, sheet.name);
+    std::string line = "Stats '" + Ostrel::TextFile::Excerpt(path, path.size()) + "': " + BytesText(path);
+    std::uint32_t width = 0, height = 0;
+    if (Png::HeaderSize(sheet.bytes, width, height))
+      line += ", " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    Ostrel::Message::PrintInfo(line + ", a texture sheet");
+  }
 }
 
 }  // namespace Towerkit

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/scene/Scene.h>
@@ -17,6 +18,11 @@ namespace Towerkit {
 // Metres are the kit's own units: the shipped kit is made in metres.
 void ReportStats(const std::string& i_path, const std::string& i_libraryPath, const Ostrel::Buildings::Scene& i_scene,
                  const Ostrel::Buildings::Framing& i_framing, const Ostrel::Buildings::SceneReport& i_report);
+
+// One line about each texture sheet the output names beside it, in i_folder: its bytes and its
+// size in pixels.
+void ReportSheetStats(const std::string& i_folder,
+                      const std::vector<Ostrel::Buildings::OutputSheet>& i_sheets);
 
 // The text of such a line, from the numbers.
 std::string StatsLine(const std::string& i_path, std::uintmax_t i_bytes, const Ostrel::Buildings::SceneStats& i_stats,

@@ -31,6 +31,11 @@ enum class TextureFault {
   NotAnImage,     // neither PNG nor JPEG
 };
 
+// Why a texture gives no image, to follow "Texture 'PATH' of material 'NAME'", for a texture of
+// the units folder i_root that the read i_read (when it was read) judged so.
+std::string TextureFaultText(TextureFault i_fault, const FileSystem::ReadResult& i_read,
+                             const std::string& i_root);
+
 // Reads the texture at i_path, whose style's units folder is i_root (empty: no such limit), into
 // o_bytes, judged by the rule above; o_read is the read's result once it was read.
 TextureFault ReadTexture(const std::string& i_path, const std::string& i_root, std::string& o_bytes,

@@ -7,6 +7,7 @@
 // material of the faces before them in the file.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,13 +42,22 @@ struct MaterialNames {
 // piece of the kit uses.
 MaterialNames NameMaterials(const Plan& i_plan, const Kit& i_kit);
 
+// Where a merged library's texture statement points instead of the kit's file: given that file
+// (its library's folder joined to the statement's path, or the path when absolute), the units
+// folder of its style (empty: none) and the material's name, the path to write; empty to leave
+// the statement out.
+using TexturePlacer = std::function<std::string(const std::string& i_file, const std::string& i_root,
+                                                const std::string& i_material)>;
+
 // The text of the material library of an output that holds the plan's building: every material
 // its faces use, each once, in the order of first use, as the first library that defines it
 // has it, and the default material when a face without one is placed. Texture paths are made
-// relative to i_outputFolder, where the library is written, so that they still find their files.
+// relative to i_outputFolder, where the library is written, so that they still find their files;
+// or, with i_placer, are what it gives.
 // o_notes gets what a user should be told, in the order found.
 std::string MergeMaterials(const Plan& i_plan, const Kit& i_kit, const MaterialNames& i_names,
-                           const std::string& i_outputFolder, std::vector<MaterialNote>& o_notes);
+                           const std::string& i_outputFolder, std::vector<MaterialNote>& o_notes,
+                           const TexturePlacer& i_placer = nullptr);
 
 // The material libraries the pieces name, in the order of the pieces, each once, as indices into
 // Kit::libraries: the order in which a definition is looked for.

@@ -90,6 +90,14 @@ struct SceneSurvey {
   MaterialNames names;
 };
 
+// A texture sheet that an output names beside itself (Sheets.h).
+struct OutputSheet {
+  std::string name;      // the bare file name the output uses
+  std::string bytes;     // the file's contents
+  std::string source;    // the kit's file it was made from, for messages
+  bool present = false;  // the folder holds it already, byte for byte: nothing to write
+};
+
 struct SceneReport {
   SceneError error = SceneError::None;
   std::uint64_t failedBuilding = 0;  // with NothingPlaced and NotFinite
@@ -99,6 +107,7 @@ struct SceneReport {
   std::vector<std::string> textureWarnings;  // textures a glTF output cannot embed, one line each
   bool usesMaterials = false;
   std::string materialLibrary;  // OBJ: the library's text, when it uses materials and has a name
+  std::vector<OutputSheet> sheets;  // the texture sheets to write beside the output, in order of use
   std::uint64_t buildings = 0;
   Totals totals;
   std::uint64_t triangles = 0;  // glTF: the triangles drawn (saturating)

@@ -19,6 +19,7 @@
 #include <ostrel/scene/Scene.h>
 #include <ostrel/write/Gltf.h>
 #include <ostrel/write/Obj.h>
+#include <ostrel/write/Sheets.h>
 #include <ostrel/write/Tiles.h>
 
 namespace Ostrel::Buildings {
@@ -33,6 +34,7 @@ struct SceneOptions {
   ObjOptions obj;    // the OBJ writer's own
   GltfOptions gltf;  // the glTF writer's own
   TilesOptions tiles;  // the tileset writer's own
+  SheetOptions sheets;  // where the kit's texture sheets go, and how large
 
   // How the buildings are framed in the output.
   Framing framing() const { return {kitUnits, engine.pivot}; }
@@ -61,6 +63,13 @@ struct SideFile {
   const char* holds = "";      // what is lost without it, for a Library's warning: "materials"
 };
 
+// Where a format keeps the kit's texture sheets when not told otherwise (SheetPlace::Format).
+enum class SheetHome {
+  Kit,        // its material library names the kit's own files
+  Embedded,   // inside the output
+  OwnFolder,  // in a folder of its own beside the output, shared by its files (SheetPlace::Beside too)
+};
+
 class Writer;
 
 struct OutputFormat {
@@ -79,6 +88,7 @@ struct OutputFormat {
   void (*beside)(const std::string& i_path, std::ostream* io_stream, SceneOptions& io_options);
   std::unique_ptr<Writer> (*writer)();
   bool metres = false;  // its coordinates are always in the kit's units (metres), as with -m
+  SheetHome sheets = SheetHome::Kit;
 };
 
 // Every format, the one chosen by any other name first.

@@ -28,6 +28,9 @@ struct GltfOptions {
   // Not empty: images are not embedded but named by their file name in this folder, relative to
   // the output, so that the tiles of a tileset share one copy of each.
   std::string imageFolder{};
+  // Images are not embedded but named by their bare file name (GltfImage::name), as copies
+  // beside the output; before imageFolder.
+  bool imagesBeside = false;
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.

@@ -168,6 +168,7 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
       indices = SatAdd(indices, SatMul(i_counts[id], part->indices.size()));
       uvs = uvs || !part->uvs.empty();
     }
+    uvs = uvs && io_numbers.materials->texcoords;
     GlbView view;
     view.building = i_building;
     view.material = material;
@@ -213,7 +214,7 @@ GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const TriangleMe
     const std::uint64_t normals = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
     view.data = GlbData::PartUvs;
     const std::int64_t uvs =
-        part.uvs.empty()
+        part.uvs.empty() || !io_numbers.materials->texcoords
             ? -1
             : static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget));
     std::int64_t tangents = -1;
@@ -233,7 +234,7 @@ GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const TriangleMe
 // named: each image once, whichever materials name it. The first texture adds the one sampler,
 // linear with mipmaps, repeating as OBJ readers do.
 std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io_document,
-                        const GltfMaterials& i_materials, const std::string& i_imageFolder,
+                        const GltfMaterials& i_materials, const GltfOptions& i_options,
                         std::map<std::int32_t, std::uint64_t>& io_textureOf) {
   const auto known = io_textureOf.find(i_image);
   if (known != io_textureOf.end()) return known->second;
@@ -241,12 +242,15 @@ std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io
   view.data = GlbData::Image;
   view.image = static_cast<std::uint32_t>(i_image);
   const GltfImage& image = i_materials.images[view.image];
-  if (i_imageFolder.empty()) {
+  if (i_options.imagesBeside) {
+    io_document["images"].push_back({{"uri", UriOf(image.name)}, {"name", image.name}});
+  } else if (i_options.imageFolder.empty()) {
     view.bytes = image.bytes.size();
     const std::uint64_t bufferView = AddView(io_layout, io_document, view, 0);
     io_document["images"].push_back({{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
   } else {
-    io_document["images"].push_back({{"uri", i_imageFolder + "/" + image.name}, {"name", image.name}});
+    io_document["images"].push_back(
+        {{"uri", i_options.imageFolder + "/" + image.name}, {"name", image.name}});
   }
   if (!io_document.contains("samplers")) {
     io_document["samplers"] = {{{"magFilter", 9729}, {"minFilter", 9987}, {"wrapS", 10497}, {"wrapT", 10497}}};
@@ -257,7 +261,7 @@ std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io
 
 // Materials, textures and images of the used kit materials; the images' views come last.
 void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNumbers& i_numbers,
-                  const GltfMaterials& i_materials, const std::string& i_imageFolder) {
+                  const GltfMaterials& i_materials, const GltfOptions& i_options) {
   std::map<std::int32_t, std::uint64_t> textureOf;  // image -> texture
   for (const std::uint32_t id : i_numbers.used) {
     const GltfMaterial& material = id == Obj::kNoMaterial ? *i_materials.none : *i_materials.ofKit[id];
@@ -266,12 +270,12 @@ void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNum
                     {"roughnessFactor", material.roughness}};
     if (material.image >= 0) {
       pbr["baseColorTexture"] = {
-          {"index", TextureOf(material.image, io_layout, io_document, i_materials, i_imageFolder, textureOf)}};
+          {"index", TextureOf(material.image, io_layout, io_document, i_materials, i_options, textureOf)}};
     }
     GltfJson entry = {{"name", material.name}, {"pbrMetallicRoughness", std::move(pbr)}};
     if (material.normalImage >= 0) {
-      entry["normalTexture"] = {
-          {"index", TextureOf(material.normalImage, io_layout, io_document, i_materials, i_imageFolder, textureOf)}};
+      entry["normalTexture"] = {{"index", TextureOf(material.normalImage, io_layout, io_document, i_materials,
+                                                    i_options, textureOf)}};
     }
     if (material.blend()) entry["alphaMode"] = "BLEND";
     io_document["materials"].push_back(std::move(entry));
@@ -357,11 +361,12 @@ GltfJson ExtraPrimitive(GlbLayout& io_layout, GltfJson& io_document, const Extra
     i_view.data = GlbData::ExtraNormals;
     primitive["attributes"]["NORMAL"] = AddData(io_layout, io_document, i_view, vertices, 3, kVertexTarget);
   }
-  if (!i_part.uvs.empty()) {
+  if (!i_part.uvs.empty() && io_numbers.materials->texcoords) {
     i_view.data = GlbData::ExtraUvs;
     primitive["attributes"]["TEXCOORD_0"] = AddData(io_layout, io_document, i_view, vertices, 2, kVertexTarget);
   }
-  if (!i_part.tangents.empty() && HasNormalMap(*io_numbers.materials, i_part.material)) {
+  if (!i_part.tangents.empty() && io_numbers.materials->texcoords &&
+      HasNormalMap(*io_numbers.materials, i_part.material)) {
     i_view.data = GlbData::ExtraTangents;
     primitive["attributes"]["TANGENT"] = AddData(io_layout, io_document, i_view, vertices, 4, kVertexTarget);
   }
@@ -644,7 +649,7 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces
         nodesForm ? i_buildings.size() + PlacementNodes(i_pieces, counts) : document["nodes"].size();
     AddEngineNodes(layout, document, i_kit, i_buildings, numbers, nodesForm, first);
   }
-  AddMaterials(layout, document, numbers, i_materials, i_options.imageFolder);
+  AddMaterials(layout, document, numbers, i_materials, i_options);
   if (features) {
     AddPropertyTable(layout, document, i_buildings);
     if (std::any_of(i_buildings.begin(), i_buildings.end(), [](const GltfBuilding& i_b) { return i_b.farOnly; }))

@@ -79,22 +79,14 @@ std::int32_t TextureImage(const std::string& i_path, const std::string& i_root, 
   const std::string subject = "Texture '" + i_path + "' of material '" + i_material + "'";
   GltfImage image;
   FileSystem::ReadResult read;
-  switch (ReadTexture(i_path, i_root, image.bytes, read)) {
-    case TextureFault::OutsideFolder:
-      o_warnings.push_back(subject + " lies outside the units folder '" + i_root +
-                           "' of its style: it is not read, and the material has no texture");
-      return -1;
-    case TextureFault::Unreadable:
-      o_warnings.push_back(subject + " " + TextFile::Describe(read) + ": the material has no texture");
-      return -1;
-    case TextureFault::NotAnImage:
-      o_warnings.push_back(subject + " is neither PNG nor JPEG: the material has no texture");
-      return -1;
-    case TextureFault::None:
-      break;
+  const TextureFault fault = ReadTexture(i_path, i_root, image.bytes, read);
+  if (fault != TextureFault::None) {
+    o_warnings.push_back(subject + TextureFaultText(fault, read, i_root));
+    return -1;
   }
   image.mimeType = ImageMimeType(image.bytes);
   image.name = i_path.substr(i_path.rfind('/') + 1);
+  image.path = i_path;
   io_paths.push_back(key);
   io_materials.images.push_back(std::move(image));
   return static_cast<std::int32_t>(io_materials.images.size() - 1);
@@ -130,6 +122,25 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
     materials.ofKit[id] = std::move(material);
   }
   return materials;
+}
+
+void PlaceImages(GltfMaterials& io_materials, const SheetOptions& i_options, bool i_beside,
+                 std::vector<OutputSheet>& io_sheets, std::vector<std::string>& io_warnings) {
+  if (i_options.place == SheetPlace::None) {
+    io_materials.images.clear();
+    io_materials.texcoords = false;
+    for (std::optional<GltfMaterial>& material : io_materials.ofKit) {
+      if (material) material->image = material->normalImage = -1;
+    }
+    return;
+  }
+  for (GltfImage& image : io_materials.images) {
+    image.bytes = ShrinkSheet(image.path, std::move(image.bytes), i_options.maxSize, io_warnings);
+    if (!i_beside) continue;
+    image.name = PlaceSheet(image.path, image.bytes, i_options, io_sheets, io_warnings);
+    // The output names the copy; its bytes are written beside it, not into it.
+    image.bytes = std::string();
+  }
 }
 
 }  // namespace Ostrel::Buildings

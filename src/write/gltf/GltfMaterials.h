@@ -19,6 +19,7 @@
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Materials.h>
+#include <ostrel/write/Sheets.h>
 
 namespace Ostrel::Buildings {
 
@@ -33,6 +34,7 @@ struct GltfMaterial {
 
 struct GltfImage {
   std::string name;      // the file's name, without its folder
+  std::string path;      // the file as it was read
   std::string mimeType;  // "image/png" or "image/jpeg"
   std::string bytes;     // the whole file
 };
@@ -41,6 +43,9 @@ struct GltfMaterials {
   std::vector<std::optional<GltfMaterial>> ofKit;  // by kit material id; none without a definition
   std::optional<GltfMaterial> none;                // of faces without a material, when others have one
   std::vector<GltfImage> images;
+  // Whether primitives carry their texture coordinates: not when the sheets are left out, since
+  // no material could read them.
+  bool texcoords = true;
 };
 
 // A material definition and the folder its texture paths are relative to.
@@ -74,5 +79,11 @@ std::vector<std::optional<MaterialDefinition>> FindDefinitions(const Plan& i_pla
 GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefinition>>& i_definitions,
                                 const std::vector<bool>& i_used, const MaterialNames& i_names,
                                 std::vector<std::string>& o_warnings);
+
+// The images as i_options have them carried: with None, none (no material keeps a texture);
+// else each shrunk to i_options.maxSize, and with i_beside named beside the output (Sheets.h),
+// their bytes moved into io_sheets. Warnings go to io_warnings.
+void PlaceImages(GltfMaterials& io_materials, const SheetOptions& i_options, bool i_beside,
+                 std::vector<OutputSheet>& io_sheets, std::vector<std::string>& io_warnings);
 
 }  // namespace Ostrel::Buildings

@@ -168,9 +168,12 @@ class GlbFormat : public Writer {
   void write(WriteContext& io_context) override {
     const Kit& kit = io_context.kit;
     const Plan pieces = PiecesPlan(io_context.survey.pieces);
-    const GltfMaterials materials =
-        MakeGltfMaterials(FindDefinitions(pieces, kit), UsedMaterials(pieces, kit), io_context.survey.names,
-                          io_context.report.textureWarnings);
+    GltfMaterials materials = MakeGltfMaterials(FindDefinitions(pieces, kit), UsedMaterials(pieces, kit),
+                                                io_context.survey.names, io_context.report.textureWarnings);
+    GltfOptions options = io_context.options.gltf;
+    options.imagesBeside = io_context.options.sheets.place == SheetPlace::Beside;
+    PlaceImages(materials, io_context.options.sheets, options.imagesBeside, io_context.report.sheets,
+                io_context.report.textureWarnings);
     std::vector<SceneBuilding> held;
     SceneBuilding building;
     while (io_context.next(building)) held.push_back(std::move(building));
@@ -182,9 +185,8 @@ class GlbFormat : public Writer {
       const SceneBuilding& kept = held[b];
       buildings.push_back({&kept.plan, kept.frame, kept.name, {}, extras.empty() ? nullptr : &extras[b]});
     }
-    if (WriteGlb(io_context.out, kit, glTF, materials, buildings, io_context.options.gltf,
-                 io_context.options.gltf.buffer, io_context.options.gltf.bufferUri) !=
-        GlbResult::Written) {
+    if (WriteGlb(io_context.out, kit, glTF, materials, buildings, options, options.buffer,
+                 options.bufferUri) != GlbResult::Written) {
       io_context.report.error = SceneError::TooLarge;
       return;
     }

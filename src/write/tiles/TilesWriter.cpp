@@ -163,9 +163,14 @@ class TilesFormat : public Writer {
     const Plan used = PiecesPlan(io_context.survey.pieces);
     materials_ = MakeGltfMaterials(FindDefinitions(used, kit), UsedMaterials(used, kit), io_context.survey.names,
                                    io_context.report.textureWarnings);
+    // Its tiles share the one copy of each sheet in its own folder, whatever the place asked,
+    // unless none is.
+    std::vector<OutputSheet> unused;
+    PlaceImages(materials_, io_context.options.sheets, false, unused, io_context.report.textureWarnings);
     folder_ = options.folder;
     std::error_code error;
-    std::filesystem::create_directories(folder_ + "/textures", error);
+    const bool none = io_context.options.sheets.place == SheetPlace::None;
+    std::filesystem::create_directories(none ? folder_ : folder_ + "/textures", error);
     // Each image once for every tile, numbered so that two styles' sheets of one name stay apart.
     for (std::size_t i = 0; i < materials_.images.size(); ++i) {
       GltfImage& image = materials_.images[i];
