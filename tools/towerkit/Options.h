@@ -54,6 +54,11 @@ struct RunSettings {
   bool stats = false;                  // --stats: a line about each output file after "Done!"
   std::string tiles;                   // --tiles: the folder of a tileset of --city; empty: none
   std::string mergeTiles;              // --merge-tiles: the folder whose shards' tilesets to join
+  // A GeoJSON city's map data, as given; checked when such a city is built.
+  std::string crs;                     // --crs: "metres" for planar coordinates; empty: as the file says
+  std::string origin;                  // --origin LON,LAT; empty: the data's bounding-box centre
+  std::string levels;                  // --levels: storeys of a feature without height or levels
+  std::vector<std::string> styleBy;    // --style-by rules KEY=VALUE:STYLE, as given, in order
 };
 
 enum class ParseOutcome {
@@ -86,6 +91,10 @@ Ostrel::Buildings::SceneOptions CitySceneOptions(const RunSettings& i_settings, 
 
 // Whether the settings give that option ("--markers"): one that a format may not apply.
 bool GivesOption(const RunSettings& i_settings, const std::string& i_option);
+
+// A warning for each map data option given (--crs, --origin, --levels, --style-by): for a run
+// that is not a GeoJSON city.
+void WarnMapOnlyOptions(const RunSettings& i_settings);
 
 // A warning for each option given that the format of the output cannot apply.
 void WarnIgnoredOptions(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format);
