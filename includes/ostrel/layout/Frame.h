@@ -20,13 +20,13 @@ struct Frame {
   float xpos = 0, ypos = 0, zpos = 0;
   float xdir = 0, zdir = 1;
   float xscale = 1, yscale = 1, zscale = 1;  // output units per cell along x and z, per storey along y
-  // How much the building's cells are stretched along x and z, times the kit's, within the scales
-  // above (a building fitted to an outline on a map): the normals take its inverse.
-  float xstretch = 1, zstretch = 1;
   // The building's own origin (its pivot), cell units of its layout: pieces are placed relative
   // to it, so that the orientation turns the building about it and the position puts it there.
   // 0, 0 is the layout's origin; subtracting +0 changes no bit of a coordinate.
   float xpivot = 0, zpivot = 0;
+  // How much the building's cells are stretched along x and z, times the kit's, within the scales
+  // above (a building fitted to an outline on a map): the normals take its inverse.
+  float xstretch = 1, zstretch = 1;
 };
 
 // A building standing at (x, y, z) (output units), turned by i_degrees about the vertical axis:

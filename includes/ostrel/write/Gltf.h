@@ -28,6 +28,8 @@ struct GltfOptions {
   // Not empty: images are not embedded but named by their file name in this folder, relative to
   // the output, so that the tiles of a tileset share one copy of each.
   std::string imageFolder{};
+  // A JSON object, written as the scene's extras (where the model stands on a map); empty: none.
+  std::string sceneExtras{};
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.
