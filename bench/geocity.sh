@@ -17,13 +17,15 @@ tool=$(realpath "${1:-build/default/towerkit}")
 copies=${2:-392}
 dir=${BENCH_DIR:-$(mktemp -d /tmp/towerkit-geocity-XXXXXX)}
 mkdir -p "$dir"
-trap 'rm -f "$dir"/big.geojson "$dir"/*.obj "$dir"/*.mtl "$dir"/time.txt' EXIT
+trap 'rm -rf "$dir"/big.geojson "$dir"/*.obj "$dir"/*.mtl "$dir"/one "$dir"/two "$dir"/time.txt' EXIT
 export OSTREL_UNITS_PATH=$PWD/units
 
 echo "== examples/quarter.geojson: $(grep -c '"type":"Feature"' examples/quarter.geojson) features in the file"
-"$tool" --city examples/quarter.geojson --jobs 1 "$dir/one.obj" | grep "features,"
-"$tool" --city examples/quarter.geojson --jobs 2 "$dir/two.obj" > /dev/null
-cmp -s "$dir/one.obj" "$dir/two.obj" && echo "--jobs 1 and --jobs 2: the same bytes" || echo "--jobs 1 and --jobs 2 DIFFER"
+# One name in two folders: the OBJ names its material library.
+mkdir -p "$dir/one" "$dir/two"
+"$tool" --city examples/quarter.geojson --jobs 1 "$dir/one/city.obj" | grep "features,"
+"$tool" --city examples/quarter.geojson --jobs 2 "$dir/two/city.obj" > /dev/null
+cmp -s "$dir/one/city.obj" "$dir/two/city.obj" && echo "--jobs 1 and --jobs 2: the same bytes" || echo "--jobs 1 and --jobs 2 DIFFER"
 
 python3 tools/quarter/quarter.py --copies "$copies" > "$dir/big.geojson"
 bytes=$(stat -c %s "$dir/big.geojson")
