@@ -31,5 +31,6 @@ python3 tools/quarter/quarter.py --copies "$copies" > "$dir/big.geojson"
 bytes=$(stat -c %s "$dir/big.geojson")
 echo "== $copies copies: $(awk "BEGIN {printf \"%.1f\", $bytes / 1048576}") MiB"
 /usr/bin/time -v "$tool" --city "$dir/big.geojson" --shard 1/400 "$dir/big.obj" 2> "$dir/time.txt" | grep "features,"
-awk -F': ' '/Maximum resident set size/ {printf "whole run: peak %.1f MiB", $2 / 1024} /Elapsed \(wall clock\)/ {print ", " $2}' \
+awk -F': ' '/Maximum resident set size/ {peak = $2 / 1024} /Elapsed \(wall clock\)/ {wall = $2}
+  END {printf "whole run: peak %.1f MiB, %s\n", peak, wall}' \
   "$dir/time.txt"
