@@ -406,7 +406,7 @@ CellFootprint FootprintCells(const Shape& i_shape, const CellOptions& i_options)
   }
   double sizeS = 0, sizeT = 0;
   FitCells(sMax - sMin, i_options.cell, fit.rows, sizeS);
-  FitCells(tMax - tMin, i_options.cell, fit.columns, sizeT);
+  FitCells(tMax - tMin, i_options.cellZ > 0 ? i_options.cellZ : i_options.cell, fit.columns, sizeT);
   fit.cellX = sizeS;
   fit.cellZ = sizeT;
   if (static_cast<std::int64_t>(fit.rows) * fit.columns > i_options.maxCells) {

@@ -19,9 +19,10 @@ NextBuilding FramedPass(const Scene& i_scene, const Framing& i_framing) {
     if (!next(o_building)) return false;
     PlacePivot(o_building.request, pivot, o_building.frame);
     if (!kitUnits) return true;
-    o_building.frame.xscale = kit.unitWidth;
+    // A building's stretch times the unit size; by 1, the unit size's own bits.
+    o_building.frame.xscale = o_building.frame.xstretch * kit.unitWidth;
     o_building.frame.yscale = kit.unitHeight;
-    o_building.frame.zscale = kit.unitLength;
+    o_building.frame.zscale = o_building.frame.zstretch * kit.unitLength;
     return true;
   };
 }

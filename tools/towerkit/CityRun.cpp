@@ -26,6 +26,7 @@
 #include <ostrel/write/WriteScene.h>
 
 #include "CityFile.h"
+#include "GeoCity.h"
 #include "Report.h"
 #include "SceneFiles.h"
 #include "ShapeValues.h"
@@ -229,6 +230,8 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
     Ostrel::Message::PrintError(error);
     return kExitFailure;
   }
+  if (IsGeoJsonCity(text)) return RunGeoCity({i_settings, i_unitsPath, text.path, format, tiles, sheets}, i_styles, jobs, shard);
+  WarnMapOnlyOptions(i_settings);
   // Every row checked before anything is built; the styles they use, for the kit.
   std::uint64_t rows = 0;
   std::set<std::string> used;
@@ -273,8 +276,25 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
   SceneOptions options = CitySceneOptions(i_settings, jobs);
   if (format.metres) options.kitUnits = true;
-  options.sheets = sheets;
-  const SceneSurvey survey = SurveyScene(scene, format, options);
+  return WriteCity({i_settings, i_unitsPath, text.path, format, tiles, sheets}, kit, scene, options, end - first, error, line,
+                   style);
+}
+
+int WriteCity(const CityOutput& i_output, const Ostrel::Buildings::Kit& i_kit, const Ostrel::Buildings::Scene& i_scene,
+              const Ostrel::Buildings::SceneOptions& i_options, std::uint64_t i_buildings, std::string& io_error,
+              std::size_t& io_line, std::string& io_style) {
+  using namespace Ostrel::Buildings;
+  const RunSettings& i_settings = i_output.settings;
+  const OutputFormat& format = i_output.format;
+  const std::string& i_unitsPath = i_output.unitsPath;
+  const std::string& path = i_output.cityPath;
+  const std::string& tiles = i_output.tiles;
+  std::string& error = io_error;
+  std::size_t& line = io_line;
+  std::string& style = io_style;
+  SceneOptions options = i_options;
+  options.sheets = i_output.sheets;
+  const SceneSurvey survey = SurveyScene(i_scene, format, options);
   if (!error.empty()) {
     Ostrel::Message::PrintError(error);
     return kExitFailure;
@@ -282,15 +302,15 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   if (survey.error != SceneError::None) {
     SceneReport refused;
     refused.error = survey.error;
-    ReportCityError(refused, text.path, i_unitsPath, line, style, format, i_settings,
-                    survey.error == SceneError::NotFinite ? kit.piece(survey.failedPiece).name : "");
+    ReportCityError(refused, path, i_unitsPath, line, style, format, i_settings,
+                    survey.error == SceneError::NotFinite ? i_kit.piece(survey.failedPiece).name : "");
     return kExitFailure;
   }
-  SceneFiles files{&scene, &survey, options, KitInputs(kit, text.path), "city", end - first,
+  SceneFiles files{&i_scene, &survey, options, KitInputs(i_kit, path), "city", i_buildings,
                    [&](const SceneReport& i_report) {
                      if (i_report.error == SceneError::None && error.empty()) return false;
                      if (!error.empty()) Ostrel::Message::PrintError(error);
-                     ReportCityError(i_report, text.path, i_unitsPath, line, style, format, i_settings);
+                     ReportCityError(i_report, path, i_unitsPath, line, style, format, i_settings);
                      return true;
                    }};
   // The folders this run makes for the tileset, deepest first: a failed run takes them away again.

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include <ostrel/kit/Kit.h>
+#include <ostrel/scene/Scene.h>
+#include <ostrel/write/Formats.h>
+
 #include "Options.h"
 #include "RunFlow.h"
 
@@ -58,6 +62,23 @@ class CityProgressLine {
 // Builds the city of --city into the output file. Returns the exit status; nothing is written
 // unless every row of the file can be built, and "Done!" only after the whole file is in place.
 int RunCity(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles);
+
+// Where a city is written, and how its messages name things.
+struct CityOutput {
+  const RunSettings& settings;  // the output file's name is the tileset's under --tiles
+  const std::string& unitsPath;
+  const std::string& cityPath;  // the city file, as messages name it
+  const Ostrel::Buildings::OutputFormat& format;
+  const std::string& tiles;  // the tileset's folder, made if needed; empty: no tileset
+  const Ostrel::Buildings::SheetOptions& sheets;  // where the kit's texture sheets go, and their size
+};
+
+// Surveys the city's scene of i_buildings buildings, then writes it. A pass over the scene may
+// leave a message in io_error (the file changed since it was checked); io_line and io_style are
+// those of the last building given, for a message about it. Returns the exit status.
+int WriteCity(const CityOutput& i_output, const Ostrel::Buildings::Kit& i_kit, const Ostrel::Buildings::Scene& i_scene,
+              const Ostrel::Buildings::SceneOptions& i_options, std::uint64_t i_buildings, std::string& io_error,
+              std::size_t& io_line, std::string& io_style);
 
 // The folder of the tileset that the run writes: --tiles DIR (DIR/shard-K with --shard), or the
 // folder of an output file named tileset.json; empty for any other output.

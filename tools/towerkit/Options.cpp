@@ -260,6 +260,27 @@ ParseOutcome ApplyTextureSize(const std::string&, const std::string& i_value, Ru
   return ParseOutcome::Run;
 }
 
+// Map data options are checked when a GeoJSON city is built: only then do they count.
+ParseOutcome ApplyCrs(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.crs = i_value;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyOrigin(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.origin = i_value;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyLevels(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.levels = i_value;
+  return ParseOutcome::Run;
+}
+
+ParseOutcome ApplyStyleBy(const std::string&, const std::string& i_value, RunSettings& io_settings) {
+  io_settings.styleBy.push_back(i_value);
+  return ParseOutcome::Run;
+}
+
 // Every option of the tool. A new option is one more row here, its apply function above, and its
 // help lines.
 // clang-format off
@@ -297,6 +318,10 @@ inline constexpr Option kOptions[] = {
     {"",   "--footprint", true,  ApplyFootprint},
     {"",   "--textures",  true,  ApplyTextures},
     {"",   "--texture-size", true, ApplyTextureSize},
+    {"",   "--crs",       true,  ApplyCrs},
+    {"",   "--origin",    true,  ApplyOrigin},
+    {"",   "--levels",    true,  ApplyLevels},
+    {"",   "--style-by",  true,  ApplyStyleBy},
 };
 // clang-format on
 
@@ -391,6 +416,7 @@ void WarnCityOnlyOptions(const RunSettings& i_settings) {
     Ostrel::Message::PrintWarning("Option '--shard' applies to --city only: it is ignored");
   if (!i_settings.tiles.empty())
     Ostrel::Message::PrintWarning("Option '--tiles' applies to --city only: it is ignored");
+  WarnMapOnlyOptions(i_settings);
 }
 
 }  // namespace
@@ -604,6 +630,28 @@ void showHelp() {
       "",
   };
   for (const char* line : kSheetLines) Ostrel::Message::PrintInfo(line);
+  // Buildings from map data, after every line above.
+  constexpr const char* kMapLines[] = {
+      "Map data:",
+      " --city FILE.geojson  A GeoJSON FeatureCollection (known by its content, whatever its name):",
+      "                              each Polygon or MultiPolygon a building, its outline fitted with",
+      "                              cells of 0.8 to 1.25 times the kit's, turned to its main edges;",
+      "                              written in metres (as -m), east +x, north -z, up +y. Properties:",
+      "                              height (metres) or building:levels, roof:shape, towerkit:style,",
+      "                              id, @id, osm_id or name. A feature that cannot be built is told",
+      "                              and skipped",
+      " --crs metres         The coordinates are planar metres (default: longitude and latitude, or",
+      "                              the projected system the file's crs names)",
+      " --origin LON,LAT     The map point at x = z = 0 (with --crs metres: EAST,NORTH in the file's",
+      "                              coordinates); default: the middle of the data's bounding box",
+      " --levels N           Storeys of a feature with neither height nor building:levels (default 3)",
+      " --style-by KEY=VALUE:STYLE,...  The style of features whose property KEY is VALUE, the",
+      "                              first rule that matches; others take towerkit:style, else -s,",
+      "                              else style A, else the first style of the units folder",
+      "      towerkit --city quarter.geojson --style-by building=retail:S --levels 4 quarter.glb",
+      "",
+  };
+  for (const char* line : kMapLines) Ostrel::Message::PrintInfo(line);
 }
 
 ParseOutcome ParseArguments(const std::vector<std::string>& i_args, RunSettings& io_settings) {
@@ -693,6 +741,23 @@ void WarnIgnoredOptions(const RunSettings& i_settings, const Ostrel::Buildings::
     Ostrel::Message::PrintWarning("Option '" + option + "' " + i_format.ignoredWhy + ": '" +
                                   i_settings.outputfilename + "' is written as " + i_format.name);
   }
+}
+
+}  // namespace Towerkit
+
+namespace Towerkit {
+
+// The map data options apply to a GeoJSON city; without --city they are ignored, with a warning.
+// (A CSV city is told so when its file turns out to be one.)
+void WarnMapOnlyOptions(const RunSettings& i_settings) {
+  const auto ignored = [](const char* i_option) {
+    Ostrel::Message::PrintWarning(std::string("Option '") + i_option +
+                                  "' applies to a GeoJSON --city only: it is ignored");
+  };
+  if (!i_settings.crs.empty()) ignored("--crs");
+  if (!i_settings.origin.empty()) ignored("--origin");
+  if (!i_settings.levels.empty()) ignored("--levels");
+  if (!i_settings.styleBy.empty()) ignored("--style-by");
 }
 
 }  // namespace Towerkit

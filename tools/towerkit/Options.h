@@ -56,6 +56,11 @@ struct RunSettings {
   std::string mergeTiles;              // --merge-tiles: the folder whose shards' tilesets to join
   std::string textures;                // --textures as given (embed, external or none); empty: not given
   std::string textureSize;             // --texture-size as given; empty: sheets keep their size
+  // A GeoJSON city's map data, as given; checked when such a city is built.
+  std::string crs;                     // --crs: "metres" for planar coordinates; empty: as the file says
+  std::string origin;                  // --origin LON,LAT; empty: the data's bounding-box centre
+  std::string levels;                  // --levels: storeys of a feature without height or levels
+  std::vector<std::string> styleBy;    // --style-by rules KEY=VALUE:STYLE, as given, in order
 };
 
 enum class ParseOutcome {
@@ -88,6 +93,10 @@ Ostrel::Buildings::SceneOptions CitySceneOptions(const RunSettings& i_settings, 
 
 // Whether the settings give that option ("--markers"): one that a format may not apply.
 bool GivesOption(const RunSettings& i_settings, const std::string& i_option);
+
+// A warning for each map data option given (--crs, --origin, --levels, --style-by): for a run
+// that is not a GeoJSON city.
+void WarnMapOnlyOptions(const RunSettings& i_settings);
 
 // A warning for each option given that the format of the output cannot apply.
 void WarnIgnoredOptions(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format);

@@ -35,7 +35,9 @@ struct Area {
 using Shape = std::vector<Area>;
 
 struct CellOptions {
-  double cell = 3.0;             // the kit's cell, metres
+  double cell = 3.0;             // the kit's cell, metres (along the building's x, and z too
+                                 // unless cellZ says otherwise)
+  double cellZ = 0;              // the kit's cell along the building's z, metres; 0: as cell
   std::int64_t maxCells = 1 << 22;  // a grid of more cells is refused as too large
   // Cells whose centre this says no to are never kept nor filled in (a neighbour's ground).
   std::function<bool(const MapPoint&)> forbidden;

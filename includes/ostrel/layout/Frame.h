@@ -24,6 +24,9 @@ struct Frame {
   // to it, so that the orientation turns the building about it and the position puts it there.
   // 0, 0 is the layout's origin; subtracting +0 changes no bit of a coordinate.
   float xpivot = 0, zpivot = 0;
+  // How much the building's cells are stretched along x and z, times the kit's, within the scales
+  // above (a building fitted to an outline on a map): the normals take its inverse.
+  float xstretch = 1, zstretch = 1;
 };
 
 // A building standing at (x, y, z) (output units), turned by i_degrees about the vertical axis:
@@ -83,9 +86,41 @@ inline VectorF ApplyTurn(const Turn& i_turn, const VectorF& i_vector) {
           i_vector.x * i_turn.s + i_vector.z * i_turn.c + 0.0f};
 }
 
-// A piece's normal placed in the output: turned by its facing, then by the building's.
-inline VectorF PlaceNormal(const VectorF& i_n, const Turn& i_facing, const Turn& i_building) {
-  return ApplyTurn(i_building, ApplyTurn(i_facing, i_n));
+// A building's stretch as normals take it: the inverse transpose of scaling x and z, which for a
+// scale is its inverse, then the normal made unit again. Only a stretched building's normals
+// change, so that every other keeps its bits.
+struct NormalStretch {
+  float x = 1, z = 1;  // 1 / the stretch along each axis
+  bool stretches = false;
+};
+
+inline NormalStretch MakeNormalStretch(const Frame& i_frame) {
+  if (i_frame.xstretch == i_frame.zstretch || !(i_frame.xstretch > 0) || !(i_frame.zstretch > 0)) return {};
+  return {1 / i_frame.xstretch, 1 / i_frame.zstretch, true};
+}
+
+inline VectorF ApplyStretch(const NormalStretch& i_stretch, const VectorF& i_n) {
+  if (!i_stretch.stretches) return i_n;
+  const float x = i_n.x * i_stretch.x, z = i_n.z * i_stretch.z;
+  const float length = std::sqrt(x * x + i_n.y * i_n.y + z * z);
+  if (!(length > 0)) return i_n;
+  return {x / length, i_n.y / length, z / length};
+}
+
+// A piece's tangent placed in the output: turned by its facing, stretched with its building's
+// cells and made unit again, then turned by the building's.
+inline VectorF TangentOf(const VectorF& i_t, const Turn& i_facing, const Turn& i_building, const Frame& i_frame) {
+  const NormalStretch stretch = MakeNormalStretch(i_frame);
+  if (!stretch.stretches) return ApplyTurn(i_building, ApplyTurn(i_facing, i_t));
+  const NormalStretch along{i_frame.xstretch, i_frame.zstretch, true};
+  return ApplyTurn(i_building, ApplyStretch(along, ApplyTurn(i_facing, i_t)));
+}
+
+// A piece's normal placed in the output: turned by its facing, stretched with its building's
+// cells (in the building's own frame), then turned by the building's.
+inline VectorF PlaceNormal(const VectorF& i_n, const Turn& i_facing, const Turn& i_building,
+                           const NormalStretch& i_stretch = NormalStretch{}) {
+  return ApplyTurn(i_building, ApplyStretch(i_stretch, ApplyTurn(i_facing, i_n)));
 }
 
 }  // namespace Ostrel::Buildings

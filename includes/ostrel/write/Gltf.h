@@ -31,6 +31,8 @@ struct GltfOptions {
   // Images are not embedded but named by their bare file name (GltfImage::name), as copies
   // beside the output; before imageFolder.
   bool imagesBeside = false;
+  // A JSON object, written as the scene's extras (where the model stands on a map); empty: none.
+  std::string sceneExtras{};
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.

@@ -12,6 +12,7 @@ inline constexpr std::uint64_t kMaxIndex = 0xFFFFFFFFu;
 
 struct ObjOptions {
   bool objectLines = false;  // an "o NAME" line starts each building
+  std::string comment{};     // one line of text, written first as "# TEXT"; empty: none
   // The material library's file name, which the output names ("mtllib NAME" as its first line)
   // when it uses materials; empty: faces still name their materials, but no library is made. The
   // library is written into libraryFolder: its texture paths are made relative to it.

@@ -54,13 +54,16 @@ const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_buildin
   const Turn turn = MakeTurn(at.xd, at.zd);
   const Frame& frame = io_streamer.buildings[i_building].frame;
   const Turn building = MakeTurn(frame.xdir, frame.zdir);
+  const NormalStretch stretch = MakeNormalStretch(frame);
   const std::size_t count = i_tangents ? i_part.tangents.size() : i_part.normals.size();
   const std::size_t size = i_tangents ? 16 : 12;
   bytes.resize(size * count);
   for (std::size_t i = 0; i < count; ++i) {
     const VectorF from = i_tangents ? VectorF(i_part.tangents[i][0], i_part.tangents[i][1], i_part.tangents[i][2])
                                     : i_part.normals[i];
-    const VectorF n = PlaceNormal(from, turn, building);
+    // A tangent is a direction along the surface: it stretches with the cells, where a normal
+    // takes the inverse.
+    const VectorF n = i_tangents ? TangentOf(from, turn, building, frame) : PlaceNormal(from, turn, building, stretch);
     const float values[4] = {n.x, n.y, n.z, i_tangents ? i_part.tangents[i][3] : 0.0f};
     std::memcpy(&bytes[size * i], values, size);
   }

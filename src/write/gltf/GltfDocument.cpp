@@ -29,6 +29,9 @@ using GltfJson =
 struct GltfDocumentJson {
   GltfJson json;
   std::vector<std::uint64_t> boundsOf;  // flat form: the POSITION accessor of each positions view
+  // The scene's extras as JSON text, put in as written: its numbers are doubles (a longitude to
+  // the tenth of a millimetre), which the document's floats would round.
+  std::string sceneExtras;
 };
 
 GlbLayout::GlbLayout() : document(std::make_unique<GltfDocumentJson>()) {}
@@ -607,6 +610,7 @@ GlbLayout MakeLayout(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces
   GltfJson roots = GltfJson::array();
   for (std::size_t b = 0; b < i_buildings.size(); ++b) roots.push_back(b);
   document["scenes"] = {{{"nodes", roots}}};
+  layout.document->sceneExtras = i_options.sceneExtras;
   std::vector<std::vector<std::uint64_t>> counts;
   for (const GltfBuilding& building : i_buildings) counts.push_back(PlacementCounts(*building.plan, i_kit));
 
@@ -673,7 +677,13 @@ std::string DocumentText(GlbLayout& io_layout, const std::vector<Bounds>& i_flat
     accessor["min"] = {bounds.min[0], bounds.min[1], bounds.min[2]};
     accessor["max"] = {bounds.max[0], bounds.max[1], bounds.max[2]};
   }
-  return DumpJson(document);
+  std::string text = DumpJson(document);
+  const std::string& extras = io_layout.document->sceneExtras;
+  // A quote in the text of a string is escaped, so this is the one scene's key.
+  const std::string::size_type scene = text.find("\"scenes\":[{");
+  if (!extras.empty() && scene != std::string::npos)
+    text.insert(scene + 11, "\"extras\":" + extras + (text.compare(scene + 11, 1, "}") == 0 ? "" : ","));
+  return text;
 }
 
 std::vector<std::uint64_t> PlacementCounts(const Plan& i_plan, const Kit& i_kit) {

@@ -34,7 +34,9 @@ class ObjFormat : public Writer {
     const ObjOptions& obj = options.obj;
     const bool library = names.used && !obj.libraryName.empty();
     if (library) io_context.report.materialLibrary = io_context.library;
-    const std::string mtllib = library ? "mtllib " + obj.libraryName : std::string();
+    std::string mtllib = library ? "mtllib " + obj.libraryName : std::string();
+    // The comment goes first, before the library; the lines are written as one.
+    if (!obj.comment.empty()) mtllib = "# " + obj.comment + (library ? "\n" + mtllib : std::string());
     const Offsets start{obj.vertexOffset, 0, 0};
     // A building's engine extras have vertex counts known only once they are made, so the
     // buildings with extras are written in turn, each taking its index offsets from the last.
@@ -45,7 +47,7 @@ class ObjFormat : public Writer {
 
     // One writer for the whole output, its full buffers written on a thread of its own.
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(io_context.out);
-    if (library) WriteLine(*writer, mtllib);
+    if (!mtllib.empty()) WriteLine(*writer, mtllib);
     Offsets at = start;
     SceneBuilding building;
     std::uint64_t done = 0;

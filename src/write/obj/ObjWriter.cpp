@@ -90,7 +90,8 @@ bool CanKeep(const ObjWriter& i_writer, std::size_t i_lines) {
 
 // A piece's normals read the same wherever it stands with the same facing, so each facing's
 // text is made once, as long as the budget of ready text allows.
-void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Turn& i_building) {
+void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Turn& i_building,
+                  const NormalStretch& i_stretch) {
   const Piece& piece = io_writer.kit->piece(i_id);
   const std::size_t lines = piece.normals.size();
   if (lines == 0) return;
@@ -102,9 +103,10 @@ void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_a
   for (const PieceText::Facing& facingText : known) {
     if (std::memcmp(facingText.bits, bits, sizeof bits) == 0) text = &facingText;
   }
-  if (!text && !CanKeep(io_writer, lines)) {
+  // A stretched building's normals are its own: they are written as they are made.
+  if (i_stretch.stretches || (!text && !CanKeep(io_writer, lines))) {
     for (const VectorF& n : piece.normals) {
-      const VectorF turned = PlaceNormal(n, facing, i_building);
+      const VectorF turned = PlaceNormal(n, facing, i_building, i_stretch);
       const float values[3] = {turned.x, turned.y, turned.z};
       char* pos = io_writer.out.room(kMaxVectorLine);
       io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
@@ -281,8 +283,9 @@ Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, con
     WriteVertices(io_writer, i_placement.piece, FloatsOf(i_placement), i_frame);
   });
   const Turn building = MakeTurn(i_frame.xdir, i_frame.zdir);
+  const NormalStretch stretch = MakeNormalStretch(i_frame);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    WriteNormals(io_writer, i_placement.piece, FloatsOf(i_placement), building);
+    WriteNormals(io_writer, i_placement.piece, FloatsOf(i_placement), building, stretch);
   });
   ForEachPlacement(i_plan, i_kit,
                    [&](const Placement& i_placement) { WriteUvs(io_writer, i_placement.piece); });
