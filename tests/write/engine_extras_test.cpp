@@ -20,12 +20,14 @@
 
 #include "write/engine/EngineExtras.h"
 #include "write/engine/PieceLevels.h"
+#include "write/engine/SheetTones.h"
 #include "write/TriangleMesh.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 using Ostrel::VectorF;
+using Ostrel::UV;
 
 const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
 
@@ -317,6 +319,29 @@ TEST(EngineExtras, AFacadePiecesCardIsOneQuadFacingOut) {
       EXPECT_EQ(triangles, 2u) << kit.pieces[id].name;
     }
   }
+}
+
+// The far levels' tones come from the sheets: every material with a map has its decoded sheet, and
+// the tone nearest a colour taken from the sheet looks like it (a sheet read with the wrong stride,
+// or not at all, gives tones of another colour or none).
+TEST(EngineExtras, TheSheetsToneNearestAColourOfTheSheetLooksLikeIt) {
+  const Kit kit = LoadKit(kShipped, {"A", "B"});
+  const SheetTones tones = LoadSheetTones(kit);
+  const std::vector<bool> mapped = MappedMaterials(kit);
+  std::size_t checked = 0;
+  for (std::uint32_t material = 0; material < kit.materials.size(); ++material) {
+    if (!mapped[material]) continue;
+    ASSERT_TRUE(tones.hasSheet(material)) << kit.materials[material];
+    for (const UV uv : {UV(0.1f, 0.2f), UV(0.5f, 0.5f), UV(0.83f, 0.61f)}) {
+      const Colour colour = tones.colour(material, uv);
+      const Colour found = tones.colour(material, tones.nearest(material, colour));
+      double distance = 0;
+      for (std::size_t k = 0; k < 3; ++k) distance += (found[k] - colour[k]) * (found[k] - colour[k]);
+      EXPECT_LE(std::sqrt(distance), 48) << kit.materials[material] << " at " << uv.u << ", " << uv.v;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 0u);
 }
 
 TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {

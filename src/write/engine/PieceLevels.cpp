@@ -405,7 +405,7 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
   return piece;
 }
 
-Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
+Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones) {
   // What the faces of the piece that look one way add up to.
   struct Tone {
     double area = 0, u = 0, v = 0;
@@ -416,6 +416,7 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
     double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};  // y, and across
     std::map<std::uint32_t, Tone> tones;                                     // by material
     std::map<std::uint32_t, bool> mapped;
+    Colour colour{};  // area times the colour of its faces
   };
   // +x, -x, +z, -z: the axis (0 x, 2 z) and its sign.
   const int axes[4] = {0, 0, 2, 2};
@@ -452,6 +453,15 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
         Tone& tone = side.tones[part.material];
         tone.area += area;
         side.mapped[part.material] = !part.uvs.empty();
+        if (i_tones) {
+          UV middleUv(0, 0);
+          for (int k = 0; k < 3 && !part.uvs.empty(); ++k) {
+            const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
+            middleUv = UV(middleUv.u + uv.u / 3, middleUv.v + uv.v / 3);
+          }
+          const Colour colour = i_tones->colour(part.material, middleUv);
+          for (std::size_t k = 0; k < 3; ++k) side.colour[k] += area * colour[k];
+        }
         if (part.uvs.empty()) continue;
         for (int k = 0; k < 3; ++k) {
           const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
@@ -470,7 +480,10 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
       if (tone.area > side.tones.at(material).area) material = id;
     }
     const Tone& tone = side.tones.at(material);
-    const UV uv(static_cast<float>(tone.u / tone.area), static_cast<float>(tone.v / tone.area));
+    UV uv(static_cast<float>(tone.u / tone.area), static_cast<float>(tone.v / tone.area));
+    if (i_tones && i_tones->hasSheet(material))
+      uv = i_tones->nearest(material, {side.colour[0] / side.area, side.colour[1] / side.area,
+                                       side.colour[2] / side.area});
     const UV uvs[3] = {uv, uv, uv};
     const int axis = axes[s];
     const double out = side.depth / side.area * signs[s];
@@ -521,19 +534,23 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   std::vector<PieceLevel> levels;
   if (i_lods <= 0) return levels;
-  PieceLevel simplified{i_kit, {}};
+  PieceLevel simplified{i_kit, {}, nullptr};
   const std::vector<bool> opaque = OpaqueMaterials(i_kit);
   for (Piece& piece : simplified.kit.pieces) {
     if (!piece.empty()) piece = SimplifiedPiece(piece, 0.3, opaque);
   }
   simplified.pieces = MakeTriangleMeshes(simplified.kit);
+  // The cards and the block boxes are toned from the sheets.
+  if (i_lods >= 2) simplified.tones = std::make_shared<const SheetTones>(LoadSheetTones(i_kit));
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
   }
-  PieceLevel cards{i_kit, {}};
+  const std::shared_ptr<const SheetTones> tones = simplified.tones;
+  PieceLevel cards{i_kit, {}, tones};
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
-    if (!cards.kit.pieces[id].empty()) cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id]);
+    if (!cards.kit.pieces[id].empty())
+      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id], tones.get());
   }
   cards.pieces = MakeTriangleMeshes(cards.kit);
   levels.push_back(std::move(simplified));

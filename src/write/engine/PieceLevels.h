@@ -15,14 +15,17 @@
 // that the collapses tilted out of every face takes one texel of its material.
 //
 // A card is the far form of a piece: one quad for each side of the cell that the piece faces
-// (its outward walls), toned with the material that covers most of that side, plus the
+// (its outward walls), in the material that covers most of that side, toned with the mean colour
+// of that side (SheetTones.h), plus the
 // simplified piece's roof (its faces that look up).
 
+#include <memory>
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
 
 #include "write/TriangleMesh.h"
+#include "write/engine/SheetTones.h"
 
 namespace Ostrel::Buildings {
 
@@ -30,6 +33,9 @@ namespace Ostrel::Buildings {
 struct PieceLevel {
   Kit kit;                        // the kit with each piece's faces those of this level
   std::vector<TriangleMesh> pieces;  // MakeTriangleMeshes(kit): its glTF form, in cell units
+  // The kit's sheets' colours, which the cards and the block boxes are toned from (null for a
+  // level made without them).
+  std::shared_ptr<const SheetTones> tones;
 };
 
 // The levels of a building with i_lods lower levels of detail that are laid out piece by piece:
@@ -41,7 +47,8 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods);
 // i_opaque tells, by kit material id, the materials that hide what lies behind them.
 Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque);
 
-// The card of a piece, from the piece and its simplified form (for the roof).
-Piece CardPiece(const Piece& i_piece, const Piece& i_simplified);
+// The card of a piece, from the piece and its simplified form (for the roof); each side toned with
+// the mean colour of the faces it stands for, when i_tones has their sheets.
+Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones = nullptr);
 
 }  // namespace Ostrel::Buildings
