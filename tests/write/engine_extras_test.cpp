@@ -20,12 +20,14 @@
 
 #include "write/engine/EngineExtras.h"
 #include "write/engine/PieceLevels.h"
+#include "write/engine/SheetTones.h"
 #include "write/TriangleMesh.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 using Ostrel::VectorF;
+using Ostrel::UV;
 
 const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
 
@@ -221,10 +223,12 @@ TEST(EngineExtras, SimplifiedPiecesDoNotStretchTheSheet) {
 }
 
 // A simplified piece still fills its place: its box is the piece's, so that neighbours meet and the
-// silhouette stays (but for a trim that stood out a few centimetres); it has no more triangles
-// than the piece.
+// silhouette stays (but for a trim that stood out a few centimetres, and on the building's inner
+// side of its walls, whose backs go, up to a wall's thickness); it has no more triangles than the
+// piece.
 TEST(EngineExtras, ASimplifiedPieceKeepsItsBoxAndHasNoMoreTriangles) {
   constexpr double kTrim = 0.02;  // cell units: 6 cm of the shipped kit's 3 m
+  constexpr double kWall = 0.1;   // cell units: the shipped kit's walls are 30 cm thick at most
   for (const char* style : {"A", "B"}) {
     const Kit kit = LoadKit(kShipped, {style});
     const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
@@ -249,12 +253,43 @@ TEST(EngineExtras, ASimplifiedPieceKeepsItsBoxAndHasNoMoreTriangles) {
       EXPECT_LE(after, before) << kit.pieces[id].name;
       if (before == 0) continue;
       EXPECT_GT(after, 0u) << kit.pieces[id].name;
-      EXPECT_NEAR(keptLow.x, low.x, kTrim) << kit.pieces[id].name;
+      // Pieces face out along +x (and +z at a corner): their inner side is towards -x and -z.
+      EXPECT_GE(keptLow.x, low.x - kTrim) << kit.pieces[id].name;
+      EXPECT_LE(keptLow.x, low.x + kWall + kTrim) << kit.pieces[id].name;
       EXPECT_NEAR(keptLow.y, low.y, kTrim) << kit.pieces[id].name;
-      EXPECT_NEAR(keptLow.z, low.z, kTrim) << kit.pieces[id].name;
+      EXPECT_GE(keptLow.z, low.z - kTrim) << kit.pieces[id].name;
+      EXPECT_LE(keptLow.z, low.z + kWall + kTrim) << kit.pieces[id].name;
       EXPECT_NEAR(keptHigh.x, high.x, kTrim) << kit.pieces[id].name;
       EXPECT_NEAR(keptHigh.y, high.y, kTrim) << kit.pieces[id].name;
       EXPECT_NEAR(keptHigh.z, high.z, kTrim) << kit.pieces[id].name;
+    }
+  }
+}
+
+// Neighbours meet where they met: every corner of a facade piece's outer wall on the open border
+// at the cell's side (z = -0.5 or 0.5), where the next piece of the row takes over, is still a
+// vertex of the simplified piece.
+TEST(EngineExtras, ASimplifiedFacadePieceKeepsItsOuterWallsCornersAtTheCellsSides) {
+  for (const char* style : {"A", "B", "S"}) {
+    const Kit kit = LoadKit(kShipped, {style});
+    const std::vector<PieceLevel> levels = MakePieceLevels(kit, 1);
+    for (const PieceKind kind : {PieceKind::Floor, PieceKind::Ground, PieceKind::GroundDoor}) {
+      const PieceId id = kit.style(style)->piece(kind);
+      std::vector<VectorF> kept;
+      for (const MeshPart& part : levels[0].pieces[id].parts) kept.insert(kept.end(), part.positions.begin(), part.positions.end());
+      std::size_t corners = 0;
+      for (const MeshPart& part : MakeTriangleMesh(kit.pieces[id]).parts) {
+        for (std::size_t i = 0; i < part.indices.size(); ++i) {
+          const VectorF& p = part.positions[part.indices[i]];
+          if (part.normals[part.indices[i]].x < 0.99f || std::fabs(std::fabs(p.z) - 0.5f) > 1e-5f) continue;
+          ++corners;
+          const bool found = std::any_of(kept.begin(), kept.end(), [&](const VectorF& q) {
+            return q.x == p.x && q.y == p.y && q.z == p.z;
+          });
+          EXPECT_TRUE(found) << kit.pieces[id].name << " lost (" << p.x << ", " << p.y << ", " << p.z << ")";
+        }
+      }
+      EXPECT_GT(corners, 0u) << kit.pieces[id].name;
     }
   }
 }
@@ -284,6 +319,29 @@ TEST(EngineExtras, AFacadePiecesCardIsOneQuadFacingOut) {
       EXPECT_EQ(triangles, 2u) << kit.pieces[id].name;
     }
   }
+}
+
+// The far levels' tones come from the sheets: every material with a map has its decoded sheet, and
+// the tone nearest a colour taken from the sheet looks like it (a sheet read with the wrong stride,
+// or not at all, gives tones of another colour or none).
+TEST(EngineExtras, TheSheetsToneNearestAColourOfTheSheetLooksLikeIt) {
+  const Kit kit = LoadKit(kShipped, {"A", "B"});
+  const SheetTones tones = LoadSheetTones(kit);
+  const std::vector<bool> mapped = MappedMaterials(kit);
+  std::size_t checked = 0;
+  for (std::uint32_t material = 0; material < kit.materials.size(); ++material) {
+    if (!mapped[material]) continue;
+    ASSERT_TRUE(tones.hasSheet(material)) << kit.materials[material];
+    for (const UV uv : {UV(0.1f, 0.2f), UV(0.5f, 0.5f), UV(0.83f, 0.61f)}) {
+      const Colour colour = tones.colour(material, uv);
+      const Colour found = tones.colour(material, tones.nearest(material, colour));
+      double distance = 0;
+      for (std::size_t k = 0; k < 3; ++k) distance += (found[k] - colour[k]) * (found[k] - colour[k]);
+      EXPECT_LE(std::sqrt(distance), 48) << kit.materials[material] << " at " << uv.u << ", " << uv.v;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 0u);
 }
 
 TEST(EngineExtras, ADoorMarkerStandsOnTheThresholdInTheFacadeFacingOut) {

@@ -38,6 +38,7 @@ using SideAreas = std::array<std::map<std::uint32_t, double>, kSides>;
 struct Tones {
   std::vector<bool> mapped;                              // by kit material id: has a map
   std::map<std::uint32_t, std::array<double, 3>> uvSums;  // a mapped material's u, v and count
+  const SheetTones* sheets = nullptr;  // the sheets' colours, when the faces are toned from them
 
   bool isMapped(std::uint32_t i_material) const { return i_material < mapped.size() && mapped[i_material]; }
 
@@ -86,6 +87,8 @@ struct Gathered {
   std::vector<BlockOutline> blockOutlines;  // by block
   std::vector<SideAreas> blockAreas;             // by block, for the box level
   Tones tones;                                   // for the box level
+  // By block and side, with tones.sheets: area times the colour of the faces, and the area.
+  std::vector<std::array<std::array<double, 4>, kSides>> blockColours;
 };
 
 Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
@@ -107,13 +110,16 @@ Side SideOf(const Point3& i_normal) {
 }
 
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
-                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped) {
+                const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
+                const SheetTones* i_sheets = nullptr) {
   Gathered gathered;
   gathered.tones.mapped = i_mapped;
+  gathered.tones.sheets = i_sheets;
   const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
   gathered.blockOutlines.resize(blocks);
   gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
   gathered.blockAreas.resize(blocks);
+  if (i_sheets) gathered.blockColours.resize(blocks);
   std::vector<Point3> placed;
   const std::vector<CellRect> footprintBlocks = BlockCells(i_request);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
@@ -145,7 +151,18 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
       for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
         const Point3& a = placed[part.indices[i]];
         const Point3 normal = Cross(Sub(placed[part.indices[i + 1]], a), Sub(placed[part.indices[i + 2]], a));
-        areas[SideOf(normal)][part.material] += std::sqrt(Dot(normal, normal)) / 2;
+        const double area = std::sqrt(Dot(normal, normal)) / 2;
+        areas[SideOf(normal)][part.material] += area;
+        if (!i_sheets) continue;
+        UV middle(0, 0);
+        for (std::size_t k = 0; k < 3 && !part.uvs.empty(); ++k) {
+          const UV& uv = part.uvs[part.indices[i + k]];
+          middle = UV(middle.u + uv.u / 3, middle.v + uv.v / 3);
+        }
+        const Colour colour = i_sheets->colour(part.material, middle);
+        std::array<double, 4>& sums =
+            gathered.blockColours[static_cast<std::size_t>(block)][static_cast<std::size_t>(SideOf(normal))];
+        sums = {sums[0] + area * colour[0], sums[1] + area * colour[1], sums[2] + area * colour[2], sums[3] + area};
       }
       if (!gathered.tones.isMapped(part.material) || part.uvs.empty()) continue;
       std::array<double, 3>& sums = gathered.tones.uvSums[part.material];
@@ -387,7 +404,13 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
       const Side side =
           SideOf(Cross(Sub(i_solids[b].corners[t[1]], a), Sub(i_solids[b].corners[t[2]], a)));
       const std::uint32_t material = side == kUp || side == kDown ? roof : Largest(areas[side], roof);
-      const UV centre = i_gathered.tones.centre(material);
+      UV centre = i_gathered.tones.centre(material);
+      // With the sheets' colours, a face takes the mean colour of what it stands for.
+      const SheetTones* sheets = i_gathered.tones.sheets;
+      if (sheets && sheets->hasSheet(material)) {
+        const std::array<double, 4>& sums = i_gathered.blockColours[b][side == kDown ? kUp : side];
+        if (sums[3] > 0) centre = sheets->nearest(material, {sums[0] / sums[3], sums[1] / sums[3], sums[2] / sums[3]});
+      }
       const UV uvs[3] = {centre, centre, centre};
       AddFlatTriangle(parts[material], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
                       ToVector(i_solids[b].corners[t[2]]), i_gathered.tones.isMapped(material) ? uvs : nullptr);
@@ -464,7 +487,10 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>&
     extras.streamed.push_back(&(*i_pieceLevels)[level]);
   // Only the hulls and the boxes need a walk over the building.
   if (!hulls && lods < 2) return extras;
-  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped);
+  const SheetTones* sheets =
+      i_pieceLevels && !i_pieceLevels->empty() ? i_pieceLevels->front().tones.get() : nullptr;
+  const Gathered gathered =
+      Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped, lods >= 2 ? sheets : nullptr);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));

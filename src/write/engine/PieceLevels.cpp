@@ -18,10 +18,9 @@ namespace {
 
 // The simplifier stops at the triangle count asked for or once a collapse would move the surface
 // by more than this share of the piece's size, whichever comes first; each bound is tried in
-// turn until the count is reached. The largest keeps a window's recess and frame (a few
-// centimetres deep in a cell of metres): past it, windows fold into shards of frame.
-constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.05f};
-constexpr float kStraightBorder[] = {1e-4f, 1e-3f};
+// turn until the count is reached. The largest folds a window's frame (a few centimetres deep in
+// a cell of metres) into its pane and wall but keeps the opening: past it, walls fold into it.
+constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.04f};
 
 // A side of a card faces along +x, -x, +z or -z: a face counts towards it when its normal points
 // within about 45 degrees of that way and its middle lies in the outer part of the cell (cell
@@ -33,6 +32,7 @@ constexpr double kOuter = 0.2;
 constexpr double kLeastSide = 0.15;
 constexpr double kLeastRoof = 0.3;
 constexpr double kLooksUp = 0.3;  // the least y of a unit normal that looks up
+constexpr float kOnCell = 1e-4f;   // how near a vertex lies to its cell's box to be on it (cell units)
 
 // The piece's own name, files and forms, without faces.
 Piece Hollow(const Piece& i_piece) {
@@ -98,6 +98,141 @@ double Dot(const VectorF& i_a, const VectorF& i_b) {
   return static_cast<double>(i_a.x) * i_b.x + static_cast<double>(i_a.y) * i_b.y + static_cast<double>(i_a.z) * i_b.z;
 }
 
+VectorF Middle(const VectorF* i_corners) {
+  return VectorF((i_corners[0].x + i_corners[1].x + i_corners[2].x) / 3,
+                 (i_corners[0].y + i_corners[1].y + i_corners[2].y) / 3,
+                 (i_corners[0].z + i_corners[1].z + i_corners[2].z) / 3);
+}
+
+// The sides of the cell (+x, -x, +z, -z) that a piece faces out from: those with at least
+// kLeastSide of its area looking that way in the outer part of the cell.
+std::array<bool, 4> OutwardSides(const TriangleMesh& i_mesh) {
+  const int axes[4] = {0, 0, 2, 2};
+  const double signs[4] = {1, -1, 1, -1};
+  double areas[4] = {0, 0, 0, 0};
+  for (const MeshPart& part : i_mesh.parts) {
+    for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
+      const VectorF& a = part.positions[part.indices[i]];
+      const VectorF& b = part.positions[part.indices[i + 1]];
+      const VectorF& c = part.positions[part.indices[i + 2]];
+      const VectorF normal = Cross(Minus(b, a), Minus(c, a));
+      const double twice = Length(normal);
+      if (!(twice > 0)) continue;
+      const double n[3] = {normal.x / twice, normal.y / twice, normal.z / twice};
+      const double middle[3] = {(a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0, (a.z + b.z + c.z) / 3.0};
+      for (int s = 0; s < 4; ++s) {
+        if (n[axes[s]] * signs[s] >= kFacing && middle[axes[s]] * signs[s] >= kOuter) areas[s] += twice / 2;
+      }
+    }
+  }
+  return {areas[0] >= kLeastSide, areas[1] >= kLeastSide, areas[2] >= kLeastSide, areas[3] >= kLeastSide};
+}
+
+// Whether a face looks into the building from behind one of the piece's outer walls (the inner
+// face of a wall, the back of a pane): seen from outside, the building's closed walls hide it.
+bool LooksIn(const Original& i_triangle, const std::array<bool, 4>& i_outward) {
+  const int axes[4] = {0, 0, 2, 2};
+  const double signs[4] = {1, -1, 1, -1};
+  for (int s = 0; s < 4; ++s) {
+    if (!i_outward[static_cast<std::size_t>(s)]) continue;
+    const auto at = [&](const VectorF& i_p) { return (axes[s] == 0 ? i_p.x : i_p.z) * signs[s]; };
+    const double n = (axes[s] == 0 ? i_triangle.normal.x : i_triangle.normal.z) * signs[s];
+    const VectorF* c = i_triangle.corners;
+    if (n <= -kFacing && std::max({at(c[0]), at(c[1]), at(c[2])}) < 0.5 - kOnCell) return true;
+  }
+  return false;
+}
+
+// Whether the ray from i_from along i_way meets the face ahead of it.
+bool Meets(const Original& i_face, const VectorF& i_from, const VectorF& i_way) {
+  const VectorF e1 = Minus(i_face.corners[1], i_face.corners[0]);
+  const VectorF e2 = Minus(i_face.corners[2], i_face.corners[0]);
+  const VectorF p = Cross(i_way, e2);
+  const double determinant = Dot(e1, p);
+  if (std::fabs(determinant) < 1e-12) return false;
+  const VectorF t = Minus(i_from, i_face.corners[0]);
+  const double u = Dot(t, p) / determinant;
+  if (u < -1e-6 || u > 1 + 1e-6) return false;
+  const VectorF q = Cross(t, e1);
+  const double v = Dot(i_way, q) / determinant;
+  if (v < -1e-6 || u + v > 1 + 1e-6) return false;
+  return Dot(e2, q) / determinant > 1e-5;
+}
+
+// Whether the piece's own opaque faces hide a face from every way it is seen from outside: from
+// straight ahead of each of its outward sides and from above, below and either hand of it. A face
+// behind a pane, or in the hollow behind a trim, never shows; a face beside an opening does.
+bool Hidden(const Original& i_triangle, const std::vector<Original>& i_faces, const std::vector<bool>& i_opaque,
+            const std::array<bool, 4>& i_outward) {
+  const VectorF ways[4] = {VectorF(1, 0, 0), VectorF(-1, 0, 0), VectorF(0, 0, 1), VectorF(0, 0, -1)};
+  const VectorF middle = Middle(i_triangle.corners);
+  std::vector<VectorF> samples = {middle};
+  for (const VectorF& corner : i_triangle.corners)
+    samples.push_back(VectorF(corner.x + 0.05f * (middle.x - corner.x), corner.y + 0.05f * (middle.y - corner.y),
+                              corner.z + 0.05f * (middle.z - corner.z)));
+  bool outward = false;
+  for (int s = 0; s < 4; ++s) {
+    if (!i_outward[static_cast<std::size_t>(s)]) continue;
+    outward = true;
+    const VectorF& way = ways[s];
+    const VectorF across(way.z, 0, way.x);
+    for (const float up : {0.0f, 0.6f, -0.6f}) {
+      for (const float side : {0.0f, 0.6f, -0.6f}) {
+        if (up != 0 && side != 0) continue;
+        const VectorF look(way.x + side * across.x, up, way.z + side * across.z);
+        if (Dot(look, i_triangle.normal) <= 0) continue;  // its back, which a reader does not draw
+        for (const VectorF& sample : samples) {
+          const bool blocked = std::any_of(i_faces.begin(), i_faces.end(), [&](const Original& i_face) {
+            return &i_face != &i_triangle && i_face.material < i_opaque.size() && i_opaque[i_face.material] &&
+                   Meets(i_face, sample, look);
+          });
+          if (!blocked) return false;
+        }
+      }
+    }
+  }
+  return outward;
+}
+
+// Locks the vertices of the piece's open border that lie on its cell's box, where neighbours
+// meet it, and leaves the rest of the border (the rim of a face taken away, an edge that stands
+// free) to the simplifier. meshoptimizer locks a vertex that has more than two others at its
+// position, so two unused copies of each such vertex go after the vertices; the caller drops
+// them afterwards.
+void LockWhereNeighboursMeet(std::vector<VectorF>& io_positions, const std::vector<std::uint32_t>& i_indices) {
+  // Edges by position, counted over the triangles: those of one triangle are the open border.
+  std::map<std::array<float, 3>, std::uint32_t> spot;
+  std::vector<std::uint32_t> spotOf(io_positions.size());
+  for (std::size_t v = 0; v < io_positions.size(); ++v) {
+    const VectorF& p = io_positions[v];
+    spotOf[v] = spot.emplace(std::array<float, 3>{p.x, p.y, p.z}, static_cast<std::uint32_t>(spot.size())).first->second;
+  }
+  std::map<std::pair<std::uint32_t, std::uint32_t>, int> edges;
+  for (std::size_t i = 0; i + 2 < i_indices.size(); i += 3) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      const std::uint32_t a = spotOf[i_indices[i + k]], b = spotOf[i_indices[i + (k + 1) % 3]];
+      ++edges[std::minmax(a, b)];
+    }
+  }
+  std::vector<bool> border(spot.size(), false);
+  for (const auto& [edge, count] : edges) {
+    if (count != 1) continue;
+    border[edge.first] = true;
+    border[edge.second] = true;
+  }
+  const auto onBox = [](const VectorF& i_p) {
+    return std::fabs(i_p.x) >= 0.5f - kOnCell || std::fabs(i_p.z) >= 0.5f - kOnCell || i_p.y <= kOnCell ||
+           std::fabs(i_p.y - 1.0f) <= kOnCell;
+  };
+  const std::size_t count = io_positions.size();
+  for (std::size_t v = 0; v < count; ++v) {
+    if (!border[spotOf[v]] || !onBox(io_positions[v])) continue;
+    const VectorF p = io_positions[v];
+    io_positions.push_back(p);
+    io_positions.push_back(p);
+  }
+}
+
 // Where i_p lies on the triangle's plane, as (s, t) along its edges from corner 0: p = a + s (b - a)
 // + t (c - a), for the point's projection on the plane.
 std::array<double, 2> OnTriangle(const Original& i_triangle, const VectorF& i_p) {
@@ -120,45 +255,64 @@ UV MapOnto(const Original& i_triangle, const VectorF& i_p) {
             static_cast<float>(uv[0].v + st[0] * (uv[1].v - uv[0].v) + st[1] * (uv[2].v - uv[0].v)));
 }
 
-// Of the piece's own triangles of i_material in the plane of the triangle (i_corners, i_normal),
-// the one whose face holds its middle, or else the one nearest it; null when none lies in the
-// plane.
-const Original* FaceUnder(const std::vector<Original>& i_originals, std::uint32_t i_material,
-                          const VectorF* i_corners, const VectorF& i_normal) {
-  const VectorF middle((i_corners[0].x + i_corners[1].x + i_corners[2].x) / 3,
-                       (i_corners[0].y + i_corners[1].y + i_corners[2].y) / 3,
-                       (i_corners[0].z + i_corners[1].z + i_corners[2].z) / 3);
-  const Original* nearest = nullptr;
+// Of the piece's own triangles in the plane of the triangle (i_corners, i_normal), the one whose
+// face holds its middle, or else the one nearest it; when none lies in that plane (the collapses
+// tilted it), the nearest that faces about the same way, or the nearest of all.
+struct Under {
+  const Original* face = nullptr;
+  bool inPlane = false;
+};
+
+Under FaceUnder(const std::vector<Original>& i_originals, const VectorF* i_corners, const VectorF& i_normal) {
+  const VectorF middle = Middle(i_corners);
+  Under under;
   double nearestDistance = INFINITY;
+  int nearestRank = -1;  // 2 in the plane, 1 facing about the same way, 0 any other
   for (const Original& original : i_originals) {
-    if (original.material != i_material || Dot(original.normal, i_normal) < 0.999) continue;
-    if (std::fabs(Dot(original.normal, middle) - original.offset) > 1e-4) continue;
-    const std::array<double, 2> st = OnTriangle(original, middle);
-    if (st[0] >= -1e-6 && st[1] >= -1e-6 && st[0] + st[1] <= 1 + 1e-6) return &original;
-    const VectorF centre((original.corners[0].x + original.corners[1].x + original.corners[2].x) / 3,
-                         (original.corners[0].y + original.corners[1].y + original.corners[2].y) / 3,
-                         (original.corners[0].z + original.corners[1].z + original.corners[2].z) / 3);
-    const double distance = Length(Minus(centre, middle));
-    if (distance < nearestDistance) {
+    const double facing = Dot(original.normal, i_normal);
+    const bool inPlane = facing >= 0.999 && std::fabs(Dot(original.normal, middle) - original.offset) <= 1e-4;
+    if (inPlane) {
+      const std::array<double, 2> st = OnTriangle(original, middle);
+      if (st[0] >= -1e-6 && st[1] >= -1e-6 && st[0] + st[1] <= 1 + 1e-6) return {&original, true};
+    }
+    const int rank = inPlane ? 2 : facing >= kFacing ? 1 : 0;
+    const double distance = Length(Minus(Middle(original.corners), middle));
+    if (rank > nearestRank || (rank == nearestRank && distance < nearestDistance)) {
+      nearestRank = rank;
       nearestDistance = distance;
-      nearest = &original;
+      under = {&original, inPlane};
     }
   }
-  return nearest;
+  return under;
+}
+
+// The materials that hide what lies behind them, by kit material id: those whose library gives
+// no opacity below 1.
+std::vector<bool> OpaqueMaterials(const Kit& i_kit) {
+  std::vector<bool> opaque(i_kit.materials.size(), true);
+  for (const MaterialLibrary& library : i_kit.libraries) {
+    for (const Mtl::Material& material : library.library.materials) {
+      if (!material.d || *material.d >= 1) continue;
+      for (std::size_t id = 0; id < opaque.size(); ++id) opaque[id] = opaque[id] && i_kit.materials[id] != material.name;
+    }
+  }
+  return opaque;
 }
 
 }  // namespace
 
-Piece SimplifiedPiece(const Piece& i_piece, double i_share) {
+Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque) {
   const TriangleMesh whole = MakeTriangleMesh(i_piece);
-  // The piece's triangles over vertices welded by position and material: the simplifier sees one
-  // surface, where the edges between materials are seams that it keeps, and nothing else.
+  const std::array<bool, 4> outward = OutwardSides(whole);
+  // The piece's triangles over vertices welded by position: the simplifier sees one surface, and
+  // may take a small region of one material (a frame, a sill) into its neighbour's. Each kept
+  // triangle then takes the material and mapping of the piece's own face under it.
   std::vector<Original> originals;
   std::vector<VectorF> positions;
-  std::vector<std::uint32_t> materials;  // of each welded vertex
-  std::map<std::pair<std::array<float, 3>, std::uint32_t>, std::uint32_t> welded;
+  std::map<std::array<float, 3>, std::uint32_t> welded;
   std::vector<std::uint32_t> indices;
   std::map<std::uint32_t, std::array<double, 3>> uvSums;  // a mapped material's u, v and count
+  std::vector<Original> faces;
   for (const MeshPart& part : whole.parts) {
     for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
       Original original;
@@ -166,19 +320,8 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share) {
       original.mapped = !part.uvs.empty();
       for (int k = 0; k < 3; ++k) {
         const std::uint32_t index = part.indices[i + static_cast<std::size_t>(k)];
-        const VectorF& p = part.positions[index];
-        original.corners[k] = p;
+        original.corners[k] = part.positions[index];
         original.uvs[k] = original.mapped ? part.uvs[index] : UV(0, 0);
-        const auto [it, added] = welded.emplace(std::make_pair(std::array<float, 3>{p.x, p.y, p.z}, part.material),
-                                                static_cast<std::uint32_t>(positions.size()));
-        if (added) {
-          positions.push_back(p);
-          materials.push_back(part.material);
-        }
-        indices.push_back(it->second);
-        if (!original.mapped) continue;
-        std::array<double, 3>& sums = uvSums[part.material];
-        sums = {sums[0] + original.uvs[k].u, sums[1] + original.uvs[k].v, sums[2] + 1};
       }
       const VectorF normal = Cross(Minus(original.corners[1], original.corners[0]),
                                    Minus(original.corners[2], original.corners[0]));
@@ -187,63 +330,82 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share) {
       original.normal = VectorF(static_cast<float>(normal.x / length), static_cast<float>(normal.y / length),
                                 static_cast<float>(normal.z / length));
       original.offset = Dot(original.normal, original.corners[0]);
-      originals.push_back(original);
+      if (!LooksIn(original, outward)) faces.push_back(original);
     }
   }
+  for (const Original& original : faces) {
+    if (!Hidden(original, faces, i_opaque, outward)) originals.push_back(original);
+  }
+  for (const Original& original : originals) {
+    for (int k = 0; k < 3; ++k) {
+      const VectorF& p = original.corners[k];
+      const auto [it, added] = welded.emplace(std::array<float, 3>{p.x, p.y, p.z},
+                                              static_cast<std::uint32_t>(positions.size()));
+      if (added) positions.push_back(p);
+      indices.push_back(it->second);
+      if (!original.mapped) continue;
+      std::array<double, 3>& sums = uvSums[original.material];
+      sums = {sums[0] + original.uvs[k].u, sums[1] + original.uvs[k].v, sums[2] + 1};
+    }
+  }
+  if (indices.empty()) return Hollow(i_piece);
+  const std::size_t welds = positions.size();
+  LockWhereNeighboursMeet(positions, indices);
   const auto target = 3 * static_cast<std::size_t>(std::floor(static_cast<double>(indices.size() / 3) * i_share));
   std::vector<std::uint32_t> kept = indices;
   for (const float error : kErrors) {
     if (kept.size() <= target) break;
     std::vector<std::uint32_t> fewer(indices.size());
     fewer.resize(meshopt_simplify(fewer.data(), indices.data(), indices.size(), &positions[0].x, positions.size(),
-                                  sizeof(VectorF), target, error, meshopt_SimplifyLockBorder, nullptr));
-    if (!fewer.empty() && fewer.size() < kept.size()) kept = std::move(fewer);
-  }
-  // A vertex of the border that lies on a straight stretch of it can go without moving the
-  // border: neighbours still meet along the same line.
-  for (const float error : kStraightBorder) {
-    if (kept.size() <= target) break;
-    std::vector<std::uint32_t> fewer(kept.size());
-    fewer.resize(meshopt_simplify(fewer.data(), kept.data(), kept.size(), &positions[0].x, positions.size(),
                                   sizeof(VectorF), target, error, 0, nullptr));
     if (!fewer.empty() && fewer.size() < kept.size()) kept = std::move(fewer);
   }
-  // Triangles in material order, so that a material's faces come in one run.
-  std::vector<std::array<std::uint32_t, 3>> triangles;
-  for (std::size_t i = 0; i + 2 < kept.size(); i += 3) triangles.push_back({kept[i], kept[i + 1], kept[i + 2]});
-  std::stable_sort(triangles.begin(), triangles.end(), [&](const auto& i_a, const auto& i_b) {
-    return materials[i_a[0]] < materials[i_b[0]];
-  });
-  Piece piece = Hollow(i_piece);
-  for (const auto& triangle : triangles) {
-    const std::uint32_t material = materials[triangle[0]];
-    const VectorF corners[3] = {positions[triangle[0]], positions[triangle[1]], positions[triangle[2]]};
-    const VectorF normal = Cross(Minus(corners[1], corners[0]), Minus(corners[2], corners[0]));
+  positions.resize(welds);
+  // Each kept triangle with the material and mapping of the face under it; a triangle that the
+  // collapses tilted out of every face takes one texel of its material: a flat tone rather than
+  // a stretch.
+  struct Kept {
+    std::uint32_t material;
+    VectorF corners[3];
+    VectorF normal;
+    UV uvs[3];
+    bool mapped;
+  };
+  std::vector<Kept> made;
+  for (std::size_t i = 0; i + 2 < kept.size(); i += 3) {
+    Kept triangle;
+    for (int k = 0; k < 3; ++k) triangle.corners[k] = positions[kept[i + static_cast<std::size_t>(k)]];
+    const VectorF normal = Cross(Minus(triangle.corners[1], triangle.corners[0]),
+                                 Minus(triangle.corners[2], triangle.corners[0]));
     const double length = Length(normal);
     if (!(length > 1e-9)) continue;
-    const VectorF unit(static_cast<float>(normal.x / length), static_cast<float>(normal.y / length),
-                       static_cast<float>(normal.z / length));
-    const VectorF normals[3] = {unit, unit, unit};
-    const auto sums = uvSums.find(material);
-    if (sums == uvSums.end()) {
-      AddTriangle(piece, material, corners, normals, nullptr);
-      continue;
+    triangle.normal = VectorF(static_cast<float>(normal.x / length), static_cast<float>(normal.y / length),
+                              static_cast<float>(normal.z / length));
+    const Under under = FaceUnder(originals, triangle.corners, triangle.normal);
+    triangle.material = under.face->material;
+    triangle.mapped = under.face->mapped;
+    const auto sums = uvSums.find(triangle.material);
+    for (int k = 0; k < 3; ++k) {
+      if (under.inPlane) triangle.uvs[k] = MapOnto(*under.face, triangle.corners[k]);
+      else if (sums != uvSums.end())
+        triangle.uvs[k] = UV(static_cast<float>(sums->second[0] / sums->second[2]),
+                             static_cast<float>(sums->second[1] / sums->second[2]));
     }
-    // A triangle that the collapses tilted out of every face of its material takes one texel of
-    // that material: a flat tone rather than a stretch.
-    const std::array<double, 3>& s = sums->second;
-    const UV tone(static_cast<float>(s[0] / s[2]), static_cast<float>(s[1] / s[2]));
-    UV uvs[3] = {tone, tone, tone};
-    if (const Original* face = FaceUnder(originals, material, corners, unit)) {
-      for (int k = 0; k < 3; ++k) uvs[k] = MapOnto(*face, corners[k]);
-    }
-    AddTriangle(piece, material, corners, normals, uvs);
+    made.push_back(triangle);
+  }
+  // In material order, so that a material's faces come in one run.
+  std::stable_sort(made.begin(), made.end(),
+                   [](const Kept& i_a, const Kept& i_b) { return i_a.material < i_b.material; });
+  Piece piece = Hollow(i_piece);
+  for (const Kept& triangle : made) {
+    const VectorF normals[3] = {triangle.normal, triangle.normal, triangle.normal};
+    AddTriangle(piece, triangle.material, triangle.corners, normals, triangle.mapped ? triangle.uvs : nullptr);
   }
   DropMaterials(piece, i_piece);
   return piece;
 }
 
-Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
+Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones) {
   // What the faces of the piece that look one way add up to.
   struct Tone {
     double area = 0, u = 0, v = 0;
@@ -254,6 +416,7 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
     double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};  // y, and across
     std::map<std::uint32_t, Tone> tones;                                     // by material
     std::map<std::uint32_t, bool> mapped;
+    Colour colour{};  // area times the colour of its faces
   };
   // +x, -x, +z, -z: the axis (0 x, 2 z) and its sign.
   const int axes[4] = {0, 0, 2, 2};
@@ -290,6 +453,15 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
         Tone& tone = side.tones[part.material];
         tone.area += area;
         side.mapped[part.material] = !part.uvs.empty();
+        if (i_tones) {
+          UV middleUv(0, 0);
+          for (int k = 0; k < 3 && !part.uvs.empty(); ++k) {
+            const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
+            middleUv = UV(middleUv.u + uv.u / 3, middleUv.v + uv.v / 3);
+          }
+          const Colour colour = i_tones->colour(part.material, middleUv);
+          for (std::size_t k = 0; k < 3; ++k) side.colour[k] += area * colour[k];
+        }
         if (part.uvs.empty()) continue;
         for (int k = 0; k < 3; ++k) {
           const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
@@ -308,7 +480,10 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
       if (tone.area > side.tones.at(material).area) material = id;
     }
     const Tone& tone = side.tones.at(material);
-    const UV uv(static_cast<float>(tone.u / tone.area), static_cast<float>(tone.v / tone.area));
+    UV uv(static_cast<float>(tone.u / tone.area), static_cast<float>(tone.v / tone.area));
+    if (i_tones && i_tones->hasSheet(material))
+      uv = i_tones->nearest(material, {side.colour[0] / side.area, side.colour[1] / side.area,
+                                       side.colour[2] / side.area});
     const UV uvs[3] = {uv, uv, uv};
     const int axis = axes[s];
     const double out = side.depth / side.area * signs[s];
@@ -359,18 +534,23 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified) {
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   std::vector<PieceLevel> levels;
   if (i_lods <= 0) return levels;
-  PieceLevel simplified{i_kit, {}};
+  PieceLevel simplified{i_kit, {}, nullptr};
+  const std::vector<bool> opaque = OpaqueMaterials(i_kit);
   for (Piece& piece : simplified.kit.pieces) {
-    if (!piece.empty()) piece = SimplifiedPiece(piece, 0.25);
+    if (!piece.empty()) piece = SimplifiedPiece(piece, 0.3, opaque);
   }
   simplified.pieces = MakeTriangleMeshes(simplified.kit);
+  // The cards and the block boxes are toned from the sheets.
+  if (i_lods >= 2) simplified.tones = std::make_shared<const SheetTones>(LoadSheetTones(i_kit));
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
   }
-  PieceLevel cards{i_kit, {}};
+  const std::shared_ptr<const SheetTones> tones = simplified.tones;
+  PieceLevel cards{i_kit, {}, tones};
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
-    if (!cards.kit.pieces[id].empty()) cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id]);
+    if (!cards.kit.pieces[id].empty())
+      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id], tones.get());
   }
   cards.pieces = MakeTriangleMeshes(cards.kit);
   levels.push_back(std::move(simplified));
