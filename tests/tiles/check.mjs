@@ -1,5 +1,6 @@
-// Builds tilesets of the example city and of a generated one, and of the generated one again in
-// four shards joined by --merge-tiles, and checks them as a viewer would read them:
+// Builds tilesets of the example city, of the map-data sample beside it and of a generated one,
+// and of the generated one again in four shards joined by --merge-tiles, and checks them as a
+// viewer would read them:
 //   - the tree: every tile's box holds its children's boxes and its content, geometric errors never
 //     grow down the tree, leaves have none, refinement is REPLACE, every content file is there;
 //   - every .glb has no error and no warning from the Khronos glTF validator, and loaders.gl's
@@ -269,6 +270,15 @@ fs.mkdirSync(path.join(work, 'named'));
 run(['--city', exampleCity, path.join(work, 'named', 'tileset.json')]);
 if (fs.readFileSync(path.join(work, 'named', 'tileset.json'), 'utf8') !== fs.readFileSync(path.join(example, 'tileset.json'), 'utf8'))
   fail('an output named tileset.json is not the tileset of --tiles');
+
+// The map-data sample beside the example city: every building its summary counts as built.
+const quarterCity = path.join(path.dirname(exampleCity), 'quarter.geojson');
+const quarter = path.join(work, 'quarter');
+const said = execFileSync(tool, ['--city', quarterCity, '--tiles', quarter],
+  { env: { ...process.env, OSTREL_UNITS_PATH: units }, stdio: ['ignore', 'pipe', 'pipe'], encoding: 'utf8' });
+const built = Number((/ (\d+) built,/.exec(said) || [])[1]);
+const quarterResult = await check('map-data sample', quarter);
+if (!(built > 0) || quarterResult.ids.length !== built) fail(`map-data sample: ${quarterResult.ids.length} buildings of ${built}`);
 
 // A generated city, whole and in four shards.
 const count = Number(generatedCount);
