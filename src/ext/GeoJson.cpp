@@ -15,6 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ostrel/utils/TextFile.h>
+
 namespace GeoJson {
 
 const std::string* Feature::property(std::string_view i_key) const {
@@ -127,7 +129,10 @@ class Handler {
 
   bool fail(const std::string& i_message) {
     failed = true;
-    error = Error{m_source.line, m_source.column == 0 ? 1 : m_source.column, i_message};
+    // The parser quotes what it last read, which may hold control bytes: a message stays one
+    // printable line.
+    error = Error{m_source.line, m_source.column == 0 ? 1 : m_source.column,
+                  Ostrel::TextFile::Excerpt(i_message, i_message.size())};
     return false;
   }
 
@@ -160,7 +165,7 @@ class Handler {
         if (m_key == "type") {
           type = i_kind == Scalar::String ? i_text : std::string("?");
           if (type != "FeatureCollection")
-            return fail("not a FeatureCollection: its type is '" + i_text + "'");
+            return fail("not a FeatureCollection: its type is '" + Ostrel::TextFile::Excerpt(i_text) + "'");
         }
         if (m_key == "features") return fail("not a FeatureCollection: its features member is no array");
         return true;
