@@ -104,12 +104,20 @@ VectorF Middle(const VectorF* i_corners) {
                  (i_corners[0].z + i_corners[1].z + i_corners[2].z) / 3);
 }
 
-// The sides of the cell (+x, -x, +z, -z) that a piece faces out from: those with at least
-// kLeastSide of its area looking that way in the outer part of the cell.
-std::array<bool, 4> OutwardSides(const TriangleMesh& i_mesh) {
-  const int axes[4] = {0, 0, 2, 2};
-  const double signs[4] = {1, -1, 1, -1};
-  double areas[4] = {0, 0, 0, 0};
+// A triangle of a piece with an area: where it is in its part, its corners, unit normal, area
+// and middle (file units).
+struct Facet {
+  const MeshPart& part;
+  std::size_t first;  // its first corner's place in part.indices
+  const VectorF &a, &b, &c;
+  double n[3];
+  double area;
+  double middle[3];
+};
+
+// Calls i_visit with each triangle of the mesh that has an area, in order.
+template <typename Visit>
+void ForEachFacet(const TriangleMesh& i_mesh, Visit&& i_visit) {
   for (const MeshPart& part : i_mesh.parts) {
     for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
       const VectorF& a = part.positions[part.indices[i]];
@@ -118,13 +126,30 @@ std::array<bool, 4> OutwardSides(const TriangleMesh& i_mesh) {
       const VectorF normal = Cross(Minus(b, a), Minus(c, a));
       const double twice = Length(normal);
       if (!(twice > 0)) continue;
-      const double n[3] = {normal.x / twice, normal.y / twice, normal.z / twice};
-      const double middle[3] = {(a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0, (a.z + b.z + c.z) / 3.0};
-      for (int s = 0; s < 4; ++s) {
-        if (n[axes[s]] * signs[s] >= kFacing && middle[axes[s]] * signs[s] >= kOuter) areas[s] += twice / 2;
-      }
+      i_visit(Facet{part,
+                    i,
+                    a,
+                    b,
+                    c,
+                    {normal.x / twice, normal.y / twice, normal.z / twice},
+                    twice / 2,
+                    {(a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0, (a.z + b.z + c.z) / 3.0}});
     }
   }
+}
+
+// The sides of the cell (+x, -x, +z, -z) that a piece faces out from: those with at least
+// kLeastSide of its area looking that way in the outer part of the cell.
+std::array<bool, 4> OutwardSides(const TriangleMesh& i_mesh) {
+  const int axes[4] = {0, 0, 2, 2};
+  const double signs[4] = {1, -1, 1, -1};
+  double areas[4] = {0, 0, 0, 0};
+  ForEachFacet(i_mesh, [&](const Facet& i_facet) {
+    for (int s = 0; s < 4; ++s) {
+      if (i_facet.n[axes[s]] * signs[s] >= kFacing && i_facet.middle[axes[s]] * signs[s] >= kOuter)
+        areas[s] += i_facet.area;
+    }
+  });
   return {areas[0] >= kLeastSide, areas[1] >= kLeastSide, areas[2] >= kLeastSide, areas[3] >= kLeastSide};
 }
 
@@ -423,54 +448,44 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTone
   const double signs[4] = {1, -1, 1, -1};
   Side sides[4];
   double up = 0;
-  const TriangleMesh whole = MakeTriangleMesh(i_piece);
-  for (const MeshPart& part : whole.parts) {
-    for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
-      const VectorF& a = part.positions[part.indices[i]];
-      const VectorF& b = part.positions[part.indices[i + 1]];
-      const VectorF& c = part.positions[part.indices[i + 2]];
-      const VectorF normal = Cross(Minus(b, a), Minus(c, a));
-      const double twice = Length(normal);
-      if (!(twice > 0)) continue;
-      const double n[3] = {normal.x / twice, normal.y / twice, normal.z / twice};
-      const double area = twice / 2;
-      if (n[1] > kLooksUp) up += area;
-      const double middle[3] = {(a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0, (a.z + b.z + c.z) / 3.0};
-      for (int s = 0; s < 4; ++s) {
-        const int axis = axes[s];
-        if (n[axis] * signs[s] < kFacing || middle[axis] * signs[s] < kOuter) continue;
-        Side& side = sides[s];
-        side.area += area;
-        side.depth += area * middle[axis] * signs[s];
-        const int across = 2 - axis;
-        for (const VectorF* p : {&a, &b, &c}) {
-          const double at[2] = {p->y, across == 0 ? p->x : p->z};
-          for (int k = 0; k < 2; ++k) {
-            side.low[k] = std::min(side.low[k], at[k]);
-            side.high[k] = std::max(side.high[k], at[k]);
-          }
-        }
-        Tone& tone = side.tones[part.material];
-        tone.area += area;
-        side.mapped[part.material] = !part.uvs.empty();
-        if (i_tones) {
-          UV middleUv(0, 0);
-          for (int k = 0; k < 3 && !part.uvs.empty(); ++k) {
-            const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
-            middleUv = UV(middleUv.u + uv.u / 3, middleUv.v + uv.v / 3);
-          }
-          const Colour colour = i_tones->colour(part.material, middleUv);
-          for (std::size_t k = 0; k < 3; ++k) side.colour[k] += area * colour[k];
-        }
-        if (part.uvs.empty()) continue;
-        for (int k = 0; k < 3; ++k) {
-          const UV& uv = part.uvs[part.indices[i + static_cast<std::size_t>(k)]];
-          tone.u += area * uv.u / 3;
-          tone.v += area * uv.v / 3;
+  ForEachFacet(MakeTriangleMesh(i_piece), [&](const Facet& i_facet) {
+    const MeshPart& part = i_facet.part;
+    const double area = i_facet.area;
+    if (i_facet.n[1] > kLooksUp) up += area;
+    for (int s = 0; s < 4; ++s) {
+      const int axis = axes[s];
+      if (i_facet.n[axis] * signs[s] < kFacing || i_facet.middle[axis] * signs[s] < kOuter) continue;
+      Side& side = sides[s];
+      side.area += area;
+      side.depth += area * i_facet.middle[axis] * signs[s];
+      const int across = 2 - axis;
+      for (const VectorF* p : {&i_facet.a, &i_facet.b, &i_facet.c}) {
+        const double at[2] = {p->y, across == 0 ? p->x : p->z};
+        for (int k = 0; k < 2; ++k) {
+          side.low[k] = std::min(side.low[k], at[k]);
+          side.high[k] = std::max(side.high[k], at[k]);
         }
       }
+      Tone& tone = side.tones[part.material];
+      tone.area += area;
+      side.mapped[part.material] = !part.uvs.empty();
+      if (i_tones) {
+        UV middleUv(0, 0);
+        for (int k = 0; k < 3 && !part.uvs.empty(); ++k) {
+          const UV& uv = part.uvs[part.indices[i_facet.first + static_cast<std::size_t>(k)]];
+          middleUv = UV(middleUv.u + uv.u / 3, middleUv.v + uv.v / 3);
+        }
+        const Colour colour = i_tones->colour(part.material, middleUv);
+        for (std::size_t k = 0; k < 3; ++k) side.colour[k] += area * colour[k];
+      }
+      if (part.uvs.empty()) continue;
+      for (int k = 0; k < 3; ++k) {
+        const UV& uv = part.uvs[part.indices[i_facet.first + static_cast<std::size_t>(k)]];
+        tone.u += area * uv.u / 3;
+        tone.v += area * uv.v / 3;
+      }
     }
-  }
+  });
   Piece card = Hollow(i_piece);
   for (int s = 0; s < 4; ++s) {
     const Side& side = sides[s];
