@@ -158,13 +158,29 @@ settings.width = 5
 bpy.ops.towerkit.regenerate(source="PANEL")
 check(root["towerkit"]["width"] == 5 and root.name == "house", "the panel's options replace the stored ones")
 
-# 4. The example city: one object per row, named by its id.
+# 4. The example city: one object per row, named by its id; then a city from map data.
 with open(city, newline="") as stream:
     ids = sorted(row["id"] for row in csv.DictReader(stream))
 bpy.ops.towerkit.import_city(filepath=city)
 city_root = bpy.context.active_object
 check(sorted(obj.name for obj in city_root.children) == ids, "the city's buildings %s are %s" %
       (sorted(obj.name for obj in city_root.children), ids))
+
+# A GeoJSON city of two outlines on the map, one named, one numbered by the tool.
+def lot(lon, lat):  # about 12 m east by 9 m north
+    corners = [(lon, lat), (lon + 0.000176, lat), (lon + 0.000176, lat + 0.000081), (lon, lat + 0.000081)]
+    return {"type": "Polygon", "coordinates": [[list(c) for c in corners + corners[:1]]]}
+
+
+map_city = os.path.join(scratch, "lots.geojson")
+with open(map_city, "w") as stream:
+    json.dump({"type": "FeatureCollection", "features": [
+        {"type": "Feature", "properties": {"name": "bakery", "building:levels": "2"}, "geometry": lot(13.4, 52.5)},
+        {"type": "Feature", "properties": {}, "geometry": lot(13.4005, 52.5)}]}, stream)
+bpy.ops.towerkit.import_city(filepath=map_city)
+map_root = bpy.context.active_object
+check(sorted(obj.name for obj in map_root.children) == ["bakery", "building_2"],
+      "the map city's buildings are %s" % sorted(obj.name for obj in map_root.children))
 
 # 5. Failures come as reports in the tool's words, and leave the scene as it was.
 before = len(bpy.data.objects)
