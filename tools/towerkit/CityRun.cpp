@@ -284,33 +284,29 @@ int WriteCity(const CityOutput& i_output, const Ostrel::Buildings::Kit& i_kit, c
               const Ostrel::Buildings::SceneOptions& i_options, std::uint64_t i_buildings, std::string& io_error,
               std::size_t& io_line, std::string& io_style) {
   using namespace Ostrel::Buildings;
-  const RunSettings& i_settings = i_output.settings;
+  const RunSettings& settings = i_output.settings;
   const OutputFormat& format = i_output.format;
-  const std::string& i_unitsPath = i_output.unitsPath;
-  const std::string& path = i_output.cityPath;
   const std::string& tiles = i_output.tiles;
-  std::string& error = io_error;
-  std::size_t& line = io_line;
-  std::string& style = io_style;
   SceneOptions options = i_options;
   options.sheets = i_output.sheets;
   const SceneSurvey survey = SurveyScene(i_scene, format, options);
-  if (!error.empty()) {
-    Ostrel::Message::PrintError(error);
+  if (!io_error.empty()) {
+    Ostrel::Message::PrintError(io_error);
     return kExitFailure;
   }
   if (survey.error != SceneError::None) {
     SceneReport refused;
     refused.error = survey.error;
-    ReportCityError(refused, path, i_unitsPath, line, style, format, i_settings,
+    ReportCityError(refused, i_output.cityPath, i_output.unitsPath, io_line, io_style, format, settings,
                     survey.error == SceneError::NotFinite ? i_kit.piece(survey.failedPiece).name : "");
     return kExitFailure;
   }
-  SceneFiles files{&i_scene, &survey, options, KitInputs(i_kit, path), "city", i_buildings,
+  SceneFiles files{&i_scene, &survey, options, KitInputs(i_kit, i_output.cityPath), "city", i_buildings,
                    [&](const SceneReport& i_report) {
-                     if (i_report.error == SceneError::None && error.empty()) return false;
-                     if (!error.empty()) Ostrel::Message::PrintError(error);
-                     ReportCityError(i_report, path, i_unitsPath, line, style, format, i_settings);
+                     if (i_report.error == SceneError::None && io_error.empty()) return false;
+                     if (!io_error.empty()) Ostrel::Message::PrintError(io_error);
+                     ReportCityError(i_report, i_output.cityPath, i_output.unitsPath, io_line, io_style, format,
+                                     settings);
                      return true;
                    }};
   // The folders this run makes for the tileset, deepest first: a failed run takes them away again.
@@ -327,7 +323,7 @@ int WriteCity(const CityOutput& i_output, const Ostrel::Buildings::Kit& i_kit, c
       return kExitFailure;
     }
   }
-  const int status = WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
+  const int status = WriteSceneFiles(settings.outputfilename, format, std::move(files), settings.stats);
   // Only empty folders go: whatever came into them meanwhile stays.
   if (status != kExitSuccess) {
     for (const std::filesystem::path& folder : madeFolders) std::filesystem::remove(folder, made);
