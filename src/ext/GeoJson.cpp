@@ -174,7 +174,7 @@ class Handler {
         m_feature.fault = "no Feature object";
         return endFeature();
       case Place::Feature:
-        if (m_key == "type" && i_text != "Feature") bad("its type is '" + i_text + "', not Feature");
+        if (m_key == "type" && i_text != "Feature") bad("its type is '" + Ostrel::TextFile::Excerpt(i_text) + "', not Feature");
         if (m_key == "id" && (i_kind == Scalar::String || i_kind == Scalar::Number)) m_feature.id = i_text;
         if (m_key == "geometry" && i_kind == Scalar::Null) m_noGeometry = true;
         if (m_key == "geometry" && i_kind != Scalar::Null) bad("its geometry is no object");

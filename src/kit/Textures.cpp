@@ -31,7 +31,7 @@ std::string TextureFaultText(TextureFault i_fault, const FileSystem::ReadResult&
                              const std::string& i_root) {
   switch (i_fault) {
     case TextureFault::OutsideFolder:
-      return " lies outside the units folder '" + i_root +
+      return " lies outside the units folder '" + TextFile::Excerpt(i_root, i_root.size()) +
              "' of its style: it is not read, and the material has no texture";
     case TextureFault::Unreadable:
       return " " + TextFile::Describe(i_read) + ": the material has no texture";

@@ -207,7 +207,8 @@ void TellOpenEdges(const BuildingFaults& i_faults, const Kit& i_kit,
       message = "open edge " + between + " that no face closes" + more;
     } else if (open.beside) {
       message = "its cross-section on the cell's " + std::string(SideName(open.side)) +
-                " side does not meet that of '" + i_lint.at(open.neighbour)->file + "' " +
+                " side does not meet that of '" + TextFile::Excerpt(i_lint.at(open.neighbour)->file, std::string::npos) +
+                "' " +
                 (open.side == CellSide::Top      ? "above"
                  : open.side == CellSide::Bottom ? "below"
                                                  : "beside") +

@@ -118,7 +118,7 @@ void CheckMaterials(const LintPiece& i_piece, const Kit& i_kit, LintReport& io_r
     io_report.add(
         LintSeverity::Warning, i_piece.file,
         i_piece.lines.faces[static_cast<std::size_t>(face - i_piece.mesh.faceMaterials.begin())],
-        "material '" + name + "' is used, but " +
+        "material '" + TextFile::Excerpt(name, name.size()) + "' is used, but " +
             (names.empty() ? "the piece names no material file (mtllib)" : names + " does not define it"));
   }
 }

@@ -25,7 +25,7 @@ std::string TextureFaultText(const std::string& i_path, const std::string& i_roo
   FileSystem::ReadResult read;
   switch (ReadTexture(i_path, i_root, bytes, read)) {
     case TextureFault::OutsideFolder:
-      return "lies outside the units folder '" + i_root + "': a .glb goes without it";
+      return "lies outside the units folder '" + TextFile::Excerpt(i_root, i_root.size()) + "': a .glb goes without it";
     case TextureFault::Unreadable:
       return TextFile::Describe(read);
     case TextureFault::NotAnImage:
@@ -49,8 +49,9 @@ void CheckTextures(const Kit& i_kit, LintReport& io_report) {
         const std::string fault = TextureFaultText(path, library.root);
         if (fault.empty()) continue;
         io_report.add(LintSeverity::Warning, library.file, material.line,
-                      "texture '" + texture.path + "' (" + texture.keyword + " of material '" + material.name +
-                          "') " + fault);
+                      "texture '" + TextFile::Excerpt(texture.path, texture.path.size()) + "' (" + texture.keyword +
+                          " of material '" + TextFile::Excerpt(material.name, material.name.size()) + "') " +
+                          fault);
       }
     }
   }

@@ -295,7 +295,7 @@ TEST(CityCli, EachBadFileGivesItsErrorAndLeavesTheOutputAsItWas) {
       {"style,width,length,height,colour\nA,1,1,1,red\n",
        ", line 1, column 5: unknown column 'colour': the columns are style, width, length, height, door, "
        "balcony, "
-       "close, x, y, z, angle, seed, id, roof, setback and band"},
+       "close, x, y, z, angle, seed, id, roof, setback, band and footprint"},
       {"style,width,length\nA,1,1\n",
        ", line 1: no column 'height': style, width, length and height are required"},
       {head + "A,1,1,1\nA,2,x3,1\n", ", line 3, column 3 (length): 'x3' is not a whole number"},

@@ -89,6 +89,16 @@ std::size_t LineEndBytes(std::string_view i_text, std::size_t i_pos) {
   return i_text[i_pos + 1] == '\n' ? 2 : 0;
 }
 
+// "a, b and c": every column a city file may have, from the one table of them.
+std::string ColumnList() {
+  std::string list;
+  for (int i = 0; i < kCityColumnCount; ++i) {
+    if (i > 0) list += i + 1 == kCityColumnCount ? " and " : ", ";
+    list += kCityColumns[i];
+  }
+  return list;
+}
+
 }  // namespace
 
 // The same reading as Csv's, or one that waits for more: blank lines are skipped, a field that
@@ -185,8 +195,7 @@ bool CityRows::open(std::string& o_error) {
     while (known < kCityColumnCount && names[i].text != kCityColumns[known]) ++known;
     if (known == kCityColumnCount) {
       o_error = where(names[i], false) + ": unknown column '" + Ostrel::TextFile::Excerpt(names[i].text) +
-                "': the columns are style, width, length, height, door, balcony, close, x, y, z, angle, "
-                "seed, id, roof, setback and band";
+                "': the columns are " + ColumnList();
       return false;
     }
     m_columns[known] = static_cast<int>(i);

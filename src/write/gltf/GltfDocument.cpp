@@ -253,7 +253,7 @@ std::uint64_t TextureOf(std::int32_t i_image, GlbLayout& io_layout, GltfJson& io
     io_document["images"].push_back({{"bufferView", bufferView}, {"mimeType", image.mimeType}, {"name", image.name}});
   } else {
     io_document["images"].push_back(
-        {{"uri", i_options.imageFolder + "/" + image.name}, {"name", image.name}});
+        {{"uri", i_options.imageFolder + "/" + UriOf(image.name)}, {"name", image.name}});
   }
   if (!io_document.contains("samplers")) {
     io_document["samplers"] = {{{"magFilter", 9729}, {"minFilter", 9987}, {"wrapS", 10497}, {"wrapT", 10497}}};

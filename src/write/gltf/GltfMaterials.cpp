@@ -76,7 +76,8 @@ std::int32_t TextureImage(const std::string& i_path, const std::string& i_root, 
   for (std::size_t i = 0; i < io_paths.size(); ++i) {
     if (io_paths[i] == key) return static_cast<std::int32_t>(i);
   }
-  const std::string subject = "Texture '" + i_path + "' of material '" + i_material + "'";
+  const std::string subject = "Texture '" + TextFile::Excerpt(i_path, i_path.size()) + "' of material '" +
+                              TextFile::Excerpt(i_material, i_material.size()) + "'";
   GltfImage image;
   FileSystem::ReadResult read;
   const TextureFault fault = ReadTexture(i_path, i_root, image.bytes, read);

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ostrel/utils/TextFile.h>
 #include <ostrel/write/Tiles.h>
 
 namespace Ostrel::Buildings {
@@ -73,7 +74,7 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
     shards[std::stoull(name.substr(6))] = name;
   }
   if (shards.empty()) {
-    o_error = "No shard's tileset in '" + i_folder + "' (shard-K/tileset.json)";
+    o_error = "No shard's tileset in '" + TextFile::Excerpt(i_folder, i_folder.size()) + "' (shard-K/tileset.json)";
     return false;
   }
   const std::array<double, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
