@@ -1,6 +1,7 @@
 // Builds tilesets of the example city, of the map-data sample beside it and of a generated one,
 // and of the generated one again in four shards joined by --merge-tiles, and checks them as a
 // viewer would read them:
+//   - every tileset.json is valid against the standard's JSON schemas (schema/);
 //   - the tree: every tile's box holds its children's boxes and its content, geometric errors never
 //     grow down the tree, leaves have none, refinement is REPLACE, every content file is there;
 //   - every .glb has no error and no warning from the Khronos glTF validator, and loaders.gl's
@@ -19,9 +20,10 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-let validator, parse, Tiles3DLoader;
+let validator, parse, Tiles3DLoader, Ajv2020;
 try {
   validator = (await import('gltf-validator')).default;
+  Ajv2020 = (await import('ajv/dist/2020.js')).default;
   ({ parse } = await import('@loaders.gl/core'));
   ({ Tiles3DLoader } = await import('@loaders.gl/3d-tiles'));
 } catch (error) {
@@ -38,6 +40,25 @@ function fail(message) {
   console.log(`FAIL ${message}`);
   failures += 1;
 }
+
+// The standard's schemas name each other by paths relative to their own files, but each schema's
+// $id is its bare file name: each is given an $id of its path instead, so that references resolve.
+function tilesetValidator() {
+  const root = path.join(path.dirname(process.argv[1]), 'schema');
+  const ajv = new Ajv2020({ allErrors: true, strict: false });
+  // URIs are checked by the files they name; the schemas' formats only say what they are.
+  ajv.addFormat('iri-reference', true);
+  ajv.addFormat('uri-reference', true);
+  const base = 'https://schemas.invalid/3d-tiles/';
+  for (const entry of fs.readdirSync(root, { recursive: true })) {
+    if (!entry.endsWith('.schema.json')) continue;
+    const schema = JSON.parse(fs.readFileSync(path.join(root, entry), 'utf8'));
+    schema.$id = base + entry.split(path.sep).join('/');
+    ajv.addSchema(schema);
+  }
+  return ajv.getSchema(`${base}tileset.schema.json`);
+}
+const validTileset = tilesetValidator();
 
 function run(args) {
   execFileSync(tool, args, { env: { ...process.env, OSTREL_UNITS_PATH: units }, stdio: 'pipe' });
@@ -243,6 +264,9 @@ async function checkTile(tile, folder, where, stats, parentError, parentBounds) 
 }
 
 async function checkTileset(tileset, folder, where, stats, parentBounds = null) {
+  if (!validTileset(tileset)) {
+    for (const error of validTileset.errors) fail(`${where}: schema: ${error.instancePath || '/'} ${error.message}`);
+  }
   if (tileset.asset?.version !== '1.1') fail(`${where}: asset version ${tileset.asset?.version}`);
   if (!(tileset.geometricError >= tileset.root?.geometricError)) fail(`${where}: its error is below its root's`);
   if (tileset.root?.refine !== 'REPLACE') fail(`${where}: the root does not refine by REPLACE`);
