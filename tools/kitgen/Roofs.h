@@ -58,7 +58,7 @@ inline std::vector<Material> PitchedPalette(const std::string& i_style) {
   if (i_style == "A")
     return {{"A_roofing", {0.58f, 0.60f, 0.63f}, 0.50f, 120}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
   if (i_style == "S")
-    return {{"S_roofing", {0.27f, 0.30f, 0.32f}, 0.04f, 6}, {"S_eaves", {0.08f, 0.26f, 0.22f}, 0.25f, 30}};
+    return {{"S_roofing", {0.45f, 0.48f, 0.50f}, 0.04f, 6}, {"S_eaves", {0.08f, 0.26f, 0.22f}, 0.25f, 30}};
   return {{"B_roofing", {0.52f, 0.20f, 0.12f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
 }
 
