@@ -149,6 +149,12 @@ for style in A B; do
   done
 done
 
+# The courtyard block of style B alone under its hip roof, from above.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 2 -d SC --roof hip --footprint "0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6" \
+  "$work/courtyard_hip.obj" >/dev/null
+cp "$work/courtyard_hip.mtl" "$work/courtyard_hip.obj.mtl"
+shoot "$work/courtyard_hip.obj" "footprint_courtyard_hip.png" 520,400 -15,17,-4 -4,1.5,4
+
 # Gable roofs over the same plans: each wing's end a gable, hips and valleys where wings meet; per
 # style, from the south-west and from the north-east.
 for style in A B; do

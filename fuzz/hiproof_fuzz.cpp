@@ -1,5 +1,5 @@
 // Lays a hip roof over a fuzzed set of cells and assembles it from the shipped kit's pieces, in
-// styles A and B: every cell takes one piece, the pieces make one closed surface but for the
+// styles A, B and S: every cell takes one piece, the pieces make one closed surface but for the
 // walls' feet, with no faces overlapping, and every corner of the slopes lies on the roof's
 // height field as the cells give it.
 //
@@ -83,9 +83,10 @@ bool IsFootprint(const Mask& i_mask) {
 }
 
 void CheckStyle(const char* i_style, const Mask& i_mask, const std::vector<HipRoofs::Placed>& i_roof) {
-  static PitchedRoofs::Kit kits[2] = {{std::string(TOWERKIT_SOURCE_DIR) + "/units", "A"},
-                                      {std::string(TOWERKIT_SOURCE_DIR) + "/units", "B"}};
-  PitchedRoofs::Kit& kit = kits[std::string(i_style) == "A" ? 0 : 1];
+  static PitchedRoofs::Kit kits[3] = {{std::string(TOWERKIT_SOURCE_DIR) + "/units", "A"},
+                                      {std::string(TOWERKIT_SOURCE_DIR) + "/units", "B"},
+                                      {std::string(TOWERKIT_SOURCE_DIR) + "/units", "S"}};
+  PitchedRoofs::Kit& kit = kits[std::string(i_style) == "A" ? 0 : std::string(i_style) == "B" ? 1 : 2];
   const PitchedRoofs::Pitch pitch = PitchedRoofs::MeasurePitch(kit);
   const Obj::Mesh mesh = HipRoofs::Assemble(kit, i_roof, pitch.rise);
   for (const Ostrel::MeshCheck::EdgeFinding& edge : Ostrel::MeshCheck::FindEdgeFaults(mesh)) {
@@ -98,7 +99,7 @@ void CheckStyle(const char* i_style, const Mask& i_mask, const std::vector<HipRo
   FUZZ_CHECK(Ostrel::MeshCheck::FindOverlaps(mesh).empty());
   std::size_t corner = 0;
   for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
-    const bool slope = mesh.materials.at(mesh.faceMaterials[face]).find("_roofing") != std::string::npos;
+    const bool slope = HipRoofs::IsSlope(mesh, face, corner);
     for (std::uint32_t k = 0; k < mesh.polycount[face]; ++k, ++corner) {
       if (!slope) continue;
       const Ostrel::VectorF& v = mesh.vertices[mesh.corners[corner].v];
@@ -127,5 +128,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   FUZZ_CHECK(covered == mask);
   CheckStyle("A", mask, roof);
   CheckStyle("B", mask, roof);
+  CheckStyle("S", mask, roof);
   return 0;
 }

@@ -19,7 +19,7 @@ using HipRoofs::Mask;
 namespace Check = Ostrel::MeshCheck;
 
 const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
-const char* const kStyles[] = {"A", "B"};
+const char* const kStyles[] = {"A", "B", "S"};
 
 // Wings of odd and even widths, equal and not, so that ridges of different heights meet.
 const std::vector<std::pair<std::string, Mask>>& Shapes() {
@@ -60,7 +60,7 @@ std::string Faults(PitchedRoofs::Kit& io_kit, const Mask& i_mask) {
   // The slopes' corners: the slab's top, its thickness above the field.
   std::size_t corner = 0;
   for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
-    const bool slope = mesh.materials.at(mesh.faceMaterials[face]).find("_roofing") != std::string::npos;
+    const bool slope = HipRoofs::IsSlope(mesh, face, corner);
     for (std::uint32_t k = 0; k < mesh.polycount[face]; ++k, ++corner) {
       if (!slope) continue;
       const Ostrel::VectorF& v = mesh.vertices[mesh.corners[corner].v];
@@ -147,7 +147,7 @@ TEST(HipRoofs, GableRoofsOverWingsAreOneSurfaceOnTheCarriedField) {
       if (!Check::FindOverlaps(mesh).empty()) faults += " overlaps;";
       std::size_t corner = 0;
       for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
-        const bool slope = mesh.materials.at(mesh.faceMaterials[face]).find("_roofing") != std::string::npos;
+        const bool slope = HipRoofs::IsSlope(mesh, face, corner);
         for (std::uint32_t k = 0; k < mesh.polycount[face]; ++k, ++corner) {
           if (!slope) continue;
           const Ostrel::VectorF& v = mesh.vertices[mesh.corners[corner].v];

@@ -22,6 +22,7 @@
 #include "kitgen/Styles.h"
 #include "kitgen/Terraces.h"
 #include "kitgen/Variants.h"
+#include "kitgen/Wings.h"
 
 namespace {
 
@@ -31,16 +32,25 @@ const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
 
 // Each shipped style with its variants, pitched palette and gable wall, as kitgen writes it.
 std::vector<Style> ShippedStyles() {
-  std::vector<Style> styles = {ModernStyle(), ClassicStyle()};
+  std::vector<Style> styles = {ModernStyle(), ClassicStyle(), ShopStyle()};
   for (Style& style : styles) {
-    const std::vector<PieceSpec> variants = style.name == "A" ? ModernVariants() : ClassicVariants();
-    style.pieces.insert(style.pieces.end(), variants.begin(), variants.end());
+    if (style.name != "S") {
+      const std::vector<PieceSpec> variants = style.name == "A" ? ModernVariants() : ClassicVariants();
+      style.pieces.insert(style.pieces.end(), variants.begin(), variants.end());
+    }
     const std::vector<Material> roofing = PitchedPalette(style.name);
     style.palette.insert(style.palette.end(), roofing.begin(), roofing.end());
     style.pieces.push_back(GableWall(StylePitch(style.name)));
   }
-  styles.push_back(ShopStyle());
   return styles;
+}
+
+// How far the storeys' inner corner keeps its trims past the corner, as kitgen takes it.
+int InnerTrim(const std::string& i_style) {
+  const detail::Design design = i_style == "A"   ? detail::ModernDesign()
+                                : i_style == "S" ? detail::ShopDesign()
+                                                 : detail::ClassicDesign();
+  return detail::InnerParts(design).front().z1 - detail::kHalf;
 }
 
 TerraceDesign StyleTerrace(const std::string& i_style) {
@@ -49,17 +59,17 @@ TerraceDesign StyleTerrace(const std::string& i_style) {
   return ShopTerrace();
 }
 
-// Every face of a style's pieces, terraces and pitched roofs, as kitgen writes them.
+// Every face of a style's pieces, terraces and pitched roofs (wings' pieces too), as kitgen writes them.
 std::vector<TexturedFace> StyleFaces(const Style& i_style) {
   std::vector<TexturedFace> faces;
   const TerraceKit terraces = TerracePieces(StyleTerrace(i_style.name));
   std::vector<PieceSpec> boxed = i_style.pieces;
   boxed.insert(boxed.end(), terraces.boxed.begin(), terraces.boxed.end());
   std::vector<SlopedPiece> sloped = terraces.sloped;
-  if (i_style.name != "S") {
-    const std::vector<SlopedPiece> roofs = PitchedPieces(StylePitch(i_style.name));
-    sloped.insert(sloped.end(), roofs.begin(), roofs.end());
-  }
+  const std::vector<SlopedPiece> roofs = PitchedPieces(StylePitch(i_style.name));
+  const std::vector<SlopedPiece> wings = WingPieces(StylePitch(i_style.name), InnerTrim(i_style.name));
+  sloped.insert(sloped.end(), roofs.begin(), roofs.end());
+  sloped.insert(sloped.end(), wings.begin(), wings.end());
   for (const PieceSpec& piece : boxed) {
     const std::vector<TexturedFace> some = BoxFaces(MakeSurface(piece.steps, piece.open, piece.parts));
     faces.insert(faces.end(), some.begin(), some.end());

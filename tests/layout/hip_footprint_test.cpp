@@ -51,11 +51,11 @@ const Shape kShapes[] = {
 };
 
 TEST(HipFootprint, ShapesAreOneClosedSurfaceWithTheirStoreys) {
-  const Kit kit = LoadKit(kShipped, {"A", "B"});
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
   ASSERT_TRUE(kit.measured());
   std::vector<PieceId> same(kit.pieces.size());
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
-  for (const char* style : {"A", "B"}) {
+  for (const char* style : {"A", "B", "S"}) {
     for (const Shape& shape : kShapes) {
       for (const RoofShape roof : {RoofShape::Hip, RoofShape::Gable}) {
         for (const int height : {1, 3}) {

@@ -131,4 +131,12 @@ inline Obj::Mesh Assemble(PitchedRoofs::Kit& io_kit, const std::vector<Placed>& 
   return mesh;
 }
 
+// Whether a face, its corners from i_corner on, is of the slopes: the slab's top, of the roofing
+// and facing up. A style may lay its roofing on the slab's underside too.
+inline bool IsSlope(const Obj::Mesh& i_mesh, std::size_t i_face, std::size_t i_corner) {
+  if (i_mesh.materials.at(i_mesh.faceMaterials[i_face]).find("_roofing") == std::string::npos) return false;
+  const std::uint32_t normal = i_mesh.corners[i_corner].n;
+  return normal != Obj::kAbsent && i_mesh.normals[normal].y > 0;
+}
+
 }  // namespace HipRoofs

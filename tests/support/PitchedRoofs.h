@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -47,9 +48,11 @@ inline std::vector<std::pair<Dir, int>> SideDistances(int i_nx, int i_nz, int i_
 // The corner's facing: of its two sides, the one whose turn is the other.
 inline Dir CornerFacing(const Dir& i_a, const Dir& i_b) { return Turn(i_a) == i_b ? i_a : i_b; }
 
-// The last storey: corners and facade cells, of every facade variant in turn.
-inline std::vector<Placement> StoreyRing(int i_nx, int i_nz) {
-  const char* const variants[] = {"floor", "floorclose", "floor.1", "floor.2", "floor"};
+// The last storey: corners and facade cells, of every facade variant in turn (with i_variants;
+// the shop front has none).
+inline std::vector<Placement> StoreyRing(int i_nx, int i_nz, bool i_variants) {
+  const char* const variants[] = {"floor", "floorclose", i_variants ? "floor.1" : "floor",
+                                  i_variants ? "floor.2" : "floorclose", "floor"};
   std::vector<Placement> ring;
   for (int i = 0; i < i_nx; ++i) {
     for (int j = 0; j < i_nz; ++j) {
@@ -146,6 +149,10 @@ class Kit {
  public:
   Kit(std::string i_folder, std::string i_style) : m_folder(std::move(i_folder)), m_style(std::move(i_style)) {}
 
+  bool has(const std::string& i_kind) const {
+    return m_pieces.count(i_kind) != 0 || std::filesystem::exists(m_folder + "/" + m_style + "_" + i_kind + ".obj");
+  }
+
   const Piece& get(const std::string& i_kind) {
     const auto found = m_pieces.find(i_kind);
     if (found != m_pieces.end()) return found->second;
@@ -202,7 +209,7 @@ inline Pitch MeasurePitch(Kit& io_kit) {
 // The last storey of an nx by nz footprint and the roof on it, as one mesh.
 inline Obj::Mesh Building(Kit& io_kit, Roof i_roof, int i_nx, int i_nz) {
   Obj::Mesh mesh;
-  std::vector<Placement> all = StoreyRing(i_nx, i_nz);
+  std::vector<Placement> all = StoreyRing(i_nx, i_nz, io_kit.has("floor.1"));
   const std::vector<Placement> roof = RoofOn(i_roof, i_nx, i_nz, static_cast<int>(MeasurePitch(io_kit).rise));
   all.insert(all.end(), roof.begin(), roof.end());
   for (const Placement& at : all) Place(mesh, io_kit.get(at.kind), at);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -26,12 +27,17 @@ std::string StatTriangles(const std::string& i_output, const std::string& i_file
   return i_output.substr(start + 2, end - start - 2);
 }
 
+// Flat roofs, and the L under a gable roof and the courtyard block under a hip roof.
 TEST(FootprintCli, TheGlbHoldsTheObjsTriangles) {
   TestSupport::ScratchDir work;
+  const char* const l = "0,0 7,0 7,3 3,3 3,9 0,9";
+  const char* const courtyard = "0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6";
+  const std::pair<const char*, const char*> shapes[] = {
+      {l, "flat"}, {courtyard, "flat"}, {l, "gable"}, {courtyard, "hip"}};
   for (const char* style : {"A", "B", "S"}) {
-    for (const char* outline : {"0,0 7,0 7,3 3,3 3,9 0,9", "0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6"}) {
+    for (const auto& [outline, roof] : shapes) {
       std::vector<std::string> args = {"-s", style, "-h", "3", "-d", "SC", "-b", "NA", "--footprint", outline,
-                                       "--stats", "f.obj"};
+                                       "--roof", roof, "--stats", "f.obj"};
       const TestSupport::RunResult obj = RunTool(kShipped, work.path.string(), args);
       ASSERT_EQ(obj.status, 0) << obj.output;
       for (const char* form : {"f.glb", "f.gltf"}) {
@@ -39,7 +45,8 @@ TEST(FootprintCli, TheGlbHoldsTheObjsTriangles) {
         const TestSupport::RunResult gltf = RunTool(kShipped, work.path.string(), args);
         ASSERT_EQ(gltf.status, 0) << gltf.output;
         EXPECT_NE(StatTriangles(obj.output, "f.obj"), "");
-        EXPECT_EQ(StatTriangles(gltf.output, form), StatTriangles(obj.output, "f.obj")) << style << " " << outline;
+        EXPECT_EQ(StatTriangles(gltf.output, form), StatTriangles(obj.output, "f.obj"))
+            << style << " " << outline << " " << roof;
       }
     }
   }

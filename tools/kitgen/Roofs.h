@@ -28,23 +28,37 @@ namespace Kitgen {
 // What differs between the styles' pitched roofs, in centimetres.
 struct Pitch {
   std::string style;
-  int rise;      // how far a plane climbs across one cell
-  int thick;     // the slab's vertical thickness
-  int overhang;  // how far an eave reaches out in front of the facade
+  int rise;             // how far a plane climbs across one cell
+  int thick;            // the slab's vertical thickness
+  int overhang;         // how far an eave reaches out in front of the facade
+  std::string edge;     // material of the slab's ends and of the soffits under the eaves
+  std::string ceiling;  // material of the slab's underside inside the walls, the attic's ceiling
 };
 
 // Style A: a shallow metal roof (about 9.5 degrees) with a wide, thin eave.
-inline Pitch ModernPitch() { return {"A", 50, 25, 60}; }
+inline Pitch ModernPitch() { return {"A", 50, 25, 60, "A_fascia", "A_roof"}; }
 
 // Style B: a tiled roof of about 34 degrees.
-inline Pitch ClassicPitch() { return {"B", 200, 25, 45}; }
+inline Pitch ClassicPitch() { return {"B", 200, 25, 45, "B_fascia", "B_roof"}; }
 
-inline Pitch StylePitch(const std::string& i_style) { return i_style == "A" ? ModernPitch() : ClassicPitch(); }
+// Style S: a shallow roof of the flat roof's felt, at A's pitch (about 9.5 degrees), with a short
+// eave boarded in the shop sign's green. The slab is felt on both faces: S's sheet has room for
+// one strip a cell's slope long but not two (the flat roof's strip is one storey, 3 m, and the
+// slope 3.04 m), and the attic's ceiling shows only from inside.
+inline Pitch ShopPitch() { return {"S", 50, 25, 18, "S_eaves", "S_roofing"}; }
+
+inline Pitch StylePitch(const std::string& i_style) {
+  if (i_style == "A") return ModernPitch();
+  if (i_style == "S") return ShopPitch();
+  return ClassicPitch();
+}
 
 // The materials the pitched pieces add to a style's palette.
 inline std::vector<Material> PitchedPalette(const std::string& i_style) {
   if (i_style == "A")
     return {{"A_roofing", {0.58f, 0.60f, 0.63f}, 0.50f, 120}, {"A_fascia", {0.22f, 0.23f, 0.25f}, 0.30f, 40}};
+  if (i_style == "S")
+    return {{"S_roofing", {0.45f, 0.48f, 0.50f}, 0.04f, 6}, {"S_eaves", {0.08f, 0.26f, 0.22f}, 0.25f, 30}};
   return {{"B_roofing", {0.52f, 0.20f, 0.12f}, 0.05f, 10}, {"B_fascia", {0.90f, 0.89f, 0.85f}, 0.20f, 30}};
 }
 
@@ -63,10 +77,10 @@ inline RoofCell Inner(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind,
   cell.thick = i_pitch.thick;
   cell.falls = i_falls;
   cell.slab = {-kHalf, kHalf, -kHalf, kHalf};
-  cell.undersides = {{s + "_roof", cell.slab}};
+  cell.undersides = {{i_pitch.ceiling, cell.slab}};
   cell.open = i_open;
   cell.top = s + "_roofing";
-  cell.edge = s + "_fascia";
+  cell.edge = i_pitch.edge;
   cell.wall = s + "_wall";
   return cell;
 }
@@ -78,8 +92,8 @@ inline RoofCell Eave(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind, 
   const int out = kWallOuter + i_pitch.overhang;
   cell.slab.x1 = out;
   cell.walls = {{kWallInner, kWallOuter, -kHalf, kHalf}};
-  cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kWallInner, -kHalf, kHalf}},
-                     {i_pitch.style + "_fascia", {kWallOuter, out, -kHalf, kHalf}}};
+  cell.undersides = {{i_pitch.ceiling, {-kHalf, kWallInner, -kHalf, kHalf}},
+                     {i_pitch.edge, {kWallOuter, out, -kHalf, kHalf}}};
   return cell;
 }
 
@@ -87,7 +101,7 @@ inline RoofCell Eave(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind, 
 inline RoofCell Gable(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind, const std::vector<Side>& i_falls) {
   RoofCell cell = Inner(i_pitch, i_kind, i_falls, {kPlusX, kMinusX, kMinusZ});
   cell.walls = {{-kHalf, kHalf, kWallInner, kWallOuter}};
-  cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kHalf, -kHalf, kWallInner}}};
+  cell.undersides = {{i_pitch.ceiling, {-kHalf, kHalf, -kHalf, kWallInner}}};
   return cell;
 }
 
@@ -96,8 +110,8 @@ inline RoofCell Gable(const Pitch& i_pitch, Ostrel::Buildings::PieceKind i_kind,
 inline RoofCell EaveGable(const Pitch& i_pitch) {
   RoofCell cell = Eave(i_pitch, Ostrel::Buildings::PieceKind::EaveGableLeft, {kMinusX, kMinusZ});
   cell.walls = {{kWallInner, kWallOuter, -kHalf, kWallInner}, {-kHalf, kHalf, kWallInner, kWallOuter}};
-  cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kWallInner, -kHalf, kWallInner}},
-                     {i_pitch.style + "_fascia", {kWallOuter, cell.slab.x1, -kHalf, kHalf}}};
+  cell.undersides = {{i_pitch.ceiling, {-kHalf, kWallInner, -kHalf, kWallInner}},
+                     {i_pitch.edge, {kWallOuter, cell.slab.x1, -kHalf, kHalf}}};
   return cell;
 }
 
@@ -108,9 +122,9 @@ inline RoofCell EaveCorner(const Pitch& i_pitch) {
   cell.falls = {kPlusX, kPlusZ};
   cell.slab.z1 = out;
   cell.walls = {{kWallInner, kWallOuter, -kHalf, kWallInner}, {-kHalf, kWallOuter, kWallInner, kWallOuter}};
-  cell.undersides = {{i_pitch.style + "_roof", {-kHalf, kWallInner, -kHalf, kWallInner}},
-                     {i_pitch.style + "_fascia", {kWallOuter, out, -kHalf, out}},
-                     {i_pitch.style + "_fascia", {-kHalf, kWallOuter, kWallOuter, out}}};
+  cell.undersides = {{i_pitch.ceiling, {-kHalf, kWallInner, -kHalf, kWallInner}},
+                     {i_pitch.edge, {kWallOuter, out, -kHalf, out}},
+                     {i_pitch.edge, {-kHalf, kWallOuter, kWallOuter, out}}};
   return cell;
 }
 

@@ -204,7 +204,8 @@ inline Sheet ClassicSheet(const std::vector<Material>& i_palette) {
        Plain("B_fascia", Look::kPaintedWood, 908, 805, 1104, 160, along)});
 }
 
-// Style S, the shop front: flat roofs only, and room to spare.
+// Style S, the shop front. Its pitched roof's strips fill the room the flat-roofed kit left, below
+// the others, so that the strips of the storeys' pieces stay where they were.
 inline Sheet ShopSheet(const std::vector<Material>& i_palette) {
   using detail::Plain;
   using detail::Storey;
@@ -219,7 +220,10 @@ inline Sheet ShopSheet(const std::vector<Material>& i_palette) {
        Plain("S_trim", Look::kStone, 664, 1143, 794, 64, along),
        Plain("S_coping", Look::kBrushedMetal, 664, 792, 781, 103, along),
        Plain("S_balcony", Look::kConcrete, 1576, 8, 244, 512, asIs),
-       Plain("S_railing", Look::kIron, 1461, 792, 512, 32, along)});
+       Plain("S_railing", Look::kIron, 1461, 792, 512, 32, along),
+       // The slab's top and, inside the walls, its underside (Roofs.h says why).
+       RoofingStrip(ShopPitch(), Look::kMembrane, 1225, 1223, kCellTexels),
+       Plain("S_eaves", Look::kPaintedWood, 8, 1418, 840, 80, along)});
 }
 
 // The sheet of a shipped style; a style without one gets an empty sheet (its faces keep metres).

@@ -1,10 +1,11 @@
 #pragma once
 // Style S, a shop front: a ground storey of large shop windows over stall risers, a shop door
 // with side lights, and a painted fascia (the sign band) over each bay; quiet rendered upper
-// storeys with plain windows, a flat parapet. It is made to stand under storeys of the other
-// styles as a band, so every storey keeps the cross-section they share at its top and bottom:
-// the wall alone (x 120..150) at y 300, and the wall with a string course at its foot. Its roof
-// row has style A's parapet, so that the terrace over a shop front meets A's corners too.
+// storeys with plain windows, a flat parapet, or, standing alone, a shallow pitched roof of felt
+// (Roofs.h). It is made to stand under storeys of the other styles as a band, so every storey
+// keeps the cross-section they share at its top and bottom: the wall alone (x 120..150) at y 300,
+// and the wall with a string course at its foot. Its roof row has style A's parapet, so that the
+// terrace over a shop front meets A's corners too.
 //
 // Sizes as in Styles.h: centimetres in the piece's frame. The corner is the same piece on every
 // storey, so nothing may run through a ground storey's ends that the upper storeys lack: the

@@ -540,7 +540,7 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, int i_trim, Ostrel::Buildings
       const bool inCell = std::abs(middle[0]) <= kHalf * n && std::abs(middle[1]) <= kHalf * n;
       std::vector<Point3> corners;
       for (const Flat& p : part) corners.push_back(Lift(p, HeightOf(region.plane, p)));
-      detail::AddFace(faces, inCell ? s + "_roof" : s + "_fascia", corners, {0, -1, 0});
+      detail::AddFace(faces, inCell ? i_pitch.ceiling : i_pitch.edge, corners, {0, -1, 0});
     }
   }
   // The slab's ends where no neighbour goes on: the overhang's outer edges.
@@ -561,7 +561,7 @@ inline SlopedPiece WingPiece(const Pitch& i_pitch, int i_trim, Ostrel::Buildings
       const int ya = HeightOf(regions[i].plane, a), yb = HeightOf(regions[i].plane, b);
       // Outward: to the right of a -> b, the polygon being counter-clockwise from above.
       const std::array<int, 3> outward = {static_cast<int>(b[1] - a[1]), 0, static_cast<int>(a[0] - b[0])};
-      detail::AddFace(faces, s + "_fascia",
+      detail::AddFace(faces, i_pitch.edge,
                       {Lift(a, ya), Lift(b, yb), Lift(b, yb + i_pitch.thick), Lift(a, ya + i_pitch.thick)}, outward);
     }
   }

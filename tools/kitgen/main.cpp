@@ -58,8 +58,9 @@ const char* const kFacadeFrame =
 // How far past the corner the storeys' inner-corner piece keeps its +x cell's part (Styles.h): the
 // hip roof's eave over the other cell meets the piece's wall top there.
 int InnerTrim(const std::string& i_style) {
-  const Kitgen::detail::Design design =
-      i_style == "A" ? Kitgen::detail::ModernDesign() : Kitgen::detail::ClassicDesign();
+  const Kitgen::detail::Design design = i_style == "A"   ? Kitgen::detail::ModernDesign()
+                                        : i_style == "S" ? Kitgen::detail::ShopDesign()
+                                                         : Kitgen::detail::ClassicDesign();
   return Kitgen::detail::InnerParts(design).front().z1 - Kitgen::detail::kHalf;
 }
 
@@ -184,16 +185,19 @@ int main(int argc, char** argv) {
     }
     Kitgen::Style modern = Kitgen::ModernStyle();
     Kitgen::Style classic = Kitgen::ClassicStyle();
+    Kitgen::Style shop = Kitgen::ShopStyle();
     for (Kitgen::Style* style : {&modern, &classic}) {
       const std::vector<Kitgen::PieceSpec> variants =
           style == &modern ? Kitgen::ModernVariants() : Kitgen::ClassicVariants();
       style->pieces.insert(style->pieces.end(), variants.begin(), variants.end());
+    }
+    // The shop front has no variants: it is meant to stand under storeys of other styles. A
+    // building of its own may still take a pitched roof.
+    for (Kitgen::Style* style : {&modern, &classic, &shop}) {
       const std::vector<Kitgen::Material> roofing = Kitgen::PitchedPalette(style->name);
       style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
     }
-    // The shop front offers flat roofs only: it is meant to stand under storeys of other styles.
-    const Kitgen::Style shop = Kitgen::ShopStyle();
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);
       if (!WriteText(folder / (style.name + ".mtl"), PaletteText(style, sheet))) return 1;
@@ -217,7 +221,6 @@ int main(int argc, char** argv) {
           return 1;
         ++files;
       }
-      if (style.name == shop.name) continue;
       for (const Kitgen::SlopedPiece& piece : Kitgen::PitchedPieces(Kitgen::StylePitch(style.name))) {
         if (!WriteText(folder / (piece.name + ".obj"),
                        Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
