@@ -104,21 +104,27 @@ Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t 
   return placement;
 }
 
+// What a row lays on a party wall's cell side: a closed wall (over a lower neighbour's roof, as
+// over a terrace), or nothing of its own (the neighbour's wall stands there; a roof row lays the
+// bare roof slab).
+enum class Party { None, Closed, OnRoof, LeftOut };
+
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
-// party wall's cell (i_party) is a closed wall.
-void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, bool i_party,
+// party wall's cell is a closed wall.
+void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Party i_party,
              std::vector<Placement>& o_period) {
+  const bool party = i_party != Party::None;
   const int level = RuleLevel(i_row.level);
   const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx;
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
-  CellOpening opening = i_party ? CellOpening::Close
+  CellOpening opening = party ? CellOpening::Close
                                 : DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter, i_facade.minSide,
                                               i_facade.maxSide, i_index);
   if (opening == CellOpening::Door && !i_facade.mayHoldDoor) {
     opening = CloseSelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index) ? CellOpening::Close
                                                                                         : CellOpening::Window;
   }
-  if (i_row.terrace[SideIndex(i_facade.letter)]) {
+  if (i_row.terrace[SideIndex(i_facade.letter)] || i_party == Party::OnRoof) {
     // Over the terrace no balcony: the terrace is the storey's outdoor floor.
     const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
     o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
@@ -128,7 +134,7 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, boo
                          : opening == CellOpening::Close ? i_row.close
                                                          : i_row.window;
   o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
-  if (!i_party && BalconySelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index)) {
+  if (!party && BalconySelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index)) {
     o_period.push_back(Place(i_row, PieceKind::Balcony, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
   }
 }
@@ -136,7 +142,7 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, boo
 // Cells i_first to i_last (1-based, inclusive) of one facade, none of them the door's: two
 // neighbouring cells as the period, then a last odd one. i_party: a party wall's closed cells.
 void AddCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, std::int64_t i_last,
-              std::vector<Run>& o_runs, bool i_party = false) {
+              std::vector<Run>& o_runs, Party i_party = Party::None) {
   const std::int64_t count = i_last - i_first + 1;
   if (count >= 2) {
     Run pair;
@@ -173,13 +179,10 @@ bool CellsInside(const Facade& i_facade, const BlockRect& i_footprint, std::int6
   return o_lo <= o_hi;
 }
 
-// What a row lays on a party wall's cell side: a closed wall, or nothing of its own (the
-// neighbour's wall stands there; a roof row lays the bare roof slab).
-enum class Party { None, Closed, LeftOut };
-
 Party PartyOf(const Row& i_row, const PartyWall& i_wall) {
   if (i_row.kind == PieceRow::Roof) return i_wall.bareRoof ? Party::LeftOut : Party::Closed;
-  return i_row.level < i_wall.hidden ? Party::LeftOut : Party::Closed;
+  if (i_row.level < i_wall.hidden) return Party::LeftOut;
+  return i_wall.onRoof > 0 && i_row.level == i_wall.onRoof ? Party::OnRoof : Party::Closed;
 }
 
 // The party state of side i_side of cell (x, z) in the row.
@@ -220,7 +223,7 @@ void AddOpenCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first
 // the bare roof slab, one run).
 void AddPartyCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, std::int64_t i_last,
                    Party i_party, std::vector<Run>& o_runs) {
-  if (i_party == Party::Closed) return AddCells(i_row, i_facade, i_first, i_last, o_runs, true);
+  if (i_party != Party::LeftOut) return AddCells(i_row, i_facade, i_first, i_last, o_runs, i_party);
   if (i_row.kind != PieceRow::Roof) return;
   Run caps;
   caps.period.push_back(Place(i_row, PieceKind::RoofCap, i_facade.letter, i_facade.x + (i_first - 1) * i_facade.dx,
@@ -502,9 +505,12 @@ std::int64_t LastOfSameStyle(const Request& i_request, std::int64_t i_first, std
     if (band.from > i_first) last = std::min(last, band.from - 1);
     if (band.from <= i_first && band.to >= i_first) last = std::min(last, band.to);
   }
-  // A party wall's storeys left out differ from its closed ones above.
+  // A party wall's storeys left out differ from its closed ones above, and the storey on a lower
+  // neighbour's roof from both.
   for (const PartyWall& wall : i_request.partyWalls) {
     if (wall.hidden > i_first) last = std::min(last, wall.hidden - 1);
+    if (wall.onRoof > i_first) last = std::min(last, wall.onRoof - 1);
+    if (wall.onRoof == i_first) last = i_first;
   }
   return last;
 }

@@ -34,7 +34,7 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
   const KitStyle& style = *kit.style("A");
   const auto piece = [&](PieceKind i_kind) { return style.piece(i_kind); };
   Request request = MakeRequest("A", "EC", {"EA", "NA"}, {}, 3, 3, 4);
-  request.partyWalls.push_back({'E', {-4, 0, 4, 4}, 2, true});
+  request.partyWalls.push_back({'E', {-4, 0, 4, 4}, 2, true, 0});
   const Plan plan = MakePlan(request, kit);
   int closedAbove = 0, caps = 0, cornerWalls = 0, northBalconies = 0;
   ForEachPlacement(plan, kit, [&](const Placement& p) {
@@ -72,6 +72,24 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
   EXPECT_GT(northBalconies, 0);  // the other sides keep what they ask for
 }
 
+// The storey standing on a lower neighbour's roof is walled as over a terrace, the storeys above
+// and below it as closed walls.
+TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
+  const Kit kit = LoadKit(kShipped, {"B"});
+  const KitStyle& style = *kit.style("B");
+  Request request = MakeRequest("B", "  ", {}, {}, 3, 3, 5);
+  request.partyWalls.push_back({'S', {-4, -4, 1, 3}, 0, false, 2});
+  std::vector<int> onTerrace(6, 0), closed(6, 0);
+  ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+    if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 4) return;
+    if (p.piece == style.piece(PieceKind::TerraceFloorClose)) ++onTerrace[static_cast<std::size_t>(p.level)];
+    if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose))
+      ++closed[static_cast<std::size_t>(p.level)];
+  });
+  EXPECT_EQ(onTerrace, (std::vector<int>{0, 0, 3, 0, 0, 0}));
+  EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
+}
+
 // Walls kept closed change the pieces, not the surface: every style, on a rectangle and on an L,
 // is still one closed surface.
 TEST(PartyWalls, ClosedWallsKeepTheBuildingOneClosedSurface) {
@@ -86,8 +104,8 @@ TEST(PartyWalls, ClosedWallsKeepTheBuildingOneClosedSurface) {
       Request request = MakeRequest(style, "WC", {"WA"}, {}, 3, 3, 3);
       if (!rectangle) SetFootprint(request, l);
       // The west side, corners included, and part of the north side.
-      request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false});
-      request.partyWalls.push_back({'N', {0, 0, 1, 2}, 0, false});
+      request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false, 0});
+      request.partyWalls.push_back({'N', {0, 0, 1, 2}, 0, false, 0});
       const Plan plan = MakePlan(request, kit);
       BuildingFaults faults;
       CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
@@ -113,7 +131,7 @@ TEST(PartyWalls, ThePlanGrowsWithTheWallsNotTheirCells) {
     for (const Block& block : MakePlan(request, kit).blocks) runs += block.runs.size();
     return runs;
   }();
-  request.partyWalls.push_back({'E', {-1001, 0, 5, 5}, 10, true});
+  request.partyWalls.push_back({'E', {-1001, 0, 5, 5}, 10, true, 0});
   std::size_t runs = 0;
   const Plan plan = MakePlan(request, kit);
   for (const Block& block : plan.blocks) runs += block.runs.size();

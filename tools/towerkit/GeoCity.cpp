@@ -277,7 +277,8 @@ RoofShape RoofOf(const FeatureFacts& i_facts, const Ostrel::Buildings::Request& 
 // left out up to the neighbour's height only; above it the wall is closed. Where the
 // neighbour's cells stand against the whole side, in its plane, and reach at least as high, the
 // roof row over it is the bare roof slab: it runs on into an equal neighbour's, which is bare
-// too, as one roof, or up to a taller neighbour's wall.
+// too, as one roof, or up to a taller neighbour's wall, whose storey on that roof is built as
+// over a terrace.
 std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel::Geo::PartySide>& i_sides, int i_row,
                                                        int i_column, int i_storeys,
                                                        const std::vector<int>& i_storeysOf) {
@@ -296,13 +297,14 @@ std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel:
     wall.cells = {x, x, z, z};
     wall.hidden = side.hidden ? std::min(i_storeys, theirs) : 0;
     wall.bareRoof = side.covered && theirs >= i_storeys;
+    wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
     const bool alongX = side.facing == Facing::East || side.facing == Facing::West;
     sides.push_back({wall, side.neighbour, alongX ? x : z});
   }
   const auto key = [](const Side& s) {
     const bool alongX = s.wall.side == 'E' || s.wall.side == 'W';
     return std::make_tuple(s.wall.side, alongX ? s.wall.cells.z0 : s.wall.cells.x0, s.neighbour, s.wall.hidden,
-                           s.wall.bareRoof);
+                           s.wall.bareRoof, s.wall.onRoof);
   };
   std::stable_sort(sides.begin(), sides.end(), [&](const Side& a, const Side& b) {
     return key(a) != key(b) ? key(a) < key(b) : a.along < b.along;

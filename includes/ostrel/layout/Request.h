@@ -50,6 +50,9 @@ struct PartyWall {
   // The roof row takes the bare roof slab without its parapet: the neighbour's wall, or its
   // parapet, stands there and closes the slab's edge.
   bool bareRoof = false;
+  // The storey whose wall stands on a lower neighbour's roof, 0 for none: it is built as a wall
+  // over a terrace, its foot open where the neighbour's roof slab meets it.
+  std::int64_t onRoof = 0;
 };
 
 // A building as the layout reads it. The requests are kept as given; only their first two
