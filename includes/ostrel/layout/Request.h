@@ -77,7 +77,8 @@ struct Request {
   std::shared_ptr<const Footprint> footprint;
   // Lines of facade cells against neighbours, none sharing a cell side; kept as lines, so that the
   // plan grows with them, not with their cells. A cell at a corner of the footprint whose one
-  // side is left out takes its other side's closed wall.
+  // side is left out takes its other side's closed wall. For a building without setbacks (the
+  // tool gives them to map data's buildings only).
   std::vector<PartyWall> partyWalls;
 };
 
