@@ -2,7 +2,9 @@
 # Footprint fidelity and the cost of reading GeoJSON, for one run:
 #   - on examples/quarter.geojson: features built and skipped (with their ids and reasons), the
 #     intersection over union of each building's cells with its outline (median over buildings
-#     of more than 4 cells), overlaps of neighbours' cells, party sides;
+#     of more than 4 cells), overlaps of neighbours' cells, party sides; and, on the city the tool
+#     builds of it (bench/city_faces.cpp), the overlap of roof outlines, coincident faces and
+#     openings facing a neighbour;
 #   - on a generated file of about 100,000 features (the quarter repeated side by side): the
 #     peak memory of reading it alone (the streaming reader) and of turning every outline into
 #     cells with its neighbours settled, against the file's size, and the time of each.
@@ -27,6 +29,16 @@ echo "== examples/quarter.geojson"
 "$dir/footprint_fidelity" examples/quarter.geojson
 echo "== the same, the cells edited until the kit's pieces can build them"
 "$dir/footprint_fidelity" examples/quarter.geojson --kit | grep -v "^  skipped"
+
+# The neighbours on the mesh the tool writes, when it is built (TOWERKIT names another).
+tool=${TOWERKIT:-build/default/towerkit}
+if [ -x "$tool" ]; then
+  ${CXX:-c++} -std=c++17 -O2 bench/city_faces.cpp -o "$dir/city_faces"
+  echo "== examples/quarter.geojson built by $tool: how neighbours meet on the mesh"
+  OSTREL_UNITS_PATH=units "$tool" --city examples/quarter.geojson "$dir/quarter.obj" > /dev/null
+  "$dir/city_faces" "$dir/quarter.obj"
+  rm -f "$dir/quarter.obj" "$dir/quarter.mtl"
+fi
 
 python3 tools/quarter/quarter.py --copies "$copies" > "$dir/big.geojson"
 bytes=$(stat -c %s "$dir/big.geojson")

@@ -296,7 +296,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           const MapPoint probes[3] = {beyond,
                                       {beyond.east + along.east * half, beyond.north + along.north * half},
                                       {beyond.east - along.east * half, beyond.north - along.north * half}};
-          neighbours::Contact contact{{r, c, facing, false, 0}, i, false, false};
+          neighbours::Contact contact{{r, c, facing, false, false, 0}, i, false, false};
           int hits = 0, inPlane = 0;
           for (const MapPoint& probe : probes) {
             index.near(probe, near);
@@ -315,6 +315,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           contact.side.neighbour = i_buildings[contact.other].number;
           contact.inPlane = inPlane > 0;
           contact.covered = hits == 3 && inPlane == 3;
+          contact.side.covered = contact.covered;
           contacts[i].push_back(contact);
         }
       }

@@ -104,19 +104,27 @@ Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t 
   return placement;
 }
 
-// The pieces of one inner cell: its window, door or wall, then its balcony if it has one.
-void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index,
+// What a row lays on a party wall's cell side: a closed wall (over a lower neighbour's roof, as
+// over a terrace), or nothing of its own (the neighbour's wall stands there; a roof row lays the
+// bare roof slab).
+enum class Party { None, Closed, OnRoof, LeftOut };
+
+// The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
+// party wall's cell is a closed wall.
+void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Party i_party,
              std::vector<Placement>& o_period) {
+  const bool party = i_party != Party::None;
   const int level = RuleLevel(i_row.level);
   const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx;
   const std::int64_t z = i_facade.z + (i_index - 1) * i_facade.dz;
-  CellOpening opening = DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter, i_facade.minSide,
-                                    i_facade.maxSide, i_index);
+  CellOpening opening = party ? CellOpening::Close
+                                : DoorOrClose(*i_row.request, level, i_row.kind, i_facade.letter, i_facade.minSide,
+                                              i_facade.maxSide, i_index);
   if (opening == CellOpening::Door && !i_facade.mayHoldDoor) {
     opening = CloseSelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index) ? CellOpening::Close
                                                                                         : CellOpening::Window;
   }
-  if (i_row.terrace[SideIndex(i_facade.letter)]) {
+  if (i_row.terrace[SideIndex(i_facade.letter)] || i_party == Party::OnRoof) {
     // Over the terrace no balcony: the terrace is the storey's outdoor floor.
     const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
     o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
@@ -126,20 +134,20 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index,
                          : opening == CellOpening::Close ? i_row.close
                                                          : i_row.window;
   o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
-  if (BalconySelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index)) {
+  if (!party && BalconySelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index)) {
     o_period.push_back(Place(i_row, PieceKind::Balcony, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
   }
 }
 
 // Cells i_first to i_last (1-based, inclusive) of one facade, none of them the door's: two
-// neighbouring cells as the period, then a last odd one.
+// neighbouring cells as the period, then a last odd one. i_party: a party wall's closed cells.
 void AddCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, std::int64_t i_last,
-              std::vector<Run>& o_runs) {
+              std::vector<Run>& o_runs, Party i_party = Party::None) {
   const std::int64_t count = i_last - i_first + 1;
   if (count >= 2) {
     Run pair;
-    AddCell(i_row, i_facade, i_first, pair.period);
-    AddCell(i_row, i_facade, i_first + 1, pair.period);
+    AddCell(i_row, i_facade, i_first, i_party, pair.period);
+    AddCell(i_row, i_facade, i_first + 1, i_party, pair.period);
     pair.repeats = count / 2;
     pair.dx = 2 * i_facade.dx;
     pair.dz = 2 * i_facade.dz;
@@ -147,7 +155,7 @@ void AddCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, st
   }
   if (count >= 1 && count % 2 == 1) {
     Run last;
-    AddCell(i_row, i_facade, i_last, last.period);
+    AddCell(i_row, i_facade, i_last, i_party, last.period);
     o_runs.push_back(std::move(last));
   }
 }
@@ -171,6 +179,61 @@ bool CellsInside(const Facade& i_facade, const BlockRect& i_footprint, std::int6
   return o_lo <= o_hi;
 }
 
+Party PartyOf(const Row& i_row, const PartyWall& i_wall) {
+  if (i_row.kind == PieceRow::Roof) return i_wall.bareRoof ? Party::LeftOut : Party::Closed;
+  if (i_row.level < i_wall.hidden) return Party::LeftOut;
+  return i_wall.onRoof > 0 && i_row.level == i_wall.onRoof ? Party::OnRoof : Party::Closed;
+}
+
+// The party state of side i_side of cell (x, z) in the row.
+Party PartyAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  for (const PartyWall& wall : i_row.request->partyWalls) {
+    const CellRect& c = wall.cells;
+    if (wall.side == i_side && i_x >= c.x0 && i_x <= c.x1 && i_z >= c.z0 && i_z <= c.z1) return PartyOf(i_row, wall);
+  }
+  return Party::None;
+}
+
+// The cells i_lo to i_hi (1-based) of the facade that lie on the party wall; false for none.
+bool PartyCells(const Facade& i_facade, const PartyWall& i_wall, std::int64_t& o_lo, std::int64_t& o_hi) {
+  if (i_wall.side != i_facade.letter) return false;
+  const bool alongX = i_facade.dx != 0;
+  const CellRect& c = i_wall.cells;
+  if (alongX ? c.z0 != i_facade.z || c.z1 != i_facade.z : c.x0 != i_facade.x || c.x1 != i_facade.x) return false;
+  const std::int64_t step = alongX ? i_facade.dx : i_facade.dz;
+  const std::int64_t start = alongX ? i_facade.x : i_facade.z;
+  std::int64_t first = 1 + ((alongX ? c.x0 : c.z0) - start) * step;
+  std::int64_t last = 1 + ((alongX ? c.x1 : c.z1) - start) * step;
+  if (first > last) std::swap(first, last);
+  o_lo = std::max<std::int64_t>(first, 1);
+  o_hi = std::min(last, i_facade.cells);
+  return o_lo <= o_hi;
+}
+
+// Cells i_first to i_last of the facade with their openings, the door's cell on its own.
+void AddOpenCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, std::int64_t i_last,
+                  std::int64_t i_door, std::vector<Run>& o_runs) {
+  if (i_door < i_first || i_door > i_last) return AddCells(i_row, i_facade, i_first, i_last, o_runs);
+  AddCells(i_row, i_facade, i_first, i_door - 1, o_runs);
+  AddCells(i_row, i_facade, i_door, i_door, o_runs);
+  AddCells(i_row, i_facade, i_door + 1, i_last, o_runs);
+}
+
+// Cells i_first to i_last of the facade on a party wall: closed, or left out (the roof row's as
+// the bare roof slab, one run).
+void AddPartyCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, std::int64_t i_last,
+                   Party i_party, std::vector<Run>& o_runs) {
+  if (i_party != Party::LeftOut) return AddCells(i_row, i_facade, i_first, i_last, o_runs, i_party);
+  if (i_row.kind != PieceRow::Roof) return;
+  Run caps;
+  caps.period.push_back(Place(i_row, PieceKind::RoofCap, i_facade.letter, i_facade.x + (i_first - 1) * i_facade.dx,
+                              i_facade.z + (i_first - 1) * i_facade.dz, i_facade.xd, i_facade.zd));
+  caps.repeats = i_last - i_first + 1;
+  caps.dx = i_facade.dx;
+  caps.dz = i_facade.dz;
+  o_runs.push_back(std::move(caps));
+}
+
 void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_runs) {
   if (i_facade.cells <= 0) return;
   std::int64_t lo = 0, hi = 0;
@@ -184,16 +247,56 @@ void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_run
                 i_facade.maxSide, door)) {
     door = 0;  // no cell has index 0
   }
-  if (door < 1 || door > i_facade.cells) return AddCells(i_row, i_facade, 1, i_facade.cells, o_runs);
-  AddCells(i_row, i_facade, 1, door - 1, o_runs);
-  AddCells(i_row, i_facade, door, door, o_runs);
-  AddCells(i_row, i_facade, door + 1, i_facade.cells, o_runs);
+  // The party walls on the facade, by their first cell: the stretches between them keep their
+  // openings, a door on a party wall is not built.
+  struct Stretch {
+    std::int64_t lo, hi;
+    Party party;
+  };
+  std::vector<Stretch> party;
+  for (const PartyWall& wall : i_row.request->partyWalls) {
+    if (PartyCells(i_facade, wall, lo, hi)) party.push_back({lo, hi, PartyOf(i_row, wall)});
+  }
+  std::sort(party.begin(), party.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
+  std::int64_t next = 1;
+  for (const Stretch& stretch : party) {
+    AddOpenCells(i_row, i_facade, next, stretch.lo - 1, door, o_runs);
+    AddPartyCells(i_row, i_facade, std::max(next, stretch.lo), stretch.hi, stretch.party, o_runs);
+    next = std::max(next, stretch.hi + 1);
+  }
+  AddOpenCells(i_row, i_facade, next, i_facade.cells, door, o_runs);
+}
+
+// The outward facing of a side's pieces (Placement's xd, zd).
+std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
+  const detail::RunStep step = detail::StepOf(i_side);
+  return {step.outZ, step.outX};
+}
+
+// A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,
+// running on to the neighbour's wall (the roof row: its parapet over the roof slab), or, with
+// both sides left out, nothing (the roof row: the bare roof slab). False when neither side is
+// left out: the corner piece stands.
+bool AddPartyCorner(const Row& i_row, char i_sideA, char i_sideB, std::int64_t i_x, std::int64_t i_z,
+                    std::vector<Run>& o_runs) {
+  if (i_row.request->partyWalls.empty()) return false;
+  const bool outA = PartyAt(i_row, i_sideA, i_x, i_z) == Party::LeftOut;
+  const bool outB = PartyAt(i_row, i_sideB, i_x, i_z) == Party::LeftOut;
+  if (!outA && !outB) return false;
+  if (outA && outB && i_row.kind != PieceRow::Roof) return true;
+  const char kept = outA ? i_sideB : i_sideA;
+  const auto [xd, zd] = FacingOf(kept);
+  Run run;
+  run.period.push_back(Place(i_row, outA && outB ? PieceKind::RoofCap : i_row.close, kept, i_x, i_z, xd, zd));
+  o_runs.push_back(std::move(run));
+  return true;
 }
 
 // A corner between the facade on its +x side and the one on its +z side.
 void AddCorner(const Row& i_row, char i_xSide, char i_zSide, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd,
                std::int8_t i_zd, std::vector<Run>& o_runs) {
   if (i_row.keepOut && Inside(*i_row.keepOut, i_x, i_z)) return;
+  if (AddPartyCorner(i_row, i_xSide, i_zSide, i_x, i_z, o_runs)) return;
   const bool overX = i_row.terrace[SideIndex(i_xSide)], overZ = i_row.terrace[SideIndex(i_zSide)];
   const PieceKind kind = overX && overZ ? PieceKind::TerraceAngle
                          : overZ        ? PieceKind::TerraceAngleLeft
@@ -234,6 +337,9 @@ std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeR
   return best;
 }
 
+// The side clockwise after i_side, seen from above: N, E, S, W.
+char NextSide(char i_side) { return i_side == 'N' ? 'E' : i_side == 'E' ? 'S' : i_side == 'S' ? 'W' : 'N'; }
+
 // The ring of one row of a footprint's building: every run of facade cells with the corner that
 // turns from it to the next side (each outer corner laid once, by the run it faces the same way
 // as), then the inner corners. The inner-corner piece stands in the cell diagonally inside the
@@ -245,7 +351,8 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   const std::vector<bool> outer = detail::OuterRuns(runs);
   const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
   std::vector<Run> out;
-  const auto corner = [&](std::int64_t i_x, std::int64_t i_z, const detail::RunStep& i_step) {
+  const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
+    if (AddPartyCorner(i_row, i_side, NextSide(i_side), i_x, i_z, out)) return;
     // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
     // (zd, 0, xd).
     Run run;
@@ -271,9 +378,9 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
     // The next side clockwise is at the end of north and east runs, the start of south and west.
     const bool cornerAtEnd = r.side == 'N' || r.side == 'E';
-    if (!cornerAtEnd && !r.innerAtStart) corner(r.x, r.z, step);
+    if (!cornerAtEnd && !r.innerAtStart) corner(r.x, r.z, r.side, step);
     AddFacade(i_row, facade, out);
-    if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, step);
+    if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, r.side, step);
   }
   for (const detail::InnerCorner& c : detail::InnerCorners(footprint, runs)) {
     // +x toward one end cell and +z toward the other, +z a quarter turn left of +x.
@@ -397,6 +504,13 @@ std::int64_t LastOfSameStyle(const Request& i_request, std::int64_t i_first, std
   for (const Band& band : i_request.bands) {
     if (band.from > i_first) last = std::min(last, band.from - 1);
     if (band.from <= i_first && band.to >= i_first) last = std::min(last, band.to);
+  }
+  // A party wall's storeys left out differ from its closed ones above, and the storey on a lower
+  // neighbour's roof from both.
+  for (const PartyWall& wall : i_request.partyWalls) {
+    if (wall.hidden > i_first) last = std::min(last, wall.hidden - 1);
+    if (wall.onRoof > i_first) last = std::min(last, wall.onRoof - 1);
+    if (wall.onRoof == i_first) last = i_first;
   }
   return last;
 }

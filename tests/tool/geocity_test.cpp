@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,100 @@ TEST(GeoCity, EveryFeatureIsBuiltOrTold) {
   ASSERT_EQ(RunTool(kShipped, work / "one", {"--city", "../map.geojson", "--jobs", "1", "city.obj"}).status, 0);
   ASSERT_EQ(RunTool(kShipped, work / "three", {"--city", "../map.geojson", "--jobs", "3", "city.obj"}).status, 0);
   EXPECT_EQ(TestSupport::ReadFile(work / "one/city.obj"), TestSupport::ReadFile(work / "three/city.obj"));
+}
+
+// The triangles of each object of an OBJ that lie in the plane x = i_x, as (y, z) corners, and
+// the centres of its glass and door triangles.
+struct PlaneFaces {
+  std::vector<std::array<std::array<double, 2>, 3>> inPlane;
+  std::vector<std::array<double, 3>> openings;
+};
+
+std::vector<PlaneFaces> FacesAt(const std::string& i_obj, double i_x) {
+  std::vector<PlaneFaces> objects;
+  std::vector<std::array<double, 3>> v;
+  std::string line, material;
+  std::istringstream in(i_obj);
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string word;
+    words >> word;
+    if (word == "v") {
+      std::array<double, 3> p{};
+      words >> p[0] >> p[1] >> p[2];
+      v.push_back(p);
+    } else if (word == "o") {
+      objects.emplace_back();
+    } else if (word == "usemtl") {
+      words >> material;
+    } else if (word == "f" && !objects.empty()) {
+      std::vector<std::array<double, 3>> corners;
+      while (words >> word) corners.push_back(v[static_cast<std::size_t>(std::stol(word) - 1)]);
+      for (std::size_t k = 1; k + 1 < corners.size(); ++k) {
+        const std::array<std::array<double, 3>, 3> t{corners[0], corners[k], corners[k + 1]};
+        if (material.find("glass") != std::string::npos || material.find("door") != std::string::npos)
+          objects.back().openings.push_back({(t[0][0] + t[1][0] + t[2][0]) / 3, (t[0][1] + t[1][1] + t[2][1]) / 3,
+                                             (t[0][2] + t[1][2] + t[2][2]) / 3});
+        if (std::fabs(t[0][0] - i_x) < 1e-4 && std::fabs(t[1][0] - i_x) < 1e-4 && std::fabs(t[2][0] - i_x) < 1e-4)
+          objects.back().inPlane.push_back({{{t[0][1], t[0][2]}, {t[1][1], t[1][2]}, {t[2][1], t[2][2]}}});
+      }
+    }
+  }
+  return objects;
+}
+
+// The area two triangles of one plane share.
+double SharedArea(const std::array<std::array<double, 2>, 3>& i_a, std::array<std::array<double, 2>, 3> i_b) {
+  const auto cross = [](const std::array<double, 2>& o, const std::array<double, 2>& a, const std::array<double, 2>& b) {
+    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
+  };
+  if (cross(i_b[0], i_b[1], i_b[2]) < 0) std::swap(i_b[1], i_b[2]);
+  std::vector<std::array<double, 2>> part(i_a.begin(), i_a.end());
+  for (std::size_t i = 0; i < 3 && !part.empty(); ++i) {
+    std::vector<std::array<double, 2>> out;
+    for (std::size_t j = 0; j < part.size(); ++j) {
+      const auto& p = part[j];
+      const auto& q = part[(j + 1) % part.size()];
+      const double sp = cross(i_b[i], i_b[(i + 1) % 3], p), sq = cross(i_b[i], i_b[(i + 1) % 3], q);
+      if (sp >= 0) out.push_back(p);
+      if ((sp >= 0) != (sq >= 0)) out.push_back({p[0] + (q[0] - p[0]) * sp / (sp - sq), p[1] + (q[1] - p[1]) * sp / (sp - sq)});
+    }
+    part = std::move(out);
+  }
+  double twice = 0;
+  for (std::size_t i = 0; i < part.size(); ++i) twice += cross({0, 0}, part[i], part[(i + 1) % part.size()]);
+  return std::fabs(twice) / 2;
+}
+
+// Two houses sharing the wall east = 12 m, of equal and of unequal height: no face of one lies on
+// a face of the other, no window or door opens within a metre of the wall, and the pitched roof
+// asked of one of them gives way to a flat one (its eaves would overhang the other).
+TEST(GeoCity, NeighboursShareNoFaceAndTheirPartyWallNoOpening) {
+  for (const char* levels : {"2", "4"}) {
+    TestSupport::ScratchDir work;
+    TestSupport::WriteFile(
+        work / "row.json",
+        Collection({Feature("\"building:levels\":\"2\",\"roof:shape\":\"gabled\"", {{0, 0}, {12, 0}, {12, 9}, {0, 9}}),
+                    Feature("\"building:levels\":\"" + std::string(levels) + "\"", {{12, 0}, {24, 0}, {24, 9}, {12, 9}})}));
+    const TestSupport::RunResult run =
+        RunTool(kShipped, work.path.string(), {"--city", "row.json", "--crs", "metres", "--origin", "0,0", "city.obj"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("2 features, 2 built"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1 building that shares walls with neighbours is built with a flat roof"),
+              std::string::npos)
+        << run.output;
+    const std::vector<PlaneFaces> houses = FacesAt(TestSupport::ReadFile(work / "city.obj"), 12.0);
+    ASSERT_EQ(houses.size(), 2u);
+    EXPECT_FALSE(houses[0].inPlane.empty() && houses[1].inPlane.empty()) << levels;  // a wall stands on the line
+    double shared = 0;
+    for (const auto& a : houses[0].inPlane)
+      for (const auto& b : houses[1].inPlane) shared += SharedArea(a, b);
+    EXPECT_LT(shared, 1e-4) << levels;
+    for (const PlaneFaces& house : houses) {
+      EXPECT_FALSE(house.openings.empty());
+      for (const auto& at : house.openings) EXPECT_GT(std::fabs(at[0] - 12), 1.0) << levels << ": at y " << at[1];
+    }
+  }
 }
 
 TEST(GeoCity, AFileThatIsNoCollectionIsRefusedAtItsPlace) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -270,6 +271,58 @@ RoofShape RoofOf(const FeatureFacts& i_facts, const Ostrel::Buildings::Request& 
   return roof;
 }
 
+// The party walls of a building as the layout takes them: its sides against neighbours (mask
+// rows and columns; i_row, i_column the mask's cell of the footprint's (0, 0)), joined into
+// lines of one facing, neighbour and treatment. Of two walls in one plane the one left out is
+// left out up to the neighbour's height only; above it the wall is closed. Where the
+// neighbour's cells stand against the whole side, in its plane, and reach at least as high, the
+// roof row over it is the bare roof slab: it runs on into an equal neighbour's, which is bare
+// too, as one roof, or up to a taller neighbour's wall, whose storey on that roof is built as
+// over a terrace.
+std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel::Geo::PartySide>& i_sides, int i_row,
+                                                       int i_column, int i_storeys,
+                                                       const std::vector<int>& i_storeysOf) {
+  using Ostrel::Geo::Facing;
+  struct Side {
+    Ostrel::Buildings::PartyWall wall;
+    std::uint64_t neighbour;
+    std::int64_t along;  // the cell's place along the line
+  };
+  std::vector<Side> sides;
+  for (const Ostrel::Geo::PartySide& side : i_sides) {
+    const int theirs = i_storeysOf[side.neighbour - 1];
+    Ostrel::Buildings::PartyWall wall;
+    wall.side = "NESW"[static_cast<int>(side.facing)];
+    const std::int64_t x = i_row - side.row, z = side.column - i_column;  // the footprint's cell
+    wall.cells = {x, x, z, z};
+    wall.hidden = side.hidden ? std::min(i_storeys, theirs) : 0;
+    wall.bareRoof = side.covered && theirs >= i_storeys;
+    wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
+    const bool alongX = side.facing == Facing::East || side.facing == Facing::West;
+    sides.push_back({wall, side.neighbour, alongX ? x : z});
+  }
+  const auto key = [](const Side& s) {
+    const bool alongX = s.wall.side == 'E' || s.wall.side == 'W';
+    return std::make_tuple(s.wall.side, alongX ? s.wall.cells.z0 : s.wall.cells.x0, s.neighbour, s.wall.hidden,
+                           s.wall.bareRoof, s.wall.onRoof);
+  };
+  std::stable_sort(sides.begin(), sides.end(), [&](const Side& a, const Side& b) {
+    return key(a) != key(b) ? key(a) < key(b) : a.along < b.along;
+  });
+  std::vector<Ostrel::Buildings::PartyWall> walls;
+  for (std::size_t i = 0; i < sides.size(); ++i) {
+    const Side& s = sides[i];
+    if (i > 0 && key(sides[i - 1]) == key(s) && sides[i - 1].along + 1 == s.along) {
+      Ostrel::Buildings::CellRect& cells = walls.back().cells;
+      cells.x0 = std::min(cells.x0, s.wall.cells.x0), cells.x1 = std::max(cells.x1, s.wall.cells.x1);
+      cells.z0 = std::min(cells.z0, s.wall.cells.z0), cells.z1 = std::max(cells.z1, s.wall.cells.z1);
+      continue;
+    }
+    walls.push_back(s.wall);
+  }
+  return walls;
+}
+
 // A city building, ready to be made.
 struct GeoBuilding {
   Ostrel::Buildings::Request request;
@@ -479,24 +532,40 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
   }
 
   Ostrel::Geo::SettleOverlaps(outlines, cells);
+  // The buildings that cannot be built beside their neighbours are told and lose their cells, so
+  // that no neighbour leaves its wall out for one of them.
+  for (std::size_t i = 0; i < outlines.size(); ++i) {
+    Ostrel::Geo::CellFootprint& fit = outlines[i].fit;
+    const FeatureFacts& fact = facts[i];
+    int row = 0, column = 0;
+    if (!fit.fault.empty()) {
+      skipped.emplace_back(fact.number, fact.where + " is skipped: " + fit.fault + " beside its neighbours");
+    } else if (const CellFault shapeFault = FootprintFault(FootprintOfFit(fit, row, column)); !shapeFault.why.empty()) {
+      skipped.emplace_back(fact.number, fact.where + " is skipped: no shape the kit's pieces can build beside its "
+                                                     "neighbours" + shapeFault.why);
+      fit.fault = "no shape the kit's pieces can build";
+    } else {
+      continue;
+    }
+    fit.rows = fit.columns = 0;
+    fit.cells.clear();
+  }
+  const std::vector<std::vector<Ostrel::Geo::PartySide>> party = Ostrel::Geo::PartySides(outlines);
+  std::vector<int> storeysOf;  // by the building's number in the file, 1-based
+  for (const Ostrel::Geo::CityBuilding& outline : outlines) {
+    if (storeysOf.size() < outline.number) storeysOf.resize(outline.number, 0);
+    storeysOf[outline.number - 1] = outline.storeys;
+  }
+  std::uint64_t flattened = 0;
   std::vector<GeoBuilding> buildings;
   RoofNotes notes;
   std::vector<std::pair<std::uint64_t, std::string>> roofWarnings;
   for (std::size_t i = 0; i < outlines.size(); ++i) {
     const Ostrel::Geo::CellFootprint& fit = outlines[i].fit;
     const FeatureFacts& fact = facts[i];
-    if (!fit.fault.empty()) {
-      skipped.emplace_back(fact.number, fact.where + " is skipped: " + fit.fault + " beside its neighbours");
-      continue;
-    }
+    if (!fit.fault.empty()) continue;
     int row = 0, column = 0;
     const Footprint footprint = FootprintOfFit(fit, row, column);
-    const CellFault shapeFault = FootprintFault(footprint);
-    if (!shapeFault.why.empty()) {
-      skipped.emplace_back(fact.number, fact.where + " is skipped: no shape the kit's pieces can build beside its "
-                                                     "neighbours" + shapeFault.why);
-      continue;
-    }
     GeoBuilding building;
     building.request = MakeRequest(fact.style, "  ", {}, {}, 1, 1, fact.storeys);
     SetFootprint(building.request, footprint);
@@ -506,6 +575,13 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
     std::string warning;
     building.request.roof = RoofOf(fact, building.request, notes, warning);
     if (!warning.empty()) roofWarnings.emplace_back(fact.number, warning);
+    building.request.partyWalls = PartyWallsOf(party[i], row, column, fact.storeys, storeysOf);
+    if (!party[i].empty() && building.request.roof != RoofShape::Flat) {
+      // A pitched roof's eaves would overhang the neighbour, and its slopes rise from a wall the
+      // neighbour stands against.
+      building.request.roof = RoofShape::Flat;
+      ++flattened;
+    }
     building.frame = FrameOf(fit, row, column, building.request, settings.engine.pivot, kit);
     building.name = fact.name;
     building.line = fact.line;
@@ -516,6 +592,13 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
   std::stable_sort(skipped.begin(), skipped.end(),
                    [](const auto& i_a, const auto& i_b) { return i_a.first < i_b.first; });
   for (const auto& line : roofWarnings) Ostrel::Message::PrintWarning(line.second);
+  if (flattened > 0) {
+    Ostrel::Message::PrintWarning("City file " + Quoted(path) + ": " + std::to_string(flattened) +
+                                  (flattened == 1 ? " building that shares walls with neighbours is"
+                                                  : " buildings that share walls with neighbours are") +
+                                  " built with a flat roof instead of a pitched one, whose eaves would overhang the "
+                                  "neighbour");
+  }
   for (const auto& line : skipped) Ostrel::Message::PrintWarning(line.second);
   Ostrel::Message::PrintInfo("City file " + Quoted(path) + ": " + std::to_string(collection.features) +
                              " features, " + std::to_string(buildings.size()) + " built, " +

@@ -40,6 +40,7 @@ struct PartySide {
   int row = 0, column = 0;    // the building's cell
   Facing facing = Facing::North;
   bool hidden = false;        // left out: the neighbour's closed wall stands in its plane instead
+  bool covered = false;       // the neighbour's cells stand against the whole side, their wall in its plane
   std::uint64_t neighbour = 0;  // the neighbour's number
 };
 

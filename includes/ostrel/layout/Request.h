@@ -38,6 +38,23 @@ struct Band {
   std::string style;
 };
 
+// A line of facade cells that stands against a neighbour's wall: a party wall. It takes no
+// window, door or balcony, and where the neighbour's wall stands in its plane it is left out, so
+// that no face of one building lies on a face of the other.
+struct PartyWall {
+  char side = 'N';  // the facade the cells' sides face: N, E, S or W
+  CellRect cells;   // the cells, in the building's cells (a line: one x, or one z)
+  // Storeys from the ground (level 0 up to hidden - 1) whose wall is left out: the neighbour's
+  // wall stands in their place. The storeys above are closed walls.
+  std::int64_t hidden = 0;
+  // The roof row takes the bare roof slab without its parapet: the neighbour's wall, or its
+  // parapet, stands there and closes the slab's edge.
+  bool bareRoof = false;
+  // The storey whose wall stands on a lower neighbour's roof, 0 for none: it is built as a wall
+  // over a terrace, its foot open where the neighbour's roof slab meets it.
+  std::int64_t onRoof = 0;
+};
+
 // A building as the layout reads it. The requests are kept as given; only their first two
 // letters count, in upper case.
 struct Request {
@@ -58,6 +75,11 @@ struct Request {
   // cellsAlongZ are then its bounds. Null for a rectangle. A footprint's building takes a flat
   // roof and no setbacks (the tool refuses others).
   std::shared_ptr<const Footprint> footprint;
+  // Lines of facade cells against neighbours, none sharing a cell side; kept as lines, so that the
+  // plan grows with them, not with their cells. A cell at a corner of the footprint whose one
+  // side is left out takes its other side's closed wall. For a building without setbacks (the
+  // tool gives them to map data's buildings only).
+  std::vector<PartyWall> partyWalls;
 };
 
 // The request on a footprint: the footprint and its bounds (a footprint that fills its bounds

@@ -1,0 +1,142 @@
+// Party walls: facade cells against a neighbour take no window, door or balcony; those left out
+// for the neighbour's wall lay nothing on their storeys and the bare roof slab on the roof row,
+// their corners only the other side's wall; the plan stays folded along them.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Footprint.h>
+#include <ostrel/layout/FootprintInput.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Request.h>
+
+#include "lint/LintBuildings.h"
+
+namespace {
+
+using namespace Ostrel::Buildings;
+
+const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+
+bool Faces(const Placement& i_placement, std::int8_t i_xd, std::int8_t i_zd) {
+  return i_placement.xd == i_xd && i_placement.zd == i_zd;
+}
+
+// 5 x 5 cells, 4 storeys, its east side (z = 4, x 0 to -4, corners included) against a taller
+// neighbour: left out on the two lowest storeys, closed above, its roof row bare. The request
+// asks for a door and balconies there.
+TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
+  const Kit kit = LoadKit(kShipped, {"A"});
+  const KitStyle& style = *kit.style("A");
+  const auto piece = [&](PieceKind i_kind) { return style.piece(i_kind); };
+  Request request = MakeRequest("A", "EC", {"EA", "NA"}, {}, 3, 3, 4);
+  request.partyWalls.push_back({'E', {-4, 0, 4, 4}, 2, true, 0});
+  const Plan plan = MakePlan(request, kit);
+  int closedAbove = 0, caps = 0, cornerWalls = 0, northBalconies = 0;
+  ForEachPlacement(plan, kit, [&](const Placement& p) {
+    if (p.piece == piece(PieceKind::Balcony) && p.z < 4) ++northBalconies;
+    if (p.z != 4) return;
+    const bool corner = p.x == 0 || p.x == -4;
+    const std::string where = "x " + std::to_string(p.x) + ", level " + std::to_string(p.level);
+    EXPECT_NE(p.piece, piece(PieceKind::GroundDoor)) << where;
+    EXPECT_NE(p.piece, piece(PieceKind::Balcony)) << where;
+    if (p.level < 2) {
+      // Only the corners' north and south walls, running on to the neighbour's.
+      EXPECT_TRUE(corner) << where;
+      EXPECT_TRUE(Faces(p, 0, p.x == 0 ? 1 : -1)) << where;
+      EXPECT_EQ(p.piece, piece(p.level == 0 ? PieceKind::GroundClose : PieceKind::FloorClose)) << where;
+      cornerWalls += 1;
+    } else if (p.level < 4) {
+      if (!corner) {
+        EXPECT_EQ(p.piece, piece(PieceKind::FloorClose)) << where;
+        EXPECT_TRUE(Faces(p, 1, 0)) << where;
+        ++closedAbove;
+      } else {
+        EXPECT_EQ(p.piece, piece(PieceKind::Angle)) << where;
+      }
+    } else if (corner) {
+      EXPECT_EQ(p.piece, piece(PieceKind::Roof)) << where;
+      EXPECT_TRUE(Faces(p, 0, p.x == 0 ? 1 : -1)) << where;
+    } else {
+      EXPECT_EQ(p.piece, piece(PieceKind::RoofCap)) << where;
+      ++caps;
+    }
+  });
+  EXPECT_EQ(cornerWalls, 4);
+  EXPECT_EQ(closedAbove, 6);
+  EXPECT_EQ(caps, 3);
+  EXPECT_GT(northBalconies, 0);  // the other sides keep what they ask for
+}
+
+// The storey standing on a lower neighbour's roof is walled as over a terrace, the storeys above
+// and below it as closed walls.
+TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
+  const Kit kit = LoadKit(kShipped, {"B"});
+  const KitStyle& style = *kit.style("B");
+  Request request = MakeRequest("B", "  ", {}, {}, 3, 3, 5);
+  request.partyWalls.push_back({'S', {-4, -4, 1, 3}, 0, false, 2});
+  std::vector<int> onTerrace(6, 0), closed(6, 0);
+  ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+    if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 4) return;
+    if (p.piece == style.piece(PieceKind::TerraceFloorClose)) ++onTerrace[static_cast<std::size_t>(p.level)];
+    if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose))
+      ++closed[static_cast<std::size_t>(p.level)];
+  });
+  EXPECT_EQ(onTerrace, (std::vector<int>{0, 0, 3, 0, 0, 0}));
+  EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
+}
+
+// Walls kept closed change the pieces, not the surface: every style, on a rectangle and on an L,
+// is still one closed surface.
+TEST(PartyWalls, ClosedWallsKeepTheBuildingOneClosedSurface) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  std::vector<PieceId> same(kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  Footprint l;
+  std::string why;
+  ASSERT_TRUE(ParseOutline("0,0 6,0 6,3 3,3 3,6 0,6", l, why)) << why;
+  for (const char* style : {"A", "B", "S"}) {
+    for (const bool rectangle : {true, false}) {
+      Request request = MakeRequest(style, "WC", {"WA"}, {}, 3, 3, 3);
+      if (!rectangle) SetFootprint(request, l);
+      // The west side, corners included, and part of the north side.
+      request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false, 0});
+      request.partyWalls.push_back({'N', {0, 0, 1, 2}, 0, false, 0});
+      const Plan plan = MakePlan(request, kit);
+      BuildingFaults faults;
+      CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+      EXPECT_TRUE(faults.open.empty() && faults.shared.empty() && faults.overlaps.empty())
+          << style << (rectangle ? ", rectangle" : ", L");
+      std::size_t openings = 0;
+      ForEachPlacement(plan, kit, [&](const Placement& p) {
+        const KitStyle& s = *kit.style(style);
+        if (p.z == 0 && p.level < 3 && (p.piece == s.piece(PieceKind::GroundDoor) || p.piece == s.piece(PieceKind::Balcony)))
+          ++openings;
+      });
+      EXPECT_EQ(openings, 0u) << style;
+    }
+  }
+}
+
+// A wall 1,000 cells long, left out under 10 of 30 storeys, adds a handful of runs.
+TEST(PartyWalls, ThePlanGrowsWithTheWallsNotTheirCells) {
+  const Kit kit = LoadKit(kShipped, {"A"});
+  Request request = MakeRequest("A", "SC", {}, {}, 1000, 4, 30);
+  const std::size_t before = [&] {
+    std::size_t runs = 0;
+    for (const Block& block : MakePlan(request, kit).blocks) runs += block.runs.size();
+    return runs;
+  }();
+  request.partyWalls.push_back({'E', {-1001, 0, 5, 5}, 10, true, 0});
+  std::size_t runs = 0;
+  const Plan plan = MakePlan(request, kit);
+  for (const Block& block : plan.blocks) runs += block.runs.size();
+  EXPECT_LT(runs, before + 30);
+  EXPECT_LT(plan.blocks.size(), 12u);
+}
+
+}  // namespace
