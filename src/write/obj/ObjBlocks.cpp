@@ -173,9 +173,9 @@ class PartThreads {
 
 Offsets WriteObjOnThreads(ObjWriter& io_writer, std::ostream& io_out, const Kit& i_kit, const Plan& i_plan,
                           const Frame& i_frame, const Offsets& i_start, const MaterialNames& i_names,
-                          unsigned i_jobs, std::uint64_t* o_bytes) {
+                          unsigned i_jobs, std::uint64_t* o_bytes, std::uint64_t i_blockElements) {
   const WalkedRuns walked = WalkedRunsOf(i_plan, i_kit);
-  const ObjBlocks cut = CutObjBlocks(i_plan, i_kit, walked, i_start, i_names.used);
+  const ObjBlocks cut = CutObjBlocks(i_plan, i_kit, walked, i_start, i_names.used, i_blockElements);
   const std::vector<ObjBlock>& blocks = cut.blocks;
   if (blocks.empty()) return WriteObj(io_writer, i_kit, i_plan, i_frame, i_start, i_names);
   Flush(io_writer);

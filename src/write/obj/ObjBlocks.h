@@ -28,10 +28,13 @@ namespace Ostrel::Buildings {
 // writes it into io_out. What io_writer holds is flushed first, so that the building follows it;
 // a building whose blocks would be too large to hold a few at once (a kit of pieces of hundreds
 // of thousands of vertices) is written by io_writer alone. Returns the offsets after the building;
-// o_bytes, when given, has the bytes written into io_out directly added to it.
+// o_bytes, when given, has the bytes written into io_out directly added to it. A block holds about
+// i_blockElements elements (vertices, normals, texture coordinates and face corners): by default
+// one to three MiB of text in each part.
 Offsets WriteObjOnThreads(ObjWriter& io_writer, std::ostream& io_out, const Kit& i_kit, const Plan& i_plan,
                           const Frame& i_frame, const Offsets& i_start, const MaterialNames& i_names,
-                          unsigned i_jobs, std::uint64_t* o_bytes = nullptr);
+                          unsigned i_jobs, std::uint64_t* o_bytes = nullptr,
+                          std::uint64_t i_blockElements = std::uint64_t{1} << 17);
 
 // ---------------------------------------------------------------------------------------------
 // Internals
@@ -46,10 +49,6 @@ struct ObjBlock {
   MaterialState materials;  // the usemtl state the faces before it left
 };
 
-// Elements (vertices, normals, texture coordinates and face corners) of one block, about: a few
-// MiB of text in its largest part.
-inline constexpr std::uint64_t kBlockElements = std::uint64_t{1} << 17;
-
 struct ObjBlocks {
   std::vector<ObjBlock> blocks;
   Offsets end;  // the offsets after the building
@@ -58,9 +57,8 @@ struct ObjBlocks {
 // Cuts the walk into blocks of at least i_elements elements each (the last may have fewer), the
 // first starting at i_start. No blocks when a single placement has more than twice i_elements, as
 // a very dense piece has: its blocks could not be kept small.
-ObjBlocks CutObjBlocks(const Plan& i_plan, const Kit& i_kit, const WalkedRuns& i_walked,
-                                   const Offsets& i_start, bool i_materials,
-                                   std::uint64_t i_elements = kBlockElements);
+ObjBlocks CutObjBlocks(const Plan& i_plan, const Kit& i_kit, const WalkedRuns& i_walked, const Offsets& i_start,
+                       bool i_materials, std::uint64_t i_elements);
 
 }  // namespace detail
 
