@@ -75,7 +75,7 @@ TEST(ObjBlocks, TheBlocksWalkedInTurnAreTheWholeWalkAndCountItsElements) {
       ForEachPlacement(plan, kit, [&](const Placement& i_placement) { whole.push_back(i_placement); });
       const detail::WalkedRuns walked = detail::WalkedRunsOf(plan, kit);
       const Offsets start{5, 6, 7};
-      for (const std::uint64_t elements : {600u, 3000u, 1u << 20}) {
+      for (const std::uint64_t elements : {100u, 3000u, 1u << 20}) {
         const detail::ObjBlocks cut = detail::CutObjBlocks(plan, kit, walked, start, true, elements);
         ASSERT_FALSE(cut.blocks.empty()) << elements;
         std::vector<Placement> spans;
@@ -140,14 +140,14 @@ TEST(ObjBlocks, TheSameBytesAsOneWriterWhateverTheThreadsAndTheBlocks) {
       for (const MaterialNames& names : {NameMaterials(plan, kit), MaterialNames{}}) {
         const std::string one = Written(kit, plan, turned, names, 0, 0);
         for (const unsigned jobs : {1u, 2u, 3u, 8u}) {
-          for (const std::uint64_t elements : {600u, 3000u}) {
+          for (const std::uint64_t elements : {400u, 3000u}) {
             ASSERT_EQ(Difference(Written(kit, plan, turned, names, jobs, elements), one), "")
                 << jobs << " " << elements;
           }
         }
-        // Some pieces have more than twice 100 elements: the building's one writer writes it. And
-        // the blocks the tool cuts: the whole of a small building is one.
-        for (const std::uint64_t elements : {100u, 1u << 17}) {
+        // Some pieces have more than 16 times 50 elements: the building's one writer writes it.
+        // And the blocks the tool cuts: the whole of a small building is one.
+        for (const std::uint64_t elements : {50u, 1u << 15}) {
           ASSERT_EQ(Difference(Written(kit, plan, turned, names, 2, elements), one), "") << elements;
         }
       }

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
-#include <streambuf>
 #include <string>
 #include <thread>
 #include <utility>
@@ -31,7 +30,7 @@ ObjBlocks CutObjBlocks(const Plan& i_plan, const Kit& i_kit, const WalkedRuns& i
     const Piece& piece = i_kit.piece(i_placement.piece);
     const std::uint64_t own =
         piece.positions.size() + piece.normals.size() + piece.uvs.size() + piece.corners.size();
-    if (own > 2 * i_elements) {
+    if (own > kLargestPlacement * i_elements) {
       dense = true;
       return false;
     }
@@ -61,24 +60,6 @@ namespace {
 
 using namespace detail;
 
-// The stream a thread's writer writes a part of a block into: the text goes to the end of the
-// buffer it is pointed at.
-class PartBuffer : public std::streambuf {
- public:
-  std::string* text = nullptr;
-
- protected:
-  std::streamsize xsputn(const char* i_text, std::streamsize i_count) override {
-    text->append(i_text, static_cast<std::size_t>(i_count));
-    return i_count;
-  }
-  int_type overflow(int_type i_c) override {
-    if (traits_type::eq_int_type(i_c, traits_type::eof())) return traits_type::not_eof(i_c);
-    text->push_back(traits_type::to_char_type(i_c));
-    return i_c;
-  }
-};
-
 // What the threads share. The parts are numbered in the order of the text: the v lines of every
 // block, then the vn lines of every block, and so on. Part n is made into slot n % slots.size(),
 // and only once part n - slots.size() is written, so that the slots bound the memory.
@@ -89,7 +70,8 @@ struct PartQueue {
   std::size_t taken = 0;    // parts a thread has begun
   std::size_t written = 0;  // parts written to the output
   struct Slot {
-    std::string text;
+    std::vector<char> text;  // its first `bytes` bytes
+    std::size_t bytes = 0;
     bool ready = false;
   };
   std::vector<Slot> slots;
@@ -104,14 +86,16 @@ struct BuildingParts {
   const MaterialNames& names;
   const WalkedRuns& walked;
   const std::vector<ObjBlock>& blocks;
+  unsigned jobs;
 };
 
 // Takes parts in order and makes each into its slot, until none is left or the queue stops.
 void MakeParts(const BuildingParts& i_building, PartQueue& io_queue) {
-  PartBuffer buffer;
-  std::ostream stream(&buffer);
-  // The threads keep the cores busy themselves: no writing thread of its own.
-  const std::unique_ptr<ObjWriter> writer = MakeObjWriter(stream, false);
+  // The text is collected, never written: this stream gets nothing.
+  std::ostream nowhere(nullptr);
+  const std::unique_ptr<ObjWriter> writer = MakeObjWriter(nowhere, false);
+  writer->out.collect();
+  writer->budgetShares = i_building.jobs;
   const std::size_t blocks = i_building.blocks.size();
   for (;;) {
     std::size_t part = 0;
@@ -126,12 +110,11 @@ void MakeParts(const BuildingParts& i_building, PartQueue& io_queue) {
     }
     PartQueue::Slot& slot = io_queue.slots[part % io_queue.slots.size()];
     try {
-      buffer.text = &slot.text;
       const ObjBlock& block = i_building.blocks[part % blocks];
       WriteObjPart(*writer, i_building.kit, i_building.plan, i_building.frame,
                    static_cast<ObjPart>(part / blocks), i_building.walked, block.span, block.at,
                    block.materials, i_building.names);
-      Flush(*writer);
+      writer->out.takeText(slot.text, slot.bytes);
     } catch (...) {
       const std::lock_guard<std::mutex> lock(io_queue.mutex);
       if (!io_queue.failure) io_queue.failure = std::current_exception();
@@ -185,7 +168,7 @@ Offsets WriteObjOnThreads(ObjWriter& io_writer, std::ostream& io_out, const Kit&
   queue.slots.resize(2 * static_cast<std::size_t>(jobs));
   std::uint64_t bytes = 0;
   {
-    const PartThreads threads(queue, {i_kit, i_plan, i_frame, i_names, walked, blocks}, jobs);
+    const PartThreads threads(queue, {i_kit, i_plan, i_frame, i_names, walked, blocks, jobs}, jobs);
     for (std::size_t part = 0; part < queue.parts; ++part) {
       PartQueue::Slot& slot = queue.slots[part % queue.slots.size()];
       {
@@ -193,9 +176,8 @@ Offsets WriteObjOnThreads(ObjWriter& io_writer, std::ostream& io_out, const Kit&
         queue.changed.wait(lock, [&] { return slot.ready || queue.failure; });
         if (queue.failure) break;
       }
-      io_out.write(slot.text.data(), static_cast<std::streamsize>(slot.text.size()));
-      bytes += slot.text.size();
-      slot.text.clear();
+      io_out.write(slot.text.data(), static_cast<std::streamsize>(slot.bytes));
+      bytes += slot.bytes;
       {
         const std::lock_guard<std::mutex> lock(queue.mutex);
         slot.ready = false;

@@ -29,12 +29,13 @@ namespace Ostrel::Buildings {
 // a building whose blocks would be too large to hold a few at once (a kit of pieces of hundreds
 // of thousands of vertices) is written by io_writer alone. Returns the offsets after the building;
 // o_bytes, when given, has the bytes written into io_out directly added to it. A block holds about
-// i_blockElements elements (vertices, normals, texture coordinates and face corners): by default
-// one to three MiB of text in each part.
+// i_blockElements elements (vertices, normals, texture coordinates and face corners), or one
+// placement of up to 16 times as many: by default a few hundred KiB of text in each part, so that
+// a part is still in the cache when it is written, and at most about 12 MiB.
 Offsets WriteObjOnThreads(ObjWriter& io_writer, std::ostream& io_out, const Kit& i_kit, const Plan& i_plan,
                           const Frame& i_frame, const Offsets& i_start, const MaterialNames& i_names,
                           unsigned i_jobs, std::uint64_t* o_bytes = nullptr,
-                          std::uint64_t i_blockElements = std::uint64_t{1} << 17);
+                          std::uint64_t i_blockElements = std::uint64_t{1} << 15);
 
 // ---------------------------------------------------------------------------------------------
 // Internals
@@ -49,14 +50,17 @@ struct ObjBlock {
   MaterialState materials;  // the usemtl state the faces before it left
 };
 
+inline constexpr std::uint64_t kLargestPlacement = 16;
+
 struct ObjBlocks {
   std::vector<ObjBlock> blocks;
   Offsets end;  // the offsets after the building
 };
 
 // Cuts the walk into blocks of at least i_elements elements each (the last may have fewer), the
-// first starting at i_start. No blocks when a single placement has more than twice i_elements, as
-// a very dense piece has: its blocks could not be kept small.
+// first starting at i_start. No blocks when a single placement has more than kLargestPlacement
+// times i_elements, as a piece of hundreds of thousands of vertices has: a few blocks of it would
+// not be small.
 ObjBlocks CutObjBlocks(const Plan& i_plan, const Kit& i_kit, const WalkedRuns& i_walked, const Offsets& i_start,
                        bool i_materials, std::uint64_t i_elements);
 

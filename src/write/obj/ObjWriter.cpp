@@ -268,9 +268,9 @@ void UseKit(ObjWriter& io_writer, const Kit& i_kit) {
   io_writer.kit = &i_kit;
   io_writer.texts.assign(i_kit.pieces.size(), PieceText{});
   io_writer.readyBytes = 0;
-  io_writer.readyBudget = ReadyTextBudget(i_kit);
+  io_writer.readyBudget = ReadyTextBudget(i_kit) / io_writer.budgetShares;
   io_writer.columnBytes = 0;
-  io_writer.columnBudget = ColumnTextBudget(i_kit);
+  io_writer.columnBudget = ColumnTextBudget(i_kit) / io_writer.budgetShares;
 }
 
 }  // namespace

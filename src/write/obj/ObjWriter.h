@@ -91,6 +91,9 @@ struct ObjWriter {
   std::size_t readyBudget = 0;   // the most ready text kept for this kit
   std::size_t columnBytes = 0;   // of the coordinate text in texts
   std::size_t columnBudget = 0;  // the most coordinate text kept for this kit
+  // Writers that make one output's text together, each keeping its share of the budgets, so
+  // that together they keep no more than one.
+  unsigned budgetShares = 1;
 };
 
 }  // namespace Ostrel::Buildings
