@@ -75,7 +75,7 @@ struct PartQueue {
     bool ready = false;
   };
   std::vector<Slot> slots;
-  bool stop = false;            // a thread failed, or the output did: take no more parts
+  bool stop = false;            // a thread failed, or the writing ended: take no more parts
   std::exception_ptr failure;  // of the first thread that failed
 };
 
