@@ -30,7 +30,7 @@ ObjBlocks CutObjBlocks(const Plan& i_plan, const Kit& i_kit, const WalkedRuns& i
     const Piece& piece = i_kit.piece(i_placement.piece);
     const std::uint64_t own =
         piece.positions.size() + piece.normals.size() + piece.uvs.size() + piece.corners.size();
-    if (own > kLargestPlacement * i_elements) {
+    if (own > kLargestPlacement * i_elements || piece.positions.size() >= kKeptColumnsMinVertices) {
       dense = true;
       return false;
     }

@@ -26,8 +26,8 @@ namespace Ostrel::Buildings {
 
 // Writes one building as WriteObj does, its text made on i_jobs threads while the calling one
 // writes it into io_out. What io_writer holds is flushed first, so that the building follows it;
-// a building whose blocks would be too large to hold a few at once (a kit of pieces of hundreds
-// of thousands of vertices) is written by io_writer alone. Returns the offsets after the building;
+// a building of pieces of a thousand vertices or more (see CutObjBlocks) is written by io_writer
+// alone. Returns the offsets after the building;
 // o_bytes, when given, has the bytes written into io_out directly added to it. A block holds about
 // i_blockElements elements (vertices, normals, texture coordinates and face corners), or one
 // placement of up to 16 times as many: by default a few hundred KiB of text in each part, so that
@@ -60,7 +60,9 @@ struct ObjBlocks {
 // Cuts the walk into blocks of at least i_elements elements each (the last may have fewer), the
 // first starting at i_start. No blocks when a single placement has more than kLargestPlacement
 // times i_elements, as a piece of hundreds of thousands of vertices has: a few blocks of it would
-// not be small.
+// not be small. Nor when a piece is large enough for a writer to keep its coordinates' text
+// (kKeptColumnsMinVertices): each thread would make that text, and the piece's ready lines, again,
+// and keep them in its share of the budget, which costs more than the threads save.
 ObjBlocks CutObjBlocks(const Plan& i_plan, const Kit& i_kit, const WalkedRuns& i_walked, const Offsets& i_start,
                        bool i_materials, std::uint64_t i_elements);
 
