@@ -10,7 +10,11 @@
 # one piece of two million vertices, positions only.
 #
 # With BENCH_BASELINE naming another towerkit binary, every row is measured with both, run by
-# run in turn, so that the two ratios come from the same minutes of the machine.
+# run in turn, so that the two ratios come from the same minutes of the machine. BENCH_ARGS and
+# BENCH_BASELINE_ARGS add options to each, so that one binary can be measured against itself:
+#   BENCH_BASELINE=build/default/towerkit BENCH_ARGS="--jobs 2" BENCH_BASELINE_ARGS="--jobs 1" bench/run.sh
+# The user CPU time (the median, in seconds, of every thread) shows the work apart from the wall
+# time that other processes on the machine stretch.
 #
 # BENCH_DIR on a disk measures the file system as it is (a copy of a large file then waits for
 # write-back); on tmpfs (/dev/shm) it measures the page cache alone.
@@ -24,6 +28,8 @@ cd "$(dirname "$0")/.."
 tool=$(realpath "${1:-build/default/towerkit}")
 runs=${2:-5}
 baseline=${BENCH_BASELINE:+$(realpath "$BENCH_BASELINE")}
+read -ra toolArgs <<< "${BENCH_ARGS:-}"
+read -ra baselineArgs <<< "${BENCH_BASELINE_ARGS:-}"
 densekit=$(realpath "${BENCH_DENSEKIT:-build/bench/bench/densekit}")
 units=$(realpath units)
 dir=${BENCH_DIR:-$(mktemp -d /tmp/towerkit-bench-XXXXXX)}
@@ -41,17 +47,18 @@ median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 now() { echo "$EPOCHREALTIME"; }  # no process of its own, so it adds nothing to what it times
 calc() { awk "BEGIN {print $1}"; }
 
-# Builds style $2 of the kit $1 at w x l x h ($3 $4 $5) with the binary $6 into $dir/out.obj under
-# /usr/bin/time; prints the wall time in seconds.
+# Builds style $2 of the kit $1 at w x l x h ($3 $4 $5) with the binary $6 and the options after it
+# into $dir/out.obj under /usr/bin/time; prints the wall time in seconds.
 build() {
   local start
   start=$(now)
   OSTREL_UNITS_PATH="$1" /usr/bin/time -v -o "$dir/time.txt" \
-    "$6" -s "$2" -w "$3" -l "$4" -h "$5" -d NC -b SC -c WE "$dir/out.obj" > /dev/null
+    "$6" "${@:7}" -s "$2" -w "$3" -l "$4" -h "$5" -d NC -b SC -c WE "$dir/out.obj" > /dev/null
   calc "$(now) - $start"
 }
 
 peakKiB() { awk -F': ' '/Maximum resident set size/ {print $2}' "$dir/time.txt"; }
+userSeconds() { awk -F': ' '/User time \(seconds\)/ {print $2}' "$dir/time.txt"; }
 
 copy() {
   local start
@@ -62,41 +69,46 @@ copy() {
 
 header() {
   if [ -n "$baseline" ]; then
-    printf '%-22s %8s %9s %9s %9s %7s %9s %9s %7s\n' "$1" "MB" "build s" "peak MiB" "cp s" "ratio" \
-      "base s" "base MiB" "base ratio"
+    printf '%-22s %8s %9s %9s %7s %9s %7s %9s %9s %7s %9s\n' "$1" "MB" "build s" "peak MiB" "user s" "cp s" \
+      "ratio" "base s" "base MiB" "base user s" "base ratio"
   else
-    printf '%-22s %8s %9s %9s %9s %9s %7s\n' "$1" "MB" "build s" "MB/s" "peak MiB" "cp s" "ratio"
+    printf '%-22s %8s %9s %9s %9s %7s %9s %7s\n' "$1" "MB" "build s" "MB/s" "peak MiB" "user s" "cp s" "ratio"
   fi
 }
 
 # Measures one row: kit $1, style $2, size $3 $4 $5, named $6.
 row() {
-  local builds=() copies=() bases=() peak=0 basePeak=0 kib
+  local builds=() copies=() bases=() users=() baseUsers=() peak=0 basePeak=0 kib
   for ((i = 0; i < runs; i++)); do
     rm -f "$dir/out.obj" "$dir/copy.obj"
-    builds+=("$(build "$1" "$2" "$3" "$4" "$5" "$tool")")
+    builds+=("$(build "$1" "$2" "$3" "$4" "$5" "$tool" "${toolArgs[@]}")")
+    users+=("$(userSeconds)")
     kib=$(peakKiB); if (( kib > peak )); then peak=$kib; fi
     copies+=("$(copy)")
     if [ -n "$baseline" ]; then
       rm -f "$dir/out.obj"
-      bases+=("$(build "$1" "$2" "$3" "$4" "$5" "$baseline")")
+      bases+=("$(build "$1" "$2" "$3" "$4" "$5" "$baseline" "${baselineArgs[@]}")")
+      baseUsers+=("$(userSeconds)")
       kib=$(peakKiB); if (( kib > basePeak )); then basePeak=$kib; fi
     fi
   done
-  local bytes buildMedian copyMedian mb
+  local bytes buildMedian copyMedian mb userMedian
   bytes=$(stat -c %s "$dir/out.obj")
   buildMedian=$(printf '%s\n' "${builds[@]}" | median)
+  userMedian=$(printf '%s\n' "${users[@]}" | median)
   copyMedian=$(printf '%s\n' "${copies[@]}" | median)
   mb=$(calc "$bytes / 1000000")
   if [ -n "$baseline" ]; then
-    local baseMedian
+    local baseMedian baseUserMedian
     baseMedian=$(printf '%s\n' "${bases[@]}" | median)
-    printf '%-22s %8.1f %9.3f %9.1f %9.3f %7.2f %9.3f %9.1f %7.2f\n' "$6" "$mb" "$buildMedian" \
-      "$(calc "$peak / 1024")" "$copyMedian" "$(calc "$buildMedian / $copyMedian")" "$baseMedian" \
-      "$(calc "$basePeak / 1024")" "$(calc "$baseMedian / $copyMedian")"
+    baseUserMedian=$(printf '%s\n' "${baseUsers[@]}" | median)
+    printf '%-22s %8.1f %9.3f %9.1f %7.2f %9.3f %7.2f %9.3f %9.1f %11.2f %9.2f\n' "$6" "$mb" "$buildMedian" \
+      "$(calc "$peak / 1024")" "$userMedian" "$copyMedian" "$(calc "$buildMedian / $copyMedian")" "$baseMedian" \
+      "$(calc "$basePeak / 1024")" "$baseUserMedian" "$(calc "$baseMedian / $copyMedian")"
   else
-    printf '%-22s %8.1f %9.3f %9.1f %9.1f %9.3f %7.2f\n' "$6" "$mb" "$buildMedian" \
-      "$(calc "$mb / $buildMedian")" "$(calc "$peak / 1024")" "$copyMedian" "$(calc "$buildMedian / $copyMedian")"
+    printf '%-22s %8.1f %9.3f %9.1f %9.1f %7.2f %9.3f %7.2f\n' "$6" "$mb" "$buildMedian" \
+      "$(calc "$mb / $buildMedian")" "$(calc "$peak / 1024")" "$userMedian" "$copyMedian" \
+      "$(calc "$buildMedian / $copyMedian")"
   fi
 }
 

@@ -2,6 +2,7 @@
 // The buffer that writers collect output text in before handing it to their stream in large
 // blocks, with the writing of full blocks on a second thread.
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstddef>
@@ -118,10 +119,14 @@ class TextOut {
   TextOut& operator=(const TextOut&) = delete;
   ~TextOut() { flush(); }
 
-  // Returns where to write up to i_bytes more bytes (at most the buffer's size); commit(end)
-  // then keeps them.
+  // Returns where to write up to i_bytes more bytes (at most the buffer's size, unless the text
+  // is collected); commit(end) then keeps them.
   char* room(std::size_t i_bytes) {
     if (m_used + i_bytes > m_buffer.size()) {
+      if (m_collect) {
+        grow(i_bytes);
+        return m_buffer.data() + m_used;
+      }
       send();
       // Emptied, the old text need not move: a fresh buffer of twice the size.
       if (m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
@@ -132,7 +137,7 @@ class TextOut {
 
   // Appends text of any length; a text longer than the buffer goes to the stream as it is.
   void write(const char* i_text, std::size_t i_length) {
-    if (i_length > m_buffer.size()) {
+    if (i_length > m_buffer.size() && !m_collect) {
       flush();
       m_stream.write(i_text, static_cast<std::streamsize>(i_length));
       m_sent += i_length;
@@ -152,12 +157,37 @@ class TextOut {
     m_background.wait();
   }
 
+  // From now on keeps all the text, the buffer growing as it must, until takeText hands it over;
+  // the stream gets nothing more. For text made on one thread and written out by another.
+  void collect() {
+    flush();
+    m_collect = true;
+  }
+
+  // Of collected text: swaps it into io_text, whose first o_bytes bytes it is, and fills the
+  // buffer io_text held next, so that buffers go round without being copied or made anew.
+  void takeText(std::vector<char>& io_text, std::size_t& o_bytes) {
+    std::swap(m_buffer, io_text);
+    o_bytes = m_used;
+    m_sent += m_used;
+    m_used = 0;
+    if (m_buffer.size() < kFirstBufferBytes) m_buffer.resize(kFirstBufferBytes);
+  }
+
  private:
   // Room for the longest line (a few hundred bytes) many times over.
   static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
 
-  // Starts the writing of the collected text and empties the buffer.
+  // A buffer of at least twice the size, with room for i_bytes more, that keeps the text.
+  void grow(std::size_t i_bytes) {
+    std::vector<char> larger(std::max(2 * m_buffer.size(), m_used + i_bytes));
+    std::memcpy(larger.data(), m_buffer.data(), m_used);
+    m_buffer.swap(larger);
+  }
+
+  // Starts the writing of the collected text and empties the buffer; keeps it when collecting.
   void send() {
+    if (m_collect) return;
     if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
       m_background.hand(m_buffer, m_used);
     } else if (m_used > 0) {
@@ -173,6 +203,7 @@ class TextOut {
   std::uint64_t m_sent = 0;  // bytes handed to the stream or to m_background
   BackgroundWrites m_background;
   bool m_handOver;  // full buffers go to m_background instead of straight to the stream
+  bool m_collect = false;  // the text is kept for takeText, never written to the stream
 };
 
 }  // namespace Ostrel::Buildings::detail

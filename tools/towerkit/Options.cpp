@@ -170,7 +170,7 @@ ParseOutcome ApplyCity(const std::string&, const std::string& i_value, RunSettin
   return ParseOutcome::Run;
 }
 
-// --jobs and --shard are checked when a city is built: only then do they count.
+// --jobs and --shard are checked when the building or city is built: --shard counts only then.
 ParseOutcome ApplyJobs(const std::string&, const std::string& i_value, RunSettings& io_settings) {
   io_settings.jobs = i_value;
   return ParseOutcome::Run;
@@ -395,8 +395,8 @@ void WarnUnknownOption(const std::string& i_arg) {
                                 (hint.empty() ? "" : ": " + hint));
 }
 
-// --jobs and --shard say how to build the rows of --city: without one they change nothing. With
-// one, the shape of each building is its row's: the roof, setback and band columns.
+// --shard says which rows of --city to build: without one it changes nothing. With one, the shape
+// of each building is its row's: the roof, setback and band columns. (--jobs applies to both.)
 void WarnCityOnlyOptions(const RunSettings& i_settings) {
   if (!i_settings.city.empty()) {
     const auto ignored = [](const char* i_option, const char* i_column) {
@@ -410,8 +410,6 @@ void WarnCityOnlyOptions(const RunSettings& i_settings) {
     if (!i_settings.footprint.empty()) ignored("--footprint", "footprint");
     return;
   }
-  if (!i_settings.jobs.empty())
-    Ostrel::Message::PrintWarning("Option '--jobs' applies to --city only: it is ignored");
   if (!i_settings.shard.empty())
     Ostrel::Message::PrintWarning("Option '--shard' applies to --city only: it is ignored");
   if (!i_settings.tiles.empty())
@@ -521,8 +519,9 @@ void showHelp() {
       "                              balcony, close (requests separated by blanks, such as 'NC EA'); x, y,",
       "                              z (position in the output's units) and angle (degrees about +y);",
       "                              seed; id (the building's name, else building_ROW, ROW counted from 1)",
-      " --jobs N             Makes the buildings of --city on N threads (default: one per core); the",
-      "                              output is the same whatever N",
+      " --jobs N             Makes the buildings of --city on N threads (default: one per core), and",
+      "                              a single building's OBJ text in blocks on N threads; the output",
+      "                              is the same whatever N",
       " --shard K/N          Builds only the K-th (from 1) of N equal blocks of rows of --city",
       "      towerkit --city city.csv --shard 2/4 city-2.obj",
       "",

@@ -17,6 +17,7 @@
 #include <ostrel/utils/Messages.h>
 #include <ostrel/write/Formats.h>
 
+#include "CityRun.h"
 #include "Lint.h"
 #include "RunInputs.h"
 #include "SceneFiles.h"
@@ -157,6 +158,8 @@ void WarnMarkersWithoutDoor(const RunSettings& i_settings, const Ostrel::Buildin
 
 int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath, const Catalogue& i_styles) {
   using namespace Ostrel::Buildings;
+  unsigned jobs = 1;
+  if (!ParseJobs(i_settings.jobs, jobs)) return kExitFailure;
   const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
   Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
                                 i_settings.width, i_settings.length, i_settings.height);
@@ -202,6 +205,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   SceneOptions options = SceneOptionsOf(i_settings);
   if (format.metres) options.kitUnits = true;
   options.sheets = sheets;
+  options.obj.jobs = jobs;
   SceneFiles files{&scene, nullptr, options, KitInputs(kit), "building", 1, refused};
   return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }

@@ -19,7 +19,10 @@ struct ObjOptions {
   std::string libraryName{};
   std::string libraryFolder = ".";
   std::uint64_t vertexOffset = 0;  // vertex indices start after this many
-  unsigned jobs = 1;               // threads that make buildings, the calling one included
+  // Threads that make a city's buildings, the calling one included; a single building's text (or
+  // each building's, when they carry engine extras) is made on this many while the calling one
+  // writes it. The output is the same bytes whatever the number.
+  unsigned jobs = 1;
 };
 
 }  // namespace Ostrel::Buildings

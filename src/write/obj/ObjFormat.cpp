@@ -10,6 +10,7 @@
 #include <ostrel/write/Obj.h>
 
 #include "write/Writer.h"
+#include "write/obj/ObjBlocks.h"
 #include "write/obj/ObjCity.h"
 #include "write/obj/ObjExtras.h"
 #include "write/obj/ObjWriter.h"
@@ -39,9 +40,11 @@ class ObjFormat : public Writer {
     if (!obj.comment.empty()) mtllib = "# " + obj.comment + (library ? "\n" + mtllib : std::string());
     const Offsets start{obj.vertexOffset, 0, 0};
     // A building's engine extras have vertex counts known only once they are made, so the
-    // buildings with extras are written in turn, each taking its index offsets from the last.
+    // buildings with extras are written in turn, each taking its index offsets from the last. So
+    // is a single building: its own text is made on the threads instead.
     const bool extras = options.engine.adds();
-    if (obj.jobs > 1 && !extras) return writeOnThreads(io_context, mtllib, start);
+    const bool city = io_context.survey.buildings > 1;
+    if (obj.jobs > 1 && !extras && city) return writeOnThreads(io_context, mtllib, start);
     const std::vector<TriangleMesh> pieces = extras ? MakeTriangleMeshes(io_context.kit) : std::vector<TriangleMesh>();
     const std::vector<PieceLevel> pieceLevels = MakePieceLevels(io_context.kit, options.engine.lods);
 
@@ -51,13 +54,16 @@ class ObjFormat : public Writer {
     Offsets at = start;
     SceneBuilding building;
     std::uint64_t done = 0;
+    std::uint64_t direct = 0;  // bytes the threads' text took to the output past the writer
     while (io_context.next(building)) {
       const bool levels = options.engine.lods > 0;
       if (levels) WriteLine(*writer, "o " + LevelName(building.name, 0));
       else if (obj.objectLines) WriteLine(*writer, "o " + building.name);
-      at = WriteObj(*writer, io_context.kit, building.plan, building.frame, at, names);
+      at = obj.jobs > 1 ? WriteObjOnThreads(*writer, io_context.out, io_context.kit, building.plan, building.frame,
+                                            at, names, obj.jobs, &direct)
+                        : WriteObj(*writer, io_context.kit, building.plan, building.frame, at, names);
       if (extras) at = writeExtras(io_context, pieces, pieceLevels, building, *writer, at);
-      if (options.progress) options.progress(++done, writer->out.bytes());
+      if (options.progress) options.progress(++done, writer->out.bytes() + direct);
     }
     Flush(*writer);
   }

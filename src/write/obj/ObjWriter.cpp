@@ -218,13 +218,12 @@ void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_
 struct MaterialRun {
   const MaterialNames* names;
   const Kit* kit;
-  bool started = false;  // false until the building's first face
-  std::uint32_t current = Obj::kNoMaterial;
+  MaterialState state;  // not started until the building's first face
 
   void face(TextOut& io_out, std::uint32_t i_material) {
-    if (started && i_material == current) return;
-    started = true;
-    current = i_material;
+    if (state.started && i_material == state.current) return;
+    state.started = true;
+    state.current = i_material;
     const std::string& name =
         i_material == Obj::kNoMaterial ? names->defaultName : kit->materials[i_material];
     io_out.write("usemtl ", 7);
@@ -263,6 +262,17 @@ void Advance(Offsets& io_offsets, const Piece& i_piece) {
   io_offsets.uvs += i_piece.uvs.size();
 }
 
+// Readies the writer's text caches for i_kit's pieces, unless they are already.
+void UseKit(ObjWriter& io_writer, const Kit& i_kit) {
+  if (io_writer.kit == &i_kit) return;
+  io_writer.kit = &i_kit;
+  io_writer.texts.assign(i_kit.pieces.size(), PieceText{});
+  io_writer.readyBytes = 0;
+  io_writer.readyBudget = ReadyTextBudget(i_kit) / io_writer.budgetShares;
+  io_writer.columnBytes = 0;
+  io_writer.columnBudget = ColumnTextBudget(i_kit) / io_writer.budgetShares;
+}
+
 }  // namespace
 
 std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread) {
@@ -271,14 +281,7 @@ std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream, bool i_writeOn
 
 Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
                  const Offsets& i_start, const MaterialNames& i_names) {
-  if (io_writer.kit != &i_kit) {
-    io_writer.kit = &i_kit;
-    io_writer.texts.assign(i_kit.pieces.size(), PieceText{});
-    io_writer.readyBytes = 0;
-    io_writer.readyBudget = ReadyTextBudget(i_kit);
-    io_writer.columnBytes = 0;
-    io_writer.columnBudget = ColumnTextBudget(i_kit);
-  }
+  UseKit(io_writer, i_kit);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     WriteVertices(io_writer, i_placement.piece, FloatsOf(i_placement), i_frame);
   });
@@ -290,7 +293,7 @@ Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, con
   ForEachPlacement(i_plan, i_kit,
                    [&](const Placement& i_placement) { WriteUvs(io_writer, i_placement.piece); });
   Offsets at = i_start;
-  MaterialRun run{&i_names, &i_kit};
+  MaterialRun run{&i_names, &i_kit, MaterialState{}};
   MaterialRun* const materials = i_names.used ? &run : nullptr;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const Piece& piece = i_kit.piece(i_placement.piece);
@@ -298,6 +301,38 @@ Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, con
     Advance(at, piece);
   });
   return at;
+}
+
+void WriteObjPart(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
+                  ObjPart i_part, const WalkedRuns& i_walked, const PlanSpan& i_span, const Offsets& i_at,
+                  const MaterialState& i_materials, const MaterialNames& i_names) {
+  UseKit(io_writer, i_kit);
+  switch (i_part) {
+    case ObjPart::Vertices:
+      return ForEachInSpan(i_plan, i_walked, i_span, [&](const Placement& i_placement) {
+        WriteVertices(io_writer, i_placement.piece, FloatsOf(i_placement), i_frame);
+      });
+    case ObjPart::Normals: {
+      const Turn building = MakeTurn(i_frame.xdir, i_frame.zdir);
+      const NormalStretch stretch = MakeNormalStretch(i_frame);
+      return ForEachInSpan(i_plan, i_walked, i_span, [&](const Placement& i_placement) {
+        WriteNormals(io_writer, i_placement.piece, FloatsOf(i_placement), building, stretch);
+      });
+    }
+    case ObjPart::Uvs:
+      return ForEachInSpan(i_plan, i_walked, i_span,
+                           [&](const Placement& i_placement) { WriteUvs(io_writer, i_placement.piece); });
+    case ObjPart::Faces: {
+      Offsets at = i_at;
+      MaterialRun run{&i_names, &i_kit, i_materials};
+      MaterialRun* const materials = i_names.used ? &run : nullptr;
+      return ForEachInSpan(i_plan, i_walked, i_span, [&](const Placement& i_placement) {
+        const Piece& piece = i_kit.piece(i_placement.piece);
+        WriteFaces(io_writer, piece, at, materials);
+        Advance(at, piece);
+      });
+    }
+  }
 }
 
 void WriteLine(ObjWriter& io_writer, const std::string& i_line) {

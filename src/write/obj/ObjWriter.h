@@ -20,6 +20,7 @@
 #include <ostrel/utils/NumberFormat.h>
 #include <ostrel/scene/Materials.h>
 
+#include "write/PlanSpans.h"
 #include "write/TextOut.h"
 #include "write/obj/ObjText.h"
 
@@ -52,6 +53,26 @@ void WriteLine(ObjWriter& io_writer, const std::string& i_line);
 
 void Flush(ObjWriter& io_writer);
 
+// The four parts of a building's text, in the order they are written: every v line, then the vn,
+// vt and f lines.
+enum class ObjPart { Vertices, Normals, Uvs, Faces };
+
+// Where the faces before a span of placements left the usemtl lines: whether the building's
+// first face is written yet, and the material of the last one.
+struct MaterialState {
+  bool started = false;
+  std::uint32_t current = Obj::kNoMaterial;
+};
+
+// Writes one part of the lines of a span of the building's placements (PlanSpans.h), as WriteObj
+// writes them in the building's text; i_walked is WalkedRunsOf(i_plan, i_kit). For the faces,
+// i_at holds the offsets before the span's first placement and i_materials the usemtl state the
+// faces before it left; the other parts do not read them. The parts of consecutive spans, each
+// written by any writer, joined part by part in order, are the building's text.
+void WriteObjPart(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
+                  ObjPart i_part, const detail::WalkedRuns& i_walked, const detail::PlanSpan& i_span,
+                  const Offsets& i_at, const MaterialState& i_materials, const MaterialNames& i_names = {});
+
 // ---------------------------------------------------------------------------------------------
 // Internals
 // ---------------------------------------------------------------------------------------------
@@ -70,6 +91,9 @@ struct ObjWriter {
   std::size_t readyBudget = 0;   // the most ready text kept for this kit
   std::size_t columnBytes = 0;   // of the coordinate text in texts
   std::size_t columnBudget = 0;  // the most coordinate text kept for this kit
+  // Writers that make one output's text together, each keeping its share of the budgets, so
+  // that together they keep no more than one.
+  unsigned budgetShares = 1;
 };
 
 }  // namespace Ostrel::Buildings
