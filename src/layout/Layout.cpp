@@ -712,13 +712,4 @@ bool MayPlace(const Plan& i_plan, const Placement& i_placement, PieceId i_piece)
   return false;
 }
 
-Placement MovedTo(const Placement& i_placement, const Block&, std::int64_t i_r, const Run& i_run, std::int64_t i_k) {
-  Placement moved = i_placement;
-  moved.x += i_r * i_run.bx + i_k * i_run.dx;
-  moved.z += i_r * i_run.bz + i_k * i_run.dz;
-  moved.level += i_r * i_run.blevel;
-  moved.step += i_r * i_run.bstep;
-  return moved;
-}
-
 }  // namespace Ostrel::Buildings

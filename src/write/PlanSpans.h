@@ -54,18 +54,10 @@ WalkPlace WalkFrom(const Plan& i_plan, const WalkedRuns& i_walked, WalkPlace i_f
         const std::int64_t repeats = RepeatsAt(run, at.r);
         for (; at.k < repeats; ++at.k, at.slot = 0) {
           while (at.slot < run.period.size()) {
-            Placement placement = run.period[at.slot];
-            placement.x += at.r * run.bx + at.k * run.dx;
-            placement.z += at.r * run.bz + at.k * run.dz;
-            placement.level += at.r * run.blevel;
-            placement.step += at.r * run.bstep;
-            if (placement.choice != 0) {
-              placement.piece = PlacedPiece(i_plan, placement);
-              placement.choice = 0;
-            }
+            const Placement placement = Walked(i_plan, block, at.r, run, at.k, run.period[at.slot]);
             const WalkPlace here = at;
             ++at.slot;
-            if (!i_visit(here, static_cast<const Placement&>(placement))) return at;
+            if (!i_visit(here, placement)) return at;
           }
         }
       }

@@ -131,8 +131,15 @@ inline std::int64_t RepeatsAt(const Run& i_run, std::int64_t i_r) {
 
 // A placement of a run moved to its k-th repeat within the r-th repeat of its block, as the walk
 // puts it (its choice not yet taken).
-Placement MovedTo(const Placement& i_placement, const Block& i_block, std::int64_t i_r, const Run& i_run,
-                  std::int64_t i_k);
+inline Placement MovedTo(const Placement& i_placement, const Block&, std::int64_t i_r, const Run& i_run,
+                         std::int64_t i_k) {
+  Placement moved = i_placement;
+  moved.x += i_r * i_run.bx + i_k * i_run.dx;
+  moved.z += i_r * i_run.bz + i_k * i_run.dz;
+  moved.level += i_r * i_run.blevel;
+  moved.step += i_r * i_run.bstep;
+  return moved;
+}
 
 // PiecesInOrder, CountPlan and CountPieces (PlanCounts.h) list and count what a plan places.
 
@@ -141,6 +148,17 @@ Placement MovedTo(const Placement& i_placement, const Block& i_block, std::int64
 // ---------------------------------------------------------------------------------------------
 
 namespace detail {
+
+// A placement of a run where the walk puts it (MovedTo), its choice taken.
+inline Placement Walked(const Plan& i_plan, const Block& i_block, std::int64_t i_r, const Run& i_run,
+                        std::int64_t i_k, const Placement& i_placement) {
+  Placement placement = MovedTo(i_placement, i_block, i_r, i_run, i_k);
+  if (placement.choice != 0) {
+    placement.piece = PlacedPiece(i_plan, placement);
+    placement.choice = 0;
+  }
+  return placement;
+}
 
 // Walks the plan; i_skip(run) leaves a run out.
 template <typename Skip, typename Visit>
@@ -157,16 +175,8 @@ void WalkPlan(const Plan& i_plan, Skip&& i_skip, Visit&& i_visit) {
         const Run& run = *walked;
         const std::int64_t repeats = RepeatsAt(run, r);
         for (std::int64_t k = 0; k < repeats; ++k) {
-          for (Placement placement : run.period) {
-            placement.x += r * run.bx + k * run.dx;
-            placement.z += r * run.bz + k * run.dz;
-            placement.level += r * run.blevel;
-            placement.step += r * run.bstep;
-            if (placement.choice != 0) {
-              placement.piece = PlacedPiece(i_plan, placement);
-              placement.choice = 0;
-            }
-            i_visit(static_cast<const Placement&>(placement));
+          for (const Placement& placement : run.period) {
+            i_visit(static_cast<const Placement&>(Walked(i_plan, block, r, run, k, placement)));
           }
         }
       }
