@@ -349,6 +349,15 @@ TEST(FootprintLayout, ThePlanGrowsWithTheOutlineNotTheCells) {
   for (const Block& block : plan.blocks) runs += block.runs.size();
   EXPECT_LT(runs, 400u);
   EXPECT_GT(CountPlan(plan, kit).vertices, 1000000u);
+  // Two setbacks of hundreds of cells: three blocks and two terraces, each as folded.
+  request.setbacks = {{10, 100, 100, 100, 100}, {20, 200, 200, 200, 200}};
+  ASSERT_EQ(SetbackFault(request, 0) + SetbackFault(request, 1), "");
+  const Plan stepped = MakePlan(request, kit);
+  EXPECT_LT(stepped.blocks.size(), 120u);
+  runs = 0;
+  for (const Block& block : stepped.blocks) runs += block.runs.size();
+  EXPECT_LT(runs, 1500u);
+  EXPECT_GT(CountPlan(stepped, kit).vertices, 1000000u);
 }
 
 }  // namespace
