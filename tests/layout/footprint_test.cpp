@@ -163,11 +163,13 @@ const Shape kShapes[] = {
 // Shapes that step back, each setback as the tool reads it: every side of an L, U and courtyard
 // block at once (their inner corners over the terrace), two setbacks one above the other, the
 // sides away from an L's inner corner (its walls flush with the storeys below) and the sides at
-// it (the corner moves in diagonally), by more cells on some sides than others.
+// it (the corner moves in diagonally), and hip and gable roofs on the top block's cells (style S
+// offers flat roofs only).
 struct Stepped {
   const char* name;
   const char* outline;
   std::vector<const char*> setbacks;
+  RoofShape roof = RoofShape::Flat;
 };
 const Stepped kStepped[] = {
     {"L", "0,0 10,0 10,5 5,5 5,12 0,12", {"2"}},
@@ -177,6 +179,8 @@ const Stepped kStepped[] = {
     {"U", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"1:NESW:1"}},
     {"O", "0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {"2"}},
     {"O twice", "0,0 16,0 16,16 0,16; 6,6 10,6 10,10 6,10", {"1", "3"}},
+    {"L under a hip roof", "0,0 10,0 10,5 5,5 5,12 0,12", {"2"}, RoofShape::Hip},
+    {"U under a gable roof", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"1:S:1"}, RoofShape::Gable},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -200,6 +204,7 @@ TEST(FootprintLayout, ShapesAreOneClosedSurfaceOnTheirCells) {
     for (const Stepped& shape : kStepped) {
       Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE", "SO"}, 1, 1, 5);
       SetFootprint(request, Outline(shape.outline));
+      request.roof = std::string(style) == "S" ? RoofShape::Flat : shape.roof;
       for (const char* text : shape.setbacks) {
         Setback setback;
         std::string why;
