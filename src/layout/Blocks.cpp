@@ -13,18 +13,6 @@ namespace Ostrel::Buildings {
 
 namespace {
 
-// Of a footprint's building, where each block of storeys' rectangles start among BlockCells', and
-// their count at the end: block b of storeys has rectangles starts[b] .. starts[b + 1] - 1.
-std::vector<std::size_t> StoreyBlockStarts(const Request& i_request, std::vector<CellRect>* o_cells = nullptr) {
-  std::vector<std::size_t> starts{0};
-  for (std::size_t b = 0; b <= i_request.setbacks.size(); ++b) {
-    const std::vector<CellRect> rects = Rectangles(BlockFootprintOf(i_request, b));
-    starts.push_back(starts.back() + rects.size());
-    if (o_cells) o_cells->insert(o_cells->end(), rects.begin(), rects.end());
-  }
-  return starts;
-}
-
 // The nearest of i_blocks[i_first .. i_last - 1] to (x, z), as BlockAtPoint.
 std::int64_t NearestBlock(const std::vector<CellRect>& i_blocks, std::size_t i_first, std::size_t i_last, float i_x,
                           float i_z, std::int64_t i_block) {
@@ -47,58 +35,55 @@ std::int64_t NearestBlock(const std::vector<CellRect>& i_blocks, std::size_t i_f
 
 }  // namespace
 
+FootprintBlocks FootprintBlocksOf(const Request& i_request) {
+  FootprintBlocks blocks;
+  if (!i_request.footprint) return blocks;
+  blocks.starts.push_back(0);
+  for (std::size_t b = 0; b <= i_request.setbacks.size(); ++b) {
+    blocks.storeys.push_back(BlockFootprintOf(i_request, b));
+    const std::vector<CellRect> rects = Rectangles(blocks.storeys.back());
+    blocks.cells.insert(blocks.cells.end(), rects.begin(), rects.end());
+    blocks.starts.push_back(blocks.cells.size());
+  }
+  return blocks;
+}
+
 std::int64_t BlockCount(const Request& i_request) {
-  if (i_request.footprint && !i_request.setbacks.empty())
-    return static_cast<std::int64_t>(StoreyBlockStarts(i_request).back());
-  if (i_request.footprint) return static_cast<std::int64_t>(Rectangles(*i_request.footprint).size());
+  if (i_request.footprint) return static_cast<std::int64_t>(FootprintBlocksOf(i_request).cells.size());
   return static_cast<std::int64_t>(i_request.setbacks.size()) + 1;
 }
 
-std::vector<CellRect> BlockCells(const Request& i_request) {
-  if (!i_request.footprint) return {};
-  std::vector<CellRect> cells;
-  StoreyBlockStarts(i_request, &cells);
-  return cells;
-}
-
-std::vector<std::size_t> BlockCellStarts(const Request& i_request) {
-  if (!i_request.footprint) return {};
-  return StoreyBlockStarts(i_request);
-}
-
-std::int64_t BlockAtPoint(const std::vector<std::size_t>& i_starts, const std::vector<CellRect>& i_blocks, float i_x,
-                          float i_z, std::int64_t i_block) {
-  if (i_starts.size() <= 2) return BlockAtPoint(i_blocks, i_x, i_z, i_block);
-  // Only among the rectangles of i_block's storeys: the blocks above stand on the same ground.
-  const std::vector<std::size_t>& starts = i_starts;
-  std::size_t b = 0;
-  while (b + 2 < starts.size() && starts[b + 1] <= static_cast<std::size_t>(i_block)) ++b;
-  return NearestBlock(i_blocks, starts[b], starts[b + 1], i_x, i_z, i_block);
-}
+std::vector<CellRect> BlockCells(const Request& i_request) { return FootprintBlocksOf(i_request).cells; }
 
 std::int64_t BlockAtPoint(const std::vector<CellRect>& i_blocks, float i_x, float i_z, std::int64_t i_block) {
   return NearestBlock(i_blocks, 0, i_blocks.size(), i_x, i_z, i_block);
 }
 
+std::int64_t BlockAtPoint(const FootprintBlocks& i_blocks, float i_x, float i_z, std::int64_t i_block) {
+  // Only among the rectangles of i_block's storeys: the blocks above stand on the ground of those
+  // below.
+  std::size_t b = 0;
+  while (b + 2 < i_blocks.starts.size() && i_blocks.starts[b + 1] <= static_cast<std::size_t>(i_block)) ++b;
+  return NearestBlock(i_blocks.cells, i_blocks.starts[b], i_blocks.starts[b + 1], i_x, i_z, i_block);
+}
+
 std::int64_t BlockOf(const Request& i_request, const Placement& i_placement) {
-  if (i_request.footprint && !i_request.setbacks.empty()) {
-    // The block of its storeys, as a rectangle's; at a setback's storey the terrace (outside the
-    // block above) belongs to the block below. Then the nearest of that block's rectangles.
-    std::size_t block = 0;
-    while (block < i_request.setbacks.size() && i_placement.level >= i_request.setbacks[block].level) ++block;
-    if (block > 0 && i_placement.level == i_request.setbacks[block - 1].level &&
-        !ContainsCell(BlockFootprintOf(i_request, block), i_placement.x, i_placement.z))
-      --block;
-    std::vector<CellRect> cells;
-    const std::vector<std::size_t> starts = StoreyBlockStarts(i_request, &cells);
-    return NearestBlock(cells, starts[block], starts[block + 1], static_cast<float>(i_placement.x),
-                        static_cast<float>(i_placement.z), static_cast<std::int64_t>(starts[block]));
-  }
-  if (i_request.footprint) {
-    return BlockAtPoint(BlockCells(i_request), static_cast<float>(i_placement.x), static_cast<float>(i_placement.z), 0);
-  }
+  return BlockOf(i_request, FootprintBlocksOf(i_request), i_placement);
+}
+
+std::int64_t BlockOf(const Request& i_request, const FootprintBlocks& i_blocks, const Placement& i_placement) {
   std::size_t block = 0;
   while (block < i_request.setbacks.size() && i_placement.level >= i_request.setbacks[block].level) ++block;
+  if (i_request.footprint) {
+    // The block of its storeys, as a rectangle's below; then the nearest of that block's
+    // rectangles.
+    if (block > 0 && i_placement.level == i_request.setbacks[block - 1].level &&
+        !ContainsCell(i_blocks.storeys[block], i_placement.x, i_placement.z))
+      --block;
+    return NearestBlock(i_blocks.cells, i_blocks.starts[block], i_blocks.starts[block + 1],
+                        static_cast<float>(i_placement.x), static_cast<float>(i_placement.z),
+                        static_cast<std::int64_t>(i_blocks.starts[block]));
+  }
   if (block == 0 || i_placement.level != i_request.setbacks[block - 1].level) return static_cast<std::int64_t>(block);
   const BlockRect above = BlockRectOf(i_request, block);
   const bool inside = i_placement.x <= above.x0 && i_placement.x > above.x0 - above.cellsAlongX &&

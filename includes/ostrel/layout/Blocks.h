@@ -29,19 +29,29 @@ std::vector<CellRect> BlockCells(const Request& i_request);
 // of the footprint); i_block when there are none (a rectangle's building).
 std::int64_t BlockAtPoint(const std::vector<CellRect>& i_blocks, float i_x, float i_z, std::int64_t i_block);
 
-// Where each block of storeys' rectangles start among BlockCells', and their count at the end:
-// block b of storeys has rectangles starts[b] .. starts[b + 1] - 1. None for a rectangle's.
-std::vector<std::size_t> BlockCellStarts(const Request& i_request);
+// A footprint's blocks, found once for the many placements of its plan: the rectangles
+// (BlockCells), where each block of storeys' rectangles start among them and their count at the
+// end (block b of storeys has rectangles starts[b] .. starts[b + 1] - 1), and each block of
+// storeys' cells. All empty for a rectangle's building.
+struct FootprintBlocks {
+  std::vector<CellRect> cells;
+  std::vector<std::size_t> starts;
+  std::vector<Footprint> storeys;
+};
 
-// BlockAtPoint among the rectangles of i_block's storeys only (i_starts: BlockCellStarts), since a
-// footprint's blocks above a setback stand on the ground of those below.
-std::int64_t BlockAtPoint(const std::vector<std::size_t>& i_starts, const std::vector<CellRect>& i_blocks, float i_x,
-                          float i_z, std::int64_t i_block);
+FootprintBlocks FootprintBlocksOf(const Request& i_request);
+
+// BlockAtPoint among the rectangles of i_block's storeys only, since a footprint's blocks above a
+// setback stand on the ground of those below.
+std::int64_t BlockAtPoint(const FootprintBlocks& i_blocks, float i_x, float i_z, std::int64_t i_block);
 
 // The block (0-based, below BlockCount) that a walked placement of the request's plan belongs to:
 // the block of its storey; at a setback's storey the terrace (outside the block above) belongs to
 // the block below.
 std::int64_t BlockOf(const Request& i_request, const Placement& i_placement);
+
+// The same with the footprint's blocks found once (FootprintBlocksOf the request).
+std::int64_t BlockOf(const Request& i_request, const FootprintBlocks& i_blocks, const Placement& i_placement);
 
 // The ground rectangle of a building's cells, in cell units of its own frame (before any pivot):
 // the cells' outer edges, half a cell beyond the outermost cell centres.
