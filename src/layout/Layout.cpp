@@ -567,9 +567,10 @@ void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap,
 
 namespace {
 
-// The terrace of a footprint's block i_block (1 or more) at the level of its first storey: the
-// roof ring of the block below where the block above leaves it open, and roof cap over the rest
-// of the block below's inside that the block above leaves open, in the style of the storey below.
+// The terrace a footprint's block of cells i_above steps back onto from i_below, at i_level (the
+// first storey of the block above): the roof ring of the block below where the block above leaves
+// it open, and roof cap over the rest of the block below's inside that the block above leaves
+// open, in the style of the storey below.
 void AddFootprintTerrace(const Request& i_request, const Kit& i_kit, std::int64_t i_level, const Footprint& i_below,
                          const Footprint& i_above, Plan& io_plan) {
   Request lower = i_request;
