@@ -15,6 +15,10 @@
 
 #include <ostrel/building/Building.h>
 #include <ostrel/ext/Obj.h>
+#include <ostrel/layout/FootprintInput.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/PlanCounts.h>
+#include <ostrel/layout/Setbacks.h>
 #include <ostrel/lint/KitLint.h>
 #include <ostrel/utils/NumberFormat.h>
 
@@ -193,6 +197,28 @@ void BM_PlanAndWalk(benchmark::State& state) {
   state.SetItemsProcessed(placements);
 }
 BENCHMARK(BM_PlanAndWalk)->Unit(benchmark::kMillisecond);
+
+// Checking, planning and counting a courtyard block of 2,000 x 2,600 cells (12 edges), with no
+// setback (0) and with two setbacks on every side (2): both stay folded, so the two take about
+// as long, and neither grows with the cells.
+void BM_PlanCourtyardSetbacks(benchmark::State& state) {
+  using namespace Ostrel::Buildings;
+  const Kit kit = LoadKit(kUnits, {"A"});
+  Footprint footprint;
+  std::string why;
+  ParseOutline("0,0 2000,0 2000,2000 1200,2000 1200,2600 0,2600; 500,500 1500,500 1500,1500 500,1500", footprint,
+               why);
+  Request request = MakeRequest("A", "SC", {"NA"}, {}, 1, 1, 30);
+  SetFootprint(request, footprint);
+  if (state.range(0) == 2) request.setbacks = {{10, 100, 100, 100, 100}, {20, 200, 200, 200, 200}};
+  for (auto _ : state) {
+    std::size_t faults = 0;
+    for (std::size_t i = 0; i < request.setbacks.size(); ++i) faults += SetbackFault(request, i).size();
+    benchmark::DoNotOptimize(faults);
+    benchmark::DoNotOptimize(CountPlan(MakePlan(request, kit), kit).vertices);
+  }
+}
+BENCHMARK(BM_PlanCourtyardSetbacks)->Arg(0)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // Reading the kit, planning and counting the largest building the options can ask for, which is
 // far too large for 32-bit indices: the time until it is refused, as the tool spends it.

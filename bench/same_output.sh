@@ -121,6 +121,10 @@ run stdout -- -s A -w 1 -l 1 -h 1 /dev/stdout
 run units-folders -- --units more -s A -w 2 -l 2 -h 3 --band 1:Q out.obj
 run bad-band -- -s A -w 2 -l 2 -h 3 --band 1:Q out.obj
 run bad-setback -- -s A -w 2 -l 2 -h 3 --setback 9:X out.obj
+run footprint -- -s B -h 4 --footprint "0,0 8,0 8,3 3,3 3,9 0,9" -d SC -b NA -c EO ell.obj
+run footprint-hip -- -s A -h 2 --footprint "0,0 9,0 9,9 0,9; 3,3 6,3 6,6 3,6" --roof hip --collision --lod 2 out.glb
+run footprint-gable -- -s B -h 3 --footprint "0,0 7,0 7,4 3,4 3,7 0,7" --roof gable --stats out.gltf
+run footprint-bands -- -s A -h 4 --footprint "0,0 4,0 4,2 2,2 2,4 4,4 4,6 0,6" --band 0:S --pivot base-centre out.obj
 STDIN=$scratch/answers
 printf 'A\n2\n2\n2\nNC\nNE\n\n\nasked.obj\n' > "$STDIN"
 run asked -- 

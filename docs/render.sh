@@ -8,7 +8,8 @@
 # The building has its door on the south, balconies on the north (checkerboard) and east (all),
 # closed walls on the west (all) and north (odd cells), and a closed roof over its interior.
 # Then one larger building per style with two seeds, for the variants of its pieces; pitched
-# roofs; setbacks and bands; footprints of L, T, U, H and courtyard plans, flat, hip and gable; a close-up of the brick
+# roofs; setbacks and bands; footprints of L, T, U, H and courtyard plans, flat, hip and gable, and
+# stepped back; a close-up of the brick
 # across a cell's end and a storey's top; and the example city. f3d shows the kit's textures (map_Kd) from the material file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -127,6 +128,19 @@ for style in A B; do
   done
 done
 shoot "$work/footprints_B.obj" "footprint_courtyard.png" 520,400 -12,16,45 -4,1,50.5
+
+# Setbacks over footprints: an L of style A stepped back on every side at storey 2, and a
+# courtyard block of style B stepped back at storeys 1 and 3, from the north-east and above, where
+# the terraces turn round the inner corners.
+name="footprints_setback"
+{
+  echo "style,height,door,balcony,z,setback,footprint"
+  echo "A,4,SC,NA,0,2,\"0,0 10,0 10,5 5,5 5,12 0,12\""
+  echo "B,5,SC,EE,16,1 3,\"0,0 16,0 16,16 0,16; 6,6 10,6 10,10 6,10\""
+} >"$work/$name.csv"
+OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.obj" >/dev/null
+cp "$work/$name.mtl" "$work/$name.obj.mtl"
+shoot "$work/$name.obj" "$name.png" 900,420 20,30,44 -6,2,15
 
 # Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
 # under a bar of 4, so that ridges of different heights meet; per style, from the south-west and

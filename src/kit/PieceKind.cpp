@@ -94,6 +94,8 @@ constexpr PieceRule kRules[] = {
     {PieceKind::CornerValleyLeft,     "cornervalleyleft",     true, PieceRow::Wings, kRoofCorner, kWings},
     {PieceKind::CornerValleyRight,    "cornervalleyright",    true, PieceRow::Wings, kRoofCorner, kWings},
     {PieceKind::CornerValleyBoth,     "cornervalleyboth",     true, PieceRow::Wings, kRoofCorner, kWings},
+    {PieceKind::InnerAngleTerrace, "innerangleterrace", true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,6 +72,11 @@ struct Row {
   // The top of a block that a block above steps back from: the cells the block above stands on
   // (in the row's cells) are left out of its roof ring.
   const BlockRect* keepOut = nullptr;
+  // The same two for a footprint's blocks: the cells of the block below, whose terrace a facade
+  // of the row's first storey stands over where the cell outside it is one of them; and the
+  // cells of the block above, left out of the terrace's ring.
+  const Footprint* below = nullptr;
+  const Footprint* keepOutCells = nullptr;
 };
 
 std::size_t SideIndex(char i_side) {
@@ -324,6 +331,35 @@ std::vector<Run> RingRuns(const Row& i_row) {
   return runs;
 }
 
+// The cells of a footprint's facade outside i_keepOut, as runs of cells (no door: the terrace's
+// ring is a roof row above the ground storey).
+void AddFacadeOutside(const Row& i_row, const Facade& i_facade, const Footprint& i_keepOut, std::vector<Run>& o_runs) {
+  if (i_facade.cells <= 0) return;
+  const std::int64_t lastX = i_facade.x + (i_facade.cells - 1) * i_facade.dx;
+  const std::int64_t lastZ = i_facade.z + (i_facade.cells - 1) * i_facade.dz;
+  const Footprint line = RectangleFootprint(std::max(i_facade.x, lastX), std::min(i_facade.z, lastZ),
+                                            std::abs(lastX - i_facade.x) + 1, std::abs(lastZ - i_facade.z) + 1);
+  const bool alongX = i_facade.dx != 0;
+  const std::int64_t step = alongX ? i_facade.dx : i_facade.dz;
+  const std::int64_t start = alongX ? i_facade.x : i_facade.z;
+  for (const CellRect& open : Rectangles(Difference(line, i_keepOut))) {
+    // Cell i stands at start + (i - 1) * step, step = +1 or -1.
+    const std::int64_t a = 1 + ((alongX ? open.x0 : open.z0) - start) * step;
+    const std::int64_t b = 1 + ((alongX ? open.x1 : open.z1) - start) * step;
+    AddCells(i_row, i_facade, std::min(a, b), std::max(a, b), o_runs);
+  }
+}
+
+// The side a footprint's ring turns to at the end of a run of side i_side: the next one clockwise.
+char NextSide(char i_side) { return i_side == 'N' ? 'E' : i_side == 'E' ? 'S' : i_side == 'S' ? 'W' : 'N'; }
+
+// Whether the wall of cell (x, z) facing i_side stands over the terrace of the block below.
+bool OverTerrace(const Row& i_row, std::int64_t i_x, std::int64_t i_z, char i_side) {
+  if (!i_row.below) return false;
+  const detail::RunStep step = detail::StepOf(i_side);
+  return ContainsCell(*i_row.below, i_x + step.outX, i_z + step.outZ);
+}
+
 // The longest run on the outline that faces the door's side (the first of equal ones): the only
 // run the door may open in, never a courtyard's. None when the request has no door.
 std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeRun>& i_runs,
@@ -352,11 +388,17 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
   std::vector<Run> out;
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
+    if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
     if (AddPartyCorner(i_row, i_side, NextSide(i_side), i_x, i_z, out)) return;
     // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
     // (zd, 0, xd).
+    const bool overX = OverTerrace(i_row, i_x, i_z, i_side), overZ = OverTerrace(i_row, i_x, i_z, NextSide(i_side));
+    const PieceKind kind = overX && overZ ? PieceKind::TerraceAngle
+                           : overZ        ? PieceKind::TerraceAngleLeft
+                           : overX        ? PieceKind::TerraceAngleRight
+                                          : i_row.corner;
     Run run;
-    run.period.push_back(Place(i_row, i_row.corner, 0, i_x, i_z, i_step.outZ, i_step.outX));
+    run.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_step.outZ, i_step.outX));
     out.push_back(std::move(run));
   };
   for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -379,15 +421,27 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     // The next side clockwise is at the end of north and east runs, the start of south and west.
     const bool cornerAtEnd = r.side == 'N' || r.side == 'E';
     if (!cornerAtEnd && !r.innerAtStart) corner(r.x, r.z, r.side, step);
-    AddFacade(i_row, facade, out);
+    if (i_row.keepOutCells) {
+      AddFacadeOutside(i_row, facade, *i_row.keepOutCells, out);
+    } else if (i_row.below) {
+      // A run stands over the terrace all along or nowhere (the setback's checks see to it).
+      Row over = i_row;
+      over.terrace[SideIndex(r.side)] = OverTerrace(i_row, r.x, r.z, r.side);
+      AddFacade(over, facade, out);
+    } else {
+      AddFacade(i_row, facade, out);
+    }
     if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, r.side, step);
   }
   for (const detail::InnerCorner& c : detail::InnerCorners(footprint, runs)) {
+    if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, c.x, c.z)) continue;
     // +x toward one end cell and +z toward the other, +z a quarter turn left of +x.
     const bool xFirst = c.dx == c.dz;
     const std::int8_t ax = xFirst ? c.dx : 0, az = xFirst ? 0 : c.dz;
+    // Both walls face the open cell: over the terrace when it is the block below's.
+    const bool over = i_row.below && ContainsCell(*i_row.below, c.x + c.dx, c.z + c.dz);
     Run run;
-    run.period.push_back(Place(i_row, i_row.inner, 0, c.x, c.z, az, ax));
+    run.period.push_back(Place(i_row, over ? PieceKind::InnerAngleTerrace : i_row.inner, 0, c.x, c.z, az, ax));
     out.push_back(std::move(run));
   }
   return out;
@@ -427,14 +481,16 @@ void AddCapRect(const PieceId i_cap, std::uint32_t i_choice, std::int64_t i_leve
                 std::int64_t i_countX, std::int64_t i_z, std::int64_t i_countZ, Plan& io_plan);
 
 // The roof cap of a footprint: every cell with no facade, but the cells inside inner corners,
-// whose inner-corner piece roofs them; rectangle by rectangle, each as lines along z.
+// whose inner-corner piece roofs them, and those of i_keepOut (the block above a terrace);
+// rectangle by rectangle, each as lines along z.
 void AddFootprintCap(const Footprint& i_footprint, PieceId i_cap, std::uint32_t i_choice, std::int64_t i_level,
-                     Plan& io_plan) {
+                     Plan& io_plan, const Footprint* i_keepOut = nullptr) {
   Footprint inside = i_footprint;
   for (const auto& [dx, dz] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}})
     inside = Intersection(inside, Shifted(i_footprint, dx, dz));
   for (const detail::InnerCorner& c : detail::InnerCorners(i_footprint, detail::FacadeRuns(i_footprint)))
     inside = Difference(inside, RectangleFootprint(c.x, c.z, 1, 1));
+  if (i_keepOut) inside = Difference(inside, *i_keepOut);
   for (const CellRect& rect : Rectangles(inside))
     AddCapRect(i_cap, i_choice, i_level, rect.x1, rect.x1 - rect.x0 + 1, rect.z0, rect.z1 - rect.z0 + 1, io_plan);
 }
@@ -623,6 +679,56 @@ void AddTerraceCap(const Request& i_request, std::size_t i_block, PieceId i_cap,
   Shift(io_plan, first, below);
 }
 
+namespace {
+
+// The terrace a footprint's block of cells i_above steps back onto from i_below, at i_level (the
+// first storey of the block above): the roof ring of the block below where the block above leaves
+// it open, and roof cap over the rest of the block below's inside that the block above leaves
+// open, in the style of the storey below.
+void AddFootprintTerrace(const Request& i_request, const Kit& i_kit, std::int64_t i_level, const Footprint& i_below,
+                         const Footprint& i_above, Plan& io_plan) {
+  Request lower = i_request;
+  lower.footprint = std::make_shared<const Footprint>(i_below);
+  Row row = MakeRow(lower, i_kit, StyleAt(i_request, i_kit, i_level - 1), i_level, PieceRow::Roof, io_plan);
+  row.keepOutCells = &i_above;
+  io_plan.blocks.push_back({RowRuns(row)});
+  const KitStyle& style = StyleAt(i_request, i_kit, i_level - 1);
+  const PieceId cap = style.piece(PieceKind::RoofCap);
+  if (i_kit.piece(cap).empty()) return;
+  const std::uint32_t choice = ChoiceOf(i_request, i_kit, style, PieceKind::RoofCap, 0, io_plan.choices);
+  AddFootprintCap(i_below, cap, choice, i_level, io_plan, &i_above);
+}
+
+// A footprint's building with setbacks: each block on its own cells (SteppedBack), the first
+// storey of each block above the ground one standing over the terrace of the block below.
+Plan MakeSteppedFootprintPlan(const Request& i_request, const Kit& i_kit) {
+  Plan plan;
+  const std::size_t blocks = i_request.setbacks.size() + 1;
+  const std::int64_t top = i_request.rows - 2;  // the top storey
+  std::vector<std::shared_ptr<const Footprint>> cells{i_request.footprint};
+  for (std::size_t b = 1; b < blocks; ++b)
+    cells.push_back(std::make_shared<const Footprint>(SteppedBack(*cells.back(), i_request.setbacks[b - 1])));
+  for (std::size_t b = 0; b < blocks; ++b) {
+    Request block = i_request;
+    block.footprint = cells[b];
+    const std::int64_t level = b == 0 ? 0 : i_request.setbacks[b - 1].level;
+    if (b == 0) {
+      AddRow(block, i_kit, 0, PieceRow::Ground, {}, nullptr, plan);
+    } else {
+      AddFootprintTerrace(i_request, i_kit, level, *cells[b - 1], *cells[b], plan);
+      Row row = MakeRow(block, i_kit, StyleAt(block, i_kit, level), level, PieceRow::Floor, plan);
+      row.below = cells[b - 1].get();
+      plan.blocks.push_back({RowRuns(row)});
+    }
+    const std::int64_t last = b + 1 < blocks ? i_request.setbacks[b].level - 1 : top;
+    AddFloors(block, i_kit, level + 1, last, plan);
+    if (b + 1 == blocks) AddRoof(block, i_kit, plan);
+  }
+  return plan;
+}
+
+}  // namespace
+
 bool PlacesDoor(const Request& i_request) {
   std::int64_t cell = 0;
   if (!i_request.footprint) {
@@ -643,6 +749,7 @@ bool PlacesDoor(const Request& i_request) {
 Plan MakePlan(const Request& i_request, const Kit& i_kit) {
   Plan plan;
   if (!i_kit.style(i_request.style)) return plan;
+  if (i_request.footprint && !i_request.setbacks.empty()) return MakeSteppedFootprintPlan(i_request, i_kit);
   const std::size_t blocks = i_request.setbacks.size() + 1;
   const std::int64_t top = i_request.rows - 2;  // the top storey; -1 for a height of 0
   for (std::size_t b = 0; b < blocks; ++b) {

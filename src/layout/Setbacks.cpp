@@ -7,7 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include <ostrel/layout/Footprint.h>
 #include <ostrel/utils/Numbers.h>
+
+#include "layout/FootprintParts.h"
 
 namespace Ostrel::Buildings {
 
@@ -44,6 +47,69 @@ std::string Storeys(std::int64_t i_from, std::int64_t i_to) {
 }
 
 std::string Cells(std::int64_t i_count) { return std::to_string(i_count) + (i_count == 1 ? " cell" : " cells"); }
+
+// The cells c of i_cells whose next i_count - 1 cells along x (i_alongX) or z are in i_cells too:
+// by doubling, in as many set operations as i_count has bits.
+Footprint Eroded(const Footprint& i_cells, std::int64_t i_count, bool i_alongX) {
+  const auto back = [&](const Footprint& i_set, std::int64_t i_by) {
+    return i_alongX ? Shifted(i_set, -i_by, 0) : Shifted(i_set, 0, -i_by);
+  };
+  Footprint out = i_cells;    // the cells with the next `have` - 1 in the set
+  Footprint power = i_cells;  // the same for `step` cells
+  std::int64_t have = 1, step = 1;
+  std::int64_t rest = i_count - 1;  // cells still to take, a power of two at a time
+  while (rest > 0 && !IsEmpty(out)) {
+    if (rest & 1) {
+      out = Intersection(out, back(power, have));
+      have += step;
+    }
+    rest >>= 1;
+    if (rest == 0) break;
+    power = Intersection(power, back(power, step));
+    step *= 2;
+  }
+  return out;
+}
+
+std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
+  // A facade of the block above stands either over the terrace all along or on the facade below
+  // all along: the kit's pieces join no wall over the terrace to one flush with the storey below.
+  const Footprint terrace = Difference(i_below, i_above);
+  for (const char side : {'N', 'E', 'S', 'W'}) {
+    const detail::RunStep step = detail::StepOf(side);
+    const Footprint over = Intersection(i_above, Shifted(terrace, -step.outX, -step.outZ));
+    const Footprint flush = Difference(i_above, Shifted(i_below, -step.outX, -step.outZ));
+    const Footprint beside = Union(Shifted(flush, step.dx, step.dz), Shifted(flush, -step.dx, -step.dz));
+    if (!IsEmpty(Intersection(over, beside))) {
+      return " steps back only some sides of a facade that turns: one facade of the block above would stand partly "
+             "over the terrace and partly on the facade below; step back the sides round that turn too";
+    }
+  }
+  // An inner corner of the block below, with its roof piece over its three cells, stays whole:
+  // under the block above or on the terrace.
+  for (const detail::InnerCorner& c : detail::InnerCorners(i_below, detail::FacadeRuns(i_below))) {
+    const bool inside = ContainsCell(i_above, c.x, c.z);
+    if (ContainsCell(i_above, c.x + c.dx, c.z) != inside || ContainsCell(i_above, c.x, c.z + c.dz) != inside) {
+      return " steps back one side of an inner corner of the footprint but not the other: step back both sides that "
+             "meet there";
+    }
+  }
+  return "";
+}
+
+std::string FootprintSetbackFault(const Request& i_request, std::size_t i_index) {
+  const Footprint below = BlockFootprintOf(i_request, i_index);
+  const Footprint above = SteppedBack(below, i_request.setbacks[i_index]);
+  if (IsEmpty(above)) return " leaves no cell of the footprint to stand on: the block above would be empty";
+  const CellFault cells = CellSetFault(above);
+  if (!cells.why.empty()) {
+    return cells.atCorner ? " leaves the block above parts that meet only at a corner: give fewer cells or other sides"
+                          : " splits the footprint: the block above would fall into parts apart from each other";
+  }
+  const CellFault shape = FootprintFault(above);
+  if (!shape.why.empty()) return " leaves the block above a footprint the kit cannot build" + shape.why;
+  return TerraceFault(below, above);
+}
 
 }  // namespace
 
@@ -109,6 +175,7 @@ std::string SetbackFault(const Request& i_request, std::size_t i_index) {
     return " steps back at storey " + std::to_string(setback.level) + ", not above the setback before it (storey " +
            std::to_string(i_request.setbacks[i_index - 1].level) + "): give setbacks from the lowest up";
   }
+  if (i_request.footprint) return FootprintSetbackFault(i_request, i_index);
   const BlockRect above = BlockRectOf(i_request, i_index + 1);
   if (above.cellsAlongX < 2) {
     return " leaves the block above " + Cells(above.cellsAlongX) + " from north to south: a block needs 2 or more each way";
@@ -117,6 +184,20 @@ std::string SetbackFault(const Request& i_request, std::size_t i_index) {
     return " leaves the block above " + Cells(above.cellsAlongZ) + " from west to east: a block needs 2 or more each way";
   }
   return "";
+}
+
+Footprint SteppedBack(const Footprint& i_below, const Setback& i_setback) {
+  // A cell stays when the cells from `south` below it to `north` above it along x, and from
+  // `west` to `east` along z, are all in the block below: every facade facing a side moves in by
+  // that side's cells, and corners stay square.
+  const Footprint alongX = Shifted(Eroded(i_below, i_setback.north + i_setback.south + 1, true), i_setback.south, 0);
+  return Shifted(Eroded(alongX, i_setback.east + i_setback.west + 1, false), 0, i_setback.west);
+}
+
+Footprint BlockFootprintOf(const Request& i_request, std::size_t i_block) {
+  Footprint cells = *i_request.footprint;
+  for (std::size_t i = 0; i < i_block && i < i_request.setbacks.size(); ++i) cells = SteppedBack(cells, i_request.setbacks[i]);
+  return cells;
 }
 
 std::string BandFault(const Request& i_request, std::size_t i_index) {

@@ -69,7 +69,7 @@ PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io
 // roofs over them are each a set a style offers or not.
 bool OptionalRow(PieceRow i_row) {
   return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace || i_row == PieceRow::Inner ||
-         i_row == PieceRow::Wings;
+         i_row == PieceRow::Wings || i_row == PieceRow::InnerTerrace;
 }
 
 // Whether a style has a file of any piece of the row: a style without one does not offer what
@@ -380,13 +380,14 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
   std::size_t passes = 1;
   for (const LintPiece& piece : i_pieces) passes = std::max(passes, piece.variants.size() + 1);
   std::map<PieceId, const LintPiece*> lint;
-  bool pitched = false, terraces = false, inner = false, wings = false;
+  bool pitched = false, terraces = false, inner = false, wings = false, innerTerraces = false;
   for (const LintPiece& piece : i_pieces) {
     lint.emplace(piece.id, &piece);
     pitched = pitched || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Pitched);
     terraces = terraces || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Terrace);
     inner = inner || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Inner);
     wings = wings || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::Wings);
+    innerTerraces = innerTerraces || (piece.isPiece && RuleOf(piece.kind).row == PieceRow::InnerTerrace);
   }
 
   BuildingFaults faults;
@@ -402,7 +403,7 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
-    for (const Request& request : LintRequests(i_style, pitched, terraces, inner, pitched && inner && wings)) {
+    for (const Request& request : LintRequests(i_style, pitched, terraces, inner, pitched && inner && wings, innerTerraces)) {
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakeSceneBuilding(request, i_kit).plan;
       AddEmptyRoofCap(request, i_kit, plan);
@@ -539,8 +540,29 @@ void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<R
   }
 }
 
+// Footprints that step back over their inner corners: an L on every side, its terrace turning
+// round the inner corner, walls and balconies on every side; a courtyard block twice, whose
+// terraces turn round the courtyard's corners.
+void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
+  struct Stepped {
+    const char* outline;
+    std::vector<Setback> setbacks;
+  };
+  const Stepped stepped[] = {{"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 1, 1, 1, 1}}},
+                             {"0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {{1, 1, 1, 1, 1}}}};
+  for (const Stepped& s : stepped) {
+    Footprint footprint;
+    std::string why;
+    if (!ParseOutline(s.outline, footprint, why)) continue;
+    Request request = MakeRequest(i_style, "SC", {"NA", "EE"}, {"SC", "WA"}, 0, 0, 4);
+    SetFootprint(request, footprint);
+    request.setbacks = s.setbacks;
+    io_requests.push_back(std::move(request));
+  }
+}
+
 std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner,
-                                  bool i_hips) {
+                                  bool i_hips, bool i_innerTerraces) {
   struct Options {
     const char* door;
     std::vector<std::string> balcony, close;
@@ -562,6 +584,7 @@ std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bo
     requests.push_back(MakeRequest(i_style, o.door, o.balcony, o.close, o.w, o.l, o.h));
   if (i_terraces) AddSetbackRequests(i_style, i_pitched, requests);
   if (i_inner) AddFootprintRequests(i_style, i_hips, requests);
+  if (i_terraces && i_inner && i_innerTerraces) AddSteppedFootprintRequests(i_style, requests);
   if (!i_pitched) return requests;
   struct Roofs {
     RoofShape shape;

@@ -17,6 +17,7 @@
 #include <ostrel/layout/Layout.h>
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/layout/Request.h>
+#include <ostrel/layout/Setbacks.h>
 
 #include "lint/LintBuildings.h"
 
@@ -159,12 +160,67 @@ const Shape kShapes[] = {
     {"two courtyards", "0,0 8,0 8,12 0,12; 2,2 6,2 6,5 2,5; 2,7 6,7 6,10 2,10"},
 };
 
+// Shapes that step back, each setback as the tool reads it: every side of an L, U and courtyard
+// block at once (their inner corners over the terrace), two setbacks one above the other, the
+// sides away from an L's inner corner (its walls flush with the storeys below) and the sides at
+// it (the corner moves in diagonally), and hip and gable roofs on the top block's cells (style S
+// offers flat roofs only).
+struct Stepped {
+  const char* name;
+  const char* outline;
+  std::vector<const char*> setbacks;
+  RoofShape roof = RoofShape::Flat;
+};
+const Stepped kStepped[] = {
+    {"L", "0,0 10,0 10,5 5,5 5,12 0,12", {"2"}},
+    {"L twice", "0,0 12,0 12,6 6,6 6,14 0,14", {"1", "3"}},
+    {"L away from its inner corner", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:SW:1"}},
+    {"L at its inner corner", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:NE:2"}},
+    {"U", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"1:NESW:1"}},
+    {"O", "0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {"2"}},
+    {"O twice", "0,0 16,0 16,16 0,16; 6,6 10,6 10,10 6,10", {"1", "3"}},
+    {"L under a hip roof", "0,0 10,0 10,5 5,5 5,12 0,12", {"2"}, RoofShape::Hip},
+    {"U under a gable roof", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"1:S:1"}, RoofShape::Gable},
+};
+
+// Every piece of the plan stands on i_cells; the door opens once.
+void ExpectOnCellsWithOneDoor(const Plan& i_plan, const Kit& i_kit, const Footprint& i_cells, const char* i_style,
+                              const std::string& i_what) {
+  std::size_t off = 0, doors = 0;
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    if (!ContainsCell(i_cells, i_placement.x, i_placement.z)) ++off;
+    if (i_placement.piece == i_kit.style(i_style)->piece(PieceKind::GroundDoor)) ++doors;
+  });
+  EXPECT_EQ(off, 0u) << i_what << ": placements off the footprint";
+  EXPECT_EQ(doors, 1u) << i_what;
+}
+
 TEST(FootprintLayout, ShapesAreOneClosedSurfaceOnTheirCells) {
   const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
   ASSERT_TRUE(kit.measured());
   std::vector<PieceId> same(kit.pieces.size());
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   for (const char* style : {"A", "B", "S"}) {
+    for (const Stepped& shape : kStepped) {
+      Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE", "SO"}, 1, 1, 5);
+      SetFootprint(request, Outline(shape.outline));
+      request.roof = std::string(style) == "S" ? RoofShape::Flat : shape.roof;
+      for (const char* text : shape.setbacks) {
+        Setback setback;
+        std::string why;
+        ASSERT_TRUE(ParseSetback(text, setback, why)) << text;
+        request.setbacks.push_back(setback);
+        ASSERT_EQ(SetbackFault(request, request.setbacks.size() - 1), "") << shape.name << ", " << text;
+      }
+      const Plan plan = MakePlan(request, kit);
+      const std::string what = std::string(style) + ", " + shape.name + " stepped back";
+      BuildingFaults faults;
+      CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+      EXPECT_TRUE(faults.open.empty()) << what << ": " << faults.open.size() << " groups of open edges";
+      EXPECT_TRUE(faults.shared.empty()) << what << ": " << faults.shared.size() << " shared edges";
+      EXPECT_TRUE(faults.overlaps.empty()) << what << ": " << faults.overlaps.size() << " overlaps";
+      ExpectOnCellsWithOneDoor(plan, kit, *request.footprint, style, what);
+    }
     for (const Shape& shape : kShapes) {
       for (const int height : {1, 2, 5}) {
         Request request = MakeRequest(style, "SC", {"NA", "EC"}, {"WE", "SO"}, 1, 1, height);
@@ -178,13 +234,7 @@ TEST(FootprintLayout, ShapesAreOneClosedSurfaceOnTheirCells) {
         EXPECT_TRUE(faults.open.empty()) << what << ": " << faults.open.size() << " groups of open edges";
         EXPECT_TRUE(faults.shared.empty()) << what << ": " << faults.shared.size() << " shared edges";
         EXPECT_TRUE(faults.overlaps.empty()) << what << ": " << faults.overlaps.size() << " overlaps";
-        std::size_t off = 0, doors = 0;
-        ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
-          if (!ContainsCell(*request.footprint, i_placement.x, i_placement.z)) ++off;
-          if (i_placement.piece == kit.style(style)->piece(PieceKind::GroundDoor)) ++doors;
-        });
-        EXPECT_EQ(off, 0u) << what << ": placements off the footprint";
-        EXPECT_EQ(doors, 1u) << what;
+        ExpectOnCellsWithOneDoor(plan, kit, *request.footprint, style, what);
       }
     }
   }
@@ -232,6 +282,48 @@ TEST(FootprintLayout, EveryFootprintTheRulesLetThroughIsClosed) {
   EXPECT_GT(doorless, 0);
 }
 
+// Random footprints under random setbacks: every one the setback's checks let through is one
+// closed surface, so the checks refuse all that the terrace's pieces cannot lay.
+TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  std::vector<PieceId> same(kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  std::mt19937 random(37);
+  const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
+  int built = 0, refused = 0;
+  while (built < 24) {
+    Footprint f;
+    for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
+    if (random() % 2) f = Difference(f, RectangleFootprint(any(-6, 6), any(1, 6), any(2, 3), any(2, 3)));
+    if (!FootprintFault(f).why.empty() || IsRectangle(f)) continue;
+    const char* style = built % 3 == 0 ? "A" : built % 3 == 1 ? "B" : "S";
+    Request request = MakeRequest(style, "SC", {"NA"}, {"EC"}, 1, 1, 3);
+    SetFootprint(request, f);
+    Setback setback{1 + any(0, 2), 0, 0, 0, 0};
+    const std::int64_t cells = any(1, 2);
+    for (std::int64_t* side : {&setback.north, &setback.east, &setback.south, &setback.west})
+      if (random() % 4 != 0) *side = cells;
+    request.setbacks = {setback};
+    if (!SetbackFault(request, 0).empty()) {
+      ++refused;
+      continue;
+    }
+    ++built;
+    BuildingFaults faults;
+    CheckBuilding(MakePlan(request, kit), kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    std::string cells_;
+    for (const CellSlab& slab : request.footprint->slabs)
+      for (const CellSpan& span : slab.spans)
+        cells_ += " " + std::to_string(slab.x0) + ".." + std::to_string(slab.x1) + " x " + std::to_string(span.z0) +
+                  ".." + std::to_string(span.z1);
+    EXPECT_TRUE(faults.open.empty() && faults.shared.empty() && faults.overlaps.empty())
+        << style << ", N" << setback.north << " E" << setback.east << " S" << setback.south << " W" << setback.west
+        << ":" << cells_;
+  }
+  // The checks refuse some: the test sees both kinds.
+  EXPECT_GT(refused, 0);
+}
+
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even
 // where the courtyard's run is longer.
 TEST(FootprintLayout, TheDoorOpensOnTheLongestOuterRun) {
@@ -262,6 +354,15 @@ TEST(FootprintLayout, ThePlanGrowsWithTheOutlineNotTheCells) {
   for (const Block& block : plan.blocks) runs += block.runs.size();
   EXPECT_LT(runs, 400u);
   EXPECT_GT(CountPlan(plan, kit).vertices, 1000000u);
+  // Two setbacks of hundreds of cells: three blocks and two terraces, each as folded.
+  request.setbacks = {{10, 100, 100, 100, 100}, {20, 200, 200, 200, 200}};
+  ASSERT_EQ(SetbackFault(request, 0) + SetbackFault(request, 1), "");
+  const Plan stepped = MakePlan(request, kit);
+  EXPECT_LT(stepped.blocks.size(), 120u);
+  runs = 0;
+  for (const Block& block : stepped.blocks) runs += block.runs.size();
+  EXPECT_LT(runs, 1500u);
+  EXPECT_GT(CountPlan(stepped, kit).vertices, 1000000u);
 }
 
 }  // namespace

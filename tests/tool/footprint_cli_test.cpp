@@ -74,6 +74,8 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
   TestSupport::ScratchDir work;
   TestSupport::WriteFile(work / "pinch.txt", "#####\n#####\n##.##\n###.#\n#####\n");
   TestSupport::WriteFile(work / "stub.txt", "####\n####\n####\n#...\n");
+  TestSupport::WriteFile(work / "dumbbell.txt", "#####..#####\n#####..#####\n############\n############\n"
+                                                "#####..#####\n#####..#####\n");
   struct Case {
     std::vector<std::string> args;
     std::string error;
@@ -95,8 +97,22 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
        "courtyard at a corner alone)"},
       {{"--footprint", "@none.txt"},
        "Value '@none.txt' of option '--footprint': footprint file 'none.txt' does not exist"},
-      {{"--footprint", l, "--setback", "1:N"},
-       "Value '" + l + "' of option '--footprint': setbacks (--setback) step back a rectangle only so far"},
+      // A setback steps every facade of its sides in: the L's wings of 3 cells keep 1.
+      {{"--footprint", l, "--setback", "1"},
+       "Value '1' of option '--setback' leaves the block above a footprint the kit cannot build: this part is 1 "
+       "cell wide: every part needs 2 cells or more each way"},
+      {{"--footprint", l, "--setback", "1::2"},
+       "Value '1::2' of option '--setback' leaves no cell of the footprint to stand on: the block above would be "
+       "empty"},
+      {{"--footprint", "@dumbbell.txt", "--setback", "1"},
+       "Value '1' of option '--setback' splits the footprint: the block above would fall into parts apart from "
+       "each other"},
+      // Only the north facades step in: the east facade of the L's wing stands over the terrace
+      // beside the inner corner and on the storey below further on.
+      {{"--footprint", "0,0 10,0 10,5 5,5 5,12 0,12", "--setback", "1:N"},
+       "Value '1:N' of option '--setback' steps back only some sides of a facade that turns: one facade of the "
+       "block above would stand partly over the terrace and partly on the facade below; step back the sides round "
+       "that turn too"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-s", "A", "-h", "2"};

@@ -53,9 +53,11 @@ struct Face {
 // A part of a piece's footprint (x0 <= x < x1, z0 <= z < z1) whose faces no face outside it
 // continues: a piece wider than a cell is cut into the parts its cells hold, so that each face
 // stays within one cell (as its texture's strip does). A face belongs to the first part that holds
-// it (a face across x or z by its plane), or to none.
+// it (a face across x or z by its plane), or to none. A part may hold only the heights y0 <= y <
+// y1, where a piece's faces are cut one way above and another below.
 struct Part {
   int x0, x1, z0, z1;
+  int y0 = -100000, y1 = 100000;
 };
 
 std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std::vector<Open>& i_open,
@@ -199,6 +201,9 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
   for (const Part& part : i_parts) {
     grid[0].insert(grid[0].end(), {part.x0, part.x1});
     grid[2].insert(grid[2].end(), {part.z0, part.z1});
+    // A part of some heights only cuts the faces across y where it ends.
+    for (const int y : {part.y0, part.y1})
+      if (y > -100000 && y < 100000) grid[1].push_back(y);
   }
   for (std::vector<int>& lines : grid) {
     std::sort(lines.begin(), lines.end());
@@ -235,10 +240,12 @@ inline std::vector<Face> MakeSurface(const std::vector<Step>& i_steps, const std
   // starts, or the face's plane along the face's own axis.
   const auto partOf = [&](int i_axis, int i_plane, const int (&i_cell)[3]) {
     const int x = i_axis == 0 ? i_plane : grid[0][i_cell[0]];
+    const int y = i_axis == 1 ? i_plane : grid[1][i_cell[1]];
     const int z = i_axis == 2 ? i_plane : grid[2][i_cell[2]];
     for (std::size_t p = 0; p < i_parts.size(); ++p) {
       const Part& part = i_parts[p];
-      if (part.x0 <= x && x < part.x1 && part.z0 <= z && z < part.z1) return static_cast<int>(p + 1);
+      if (part.x0 <= x && x < part.x1 && part.y0 <= y && y < part.y1 && part.z0 <= z && z < part.z1)
+        return static_cast<int>(p + 1);
     }
     return 0;
   };

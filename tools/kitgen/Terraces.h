@@ -181,15 +181,48 @@ inline SlopedPiece TerraceAngleSide(const TerraceDesign& i_design, bool i_right)
   return {Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::TerraceAngleRight), faces};
 }
 
-// The terrace pieces of a style: the facade cells and the corner over the terrace on both sides
-// are made of boxes; the corners that also continue the facade below have a slanted face.
+// An inner corner over the terrace, in the cell diagonally inside it (as the storeys' inner
+// corner, Styles.h): the walls of the cells on its +x and +z sides, which face the terrace's cell
+// between them, each with the foot of slab and the band of a wall over the terrace, out to the
+// far side of its cell, where a facade cell over the terrace continues it. The terrace's slab
+// meets both walls' outer faces; below them is the lower block's inside, so their underside is
+// closed. Above the band its faces are cut into the three cells as the storeys' inner corner's,
+// so that the storey above meets it corner for corner; below, at the cells' sides only, as the
+// terrace's roof cells are, so that the slab's edge along the walls meets them corner for corner;
+// and the inner faces the same way at every height, as the facade cells beside it have them.
+inline PieceSpec TerraceInnerAngle(const TerraceDesign& i_design) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  PieceSpec piece{Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::InnerAngleTerrace),
+                  s,
+                  {},
+                  {{0, 1, {kBeyond, kBeyond, -kAll, kAll, -kAll, kAll}},
+                   {2, 1, {-kAll, kAll, -kAll, kAll, kBeyond, kBeyond}},
+                   WholeSide(1, 1, kStorey),
+                   {0, 1, {kWallOuter, kWallOuter, 0, kSlab, kWallOuter, kBeyond}},
+                   {2, 1, {kWallOuter, kBeyond, 0, kSlab, kWallOuter, kWallOuter}}}};
+  const Run& band = i_design.band;
+  AddInnerLegs(piece, {s + "_wall", kWallInner, kWallOuter, kSlab, kStorey});
+  AddInnerLegs(piece, {s + "_roof", kWallInner, kWallOuter, 0, kSlab});
+  AddInnerLegs(piece, band);
+  // The storeys' inner corner holds its +x cell's faces out to the outermost trim's face on +z
+  // (InnerParts): here only above the band; below it, the +z cell holds them from z = 150 on.
+  const int out = InnerParts(Design{i_design.storey, i_design.roof, {}, {}}).front().z1;
+  piece.parts = {{kHalf, kAll, -kAll, kHalf}, {kHalf, kAll, kHalf, out, band.y0, kAll}, {-kAll, kAll, kHalf, kAll}};
+  return piece;
+}
+
+// The terrace pieces of a style: the facade cells, the corner over the terrace on both sides and
+// the inner corner over it are made of boxes; the corners that also continue the facade below
+// have a slanted face.
 struct TerraceKit {
   std::vector<PieceSpec> boxed;
   std::vector<SlopedPiece> sloped;
 };
 
 inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
-  return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design)},
+  return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
+           TerraceInnerAngle(i_design)},
           {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true)}};
 }
 

@@ -421,7 +421,11 @@ bool CityRows::readShape(CityRow& io_row, std::string& o_error) const {
                 bands ? Words(bands->text) : std::vector<std::string>{}, m_styles, request, fault)) {
     io_row.setbacks = request.setbacks;
     io_row.bands = request.bands;
-    return true;
+    // A footprint's pitched roof stands on the cells its setbacks leave.
+    const std::string roof = request.setbacks.empty() ? "" : FootprintShapeFault(request);
+    if (roof.empty()) return true;
+    o_error = where(*setbacks) + ": '" + Ostrel::TextFile::Excerpt(setbacks->text) + "'" + roof;
+    return false;
   }
   const Csv::Field& at = std::string(fault.kind) == "setback" ? *setbacks : *bands;
   o_error = where(at) + ": '" + Ostrel::TextFile::Excerpt(fault.value) + "'" + fault.why;
@@ -437,9 +441,7 @@ bool CityRows::readFootprint(CityRow& io_row, std::string& o_error) const {
   const std::string folder = slash == std::string::npos ? "" : m_text.path.substr(0, slash == 0 ? 1 : slash);
   Ostrel::Buildings::Request request = RequestOf(io_row, false, Ostrel::Buildings::RidgeAxis::Longer);
   std::string why;
-  // Setbacks are read after the footprint, against it: a footprint that takes none refuses them here.
-  const Csv::Field* setbacks = field(kSetback);
-  if (setbacks != nullptr && !Csv::TrimBlanks(setbacks->text).empty()) request.setbacks.push_back(Ostrel::Buildings::Setback{});
+  // Setbacks are read after the footprint, against it (readShape).
   if (ReadFootprint(value, folder, request, why)) why = FootprintShapeFault(request);
   if (!why.empty()) {
     o_error = where(*column) + ": '" + Ostrel::TextFile::Excerpt(value) + "'" + why;

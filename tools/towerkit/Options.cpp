@@ -588,7 +588,8 @@ void showHelp() {
       "                              mask ('#' a cell, '.' none, north at the top); a city file's",
       "                              column footprint takes either (@FILE relative to the city file).",
       "                              Every part 2 cells wide or more; a flat, hip or gable roof (a",
-      "                              gable at each wing's end); setbacks on a rectangle only",
+      "                              gable at each wing's end); a setback moves every facade of its",
+      "                              sides in by its cells, courtyards' too, corners staying square",
       "      towerkit -s B -h 4 --footprint \"0,0 8,0 8,3 3,3 3,9 0,9\" -d SC ell.obj",
       "",
   };

@@ -95,19 +95,22 @@ bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, 
 
 std::string FootprintShapeFault(const Ostrel::Buildings::Request& i_request) {
   if (!i_request.footprint) return "";
+  // The roof stands on the top block: above the last setback, on the cells it leaves.
+  const Ostrel::Buildings::Footprint top =
+      Ostrel::Buildings::BlockFootprintOf(i_request, i_request.setbacks.size());
+  const std::string on = i_request.setbacks.empty() ? "" : " over the block above the last setback";
   if (i_request.roof == Ostrel::Buildings::RoofShape::Hip) {
     std::vector<Ostrel::Buildings::HipCells> cells;
     std::string fault;
-    if (!Ostrel::Buildings::HipRoofCells(*i_request.footprint, cells, fault)) return ": a hip roof (--roof hip): " + fault;
+    if (!Ostrel::Buildings::HipRoofCells(top, cells, fault)) return ": a hip roof (--roof hip)" + on + ": " + fault;
   }
   if (i_request.roof == Ostrel::Buildings::RoofShape::Gable) {
     std::vector<Ostrel::Buildings::HipCells> cells;
     std::vector<Ostrel::Buildings::GableEnd> ends;
     std::string fault;
-    if (!Ostrel::Buildings::GableRoofCells(*i_request.footprint, cells, ends, fault))
-      return ": a gable roof (--roof gable): " + fault;
+    if (!Ostrel::Buildings::GableRoofCells(top, cells, ends, fault))
+      return ": a gable roof (--roof gable)" + on + ": " + fault;
   }
-  if (!i_request.setbacks.empty()) return ": setbacks (--setback) step back a rectangle only so far";
   return "";
 }
 

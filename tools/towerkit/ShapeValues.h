@@ -34,8 +34,8 @@ bool ReadShape(const std::vector<std::string>& i_setbacks, const std::vector<std
 bool ReadFootprint(const std::string& i_value, const std::string& i_baseFolder, Ostrel::Buildings::Request& io_request,
                    std::string& o_why);
 
-// What a footprint's building cannot have: a pitched roof or setbacks over a footprint other than
-// a rectangle. Empty when it has neither.
+// What a footprint's building cannot have: a pitched roof the top block's cells (the footprint
+// stepped back by the setbacks) cannot take. Empty when it has none.
 std::string FootprintShapeFault(const Ostrel::Buildings::Request& i_request);
 
 // Whether the bands' styles have the unit size of the building's style, each measured from the

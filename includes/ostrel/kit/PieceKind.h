@@ -75,6 +75,9 @@ enum class PieceKind : std::uint8_t {
   CornerValleyLeft,     // the eaves' outer corner whose +z eave runs on into a valley
   CornerValleyRight,    // the same for its +x eave
   CornerValleyBoth,     // both of its eaves run on into valleys
+  // A footprint's inner corner on the first storey of a block that steps back, where both of its
+  // walls stand over the terrace of the block below (as InnerAngle, with TerraceFloor's walls).
+  InnerAngleTerrace,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
@@ -89,6 +92,7 @@ enum class PieceRow : std::uint8_t {
   Terrace,  // the first storey of a block that steps back
   Inner,    // the inner corners of a footprint other than a rectangle, on every row
   Wings,    // a hip roof over a footprint other than a rectangle, on top of the storeys
+  InnerTerrace,  // the inner corners over the terrace of a footprint's block that steps back
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along

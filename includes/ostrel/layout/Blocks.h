@@ -5,6 +5,7 @@
 // BlockOf, so that only these functions know how a building is cut into blocks: one block, and
 // one more above each setback (Setbacks.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,10 +17,11 @@ namespace Ostrel::Buildings {
 
 // How many blocks the building of the request has: 1 or more. A footprint other than a rectangle
 // is cut into few rectangles (Rectangles, Footprint.h), each a block of its own, so that each
-// block's box stays on the footprint.
+// block's box stays on the footprint; with setbacks, the cells of each block of storeys in turn.
 std::int64_t BlockCount(const Request& i_request);
 
-// The blocks of a footprint's building as rectangles of cells, by block; none for a rectangle's.
+// The blocks of a footprint's building as rectangles of cells, by block (from the ground storey's
+// up); none for a rectangle's.
 std::vector<CellRect> BlockCells(const Request& i_request);
 
 // The block of a point at (x, z), cell units of the building's own frame, among i_blocks
@@ -27,10 +29,29 @@ std::vector<CellRect> BlockCells(const Request& i_request);
 // of the footprint); i_block when there are none (a rectangle's building).
 std::int64_t BlockAtPoint(const std::vector<CellRect>& i_blocks, float i_x, float i_z, std::int64_t i_block);
 
+// A footprint's blocks, found once for the many placements of its plan: the rectangles
+// (BlockCells), where each block of storeys' rectangles start among them and their count at the
+// end (block b of storeys has rectangles starts[b] .. starts[b + 1] - 1), and each block of
+// storeys' cells. All empty for a rectangle's building.
+struct FootprintBlocks {
+  std::vector<CellRect> cells;
+  std::vector<std::size_t> starts;
+  std::vector<Footprint> storeys;
+};
+
+FootprintBlocks FootprintBlocksOf(const Request& i_request);
+
+// BlockAtPoint among the rectangles of i_block's storeys only, since a footprint's blocks above a
+// setback stand on the ground of those below.
+std::int64_t BlockAtPoint(const FootprintBlocks& i_blocks, float i_x, float i_z, std::int64_t i_block);
+
 // The block (0-based, below BlockCount) that a walked placement of the request's plan belongs to:
 // the block of its storey; at a setback's storey the terrace (outside the block above) belongs to
 // the block below.
 std::int64_t BlockOf(const Request& i_request, const Placement& i_placement);
+
+// The same with the footprint's blocks found once (FootprintBlocksOf the request).
+std::int64_t BlockOf(const Request& i_request, const FootprintBlocks& i_blocks, const Placement& i_placement);
 
 // The ground rectangle of a building's cells, in cell units of its own frame (before any pivot):
 // the cells' outer edges, half a cell beyond the outermost cell centres.

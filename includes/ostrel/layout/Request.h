@@ -72,8 +72,8 @@ struct Request {
   std::vector<Setback> setbacks;        // by rising level (Setbacks.h checks them)
   std::vector<Band> bands;              // none overlapping
   // A footprint of any shape (Footprint.h), normalized, instead of the rectangle: cellsAlongX and
-  // cellsAlongZ are then its bounds. Null for a rectangle. A footprint's building takes a flat
-  // roof and no setbacks (the tool refuses others).
+  // cellsAlongZ are then its bounds. Null for a rectangle. Its setbacks step every facade of their
+  // sides in (SteppedBack, Setbacks.h).
   std::shared_ptr<const Footprint> footprint;
   // Lines of facade cells against neighbours, none sharing a cell side; kept as lines, so that the
   // plan grows with them, not with their cells. A cell at a corner of the footprint whose one

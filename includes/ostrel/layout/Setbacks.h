@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include <ostrel/layout/Footprint.h>
 #include <ostrel/layout/Request.h>
 
 namespace Ostrel::Buildings {
@@ -28,7 +29,9 @@ bool ParseBand(const std::string& i_text, Band& o_band, std::string& o_why);
 
 // What is wrong with the request's i-th setback where it stands (a storey the building does not
 // have above its ground storey, not above the one before it, a footprint of fewer than 2 cells
-// either way), to follow the quoted setback in a message; empty when nothing is.
+// either way; on a footprint of any shape, a block above that is empty, split, one the kit cannot
+// build, or one whose terrace the kit's pieces cannot lay), to follow the quoted setback in a
+// message; empty when nothing is.
 std::string SetbackFault(const Request& i_request, std::size_t i_index);
 
 // What is wrong with the request's i-th band where it stands (storeys the building does not have,
@@ -38,6 +41,17 @@ std::string BandFault(const Request& i_request, std::size_t i_index);
 // The footprint of block i_block: 0 is the whole building's, block b stands on the setbacks
 // 0 .. b-1.
 BlockRect BlockRectOf(const Request& i_request, std::size_t i_block);
+
+// A footprint's block above a setback: the cells of the block below that have, along x, the
+// setback's `north` cells of the block below on their north and its `south` cells on their south,
+// and along z its `west` and `east` cells. So every facade facing north, courtyards' included,
+// steps in by `north` cells, and so on, and every corner stays square: an inner corner moves in
+// diagonally, as an outer one does. On a rectangle it is BlockRectOf's rectangle.
+Footprint SteppedBack(const Footprint& i_below, const Setback& i_setback);
+
+// The cells of block i_block of a footprint's building (Request::footprint not null): the
+// footprint stepped back by setbacks 0 .. i_block - 1 in turn.
+Footprint BlockFootprintOf(const Request& i_request, std::size_t i_block);
 
 // The style of storey i_level: the last band's that covers it, else the building's.
 const std::string& StyleOfStorey(const Request& i_request, std::int64_t i_level);

@@ -45,9 +45,10 @@ std::vector<std::string> LintedStyles(const std::vector<std::string>& i_entries)
 // with i_pitched, gable and hip roofs of odd and even spans too; with i_terraces, setbacks of
 // every side and corner form (hip roofs on their top blocks with i_pitched too); with i_inner,
 // footprints with inner corners (an L, a U, a T and a courtyard); with i_hips, those under hip
-// roofs too, and a plus and a stair.
+// roofs too, and a plus and a stair; with i_terraces, i_inner and i_innerTerraces, an L and a
+// courtyard block stepped back over their inner corners.
 std::vector<Request> LintRequests(const std::string& i_style, bool i_pitched, bool i_terraces, bool i_inner,
-                                  bool i_hips = false);
+                                  bool i_hips = false, bool i_innerTerraces = false);
 
 // Lints the styles (names as the tool takes them) of the units folder. Findings come by file
 // (the base units, then each style's pieces in the order of the piece kinds, their variants, its

@@ -121,9 +121,9 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   gathered.blockAreas.resize(blocks);
   if (i_sheets) gathered.blockColours.resize(blocks);
   std::vector<Point3> placed;
-  const std::vector<CellRect> footprintBlocks = BlockCells(i_request);
+  const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
-    const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, i_placement), 0,
+    const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, footprintBlocks, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
     for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
@@ -133,7 +133,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
         PlacePosition(p, at, i_frame, xyz);
         placed.push_back({xyz[0], xyz[1], xyz[2]});
       }
-      if (!footprintBlocks.empty()) {
+      if (!footprintBlocks.cells.empty()) {
         // A footprint's piece may reach into the next rectangle (an inner corner builds the walls
         // of two cells beside its own): each point goes to the block of the cell it lies in.
         for (std::size_t k = 0; k < part.positions.size(); ++k) {
