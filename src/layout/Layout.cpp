@@ -373,9 +373,6 @@ std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeR
   return best;
 }
 
-// The side clockwise after i_side, seen from above: N, E, S, W.
-char NextSide(char i_side) { return i_side == 'N' ? 'E' : i_side == 'E' ? 'S' : i_side == 'S' ? 'W' : 'N'; }
-
 // The ring of one row of a footprint's building: every run of facade cells with the corner that
 // turns from it to the next side (each outer corner laid once, by the run it faces the same way
 // as), then the inner corners. The inner-corner piece stands in the cell diagonally inside the
