@@ -97,16 +97,10 @@ void CheckStyle(const char* i_style, const Mask& i_mask, const std::vector<HipRo
     FUZZ_CHECK(!"an edge open above the walls' feet, flipped or crowded");
   }
   FUZZ_CHECK(Ostrel::MeshCheck::FindOverlaps(mesh).empty());
-  std::size_t corner = 0;
-  for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
-    const bool slope = HipRoofs::IsSlope(mesh, face, corner);
-    for (std::uint32_t k = 0; k < mesh.polycount[face]; ++k, ++corner) {
-      if (!slope) continue;
-      const Ostrel::VectorF& v = mesh.vertices[mesh.corners[corner].v];
-      const long distance = HipRoofs::SignedDistance(i_mask, std::lround(v.x), std::lround(v.z));
-      FUZZ_CHECK(std::lround(v.y) * 300 == pitch.thick * 300 + pitch.rise * distance);
-    }
-  }
+  HipRoofs::ForEachSlopeCorner(mesh, [&](const Ostrel::VectorF& v) {
+    const long distance = HipRoofs::SignedDistance(i_mask, std::lround(v.x), std::lround(v.z));
+    FUZZ_CHECK(std::lround(v.y) * 300 == pitch.thick * 300 + pitch.rise * distance);
+  });
 }
 
 }  // namespace

@@ -58,20 +58,13 @@ std::string Faults(PitchedRoofs::Kit& io_kit, const Mask& i_mask) {
   if (!Check::FindNormalsAgainstWinding(mesh).empty()) faults += " normals against the winding;";
 
   // The slopes' corners: the slab's top, its thickness above the field.
-  std::size_t corner = 0;
-  for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
-    const bool slope = HipRoofs::IsSlope(mesh, face, corner);
-    for (std::uint32_t k = 0; k < mesh.polycount[face]; ++k, ++corner) {
-      if (!slope) continue;
-      const Ostrel::VectorF& v = mesh.vertices[mesh.corners[corner].v];
-      const long x = std::lround(v.x), y = std::lround(v.y), z = std::lround(v.z);
-      const long distance = HipRoofs::SignedDistance(i_mask, x, z);
-      if (y * 300 == pitch.thick * 300 + pitch.rise * distance) continue;
-      faults += " slope corner (" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) +
-                ") off the field (" + std::to_string(distance) + " cm in);";
-      break;
-    }
-  }
+  HipRoofs::ForEachSlopeCorner(mesh, [&](const Ostrel::VectorF& v) {
+    const long x = std::lround(v.x), y = std::lround(v.y), z = std::lround(v.z);
+    const long distance = HipRoofs::SignedDistance(i_mask, x, z);
+    if (y * 300 == pitch.thick * 300 + pitch.rise * distance) return;
+    faults += " slope corner (" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) +
+              ") off the field (" + std::to_string(distance) + " cm in);";
+  });
   return faults;
 }
 
@@ -145,19 +138,13 @@ TEST(HipRoofs, GableRoofsOverWingsAreOneSurfaceOnTheCarriedField) {
                   std::to_string(edge.from.z) + ");";
       }
       if (!Check::FindOverlaps(mesh).empty()) faults += " overlaps;";
-      std::size_t corner = 0;
-      for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
-        const bool slope = HipRoofs::IsSlope(mesh, face, corner);
-        for (std::uint32_t k = 0; k < mesh.polycount[face]; ++k, ++corner) {
-          if (!slope) continue;
-          const Ostrel::VectorF& v = mesh.vertices[mesh.corners[corner].v];
-          const long x = std::lround(v.x), y = std::lround(v.y), z = std::lround(v.z);
-          const long distance = HipRoofs::SignedDistance(carried, x, z);
-          if (y * 300 != pitch.thick * 300 + pitch.rise * distance)
-            faults += " slope corner (" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) +
-                      ") off the field;";
-        }
-      }
+      HipRoofs::ForEachSlopeCorner(mesh, [&](const Ostrel::VectorF& v) {
+        const long x = std::lround(v.x), y = std::lround(v.y), z = std::lround(v.z);
+        const long distance = HipRoofs::SignedDistance(carried, x, z);
+        if (y * 300 != pitch.thick * 300 + pitch.rise * distance)
+          faults += " slope corner (" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) +
+                    ") off the field;";
+      });
       EXPECT_TRUE(faults.empty()) << style << ", " << name << ":" << faults.substr(0, 1500);
     }
   }

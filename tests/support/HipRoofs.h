@@ -139,4 +139,16 @@ inline bool IsSlope(const Obj::Mesh& i_mesh, std::size_t i_face, std::size_t i_c
   return normal != Obj::kAbsent && i_mesh.normals[normal].y > 0;
 }
 
+// i_visit(vertex) for each corner of each slope face (IsSlope), in face order.
+template <typename Visit>
+void ForEachSlopeCorner(const Obj::Mesh& i_mesh, Visit&& i_visit) {
+  std::size_t corner = 0;
+  for (std::size_t face = 0; face < i_mesh.polycount.size(); ++face) {
+    const bool slope = IsSlope(i_mesh, face, corner);
+    for (std::uint32_t k = 0; k < i_mesh.polycount[face]; ++k, ++corner) {
+      if (slope) i_visit(i_mesh.vertices[i_mesh.corners[corner].v]);
+    }
+  }
+}
+
 }  // namespace HipRoofs
