@@ -269,7 +269,8 @@ class TilesFormat : public Writer {
     for (std::size_t i = 0; i < i_tile.held.size(); ++i) {
       const SceneBuilding& held = i_tile.held[i];
       auto building = std::make_shared<FarBuilding>();
-      FarLevel level = MakeFarLevel(context_->kit, pieces_, held.plan, held.request, OwnFrame(held.frame), mapped_);
+      FarLevel level = MakeFarLevel(context_->kit, pieces_, held.plan, held.request, OwnFrame(held.frame), mapped_,
+                                      farPieces_);
       building->extras.levels.push_back(std::move(level.mesh));
       building->frame = held.frame;
       building->name = held.name;
@@ -323,6 +324,7 @@ class TilesFormat : public Writer {
   WriteContext* context_ = nullptr;
   std::vector<TriangleMesh> pieces_;
   std::vector<bool> mapped_;
+  FarPieces farPieces_;
   GltfMaterials materials_;
   GltfOptions gltf_;
   std::string folder_;
