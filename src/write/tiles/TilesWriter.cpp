@@ -2,12 +2,12 @@
 //
 // Two passes over the scene. The first keeps each building's box (output units, +y up): about
 // 50 bytes a building with its place in the tree, all that the tree is built from. The second
-// makes each building again and holds it only until the last building of its leaf has come; the
-// leaf is then written and its buildings let go, and a parent is written, from its buildings' far
-// levels, once its last child is. A city whose rows come street by street therefore holds a few
-// leaves at a time, whatever its size; rows in no order at all hold at most the whole city's
-// plans, as a .glb does. The tileset is in metres whatever the framing asked (the format's row
-// says so, and the tool frames it so).
+// makes each building again and puts it, with its far level when a parent draws it, into a
+// scratch file (TileScratch.h) until the last building of its leaf has come; the leaf is then
+// read back and written, and a parent is written, from its buildings' far levels, once its last
+// child is. Memory holds one tile's buildings at a time, whatever order the rows come in. The
+// tileset is in metres whatever the framing asked (the format's row says so, and the tool frames
+// it so).
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +28,7 @@
 #include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfWriter.h"
 #include "write/tiles/TileBoxes.h"
+#include "write/tiles/TileScratch.h"
 
 namespace Ostrel::Buildings {
 
@@ -50,16 +51,9 @@ struct Tile {
   bool drawn = false;                    // has content: a leaf, or a parent of few enough buildings
   double error = 0;                      // metres
   std::uint64_t waiting = 0;             // buildings (a leaf) or children (a parent) not yet written
-  std::vector<SceneBuilding> held;                // a leaf's buildings that have come
-  std::vector<std::shared_ptr<const struct FarBuilding>> far;  // a drawn parent's far levels
-};
-
-struct FarBuilding {
-  EngineExtras extras;  // its one level: the far level
-  Frame frame;
-  std::string name;
-  GltfFeature feature;
-  double error = 0;  // of its far level, metres
+  // In the scratch file: a leaf's buildings that have come (TileBuilding) and their far levels
+  // (FarBuilding), for the drawn parents above; a drawn parent's far levels.
+  std::vector<ScratchRecord> held, heldFar, far;
 };
 
 // Builds the tree under tile i_tile, whose buildings are i_members, over the square of side
@@ -196,12 +190,14 @@ class TilesFormat : public Writer {
     }
     boxes_ = std::move(boxes);
 
+    // Beside the tiles, and gone before they are.
+    if (!scratch_.open(folder_ + "/scratch")) failed_ = true;
     const NextBuilding again = FramedPass(*io_context.scene, io_context.options.framing());
     for (std::uint32_t b = 0; again(building); ++b) {
-      Tile& leaf = tiles_[static_cast<std::size_t>(leafOf[b])];
-      leaf.held.push_back(std::move(building));
-      if (--leaf.waiting == 0) Finish(leafOf[b]);
+      Hold(leafOf[b], building, boxes_[b]);
+      if (--tiles_[static_cast<std::size_t>(leafOf[b])].waiting == 0) Finish(leafOf[b]);
     }
+    scratch_.close();
     // Tiles come before their children: errors are filled from the last up.
     for (std::size_t t = tiles_.size(); t-- > 0;) {
       Tile& tile = tiles_[t];
@@ -217,6 +213,37 @@ class TilesFormat : public Writer {
   }
 
  private:
+  // Puts a building of the leaf into the scratch file, with its far level when a parent above
+  // draws it; the far level's error and box go to the tiles above at once.
+  void Hold(int i_leaf, const SceneBuilding& i_building, const TileBox& i_box) {
+    Tile& leaf = tiles_[static_cast<std::size_t>(i_leaf)];
+    const TileBuilding held{i_building.plan, i_building.frame, i_building.name, FeatureOf(i_building, i_box)};
+    ScratchRecord record;
+    if (!scratch_.put(RecordOf(held), record)) failed_ = true;
+    leaf.held.push_back(record);
+    if (leaf.parent < 0 || !tiles_[static_cast<std::size_t>(leaf.parent)].drawn) return;
+    FarBuilding far;
+    FarLevel level = MakeFarLevel(context_->kit, pieces_, i_building.plan, i_building.request,
+                                  OwnFrame(i_building.frame), mapped_, farPieces_);
+    far.extras.levels.push_back(std::move(level.mesh));
+    far.frame = i_building.frame;
+    far.name = i_building.name;
+    far.feature = held.feature;
+    far.error = level.error;
+    if (!scratch_.put(RecordOf(far), record)) failed_ = true;
+    leaf.heldFar.push_back(record);
+    for (int up = leaf.parent; up >= 0 && tiles_[static_cast<std::size_t>(up)].drawn;
+         up = tiles_[static_cast<std::size_t>(up)].parent) {
+      Tile& parent = tiles_[static_cast<std::size_t>(up)];
+      parent.error = std::max(parent.error, far.error);
+    }
+    // A far level may stand out of its building's box (a roof's hull is cut down to a few
+    // corners, which can reach past the slopes): every tile above holds it.
+    const TileBox farBox = FarBox(far);
+    for (int up = leaf.parent; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
+      tiles_[static_cast<std::size_t>(up)].box.add(farBox);
+  }
+
   // Writes the tile, lets its buildings go, and tells its parent.
   void Finish(int i_tile) {
     Tile& tile = tiles_[static_cast<std::size_t>(i_tile)];
@@ -226,71 +253,45 @@ class TilesFormat : public Writer {
   }
 
   void WriteLeaf(Tile& io_tile) {
-    std::vector<GltfFeature> features;
+    std::vector<TileBuilding> held(io_tile.held.size());
+    std::string bytes;
+    for (std::size_t i = 0; i < held.size(); ++i) {
+      if (!scratch_.get(io_tile.held[i], bytes) || !ReadRecord(bytes, held[i])) failed_ = true;
+    }
     std::vector<GltfBuilding> buildings;
-    features.reserve(io_tile.held.size());
-    for (std::size_t i = 0; i < io_tile.held.size(); ++i) {
-      const SceneBuilding& held = io_tile.held[i];
-      features.push_back(FeatureOf(held, boxes_[io_tile.buildings[i]]));
-    }
-    for (std::size_t i = 0; i < io_tile.held.size(); ++i) {
-      const SceneBuilding& held = io_tile.held[i];
-      buildings.push_back({&held.plan, held.frame, held.name, {}, nullptr, false, &features[i]});
-    }
+    for (const TileBuilding& building : held)
+      buildings.push_back({&building.plan, building.frame, building.name, {}, nullptr, false, &building.feature});
     GltfOptions options = gltf_;
     options.form = GltfForm::Gpu;
     WriteTile(io_tile, buildings, options);
     triangles_ += CountTriangles(context_->kit, pieces_, buildings);
     written_ += buildings.size();
     if (context_->options.progress) context_->options.progress(written_, bytes_);
-    // The far levels go to every drawn parent above.
-    std::vector<std::shared_ptr<const FarBuilding>> far;
+    // The far levels go to every drawn parent above, in the order their leaves are written.
     for (int up = io_tile.parent; up >= 0 && tiles_[static_cast<std::size_t>(up)].drawn;
          up = tiles_[static_cast<std::size_t>(up)].parent) {
-      if (far.empty()) far = FarLevels(io_tile, features);
       Tile& parent = tiles_[static_cast<std::size_t>(up)];
-      parent.far.insert(parent.far.end(), far.begin(), far.end());
-      for (const auto& building : far) parent.error = std::max(parent.error, building->error);
-    }
-    // A far level may stand out of its building's box (a roof's hull is cut down to a few
-    // corners, which can reach past the slopes): every tile above holds it.
-    if (!far.empty()) {
-      TileBox farBox;
-      for (const auto& building : far) farBox.add(FarBox(*building));
-      for (int up = io_tile.parent; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
-        tiles_[static_cast<std::size_t>(up)].box.add(farBox);
+      parent.far.insert(parent.far.end(), io_tile.heldFar.begin(), io_tile.heldFar.end());
     }
     io_tile.held = {};
-  }
-
-  std::vector<std::shared_ptr<const FarBuilding>> FarLevels(const Tile& i_tile,
-                                                            const std::vector<GltfFeature>& i_features) {
-    std::vector<std::shared_ptr<const FarBuilding>> far;
-    for (std::size_t i = 0; i < i_tile.held.size(); ++i) {
-      const SceneBuilding& held = i_tile.held[i];
-      auto building = std::make_shared<FarBuilding>();
-      FarLevel level = MakeFarLevel(context_->kit, pieces_, held.plan, held.request, OwnFrame(held.frame), mapped_,
-                                      farPieces_);
-      building->extras.levels.push_back(std::move(level.mesh));
-      building->frame = held.frame;
-      building->name = held.name;
-      building->feature = i_features[i];
-      building->error = level.error;
-      far.push_back(std::move(building));
-    }
-    return far;
+    io_tile.heldFar = {};
   }
 
   void WriteParent(Tile& io_tile) {
     static const Plan kNothing;
+    std::vector<FarBuilding> far(io_tile.far.size());
+    std::string bytes;
+    for (std::size_t i = 0; i < far.size(); ++i) {
+      if (!scratch_.get(io_tile.far[i], bytes) || !ReadRecord(bytes, far[i])) failed_ = true;
+    }
     std::vector<GltfBuilding> buildings;
-    for (const auto& far : io_tile.far) {
-      buildings.push_back({&kNothing, far->frame, far->name, {}, &far->extras, true, &far->feature});
+    for (const FarBuilding& building : far) {
+      buildings.push_back({&kNothing, building.frame, building.name, {}, &building.extras, true, &building.feature});
     }
     GltfOptions options = gltf_;
     options.form = GltfForm::Flat;
     WriteTile(io_tile, buildings, options);
-    for (const auto& far : io_tile.far) triangles_ += far->extras.levels[0].triangles();
+    for (const FarBuilding& building : far) triangles_ += building.extras.levels[0].triangles();
     io_tile.far = {};
   }
 
@@ -325,6 +326,7 @@ class TilesFormat : public Writer {
   std::vector<TriangleMesh> pieces_;
   std::vector<bool> mapped_;
   FarPieces farPieces_;
+  ScratchFile scratch_;
   GltfMaterials materials_;
   GltfOptions gltf_;
   std::string folder_;
