@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -43,70 +44,100 @@ inline constexpr int kMaxLevel = 24;
 struct Tile {
   int level = 0;
   std::uint64_t x = 0, y = 0;  // its place among the tiles of its level, along x and along -z
+  double x0 = 0, z0 = 0, size = 0;  // its square: the corner of smallest x and z, and its side
   int parent = -1;
-  std::vector<int> children;
-  std::vector<std::uint32_t> buildings;  // a leaf's, in scene order
-  std::uint64_t count = 0;               // buildings in the tile and under it
-  TileBox box;                           // of every building under it
-  bool drawn = false;                    // has content: a leaf, or a parent of few enough buildings
-  double error = 0;                      // metres
-  std::uint64_t waiting = 0;             // buildings (a leaf) or children (a parent) not yet written
+  std::vector<int> children;     // in the order of their quarters
+  int quarter[4] = {-1, -1, -1, -1};  // the child of each quarter (east + 2 * south), or -1
+  std::uint64_t count = 0;       // buildings in the tile and under it
+  TileBox box;                   // of every building under it, and of its far levels
+  bool drawn = false;            // has content: a leaf, or a parent of few enough buildings
+  double error = 0;              // metres
+  std::uint64_t waiting = 0;     // buildings (a leaf) or children (a parent) not yet written
   // In the scratch file: a leaf's buildings that have come (TileBuilding) and their far levels
   // (FarBuilding), for the drawn parents above; a drawn parent's far levels.
   std::vector<ScratchRecord> held, heldFar, far;
 };
 
-// Builds the tree under tile i_tile, whose buildings are i_members, over the square of side
-// i_size whose corner (smallest x, smallest z) is i_x0, i_z0.
-void Split(std::vector<Tile>& io_tiles, int i_tile, std::vector<std::uint32_t> i_members,
-           const std::vector<TileBox>& i_boxes, double i_x0, double i_z0, double i_size,
-           const TilesOptions& i_options) {
-  io_tiles[i_tile].count = i_members.size();
-  for (const std::uint32_t b : i_members) io_tiles[i_tile].box.add(i_boxes[b]);
-  if (i_members.size() <= i_options.leafBuildings || io_tiles[i_tile].level >= kMaxLevel) {
-    // A city of no building is a root of nothing.
-    io_tiles[i_tile].drawn = !i_members.empty();
-    io_tiles[i_tile].buildings = std::move(i_members);
-    return;
-  }
-  const double half = i_size / 2;
-  std::vector<std::uint32_t> quarters[4];
-  for (const std::uint32_t b : i_members) {
-    const int east = i_boxes[b].centre(0) >= i_x0 + half ? 1 : 0;
-    const int south = i_boxes[b].centre(2) >= i_z0 + half ? 1 : 0;
-    quarters[east + 2 * south].push_back(b);
-  }
-  i_members = {};
-  io_tiles[i_tile].drawn = io_tiles[i_tile].count <= i_options.parentBuildings;
-  for (int q = 0; q < 4; ++q) {
-    if (quarters[q].empty()) continue;
-    Tile child;
-    child.level = io_tiles[i_tile].level + 1;
-    // The tileset's y runs north, against the buildings' z: a quarter of larger z is the lower one.
-    child.x = io_tiles[i_tile].x * 2 + static_cast<std::uint64_t>(q % 2);
-    child.y = io_tiles[i_tile].y * 2 + static_cast<std::uint64_t>(1 - q / 2);
-    child.parent = i_tile;
-    io_tiles.push_back(std::move(child));
-    const int index = static_cast<int>(io_tiles.size() - 1);
-    io_tiles[i_tile].children.push_back(index);
-    Split(io_tiles, index, std::move(quarters[q]), i_boxes, i_x0 + (q % 2) * half, i_z0 + (q / 2) * half, half,
-          i_options);
-  }
+// The quarter of the tile that holds the point (x, z): east + 2 * south.
+int QuarterOf(const Tile& i_tile, double i_x, double i_z) {
+  const double half = i_tile.size / 2;
+  const int east = i_x >= i_tile.x0 + half ? 1 : 0;
+  const int south = i_z >= i_tile.z0 + half ? 1 : 0;
+  return east + 2 * south;
 }
 
-// The tree over the buildings' boxes; tile 0 is the root.
-std::vector<Tile> MakeTree(const std::vector<TileBox>& i_boxes, const TilesOptions& i_options) {
-  std::vector<Tile> tiles(1);
-  TileBox centres;
-  for (const TileBox& box : i_boxes) {
-    const double c[3] = {box.centre(0), box.centre(1), box.centre(2)};
-    centres.add(c);
+// The deepest tile made so far that holds the point (x, z).
+int TileAt(const std::vector<Tile>& i_tiles, double i_x, double i_z) {
+  int at = 0;
+  while (!i_tiles[static_cast<std::size_t>(at)].children.empty()) {
+    const Tile& tile = i_tiles[static_cast<std::size_t>(at)];
+    const int child = tile.quarter[QuarterOf(tile, i_x, i_z)];
+    if (child < 0) return at;
+    at = child;
   }
-  const double size = i_boxes.empty() ? 0 : std::max(centres.hi[0] - centres.lo[0], centres.hi[2] - centres.lo[2]);
-  std::vector<std::uint32_t> all(i_boxes.size());
-  for (std::uint32_t b = 0; b < all.size(); ++b) all[b] = b;
+  return at;
+}
+
+// Whether a tile of this many buildings is cut into quarters.
+bool Splits(const Tile& i_tile, const TilesOptions& i_options) {
+  return i_tile.count > i_options.leafBuildings && i_tile.level < kMaxLevel;
+}
+
+// The tree over the buildings' centres (x, z), which i_centres gives one after another, each
+// time it is called: a level of the tree a call, the buildings counted into the quarters of
+// each tile to cut, so that no list of buildings is ever held. i_extent is the box of the
+// centres, i_count their number. Tile 0 is the root; a tile comes before its children.
+template <typename Centres>
+std::vector<Tile> MakeTree(std::uint64_t i_count, const TileBox& i_extent, const Centres& i_centres,
+                           const TilesOptions& i_options) {
+  std::vector<Tile> tiles(1);
+  Tile& root = tiles[0];
+  root.count = i_count;
+  root.x0 = i_extent.lo[0];
+  root.z0 = i_extent.lo[2];
+  const double size = i_count == 0 ? 0 : std::max(i_extent.hi[0] - i_extent.lo[0], i_extent.hi[2] - i_extent.lo[2]);
   // Just wider than the centres' extent, so that the largest centre falls inside it.
-  Split(tiles, 0, std::move(all), i_boxes, centres.lo[0], centres.lo[2], size * (1 + 1e-9) + 1e-9, i_options);
+  root.size = size * (1 + 1e-9) + 1e-9;
+  // A city of no building is a root of nothing.
+  root.drawn = i_count > 0;
+  std::vector<int> cut;
+  if (Splits(root, i_options)) cut.push_back(0);
+  while (!cut.empty()) {
+    std::vector<std::array<std::uint64_t, 4>> counts(tiles.size());
+    i_centres([&](double i_x, double i_z) {
+      const int tile = TileAt(tiles, i_x, i_z);
+      if (Splits(tiles[static_cast<std::size_t>(tile)], i_options))
+        ++counts[static_cast<std::size_t>(tile)][static_cast<std::size_t>(QuarterOf(tiles[static_cast<std::size_t>(tile)], i_x, i_z))];
+    });
+    std::vector<int> next;
+    for (const int t : cut) {
+      tiles[static_cast<std::size_t>(t)].drawn = tiles[static_cast<std::size_t>(t)].count <= i_options.parentBuildings;
+      for (int q = 0; q < 4; ++q) {
+        const std::uint64_t count = counts[static_cast<std::size_t>(t)][static_cast<std::size_t>(q)];
+        if (count == 0) continue;
+        const Tile& parent = tiles[static_cast<std::size_t>(t)];
+        Tile child;
+        child.level = parent.level + 1;
+        // The tileset's y runs north, against the buildings' z: a quarter of larger z is the lower one.
+        child.x = parent.x * 2 + static_cast<std::uint64_t>(q % 2);
+        child.y = parent.y * 2 + static_cast<std::uint64_t>(1 - q / 2);
+        const double half = parent.size / 2;
+        child.x0 = parent.x0 + (q % 2) * half;
+        child.z0 = parent.z0 + (q / 2) * half;
+        child.size = half;
+        child.parent = t;
+        child.count = count;
+        child.drawn = true;
+        tiles.push_back(std::move(child));
+        const int index = static_cast<int>(tiles.size() - 1);
+        tiles[static_cast<std::size_t>(t)].children.push_back(index);
+        tiles[static_cast<std::size_t>(t)].quarter[q] = index;
+        if (Splits(tiles.back(), i_options)) next.push_back(index);
+      }
+    }
+    cut = std::move(next);
+  }
+  for (Tile& tile : tiles) tile.waiting = tile.children.empty() ? tile.count : tile.children.size();
   return tiles;
 }
 
@@ -178,24 +209,37 @@ class TilesFormat : public Writer {
     gltf_.features = true;
     gltf_.imageFolder = "textures";
 
-    std::vector<TileBox> boxes;
-    SceneBuilding building;
-    while (io_context.next(building)) boxes.push_back(BuildingBox(kit, pieces_, building.plan, building.frame));
-    tiles_ = MakeTree(boxes, options);
-    std::vector<int> leafOf(boxes.size(), 0);
-    for (std::size_t t = 0; t < tiles_.size(); ++t) {
-      Tile& tile = tiles_[t];
-      for (const std::uint32_t b : tile.buildings) leafOf[b] = static_cast<int>(t);
-      tile.waiting = tile.children.empty() ? tile.buildings.size() : tile.children.size();
-    }
-    boxes_ = std::move(boxes);
-
-    // Beside the tiles, and gone before they are.
+    // The buildings' boxes wait in the scratch file, one after another from its start, beside the
+    // tiles and gone before they are.
     if (!scratch_.open(folder_ + "/scratch")) failed_ = true;
+    std::uint64_t count = 0;
+    TileBox centres;
+    SceneBuilding building;
+    while (io_context.next(building)) {
+      const TileBox box = BuildingBox(kit, pieces_, building.plan, building.frame);
+      ScratchRecord record;
+      if (!scratch_.put(std::string(reinterpret_cast<const char*>(&box), sizeof box), record)) failed_ = true;
+      const double centre[3] = {box.centre(0), box.centre(1), box.centre(2)};
+      centres.add(centre);
+      ++count;
+    }
+    tiles_ = MakeTree(count, centres,
+                      [&](const auto& i_visit) {
+                        for (std::uint64_t b = 0; b < count; ++b) {
+                          const TileBox box = BoxOf(b);
+                          i_visit(box.centre(0), box.centre(2));
+                        }
+                      },
+                      options);
+
     const NextBuilding again = FramedPass(*io_context.scene, io_context.options.framing());
-    for (std::uint32_t b = 0; again(building); ++b) {
-      Hold(leafOf[b], building, boxes_[b]);
-      if (--tiles_[static_cast<std::size_t>(leafOf[b])].waiting == 0) Finish(leafOf[b]);
+    for (std::uint64_t b = 0; b < count && again(building); ++b) {
+      const TileBox box = BoxOf(b);
+      const int leaf = TileAt(tiles_, box.centre(0), box.centre(2));
+      for (int up = leaf; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
+        tiles_[static_cast<std::size_t>(up)].box.add(box);
+      Hold(leaf, building, box);
+      if (--tiles_[static_cast<std::size_t>(leaf)].waiting == 0) Finish(leaf);
     }
     scratch_.close();
     // Tiles come before their children: errors are filled from the last up.
@@ -206,13 +250,24 @@ class TilesFormat : public Writer {
       tile.error = tile.box.diagonal();
       for (const int child : tile.children) tile.error = std::max(tile.error, tiles_[child].error);
     }
-    const std::string json = TilesetText(options);
-    io_context.out.write(json.data(), static_cast<std::streamsize>(json.size()));
+    PutTileset(io_context.out, options);
     if (failed_) io_context.out.setstate(std::ios::failbit);
     io_context.report.triangles = triangles_;
   }
 
  private:
+  // The box of building i_b (0-based), from the scratch file.
+  TileBox BoxOf(std::uint64_t i_b) {
+    TileBox box;
+    std::string bytes;
+    if (!scratch_.get({i_b * sizeof box, sizeof box}, bytes)) {
+      failed_ = true;
+      return box;
+    }
+    std::memcpy(&box, bytes.data(), sizeof box);
+    return box;
+  }
+
   // Puts a building of the leaf into the scratch file, with its far level when a parent above
   // draws it; the far level's error and box go to the tiles above at once.
   void Hold(int i_leaf, const SceneBuilding& i_building, const TileBox& i_box) {
@@ -303,23 +358,33 @@ class TilesFormat : public Writer {
     bytes_ += static_cast<std::uint64_t>(std::max<std::streamoff>(0, file.tellp()));
   }
 
-  Json TileJson(const Tile& i_tile) const {
-    Json tile = {{"boundingVolume", {{"box", TilesetBox(i_tile.box)}}},
-                 {"geometricError", i_tile.children.empty() ? 0.0 : i_tile.error},
-                 {"refine", "REPLACE"}};
-    if (i_tile.drawn) tile["content"] = {{"uri", "tiles/" + TileName(i_tile)}};
-    for (const int child : i_tile.children) tile["children"].push_back(TileJson(tiles_[static_cast<std::size_t>(child)]));
-    return tile;
+  // A tile's JSON, written as it goes so that the tree's text is never held whole; keys in the
+  // order of the library's objects (sorted), as the values are its text. The root has i_transform.
+  void PutTile(std::ostream& io_out, const Tile& i_tile, const Json* i_transform) const {
+    io_out << "{\"boundingVolume\":" << Json({{"box", TilesetBox(i_tile.box)}}).dump();
+    if (!i_tile.children.empty()) {
+      io_out << ",\"children\":[";
+      for (std::size_t c = 0; c < i_tile.children.size(); ++c) {
+        if (c > 0) io_out << ",";
+        PutTile(io_out, tiles_[static_cast<std::size_t>(i_tile.children[c])], nullptr);
+      }
+      io_out << "]";
+    }
+    if (i_tile.drawn) io_out << ",\"content\":" << Json({{"uri", "tiles/" + TileName(i_tile)}}).dump();
+    io_out << ",\"geometricError\":" << Json(i_tile.children.empty() ? 0.0 : i_tile.error).dump()
+           << ",\"refine\":\"REPLACE\"";
+    if (i_transform) io_out << ",\"transform\":" << i_transform->dump();
+    io_out << "}";
   }
 
-  std::string TilesetText(const TilesOptions& i_options) const {
-    Json root = TileJson(tiles_[0]);
-    if (i_options.geo) root["transform"] = EastNorthUpToEcef(i_options.longitude, i_options.latitude, i_options.height);
+  void PutTileset(std::ostream& io_out, const TilesOptions& i_options) const {
     const double error = std::max(tiles_[0].box.diagonal(), tiles_[0].error);
-    const Json tileset = {{"asset", {{"version", "1.1"}, {"generator", gltf_.generator}}},
-                          {"geometricError", error},
-                          {"root", std::move(root)}};
-    return tileset.dump() + "\n";
+    const Json asset = {{"version", "1.1"}, {"generator", gltf_.generator}};
+    io_out << "{\"asset\":" << asset.dump() << ",\"geometricError\":" << Json(error).dump() << ",\"root\":";
+    const Json transform =
+        i_options.geo ? Json(EastNorthUpToEcef(i_options.longitude, i_options.latitude, i_options.height)) : Json();
+    PutTile(io_out, tiles_[0], i_options.geo ? &transform : nullptr);
+    io_out << "}\n";
   }
 
   WriteContext* context_ = nullptr;
@@ -331,7 +396,6 @@ class TilesFormat : public Writer {
   GltfOptions gltf_;
   std::string folder_;
   std::vector<Tile> tiles_;
-  std::vector<TileBox> boxes_;
   std::uint64_t triangles_ = 0;
   std::uint64_t written_ = 0;  // buildings in the leaves written so far
   std::uint64_t bytes_ = 0;    // of the tiles written so far
