@@ -1,13 +1,13 @@
 // The tileset writer: a quadtree over the city, its tiles written as they fill.
 //
-// Two passes over the scene. The first keeps each building's box (output units, +y up): about
-// 50 bytes a building with its place in the tree, all that the tree is built from. The second
-// makes each building again and puts it, with its far level when a parent draws it, into a
-// scratch file (TileScratch.h) until the last building of its leaf has come; the leaf is then
-// read back and written, and a parent is written, from its buildings' far levels, once its last
-// child is. Memory holds one tile's buildings at a time, whatever order the rows come in. The
-// tileset is in metres whatever the framing asked (the format's row says so, and the tool frames
-// it so).
+// Two passes over the scene. The first writes each building's box (output units, +y up) to a
+// scratch file (TileScratch.h) and keeps only the extent of their centres; the tree is built from
+// the boxes read back, a level at a time. The second makes each building again and puts it, with
+// its far level when a parent draws it, into the scratch file until the last building of its leaf
+// has come; the leaf is then read back and written, and a parent is written, from its buildings'
+// far levels, once its last child is. Memory holds one tile's buildings at a time and a record's
+// place for each building that waits, whatever order the rows come in. The tileset is in metres
+// whatever the framing asked (the format's row says so, and the tool frames it so).
 
 #include <algorithm>
 #include <cmath>
