@@ -92,7 +92,7 @@ inline bool SixDigits(std::uint64_t i_m, int i_e, std::uint64_t& o_digits, int& 
 // What the common path of AppendFloat needs of each binary exponent: the decimal exponent of
 // the binade's first value, and the first 24-bit significand at which it is one more.
 struct Binade {
-  int exponent = 0;             // floor(log10(2^b)) for the binade [2^b, 2^(b + 1))
+  int exponent = 0;                // floor(log10(2^b)) for the binade [2^b, 2^(b + 1))
   std::uint32_t carry = 1u << 24;  // the least significand of a value >= 10^(exponent + 1)
 };
 
@@ -115,7 +115,6 @@ constexpr BinadeTable MakeBinades() {
       while (kPowersOfTen[exponent + 1] <= (std::uint64_t{1} << b)) ++exponent;
     } else {
       while (std::uint64_t{1} << -b > kPowersOfTen[-exponent]) --exponent;
-      // 2^b < 10^exponent unless 2^b is exactly that, which only b = 0 is.
     }
     // The value is m * 2^(b - 23): it reaches 10^(exponent + 1) when m >= 10^(exponent + 1) *
     // 2^(23 - b), rounded up.
@@ -139,7 +138,8 @@ inline constexpr BinadeTable kBinades = MakeBinades();
 // The six digits of a value of the common binades (m of 24 bits, its top bit set, biased its
 // float exponent), as SixDigits finds them, without a division or a search: the binade gives the
 // decimal exponent, m * 10^(5 - exponent) fits 64 bits, and the binary exponent is a shift.
-inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased, std::uint64_t& o_digits, int& o_exponent) {
+inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased, std::uint64_t& o_digits,
+                            int& o_exponent) {
   const Binade& row = kBinades.rows[i_biased - kFirstCommonBiased];
   const int exponent = row.exponent + (i_m >= row.carry ? 1 : 0);
   const int shift = 150 - static_cast<int>(i_biased);
