@@ -103,7 +103,7 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "slopevalleyleft, slopevalleyright, valleyeave, saddleeave, eavevalleyleft, "
                       "eavevalleyright, eavevalleyboth, eavestepleft, eavestepright, eavestepvalleyleft, "
                       "eavestepvalleyright, cornervalleyleft, cornervalleyright, cornervalleyboth, "
-                      "innerangleterrace") +
+                      "innerangleterrace, innerangleterraceleft, innerangleterraceright") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +
