@@ -94,7 +94,7 @@ TEST(CardRaster, ACardsQuadMapsItsTileTheWayThePictureRuns) {
   piece.name = "T_wall";
   for (const MeshPart& part : mesh.parts) {
     for (const std::uint32_t index : part.indices) {
-      Ostrel::Obj::Corner corner;
+      Obj::Corner corner;
       corner.v = static_cast<std::uint32_t>(piece.positions.size());
       corner.n = static_cast<std::uint32_t>(piece.normals.size());
       piece.positions.push_back(part.positions[index]);

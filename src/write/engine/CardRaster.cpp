@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace Ostrel::Buildings {
@@ -29,13 +30,27 @@ struct Projected {
 
 std::uint8_t ToByte(double i_value) { return static_cast<std::uint8_t>(std::clamp(std::lround(i_value), 0L, 255L)); }
 
+// Whether a sample exactly on the edge from i_p to i_q belongs to the triangle: two triangles of
+// one orientation run along a shared edge in opposite directions, so exactly one owns it, and a
+// translucent face is never laid twice over one sample.
+bool OwnsEdge(const Projected& i_p, const Projected& i_q) {
+  const double dx = i_q.x - i_p.x, dy = i_q.y - i_p.y;
+  return dy > 0 || (dy == 0 && dx < 0);
+}
+
 // Draws one triangle into the samples: the opaque pass keeps the nearest face; the other lays a
 // face of that opacity over what lies behind it, where it is the nearer.
 void DrawTriangle(const Projected* i_corners, std::uint32_t i_material, const SheetTones& i_tones, double i_opacity,
                   int i_samples, std::vector<Sample>& io_samples) {
-  const Projected &a = i_corners[0], &b = i_corners[1], &c = i_corners[2];
-  const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  Projected v[3] = {i_corners[0], i_corners[1], i_corners[2]};
+  double area = (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[1].y - v[0].y) * (v[2].x - v[0].x);
   if (!(std::fabs(area) > 1e-12)) return;
+  // One orientation for every triangle, so that the edges' owners agree.
+  if (area < 0) {
+    std::swap(v[1], v[2]);
+    area = -area;
+  }
+  const Projected &a = v[0], &b = v[1], &c = v[2];
   const int x0 = std::max(0, static_cast<int>(std::floor(std::min({a.x, b.x, c.x}))));
   const int x1 = std::min(i_samples - 1, static_cast<int>(std::ceil(std::max({a.x, b.x, c.x}))));
   const int y0 = std::max(0, static_cast<int>(std::floor(std::min({a.y, b.y, c.y}))));
@@ -43,11 +58,17 @@ void DrawTriangle(const Projected* i_corners, std::uint32_t i_material, const Sh
   for (int y = y0; y <= y1; ++y) {
     for (int x = x0; x <= x1; ++x) {
       const double px = x + 0.5, py = y + 0.5;
-      // Barycentric weights of the sample's centre, from the signed areas of the edges.
-      const double wa = ((b.x - px) * (c.y - py) - (b.y - py) * (c.x - px)) / area;
-      const double wb = ((c.x - px) * (a.y - py) - (c.y - py) * (a.x - px)) / area;
-      const double wc = 1 - wa - wb;
-      if (wa < 0 || wb < 0 || wc < 0) continue;
+      // Barycentric weights of the sample's centre: each corner's from the edge opposite it.
+      double w[3];
+      bool inside = true;
+      for (int k = 0; k < 3 && inside; ++k) {
+        const Projected& p = v[(k + 1) % 3];
+        const Projected& q = v[(k + 2) % 3];
+        w[k] = ((p.x - px) * (q.y - py) - (p.y - py) * (q.x - px)) / area;
+        inside = w[k] > 0 || (w[k] == 0 && OwnsEdge(p, q));
+      }
+      if (!inside) continue;
+      const double wa = w[0], wb = w[1], wc = w[2];
       Sample& sample = io_samples[static_cast<std::size_t>(y) * static_cast<std::size_t>(i_samples) +
                                   static_cast<std::size_t>(x)];
       const double depth = wa * a.depth + wb * b.depth + wc * c.depth;
