@@ -102,6 +102,8 @@ struct Gathered {
   Tones tones;                                   // for the box level
   // By block and side, with tones.sheets: area times the colour of the faces, and the area.
   std::vector<std::array<std::array<double, 4>, kSides>> blockColours;
+  // The same for the walls from the pieces' cards, which show what the faces show from outside.
+  std::vector<std::array<std::array<double, 4>, kSides>> cardColours;
 };
 
 Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
@@ -124,7 +126,8 @@ Side SideOf(const Point3& i_normal) {
 
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
-                const SheetTones* i_sheets = nullptr) {
+                const SheetTones* i_sheets = nullptr,
+                const std::vector<std::array<CardTone, 4>>* i_cards = nullptr) {
   Gathered gathered;
   gathered.tones.mapped = i_mapped;
   gathered.tones.sheets = i_sheets;
@@ -133,12 +136,31 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
   gathered.blockAreas.resize(blocks);
   if (i_sheets) gathered.blockColours.resize(blocks);
+  const bool cards = i_sheets && i_cards && !i_cards->empty();
+  if (cards) gathered.cardColours.resize(blocks);
   std::vector<Point3> placed;
   const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, footprintBlocks, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
+    if (cards) {
+      // Each card side counts towards the wall it faces once placed.
+      float origin[3], ends[4][3];
+      PlacePosition(VectorF(0, 0, 0), at, i_frame, origin);
+      const VectorF ways[4] = {VectorF(1, 0, 0), VectorF(-1, 0, 0), VectorF(0, 0, 1), VectorF(0, 0, -1)};
+      const std::array<CardTone, 4>& tones = (*i_cards)[i_placement.piece];
+      for (std::size_t s = 0; s < 4; ++s) {
+        if (!(tones[s].area > 0)) continue;
+        PlacePosition(ways[s], at, i_frame, ends[s]);
+        const Side side = SideOf({ends[s][0] - origin[0], ends[s][1] - origin[1], ends[s][2] - origin[2]});
+        std::array<double, 4>& sums =
+            gathered.cardColours[static_cast<std::size_t>(block)][static_cast<std::size_t>(side)];
+        const double area = tones[s].area;
+        sums = {sums[0] + area * tones[s].mean[0], sums[1] + area * tones[s].mean[1],
+                sums[2] + area * tones[s].mean[2], sums[3] + area};
+      }
+    }
     for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       placed.clear();
       for (const VectorF& p : part.positions) {
@@ -520,7 +542,9 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
       // With the sheets' colours, a face takes the mean colour of what it stands for.
       const SheetTones* sheets = i_gathered.tones.sheets;
       if (sheets && sheets->hasSheet(material)) {
-        const std::array<double, 4>& sums = i_gathered.blockColours[b][side == kDown ? kUp : side];
+        const std::size_t looks = side == kDown ? kUp : side;
+        const bool carded = !i_gathered.cardColours.empty() && i_gathered.cardColours[b][looks][3] > 0;
+        const std::array<double, 4>& sums = carded ? i_gathered.cardColours[b][looks] : i_gathered.blockColours[b][looks];
         if (sums[3] > 0) centre = sheets->nearest(material, {sums[0] / sums[3], sums[1] / sums[3], sums[2] / sums[3]});
       }
       const UV uvs[3] = {centre, centre, centre};
@@ -601,8 +625,10 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>&
   if (!hulls && lods < 2) return extras;
   const SheetTones* sheets =
       i_pieceLevels && !i_pieceLevels->empty() ? i_pieceLevels->front().tones.get() : nullptr;
-  const Gathered gathered =
-      Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped, lods >= 2 ? sheets : nullptr);
+  const std::vector<std::array<CardTone, 4>>* cards =
+      i_pieceLevels && !i_pieceLevels->empty() ? &i_pieceLevels->front().cardTones : nullptr;
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped,
+                                   lods >= 2 ? sheets : nullptr, lods >= 2 ? cards : nullptr);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
