@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <ostrel/utils/FileSystem.h>
@@ -27,8 +28,15 @@ bool Holds(const std::string& i_path, const std::string& i_bytes) {
 }
 
 // Writes the bytes to the path unless it holds them already; false, with o_error, when it cannot.
+// A file of that name holding anything else is the user's, or sheets of an older kit: it is never
+// replaced, since the user named no such output.
 bool Keep(const std::string& i_path, const std::string& i_bytes, std::string& o_error) {
   if (Holds(i_path, i_bytes)) return true;
+  std::error_code ignored;
+  if (std::filesystem::symlink_status(i_path, ignored).type() != std::filesystem::file_type::not_found) {
+    o_error = "File '" + Ostrel::TextFile::Excerpt(i_path, i_path.size()) + "' exists and is not this kit's card sheet";
+    return false;
+  }
   OutputFile file;
   if (!OpenOutput(i_path, file, o_error, OutputNaming::Tool)) return false;
   file.stream.write(i_bytes.data(), static_cast<std::streamsize>(i_bytes.size()));
