@@ -20,12 +20,13 @@
 #include <ostrel/layout/Setbacks.h>
 
 #include "lint/LintBuildings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 using Cells = std::set<std::pair<std::int64_t, std::int64_t>>;
 

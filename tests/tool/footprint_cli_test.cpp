@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using TestSupport::Line;
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // The triangles --stats tells for the output file, or "" when it tells none.
 std::string StatTriangles(const std::string& i_output, const std::string& i_file) {

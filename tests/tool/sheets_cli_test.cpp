@@ -14,13 +14,14 @@
 #include <ostrel/ext/Png.h>
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using TestSupport::Line;
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // Style B of the shipped kit with sheets of 64 x 48 pixels, a quick read.
 struct SmallKit {

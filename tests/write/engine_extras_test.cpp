@@ -22,6 +22,7 @@
 #include "write/engine/PieceLevels.h"
 #include "write/engine/SheetTones.h"
 #include "write/TriangleMesh.h"
+#include "ShippedKit.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ using namespace Ostrel::Buildings;
 using Ostrel::VectorF;
 using Ostrel::UV;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 struct Case {
   const char* style;
