@@ -104,6 +104,17 @@ class BackgroundWrites {
   std::exception_ptr m_failure;  // thrown by a write since the last wait()
 };
 
+// Takes a writer's text a buffer at a time in place of its stream, to pass on or keep.
+class TextSink {
+ public:
+  // Takes the first i_bytes of io_buffer (more than none); io_buffer comes back empty, to be
+  // filled next: the same buffer, or another of the same size or larger.
+  virtual void take(std::vector<char>& io_buffer, std::size_t i_bytes) = 0;
+
+ protected:
+  ~TextSink() = default;
+};
+
 // Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
 // starts small and doubles each time it fills, up to kOutputBufferBytes, so that a small building
 // does not pay for clearing a large buffer it never fills; full-size buffers are written on a second
@@ -131,6 +142,17 @@ class TextOut {
 
   // Appends text of any length; a text longer than the buffer goes to the stream as it is.
   void write(const char* i_text, std::size_t i_length) {
+    if (i_length > m_buffer.size() && m_sink) {
+      // A sink takes buffers, never longer texts: the text goes in buffers' worth.
+      for (std::size_t done = 0; done < i_length;) {
+        const std::size_t part = std::min(i_length - done, m_buffer.size());
+        char* pos = room(part);
+        std::memcpy(pos, i_text + done, part);
+        commit(pos + part);
+        done += part;
+      }
+      return;
+    }
     if (i_length > m_buffer.size() && !m_collect) {
       flush();
       m_stream.write(i_text, static_cast<std::streamsize>(i_length));
@@ -156,6 +178,13 @@ class TextOut {
   void collect() {
     flush();
     m_collect = true;
+  }
+
+  // From now on hands every full buffer, and what is left at a flush, to io_sink instead of the
+  // stream, on the calling thread. For text that goes out in an order of its own.
+  void sendTo(TextSink& io_sink) {
+    flush();
+    m_sink = &io_sink;
   }
 
   // Of collected text: swaps it into io_text, whose first o_bytes bytes it is, and fills the
@@ -193,7 +222,9 @@ class TextOut {
   // Starts the writing of the collected text and empties the buffer; keeps it when collecting.
   void send() {
     if (m_collect) return;
-    if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
+    if (m_sink && m_used > 0) {
+      m_sink->take(m_buffer, m_used);
+    } else if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
       m_background.hand(m_buffer, m_used);
     } else if (m_used > 0) {
       m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
@@ -209,6 +240,7 @@ class TextOut {
   BackgroundWrites m_background;
   bool m_handOver;  // full buffers go to m_background instead of straight to the stream
   bool m_collect = false;  // the text is kept for takeText, never written to the stream
+  TextSink* m_sink = nullptr;  // takes the text in place of the stream
 };
 
 }  // namespace Ostrel::Buildings::detail
