@@ -207,8 +207,9 @@ class TextOut {
       return m_buffer.data() + m_used;
     }
     send();
-    // Emptied, the old text need not move: a fresh buffer of twice the size.
-    if (m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
+    // Emptied, the old text need not move: a fresh buffer of twice the size. A sink chooses the
+    // size of the buffers it gives back.
+    if (!m_sink && m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
     return m_buffer.data() + m_used;
   }
 
@@ -238,8 +239,8 @@ class TextOut {
   std::size_t m_used = 0;
   std::uint64_t m_sent = 0;  // bytes handed to the stream or to m_background
   BackgroundWrites m_background;
-  bool m_handOver;  // full buffers go to m_background instead of straight to the stream
-  bool m_collect = false;  // the text is kept for takeText, never written to the stream
+  bool m_handOver;             // full buffers go to m_background instead of straight to the stream
+  bool m_collect = false;      // the text is kept for takeText, never written to the stream
   TextSink* m_sink = nullptr;  // takes the text in place of the stream
 };
 

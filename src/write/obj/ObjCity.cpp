@@ -21,6 +21,11 @@ namespace Ostrel::Buildings {
 
 namespace {
 
+// The size of the buffers that the writers fill: small enough that a small building's text
+// waiting for its turn does not hold much more memory than it needs, large enough that handing
+// them over costs nothing beside their text.
+constexpr std::size_t kKeptBufferBytes = std::size_t{1} << 18;
+
 // Text kept for its turn: the first `bytes` bytes of a writer's buffer.
 struct KeptText {
   std::vector<char> text;
@@ -58,7 +63,11 @@ class TurnSink : public detail::TextSink {
 
   void take(std::vector<char>& io_buffer, std::size_t i_bytes) override {
     if (!m_direct && isTurn()) goDirect();
-    if (m_direct) return put(io_buffer.data(), i_bytes);
+    if (m_direct) {
+      put(io_buffer.data(), i_bytes);
+      if (io_buffer.size() < kKeptBufferBytes) io_buffer = std::vector<char>(kKeptBufferBytes);
+      return;
+    }
     std::unique_lock<std::mutex> lock(m_turn.mutex);
     if (m_turn.kept + io_buffer.size() > m_turn.budget) {
       m_turn.changed.wait(lock, [&] { return isTurn(); });
@@ -73,9 +82,7 @@ class TurnSink : public detail::TextSink {
       m_turn.spare.pop_back();
     }
     lock.unlock();
-    // Full-size, so that the writer never drops it for a larger one: the buffers go round.
-    const std::size_t size = std::max(io_buffer.size(), detail::kOutputBufferBytes);
-    if (next.size() < size) next = std::vector<char>(size);
+    if (next.size() < kKeptBufferBytes) next = std::vector<char>(kKeptBufferBytes);
     m_kept.push_back({std::move(io_buffer), i_bytes});
     io_buffer = std::move(next);
   }
@@ -204,8 +211,7 @@ Offsets WriteCityObj(std::ostream& io_out, const Kit& i_kit, const MaterialNames
       };
   std::vector<std::thread> threads;
   for (unsigned i = 1; i < jobs; ++i) {
-    threads.emplace_back(
-        [&] { MakeCityBuildings(source, turn, i_names, i_options.objectLines, progress); });
+    threads.emplace_back([&] { MakeCityBuildings(source, turn, i_names, i_options.objectLines, progress); });
   }
   MakeCityBuildings(source, turn, i_names, i_options.objectLines, progress);
   for (std::thread& thread : threads) thread.join();
