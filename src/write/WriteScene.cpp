@@ -25,6 +25,7 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
   // is of what is written.
   const NextBuilding next = FramedPass(i_scene, i_options.framing());
   SceneBuilding building;
+  detail::PieceBoxes boxes;
   while (next(building)) {
     // Counting stops once a building alone passes what an output can index.
     const Totals counts = CountPlan(building.plan, kit, kMaxIndex);
@@ -33,7 +34,7 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
       survey.failedBuilding = survey.buildings;
       return survey;
     }
-    if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece)) {
+    if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece, boxes)) {
       survey.error = SceneError::NotFinite;
       survey.failedBuilding = survey.buildings;
       return survey;
@@ -45,7 +46,8 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
     ++survey.buildings;
   }
   // The cards of the far levels show the card sheets: their materials are used too.
-  const bool levels = std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
+  const bool levels =
+      std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
   if (levels && i_options.engine.lods >= kMaxLods && survey.buildings > 0) {
     for (const PieceId id : kit.cardPieces) survey.pieces.push_back(id);
   }

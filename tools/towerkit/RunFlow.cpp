@@ -211,6 +211,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   if (format.metres) options.kitUnits = true;
   options.sheets = sheets;
   options.obj.jobs = jobs;
+  options.gltf.jobs = jobs;
   SceneFiles files{&scene, nullptr, options, KitInputs(kit), "building", 1, refused};
   return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
