@@ -45,31 +45,37 @@ bool Keep(const std::string& i_path, const std::string& i_bytes, std::string& o_
 
 }  // namespace
 
-void PrepareCardSheets(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format,
-                       Ostrel::Buildings::Kit& io_kit) {
+std::vector<Ostrel::Buildings::CardSet> PrepareCardSheets(const RunSettings& i_settings,
+                                                          const Ostrel::Buildings::OutputFormat& i_format,
+                                                          const Ostrel::Buildings::Kit& i_kit) {
   using namespace Ostrel::Buildings;
+  std::vector<CardSet> sets;
   const bool levels = std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
-  if (i_settings.engine.lods < kMaxLods || !levels || !io_kit.measured()) return;
+  if (i_settings.engine.lods < kMaxLods || !levels || !i_kit.measured()) return sets;
   const std::string parent = std::filesystem::path(i_settings.outputfilename).parent_path().string();
   const std::string beside = parent.empty() ? "." : parent;
-  for (const CardSheet& sheet : MakeCardSheets(io_kit)) {
-    const KitStyle* style = io_kit.style(sheet.style);
-    const std::string own = style && !style->folder.empty() ? style->folder : io_kit.folder;
-    if (Holds(SheetPath(own, CardSheetName(sheet.style)), sheet.colour) &&
-        Holds(SheetPath(own, CardNormalName(sheet.style)), sheet.normal)) {
-      AddCardMaterial(io_kit, sheet.style, own);
+  for (const CardSheet& sheet : MakeCardSheets(i_kit)) {
+    const KitStyle* style = i_kit.style(sheet.style);
+    const std::string own = style && !style->folder.empty() ? style->folder : i_kit.folder;
+    const std::vector<CardFile> files = CardFilesOf(sheet);
+    const bool facade = !sheet.facade.empty();
+    if (std::all_of(files.begin(), files.end(),
+                    [&](const CardFile& i_file) { return Holds(SheetPath(own, i_file.name), *i_file.bytes); })) {
+      sets.push_back({sheet.style, own, facade});
       continue;
     }
     std::string error;
-    if (!Keep(SheetPath(beside, CardSheetName(sheet.style)), sheet.colour, error) ||
-        !Keep(SheetPath(beside, CardNormalName(sheet.style)), sheet.normal, error)) {
+    if (!std::all_of(files.begin(), files.end(), [&](const CardFile& i_file) {
+          return Keep(SheetPath(beside, i_file.name), *i_file.bytes, error);
+        })) {
       Ostrel::Message::PrintWarning(error + ": the cards of style '" +
                                     Ostrel::TextFile::Excerpt(sheet.style, sheet.style.size()) +
                                     "' keep flat tones");
       continue;
     }
-    AddCardMaterial(io_kit, sheet.style, beside);
+    sets.push_back({sheet.style, beside, facade});
   }
+  return sets;
 }
 
 }  // namespace Towerkit

@@ -11,10 +11,11 @@
 
 namespace Towerkit {
 
-// Adds the material of each style's card sheet to io_kit when i_settings ask for the cards and
-// i_format writes levels of detail. A sheet that cannot be written beside the output is told with
-// a warning, and that style's cards keep their flat tones.
-void PrepareCardSheets(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format,
-                       Ostrel::Buildings::Kit& io_kit);
+// Where each style's card sheet is, when i_settings ask for the cards and i_format writes levels
+// of detail (SceneOptions::cards); none otherwise. A sheet that cannot be written beside the
+// output is told with a warning, and that style's cards keep their flat tones.
+std::vector<Ostrel::Buildings::CardSet> PrepareCardSheets(const RunSettings& i_settings,
+                                                          const Ostrel::Buildings::OutputFormat& i_format,
+                                                          const Ostrel::Buildings::Kit& i_kit);
 
 }  // namespace Towerkit

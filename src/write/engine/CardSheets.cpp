@@ -3,6 +3,7 @@
 #include <ostrel/write/CardSheets.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,6 +59,48 @@ void PutTile(const std::vector<std::uint8_t>& i_picture, std::size_t i_tile, int
       for (std::size_t k = 0; k < 3; ++k) io_sheet[to + k] = i_picture[from + k];
     }
   }
+}
+
+// The facade picture of a style (CardSheets.h): the mean of its floor piece's and its variants'
+// outward sides (+x when they have one), each drawn over the whole face of the cell, since the
+// layout mixes them. An empty picture for a style without a floor card.
+CardPicture DrawFacade(const Kit& i_kit, const KitStyle& i_style, const SheetTones& i_tones,
+                       const std::vector<double>& i_opacity) {
+  const PieceId floor = i_style.piece(PieceKind::Floor);
+  if (floor >= i_kit.pieces.size()) return {};
+  // The forms the layout chooses among begin with the piece itself.
+  const std::vector<PieceId> ids = i_kit.pieces[floor].forms.empty() ? std::vector<PieceId>{floor} : i_kit.pieces[floor].forms;
+  std::vector<double> colour, normal;
+  int drawn = 0;
+  for (const PieceId id : ids) {
+    if (id >= i_kit.pieces.size() || i_kit.pieces[id].empty()) continue;
+    const TriangleMesh mesh = MakeTriangleMesh(i_kit.pieces[id]);
+    const std::array<CardSide, 4> sides = CardSides(mesh, nullptr);
+    const auto shown = std::find_if(sides.begin(), sides.end(), [](const CardSide& i_side) { return i_side.shown; });
+    if (shown == sides.end()) continue;
+    CardSide side = *shown;
+    // y from the storey's floor to its top, across the cell's width (cell units).
+    side.low[0] = 0;
+    side.high[0] = 1;
+    side.low[1] = -0.5;
+    side.high[1] = 0.5;
+    const CardPicture picture = DrawCardSide(mesh, side, i_tones, i_opacity, kFacadePicture);
+    colour.resize(picture.colour.size(), 0.0);
+    normal.resize(picture.normal.size(), 0.0);
+    for (std::size_t k = 0; k < colour.size(); ++k) {
+      colour[k] += picture.colour[k];
+      normal[k] += picture.normal[k];
+    }
+    ++drawn;
+  }
+  CardPicture mean;
+  if (drawn == 0) return mean;
+  mean.size = kFacadePicture;
+  for (std::size_t k = 0; k < colour.size(); ++k) {
+    mean.colour.push_back(static_cast<std::uint8_t>(std::lround(colour[k] / drawn)));
+    mean.normal.push_back(static_cast<std::uint8_t>(std::lround(normal[k] / drawn)));
+  }
+  return mean;
 }
 
 std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb) {
@@ -158,8 +201,15 @@ std::vector<CardSheet> MakeCardSheets(const Kit& i_kit) {
       PutTile(picture.colour, t, cards.width, colour);
       PutTile(picture.normal, t, cards.width, normal);
     }
-    sheets.push_back({cards.style, EncodeRgb(cards.width, cards.height, std::move(colour)),
-                      EncodeRgb(cards.width, cards.height, std::move(normal))});
+    CardSheet sheet{cards.style, EncodeRgb(cards.width, cards.height, std::move(colour)),
+                    EncodeRgb(cards.width, cards.height, std::move(normal)), {}, {}};
+    const KitStyle* style = i_kit.style(cards.style);
+    CardPicture facade = style ? DrawFacade(i_kit, *style, tones, opacity) : CardPicture{};
+    if (facade.size > 0) {
+      sheet.facade = EncodeRgb(facade.size, facade.size, std::move(facade.colour));
+      sheet.facadeNormal = EncodeRgb(facade.size, facade.size, std::move(facade.normal));
+    }
+    sheets.push_back(std::move(sheet));
   }
   return sheets;
 }
@@ -167,8 +217,23 @@ std::vector<CardSheet> MakeCardSheets(const Kit& i_kit) {
 std::string CardSheetName(const std::string& i_style) { return i_style + ".cards.png"; }
 std::string CardNormalName(const std::string& i_style) { return i_style + ".cards.normal.png"; }
 std::string CardMaterialName(const std::string& i_style) { return i_style + "_cards"; }
+std::string FacadeSheetName(const std::string& i_style) { return i_style + ".facade.png"; }
+std::string FacadeNormalName(const std::string& i_style) { return i_style + ".facade.normal.png"; }
+std::string FacadeMaterialName(const std::string& i_style) { return i_style + "_facade"; }
 
-void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string& i_folder) {
+std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet) {
+  std::vector<CardFile> files = {{CardSheetName(i_sheet.style), &i_sheet.colour},
+                                 {CardNormalName(i_sheet.style), &i_sheet.normal}};
+  if (i_sheet.facade.empty()) return files;
+  files.push_back({FacadeSheetName(i_sheet.style), &i_sheet.facade});
+  files.push_back({FacadeNormalName(i_sheet.style), &i_sheet.facadeNormal});
+  return files;
+}
+
+namespace {
+
+void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string& i_folder, bool i_facade,
+                     std::vector<PieceId>& io_pieces) {
   const std::string name = CardMaterialName(i_style);
   if (std::find(io_kit.materials.begin(), io_kit.materials.end(), name) != io_kit.materials.end()) return;
   MaterialLibrary library;
@@ -176,10 +241,14 @@ void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string&
   library.file = i_folder + "/" + library.name;
   library.root = i_folder;
   // A plain, rough surface: the picture holds the colour, the normal map the relief.
+  const auto material = [](const std::string& i_name, const std::string& i_map, const std::string& i_normal) {
+    return "newmtl " + i_name + "\nKa 0 0 0\nKd 1 1 1\nKs 0.05 0.05 0.05\nNs 8\nd 1\nillum 2\nmap_Kd " + i_map +
+           "\nnorm " + i_normal + "\n";
+  };
+  std::string text = material(name, CardSheetName(i_style), CardNormalName(i_style));
+  if (i_facade) text += material(FacadeMaterialName(i_style), FacadeSheetName(i_style), FacadeNormalName(i_style));
   std::vector<Mtl::Finding> findings;
-  Mtl::Parse("newmtl " + name + "\nKa 0 0 0\nKd 1 1 1\nKs 0.05 0.05 0.05\nNs 8\nd 1\nillum 2\nmap_Kd " +
-                 CardSheetName(i_style) + "\nnorm " + CardNormalName(i_style) + "\n",
-             library.library, findings);
+  Mtl::Parse(text, library.library, findings);
   io_kit.libraries.push_back(std::move(library));
   io_kit.materials.push_back(name);
   Piece piece;
@@ -187,9 +256,21 @@ void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string&
   piece.file = i_folder + "/" + CardSheetName(i_style);
   piece.folder = i_folder;
   piece.faceMaterials = {static_cast<std::uint32_t>(io_kit.materials.size() - 1)};
+  if (i_facade) {
+    io_kit.materials.push_back(FacadeMaterialName(i_style));
+    piece.faceMaterials.push_back(static_cast<std::uint32_t>(io_kit.materials.size() - 1));
+  }
   piece.libraries = {static_cast<std::uint32_t>(io_kit.libraries.size() - 1)};
-  io_kit.cardPieces.push_back(static_cast<PieceId>(io_kit.pieces.size()));
+  io_pieces.push_back(static_cast<PieceId>(io_kit.pieces.size()));
   io_kit.pieces.push_back(std::move(piece));
+}
+
+}  // namespace
+
+Kit KitWithCards(const Kit& i_kit, const std::vector<CardSet>& i_cards, std::vector<PieceId>& o_pieces) {
+  Kit kit = i_kit;
+  for (const CardSet& set : i_cards) AddCardMaterial(kit, set.style, set.folder, set.facade, o_pieces);
+  return kit;
 }
 
 }  // namespace Ostrel::Buildings
