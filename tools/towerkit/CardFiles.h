@@ -1,8 +1,9 @@
 #pragma once
-// The card sheets of a run that writes the cards (--lod 3): each style's sheet is drawn from the
-// run's kit (CardSheets.h). When the kit's own files of that name hold the same bytes (the
-// shipped kit's, which kitgen writes), the output names them; else the sheet and its normal map
-// are written beside the output, once, and kept there for the next run.
+// The card sheets of a run that writes the cards (--lod 3) (CardSheets.h). When the kit's own
+// files of that name hold the key of the run's kit (the shipped kit's, which kitgen writes), the
+// output names them; else the files beside the output when they hold it; else the sheets are
+// drawn from the run's kit and written beside the output, once, and kept there for the next run.
+// The key is read, not the pictures drawn, so that a run with current files does not draw them.
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/write/Formats.h>

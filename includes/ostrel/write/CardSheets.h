@@ -50,8 +50,20 @@ struct CardFile {
 std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet);
 
 // The card sheet of each style of the kit that has a piece with a card side, in the kit's order
-// of styles. The kit's texture sheets are read (PNG only) for the pieces' colours.
+// of styles. The kit's texture sheets are read (PNG only) for the pieces' colours. Each file
+// holds its style's CardKey in a text chunk of keyword kCardKeyword.
 std::vector<CardSheet> MakeCardSheets(const Kit& i_kit);
+
+// What a style's card files are drawn from, as a short text: a hash of the style's pieces (their
+// names and faces), of the materials they use (colour, opacity, texture file and its bytes) and
+// of the way they are drawn. Files that hold the same key hold the same pictures, so that a run
+// finds a kit's files current without drawing them again. Empty for a style the kit lacks.
+std::string CardKey(const Kit& i_kit, const std::string& i_style);
+
+inline constexpr const char* kCardKeyword = "towerkit cards";
+
+// The styles of the kit that have a card sheet, in the kit's order of styles.
+std::vector<std::string> CardStyles(const Kit& i_kit);
 
 // The file names of a style's card sheet and its normal map (A.cards.png, A.cards.normal.png),
 // and the name of the material that shows it (A_cards).

@@ -6,12 +6,14 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <ostrel/ext/Mtl.h>
 #include <ostrel/ext/Png.h>
+#include <ostrel/kit/Textures.h>
 
 #include "write/TriangleMesh.h"
 #include "write/engine/CardRaster.h"
@@ -103,13 +105,52 @@ CardPicture DrawFacade(const Kit& i_kit, const KitStyle& i_style, const SheetTon
   return mean;
 }
 
-std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb) {
+std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb, const std::string& i_key) {
   Png::Pixels pixels;
   pixels.width = static_cast<std::uint32_t>(i_width);
   pixels.height = static_cast<std::uint32_t>(i_height);
   pixels.channels = 3;
   pixels.bytes = std::move(i_rgb);
-  return Png::Encode(pixels);
+  return Png::WithText(Png::Encode(pixels), kCardKeyword, i_key);
+}
+
+// Bumped whenever the pictures are drawn otherwise, so that files drawn before do not pass as
+// current.
+constexpr const char* kCardDrawing = "cards 2";
+
+// FNV-1a, 64 bits: the key guards against stale files, not against an adversary.
+struct KeyHash {
+  std::uint64_t value = 14695981039346656037ull;
+  void add(const void* i_data, std::size_t i_size) {
+    const auto* bytes = static_cast<const unsigned char*>(i_data);
+    for (std::size_t k = 0; k < i_size; ++k) value = (value ^ bytes[k]) * 1099511628211ull;
+  }
+  void add(const std::string& i_text) {
+    const std::uint64_t size = i_text.size();
+    add(&size, sizeof size);
+    add(i_text.data(), i_text.size());
+  }
+  template <typename T>
+  void addAll(const std::vector<T>& i_values) {
+    const std::uint64_t size = i_values.size();
+    add(&size, sizeof size);
+    if (!i_values.empty()) add(i_values.data(), i_values.size() * sizeof(T));
+  }
+};
+
+// The non-empty pieces of a style (named "<style>_..."), each name once, in the order of names.
+std::vector<std::pair<std::string, PieceId>> StylePieces(const Kit& i_kit, const std::string& i_style) {
+  const std::string prefix = i_style + "_";
+  std::vector<std::pair<std::string, PieceId>> pieces;
+  for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
+    const Piece& piece = i_kit.pieces[id];
+    if (!piece.empty() && piece.name.compare(0, prefix.size(), prefix) == 0) pieces.emplace_back(piece.name, id);
+  }
+  std::sort(pieces.begin(), pieces.end());
+  pieces.erase(std::unique(pieces.begin(), pieces.end(),
+                           [](const auto& i_a, const auto& i_b) { return i_a.first == i_b.first; }),
+               pieces.end());
+  return pieces;
 }
 
 }  // namespace
@@ -117,16 +158,7 @@ std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb
 std::vector<StyleCards> LayOutCards(const Kit& i_kit) {
   std::vector<StyleCards> layout;
   for (const KitStyle& style : i_kit.styles) {
-    const std::string prefix = style.name + "_";
-    std::vector<std::pair<std::string, PieceId>> pieces;
-    for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
-      const Piece& piece = i_kit.pieces[id];
-      if (!piece.empty() && piece.name.compare(0, prefix.size(), prefix) == 0) pieces.emplace_back(piece.name, id);
-    }
-    std::sort(pieces.begin(), pieces.end());
-    pieces.erase(std::unique(pieces.begin(), pieces.end(),
-                             [](const auto& i_a, const auto& i_b) { return i_a.first == i_b.first; }),
-                 pieces.end());
+    const std::vector<std::pair<std::string, PieceId>> pieces = StylePieces(i_kit, style.name);
     StyleCards cards;
     cards.style = style.name;
     for (const auto& [name, id] : pieces) {
@@ -201,17 +233,87 @@ std::vector<CardSheet> MakeCardSheets(const Kit& i_kit) {
       PutTile(picture.colour, t, cards.width, colour);
       PutTile(picture.normal, t, cards.width, normal);
     }
-    CardSheet sheet{cards.style, EncodeRgb(cards.width, cards.height, std::move(colour)),
-                    EncodeRgb(cards.width, cards.height, std::move(normal)), {}, {}};
+    const std::string key = CardKey(i_kit, cards.style);
+    CardSheet sheet{cards.style, EncodeRgb(cards.width, cards.height, std::move(colour), key),
+                    EncodeRgb(cards.width, cards.height, std::move(normal), key), {}, {}};
     const KitStyle* style = i_kit.style(cards.style);
     CardPicture facade = style ? DrawFacade(i_kit, *style, tones, opacity) : CardPicture{};
     if (facade.size > 0) {
-      sheet.facade = EncodeRgb(facade.size, facade.size, std::move(facade.colour));
-      sheet.facadeNormal = EncodeRgb(facade.size, facade.size, std::move(facade.normal));
+      sheet.facade = EncodeRgb(facade.size, facade.size, std::move(facade.colour), key);
+      sheet.facadeNormal = EncodeRgb(facade.size, facade.size, std::move(facade.normal), key);
     }
     sheets.push_back(std::move(sheet));
   }
   return sheets;
+}
+
+std::string CardKey(const Kit& i_kit, const std::string& i_style) {
+  const KitStyle* style = i_kit.style(i_style);
+  if (!style) return std::string();
+  KeyHash hash;
+  hash.add(kCardDrawing);
+  hash.add(i_style);
+  std::vector<std::uint32_t> materials;
+  for (const auto& [name, id] : StylePieces(i_kit, i_style)) {
+    const Piece& piece = i_kit.pieces[id];
+    hash.add(name);
+    hash.addAll(piece.positions);
+    hash.addAll(piece.normals);
+    hash.addAll(piece.uvs);
+    hash.addAll(piece.polycount);
+    for (const Obj::Corner& corner : piece.corners) {
+      const std::uint32_t fields[3] = {corner.v, corner.uv, corner.n};
+      hash.add(fields, sizeof fields);
+    }
+    for (const std::uint32_t material : piece.faceMaterials) {
+      hash.add(material < i_kit.materials.size() ? i_kit.materials[material] : std::string());
+      materials.push_back(material);
+    }
+  }
+  // The floor and its forms make the facade picture.
+  const PieceId floor = style->piece(PieceKind::Floor);
+  if (floor < i_kit.pieces.size()) {
+    hash.add(i_kit.pieces[floor].name);
+    for (const PieceId form : i_kit.pieces[floor].forms)
+      hash.add(form < i_kit.pieces.size() ? i_kit.pieces[form].name : std::string());
+  }
+  // Each material as the pictures take it: from the first library that defines it.
+  std::sort(materials.begin(), materials.end());
+  materials.erase(std::unique(materials.begin(), materials.end()), materials.end());
+  for (const std::uint32_t material : materials) {
+    if (material >= i_kit.materials.size()) continue;
+    for (const MaterialLibrary& library : i_kit.libraries) {
+      const auto defined = std::find_if(library.library.materials.begin(), library.library.materials.end(),
+                                        [&](const Mtl::Material& i_m) { return i_m.name == i_kit.materials[material]; });
+      if (defined == library.library.materials.end()) continue;
+      hash.add(defined->name);
+      const float kd[3] = {defined->kd ? (*defined->kd)[0] : -1.0f, defined->kd ? (*defined->kd)[1] : -1.0f,
+                           defined->kd ? (*defined->kd)[2] : -1.0f};
+      const float d = defined->d ? *defined->d : -1.0f;
+      hash.add(kd, sizeof kd);
+      hash.add(&d, sizeof d);
+      const Mtl::Texture* map = Mtl::FindTexture(*defined, "map_Kd");
+      if (map) {
+        const std::string folder = std::filesystem::path(library.file).parent_path().string();
+        const std::string path = map->path.front() == '/' ? map->path : folder + "/" + map->path;
+        std::string bytes;
+        FileSystem::ReadResult read;
+        hash.add(map->path);  // as the library names it: the kit's folder may be named otherwise
+        if (ReadTexture(path, library.root, bytes, read) == TextureFault::None) hash.add(bytes);
+      }
+      break;
+    }
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  std::string key;
+  for (int shift = 60; shift >= 0; shift -= 4) key.push_back(kDigits[(hash.value >> shift) & 0xf]);
+  return key;
+}
+
+std::vector<std::string> CardStyles(const Kit& i_kit) {
+  std::vector<std::string> styles;
+  for (const StyleCards& cards : LayOutCards(i_kit)) styles.push_back(cards.style);
+  return styles;
 }
 
 std::string CardSheetName(const std::string& i_style) { return i_style + ".cards.png"; }
