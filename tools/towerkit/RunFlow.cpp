@@ -197,8 +197,8 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   request.roof = i_settings.roof;
   request.ridge = i_settings.ridge;
 
-  Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), StylesOfRequest(request));
-  PrepareCardSheets(i_settings, format, kit);
+  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), StylesOfRequest(request));
+  const std::vector<CardSet> cards = PrepareCardSheets(i_settings, format, kit);
   const Scene scene = RequestScene(kit, request);
   const auto refused = [&](const SceneReport& i_report) {
     if (i_report.error == SceneError::None) return false;
@@ -212,6 +212,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   options.sheets = sheets;
   options.obj.jobs = jobs;
   options.gltf.jobs = jobs;
+  options.cards = cards;
   SceneFiles files{&scene, nullptr, options, KitInputs(kit), "building", 1, refused};
   return WriteSceneFiles(i_settings.outputfilename, format, std::move(files), i_settings.stats);
 }
