@@ -284,6 +284,78 @@ TEST(GltfOutput, DiffuseTexturesAreEmbeddedOnce) {
   EXPECT_EQ(building.materialNotes().size(), 1u);
 }
 
+TEST(GltfOutput, TheSmallVertexFormDropsTangentsAndShortensTextureCoordinates) {
+  // Every material normal-mapped; one placed piece with a coordinate past 1, whose primitive must
+  // keep floats. The small form's other views are the same bytes; its coordinates are within half
+  // a step of the floats.
+  const Kit kit = LoadKit(kShipped, {"B"});
+  std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
+  const Plan plan = MakePlan(MakeRequest("B", "NC", {"SC"}, {"EA"}, 2, 2, 2), kit);
+  GltfMaterials materials;
+  materials.images.push_back({"n.png", "n.png", "image/png", "not decoded"});
+  for (const std::string& name : kit.materials) materials.ofKit.push_back(GltfMaterial{name, {1, 1, 1, 1}, 1, -1, 0});
+  PieceId wide = 0;
+  ASSERT_TRUE(kit.find("B_roof", wide));
+  ASSERT_FALSE(pieces[wide].parts.empty());
+  const std::uint32_t wideMaterial = pieces[wide].parts[0].material;
+  pieces[wide].parts[0].uvs.at(0).u = 1.5f;
+  for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes}) {
+    const auto write = [&](bool i_small) {
+      materials.small = i_small;
+      std::ostringstream out;
+      EXPECT_EQ(WriteGlb(out, kit, pieces, materials, {{&plan, Frame{}, "b"}}, {form, "test"}), GlbResult::Written);
+      return LoadOk(out.str(), FormName(form));
+    };
+    const tinygltf::Model plain = write(false);
+    const tinygltf::Model small = write(true);
+    ASSERT_EQ(plain.meshes.size(), small.meshes.size());
+    int shortened = 0, kept = 0;
+    for (std::size_t m = 0; m < plain.meshes.size(); ++m) {
+      for (std::size_t p = 0; p < plain.meshes[m].primitives.size(); ++p) {
+        const tinygltf::Primitive& was = plain.meshes[m].primitives[p];
+        const tinygltf::Primitive& is = small.meshes[m].primitives.at(p);
+        const std::string what = FormName(form) + " mesh " + std::to_string(m) + " primitive " + std::to_string(p);
+        ASSERT_EQ(was.attributes.count("TANGENT"), 1u) << what;
+        EXPECT_EQ(is.attributes.count("TANGENT"), 0u) << what;
+        for (const char* name : {"POSITION", "NORMAL"}) {
+          const tinygltf::Accessor& a = plain.accessors[static_cast<std::size_t>(was.attributes.at(name))];
+          const tinygltf::Accessor& b = small.accessors[static_cast<std::size_t>(is.attributes.at(name))];
+          for (std::size_t i = 0; i < a.count; ++i) {
+            for (int c = 0; c < 3; ++c) {
+              ASSERT_EQ(GltfTest::Element(plain, was.attributes.at(name), i, c),
+                        GltfTest::Element(small, is.attributes.at(name), i, c)) << what << " " << name;
+            }
+          }
+          EXPECT_EQ(a.count, b.count) << what;
+        }
+        const int from = was.attributes.at("TEXCOORD_0"), to = is.attributes.at("TEXCOORD_0");
+        const tinygltf::Accessor& uvs = small.accessors[static_cast<std::size_t>(to)];
+        const bool hasWide = form == GltfForm::Flat ? was.material >= 0 &&
+                                                           plain.materials[static_cast<std::size_t>(was.material)].name ==
+                                                               kit.materials[wideMaterial]
+                                                    : plain.meshes[m].name == "B_roof" && p == 0;
+        if (hasWide) {
+          EXPECT_EQ(uvs.componentType, TINYGLTF_COMPONENT_TYPE_FLOAT) << what;
+          ++kept;
+        } else {
+          EXPECT_EQ(uvs.componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) << what;
+          EXPECT_TRUE(uvs.normalized) << what;
+          ++shortened;
+        }
+        const double scale = uvs.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ? 1 : 65535;
+        for (std::size_t i = 0; i < uvs.count; ++i) {
+          for (int c = 0; c < 2; ++c) {
+            ASSERT_NEAR(GltfTest::Element(small, to, i, c) / scale, GltfTest::Element(plain, from, i, c), 0.5 / 65535)
+                << what;
+          }
+        }
+      }
+    }
+    EXPECT_GT(shortened, 0) << FormName(form);
+    EXPECT_EQ(kept, 1) << FormName(form);
+  }
+}
+
 TEST(GltfOutput, FilesPastFourGibibytesAreRefusedBeforeAnyByte) {
   const Kit kit = LoadKit(kShipped, {"A"});
   const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);

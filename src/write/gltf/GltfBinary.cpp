@@ -77,6 +77,23 @@ void PutZeros(TextOut& io_out, std::uint64_t i_bytes) {
   }
 }
 
+// The texture coordinates of a part of i_vertices vertices as i_view holds them: floats, or
+// ShortUv numbers; (0, 0) for each vertex when the part has none.
+void PutUvs(TextOut& io_out, const std::vector<UV>& i_uvs, std::size_t i_vertices, const GlbView& i_view) {
+  const std::size_t size = i_view.shortUvs ? 4 : 8;
+  if (i_uvs.empty()) return PutZeros(io_out, size * i_vertices);
+  if (!i_view.shortUvs) return io_out.write(reinterpret_cast<const char*>(i_uvs.data()), 8 * i_uvs.size());
+  for (std::size_t first = 0; first < i_uvs.size(); first += kBatch) {
+    const std::size_t last = std::min(i_uvs.size(), first + kBatch);
+    char* pos = io_out.room((last - first) * 4);
+    for (std::size_t i = first; i < last; ++i, pos += 4) {
+      const std::uint16_t uv[2] = {ShortUv(i_uvs[i].u), ShortUv(i_uvs[i].v)};
+      std::memcpy(pos, uv, 4);
+    }
+    io_out.commit(pos);
+  }
+}
+
 // Writes i_indices, each plus i_base, as Index numbers (16 or 32 bits).
 template <typename Index>
 void PutIndicesAs(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, std::uint32_t i_base) {
@@ -120,8 +137,7 @@ void PutFlatPart(GlbStreamer& io_streamer, const GlbView& i_view, const std::vec
       return out.write(bytes.data(), bytes.size());
     }
     case GlbData::FlatUvs:
-      if (i_part.uvs.empty()) return PutZeros(out, 8 * i_part.positions.size());
-      return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+      return PutUvs(out, i_part.uvs, i_part.positions.size(), i_view);
     case GlbData::FlatTangents: {
       const std::string& bytes =
           TurnedBytes(io_streamer, i_view.building, i_view.level, i_pieces, i_placement, i_part, true);
@@ -171,7 +187,7 @@ void PutPart(TextOut& io_out, const MeshPart& i_part, const GlbView& i_view) {
     case GlbData::PartNormals:
       return io_out.write(reinterpret_cast<const char*>(i_part.normals.data()), 12 * i_part.normals.size());
     case GlbData::PartUvs:
-      return io_out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+      return PutUvs(io_out, i_part.uvs, i_part.positions.size(), i_view);
     case GlbData::PartTangents:
       return io_out.write(reinterpret_cast<const char*>(i_part.tangents.data()), 16 * i_part.tangents.size());
     default:
@@ -187,7 +203,7 @@ void PutExtra(TextOut& io_out, const ExtraPart& i_part, const GlbView& i_view) {
     case GlbData::ExtraNormals:
       return io_out.write(reinterpret_cast<const char*>(i_part.normals.data()), 12 * i_part.normals.size());
     case GlbData::ExtraUvs:
-      return io_out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+      return PutUvs(io_out, i_part.uvs, i_part.positions.size(), i_view);
     case GlbData::ExtraTangents:
       return io_out.write(reinterpret_cast<const char*>(i_part.tangents.data()), 16 * i_part.tangents.size());
     default:
