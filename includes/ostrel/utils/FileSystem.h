@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <ostrel/utils/Numbers.h>
@@ -112,6 +113,60 @@ inline ReadResult ReadFile(const std::string& i_path, std::uint64_t i_maxBytes, 
                               static_cast<std::size_t>(i_maxBytes), o_text)) {
     result = {ReadStatus::TooLarge, 0};
     o_text.clear();
+  }
+  ::close(fd);
+  return result;
+}
+
+// Reads a regular file of at most i_maxBytes bytes as ReadFile does, but a block at a time:
+// i_visit(std::string_view) gets its text in order, in runs of whole lines (each ending in a line
+// feed, but for the file's last), so that a reader keeps what it made of the text, never the
+// text. A line longer than i_blockBytes is handed over whole all the same. On a failure i_visit
+// may have had part of the file (one that grew past i_maxBytes while read): its status says so.
+template <typename Visit>
+ReadResult ReadLines(const std::string& i_path, std::uint64_t i_maxBytes, std::size_t i_blockBytes,
+                     Visit&& i_visit) {
+  const int fd = ::open(i_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return {ReadStatus::NotFound, ENOENT};
+    return {ReadStatus::Unreadable, errno};
+  }
+  struct stat info {};
+  ReadResult result;
+  if (::fstat(fd, &info) != 0) {
+    result = {ReadStatus::Unreadable, errno};
+  } else if (!S_ISREG(info.st_mode)) {
+    result = {ReadStatus::NotRegular, 0};
+  } else if (static_cast<std::uint64_t>(info.st_size) > i_maxBytes) {
+    result = {ReadStatus::TooLarge, 0};
+  } else {
+    std::string block(std::max<std::size_t>(i_blockBytes, 1), '\0');
+    std::size_t held = 0;        // bytes of block that wait for the end of their line
+    std::uint64_t total = 0;     // bytes read so far
+    for (;;) {
+      if (held == block.size()) block.resize(block.size() * 2);
+      const ssize_t got = ::read(fd, block.data() + held, block.size() - held);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;  // the end, or a read error: stop quietly, as ReadFile does
+      total += static_cast<std::uint64_t>(got);
+      if (total > i_maxBytes) {
+        result = {ReadStatus::TooLarge, 0};
+        break;
+      }
+      const std::size_t filled = held + static_cast<std::size_t>(got);
+      // The end of the last whole line; the held bytes hold no line feed.
+      std::size_t lines = filled;
+      while (lines > held && block[lines - 1] != '\n') --lines;
+      if (lines > held) {
+        i_visit(std::string_view(block.data(), lines));
+        std::copy(block.begin() + static_cast<std::ptrdiff_t>(lines),
+                  block.begin() + static_cast<std::ptrdiff_t>(filled), block.begin());
+        held = filled - lines;
+      } else {
+        held = filled;
+      }
+    }
+    if (result.status == ReadStatus::Ok && held > 0) i_visit(std::string_view(block.data(), held));
   }
   ::close(fd);
   return result;
