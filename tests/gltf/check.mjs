@@ -355,29 +355,28 @@ for (const form of forms) {
 }
 
 // A small building with its sheets made smaller: under 1.5 MB as one flat .glb, drawn by
-// three.js with its maps and the OBJ's triangles, though it carries no tangents.
+// three.js with its maps and the OBJ's triangles, though it carries no tangents. (The instanced
+// forms' small vertices are checked with the sheets beside them, above.)
 {
   const args = ['-s', 'B', '-w', '6', '-l', '4', '-h', '5'];
+  const what = `${args.join(' ')} --texture-size 512`;
   const obj = path.join(work, 'house.obj');
   build(args, obj);
-  const expected = objTriangles(obj);
-  for (const form of forms) {
-    const what = `${args.join(' ')} --texture-size 512 --instances ${form}`;
-    const glb = path.join(work, `house-${form}.glb`);
-    build([...args, '--texture-size', '512', ...(form === 'flat' ? [] : ['--instances', form])], glb);
-    const bytes = new Uint8Array(fs.readFileSync(glb));
-    if (form === 'flat' && bytes.length >= 1500000) fail(what, `${bytes.length} bytes, not under 1.5 MB`);
-    await validate(what, bytes, true);
-    try {
-      const gltf = await loadThree(bytes);
-      const triangles = threeTriangles(gltf);
-      if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
-      checkMaps(what, gltf);
-    } catch (error) {
-      fail(what, `three.js cannot load it: ${error.message ?? error}`);
-    }
-    checked += 1;
+  const glb = path.join(work, 'house.glb');
+  build([...args, '--texture-size', '512'], glb);
+  const bytes = new Uint8Array(fs.readFileSync(glb));
+  if (bytes.length >= 1500000) fail(what, `${bytes.length} bytes, not under 1.5 MB`);
+  await validate(what, bytes, true);
+  try {
+    const gltf = await loadThree(bytes);
+    const triangles = threeTriangles(gltf);
+    const expected = objTriangles(obj);
+    if (triangles !== expected) fail(what, `three.js shows ${triangles} triangles, the OBJ ${expected}`);
+    checkMaps(what, gltf);
+  } catch (error) {
+    fail(what, `three.js cannot load it: ${error.message ?? error}`);
   }
+  checked += 1;
 }
 
 console.log(`${checked - failures} passed, ${failures} failed`);
