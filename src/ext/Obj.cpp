@@ -275,6 +275,9 @@ void AppendCorner(std::string& io_text, std::size_t i_number) {
   AppendUnsigned(io_text, i_number);
 }
 
+// A unit file is read and parsed this many bytes at a time.
+inline constexpr std::size_t kReadBlockBytes = std::size_t{1} << 20;
+
 // Text is collected in blocks of about this many bytes (file units: bytes) before each write.
 inline constexpr std::size_t kWriteBlock = 1 << 16;
 
@@ -290,6 +293,31 @@ void FlushIfFull(std::ofstream& io_file, std::string& io_text) {
 // Definitions
 // ---------------------------------------------------------------------------------------------
 
+namespace detail {
+
+// Parses the lines of i_text, which begins a line, into io_mesh; the first (io_state.line 0) skips
+// a byte-order mark.
+void ParseLines(std::string_view i_text, ParseState& io_state, Mesh& io_mesh) {
+  const char* pos = i_text.data();
+  const char* const end = pos + i_text.size();
+  // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
+  if (io_state.line == 0 && i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
+  while (pos < end) {
+    ++io_state.line;
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+    const char* next = lineEnd ? lineEnd + 1 : end;
+    if (!lineEnd) lineEnd = end;
+    const char* nul =
+        static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
+    if (nul) io_state.note(FindingKind::LineCut, "a NUL byte ends the line: what follows it is left out");
+    ParseLine(pos, nul ? nul : lineEnd, io_state, io_mesh);
+    pos = next;
+  }
+}
+
+}  // namespace detail
+
 void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings, SourceLines* o_lines) {
   o_mesh = Mesh{};
   if (o_findings) o_findings->clear();
@@ -297,31 +325,24 @@ void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findin
   detail::ParseState state;
   state.findings = o_findings;
   state.lines = o_lines;
-  const char* pos = i_text.data();
-  const char* const end = pos + i_text.size();
-  // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
-  if (i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
-  while (pos < end) {
-    ++state.line;
-    const char* lineEnd =
-        static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
-    const char* next = lineEnd ? lineEnd + 1 : end;
-    if (!lineEnd) lineEnd = end;
-    const char* nul =
-        static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
-    if (nul) state.note(FindingKind::LineCut, "a NUL byte ends the line: what follows it is left out");
-    detail::ParseLine(pos, nul ? nul : lineEnd, state, o_mesh);
-    pos = next;
-  }
+  detail::ParseLines(i_text, state, o_mesh);
   detail::CheckFacesAgainstCounts(o_mesh, state);
   if (o_lines) o_lines->faces = std::move(state.faceLines);
 }
 
 Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
   o_mesh = Mesh{};
-  std::string text;
-  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadFile(i_filename, kMaxFileBytes, text);
-  if (result.status == Ostrel::FileSystem::ReadStatus::Ok) Parse(text, o_mesh);
+  // The text is parsed a block at a time, as it is read: a large unit file's text and its mesh
+  // are never held at once.
+  detail::ParseState state;
+  const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadLines(
+      i_filename, kMaxFileBytes, detail::kReadBlockBytes,
+      [&](std::string_view i_lines) { detail::ParseLines(i_lines, state, o_mesh); });
+  if (result.status != Ostrel::FileSystem::ReadStatus::Ok) {
+    o_mesh = Mesh{};
+    return result;
+  }
+  detail::CheckFacesAgainstCounts(o_mesh, state);
   return result;
 }
 

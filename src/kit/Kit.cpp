@@ -85,39 +85,48 @@ PieceFault FaultOf(const FileSystem::ReadResult& i_read) {
 
 // Coordinates go into cell units; faces of fewer than three corners are dropped (they are no
 // polygon and viewers reject them). A coordinate that does not fit in cell units (a huge one over
-// a tiny unit size) leaves the piece empty.
-PieceFault MakePiece(const Obj::Mesh& i_mesh, Kit& io_kit, Piece& io_piece) {
-  io_piece.positions.reserve(i_mesh.vertices.size());
-  for (const VectorF& v : i_mesh.vertices) {
-    const VectorF cell(v.x / io_kit.unitWidth, v.y / io_kit.unitHeight, v.z / io_kit.unitLength);
-    if (!std::isfinite(cell.x) || !std::isfinite(cell.y) || !std::isfinite(cell.z)) {
-      io_piece.positions.clear();
-      return PieceFault::CoordinatesTooLarge;
-    }
-    io_piece.positions.push_back(cell);
+// a tiny unit size) leaves the piece empty. The mesh's arrays become the piece's, so that a large
+// piece is never held twice.
+PieceFault MakePiece(Obj::Mesh&& io_mesh, Kit& io_kit, Piece& io_piece) {
+  for (VectorF& v : io_mesh.vertices) {
+    v = VectorF(v.x / io_kit.unitWidth, v.y / io_kit.unitHeight, v.z / io_kit.unitLength);
+    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return PieceFault::CoordinatesTooLarge;
   }
-  io_piece.normals = i_mesh.normals;
-  io_piece.uvs = i_mesh.uvs;
+  io_piece.positions = std::move(io_mesh.vertices);
+  io_piece.normals = std::move(io_mesh.normals);
+  io_piece.uvs = std::move(io_mesh.uvs);
   const std::string& folder = io_piece.folder.empty() ? io_kit.folder : io_piece.folder;
-  for (const std::string& name : i_mesh.libraries)
+  for (const std::string& name : io_mesh.libraries)
     io_piece.libraries.push_back(LibraryId(io_kit, folder, name));
   // The file's material indices, as kit-wide ones.
   std::vector<std::uint32_t> materials;
-  for (const std::string& name : i_mesh.materials) materials.push_back(MaterialId(io_kit, name));
-  std::size_t first = 0;
-  for (std::size_t face = 0; face < i_mesh.polycount.size(); ++face) {
-    const std::uint32_t count = i_mesh.polycount[face];
-    if (count > i_mesh.corners.size() - first) break;  // a mesh that promises more corners than it has
+  for (const std::string& name : io_mesh.materials) materials.push_back(MaterialId(io_kit, name));
+  for (std::uint32_t& material : io_mesh.faceMaterials) {
+    if (material != Obj::kNoMaterial) material = materials[material];
+  }
+  // Faces are kept in place, the corners of those dropped closed up over: the mesh's corners,
+  // counts and materials become the piece's without a copy.
+  std::size_t first = 0, kept = 0, faces = 0;
+  for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
+    const std::uint32_t count = io_mesh.polycount[face];
+    if (count > io_mesh.corners.size() - first) break;  // a mesh that promises more corners than it has
     if (count >= 3) {
-      io_piece.corners.insert(io_piece.corners.end(),
-                              i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
-                              i_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count));
-      io_piece.polycount.push_back(count);
-      const std::uint32_t material = i_mesh.faceMaterials[face];
-      io_piece.faceMaterials.push_back(material == Obj::kNoMaterial ? material : materials[material]);
+      std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
+                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count),
+                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(kept));
+      io_mesh.polycount[faces] = count;
+      io_mesh.faceMaterials[faces] = io_mesh.faceMaterials[face];
+      kept += count;
+      ++faces;
     }
     first += count;
   }
+  io_mesh.corners.resize(kept);
+  io_mesh.polycount.resize(faces);
+  io_mesh.faceMaterials.resize(faces);
+  io_piece.corners = std::move(io_mesh.corners);
+  io_piece.polycount = std::move(io_mesh.polycount);
+  io_piece.faceMaterials = std::move(io_mesh.faceMaterials);
   const auto none = [](std::uint32_t i_material) { return i_material == Obj::kNoMaterial; };
   if (std::all_of(io_piece.faceMaterials.begin(), io_piece.faceMaterials.end(), none)) {
     io_piece.faceMaterials.clear();
@@ -134,21 +143,21 @@ PieceId KeepPiece(Piece i_piece, Kit& io_kit) {
 
 // The piece of a unit file from its one reading, in cell units.
 Piece PieceOfRead(const std::string& i_folder, const std::string& i_name,
-                  const FileSystem::ReadResult& i_read, const Obj::Mesh& i_mesh, Kit& io_kit) {
+                  const FileSystem::ReadResult& i_read, Obj::Mesh&& io_mesh, Kit& io_kit) {
   Piece piece;
   piece.name = i_name;
   piece.file = UnitFile(i_folder, i_name);
   piece.folder = i_folder;
   piece.fault = FaultOf(i_read);
   piece.error = i_read.error;
-  if (piece.fault == PieceFault::None) piece.fault = MakePiece(i_mesh, io_kit, piece);
+  if (piece.fault == PieceFault::None) piece.fault = MakePiece(std::move(io_mesh), io_kit, piece);
   return piece;
 }
 
 Piece ReadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
   Obj::Mesh mesh;
   const FileSystem::ReadResult read = Obj::LoadMesh(UnitFile(i_folder, i_name), mesh);
-  return PieceOfRead(i_folder, i_name, read, mesh, io_kit);
+  return PieceOfRead(i_folder, i_name, read, std::move(mesh), io_kit);
 }
 
 // The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
@@ -198,7 +207,7 @@ float RiseOf(const Piece& i_slope) {
 
 PieceId AddReadPiece(const std::string& i_folder, const std::string& i_name,
                      const FileSystem::ReadResult& i_read, const Obj::Mesh& i_mesh, Kit& io_kit) {
-  return KeepPiece(PieceOfRead(i_folder, i_name, i_read, i_mesh, io_kit), io_kit);
+  return KeepPiece(PieceOfRead(i_folder, i_name, i_read, Obj::Mesh(i_mesh), io_kit), io_kit);
 }
 
 Kit LoadKit(const std::string& i_folder, const std::vector<std::string>& i_styles) {

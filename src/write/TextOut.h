@@ -57,9 +57,6 @@ class BackgroundWrites {
     m_changed.notify_all();
   }
 
-  // Whether the thread has started: the stream is then its alone until wait() returns.
-  bool started() const { return m_thread.joinable(); }
-
   // Returns once every buffer handed over is written. A failed write shows as the stream's
   // state, with errno as the write left it, and an exception of the write is thrown here.
   void wait() {
@@ -167,18 +164,6 @@ class TextOut {
     commit(pos + i_length);
   }
 
-  // Writes the first i_bytes of io_buffer after everything before, as write() does; when full
-  // buffers are written on the second thread, io_buffer goes there as it is, without a copy, and
-  // comes back as an empty buffer of the same size, to be filled next.
-  void pass(std::vector<char>& io_buffer, std::size_t i_bytes) {
-    if (!m_handOver || m_collect || m_sink) return write(io_buffer.data(), i_bytes);
-    if (m_used > 0) m_background.hand(m_buffer, m_used);
-    m_sent += m_used;
-    m_used = 0;
-    m_background.hand(io_buffer, i_bytes);
-    m_sent += i_bytes;
-  }
-
   // Bytes written through this buffer so far, whether they reached the stream yet or not.
   std::uint64_t bytes() const { return m_sent + m_used; }
 
@@ -240,7 +225,7 @@ class TextOut {
     if (m_collect) return;
     if (m_sink && m_used > 0) {
       m_sink->take(m_buffer, m_used);
-    } else if (m_used > 0 && m_handOver && (m_buffer.size() == kOutputBufferBytes || m_background.started())) {
+    } else if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
       m_background.hand(m_buffer, m_used);
     } else if (m_used > 0) {
       m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));

@@ -459,6 +459,41 @@ TEST(ObjReader, UnopenablePaths) {
   EXPECT_TRUE(mesh.vertices.empty());
 }
 
+TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
+  // Several blocks of the file reader: lines across their ends, relative indices, materials, a
+  // byte-order mark, CRLF and a last line without its line feed.
+  std::string text = "\xEF\xBB\xBFmtllib a.mtl\r\n";
+  for (int i = 0; i < 40000; ++i) {
+    const std::string n = std::to_string(i);
+    text += "v " + n + " 0." + n + " -" + n + "\nvt 0." + n + " 1\nvn 0 1 0\r\n";
+    if (i % 3 == 2) text += "f -3/-3/-3 -2/-2/-2 -1/-1/-1\n";
+    if (i % 1000 == 0) text += "usemtl m" + std::to_string(i % 7) + "\n";
+  }
+  text += "f 1 2 40000";
+  ScratchDir dir;
+  WriteFile(dir / "big.obj", text);
+  ASSERT_GT(text.size(), std::size_t{2} << 20);
+  Obj::Mesh read;
+  ASSERT_EQ(Obj::LoadMesh(dir / "big.obj", read).status, Ostrel::FileSystem::ReadStatus::Ok);
+  const Obj::Mesh parsed = ParseText(text);
+  ASSERT_EQ(read.vertices.size(), parsed.vertices.size());
+  for (std::size_t i = 0; i < read.vertices.size(); ++i) {
+    ASSERT_TRUE(VectorIs(read.vertices[i], parsed.vertices[i].x, parsed.vertices[i].y, parsed.vertices[i].z)) << i;
+  }
+  EXPECT_EQ(read.uvs.size(), parsed.uvs.size());
+  EXPECT_EQ(read.normals.size(), parsed.normals.size());
+  ASSERT_EQ(read.corners.size(), parsed.corners.size());
+  for (std::size_t i = 0; i < read.corners.size(); ++i) {
+    ASSERT_EQ(read.corners[i].v, parsed.corners[i].v) << i;
+    ASSERT_EQ(read.corners[i].uv, parsed.corners[i].uv) << i;
+    ASSERT_EQ(read.corners[i].n, parsed.corners[i].n) << i;
+  }
+  EXPECT_EQ(read.polycount, parsed.polycount);
+  EXPECT_EQ(read.faceMaterials, parsed.faceMaterials);
+  EXPECT_EQ(read.materials, parsed.materials);
+  EXPECT_EQ(read.libraries, std::vector<std::string>{"a.mtl"});
+}
+
 // Each file reproduces one fault of a line-buffer reader that splits faces at blanks only.
 TEST(ObjReader, FixturesOfMendedFaults) {
   Arrays longLine;

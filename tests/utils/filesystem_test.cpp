@@ -1,5 +1,5 @@
 // String and folder helpers: the field rules of SplitString, atoi-like StringToInt with its
-// clamping, and folder listings.
+// clamping, folder listings, and files read in runs of whole lines.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,8 @@
 namespace {
 
 using Ostrel::FileSystem::GetFilesFromFolder;
+using Ostrel::FileSystem::ReadLines;
+using Ostrel::FileSystem::ReadStatus;
 using Ostrel::FileSystem::SplitString;
 using Ostrel::FileSystem::StringToInt;
 using Strings = std::vector<std::string>;
@@ -110,6 +112,40 @@ TEST(GetFilesFromFolder, ReturnsTheErrorNumberAndLeavesTheListAlone) {
   EXPECT_EQ(GetFilesFromFolder(dir / "file", files), ENOTDIR);
   EXPECT_EQ(GetFilesFromFolder("", files), ENOENT);
   EXPECT_EQ(files, Strings{"kept"});
+}
+
+TEST(ReadLines, HandsOverTheWholeTextInRunsOfWholeLinesWhateverTheBlock) {
+  // Lines longer than the block, empty lines, a line feed last or not, CRLF, a NUL byte.
+  TestSupport::ScratchDir dir;
+  const std::string text = std::string("v 1 2 3\r\n\n\nf 1 2 3\0 tail\n") + std::string(40, 'x') + "\ny\nlast";
+  for (const std::string& file : {text, text + "\n", std::string("\n"), std::string("one line")}) {
+    TestSupport::WriteFile(dir / "f", file);
+    for (const std::size_t block : {1, 2, 7, 64, 4096}) {
+      std::string joined;
+      std::vector<std::string> runs;
+      const auto result = ReadLines(dir / "f", 1000, block, [&](std::string_view i_lines) {
+        runs.emplace_back(i_lines);
+        joined += i_lines;
+      });
+      EXPECT_EQ(result.status, ReadStatus::Ok);
+      EXPECT_EQ(joined, file) << block;
+      for (std::size_t i = 0; i + 1 < runs.size(); ++i) EXPECT_EQ(runs[i].back(), '\n') << block;
+      for (const std::string& run : runs) EXPECT_FALSE(run.empty()) << block;
+    }
+  }
+}
+
+TEST(ReadLines, RefusesAsReadFileDoes) {
+  TestSupport::ScratchDir dir;
+  TestSupport::WriteFile(dir / "big", std::string(100, '\n'));
+  std::size_t visits = 0;
+  const auto count = [&](std::string_view) { ++visits; };
+  EXPECT_EQ(ReadLines(dir / "big", 99, 16, count).status, ReadStatus::TooLarge);
+  EXPECT_EQ(ReadLines(dir / "missing", 99, 16, count).status, ReadStatus::NotFound);
+  EXPECT_EQ(ReadLines(dir.path.string(), 99, 16, count).status, ReadStatus::NotRegular);
+  EXPECT_EQ(visits, 0u);
+  EXPECT_EQ(ReadLines(dir / "big", 100, 16, count).status, ReadStatus::Ok);
+  EXPECT_GT(visits, 0u);
 }
 
 }  // namespace

@@ -170,36 +170,6 @@ TEST(GltfOutput, InstancesFollowEveryFrameLikeTheFlatForm) {
   }
 }
 
-TEST(GltfOutput, FlatDataMadeInBlocksOnThreadsIsTheSameBytes) {
-  // Two buildings, one turned, of several materials: blocks of one placement, of a few and of
-  // whole views, on two and three threads, give the bytes of one thread; indices continue across
-  // the blocks of a view.
-  const Kit kit = LoadKit(kShipped, {"B"});
-  const Plan plan = MakePlan(MakeRequest("B", "EL", {"NC", "WA"}, {"SO"}, 3, 3, 4), kit);
-  const Plan other = MakePlan(MakeRequest("B", "NC", {}, {"EA"}, 1, 2, 2), kit);
-  Frame turned;
-  turned.xdir = 0.6f;
-  turned.zdir = -0.8f;
-  Frame beside;
-  beside.xpos = 20;
-  const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
-  const auto write = [&](unsigned i_jobs, std::uint64_t i_blockVertices) {
-    std::ostringstream out;
-    GltfOptions options{GltfForm::Flat, "test"};
-    options.jobs = i_jobs;
-    EXPECT_EQ(WriteGlb(out, kit, pieces, {}, {{&plan, turned, "turned"}, {&other, beside, "plain"}}, options,
-                       nullptr, "", i_blockVertices),
-              GlbResult::Written);
-    return out.str();
-  };
-  const std::string one = write(1, detail::kGlbBlockVertices);
-  for (const unsigned jobs : {2u, 3u}) {
-    for (const std::uint64_t vertices : {std::uint64_t{1}, std::uint64_t{50}, detail::kGlbBlockVertices}) {
-      EXPECT_TRUE(write(jobs, vertices) == one) << jobs << " jobs, blocks of " << vertices;
-    }
-  }
-}
-
 TEST(GltfOutput, KitMaterialsBecomeGltfMaterials) {
   Building building = BuildingTest::Make(BuildingTest::Request{"A", "NC", {"SA"}, {}, 2, 2, 3}, kShipped);
   const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), "A");
@@ -312,6 +282,78 @@ TEST(GltfOutput, DiffuseTexturesAreEmbeddedOnce) {
   building.setMaterialLibrary("t.mtl", units.path.string());
   BuildingTest::BuildText(building);
   EXPECT_EQ(building.materialNotes().size(), 1u);
+}
+
+TEST(GltfOutput, TheSmallVertexFormDropsTangentsAndShortensTextureCoordinates) {
+  // Every material normal-mapped; one placed piece with a coordinate past 1, whose primitive must
+  // keep floats. The small form's other views are the same bytes; its coordinates are within half
+  // a step of the floats.
+  const Kit kit = LoadKit(kShipped, {"B"});
+  std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
+  const Plan plan = MakePlan(MakeRequest("B", "NC", {"SC"}, {"EA"}, 2, 2, 2), kit);
+  GltfMaterials materials;
+  materials.images.push_back({"n.png", "n.png", "image/png", "not decoded"});
+  for (const std::string& name : kit.materials) materials.ofKit.push_back(GltfMaterial{name, {1, 1, 1, 1}, 1, -1, 0});
+  PieceId wide = 0;
+  ASSERT_TRUE(kit.find("B_roof", wide));
+  ASSERT_FALSE(pieces[wide].parts.empty());
+  const std::uint32_t wideMaterial = pieces[wide].parts[0].material;
+  pieces[wide].parts[0].uvs.at(0).u = 1.5f;
+  for (const GltfForm form : {GltfForm::Flat, GltfForm::Nodes}) {
+    const auto write = [&](bool i_small) {
+      materials.small = i_small;
+      std::ostringstream out;
+      EXPECT_EQ(WriteGlb(out, kit, pieces, materials, {{&plan, Frame{}, "b"}}, {form, "test"}), GlbResult::Written);
+      return LoadOk(out.str(), FormName(form));
+    };
+    const tinygltf::Model plain = write(false);
+    const tinygltf::Model small = write(true);
+    ASSERT_EQ(plain.meshes.size(), small.meshes.size());
+    int shortened = 0, kept = 0;
+    for (std::size_t m = 0; m < plain.meshes.size(); ++m) {
+      for (std::size_t p = 0; p < plain.meshes[m].primitives.size(); ++p) {
+        const tinygltf::Primitive& was = plain.meshes[m].primitives[p];
+        const tinygltf::Primitive& is = small.meshes[m].primitives.at(p);
+        const std::string what = FormName(form) + " mesh " + std::to_string(m) + " primitive " + std::to_string(p);
+        ASSERT_EQ(was.attributes.count("TANGENT"), 1u) << what;
+        EXPECT_EQ(is.attributes.count("TANGENT"), 0u) << what;
+        for (const char* name : {"POSITION", "NORMAL"}) {
+          const tinygltf::Accessor& a = plain.accessors[static_cast<std::size_t>(was.attributes.at(name))];
+          const tinygltf::Accessor& b = small.accessors[static_cast<std::size_t>(is.attributes.at(name))];
+          for (std::size_t i = 0; i < a.count; ++i) {
+            for (int c = 0; c < 3; ++c) {
+              ASSERT_EQ(GltfTest::Element(plain, was.attributes.at(name), i, c),
+                        GltfTest::Element(small, is.attributes.at(name), i, c)) << what << " " << name;
+            }
+          }
+          EXPECT_EQ(a.count, b.count) << what;
+        }
+        const int from = was.attributes.at("TEXCOORD_0"), to = is.attributes.at("TEXCOORD_0");
+        const tinygltf::Accessor& uvs = small.accessors[static_cast<std::size_t>(to)];
+        const bool hasWide = form == GltfForm::Flat ? was.material >= 0 &&
+                                                           plain.materials[static_cast<std::size_t>(was.material)].name ==
+                                                               kit.materials[wideMaterial]
+                                                    : plain.meshes[m].name == "B_roof" && p == 0;
+        if (hasWide) {
+          EXPECT_EQ(uvs.componentType, TINYGLTF_COMPONENT_TYPE_FLOAT) << what;
+          ++kept;
+        } else {
+          EXPECT_EQ(uvs.componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) << what;
+          EXPECT_TRUE(uvs.normalized) << what;
+          ++shortened;
+        }
+        const double scale = uvs.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ? 1 : 65535;
+        for (std::size_t i = 0; i < uvs.count; ++i) {
+          for (int c = 0; c < 2; ++c) {
+            ASSERT_NEAR(GltfTest::Element(small, to, i, c) / scale, GltfTest::Element(plain, from, i, c), 0.5 / 65535)
+                << what;
+          }
+        }
+      }
+    }
+    EXPECT_GT(shortened, 0) << FormName(form);
+    EXPECT_EQ(kept, 1) << FormName(form);
+  }
 }
 
 TEST(GltfOutput, FilesPastFourGibibytesAreRefusedBeforeAnyByte) {

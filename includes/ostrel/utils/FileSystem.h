@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <ostrel/utils/Numbers.h>
@@ -89,13 +90,10 @@ inline bool ReadAll(int i_fd, std::size_t i_sizeHint, std::size_t i_maxBytes, st
   return true;
 }
 
-}  // namespace detail
-
-// Replaces o_text with the whole of a regular file of at most i_maxBytes bytes. Anything else
-// (a missing path, a folder, a FIFO, a device, a larger file) leaves o_text empty and says why;
-// a FIFO is refused without waiting for a writer, and a file that is too large is not read.
-inline ReadResult ReadFile(const std::string& i_path, std::uint64_t i_maxBytes, std::string& o_text) {
-  o_text.clear();
+// Opens a regular file of at most i_maxBytes bytes to read: o_fd (the caller closes it) and its
+// size; or says why not, with o_fd -1.
+inline ReadResult OpenToRead(const std::string& i_path, std::uint64_t i_maxBytes, int& o_fd, std::uint64_t& o_size) {
+  o_fd = -1;
   const int fd = ::open(i_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return {ReadStatus::NotFound, ENOENT};
@@ -107,12 +105,78 @@ inline ReadResult ReadFile(const std::string& i_path, std::uint64_t i_maxBytes, 
     result = {ReadStatus::Unreadable, errno};
   } else if (!S_ISREG(info.st_mode)) {
     result = {ReadStatus::NotRegular, 0};
-  } else if (static_cast<std::uint64_t>(info.st_size) > i_maxBytes ||
-             !detail::ReadAll(fd, static_cast<std::size_t>(info.st_size),
-                              static_cast<std::size_t>(i_maxBytes), o_text)) {
+  } else if (static_cast<std::uint64_t>(info.st_size) > i_maxBytes) {
+    result = {ReadStatus::TooLarge, 0};
+  }
+  if (result.status != ReadStatus::Ok) {
+    ::close(fd);
+    return result;
+  }
+  o_fd = fd;
+  o_size = static_cast<std::uint64_t>(info.st_size);
+  return result;
+}
+
+}  // namespace detail
+
+// Replaces o_text with the whole of a regular file of at most i_maxBytes bytes. Anything else
+// (a missing path, a folder, a FIFO, a device, a larger file) leaves o_text empty and says why;
+// a FIFO is refused without waiting for a writer, and a file that is too large is not read.
+inline ReadResult ReadFile(const std::string& i_path, std::uint64_t i_maxBytes, std::string& o_text) {
+  o_text.clear();
+  int fd = -1;
+  std::uint64_t size = 0;
+  ReadResult result = detail::OpenToRead(i_path, i_maxBytes, fd, size);
+  if (result.status != ReadStatus::Ok) return result;
+  if (!detail::ReadAll(fd, static_cast<std::size_t>(size), static_cast<std::size_t>(i_maxBytes), o_text)) {
     result = {ReadStatus::TooLarge, 0};
     o_text.clear();
   }
+  ::close(fd);
+  return result;
+}
+
+// Reads a regular file of at most i_maxBytes bytes as ReadFile does, but a block at a time:
+// i_visit(std::string_view) gets its text in order, in runs of whole lines (each ending in a line
+// feed, but for the file's last), so that a reader keeps what it made of the text, never the
+// text. A line longer than i_blockBytes is handed over whole all the same. On a failure i_visit
+// may have had part of the file (one that grew past i_maxBytes while read): its status says so.
+template <typename Visit>
+ReadResult ReadLines(const std::string& i_path, std::uint64_t i_maxBytes, std::size_t i_blockBytes,
+                     Visit&& i_visit) {
+  int fd = -1;
+  std::uint64_t size = 0;
+  ReadResult result = detail::OpenToRead(i_path, i_maxBytes, fd, size);
+  if (result.status != ReadStatus::Ok) return result;
+  // A small file takes a block of its own size, a large one blocks of i_blockBytes.
+  std::string block(static_cast<std::size_t>(std::min<std::uint64_t>(std::max<std::size_t>(i_blockBytes, 1), size + 1)),
+                    '\0');
+  std::size_t held = 0;     // bytes of block that wait for the end of their line
+  std::uint64_t total = 0;  // bytes read so far
+  for (;;) {
+    if (held == block.size()) block.resize(block.size() * 2);
+    const ssize_t got = ::read(fd, block.data() + held, block.size() - held);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the end, or a read error: stop quietly, as ReadFile does
+    total += static_cast<std::uint64_t>(got);
+    if (total > i_maxBytes) {
+      result = {ReadStatus::TooLarge, 0};
+      break;
+    }
+    const std::size_t filled = held + static_cast<std::size_t>(got);
+    // The end of the last whole line; the held bytes hold no line feed.
+    std::size_t lines = filled;
+    while (lines > held && block[lines - 1] != '\n') --lines;
+    if (lines > held) {
+      i_visit(std::string_view(block.data(), lines));
+      std::copy(block.begin() + static_cast<std::ptrdiff_t>(lines),
+                block.begin() + static_cast<std::ptrdiff_t>(filled), block.begin());
+      held = filled - lines;
+    } else {
+      held = filled;
+    }
+  }
+  if (result.status == ReadStatus::Ok && held > 0) i_visit(std::string_view(block.data(), held));
   ::close(fd);
   return result;
 }

@@ -91,6 +91,19 @@ std::uint64_t AddData(GlbLayout& io_layout, GltfJson& io_document, GlbView i_vie
   return AddAccessor(io_document, view, kFloatType, i_count, type);
 }
 
+// Adds the view and accessor of i_count texture coordinates: floats, or in the small form, when
+// i_inUnitSquare, normalised unsigned 16-bit numbers.
+std::uint64_t AddUvs(GlbLayout& io_layout, GltfJson& io_document, GlbView i_view, std::uint64_t i_count,
+                     const GltfMaterials& i_materials, bool i_inUnitSquare) {
+  if (!i_materials.small || !i_inUnitSquare) return AddData(io_layout, io_document, i_view, i_count, 2, kVertexTarget);
+  i_view.shortUvs = true;
+  i_view.bytes = SatMul(i_count, 4);
+  const std::uint64_t view = AddView(io_layout, io_document, i_view, kVertexTarget);
+  const std::uint64_t accessor = AddAccessor(io_document, view, kUint16Type, i_count, "VEC2");
+  io_document["accessors"][accessor]["normalized"] = true;
+  return accessor;
+}
+
 std::uint64_t AddIndices(GlbLayout& io_layout, GltfJson& io_document, GlbView i_view,
                          std::uint64_t i_vertices, std::uint64_t i_count) {
   i_view.wide = i_vertices > kMaxShortVertices;
@@ -148,9 +161,10 @@ GltfJson Primitive(std::uint64_t i_positions, std::uint64_t i_normals, std::int6
   return primitive;
 }
 
-// Whether the kit material (Obj::kNoMaterial: the default) has a normal map: its primitives then
-// carry tangents.
-bool HasNormalMap(const GltfMaterials& i_materials, std::uint32_t i_material) {
+// Whether the kit material (Obj::kNoMaterial: the default) has a normal map whose primitives carry
+// tangents: not in the small vertex form.
+bool CarriesTangents(const GltfMaterials& i_materials, std::uint32_t i_material) {
+  if (i_materials.small) return false;
   if (i_material >= i_materials.ofKit.size() || !i_materials.ofKit[i_material]) return false;
   return i_materials.ofKit[i_material]->normalImage >= 0;
 }
@@ -164,12 +178,14 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
   for (const std::uint32_t material : FlatMaterials(i_pieces, i_counts)) {
     std::uint64_t vertices = 0, indices = 0;
     bool uvs = false;
+    bool inUnitSquare = true;  // parts without coordinates get (0, 0)
     for (PieceId id = 0; id < i_pieces.size(); ++id) {
       const MeshPart* part = i_pieces[id].part(material);
       if (i_counts[id] == 0 || !part) continue;
       vertices = SatAdd(vertices, SatMul(i_counts[id], part->positions.size()));
       indices = SatAdd(indices, SatMul(i_counts[id], part->indices.size()));
       uvs = uvs || !part->uvs.empty();
+      inUnitSquare = inUnitSquare && (!io_numbers.materials->small || UvsInUnitSquare(part->uvs));
     }
     uvs = uvs && io_numbers.materials->texcoords;
     GlbView view;
@@ -183,10 +199,10 @@ GltfJson FlatMesh(GlbLayout& io_layout, GltfJson& io_document, const std::vector
     const std::uint64_t normals = AddData(io_layout, io_document, view, vertices, 3, kVertexTarget);
     view.data = GlbData::FlatUvs;
     const std::int64_t texcoords =
-        uvs ? static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget))
+        uvs ? static_cast<std::int64_t>(AddUvs(io_layout, io_document, view, vertices, *io_numbers.materials, inUnitSquare))
             : -1;
     std::int64_t tangents = -1;
-    if (uvs && HasNormalMap(*io_numbers.materials, material)) {
+    if (uvs && CarriesTangents(*io_numbers.materials, material)) {
       view.data = GlbData::FlatTangents;
       tangents = static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 4, kVertexTarget));
     }
@@ -219,9 +235,10 @@ GltfJson PieceMesh(GlbLayout& io_layout, GltfJson& io_document, const TriangleMe
     const std::int64_t uvs =
         part.uvs.empty() || !io_numbers.materials->texcoords
             ? -1
-            : static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 2, kVertexTarget));
+            : static_cast<std::int64_t>(AddUvs(io_layout, io_document, view, vertices, *io_numbers.materials,
+                                               UvsInUnitSquare(part.uvs)));
     std::int64_t tangents = -1;
-    if (uvs >= 0 && HasNormalMap(*io_numbers.materials, part.material)) {
+    if (uvs >= 0 && CarriesTangents(*io_numbers.materials, part.material)) {
       view.data = GlbData::PartTangents;
       tangents = static_cast<std::int64_t>(AddData(io_layout, io_document, view, vertices, 4, kVertexTarget));
     }
@@ -366,10 +383,11 @@ GltfJson ExtraPrimitive(GlbLayout& io_layout, GltfJson& io_document, const Extra
   }
   if (!i_part.uvs.empty() && io_numbers.materials->texcoords) {
     i_view.data = GlbData::ExtraUvs;
-    primitive["attributes"]["TEXCOORD_0"] = AddData(io_layout, io_document, i_view, vertices, 2, kVertexTarget);
+    primitive["attributes"]["TEXCOORD_0"] =
+        AddUvs(io_layout, io_document, i_view, vertices, *io_numbers.materials, UvsInUnitSquare(i_part.uvs));
   }
   if (!i_part.tangents.empty() && io_numbers.materials->texcoords &&
-      HasNormalMap(*io_numbers.materials, i_part.material)) {
+      CarriesTangents(*io_numbers.materials, i_part.material)) {
     i_view.data = GlbData::ExtraTangents;
     primitive["attributes"]["TANGENT"] = AddData(io_layout, io_document, i_view, vertices, 4, kVertexTarget);
   }

@@ -58,6 +58,20 @@ inline constexpr std::uint64_t kIndexTarget = 34963;
 // Indices of up to this many vertices fit 16 bits (the largest value is reserved).
 inline constexpr std::uint64_t kMaxShortVertices = 0xFFFF;
 
+// Whether every texture coordinate lies in [0, 1], as a normalised unsigned number's must.
+inline bool UvsInUnitSquare(const std::vector<UV>& i_uvs) {
+  for (const UV& uv : i_uvs) {
+    if (!(uv.u >= 0 && uv.u <= 1 && uv.v >= 0 && uv.v <= 1)) return false;
+  }
+  return true;
+}
+
+// A coordinate in [0, 1] as a normalised unsigned 16-bit number, which a reader divides by 65535:
+// the nearest step, within 1/131070 of the coordinate.
+inline std::uint16_t ShortUv(float i_value) {
+  return static_cast<std::uint16_t>(std::lround(static_cast<double>(i_value) * 65535.0));
+}
+
 // What one buffer view holds.
 enum class GlbData {
   FlatPositions,
@@ -94,6 +108,7 @@ struct GlbView {
   std::uint32_t blob = 0;                     // index into GlbLayout::blobs
   std::uint32_t level = 0;                    // flat data: 0 the pieces, n EngineExtras::streamed[n - 1]
   bool wide = false;                          // indices of 32 bits rather than 16
+  bool shortUvs = false;                      // texture coordinates as ShortUv numbers, not floats
   std::uint64_t bytes = 0;                    // without padding
 };
 

@@ -135,6 +135,7 @@ void PlaceImages(GltfMaterials& io_materials, const SheetOptions& i_options, boo
     }
     return;
   }
+  io_materials.small = i_options.maxSize > 0;
   for (GltfImage& image : io_materials.images) {
     image.bytes = ShrinkSheet(image.path, std::move(image.bytes), i_options.maxSize, io_warnings);
     if (!i_beside) continue;

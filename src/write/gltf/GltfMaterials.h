@@ -46,6 +46,10 @@ struct GltfMaterials {
   // Whether primitives carry their texture coordinates: not when the sheets are left out, since
   // no material could read them.
   bool texcoords = true;
+  // The small vertex form: normal-mapped primitives without tangents (glTF readers make them from
+  // the positions, normals and texture coordinates, with MikkTSpace), and texture coordinates
+  // that all lie in [0, 1] as normalised unsigned 16-bit numbers, half the bytes of floats.
+  bool small = false;
 };
 
 // A material definition and the folder its texture paths are relative to.
@@ -82,7 +86,8 @@ GltfMaterials MakeGltfMaterials(const std::vector<std::optional<MaterialDefiniti
 
 // The images as i_options have them carried: with None, none (no material keeps a texture);
 // else each shrunk to i_options.maxSize, and with i_beside named beside the output (Sheets.h),
-// their bytes moved into io_sheets. Warnings go to io_warnings.
+// their bytes moved into io_sheets. Shrunk sheets ask for a small file: the vertices then take the
+// small form as well. Warnings go to io_warnings.
 void PlaceImages(GltfMaterials& io_materials, const SheetOptions& i_options, bool i_beside,
                  std::vector<OutputSheet>& io_sheets, std::vector<std::string>& io_warnings);
 
