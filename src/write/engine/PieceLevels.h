@@ -55,9 +55,6 @@ struct PieceLevel {
 // per building), then the cards for three.
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods);
 
-// A piece simplified to at most i_share of its triangles, or as near as its locked border allows.
-// i_opaque tells, by kit material id, the materials that hide what lies behind them.
-Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque);
 
 // One side of a piece's card: the faces of the piece that look out of its cell that way (+x, -x,
 // +z or -z), added up.
@@ -86,6 +83,13 @@ struct CardTile {
   std::uint32_t material = Obj::kNoMaterial;  // the card sheet's kit material
   UV low, high;
 };
+
+// A piece simplified to at most i_share of its triangles, or as near as its locked border allows.
+// i_opaque tells, by kit material id, the materials that hide what lies behind them. With i_tiles
+// (the piece's card tiles, by side), a triangle that faces a side with a tile and is not a stretch
+// of that side's wall shows the tile instead of the kit's sheet.
+Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque,
+                      const std::array<CardTile, 4>* i_tiles = nullptr);
 
 // The card of a piece, from the piece and its simplified form (for the roof). Each side with a
 // tile in i_tiles (by side, as CardSides) shows it; the others are toned with the mean colour of
