@@ -23,6 +23,11 @@ namespace {
 // turn until the count is reached. The largest folds a window's frame (a few centimetres deep in
 // a cell of metres) into its pane and wall but keeps the opening: past it, walls fold into it.
 constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.04f};
+constexpr double kShare = 0.3;  // of a piece's triangles that its simplified form keeps, at most
+// A piece whose simplified walls show its card over at least this share of their area becomes its
+// card: the brick, plaster or stone between its openings is then too little to be worth its
+// triangles.
+constexpr double kCardedShare = 0.7;
 
 // A side of a card faces along +x, -x, +z or -z: a face counts towards it when its normal points
 // within about 45 degrees of that way and its middle lies in the outer part of the cell (cell
@@ -363,6 +368,21 @@ bool OnCard(const VectorF* i_corners, const VectorF& i_normal, const Under& i_un
   return false;
 }
 
+
+// The share of a simplified piece's wall area (its faces that look sideways) that shows its card.
+double CardedShare(const Piece& i_simplified, const std::array<CardTile, 4>& i_tiles) {
+  double carded = 0, walls = 0;
+  ForEachFacet(MakeTriangleMesh(i_simplified), [&](const Facet& i_facet) {
+    if (std::fabs(i_facet.n[1]) > kLooksUp) return;
+    walls += i_facet.area;
+    const bool card = std::any_of(i_tiles.begin(), i_tiles.end(), [&](const CardTile& i_tile) {
+      return i_tile.material != Obj::kNoMaterial && i_tile.material == i_facet.part.material;
+    });
+    if (card) carded += i_facet.area;
+  });
+  return walls > 0 ? carded / walls : 0;
+}
+
 }  // namespace
 
 Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque,
@@ -631,30 +651,36 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   if (i_lods <= 0) return levels;
   PieceLevel simplified{i_kit, {}, nullptr, {}};
   const std::vector<bool> opaque = OpaqueMaterials(i_kit);
-  // The sides with a tile on a card sheet the kit has show it where the simplified pieces lose
-  // their detail, and on the cards; the others a flat tone. A kit has card sheets only for three
-  // levels.
-  const std::vector<std::array<CardTile, 4>> tiles =
-      i_lods >= 3 ? CardTilesOf(i_kit, LayOutCards(i_kit)) : std::vector<std::array<CardTile, 4>>();
-  for (PieceId id = 0; id < simplified.kit.pieces.size(); ++id) {
-    Piece& piece = simplified.kit.pieces[id];
-    if (!piece.empty()) piece = SimplifiedPiece(piece, 0.3, opaque, tiles.empty() ? nullptr : &tiles[id]);
-  }
-  simplified.pieces = MakeTriangleMeshes(simplified.kit);
   // The cards and the block boxes are toned from the sheets.
   if (i_lods >= 2) {
     simplified.tones = std::make_shared<const SheetTones>(LoadSheetTones(i_kit));
     simplified.cardTones = CardTonesOf(i_kit, *simplified.tones);
   }
+  const std::shared_ptr<const SheetTones> tones = simplified.tones;
+  // The sides with a tile on a card sheet the kit has show it where the simplified pieces lose
+  // their detail, and on the cards; the others a flat tone. A kit has card sheets only for three
+  // levels.
+  const std::vector<std::array<CardTile, 4>> tiles =
+      i_lods >= 3 ? CardTilesOf(i_kit, LayOutCards(i_kit)) : std::vector<std::array<CardTile, 4>>();
+  std::vector<Piece> reduced(i_kit.pieces.size());
+  for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
+    const Piece& piece = i_kit.pieces[id];
+    if (piece.empty()) continue;
+    reduced[id] = SimplifiedPiece(piece, kShare, opaque, tiles.empty() ? nullptr : &tiles[id]);
+    // A piece whose walls show mostly its card when simplified is its card: the rest of its
+    // triangles add little to what it looks like.
+    const bool card = !tiles.empty() && CardedShare(reduced[id], tiles[id]) >= kCardedShare;
+    simplified.kit.pieces[id] = card ? CardPiece(piece, reduced[id], tones.get(), &tiles[id]) : reduced[id];
+  }
+  simplified.pieces = MakeTriangleMeshes(simplified.kit);
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
   }
-  const std::shared_ptr<const SheetTones> tones = simplified.tones;
   PieceLevel cards{i_kit, {}, tones, {}};
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
     if (!cards.kit.pieces[id].empty())
-      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id], tones.get(), &tiles[id]);
+      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], reduced[id], tones.get(), &tiles[id]);
   }
   cards.pieces = MakeTriangleMeshes(cards.kit);
   levels.push_back(std::move(simplified));

@@ -11,8 +11,11 @@
 // meet; a small region of one material (a frame) may go into its neighbour's. Its faces are flat,
 // as the kit's are, and each takes the material of the piece's own face under it and its texture
 // coordinates from the kit's mapping of that face: that mapping only turns and shifts a face onto
-// its strip of the sheet, so regions of the sheet stay whole and no triangle stretches it. A face
-// that the collapses tilted out of every face takes one texel of its material.
+// its strip of the sheet, so regions of the sheet stay whole and no triangle stretches it. With the
+// kit's card sheets, a face that looks out of a side with a card and is not a stretch of that
+// side's wall (a pane and frame merged by the collapses, a face tilted out of every face) shows
+// the card's picture of that side instead, and a piece whose walls then show mostly the card is
+// its card; without them, a face tilted out of every face takes one texel of its material.
 //
 // A card is the far form of a piece: one quad for each side of the cell that the piece faces
 // (its outward walls), in the material that covers most of that side, toned with the mean colour
