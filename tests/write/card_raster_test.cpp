@@ -1,18 +1,25 @@
 // The cards' pictures: the rasterizer draws a piece's side as seen from outside, the right way up
-// and round, nearest face first, and a card's quad maps its tile the same way round.
+// and round, nearest face first, and a card's quad maps its tile the same way round; a card file's
+// key follows the bytes of the textures the pictures are drawn from.
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
 
+#include <ostrel/ext/Png.h>
 #include <ostrel/kit/Kit.h>
+#include <ostrel/write/CardSheets.h>
 
 #include "write/TriangleMesh.h"
 #include "write/engine/CardRaster.h"
 #include "write/engine/PieceLevels.h"
 #include "write/engine/SheetTones.h"
+#include "ShippedKit.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -119,6 +126,33 @@ TEST(CardRaster, ACardsQuadMapsItsTileTheWayThePictureRuns) {
     EXPECT_FLOAT_EQ(uv.v, p.y > 0.5f ? 0.5f : 0.75f) << p.y;
     EXPECT_FLOAT_EQ(uv.u, p.z > 0 ? 0.375f : 0.25f) << p.z;
   }
+}
+
+// A stale card file is found by its key: a texture that differs in one pixel byte, with the same
+// name, size and pieces, gives another key, and the same bytes written again give the same key.
+TEST(CardRaster, ACardKeyFollowsEveryByteOfItsTextures) {
+  TestSupport::ScratchDir folder;
+  for (const auto& entry : std::filesystem::directory_iterator(TestSupport::kShipped)) {
+    const std::string name = entry.path().filename();
+    if (name.rfind("B_", 0) == 0 || name.rfind("base_", 0) == 0 || name == "B.mtl")
+      std::filesystem::copy(entry.path(), folder.path / name);
+  }
+  Png::Pixels pixels;
+  pixels.width = 16;
+  pixels.height = 8;
+  pixels.channels = 3;
+  for (std::uint32_t i = 0; i < 16 * 8 * 3; ++i) pixels.bytes.push_back(static_cast<std::uint8_t>(i * 5));
+  const auto keyWith = [&](const Png::Pixels& i_sheet) {
+    TestSupport::WriteFile(folder / "B.png", Png::Encode(i_sheet));
+    TestSupport::WriteFile(folder / "B.normal.png", Png::Encode(pixels));
+    return CardKey(LoadKit(folder.path.string(), {"B"}), "B");
+  };
+  const std::string key = keyWith(pixels);
+  ASSERT_FALSE(key.empty());
+  Png::Pixels changed = pixels;
+  changed.bytes[200] ^= 1;
+  EXPECT_NE(keyWith(changed), key);
+  EXPECT_EQ(keyWith(pixels), key);
 }
 
 }  // namespace

@@ -23,6 +23,11 @@ namespace {
 // turn until the count is reached. The largest folds a window's frame (a few centimetres deep in
 // a cell of metres) into its pane and wall but keeps the opening: past it, walls fold into it.
 constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.04f};
+constexpr double kShare = 0.3;  // of a piece's triangles that its simplified form keeps, at most
+// A piece whose simplified walls show its card over at least this share of their area becomes its
+// card: the brick, plaster or stone between its openings is then too little to be worth its
+// triangles.
+constexpr double kCardedShare = 0.7;
 
 // A side of a card faces along +x, -x, +z or -z: a face counts towards it when its normal points
 // within about 45 degrees of that way and its middle lies in the outer part of the cell (cell
@@ -35,6 +40,9 @@ constexpr double kLeastSide = 0.15;
 constexpr double kLeastRoof = 0.3;
 constexpr double kLooksUp = 0.3;  // the least y of a unit normal that looks up
 constexpr float kOnCell = 1e-4f;   // how near a vertex lies to its cell's box to be on it (cell units)
+// The least cosine between a simplified triangle's normal and a card side's way for the triangle
+// to show the side's tile: within about 18 degrees, the tile is stretched by at most 5 %.
+constexpr double kOnCardFacing = 0.95;
 
 // The piece's own name, files and forms, without faces.
 Piece Hollow(const Piece& i_piece) {
@@ -326,11 +334,62 @@ std::vector<bool> OpaqueMaterials(const Kit& i_kit) {
   return opaque;
 }
 
+
+// Whether a simplified triangle shows its piece's card rather than the kit's sheet, and if so its
+// card material and texture coordinates (glTF's orientation). It does when it faces a side of the
+// piece that has a tile and is not a stretch of that side's own wall: its corners recessed behind
+// the wall (a window's pane and frame, which the collapses merge), or tilted out of every face of
+// the piece. The tile is the piece's side seen straight on, so such a triangle shows the window as
+// it looks from afar instead of one texel of a material.
+bool OnCard(const VectorF* i_corners, const VectorF& i_normal, const Under& i_under,
+            const std::array<CardSide, 4>& i_sides, const std::array<CardTile, 4>* i_tiles, UV* o_uvs,
+            std::uint32_t& o_material) {
+  if (!i_tiles) return false;
+  for (std::size_t s = 0; s < 4; ++s) {
+    const CardSide& side = i_sides[s];
+    const CardTile& tile = (*i_tiles)[s];
+    if (!side.shown || tile.material == Obj::kNoMaterial) continue;
+    const double facing = (side.axis == 0 ? i_normal.x : i_normal.z) * side.sign;
+    if (facing < kOnCardFacing) continue;
+    const bool wall = i_under.inPlane && i_under.face->material == side.material;
+    if (wall) return false;
+    const double height = side.high[0] - side.low[0], width = side.high[1] - side.low[1];
+    if (!(height > 0) || !(width > 0)) return false;
+    for (int k = 0; k < 3; ++k) {
+      const VectorF& p = i_corners[k];
+      const double across = (side.axis == 0 ? p.z : p.x) - side.low[1];
+      const double down = side.high[0] - p.y;
+      o_uvs[k] = UV(static_cast<float>(tile.low.u + std::clamp(across / width, 0.0, 1.0) * (tile.high.u - tile.low.u)),
+                    static_cast<float>(tile.low.v + std::clamp(down / height, 0.0, 1.0) * (tile.high.v - tile.low.v)));
+    }
+    o_material = tile.material;
+    return true;
+  }
+  return false;
+}
+
+
+// The share of a simplified piece's wall area (its faces that look sideways) that shows its card.
+double CardedShare(const Piece& i_simplified, const std::array<CardTile, 4>& i_tiles) {
+  double carded = 0, walls = 0;
+  ForEachFacet(MakeTriangleMesh(i_simplified), [&](const Facet& i_facet) {
+    if (std::fabs(i_facet.n[1]) > kLooksUp) return;
+    walls += i_facet.area;
+    const bool card = std::any_of(i_tiles.begin(), i_tiles.end(), [&](const CardTile& i_tile) {
+      return i_tile.material != Obj::kNoMaterial && i_tile.material == i_facet.part.material;
+    });
+    if (card) carded += i_facet.area;
+  });
+  return walls > 0 ? carded / walls : 0;
+}
+
 }  // namespace
 
-Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque) {
+Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque,
+                      const std::array<CardTile, 4>* i_tiles) {
   const TriangleMesh whole = MakeTriangleMesh(i_piece);
   const std::array<bool, 4> outward = OutwardSides(whole);
+  const std::array<CardSide, 4> sides = CardSides(whole, nullptr);
   // The piece's triangles over vertices welded by position: the simplifier sees one surface, and
   // may take a small region of one material (a frame, a sill) into its neighbour's. Each kept
   // triangle then takes the material and mapping of the piece's own face under it.
@@ -409,6 +468,11 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
     triangle.normal = VectorF(static_cast<float>(normal.x / length), static_cast<float>(normal.y / length),
                               static_cast<float>(normal.z / length));
     const Under under = FaceUnder(originals, triangle.corners, triangle.normal);
+    if (OnCard(triangle.corners, triangle.normal, under, sides, i_tiles, triangle.uvs, triangle.material)) {
+      triangle.mapped = true;
+      made.push_back(triangle);
+      continue;
+    }
     triangle.material = under.face->material;
     triangle.mapped = under.face->mapped;
     const auto sums = uvSums.find(triangle.material);
@@ -587,26 +651,36 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   if (i_lods <= 0) return levels;
   PieceLevel simplified{i_kit, {}, nullptr, {}};
   const std::vector<bool> opaque = OpaqueMaterials(i_kit);
-  for (Piece& piece : simplified.kit.pieces) {
-    if (!piece.empty()) piece = SimplifiedPiece(piece, 0.3, opaque);
-  }
-  simplified.pieces = MakeTriangleMeshes(simplified.kit);
   // The cards and the block boxes are toned from the sheets.
   if (i_lods >= 2) {
     simplified.tones = std::make_shared<const SheetTones>(LoadSheetTones(i_kit));
     simplified.cardTones = CardTonesOf(i_kit, *simplified.tones);
   }
+  const std::shared_ptr<const SheetTones> tones = simplified.tones;
+  // The sides with a tile on a card sheet the kit has show it where the simplified pieces lose
+  // their detail, and on the cards; the others a flat tone. A kit has card sheets only for three
+  // levels.
+  const std::vector<std::array<CardTile, 4>> tiles =
+      i_lods >= 3 ? CardTilesOf(i_kit, LayOutCards(i_kit)) : std::vector<std::array<CardTile, 4>>();
+  std::vector<Piece> reduced(i_kit.pieces.size());
+  for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
+    const Piece& piece = i_kit.pieces[id];
+    if (piece.empty()) continue;
+    reduced[id] = SimplifiedPiece(piece, kShare, opaque, tiles.empty() ? nullptr : &tiles[id]);
+    // A piece whose walls show mostly its card when simplified is its card: the rest of its
+    // triangles add little to what it looks like.
+    const bool card = !tiles.empty() && CardedShare(reduced[id], tiles[id]) >= kCardedShare;
+    simplified.kit.pieces[id] = card ? CardPiece(piece, reduced[id], tones.get(), &tiles[id]) : reduced[id];
+  }
+  simplified.pieces = MakeTriangleMeshes(simplified.kit);
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
   }
-  const std::shared_ptr<const SheetTones> tones = simplified.tones;
   PieceLevel cards{i_kit, {}, tones, {}};
-  // The sides with a tile on a card sheet the kit has show it; the others a flat tone.
-  const std::vector<std::array<CardTile, 4>> tiles = CardTilesOf(i_kit, LayOutCards(i_kit));
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
     if (!cards.kit.pieces[id].empty())
-      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id], tones.get(), &tiles[id]);
+      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], reduced[id], tones.get(), &tiles[id]);
   }
   cards.pieces = MakeTriangleMeshes(cards.kit);
   levels.push_back(std::move(simplified));

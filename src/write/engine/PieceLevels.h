@@ -11,8 +11,11 @@
 // meet; a small region of one material (a frame) may go into its neighbour's. Its faces are flat,
 // as the kit's are, and each takes the material of the piece's own face under it and its texture
 // coordinates from the kit's mapping of that face: that mapping only turns and shifts a face onto
-// its strip of the sheet, so regions of the sheet stay whole and no triangle stretches it. A face
-// that the collapses tilted out of every face takes one texel of its material.
+// its strip of the sheet, so regions of the sheet stay whole and no triangle stretches it. With the
+// kit's card sheets, a face that looks out of a side with a card and is not a stretch of that
+// side's wall (a pane and frame merged by the collapses, a face tilted out of every face) shows
+// the card's picture of that side instead, and a piece whose walls then show mostly the card is
+// its card; without them, a face tilted out of every face takes one texel of its material.
 //
 // A card is the far form of a piece: one quad for each side of the cell that the piece faces
 // (its outward walls), in the material that covers most of that side, toned with the mean colour
@@ -55,9 +58,6 @@ struct PieceLevel {
 // per building), then the cards for three.
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods);
 
-// A piece simplified to at most i_share of its triangles, or as near as its locked border allows.
-// i_opaque tells, by kit material id, the materials that hide what lies behind them.
-Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque);
 
 // One side of a piece's card: the faces of the piece that look out of its cell that way (+x, -x,
 // +z or -z), added up.
@@ -86,6 +86,13 @@ struct CardTile {
   std::uint32_t material = Obj::kNoMaterial;  // the card sheet's kit material
   UV low, high;
 };
+
+// A piece simplified to at most i_share of its triangles, or as near as its locked border allows.
+// i_opaque tells, by kit material id, the materials that hide what lies behind them. With i_tiles
+// (the piece's card tiles, by side), a triangle that faces a side with a tile and is not a stretch
+// of that side's wall shows the tile instead of the kit's sheet.
+Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque,
+                      const std::array<CardTile, 4>* i_tiles = nullptr);
 
 // The card of a piece, from the piece and its simplified form (for the roof). Each side with a
 // tile in i_tiles (by side, as CardSides) shows it; the others are toned with the mean colour of
