@@ -531,6 +531,7 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
     if (!whole) return fileError();
   }
 
+  Ostrel::Geo::AlignNeighbours(outlines, cells);
   Ostrel::Geo::SettleOverlaps(outlines, cells);
   // The buildings that cannot be built beside their neighbours are told and lose their cells, so
   // that no neighbour leaves its wall out for one of them.
