@@ -142,6 +142,14 @@ OSTREL_UNITS_PATH="$root/units" "$tool" --city "$work/$name.csv" "$work/$name.ob
 cp "$work/$name.mtl" "$work/$name.obj.mtl"
 shoot "$work/$name.obj" "$name.png" 900,420 20,30,44 -6,2,15
 
+# A setback of 1 cell on one side of an L's inner corner, close up from the north-east: the
+# terrace ends where the facade below turns inward, its parapet running into the wall that runs on
+# flush with the storeys below.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s A -h 4 -d SC -b NA --setback 2:N:1 \
+  --footprint "0,0 10,0 10,5 5,5 5,12 0,12" "$work/setback_turn.obj" >/dev/null
+cp "$work/setback_turn.mtl" "$work/setback_turn.obj.mtl"
+shoot "$work/setback_turn.obj" "footprint_setback_turn.png" 520,400 1.5,5.5,10.5 -4.5,2,4.5
+
 # Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
 # under a bar of 4, so that ridges of different heights meet; per style, from the south-west and
 # from the north-east.

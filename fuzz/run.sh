@@ -20,7 +20,7 @@ timeout=5
 min_counters=20000
 
 cmake --preset fuzz >/dev/null
-harnesses=(obj build mtl csv city hiproof geojson png)
+harnesses=(obj build mtl csv city hiproof geojson png stepped)
 cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
 
 # Starts one harness, its output into its log.

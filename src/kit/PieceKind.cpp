@@ -17,6 +17,9 @@ constexpr CellReach kBalcony{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 0.5f}};
 // An inner corner builds the walls of the cells on its +x and +z sides, which stand out into the
 // open cell between them.
 constexpr CellReach kInner{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 1.5f}};
+// The inner corner whose wall runs on flush beyond the terrace also builds the terrace's cell
+// between its walls, whose parapet's trims stand out into the open cell beyond.
+constexpr CellReach kInnerEnd{{-0.5f, -0.5f, -0.5f}, {2.5f, 1.0f, 2.5f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
 // A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
 // overhang the facade (and a corner's both facades) by up to one cell.
@@ -96,6 +99,10 @@ constexpr PieceRule kRules[] = {
     {PieceKind::CornerValleyBoth,     "cornervalleyboth",     true, PieceRow::Wings, kRoofCorner, kWings},
     {PieceKind::InnerAngleTerrace, "innerangleterrace", true, PieceRow::InnerTerrace, kInner,
      "setbacks (--setback) over footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleTerraceLeft,  "innerangleterraceleft",  true, PieceRow::InnerTerrace, kInnerEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleTerraceRight, "innerangleterraceright", true, PieceRow::InnerTerrace, kInnerEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on
 

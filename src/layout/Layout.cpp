@@ -53,6 +53,9 @@ struct Facade {
   std::int64_t dx, dz;            // from one cell to the next
   std::int8_t xd, zd;
   bool mayHoldDoor = true;  // of a footprint's runs, only the door's run may
+  // Cells at the ends that another piece builds: the wall that runs on past an inner corner over
+  // the terrace (InnerAngleTerraceLeft, Right) builds the cell after its end cell.
+  std::int64_t skipFirst = 0, skipLast = 0;
 };
 
 // What one row lays out: the kinds of its pieces and where it stands.
@@ -265,13 +268,14 @@ void AddFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_run
     if (PartyCells(i_facade, wall, lo, hi)) party.push_back({lo, hi, PartyOf(i_row, wall)});
   }
   std::sort(party.begin(), party.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
-  std::int64_t next = 1;
+  std::int64_t next = 1 + i_facade.skipFirst;
+  const std::int64_t last = i_facade.cells - i_facade.skipLast;
   for (const Stretch& stretch : party) {
-    AddOpenCells(i_row, i_facade, next, stretch.lo - 1, door, o_runs);
-    AddPartyCells(i_row, i_facade, std::max(next, stretch.lo), stretch.hi, stretch.party, o_runs);
+    AddOpenCells(i_row, i_facade, next, std::min(stretch.lo - 1, last), door, o_runs);
+    AddPartyCells(i_row, i_facade, std::max(next, stretch.lo), std::min(stretch.hi, last), stretch.party, o_runs);
     next = std::max(next, stretch.hi + 1);
   }
-  AddOpenCells(i_row, i_facade, next, i_facade.cells, door, o_runs);
+  AddOpenCells(i_row, i_facade, next, last, door, o_runs);
 }
 
 // The outward facing of a side's pieces (Placement's xd, zd).
@@ -360,6 +364,15 @@ bool OverTerrace(const Row& i_row, std::int64_t i_x, std::int64_t i_z, char i_si
   return ContainsCell(*i_row.below, i_x + step.outX, i_z + step.outZ);
 }
 
+// Whether the wall of an inner corner over the terrace (its inner cell i_x, i_z) that runs one
+// cell along (i_ux, i_uz) and faces (i_vx, i_vz) runs on past its end cell flush with the facade
+// below: the next cell along stands on the facade below, a cell outside the block below in
+// front of it.
+bool RunsOnFlush(const Row& i_row, std::int64_t i_x, std::int64_t i_z, int i_ux, int i_uz, int i_vx, int i_vz) {
+  const std::int64_t x = i_x + 2 * i_ux, z = i_z + 2 * i_uz;
+  return ContainsCell(*i_row.request->footprint, x, z) && !ContainsCell(*i_row.below, x + i_vx, z + i_vz);
+}
+
 // The longest run on the outline that faces the door's side (the first of equal ones): the only
 // run the door may open in, never a courtyard's. None when the request has no door.
 std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeRun>& i_runs,
@@ -421,10 +434,16 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     if (i_row.keepOutCells) {
       AddFacadeOutside(i_row, facade, *i_row.keepOutCells, out);
     } else if (i_row.below) {
-      // A run stands over the terrace all along or nowhere (the setback's checks see to it).
-      Row over = i_row;
-      over.terrace[SideIndex(r.side)] = OverTerrace(i_row, r.x, r.z, r.side);
-      AddFacade(over, facade, out);
+      // A run stands over the terrace all along or nowhere, but for an end cell over it whose
+      // inner corner's wall runs on flush and builds the next cell too (the setback's checks see
+      // to it).
+      const bool overStart = OverTerrace(i_row, r.x, r.z, r.side), overEnd = OverTerrace(i_row, lastX, lastZ, r.side);
+      const bool over = OverTerrace(i_row, r.x + step.dx, r.z + step.dz, r.side);
+      facade.skipFirst = r.innerAtStart && overStart && !over ? 1 : 0;
+      facade.skipLast = r.innerAtEnd && overEnd && !over ? 1 : 0;
+      Row terrace = i_row;
+      terrace.terrace[SideIndex(r.side)] = over;
+      AddFacade(terrace, facade, out);
     } else {
       AddFacade(i_row, facade, out);
     }
@@ -437,8 +456,16 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     const std::int8_t ax = xFirst ? c.dx : 0, az = xFirst ? 0 : c.dz;
     // Both walls face the open cell: over the terrace when it is the block below's.
     const bool over = i_row.below && ContainsCell(*i_row.below, c.x + c.dx, c.z + c.dz);
+    PieceKind kind = over ? PieceKind::InnerAngleTerrace : i_row.inner;
+    if (over) {
+      // The piece's +x wall runs on flush with the facade below where the cell beyond its end
+      // cell faces a cell outside the block below (the setback's checks leave one such wall).
+      const std::int8_t bx = xFirst ? 0 : c.dx, bz = xFirst ? c.dz : 0;  // the piece's +z
+      if (RunsOnFlush(i_row, c.x, c.z, ax, az, bx, bz)) kind = PieceKind::InnerAngleTerraceLeft;
+      if (RunsOnFlush(i_row, c.x, c.z, bx, bz, ax, az)) kind = PieceKind::InnerAngleTerraceRight;
+    }
     Run run;
-    run.period.push_back(Place(i_row, over ? PieceKind::InnerAngleTerrace : i_row.inner, 0, c.x, c.z, az, ax));
+    run.period.push_back(Place(i_row, kind, 0, c.x, c.z, az, ax));
     out.push_back(std::move(run));
   }
   return out;

@@ -71,28 +71,44 @@ Footprint Eroded(const Footprint& i_cells, std::int64_t i_count, bool i_alongX) 
   return out;
 }
 
+// Whether the block above (i_above) keeps, of an inner corner of the block below whose inner cell
+// (i_x, i_z) it keeps, the end cell one step along (i_ux, i_uz) but not the other, one step along
+// (i_vx, i_vz), in a way the kit builds: the kept end's wall runs on flush with the facade below,
+// and the wall over the terrace beside it is one leg of an inner corner of the block above whose
+// other leg stands over the terrace all along.
+bool EndsAtInnerCorner(const Footprint& i_below, const Footprint& i_above, std::int64_t i_x, std::int64_t i_z,
+                       int i_ux, int i_uz, int i_vx, int i_vz) {
+  // The block above's inner corner: its inner cell one step back along u, its ends the corner's
+  // inner cell and the cell beside that inner cell along v.
+  const std::int64_t ix = i_x - i_ux, iz = i_z - i_uz;
+  if (!ContainsCell(i_above, ix, iz) || !ContainsCell(i_above, ix + i_vx, iz + i_vz)) return false;
+  // The piece builds the kept end's wall too, which a facade cell of the same run continues.
+  const std::int64_t nx = i_x + 2 * i_ux, nz = i_z + 2 * i_uz;
+  if (!ContainsCell(i_above, nx, nz) || ContainsCell(i_above, nx + i_vx, nz + i_vz)) return false;
+  // Its other leg runs on over the terrace or turns: not flush beyond its end as well.
+  const std::int64_t bx = ix + 2 * i_vx, bz = iz + 2 * i_vz;
+  return !ContainsCell(i_above, bx, bz) || ContainsCell(i_below, bx + i_ux, bz + i_uz);
+}
+
 std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
-  // A facade of the block above stands either over the terrace all along or on the facade below
-  // all along: the kit's pieces join no wall over the terrace to one flush with the storey below.
-  const Footprint terrace = Difference(i_below, i_above);
-  for (const char side : {'N', 'E', 'S', 'W'}) {
-    const detail::RunStep step = detail::StepOf(side);
-    const Footprint over = Intersection(i_above, Shifted(terrace, -step.outX, -step.outZ));
-    const Footprint flush = Difference(i_above, Shifted(i_below, -step.outX, -step.outZ));
-    const Footprint beside = Union(Shifted(flush, step.dx, step.dz), Shifted(flush, -step.dx, -step.dz));
-    if (!IsEmpty(Intersection(over, beside))) {
-      return " steps back only some sides of a facade that turns: one facade of the block above would stand partly "
-             "over the terrace and partly on the facade below; step back the sides round that turn too";
-    }
-  }
-  // An inner corner of the block below, with its roof piece over its three cells, stays whole:
-  // under the block above or on the terrace.
+  // Where the block above keeps some cells of an inner corner of the block below and not others,
+  // a facade of the block above stands partly over the terrace and partly on the facade below, or
+  // the corner's roof piece would lose a cell. The kit builds one of these: the block above keeps
+  // the corner's inner cell and one end, whose wall runs on flush, while the wall over the
+  // terrace beside it ends an inner corner of the block above (InnerAngleTerraceLeft, Right).
   for (const detail::InnerCorner& c : detail::InnerCorners(i_below, detail::FacadeRuns(i_below))) {
     const bool inside = ContainsCell(i_above, c.x, c.z);
-    if (ContainsCell(i_above, c.x + c.dx, c.z) != inside || ContainsCell(i_above, c.x, c.z + c.dz) != inside) {
-      return " steps back one side of an inner corner of the footprint but not the other: step back both sides that "
-             "meet there";
+    const bool endX = ContainsCell(i_above, c.x + c.dx, c.z), endZ = ContainsCell(i_above, c.x, c.z + c.dz);
+    if (endX == inside && endZ == inside) continue;
+    if (inside && endX && EndsAtInnerCorner(i_below, i_above, c.x, c.z, c.dx, 0, 0, c.dz)) continue;
+    if (inside && endZ && EndsAtInnerCorner(i_below, i_above, c.x, c.z, 0, c.dz, c.dx, 0)) continue;
+    if (inside && (endX || endZ)) {
+      return " steps back only some sides of a facade that turns: one facade of the block above would stand partly "
+             "over the terrace and partly on the facade below, further than one cell from an inner corner of the "
+             "block above; step back the sides round that turn too";
     }
+    return " steps back one side of an inner corner of the footprint but not the other: step back both sides that "
+           "meet there";
   }
   return "";
 }

@@ -541,14 +541,16 @@ void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<R
 }
 
 // Footprints that step back over their inner corners: an L on every side, its terrace turning
-// round the inner corner, walls and balconies on every side; a courtyard block twice, whose
-// terraces turn round the courtyard's corners.
+// round the inner corner, walls and balconies on every side; the L on one side at the corner,
+// each way; a courtyard block, whose terrace turns round the courtyard's corners.
 void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
   struct Stepped {
     const char* outline;
     std::vector<Setback> setbacks;
   };
   const Stepped stepped[] = {{"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 1, 1, 1, 1}}},
+                             {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 1, 0, 0, 0}}},
+                             {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 0, 1, 0, 0}}},
                              {"0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {{1, 1, 1, 1, 1}}}};
   for (const Stepped& s : stepped) {
     Footprint footprint;

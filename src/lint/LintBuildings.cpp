@@ -161,9 +161,9 @@ bool PlacementBeside(const LintBuilding& i_building, const Placement& i_placemen
   return true;
 }
 
-// Whether the piece is an inner corner's (or a variant of one), which builds the cells beside its
-// own: told by its name, STYLE_KIND or STYLE_KIND.N.
-bool BuildsCellsBeside(const Kit& i_kit, PieceId i_piece) {
+// The row of the piece's kind, told by its name, STYLE_KIND or STYLE_KIND.N; false for a name of
+// no kind.
+bool RowOfPiece(const Kit& i_kit, PieceId i_piece, PieceRow& o_row) {
   const std::string& name = i_kit.piece(i_piece).name;
   const std::size_t underscore = name.find('_');
   if (underscore == std::string::npos) return false;
@@ -171,7 +171,35 @@ bool BuildsCellsBeside(const Kit& i_kit, PieceId i_piece) {
   PieceKind kind;
   std::uint32_t number = 0;
   if (!KindOfSuffix(suffix, kind) && !VariantOfSuffix(suffix, kind, number)) return false;
-  return RuleOf(kind).row == PieceRow::Inner;
+  o_row = RuleOf(kind).row;
+  return true;
+}
+
+// Whether the piece is an inner corner's (or a variant of one), which builds the cells beside its
+// own.
+bool BuildsCellsBeside(const Kit& i_kit, PieceId i_piece) {
+  PieceRow row;
+  return RowOfPiece(i_kit, i_piece, row) && row == PieceRow::Inner;
+}
+
+// Whether the piece spans several cells: an inner corner's, or one over a terrace's inner corner.
+bool SpansCells(const Kit& i_kit, PieceId i_piece) {
+  PieceRow row;
+  return RowOfPiece(i_kit, i_piece, row) && (row == PieceRow::Inner || row == PieceRow::InnerTerrace);
+}
+
+// The pieces of the cells round a point of the building (cell units), on its level and the one
+// below: those whose faults could have opened an edge there, of a piece that spans several cells.
+void AddPiecesNear(const LintBuilding& i_building, const VectorF& i_point, std::vector<PieceId>& io_pieces) {
+  for (const Placement& placement : i_building.placements) {
+    const float level = static_cast<float>(placement.level);
+    if (std::fabs(static_cast<float>(placement.x) - i_point.x) > 1.5f ||
+        std::fabs(static_cast<float>(placement.z) - i_point.z) > 1.5f || i_point.y < level - 1.0f ||
+        i_point.y > level + 2.0f)
+      continue;
+    if (std::find(io_pieces.begin(), io_pieces.end(), placement.piece) == io_pieces.end())
+      io_pieces.push_back(placement.piece);
+  }
 }
 
 // A piece that builds the cells beside its own (an inner corner, on +x and +z) ends on their far
@@ -237,6 +265,10 @@ void AddOpenEdge(const LintBuilding& i_building, const MeshCheck::EdgeFinding& i
   }
   const PieceId neighbour = hasBeside ? i_building.placements[beside].piece : 0;
   if (hasBeside && i_kit.piece(neighbour).empty()) return;
+  if (SpansCells(i_kit, source.piece))
+    AddPiecesNear(i_building, {(i_edge.from.x + i_edge.to.x) / 2, (i_edge.from.y + i_edge.to.y) / 2,
+                               (i_edge.from.z + i_edge.to.z) / 2},
+                  others);
 
   const CellSide group = side ? *side : CellSide::None;
   const auto [it, added] = io_faults.openGroups.try_emplace({source.piece, group}, io_faults.open.size());

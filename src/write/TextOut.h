@@ -121,17 +121,11 @@ class TextOut {
 
   // Returns where to write up to i_bytes more bytes (at most the buffer's size, unless the text
   // is collected); commit(end) then keeps them.
+  // Called for every line and every face corner: the common case is kept small enough to be
+  // inlined, and the making of room is a call of its own.
   char* room(std::size_t i_bytes) {
-    if (m_used + i_bytes > m_buffer.size()) {
-      if (m_collect) {
-        grow(i_bytes);
-        return m_buffer.data() + m_used;
-      }
-      send();
-      // Emptied, the old text need not move: a fresh buffer of twice the size.
-      if (m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
-    }
-    return m_buffer.data() + m_used;
+    if (m_used + i_bytes <= m_buffer.size()) return m_buffer.data() + m_used;
+    return makeRoom(i_bytes);
   }
   void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
 
@@ -177,6 +171,17 @@ class TextOut {
  private:
   // Room for the longest line (a few hundred bytes) many times over.
   static constexpr std::size_t kFirstBufferBytes = std::size_t{1} << 14;
+
+  [[gnu::noinline]] char* makeRoom(std::size_t i_bytes) {
+    if (m_collect) {
+      grow(i_bytes);
+      return m_buffer.data() + m_used;
+    }
+    send();
+    // Emptied, the old text need not move: a fresh buffer of twice the size.
+    if (m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
+    return m_buffer.data() + m_used;
+  }
 
   // A buffer of at least twice the size, with room for i_bytes more, that keeps the text.
   void grow(std::size_t i_bytes) {

@@ -2,6 +2,7 @@
 
 #include <ostrel/write/WriteScene.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -42,6 +43,11 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
                      Numbers::SatAdd(survey.totals.uvs, counts.uvs)};
     AddPieces(building.plan, survey.pieces);
     ++survey.buildings;
+  }
+  // The cards of the far levels show the card sheets: their materials are used too.
+  const bool levels = std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
+  if (levels && i_options.engine.lods >= kMaxLods && survey.buildings > 0) {
+    for (const PieceId id : kit.cardPieces) survey.pieces.push_back(id);
   }
   survey.names = NameMaterials(PiecesPlan(survey.pieces), kit);
   survey.error = i_format.writer()->check(survey, i_options);

@@ -12,18 +12,18 @@ using TestSupport::ScratchDir;
 using TestSupport::WriteFile;
 using Strings = std::vector<std::string>;
 
-struct Parsed {
+struct ParsedMtl {
   Mtl::Library library;
   std::vector<Mtl::Finding> findings;
 };
 
-Parsed ParseText(std::string_view i_text) {
-  Parsed parsed;
+ParsedMtl ParseMtl(std::string_view i_text) {
+  ParsedMtl parsed;
   Mtl::Parse(i_text, parsed.library, parsed.findings);
   return parsed;
 }
 
-std::string Findings(const Parsed& i_parsed) {
+std::string Findings(const ParsedMtl& i_parsed) {
   std::string text;
   for (const Mtl::Finding& finding : i_parsed.findings)
     text += std::to_string(finding.line) + ": " + finding.message + "\n";
@@ -31,7 +31,7 @@ std::string Findings(const Parsed& i_parsed) {
 }
 
 TEST(MtlReader, MaterialsKeepTheirStatementsAndValues) {
-  const Parsed parsed = ParseText(
+  const ParsedMtl parsed = ParseMtl(
       "# palette\n"
       "\n"
       "newmtl  wall plaster \n"
@@ -64,7 +64,7 @@ TEST(MtlReader, MaterialsKeepTheirStatementsAndValues) {
   EXPECT_EQ(*m[1].kd, (std::array<float, 3>{0.25f, 0.25f, 0.25f}));
   ASSERT_TRUE(m[1].d);
   EXPECT_EQ(*m[1].d, 0.25f);
-  EXPECT_EQ(ParseText("newmtl a\nTr 0.75\nd -halo 0.5\n").library.materials[0].d, 0.5f);
+  EXPECT_EQ(ParseMtl("newmtl a\nTr 0.75\nd -halo 0.5\n").library.materials[0].d, 0.5f);
 
   EXPECT_EQ(m[2].name, "bare");
   EXPECT_TRUE(m[2].lines.empty() && !m[2].kd && !m[2].ns && !m[2].d);
@@ -93,7 +93,7 @@ TEST(MtlReader, TextureStatementsSplitIntoOptionsAndPath) {
       {"map_Kd -s 1 -2 +3 4 .png", "map_Kd", "-s 1 -2 +3", "4 .png"},
   };
   for (const Case& c : cases) {
-    const Parsed parsed = ParseText(std::string("newmtl m\nKd 1 1 1\n") + c.line + "\nillum 1\n");
+    const ParsedMtl parsed = ParseMtl(std::string("newmtl m\nKd 1 1 1\n") + c.line + "\nillum 1\n");
     EXPECT_EQ(Findings(parsed), "") << c.line;
     const Mtl::Material& material = parsed.library.materials.at(0);
     ASSERT_EQ(material.textures.size(), 1u) << c.line;
@@ -154,7 +154,7 @@ TEST(MtlReader, EveryLineLeftOutHasAFinding) {
        {}},
   };
   for (const Case& c : cases) {
-    const Parsed parsed = ParseText(c.text);
+    const ParsedMtl parsed = ParseMtl(c.text);
     EXPECT_EQ(Findings(parsed), c.findings) << c.text;
     ASSERT_FALSE(parsed.library.materials.empty()) << c.text;
     EXPECT_EQ(parsed.library.materials[0].lines, c.lines) << c.text;
@@ -164,21 +164,21 @@ TEST(MtlReader, EveryLineLeftOutHasAFinding) {
 TEST(MtlReader, LineEndsAndByteOrderMark) {
   for (const char* text : {"\xEF\xBB\xBFnewmtl a\nKd 1 0 0\n", "newmtl a\r\nKd 1 0 0\r\n",
                            "newmtl a\nKd 1 0 0", "\n\n   \nnewmtl a\n\t\nKd 1 0 0\r\n\r\n"}) {
-    const Parsed parsed = ParseText(text);
+    const ParsedMtl parsed = ParseMtl(text);
     EXPECT_EQ(Findings(parsed), "") << text;
     ASSERT_EQ(parsed.library.materials.size(), 1u) << text;
     EXPECT_EQ(parsed.library.materials[0].name, "a") << text;
     EXPECT_EQ(parsed.library.materials[0].lines, Strings{"Kd 1 0 0"}) << text;
   }
-  EXPECT_EQ(ParseText("\n\r\nnewmtl a\nKd\n").findings.at(0).line, 4u);
-  EXPECT_TRUE(ParseText("").library.materials.empty());
+  EXPECT_EQ(ParseMtl("\n\r\nnewmtl a\nKd\n").findings.at(0).line, 4u);
+  EXPECT_TRUE(ParseMtl("").library.materials.empty());
 }
 
 TEST(MtlReader, WritesAMaterialBackWithRewrittenTexturePaths) {
   const std::string text =
       "newmtl brick\nKa 0 0 0\nmap_Kd   -s 2 2 1   -clamp on   old brick.png\nKd 1 0 0\nbump -bm 0.5 n.png\n"
       "newmtl plain\n";
-  Parsed parsed = ParseText(text);
+  ParsedMtl parsed = ParseMtl(text);
   Mtl::Material& brick = parsed.library.materials.at(0);
   brick.textures.at(0).path = "../units/old brick.png";
   brick.textures.at(1).path = "../units/n.png";
@@ -190,7 +190,7 @@ TEST(MtlReader, WritesAMaterialBackWithRewrittenTexturePaths) {
             "newmtl brick\nKa 0 0 0\nmap_Kd -s 2 2 1   -clamp on ../units/old brick.png\nKd 1 0 0\n"
             "bump -bm 0.5 ../units/n.png\nnewmtl plain\n");
 
-  const Parsed again = ParseText(written);
+  const ParsedMtl again = ParseMtl(written);
   EXPECT_EQ(Findings(again), "");
   ASSERT_EQ(again.library.materials.size(), 2u);
   EXPECT_EQ(again.library.materials[0].textures.at(0).options, "-s 2 2 1   -clamp on");
@@ -199,7 +199,7 @@ TEST(MtlReader, WritesAMaterialBackWithRewrittenTexturePaths) {
 }
 
 TEST(MtlReader, FindTextureIgnoresCaseAndTakesTheLast) {
-  const Parsed parsed = ParseText("newmtl a\nmap_kd one.png\nmap_Ks s.png\nMAP_KD two.png\n");
+  const ParsedMtl parsed = ParseMtl("newmtl a\nmap_kd one.png\nmap_Ks s.png\nMAP_KD two.png\n");
   const Mtl::Material& material = parsed.library.materials.at(0);
   ASSERT_NE(Mtl::FindTexture(material, "map_Kd"), nullptr);
   EXPECT_EQ(Mtl::FindTexture(material, "map_Kd")->path, "two.png");

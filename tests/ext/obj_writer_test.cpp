@@ -82,14 +82,14 @@ TEST(ObjWriter, LargeMeshRoundTrip) {
   EXPECT_EQ(mesh.corners.back().n, 29999u);
 }
 
-struct CommaNumpunct : std::numpunct<char> {
+struct DecimalCommaPunct : std::numpunct<char> {
   char do_decimal_point() const override { return ','; }
   char do_thousands_sep() const override { return '.'; }
   std::string do_grouping() const override { return "\3"; }
 };
 
 TEST(ObjWriter, IgnoresTheGlobalLocale) {
-  const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new CommaNumpunct));
+  const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new DecimalCommaPunct));
   std::vector<Triangle> triangles(1, Triangle{1234, 1235, 1236});
   const std::string text = WriteText(std::vector<VectorF>(1234, VectorF(1.5f, 2500, -0.25f)), {}, triangles);
   std::locale::global(saved);

@@ -12,7 +12,7 @@ namespace {
 
 using namespace Ostrel::Geo;
 
-std::vector<MapPoint> Box(double i_west, double i_south, double i_east, double i_north) {
+std::vector<MapPoint> Rectangle(double i_west, double i_south, double i_east, double i_north) {
   return {{i_west, i_south}, {i_east, i_south}, {i_east, i_north}, {i_west, i_north}};
 }
 
@@ -28,8 +28,8 @@ CityBuilding Building(std::uint64_t i_number, int i_storeys, std::vector<MapPoin
 TEST(Neighbours, RowHousesShareWallsAndOneOfEachPairIsLeftOut) {
   // Three houses in a row, 7 m wide and 10 m deep; the middle one is the tallest, the outer two
   // of equal height. A fourth, 12 m deep, stands behind the third's east wall and beyond it.
-  std::vector<CityBuilding> houses = {Building(1, 3, Box(0, 0, 7, 10)), Building(2, 4, Box(7, 0, 14, 10)),
-                                      Building(3, 3, Box(14, 0, 21, 10)), Building(4, 3, Box(21, -1, 30, 11))};
+  std::vector<CityBuilding> houses = {Building(1, 3, Rectangle(0, 0, 7, 10)), Building(2, 4, Rectangle(7, 0, 14, 10)),
+                                      Building(3, 3, Rectangle(14, 0, 21, 10)), Building(4, 3, Rectangle(21, -1, 30, 11))};
   SettleOverlaps(houses, CellOptions{});
   const auto sides = PartySides(houses);
   const auto count = [&](std::size_t i, Facing i_facing, bool i_hidden) {
@@ -61,7 +61,7 @@ TEST(Neighbours, RowHousesShareWallsAndOneOfEachPairIsLeftOut) {
 TEST(Neighbours, NoCellOnAnotherBuildingsGround) {
   // An outline reaching 2 m into its neighbour's (a drawing error in the data), and a skewed
   // building against a straight one: no cell centre of one lies in the other's outline.
-  std::vector<CityBuilding> pair = {Building(1, 2, Box(0, 0, 9, 9)), Building(2, 2, Box(7, 0, 16, 9)),
+  std::vector<CityBuilding> pair = {Building(1, 2, Rectangle(0, 0, 9, 9)), Building(2, 2, Rectangle(7, 0, 16, 9)),
                                     Building(3, 2, {{16, 0}, {26, 0}, {26, 9}, {17.5, 9}}),
                                     // Two that share a slanted wall: their grids' end cells overlap.
                                     Building(4, 2, {{7, 30}, {16, 30}, {17.5, 39}, {7, 39}}),

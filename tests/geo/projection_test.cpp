@@ -13,14 +13,14 @@ using Ostrel::Geo::CoordinateKind;
 using Ostrel::Geo::MapPoint;
 using Ostrel::Geo::Projection;
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPiRadians = 3.14159265358979323846;
 
 // Geodesic distance (metres) and initial bearing (radians, clockwise from north) on WGS 84.
 void Vincenty(double i_lon1, double i_lat1, double i_lon2, double i_lat2, double& o_distance, double& o_bearing) {
   const double a = 6378137.0, f = 1 / 298.257223563, b = a * (1 - f);
-  const double l = (i_lon2 - i_lon1) * kPi / 180;
-  const double u1 = std::atan((1 - f) * std::tan(i_lat1 * kPi / 180));
-  const double u2 = std::atan((1 - f) * std::tan(i_lat2 * kPi / 180));
+  const double l = (i_lon2 - i_lon1) * kPiRadians / 180;
+  const double u1 = std::atan((1 - f) * std::tan(i_lat1 * kPiRadians / 180));
+  const double u2 = std::atan((1 - f) * std::tan(i_lat2 * kPiRadians / 180));
   double lambda = l, sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
   for (int i = 0; i < 200; ++i) {
     const double sinLambda = std::sin(lambda), cosLambda = std::cos(lambda);
@@ -51,8 +51,8 @@ TEST(Projection, DistancesAndBearingsFromTheOriginMatchTheEllipsoid) {
     const Projection projection{CoordinateKind::Degrees, 13.4, originLatitude};
     for (const double degrees : {0.005, 0.05, 0.15}) {
       for (int step = 0; step < 8; ++step) {
-        const double turn = step * kPi / 4 + 0.3;
-        const double longitude = 13.4 + degrees * std::sin(turn) / std::cos(originLatitude * kPi / 180);
+        const double turn = step * kPiRadians / 4 + 0.3;
+        const double longitude = 13.4 + degrees * std::sin(turn) / std::cos(originLatitude * kPiRadians / 180);
         const double latitude = originLatitude + degrees * std::cos(turn);
         const MapPoint point = Ostrel::Geo::Project(projection, longitude, latitude);
         double distance = 0, bearing = 0;
@@ -62,7 +62,7 @@ TEST(Projection, DistancesAndBearingsFromTheOriginMatchTheEllipsoid) {
         EXPECT_LE(distance - planar, Ostrel::Geo::ProjectionError(projection, distance) * 1.05 + 1e-3);
         EXPECT_GE(distance - planar, -1e-3) << originLatitude << " " << degrees;
         const double planarBearing = std::atan2(point.east, point.north);
-        EXPECT_NEAR(std::remainder(planarBearing - bearing, 2 * kPi) * distance, 0.0, 0.01)
+        EXPECT_NEAR(std::remainder(planarBearing - bearing, 2 * kPiRadians) * distance, 0.0, 0.01)
             << originLatitude << " " << degrees << " " << step;
       }
     }
@@ -74,10 +74,10 @@ TEST(Projection, DistancesAndBearingsFromTheOriginMatchTheEllipsoid) {
 TEST(Projection, WebMercatorAndPlanarMetresAndCrsNames) {
   // A point of web Mercator lands where its longitude and latitude would.
   const double r = 6378137.0;
-  const auto mercatorY = [&](double i_latitude) { return r * std::log(std::tan(kPi / 4 + i_latitude * kPi / 360)); };
-  const Projection mercator{CoordinateKind::WebMercator, r * 13.4 * kPi / 180, mercatorY(52.5)};
+  const auto mercatorY = [&](double i_latitude) { return r * std::log(std::tan(kPiRadians / 4 + i_latitude * kPiRadians / 360)); };
+  const Projection mercator{CoordinateKind::WebMercator, r * 13.4 * kPiRadians / 180, mercatorY(52.5)};
   const Projection degrees{CoordinateKind::Degrees, 13.4, 52.5};
-  const MapPoint a = Ostrel::Geo::Project(mercator, r * 13.41 * kPi / 180, mercatorY(52.49));
+  const MapPoint a = Ostrel::Geo::Project(mercator, r * 13.41 * kPiRadians / 180, mercatorY(52.49));
   const MapPoint b = Ostrel::Geo::Project(degrees, 13.41, 52.49);
   EXPECT_NEAR(a.east, b.east, 1e-6);
   EXPECT_NEAR(a.north, b.north, 1e-6);

@@ -12,14 +12,14 @@
 #include <ostrel/ext/MeshCheck.h>
 
 #include "HipRoofs.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using HipRoofs::Mask;
 namespace Check = Ostrel::MeshCheck;
 
-const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
-const char* const kStyles[] = {"A", "B", "S"};
+using TestSupport::kShipped;
 
 // Wings of odd and even widths, equal and not, so that ridges of different heights meet.
 const std::vector<std::pair<std::string, Mask>>& Shapes() {
@@ -119,8 +119,8 @@ std::vector<HipRoofs::Placed> GableRoof(const Mask& i_cells, std::size_t& o_ends
 }
 
 TEST(HipRoofs, GableRoofsOverWingsAreOneSurfaceOnTheCarriedField) {
-  for (const char* style : kStyles) {
-    PitchedRoofs::Kit kit(kUnits, style);
+  for (const std::string& style : TestSupport::kShippedStyles) {
+    PitchedRoofs::Kit kit(kShipped, style);
     const PitchedRoofs::Pitch pitch = PitchedRoofs::MeasurePitch(kit);
     for (const auto& [name, drawn] : GableShapes()) {
       const Mask cells = Cells(drawn, false), carried = Cells(drawn, true);
@@ -151,8 +151,8 @@ TEST(HipRoofs, GableRoofsOverWingsAreOneSurfaceOnTheCarriedField) {
 }
 
 TEST(HipRoofs, EveryShapeIsOneSurfaceOnTheField) {
-  for (const char* style : kStyles) {
-    PitchedRoofs::Kit kit(kUnits, style);
+  for (const std::string& style : TestSupport::kShippedStyles) {
+    PitchedRoofs::Kit kit(kShipped, style);
     for (const auto& [name, mask] : Shapes()) {
       const std::string faults = Faults(kit, mask);
       EXPECT_TRUE(faults.empty()) << style << ", " << name << ":" << faults.substr(0, 1500);

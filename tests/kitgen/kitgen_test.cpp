@@ -11,14 +11,14 @@
 
 #include "BuildingTestSupport.h"
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using BuildingTest::Request;
 using Ostrel::VectorF;
 
-const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
-const std::vector<std::string> kStyles = {"A", "B", "S"};
+using TestSupport::kShipped;
 
 std::vector<std::string> UnitFiles(const std::string& i_folder) {
   std::vector<std::string> names;
@@ -29,7 +29,7 @@ std::vector<std::string> UnitFiles(const std::string& i_folder) {
 }
 
 Obj::Mesh BuildMesh(const Request& i_request) {
-  Ostrel::Buildings::Building building = BuildingTest::Make(i_request, kUnits);
+  Ostrel::Buildings::Building building = BuildingTest::Make(i_request, kShipped);
   Obj::Mesh mesh;
   Obj::Parse(BuildingTest::BuildText(building), mesh);
   return mesh;
@@ -49,9 +49,9 @@ TEST(Kit, CommittedFilesAreWhatTheGeneratorWrites) {
   ASSERT_EQ(TestSupport::Run(options).status, 0);
 
   const std::vector<std::string> written = UnitFiles(scratch.path.string());
-  EXPECT_EQ(UnitFiles(kUnits), written) << "run kitgen to rebuild the kit";
+  EXPECT_EQ(UnitFiles(kShipped), written) << "run kitgen to rebuild the kit";
   for (const std::string& name : written)
-    EXPECT_EQ(TestSupport::ReadFile(kUnits + "/" + name), TestSupport::ReadFile(scratch / name))
+    EXPECT_EQ(TestSupport::ReadFile(kShipped + "/" + name), TestSupport::ReadFile(scratch / name))
         << name << ": run kitgen to rebuild the kit";
 }
 
@@ -79,10 +79,10 @@ TEST(Kit, GeneratorRefusesUnknownOptions) {
 // One palette per style, whose name (no "_") adds no style: the tool's list is still base and the
 // three styles.
 TEST(Kit, EveryStyleHasAPalette) {
-  for (const std::string& style : kStyles)
-    EXPECT_TRUE(TestSupport::fs::is_regular_file(kUnits + "/" + style + ".mtl")) << style;
+  for (const std::string& style : TestSupport::kShippedStyles)
+    EXPECT_TRUE(TestSupport::fs::is_regular_file(kShipped + "/" + style + ".mtl")) << style;
   TestSupport::ScratchDir work;
-  const TestSupport::RunResult listed = TestSupport::RunTool(kUnits, work.path.string(), {"-k"});
+  const TestSupport::RunResult listed = TestSupport::RunTool(kShipped, work.path.string(), {"-k"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.output.find("unit-types:\n[towerkit-0.1] info :  - A\n[towerkit-0.1] info :  - B\n"
                                "[towerkit-0.1] info :  - S\n[towerkit-0.1] info :  - base\n"),
@@ -94,7 +94,7 @@ TEST(Kit, BaseUnitsSpanOneCellOfThreeMetres) {
   VectorF lo(1e9f), hi(-1e9f);
   for (const char* base : {"base_floorclose", "base_roof"}) {
     Obj::Mesh mesh;
-    ASSERT_TRUE(Obj::ReadMesh(kUnits + "/" + base + ".obj", mesh));
+    ASSERT_TRUE(Obj::ReadMesh(kShipped + "/" + base + ".obj", mesh));
     for (const VectorF& p : mesh.vertices) {
       lo = VectorF(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
       hi = VectorF(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
@@ -109,8 +109,8 @@ TEST(Kit, BaseUnitsSpanOneCellOfThreeMetres) {
 // buildings it makes of them (doors on every side, balconies and walls of every pattern, rows of
 // no cells, height 0) are one clean surface, open only along their base.
 TEST(Kit, TheLinterFindsNothing) {
-  EXPECT_EQ(Ostrel::Buildings::LintedStyles(UnitFiles(kUnits)), kStyles);
-  for (const Ostrel::Buildings::LintFinding& finding : Ostrel::Buildings::LintKit(kUnits, kStyles))
+  EXPECT_EQ(Ostrel::Buildings::LintedStyles(UnitFiles(kShipped)), TestSupport::kShippedStyles);
+  for (const Ostrel::Buildings::LintFinding& finding : Ostrel::Buildings::LintKit(kShipped, TestSupport::kShippedStyles))
     ADD_FAILURE() << finding.file << ", line " << finding.line << ": " << finding.message;
 }
 
@@ -128,14 +128,14 @@ TEST(Kit, BuildingsHaveAtMostHalfThePositionsOfTheBoxKit) {
 // The first command of a newcomer, run from the repository's root with the shipped kit, builds
 // every style.
 TEST(Kit, TheToolBuildsEveryStyleFromTheRepositoryRoot) {
-  for (const std::string& style : kStyles) {
+  for (const std::string& style : TestSupport::kShippedStyles) {
     TestSupport::ScratchDir scratch;
     TestSupport::RunOptions options;
     options.args = {"-s", style, "-w", "3", "-l", "3", "-h", "3", scratch / "tower.obj"};
     options.workdir = TOWERKIT_SOURCE_DIR;
     options.unsetEnv = {"OSTREL_UNITS_PATH"};
     ASSERT_EQ(TestSupport::Run(options).status, 0) << style;
-    Ostrel::Buildings::Building building = BuildingTest::Make({style, "  ", {}, {}, 3, 3, 3}, kUnits);
+    Ostrel::Buildings::Building building = BuildingTest::Make({style, "  ", {}, {}, 3, 3, 3}, kShipped);
     building.setMaterialLibrary("tower.mtl", scratch.path.string());
     EXPECT_EQ(TestSupport::ReadFile(scratch / "tower.obj"), BuildingTest::BuildText(building)) << style;
     // Every material the building names is defined beside it, each once.

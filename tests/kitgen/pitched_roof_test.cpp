@@ -12,14 +12,14 @@
 #include <ostrel/ext/MeshCheck.h>
 
 #include "PitchedRoofs.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace PitchedRoofs;
 namespace Check = Ostrel::MeshCheck;
 
-const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
-const char* const kStyles[] = {"A", "B", "S"};
+using TestSupport::kShipped;
 constexpr long kBase = -300;  // the foot of the last storey, where the building stays open
 
 std::string Name(Roof i_roof) {
@@ -51,8 +51,8 @@ std::string Faults(Kit& io_kit, Roof i_roof, int i_nx, int i_nz) {
 }
 
 TEST(PitchedRoofs, EveryRoofIsOneSurfaceWithTheLastStorey) {
-  for (const char* style : kStyles) {
-    Kit kit(kUnits, style);
+  for (const std::string& style : TestSupport::kShippedStyles) {
+    Kit kit(kShipped, style);
     for (const Roof roof : {Roof::GableAlongZ, Roof::GableAlongX, Roof::Hip}) {
       std::size_t failed = 0;
       for (int nx = 2; nx <= 12; ++nx) {
@@ -74,8 +74,8 @@ TEST(PitchedRoofs, EveryRoofIsOneSurfaceWithTheLastStorey) {
 TEST(PitchedRoofs, PiecesKeepToTheGridAndTheirCell) {
   const char* const kinds[] = {"eave", "slope", "ridge", "eavecorner", "hip", "ridgeend", "peak", "eavegableleft",
                                "eavegableright", "slopegableleft", "slopegableright", "ridgegable", "gablewall"};
-  for (const char* style : kStyles) {
-    Kit kit(kUnits, style);
+  for (const std::string& style : TestSupport::kShippedStyles) {
+    Kit kit(kShipped, style);
     const long rise = MeasurePitch(kit).rise;
     EXPECT_TRUE(std::string(style) != "B" ? rise >= 40 && rise <= 80 : rise >= 170 && rise <= 250) << rise;
     for (const std::string kind : kinds) {
@@ -98,8 +98,8 @@ TEST(PitchedRoofs, PiecesKeepToTheGridAndTheirCell) {
 // edge (x = 150, or the nearer facade at a corner). At -h 0 and 1 the ground storey is the last,
 // with the shop front's sign band close under the eave.
 TEST(PitchedRoofs, EavesClearTheLastStorey) {
-  for (const char* style : kStyles) {
-    Kit kit(kUnits, style);
+  for (const std::string& style : TestSupport::kShippedStyles) {
+    Kit kit(kShipped, style);
     const long rise = MeasurePitch(kit).rise;
     for (const std::string kind :
          {"floor", "floorclose", "floor.1", "floor.2", "balcony", "angle", "ground", "grounddoor", "groundclose"}) {

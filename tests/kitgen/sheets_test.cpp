@@ -23,12 +23,13 @@
 #include "kitgen/Terraces.h"
 #include "kitgen/Variants.h"
 #include "kitgen/Wings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Kitgen;
 
-const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // Each shipped style with its variants, pitched palette and gable wall, as kitgen writes it.
 std::vector<Style> ShippedStyles() {
@@ -228,14 +229,14 @@ TEST(Sheets, FacesMeetingAcrossCellsStoreysAndRoofStepsSampleOnePattern) {
 // coordinates on the sheet (0..1), whatever kind of piece it is.
 TEST(Sheets, EveryFaceWithAMappedMaterialHasSheetCoordinates) {
   std::size_t checked = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(kUnits)) {
+  for (const auto& entry : std::filesystem::directory_iterator(kShipped)) {
     if (entry.path().extension() != ".obj" || entry.path().filename().string().rfind("base_", 0) == 0) continue;
     Obj::Mesh mesh;
     ASSERT_TRUE(Obj::ReadMesh(entry.path().string(), mesh)) << entry.path();
     ASSERT_EQ(mesh.libraries.size(), 1u) << entry.path();
     Mtl::Library library;
     std::vector<Mtl::Finding> findings;
-    ASSERT_TRUE(Mtl::ReadLibrary(kUnits + "/" + mesh.libraries[0], library, findings));
+    ASSERT_TRUE(Mtl::ReadLibrary(kShipped + "/" + mesh.libraries[0], library, findings));
     std::size_t corner = 0;
     for (std::size_t face = 0; face < mesh.polycount.size(); ++face) {
       const std::string& name = mesh.materials.at(mesh.faceMaterials[face]);

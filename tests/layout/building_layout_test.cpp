@@ -15,9 +15,8 @@
 
 namespace {
 
-using BuildingTest::Request;
 using Ostrel::Buildings::Building;
-using Placement = Ostrel::Buildings::UnitPlacement;
+using Ostrel::Buildings::UnitPlacement;
 
 // Vertex counts of the test kit's pieces of style T.
 const std::map<std::string, std::size_t> kVertices = {
@@ -25,40 +24,40 @@ const std::map<std::string, std::size_t> kVertices = {
     {"T_groundclose", 3}, {"T_floor", 7},     {"T_floorclose", 4}, {"T_roof", 5},
     {"T_roofdoor", 4},    {"T_balcony", 8},   {"T_roofcap", 4}};
 
-std::vector<Placement> Walk(const Request& request, std::size_t offset = 0) {
+std::vector<UnitPlacement> Walk(const BuildingTest::Request& request, std::size_t offset = 0) {
   Building building = BuildingTest::Make(request);
-  std::vector<Placement> placements;
-  EXPECT_TRUE(building.forEachPlacement(offset, [&](const Placement& p) { placements.push_back(p); }));
+  std::vector<UnitPlacement> placements;
+  EXPECT_TRUE(building.forEachPlacement(offset, [&](const UnitPlacement& p) { placements.push_back(p); }));
   return placements;
 }
 
 // Placements of one level (the y of their position), in order.
-std::vector<Placement> AtLevel(const std::vector<Placement>& all, float level) {
-  std::vector<Placement> out;
-  for (const Placement& p : all) {
+std::vector<UnitPlacement> AtLevel(const std::vector<UnitPlacement>& all, float level) {
+  std::vector<UnitPlacement> out;
+  for (const UnitPlacement& p : all) {
     if (p.position.y == level) out.push_back(p);
   }
   return out;
 }
 
-std::vector<std::string> Pieces(const std::vector<Placement>& placements) {
+std::vector<std::string> Pieces(const std::vector<UnitPlacement>& placements) {
   std::vector<std::string> out;
-  for (const Placement& p : placements) out.push_back(p.piece);
+  for (const UnitPlacement& p : placements) out.push_back(p.piece);
   return out;
 }
 
 // Pieces of the facade cells whose position satisfies `on`, without corners and roof caps.
 template <typename On>
-std::vector<std::string> Facade(const std::vector<Placement>& placements, On on) {
+std::vector<std::string> Facade(const std::vector<UnitPlacement>& placements, On on) {
   std::vector<std::string> out;
-  for (const Placement& p : placements) {
+  for (const UnitPlacement& p : placements) {
     if (p.piece.find("angle") == std::string::npos && p.piece != "T_roofcap" && on(p)) out.push_back(p.piece);
   }
   return out;
 }
 
-Request WorkedExample() {
-  Request request;
+BuildingTest::Request WorkedExample() {
+  BuildingTest::Request request;
   request.w = 3;
   request.l = 3;
   request.h = 3;
@@ -69,7 +68,7 @@ Request WorkedExample() {
 }
 
 TEST(BuildingLayout, WorkedExampleGroundRowInOrder) {
-  const std::vector<Placement> ground = AtLevel(Walk(WorkedExample()), 0);
+  const std::vector<UnitPlacement> ground = AtLevel(Walk(WorkedExample()), 0);
   struct Expected {
     const char* piece;
     float x, z, xd, zd;
@@ -97,11 +96,11 @@ TEST(BuildingLayout, WorkedExampleGroundRowInOrder) {
 }
 
 TEST(BuildingLayout, WorkedExamplePiecesPerLevel) {
-  const std::vector<Placement> all = Walk(WorkedExample());
-  auto north = [](const Placement& p) { return p.position.x == 0; };
-  auto east = [](const Placement& p) { return p.position.z == 4 && p.position.x < 0 && p.position.x > -4; };
-  auto south = [](const Placement& p) { return p.position.x == -4; };
-  auto west = [](const Placement& p) { return p.position.z == 0 && p.position.x < 0 && p.position.x > -4; };
+  const std::vector<UnitPlacement> all = Walk(WorkedExample());
+  auto north = [](const UnitPlacement& p) { return p.position.x == 0; };
+  auto east = [](const UnitPlacement& p) { return p.position.z == 4 && p.position.x < 0 && p.position.x > -4; };
+  auto south = [](const UnitPlacement& p) { return p.position.x == -4; };
+  auto west = [](const UnitPlacement& p) { return p.position.z == 0 && p.position.x < 0 && p.position.x > -4; };
   using V = std::vector<std::string>;
   const V floor3 = {"T_floor", "T_floor", "T_floor"};
 
@@ -125,7 +124,7 @@ TEST(BuildingLayout, WorkedExamplePiecesPerLevel) {
   // The roof cap follows the ring: row l = 1..3, within it w = 1..3, at (-l, 3, w), facing +z.
   ASSERT_EQ(roof.size(), 16u + 9u);
   for (std::size_t k = 0; k < 9; ++k) {
-    const Placement& cap = roof[16 + k];
+    const UnitPlacement& cap = roof[16 + k];
     EXPECT_EQ(cap.piece, "T_roofcap");
     EXPECT_EQ(cap.position.x, -static_cast<float>(k / 3 + 1));
     EXPECT_EQ(cap.position.z, static_cast<float>(k % 3 + 1));
@@ -145,11 +144,11 @@ TEST(BuildingLayout, RowsFromGroundToRoof) {
       {3, {"T_angle", "T_angle", "T_angle", "T_angleroof"}, {0, 1, 2, 3}},
   };
   for (const Case& c : cases) {
-    Request request;
+    BuildingTest::Request request;
     request.h = c.h;
     std::vector<std::string> corners;
     std::vector<float> levels;
-    for (const Placement& p : Walk(request)) {
+    for (const UnitPlacement& p : Walk(request)) {
       // The first corner of each row stands at the origin.
       if (p.position.x == 0 && p.position.z == 0) {
         corners.push_back(p.piece);
@@ -163,13 +162,13 @@ TEST(BuildingLayout, RowsFromGroundToRoof) {
 
 TEST(BuildingLayout, WidthAndLengthAreSwapped) {
   // w counts the cells along E and W, l those along N and S.
-  Request request;
+  BuildingTest::Request request;
   request.w = 3;
   request.l = 5;
   request.h = 0;
   const auto ground = Walk(request);
   std::size_t north = 0, east = 0;
-  for (const Placement& p : ground) {
+  for (const UnitPlacement& p : ground) {
     if (p.piece == "T_ground" && p.direction.z == 1) ++north;
     if (p.piece == "T_ground" && p.direction.x == 1) ++east;
   }
@@ -209,12 +208,12 @@ TEST(BuildingLayout, DoorPlaces) {
     }
   }
   // A roof row on the ground takes the door; nothing else does.
-  Request request;
+  BuildingTest::Request request;
   request.h = 0;
   request.door = "EC";
   request.close = {"EA"};
   std::size_t roofdoors = 0, grounddoors = 0;
-  for (const Placement& p : Walk(request)) {
+  for (const UnitPlacement& p : Walk(request)) {
     roofdoors += p.piece == "T_roofdoor";
     grounddoors += p.piece == "T_grounddoor";
   }
@@ -256,7 +255,7 @@ TEST(BuildingLayout, PatternsSelectCells) {
 }
 
 TEST(BuildingLayout, BalconyFollowsItsCellAndCornersStayPlain) {
-  Request request;
+  BuildingTest::Request request;
   request.w = 2;
   request.l = 2;
   request.h = 2;
@@ -276,7 +275,7 @@ TEST(BuildingLayout, BalconyFollowsItsCellAndCornersStayPlain) {
     EXPECT_NE(all[k - 1].piece.find("floor"), std::string::npos);
   }
   EXPECT_EQ(balconies, 8u);
-  for (const Placement& p : all) {
+  for (const UnitPlacement& p : all) {
     const bool corner = (p.position.x == 0 || p.position.x == -3) && (p.position.z == 0 || p.position.z == 3);
     if (corner) {
       EXPECT_NE(p.piece.find("angle"), std::string::npos);
@@ -285,10 +284,10 @@ TEST(BuildingLayout, BalconyFollowsItsCellAndCornersStayPlain) {
 }
 
 TEST(BuildingLayout, OffsetsChainAcrossRowsAndMissingPieces) {
-  Request request = WorkedExample();
+  BuildingTest::Request request = WorkedExample();
   const std::size_t start = 1000;
   std::size_t offset = start;
-  for (const Placement& p : Walk(request, start)) {
+  for (const UnitPlacement& p : Walk(request, start)) {
     EXPECT_EQ(p.offset, offset) << p.piece;
     offset += kVertices.at(p.piece);
   }
@@ -299,7 +298,7 @@ TEST(BuildingLayout, OffsetsChainAcrossRowsAndMissingPieces) {
 
   // A style without files places nothing: every offset stays where it started.
   request.style = "none";
-  for (const Placement& p : Walk(request, 5)) EXPECT_EQ(p.offset, 5u) << p.piece;
+  for (const UnitPlacement& p : Walk(request, 5)) EXPECT_EQ(p.offset, 5u) << p.piece;
 }
 
 // A walk over the cells of these sizes would take hours, far past the test time-out.
@@ -307,7 +306,7 @@ TEST(BuildingLayout, AnySizeEndsQuickly) {
   const int sizes[] = {INT_MIN, -5, -2, -1, INT_MAX - 1, INT_MAX};
   for (int w : sizes) {
     for (int h : sizes) {
-      Building building = BuildingTest::Make(Request{"T", "NC", {"SA"}, {"NA"}, w, w, h});
+      Building building = BuildingTest::Make(BuildingTest::Request{"T", "NC", {"SA"}, {"NA"}, w, w, h});
       std::ostringstream out;
       building.build(out, 0);
       if (w > 0 || h > 0) {

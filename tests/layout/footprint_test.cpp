@@ -20,12 +20,13 @@
 #include <ostrel/layout/Setbacks.h>
 
 #include "lint/LintBuildings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 using Cells = std::set<std::pair<std::int64_t, std::int64_t>>;
 
@@ -181,6 +182,15 @@ const Stepped kStepped[] = {
     {"O twice", "0,0 16,0 16,16 0,16; 6,6 10,6 10,10 6,10", {"1", "3"}},
     {"L under a hip roof", "0,0 10,0 10,5 5,5 5,12 0,12", {"2"}, RoofShape::Hip},
     {"U under a gable roof", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"1:S:1"}, RoofShape::Gable},
+    // Some sides only where a facade turns: the wall of the block above runs on flush past the
+    // terrace's end, on one side of the corner or the other.
+    {"L stepped back on its north", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:N:1"}},
+    {"L stepped back on its east", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:E:1"}},
+    {"L stepped back on its north and south", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:NS:1"}, RoofShape::Hip},
+    {"T stepped back on its north", "0,0 4,0 4,4 9,4 9,8 4,8 4,12 0,12", {"2:N:1"}},
+    {"U stepped back on its east and west", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"2:EW:1"}},
+    {"O stepped back on its north and east", "0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {"2:NE:1"}},
+    {"O on its south, then its west", "0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {"1:S:1", "3:W:1"}},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -290,7 +300,7 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0;
+  int built = 0, refused = 0, runOn = 0;
   while (built < 24) {
     Footprint f;
     for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
@@ -310,7 +320,12 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
     }
     ++built;
     BuildingFaults faults;
-    CheckBuilding(MakePlan(request, kit), kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    const Plan plan = MakePlan(request, kit);
+    CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+    ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
+      for (const PieceKind kind : {PieceKind::InnerAngleTerraceLeft, PieceKind::InnerAngleTerraceRight})
+        if (i_placement.piece == kit.style(style)->piece(kind)) ++runOn;
+    });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
       for (const CellSpan& span : slab.spans)
@@ -320,8 +335,10 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << style << ", N" << setback.north << " E" << setback.east << " S" << setback.south << " W" << setback.west
         << ":" << cells_;
   }
-  // The checks refuse some: the test sees both kinds.
+  // The checks refuse some, and some step back only some sides where a facade turns: the test
+  // sees all kinds.
   EXPECT_GT(refused, 0);
+  EXPECT_GT(runOn, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even

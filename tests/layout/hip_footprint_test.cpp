@@ -18,12 +18,13 @@
 #include <ostrel/layout/Request.h>
 
 #include "lint/LintBuildings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 Footprint Outline(const char* i_outline) {
   Footprint footprint;
@@ -34,12 +35,12 @@ Footprint Outline(const char* i_outline) {
 
 // Each shape with the gable ends its gable roof has: every end of a wing, none in a courtyard
 // block.
-struct Shape {
+struct HipShape {
   const char* outline;
   std::size_t gables;
 };
 
-const Shape kShapes[] = {
+const HipShape kHipShapes[] = {
     {"0,0 7,0 7,4 3,4 3,9 0,9", 2},                           // an L of wings 4 and 3 wide
     {"0,0 4,0 4,3 7,3 7,6 4,6 4,9 0,9", 3},                   // a T, its stem narrower than its bar
     {"0,0 7,0 7,3 3,3 3,6 7,6 7,9 0,9", 2},                   // a U
@@ -56,7 +57,7 @@ TEST(HipFootprint, ShapesAreOneClosedSurfaceWithTheirStoreys) {
   std::vector<PieceId> same(kit.pieces.size());
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   for (const char* style : {"A", "B", "S"}) {
-    for (const Shape& shape : kShapes) {
+    for (const HipShape& shape : kHipShapes) {
       for (const RoofShape roof : {RoofShape::Hip, RoofShape::Gable}) {
         for (const int height : {1, 3}) {
           const char* outline = shape.outline;
@@ -75,7 +76,7 @@ TEST(HipFootprint, ShapesAreOneClosedSurfaceWithTheirStoreys) {
       }
     }
   }
-  for (const Shape& shape : kShapes) {
+  for (const HipShape& shape : kHipShapes) {
     std::vector<HipCells> cells;
     std::vector<GableEnd> ends;
     std::string fault;

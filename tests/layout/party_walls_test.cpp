@@ -15,12 +15,13 @@
 #include <ostrel/layout/Request.h>
 
 #include "lint/LintBuildings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 bool Faces(const Placement& i_placement, std::int8_t i_xd, std::int8_t i_zd) {
   return i_placement.xd == i_xd && i_placement.zd == i_zd;

@@ -16,12 +16,13 @@
 #include <ostrel/layout/Request.h>
 
 #include "lint/LintBuildings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 struct Roofed {
   RoofShape roof;

@@ -16,12 +16,13 @@
 #include <ostrel/layout/Setbacks.h>
 
 #include "lint/LintBuildings.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 struct Case {
   const char* name;
@@ -31,7 +32,7 @@ struct Case {
   RoofShape roof = RoofShape::Flat;
 };
 
-const Case kStepped[] = {
+const Case kSteppedCases[] = {
     {"tower on a podium", {{2, 2, 2, 2, 2}}, {"NA"}, {}, 5, 5, 5},
     {"north and east", {{1, 1, 1, 0, 0}}, {}, {}, 3, 4, 3},
     {"north", {{1, 1, 0, 0, 0}}, {}, {}, 3, 3, 2},
@@ -87,7 +88,7 @@ TEST(SetbackLayout, SteppedBuildingsAreOneClosedSurfaceOnTheirFootprints) {
   const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
   ASSERT_TRUE(kit.measured());
   for (const char* style : {"A", "B", "S"}) {
-    for (const Case& c : kStepped) {
+    for (const Case& c : kSteppedCases) {
       if (c.roof != RoofShape::Flat && std::string(style) == "S") continue;  // S has flat roofs only
       Request request = MakeRequest(style, "SC", c.balcony, c.close, c.w, c.l, c.h);
       request.setbacks = c.setbacks;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
@@ -16,13 +17,13 @@ namespace fs = std::filesystem;
 using TestSupport::Line;
 using TestSupport::RunResult;
 
-const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // A copy of the shipped kit, linted as style A.
 struct KitCopy {
   TestSupport::ScratchDir units, work;
   KitCopy() {
-    for (const auto& entry : fs::directory_iterator(kUnits)) fs::copy(entry.path(), units.path);
+    for (const auto& entry : fs::directory_iterator(kShipped)) fs::copy(entry.path(), units.path);
   }
   std::string folder() const { return units.path.string(); }
   RunResult Lint() const { return TestSupport::RunTool(folder(), work.path.string(), {"--lint", "A"}); }
@@ -103,7 +104,7 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "slopevalleyleft, slopevalleyright, valleyeave, saddleeave, eavevalleyleft, "
                       "eavevalleyright, eavevalleyboth, eavestepleft, eavestepright, eavestepvalleyleft, "
                       "eavestepvalleyright, cornervalleyleft, cornervalleyright, cornervalleyboth, "
-                      "innerangleterrace") +
+                      "innerangleterrace, innerangleterraceleft, innerangleterraceright") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

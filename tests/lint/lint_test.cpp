@@ -11,6 +11,7 @@
 #include <ostrel/lint/KitLint.h>
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ using TestSupport::RunResult;
 using Strings = std::vector<std::string>;
 
 const std::string kData = TOWERKIT_TEST_DATA;
-const std::string kUnits = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 RunResult Lint(const std::string& i_units, const std::string& i_work, const Strings& i_args) {
   return TestSupport::RunTool(i_units, i_work, i_args);
@@ -51,7 +52,8 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
                   "ridgeturn, ridgetee, ridgecross, ridgecorner, ridgeslope, saddle, valley, slopevalleyleft, "
                   "slopevalleyright, valleyeave, saddleeave, eavevalleyleft, eavevalleyright, eavevalleyboth, "
                   "eavestepleft, eavestepright, eavestepvalleyleft, eavestepvalleyright, cornervalleyleft, "
-                  "cornervalleyright, cornervalleyboth, innerangleterrace"},
+                  "cornervalleyright, cornervalleyboth, innerangleterrace, innerangleterraceleft, "
+                  "innerangleterraceright"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
                   "'lint/T_angleroof.obj')"},
@@ -87,7 +89,7 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
 // Warnings alone end with status 0; the shipped kit without its roof cap has one.
 TEST(Lint, WarningsAloneEndWithStatusZero) {
   TestSupport::ScratchDir units, work;
-  for (const auto& entry : TestSupport::fs::directory_iterator(kUnits)) {
+  for (const auto& entry : TestSupport::fs::directory_iterator(kShipped)) {
     if (entry.path().filename() != "A_roofcap.obj") TestSupport::fs::copy(entry.path(), units.path);
   }
   const RunResult run = Lint(units.path.string(), work.path.string(), {"--lint", "A"});
@@ -103,9 +105,9 @@ TEST(Lint, WarningsAloneEndWithStatusZero) {
 // The tool reads variants up to the first missing number: one past a gap is checked, and warned.
 TEST(Lint, AVariantPastAGapIsUnused) {
   TestSupport::ScratchDir units, work;
-  for (const auto& entry : TestSupport::fs::directory_iterator(kUnits))
+  for (const auto& entry : TestSupport::fs::directory_iterator(kShipped))
     TestSupport::fs::copy(entry.path(), units.path);
-  TestSupport::fs::copy(kUnits + "/A_floor.obj", units / "A_floor.4.obj");
+  TestSupport::fs::copy(kShipped + "/A_floor.obj", units / "A_floor.4.obj");
   const RunResult run = Lint(units.path.string(), work.path.string(), {"--lint", "A"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output,
@@ -120,7 +122,7 @@ TEST(Lint, AVariantPastAGapIsUnused) {
 // Without base units there is no unit size, so nothing else can be checked.
 TEST(Lint, NoUnitSizeIsAnError) {
   TestSupport::ScratchDir units, work;
-  TestSupport::fs::copy(kUnits + "/A_floor.obj", units.path);
+  TestSupport::fs::copy(kShipped + "/A_floor.obj", units.path);
   TestSupport::WriteFile(units / "base_roof.obj", "v 0 0 0\nv 1 0 1\n");
   const RunResult run = Lint(units.path.string(), work.path.string(), {"--lint"});
   EXPECT_EQ(run.status, 1);

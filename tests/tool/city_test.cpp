@@ -22,6 +22,7 @@
 #include "write/obj/ObjCity.h"
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ using namespace Ostrel::Buildings;
 using TestSupport::Line;
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 TEST(CityFrame, MultiplesOfNinetyDegreesGiveExactAxes) {
   struct Case {

@@ -15,13 +15,14 @@
 #include <nlohmann/json.hpp>
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using TestSupport::Line;
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 struct Box {
   double min[3] = {INFINITY, INFINITY, INFINITY};
@@ -46,7 +47,7 @@ Box VertexBounds(const std::string& i_obj) {
   return box;
 }
 
-std::vector<std::string> ObjectLines(const std::string& i_obj) {
+std::vector<std::string> ObjectNames(const std::string& i_obj) {
   std::vector<std::string> objects;
   std::istringstream lines(i_obj);
   std::string line;
@@ -102,11 +103,11 @@ TEST(EngineCli, LevelsAndHullsAreObjectsOfTheirOwnInObj) {
   const TestSupport::RunResult run = RunTool(
       kShipped, work.path.string(), {"--city", "city.csv", "--collision", "unreal", "--lod", "2", "c.obj"});
   ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(ObjectLines(TestSupport::ReadFile(work / "c.obj")),
+  EXPECT_EQ(ObjectNames(TestSupport::ReadFile(work / "c.obj")),
             (std::vector<std::string>{"hall_LOD0", "hall_LOD1", "hall_LOD2", "UCX_hall_00", "shop_LOD0", "shop_LOD1",
                                       "shop_LOD2", "UCX_shop_00"}));
   ASSERT_EQ(RunTool(kShipped, work.path.string(), {"-s", "A", "--collision", "one.obj"}).status, 0);
-  EXPECT_EQ(ObjectLines(TestSupport::ReadFile(work / "one.obj")), (std::vector<std::string>{"building-colonly"}));
+  EXPECT_EQ(ObjectNames(TestSupport::ReadFile(work / "one.obj")), (std::vector<std::string>{"building-colonly"}));
 }
 
 // A reader without MSFT_lod draws what the scene's hierarchy holds: the finest level, the hull and
@@ -193,7 +194,7 @@ TEST(EngineCli, BadValuesWarnAndKeepTheDefault) {
   EXPECT_EQ(run.output.substr(0, expected.size()), expected);
   EXPECT_NE(run.output.find(Line("warning", "Option '--markers' applies to .glb output only: 'w.obj' is written as OBJ")),
             std::string::npos);
-  EXPECT_EQ(ObjectLines(TestSupport::ReadFile(work / "w.obj")), (std::vector<std::string>{"building-colonly"}));
+  EXPECT_EQ(ObjectNames(TestSupport::ReadFile(work / "w.obj")), (std::vector<std::string>{"building-colonly"}));
   // --collision takes no file name for its value.
   const TestSupport::RunResult named = RunTool(kShipped, work.path.string(), {"-s", "A", "--collision", "n.glb"});
   EXPECT_EQ(named.status, 0);

@@ -17,12 +17,13 @@
 #include "towerkit/GeoCity.h"
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // A feature of one ring, in the order given (closed here), with the properties' JSON text.
 std::string Feature(const std::string& i_properties, const std::vector<std::pair<double, double>>& i_ring) {

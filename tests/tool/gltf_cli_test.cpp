@@ -9,13 +9,14 @@
 
 #include "GltfTestSupport.h"
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using TestSupport::Line;
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 const std::string kFound = Line("info", "Found 1 paths in '" + kShipped + "'");
 
 tinygltf::Model LoadFile(const std::string& i_path) {

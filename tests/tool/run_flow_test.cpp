@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 class RunFlowTest : public TestSupport::ToolConsoleTest {};
 
-std::string HelpText() {
+std::string ShownHelp() {
   TestSupport::CaptureStdout out;
   showHelp();
   return out.str();
@@ -183,7 +183,7 @@ TEST_F(RunFlowTest, RequestWithoutOutputFileShowsHelp) {
   settings.width = -5;  // not looked at: the missing file comes first
   TestSupport::CaptureStdout out;
   EXPECT_FALSE(CheckRequest(settings));
-  EXPECT_EQ(out.str(), Line("error", "No output file specified") + HelpText());
+  EXPECT_EQ(out.str(), Line("error", "No output file specified") + ShownHelp());
 }
 
 TEST_F(RunFlowTest, RequestSizesMustBeBuildable) {

@@ -14,13 +14,14 @@
 #include <ostrel/ext/Png.h>
 
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using TestSupport::Line;
 using TestSupport::RunTool;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // Style B of the shipped kit with sheets of 64 x 48 pixels, a quick read.
 struct SmallKit {
@@ -207,6 +208,30 @@ TEST(SheetsCli, OutputsInOneFolderShareOneCopyAndAnotherFileIsNeverReplaced) {
   EXPECT_EQ(PngSize(TestSupport::ReadFile(work / "B-4.png")), std::make_pair(8u, 6u));
   EXPECT_NE(TestSupport::ReadFile(work / "B-3.mtl").find("map_Kd B-4.png\nnorm B.normal-3.png\n"),
             std::string::npos);
+}
+
+// The far level's card sheets of a kit other than the shipped one are drawn beside the output,
+// found there by the next run, and never written over a file that holds anything else.
+TEST(SheetsCli, CardSheetsStandBesideTheOutputAndNeverReplaceAFile) {
+  const SmallKit kit;
+  TestSupport::ScratchDir work;
+  const TestSupport::RunResult first = Build(kit, work, {"--lod", "3", "a.glb"});
+  EXPECT_EQ(first.output, kit.done);
+  const std::string cards = TestSupport::ReadFile(work / "B.cards.png");
+  EXPECT_EQ(PngSize(cards).first % 64, 0u);
+  const TestSupport::RunResult again = Build(kit, work, {"--lod", "3", "b.glb"});
+  EXPECT_EQ(again.output, kit.done);
+  EXPECT_EQ(TestSupport::ReadFile(work / "b.glb"), TestSupport::ReadFile(work / "a.glb"));
+
+  TestSupport::ScratchDir other;
+  TestSupport::WriteFile(other / "B.cards.png", "mine");
+  const TestSupport::RunResult kept = Build(kit, other, {"--lod", "3", "a.glb"});
+  EXPECT_EQ(kept.status, 0);
+  EXPECT_EQ(kept.output, Line("info", "Found 1 paths in '" + kit.path + "'") +
+                             Line("warning", "File 'B.cards.png' exists and is not this kit's card sheet: "
+                                             "the cards of style 'B' keep flat tones") +
+                             Line("info", "Done!"));
+  EXPECT_EQ(TestSupport::ReadFile(other / "B.cards.png"), "mine");
 }
 
 TEST(SheetsCli, RefusalsWriteNothing) {

@@ -112,6 +112,9 @@ TEST(NumberFormat, MatchesTheClassicStreamOverASweep) {
   }
   for (const float value : {999999.5f, 9.999995e-5f, 99999.95f, 9999995.0f, 0.00099999995f, 0.5f, 2.5e-45f})
     compare.Around(value);
+  // Every binade's first value and the last of the one before: the formatter's paths and its
+  // per-binade tables change there.
+  for (int exponent = -149; exponent <= 127; ++exponent) compare.Around(std::ldexp(1.0f, exponent));
   // Every denormal with a short bit pattern, and a stride through the rest.
   for (std::uint32_t bits = 1; bits < 0x800000u; bits = bits < 4096 ? bits + 1 : bits + 7919)
     compare(FromBits(bits));

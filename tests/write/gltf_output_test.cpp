@@ -22,14 +22,14 @@
 #include "BuildingTestSupport.h"
 #include "GltfTestSupport.h"
 #include "TestSupport.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
-using BuildingTest::Request;
 using Ostrel::VectorF;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 constexpr GltfForm kForms[] = {GltfForm::Flat, GltfForm::Nodes, GltfForm::Gpu};
 
 std::string FormName(GltfForm i_form) {
@@ -50,9 +50,9 @@ tinygltf::Model LoadOk(const std::string& i_bytes, const std::string& i_what) {
   return model;
 }
 
-struct Case {
+struct GltfCase {
   const char* name;
-  Request request;
+  BuildingTest::Request request;
   std::string units;
   float xdir, zdir;
   bool metres = false;  // the kit's own units: the test kit's cell is 2 x 3 x 2
@@ -60,26 +60,26 @@ struct Case {
   bool byCell = false;  // variants chosen per cell
 };
 
-std::vector<Case> Cases() {
-  std::vector<Case> cases = {
-      {"worked", Request{"T", "NC", {"SC"}, {"NA"}, 3, 3, 3}, BuildingTest::kKit, 0, 1},
-      {"flat", Request{"T", "  ", {}, {}, 0, 0, 0}, BuildingTest::kKit, 0, 1},
-      {"long", Request{"T", "WR", {"EA", "NO"}, {"SE"}, 1, 6, 2}, BuildingTest::kKit, 0.6f, -0.8f},
-      {"metres", Request{"T", "SL", {"WC"}, {"NE"}, 2, 3, 2}, BuildingTest::kKit, -1, 0, true},
+std::vector<GltfCase> Cases() {
+  std::vector<GltfCase> cases = {
+      {"worked", BuildingTest::Request{"T", "NC", {"SC"}, {"NA"}, 3, 3, 3}, BuildingTest::kKit, 0, 1},
+      {"flat", BuildingTest::Request{"T", "  ", {}, {}, 0, 0, 0}, BuildingTest::kKit, 0, 1},
+      {"long", BuildingTest::Request{"T", "WR", {"EA", "NO"}, {"SE"}, 1, 6, 2}, BuildingTest::kKit, 0.6f, -0.8f},
+      {"metres", BuildingTest::Request{"T", "SL", {"WC"}, {"NE"}, 2, 3, 2}, BuildingTest::kKit, -1, 0, true},
   };
   for (const char* style : {"A", "B"}) {
-    cases.push_back({"shipped0", Request{style, "NC", {}, {}, 0, 0, 0}, kShipped, 0, 1});
-    cases.push_back({"shipped3", Request{style, "NC", {"SC"}, {"EA"}, 3, 3, 3}, kShipped, 0, 1});
-    cases.push_back({"shipped24", Request{style, "WL", {"NA"}, {"SO"}, 2, 4, 2}, kShipped, -1, 0});
+    cases.push_back({"shipped0", BuildingTest::Request{style, "NC", {}, {}, 0, 0, 0}, kShipped, 0, 1});
+    cases.push_back({"shipped3", BuildingTest::Request{style, "NC", {"SC"}, {"EA"}, 3, 3, 3}, kShipped, 0, 1});
+    cases.push_back({"shipped24", BuildingTest::Request{style, "WL", {"NA"}, {"SO"}, 2, 4, 2}, kShipped, -1, 0});
     // Distinct variants are distinct meshes of the instanced forms.
     cases.push_back(
-        {"cells", Request{style, "SC", {"NA", "EC"}, {"WO"}, 4, 3, 5}, kShipped, -1, 0, false, 5, true});
+        {"cells", BuildingTest::Request{style, "SC", {"NA", "EC"}, {"WO"}, 4, 3, 5}, kShipped, -1, 0, false, 5, true});
   }
   return cases;
 }
 
 TEST(GltfOutput, EveryFormShowsTheTrianglesOfTheObjOutput) {
-  for (const Case& c : Cases()) {
+  for (const GltfCase& c : Cases()) {
     Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
     building.setKitUnits(c.metres);
@@ -107,7 +107,7 @@ TEST(GltfOutput, EveryFormShowsTheTrianglesOfTheObjOutput) {
 }
 
 TEST(GltfOutput, FlatBoundsAreThoseOfThePositions) {
-  for (const Case& c : Cases()) {
+  for (const GltfCase& c : Cases()) {
     Building building = BuildingTest::Make(c.request, c.units);
     building.setOrientation(c.xdir, 0, c.zdir);
     building.setKitUnits(c.metres);
@@ -171,7 +171,7 @@ TEST(GltfOutput, InstancesFollowEveryFrameLikeTheFlatForm) {
 }
 
 TEST(GltfOutput, KitMaterialsBecomeGltfMaterials) {
-  Building building = BuildingTest::Make(Request{"A", "NC", {"SA"}, {}, 2, 2, 3}, kShipped);
+  Building building = BuildingTest::Make(BuildingTest::Request{"A", "NC", {"SA"}, {}, 2, 2, 3}, kShipped);
   const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), "A");
   Mtl::Library library;
   std::vector<Mtl::Finding> findings;
@@ -198,7 +198,7 @@ TEST(GltfOutput, KitMaterialsBecomeGltfMaterials) {
   EXPECT_EQ(names.count("A_railing"), 1u);
 
   // A kit without materials: one primitive, with no material.
-  Building plain = BuildingTest::Make(Request{"T", "NC", {"SC"}, {}, 2, 2, 2});
+  Building plain = BuildingTest::Make(BuildingTest::Request{"T", "NC", {"SC"}, {}, 2, 2, 2});
   const tinygltf::Model untextured = LoadOk(BuildGlb(plain, GltfForm::Flat), "T");
   ASSERT_EQ(untextured.meshes.at(0).primitives.size(), 1u);
   EXPECT_EQ(untextured.meshes[0].primitives[0].material, -1);
@@ -207,7 +207,7 @@ TEST(GltfOutput, KitMaterialsBecomeGltfMaterials) {
 
 TEST(GltfOutput, IndicesAreShortWhereTheyFit) {
   // Style A's wall primitive passes 65535 vertices at this size; its glass does not.
-  Building building = BuildingTest::Make(Request{"A", "  ", {}, {}, 22, 22, 22}, kShipped);
+  Building building = BuildingTest::Make(BuildingTest::Request{"A", "  ", {}, {}, 22, 22, 22}, kShipped);
   const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), "A22");
   std::set<int> types;
   for (const tinygltf::Primitive& primitive : model.meshes.at(0).primitives) {
@@ -244,7 +244,7 @@ TEST(GltfOutput, DiffuseTexturesAreEmbeddedOnce) {
   const std::string cap = TestSupport::ReadFile(units / "T_roofcap.obj");
   TestSupport::WriteFile(units / "T_roofcap.obj", "mtllib T.mtl\nusemtl ghost\n" + cap);
 
-  Building building = BuildingTest::Make(Request{"T", "  ", {}, {}, 2, 2, 3}, units.path.string());
+  Building building = BuildingTest::Make(BuildingTest::Request{"T", "  ", {}, {}, 2, 2, 3}, units.path.string());
   const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), "textured");
   ASSERT_EQ(model.images.size(), 1u);
   EXPECT_EQ(model.images[0].mimeType, "image/png");
@@ -304,7 +304,7 @@ TEST(GltfOutput, FilesPastFourGibibytesAreRefusedBeforeAnyByte) {
     EXPECT_EQ(WriteGlb(out, kit, pieces, {}, {{&largest, Frame{}, "b"}}, {form, "test"}), GlbResult::TooLarge)
         << FormName(form);
   }
-  Building building = BuildingTest::Make(Request{"A", "NC", {}, {}, 1000, 1000, 1000}, kShipped);
+  Building building = BuildingTest::Make(BuildingTest::Request{"A", "NC", {}, {}, 1000, 1000, 1000}, kShipped);
   EXPECT_EQ(BuildGlb(building, GltfForm::Flat), "");
   EXPECT_EQ(building.lastError(), BuildError::TooLarge);
 }

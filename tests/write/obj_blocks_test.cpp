@@ -16,12 +16,13 @@
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/scene/Materials.h>
 #include "write/obj/ObjBlocks.h"
+#include "ShippedKit.h"
 
 namespace {
 
 using namespace Ostrel::Buildings;
 
-const std::string kShipped = std::string(TOWERKIT_SOURCE_DIR) + "/units";
+using TestSupport::kShipped;
 
 // Requests whose plans fold differently: choices by storey and by cell, setbacks and a band of
 // another style, the shrinking rings of a hip roof, a gable roof, no storey at all.

@@ -7,12 +7,17 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Request.h>
 #include <ostrel/write/Tiles.h>
 
 #include "write/tiles/TileBoxes.h"
+#include "write/tiles/TileScratch.h"
 
 namespace {
 
@@ -89,6 +94,89 @@ TEST(TilesTest, MergeJoinsShardsAndRefusesAFolderWithoutThem) {
   const std::array<double, 12> root = merged["root"]["boundingVolume"]["box"];
   const std::array<double, 12> expected = {5, 0, 5, 6, 0, 0, 0, 2, 0, 0, 0, 5};
   EXPECT_EQ(root, expected);
+  std::filesystem::remove_all(folder);
+}
+
+// Every placement a plan walks, as text: two plans that walk alike place the same pieces.
+std::string Walk(const Ostrel::Buildings::Plan& i_plan) {
+  std::string walk;
+  Ostrel::Buildings::ForEachPlacement(i_plan, [&](const Ostrel::Buildings::Placement& i_p) {
+    walk += std::to_string(i_p.piece) + " " + std::to_string(i_p.x) + " " + std::to_string(i_p.z) + " " +
+            std::to_string(i_p.level) + " " + std::to_string(i_p.step) + " " + std::to_string(i_p.rise) + " " +
+            std::to_string(i_p.xd) + " " + std::to_string(i_p.zd) + "\n";
+  });
+  return walk;
+}
+
+// A building waits for its tile in the scratch file: it must come back as it went, plan, frame,
+// name and properties, and its far level; a record cut short or of the other kind is refused.
+TEST(TilesTest, AWaitingBuildingComesBackFromTheScratchFileAsItWent) {
+  using namespace Ostrel::Buildings;
+  const Kit kit = LoadKit(std::string(TOWERKIT_SOURCE_DIR) + "/units", {"B"});
+  Request request = MakeRequest("B", "SC", {"NA"}, {}, 4, 3, 5);
+  request.roof = RoofShape::Hip;
+  request.setbacks = {{1, 0, 1, 1, 0}};
+  TileBuilding building{MakePlan(request, kit), {}, "lot_7", {"lot_7", "B", "hip", 4, 15.5f}};
+  building.frame.xpos = 40;
+  building.frame.xdir = 1;
+  building.frame.zdir = 0;
+  FarBuilding far;
+  far.extras.levels.emplace_back();
+  far.extras.levels[0].parts.resize(2);
+  far.extras.levels[0].parts[0].material = 3;
+  far.extras.levels[0].parts[0].positions = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
+  far.extras.levels[0].parts[0].indices = {0, 1, 2};
+  far.extras.levels[0].parts[1].uvs = {{0.25f, 0.5f}};
+  far.extras.levels[0].parts[1].tangents = {{1, 0, 0, -1}};
+  far.frame = building.frame;
+  far.name = "lot_7";
+  far.feature = building.feature;
+  far.error = 0.375;
+
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "towerkit-scratch-test";
+  std::filesystem::create_directories(folder);
+  ScratchFile scratch;
+  ASSERT_TRUE(scratch.open((folder / "scratch").string()));
+  ScratchRecord buildingAt, farAt;
+  ASSERT_TRUE(scratch.put(RecordOf(building), buildingAt));
+  ASSERT_TRUE(scratch.put(RecordOf(far), farAt));
+  std::string bytes;
+  ASSERT_TRUE(scratch.get(buildingAt, bytes));
+  TileBuilding back;
+  ASSERT_TRUE(ReadRecord(bytes, back));
+  EXPECT_FALSE(Walk(back.plan).empty());
+  EXPECT_EQ(Walk(back.plan), Walk(building.plan));
+  EXPECT_EQ(back.plan.choices.size(), building.plan.choices.size());
+  EXPECT_EQ(back.frame.xpos, 40);
+  EXPECT_EQ(back.frame.xdir, 1);
+  EXPECT_EQ(back.name, "lot_7");
+  EXPECT_EQ(back.feature.id, "lot_7");
+  EXPECT_EQ(back.feature.roof, "hip");
+  EXPECT_EQ(back.feature.storeys, 4u);
+  EXPECT_EQ(back.feature.height, 15.5f);
+  FarBuilding notFar;
+  EXPECT_FALSE(ReadRecord(bytes, notFar));
+  EXPECT_FALSE(ReadRecord(bytes.substr(0, bytes.size() - 1), back));
+
+  ASSERT_TRUE(scratch.get(farAt, bytes));
+  FarBuilding farBack;
+  ASSERT_TRUE(ReadRecord(bytes, farBack));
+  ASSERT_EQ(farBack.extras.levels.size(), 1u);
+  const std::vector<ExtraPart>& parts = farBack.extras.levels[0].parts;
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_EQ(parts[0].material, 3u);
+  EXPECT_EQ(parts[0].positions.size(), 3u);
+  EXPECT_EQ(parts[0].positions[2].z, 8);
+  EXPECT_EQ(parts[0].indices, (std::vector<std::uint32_t>{0, 1, 2}));
+  EXPECT_EQ(parts[1].uvs.size(), 1u);
+  EXPECT_EQ(parts[1].tangents.size(), 1u);
+  EXPECT_EQ(farBack.frame.xdir, 1);
+  EXPECT_EQ(farBack.feature.style, "B");
+  EXPECT_EQ(farBack.error, 0.375);
+  EXPECT_FALSE(ReadRecord(bytes.substr(0, bytes.size() - 1), farBack));
+  // The file is nobody else's: it is gone from its folder while in use.
+  EXPECT_FALSE(std::filesystem::exists(folder / "scratch"));
+  scratch.close();
   std::filesystem::remove_all(folder);
 }
 

@@ -212,6 +212,80 @@ inline PieceSpec TerraceInnerAngle(const TerraceDesign& i_design) {
   return piece;
 }
 
+// An inner corner over the terrace whose +x wall runs on, past its end cell, flush with the
+// facade below: the lower block's facade turns inward under the end of that wall, so the
+// terrace's cell between the two walls (on +x and +z of the corner) ends in a parapet along the
+// lower facade's line, and the wall runs on over the lower block's walls. The piece builds, as
+// well as the storeys' inner corner over the terrace (TerraceInnerAngle): the +x wall's next cell
+// (x 450..750), a closed wall with the storeys' trims that a facade cell of the storeys continues
+// at x = 750; the terrace's cell (its slab, and the parapet of the roof row's cells, which the
+// next roof cell continues at z = 450); and where they meet, the parapet's trims running into the
+// wall's as an inner corner's do. Its faces are cut into its cells as the lower block's inner
+// corner's under it (the parapet's trims into the next cell's part out to the outermost trim)
+// and the storeys' pieces above it, so that all of them meet corner for corner. With i_right, the
+// same with x and z swapped: the +z wall runs on.
+inline SlopedPiece TerraceInnerAngleEnd(const TerraceDesign& i_design, bool i_right) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  const Run& band = i_design.band;
+  constexpr int kParapet = kBeyond - (kWallOuter - kWallInner);  // the parapet's inner face
+  constexpr int kEnd = kBeyond + 2 * kHalf;                       // the far side of the wall's next cell
+  PieceSpec piece{"",
+                  s,
+                  {},
+                  {{0, 1, {kEnd, kEnd, -kAll, kAll, -kAll, kAll}},
+                   {2, 1, {-kAll, kAll, -kAll, kAll, kBeyond, kBeyond}},
+                   WholeSide(1, 1, kStorey),
+                   {1, -1, {kParapet, kEnd, 0, 0, kWallInner, kWallOuter}},
+                   {1, -1, {kParapet, kBeyond, 0, 0, kWallOuter, kBeyond}}}};
+  // The +z wall over the terrace, as the storeys' inner corner's.
+  Add(piece, s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, kWallInner, kBeyond});
+  Add(piece, s + "_roof", {kWallInner, kWallOuter, 0, kSlab, kWallInner, kBeyond});
+  Add(piece, band.material, {band.x0, band.x1, band.y0, band.y1, band.x0, kBeyond});
+  // The +x wall: over the terrace up to the parapet, then on the lower block's walls.
+  Add(piece, s + "_wall", {kWallInner, kEnd, kSlab, kStorey, kWallInner, kWallOuter});
+  Add(piece, s + "_roof", {kWallInner, kParapet, 0, kSlab, kWallInner, kWallOuter});
+  Add(piece, s + "_wall", {kParapet, kEnd, 0, kSlab, kWallInner, kWallOuter});
+  Add(piece, band.material, {band.x0, kParapet - 10, band.y0, band.y1, band.x0, band.x1});
+  for (const Run& run : i_design.storey) Add(piece, run.material, {kBeyond, kEnd, run.y0, run.y1, run.x0, run.x1});
+  // The terrace's cell: its slab, then the parapet along x = 450 (the roof row's runs, a cell out
+  // along x).
+  Add(piece, s + "_roof", {kWallOuter, kParapet, 0, kSlab, kWallOuter, kBeyond});
+  for (const Run& run : i_design.roof)
+    Add(piece, run.material, {run.x0 + 2 * kHalf, run.x1 + 2 * kHalf, run.y0, run.y1, kWallOuter, kBeyond});
+  // The faces are cut as the neighbours' are: the storeys' inner corners above and the lower
+  // block's inner corner below give their +x cell everything out to the outermost trim on +z.
+  const int out = InnerParts(Design{i_design.storey, i_design.roof, {}, {}}).front().z1;
+  std::vector<Part> parts;
+  if (!i_right) {
+    parts = {{kBeyond, kAll, -kAll, out},
+             {kHalf, kBeyond, -kAll, kHalf},
+             {kHalf, kBeyond, kHalf, out, band.y0, kAll},
+             {-kAll, kHalf, kHalf, kAll},
+             {kHalf, kAll, kHalf, kAll}};
+  } else {
+    // The same built with x and z swapped; the lower block's inner corner is then a cell along
+    // z, so the terrace's cell holds the faces of its parapet and of the trims beside it (below
+    // half a storey, above the parapet) out to the outermost trim, as that corner's +x cell does.
+    for (Step& step : piece.steps) step.box = {step.box.z0, step.box.z1, step.box.y0, step.box.y1, step.box.x0, step.box.x1};
+    for (Open& side : piece.open) {
+      side.axis = 2 - side.axis;
+      side.area = {side.area.z0, side.area.z1, side.area.y0, side.area.y1, side.area.x0, side.area.x1};
+    }
+    parts = {{kHalf, kBeyond, -kAll, kHalf},
+             {kHalf, kBeyond, kHalf, out, band.y0, kAll},
+             {kHalf, kAll, kHalf, kBeyond - kHalf + out, -kAll, kStorey / 2},
+             {kHalf, kAll, kHalf, kBeyond},
+             {-kAll, kHalf, kHalf, kBeyond},
+             {-kAll, kAll, kBeyond, kAll}};
+  }
+  std::vector<SlopedFace> faces;
+  for (const Face& face : MakeSurface(piece.steps, piece.open, parts)) faces.push_back({face.material, face.corners});
+  const Ostrel::Buildings::PieceKind kind = i_right ? Ostrel::Buildings::PieceKind::InnerAngleTerraceRight
+                                                     : Ostrel::Buildings::PieceKind::InnerAngleTerraceLeft;
+  return {Ostrel::Buildings::PieceName(s, kind), faces};
+}
+
 // The terrace pieces of a style: the facade cells, the corner over the terrace on both sides and
 // the inner corner over it are made of boxes; the corners that also continue the facade below
 // have a slanted face.
@@ -223,7 +297,8 @@ struct TerraceKit {
 inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
   return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
            TerraceInnerAngle(i_design)},
-          {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true)}};
+          {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceInnerAngleEnd(i_design, false),
+           TerraceInnerAngleEnd(i_design, true)}};
 }
 
 // Style A: a glazed double door onto the terrace over an upstand, a band of the slab edges' grey.

@@ -5,7 +5,8 @@
 //
 // Beside each style's material file it writes the style's texture sheet and its normal map
 // (A.png and A.normal.png beside A.mtl; see Sheets.h and docs/textures.md), the same bytes on
-// every run.
+// every run. Last, it draws each style's card sheet and its normal map from the written kit
+// (A.cards.png and A.cards.normal.png; see ostrel/write/CardSheets.h).
 //
 // Every piece is one clean surface (see Surface.h and Styles.h, Terraces.h and Shop.h, and
 // Pitched.h and Roofs.h for the pitched roof pieces, whose faces slope): one v line per distinct corner, one vn line per
@@ -25,8 +26,10 @@
 #include <string>
 #include <vector>
 
+#include <ostrel/kit/Kit.h>
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/NumberFormat.h>
+#include <ostrel/write/CardSheets.h>
 
 #include "FaceText.h"
 #include "Roofs.h"
@@ -231,6 +234,16 @@ int main(int argc, char** argv) {
         if (!WriteText(folder / (piece.name + ".obj"),
                        Kitgen::SlopedPieceText(piece, style.name, style.palette, sheet)))
           return 1;
+        ++files;
+      }
+    }
+    // The far levels' card sheets, drawn from the kit just written exactly as the tool draws
+    // them, so that the tool finds them equal and names these files.
+    const Ostrel::Buildings::Kit kit = Ostrel::Buildings::LoadKit(folder.string(), {"A", "B", "S"});
+    for (const Ostrel::Buildings::CardSheet& sheet : Ostrel::Buildings::MakeCardSheets(kit)) {
+      for (const auto& [name, bytes] : {std::pair{Ostrel::Buildings::CardSheetName(sheet.style), &sheet.colour},
+                                        std::pair{Ostrel::Buildings::CardNormalName(sheet.style), &sheet.normal}}) {
+        if (!WriteText(folder / name, *bytes)) return 1;
         ++files;
       }
     }

@@ -25,6 +25,7 @@
 #include <ostrel/write/Tiles.h>
 #include <ostrel/write/WriteScene.h>
 
+#include "CardFiles.h"
 #include "CityFile.h"
 #include "GeoCity.h"
 #include "Report.h"
@@ -270,7 +271,8 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   }
 
   const std::vector<std::string> styles(used.begin(), used.end());
-  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), styles);
+  Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), styles);
+  PrepareCardSheets(i_settings, format, kit);
   std::size_t line = 0;
   std::string style;
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);

@@ -27,6 +27,7 @@
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/TextFile.h>
 
+#include "CardFiles.h"
 #include "ValueChecks.h"
 
 namespace Towerkit {
@@ -477,7 +478,8 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
   }
   const Ostrel::Geo::Projection projection = ProjectionOf(map, collection);
   if (used.empty() && !map.defaultStyle.empty()) used.insert(map.defaultStyle);
-  const Kit kit = LoadKit(RunFolders(settings, i_output.unitsPath), std::vector<std::string>(used.begin(), used.end()));
+  Kit kit = LoadKit(RunFolders(settings, i_output.unitsPath), std::vector<std::string>(used.begin(), used.end()));
+  PrepareCardSheets(settings, i_output.format, kit);
   Ostrel::Geo::CellOptions cells;
   cells.kitRules = true;  // the layout builds only what the kit's pieces can
   if (kit.measured()) {

@@ -17,6 +17,7 @@
 #include <ostrel/utils/Messages.h>
 #include <ostrel/write/Formats.h>
 
+#include "CardFiles.h"
 #include "CityRun.h"
 #include "Lint.h"
 #include "RunInputs.h"
@@ -196,7 +197,8 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   request.roof = i_settings.roof;
   request.ridge = i_settings.ridge;
 
-  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), StylesOfRequest(request));
+  Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), StylesOfRequest(request));
+  PrepareCardSheets(i_settings, format, kit);
   const Scene scene = RequestScene(kit, request);
   const auto refused = [&](const SceneReport& i_report) {
     if (i_report.error == SceneError::None) return false;

@@ -78,6 +78,12 @@ enum class PieceKind : std::uint8_t {
   // A footprint's inner corner on the first storey of a block that steps back, where both of its
   // walls stand over the terrace of the block below (as InnerAngle, with TerraceFloor's walls).
   InnerAngleTerrace,
+  // The same where the block below's facade turns inward beyond the end of one wall: that wall
+  // runs on flush with the facade below, and the terrace's cell between the two walls ends in a
+  // parapet along the lower facade's line, which the piece builds with the cell's slab. Left: the
+  // +x wall runs on; right: the +z wall.
+  InnerAngleTerraceLeft,
+  InnerAngleTerraceRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);

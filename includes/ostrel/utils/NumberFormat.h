@@ -89,26 +89,103 @@ inline bool SixDigits(std::uint64_t i_m, int i_e, std::uint64_t& o_digits, int& 
   return false;
 }
 
+// What the common path of AppendFloat needs of each binary exponent: the decimal exponent of
+// the binade's first value, and the first 24-bit significand at which it is one more.
+struct Binade {
+  int exponent = 0;                // floor(log10(2^b)) for the binade [2^b, 2^(b + 1))
+  std::uint32_t carry = 1u << 24;  // the least significand of a value >= 10^(exponent + 1)
+};
+
+// Biased exponents of the binades the common path takes: [2^-23, 2^19). Below, seven or more
+// decimal places need more than 64 bits; above, the digits need a division.
+inline constexpr std::uint32_t kFirstCommonBiased = 127 - 23;
+inline constexpr std::uint32_t kLastCommonBiased = 127 + 18;
+
+struct BinadeTable {
+  Binade rows[kLastCommonBiased - kFirstCommonBiased + 1];
+};
+
+constexpr BinadeTable MakeBinades() {
+  BinadeTable table{};
+  for (std::uint32_t biased = kFirstCommonBiased; biased <= kLastCommonBiased; ++biased) {
+    const int b = static_cast<int>(biased) - 127;
+    // floor(log10(2^b)), counted rather than estimated.
+    int exponent = 0;
+    if (b >= 0) {
+      while (kPowersOfTen[exponent + 1] <= (std::uint64_t{1} << b)) ++exponent;
+    } else {
+      while (std::uint64_t{1} << -b > kPowersOfTen[-exponent]) --exponent;
+    }
+    // The value is m * 2^(b - 23): it reaches 10^(exponent + 1) when m >= 10^(exponent + 1) *
+    // 2^(23 - b), rounded up.
+    const int next = exponent + 1;
+    std::uint64_t carry = 0;
+    if (next >= 0) {
+      carry = kPowersOfTen[next] << (23 - b);
+    } else {
+      const std::uint64_t numerator = std::uint64_t{1} << (23 - b);
+      carry = (numerator + kPowersOfTen[-next] - 1) / kPowersOfTen[-next];
+    }
+    Binade& row = table.rows[biased - kFirstCommonBiased];
+    row.exponent = exponent;
+    row.carry = carry < (std::uint64_t{1} << 24) ? static_cast<std::uint32_t>(carry) : (1u << 24);
+  }
+  return table;
+}
+
+inline constexpr BinadeTable kBinades = MakeBinades();
+
+// The six digits of a value of the common binades (m of 24 bits, its top bit set, biased its
+// float exponent), as SixDigits finds them, without a division or a search: the binade gives the
+// decimal exponent, m * 10^(5 - exponent) fits 64 bits, and the binary exponent is a shift.
+inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased, std::uint64_t& o_digits,
+                            int& o_exponent) {
+  const Binade& row = kBinades.rows[i_biased - kFirstCommonBiased];
+  const int exponent = row.exponent + (i_m >= row.carry ? 1 : 0);
+  const int shift = 150 - static_cast<int>(i_biased);
+  const std::uint64_t scaled = i_m * kPowersOfTen[5 - exponent];
+  const std::uint64_t quotient = scaled >> shift;
+  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+  const std::uint64_t digits = quotient + ((rest > half || (rest == half && (quotient & 1) != 0)) ? 1 : 0);
+  // Rounding may carry into a seventh digit (999999.5 -> 1e+06).
+  const bool carried = digits == 1000000;
+  o_digits = carried ? 100000 : digits;
+  o_exponent = exponent + (carried ? 1 : 0);
+}
+
 // "00" to "99", two characters each.
 inline constexpr char kTwoDigits[] =
     "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
     "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
 
+// The six digits of i_digits (in [100000, 999999]) as characters in the low six bytes of a
+// word, the first digit in the lowest byte, as they lie in memory once stored. They are put
+// together in a register from the two-digit table: bytes stored one pair at a time and read back
+// as one word would stall on every number.
+inline std::uint64_t DigitWord(std::uint32_t i_digits) {
+  std::uint16_t pairs[3];
+  std::memcpy(&pairs[0], kTwoDigits + 2 * (i_digits / 10000), 2);
+  std::memcpy(&pairs[1], kTwoDigits + 2 * (i_digits / 100 % 100), 2);
+  std::memcpy(&pairs[2], kTwoDigits + 2 * (i_digits % 100), 2);
+  return std::uint64_t{pairs[0]} | std::uint64_t{pairs[1]} << 16 | std::uint64_t{pairs[2]} << 32;
+}
+
 // Writes six digits with the decimal exponent of the first as %.6g does; returns the end. It
-// copies whole eight-byte blocks and lets the next write cover what is too much, so o_out must
+// writes whole eight-byte words and lets the next write cover what is too much, so o_out must
 // have room for 15 bytes whatever the text's length.
 inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
-  const auto value = static_cast<std::uint32_t>(i_digits);
-  char digits[16] = {};
-  std::memcpy(digits, kTwoDigits + 2 * (value / 10000), 2);
-  std::memcpy(digits + 2, kTwoDigits + 2 * (value / 100 % 100), 2);
-  std::memcpy(digits + 4, kTwoDigits + 2 * (value % 100), 2);
-  int last = 5;  // the last digit that is not a trailing zero
-  while (last > 0 && digits[last] == '0') --last;
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digits' word is stored as it lies");
+  const std::uint64_t word = DigitWord(static_cast<std::uint32_t>(i_digits));
+  // Each digit's value in its byte; the highest byte that is not zero is the last digit that is
+  // not a trailing zero (the first digit never is zero).
+  const std::uint64_t values = word - 0x303030303030u;
+  const int last = (63 - __builtin_clzll(values)) / 8;
   if (i_exponent < -4 || i_exponent >= 6) {
-    o_out[0] = digits[0];
+    o_out[0] = static_cast<char>(word);
     o_out[1] = '.';
-    std::memcpy(o_out + 2, digits + 1, 8);
+    const std::uint64_t rest = word >> 8;
+    std::memcpy(o_out + 2, &rest, 8);
     o_out += last > 0 ? last + 2 : 1;
     o_out[0] = 'e';
     o_out[1] = i_exponent < 0 ? '-' : '+';
@@ -122,26 +199,37 @@ inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
     // "0." and up to three more zeros before the first digit.
     std::memcpy(o_out, "0.000000", 8);
     o_out += 1 - i_exponent;
-    std::memcpy(o_out, digits, 8);
+    std::memcpy(o_out, &word, 8);
     return o_out + last + 1;
   }
-  std::memcpy(o_out, digits, 8);
+  std::memcpy(o_out, &word, 8);
   if (last <= i_exponent) return o_out + i_exponent + 1;
   o_out[i_exponent + 1] = '.';
-  std::memcpy(o_out + i_exponent + 2, digits + i_exponent + 1, 8);
+  const std::uint64_t fraction = word >> (8 * (i_exponent + 1));
+  std::memcpy(o_out + i_exponent + 2, &fraction, 8);
   return o_out + last + 2;
 }
 
 }  // namespace detail
 
-// Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end. The
-// common case is done with integers, exactly; values far from 1, zeros, infinities and NaN take
-// the standard library's way, which gives the same text more slowly.
+// Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end. Values
+// from 2^-23 to 2^19, a building's coordinates among them, take a path of one multiplication and
+// one shift; the rest of the common case is done with integers too, exactly; values far from 1,
+// zeros, infinities and NaN take the standard library's way, which gives the same text more slowly.
 inline char* AppendFloat(char* o_out, float i_value) {
+  using detail::kFirstCommonBiased;
+  using detail::kLastCommonBiased;
   std::uint32_t bits;
   std::memcpy(&bits, &i_value, sizeof bits);
   const std::uint32_t biased = (bits >> 23) & 0xFF;
   const std::uint32_t fraction = bits & 0x7FFFFF;
+  if (biased - kFirstCommonBiased <= kLastCommonBiased - kFirstCommonBiased) {
+    std::uint64_t digits = 0;
+    int exponent = 0;
+    detail::CommonSixDigits(fraction | 0x800000u, biased, digits, exponent);
+    if ((bits >> 31) != 0) *o_out++ = '-';
+    return detail::PutGeneral(o_out, digits, exponent);
+  }
   if (biased != 0 && biased != 0xFF) {
     std::uint64_t digits = 0;
     int exponent = 0;

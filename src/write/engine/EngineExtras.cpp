@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <ostrel/ext/Mtl.h>
@@ -75,7 +76,19 @@ struct BlockOutline {
     if (!outlines) return;
     alongZ.push_back({i_p[0], i_p[1]});
     alongX.push_back({i_p[2], i_p[1]});
-    if (alongZ.size() < cutAt) return;
+    cutIfLong();
+  }
+
+  // The box of points whose box is i_a to i_b (either corner may be the lower).
+  void addBox(const Point3& i_a, const Point3& i_b) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      low[k] = std::min(low[k], std::min(i_a[k], i_b[k]));
+      high[k] = std::max(high[k], std::max(i_a[k], i_b[k]));
+    }
+  }
+
+  void cutIfLong() {
+    if (std::max(alongZ.size(), alongX.size()) < cutAt) return;
     alongZ = ConvexHull(std::move(alongZ));
     alongX = ConvexHull(std::move(alongX));
     cutAt = std::max<std::size_t>(cutAt, 2 * std::max(alongZ.size(), alongX.size()));
@@ -89,6 +102,8 @@ struct Gathered {
   Tones tones;                                   // for the box level
   // By block and side, with tones.sheets: area times the colour of the faces, and the area.
   std::vector<std::array<std::array<double, 4>, kSides>> blockColours;
+  // The same for the walls from the pieces' cards, which show what the faces show from outside.
+  std::vector<std::array<std::array<double, 4>, kSides>> cardColours;
 };
 
 Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
@@ -111,7 +126,8 @@ Side SideOf(const Point3& i_normal) {
 
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
-                const SheetTones* i_sheets = nullptr) {
+                const SheetTones* i_sheets = nullptr,
+                const std::vector<std::array<CardTone, 4>>* i_cards = nullptr) {
   Gathered gathered;
   gathered.tones.mapped = i_mapped;
   gathered.tones.sheets = i_sheets;
@@ -120,12 +136,31 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
   gathered.blockAreas.resize(blocks);
   if (i_sheets) gathered.blockColours.resize(blocks);
+  const bool cards = i_sheets && i_cards && !i_cards->empty();
+  if (cards) gathered.cardColours.resize(blocks);
   std::vector<Point3> placed;
   const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, footprintBlocks, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
+    if (cards) {
+      // Each card side counts towards the wall it faces once placed.
+      float origin[3], ends[4][3];
+      PlacePosition(VectorF(0, 0, 0), at, i_frame, origin);
+      const VectorF ways[4] = {VectorF(1, 0, 0), VectorF(-1, 0, 0), VectorF(0, 0, 1), VectorF(0, 0, -1)};
+      const std::array<CardTone, 4>& tones = (*i_cards)[i_placement.piece];
+      for (std::size_t s = 0; s < 4; ++s) {
+        if (!(tones[s].area > 0)) continue;
+        PlacePosition(ways[s], at, i_frame, ends[s]);
+        const Side side = SideOf({ends[s][0] - origin[0], ends[s][1] - origin[1], ends[s][2] - origin[2]});
+        std::array<double, 4>& sums =
+            gathered.cardColours[static_cast<std::size_t>(block)][static_cast<std::size_t>(side)];
+        const double area = tones[s].area;
+        sums = {sums[0] + area * tones[s].mean[0], sums[1] + area * tones[s].mean[1],
+                sums[2] + area * tones[s].mean[2], sums[3] + area};
+      }
+    }
     for (const MeshPart& part : i_pieces[i_placement.piece].parts) {
       placed.clear();
       for (const VectorF& p : part.positions) {
@@ -170,6 +205,105 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
         const UV& uv = part.uvs[index];
         sums = {sums[0] + uv.u, sums[1] + uv.v, sums[2] + 1};
       }
+    }
+  });
+  return gathered;
+}
+
+// A part's far part at one facing (FarPart): placed at cell 0 with only the frame's scales, so
+// that its areas are those of every placement of that facing.
+FarPart MakeFarPart(const MeshPart& i_part, float i_xd, float i_zd, const Frame& i_frame) {
+  FarPart far;
+  far.material = i_part.material;
+  far.low = VectorF(INFINITY, INFINITY, INFINITY);
+  far.high = VectorF(-INFINITY, -INFINITY, -INFINITY);
+  std::vector<Point2> alongZ, alongX;
+  for (const VectorF& p : i_part.positions) {
+    // Turned as PlacePosition turns it, to the same bits.
+    const float x = p.x * i_zd - p.z * i_xd, z = p.x * i_xd + p.z * i_zd;
+    far.low = VectorF(std::min(far.low.x, x), std::min(far.low.y, p.y), std::min(far.low.z, z));
+    far.high = VectorF(std::max(far.high.x, x), std::max(far.high.y, p.y), std::max(far.high.z, z));
+    alongZ.push_back({x, p.y});
+    alongX.push_back({z, p.y});
+  }
+  for (const Point2& c : ConvexHull(std::move(alongZ))) far.alongZ.push_back({static_cast<float>(c[0]), static_cast<float>(c[1])});
+  for (const Point2& c : ConvexHull(std::move(alongX))) far.alongX.push_back({static_cast<float>(c[0]), static_cast<float>(c[1])});
+  Frame scales;
+  scales.xscale = i_frame.xscale;
+  scales.yscale = i_frame.yscale;
+  scales.zscale = i_frame.zscale;
+  const PlacementFloats at{0, 0, 0, i_xd, i_zd};
+  std::vector<Point3> placed;
+  for (const VectorF& p : i_part.positions) {
+    float xyz[3];
+    PlacePosition(p, at, scales, xyz);
+    placed.push_back({xyz[0], xyz[1], xyz[2]});
+  }
+  for (std::size_t i = 0; i + 2 < i_part.indices.size(); i += 3) {
+    const Point3& a = placed[i_part.indices[i]];
+    const Point3 normal = Cross(Sub(placed[i_part.indices[i + 1]], a), Sub(placed[i_part.indices[i + 2]], a));
+    const Side side = SideOf(normal);
+    far.areas[side] += std::sqrt(Dot(normal, normal)) / 2;
+    far.faces[side] = true;
+  }
+  for (const std::uint32_t index : i_part.indices) {
+    if (i_part.uvs.empty()) break;
+    const UV& uv = i_part.uvs[index];
+    far.uvSums = {far.uvSums[0] + uv.u, far.uvSums[1] + uv.v, far.uvSums[2] + 1};
+  }
+  far.uvs = !i_part.uvs.empty();
+  return far;
+}
+
+const std::vector<FarPart>& FarPartsOf(FarPieces& io_pieces, const std::vector<TriangleMesh>& i_pieces,
+                                       PieceId i_piece, const PlacementFloats& i_at, const Frame& i_frame) {
+  const FarPieces::Key key{i_piece, i_at.xd, i_at.zd, i_frame.xscale, i_frame.yscale, i_frame.zscale};
+  const auto found = io_pieces.parts.find(key);
+  if (found != io_pieces.parts.end()) return found->second;
+  std::vector<FarPart> parts;
+  for (const MeshPart& part : i_pieces[i_piece].parts) parts.push_back(MakeFarPart(part, i_at.xd, i_at.zd, i_frame));
+  return io_pieces.parts.emplace(key, std::move(parts)).first->second;
+}
+
+// Gather's walk for a far level, from the pieces' far parts: each placed part gives its block the
+// box of its corners and the outline of its hull's corners, its areas and its texture sums. For a
+// frame that neither turns nor moves the building, in which each placed coordinate is an affine
+// map of the same turned one (x of x, y of y, z of z), so that boxes and hulls map to theirs.
+Gathered GatherFar(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
+                   const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped,
+                   FarPieces& io_pieces) {
+  Gathered gathered;
+  gathered.tones.mapped = i_mapped;
+  const auto blocks = static_cast<std::size_t>(std::max<std::int64_t>(1, BlockCount(i_request)));
+  gathered.blockOutlines.resize(blocks);
+  gathered.blockOutlines.back().outlines = i_request.roof != RoofShape::Flat;
+  gathered.blockAreas.resize(blocks);
+  const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
+  // A footprint's part may reach into the next block: its points are gathered one by one.
+  if (!footprintBlocks.cells.empty()) return Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped);
+  ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
+    const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, footprintBlocks, i_placement), 0,
+                                                        static_cast<std::int64_t>(blocks) - 1);
+    const PlacementFloats at = FloatsOf(i_placement);
+    // PlacePosition's moves and scales, in its order.
+    const auto x = [&](float i_x) -> double { return (i_x + at.x - i_frame.xpivot) * i_frame.xscale; };
+    const auto y = [&](float i_y) -> double { return (i_y + at.y) * i_frame.yscale; };
+    const auto z = [&](float i_z) -> double { return (i_z + at.z - i_frame.zpivot) * i_frame.zscale; };
+    BlockOutline& outline = gathered.blockOutlines[static_cast<std::size_t>(block)];
+    SideAreas& areas = gathered.blockAreas[static_cast<std::size_t>(block)];
+    for (const FarPart& part : FarPartsOf(io_pieces, i_pieces, i_placement.piece, at, i_frame)) {
+      outline.addBox({x(part.low.x), y(part.low.y), z(part.low.z)}, {x(part.high.x), y(part.high.y), z(part.high.z)});
+      if (outline.outlines) {
+        for (const auto& c : part.alongZ) outline.alongZ.push_back({x(c[0]), y(c[1])});
+        for (const auto& c : part.alongX) outline.alongX.push_back({z(c[0]), y(c[1])});
+        outline.cutIfLong();
+      }
+      for (std::size_t side = 0; side < kSides; ++side) {
+        if (part.faces[side]) areas[side][part.material] += part.areas[side];
+      }
+      if (!gathered.tones.isMapped(part.material) || !part.uvs) continue;
+      std::array<double, 3>& sums = gathered.tones.uvSums[part.material];
+      sums = {sums[0] + part.uvSums[0], sums[1] + part.uvSums[1], sums[2] + part.uvSums[2]};
     }
   });
   return gathered;
@@ -408,7 +542,9 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
       // With the sheets' colours, a face takes the mean colour of what it stands for.
       const SheetTones* sheets = i_gathered.tones.sheets;
       if (sheets && sheets->hasSheet(material)) {
-        const std::array<double, 4>& sums = i_gathered.blockColours[b][side == kDown ? kUp : side];
+        const std::size_t looks = side == kDown ? kUp : side;
+        const bool carded = !i_gathered.cardColours.empty() && i_gathered.cardColours[b][looks][3] > 0;
+        const std::array<double, 4>& sums = carded ? i_gathered.cardColours[b][looks] : i_gathered.blockColours[b][looks];
         if (sums[3] > 0) centre = sheets->nearest(material, {sums[0] / sums[3], sums[1] / sums[3], sums[2] / sums[3]});
       }
       const UV uvs[3] = {centre, centre, centre};
@@ -489,8 +625,10 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>&
   if (!hulls && lods < 2) return extras;
   const SheetTones* sheets =
       i_pieceLevels && !i_pieceLevels->empty() ? i_pieceLevels->front().tones.get() : nullptr;
-  const Gathered gathered =
-      Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped, lods >= 2 ? sheets : nullptr);
+  const std::vector<std::array<CardTone, 4>>* cards =
+      i_pieceLevels && !i_pieceLevels->empty() ? &i_pieceLevels->front().cardTones : nullptr;
+  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped,
+                                   lods >= 2 ? sheets : nullptr, lods >= 2 ? cards : nullptr);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
@@ -510,9 +648,18 @@ std::vector<bool> MappedMaterials(const Kit& i_kit) {
   return mapped;
 }
 
+bool FarPieces::Key::operator<(const Key& i_other) const {
+  return std::tie(piece, xd, zd, xscale, yscale, zscale) <
+         std::tie(i_other.piece, i_other.xd, i_other.zd, i_other.xscale, i_other.yscale, i_other.zscale);
+}
+
 FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
-                      const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped) {
-  const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped);
+                      const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped,
+                      FarPieces& io_pieces) {
+  const bool own = i_frame.xdir == 0 && i_frame.zdir == 1 && i_frame.xpos == 0 && i_frame.ypos == 0 &&
+                   i_frame.zpos == 0;
+  const Gathered gathered = own ? GatherFar(i_kit, i_pieces, i_plan, i_request, i_frame, i_mapped, io_pieces)
+                                : Gather(i_kit, i_pieces, i_plan, i_request, i_frame, true, i_mapped);
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   FarLevel far;
   far.mesh = HullLevel(solids, gathered);
@@ -530,23 +677,29 @@ FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_piece
       const double length = std::sqrt(Dot(n, n));
       if (!(length > 0)) continue;
       n = {n[0] / length, n[1] / length, n[2] / length};
-      planes.back().push_back({n, Dot(n, a)});
+      // A face of two triangles is one plane.
+      const Plane plane{n, Dot(n, a)};
+      const auto same = [&](const Plane& i_other) { return i_other.n == plane.n && i_other.d == plane.d; };
+      if (std::none_of(planes.back().begin(), planes.back().end(), same)) planes.back().push_back(plane);
     }
   }
-  // How deep a point lies inside the solids: inside one, its distance to that one's nearest face.
-  const auto depth = [&](const Point3& i_p) {
-    double deepest = 0;
+  // How deep a point lies inside the solids, when deeper than i_deepest: inside one, its distance
+  // to that one's nearest face. A solid is left at its first face nearer than that.
+  const auto deeper = [&](const Point3& i_p, double i_deepest) {
     for (const std::vector<Plane>& solid : planes) {
       double nearest = INFINITY;
-      for (const Plane& plane : solid) nearest = std::min(nearest, plane.d - Dot(plane.n, i_p));
-      if (!solid.empty() && nearest > deepest) deepest = nearest;
+      for (const Plane& plane : solid) {
+        nearest = std::min(nearest, plane.d - Dot(plane.n, i_p));
+        if (nearest <= i_deepest) break;
+      }
+      if (!solid.empty() && nearest > i_deepest) i_deepest = nearest;
     }
-    return deepest;
+    return i_deepest;
   };
   // Each placed part's box stands for its vertices: its corners reach as deep as they do, or
   // deeper, so that the error is never understated.
   ForEachPlacedBoxCorner(i_kit, i_pieces, i_plan, i_frame, [&](const float* i_xyz) {
-    far.error = std::max(far.error, depth({i_xyz[0], i_xyz[1], i_xyz[2]}));
+    far.error = deeper({i_xyz[0], i_xyz[1], i_xyz[2]}, far.error);
   });
   return far;
 }

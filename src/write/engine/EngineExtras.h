@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -108,11 +109,44 @@ struct FarLevel {
   double error = 0;
 };
 
+// What a far level takes from one part of a piece turned to one facing, wherever it is placed:
+// a building's far level then costs a few steps a placed part, not a walk over its vertices.
+struct FarPart {
+  std::uint32_t material = Obj::kNoMaterial;
+  // The box of its positions turned to the facing, cell units, before the cell's move and the
+  // frame's scales.
+  VectorF low, high;
+  // The convex hull's corners of its turned positions seen along z, (x, y), and along x, (z, y):
+  // all that a roof's outline needs of them. Cell units, as the box.
+  std::vector<std::array<float, 2>> alongZ, alongX;
+  // The area of its triangles (output units squared, with the frame's scales) by the side they
+  // face: north, east, south, west, up, down; and whether any triangle faces that side.
+  std::array<double, 6> areas{};
+  std::array<bool, 6> faces{};
+  // Its texture coordinates' sums over its triangles' corners: u, v and the count; whether it has
+  // texture coordinates.
+  std::array<double, 3> uvSums{};
+  bool uvs = false;
+};
+
+// The far parts of the pieces, by piece, facing and the frame's scales, made as buildings first
+// need them and kept for every building after: the buildings of a city share a few hundred.
+struct FarPieces {
+  struct Key {
+    PieceId piece;
+    float xd, zd, xscale, yscale, zscale;
+    bool operator<(const Key& i_other) const;
+  };
+  std::map<Key, std::vector<FarPart>> parts;
+};
+
 // The far level of the building of i_plan (made of i_request) placed in i_frame, made without
 // welding its surface, at a fraction of the cost of the levels of detail. i_mapped as
-// MappedMaterials.
+// MappedMaterials. A building in a frame that neither turns nor moves it (OwnFrame) and of no
+// footprint is made from io_pieces' far parts: the same solids and materials, within rounding.
 FarLevel MakeFarLevel(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
-                      const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped);
+                      const Request& i_request, const Frame& i_frame, const std::vector<bool>& i_mapped,
+                      FarPieces& io_pieces);
 
 // The names of a building's collision hulls, one a block: Godot's "<name>-colonly" (blocks after
 // the first "<name>_01-colonly" ...), Unreal's "UCX_<name>_00", "UCX_<name>_01" ...

@@ -12,6 +12,8 @@
 
 #include <meshoptimizer.h>
 
+#include "write/engine/CardTiles.h"
+
 namespace Ostrel::Buildings {
 
 namespace {
@@ -430,12 +432,12 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
   return piece;
 }
 
-Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones) {
+std::array<CardSide, 4> CardSides(const TriangleMesh& i_mesh, const SheetTones* i_tones) {
   // What the faces of the piece that look one way add up to.
   struct Tone {
     double area = 0, u = 0, v = 0;
   };
-  struct Side {
+  struct Sums {
     double area = 0;
     double depth = 0;  // area times the distance out along the side's way
     double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};  // y, and across
@@ -446,16 +448,14 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTone
   // +x, -x, +z, -z: the axis (0 x, 2 z) and its sign.
   const int axes[4] = {0, 0, 2, 2};
   const double signs[4] = {1, -1, 1, -1};
-  Side sides[4];
-  double up = 0;
-  ForEachFacet(MakeTriangleMesh(i_piece), [&](const Facet& i_facet) {
+  Sums sums[4];
+  ForEachFacet(i_mesh, [&](const Facet& i_facet) {
     const MeshPart& part = i_facet.part;
     const double area = i_facet.area;
-    if (i_facet.n[1] > kLooksUp) up += area;
     for (int s = 0; s < 4; ++s) {
       const int axis = axes[s];
       if (i_facet.n[axis] * signs[s] < kFacing || i_facet.middle[axis] * signs[s] < kOuter) continue;
-      Side& side = sides[s];
+      Sums& side = sums[s];
       side.area += area;
       side.depth += area * i_facet.middle[axis] * signs[s];
       const int across = 2 - axis;
@@ -486,43 +486,79 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTone
       }
     }
   });
-  Piece card = Hollow(i_piece);
+  std::array<CardSide, 4> sides;
   for (int s = 0; s < 4; ++s) {
-    const Side& side = sides[s];
-    if (side.area < kLeastSide) continue;
-    std::uint32_t material = side.tones.begin()->first;
-    for (const auto& [id, tone] : side.tones) {
-      if (tone.area > side.tones.at(material).area) material = id;
+    const Sums& sum = sums[s];
+    CardSide& side = sides[static_cast<std::size_t>(s)];
+    side.axis = axes[s];
+    side.sign = signs[s];
+    if (sum.area < kLeastSide) continue;
+    side.shown = true;
+    side.out = sum.depth / sum.area * signs[s];
+    for (int k = 0; k < 2; ++k) {
+      side.low[k] = sum.low[k];
+      side.high[k] = sum.high[k];
     }
-    const Tone& tone = side.tones.at(material);
-    UV uv(static_cast<float>(tone.u / tone.area), static_cast<float>(tone.v / tone.area));
-    if (i_tones && i_tones->hasSheet(material))
-      uv = i_tones->nearest(material, {side.colour[0] / side.area, side.colour[1] / side.area,
-                                       side.colour[2] / side.area});
-    const UV uvs[3] = {uv, uv, uv};
-    const int axis = axes[s];
-    const double out = side.depth / side.area * signs[s];
-    // The quad's corners by (y, across), from low to high.
-    const auto corner = [&](int i_y, int i_across) {
-      const auto y = static_cast<float>(i_y ? side.high[0] : side.low[0]);
-      const auto across = static_cast<float>(i_across ? side.high[1] : side.low[1]);
-      return axis == 0 ? VectorF(static_cast<float>(out), y, across) : VectorF(across, y, static_cast<float>(out));
-    };
+    side.material = sum.tones.begin()->first;
+    for (const auto& [id, tone] : sum.tones) {
+      if (tone.area > sum.tones.at(side.material).area) side.material = id;
+    }
+    const Tone& tone = sum.tones.at(side.material);
+    side.mapped = sum.mapped.at(side.material);
+    side.uv = UV(static_cast<float>(tone.u / tone.area), static_cast<float>(tone.v / tone.area));
+    if (i_tones && i_tones->hasSheet(side.material))
+      side.uv = i_tones->nearest(side.material, {sum.colour[0] / sum.area, sum.colour[1] / sum.area,
+                                                 sum.colour[2] / sum.area});
+  }
+  return sides;
+}
+
+VectorF CardSide::corner(int i_y, int i_across) const {
+  const auto y = static_cast<float>(i_y ? high[0] : low[0]);
+  const auto across = static_cast<float>(i_across ? high[1] : low[1]);
+  return axis == 0 ? VectorF(static_cast<float>(out), y, across) : VectorF(across, y, static_cast<float>(out));
+}
+
+Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones,
+                const std::array<CardTile, 4>* i_tiles) {
+  const std::array<CardSide, 4> sides = CardSides(MakeTriangleMesh(i_piece), i_tones);
+  Piece card = Hollow(i_piece);
+  for (std::size_t s = 0; s < 4; ++s) {
+    const CardSide& side = sides[s];
+    if (!side.shown) continue;
     VectorF normal(0, 0, 0);
-    (axis == 0 ? normal.x : normal.z) = static_cast<float>(signs[s]);
+    (side.axis == 0 ? normal.x : normal.z) = static_cast<float>(side.sign);
     const VectorF normals[3] = {normal, normal, normal};
-    VectorF first[3] = {corner(0, 0), corner(0, 1), corner(1, 1)};
-    VectorF second[3] = {corner(0, 0), corner(1, 1), corner(1, 0)};
+    // Corners by (y, across), each with its place on the side's tile: u along across, v down y.
+    const CardTile* tile = i_tiles && (*i_tiles)[s].material != Obj::kNoMaterial ? &(*i_tiles)[s] : nullptr;
+    const auto uvAt = [&](int i_y, int i_across) {
+      if (!tile) return side.uv;
+      return UV(i_across ? tile->high.u : tile->low.u, i_y ? tile->low.v : tile->high.v);
+    };
+    int first[3][2] = {{0, 0}, {0, 1}, {1, 1}};
+    int second[3][2] = {{0, 0}, {1, 1}, {1, 0}};
     // Wound counter-clockwise seen from outside.
-    const VectorF winding = Cross(Minus(first[1], first[0]), Minus(first[2], first[0]));
+    const VectorF a = side.corner(0, 0), b = side.corner(0, 1), c = side.corner(1, 1);
+    const VectorF winding = Cross(Minus(b, a), Minus(c, a));
     if (winding.x * normal.x + winding.z * normal.z < 0) {
       std::swap(first[1], first[2]);
       std::swap(second[1], second[2]);
     }
-    const bool mapped = side.mapped.at(material);
-    AddTriangle(card, material, first, normals, mapped ? uvs : nullptr);
-    AddTriangle(card, material, second, normals, mapped ? uvs : nullptr);
+    for (const auto* triangle : {first, second}) {
+      VectorF positions[3];
+      UV uvs[3];
+      for (int k = 0; k < 3; ++k) {
+        positions[k] = side.corner(triangle[k][0], triangle[k][1]);
+        uvs[k] = uvAt(triangle[k][0], triangle[k][1]);
+      }
+      const std::uint32_t material = tile ? tile->material : side.material;
+      AddTriangle(card, material, positions, normals, tile || side.mapped ? uvs : nullptr);
+    }
   }
+  double up = 0;
+  ForEachFacet(MakeTriangleMesh(i_piece), [&](const Facet& i_facet) {
+    if (i_facet.n[1] > kLooksUp) up += i_facet.area;
+  });
   if (up >= kLeastRoof) {
     const TriangleMesh simplified = MakeTriangleMesh(i_simplified);
     for (const MeshPart& part : simplified.parts) {
@@ -549,23 +585,28 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTone
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   std::vector<PieceLevel> levels;
   if (i_lods <= 0) return levels;
-  PieceLevel simplified{i_kit, {}, nullptr};
+  PieceLevel simplified{i_kit, {}, nullptr, {}};
   const std::vector<bool> opaque = OpaqueMaterials(i_kit);
   for (Piece& piece : simplified.kit.pieces) {
     if (!piece.empty()) piece = SimplifiedPiece(piece, 0.3, opaque);
   }
   simplified.pieces = MakeTriangleMeshes(simplified.kit);
   // The cards and the block boxes are toned from the sheets.
-  if (i_lods >= 2) simplified.tones = std::make_shared<const SheetTones>(LoadSheetTones(i_kit));
+  if (i_lods >= 2) {
+    simplified.tones = std::make_shared<const SheetTones>(LoadSheetTones(i_kit));
+    simplified.cardTones = CardTonesOf(i_kit, *simplified.tones);
+  }
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
   }
   const std::shared_ptr<const SheetTones> tones = simplified.tones;
-  PieceLevel cards{i_kit, {}, tones};
+  PieceLevel cards{i_kit, {}, tones, {}};
+  // The sides with a tile on a card sheet the kit has show it; the others a flat tone.
+  const std::vector<std::array<CardTile, 4>> tiles = CardTilesOf(i_kit, LayOutCards(i_kit));
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
     if (!cards.kit.pieces[id].empty())
-      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id], tones.get());
+      cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], simplified.kit.pieces[id], tones.get(), &tiles[id]);
   }
   cards.pieces = MakeTriangleMeshes(cards.kit);
   levels.push_back(std::move(simplified));

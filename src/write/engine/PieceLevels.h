@@ -19,6 +19,8 @@
 // of that side (SheetTones.h), plus the
 // simplified piece's roof (its faces that look up).
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,12 @@
 
 namespace Ostrel::Buildings {
 
+// What one side of a piece's card looks like from afar.
+struct CardTone {
+  Colour mean{};    // 0 to 255
+  double area = 0;  // cell units
+};
+
 // One level of every piece of a kit.
 struct PieceLevel {
   Kit kit;                        // the kit with each piece's faces those of this level
@@ -36,6 +44,10 @@ struct PieceLevel {
   // The kit's sheets' colours, which the cards and the block boxes are toned from (null for a
   // level made without them).
   std::shared_ptr<const SheetTones> tones;
+  // By piece id and card side (as CardSides): the mean colour of the side's picture (CardRaster.h)
+  // and the area of its quad (cell units); area 0 for a side without a card. The block boxes'
+  // walls are toned from them. Empty for a level made without the sheets.
+  std::vector<std::array<CardTone, 4>> cardTones;
 };
 
 // The levels of a building with i_lods lower levels of detail that are laid out piece by piece:
@@ -47,8 +59,38 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods);
 // i_opaque tells, by kit material id, the materials that hide what lies behind them.
 Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque);
 
-// The card of a piece, from the piece and its simplified form (for the roof); each side toned with
-// the mean colour of the faces it stands for, when i_tones has their sheets.
-Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones = nullptr);
+// One side of a piece's card: the faces of the piece that look out of its cell that way (+x, -x,
+// +z or -z), added up.
+struct CardSide {
+  bool shown = false;  // it has enough area for a quad
+  int axis = 0;        // 0: x, 2: z
+  double sign = 1;     // +1 or -1 along the axis
+  double out = 0;      // where the quad stands along the axis (cell units, signed)
+  double low[2] = {0, 0}, high[2] = {0, 0};  // its extent: y, and across (z for an x side, x for a z side)
+  std::uint32_t material = Obj::kNoMaterial;  // the material that covers most of it
+  bool mapped = false;                        // whether that material's faces have texture coordinates
+  UV uv;  // the flat tone of the side in that material (glTF's orientation)
+
+  // A corner of the quad: i_y 0 low, 1 high; i_across the same (cell units).
+  VectorF corner(int i_y, int i_across) const;
+};
+
+// The sides of a piece's card, +x, -x, +z, -z; each toned with the mean colour of the faces it
+// stands for when i_tones has their sheets.
+std::array<CardSide, 4> CardSides(const TriangleMesh& i_mesh, const SheetTones* i_tones);
+
+// Where one side of a card takes its picture from: a tile of a card sheet, as the box of its
+// texture coordinates (glTF's orientation: low.v is the tile's top, which shows the side's top).
+// A side without a tile has no material.
+struct CardTile {
+  std::uint32_t material = Obj::kNoMaterial;  // the card sheet's kit material
+  UV low, high;
+};
+
+// The card of a piece, from the piece and its simplified form (for the roof). Each side with a
+// tile in i_tiles (by side, as CardSides) shows it; the others are toned with the mean colour of
+// the faces they stand for, when i_tones has their sheets.
+Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTones* i_tones = nullptr,
+                const std::array<CardTile, 4>* i_tiles = nullptr);
 
 }  // namespace Ostrel::Buildings

@@ -33,6 +33,19 @@ inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const 
   return o_out;
 }
 
+// PutVectorLine for the values of a large piece: too many and too varied for the float text
+// cache, which would only miss, they are formatted directly.
+inline char* PutVectorLineDirect(char* o_out, const char* i_keyword, std::size_t i_keywordLength,
+                                 const float* i_values, int i_count) {
+  for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
+  for (int i = 0; i < i_count; ++i) {
+    *o_out++ = ' ';
+    o_out = Format::AppendFloat(o_out, i_values[i]);
+  }
+  *o_out++ = '\n';
+  return o_out;
+}
+
 // The vector lines of a whole piece as one text, for pieces that are placed again and again.
 inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
                                    std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,

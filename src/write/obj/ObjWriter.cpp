@@ -32,14 +32,16 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
 }
 
 // Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
-// kept text when it is i_value's, else new text, which is then kept.
-char* PutCoordinate(char* o_out, CoordinateText& io_kept, Format::FloatTextCache& io_texts, float i_value) {
+// kept text when it is i_value's, else new text, which is then kept. New text is made by the
+// formatter itself: a large piece's coordinates are too many for the float text cache, which
+// would only miss.
+char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
   const std::uint32_t bits = BitsOf(i_value);
   if (io_kept.bits == bits && io_kept.length != 0) {
     std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
     return o_out + io_kept.length;
   }
-  char* const end = io_texts.append(o_out, i_value);
+  char* const end = Format::AppendFloat(o_out, i_value);
   const auto length = static_cast<std::size_t>(end - o_out);
   io_kept.bits = bits;
   io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
@@ -56,6 +58,24 @@ void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_
     kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
   }
   TextOut& out = io_writer.out;
+  if (piece.positions.size() >= kKeptColumnsMinVertices) {
+    // A large piece: its coordinates are kept per vertex where the budget allows and otherwise
+    // formatted afresh, never looked up in the cache.
+    for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
+      float placed[3];
+      PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
+      char* pos = out.room(kMaxVectorLine);
+      *pos++ = 'v';
+      for (int column = 0; column < 3; ++column) {
+        *pos++ = ' ';
+        pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], placed[column])
+                           : Format::AppendFloat(pos, placed[column]);
+      }
+      *pos++ = '\n';
+      out.commit(pos);
+    }
+    return;
+  }
   for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
     float placed[3];
     PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
@@ -63,8 +83,7 @@ void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_
     *pos++ = 'v';
     for (int column = 0; column < 3; ++column) {
       *pos++ = ' ';
-      pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], io_writer.floats, placed[column])
-                         : io_writer.floats.append(pos, placed[column]);
+      pos = io_writer.floats.append(pos, placed[column]);
     }
     *pos++ = '\n';
     out.commit(pos);
@@ -105,11 +124,13 @@ void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_a
   }
   // A stretched building's normals are its own: they are written as they are made.
   if (i_stretch.stretches || (!text && !CanKeep(io_writer, lines))) {
+    const bool direct = lines >= kKeptColumnsMinVertices;
     for (const VectorF& n : piece.normals) {
       const VectorF turned = PlaceNormal(n, facing, i_building, i_stretch);
       const float values[3] = {turned.x, turned.y, turned.z};
       char* pos = io_writer.out.room(kMaxVectorLine);
-      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
+      io_writer.out.commit(direct ? PutVectorLineDirect(pos, "vn", 2, values, 3)
+                                  : PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
     }
     return;
   }
@@ -131,10 +152,12 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   PieceText& text = io_writer.texts[i_id];
   if (text.uvsReady) return io_writer.out.write(text.uvs.data(), text.uvs.size());
   if (!CanKeep(io_writer, lines)) {
+    const bool direct = lines >= kKeptColumnsMinVertices;
     for (const UV& uv : piece.uvs) {
       const float values[2] = {uv.u, uv.v};
       char* pos = io_writer.out.room(kMaxVectorLine);
-      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
+      io_writer.out.commit(direct ? PutVectorLineDirect(pos, "vt", 2, values, 2)
+                                  : PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
     }
     return;
   }
@@ -184,15 +207,22 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
 // The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner.
 void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers, std::size_t i_first,
                     std::size_t i_end, const Obj::Corner* i_corner) {
+  // The most bytes a corner takes, with the slack of PutNumber's copies.
+  constexpr std::size_t kCornerBytes = 3 * (16 + 1) + 1;
+  // Faces of up to this many corners (all but the rarest) ask for room once.
+  constexpr std::uint32_t kCornersAtOnce = 32;
   const Obj::Corner* corner = i_corner;
   for (std::size_t face = i_first; face < i_end; ++face) {
     const std::uint32_t count = i_piece.polycount[face];
-    char* pos = io_out.room(2);
+    const bool atOnce = count <= kCornersAtOnce;
+    char* pos = io_out.room(atOnce ? 3 + count * kCornerBytes : 2);
     *pos++ = 'f';
     *pos++ = ' ';
-    io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
-      pos = io_out.room(3 * (16 + 1) + 1);
+      if (!atOnce) {
+        io_out.commit(pos);
+        pos = io_out.room(kCornerBytes);
+      }
       pos = PutNumber(pos, i_numbers.v[corner->v]);
       if (corner->n != Obj::kAbsent) {
         *pos++ = '/';
@@ -206,9 +236,11 @@ void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_
         pos = PutNumber(pos, i_numbers.uv[corner->uv]);
       }
       *pos++ = ' ';
-      io_out.commit(pos);
     }
-    pos = io_out.room(1);
+    if (!atOnce) {
+      io_out.commit(pos);
+      pos = io_out.room(1);
+    }
     *pos++ = '\n';
     io_out.commit(pos);
   }

@@ -1,17 +1,18 @@
 // The tileset writer: a quadtree over the city, its tiles written as they fill.
 //
-// Two passes over the scene. The first keeps each building's box (output units, +y up): about
-// 50 bytes a building with its place in the tree, all that the tree is built from. The second
-// makes each building again and holds it only until the last building of its leaf has come; the
-// leaf is then written and its buildings let go, and a parent is written, from its buildings' far
-// levels, once its last child is. A city whose rows come street by street therefore holds a few
-// leaves at a time, whatever its size; rows in no order at all hold at most the whole city's
-// plans, as a .glb does. The tileset is in metres whatever the framing asked (the format's row
-// says so, and the tool frames it so).
+// Two passes over the scene. The first writes each building's box (output units, +y up) to a
+// scratch file (TileScratch.h) and keeps only the extent of their centres; the tree is built from
+// the boxes read back, a level at a time. The second makes each building again and puts it, with
+// its far level when a parent draws it, into the scratch file until the last building of its leaf
+// has come; the leaf is then read back and written, and a parent is written, from its buildings'
+// far levels, once its last child is. Memory holds one tile's buildings at a time and a record's
+// place for each building that waits, whatever order the rows come in. The tileset is in metres
+// whatever the framing asked (the format's row says so, and the tool frames it so).
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfWriter.h"
 #include "write/tiles/TileBoxes.h"
+#include "write/tiles/TileScratch.h"
 
 namespace Ostrel::Buildings {
 
@@ -42,77 +44,100 @@ inline constexpr int kMaxLevel = 24;
 struct Tile {
   int level = 0;
   std::uint64_t x = 0, y = 0;  // its place among the tiles of its level, along x and along -z
+  double x0 = 0, z0 = 0, size = 0;  // its square: the corner of smallest x and z, and its side
   int parent = -1;
-  std::vector<int> children;
-  std::vector<std::uint32_t> buildings;  // a leaf's, in scene order
-  std::uint64_t count = 0;               // buildings in the tile and under it
-  TileBox box;                           // of every building under it
-  bool drawn = false;                    // has content: a leaf, or a parent of few enough buildings
-  double error = 0;                      // metres
-  std::uint64_t waiting = 0;             // buildings (a leaf) or children (a parent) not yet written
-  std::vector<SceneBuilding> held;                // a leaf's buildings that have come
-  std::vector<std::shared_ptr<const struct FarBuilding>> far;  // a drawn parent's far levels
+  std::vector<int> children;     // in the order of their quarters
+  int quarter[4] = {-1, -1, -1, -1};  // the child of each quarter (east + 2 * south), or -1
+  std::uint64_t count = 0;       // buildings in the tile and under it
+  TileBox box;                   // of every building under it, and of its far levels
+  bool drawn = false;            // has content: a leaf, or a parent of few enough buildings
+  double error = 0;              // metres
+  std::uint64_t waiting = 0;     // buildings (a leaf) or children (a parent) not yet written
+  // In the scratch file: a leaf's buildings that have come (TileBuilding) and their far levels
+  // (FarBuilding), for the drawn parents above; a drawn parent's far levels.
+  std::vector<ScratchRecord> held, heldFar, far;
 };
 
-struct FarBuilding {
-  EngineExtras extras;  // its one level: the far level
-  Frame frame;
-  std::string name;
-  GltfFeature feature;
-  double error = 0;  // of its far level, metres
-};
-
-// Builds the tree under tile i_tile, whose buildings are i_members, over the square of side
-// i_size whose corner (smallest x, smallest z) is i_x0, i_z0.
-void Split(std::vector<Tile>& io_tiles, int i_tile, std::vector<std::uint32_t> i_members,
-           const std::vector<TileBox>& i_boxes, double i_x0, double i_z0, double i_size,
-           const TilesOptions& i_options) {
-  io_tiles[i_tile].count = i_members.size();
-  for (const std::uint32_t b : i_members) io_tiles[i_tile].box.add(i_boxes[b]);
-  if (i_members.size() <= i_options.leafBuildings || io_tiles[i_tile].level >= kMaxLevel) {
-    // A city of no building is a root of nothing.
-    io_tiles[i_tile].drawn = !i_members.empty();
-    io_tiles[i_tile].buildings = std::move(i_members);
-    return;
-  }
-  const double half = i_size / 2;
-  std::vector<std::uint32_t> quarters[4];
-  for (const std::uint32_t b : i_members) {
-    const int east = i_boxes[b].centre(0) >= i_x0 + half ? 1 : 0;
-    const int south = i_boxes[b].centre(2) >= i_z0 + half ? 1 : 0;
-    quarters[east + 2 * south].push_back(b);
-  }
-  i_members = {};
-  io_tiles[i_tile].drawn = io_tiles[i_tile].count <= i_options.parentBuildings;
-  for (int q = 0; q < 4; ++q) {
-    if (quarters[q].empty()) continue;
-    Tile child;
-    child.level = io_tiles[i_tile].level + 1;
-    // The tileset's y runs north, against the buildings' z: a quarter of larger z is the lower one.
-    child.x = io_tiles[i_tile].x * 2 + static_cast<std::uint64_t>(q % 2);
-    child.y = io_tiles[i_tile].y * 2 + static_cast<std::uint64_t>(1 - q / 2);
-    child.parent = i_tile;
-    io_tiles.push_back(std::move(child));
-    const int index = static_cast<int>(io_tiles.size() - 1);
-    io_tiles[i_tile].children.push_back(index);
-    Split(io_tiles, index, std::move(quarters[q]), i_boxes, i_x0 + (q % 2) * half, i_z0 + (q / 2) * half, half,
-          i_options);
-  }
+// The quarter of the tile that holds the point (x, z): east + 2 * south.
+int QuarterOf(const Tile& i_tile, double i_x, double i_z) {
+  const double half = i_tile.size / 2;
+  const int east = i_x >= i_tile.x0 + half ? 1 : 0;
+  const int south = i_z >= i_tile.z0 + half ? 1 : 0;
+  return east + 2 * south;
 }
 
-// The tree over the buildings' boxes; tile 0 is the root.
-std::vector<Tile> MakeTree(const std::vector<TileBox>& i_boxes, const TilesOptions& i_options) {
-  std::vector<Tile> tiles(1);
-  TileBox centres;
-  for (const TileBox& box : i_boxes) {
-    const double c[3] = {box.centre(0), box.centre(1), box.centre(2)};
-    centres.add(c);
+// The deepest tile made so far that holds the point (x, z).
+int TileAt(const std::vector<Tile>& i_tiles, double i_x, double i_z) {
+  int at = 0;
+  while (!i_tiles[static_cast<std::size_t>(at)].children.empty()) {
+    const Tile& tile = i_tiles[static_cast<std::size_t>(at)];
+    const int child = tile.quarter[QuarterOf(tile, i_x, i_z)];
+    if (child < 0) return at;
+    at = child;
   }
-  const double size = i_boxes.empty() ? 0 : std::max(centres.hi[0] - centres.lo[0], centres.hi[2] - centres.lo[2]);
-  std::vector<std::uint32_t> all(i_boxes.size());
-  for (std::uint32_t b = 0; b < all.size(); ++b) all[b] = b;
+  return at;
+}
+
+// Whether a tile of this many buildings is cut into quarters.
+bool Splits(const Tile& i_tile, const TilesOptions& i_options) {
+  return i_tile.count > i_options.leafBuildings && i_tile.level < kMaxLevel;
+}
+
+// The tree over the buildings' centres (x, z), which i_centres gives one after another, each
+// time it is called: a level of the tree a call, the buildings counted into the quarters of
+// each tile to cut, so that no list of buildings is ever held. i_extent is the box of the
+// centres, i_count their number. Tile 0 is the root; a tile comes before its children.
+template <typename Centres>
+std::vector<Tile> MakeTree(std::uint64_t i_count, const TileBox& i_extent, const Centres& i_centres,
+                           const TilesOptions& i_options) {
+  std::vector<Tile> tiles(1);
+  Tile& root = tiles[0];
+  root.count = i_count;
+  root.x0 = i_extent.lo[0];
+  root.z0 = i_extent.lo[2];
+  const double size = i_count == 0 ? 0 : std::max(i_extent.hi[0] - i_extent.lo[0], i_extent.hi[2] - i_extent.lo[2]);
   // Just wider than the centres' extent, so that the largest centre falls inside it.
-  Split(tiles, 0, std::move(all), i_boxes, centres.lo[0], centres.lo[2], size * (1 + 1e-9) + 1e-9, i_options);
+  root.size = size * (1 + 1e-9) + 1e-9;
+  // A city of no building is a root of nothing.
+  root.drawn = i_count > 0;
+  std::vector<int> cut;
+  if (Splits(root, i_options)) cut.push_back(0);
+  while (!cut.empty()) {
+    std::vector<std::array<std::uint64_t, 4>> counts(tiles.size());
+    i_centres([&](double i_x, double i_z) {
+      const int tile = TileAt(tiles, i_x, i_z);
+      if (Splits(tiles[static_cast<std::size_t>(tile)], i_options))
+        ++counts[static_cast<std::size_t>(tile)][static_cast<std::size_t>(QuarterOf(tiles[static_cast<std::size_t>(tile)], i_x, i_z))];
+    });
+    std::vector<int> next;
+    for (const int t : cut) {
+      tiles[static_cast<std::size_t>(t)].drawn = tiles[static_cast<std::size_t>(t)].count <= i_options.parentBuildings;
+      for (int q = 0; q < 4; ++q) {
+        const std::uint64_t count = counts[static_cast<std::size_t>(t)][static_cast<std::size_t>(q)];
+        if (count == 0) continue;
+        const Tile& parent = tiles[static_cast<std::size_t>(t)];
+        Tile child;
+        child.level = parent.level + 1;
+        // The tileset's y runs north, against the buildings' z: a quarter of larger z is the lower one.
+        child.x = parent.x * 2 + static_cast<std::uint64_t>(q % 2);
+        child.y = parent.y * 2 + static_cast<std::uint64_t>(1 - q / 2);
+        const double half = parent.size / 2;
+        child.x0 = parent.x0 + (q % 2) * half;
+        child.z0 = parent.z0 + (q / 2) * half;
+        child.size = half;
+        child.parent = t;
+        child.count = count;
+        child.drawn = true;
+        tiles.push_back(std::move(child));
+        const int index = static_cast<int>(tiles.size() - 1);
+        tiles[static_cast<std::size_t>(t)].children.push_back(index);
+        tiles[static_cast<std::size_t>(t)].quarter[q] = index;
+        if (Splits(tiles.back(), i_options)) next.push_back(index);
+      }
+    }
+    cut = std::move(next);
+  }
+  for (Tile& tile : tiles) tile.waiting = tile.children.empty() ? tile.count : tile.children.size();
   return tiles;
 }
 
@@ -184,24 +209,39 @@ class TilesFormat : public Writer {
     gltf_.features = true;
     gltf_.imageFolder = "textures";
 
-    std::vector<TileBox> boxes;
+    // The buildings' boxes wait in the scratch file, one after another from its start, beside the
+    // tiles and gone before they are.
+    if (!scratch_.open(folder_ + "/scratch")) failed_ = true;
+    std::uint64_t count = 0;
+    TileBox centres;
     SceneBuilding building;
-    while (io_context.next(building)) boxes.push_back(BuildingBox(kit, pieces_, building.plan, building.frame));
-    tiles_ = MakeTree(boxes, options);
-    std::vector<int> leafOf(boxes.size(), 0);
-    for (std::size_t t = 0; t < tiles_.size(); ++t) {
-      Tile& tile = tiles_[t];
-      for (const std::uint32_t b : tile.buildings) leafOf[b] = static_cast<int>(t);
-      tile.waiting = tile.children.empty() ? tile.buildings.size() : tile.children.size();
+    while (io_context.next(building)) {
+      const TileBox box = BuildingBox(kit, pieces_, building.plan, building.frame);
+      ScratchRecord record;
+      if (!scratch_.put(std::string(reinterpret_cast<const char*>(&box), sizeof box), record)) failed_ = true;
+      const double centre[3] = {box.centre(0), box.centre(1), box.centre(2)};
+      centres.add(centre);
+      ++count;
     }
-    boxes_ = std::move(boxes);
+    tiles_ = MakeTree(count, centres,
+                      [&](const auto& i_visit) {
+                        for (std::uint64_t b = 0; b < count; ++b) {
+                          const TileBox box = BoxOf(b);
+                          i_visit(box.centre(0), box.centre(2));
+                        }
+                      },
+                      options);
 
     const NextBuilding again = FramedPass(*io_context.scene, io_context.options.framing());
-    for (std::uint32_t b = 0; again(building); ++b) {
-      Tile& leaf = tiles_[static_cast<std::size_t>(leafOf[b])];
-      leaf.held.push_back(std::move(building));
-      if (--leaf.waiting == 0) Finish(leafOf[b]);
+    for (std::uint64_t b = 0; b < count && again(building); ++b) {
+      const TileBox box = BoxOf(b);
+      const int leaf = TileAt(tiles_, box.centre(0), box.centre(2));
+      for (int up = leaf; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
+        tiles_[static_cast<std::size_t>(up)].box.add(box);
+      Hold(leaf, building, box);
+      if (--tiles_[static_cast<std::size_t>(leaf)].waiting == 0) Finish(leaf);
     }
+    scratch_.close();
     // Tiles come before their children: errors are filled from the last up.
     for (std::size_t t = tiles_.size(); t-- > 0;) {
       Tile& tile = tiles_[t];
@@ -210,13 +250,55 @@ class TilesFormat : public Writer {
       tile.error = tile.box.diagonal();
       for (const int child : tile.children) tile.error = std::max(tile.error, tiles_[child].error);
     }
-    const std::string json = TilesetText(options);
-    io_context.out.write(json.data(), static_cast<std::streamsize>(json.size()));
+    PutTileset(io_context.out, options);
     if (failed_) io_context.out.setstate(std::ios::failbit);
     io_context.report.triangles = triangles_;
   }
 
  private:
+  // The box of building i_b (0-based), from the scratch file.
+  TileBox BoxOf(std::uint64_t i_b) {
+    TileBox box;
+    std::string bytes;
+    if (!scratch_.get({i_b * sizeof box, sizeof box}, bytes)) {
+      failed_ = true;
+      return box;
+    }
+    std::memcpy(&box, bytes.data(), sizeof box);
+    return box;
+  }
+
+  // Puts a building of the leaf into the scratch file, with its far level when a parent above
+  // draws it; the far level's error and box go to the tiles above at once.
+  void Hold(int i_leaf, const SceneBuilding& i_building, const TileBox& i_box) {
+    Tile& leaf = tiles_[static_cast<std::size_t>(i_leaf)];
+    const TileBuilding held{i_building.plan, i_building.frame, i_building.name, FeatureOf(i_building, i_box)};
+    ScratchRecord record;
+    if (!scratch_.put(RecordOf(held), record)) failed_ = true;
+    leaf.held.push_back(record);
+    if (leaf.parent < 0 || !tiles_[static_cast<std::size_t>(leaf.parent)].drawn) return;
+    FarBuilding far;
+    FarLevel level = MakeFarLevel(context_->kit, pieces_, i_building.plan, i_building.request,
+                                  OwnFrame(i_building.frame), mapped_, farPieces_);
+    far.extras.levels.push_back(std::move(level.mesh));
+    far.frame = i_building.frame;
+    far.name = i_building.name;
+    far.feature = held.feature;
+    far.error = level.error;
+    if (!scratch_.put(RecordOf(far), record)) failed_ = true;
+    leaf.heldFar.push_back(record);
+    for (int up = leaf.parent; up >= 0 && tiles_[static_cast<std::size_t>(up)].drawn;
+         up = tiles_[static_cast<std::size_t>(up)].parent) {
+      Tile& parent = tiles_[static_cast<std::size_t>(up)];
+      parent.error = std::max(parent.error, far.error);
+    }
+    // A far level may stand out of its building's box (a roof's hull is cut down to a few
+    // corners, which can reach past the slopes): every tile above holds it.
+    const TileBox farBox = FarBox(far);
+    for (int up = leaf.parent; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
+      tiles_[static_cast<std::size_t>(up)].box.add(farBox);
+  }
+
   // Writes the tile, lets its buildings go, and tells its parent.
   void Finish(int i_tile) {
     Tile& tile = tiles_[static_cast<std::size_t>(i_tile)];
@@ -226,70 +308,45 @@ class TilesFormat : public Writer {
   }
 
   void WriteLeaf(Tile& io_tile) {
-    std::vector<GltfFeature> features;
+    std::vector<TileBuilding> held(io_tile.held.size());
+    std::string bytes;
+    for (std::size_t i = 0; i < held.size(); ++i) {
+      if (!scratch_.get(io_tile.held[i], bytes) || !ReadRecord(bytes, held[i])) failed_ = true;
+    }
     std::vector<GltfBuilding> buildings;
-    features.reserve(io_tile.held.size());
-    for (std::size_t i = 0; i < io_tile.held.size(); ++i) {
-      const SceneBuilding& held = io_tile.held[i];
-      features.push_back(FeatureOf(held, boxes_[io_tile.buildings[i]]));
-    }
-    for (std::size_t i = 0; i < io_tile.held.size(); ++i) {
-      const SceneBuilding& held = io_tile.held[i];
-      buildings.push_back({&held.plan, held.frame, held.name, {}, nullptr, false, &features[i]});
-    }
+    for (const TileBuilding& building : held)
+      buildings.push_back({&building.plan, building.frame, building.name, {}, nullptr, false, &building.feature});
     GltfOptions options = gltf_;
     options.form = GltfForm::Gpu;
     WriteTile(io_tile, buildings, options);
     triangles_ += CountTriangles(context_->kit, pieces_, buildings);
     written_ += buildings.size();
     if (context_->options.progress) context_->options.progress(written_, bytes_);
-    // The far levels go to every drawn parent above.
-    std::vector<std::shared_ptr<const FarBuilding>> far;
+    // The far levels go to every drawn parent above, in the order their leaves are written.
     for (int up = io_tile.parent; up >= 0 && tiles_[static_cast<std::size_t>(up)].drawn;
          up = tiles_[static_cast<std::size_t>(up)].parent) {
-      if (far.empty()) far = FarLevels(io_tile, features);
       Tile& parent = tiles_[static_cast<std::size_t>(up)];
-      parent.far.insert(parent.far.end(), far.begin(), far.end());
-      for (const auto& building : far) parent.error = std::max(parent.error, building->error);
-    }
-    // A far level may stand out of its building's box (a roof's hull is cut down to a few
-    // corners, which can reach past the slopes): every tile above holds it.
-    if (!far.empty()) {
-      TileBox farBox;
-      for (const auto& building : far) farBox.add(FarBox(*building));
-      for (int up = io_tile.parent; up >= 0; up = tiles_[static_cast<std::size_t>(up)].parent)
-        tiles_[static_cast<std::size_t>(up)].box.add(farBox);
+      parent.far.insert(parent.far.end(), io_tile.heldFar.begin(), io_tile.heldFar.end());
     }
     io_tile.held = {};
-  }
-
-  std::vector<std::shared_ptr<const FarBuilding>> FarLevels(const Tile& i_tile,
-                                                            const std::vector<GltfFeature>& i_features) {
-    std::vector<std::shared_ptr<const FarBuilding>> far;
-    for (std::size_t i = 0; i < i_tile.held.size(); ++i) {
-      const SceneBuilding& held = i_tile.held[i];
-      auto building = std::make_shared<FarBuilding>();
-      FarLevel level = MakeFarLevel(context_->kit, pieces_, held.plan, held.request, OwnFrame(held.frame), mapped_);
-      building->extras.levels.push_back(std::move(level.mesh));
-      building->frame = held.frame;
-      building->name = held.name;
-      building->feature = i_features[i];
-      building->error = level.error;
-      far.push_back(std::move(building));
-    }
-    return far;
+    io_tile.heldFar = {};
   }
 
   void WriteParent(Tile& io_tile) {
     static const Plan kNothing;
+    std::vector<FarBuilding> far(io_tile.far.size());
+    std::string bytes;
+    for (std::size_t i = 0; i < far.size(); ++i) {
+      if (!scratch_.get(io_tile.far[i], bytes) || !ReadRecord(bytes, far[i])) failed_ = true;
+    }
     std::vector<GltfBuilding> buildings;
-    for (const auto& far : io_tile.far) {
-      buildings.push_back({&kNothing, far->frame, far->name, {}, &far->extras, true, &far->feature});
+    for (const FarBuilding& building : far) {
+      buildings.push_back({&kNothing, building.frame, building.name, {}, &building.extras, true, &building.feature});
     }
     GltfOptions options = gltf_;
     options.form = GltfForm::Flat;
     WriteTile(io_tile, buildings, options);
-    for (const auto& far : io_tile.far) triangles_ += far->extras.levels[0].triangles();
+    for (const FarBuilding& building : far) triangles_ += building.extras.levels[0].triangles();
     io_tile.far = {};
   }
 
@@ -301,33 +358,44 @@ class TilesFormat : public Writer {
     bytes_ += static_cast<std::uint64_t>(std::max<std::streamoff>(0, file.tellp()));
   }
 
-  Json TileJson(const Tile& i_tile) const {
-    Json tile = {{"boundingVolume", {{"box", TilesetBox(i_tile.box)}}},
-                 {"geometricError", i_tile.children.empty() ? 0.0 : i_tile.error},
-                 {"refine", "REPLACE"}};
-    if (i_tile.drawn) tile["content"] = {{"uri", "tiles/" + TileName(i_tile)}};
-    for (const int child : i_tile.children) tile["children"].push_back(TileJson(tiles_[static_cast<std::size_t>(child)]));
-    return tile;
+  // A tile's JSON, written as it goes so that the tree's text is never held whole; keys in the
+  // order of the library's objects (sorted), as the values are its text. The root has i_transform.
+  void PutTile(std::ostream& io_out, const Tile& i_tile, const Json* i_transform) const {
+    io_out << "{\"boundingVolume\":" << Json({{"box", TilesetBox(i_tile.box)}}).dump();
+    if (!i_tile.children.empty()) {
+      io_out << ",\"children\":[";
+      for (std::size_t c = 0; c < i_tile.children.size(); ++c) {
+        if (c > 0) io_out << ",";
+        PutTile(io_out, tiles_[static_cast<std::size_t>(i_tile.children[c])], nullptr);
+      }
+      io_out << "]";
+    }
+    if (i_tile.drawn) io_out << ",\"content\":" << Json({{"uri", "tiles/" + TileName(i_tile)}}).dump();
+    io_out << ",\"geometricError\":" << Json(i_tile.children.empty() ? 0.0 : i_tile.error).dump()
+           << ",\"refine\":\"REPLACE\"";
+    if (i_transform) io_out << ",\"transform\":" << i_transform->dump();
+    io_out << "}";
   }
 
-  std::string TilesetText(const TilesOptions& i_options) const {
-    Json root = TileJson(tiles_[0]);
-    if (i_options.geo) root["transform"] = EastNorthUpToEcef(i_options.longitude, i_options.latitude, i_options.height);
+  void PutTileset(std::ostream& io_out, const TilesOptions& i_options) const {
     const double error = std::max(tiles_[0].box.diagonal(), tiles_[0].error);
-    const Json tileset = {{"asset", {{"version", "1.1"}, {"generator", gltf_.generator}}},
-                          {"geometricError", error},
-                          {"root", std::move(root)}};
-    return tileset.dump() + "\n";
+    const Json asset = {{"version", "1.1"}, {"generator", gltf_.generator}};
+    io_out << "{\"asset\":" << asset.dump() << ",\"geometricError\":" << Json(error).dump() << ",\"root\":";
+    const Json transform =
+        i_options.geo ? Json(EastNorthUpToEcef(i_options.longitude, i_options.latitude, i_options.height)) : Json();
+    PutTile(io_out, tiles_[0], i_options.geo ? &transform : nullptr);
+    io_out << "}\n";
   }
 
   WriteContext* context_ = nullptr;
   std::vector<TriangleMesh> pieces_;
   std::vector<bool> mapped_;
+  FarPieces farPieces_;
+  ScratchFile scratch_;
   GltfMaterials materials_;
   GltfOptions gltf_;
   std::string folder_;
   std::vector<Tile> tiles_;
-  std::vector<TileBox> boxes_;
   std::uint64_t triangles_ = 0;
   std::uint64_t written_ = 0;  // buildings in the leaves written so far
   std::uint64_t bytes_ = 0;    // of the tiles written so far

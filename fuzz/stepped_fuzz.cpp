@@ -1,0 +1,99 @@
+// Builds a whole building over a fuzzed set of cells, stepped back by a fuzzed setback, from the
+// shipped kit's pieces in style A, B or S, as the tool lays it: a setback the checks refuse is
+// refused in one line, and every building they let through is one closed surface but for its base,
+// with no edge used the wrong way or by more than two faces and no faces over each other, and
+// every piece on the footprint's cells.
+//
+// Input: the first byte is the grid's width w (3 to 10 cells); the second the setback: its bits
+// 0 to 3 the sides N, E, S and W, bit 4 two cells instead of one, bits 5 and 6 the style (A, B, S,
+// S); each bit of the rest a 2 x 2 square of cells whose corner cell is bit k's place (k / w,
+// k % w) in the grid: the set is the union of the squares. A set that the footprint's checks
+// refuse is passed over.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Footprint.h>
+#include <ostrel/layout/Layout.h>
+#include <ostrel/layout/Request.h>
+#include <ostrel/layout/Setbacks.h>
+
+#include "FuzzSupport.h"
+#include "lint/LintBuildings.h"
+
+namespace {
+
+using namespace Ostrel::Buildings;
+
+// The set's rows from the north (x = 0, -1, ...), each the spans of its cells.
+Footprint CellsOf(const std::uint8_t* i_data, std::size_t i_size) {
+  const std::size_t width = 3 + i_data[0] % 8;
+  const std::size_t squares = std::min<std::size_t>((i_size - 2) * 8, width * width);
+  std::vector<std::vector<char>> grid(width + 1, std::vector<char>(width + 1, 0));
+  for (std::size_t k = 0; k < squares; ++k) {
+    if ((i_data[2 + k / 8] >> (k % 8) & 1) == 0) continue;
+    for (std::size_t dr = 0; dr < 2; ++dr)
+      for (std::size_t dc = 0; dc < 2; ++dc) grid[k / width + dr][k % width + dc] = 1;
+  }
+  std::vector<std::vector<CellSpan>> rows(width + 1);
+  for (std::size_t r = 0; r <= width; ++r) {
+    for (std::size_t c = 0; c <= width; ++c) {
+      if (!grid[r][c]) continue;
+      const auto z = static_cast<std::int64_t>(c);
+      if (!rows[r].empty() && rows[r].back().z1 == z - 1) {
+        rows[r].back().z1 = z;
+      } else {
+        rows[r].push_back({z, z});
+      }
+    }
+  }
+  return FootprintOfRows(0, rows);
+}
+
+const Kit& ShippedKit() {
+  static const Kit kit = LoadKit(std::string(TOWERKIT_SOURCE_DIR) + "/units", {"A", "B", "S"});
+  return kit;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_size) {
+  if (i_size < 3) return 0;
+  const Footprint cells = CellsOf(i_data, i_size);
+  if (IsEmpty(cells) || !FootprintFault(cells).why.empty()) return 0;
+  const std::uint8_t bits = i_data[1];
+  const char* const styles[] = {"A", "B", "S", "S"};
+  const char* style = styles[bits >> 5 & 3];
+  Request request = MakeRequest(style, "SC", {"NA"}, {"EC"}, 1, 1, 4);
+  SetFootprint(request, cells);
+  const std::int64_t by = bits & 0x10 ? 2 : 1;
+  Setback setback{2, bits & 1 ? by : 0, bits & 2 ? by : 0, bits & 4 ? by : 0, bits & 8 ? by : 0};
+  if (setback.north + setback.east + setback.south + setback.west == 0) return 0;
+  request.setbacks = {setback};
+  const std::string fault = SetbackFault(request, 0);
+  if (!fault.empty()) {
+    FUZZ_CHECK(fault.find('\n') == std::string::npos);
+    return 0;
+  }
+  const Kit& kit = ShippedKit();
+  const Plan plan = MakePlan(request, kit);
+  std::vector<PieceId> same(kit.pieces.size());
+  for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
+  BuildingFaults faults;
+  CheckBuilding(plan, kit, same, std::vector<char>(kit.pieces.size(), 0), faults);
+  FUZZ_CHECK(faults.open.empty());
+  FUZZ_CHECK(faults.shared.empty());
+  FUZZ_CHECK(faults.overlaps.empty());
+  // A rectangle is laid as -w and -l lay it, its cells those of its width and length.
+  if (!request.footprint) return 0;
+  bool onCells = true;
+  ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
+    onCells = onCells && ContainsCell(*request.footprint, i_placement.x, i_placement.z);
+  });
+  FUZZ_CHECK(onCells);
+  return 0;
+}
