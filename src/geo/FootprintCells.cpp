@@ -3,7 +3,6 @@
 #include <ostrel/geo/FootprintCells.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <deque>
@@ -319,9 +318,13 @@ bool FitTheKit(Grid& io_grid, const std::vector<float>& i_covered, const std::ve
               }
               if (!changes || !allowed) continue;
               for (int k = 0; k < length; ++k) io_grid.on[io_grid.at(r + (along ? k : 0), c + (along ? 0 : k))] = value;
-              const int after = OnePartNoPinch(io_grid) ? KitFaults(io_grid) : INT_MAX;
+              // The faults first: they are cheaper than the parts, and most edits do not beat the
+              // best so far whatever their parts.
+              const int after = KitFaults(io_grid);
+              const bool better = after < bestFaults || (after == bestFaults && after < faults && cost < bestCost);
+              const bool kept = better && OnePartNoPinch(io_grid);
               for (int k = 0; k < length; ++k) io_grid.on[io_grid.at(r + (along ? k : 0), c + (along ? 0 : k))] = saved[static_cast<std::size_t>(k)];
-              if (after < bestFaults || (after == bestFaults && after < faults && cost < bestCost)) {
+              if (kept) {
                 bestFaults = after;
                 bestCost = cost;
                 bestR = r, bestC = c, bestLength = length, bestAlong = along, bestValue = value;
