@@ -193,8 +193,8 @@ TEST(Neighbours, NeighboursAtSlightlyDifferentAnglesShareOnePlaneAndOneWall) {
 }
 
 TEST(Neighbours, BuildingsKeepTheirOwnGridsAloneOrTurnedFarApart) {
-  // A lone house, and two neighbours 10 degrees apart: each keeps the cells it has on its own.
-  const double turn = std::tan(10.0 / 180.0 * 3.14159265358979);
+  // A lone house, and two neighbours 15 degrees apart: each keeps the cells it has on its own.
+  const double turn = std::tan(15.0 / 180.0 * 3.14159265358979);
   std::vector<CityBuilding> houses = {Building(1, 2, Box(0, 0, 9, 9)), Building(2, 2, Box(30, 0, 39, 9)),
                                       Building(3, 2, {{39, 0}, {48, 9 * turn}, {48 - 9 * turn, 9 + 9 * turn}, {39, 9}})};
   std::vector<CityBuilding> alone = houses;

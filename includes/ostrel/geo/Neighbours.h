@@ -51,7 +51,7 @@ struct PartySide {
 };
 
 // Neighbours' grids whose directions differ by up to this many degrees take one direction.
-inline constexpr double kAlignDegrees = 4.0;
+inline constexpr double kAlignDegrees = 9.0;
 // Ends of neighbours' grids this share of a kit's cell apart, or nearer, become one line.
 inline constexpr double kAlignShare = 0.25;
 
