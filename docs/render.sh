@@ -150,6 +150,13 @@ OSTREL_UNITS_PATH="$root/units" "$tool" -s A -h 4 -d SC -b NA --setback 2:N:1 \
 cp "$work/setback_turn.mtl" "$work/setback_turn.obj.mtl"
 shoot "$work/setback_turn.obj" "footprint_setback_turn.png" 520,400 1.5,5.5,10.5 -4.5,2,4.5
 
+# The L of style B stepped back on its east side by 2 cells, from the north-east: the wall over the
+# terrace stands 2 cells over it before it runs on flush, where the terrace's parapet ends.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 4 -d SC -b NA --setback 2:E:2 \
+  --footprint "0,0 10,0 10,5 5,5 5,12 0,12" "$work/setback_turn_deep.obj" >/dev/null
+cp "$work/setback_turn_deep.mtl" "$work/setback_turn_deep.obj.mtl"
+shoot "$work/setback_turn_deep.obj" "footprint_setback_turn_deep.png" 520,400 1.5,6.5,10.5 -4.5,2.3,3.5
+
 # Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
 # under a bar of 4, so that ridges of different heights meet; per style, from the south-west and
 # from the north-east.

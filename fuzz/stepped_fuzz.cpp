@@ -9,6 +9,13 @@
 // S); each bit of the rest a 2 x 2 square of cells whose corner cell is bit k's place (k / w,
 // k % w) in the grid: the set is the union of the squares. A set that the footprint's checks
 // refuse is passed over.
+//
+// With bit 7 of the second byte, the cells are instead an L, T or U plan whose wings are wide and
+// long enough for any setback of 1 or 2 cells: at least 2 cells more than twice the setback wide,
+// and reaching 2 cells more than the setback past the wing they meet. Its setback must build,
+// whichever sides step back: the bytes after the second are the plan (0 to 2: L, T, U), the two
+// widths and the two reaches beyond those least ones (0 to 2 cells each), and bits that mirror
+// the plan along x, along z, and swap x and z (missing bytes are 0).
 
 #include <algorithm>
 #include <cstddef>
@@ -54,6 +61,44 @@ Footprint CellsOf(const std::uint8_t* i_data, std::size_t i_size) {
   return FootprintOfRows(0, rows);
 }
 
+// The L, T or U plan of wings of the bytes after the second, for a setback of i_by cells.
+Footprint WingsOf(const std::uint8_t* i_data, std::size_t i_size, std::int64_t i_by) {
+  const auto byte = [&](std::size_t i_at) -> std::size_t { return i_at < i_size ? i_data[i_at] : 0; };
+  const std::size_t by = static_cast<std::size_t>(i_by);
+  const std::size_t plan = byte(2) % 3;
+  const std::size_t wideX = 2 * by + 2 + byte(3) % 3, wideZ = 2 * by + 2 + byte(4) % 3;
+  // Along x: a wing wideZ cells wide down the west side (the L's and T's stem, the U's arms); along
+  // z: a wing wideX cells deep along the north side (the L's foot, the T's bar, the U's base).
+  const std::size_t alongX = wideX + by + 2 + byte(5) % 3, alongZ = wideZ + by + 2 + byte(6) % 3;
+  const std::size_t lengthZ = plan == 0 ? alongZ : 2 * alongZ;  // the T's and U's bar reaches both ways
+  const std::uint8_t mirror = static_cast<std::uint8_t>(byte(7));
+  const std::size_t rows = std::max(alongX, lengthZ), columns = rows;
+  std::vector<std::vector<char>> grid(rows, std::vector<char>(columns, 0));
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t c = 0; c < columns; ++c) {
+      const bool bar = r < wideX && c < lengthZ;
+      const bool stem = plan == 0   ? r < alongX && c < wideZ
+                        : plan == 1 ? r < alongX && c >= alongZ - wideZ / 2 && c < alongZ - wideZ / 2 + wideZ
+                                    : r < alongX && (c < wideZ || (c >= lengthZ - wideZ && c < lengthZ));
+      const std::size_t rr = mirror & 1 ? rows - 1 - r : r, cc = mirror & 2 ? columns - 1 - c : c;
+      (mirror & 4 ? grid[cc][rr] : grid[rr][cc]) = bar || stem;
+    }
+  }
+  std::vector<std::vector<CellSpan>> spans(rows);
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t c = 0; c < columns; ++c) {
+      if (!grid[r][c]) continue;
+      const auto z = static_cast<std::int64_t>(c);
+      if (!spans[r].empty() && spans[r].back().z1 == z - 1) {
+        spans[r].back().z1 = z;
+      } else {
+        spans[r].push_back({z, z});
+      }
+    }
+  }
+  return FootprintOfRows(0, spans);
+}
+
 const Kit& ShippedKit() {
   static const Kit kit = LoadKit(std::string(TOWERKIT_SOURCE_DIR) + "/units", {"A", "B", "S"});
   return kit;
@@ -63,9 +108,11 @@ const Kit& ShippedKit() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_size) {
   if (i_size < 3) return 0;
-  const Footprint cells = CellsOf(i_data, i_size);
-  if (IsEmpty(cells) || !FootprintFault(cells).why.empty()) return 0;
   const std::uint8_t bits = i_data[1];
+  const bool wings = bits & 0x80;
+  const Footprint cells = wings ? WingsOf(i_data, i_size, bits & 0x10 ? 2 : 1) : CellsOf(i_data, i_size);
+  FUZZ_CHECK(!wings || FootprintFault(cells).why.empty());
+  if (IsEmpty(cells) || !FootprintFault(cells).why.empty()) return 0;
   const char* const styles[] = {"A", "B", "S", "S"};
   const char* style = styles[bits >> 5 & 3];
   Request request = MakeRequest(style, "SC", {"NA"}, {"EC"}, 1, 1, 4);
@@ -75,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   if (setback.north + setback.east + setback.south + setback.west == 0) return 0;
   request.setbacks = {setback};
   const std::string fault = SetbackFault(request, 0);
+  FUZZ_CHECK(!wings || fault.empty());
   if (!fault.empty()) {
     FUZZ_CHECK(fault.find('\n') == std::string::npos);
     return 0;

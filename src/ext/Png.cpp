@@ -138,6 +138,66 @@ bool HeaderSize(std::string_view i_bytes, std::uint32_t& o_width, std::uint32_t&
   return true;
 }
 
+namespace {
+
+constexpr std::size_t kSignature = 8;
+constexpr std::size_t kHeaderEnd = kSignature + 4 + 4 + 13 + 4;  // the signature and IHDR
+
+std::uint32_t ReadBig(std::string_view i_bytes, std::size_t i_at) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(i_bytes[i_at])) << 24 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(i_bytes[i_at + 1])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(i_bytes[i_at + 2])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(i_bytes[i_at + 3]));
+}
+
+void AppendBig(std::string& io_bytes, std::uint32_t i_value) {
+  for (int shift = 24; shift >= 0; shift -= 8) io_bytes.push_back(static_cast<char>((i_value >> shift) & 0xff));
+}
+
+// The CRC of a chunk's type and data, as PNG defines it (CRC-32, reflected, 0xedb88320).
+std::uint32_t ChunkCrc(std::string_view i_bytes) {
+  std::uint32_t crc = 0xffffffffu;
+  for (const char c : i_bytes) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return crc ^ 0xffffffffu;
+}
+
+bool HasHeader(std::string_view i_png) {
+  static const char kPng[kSignature] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+  return i_png.size() >= kHeaderEnd && i_png.compare(0, kSignature, std::string_view(kPng, kSignature)) == 0 &&
+         i_png.compare(kSignature + 4, 4, "IHDR") == 0 && ReadBig(i_png, kSignature) == 13;
+}
+
+}  // namespace
+
+std::string WithText(std::string_view i_png, const std::string& i_keyword, const std::string& i_text) {
+  if (!HasHeader(i_png)) return std::string(i_png);
+  const std::string body = "tEXt" + i_keyword + std::string(1, '\0') + i_text;
+  std::string out(i_png.substr(0, kHeaderEnd));
+  AppendBig(out, static_cast<std::uint32_t>(body.size() - 4));
+  out += body;
+  AppendBig(out, ChunkCrc(body));
+  out.append(i_png.substr(kHeaderEnd));
+  return out;
+}
+
+std::string TextOf(std::string_view i_png, const std::string& i_keyword) {
+  if (!HasHeader(i_png)) return std::string();
+  const std::string wanted = i_keyword + std::string(1, '\0');
+  for (std::size_t at = kHeaderEnd; at + 12 <= i_png.size();) {
+    const std::uint32_t length = ReadBig(i_png, at);
+    if (length > i_png.size() - at - 12) return std::string();
+    const std::string_view type = i_png.substr(at + 4, 4);
+    if (type == "IDAT" || type == "IEND") return std::string();
+    const std::string_view data = i_png.substr(at + 8, length);
+    if (type == "tEXt" && data.compare(0, wanted.size(), wanted) == 0) return std::string(data.substr(wanted.size()));
+    at += 12 + std::size_t{length};
+  }
+  return std::string();
+}
+
 std::string Encode(const Pixels& i_pixels) {
   std::string out;
   if (i_pixels.channels < 1 || i_pixels.channels > 4 || i_pixels.width == 0 || i_pixels.height == 0)

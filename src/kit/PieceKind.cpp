@@ -103,6 +103,10 @@ constexpr PieceRule kRules[] = {
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
     {PieceKind::InnerAngleTerraceRight, "innerangleterraceright", true, PieceRow::InnerTerrace, kInnerEnd,
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceEndLeft,  "terraceendleft",  true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceEndRight, "terraceendright", true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on
 

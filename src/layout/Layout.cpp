@@ -373,6 +373,85 @@ bool RunsOnFlush(const Row& i_row, std::int64_t i_x, std::int64_t i_z, int i_ux,
   return ContainsCell(*i_row.request->footprint, x, z) && !ContainsCell(*i_row.below, x + i_vx, z + i_vz);
 }
 
+// The cells of a footprint's facade on the first storey of a block that steps back, in stretches
+// over the terrace of the block below and flush with its facade. Where a stretch over the terrace
+// ends beside a flush one, its last wall's piece (TerraceEndLeft, Right) builds the flush cell
+// after it too (the setback's checks see to it that both are the facade's inner cells). A facade
+// all over the terrace or all flush is one stretch.
+void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>& o_runs) {
+  const std::int64_t first = 1 + i_facade.skipFirst, last = i_facade.cells - i_facade.skipLast;
+  if (first > last) return;
+  // The stretches over the terrace, in the facade's cell numbers: the cells in front of the
+  // facade that are the block below's.
+  const bool alongX = i_facade.dx != 0;
+  const std::int64_t step = alongX ? i_facade.dx : i_facade.dz;
+  const std::int64_t start = alongX ? i_facade.x : i_facade.z;
+  const std::int64_t outX = i_facade.zd, outZ = i_facade.xd;  // Placement's xd is the facing's z
+  const std::int64_t ax = i_facade.x + (first - 1) * i_facade.dx, az = i_facade.z + (first - 1) * i_facade.dz;
+  const std::int64_t bx = i_facade.x + (last - 1) * i_facade.dx, bz = i_facade.z + (last - 1) * i_facade.dz;
+  const Footprint front = RectangleFootprint(std::max(ax, bx) + outX, std::min(az, bz) + outZ, std::abs(bx - ax) + 1,
+                                             std::abs(bz - az) + 1);
+  struct Stretch {
+    std::int64_t lo, hi;
+    bool over;
+    bool endLo = false, endHi = false;  // the end's wall runs on flush past it
+  };
+  std::vector<Stretch> stretches;
+  for (const CellRect& rect : Rectangles(Intersection(front, *i_row.below))) {
+    const std::int64_t a = 1 + ((alongX ? rect.x0 : rect.z0) - start) * step;
+    const std::int64_t b = 1 + ((alongX ? rect.x1 : rect.z1) - start) * step;
+    stretches.push_back({std::min(a, b), std::max(a, b), true});
+  }
+  std::sort(stretches.begin(), stretches.end(), [](const Stretch& p, const Stretch& q) { return p.lo < q.lo; });
+  // The flush stretches between them; a stretch over the terrace beside a flush one ends in the
+  // piece that builds the flush one's first cell.
+  std::vector<Stretch> all;
+  for (const Stretch& over : stretches) {
+    const std::int64_t from = all.empty() ? first : all.back().hi + 1;
+    if (!all.empty() && all.back().over && over.lo == from) {
+      all.back().hi = over.hi;  // a line's rectangles may meet
+      continue;
+    }
+    if (over.lo > from) all.push_back({from, over.lo - 1, false});
+    all.push_back(over);
+  }
+  const std::int64_t from = all.empty() ? first : all.back().hi + 1;
+  if (from <= last) all.push_back({from, last, false});
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (!all[i].over) continue;
+    if (i > 0) {
+      all[i].endLo = true;
+      --all[i - 1].hi;
+    }
+    if (i + 1 < all.size()) {
+      all[i].endHi = true;
+      ++all[i + 1].lo;
+    }
+  }
+  // An end's piece faces out (+z) and its wall runs on along +x (left), or faces out along +x
+  // and runs on along +z (right), +z a quarter turn left of +x.
+  const auto end = [&](std::int64_t i_index, std::int64_t i_on) {
+    const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx, z = i_facade.z + (i_index - 1) * i_facade.dz;
+    const std::int64_t ux = i_on * i_facade.dx, uz = i_on * i_facade.dz;  // the way the wall runs on
+    const bool left = -uz == outX && ux == outZ;
+    const std::int64_t px = left ? ux : outX, pz = left ? uz : outZ;  // the piece's +x
+    Run run;
+    run.period.push_back(Place(i_row, left ? PieceKind::TerraceEndLeft : PieceKind::TerraceEndRight, 0, x, z,
+                               static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
+    o_runs.push_back(std::move(run));
+  };
+  for (const Stretch& stretch : all) {
+    if (stretch.endLo) end(stretch.lo, -1);
+    Row row = i_row;
+    row.terrace[SideIndex(i_facade.letter)] = stretch.over;
+    Facade cells = i_facade;
+    cells.skipFirst = stretch.lo + (stretch.endLo ? 1 : 0) - 1;
+    cells.skipLast = i_facade.cells - stretch.hi + (stretch.endHi ? 1 : 0);
+    AddFacade(row, cells, o_runs);
+    if (stretch.endHi && !(stretch.endLo && stretch.hi == stretch.lo)) end(stretch.hi, 1);
+  }
+}
+
 // The longest run on the outline that faces the door's side (the first of equal ones): the only
 // run the door may open in, never a courtyard's. None when the request has no door.
 std::size_t DoorRun(const std::string& i_door, const std::vector<detail::FacadeRun>& i_runs,
@@ -434,16 +513,14 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     if (i_row.keepOutCells) {
       AddFacadeOutside(i_row, facade, *i_row.keepOutCells, out);
     } else if (i_row.below) {
-      // A run stands over the terrace all along or nowhere, but for an end cell over it whose
-      // inner corner's wall runs on flush and builds the next cell too (the setback's checks see
-      // to it).
+      // An end cell over the terrace whose inner corner's wall runs on flush builds the next cell
+      // too (the setback's checks see to it).
       const bool overStart = OverTerrace(i_row, r.x, r.z, r.side), overEnd = OverTerrace(i_row, lastX, lastZ, r.side);
-      const bool over = OverTerrace(i_row, r.x + step.dx, r.z + step.dz, r.side);
-      facade.skipFirst = r.innerAtStart && overStart && !over ? 1 : 0;
-      facade.skipLast = r.innerAtEnd && overEnd && !over ? 1 : 0;
-      Row terrace = i_row;
-      terrace.terrace[SideIndex(r.side)] = over;
-      AddFacade(terrace, facade, out);
+      const bool overFirst = OverTerrace(i_row, r.x + step.dx, r.z + step.dz, r.side);
+      const bool overLast = OverTerrace(i_row, lastX - step.dx, lastZ - step.dz, r.side);
+      facade.skipFirst = r.innerAtStart && overStart && !overFirst ? 1 : 0;
+      facade.skipLast = r.innerAtEnd && overEnd && !overLast ? 1 : 0;
+      AddSteppedFacade(i_row, facade, out);
     } else {
       AddFacade(i_row, facade, out);
     }

@@ -90,22 +90,49 @@ bool EndsAtInnerCorner(const Footprint& i_below, const Footprint& i_above, std::
   return !ContainsCell(i_above, bx, bz) || ContainsCell(i_below, bx + i_ux, bz + i_uz);
 }
 
+// Whether the block above keeps, of an inner corner of the block below whose inner cell (i_x,
+// i_z) it keeps, the end cell one step along (i_ux, i_uz) but not the other, one step along (i_vx,
+// i_vz), in the other way the kit builds: the inner cell's wall faces the terrace and ends a
+// stretch of wall over it, and the kept end's wall runs on flush with the facade below
+// (TerraceEndLeft, Right). That piece builds the kept end's wall and the terrace's cell in front of
+// the inner cell, whose parapet runs on along v into the terrace's ring.
+bool EndsWallOverTerrace(const Footprint& i_below, const Footprint& i_above, std::int64_t i_x, std::int64_t i_z,
+                         int i_ux, int i_uz, int i_vx, int i_vz) {
+  // The cell before it along the run stands over the terrace too, in the same facade.
+  const std::int64_t px = i_x - i_ux, pz = i_z - i_uz;
+  if (!ContainsCell(i_above, px, pz) || ContainsCell(i_above, px + i_vx, pz + i_vz) ||
+      !ContainsCell(i_below, px + i_vx, pz + i_vz))
+    return false;
+  // A facade cell of the same run continues the kept end's wall, flush as well.
+  const std::int64_t nx = i_x + 2 * i_ux, nz = i_z + 2 * i_uz;
+  if (!ContainsCell(i_above, nx, nz) || ContainsCell(i_below, nx + i_vx, nz + i_vz)) return false;
+  // The terrace's cell: the cells beside it along v are the terrace's, and the one ahead a roof
+  // cell of the facade its parapet runs along.
+  const std::int64_t tx = i_x + i_vx + i_vx, tz = i_z + i_vz + i_vz;  // the cell after it along v
+  return ContainsCell(i_below, tx, tz) && !ContainsCell(i_above, tx, tz) && !ContainsCell(i_below, tx + i_ux, tz + i_uz) &&
+         ContainsCell(i_below, tx - i_ux, tz - i_uz);
+}
+
 std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
   // Where the block above keeps some cells of an inner corner of the block below and not others,
   // a facade of the block above stands partly over the terrace and partly on the facade below, or
   // the corner's roof piece would lose a cell. The kit builds one of these: the block above keeps
-  // the corner's inner cell and one end, whose wall runs on flush, while the wall over the
-  // terrace beside it ends an inner corner of the block above (InnerAngleTerraceLeft, Right).
+  // the corner's inner cell and one end, whose wall runs on flush, while the inner cell's wall
+  // over the terrace ends an inner corner of the block above (InnerAngleTerraceLeft, Right) or a
+  // longer stretch of wall over the terrace (TerraceEndLeft, Right).
   for (const detail::InnerCorner& c : detail::InnerCorners(i_below, detail::FacadeRuns(i_below))) {
     const bool inside = ContainsCell(i_above, c.x, c.z);
     const bool endX = ContainsCell(i_above, c.x + c.dx, c.z), endZ = ContainsCell(i_above, c.x, c.z + c.dz);
     if (endX == inside && endZ == inside) continue;
     if (inside && endX && EndsAtInnerCorner(i_below, i_above, c.x, c.z, c.dx, 0, 0, c.dz)) continue;
     if (inside && endZ && EndsAtInnerCorner(i_below, i_above, c.x, c.z, 0, c.dz, c.dx, 0)) continue;
+    if (inside && endX && EndsWallOverTerrace(i_below, i_above, c.x, c.z, c.dx, 0, 0, c.dz)) continue;
+    if (inside && endZ && EndsWallOverTerrace(i_below, i_above, c.x, c.z, 0, c.dz, c.dx, 0)) continue;
     if (inside && (endX || endZ)) {
       return " steps back only some sides of a facade that turns: one facade of the block above would stand partly "
-             "over the terrace and partly on the facade below, further than one cell from an inner corner of the "
-             "block above; step back the sides round that turn too";
+             "over the terrace and partly on the facade below where the kit cannot join them (its flush part turns "
+             "within a cell, or it stands over the terrace for one cell only); step back the sides round that turn "
+             "too";
     }
     return " steps back one side of an inner corner of the footprint but not the other: step back both sides that "
            "meet there";

@@ -373,6 +373,13 @@ void TellMisplaced(const std::vector<LintPiece>& i_pieces, const Kit& i_kit,
   }
 }
 
+// Whether a setback of the request steps back a side by more than a cell.
+bool DeeperThanACell(const Request& i_request) {
+  for (const Setback& s : i_request.setbacks)
+    if (s.north > 1 || s.east > 1 || s.south > 1 || s.west > 1) return true;
+  return false;
+}
+
 // Places the style's pieces in every lint building: once with the plain pieces, then once for
 // each variant number, with every piece that has a variant of that number in its place.
 void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std::vector<LintPiece>& i_pieces,
@@ -403,7 +410,12 @@ void CheckStyleBuildings(const std::string& i_style, const Kit& i_kit, const std
       if (piece.isPiece && (row == PieceRow::Storey || row == PieceRow::Ground)) groundRow[piece.id] = 1;
     }
     const std::vector<char> none(i_kit.pieces.size(), 0);
+    PieceId cap = 0;
+    const bool capped = i_kit.find(PieceName(i_style, PieceKind::RoofCap), cap) && !i_kit.piece(cap).empty();
     for (const Request& request : LintRequests(i_style, pitched, terraces, inner, pitched && inner && wings, innerTerraces)) {
+      // A footprint's terrace deeper than a cell has cells of roof cap, which a style without one
+      // leaves open (its own warning tells that): such a building is left out then.
+      if (!capped && request.footprint && DeeperThanACell(request)) continue;
       // At height 0 the roof row stands at level 0, around the ground storey: it is checked alone.
       Plan plan = MakeSceneBuilding(request, i_kit).plan;
       AddEmptyRoofCap(request, i_kit, plan);
@@ -542,7 +554,8 @@ void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<R
 
 // Footprints that step back over their inner corners: an L on every side, its terrace turning
 // round the inner corner, walls and balconies on every side; the L on one side at the corner,
-// each way; a courtyard block, whose terrace turns round the courtyard's corners.
+// each way, by 1 cell and by 2; a courtyard block, whose terrace turns round the courtyard's
+// corners.
 void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
   struct Stepped {
     const char* outline;
@@ -551,6 +564,8 @@ void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request
   const Stepped stepped[] = {{"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 1, 1, 1, 1}}},
                              {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 1, 0, 0, 0}}},
                              {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 0, 1, 0, 0}}},
+                             {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 2, 0, 0, 0}}},
+                             {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 0, 2, 0, 0}}},
                              {"0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {{1, 1, 1, 1, 1}}}};
   for (const Stepped& s : stepped) {
     Footprint footprint;

@@ -43,14 +43,14 @@ void AddPlacement(const Placement& i_at, const Run& i_run, const Block& i_block,
   const double blockX = r * static_cast<double>(i_run.bx), blockZ = r * static_cast<double>(i_run.bz);
   const double blockLevel = r * (static_cast<double>(i_run.blevel) +
                                  static_cast<double>(i_run.bstep) * static_cast<double>(i_at.rise));
-  std::vector<PieceId> pieces{i_at.piece};
-  if (i_at.choice != 0 && i_at.choice <= i_plan.choices.size()) pieces = i_plan.choices[i_at.choice - 1].forms;
-  for (const PieceId piece : pieces) {
-    Extent& extent = io_extents[Key{piece, i_at.xd, i_at.zd}];
+  const auto widen = [&](PieceId i_piece) {
+    Extent& extent = io_extents[Key{i_piece, i_at.xd, i_at.zd}];
     Widen(extent.x, x + std::min({0.0, runX, blockX, runX + blockX}), x + std::max({0.0, runX, blockX, runX + blockX}));
     Widen(extent.z, z + std::min({0.0, runZ, blockZ, runZ + blockZ}), z + std::max({0.0, runZ, blockZ, runZ + blockZ}));
     Widen(extent.level, level + std::min(0.0, blockLevel), level + std::max(0.0, blockLevel));
-  }
+  };
+  if (i_at.choice == 0 || i_at.choice > i_plan.choices.size()) return widen(i_at.piece);
+  for (const PieceId piece : i_plan.choices[i_at.choice - 1].forms) widen(piece);
 }
 
 // The largest magnitude of the coordinates of one corner of a piece placed at the extremes of
@@ -72,25 +72,93 @@ double LargestPlaced(const VectorF& i_p, int i_xd, int i_zd, const Extent& i_ext
   return largest;
 }
 
+// A bound of the magnitude of every coordinate the plan places, the sum of the magnitudes of the
+// terms of LargestPlaced: far above the exact bound, but found in one pass without the extents.
+// Infinite when a value is not finite or the bound overflows (std::max alone would drop a NaN).
+double RoughLargest(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, PieceBoxes& io_boxes) {
+  for (const float value : {i_frame.xpos, i_frame.ypos, i_frame.zpos, i_frame.xdir, i_frame.zdir,
+                            i_frame.xscale, i_frame.yscale, i_frame.zscale, i_frame.xpivot, i_frame.zpivot}) {
+    if (!std::isfinite(value)) return INFINITY;
+  }
+  const auto note = [](double& io_largest, double i_value) {
+    io_largest = std::isfinite(i_value) ? std::max(io_largest, i_value) : INFINITY;
+  };
+  double piece = 0, x = 0, z = 0, level = 0;
+  const auto widen = [&](PieceId i_piece) { note(piece, io_boxes.of(i_kit, i_piece).magnitude); };
+  for (const Block& block : i_plan.blocks) {
+    const double r = static_cast<double>(block.repeats - 1);
+    for (const Run& run : block.runs) {
+      const double k = static_cast<double>(run.repeats - 1);
+      for (const Placement& at : run.period) {
+        const double rise = static_cast<double>(at.rise);
+        note(x, std::fabs(static_cast<double>(at.x)) + std::fabs(k * static_cast<double>(run.dx)) +
+                    std::fabs(r * static_cast<double>(run.bx)));
+        note(z, std::fabs(static_cast<double>(at.z)) + std::fabs(k * static_cast<double>(run.dz)) +
+                    std::fabs(r * static_cast<double>(run.bz)));
+        note(level, static_cast<double>(static_cast<std::uint64_t>(at.level)) +
+                        std::fabs(static_cast<double>(at.step) * rise) +
+                        std::fabs(r * static_cast<double>(run.blevel)) +
+                        std::fabs(r * static_cast<double>(run.bstep) * rise));
+        if (at.choice == 0 || at.choice > i_plan.choices.size()) {
+          widen(at.piece);
+        } else {
+          for (const PieceId form : i_plan.choices[at.choice - 1].forms) widen(form);
+        }
+      }
+    }
+  }
+  const double vx = (2 * piece + x + std::fabs(i_frame.xpivot)) * std::fabs(i_frame.xscale);
+  const double vy = (piece + level) * std::fabs(i_frame.yscale);
+  const double vz = (2 * piece + z + std::fabs(i_frame.zpivot)) * std::fabs(i_frame.zscale);
+  const double xdir = std::fabs(i_frame.xdir), zdir = std::fabs(i_frame.zdir);
+  double largest = 0;
+  for (const double value : {zdir * vx + xdir * vz + std::fabs(i_frame.xpos), vy + std::fabs(i_frame.ypos),
+                             xdir * vx + zdir * vz + std::fabs(i_frame.zpos)}) {
+    note(largest, value);
+  }
+  return largest;
+}
+
 }  // namespace
 
-bool PlacedFinite(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, PieceId& o_piece) {
+const PieceBox& PieceBoxes::of(const Kit& i_kit, PieceId i_piece) {
+  if (boxes.size() <= i_piece) boxes.resize(i_piece + std::size_t{1});
+  PieceBox& box = boxes[i_piece];
+  if (box.known) return box;
+  box.known = true;
+  const Piece& piece = i_kit.piece(i_piece);
+  box.empty = piece.positions.empty();
+  if (box.empty) return box;
+  box.low = box.high = piece.positions.front();
+  for (const VectorF& p : piece.positions) {
+    box.low = VectorF(std::min(box.low.x, p.x), std::min(box.low.y, p.y), std::min(box.low.z, p.z));
+    box.high = VectorF(std::max(box.high.x, p.x), std::max(box.high.y, p.y), std::max(box.high.z, p.z));
+  }
+  for (const float value : {box.low.x, box.low.y, box.low.z, box.high.x, box.high.y, box.high.z}) {
+    box.magnitude =
+        std::isfinite(value) ? std::max(box.magnitude, std::fabs(static_cast<double>(value))) : INFINITY;
+  }
+  return box;
+}
+
+bool PlacedFinite(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, PieceId& o_piece,
+                  PieceBoxes& io_boxes) {
+  // Below the float limit by a margin for the float rounding of each step.
+  const double limit = static_cast<double>(FLT_MAX) * (1 - 1e-6);
+  // Nearly every building lies far inside the range: half the limit leaves room for any rounding
+  // of the exact bound, so that the answer is the exact bound's. A NaN goes on to it too.
+  if (RoughLargest(i_plan, i_kit, i_frame, io_boxes) < limit / 2) return true;
   std::map<Key, Extent> extents;
   for (const Block& block : i_plan.blocks) {
     for (const Run& run : block.runs) {
       for (const Placement& at : run.period) AddPlacement(at, run, block, i_plan, extents);
     }
   }
-  // Below the float limit by a margin for the float rounding of each step.
-  const double limit = static_cast<double>(FLT_MAX) * (1 - 1e-6);
   for (const auto& [key, extent] : extents) {
-    const Piece& piece = i_kit.piece(std::get<0>(key));
-    if (piece.positions.empty()) continue;
-    VectorF low = piece.positions.front(), high = low;
-    for (const VectorF& p : piece.positions) {
-      low = VectorF(std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z));
-      high = VectorF(std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z));
-    }
+    const PieceBox& box = io_boxes.of(i_kit, std::get<0>(key));
+    if (box.empty) continue;
+    const VectorF& low = box.low;
+    const VectorF& high = box.high;
     for (int corner = 0; corner < 8; ++corner) {
       const VectorF p((corner & 1) ? high.x : low.x, (corner & 2) ? high.y : low.y, (corner & 4) ? high.z : low.z);
       if (LargestPlaced(p, std::get<1>(key), std::get<2>(key), extent, i_frame) > limit) {

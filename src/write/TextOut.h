@@ -57,6 +57,9 @@ class BackgroundWrites {
     m_changed.notify_all();
   }
 
+  // Whether the thread has started: the stream is then its alone until wait() returns.
+  bool started() const { return m_thread.joinable(); }
+
   // Returns once every buffer handed over is written. A failed write shows as the stream's
   // state, with errno as the write left it, and an exception of the write is thrown here.
   void wait() {
@@ -104,6 +107,17 @@ class BackgroundWrites {
   std::exception_ptr m_failure;  // thrown by a write since the last wait()
 };
 
+// Takes a writer's text a buffer at a time in place of its stream, to pass on or keep.
+class TextSink {
+ public:
+  // Takes the first i_bytes of io_buffer (more than none); io_buffer comes back empty, to be
+  // filled next: the same buffer, or another of the same size or larger.
+  virtual void take(std::vector<char>& io_buffer, std::size_t i_bytes) = 0;
+
+ protected:
+  ~TextSink() = default;
+};
+
 // Collects output text in one large buffer and hands it to the stream in big blocks. The buffer
 // starts small and doubles each time it fills, up to kOutputBufferBytes, so that a small building
 // does not pay for clearing a large buffer it never fills; full-size buffers are written on a second
@@ -131,6 +145,17 @@ class TextOut {
 
   // Appends text of any length; a text longer than the buffer goes to the stream as it is.
   void write(const char* i_text, std::size_t i_length) {
+    if (i_length > m_buffer.size() && m_sink) {
+      // A sink takes buffers, never longer texts: the text goes in buffers' worth.
+      for (std::size_t done = 0; done < i_length;) {
+        const std::size_t part = std::min(i_length - done, m_buffer.size());
+        char* pos = room(part);
+        std::memcpy(pos, i_text + done, part);
+        commit(pos + part);
+        done += part;
+      }
+      return;
+    }
     if (i_length > m_buffer.size() && !m_collect) {
       flush();
       m_stream.write(i_text, static_cast<std::streamsize>(i_length));
@@ -140,6 +165,18 @@ class TextOut {
     char* pos = room(i_length);
     std::memcpy(pos, i_text, i_length);
     commit(pos + i_length);
+  }
+
+  // Writes the first i_bytes of io_buffer after everything before, as write() does; when full
+  // buffers are written on the second thread, io_buffer goes there as it is, without a copy, and
+  // comes back as an empty buffer of the same size, to be filled next.
+  void pass(std::vector<char>& io_buffer, std::size_t i_bytes) {
+    if (!m_handOver || m_collect || m_sink) return write(io_buffer.data(), i_bytes);
+    if (m_used > 0) m_background.hand(m_buffer, m_used);
+    m_sent += m_used;
+    m_used = 0;
+    m_background.hand(io_buffer, i_bytes);
+    m_sent += i_bytes;
   }
 
   // Bytes written through this buffer so far, whether they reached the stream yet or not.
@@ -156,6 +193,13 @@ class TextOut {
   void collect() {
     flush();
     m_collect = true;
+  }
+
+  // From now on hands every full buffer, and what is left at a flush, to io_sink instead of the
+  // stream, on the calling thread. For text that goes out in an order of its own.
+  void sendTo(TextSink& io_sink) {
+    flush();
+    m_sink = &io_sink;
   }
 
   // Of collected text: swaps it into io_text, whose first o_bytes bytes it is, and fills the
@@ -178,8 +222,9 @@ class TextOut {
       return m_buffer.data() + m_used;
     }
     send();
-    // Emptied, the old text need not move: a fresh buffer of twice the size.
-    if (m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
+    // Emptied, the old text need not move: a fresh buffer of twice the size. A sink chooses the
+    // size of the buffers it gives back.
+    if (!m_sink && m_buffer.size() < kOutputBufferBytes) m_buffer = std::vector<char>(m_buffer.size() * 2);
     return m_buffer.data() + m_used;
   }
 
@@ -193,7 +238,9 @@ class TextOut {
   // Starts the writing of the collected text and empties the buffer; keeps it when collecting.
   void send() {
     if (m_collect) return;
-    if (m_used > 0 && m_handOver && m_buffer.size() == kOutputBufferBytes) {
+    if (m_sink && m_used > 0) {
+      m_sink->take(m_buffer, m_used);
+    } else if (m_used > 0 && m_handOver && (m_buffer.size() == kOutputBufferBytes || m_background.started())) {
       m_background.hand(m_buffer, m_used);
     } else if (m_used > 0) {
       m_stream.write(m_buffer.data(), static_cast<std::streamsize>(m_used));
@@ -207,8 +254,9 @@ class TextOut {
   std::size_t m_used = 0;
   std::uint64_t m_sent = 0;  // bytes handed to the stream or to m_background
   BackgroundWrites m_background;
-  bool m_handOver;  // full buffers go to m_background instead of straight to the stream
-  bool m_collect = false;  // the text is kept for takeText, never written to the stream
+  bool m_handOver;             // full buffers go to m_background instead of straight to the stream
+  bool m_collect = false;      // the text is kept for takeText, never written to the stream
+  TextSink* m_sink = nullptr;  // takes the text in place of the stream
 };
 
 }  // namespace Ostrel::Buildings::detail

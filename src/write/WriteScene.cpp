@@ -8,6 +8,7 @@
 
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/Numbers.h>
+#include <ostrel/write/CardSheets.h>
 
 #include "scene/PlacedBounds.h"
 #include "write/Writer.h"
@@ -25,6 +26,7 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
   // is of what is written.
   const NextBuilding next = FramedPass(i_scene, i_options.framing());
   SceneBuilding building;
+  detail::PieceBoxes boxes;
   while (next(building)) {
     // Counting stops once a building alone passes what an output can index.
     const Totals counts = CountPlan(building.plan, kit, kMaxIndex);
@@ -33,7 +35,7 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
       survey.failedBuilding = survey.buildings;
       return survey;
     }
-    if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece)) {
+    if (!detail::PlacedFinite(building.plan, kit, building.frame, survey.failedPiece, boxes)) {
       survey.error = SceneError::NotFinite;
       survey.failedBuilding = survey.buildings;
       return survey;
@@ -44,12 +46,16 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
     AddPieces(building.plan, survey.pieces);
     ++survey.buildings;
   }
-  // The cards of the far levels show the card sheets: their materials are used too.
-  const bool levels = std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
-  if (levels && i_options.engine.lods >= kMaxLods && survey.buildings > 0) {
-    for (const PieceId id : kit.cardPieces) survey.pieces.push_back(id);
+  // The cards of the far levels show the card sheets: the writers write from a copy of the kit
+  // with their materials, which are used too.
+  const bool levels =
+      std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
+  if (levels && i_options.engine.lods >= kMaxLods && survey.buildings > 0 && !i_options.cards.empty()) {
+    std::vector<PieceId> cardPieces;
+    survey.written = std::make_shared<const Kit>(KitWithCards(kit, i_options.cards, cardPieces));
+    survey.pieces.insert(survey.pieces.end(), cardPieces.begin(), cardPieces.end());
   }
-  survey.names = NameMaterials(PiecesPlan(survey.pieces), kit);
+  survey.names = NameMaterials(PiecesPlan(survey.pieces), survey.written ? *survey.written : kit);
   survey.error = i_format.writer()->check(survey, i_options);
   return survey;
 }
@@ -61,7 +67,7 @@ SceneReport WriteScene(const Scene& i_scene, const SceneSurvey& i_survey, const 
   report.failedBuilding = i_survey.failedBuilding;
   report.failedPiece = i_survey.failedPiece;
   if (report.error != SceneError::None) return report;
-  const Kit& kit = *i_scene.kit;
+  const Kit& kit = i_survey.written ? *i_survey.written : *i_scene.kit;
   report.buildings = i_survey.buildings;
   report.totals = i_survey.totals;
   report.usesMaterials = i_survey.names.used;

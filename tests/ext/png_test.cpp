@@ -105,3 +105,31 @@ TEST(PngCodec, BrokenOrOtherFilesAreNotDecoded) {
 }
 
 }  // namespace
+
+namespace {
+
+// A text chunk goes in after the header with a valid CRC: the file still decodes to the same
+// pixels, the text reads back by its keyword only, and anything but a PNG gives no text.
+TEST(PngText, AChunkAfterTheHeaderReadsBackAndLeavesThePixels) {
+  const Png::Pixels in = Image(2, 1, 3, {1, 2, 3, 4, 5, 6});
+  const std::string plain = Png::Encode(in);
+  const std::string keyed = Png::WithText(plain, "towerkit cards", "0123abcd");
+  EXPECT_EQ(Png::TextOf(keyed, "towerkit cards"), "0123abcd");
+  EXPECT_EQ(Png::TextOf(keyed, "towerkit"), "");
+  EXPECT_EQ(Png::TextOf(plain, "towerkit cards"), "");
+  EXPECT_EQ(Png::TextOf("not a png", "towerkit cards"), "");
+  const std::string body = "tEXttowerkit cards" + std::string(1, '\0') + "0123abcd";
+  const std::size_t at = keyed.find("tEXt");
+  ASSERT_EQ(at, 37u);
+  const std::string crc = keyed.substr(at + body.size(), 4);
+  const std::uint32_t stored = static_cast<std::uint32_t>(static_cast<std::uint8_t>(crc[0])) << 24 |
+                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(crc[1])) << 16 |
+                               static_cast<std::uint32_t>(static_cast<std::uint8_t>(crc[2])) << 8 |
+                               static_cast<std::uint8_t>(crc[3]);
+  EXPECT_EQ(stored, Crc32(body));
+  Png::Pixels out;
+  ASSERT_EQ(Png::Decode(keyed, out), Png::DecodeResult::Ok);
+  EXPECT_EQ(out.bytes, in.bytes);
+}
+
+}  // namespace

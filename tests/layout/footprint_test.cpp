@@ -191,6 +191,12 @@ const Stepped kStepped[] = {
     {"U stepped back on its east and west", "0,0 9,0 9,4 4,4 4,8 9,8 9,12 0,12", {"2:EW:1"}},
     {"O stepped back on its north and east", "0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {"2:NE:1"}},
     {"O on its south, then its west", "0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {"1:S:1", "3:W:1"}},
+    // By more than a cell: a stretch of wall over the terrace before the one that runs on.
+    {"L stepped back on its north by 2", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:N:2"}},
+    {"L stepped back on its east by 3", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:E:3"}},
+    {"L stepped back on its east by 3 under a hip roof", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:E:3"}, RoofShape::Hip},
+    {"U stepped back on its east and west by 2", "0,0 10,0 10,6 5,6 5,10 10,10 10,16 0,16", {"2:EW:2"}},
+    {"O stepped back on its north and east by 2", "0,0 14,0 14,14 0,14; 5,5 9,5 9,9 5,9", {"1:NE:2"}},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -300,7 +306,7 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0, runOn = 0;
+  int built = 0, refused = 0, runOn = 0, runOnLater = 0;
   while (built < 24) {
     Footprint f;
     for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
@@ -325,6 +331,8 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
     ForEachPlacement(plan, kit, [&](const Placement& i_placement) {
       for (const PieceKind kind : {PieceKind::InnerAngleTerraceLeft, PieceKind::InnerAngleTerraceRight})
         if (i_placement.piece == kit.style(style)->piece(kind)) ++runOn;
+      for (const PieceKind kind : {PieceKind::TerraceEndLeft, PieceKind::TerraceEndRight})
+        if (i_placement.piece == kit.style(style)->piece(kind)) ++runOnLater;
     });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
@@ -335,10 +343,11 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << style << ", N" << setback.north << " E" << setback.east << " S" << setback.south << " W" << setback.west
         << ":" << cells_;
   }
-  // The checks refuse some, and some step back only some sides where a facade turns: the test
-  // sees all kinds.
+  // The checks refuse some, and some step back only some sides where a facade turns, by 1 cell
+  // or more: the test sees all kinds.
   EXPECT_GT(refused, 0);
   EXPECT_GT(runOn, 0);
+  EXPECT_GT(runOnLater, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even

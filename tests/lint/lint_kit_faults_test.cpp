@@ -104,7 +104,8 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "slopevalleyleft, slopevalleyright, valleyeave, saddleeave, eavevalleyleft, "
                       "eavevalleyright, eavevalleyboth, eavestepleft, eavestepright, eavestepvalleyleft, "
                       "eavestepvalleyright, cornervalleyleft, cornervalleyright, cornervalleyboth, "
-                      "innerangleterrace, innerangleterraceleft, innerangleterraceright") +
+                      "innerangleterrace, innerangleterraceleft, innerangleterraceright, terraceendleft, "
+                      "terraceendright") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -108,13 +108,14 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
       {{"--footprint", "@dumbbell.txt", "--setback", "1"},
        "Value '1' of option '--setback' splits the footprint: the block above would fall into parts apart from "
        "each other"},
-      // Only the north facades step in, by 2 cells: the east facade of the L's wing stands over the
-      // terrace for 2 cells beside the inner corner and on the storey below further on (by 1 cell,
-      // the inner corner's piece builds that turn).
-      {{"--footprint", "0,0 10,0 10,5 5,5 5,12 0,12", "--setback", "1:N:2"},
-       "Value '1:N:2' of option '--setback' steps back only some sides of a facade that turns: one facade of the "
-       "block above would stand partly over the terrace and partly on the facade below, further than one cell "
-       "from an inner corner of the block above; step back the sides round that turn too"},
+      // Only the north facades step in: the east facade of the L's short wing stands over the
+      // terrace beside the inner corner and on the storey below for one cell only before it turns
+      // (on a longer wing the kit builds that turn, by any number of cells).
+      {{"--footprint", "0,0 7,0 7,5 5,5 5,12 0,12", "--setback", "1:N"},
+       "Value '1:N' of option '--setback' steps back only some sides of a facade that turns: one facade of the "
+       "block above would stand partly over the terrace and partly on the facade below where the kit cannot join "
+       "them (its flush part turns within a cell, or it stands over the terrace for one cell only); step back the "
+       "sides round that turn too"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-s", "A", "-h", "2"};

@@ -170,6 +170,36 @@ TEST(GltfOutput, InstancesFollowEveryFrameLikeTheFlatForm) {
   }
 }
 
+TEST(GltfOutput, FlatDataMadeInBlocksOnThreadsIsTheSameBytes) {
+  // Two buildings, one turned, of several materials: blocks of one placement, of a few and of
+  // whole views, on two and three threads, give the bytes of one thread; indices continue across
+  // the blocks of a view.
+  const Kit kit = LoadKit(kShipped, {"B"});
+  const Plan plan = MakePlan(MakeRequest("B", "EL", {"NC", "WA"}, {"SO"}, 3, 3, 4), kit);
+  const Plan other = MakePlan(MakeRequest("B", "NC", {}, {"EA"}, 1, 2, 2), kit);
+  Frame turned;
+  turned.xdir = 0.6f;
+  turned.zdir = -0.8f;
+  Frame beside;
+  beside.xpos = 20;
+  const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(kit);
+  const auto write = [&](unsigned i_jobs, std::uint64_t i_blockVertices) {
+    std::ostringstream out;
+    GltfOptions options{GltfForm::Flat, "test"};
+    options.jobs = i_jobs;
+    EXPECT_EQ(WriteGlb(out, kit, pieces, {}, {{&plan, turned, "turned"}, {&other, beside, "plain"}}, options,
+                       nullptr, "", i_blockVertices),
+              GlbResult::Written);
+    return out.str();
+  };
+  const std::string one = write(1, detail::kGlbBlockVertices);
+  for (const unsigned jobs : {2u, 3u}) {
+    for (const std::uint64_t vertices : {std::uint64_t{1}, std::uint64_t{50}, detail::kGlbBlockVertices}) {
+      EXPECT_TRUE(write(jobs, vertices) == one) << jobs << " jobs, blocks of " << vertices;
+    }
+  }
+}
+
 TEST(GltfOutput, KitMaterialsBecomeGltfMaterials) {
   Building building = BuildingTest::Make(BuildingTest::Request{"A", "NC", {"SA"}, {}, 2, 2, 3}, kShipped);
   const tinygltf::Model model = LoadOk(BuildGlb(building, GltfForm::Flat), "A");

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <ios>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include "write/TextOut.h"
 
@@ -101,6 +103,37 @@ TEST(TextOut, AnExceptionOfABackgroundWriteIsThrownByFlush) {
   }
   EXPECT_THROW(out.flush(), std::ios_base::failure);
   stream.exceptions(std::ios::goodbit);  // the failure is reported; dropping the buffer is quiet
+}
+
+// Keeps every buffer it is handed and gives a fresh one of a size of its own, as a sink that
+// holds text for later does: a text longer than the buffer comes in buffers' worth, in order.
+struct KeepingSink : Ostrel::Buildings::detail::TextSink {
+  std::string text;
+  std::size_t largest = 0;  // of the texts handed over
+  void take(std::vector<char>& io_buffer, std::size_t i_bytes) override {
+    text.append(io_buffer.data(), i_bytes);
+    largest = std::max(largest, i_bytes);
+    io_buffer = std::vector<char>(1000);
+  }
+};
+
+TEST(TextOut, ASinkGetsEveryByteInOrderInBuffersOfItsOwnSize) {
+  std::ostringstream stream;
+  KeepingSink sink;
+  std::string expected;
+  {
+    TextOut out(stream);
+    out.sendTo(sink);
+    for (std::size_t i = 0; i < 3000; ++i) {
+      const std::string line = i == 1500 ? std::string(2500, 'L') : Line(i);
+      out.write(line.data(), line.size());
+      expected += line;
+    }
+    out.flush();
+    EXPECT_EQ(sink.text, expected);
+  }
+  EXPECT_EQ(stream.str(), "");
+  EXPECT_LE(sink.largest, std::size_t{16} << 10);  // the first buffer's size at most
 }
 
 }  // namespace

@@ -212,19 +212,25 @@ inline PieceSpec TerraceInnerAngle(const TerraceDesign& i_design) {
   return piece;
 }
 
-// An inner corner over the terrace whose +x wall runs on, past its end cell, flush with the
-// facade below: the lower block's facade turns inward under the end of that wall, so the
-// terrace's cell between the two walls (on +x and +z of the corner) ends in a parapet along the
-// lower facade's line, and the wall runs on over the lower block's walls. The piece builds, as
-// well as the storeys' inner corner over the terrace (TerraceInnerAngle): the +x wall's next cell
-// (x 450..750), a closed wall with the storeys' trims that a facade cell of the storeys continues
-// at x = 750; the terrace's cell (its slab, and the parapet of the roof row's cells, which the
-// next roof cell continues at z = 450); and where they meet, the parapet's trims running into the
-// wall's as an inner corner's do. Its faces are cut into its cells as the lower block's inner
-// corner's under it (the parapet's trims into the next cell's part out to the outermost trim)
-// and the storeys' pieces above it, so that all of them meet corner for corner. With i_right, the
-// same with x and z swapped: the +z wall runs on.
-inline SlopedPiece TerraceInnerAngleEnd(const TerraceDesign& i_design, bool i_right) {
+// A wall over the terrace whose +x end runs on, past its cell, flush with the facade below: the
+// lower block's facade turns inward under the end of that wall, so the terrace's cell in front of
+// it ends in a parapet along the lower facade's line, and the wall runs on over the lower block's
+// walls. Made in an inner corner's frame (Styles.h): the wall's cell is the corner's +x cell (x
+// 150..450), facing the terrace's cell on +z. With i_corner, the inner corner over the terrace
+// (TerraceInnerAngle) whose +x wall this is; without, the wall's cell alone, which the terrace
+// wall of the cell before it (at x = 150) continues, and in front of it the terrace's slab,
+// which the terrace's roof cell before it continues; the piece is then moved a cell back along x,
+// so that it stands in the wall's own cell.
+//
+// The piece builds, as well as its wall over the terrace: the wall's next cell (x 450..750), a
+// closed wall with the storeys' trims that a facade cell of the storeys continues at x = 750; the
+// terrace's cell (its slab, and the parapet of the roof row's cells, which the next roof cell
+// continues at z = 450); and where they meet, the parapet's trims running into the wall's as an
+// inner corner's do. Its faces are cut into its cells as the lower block's inner corner's under
+// it (the parapet's trims into the next cell's part out to the outermost trim) and the storeys'
+// pieces above it, so that all of them meet corner for corner. With i_right, the same with x and
+// z swapped: the +z wall runs on.
+inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, bool i_corner) {
   using namespace detail;
   const std::string& s = i_design.style;
   const Run& band = i_design.band;
@@ -238,15 +244,22 @@ inline SlopedPiece TerraceInnerAngleEnd(const TerraceDesign& i_design, bool i_ri
                    WholeSide(1, 1, kStorey),
                    {1, -1, {kParapet, kEnd, 0, 0, kWallInner, kWallOuter}},
                    {1, -1, {kParapet, kBeyond, 0, 0, kWallOuter, kBeyond}}}};
-  // The +z wall over the terrace, as the storeys' inner corner's.
-  Add(piece, s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, kWallInner, kBeyond});
-  Add(piece, s + "_roof", {kWallInner, kWallOuter, 0, kSlab, kWallInner, kBeyond});
-  Add(piece, band.material, {band.x0, band.x1, band.y0, band.y1, band.x0, kBeyond});
+  // The wall starts at the corner, or at its cell's side, where the wall and the slab before it
+  // continue it.
+  const int from = i_corner ? kWallInner : kHalf;
+  if (i_corner) {
+    // The +z wall over the terrace, as the storeys' inner corner's.
+    Add(piece, s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, kWallInner, kBeyond});
+    Add(piece, s + "_roof", {kWallInner, kWallOuter, 0, kSlab, kWallInner, kBeyond});
+    Add(piece, band.material, {band.x0, band.x1, band.y0, band.y1, band.x0, kBeyond});
+  } else {
+    piece.open.push_back(WholeSide(0, -1, kHalf));
+  }
   // The +x wall: over the terrace up to the parapet, then on the lower block's walls.
-  Add(piece, s + "_wall", {kWallInner, kEnd, kSlab, kStorey, kWallInner, kWallOuter});
-  Add(piece, s + "_roof", {kWallInner, kParapet, 0, kSlab, kWallInner, kWallOuter});
+  Add(piece, s + "_wall", {from, kEnd, kSlab, kStorey, kWallInner, kWallOuter});
+  Add(piece, s + "_roof", {from, kParapet, 0, kSlab, kWallInner, kWallOuter});
   Add(piece, s + "_wall", {kParapet, kEnd, 0, kSlab, kWallInner, kWallOuter});
-  Add(piece, band.material, {band.x0, kParapet - 10, band.y0, band.y1, band.x0, band.x1});
+  Add(piece, band.material, {i_corner ? band.x0 : kHalf, kParapet - 10, band.y0, band.y1, band.x0, band.x1});
   for (const Run& run : i_design.storey) Add(piece, run.material, {kBeyond, kEnd, run.y0, run.y1, run.x0, run.x1});
   // The terrace's cell: its slab, then the parapet along x = 450 (the roof row's runs, a cell out
   // along x).
@@ -278,11 +291,25 @@ inline SlopedPiece TerraceInnerAngleEnd(const TerraceDesign& i_design, bool i_ri
              {kHalf, kAll, kHalf, kBeyond},
              {-kAll, kHalf, kHalf, kBeyond},
              {-kAll, kAll, kBeyond, kAll}};
+    // Without the inner corner, a facade cell of the storeys stands above the wall's cell, which
+    // holds its outer face whole above the band, as the left piece's does.
+    if (!i_corner) parts.insert(parts.begin(), Part{kHalf, out, kHalf, kBeyond, band.y0, kAll});
+  }
+  if (!i_corner) {
+    // A cell back along the wall, x or z as it runs: the piece then stands in the wall's cell.
+    const auto back = [&](int& io_lo, int& io_hi) {
+      io_lo -= 2 * kHalf;
+      io_hi -= 2 * kHalf;
+    };
+    for (Step& step : piece.steps) i_right ? back(step.box.z0, step.box.z1) : back(step.box.x0, step.box.x1);
+    for (Open& side : piece.open) i_right ? back(side.area.z0, side.area.z1) : back(side.area.x0, side.area.x1);
+    for (Part& part : parts) i_right ? back(part.z0, part.z1) : back(part.x0, part.x1);
   }
   std::vector<SlopedFace> faces;
   for (const Face& face : MakeSurface(piece.steps, piece.open, parts)) faces.push_back({face.material, face.corners});
-  const Ostrel::Buildings::PieceKind kind = i_right ? Ostrel::Buildings::PieceKind::InnerAngleTerraceRight
-                                                     : Ostrel::Buildings::PieceKind::InnerAngleTerraceLeft;
+  using Ostrel::Buildings::PieceKind;
+  const PieceKind kind = i_corner ? (i_right ? PieceKind::InnerAngleTerraceRight : PieceKind::InnerAngleTerraceLeft)
+                                  : (i_right ? PieceKind::TerraceEndRight : PieceKind::TerraceEndLeft);
   return {Ostrel::Buildings::PieceName(s, kind), faces};
 }
 
@@ -297,8 +324,8 @@ struct TerraceKit {
 inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
   return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
            TerraceInnerAngle(i_design)},
-          {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceInnerAngleEnd(i_design, false),
-           TerraceInnerAngleEnd(i_design, true)}};
+          {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceRunOn(i_design, false, true),
+           TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false)}};
 }
 
 // Style A: a glazed double door onto the terrace over an upstand, a band of the slab edges' grey.

@@ -241,9 +241,8 @@ int main(int argc, char** argv) {
     // them, so that the tool finds them equal and names these files.
     const Ostrel::Buildings::Kit kit = Ostrel::Buildings::LoadKit(folder.string(), {"A", "B", "S"});
     for (const Ostrel::Buildings::CardSheet& sheet : Ostrel::Buildings::MakeCardSheets(kit)) {
-      for (const auto& [name, bytes] : {std::pair{Ostrel::Buildings::CardSheetName(sheet.style), &sheet.colour},
-                                        std::pair{Ostrel::Buildings::CardNormalName(sheet.style), &sheet.normal}}) {
-        if (!WriteText(folder / name, *bytes)) return 1;
+      for (const Ostrel::Buildings::CardFile& file : Ostrel::Buildings::CardFilesOf(sheet)) {
+        if (!WriteText(folder / file.name, *file.bytes)) return 1;
         ++files;
       }
     }

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include <ostrel/ext/Png.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Messages.h>
 #include <ostrel/utils/TextFile.h>
@@ -43,33 +44,72 @@ bool Keep(const std::string& i_path, const std::string& i_bytes, std::string& o_
   return CommitOutput(file, o_error);
 }
 
+// The key of the card file at the path (CardSheets.h); empty when it has none or is no file.
+std::string KeyOf(const std::string& i_path) {
+  std::string bytes;
+  if (Ostrel::FileSystem::ReadFile(i_path, std::uint64_t{1} << 26, bytes).status != Ostrel::FileSystem::ReadStatus::Ok)
+    return std::string();
+  return Png::TextOf(bytes, Ostrel::Buildings::kCardKeyword);
+}
+
+// Whether i_folder holds a style's card files drawn from what i_key says: its sheet and normal
+// map, and with o_facade whether its facade picture and normal map too.
+bool Current(const std::string& i_folder, const std::string& i_style, const std::string& i_key, bool& o_facade) {
+  using namespace Ostrel::Buildings;
+  if (i_key.empty() || KeyOf(SheetPath(i_folder, CardSheetName(i_style))) != i_key ||
+      KeyOf(SheetPath(i_folder, CardNormalName(i_style))) != i_key)
+    return false;
+  const bool facade = KeyOf(SheetPath(i_folder, FacadeSheetName(i_style))) == i_key;
+  if (facade != (KeyOf(SheetPath(i_folder, FacadeNormalName(i_style))) == i_key)) return false;
+  o_facade = facade;
+  return true;
+}
+
 }  // namespace
 
-void PrepareCardSheets(const RunSettings& i_settings, const Ostrel::Buildings::OutputFormat& i_format,
-                       Ostrel::Buildings::Kit& io_kit) {
+std::vector<Ostrel::Buildings::CardSet> PrepareCardSheets(const RunSettings& i_settings,
+                                                          const Ostrel::Buildings::OutputFormat& i_format,
+                                                          const Ostrel::Buildings::Kit& i_kit) {
   using namespace Ostrel::Buildings;
+  std::vector<CardSet> sets;
   const bool levels = std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
-  if (i_settings.engine.lods < kMaxLods || !levels || !io_kit.measured()) return;
+  if (i_settings.engine.lods < kMaxLods || !levels || !i_kit.measured()) return sets;
   const std::string parent = std::filesystem::path(i_settings.outputfilename).parent_path().string();
   const std::string beside = parent.empty() ? "." : parent;
-  for (const CardSheet& sheet : MakeCardSheets(io_kit)) {
-    const KitStyle* style = io_kit.style(sheet.style);
-    const std::string own = style && !style->folder.empty() ? style->folder : io_kit.folder;
-    if (Holds(SheetPath(own, CardSheetName(sheet.style)), sheet.colour) &&
-        Holds(SheetPath(own, CardNormalName(sheet.style)), sheet.normal)) {
-      AddCardMaterial(io_kit, sheet.style, own);
+  // Drawn only when a style's files are found nowhere current: drawing takes far longer than
+  // reading the keys.
+  std::vector<CardSheet> drawn;
+  bool drew = false;
+  for (const std::string& name : CardStyles(i_kit)) {
+    const KitStyle* style = i_kit.style(name);
+    const std::string own = style && !style->folder.empty() ? style->folder : i_kit.folder;
+    const std::string key = CardKey(i_kit, name);
+    CardSet found{name, own, false};
+    if (Current(own, name, key, found.facade)) {
+      sets.push_back(found);
       continue;
     }
+    found.folder = beside;
+    if (Current(beside, name, key, found.facade)) {
+      sets.push_back(found);
+      continue;
+    }
+    if (!drew) drawn = MakeCardSheets(i_kit);
+    drew = true;
+    const auto sheet = std::find_if(drawn.begin(), drawn.end(), [&](const CardSheet& i_sheet) { return i_sheet.style == name; });
+    if (sheet == drawn.end()) continue;
+    const std::vector<CardFile> files = CardFilesOf(*sheet);
     std::string error;
-    if (!Keep(SheetPath(beside, CardSheetName(sheet.style)), sheet.colour, error) ||
-        !Keep(SheetPath(beside, CardNormalName(sheet.style)), sheet.normal, error)) {
-      Ostrel::Message::PrintWarning(error + ": the cards of style '" +
-                                    Ostrel::TextFile::Excerpt(sheet.style, sheet.style.size()) +
+    if (!std::all_of(files.begin(), files.end(), [&](const CardFile& i_file) {
+          return Keep(SheetPath(beside, i_file.name), *i_file.bytes, error);
+        })) {
+      Ostrel::Message::PrintWarning(error + ": the cards of style '" + Ostrel::TextFile::Excerpt(name, name.size()) +
                                     "' keep flat tones");
       continue;
     }
-    AddCardMaterial(io_kit, sheet.style, beside);
+    sets.push_back({name, beside, !sheet->facade.empty()});
   }
+  return sets;
 }
 
 }  // namespace Towerkit

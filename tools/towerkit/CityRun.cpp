@@ -271,13 +271,14 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   }
 
   const std::vector<std::string> styles(used.begin(), used.end());
-  Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), styles);
-  PrepareCardSheets(i_settings, format, kit);
+  const Kit kit = LoadKit(RunFolders(i_settings, i_unitsPath), styles);
+  const std::vector<CardSet> cards = PrepareCardSheets(i_settings, format, kit);
   std::size_t line = 0;
   std::string style;
   const Scene scene = CityScene(text, i_styles, i_settings, kit, first, end, error, line, style);
   SceneOptions options = CitySceneOptions(i_settings, jobs);
   if (format.metres) options.kitUnits = true;
+  options.cards = cards;
   return WriteCity({i_settings, i_unitsPath, text.path, format, tiles, sheets}, kit, scene, options, end - first, error, line,
                    style);
 }

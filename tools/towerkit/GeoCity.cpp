@@ -478,8 +478,9 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
   }
   const Ostrel::Geo::Projection projection = ProjectionOf(map, collection);
   if (used.empty() && !map.defaultStyle.empty()) used.insert(map.defaultStyle);
-  Kit kit = LoadKit(RunFolders(settings, i_output.unitsPath), std::vector<std::string>(used.begin(), used.end()));
-  PrepareCardSheets(settings, i_output.format, kit);
+  const Kit kit =
+      LoadKit(RunFolders(settings, i_output.unitsPath), std::vector<std::string>(used.begin(), used.end()));
+  const std::vector<CardSet> cards = PrepareCardSheets(settings, i_output.format, kit);
   Ostrel::Geo::CellOptions cells;
   cells.kitRules = true;  // the layout builds only what the kit's pieces can
   if (kit.measured()) {
@@ -639,6 +640,7 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
   };
   SceneOptions options = CitySceneOptions(settings, i_jobs);
   options.kitUnits = true;  // the map's metres
+  options.cards = cards;
   PutOrigin(projection, options);
   return WriteCity(i_output, kit, scene, options, end - first, passError, line, style);
 }

@@ -41,6 +41,15 @@ bool HeaderSize(std::string_view i_bytes, std::uint32_t& o_width, std::uint32_t&
 // i_pixels as a PNG file. Empty only when libpng fails (out of memory).
 std::string Encode(const Pixels& i_pixels);
 
+// A PNG file with a text chunk (tEXt) of i_keyword (1 to 79 Latin-1 characters) and i_text put
+// right after its header, where a reader finds it without reading the image; the file unchanged
+// when it does not start with a header.
+std::string WithText(std::string_view i_png, const std::string& i_keyword, const std::string& i_text);
+
+// The text of the first text chunk of i_keyword ahead of the image data; empty when there is none
+// or the file is no PNG.
+std::string TextOf(std::string_view i_png, const std::string& i_keyword);
+
 // The size (o_width, o_height) of an image of i_width x i_height whose longer side becomes
 // i_longest, the shorter rounded to the nearest whole pixel and at least 1. Powers of two stay
 // powers of two: 2048 x 1024 to 512 gives 512 x 256.

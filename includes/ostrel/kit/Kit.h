@@ -116,11 +116,6 @@ struct Kit {
   std::map<std::string, PieceId> ids;      // piece name -> its place in pieces
   std::vector<std::string> materials;      // every material name a piece uses, each once
   std::vector<MaterialLibrary> libraries;  // every material library a piece names, each once
-  // Pieces without faces that carry the materials of the far levels' card sheets (CardSheets.h):
-  // an output that writes those levels counts them among its pieces, so that it defines the
-  // materials. Empty unless a run adds them.
-  std::vector<PieceId> cardPieces;
-
   bool measured() const { return unitSizeFault == UnitSizeFault::None; }
   const Piece& piece(PieceId i_id) const { return pieces[i_id]; }
   // The loaded style of that name, or null.

@@ -84,6 +84,13 @@ enum class PieceKind : std::uint8_t {
   // +x wall runs on; right: the +z wall.
   InnerAngleTerraceLeft,
   InnerAngleTerraceRight,
+  // A closed wall over the terrace, further along than an inner corner's end cell, past whose
+  // end the block below's facade turns inward: as the two kinds above without their inner
+  // corner, the wall's next cell running on flush with the facade below and the terrace's cell
+  // in front of the wall ending in a parapet. It faces +z in its frame; left: the wall runs on
+  // along +x; right: the same with x and z swapped (it faces +x and runs on along +z).
+  TerraceEndLeft,
+  TerraceEndRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -88,6 +89,9 @@ struct SceneSurvey {
   Totals totals;                // every building's elements (saturating)
   std::vector<PieceId> pieces;  // every piece placed, each once, in the order first placed
   MaterialNames names;
+  // The kit that the writers write from, when it is not the scene's: the scene's with the card
+  // sheets' materials (SceneOptions::cards).
+  std::shared_ptr<const Kit> written;
 };
 
 // A texture sheet that an output names beside itself (Sheets.h).

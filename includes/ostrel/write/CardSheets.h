@@ -12,6 +12,11 @@
 // the next tile. Its height is the rows' height rounded up to a power of two. The tiles of a
 // style are its non-empty pieces in the order of their names, each piece's sides +x, -x, +z, -z
 // that have a card, so that the same pieces give the same sheet whatever else the kit holds.
+//
+// Beside the sheet, a style with a floor piece has a facade picture: its floor's outward side,
+// one cell wide and one storey high, drawn over the whole cell so that it tiles seamlessly. The
+// farthest level's block boxes repeat it over their walls, one picture a cell and storey, as a
+// texture that wraps: a tile of an atlas cannot repeat.
 
 #include <string>
 #include <vector>
@@ -24,15 +29,41 @@ inline constexpr int kCardTile = 64;    // pixels
 inline constexpr int kCardGutter = 2;   // pixels
 inline constexpr int kCardColumns = 16;
 
+inline constexpr int kFacadePicture = 64;  // pixels along each side of a facade picture
+
 struct CardSheet {
   std::string style;
   std::string colour;  // the PNG file's bytes (rgb, sRGB)
   std::string normal;  // the same for the normal map (x right, y up, z out of the card)
+  // The facade picture and its normal map, the same way; empty for a style without a floor card.
+  std::string facade;
+  std::string facadeNormal;
 };
 
+// A file of a style's cards: its name (CardSheetName ...) and bytes.
+struct CardFile {
+  std::string name;
+  const std::string* bytes;
+};
+
+// The files of a sheet: the sheet and its normal map, then the facade's when it has one.
+std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet);
+
 // The card sheet of each style of the kit that has a piece with a card side, in the kit's order
-// of styles. The kit's texture sheets are read (PNG only) for the pieces' colours.
+// of styles. The kit's texture sheets are read (PNG only) for the pieces' colours. Each file
+// holds its style's CardKey in a text chunk of keyword kCardKeyword.
 std::vector<CardSheet> MakeCardSheets(const Kit& i_kit);
+
+// What a style's card files are drawn from, as a short text: a hash of the style's pieces (their
+// names and faces), of the materials they use (colour, opacity, texture file and its bytes) and
+// of the way they are drawn. Files that hold the same key hold the same pictures, so that a run
+// finds a kit's files current without drawing them again. Empty for a style the kit lacks.
+std::string CardKey(const Kit& i_kit, const std::string& i_style);
+
+inline constexpr const char* kCardKeyword = "towerkit cards";
+
+// The styles of the kit that have a card sheet, in the kit's order of styles.
+std::vector<std::string> CardStyles(const Kit& i_kit);
 
 // The file names of a style's card sheet and its normal map (A.cards.png, A.cards.normal.png),
 // and the name of the material that shows it (A_cards).
@@ -40,9 +71,24 @@ std::string CardSheetName(const std::string& i_style);
 std::string CardNormalName(const std::string& i_style);
 std::string CardMaterialName(const std::string& i_style);
 
-// Adds the material of a style's card sheet to the kit, its sheet and normal map the files of
-// those names in i_folder, and a piece without faces that uses it (listed in Kit::cardPieces), so
-// that an output that writes the cards defines it. Nothing when the kit has that material already.
-void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string& i_folder);
+// The same for a style's facade picture (A.facade.png, A.facade.normal.png, A_facade).
+std::string FacadeSheetName(const std::string& i_style);
+std::string FacadeNormalName(const std::string& i_style);
+std::string FacadeMaterialName(const std::string& i_style);
+
+// Where a run found a style's card sheet: the folder of its files, and whether it has a facade
+// picture. A run hands these to the writers beside the kit, which it never changes.
+struct CardSet {
+  std::string style;
+  std::string folder;
+  bool facade = false;
+};
+
+// A copy of the kit with the material of each set's card sheet, its sheet and normal map the files
+// of those names in the set's folder, and the material of its facade picture when it has one; and
+// for each set a piece without faces that uses them, listed in o_pieces, so that an output that
+// writes the cards counts it among its pieces and defines the materials. A set whose material the
+// kit has already adds nothing.
+Kit KitWithCards(const Kit& i_kit, const std::vector<CardSet>& i_cards, std::vector<PieceId>& o_pieces);
 
 }  // namespace Ostrel::Buildings

@@ -17,6 +17,7 @@
 
 #include <ostrel/scene/Engine.h>
 #include <ostrel/scene/Scene.h>
+#include <ostrel/write/CardSheets.h>
 #include <ostrel/write/Gltf.h>
 #include <ostrel/write/Obj.h>
 #include <ostrel/write/Sheets.h>
@@ -35,6 +36,9 @@ struct SceneOptions {
   GltfOptions gltf;  // the glTF writer's own
   TilesOptions tiles;  // the tileset writer's own
   SheetOptions sheets;  // where the kit's texture sheets go, and how large
+  // The card sheets that the far levels show (--lod 3), beside the kit, which the writers then
+  // write from a copy of with their materials.
+  std::vector<CardSet> cards;
 
   // How the buildings are framed in the output.
   Framing framing() const { return {kitUnits, engine.pivot}; }

@@ -33,6 +33,9 @@ struct GltfOptions {
   bool imagesBeside = false;
   // A JSON object, written as the scene's extras (where the model stands on a map); empty: none.
   std::string sceneExtras{};
+  // Threads that make the flat form's binary data, in blocks written in order: the same bytes
+  // whatever the number.
+  unsigned jobs = 1;
 };
 
 // The form that an --instances value asks for: "nodes" or "gpu"; anything else is flat.

@@ -3,14 +3,17 @@
 #include <ostrel/write/CardSheets.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <ostrel/ext/Mtl.h>
 #include <ostrel/ext/Png.h>
+#include <ostrel/kit/Textures.h>
 
 #include "write/TriangleMesh.h"
 #include "write/engine/CardRaster.h"
@@ -60,13 +63,94 @@ void PutTile(const std::vector<std::uint8_t>& i_picture, std::size_t i_tile, int
   }
 }
 
-std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb) {
+// The facade picture of a style (CardSheets.h): the mean of its floor piece's and its variants'
+// outward sides (+x when they have one), each drawn over the whole face of the cell, since the
+// layout mixes them. An empty picture for a style without a floor card.
+CardPicture DrawFacade(const Kit& i_kit, const KitStyle& i_style, const SheetTones& i_tones,
+                       const std::vector<double>& i_opacity) {
+  const PieceId floor = i_style.piece(PieceKind::Floor);
+  if (floor >= i_kit.pieces.size()) return {};
+  // The forms the layout chooses among begin with the piece itself.
+  const std::vector<PieceId> ids = i_kit.pieces[floor].forms.empty() ? std::vector<PieceId>{floor} : i_kit.pieces[floor].forms;
+  std::vector<double> colour, normal;
+  int drawn = 0;
+  for (const PieceId id : ids) {
+    if (id >= i_kit.pieces.size() || i_kit.pieces[id].empty()) continue;
+    const TriangleMesh mesh = MakeTriangleMesh(i_kit.pieces[id]);
+    const std::array<CardSide, 4> sides = CardSides(mesh, nullptr);
+    const auto shown = std::find_if(sides.begin(), sides.end(), [](const CardSide& i_side) { return i_side.shown; });
+    if (shown == sides.end()) continue;
+    CardSide side = *shown;
+    // y from the storey's floor to its top, across the cell's width (cell units).
+    side.low[0] = 0;
+    side.high[0] = 1;
+    side.low[1] = -0.5;
+    side.high[1] = 0.5;
+    const CardPicture picture = DrawCardSide(mesh, side, i_tones, i_opacity, kFacadePicture);
+    colour.resize(picture.colour.size(), 0.0);
+    normal.resize(picture.normal.size(), 0.0);
+    for (std::size_t k = 0; k < colour.size(); ++k) {
+      colour[k] += picture.colour[k];
+      normal[k] += picture.normal[k];
+    }
+    ++drawn;
+  }
+  CardPicture mean;
+  if (drawn == 0) return mean;
+  mean.size = kFacadePicture;
+  for (std::size_t k = 0; k < colour.size(); ++k) {
+    mean.colour.push_back(static_cast<std::uint8_t>(std::lround(colour[k] / drawn)));
+    mean.normal.push_back(static_cast<std::uint8_t>(std::lround(normal[k] / drawn)));
+  }
+  return mean;
+}
+
+std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb, const std::string& i_key) {
   Png::Pixels pixels;
   pixels.width = static_cast<std::uint32_t>(i_width);
   pixels.height = static_cast<std::uint32_t>(i_height);
   pixels.channels = 3;
   pixels.bytes = std::move(i_rgb);
-  return Png::Encode(pixels);
+  return Png::WithText(Png::Encode(pixels), kCardKeyword, i_key);
+}
+
+// Bumped whenever the pictures are drawn otherwise, so that files drawn before do not pass as
+// current.
+constexpr const char* kCardDrawing = "cards 2";
+
+// FNV-1a, 64 bits: the key guards against stale files, not against an adversary.
+struct KeyHash {
+  std::uint64_t value = 14695981039346656037ull;
+  void add(const void* i_data, std::size_t i_size) {
+    const auto* bytes = static_cast<const unsigned char*>(i_data);
+    for (std::size_t k = 0; k < i_size; ++k) value = (value ^ bytes[k]) * 1099511628211ull;
+  }
+  void add(const std::string& i_text) {
+    const std::uint64_t size = i_text.size();
+    add(&size, sizeof size);
+    add(i_text.data(), i_text.size());
+  }
+  template <typename T>
+  void addAll(const std::vector<T>& i_values) {
+    const std::uint64_t size = i_values.size();
+    add(&size, sizeof size);
+    if (!i_values.empty()) add(i_values.data(), i_values.size() * sizeof(T));
+  }
+};
+
+// The non-empty pieces of a style (named "<style>_..."), each name once, in the order of names.
+std::vector<std::pair<std::string, PieceId>> StylePieces(const Kit& i_kit, const std::string& i_style) {
+  const std::string prefix = i_style + "_";
+  std::vector<std::pair<std::string, PieceId>> pieces;
+  for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
+    const Piece& piece = i_kit.pieces[id];
+    if (!piece.empty() && piece.name.compare(0, prefix.size(), prefix) == 0) pieces.emplace_back(piece.name, id);
+  }
+  std::sort(pieces.begin(), pieces.end());
+  pieces.erase(std::unique(pieces.begin(), pieces.end(),
+                           [](const auto& i_a, const auto& i_b) { return i_a.first == i_b.first; }),
+               pieces.end());
+  return pieces;
 }
 
 }  // namespace
@@ -74,16 +158,7 @@ std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb
 std::vector<StyleCards> LayOutCards(const Kit& i_kit) {
   std::vector<StyleCards> layout;
   for (const KitStyle& style : i_kit.styles) {
-    const std::string prefix = style.name + "_";
-    std::vector<std::pair<std::string, PieceId>> pieces;
-    for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
-      const Piece& piece = i_kit.pieces[id];
-      if (!piece.empty() && piece.name.compare(0, prefix.size(), prefix) == 0) pieces.emplace_back(piece.name, id);
-    }
-    std::sort(pieces.begin(), pieces.end());
-    pieces.erase(std::unique(pieces.begin(), pieces.end(),
-                             [](const auto& i_a, const auto& i_b) { return i_a.first == i_b.first; }),
-                 pieces.end());
+    const std::vector<std::pair<std::string, PieceId>> pieces = StylePieces(i_kit, style.name);
     StyleCards cards;
     cards.style = style.name;
     for (const auto& [name, id] : pieces) {
@@ -158,17 +233,109 @@ std::vector<CardSheet> MakeCardSheets(const Kit& i_kit) {
       PutTile(picture.colour, t, cards.width, colour);
       PutTile(picture.normal, t, cards.width, normal);
     }
-    sheets.push_back({cards.style, EncodeRgb(cards.width, cards.height, std::move(colour)),
-                      EncodeRgb(cards.width, cards.height, std::move(normal))});
+    const std::string key = CardKey(i_kit, cards.style);
+    CardSheet sheet{cards.style, EncodeRgb(cards.width, cards.height, std::move(colour), key),
+                    EncodeRgb(cards.width, cards.height, std::move(normal), key), {}, {}};
+    const KitStyle* style = i_kit.style(cards.style);
+    CardPicture facade = style ? DrawFacade(i_kit, *style, tones, opacity) : CardPicture{};
+    if (facade.size > 0) {
+      sheet.facade = EncodeRgb(facade.size, facade.size, std::move(facade.colour), key);
+      sheet.facadeNormal = EncodeRgb(facade.size, facade.size, std::move(facade.normal), key);
+    }
+    sheets.push_back(std::move(sheet));
   }
   return sheets;
+}
+
+std::string CardKey(const Kit& i_kit, const std::string& i_style) {
+  const KitStyle* style = i_kit.style(i_style);
+  if (!style) return std::string();
+  KeyHash hash;
+  hash.add(kCardDrawing);
+  hash.add(i_style);
+  std::vector<std::uint32_t> materials;
+  for (const auto& [name, id] : StylePieces(i_kit, i_style)) {
+    const Piece& piece = i_kit.pieces[id];
+    hash.add(name);
+    hash.addAll(piece.positions);
+    hash.addAll(piece.normals);
+    hash.addAll(piece.uvs);
+    hash.addAll(piece.polycount);
+    for (const Obj::Corner& corner : piece.corners) {
+      const std::uint32_t fields[3] = {corner.v, corner.uv, corner.n};
+      hash.add(fields, sizeof fields);
+    }
+    for (const std::uint32_t material : piece.faceMaterials) {
+      hash.add(material < i_kit.materials.size() ? i_kit.materials[material] : std::string());
+      materials.push_back(material);
+    }
+  }
+  // The floor and its forms make the facade picture.
+  const PieceId floor = style->piece(PieceKind::Floor);
+  if (floor < i_kit.pieces.size()) {
+    hash.add(i_kit.pieces[floor].name);
+    for (const PieceId form : i_kit.pieces[floor].forms)
+      hash.add(form < i_kit.pieces.size() ? i_kit.pieces[form].name : std::string());
+  }
+  // Each material as the pictures take it: from the first library that defines it.
+  std::sort(materials.begin(), materials.end());
+  materials.erase(std::unique(materials.begin(), materials.end()), materials.end());
+  for (const std::uint32_t material : materials) {
+    if (material >= i_kit.materials.size()) continue;
+    for (const MaterialLibrary& library : i_kit.libraries) {
+      const auto defined = std::find_if(library.library.materials.begin(), library.library.materials.end(),
+                                        [&](const Mtl::Material& i_m) { return i_m.name == i_kit.materials[material]; });
+      if (defined == library.library.materials.end()) continue;
+      hash.add(defined->name);
+      const float kd[3] = {defined->kd ? (*defined->kd)[0] : -1.0f, defined->kd ? (*defined->kd)[1] : -1.0f,
+                           defined->kd ? (*defined->kd)[2] : -1.0f};
+      const float d = defined->d ? *defined->d : -1.0f;
+      hash.add(kd, sizeof kd);
+      hash.add(&d, sizeof d);
+      const Mtl::Texture* map = Mtl::FindTexture(*defined, "map_Kd");
+      if (map) {
+        const std::string folder = std::filesystem::path(library.file).parent_path().string();
+        const std::string path = map->path.front() == '/' ? map->path : folder + "/" + map->path;
+        std::string bytes;
+        FileSystem::ReadResult read;
+        hash.add(map->path);  // as the library names it: the kit's folder may be named otherwise
+        if (ReadTexture(path, library.root, bytes, read) == TextureFault::None) hash.add(bytes);
+      }
+      break;
+    }
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  std::string key;
+  for (int shift = 60; shift >= 0; shift -= 4) key.push_back(kDigits[(hash.value >> shift) & 0xf]);
+  return key;
+}
+
+std::vector<std::string> CardStyles(const Kit& i_kit) {
+  std::vector<std::string> styles;
+  for (const StyleCards& cards : LayOutCards(i_kit)) styles.push_back(cards.style);
+  return styles;
 }
 
 std::string CardSheetName(const std::string& i_style) { return i_style + ".cards.png"; }
 std::string CardNormalName(const std::string& i_style) { return i_style + ".cards.normal.png"; }
 std::string CardMaterialName(const std::string& i_style) { return i_style + "_cards"; }
+std::string FacadeSheetName(const std::string& i_style) { return i_style + ".facade.png"; }
+std::string FacadeNormalName(const std::string& i_style) { return i_style + ".facade.normal.png"; }
+std::string FacadeMaterialName(const std::string& i_style) { return i_style + "_facade"; }
 
-void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string& i_folder) {
+std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet) {
+  std::vector<CardFile> files = {{CardSheetName(i_sheet.style), &i_sheet.colour},
+                                 {CardNormalName(i_sheet.style), &i_sheet.normal}};
+  if (i_sheet.facade.empty()) return files;
+  files.push_back({FacadeSheetName(i_sheet.style), &i_sheet.facade});
+  files.push_back({FacadeNormalName(i_sheet.style), &i_sheet.facadeNormal});
+  return files;
+}
+
+namespace {
+
+void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string& i_folder, bool i_facade,
+                     std::vector<PieceId>& io_pieces) {
   const std::string name = CardMaterialName(i_style);
   if (std::find(io_kit.materials.begin(), io_kit.materials.end(), name) != io_kit.materials.end()) return;
   MaterialLibrary library;
@@ -176,10 +343,14 @@ void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string&
   library.file = i_folder + "/" + library.name;
   library.root = i_folder;
   // A plain, rough surface: the picture holds the colour, the normal map the relief.
+  const auto material = [](const std::string& i_name, const std::string& i_map, const std::string& i_normal) {
+    return "newmtl " + i_name + "\nKa 0 0 0\nKd 1 1 1\nKs 0.05 0.05 0.05\nNs 8\nd 1\nillum 2\nmap_Kd " + i_map +
+           "\nnorm " + i_normal + "\n";
+  };
+  std::string text = material(name, CardSheetName(i_style), CardNormalName(i_style));
+  if (i_facade) text += material(FacadeMaterialName(i_style), FacadeSheetName(i_style), FacadeNormalName(i_style));
   std::vector<Mtl::Finding> findings;
-  Mtl::Parse("newmtl " + name + "\nKa 0 0 0\nKd 1 1 1\nKs 0.05 0.05 0.05\nNs 8\nd 1\nillum 2\nmap_Kd " +
-                 CardSheetName(i_style) + "\nnorm " + CardNormalName(i_style) + "\n",
-             library.library, findings);
+  Mtl::Parse(text, library.library, findings);
   io_kit.libraries.push_back(std::move(library));
   io_kit.materials.push_back(name);
   Piece piece;
@@ -187,9 +358,21 @@ void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string&
   piece.file = i_folder + "/" + CardSheetName(i_style);
   piece.folder = i_folder;
   piece.faceMaterials = {static_cast<std::uint32_t>(io_kit.materials.size() - 1)};
+  if (i_facade) {
+    io_kit.materials.push_back(FacadeMaterialName(i_style));
+    piece.faceMaterials.push_back(static_cast<std::uint32_t>(io_kit.materials.size() - 1));
+  }
   piece.libraries = {static_cast<std::uint32_t>(io_kit.libraries.size() - 1)};
-  io_kit.cardPieces.push_back(static_cast<PieceId>(io_kit.pieces.size()));
+  io_pieces.push_back(static_cast<PieceId>(io_kit.pieces.size()));
   io_kit.pieces.push_back(std::move(piece));
+}
+
+}  // namespace
+
+Kit KitWithCards(const Kit& i_kit, const std::vector<CardSet>& i_cards, std::vector<PieceId>& o_pieces) {
+  Kit kit = i_kit;
+  for (const CardSet& set : i_cards) AddCardMaterial(kit, set.style, set.folder, set.facade, o_pieces);
+  return kit;
 }
 
 }  // namespace Ostrel::Buildings

@@ -18,6 +18,7 @@
 #include <ostrel/layout/Instance.h>
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/Numbers.h>
+#include <ostrel/write/CardSheets.h>
 
 #include "write/gltf/GltfTangents.h"
 
@@ -104,6 +105,12 @@ struct Gathered {
   std::vector<std::array<std::array<double, 4>, kSides>> blockColours;
   // The same for the walls from the pieces' cards, which show what the faces show from outside.
   std::vector<std::array<std::array<double, 4>, kSides>> cardColours;
+  // By block, when the pieces' styles have facade pictures: the one its walls repeat (the
+  // facade material of most of its placements; Obj::kNoMaterial for none), and a corner of one
+  // of its cells, where a picture starts (output units).
+  std::vector<std::uint32_t> blockFacades;
+  std::vector<Point3> blockCorners;
+  Point3 cellSize{1, 1, 1};  // output units a cell along x and z, a storey along y
 };
 
 Point3 Sub(const Point3& i_a, const Point3& i_b) { return {i_a[0] - i_b[0], i_a[1] - i_b[1], i_a[2] - i_b[2]}; }
@@ -127,7 +134,8 @@ Side SideOf(const Point3& i_normal) {
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
                 const SheetTones* i_sheets = nullptr,
-                const std::vector<std::array<CardTone, 4>>* i_cards = nullptr) {
+                const std::vector<std::array<CardTone, 4>>* i_cards = nullptr,
+                const std::vector<std::uint32_t>& i_facades = {}) {
   Gathered gathered;
   gathered.tones.mapped = i_mapped;
   gathered.tones.sheets = i_sheets;
@@ -138,12 +146,25 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   if (i_sheets) gathered.blockColours.resize(blocks);
   const bool cards = i_sheets && i_cards && !i_cards->empty();
   if (cards) gathered.cardColours.resize(blocks);
+  // Each block's votes for a facade, by material.
+  std::vector<std::map<std::uint32_t, std::uint64_t>> facadeVotes(i_facades.empty() ? 0 : blocks);
+  if (!i_facades.empty()) gathered.blockCorners.resize(blocks, {NAN, NAN, NAN});
+  gathered.cellSize = {i_frame.xscale, i_frame.yscale, i_frame.zscale};
   std::vector<Point3> placed;
   const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const std::int64_t block = std::clamp<std::int64_t>(BlockOf(i_request, footprintBlocks, i_placement), 0,
                                                         static_cast<std::int64_t>(blocks) - 1);
     const PlacementFloats at = FloatsOf(i_placement);
+    if (!i_facades.empty() && i_facades[i_placement.piece] != Obj::kNoMaterial) {
+      const auto b = static_cast<std::size_t>(block);
+      ++facadeVotes[b][i_facades[i_placement.piece]];
+      if (std::isnan(gathered.blockCorners[b][0])) {
+        float corner[3];
+        PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, corner);
+        gathered.blockCorners[b] = {corner[0], corner[1], corner[2]};
+      }
+    }
     if (cards) {
       // Each card side counts towards the wall it faces once placed.
       float origin[3], ends[4][3];
@@ -207,6 +228,17 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
       }
     }
   });
+  for (const auto& votes : facadeVotes) {
+    std::uint32_t best = Obj::kNoMaterial;
+    std::uint64_t most = 0;
+    for (const auto& [material, count] : votes) {
+      if (count > most) {
+        most = count;
+        best = material;
+      }
+    }
+    gathered.blockFacades.push_back(best);
+  }
   return gathered;
 }
 
@@ -526,17 +558,37 @@ ExtraMesh MeshOf(std::map<std::uint32_t, ExtraPart>& io_parts) {
   return mesh;
 }
 
+// A wall's texture coordinate on its block's facade picture, which repeats once a cell across
+// and once a storey up from i_corner (a corner of a cell): across runs as a piece's +z does on a
+// facade facing that side, so that the picture is not mirrored; v runs down from a storey's top
+// (glTF's orientation).
+UV FacadeUv(const Point3& i_p, Side i_side, const Point3& i_corner, const Point3& i_cell) {
+  const double x = (i_p[0] - i_corner[0]) / i_cell[0], z = (i_p[2] - i_corner[2]) / i_cell[2];
+  const double across = i_side == kNorth ? z : i_side == kSouth ? -z : i_side == kEast ? -x : x;
+  return UV(static_cast<float>(across), static_cast<float>(-(i_p[1] - i_corner[1]) / i_cell[1]));
+}
+
 // The hull level: every block's solid, each face in the material of its side of the block (the
-// roof's for the faces that look up, and for the floor).
+// roof's for the faces that look up, and for the floor); a block with a facade picture shows it
+// on its walls.
 ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gathered) {
   std::map<std::uint32_t, ExtraPart> parts;
   for (std::size_t b = 0; b < i_solids.size(); ++b) {
     const SideAreas& areas = i_gathered.blockAreas[b];
     const std::uint32_t roof = Largest(areas[kUp], Obj::kNoMaterial);
+    const std::uint32_t facade = b < i_gathered.blockFacades.size() ? i_gathered.blockFacades[b] : Obj::kNoMaterial;
     for (const auto& t : i_solids[b].triangles) {
       const Point3& a = i_solids[b].corners[t[0]];
       const Side side =
           SideOf(Cross(Sub(i_solids[b].corners[t[1]], a), Sub(i_solids[b].corners[t[2]], a)));
+      if (facade != Obj::kNoMaterial && side != kUp && side != kDown) {
+        UV uvs[3];
+        for (std::size_t k = 0; k < 3; ++k)
+          uvs[k] = FacadeUv(i_solids[b].corners[t[k]], side, i_gathered.blockCorners[b], i_gathered.cellSize);
+        AddFlatTriangle(parts[facade], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
+                        ToVector(i_solids[b].corners[t[2]]), uvs);
+        continue;
+      }
       const std::uint32_t material = side == kUp || side == kDown ? roof : Largest(areas[side], roof);
       UV centre = i_gathered.tones.centre(material);
       // With the sheets' colours, a face takes the mean colour of what it stands for.
@@ -628,13 +680,29 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>&
   const std::vector<std::array<CardTone, 4>>* cards =
       i_pieceLevels && !i_pieceLevels->empty() ? &i_pieceLevels->front().cardTones : nullptr;
   const Gathered gathered = Gather(i_kit, i_pieces, i_plan, i_request, i_frame, lods >= 2, i_mapped,
-                                   lods >= 2 ? sheets : nullptr, lods >= 2 ? cards : nullptr);
+                                   lods >= 2 ? sheets : nullptr, lods >= 2 ? cards : nullptr,
+                                   lods >= kMaxLods ? FacadesOf(i_kit) : std::vector<std::uint32_t>());
   const std::vector<Solid> solids = BlockSolids(gathered, i_request);
   if (hulls) {
     for (const Solid& solid : solids) extras.hulls.push_back(HullMesh(solid));
   }
   if (lods >= 2) extras.levels.push_back(HullLevel(solids, gathered));
   return extras;
+}
+
+std::vector<std::uint32_t> FacadesOf(const Kit& i_kit) {
+  std::vector<std::uint32_t> facades;
+  for (const KitStyle& style : i_kit.styles) {
+    const auto named = std::find(i_kit.materials.begin(), i_kit.materials.end(), FacadeMaterialName(style.name));
+    if (named == i_kit.materials.end()) continue;
+    facades.resize(i_kit.pieces.size(), Obj::kNoMaterial);
+    const std::string prefix = style.name + "_";
+    for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
+      if (i_kit.pieces[id].name.compare(0, prefix.size(), prefix) == 0)
+        facades[id] = static_cast<std::uint32_t>(named - i_kit.materials.begin());
+    }
+  }
+  return facades;
 }
 
 std::vector<bool> MappedMaterials(const Kit& i_kit) {

@@ -98,6 +98,10 @@ EngineExtras MakeWrittenExtras(const Kit& i_kit, const std::vector<TriangleMesh>
                                const std::vector<PieceLevel>& i_pieceLevels, const SceneBuilding& i_building,
                                const EngineOptions& i_options, SceneReport& io_report);
 
+// The facade material (CardSheets.h) of each piece's style, by piece id: Obj::kNoMaterial for a
+// piece of a style whose facade material the kit lacks; empty when the kit has none.
+std::vector<std::uint32_t> FacadesOf(const Kit& i_kit);
+
 // The materials that a material file of the kit gives a map_Kd, by kit material id.
 std::vector<bool> MappedMaterials(const Kit& i_kit);
 

@@ -4,10 +4,16 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <map>
+#include <mutex>
+#include <ostream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <ostrel/ext/Glb.h>
@@ -98,36 +104,49 @@ void PutIndices(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, st
   PutIndicesAs<std::uint16_t>(io_out, i_indices, i_base);
 }
 
-// One flat view: the parts of one material, placement by placement.
-void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
+// The pieces that a flat view's parts come from: the kit's, or those of a level of the
+// building's engine extras.
+const std::vector<TriangleMesh>& FlatPieces(const GlbStreamer& i_streamer, const GlbView& i_view) {
+  const GltfBuilding& building = i_streamer.buildings[i_view.building];
+  return i_view.level == 0 ? i_streamer.pieces : building.extras->streamed[i_view.level - 1]->pieces;
+}
+
+// One placement's part of a flat view; io_base is the placement's first vertex in the view, for
+// indices, and moves on past it.
+void PutFlatPart(GlbStreamer& io_streamer, const GlbView& i_view, const std::vector<TriangleMesh>& i_pieces,
+                 const Placement& i_placement, const MeshPart& i_part, std::uint32_t& io_base) {
   TextOut& out = io_streamer.out;
   const GltfBuilding& building = io_streamer.buildings[i_view.building];
+  switch (i_view.data) {
+    case GlbData::FlatPositions:
+      return PutPlacedPositions(out, i_part, FloatsOf(i_placement), building.frame);
+    case GlbData::FlatNormals: {
+      const std::string& bytes =
+          TurnedBytes(io_streamer, i_view.building, i_view.level, i_pieces, i_placement, i_part, false);
+      return out.write(bytes.data(), bytes.size());
+    }
+    case GlbData::FlatUvs:
+      if (i_part.uvs.empty()) return PutZeros(out, 8 * i_part.positions.size());
+      return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
+    case GlbData::FlatTangents: {
+      const std::string& bytes =
+          TurnedBytes(io_streamer, i_view.building, i_view.level, i_pieces, i_placement, i_part, true);
+      return out.write(bytes.data(), bytes.size());
+    }
+    default:
+      PutIndices(out, i_part.indices, io_base, i_view.wide);
+      io_base += static_cast<std::uint32_t>(i_part.positions.size());
+      return;
+  }
+}
+
+// One flat view: the parts of one material, placement by placement.
+void PutFlat(GlbStreamer& io_streamer, const GlbView& i_view) {
   std::uint32_t base = 0;  // the first vertex of the placement, for indices
-  const std::vector<TriangleMesh>& pieces =
-      i_view.level == 0 ? io_streamer.pieces : building.extras->streamed[i_view.level - 1]->pieces;
-  ForEachPart(building, io_streamer.kit, pieces, i_view.material,
+  const std::vector<TriangleMesh>& pieces = FlatPieces(io_streamer, i_view);
+  ForEachPart(io_streamer.buildings[i_view.building], io_streamer.kit, pieces, i_view.material,
               [&](const Placement& i_placement, const MeshPart& i_part) {
-                switch (i_view.data) {
-                  case GlbData::FlatPositions:
-                    return PutPlacedPositions(out, i_part, FloatsOf(i_placement), building.frame);
-                  case GlbData::FlatNormals: {
-                    const std::string& bytes =
-                        TurnedBytes(io_streamer, i_view.building, i_view.level, pieces, i_placement, i_part, false);
-                    return out.write(bytes.data(), bytes.size());
-                  }
-                  case GlbData::FlatUvs:
-                    if (i_part.uvs.empty()) return PutZeros(out, 8 * i_part.positions.size());
-                    return out.write(reinterpret_cast<const char*>(i_part.uvs.data()), 8 * i_part.uvs.size());
-                  case GlbData::FlatTangents: {
-                    const std::string& bytes =
-                        TurnedBytes(io_streamer, i_view.building, i_view.level, pieces, i_placement, i_part, true);
-                    return out.write(bytes.data(), bytes.size());
-                  }
-                  default:
-                    PutIndices(out, i_part.indices, base, i_view.wide);
-                    base += static_cast<std::uint32_t>(i_part.positions.size());
-                    return;
-                }
+                PutFlatPart(io_streamer, i_view, pieces, i_placement, i_part, base);
               });
 }
 
@@ -220,8 +239,10 @@ std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>
   return all;
 }
 
-void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
-  for (const GlbView& view : i_views) {
+namespace {
+
+// One view of the binary chunk, without its padding.
+void PutView(GlbStreamer& io_streamer, const GlbView& view) {
     switch (view.data) {
       case GlbData::FlatPositions:
       case GlbData::FlatNormals:
@@ -266,8 +287,220 @@ void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
         break;
       }
     }
+}
+
+}  // namespace
+
+void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views) {
+  for (const GlbView& view : i_views) {
+    PutView(io_streamer, view);
     PutZeros(io_streamer.out, Glb::Padded(view.bytes) - view.bytes);
   }
+}
+
+namespace {
+
+bool IsFlat(GlbData i_data) {
+  return i_data == GlbData::FlatPositions || i_data == GlbData::FlatNormals || i_data == GlbData::FlatUvs ||
+         i_data == GlbData::FlatTangents || i_data == GlbData::FlatIndices;
+}
+
+// A piece of the binary chunk: a span of the placements of a flat view, made on a thread of
+// its own; or a whole view of another kind, which the writing thread puts itself.
+struct GlbBlock {
+  std::size_t view = 0;
+  bool flat = false;
+  PlanSpan span;
+  std::uint32_t base = 0;  // the view's vertices before the span, for its indices
+  bool last = true;        // the view's last block: the view's padding follows it
+};
+
+// The walk of a building's plan cut into spans of about i_vertices vertices of one material's
+// parts each, with the vertices before each span.
+std::vector<std::pair<PlanSpan, std::uint32_t>> CutFlat(const GltfBuilding& i_building,
+                                                        const WalkedRuns& i_walked,
+                                                        const std::vector<TriangleMesh>& i_pieces,
+                                                        std::uint32_t i_material, std::uint64_t i_vertices) {
+  std::vector<std::pair<PlanSpan, std::uint32_t>> spans;
+  std::uint64_t vertices = 0;  // of the last span so far
+  std::uint32_t base = 0;      // as PutFlat counts it
+  WalkFrom(*i_building.plan, i_walked, {}, [&](const WalkPlace& i_place, const Placement& i_placement) {
+    if (spans.empty() || vertices >= i_vertices) {
+      spans.push_back({{i_place, 0}, base});
+      vertices = 0;
+    }
+    ++spans.back().first.placements;
+    const MeshPart* part = i_pieces[i_placement.piece].part(i_material);
+    if (part) {
+      vertices += part->positions.size();
+      base += static_cast<std::uint32_t>(part->positions.size());
+    }
+    return true;
+  });
+  if (spans.empty()) spans.push_back({{}, 0});
+  return spans;
+}
+
+// Every view cut into blocks, in the order of the chunk. The views of one material of one
+// building (positions, normals, ...) follow each other and share one cut.
+std::vector<GlbBlock> CutGlbBlocks(const GlbStreamer& i_streamer, const std::vector<GlbView>& i_views,
+                                   const std::vector<WalkedRuns>& i_walked, std::uint64_t i_vertices) {
+  std::vector<GlbBlock> blocks;
+  std::vector<std::pair<PlanSpan, std::uint32_t>> spans;
+  const GlbView* cut = nullptr;  // the view whose cut spans holds
+  for (std::size_t v = 0; v < i_views.size(); ++v) {
+    const GlbView& view = i_views[v];
+    if (!IsFlat(view.data)) {
+      blocks.push_back({v, false, {}, 0, true});
+      continue;
+    }
+    if (!cut || cut->building != view.building || cut->level != view.level ||
+        cut->material != view.material) {
+      const GltfBuilding& building = i_streamer.buildings[view.building];
+      spans =
+          CutFlat(building, i_walked[view.building], FlatPieces(i_streamer, view), view.material, i_vertices);
+      cut = &view;
+    }
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      blocks.push_back({v, true, spans[i].first, spans[i].second, i + 1 == spans.size()});
+    }
+  }
+  return blocks;
+}
+
+// What the threads share. Block n is made into slot n % slots.size(), and only once block
+// n - slots.size() is written, so that the slots bound the memory.
+struct GlbQueue {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t taken = 0;    // blocks a thread has begun
+  std::size_t written = 0;  // blocks written to the output
+  struct Slot {
+    std::vector<char> bytes;  // its first `used` bytes
+    std::size_t used = 0;
+    bool ready = false;
+  };
+  std::vector<Slot> slots;
+  bool stop = false;           // a thread failed, or the writing ended: take no more blocks
+  std::exception_ptr failure;  // of the first thread that failed
+};
+
+struct GlbWork {
+  const GlbStreamer& streamer;  // the kit, pieces and buildings
+  const std::vector<GlbView>& views;
+  const std::vector<GlbBlock>& blocks;
+  const std::vector<WalkedRuns>& walked;
+};
+
+// Takes blocks in order and makes each flat one into its slot, until none is left or the queue
+// stops. Each thread keeps its own turned normals and tangents.
+void MakeGlbBlocks(const GlbWork& i_work, GlbQueue& io_queue) {
+  std::ostream nowhere(nullptr);  // the bytes are collected, never written here
+  TextOut out(nowhere, false);
+  out.collect();
+  const GlbStreamer& shared = i_work.streamer;
+  GlbStreamer streamer{out, shared.kit, shared.pieces, shared.materials, shared.buildings, shared.meshScale,
+                       {},  {},         shared.blobs};
+  for (;;) {
+    std::size_t index = 0;
+    {
+      std::unique_lock<std::mutex> lock(io_queue.mutex);
+      io_queue.changed.wait(lock, [&] {
+        return io_queue.stop || io_queue.taken == i_work.blocks.size() ||
+               io_queue.taken < io_queue.written + io_queue.slots.size();
+      });
+      if (io_queue.stop || io_queue.taken == i_work.blocks.size()) return;
+      index = io_queue.taken++;
+    }
+    GlbQueue::Slot& slot = io_queue.slots[index % io_queue.slots.size()];
+    const GlbBlock& block = i_work.blocks[index];
+    try {
+      if (block.flat) {
+        const GlbView& view = i_work.views[block.view];
+        const std::vector<TriangleMesh>& pieces = FlatPieces(streamer, view);
+        std::uint32_t base = block.base;
+        ForEachInSpan(*streamer.buildings[view.building].plan, i_work.walked[view.building], block.span,
+                      [&](const Placement& i_placement) {
+                        const MeshPart* part = pieces[i_placement.piece].part(view.material);
+                        if (part) PutFlatPart(streamer, view, pieces, i_placement, *part, base);
+                      });
+      }
+      out.takeText(slot.bytes, slot.used);
+    } catch (...) {
+      const std::lock_guard<std::mutex> lock(io_queue.mutex);
+      if (!io_queue.failure) io_queue.failure = std::current_exception();
+      io_queue.stop = true;
+      io_queue.changed.notify_all();
+      return;
+    }
+    {
+      const std::lock_guard<std::mutex> lock(io_queue.mutex);
+      slot.ready = true;
+    }
+    io_queue.changed.notify_all();
+  }
+}
+
+}  // namespace
+
+void PutBinaryOnThreads(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views, unsigned i_jobs,
+                        std::uint64_t i_blockVertices) {
+  const bool flat =
+      std::any_of(i_views.begin(), i_views.end(), [](const GlbView& i_view) { return IsFlat(i_view.data); });
+  if (i_jobs <= 1 || !flat) return PutBinary(io_streamer, i_views);
+  std::vector<WalkedRuns> walked;
+  for (const GltfBuilding& building : io_streamer.buildings)
+    walked.push_back(WalkedRunsOf(*building.plan, io_streamer.kit));
+  const std::vector<GlbBlock> blocks =
+      CutGlbBlocks(io_streamer, i_views, walked, std::max<std::uint64_t>(i_blockVertices, 1));
+  GlbQueue queue;
+  queue.slots.resize(2 * static_cast<std::size_t>(i_jobs));
+  // Room for a block of any kind (16 bytes a vertex at most, for tangents) and a placement more,
+  // so that the buffers that go round between the threads and the slots seldom grow.
+  const std::size_t room =
+      static_cast<std::size_t>(std::min<std::uint64_t>(i_blockVertices, kGlbBlockVertices)) * 32;
+  for (GlbQueue::Slot& slot : queue.slots) slot.bytes.resize(room);
+  const GlbWork work{io_streamer, i_views, blocks, walked};
+  std::vector<std::thread> threads;
+  // The threads are stopped and joined however the writing ends.
+  const auto stop = [&] {
+    {
+      const std::lock_guard<std::mutex> lock(queue.mutex);
+      queue.stop = true;
+    }
+    queue.changed.notify_all();
+    for (std::thread& thread : threads) thread.join();
+  };
+  try {
+    for (unsigned i = 0; i < i_jobs; ++i) threads.emplace_back([&] { MakeGlbBlocks(work, queue); });
+    for (std::size_t index = 0; index < blocks.size(); ++index) {
+      GlbQueue::Slot& slot = queue.slots[index % queue.slots.size()];
+      {
+        std::unique_lock<std::mutex> lock(queue.mutex);
+        queue.changed.wait(lock, [&] { return slot.ready || queue.failure; });
+        if (queue.failure) break;
+      }
+      const GlbBlock& block = blocks[index];
+      const GlbView& view = i_views[block.view];
+      if (block.flat) {
+        io_streamer.out.pass(slot.bytes, slot.used);
+      } else {
+        PutView(io_streamer, view);
+      }
+      if (block.last) PutZeros(io_streamer.out, Glb::Padded(view.bytes) - view.bytes);
+      {
+        const std::lock_guard<std::mutex> lock(queue.mutex);
+        slot.ready = false;
+        ++queue.written;
+      }
+      queue.changed.notify_all();
+    }
+  } catch (...) {
+    stop();
+    throw;
+  }
+  stop();
+  if (queue.failure) std::rethrow_exception(queue.failure);
 }
 
 }  // namespace Ostrel::Buildings::detail

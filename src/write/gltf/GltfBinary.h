@@ -17,6 +17,7 @@
 #include <ostrel/layout/Instance.h>
 #include <ostrel/layout/Layout.h>
 
+#include "write/PlanSpans.h"
 #include "write/TextOut.h"
 #include "write/gltf/GltfDocument.h"
 #include "write/TriangleMesh.h"
@@ -188,5 +189,14 @@ struct GlbStreamer {
 
 // The whole binary chunk, every view padded with zeros to four bytes.
 void PutBinary(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views);
+
+// Vertices of a block of a flat view made on threads: a few hundred KiB of positions.
+inline constexpr std::uint64_t kGlbBlockVertices = std::uint64_t{1} << 15;
+
+// The same bytes as PutBinary, the flat views' made in blocks of about i_blockVertices vertices
+// on i_jobs threads while the calling one writes them in order; at most two blocks a thread are
+// made or wait at once. With one job, or no flat view, PutBinary itself.
+void PutBinaryOnThreads(GlbStreamer& io_streamer, const std::vector<GlbView>& i_views, unsigned i_jobs,
+                        std::uint64_t i_blockVertices = kGlbBlockVertices);
 
 }  // namespace Ostrel::Buildings::detail

@@ -70,7 +70,8 @@ std::vector<TriangleMesh> ScaledPieces(const std::vector<TriangleMesh>& i_pieces
 
 GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
-                   const GltfOptions& i_options, std::ostream* io_buffer, const std::string& i_bufferUri) {
+                   const GltfOptions& i_options, std::ostream* io_buffer, const std::string& i_bufferUri,
+                   std::uint64_t i_blockVertices) {
   if (SurelyTooLarge(i_pieces, i_buildings)) return GlbResult::TooLarge;
   // Each building's content in its own frame, under a node that puts it where its frame says.
   std::vector<GltfBuilding> buildings;
@@ -124,7 +125,7 @@ GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<Tri
   {
     TextOut out(binary);
     GlbStreamer streamer{out, i_kit, pieces, i_materials, buildings, scale, {}, {}, &layout.blobs};
-    PutBinary(streamer, layout.views);
+    PutBinaryOnThreads(streamer, layout.views, i_options.jobs, i_blockVertices);
   }
   Glb::WriteBinEnd(binary, layout.binBytes);
   return GlbResult::Written;

@@ -16,6 +16,7 @@
 
 #include <ostrel/kit/Kit.h>
 
+#include "write/gltf/GltfBinary.h"
 #include "write/gltf/GltfDocument.h"
 #include "write/gltf/GltfMaterials.h"
 #include "write/TriangleMesh.h"
@@ -30,11 +31,13 @@ enum class GlbResult {
 // Writes the buildings as one .glb into io_out. i_pieces is MakeTriangleMeshes(i_kit); i_materials
 // the kit's materials (a kit material without one gets no glTF material). Each building is a
 // node of the scene, named by its name. With io_buffer, a .gltf instead: the JSON text alone in
-// io_out, the buffer in io_buffer, named in the JSON by i_bufferUri; same limits.
+// io_out, the buffer in io_buffer, named in the JSON by i_bufferUri; same limits. The flat form's
+// data is made on i_options.jobs threads in blocks of about i_blockVertices vertices.
 GlbResult WriteGlb(std::ostream& io_out, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                    const GltfMaterials& i_materials, const std::vector<GltfBuilding>& i_buildings,
                    const GltfOptions& i_options, std::ostream* io_buffer = nullptr,
-                   const std::string& i_bufferUri = std::string());
+                   const std::string& i_bufferUri = std::string(),
+                   std::uint64_t i_blockVertices = detail::kGlbBlockVertices);
 
 // The triangles that the buildings show, whatever the form (saturating).
 std::uint64_t CountTriangles(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,

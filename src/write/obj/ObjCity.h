@@ -6,8 +6,9 @@
 //
 // Memory stays bounded however many buildings there are: the thread holding the oldest
 // unwritten building writes it straight to the output, followed by the finished buildings that
-// come next; the others keep what they make in buffers of limited size, two a thread, so that a
-// thread goes on with its next building while its last one waits.
+// come next; the others keep the buffers their writers fill, as they are (no text is copied), so
+// that a thread goes on with its next building while its last one waits. A thread waits for its
+// turn only when the buffers kept would pass a budget.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +30,7 @@ using CityProgress = std::function<void(std::uint64_t i_buildings, std::uint64_t
 struct CityObjOptions {
   unsigned jobs = 1;        // threads making buildings, the calling one included; 0 counts as 1
   bool objectLines = true;  // an "o NAME" line starts each building
-  // The most bytes that buildings waiting for their turn keep in memory, all threads together
+  // The most bytes of buffers that buildings waiting for their turn keep, all threads together
   // (the writers' own text caches, a few MiB each, come on top).
   std::size_t waitingBytes = std::size_t{32} << 20;
 };
