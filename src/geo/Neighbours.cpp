@@ -100,6 +100,21 @@ bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoi
   return false;
 }
 
+// Whether a side of i_other's cell (i_row, i_column) runs on in the plane of i_self's side:
+// facing the same way, its line within 2 cm of i_middle.
+bool RunsOn(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle) {
+  for (int f = 0; f < 4; ++f) {
+    const Facing facing = static_cast<Facing>(f);
+    const MapPoint normal = SideNormal(i_other, facing);
+    if (normal.east * i_normal.east + normal.north * i_normal.north < 0.99995) continue;
+    const MapPoint middle = SideMiddle(i_other, i_row, i_column, facing);
+    const double distance =
+        (i_middle.east - middle.east) * normal.east + (i_middle.north - middle.north) * normal.north;
+    return std::fabs(distance) < 0.02;
+  }
+  return false;
+}
+
 // A party side as it is found, before it is known whether it is left out.
 struct Contact {
   PartySide side;
@@ -559,6 +574,22 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           contact.inPlane = inPlane > 0;
           contact.covered = hits == 3 && inPlane == 3;
           contact.side.covered = contact.covered;
+          // A front of the cell beside the party side: the neighbour's cell just beyond the side,
+          // just inside the front's line, has a side in the front's plane.
+          const double halfAlong = 0.5 * ((f % 2 == 0) ? fit.cellZ : fit.cellX);
+          const CellFootprint& theirs = i_buildings[contact.other].fit;
+          for (const int turn : {1, 3}) {
+            const int g = (f + turn) % 4;
+            if (fit.has(r + neighbours::kRowStep[g], c + neighbours::kColumnStep[g])) continue;
+            const MapPoint front = SideNormal(fit, static_cast<Facing>(g));
+            const MapPoint probe{beyond.east + front.east * (halfAlong - step),
+                                 beyond.north + front.north * (halfAlong - step)};
+            int row = 0, column = 0;
+            CellAt(theirs, probe, row, column);
+            if (theirs.has(row, column) &&
+                neighbours::RunsOn(theirs, row, column, front, SideMiddle(fit, r, c, static_cast<Facing>(g))))
+              contact.side.runsOn = true;
+          }
           contacts[i].push_back(contact);
         }
       }

@@ -56,6 +56,17 @@ TEST(Neighbours, RowHousesShareWallsAndOneOfEachPairIsLeftOut) {
     EXPECT_EQ(count(i, Facing::North, false) + count(i, Facing::South, false), 0) << i;
   }
   EXPECT_EQ(count(0, Facing::West, false) + count(0, Facing::West, true), 0);
+  // At the ends of a party wall the neighbour's front runs on from the house's in its plane; not
+  // in the middle of the wall, nor where the neighbour is deeper and its front stands elsewhere.
+  const auto runsOn = [&](std::size_t i, Facing i_facing) {
+    int n = 0;
+    for (const PartySide& side : sides[i]) n += side.facing == i_facing && side.runsOn;
+    return n;
+  };
+  EXPECT_EQ(runsOn(1, Facing::West), 2);
+  EXPECT_EQ(runsOn(0, Facing::East), 2);
+  EXPECT_EQ(runsOn(2, Facing::East), 0);
+  EXPECT_EQ(runsOn(3, Facing::West), 0);
 }
 
 TEST(Neighbours, NoCellOnAnotherBuildingsGround) {

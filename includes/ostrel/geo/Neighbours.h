@@ -48,6 +48,9 @@ struct PartySide {
   bool hidden = false;        // left out: the neighbour's closed wall stands in its plane instead
   bool covered = false;       // the neighbour's cells stand against the whole side, their wall in its plane
   std::uint64_t neighbour = 0;  // the neighbour's number
+  // At a corner of the building's cells: the neighbour's front runs on from the building's front
+  // round the corner, in its plane, so that a corner piece's bands would lie on the neighbour's.
+  bool runsOn = false;
 };
 
 // Neighbours' grids whose directions differ by up to this many degrees take one direction.
