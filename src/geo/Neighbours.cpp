@@ -86,8 +86,9 @@ bool Wins(const CityBuilding& i_other, const CityBuilding& i_self) {
 }
 
 // Whether a side of i_other's cell (i_row, i_column) lies in the plane of i_self's side: facing
-// the other way, its line within 2 cm of i_middle.
-bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle) {
+// the other way, its line within i_metres (2 cm) of i_middle.
+bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle,
+             double i_metres = 0.02) {
   for (int f = 0; f < 4; ++f) {
     const Facing facing = static_cast<Facing>(f);
     const MapPoint normal = SideNormal(i_other, facing);
@@ -95,7 +96,7 @@ bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoi
     const MapPoint middle = SideMiddle(i_other, i_row, i_column, facing);
     const double distance =
         (i_middle.east - middle.east) * normal.east + (i_middle.north - middle.north) * normal.north;
-    return std::fabs(distance) < 0.02;
+    return std::fabs(distance) < i_metres;
   }
   return false;
 }
@@ -555,7 +556,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
                                       {beyond.east + along.east * half, beyond.north + along.north * half},
                                       {beyond.east - along.east * half, beyond.north - along.north * half}};
           neighbours::Contact contact{{r, c, facing, false, false, 0}, i, false, false};
-          int hits = 0, inPlane = 0;
+          int hits = 0, inPlane = 0, backed = 0;
           for (const MapPoint& probe : probes) {
             index.near(probe, near);
             for (std::size_t other : near) {
@@ -566,6 +567,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
               contact.other = other;
               ++hits;
               inPlane += neighbours::InPlane(i_buildings[other].fit, row, column, normal, middle) ? 1 : 0;
+              backed += neighbours::InPlane(i_buildings[other].fit, row, column, normal, middle, kBackedMetres) ? 1 : 0;
               break;
             }
           }
@@ -574,6 +576,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           contact.inPlane = inPlane > 0;
           contact.covered = hits == 3 && inPlane == 3;
           contact.side.covered = contact.covered;
+          contact.side.backed = hits == 3 && backed == 3;
           // A front of the cell beside the party side: the neighbour's cell just beyond the side,
           // just inside the front's line, has a side in the front's plane.
           const double halfAlong = 0.5 * ((f % 2 == 0) ? fit.cellZ : fit.cellX);

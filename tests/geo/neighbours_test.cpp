@@ -67,6 +67,25 @@ TEST(Neighbours, RowHousesShareWallsAndOneOfEachPairIsLeftOut) {
   EXPECT_EQ(runsOn(0, Facing::East), 2);
   EXPECT_EQ(runsOn(2, Facing::East), 0);
   EXPECT_EQ(runsOn(3, Facing::West), 0);
+  // A side in the neighbour's plane is backed by it.
+  for (const auto& building : sides) {
+    for (const PartySide& side : building) EXPECT_TRUE(!side.covered || side.backed);
+  }
+}
+
+TEST(Neighbours, AWallAFewCentimetresOffBacksASideWithoutCoveringIt) {
+  // Two houses 5 cm apart, and two 15 cm apart: the first pair's walls stand against each other
+  // but not in one plane, so neither is left out; the second pair's stand apart.
+  for (const double gap : {0.05, 0.15}) {
+    std::vector<CityBuilding> houses = {Building(1, 3, Rectangle(0, 0, 7, 10)),
+                                        Building(2, 3, Rectangle(7 + gap, 0, 14 + gap, 10))};
+    const auto sides = PartySides(houses);
+    ASSERT_EQ(sides[0].size(), 3u) << gap;
+    for (const PartySide& side : sides[0]) {
+      EXPECT_FALSE(side.covered || side.hidden) << gap;
+      EXPECT_EQ(side.backed, gap < kBackedMetres) << gap;
+    }
+  }
 }
 
 TEST(Neighbours, NoCellOnAnotherBuildingsGround) {

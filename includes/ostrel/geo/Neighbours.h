@@ -51,10 +51,15 @@ struct PartySide {
   // At a corner of the building's cells: the neighbour's front runs on from the building's front
   // round the corner, in its plane, so that a corner piece's bands would lie on the neighbour's.
   bool runsOn = false;
+  // The neighbour's cells stand against the whole side, their wall within kBackedMetres of its
+  // line: in its plane, or a few centimetres off where their grids are staggered.
+  bool backed = false;
 };
 
 // Neighbours' grids whose directions differ by up to this many degrees take one direction.
 inline constexpr double kAlignDegrees = 9.0;
+// A neighbour's wall this near a side's line, metres, stands against it (PartySide::backed).
+inline constexpr double kBackedMetres = 0.1;
 // Ends of neighbours' grids this share of a kit's cell apart, or nearer, become one line.
 inline constexpr double kAlignShare = 0.25;
 
