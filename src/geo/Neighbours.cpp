@@ -102,7 +102,8 @@ bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoi
 }
 
 // Whether a side of i_other's cell (i_row, i_column) runs on in the plane of i_self's side:
-// facing the same way, its line within 2 cm of i_middle.
+// facing the same way, its line within kBackedMetres of i_middle (their grids' ends may stand
+// staggered by a few centimetres).
 bool RunsOn(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle) {
   for (int f = 0; f < 4; ++f) {
     const Facing facing = static_cast<Facing>(f);
@@ -111,7 +112,7 @@ bool RunsOn(const CellFootprint& i_other, int i_row, int i_column, const MapPoin
     const MapPoint middle = SideMiddle(i_other, i_row, i_column, facing);
     const double distance =
         (i_middle.east - middle.east) * normal.east + (i_middle.north - middle.north) * normal.north;
-    return std::fabs(distance) < 0.02;
+    return std::fabs(distance) < kBackedMetres;
   }
   return false;
 }
@@ -406,8 +407,9 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     options.grid = lines;
     CellFootprint fit = FootprintCells(io_buildings[i].shape, options);
     if (!fit.fault.empty()) continue;
-    // Where its cells and an earlier neighbour's meet on one line staggered, neither wall could
-    // be left out without opening a building: the grid's end then reaches a little into the
+    // Where its cells and an earlier neighbour's meet on one line staggered, a wall could be left
+    // out only for the other's cells that cover its sides in part, and the rest of the side, kept,
+    // would stand in the plane of the other's: the grid's end then reaches a little into the
     // neighbour's wall, so that the two walls overlap inside each other instead of in one plane.
     bool moved = false;
     for (int e = 0; e < 4; ++e) {
@@ -417,11 +419,11 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
                                    &io_buildings[j].grid.tMax};
         if (std::fabs(*ends[e] - *theirs[e ^ 1]) > 1e-6) continue;  // not on their end facing it
         // Of two walls in one plane, one is left out where the other stands over all of its
-        // sides; when each has a side the other covers in part, both would stay.
+        // sides; a side the other covers in part stays, in the other's plane where they meet.
         const auto mine = neighbours::EndRuns(fit, lines, e);
         const auto others = neighbours::EndRuns(io_buildings[j].fit, io_buildings[j].grid, e ^ 1);
         const bool alongT = e < 2;
-        if (!neighbours::CoveredInPart(mine, alongT ? fit.cellZ : fit.cellX, others) ||
+        if (!neighbours::CoveredInPart(mine, alongT ? fit.cellZ : fit.cellX, others) &&
             !neighbours::CoveredInPart(others, alongT ? io_buildings[j].fit.cellZ : io_buildings[j].fit.cellX, mine))
           continue;
         *ends[e] += e % 2 == 1 ? neighbours::kInto : -neighbours::kInto;

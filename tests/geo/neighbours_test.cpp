@@ -222,6 +222,23 @@ TEST(Neighbours, NeighboursAtSlightlyDifferentAnglesShareOnePlaneAndOneWall) {
   EXPECT_TRUE(met);
 }
 
+TEST(Neighbours, AShorterWallWithinANeighboursSideReachesIntoItsWall) {
+  // A taller house whose party wall, 7 m long, stands within the middle of a 10 m wall whose
+  // end cells it covers in part: the lower house's parapet would stand there in the plane of
+  // the taller's wall. The later grid reaches into the earlier's wall instead: both walls stay,
+  // neither in the other's plane.
+  std::vector<CityBuilding> houses = {Building(1, 2, Box(0, 0, 9, 10)), Building(2, 4, Box(9, 1.5, 18, 8.5))};
+  CellOptions options;
+  AlignNeighbours(houses, options);
+  SettleOverlaps(houses, options);
+  const auto sides = PartySides(houses);
+  ASSERT_FALSE(sides[1].empty());
+  for (const auto& building : sides) {
+    for (const PartySide& side : building) EXPECT_FALSE(side.hidden || side.covered);
+  }
+  EXPECT_EQ(KeptSidesInOnePlane(houses), 0);
+}
+
 TEST(Neighbours, BuildingsKeepTheirOwnGridsAloneOrTurnedFarApart) {
   // A lone house, and two neighbours 15 degrees apart: each keeps the cells it has on its own.
   const double turn = std::tan(15.0 / 180.0 * 3.14159265358979);

@@ -66,9 +66,11 @@ inline constexpr double kAlignShare = 0.25;
 // Fits the cells of buildings whose outlines touch (or come within 0.3 m) to grids lined up as
 // said above, in the buildings' order, each stretching its own cells; each end of a grid lies at
 // the middle of the outline's outermost edges facing that way (ExtentAt). Where the cells of two
-// neighbours meet on one line staggered, so that each has a side the other's covers in part and
-// neither wall could be left out, the later one's grid reaches 5 cm into the earlier's wall
-// instead: the walls then overlap inside each other, no face on the other's. A building with no
+// neighbours meet on one line staggered, so that one has a side the other's covers in part, the
+// later one's grid reaches 5 cm into the earlier's wall instead: the walls then overlap inside
+// each other, no face on the other's. (Where each has such a side, neither wall could be left
+// out; where one has, the wall left out for it would stand in the plane of the other's parapet or
+// wall above the lower roof, over part of a cell.) A building with no
 // such neighbour, or whose cells the lined-up grid would leave empty, keeps its own grid.
 // i_options as for FootprintCells, its `grid` unused.
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options);
