@@ -9,7 +9,7 @@
 //
 //   city_faces CITY.obj
 //
-// Outlines are rasterised at 5 cm; faces are compared within 1 mm of their plane.
+// Outlines are rasterised at 5 cm; faces coincide where each lies within 1 cm of the other's plane.
 
 #include <algorithm>
 #include <array>
@@ -128,7 +128,8 @@ struct Flat {
   std::size_t building = 0;
   std::array<std::array<double, 2>, 3> q;
   double minU = 0, maxU = 0, minV = 0, maxV = 0;
-  Vec centre;  // for CITY_FACES_DEBUG
+  Vec centre;
+  Vec normal;  // the triangle's own unit normal, up to sign as the plane's key
 };
 
 double Area2(const std::vector<std::array<double, 2>>& i_poly) {
@@ -237,6 +238,7 @@ int main(int argc, char** argv) {
       flat.centre = {(t.p[0].x + t.p[1].x + t.p[2].x) / 3, (t.p[0].y + t.p[1].y + t.p[2].y) / 3,
                      (t.p[0].z + t.p[1].z + t.p[2].z) / 3};
       for (int k = 0; k < 3; ++k) flat.q[static_cast<std::size_t>(k)] = {Dot(t.p[static_cast<std::size_t>(k)], u), Dot(t.p[static_cast<std::size_t>(k)], v)};
+      flat.normal = n;
       flat.minU = std::min({flat.q[0][0], flat.q[1][0], flat.q[2][0]});
       flat.maxU = std::max({flat.q[0][0], flat.q[1][0], flat.q[2][0]});
       flat.minV = std::min({flat.q[0][1], flat.q[1][1], flat.q[2][1]});
@@ -260,6 +262,11 @@ int main(int argc, char** argv) {
           const Flat& fb = theirs[b];
           if (fa.building == fb.building) continue;
           if (fa.maxU <= fb.minU || fb.maxU <= fa.minU || fa.maxV <= fb.minV || fb.maxV <= fa.minV) continue;
+          // The key's distance is the plane's from the world's origin, where a normal rounded
+          // in the file's last digits moves it by centimetres: the two must lie in one plane
+          // where they are, each one's centre within 1 cm of the other's plane.
+          if (std::fabs(Dot(fa.normal, fb.centre - fa.centre)) > 0.01 || std::fabs(Dot(fb.normal, fa.centre - fb.centre)) > 0.01)
+            continue;
           const double shared = SharedArea(fa, fb);
           if (shared <= 1e-4) continue;
           ++coincident;

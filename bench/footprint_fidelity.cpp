@@ -261,6 +261,7 @@ int main(int argc, char** argv) {
         return true;
       },
       collection, error);
+  AlignNeighbours(buildings, options);
   SettleOverlaps(buildings, options);
   std::vector<double> fidelity, shaped;  // every building's; those that are no rectangle's
   std::size_t courtyards = 0;

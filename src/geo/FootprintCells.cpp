@@ -342,6 +342,58 @@ bool FitTheKit(Grid& io_grid, const std::vector<float>& i_covered, const std::ve
 
 }  // namespace cells
 
+GridLines ExtentAt(const Shape& i_shape, double i_bearing) {
+  GridLines lines;
+  lines.given = true;
+  lines.bearing = i_bearing;
+  CellFootprint turned;
+  turned.bearing = i_bearing;
+  const MapPoint x = AxisX(turned), z = AxisZ(turned);
+  const auto s = [&](const MapPoint& p) { return p.east * x.east + p.north * x.north; };
+  const auto t = [&](const MapPoint& p) { return p.east * z.east + p.north * z.north; };
+  lines.sMin = lines.tMin = HUGE_VAL;
+  lines.sMax = lines.tMax = -HUGE_VAL;
+  for (const Area& area : i_shape) {
+    for (const MapPoint& p : area.outer) {
+      lines.sMin = std::min(lines.sMin, s(p)), lines.sMax = std::max(lines.sMax, s(p));
+      lines.tMin = std::min(lines.tMin, t(p)), lines.tMax = std::max(lines.tMax, t(p));
+    }
+  }
+  // An outermost edge at a slant to the grid reaches the extent at one end only: the grid ends
+  // at its middle instead (the mean, by length, of the outermost edges facing that way), so that
+  // the cells trade what they leave out of the outline for what they add, and two neighbours
+  // whose outlines share that edge end their grids on one line.
+  constexpr double kOutermost = 0.5;  // metres: edges reaching this near the extent count
+  double sum[4] = {0, 0, 0, 0}, weight[4] = {0, 0, 0, 0};
+  for (const Area& area : i_shape) {
+    for (std::size_t k = 0, n = area.outer.size(); k < n; ++k) {
+      const MapPoint& a = area.outer[k];
+      const MapPoint& b = area.outer[(k + 1) % n];
+      const double length = std::hypot(b.east - a.east, b.north - a.north);
+      if (length == 0) continue;
+      // An edge nearer the t axis ends the grid along s (0 for sMin, 1 for sMax), one nearer the
+      // s axis along t (2, 3); the outline's side of it tells which end.
+      const bool alongT = std::fabs(t(b) - t(a)) >= std::fabs(s(b) - s(a));
+      const MapPoint normal = alongT ? x : z;
+      const MapPoint middle{(a.east + b.east) / 2, (a.north + b.north) / 2};
+      const bool outward = !Contains(i_shape, {middle.east + 0.01 * normal.east, middle.north + 0.01 * normal.north});
+      const int end = (alongT ? 0 : 2) + (outward ? 1 : 0);
+      const double far = end == 0 ? -std::min(s(a), s(b)) + lines.sMin
+                         : end == 1 ? std::max(s(a), s(b)) - lines.sMax
+                         : end == 2 ? -std::min(t(a), t(b)) + lines.tMin
+                                    : std::max(t(a), t(b)) - lines.tMax;
+      if (far < -kOutermost) continue;
+      sum[end] += length * (alongT ? s(middle) : t(middle));
+      weight[end] += length;
+    }
+  }
+  double* ends[4] = {&lines.sMin, &lines.sMax, &lines.tMin, &lines.tMax};
+  for (int end = 0; end < 4; ++end) {
+    if (weight[end] > 0) *ends[end] = sum[end] / weight[end];
+  }
+  return lines;
+}
+
 MapPoint AxisX(const CellFootprint& i_fit) {
   const double theta = i_fit.bearing / cells::kDegrees;
   return MapPoint{std::sin(theta), std::cos(theta)};
@@ -378,8 +430,8 @@ CellFootprint FootprintCells(const Shape& i_shape, const CellOptions& i_options)
       break;
     }
   }
-  const double alpha = DominantAngle(i_shape);
-  fit.bearing = -alpha * kDegrees;
+  const GridLines& given = i_options.grid;
+  fit.bearing = given.given ? given.bearing : -DominantAngle(i_shape) * kDegrees;
   const MapPoint x = AxisX(fit), z = AxisZ(fit);
   // Rings in the grid's frame, outer rings counter-clockwise (positive area), holes clockwise.
   std::vector<LocalRing> rings;
@@ -402,6 +454,11 @@ CellFootprint FootprintCells(const Shape& i_shape, const CellOptions& i_options)
   for (const Area& area : i_shape) {
     add(area.outer, false);
     for (const auto& hole : area.holes) add(hole, true);
+  }
+  if (given.given) {
+    const double s0 = reference.east * x.east + reference.north * x.north;
+    const double t0 = reference.east * z.east + reference.north * z.north;
+    sMin = given.sMin - s0, sMax = given.sMax - s0, tMin = given.tMin - t0, tMax = given.tMax - t0;
   }
   if (rings.empty() || !(sMax > sMin) || !(tMax > tMin)) {
     fit.fault = "too small for one cell";

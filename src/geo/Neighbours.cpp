@@ -86,8 +86,9 @@ bool Wins(const CityBuilding& i_other, const CityBuilding& i_self) {
 }
 
 // Whether a side of i_other's cell (i_row, i_column) lies in the plane of i_self's side: facing
-// the other way, its line within 2 cm of i_middle.
-bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle) {
+// the other way, its line within i_metres (2 cm) of i_middle.
+bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle,
+             double i_metres = 0.02) {
   for (int f = 0; f < 4; ++f) {
     const Facing facing = static_cast<Facing>(f);
     const MapPoint normal = SideNormal(i_other, facing);
@@ -95,7 +96,23 @@ bool InPlane(const CellFootprint& i_other, int i_row, int i_column, const MapPoi
     const MapPoint middle = SideMiddle(i_other, i_row, i_column, facing);
     const double distance =
         (i_middle.east - middle.east) * normal.east + (i_middle.north - middle.north) * normal.north;
-    return std::fabs(distance) < 0.02;
+    return std::fabs(distance) < i_metres;
+  }
+  return false;
+}
+
+// Whether a side of i_other's cell (i_row, i_column) runs on in the plane of i_self's side:
+// facing the same way, its line within kBackedMetres of i_middle (their grids' ends may stand
+// staggered by a few centimetres).
+bool RunsOn(const CellFootprint& i_other, int i_row, int i_column, const MapPoint& i_normal, const MapPoint& i_middle) {
+  for (int f = 0; f < 4; ++f) {
+    const Facing facing = static_cast<Facing>(f);
+    const MapPoint normal = SideNormal(i_other, facing);
+    if (normal.east * i_normal.east + normal.north * i_normal.north < 0.99995) continue;
+    const MapPoint middle = SideMiddle(i_other, i_row, i_column, facing);
+    const double distance =
+        (i_middle.east - middle.east) * normal.east + (i_middle.north - middle.north) * normal.north;
+    return std::fabs(distance) < kBackedMetres;
   }
   return false;
 }
@@ -181,7 +198,249 @@ bool Loses(const CellFootprint& i_fit, const Square& i_square, double i_covered,
   return false;
 }
 
+// The distance from i_point to the nearest edge of i_shape's rings, metres.
+double DistanceToOutline(const Shape& i_shape, const MapPoint& i_point) {
+  double nearest = HUGE_VAL;
+  const auto ring = [&](const std::vector<MapPoint>& i_ring) {
+    for (std::size_t k = 0, n = i_ring.size(); k < n; ++k) {
+      const MapPoint& a = i_ring[k];
+      const MapPoint& b = i_ring[(k + 1) % n];
+      const double de = b.east - a.east, dn = b.north - a.north;
+      const double length2 = de * de + dn * dn;
+      double u = length2 > 0 ? ((i_point.east - a.east) * de + (i_point.north - a.north) * dn) / length2 : 0;
+      u = std::clamp(u, 0.0, 1.0);
+      nearest = std::min(nearest, std::hypot(a.east + u * de - i_point.east, a.north + u * dn - i_point.north));
+    }
+  };
+  for (const Area& area : i_shape) {
+    ring(area.outer);
+    for (const auto& hole : area.holes) ring(hole);
+  }
+  return nearest;
+}
+
+// Outlines that touch: a corner of one lies in the other or within this many metres of its edge.
+constexpr double kTouch = 0.3;
+
+// The pairs of buildings (lower index first, each once, in order) whose outlines touch.
+std::vector<std::pair<std::size_t, std::size_t>> TouchingPairs(const std::vector<CityBuilding>& i_buildings) {
+  const Index index(i_buildings);
+  std::vector<std::pair<std::size_t, std::size_t>> pairs;
+  std::vector<std::size_t> near;
+  for (std::size_t i = 0; i < i_buildings.size(); ++i) {
+    for (const Area& area : i_buildings[i].shape) {
+      for (const MapPoint& corner : area.outer) {
+        index.near(corner, near);
+        for (std::size_t other : near) {
+          if (other == i) continue;
+          const Shape& theirs = i_buildings[other].shape;
+          if (Contains(theirs, corner) || DistanceToOutline(theirs, corner) <= kTouch)
+            pairs.emplace_back(std::min(i, other), std::max(i, other));
+        }
+      }
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  return pairs;
+}
+
+// Groups of values joined only while each group spans at most a bound: a union-find whose nodes
+// keep their value relative to their parent's, and whose roots their group's least and greatest
+// value relative to their own. Values are compared by the differences given on joining, so that
+// bearings modulo 90 degrees join as plain numbers do.
+class Groups {
+ public:
+  Groups(std::vector<double> i_values, double i_span)
+      : m_values(std::move(i_values)), m_parent(m_values.size()), m_offset(m_values.size(), 0),
+        m_lo(m_values.size(), 0), m_hi(m_values.size(), 0), m_span(i_span) {
+    for (std::size_t i = 0; i < m_parent.size(); ++i) m_parent[i] = i;
+  }
+
+  std::size_t root(std::size_t i) const {
+    while (m_parent[i] != i) i = m_parent[i];
+    return i;
+  }
+
+  // Joins the groups of i_a and i_b, i_b's value being i_a's plus i_difference, when the joined
+  // group spans at most the bound. The root of lower index stays the root.
+  void join(std::size_t i_a, std::size_t i_b, double i_difference) {
+    std::size_t a = root(i_a), b = root(i_b);
+    if (a == b) return;
+    // b's root relative to a's root.
+    double d = relative(i_a) + i_difference - relative(i_b);
+    if (b < a) std::swap(a, b), d = -d;
+    const double lo = std::min(m_lo[a], d + m_lo[b]), hi = std::max(m_hi[a], d + m_hi[b]);
+    if (hi - lo > m_span) return;
+    m_parent[b] = a;
+    m_offset[b] = d;
+    m_lo[a] = lo, m_hi[a] = hi;
+  }
+
+  // The middle of i's group, in i's own terms: i's value moved to where the middle of the
+  // group's span lies relative to it.
+  double middle(std::size_t i) const {
+    const std::size_t r = root(i);
+    return m_values[i] - relative(i) + (m_lo[r] + m_hi[r]) / 2;
+  }
+
+ private:
+  // i's value relative to its root's.
+  double relative(std::size_t i) const {
+    double sum = 0;
+    for (; m_parent[i] != i; i = m_parent[i]) sum += m_offset[i];
+    return sum;
+  }
+
+  std::vector<double> m_values;
+  std::vector<std::size_t> m_parent;
+  std::vector<double> m_offset;
+  std::vector<double> m_lo, m_hi;
+  double m_span;
+};
+
+// The cells along one end of a grid fitted to i_lines (0: its southmost row, at sMin; 1: its
+// northmost, at sMax; 2: its westmost column, at tMin; 3: its eastmost, at tMax), as the
+// stretches of that line they stand on, metres along it (t for a row, s for a column).
+std::vector<std::pair<double, double>> EndRuns(const CellFootprint& i_fit, const GridLines& i_lines, int i_end) {
+  const bool row = i_end < 2;
+  const int count = row ? i_fit.columns : i_fit.rows;
+  const double size = row ? i_fit.cellZ : i_fit.cellX;
+  // Columns step east from the west line; rows step south from the north line.
+  const double start = row ? (i_lines.tMin + i_lines.tMax) / 2 - count * size / 2
+                           : (i_lines.sMin + i_lines.sMax) / 2 + count * size / 2;
+  std::vector<std::pair<double, double>> runs;
+  bool open = false;
+  for (int k = 0; k < count; ++k) {
+    const bool has = row ? i_fit.has(i_end == 0 ? i_fit.rows - 1 : 0, k) : i_fit.has(k, i_end == 2 ? 0 : i_fit.columns - 1);
+    const double lo = row ? start + k * size : start - (k + 1) * size, hi = lo + size;
+    if (has && open && row) runs.back().second = hi;
+    if (has && open && !row) runs.back().first = lo;
+    if (has && !open) runs.emplace_back(lo, hi);
+    open = has;
+  }
+  return runs;
+}
+
+// Whether cells of size i_size standing on the stretches i_runs of a line have a side that the
+// stretches i_others cover in part: an end of theirs falls within one of those cells.
+bool CoveredInPart(const std::vector<std::pair<double, double>>& i_runs, double i_size,
+                   const std::vector<std::pair<double, double>>& i_others) {
+  constexpr double kSlack = 0.01;  // metres
+  for (const auto& run : i_runs) {
+    for (const auto& other : i_others) {
+      for (const double end : {other.first, other.second}) {
+        if (end <= run.first + kSlack || end >= run.second - kSlack) continue;
+        const double k = std::round((end - run.first) / i_size);
+        if (std::fabs(end - (run.first + k * i_size)) > kSlack) return true;
+      }
+    }
+  }
+  return false;
+}
+
+// How far a grid's end reaches into a neighbour's wall where their walls on one line are
+// staggered: metres, beyond the 2 cm within which two walls count as in one plane.
+constexpr double kInto = 0.05;
+
+// A difference of two bearings, degrees, modulo 90: in (-45, 45].
+double BearingDifference(double i_a, double i_b) {
+  double d = std::fmod(i_a - i_b, 90.0);
+  if (d > 45) d -= 90;
+  if (d <= -45) d += 90;
+  return d;
+}
+
 }  // namespace neighbours
+
+void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options) {
+  using neighbours::Groups;
+  const std::vector<std::pair<std::size_t, std::size_t>> pairs = neighbours::TouchingPairs(io_buildings);
+  if (pairs.empty()) return;
+  // Directions: neighbours join while their group's directions span at most kAlignDegrees, and
+  // the group takes the middle of that span.
+  std::vector<double> bearings;
+  for (const CityBuilding& building : io_buildings) bearings.push_back(building.fit.bearing);
+  Groups directions(bearings, kAlignDegrees);
+  for (const auto& [a, b] : pairs) {
+    if (io_buildings[a].fit.fault.empty() && io_buildings[b].fit.fault.empty())
+      directions.join(a, b, neighbours::BearingDifference(bearings[b], bearings[a]));
+  }
+  // Then, in the file's order, each building's grid on its group's direction ends where its
+  // outline does, each end moved onto the nearest line of an earlier neighbour's grid (an end or
+  // any line between its cells) within kAlignShare of a cell: walls on a shared edge meet in one
+  // plane, and a wall that ends along a neighbour's ends where one of the neighbour's cells does,
+  // so that of two walls in a plane one stands over the other's whole sides.
+  std::vector<std::vector<std::size_t>> neighbours(io_buildings.size());
+  for (const auto& [a, b] : pairs) {
+    if (directions.root(a) != directions.root(b)) continue;
+    neighbours[a].push_back(b);
+    neighbours[b].push_back(a);
+  }
+  const double cell = std::min(i_options.cell, i_options.cellZ > 0 ? i_options.cellZ : i_options.cell);
+  std::vector<unsigned char> aligned(io_buildings.size(), 0);
+  for (std::size_t i = 0; i < io_buildings.size(); ++i) {
+    if (neighbours[i].empty()) continue;
+    double bearing = directions.middle(directions.root(i));  // one value for the whole group
+    if (bearing > 45) bearing -= 90;
+    if (bearing <= -45) bearing += 90;
+    GridLines lines = ExtentAt(io_buildings[i].shape, bearing);
+    double* ends[4] = {&lines.sMin, &lines.sMax, &lines.tMin, &lines.tMax};
+    for (int e = 0; e < 4; ++e) {
+      double best = *ends[e], miss = kAlignShare * cell;
+      for (std::size_t j : neighbours[i]) {
+        if (j > i || !aligned[j]) continue;
+        const GridLines& theirs = io_buildings[j].grid;
+        const CellFootprint& fit = io_buildings[j].fit;
+        // Their grid is centred on their extent: its lines step by a cell from one end.
+        const bool alongS = e < 2;
+        const double size = alongS ? fit.cellX : fit.cellZ;
+        const int count = alongS ? fit.rows : fit.columns;
+        const double first = (alongS ? theirs.sMin + theirs.sMax : theirs.tMin + theirs.tMax) / 2 - count * size / 2;
+        const double k = std::clamp(std::round((*ends[e] - first) / size), 0.0, static_cast<double>(count));
+        const double line = first + k * size;
+        if (std::fabs(line - *ends[e]) < miss) best = line, miss = std::fabs(line - *ends[e]);
+      }
+      *ends[e] = best;
+    }
+    CellOptions options = i_options;
+    options.grid = lines;
+    CellFootprint fit = FootprintCells(io_buildings[i].shape, options);
+    if (!fit.fault.empty()) continue;
+    // Where its cells and an earlier neighbour's meet on one line staggered, a wall could be left
+    // out only for the other's cells that cover its sides in part, and the rest of the side, kept,
+    // would stand in the plane of the other's: the grid's end then reaches a little into the
+    // neighbour's wall, so that the two walls overlap inside each other instead of in one plane.
+    bool moved = false;
+    for (int e = 0; e < 4; ++e) {
+      for (std::size_t j : neighbours[i]) {
+        if (j > i || !aligned[j]) continue;
+        const double* theirs[4] = {&io_buildings[j].grid.sMin, &io_buildings[j].grid.sMax, &io_buildings[j].grid.tMin,
+                                   &io_buildings[j].grid.tMax};
+        if (std::fabs(*ends[e] - *theirs[e ^ 1]) > 1e-6) continue;  // not on their end facing it
+        // Of two walls in one plane, one is left out where the other stands over all of its
+        // sides; a side the other covers in part stays, in the other's plane where they meet.
+        const auto mine = neighbours::EndRuns(fit, lines, e);
+        const auto others = neighbours::EndRuns(io_buildings[j].fit, io_buildings[j].grid, e ^ 1);
+        const bool alongT = e < 2;
+        if (!neighbours::CoveredInPart(mine, alongT ? fit.cellZ : fit.cellX, others) &&
+            !neighbours::CoveredInPart(others, alongT ? io_buildings[j].fit.cellZ : io_buildings[j].fit.cellX, mine))
+          continue;
+        *ends[e] += e % 2 == 1 ? neighbours::kInto : -neighbours::kInto;
+        moved = true;
+        break;
+      }
+    }
+    if (moved) {
+      options.grid = lines;
+      CellFootprint into = FootprintCells(io_buildings[i].shape, options);
+      if (into.fault.empty()) fit = std::move(into);
+    }
+    io_buildings[i].fit = std::move(fit);
+    io_buildings[i].grid = lines;
+    aligned[i] = 1;
+  }
+}
 
 MapPoint SideNormal(const CellFootprint& i_fit, Facing i_facing) {
   const MapPoint x = AxisX(i_fit), z = AxisZ(i_fit);
@@ -225,6 +484,7 @@ void SettleOverlaps(std::vector<CityBuilding>& io_buildings, const CellOptions& 
     }
     if (!found) continue;
     CellOptions options = i_options;
+    options.grid = io_buildings[i].grid;
     options.forbidden = [&, i](const MapPoint& i_point) { return othersGround(i, i_point); };
     io_buildings[i].fit = FootprintCells(io_buildings[i].shape, options);
   }
@@ -262,6 +522,7 @@ void SettleOverlaps(std::vector<CityBuilding>& io_buildings, const CellOptions& 
     if (dropped[i].empty()) continue;
     const CellFootprint grid = io_buildings[i].fit;
     CellOptions options = i_options;
+    options.grid = io_buildings[i].grid;
     options.forbidden = [&, i](const MapPoint& i_point) {
       int row = 0, column = 0;
       CellAt(grid, i_point, row, column);
@@ -297,7 +558,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
                                       {beyond.east + along.east * half, beyond.north + along.north * half},
                                       {beyond.east - along.east * half, beyond.north - along.north * half}};
           neighbours::Contact contact{{r, c, facing, false, false, 0}, i, false, false};
-          int hits = 0, inPlane = 0;
+          int hits = 0, inPlane = 0, backed = 0;
           for (const MapPoint& probe : probes) {
             index.near(probe, near);
             for (std::size_t other : near) {
@@ -308,6 +569,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
               contact.other = other;
               ++hits;
               inPlane += neighbours::InPlane(i_buildings[other].fit, row, column, normal, middle) ? 1 : 0;
+              backed += neighbours::InPlane(i_buildings[other].fit, row, column, normal, middle, kBackedMetres) ? 1 : 0;
               break;
             }
           }
@@ -316,6 +578,23 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           contact.inPlane = inPlane > 0;
           contact.covered = hits == 3 && inPlane == 3;
           contact.side.covered = contact.covered;
+          contact.side.backed = hits == 3 && backed == 3;
+          // A front of the cell beside the party side: the neighbour's cell just beyond the side,
+          // just inside the front's line, has a side in the front's plane.
+          const double halfAlong = 0.5 * ((f % 2 == 0) ? fit.cellZ : fit.cellX);
+          const CellFootprint& theirs = i_buildings[contact.other].fit;
+          for (const int turn : {1, 3}) {
+            const int g = (f + turn) % 4;
+            if (fit.has(r + neighbours::kRowStep[g], c + neighbours::kColumnStep[g])) continue;
+            const MapPoint front = SideNormal(fit, static_cast<Facing>(g));
+            const MapPoint probe{beyond.east + front.east * (halfAlong - step),
+                                 beyond.north + front.north * (halfAlong - step)};
+            int row = 0, column = 0;
+            CellAt(theirs, probe, row, column);
+            if (theirs.has(row, column) &&
+                neighbours::RunsOn(theirs, row, column, front, SideMiddle(fit, r, c, static_cast<Facing>(g))))
+              contact.side.runsOn = true;
+          }
           contacts[i].push_back(contact);
         }
       }

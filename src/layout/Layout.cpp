@@ -195,13 +195,19 @@ Party PartyOf(const Row& i_row, const PartyWall& i_wall) {
   return i_wall.onRoof > 0 && i_row.level == i_wall.onRoof ? Party::OnRoof : Party::Closed;
 }
 
-// The party state of side i_side of cell (x, z) in the row.
-Party PartyAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+// The party wall on side i_side of cell (x, z), or null.
+const PartyWall* PartyWallAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
   for (const PartyWall& wall : i_row.request->partyWalls) {
     const CellRect& c = wall.cells;
-    if (wall.side == i_side && i_x >= c.x0 && i_x <= c.x1 && i_z >= c.z0 && i_z <= c.z1) return PartyOf(i_row, wall);
+    if (wall.side == i_side && i_x >= c.x0 && i_x <= c.x1 && i_z >= c.z0 && i_z <= c.z1) return &wall;
   }
-  return Party::None;
+  return nullptr;
+}
+
+// The party state of side i_side of cell (x, z) in the row.
+Party PartyAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+  return wall ? PartyOf(i_row, *wall) : Party::None;
 }
 
 // The cells i_lo to i_hi (1-based) of the facade that lie on the party wall; false for none.
@@ -284,6 +290,29 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
   return {step.outZ, step.outX};
 }
 
+// A corner cell of a storey with a closed party wall on a side, beside the neighbour: the closed
+// walls of its two sides (over a lower neighbour's roof, the party side's as over a terrace),
+// which end on the party line, where the neighbour's front runs on. The corner piece's bands
+// would wrap round past the line and lie on the neighbour's. False where the corner piece
+// stands: no such wall, a roof row, or a storey above the neighbour.
+bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_sideB, Party i_partyB, std::int64_t i_x,
+                     std::int64_t i_z, std::vector<Run>& o_runs) {
+  if (i_row.kind == PieceRow::Roof) return false;
+  const auto beside = [&](char i_side) {
+    const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+    return wall && i_row.level < wall->beside;
+  };
+  if (!beside(i_sideA) && !beside(i_sideB)) return false;
+  Run run;
+  for (const auto& [side, party] : {std::make_pair(i_sideA, i_partyA), std::make_pair(i_sideB, i_partyB)}) {
+    const auto [xd, zd] = FacingOf(side);
+    const PieceKind kind = party == Party::OnRoof ? PieceKind::TerraceFloorClose : i_row.close;
+    run.period.push_back(Place(i_row, kind, side, i_x, i_z, xd, zd));
+  }
+  o_runs.push_back(std::move(run));
+  return true;
+}
+
 // A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,
 // running on to the neighbour's wall (the roof row: its parapet over the roof slab), or, with
 // both sides left out, nothing (the roof row: the bare roof slab). False when neither side is
@@ -291,9 +320,10 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
 bool AddPartyCorner(const Row& i_row, char i_sideA, char i_sideB, std::int64_t i_x, std::int64_t i_z,
                     std::vector<Run>& o_runs) {
   if (i_row.request->partyWalls.empty()) return false;
-  const bool outA = PartyAt(i_row, i_sideA, i_x, i_z) == Party::LeftOut;
-  const bool outB = PartyAt(i_row, i_sideB, i_x, i_z) == Party::LeftOut;
-  if (!outA && !outB) return false;
+  const Party partyA = PartyAt(i_row, i_sideA, i_x, i_z), partyB = PartyAt(i_row, i_sideB, i_x, i_z);
+  const bool outA = partyA == Party::LeftOut;
+  const bool outB = partyB == Party::LeftOut;
+  if (!outA && !outB) return AddBesideCorner(i_row, i_sideA, partyA, i_sideB, partyB, i_x, i_z, o_runs);
   if (outA && outB && i_row.kind != PieceRow::Roof) return true;
   const char kept = outA ? i_sideB : i_sideA;
   const auto [xd, zd] = FacingOf(kept);
@@ -668,6 +698,7 @@ std::int64_t LastOfSameStyle(const Request& i_request, std::int64_t i_first, std
     if (wall.hidden > i_first) last = std::min(last, wall.hidden - 1);
     if (wall.onRoof > i_first) last = std::min(last, wall.onRoof - 1);
     if (wall.onRoof == i_first) last = i_first;
+    if (wall.beside > i_first) last = std::min(last, wall.beside - 1);
   }
   return last;
 }

@@ -56,6 +56,36 @@ TEST(Neighbours, RowHousesShareWallsAndOneOfEachPairIsLeftOut) {
     EXPECT_EQ(count(i, Facing::North, false) + count(i, Facing::South, false), 0) << i;
   }
   EXPECT_EQ(count(0, Facing::West, false) + count(0, Facing::West, true), 0);
+  // At the ends of a party wall the neighbour's front runs on from the house's in its plane; not
+  // in the middle of the wall, nor where the neighbour is deeper and its front stands elsewhere.
+  const auto runsOn = [&](std::size_t i, Facing i_facing) {
+    int n = 0;
+    for (const PartySide& side : sides[i]) n += side.facing == i_facing && side.runsOn;
+    return n;
+  };
+  EXPECT_EQ(runsOn(1, Facing::West), 2);
+  EXPECT_EQ(runsOn(0, Facing::East), 2);
+  EXPECT_EQ(runsOn(2, Facing::East), 0);
+  EXPECT_EQ(runsOn(3, Facing::West), 0);
+  // A side in the neighbour's plane is backed by it.
+  for (const auto& building : sides) {
+    for (const PartySide& side : building) EXPECT_TRUE(!side.covered || side.backed);
+  }
+}
+
+TEST(Neighbours, AWallAFewCentimetresOffBacksASideWithoutCoveringIt) {
+  // Two houses 5 cm apart, and two 15 cm apart: the first pair's walls stand against each other
+  // but not in one plane, so neither is left out; the second pair's stand apart.
+  for (const double gap : {0.05, 0.15}) {
+    std::vector<CityBuilding> houses = {Building(1, 3, Rectangle(0, 0, 7, 10)),
+                                        Building(2, 3, Rectangle(7 + gap, 0, 14 + gap, 10))};
+    const auto sides = PartySides(houses);
+    ASSERT_EQ(sides[0].size(), 3u) << gap;
+    for (const PartySide& side : sides[0]) {
+      EXPECT_FALSE(side.covered || side.hidden) << gap;
+      EXPECT_EQ(side.backed, gap < kBackedMetres) << gap;
+    }
+  }
 }
 
 TEST(Neighbours, NoCellOnAnotherBuildingsGround) {
@@ -115,6 +145,129 @@ TEST(Neighbours, NoCellOnAnotherBuildingsGround) {
     EXPECT_FALSE(side.hidden);
   }
   EXPECT_TRUE(skewed);
+}
+
+}  // namespace
+
+namespace {
+
+// Exposed cell sides of two buildings, kept (not left out), that lie in one plane facing each
+// other and share more than 1 cm: the faces that would coincide on the mesh.
+int KeptSidesInOnePlane(const std::vector<CityBuilding>& i_buildings) {
+  const auto party = PartySides(i_buildings);
+  struct Wall {
+    MapPoint middle, normal, along;
+    double half;
+  };
+  std::vector<std::vector<Wall>> walls(i_buildings.size());
+  for (std::size_t i = 0; i < i_buildings.size(); ++i) {
+    const CellFootprint& fit = i_buildings[i].fit;
+    const int dr[4] = {-1, 0, 1, 0}, dc[4] = {0, 1, 0, -1};
+    for (int r = 0; r < fit.rows; ++r) {
+      for (int c = 0; c < fit.columns; ++c) {
+        for (int f = 0; f < 4; ++f) {
+          if (!fit.has(r, c) || fit.has(r + dr[f], c + dc[f])) continue;
+          bool hidden = false;
+          for (const PartySide& side : party[i])
+            hidden = hidden || (side.row == r && side.column == c && static_cast<int>(side.facing) == f && side.hidden);
+          if (hidden) continue;
+          const Facing facing = static_cast<Facing>(f);
+          walls[i].push_back({SideMiddle(fit, r, c, facing), SideNormal(fit, facing), f % 2 == 0 ? AxisZ(fit) : AxisX(fit),
+                              0.5 * (f % 2 == 0 ? fit.cellZ : fit.cellX)});
+        }
+      }
+    }
+  }
+  int count = 0;
+  for (std::size_t i = 0; i < walls.size(); ++i) {
+    for (std::size_t j = i + 1; j < walls.size(); ++j) {
+      for (const Wall& a : walls[i]) {
+        for (const Wall& b : walls[j]) {
+          if (a.normal.east * b.normal.east + a.normal.north * b.normal.north > -0.99995) continue;
+          const double de = b.middle.east - a.middle.east, dn = b.middle.north - a.middle.north;
+          if (std::fabs(de * a.normal.east + dn * a.normal.north) > 0.02) continue;
+          const double apart = std::fabs(de * a.along.east + dn * a.along.north);
+          count += apart < a.half + b.half - 0.01 ? 1 : 0;
+        }
+      }
+    }
+  }
+  return count;
+}
+
+TEST(Neighbours, NeighboursAtSlightlyDifferentAnglesShareOnePlaneAndOneWall) {
+  // Two row houses whose outlines share a slanted party edge and whose other edges make them
+  // lean 2 degrees apart; and two houses staggered along their party edge, whose cells end at
+  // places more than a quarter of a cell apart, so that each has a side the other's wall covers
+  // in part. On their own grids the first two walls cross; the last two would both stay.
+  const double lean = std::tan(2.0 / 180.0 * 3.14159265358979);
+  std::vector<CityBuilding> houses = {Building(1, 3, {{0, 0}, {9, 0}, {9.3, 10}, {0, 10}}),
+                                      Building(2, 3, {{9, 0}, {18, -18 * lean}, {18.3, 10 - 18 * lean}, {9.3, 10}}),
+                                      Building(3, 3, Box(0, 30, 9, 40)), Building(4, 2, Box(9, 34.5, 19, 44.5))};
+  const double ownBearing = houses[1].fit.bearing;
+  CellOptions options;
+  AlignNeighbours(houses, options);
+  SettleOverlaps(houses, options);
+  EXPECT_EQ(houses[0].fit.bearing, houses[1].fit.bearing);
+  EXPECT_NE(houses[1].fit.bearing, ownBearing);
+  EXPECT_TRUE(houses[0].grid.given && houses[3].grid.given);
+  const auto sides = PartySides(houses);
+  int hidden = 0;
+  for (const PartySide& side : sides[1]) hidden += side.hidden ? 1 : 0;
+  EXPECT_EQ(hidden, 3);  // the later of two equal houses leaves its whole party wall out
+  EXPECT_EQ(KeptSidesInOnePlane(houses), 0);
+  // The staggered pair still meets: the later one's grid reaches into the earlier's wall.
+  bool met = false;
+  for (const PartySide& side : sides[3]) met = met || side.neighbour == 3;
+  EXPECT_TRUE(met);
+}
+
+TEST(Neighbours, AShorterWallWithinANeighboursSideReachesIntoItsWall) {
+  // A taller house whose party wall, 7 m long, stands within the middle of a 10 m wall whose
+  // end cells it covers in part: the lower house's parapet would stand there in the plane of
+  // the taller's wall. The later grid reaches into the earlier's wall instead: both walls stay,
+  // neither in the other's plane.
+  std::vector<CityBuilding> houses = {Building(1, 2, Box(0, 0, 9, 10)), Building(2, 4, Box(9, 1.5, 18, 8.5))};
+  CellOptions options;
+  AlignNeighbours(houses, options);
+  SettleOverlaps(houses, options);
+  const auto sides = PartySides(houses);
+  ASSERT_FALSE(sides[1].empty());
+  for (const auto& building : sides) {
+    for (const PartySide& side : building) EXPECT_FALSE(side.hidden || side.covered);
+  }
+  EXPECT_EQ(KeptSidesInOnePlane(houses), 0);
+}
+
+TEST(Neighbours, BuildingsKeepTheirOwnGridsAloneOrTurnedFarApart) {
+  // A lone house, and two neighbours 15 degrees apart: each keeps the cells it has on its own.
+  const double turn = std::tan(15.0 / 180.0 * 3.14159265358979);
+  std::vector<CityBuilding> houses = {Building(1, 2, Box(0, 0, 9, 9)), Building(2, 2, Box(30, 0, 39, 9)),
+                                      Building(3, 2, {{39, 0}, {48, 9 * turn}, {48 - 9 * turn, 9 + 9 * turn}, {39, 9}})};
+  std::vector<CityBuilding> alone = houses;
+  AlignNeighbours(houses, CellOptions{});
+  for (std::size_t i = 0; i < houses.size(); ++i) {
+    EXPECT_FALSE(houses[i].grid.given) << i;
+    EXPECT_EQ(houses[i].fit.bearing, alone[i].fit.bearing) << i;
+    EXPECT_EQ(MaskText(houses[i].fit), MaskText(alone[i].fit)) << i;
+  }
+}
+
+TEST(Neighbours, AGridAtASlantEndsAtTheMiddleOfItsOutermostEdges) {
+  // A 12 x 9 m rectangle seen from a grid turned 3 degrees: each end lies at the middle of the
+  // edge facing that way, not at the corner that reaches farthest.
+  const Shape box = {Area{Box(0, 0, 12, 9), {}}};
+  const GridLines lines = ExtentAt(box, -3.0);
+  CellFootprint turned;
+  turned.bearing = -3.0;
+  const MapPoint x = AxisX(turned), z = AxisZ(turned);
+  const auto s = [&](double e, double n) { return e * x.east + n * x.north; };
+  const auto t = [&](double e, double n) { return e * z.east + n * z.north; };
+  EXPECT_NEAR(lines.sMax, s(6, 9), 1e-9);
+  EXPECT_NEAR(lines.sMin, s(6, 0), 1e-9);
+  EXPECT_NEAR(lines.tMin, t(0, 4.5), 1e-9);
+  EXPECT_NEAR(lines.tMax, t(12, 4.5), 1e-9);
+  EXPECT_TRUE(lines.given);
 }
 
 }  // namespace

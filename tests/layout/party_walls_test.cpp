@@ -91,6 +91,25 @@ TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
   EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
 }
 
+// A kept wall's corner cells beside the neighbour take the closed walls of both sides, so that no
+// corner piece wraps its bands round into the neighbour's front; above the neighbour the corner
+// piece stands again.
+TEST(PartyWalls, AKeptWallsCornersBesideTheNeighbourTakeNoCornerPiece) {
+  const Kit kit = LoadKit(kShipped, {"A"});
+  const KitStyle& style = *kit.style("A");
+  Request request = MakeRequest("A", "  ", {}, {}, 3, 3, 4);
+  request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false, 0, 2});
+  std::vector<int> angles(5, 0), closed(5, 0);
+  ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+    if (p.z != 0 || (p.x != 0 && p.x != -4)) return;
+    const std::size_t level = static_cast<std::size_t>(p.level);
+    if (p.piece == style.piece(PieceKind::Angle)) ++angles[level];
+    if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose)) ++closed[level];
+  });
+  EXPECT_EQ(angles, (std::vector<int>{0, 0, 2, 2, 0}));
+  EXPECT_EQ(closed, (std::vector<int>{4, 4, 0, 0, 0}));
+}
+
 // Walls kept closed change the pieces, not the surface: every style, on a rectangle and on an L,
 // is still one closed surface.
 TEST(PartyWalls, ClosedWallsKeepTheBuildingOneClosedSurface) {

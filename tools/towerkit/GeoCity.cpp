@@ -279,9 +279,9 @@ RoofShape RoofOf(const FeatureFacts& i_facts, const Ostrel::Buildings::Request& 
 // neighbour's cells stand against the whole side, in its plane, and reach at least as high, the
 // roof row over it is the bare roof slab: it runs on into an equal neighbour's, which is bare
 // too, as one roof, or up to a taller neighbour's wall, whose storey on that roof is built as
-// over a terrace.
+// over a terrace. i_number: the building's in the file.
 std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel::Geo::PartySide>& i_sides, int i_row,
-                                                       int i_column, int i_storeys,
+                                                       int i_column, std::uint64_t i_number, int i_storeys,
                                                        const std::vector<int>& i_storeysOf) {
   using Ostrel::Geo::Facing;
   struct Side {
@@ -297,15 +297,19 @@ std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel:
     const std::int64_t x = i_row - side.row, z = side.column - i_column;  // the footprint's cell
     wall.cells = {x, x, z, z};
     wall.hidden = side.hidden ? std::min(i_storeys, theirs) : 0;
-    wall.bareRoof = side.covered && theirs >= i_storeys;
+    // Of two roofs of one height whose walls stand staggered, a few centimetres apart, the later
+    // building's is bare too, under the earlier's parapet: their copings would lie on each other.
+    wall.bareRoof = (side.covered && theirs >= i_storeys) ||
+                    (side.backed && theirs == i_storeys && side.neighbour < i_number);
     wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
+    wall.beside = side.runsOn ? theirs + 1 : 0;
     const bool alongX = side.facing == Facing::East || side.facing == Facing::West;
     sides.push_back({wall, side.neighbour, alongX ? x : z});
   }
   const auto key = [](const Side& s) {
     const bool alongX = s.wall.side == 'E' || s.wall.side == 'W';
     return std::make_tuple(s.wall.side, alongX ? s.wall.cells.z0 : s.wall.cells.x0, s.neighbour, s.wall.hidden,
-                           s.wall.bareRoof, s.wall.onRoof);
+                           s.wall.bareRoof, s.wall.onRoof, s.wall.beside);
   };
   std::stable_sort(sides.begin(), sides.end(), [&](const Side& a, const Side& b) {
     return key(a) != key(b) ? key(a) < key(b) : a.along < b.along;
@@ -534,6 +538,7 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
     if (!whole) return fileError();
   }
 
+  Ostrel::Geo::AlignNeighbours(outlines, cells);
   Ostrel::Geo::SettleOverlaps(outlines, cells);
   // The buildings that cannot be built beside their neighbours are told and lose their cells, so
   // that no neighbour leaves its wall out for one of them.
@@ -578,7 +583,7 @@ int RunGeoCity(const CityOutput& i_output, const Catalogue& i_styles, unsigned i
     std::string warning;
     building.request.roof = RoofOf(fact, building.request, notes, warning);
     if (!warning.empty()) roofWarnings.emplace_back(fact.number, warning);
-    building.request.partyWalls = PartyWallsOf(party[i], row, column, fact.storeys, storeysOf);
+    building.request.partyWalls = PartyWallsOf(party[i], row, column, fact.number, fact.storeys, storeysOf);
     if (!party[i].empty() && building.request.roof != RoofShape::Flat) {
       // A pitched roof's eaves would overhang the neighbour, and its slopes rise from a wall the
       // neighbour stands against.

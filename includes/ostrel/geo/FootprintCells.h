@@ -34,6 +34,15 @@ struct Area {
 };
 using Shape = std::vector<Area>;
 
+// A grid chosen for an outline instead of its own, so that neighbours' grids line up
+// (Neighbours.h): turned to `bearing` and spanning s from sMin to sMax and t from tMin to tMax,
+// where s and t are a map point's metres along the grid's x and z axes from the map's origin.
+struct GridLines {
+  bool given = false;
+  double bearing = 0;  // as CellFootprint's
+  double sMin = 0, sMax = 0, tMin = 0, tMax = 0;
+};
+
 struct CellOptions {
   double cell = 3.0;             // the kit's cell, metres (along the building's x, and z too
                                  // unless cellZ says otherwise)
@@ -45,6 +54,7 @@ struct CellOptions {
   // wide either way, no straight side 1 cell long. It costs fidelity (see docs/geojson.md), and
   // a shape it cannot mend gets the fault "no shape the kit's pieces can build".
   bool kitRules = false;
+  GridLines grid;  // when given, the grid the cells are fitted to; else the outline's own
 };
 
 struct CellFootprint {
@@ -72,6 +82,10 @@ struct CellFootprint {
 
 // The footprint of cells of i_shape. A shape with no cell left has fault set.
 CellFootprint FootprintCells(const Shape& i_shape, const CellOptions& i_options);
+
+// The extent of i_shape along the axes of a grid turned to i_bearing (given set): each end at the
+// middle of the outermost edges facing that way, so that an edge at a slant to the grid is split.
+GridLines ExtentAt(const Shape& i_shape, double i_bearing);
 
 // The grid's axes in the map: i_fit's local +x (its N side) and +z (its E side), unit vectors.
 MapPoint AxisX(const CellFootprint& i_fit);

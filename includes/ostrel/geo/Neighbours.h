@@ -2,7 +2,12 @@
 // Buildings that share walls: row houses and perimeter blocks, whose outlines in the data meet on
 // a common edge.
 //
-// Two steps, over the footprints of a whole city (FootprintCells.h), in the map plane:
+// Three steps, over the footprints of a whole city (FootprintCells.h), in the map plane:
+// - AlignNeighbours lines up the grids of buildings whose outlines touch: neighbours whose edge
+//   directions differ by a few degrees take one direction, and a grid's end within a quarter of
+//   a cell of a line of an earlier neighbour's grid moves onto it, so that walls meant to meet on
+//   a shared edge, or to stand in one street front, meet in one plane, cell side on cell side,
+//   instead of crossing at a slight angle or a few centimetres apart;
 // - SettleOverlaps gives no building a cell whose centre lies on another building's ground (in its
 //   outline and not in the building's own; where outlines overlap in the data, the building
 //   first in the file keeps the ground), so that neighbours overlap by slivers at most;
@@ -29,6 +34,7 @@ struct CityBuilding {
   Shape shape;               // its outline, metres on the map
   CellFootprint fit;         // its cells
   int storeys = 1;           // the higher of two neighbours keeps a shared wall
+  GridLines grid;            // the grid its cells were fitted to, when not its outline's own
 };
 
 // The sides of a cell, in the building's own frame: N faces its +x (row - 1), E its +z
@@ -42,9 +48,34 @@ struct PartySide {
   bool hidden = false;        // left out: the neighbour's closed wall stands in its plane instead
   bool covered = false;       // the neighbour's cells stand against the whole side, their wall in its plane
   std::uint64_t neighbour = 0;  // the neighbour's number
+  // At a corner of the building's cells: the neighbour's front runs on from the building's front
+  // round the corner, in its plane, so that a corner piece's bands would lie on the neighbour's.
+  bool runsOn = false;
+  // The neighbour's cells stand against the whole side, their wall within kBackedMetres of its
+  // line: in its plane, or a few centimetres off where their grids are staggered.
+  bool backed = false;
 };
 
-// Makes each building's cells again without the cells on other buildings' ground (the grid
+// Neighbours' grids whose directions differ by up to this many degrees take one direction.
+inline constexpr double kAlignDegrees = 9.0;
+// A neighbour's wall this near a side's line, metres, stands against it (PartySide::backed).
+inline constexpr double kBackedMetres = 0.1;
+// Ends of neighbours' grids this share of a kit's cell apart, or nearer, become one line.
+inline constexpr double kAlignShare = 0.25;
+
+// Fits the cells of buildings whose outlines touch (or come within 0.3 m) to grids lined up as
+// said above, in the buildings' order, each stretching its own cells; each end of a grid lies at
+// the middle of the outline's outermost edges facing that way (ExtentAt). Where the cells of two
+// neighbours meet on one line staggered, so that one has a side the other's covers in part, the
+// later one's grid reaches 5 cm into the earlier's wall instead: the walls then overlap inside
+// each other, no face on the other's. (Where each has such a side, neither wall could be left
+// out; where one has, the wall left out for it would stand in the plane of the other's parapet or
+// wall above the lower roof, over part of a cell.) A building with no
+// such neighbour, or whose cells the lined-up grid would leave empty, keeps its own grid.
+// i_options as for FootprintCells, its `grid` unused.
+void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options);
+
+// Makes each building's cells again (on its grid) without the cells on other buildings' ground (the grid
 // stays as it was). i_options as for FootprintCells, its `forbidden` unused. A building left
 // without a cell keeps the fault "too small for one cell".
 void SettleOverlaps(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options);

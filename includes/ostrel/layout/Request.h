@@ -53,6 +53,10 @@ struct PartyWall {
   // The storey whose wall stands on a lower neighbour's roof, 0 for none: it is built as a wall
   // over a terrace, its foot open where the neighbour's roof slab meets it.
   std::int64_t onRoof = 0;
+  // Storeys from the ground (level 0 up to beside - 1) that the neighbour stands beside, its roof
+  // row included. There a corner cell of the wall takes the closed walls of its two sides instead
+  // of the corner piece, whose bands and copings wrap round the corner into the neighbour's front.
+  std::int64_t beside = 0;
 };
 
 // A building as the layout reads it. The requests are kept as given; only their first two
