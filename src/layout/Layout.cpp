@@ -56,6 +56,9 @@ struct Facade {
   // Cells at the ends that another piece builds: the wall that runs on past an inner corner over
   // the terrace (InnerAngleTerraceLeft, Right) builds the cell after its end cell.
   std::int64_t skipFirst = 0, skipLast = 0;
+  // The corner cell before cell 1 (after the last cell) runs on flush with the facade below while
+  // the cell beside it stands over the terrace: the piece of that cell builds the corner too.
+  bool turnFirst = false, turnLast = false;
 };
 
 // What one row lays out: the kinds of its pieces and where it stands.
@@ -395,6 +398,7 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
     std::int64_t lo, hi;
     bool over;
     bool endLo = false, endHi = false;  // the end's wall runs on flush past it
+    bool turnLo = false, turnHi = false;  // into the corner cell beyond the facade's cells
   };
   std::vector<Stretch> stretches;
   for (const CellRect& rect : Rectangles(Intersection(front, *i_row.below))) {
@@ -417,6 +421,8 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
   }
   const std::int64_t from = all.empty() ? first : all.back().hi + 1;
   if (from <= last) all.push_back({from, last, false});
+  if (i_facade.turnFirst && !all.empty() && all.front().over) all.front().endLo = all.front().turnLo = true;
+  if (i_facade.turnLast && !all.empty() && all.back().over) all.back().endHi = all.back().turnHi = true;
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (!all[i].over) continue;
     if (i > 0) {
@@ -430,25 +436,26 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
   }
   // An end's piece faces out (+z) and its wall runs on along +x (left), or faces out along +x
   // and runs on along +z (right), +z a quarter turn left of +x.
-  const auto end = [&](std::int64_t i_index, std::int64_t i_on) {
+  const auto end = [&](std::int64_t i_index, std::int64_t i_on, bool i_turn) {
     const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx, z = i_facade.z + (i_index - 1) * i_facade.dz;
     const std::int64_t ux = i_on * i_facade.dx, uz = i_on * i_facade.dz;  // the way the wall runs on
     const bool left = -uz == outX && ux == outZ;
     const std::int64_t px = left ? ux : outX, pz = left ? uz : outZ;  // the piece's +x
     Run run;
-    run.period.push_back(Place(i_row, left ? PieceKind::TerraceEndLeft : PieceKind::TerraceEndRight, 0, x, z,
-                               static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
+    const PieceKind kind = i_turn ? (left ? PieceKind::TerraceEndTurnLeft : PieceKind::TerraceEndTurnRight)
+                                  : (left ? PieceKind::TerraceEndLeft : PieceKind::TerraceEndRight);
+    run.period.push_back(Place(i_row, kind, 0, x, z, static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
     o_runs.push_back(std::move(run));
   };
   for (const Stretch& stretch : all) {
-    if (stretch.endLo) end(stretch.lo, -1);
+    if (stretch.endLo) end(stretch.lo, -1, stretch.turnLo);
     Row row = i_row;
     row.terrace[SideIndex(i_facade.letter)] = stretch.over;
     Facade cells = i_facade;
     cells.skipFirst = stretch.lo + (stretch.endLo ? 1 : 0) - 1;
     cells.skipLast = i_facade.cells - stretch.hi + (stretch.endHi ? 1 : 0);
     AddFacade(row, cells, o_runs);
-    if (stretch.endHi && !(stretch.endLo && stretch.hi == stretch.lo)) end(stretch.hi, 1);
+    if (stretch.endHi && !(stretch.endLo && stretch.hi == stretch.lo)) end(stretch.hi, 1, stretch.turnHi);
   }
 }
 
@@ -476,8 +483,26 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   const std::vector<bool> outer = detail::OuterRuns(runs);
   const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
   std::vector<Run> out;
+  // The outer corners that a wall over the terrace turns into, flush with the facade below on the
+  // side of that wall: the piece that ends the wall builds them (the setback's checks see to it
+  // that the corner's other side stands over the terrace).
+  std::vector<std::pair<std::int64_t, std::int64_t>> turns;
+  const auto turnsAt = [&](const detail::FacadeRun& i_run, bool i_atEnd) {
+    if (!i_row.below || (i_atEnd ? i_run.innerAtEnd : i_run.innerAtStart)) return false;
+    const detail::RunStep step = detail::StepOf(i_run.side);
+    const std::int64_t k = i_atEnd ? i_run.cells - 1 : 0, toward = i_atEnd ? -1 : 1;
+    const std::int64_t x = i_run.x + k * step.dx, z = i_run.z + k * step.dz;
+    return !OverTerrace(i_row, x, z, i_run.side) &&
+           OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side);
+  };
+  for (const detail::FacadeRun& r : runs) {
+    const detail::RunStep step = detail::StepOf(r.side);
+    if (turnsAt(r, false)) turns.emplace_back(r.x, r.z);
+    if (turnsAt(r, true)) turns.emplace_back(r.x + (r.cells - 1) * step.dx, r.z + (r.cells - 1) * step.dz);
+  }
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
     if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
+    if (std::find(turns.begin(), turns.end(), std::pair{i_x, i_z}) != turns.end()) return;
     if (AddPartyCorner(i_row, i_side, NextSide(i_side), i_x, i_z, out)) return;
     // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
     // (zd, 0, xd).
@@ -520,6 +545,8 @@ std::vector<Run> FootprintRing(const Row& i_row) {
       const bool overLast = OverTerrace(i_row, lastX - step.dx, lastZ - step.dz, r.side);
       facade.skipFirst = r.innerAtStart && overStart && !overFirst ? 1 : 0;
       facade.skipLast = r.innerAtEnd && overEnd && !overLast ? 1 : 0;
+      facade.turnFirst = turnsAt(r, false);
+      facade.turnLast = turnsAt(r, true);
       AddSteppedFacade(i_row, facade, out);
     } else {
       AddFacade(i_row, facade, out);
@@ -538,8 +565,14 @@ std::vector<Run> FootprintRing(const Row& i_row) {
       // The piece's +x wall runs on flush with the facade below where the cell beyond its end
       // cell faces a cell outside the block below (the setback's checks leave one such wall).
       const std::int8_t bx = xFirst ? 0 : c.dx, bz = xFirst ? c.dz : 0;  // the piece's +z
-      if (RunsOnFlush(i_row, c.x, c.z, ax, az, bx, bz)) kind = PieceKind::InnerAngleTerraceLeft;
-      if (RunsOnFlush(i_row, c.x, c.z, bx, bz, ax, az)) kind = PieceKind::InnerAngleTerraceRight;
+      // Past that cell the wall turns where the block above has none.
+      const auto turns = [&](std::int64_t i_ux, std::int64_t i_uz) {
+        return !ContainsCell(footprint, c.x + 3 * i_ux, c.z + 3 * i_uz);
+      };
+      if (RunsOnFlush(i_row, c.x, c.z, ax, az, bx, bz))
+        kind = turns(ax, az) ? PieceKind::InnerAngleTerraceTurnLeft : PieceKind::InnerAngleTerraceLeft;
+      if (RunsOnFlush(i_row, c.x, c.z, bx, bz, ax, az))
+        kind = turns(bx, bz) ? PieceKind::InnerAngleTerraceTurnRight : PieceKind::InnerAngleTerraceRight;
     }
     Run run;
     run.period.push_back(Place(i_row, kind, 0, c.x, c.z, az, ax));

@@ -82,9 +82,11 @@ bool EndsAtInnerCorner(const Footprint& i_below, const Footprint& i_above, std::
   // inner cell and the cell beside that inner cell along v.
   const std::int64_t ix = i_x - i_ux, iz = i_z - i_uz;
   if (!ContainsCell(i_above, ix, iz) || !ContainsCell(i_above, ix + i_vx, iz + i_vz)) return false;
-  // The piece builds the kept end's wall too, which a facade cell of the same run continues.
+  // The piece builds the kept end's wall too, which a facade cell of the same run continues, or
+  // which turns there over the terrace beyond (the run of the block below goes on there).
   const std::int64_t nx = i_x + 2 * i_ux, nz = i_z + 2 * i_uz;
-  if (!ContainsCell(i_above, nx, nz) || ContainsCell(i_above, nx + i_vx, nz + i_vz)) return false;
+  if (ContainsCell(i_above, nx, nz) ? ContainsCell(i_above, nx + i_vx, nz + i_vz) : !ContainsCell(i_below, nx, nz))
+    return false;
   // Its other leg runs on over the terrace or turns: not flush beyond its end as well.
   const std::int64_t bx = ix + 2 * i_vx, bz = iz + 2 * i_vz;
   return !ContainsCell(i_above, bx, bz) || ContainsCell(i_below, bx + i_ux, bz + i_uz);
@@ -103,9 +105,11 @@ bool EndsWallOverTerrace(const Footprint& i_below, const Footprint& i_above, std
   if (!ContainsCell(i_above, px, pz) || ContainsCell(i_above, px + i_vx, pz + i_vz) ||
       !ContainsCell(i_below, px + i_vx, pz + i_vz))
     return false;
-  // A facade cell of the same run continues the kept end's wall, flush as well.
+  // A facade cell of the same run continues the kept end's wall, flush as well, or the wall
+  // turns there over the terrace beyond (the run of the block below goes on there).
   const std::int64_t nx = i_x + 2 * i_ux, nz = i_z + 2 * i_uz;
-  if (!ContainsCell(i_above, nx, nz) || ContainsCell(i_below, nx + i_vx, nz + i_vz)) return false;
+  if (ContainsCell(i_above, nx, nz) ? ContainsCell(i_below, nx + i_vx, nz + i_vz) : !ContainsCell(i_below, nx, nz))
+    return false;
   // The terrace's cell: the cells beside it along v are the terrace's, and the one ahead a roof
   // cell of the facade its parapet runs along.
   const std::int64_t tx = i_x + i_vx + i_vx, tz = i_z + i_vz + i_vz;  // the cell after it along v
