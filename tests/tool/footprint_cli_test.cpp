@@ -108,11 +108,12 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
       {{"--footprint", "@dumbbell.txt", "--setback", "1"},
        "Value '1' of option '--setback' splits the footprint: the block above would fall into parts apart from "
        "each other"},
-      // Only the north facades step in: the east facade of the L's short wing stands over the
-      // terrace beside the inner corner and on the storey below for one cell only before it turns
-      // (on a longer wing the kit builds that turn, by any number of cells).
-      {{"--footprint", "0,0 7,0 7,5 5,5 5,12 0,12", "--setback", "1:N"},
-       "Value '1:N' of option '--setback' steps back only some sides of a facade that turns: one facade of the "
+      // Only the north and south facades step in, and the L's wings are 2 cells wide: a facade of
+      // what is left stands over the terrace for its corner cell only, and on the storey below
+      // for the other (the kit builds that turn where the wall over the terrace is longer or ends
+      // at an inner corner, by any number of cells).
+      {{"--footprint", "0,0 5,0 5,2 2,2 2,5 0,5", "--setback", "1:NS"},
+       "Value '1:NS' of option '--setback' steps back only some sides of a facade that turns: one facade of the "
        "block above would stand partly over the terrace and partly on the facade below where the kit cannot join "
        "them (its flush part turns within a cell, or it stands over the terrace for one cell only); step back the "
        "sides round that turn too"},
