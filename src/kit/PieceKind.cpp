@@ -24,6 +24,8 @@ constexpr CellReach kInnerEnd{{-0.5f, -0.5f, -0.5f}, {2.5f, 1.0f, 2.5f}};
 // little past that cell too.
 constexpr CellReach kInnerTurn{{-0.5f, -0.5f, -0.5f}, {2.6f, 1.0f, 2.6f}};
 constexpr CellReach kEndTurn{{-0.5f, -0.5f, -0.5f}, {1.6f, 1.0f, 1.6f}};
+// The same with the wall's own cell an outer corner as well, whose quoins stand out behind it.
+constexpr CellReach kAngleEnd{{-0.6f, -0.5f, -0.6f}, {1.6f, 1.0f, 1.6f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
 // A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
 // overhang the facade (and a corner's both facades) by up to one cell.
@@ -118,6 +120,14 @@ constexpr PieceRule kRules[] = {
     {PieceKind::TerraceEndTurnLeft,  "terraceendturnleft",  true, PieceRow::InnerTerrace, kEndTurn,
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
     {PieceKind::TerraceEndTurnRight, "terraceendturnright", true, PieceRow::InnerTerrace, kEndTurn,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndLeft,  "terraceangleendleft",  true, PieceRow::InnerTerrace, kAngleEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndRight, "terraceangleendright", true, PieceRow::InnerTerrace, kAngleEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndTurnLeft,  "terraceangleendturnleft",  true, PieceRow::InnerTerrace, kAngleEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndTurnRight, "terraceangleendturnright", true, PieceRow::InnerTerrace, kAngleEnd,
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on

@@ -258,6 +258,30 @@ inline void AddTurn(PieceSpec& io_piece, std::vector<SlopedFace>& o_wedge, const
   AddFace(o_wedge, slab, {in1, edge1, at(kWallInner, kSlab, kWallInner)}, {0, -1, 0});
 }
 
+// The wall's own cell of TerraceRunOn (x 150..450) as the block above's outer corner: a wall over
+// the terrace on its -x side as well, made as TerraceAngle's +x wall mirrored across the cell's
+// middle (x = 300). The terrace's slab meets it on x = 150 below the slab's top, where the
+// terrace's cell before the corner and the one in front of it both run on; its far end (z = -150)
+// is continued by the wall over the terrace of the next facade.
+inline void AddStartAngle(PieceSpec& io_piece, const TerraceDesign& i_design) {
+  const std::string& s = i_design.style;
+  const auto mirrored = [](const Box& i_box) {
+    return Box{2 * kHalf - i_box.x1, 2 * kHalf - i_box.x0, i_box.y0, i_box.y1, i_box.z0, i_box.z1};
+  };
+  const auto add = [&](const std::string& i_material, const Box& i_box) { Add(io_piece, i_material, mirrored(i_box)); };
+  const Run& band = i_design.band;
+  add(s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, -kHalf, kHalf});
+  add(s + "_roof", {kWallInner, kWallOuter, 0, kSlab, -kHalf, kHalf});
+  add(band.material, {band.x0, band.x1, band.y0, band.y1, -kHalf, kHalf});
+  for (const Quoin& q : i_design.quoins) {
+    if (q.y0 <= kSlab) continue;
+    add(i_design.quoinMaterial, {kWallOuter, 155, q.y0, q.y1, kHalf - q.alongX, 155});
+    add(i_design.quoinMaterial, {kHalf - q.alongZ, 155, q.y0, q.y1, kWallOuter, 155});
+  }
+  io_piece.open.push_back({0, -1, {kHalf, kHalf, 0, kSlab, -kAll, kAll}});
+  io_piece.open.push_back({2, -1, {kHalf, kHalf + (kWallOuter - kWallInner), -kAll, kAll, -kHalf, -kHalf}});
+}
+
 }  // namespace detail
 
 // A wall over the terrace whose +x end runs on, past its cell, flush with the facade below: the
@@ -283,7 +307,12 @@ inline void AddTurn(PieceSpec& io_piece, std::vector<SlopedFace>& o_wedge, const
 // 750) is a wall over the terrace beyond it, as a terraceangleright corner's +x wall (the frame
 // of TerraceAngleSide turned a quarter and moved two cells along x), which the parapet of the
 // terrace's cell beyond meets.
-inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, bool i_corner, bool i_turn = false) {
+//
+// With i_angle (and without i_corner), the wall's own cell is the block above's outer corner too:
+// its other wall, on its -x side, stands over the terrace as a terraceangle corner's does (its foot
+// of slab, its band and quoins), and the terrace's slab before it meets that wall's foot.
+inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, bool i_corner, bool i_turn = false,
+                                bool i_angle = false) {
   using namespace detail;
   const std::string& s = i_design.style;
   const Run& band = i_design.band;
@@ -304,6 +333,8 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
     Add(piece, s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, kWallInner, kBeyond});
     Add(piece, s + "_roof", {kWallInner, kWallOuter, 0, kSlab, kWallInner, kBeyond});
     Add(piece, band.material, {band.x0, band.x1, band.y0, band.y1, band.x0, kBeyond});
+  } else if (i_angle) {
+    AddStartAngle(piece, i_design);
   } else {
     piece.open.push_back(WholeSide(0, -1, kHalf));
   }
@@ -393,7 +424,9 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
   }
   using Ostrel::Buildings::PieceKind;
   const PieceKind kind =
-      i_turn ? (i_corner ? (i_right ? PieceKind::InnerAngleTerraceTurnRight : PieceKind::InnerAngleTerraceTurnLeft)
+      i_angle ? (i_turn ? (i_right ? PieceKind::TerraceAngleEndTurnRight : PieceKind::TerraceAngleEndTurnLeft)
+                        : (i_right ? PieceKind::TerraceAngleEndRight : PieceKind::TerraceAngleEndLeft))
+      : i_turn ? (i_corner ? (i_right ? PieceKind::InnerAngleTerraceTurnRight : PieceKind::InnerAngleTerraceTurnLeft)
                          : (i_right ? PieceKind::TerraceEndTurnRight : PieceKind::TerraceEndTurnLeft))
              : (i_corner ? (i_right ? PieceKind::InnerAngleTerraceRight : PieceKind::InnerAngleTerraceLeft)
                          : (i_right ? PieceKind::TerraceEndRight : PieceKind::TerraceEndLeft));
@@ -414,7 +447,9 @@ inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
           {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceRunOn(i_design, false, true),
            TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false),
            TerraceRunOn(i_design, false, true, true), TerraceRunOn(i_design, true, true, true),
-           TerraceRunOn(i_design, false, false, true), TerraceRunOn(i_design, true, false, true)}};
+           TerraceRunOn(i_design, false, false, true), TerraceRunOn(i_design, true, false, true),
+           TerraceRunOn(i_design, false, false, false, true), TerraceRunOn(i_design, true, false, false, true),
+           TerraceRunOn(i_design, false, false, true, true), TerraceRunOn(i_design, true, false, true, true)}};
 }
 
 // Style A: a glazed double door onto the terrace over an upstand, a band of the slab edges' grey.

@@ -98,6 +98,13 @@ enum class PieceKind : std::uint8_t {
   InnerAngleTerraceTurnRight,
   TerraceEndTurnLeft,
   TerraceEndTurnRight,
+  // The two terrace ends and the two turning ones where the wall over the terrace is one cell
+  // long, the block above's outer corner: its other wall stands over the terrace too, as a
+  // terraceangle corner's does.
+  TerraceAngleEndLeft,
+  TerraceAngleEndRight,
+  TerraceAngleEndTurnLeft,
+  TerraceAngleEndTurnRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
