@@ -376,6 +376,24 @@ bool RunsOnFlush(const Row& i_row, std::int64_t i_x, std::int64_t i_z, int i_ux,
   return ContainsCell(*i_row.request->footprint, x, z) && !ContainsCell(*i_row.below, x + i_vx, z + i_vz);
 }
 
+// The piece that ends a wall over the terrace in cell (x, z), facing (i_outX, i_outZ), whose wall
+// runs on flush past it along (i_ux, i_uz): it faces out (+z) and its wall runs on along +x
+// (left), or faces out along +x and runs on along +z (right), +z a quarter turn left of +x. With
+// i_turn the flush cell is an outer corner; with i_angle the wall's own cell is.
+void AddTerraceEnd(const Row& i_row, std::int64_t i_x, std::int64_t i_z, std::int64_t i_ux, std::int64_t i_uz,
+                   std::int64_t i_outX, std::int64_t i_outZ, bool i_turn, bool i_angle, std::vector<Run>& o_runs) {
+  const bool left = -i_uz == i_outX && i_ux == i_outZ;
+  const std::int64_t px = left ? i_ux : i_outX, pz = left ? i_uz : i_outZ;  // the piece's +x
+  using K = PieceKind;
+  const PieceKind kind = i_angle ? (i_turn ? (left ? K::TerraceAngleEndTurnLeft : K::TerraceAngleEndTurnRight)
+                                           : (left ? K::TerraceAngleEndLeft : K::TerraceAngleEndRight))
+                                 : (i_turn ? (left ? K::TerraceEndTurnLeft : K::TerraceEndTurnRight)
+                                           : (left ? K::TerraceEndLeft : K::TerraceEndRight));
+  Run run;
+  run.period.push_back(Place(i_row, kind, 0, i_x, i_z, static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
+  o_runs.push_back(std::move(run));
+}
+
 // The cells of a footprint's facade on the first storey of a block that steps back, in stretches
 // over the terrace of the block below and flush with its facade. Where a stretch over the terrace
 // ends beside a flush one, its last wall's piece (TerraceEndLeft, Right) builds the flush cell
@@ -438,14 +456,7 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
   // and runs on along +z (right), +z a quarter turn left of +x.
   const auto end = [&](std::int64_t i_index, std::int64_t i_on, bool i_turn) {
     const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx, z = i_facade.z + (i_index - 1) * i_facade.dz;
-    const std::int64_t ux = i_on * i_facade.dx, uz = i_on * i_facade.dz;  // the way the wall runs on
-    const bool left = -uz == outX && ux == outZ;
-    const std::int64_t px = left ? ux : outX, pz = left ? uz : outZ;  // the piece's +x
-    Run run;
-    const PieceKind kind = i_turn ? (left ? PieceKind::TerraceEndTurnLeft : PieceKind::TerraceEndTurnRight)
-                                  : (left ? PieceKind::TerraceEndLeft : PieceKind::TerraceEndRight);
-    run.period.push_back(Place(i_row, kind, 0, x, z, static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
-    o_runs.push_back(std::move(run));
+    AddTerraceEnd(i_row, x, z, i_on * i_facade.dx, i_on * i_facade.dz, outX, outZ, i_turn, false, o_runs);
   };
   for (const Stretch& stretch : all) {
     if (stretch.endLo) end(stretch.lo, -1, stretch.turnLo);
@@ -495,10 +506,24 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     return !OverTerrace(i_row, x, z, i_run.side) &&
            OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side);
   };
+  // The outer corners that stand over the terrace on the side of a run whose next cell runs on
+  // flush: the piece that ends the wall over the terrace stands there (the setback's checks see to
+  // it that the corner's other side stands over the terrace too).
+  const auto angleAt = [&](const detail::FacadeRun& i_run, bool i_atEnd) {
+    if (!i_row.below || (i_atEnd ? i_run.innerAtEnd : i_run.innerAtStart)) return false;
+    const detail::RunStep step = detail::StepOf(i_run.side);
+    const std::int64_t k = i_atEnd ? i_run.cells - 1 : 0, toward = i_atEnd ? -1 : 1;
+    const std::int64_t x = i_run.x + k * step.dx, z = i_run.z + k * step.dz;
+    return OverTerrace(i_row, x, z, i_run.side) &&
+           !OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side);
+  };
   for (const detail::FacadeRun& r : runs) {
     const detail::RunStep step = detail::StepOf(r.side);
-    if (turnsAt(r, false)) turns.emplace_back(r.x, r.z);
-    if (turnsAt(r, true)) turns.emplace_back(r.x + (r.cells - 1) * step.dx, r.z + (r.cells - 1) * step.dz);
+    const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
+    if (turnsAt(r, false) || angleAt(r, false)) turns.emplace_back(r.x, r.z);
+    if (turnsAt(r, true) || angleAt(r, true)) turns.emplace_back(lastX, lastZ);
+    if (angleAt(r, false)) AddTerraceEnd(i_row, r.x, r.z, step.dx, step.dz, step.outX, step.outZ, r.cells == 2, true, out);
+    if (angleAt(r, true)) AddTerraceEnd(i_row, lastX, lastZ, -step.dx, -step.dz, step.outX, step.outZ, r.cells == 2, true, out);
   }
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
     if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
@@ -547,6 +572,9 @@ std::vector<Run> FootprintRing(const Row& i_row) {
       facade.skipLast = r.innerAtEnd && overEnd && !overLast ? 1 : 0;
       facade.turnFirst = turnsAt(r, false);
       facade.turnLast = turnsAt(r, true);
+      // The piece at an outer corner over the terrace builds the flush cell after it.
+      if (angleAt(r, false)) facade.skipFirst = 1;
+      if (angleAt(r, true)) facade.skipLast = 1;
       AddSteppedFacade(i_row, facade, out);
     } else {
       AddFacade(i_row, facade, out);
