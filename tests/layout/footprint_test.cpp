@@ -203,6 +203,12 @@ const Stepped kStepped[] = {
     {"notched block stepped back on its east", "0,0 6,0 6,4 4,4 4,6 0,6", {"2:E:1"}, RoofShape::Hip},
     {"notched block stepped back on its north by 2", "0,0 7,0 7,4 4,4 4,7 0,7", {"2:N:2"}},
     {"notched block stepped back on its east by 2", "0,0 7,0 7,4 4,4 4,7 0,7", {"2:E:2"}},
+    // The wall over the terrace is one cell long, the block above's outer corner, before it runs
+    // on flush, and by 2 cells it turns at the next outer corner too.
+    {"L of 2-cell wings stepped back on its north and south", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:NS:1"}},
+    {"L of 2-cell wings stepped back on its east and west", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:EW:1"}, RoofShape::Hip},
+    {"L of 3-cell wings stepped back on its north and south by 2", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:NS:2"}},
+    {"L of 3-cell wings stepped back on its east and west by 2", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:EW:2"}},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -312,7 +318,7 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0;
+  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0, angles = 0;
   while (built < 24) {
     Footprint f;
     for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
@@ -342,6 +348,9 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
       for (const PieceKind kind : {PieceKind::InnerAngleTerraceTurnLeft, PieceKind::InnerAngleTerraceTurnRight,
                                    PieceKind::TerraceEndTurnLeft, PieceKind::TerraceEndTurnRight})
         if (i_placement.piece == kit.style(style)->piece(kind)) ++turns;
+      for (const PieceKind kind : {PieceKind::TerraceAngleEndLeft, PieceKind::TerraceAngleEndRight,
+                                   PieceKind::TerraceAngleEndTurnLeft, PieceKind::TerraceAngleEndTurnRight})
+        if (i_placement.piece == kit.style(style)->piece(kind)) ++angles;
     });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
@@ -353,11 +362,12 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << ":" << cells_;
   }
   // The checks refuse some, and some step back only some sides where a facade turns, by 1 cell
-  // or more, some of them into an outer corner: the test sees all kinds.
+  // or more, some of them into an outer corner or from one: the test sees all kinds.
   EXPECT_GT(refused, 0);
   EXPECT_GT(runOn, 0);
   EXPECT_GT(runOnLater, 0);
   EXPECT_GT(turns, 0);
+  EXPECT_GT(angles, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even

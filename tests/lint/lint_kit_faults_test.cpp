@@ -106,7 +106,8 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "eavestepvalleyright, cornervalleyleft, cornervalleyright, cornervalleyboth, "
                       "innerangleterrace, innerangleterraceleft, innerangleterraceright, terraceendleft, "
                       "terraceendright, innerangleterraceturnleft, innerangleterraceturnright, "
-                      "terraceendturnleft, terraceendturnright") +
+                      "terraceendturnleft, terraceendturnright, terraceangleendleft, terraceangleendright, "
+                      "terraceangleendturnleft, terraceangleendturnright") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -54,7 +54,8 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
                   "eavestepleft, eavestepright, eavestepvalleyleft, eavestepvalleyright, cornervalleyleft, "
                   "cornervalleyright, cornervalleyboth, innerangleterrace, innerangleterraceleft, "
                   "innerangleterraceright, terraceendleft, terraceendright, innerangleterraceturnleft, "
-                  "innerangleterraceturnright, terraceendturnleft, terraceendturnright"},
+                  "innerangleterraceturnright, terraceendturnleft, terraceendturnright, terraceangleendleft, "
+                  "terraceangleendright, terraceangleendturnleft, terraceangleendturnright"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
                   "'lint/T_angleroof.obj')"},
