@@ -318,7 +318,7 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0, angles = 0;
+  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0;
   while (built < 24) {
     Footprint f;
     for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
@@ -348,9 +348,6 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
       for (const PieceKind kind : {PieceKind::InnerAngleTerraceTurnLeft, PieceKind::InnerAngleTerraceTurnRight,
                                    PieceKind::TerraceEndTurnLeft, PieceKind::TerraceEndTurnRight})
         if (i_placement.piece == kit.style(style)->piece(kind)) ++turns;
-      for (const PieceKind kind : {PieceKind::TerraceAngleEndLeft, PieceKind::TerraceAngleEndRight,
-                                   PieceKind::TerraceAngleEndTurnLeft, PieceKind::TerraceAngleEndTurnRight})
-        if (i_placement.piece == kit.style(style)->piece(kind)) ++angles;
     });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
@@ -362,12 +359,11 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << ":" << cells_;
   }
   // The checks refuse some, and some step back only some sides where a facade turns, by 1 cell
-  // or more, some of them into an outer corner or from one: the test sees all kinds.
+  // or more, some of them into an outer corner: the test sees all kinds.
   EXPECT_GT(refused, 0);
   EXPECT_GT(runOn, 0);
   EXPECT_GT(runOnLater, 0);
   EXPECT_GT(turns, 0);
-  EXPECT_GT(angles, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even
