@@ -494,36 +494,34 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   const std::vector<bool> outer = detail::OuterRuns(runs);
   const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
   std::vector<Run> out;
-  // The outer corners that a wall over the terrace turns into, flush with the facade below on the
-  // side of that wall: the piece that ends the wall builds them (the setback's checks see to it
-  // that the corner's other side stands over the terrace).
-  std::vector<std::pair<std::int64_t, std::int64_t>> turns;
-  const auto turnsAt = [&](const detail::FacadeRun& i_run, bool i_atEnd) {
-    if (!i_row.below || (i_atEnd ? i_run.innerAtEnd : i_run.innerAtStart)) return false;
+  // Of a run's end cell (its last with i_atEnd, else its first; an outer corner) and the cell next
+  // to it: whether the end cell stands over the terrace but not the next one, or the other way
+  // round, where a wall over the terrace runs on flush with the facade below. Then the piece that
+  // ends the wall over the terrace builds the corner (the setback's checks see to it that the
+  // corner's other side stands over the terrace).
+  enum class End { Plain, Turns, Angle };
+  const auto endOf = [&](const detail::FacadeRun& i_run, bool i_atEnd) {
+    if (!i_row.below || (i_atEnd ? i_run.innerAtEnd : i_run.innerAtStart)) return End::Plain;
     const detail::RunStep step = detail::StepOf(i_run.side);
     const std::int64_t k = i_atEnd ? i_run.cells - 1 : 0, toward = i_atEnd ? -1 : 1;
     const std::int64_t x = i_run.x + k * step.dx, z = i_run.z + k * step.dz;
-    return !OverTerrace(i_row, x, z, i_run.side) &&
-           OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side);
+    const bool over = OverTerrace(i_row, x, z, i_run.side);
+    if (over == OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side)) return End::Plain;
+    return over ? End::Angle : End::Turns;
   };
-  // The outer corners that stand over the terrace on the side of a run whose next cell runs on
-  // flush: the piece that ends the wall over the terrace stands there (the setback's checks see to
-  // it that the corner's other side stands over the terrace too).
-  const auto angleAt = [&](const detail::FacadeRun& i_run, bool i_atEnd) {
-    if (!i_row.below || (i_atEnd ? i_run.innerAtEnd : i_run.innerAtStart)) return false;
-    const detail::RunStep step = detail::StepOf(i_run.side);
-    const std::int64_t k = i_atEnd ? i_run.cells - 1 : 0, toward = i_atEnd ? -1 : 1;
-    const std::int64_t x = i_run.x + k * step.dx, z = i_run.z + k * step.dz;
-    return OverTerrace(i_row, x, z, i_run.side) &&
-           !OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side);
-  };
+  std::vector<std::pair<std::int64_t, std::int64_t>> turns;  // the corners those pieces build
   for (const detail::FacadeRun& r : runs) {
     const detail::RunStep step = detail::StepOf(r.side);
     const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
-    if (turnsAt(r, false) || angleAt(r, false)) turns.emplace_back(r.x, r.z);
-    if (turnsAt(r, true) || angleAt(r, true)) turns.emplace_back(lastX, lastZ);
-    if (angleAt(r, false)) AddTerraceEnd(i_row, r.x, r.z, step.dx, step.dz, step.outX, step.outZ, r.cells == 2, true, out);
-    if (angleAt(r, true)) AddTerraceEnd(i_row, lastX, lastZ, -step.dx, -step.dz, step.outX, step.outZ, r.cells == 2, true, out);
+    const End first = endOf(r, false), last = endOf(r, true);
+    if (first != End::Plain) turns.emplace_back(r.x, r.z);
+    if (last != End::Plain) turns.emplace_back(lastX, lastZ);
+    // A corner over the terrace: its piece, whose wall runs on into the run (and turns at the
+    // run's other end where the run is two corners).
+    const bool pair = r.cells == 2;
+    if (first == End::Angle) AddTerraceEnd(i_row, r.x, r.z, step.dx, step.dz, step.outX, step.outZ, pair, true, out);
+    if (last == End::Angle)
+      AddTerraceEnd(i_row, lastX, lastZ, -step.dx, -step.dz, step.outX, step.outZ, pair, true, out);
   }
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
     if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
@@ -570,11 +568,11 @@ std::vector<Run> FootprintRing(const Row& i_row) {
       const bool overLast = OverTerrace(i_row, lastX - step.dx, lastZ - step.dz, r.side);
       facade.skipFirst = r.innerAtStart && overStart && !overFirst ? 1 : 0;
       facade.skipLast = r.innerAtEnd && overEnd && !overLast ? 1 : 0;
-      facade.turnFirst = turnsAt(r, false);
-      facade.turnLast = turnsAt(r, true);
+      facade.turnFirst = endOf(r, false) == End::Turns;
+      facade.turnLast = endOf(r, true) == End::Turns;
       // The piece at an outer corner over the terrace builds the flush cell after it.
-      if (angleAt(r, false)) facade.skipFirst = 1;
-      if (angleAt(r, true)) facade.skipLast = 1;
+      if (endOf(r, false) == End::Angle) facade.skipFirst = 1;
+      if (endOf(r, true) == End::Angle) facade.skipLast = 1;
       AddSteppedFacade(i_row, facade, out);
     } else {
       AddFacade(i_row, facade, out);
