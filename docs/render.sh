@@ -157,6 +157,15 @@ OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 4 -d SC -b NA --setback 2:E:2 \
 cp "$work/setback_turn_deep.mtl" "$work/setback_turn_deep.obj.mtl"
 shoot "$work/setback_turn_deep.obj" "footprint_setback_turn_deep.png" 520,400 1.5,6.5,10.5 -4.5,2.3,3.5
 
+# A block of style B with a notch at its north-east corner, stepped back on its north side by 1
+# cell, close up from the north-east: the wall that runs on flush with the storeys below past the
+# terrace's end is one cell long and turns at the block above's outer corner, whose other wall
+# stands over the terrace beyond, where that terrace's parapet meets the corner's quoins.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 4 -d SC -b NA --setback 2:N:1 \
+  --footprint "0,0 6,0 6,4 4,4 4,6 0,6" "$work/setback_turn_corner.obj" >/dev/null
+cp "$work/setback_turn_corner.mtl" "$work/setback_turn_corner.obj.mtl"
+shoot "$work/setback_turn_corner.obj" "footprint_setback_turn_corner.png" 520,400 2.5,4.5,6.5 -1.5,2.3,3
+
 # Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
 # under a bar of 4, so that ridges of different heights meet; per style, from the south-west and
 # from the north-east.

@@ -12,10 +12,11 @@
 //
 // With bit 7 of the second byte, the cells are instead an L, T or U plan whose wings are wide and
 // long enough for any setback of 1 or 2 cells: at least 2 cells more than twice the setback wide,
-// and reaching 2 cells more than the setback past the wing they meet. Its setback must build,
-// whichever sides step back: the bytes after the second are the plan (0 to 2: L, T, U), the two
-// widths and the two reaches beyond those least ones (0 to 2 cells each), and bits that mirror
-// the plan along x, along z, and swap x and z (missing bytes are 0).
+// and reaching 1 cell more than the setback past the wing they meet (a setback of some sides only
+// may then leave a wall over the terrace that turns at the block above's outer corner). Its
+// setback must build, whichever sides step back: the bytes after the second are the plan (0 to 2:
+// L, T, U), the two widths and the two reaches beyond those least ones (0 to 2 cells each), and
+// bits that mirror the plan along x, along z, and swap x and z (missing bytes are 0).
 
 #include <algorithm>
 #include <cstddef>
@@ -69,7 +70,7 @@ Footprint WingsOf(const std::uint8_t* i_data, std::size_t i_size, std::int64_t i
   const std::size_t wideX = 2 * by + 2 + byte(3) % 3, wideZ = 2 * by + 2 + byte(4) % 3;
   // Along x: a wing wideZ cells wide down the west side (the L's and T's stem, the U's arms); along
   // z: a wing wideX cells deep along the north side (the L's foot, the T's bar, the U's base).
-  const std::size_t alongX = wideX + by + 2 + byte(5) % 3, alongZ = wideZ + by + 2 + byte(6) % 3;
+  const std::size_t alongX = wideX + by + 1 + byte(5) % 3, alongZ = wideZ + by + 1 + byte(6) % 3;
   const std::size_t lengthZ = plan == 0 ? alongZ : 2 * alongZ;  // the T's and U's bar reaches both ways
   const std::uint8_t mirror = static_cast<std::uint8_t>(byte(7));
   const std::size_t rows = std::max(alongX, lengthZ), columns = rows;

@@ -20,6 +20,12 @@ constexpr CellReach kInner{{-0.5f, -0.5f, -0.5f}, {1.5f, 1.0f, 1.5f}};
 // The inner corner whose wall runs on flush beyond the terrace also builds the terrace's cell
 // between its walls, whose parapet's trims stand out into the open cell beyond.
 constexpr CellReach kInnerEnd{{-0.5f, -0.5f, -0.5f}, {2.5f, 1.0f, 2.5f}};
+// Where the cell that runs on flush is an outer corner, the quoins of its far corner stand out a
+// little past that cell too.
+constexpr CellReach kInnerTurn{{-0.5f, -0.5f, -0.5f}, {2.6f, 1.0f, 2.6f}};
+constexpr CellReach kEndTurn{{-0.5f, -0.5f, -0.5f}, {1.6f, 1.0f, 1.6f}};
+// The same with the wall's own cell an outer corner as well, whose quoins stand out behind it.
+constexpr CellReach kAngleEnd{{-0.6f, -0.5f, -0.6f}, {1.6f, 1.0f, 1.6f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
 // A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
 // overhang the facade (and a corner's both facades) by up to one cell.
@@ -106,6 +112,22 @@ constexpr PieceRule kRules[] = {
     {PieceKind::TerraceEndLeft,  "terraceendleft",  true, PieceRow::InnerTerrace, kInner,
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
     {PieceKind::TerraceEndRight, "terraceendright", true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleTerraceTurnLeft,  "innerangleterraceturnleft",  true, PieceRow::InnerTerrace, kInnerTurn,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleTerraceTurnRight, "innerangleterraceturnright", true, PieceRow::InnerTerrace, kInnerTurn,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceEndTurnLeft,  "terraceendturnleft",  true, PieceRow::InnerTerrace, kEndTurn,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceEndTurnRight, "terraceendturnright", true, PieceRow::InnerTerrace, kEndTurn,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndLeft,  "terraceangleendleft",  true, PieceRow::InnerTerrace, kAngleEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndRight, "terraceangleendright", true, PieceRow::InnerTerrace, kAngleEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndTurnLeft,  "terraceangleendturnleft",  true, PieceRow::InnerTerrace, kAngleEnd,
+     "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::TerraceAngleEndTurnRight, "terraceangleendturnright", true, PieceRow::InnerTerrace, kAngleEnd,
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on

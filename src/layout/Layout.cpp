@@ -56,6 +56,9 @@ struct Facade {
   // Cells at the ends that another piece builds: the wall that runs on past an inner corner over
   // the terrace (InnerAngleTerraceLeft, Right) builds the cell after its end cell.
   std::int64_t skipFirst = 0, skipLast = 0;
+  // The corner cell before cell 1 (after the last cell) runs on flush with the facade below while
+  // the cell beside it stands over the terrace: the piece of that cell builds the corner too.
+  bool turnFirst = false, turnLast = false;
 };
 
 // What one row lays out: the kinds of its pieces and where it stands.
@@ -403,6 +406,24 @@ bool RunsOnFlush(const Row& i_row, std::int64_t i_x, std::int64_t i_z, int i_ux,
   return ContainsCell(*i_row.request->footprint, x, z) && !ContainsCell(*i_row.below, x + i_vx, z + i_vz);
 }
 
+// The piece that ends a wall over the terrace in cell (x, z), facing (i_outX, i_outZ), whose wall
+// runs on flush past it along (i_ux, i_uz): it faces out (+z) and its wall runs on along +x
+// (left), or faces out along +x and runs on along +z (right), +z a quarter turn left of +x. With
+// i_turn the flush cell is an outer corner; with i_angle the wall's own cell is.
+void AddTerraceEnd(const Row& i_row, std::int64_t i_x, std::int64_t i_z, std::int64_t i_ux, std::int64_t i_uz,
+                   std::int64_t i_outX, std::int64_t i_outZ, bool i_turn, bool i_angle, std::vector<Run>& o_runs) {
+  const bool left = -i_uz == i_outX && i_ux == i_outZ;
+  const std::int64_t px = left ? i_ux : i_outX, pz = left ? i_uz : i_outZ;  // the piece's +x
+  using K = PieceKind;
+  const PieceKind kind = i_angle ? (i_turn ? (left ? K::TerraceAngleEndTurnLeft : K::TerraceAngleEndTurnRight)
+                                           : (left ? K::TerraceAngleEndLeft : K::TerraceAngleEndRight))
+                                 : (i_turn ? (left ? K::TerraceEndTurnLeft : K::TerraceEndTurnRight)
+                                           : (left ? K::TerraceEndLeft : K::TerraceEndRight));
+  Run run;
+  run.period.push_back(Place(i_row, kind, 0, i_x, i_z, static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
+  o_runs.push_back(std::move(run));
+}
+
 // The cells of a footprint's facade on the first storey of a block that steps back, in stretches
 // over the terrace of the block below and flush with its facade. Where a stretch over the terrace
 // ends beside a flush one, its last wall's piece (TerraceEndLeft, Right) builds the flush cell
@@ -425,6 +446,7 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
     std::int64_t lo, hi;
     bool over;
     bool endLo = false, endHi = false;  // the end's wall runs on flush past it
+    bool turnLo = false, turnHi = false;  // into the corner cell beyond the facade's cells
   };
   std::vector<Stretch> stretches;
   for (const CellRect& rect : Rectangles(Intersection(front, *i_row.below))) {
@@ -447,6 +469,8 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
   }
   const std::int64_t from = all.empty() ? first : all.back().hi + 1;
   if (from <= last) all.push_back({from, last, false});
+  if (i_facade.turnFirst && !all.empty() && all.front().over) all.front().endLo = all.front().turnLo = true;
+  if (i_facade.turnLast && !all.empty() && all.back().over) all.back().endHi = all.back().turnHi = true;
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (!all[i].over) continue;
     if (i > 0) {
@@ -460,25 +484,19 @@ void AddSteppedFacade(const Row& i_row, const Facade& i_facade, std::vector<Run>
   }
   // An end's piece faces out (+z) and its wall runs on along +x (left), or faces out along +x
   // and runs on along +z (right), +z a quarter turn left of +x.
-  const auto end = [&](std::int64_t i_index, std::int64_t i_on) {
+  const auto end = [&](std::int64_t i_index, std::int64_t i_on, bool i_turn) {
     const std::int64_t x = i_facade.x + (i_index - 1) * i_facade.dx, z = i_facade.z + (i_index - 1) * i_facade.dz;
-    const std::int64_t ux = i_on * i_facade.dx, uz = i_on * i_facade.dz;  // the way the wall runs on
-    const bool left = -uz == outX && ux == outZ;
-    const std::int64_t px = left ? ux : outX, pz = left ? uz : outZ;  // the piece's +x
-    Run run;
-    run.period.push_back(Place(i_row, left ? PieceKind::TerraceEndLeft : PieceKind::TerraceEndRight, 0, x, z,
-                               static_cast<std::int8_t>(pz), static_cast<std::int8_t>(px)));
-    o_runs.push_back(std::move(run));
+    AddTerraceEnd(i_row, x, z, i_on * i_facade.dx, i_on * i_facade.dz, outX, outZ, i_turn, false, o_runs);
   };
   for (const Stretch& stretch : all) {
-    if (stretch.endLo) end(stretch.lo, -1);
+    if (stretch.endLo) end(stretch.lo, -1, stretch.turnLo);
     Row row = i_row;
     row.terrace[SideIndex(i_facade.letter)] = stretch.over;
     Facade cells = i_facade;
     cells.skipFirst = stretch.lo + (stretch.endLo ? 1 : 0) - 1;
     cells.skipLast = i_facade.cells - stretch.hi + (stretch.endHi ? 1 : 0);
     AddFacade(row, cells, o_runs);
-    if (stretch.endHi && !(stretch.endLo && stretch.hi == stretch.lo)) end(stretch.hi, 1);
+    if (stretch.endHi && !(stretch.endLo && stretch.hi == stretch.lo)) end(stretch.hi, 1, stretch.turnHi);
   }
 }
 
@@ -506,8 +524,38 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   const std::vector<bool> outer = detail::OuterRuns(runs);
   const std::size_t doorRun = DoorRun(i_row.request->door, runs, outer);
   std::vector<Run> out;
+  // Of a run's end cell (its last with i_atEnd, else its first; an outer corner) and the cell next
+  // to it: whether the end cell stands over the terrace but not the next one, or the other way
+  // round, where a wall over the terrace runs on flush with the facade below. Then the piece that
+  // ends the wall over the terrace builds the corner (the setback's checks see to it that the
+  // corner's other side stands over the terrace).
+  enum class End { Plain, Turns, Angle };
+  const auto endOf = [&](const detail::FacadeRun& i_run, bool i_atEnd) {
+    if (!i_row.below || (i_atEnd ? i_run.innerAtEnd : i_run.innerAtStart)) return End::Plain;
+    const detail::RunStep step = detail::StepOf(i_run.side);
+    const std::int64_t k = i_atEnd ? i_run.cells - 1 : 0, toward = i_atEnd ? -1 : 1;
+    const std::int64_t x = i_run.x + k * step.dx, z = i_run.z + k * step.dz;
+    const bool over = OverTerrace(i_row, x, z, i_run.side);
+    if (over == OverTerrace(i_row, x + toward * step.dx, z + toward * step.dz, i_run.side)) return End::Plain;
+    return over ? End::Angle : End::Turns;
+  };
+  std::vector<std::pair<std::int64_t, std::int64_t>> turns;  // the corners those pieces build
+  for (const detail::FacadeRun& r : runs) {
+    const detail::RunStep step = detail::StepOf(r.side);
+    const std::int64_t lastX = r.x + (r.cells - 1) * step.dx, lastZ = r.z + (r.cells - 1) * step.dz;
+    const End first = endOf(r, false), last = endOf(r, true);
+    if (first != End::Plain) turns.emplace_back(r.x, r.z);
+    if (last != End::Plain) turns.emplace_back(lastX, lastZ);
+    // A corner over the terrace: its piece, whose wall runs on into the run (and turns at the
+    // run's other end where the run is two corners).
+    const bool pair = r.cells == 2;
+    if (first == End::Angle) AddTerraceEnd(i_row, r.x, r.z, step.dx, step.dz, step.outX, step.outZ, pair, true, out);
+    if (last == End::Angle)
+      AddTerraceEnd(i_row, lastX, lastZ, -step.dx, -step.dz, step.outX, step.outZ, pair, true, out);
+  }
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
     if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
+    if (std::find(turns.begin(), turns.end(), std::pair{i_x, i_z}) != turns.end()) return;
     if (AddPartyCorner(i_row, i_side, NextSide(i_side), i_x, i_z, out)) return;
     // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
     // (zd, 0, xd).
@@ -550,6 +598,11 @@ std::vector<Run> FootprintRing(const Row& i_row) {
       const bool overLast = OverTerrace(i_row, lastX - step.dx, lastZ - step.dz, r.side);
       facade.skipFirst = r.innerAtStart && overStart && !overFirst ? 1 : 0;
       facade.skipLast = r.innerAtEnd && overEnd && !overLast ? 1 : 0;
+      facade.turnFirst = endOf(r, false) == End::Turns;
+      facade.turnLast = endOf(r, true) == End::Turns;
+      // The piece at an outer corner over the terrace builds the flush cell after it.
+      if (endOf(r, false) == End::Angle) facade.skipFirst = 1;
+      if (endOf(r, true) == End::Angle) facade.skipLast = 1;
       AddSteppedFacade(i_row, facade, out);
     } else {
       AddFacade(i_row, facade, out);
@@ -568,8 +621,14 @@ std::vector<Run> FootprintRing(const Row& i_row) {
       // The piece's +x wall runs on flush with the facade below where the cell beyond its end
       // cell faces a cell outside the block below (the setback's checks leave one such wall).
       const std::int8_t bx = xFirst ? 0 : c.dx, bz = xFirst ? c.dz : 0;  // the piece's +z
-      if (RunsOnFlush(i_row, c.x, c.z, ax, az, bx, bz)) kind = PieceKind::InnerAngleTerraceLeft;
-      if (RunsOnFlush(i_row, c.x, c.z, bx, bz, ax, az)) kind = PieceKind::InnerAngleTerraceRight;
+      // Past that cell the wall turns where the block above has none.
+      const auto turns = [&](std::int64_t i_ux, std::int64_t i_uz) {
+        return !ContainsCell(footprint, c.x + 3 * i_ux, c.z + 3 * i_uz);
+      };
+      if (RunsOnFlush(i_row, c.x, c.z, ax, az, bx, bz))
+        kind = turns(ax, az) ? PieceKind::InnerAngleTerraceTurnLeft : PieceKind::InnerAngleTerraceLeft;
+      if (RunsOnFlush(i_row, c.x, c.z, bx, bz, ax, az))
+        kind = turns(bx, bz) ? PieceKind::InnerAngleTerraceTurnRight : PieceKind::InnerAngleTerraceRight;
     }
     Run run;
     run.period.push_back(Place(i_row, kind, 0, c.x, c.z, az, ax));

@@ -82,9 +82,11 @@ bool EndsAtInnerCorner(const Footprint& i_below, const Footprint& i_above, std::
   // inner cell and the cell beside that inner cell along v.
   const std::int64_t ix = i_x - i_ux, iz = i_z - i_uz;
   if (!ContainsCell(i_above, ix, iz) || !ContainsCell(i_above, ix + i_vx, iz + i_vz)) return false;
-  // The piece builds the kept end's wall too, which a facade cell of the same run continues.
+  // The piece builds the kept end's wall too, which a facade cell of the same run continues, or
+  // which turns there over the terrace beyond (the run of the block below goes on there).
   const std::int64_t nx = i_x + 2 * i_ux, nz = i_z + 2 * i_uz;
-  if (!ContainsCell(i_above, nx, nz) || ContainsCell(i_above, nx + i_vx, nz + i_vz)) return false;
+  if (ContainsCell(i_above, nx, nz) ? ContainsCell(i_above, nx + i_vx, nz + i_vz) : !ContainsCell(i_below, nx, nz))
+    return false;
   // Its other leg runs on over the terrace or turns: not flush beyond its end as well.
   const std::int64_t bx = ix + 2 * i_vx, bz = iz + 2 * i_vz;
   return !ContainsCell(i_above, bx, bz) || ContainsCell(i_below, bx + i_ux, bz + i_uz);
@@ -98,14 +100,19 @@ bool EndsAtInnerCorner(const Footprint& i_below, const Footprint& i_above, std::
 // the inner cell, whose parapet runs on along v into the terrace's ring.
 bool EndsWallOverTerrace(const Footprint& i_below, const Footprint& i_above, std::int64_t i_x, std::int64_t i_z,
                          int i_ux, int i_uz, int i_vx, int i_vz) {
-  // The cell before it along the run stands over the terrace too, in the same facade.
+  // The cell before it along the run stands over the terrace too, in the same facade, or the
+  // inner cell is the block above's outer corner, whose other wall stands over the terrace.
   const std::int64_t px = i_x - i_ux, pz = i_z - i_uz;
-  if (!ContainsCell(i_above, px, pz) || ContainsCell(i_above, px + i_vx, pz + i_vz) ||
-      !ContainsCell(i_below, px + i_vx, pz + i_vz))
+  if (!ContainsCell(i_above, px, pz)) {
+    if (!ContainsCell(i_below, px, pz)) return false;
+  } else if (ContainsCell(i_above, px + i_vx, pz + i_vz) || !ContainsCell(i_below, px + i_vx, pz + i_vz)) {
     return false;
-  // A facade cell of the same run continues the kept end's wall, flush as well.
+  }
+  // A facade cell of the same run continues the kept end's wall, flush as well, or the wall
+  // turns there over the terrace beyond (the run of the block below goes on there).
   const std::int64_t nx = i_x + 2 * i_ux, nz = i_z + 2 * i_uz;
-  if (!ContainsCell(i_above, nx, nz) || ContainsCell(i_below, nx + i_vx, nz + i_vz)) return false;
+  if (ContainsCell(i_above, nx, nz) ? ContainsCell(i_below, nx + i_vx, nz + i_vz) : !ContainsCell(i_below, nx, nz))
+    return false;
   // The terrace's cell: the cells beside it along v are the terrace's, and the one ahead a roof
   // cell of the facade its parapet runs along.
   const std::int64_t tx = i_x + i_vx + i_vx, tz = i_z + i_vz + i_vz;  // the cell after it along v
@@ -117,9 +124,11 @@ std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
   // Where the block above keeps some cells of an inner corner of the block below and not others,
   // a facade of the block above stands partly over the terrace and partly on the facade below, or
   // the corner's roof piece would lose a cell. The kit builds one of these: the block above keeps
-  // the corner's inner cell and one end, whose wall runs on flush, while the inner cell's wall
-  // over the terrace ends an inner corner of the block above (InnerAngleTerraceLeft, Right) or a
-  // longer stretch of wall over the terrace (TerraceEndLeft, Right).
+  // the corner's inner cell and one end, whose wall runs on flush (or turns there, at an outer
+  // corner of the block above), while the inner cell's wall over the terrace ends an inner corner
+  // of the block above (InnerAngleTerraceLeft, Right and their turning kinds), a longer stretch of
+  // wall over the terrace (TerraceEndLeft, Right and theirs), or is the block above's outer corner
+  // itself (TerraceAngleEndLeft, Right and theirs).
   for (const detail::InnerCorner& c : detail::InnerCorners(i_below, detail::FacadeRuns(i_below))) {
     const bool inside = ContainsCell(i_above, c.x, c.z);
     const bool endX = ContainsCell(i_above, c.x + c.dx, c.z), endZ = ContainsCell(i_above, c.x, c.z + c.dz);

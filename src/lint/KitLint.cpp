@@ -554,8 +554,11 @@ void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<R
 
 // Footprints that step back over their inner corners: an L on every side, its terrace turning
 // round the inner corner, walls and balconies on every side; the L on one side at the corner,
-// each way, by 1 cell and by 2; a courtyard block, whose terrace turns round the courtyard's
-// corners.
+// each way, by 1 cell and by 2; a block with a notch at a corner on one side, each way, by 1 cell
+// and by 2, whose wall over the terrace turns at the block above's outer corner; Ls of narrow
+// wings on two opposite sides, each way, whose wall over the terrace is the block above's outer
+// corner (by 2, turning at the next one too); a courtyard block, whose terrace turns round the
+// courtyard's corners.
 void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
   struct Stepped {
     const char* outline;
@@ -566,6 +569,14 @@ void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request
                              {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 0, 1, 0, 0}}},
                              {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 2, 0, 0, 0}}},
                              {"0,0 10,0 10,5 5,5 5,12 0,12", {{2, 0, 2, 0, 0}}},
+                             {"0,0 6,0 6,4 4,4 4,6 0,6", {{2, 1, 0, 0, 0}}},
+                             {"0,0 6,0 6,4 4,4 4,6 0,6", {{2, 0, 1, 0, 0}}},
+                             {"0,0 7,0 7,4 4,4 4,7 0,7", {{2, 2, 0, 0, 0}}},
+                             {"0,0 7,0 7,4 4,4 4,7 0,7", {{2, 0, 2, 0, 0}}},
+                             {"0,0 5,0 5,2 2,2 2,5 0,5", {{2, 1, 0, 1, 0}}},
+                             {"0,0 5,0 5,2 2,2 2,5 0,5", {{2, 0, 1, 0, 1}}},
+                             {"0,0 6,0 6,3 3,3 3,6 0,6", {{2, 2, 0, 2, 0}}},
+                             {"0,0 6,0 6,3 3,3 3,6 0,6", {{2, 0, 2, 0, 2}}},
                              {"0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {{1, 1, 1, 1, 1}}}};
   for (const Stepped& s : stepped) {
     Footprint footprint;

@@ -197,6 +197,18 @@ const Stepped kStepped[] = {
     {"L stepped back on its east by 3 under a hip roof", "0,0 10,0 10,5 5,5 5,12 0,12", {"2:E:3"}, RoofShape::Hip},
     {"U stepped back on its east and west by 2", "0,0 10,0 10,6 5,6 5,10 10,10 10,16 0,16", {"2:EW:2"}},
     {"O stepped back on its north and east by 2", "0,0 14,0 14,14 0,14; 5,5 9,5 9,9 5,9", {"1:NE:2"}},
+    // The cell that runs on flush is the block above's outer corner: the wall turns there over
+    // the terrace, next to the inner corner of the block above or further along.
+    {"notched block stepped back on its north", "0,0 6,0 6,4 4,4 4,6 0,6", {"2:N:1"}},
+    {"notched block stepped back on its east", "0,0 6,0 6,4 4,4 4,6 0,6", {"2:E:1"}, RoofShape::Hip},
+    {"notched block stepped back on its north by 2", "0,0 7,0 7,4 4,4 4,7 0,7", {"2:N:2"}},
+    {"notched block stepped back on its east by 2", "0,0 7,0 7,4 4,4 4,7 0,7", {"2:E:2"}},
+    // The wall over the terrace is one cell long, the block above's outer corner, before it runs
+    // on flush, and by 2 cells it turns at the next outer corner too.
+    {"L of 2-cell wings stepped back on its north and south", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:NS:1"}},
+    {"L of 2-cell wings stepped back on its east and west", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:EW:1"}, RoofShape::Hip},
+    {"L of 3-cell wings stepped back on its north and south by 2", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:NS:2"}},
+    {"L of 3-cell wings stepped back on its east and west by 2", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:EW:2"}},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -306,7 +318,7 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0, runOn = 0, runOnLater = 0;
+  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0;
   while (built < 24) {
     Footprint f;
     for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
@@ -333,6 +345,9 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         if (i_placement.piece == kit.style(style)->piece(kind)) ++runOn;
       for (const PieceKind kind : {PieceKind::TerraceEndLeft, PieceKind::TerraceEndRight})
         if (i_placement.piece == kit.style(style)->piece(kind)) ++runOnLater;
+      for (const PieceKind kind : {PieceKind::InnerAngleTerraceTurnLeft, PieceKind::InnerAngleTerraceTurnRight,
+                                   PieceKind::TerraceEndTurnLeft, PieceKind::TerraceEndTurnRight})
+        if (i_placement.piece == kit.style(style)->piece(kind)) ++turns;
     });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
@@ -344,10 +359,11 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << ":" << cells_;
   }
   // The checks refuse some, and some step back only some sides where a facade turns, by 1 cell
-  // or more: the test sees all kinds.
+  // or more, some of them into an outer corner: the test sees all kinds.
   EXPECT_GT(refused, 0);
   EXPECT_GT(runOn, 0);
   EXPECT_GT(runOnLater, 0);
+  EXPECT_GT(turns, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even

@@ -105,7 +105,9 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "eavevalleyright, eavevalleyboth, eavestepleft, eavestepright, eavestepvalleyleft, "
                       "eavestepvalleyright, cornervalleyleft, cornervalleyright, cornervalleyboth, "
                       "innerangleterrace, innerangleterraceleft, innerangleterraceright, terraceendleft, "
-                      "terraceendright") +
+                      "terraceendright, innerangleterraceturnleft, innerangleterraceturnright, "
+                      "terraceendturnleft, terraceendturnright, terraceangleendleft, terraceangleendright, "
+                      "terraceangleendturnleft, terraceangleendturnright") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -53,7 +53,9 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
                   "slopevalleyright, valleyeave, saddleeave, eavevalleyleft, eavevalleyright, eavevalleyboth, "
                   "eavestepleft, eavestepright, eavestepvalleyleft, eavestepvalleyright, cornervalleyleft, "
                   "cornervalleyright, cornervalleyboth, innerangleterrace, innerangleterraceleft, "
-                  "innerangleterraceright, terraceendleft, terraceendright"},
+                  "innerangleterraceright, terraceendleft, terraceendright, innerangleterraceturnleft, "
+                  "innerangleterraceturnright, terraceendturnleft, terraceendturnright, terraceangleendleft, "
+                  "terraceangleendright, terraceangleendturnleft, terraceangleendturnright"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
                   "'lint/T_angleroof.obj')"},

@@ -108,14 +108,12 @@ TEST(FootprintCli, FaultsAreRefusedBeforeAnythingIsWritten) {
       {{"--footprint", "@dumbbell.txt", "--setback", "1"},
        "Value '1' of option '--setback' splits the footprint: the block above would fall into parts apart from "
        "each other"},
-      // Only the north facades step in: the east facade of the L's short wing stands over the
-      // terrace beside the inner corner and on the storey below for one cell only before it turns
-      // (on a longer wing the kit builds that turn, by any number of cells).
-      {{"--footprint", "0,0 7,0 7,5 5,5 5,12 0,12", "--setback", "1:N"},
-       "Value '1:N' of option '--setback' steps back only some sides of a facade that turns: one facade of the "
-       "block above would stand partly over the terrace and partly on the facade below where the kit cannot join "
-       "them (its flush part turns within a cell, or it stands over the terrace for one cell only); step back the "
-       "sides round that turn too"},
+      // The north facades step in by 2 cells over an L whose short wing is 2 cells wide: the block
+      // above keeps the cell at the end of one of the inner corner's walls, but not the cell
+      // inside the corner.
+      {{"--footprint", "0,0 7,0 7,5 5,5 5,12 0,12", "--setback", "1:N:2"},
+       "Value '1:N:2' of option '--setback' steps back one side of an inner corner of the footprint but not the "
+       "other: step back both sides that meet there"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-s", "A", "-h", "2"};

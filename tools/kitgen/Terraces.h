@@ -212,6 +212,78 @@ inline PieceSpec TerraceInnerAngle(const TerraceDesign& i_design) {
   return piece;
 }
 
+namespace detail {
+
+constexpr int kTurn = kBeyond + kHalf;  // the middle of the wall's next cell along x
+
+// The outer corner in the wall's next cell (x 450..750) of a wall over the terrace that runs on
+// flush (TerraceRunOn): the boxes, open sides and wedge of a terraceangleleft corner (its +x face
+// flush, its +z face over the terrace) turned so that its +x face is the run's +z one, and moved
+// a cell and a half along x. The wall's own boxes in that cell stay as they are: the corner's
+// flush wall and trims are the same boxes.
+inline void AddTurn(PieceSpec& io_piece, std::vector<SlopedFace>& o_wedge, const TerraceDesign& i_design) {
+  const std::string& s = i_design.style;
+  const auto turn = [](const Box& i_box) {
+    return Box{kTurn + i_box.z0, kTurn + i_box.z1, i_box.y0, i_box.y1, i_box.x0, i_box.x1};
+  };
+  const auto add = [&](const std::string& i_material, const Box& i_box) { Add(io_piece, i_material, turn(i_box)); };
+  // The wall over the terrace, its band short of the parapet, the parapet's return and quoins.
+  add(s + "_wall", {-kHalf, kWallOuter, kSlab, kStorey, kWallInner, kWallOuter});
+  const Run& band = i_design.band;
+  add(band.material, {-kHalf, kWallInner - 10, band.y0, band.y1, band.x0, band.x1});
+  int parapetTop = kSlab;
+  for (const Run& run : i_design.roof) {
+    add(run.material, {run.x0, run.x1, run.y0, run.y1, kWallOuter - kReturn, kWallOuter});
+    if (run.x0 < kWallOuter && run.x1 > kWallOuter)
+      add(s + "_wall", {kWallOuter, run.x1, run.y1, run.y1 + 10, kWallOuter - kReturn, kWallOuter});
+    io_piece.open.push_back({0, 1, turn({run.x0, run.x1, run.y0, run.y1, kWallOuter, kWallOuter})});
+    parapetTop = std::max(parapetTop, run.y1 + 10);
+  }
+  for (const Quoin& q : i_design.quoins) {
+    if (q.y0 <= parapetTop) continue;
+    add(i_design.quoinMaterial, {kWallOuter, 155, q.y0, q.y1, kHalf - q.alongX, 155});
+    add(i_design.quoinMaterial, {kHalf - q.alongZ, 155, q.y0, q.y1, kWallOuter, 155});
+  }
+  // The corner's far side, where the wall over the terrace runs on, and where the terrace's slab
+  // meets the wedge.
+  io_piece.open.push_back({2, -1, {kBeyond, kBeyond + 2 * kHalf, -kAll, kAll, -kHalf, -kHalf}});
+  io_piece.open.push_back({0, 1, turn({-kHalf, kWallInner, 0, kSlab, kWallOuter, kWallOuter})});
+  // The wedge under the wall over the terrace, as TerraceAngleSide's.
+  const std::string slab = s + "_roof";
+  const auto at = [](int i_x, int i_y, int i_z) { return Point3{kTurn + i_z, i_y, i_x}; };
+  const Point3 in0 = at(-kHalf, 0, kWallInner), out0 = at(-kHalf, 0, kWallOuter), edge0 = at(kWallInner, 0, kWallOuter);
+  const Point3 in1 = at(-kHalf, kSlab, kWallInner), edge1 = at(kWallInner, kSlab, kWallOuter);
+  AddFace(o_wedge, slab, {in0, out0, edge0}, {0, -1, 0});
+  AddFace(o_wedge, slab, {in0, edge0, edge1, in1}, {-9, 0, 1});
+  AddFace(o_wedge, slab, {in1, edge1, at(kWallInner, kSlab, kWallInner)}, {0, -1, 0});
+}
+
+// The wall's own cell of TerraceRunOn (x 150..450) as the block above's outer corner: a wall over
+// the terrace on its -x side as well, made as TerraceAngle's +x wall mirrored across the cell's
+// middle (x = 300). The terrace's slab meets it on x = 150 below the slab's top, where the
+// terrace's cell before the corner and the one in front of it both run on; its far end (z = -150)
+// is continued by the wall over the terrace of the next facade.
+inline void AddStartAngle(PieceSpec& io_piece, const TerraceDesign& i_design) {
+  const std::string& s = i_design.style;
+  const auto mirrored = [](const Box& i_box) {
+    return Box{2 * kHalf - i_box.x1, 2 * kHalf - i_box.x0, i_box.y0, i_box.y1, i_box.z0, i_box.z1};
+  };
+  const auto add = [&](const std::string& i_material, const Box& i_box) { Add(io_piece, i_material, mirrored(i_box)); };
+  const Run& band = i_design.band;
+  add(s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, -kHalf, kHalf});
+  add(s + "_roof", {kWallInner, kWallOuter, 0, kSlab, -kHalf, kHalf});
+  add(band.material, {band.x0, band.x1, band.y0, band.y1, -kHalf, kHalf});
+  for (const Quoin& q : i_design.quoins) {
+    if (q.y0 <= kSlab) continue;
+    add(i_design.quoinMaterial, {kWallOuter, 155, q.y0, q.y1, kHalf - q.alongX, 155});
+    add(i_design.quoinMaterial, {kHalf - q.alongZ, 155, q.y0, q.y1, kWallOuter, 155});
+  }
+  io_piece.open.push_back({0, -1, {kHalf, kHalf, 0, kSlab, -kAll, kAll}});
+  io_piece.open.push_back({2, -1, {kHalf, kHalf + (kWallOuter - kWallInner), -kAll, kAll, -kHalf, -kHalf}});
+}
+
+}  // namespace detail
+
 // A wall over the terrace whose +x end runs on, past its cell, flush with the facade below: the
 // lower block's facade turns inward under the end of that wall, so the terrace's cell in front of
 // it ends in a parapet along the lower facade's line, and the wall runs on over the lower block's
@@ -230,7 +302,17 @@ inline PieceSpec TerraceInnerAngle(const TerraceDesign& i_design) {
 // it (the parapet's trims into the next cell's part out to the outermost trim) and the storeys'
 // pieces above it, so that all of them meet corner for corner. With i_right, the same with x and
 // z swapped: the +z wall runs on.
-inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, bool i_corner) {
+//
+// With i_turn, the wall's next cell is also the block above's outer corner: its far side (x 720..
+// 750) is a wall over the terrace beyond it, as a terraceangleright corner's +x wall (the frame
+// of TerraceAngleSide turned a quarter and moved two cells along x), which the parapet of the
+// terrace's cell beyond meets.
+//
+// With i_angle (and without i_corner), the wall's own cell is the block above's outer corner too:
+// its other wall, on its -x side, stands over the terrace as a terraceangle corner's does (its foot
+// of slab, its band and quoins), and the terrace's slab before it meets that wall's foot.
+inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, bool i_corner, bool i_turn = false,
+                                bool i_angle = false) {
   using namespace detail;
   const std::string& s = i_design.style;
   const Run& band = i_design.band;
@@ -239,8 +321,7 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
   PieceSpec piece{"",
                   s,
                   {},
-                  {{0, 1, {kEnd, kEnd, -kAll, kAll, -kAll, kAll}},
-                   {2, 1, {-kAll, kAll, -kAll, kAll, kBeyond, kBeyond}},
+                  {{2, 1, {-kAll, kAll, -kAll, kAll, kBeyond, kBeyond}},
                    WholeSide(1, 1, kStorey),
                    {1, -1, {kParapet, kEnd, 0, 0, kWallInner, kWallOuter}},
                    {1, -1, {kParapet, kBeyond, 0, 0, kWallOuter, kBeyond}}}};
@@ -252,6 +333,8 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
     Add(piece, s + "_wall", {kWallInner, kWallOuter, kSlab, kStorey, kWallInner, kBeyond});
     Add(piece, s + "_roof", {kWallInner, kWallOuter, 0, kSlab, kWallInner, kBeyond});
     Add(piece, band.material, {band.x0, band.x1, band.y0, band.y1, band.x0, kBeyond});
+  } else if (i_angle) {
+    AddStartAngle(piece, i_design);
   } else {
     piece.open.push_back(WholeSide(0, -1, kHalf));
   }
@@ -266,6 +349,12 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
   Add(piece, s + "_roof", {kWallOuter, kParapet, 0, kSlab, kWallOuter, kBeyond});
   for (const Run& run : i_design.roof)
     Add(piece, run.material, {run.x0 + 2 * kHalf, run.x1 + 2 * kHalf, run.y0, run.y1, kWallOuter, kBeyond});
+  std::vector<SlopedFace> wedge;
+  if (i_turn) {
+    AddTurn(piece, wedge, i_design);
+  } else {
+    piece.open.insert(piece.open.begin(), {0, 1, {kEnd, kEnd, -kAll, kAll, -kAll, kAll}});
+  }
   // The faces are cut as the neighbours' are: the storeys' inner corners above and the lower
   // block's inner corner below give their +x cell everything out to the outermost trim on +z.
   const int out = InnerParts(Design{i_design.storey, i_design.roof, {}, {}}).front().z1;
@@ -305,11 +394,42 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
     for (Open& side : piece.open) i_right ? back(side.area.z0, side.area.z1) : back(side.area.x0, side.area.x1);
     for (Part& part : parts) i_right ? back(part.z0, part.z1) : back(part.x0, part.x1);
   }
+  // A point of the frame the piece was modelled in (left, at the inner corner) where the piece
+  // now has it.
+  const auto place = [&](Point3 i_p) {
+    if (!i_corner) i_p[0] -= 2 * kHalf;
+    if (i_right) std::swap(i_p[0], i_p[2]);
+    return i_p;
+  };
   std::vector<SlopedFace> faces;
-  for (const Face& face : MakeSurface(piece.steps, piece.open, parts)) faces.push_back({face.material, face.corners});
+  for (const Face& face : MakeSurface(piece.steps, piece.open, parts)) {
+    if (i_turn) {
+      // The outer corner's wall over the terrace: its underside over the wedge, which the
+      // wedge's faces replace.
+      const bool overWedge =
+          face.axis == 1 && face.sign < 0 &&
+          std::all_of(face.corners.begin(), face.corners.end(), [&](Point3 i_p) {
+            if (i_right) std::swap(i_p[0], i_p[2]);
+            if (!i_corner) i_p[0] += 2 * kHalf;
+            return i_p[1] == kSlab && i_p[0] >= kTurn + kWallInner && i_p[2] <= kWallInner;
+          });
+      if (overWedge) continue;
+    }
+    faces.push_back({face.material, face.corners});
+  }
+  for (SlopedFace& face : wedge) {
+    for (Point3& p : face.corners) p = place(p);
+    if (i_right) std::reverse(face.corners.begin(), face.corners.end());
+    faces.push_back(face);
+  }
   using Ostrel::Buildings::PieceKind;
-  const PieceKind kind = i_corner ? (i_right ? PieceKind::InnerAngleTerraceRight : PieceKind::InnerAngleTerraceLeft)
-                                  : (i_right ? PieceKind::TerraceEndRight : PieceKind::TerraceEndLeft);
+  const PieceKind kind =
+      i_angle ? (i_turn ? (i_right ? PieceKind::TerraceAngleEndTurnRight : PieceKind::TerraceAngleEndTurnLeft)
+                        : (i_right ? PieceKind::TerraceAngleEndRight : PieceKind::TerraceAngleEndLeft))
+      : i_turn ? (i_corner ? (i_right ? PieceKind::InnerAngleTerraceTurnRight : PieceKind::InnerAngleTerraceTurnLeft)
+                         : (i_right ? PieceKind::TerraceEndTurnRight : PieceKind::TerraceEndTurnLeft))
+             : (i_corner ? (i_right ? PieceKind::InnerAngleTerraceRight : PieceKind::InnerAngleTerraceLeft)
+                         : (i_right ? PieceKind::TerraceEndRight : PieceKind::TerraceEndLeft));
   return {Ostrel::Buildings::PieceName(s, kind), faces};
 }
 
@@ -325,7 +445,11 @@ inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
   return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
            TerraceInnerAngle(i_design)},
           {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceRunOn(i_design, false, true),
-           TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false)}};
+           TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false),
+           TerraceRunOn(i_design, false, true, true), TerraceRunOn(i_design, true, true, true),
+           TerraceRunOn(i_design, false, false, true), TerraceRunOn(i_design, true, false, true),
+           TerraceRunOn(i_design, false, false, false, true), TerraceRunOn(i_design, true, false, false, true),
+           TerraceRunOn(i_design, false, false, true, true), TerraceRunOn(i_design, true, false, true, true)}};
 }
 
 // Style A: a glazed double door onto the terrace over an upstand, a band of the slab edges' grey.

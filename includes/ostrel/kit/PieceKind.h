@@ -91,6 +91,20 @@ enum class PieceKind : std::uint8_t {
   // along +x; right: the same with x and z swapped (it faces +x and runs on along +z).
   TerraceEndLeft,
   TerraceEndRight,
+  // The four kinds above where the cell that runs on flush is also the block above's outer
+  // corner: its other wall stands over the terrace beyond it, as a terraceangleleft or
+  // terraceangleright corner's does, and meets the parapet of the terrace's cell there.
+  InnerAngleTerraceTurnLeft,
+  InnerAngleTerraceTurnRight,
+  TerraceEndTurnLeft,
+  TerraceEndTurnRight,
+  // The two terrace ends and the two turning ones where the wall over the terrace is one cell
+  // long, the block above's outer corner: its other wall stands over the terrace too, as a
+  // terraceangle corner's does.
+  TerraceAngleEndLeft,
+  TerraceAngleEndRight,
+  TerraceAngleEndTurnLeft,
+  TerraceAngleEndTurnRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
