@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (preset "fuzz") and runs them, one a core at a time (a harness
-# is one process on one core), each starting from its seed corpus in fuzz/corpus/<harness>/. The
-# arguments go to every harness; without any, each runs for 60 seconds. New inputs go to
+# Builds the libFuzzer harnesses (preset "fuzz") and runs them a batch at a time (a harness is one
+# process on one core), each starting from its seed corpus in fuzz/corpus/<harness>/. The arguments
+# go to every harness; without any, each runs for a minute of a core (the batch's wall time is
+# stretched by as many harnesses as share a core, see below). New inputs go to
 # build/fuzz/corpus-work/<harness>/ and findings (crashing inputs) to build/fuzz/findings/<harness>/:
 # copy a finding into fuzz/corpus/<harness>/ once it is mended, so that the corpus replay keeps it
 # fixed. Exits non-zero on the first batch with a finding, on an input that runs longer than the
@@ -11,10 +12,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-args=("$@")
-[ ${#args[@]} -gt 0 ] || args=(-max_total_time=60)
-# Seconds one input may take: the slowest seed takes well under one.
-timeout=5
+# Seconds of a core each harness gets when no arguments say otherwise.
+cpu_seconds=60
+# Seconds of a core one input may take: the slowest seed takes well under one alone, 2 s under
+# AddressSanitizer on a busy machine.
+cpu_timeout=5
 # The coverage counters (one an edge) of an instrumented library; a harness alone has a few
 # thousand.
 min_counters=20000
@@ -62,10 +64,28 @@ finish() {
   fi
 }
 
-# As many harnesses at once as there are cores, each batch shown in turn once it is done.
+# The harnesses run in batches of equal size, each batch shown in turn once it is done. A batch of
+# as many harnesses as cores leaves cores idle in the last batch when the count does not divide
+# (nine on two cores: five rounds, the last on one core), so the batch is the size from one to two
+# cores' worth that spends the fewest wall seconds on the same seconds of a core each (nine on two
+# cores: three batches of three). Harnesses that share a core run longer, and their time-out grows
+# alike, so that each still gets its seconds of a core.
 cores="$(nproc 2>/dev/null || echo 1)"
-for ((first = 0; first < ${#harnesses[@]}; first += cores)); do
-  batch=("${harnesses[@]:first:cores}")
+count=${#harnesses[@]}
+batch_size=$cores
+best=$(( (count + cores - 1) / cores * cores * cores ))
+for ((size = cores + 1; size <= 2 * cores; ++size)); do
+  # Wall seconds per second of a core, times cores^2 to stay in whole numbers.
+  cost=$(( (count + size - 1) / size * size * cores ))
+  [ "$cost" -lt "$best" ] && { best=$cost; batch_size=$size; }
+done
+stretch() { echo $(( ($1 * batch_size + cores - 1) / cores )); }
+timeout=$(stretch "$cpu_timeout")
+args=("$@")
+[ ${#args[@]} -gt 0 ] || args=(-max_total_time="$(stretch "$cpu_seconds")")
+
+for ((first = 0; first < count; first += batch_size)); do
+  batch=("${harnesses[@]:first:batch_size}")
   pids=()
   for harness in "${batch[@]}"; do
     start "$harness" &

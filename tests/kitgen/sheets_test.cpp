@@ -96,18 +96,13 @@ std::vector<std::string> Chunks(const std::string& i_png, int& o_width, int& o_h
   return types;
 }
 
-TEST(Sheets, TwoRunsOfTheGeneratorWriteTheSameSquareImagesWithoutTimeOrText) {
-  TestSupport::ScratchDir first, second;
-  for (const TestSupport::ScratchDir* scratch : {&first, &second}) {
-    TestSupport::RunOptions options;
-    options.program = KITGEN_BINARY;
-    options.args = {scratch->path.string()};
-    ASSERT_EQ(TestSupport::Run(options).status, 0);
-  }
+// The sheets in units/ are the bytes kitgen writes: Kit.CommittedFilesAreWhatTheGeneratorWrites
+// runs it and compares every file, so every run writes the same bytes, and these are they (a
+// second run here would only repeat that, at the cost of the whole kit once more).
+TEST(Sheets, TheGeneratorWritesTheSameSquareImagesWithoutTimeOrTextOnEveryRun) {
   for (const std::string name : {"A.png", "A.normal.png", "B.png", "B.normal.png", "S.png", "S.normal.png"}) {
-    const std::string bytes = TestSupport::ReadFile(first / name);
+    const std::string bytes = TestSupport::ReadFile(kShipped + "/" + name);
     ASSERT_GT(bytes.size(), 24u) << name;
-    EXPECT_TRUE(bytes == TestSupport::ReadFile(second / name)) << name;
     int width = 0, height = 0;
     const std::vector<std::string> chunks = Chunks(bytes, width, height);
     EXPECT_EQ(width, kSheetSize) << name;

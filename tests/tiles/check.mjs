@@ -14,6 +14,11 @@
 //
 // Exit status 0 when every check passes, 1 when one fails, 77 when the node packages are not
 // installed (scripts/install-deps installs them).
+//
+// With TOWERKIT_TILES_READERS=off the glTF validator and loaders.gl leave the tiles unread: the
+// sanitize preset makes the same requests for its checks of the tool's memory, while the readers
+// read the same bytes in the default preset (the bytes are the same whatever the build), so there
+// they would only take half the test's time again.
 
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -198,8 +203,11 @@ function buildingIds(glb) {
 
 // ---- The tileset ---------------------------------------------------------------------------
 
+const readersOff = process.env.TOWERKIT_TILES_READERS === 'off';
+
 async function checkGlb(file) {
   const bytes = new Uint8Array(fs.readFileSync(file));
+  if (readersOff) return readGlb(bytes);
   const report = await validator.validateBytes(bytes, {
     uri: file,
     externalResourceFunction: (uri) => Promise.resolve(new Uint8Array(fs.readFileSync(path.resolve(path.dirname(file), decodeURIComponent(uri))))),
