@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,11 +99,17 @@ struct NumberTexts {
     char text[15];        // digits, zero-padded
     std::uint8_t length;  // bytes of digits
   };
-  std::vector<Entry> entries;  // entries[i] is the text of first + i
+  // entries[i] is the text of first + i. Not a vector: growing one would clear memory that fill
+  // overwrites at once, tens of MiB for a piece of millions of vertices.
+  std::unique_ptr<Entry[]> entries;
+  std::size_t capacity = 0;  // entries allocated
 
   // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
   const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
-    entries.resize(i_count);
+    if (i_count > capacity) {
+      entries.reset(new Entry[i_count]);
+      capacity = i_count;
+    }
     std::uint64_t number = i_first;
     for (std::size_t i = 0; i < i_count;) {
       Entry decade{};
@@ -116,7 +123,7 @@ struct NumberTexts {
         entries[i].text[last] = digit;
       }
     }
-    return entries.data();
+    return entries.get();
   }
 };
 
