@@ -34,12 +34,25 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
 // Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
 // kept text when it is i_value's, else new text, which is then kept. New text is made by the
 // formatter itself: a large piece's coordinates are too many for the float text cache, which
-// would only miss.
+// would only miss. Text in plain notation is stored from the registers it is made in, both into
+// the output and into the kept slot: copied from the output, it would be read back from stores
+// not yet done, and wait for them.
 char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
   const std::uint32_t bits = BitsOf(i_value);
   if (io_kept.bits == bits && io_kept.length != 0) {
     std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
     return o_out + io_kept.length;
+  }
+  Format::detail::FloatWords words;
+  if (Format::detail::PlainFloatWords(i_value, words)) {
+    std::memcpy(o_out, &words.low, 8);
+    std::memcpy(o_out + 8, &words.high, 8);
+    static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
+    io_kept.bits = bits;
+    io_kept.length = words.length <= sizeof io_kept.text ? static_cast<std::uint8_t>(words.length) : 0;
+    std::memcpy(io_kept.text, &words.low, 8);
+    std::memcpy(io_kept.text + 8, &words.high, 3);
+    return o_out + words.length;
   }
   char* const end = Format::AppendFloat(o_out, i_value);
   const auto length = static_cast<std::size_t>(end - o_out);
