@@ -47,19 +47,26 @@ inline char* PutVectorLineDirect(char* o_out, const char* i_keyword, std::size_t
   return o_out;
 }
 
-// The vector lines of a whole piece as one text, for pieces that are placed again and again.
+// The fewest vertices of a piece whose coordinate texts are kept. The float text cache already
+// holds every coordinate of a smaller piece (hundreds of vertices, as in the shipped kit), and
+// keeping them again would only add a copy.
+inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
+
+// The vector lines of a whole piece as one text, for pieces that are placed again and again. The
+// lines are made in a buffer that is not cleared first, then copied once at their length; a
+// large piece's values are formatted directly, as the float text cache would only miss.
 inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
                                    std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
                                    int i_count) {
-  std::string text(i_lines * kMaxVectorLine, '\0');
-  char* const first = text.data();
-  char* pos = first;
+  const std::unique_ptr<char[]> buffer(new char[i_lines * kMaxVectorLine]);
+  char* pos = buffer.get();
+  const bool direct = i_lines >= kKeptColumnsMinVertices;
   for (std::size_t line = 0; line < i_lines; ++line) {
-    pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
+    const float* values = i_values + line * static_cast<std::size_t>(i_count);
+    pos = direct ? PutVectorLineDirect(pos, i_keyword, i_keywordLength, values, i_count)
+                 : PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, values, i_count);
   }
-  text.resize(static_cast<std::size_t>(pos - first));
-  text.shrink_to_fit();
-  return text;
+  return std::string(buffer.get(), pos);
 }
 
 // The bytes a loaded kit takes in memory, near enough.
@@ -79,11 +86,6 @@ inline std::size_t KitBytes(const Kit& i_kit) {
 inline std::size_t ReadyTextBudget(const Kit& i_kit) {
   return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
 }
-
-// The fewest vertices of a piece whose coordinate texts are kept. The float text cache already
-// holds every coordinate of a smaller piece (hundreds of vertices, as in the shipped kit), and
-// keeping them again would only add a copy.
-inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
 
 // How many bytes of coordinate text a writer keeps for a kit: as much as the kit itself takes,
 // and at least 16 MiB; beyond that, coordinates are made afresh at every placement.
