@@ -162,16 +162,31 @@ inline constexpr char kTwoDigits[] =
     "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
     "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
 
+// "000" to "999" as the low three bytes of a word each, the first digit in the lowest byte.
+struct ThreeDigitTable {
+  std::uint32_t words[1000];
+};
+
+constexpr ThreeDigitTable MakeThreeDigits() {
+  ThreeDigitTable table{};
+  for (std::uint32_t i = 0; i < 1000; ++i) {
+    table.words[i] = ('0' + i / 100) | ('0' + i / 10 % 10) << 8 | ('0' + i % 10) << 16;
+  }
+  return table;
+}
+
+inline constexpr ThreeDigitTable kThreeDigits = MakeThreeDigits();
+
 // The six digits of i_digits (in [100000, 999999]) as characters in the low six bytes of a
 // word, the first digit in the lowest byte, as they lie in memory once stored. They are put
-// together in a register from the two-digit table: bytes stored one pair at a time and read back
-// as one word would stall on every number.
+// together in a register from two halves of three digits: bytes stored one pair at a time and
+// read back as one word would stall on every number.
 inline std::uint64_t DigitWord(std::uint32_t i_digits) {
-  std::uint16_t pairs[3];
-  std::memcpy(&pairs[0], kTwoDigits + 2 * (i_digits / 10000), 2);
-  std::memcpy(&pairs[1], kTwoDigits + 2 * (i_digits / 100 % 100), 2);
-  std::memcpy(&pairs[2], kTwoDigits + 2 * (i_digits % 100), 2);
-  return std::uint64_t{pairs[0]} | std::uint64_t{pairs[1]} << 16 | std::uint64_t{pairs[2]} << 32;
+  // i_digits / 1000, exact below 10^6: the multiplier is 2^30 / 1000 rounded up, and its error
+  // stays below the least fraction that could carry.
+  const std::uint32_t first = static_cast<std::uint32_t>((std::uint64_t{i_digits} * 1073742u) >> 30);
+  const std::uint32_t second = i_digits - first * 1000;
+  return std::uint64_t{kThreeDigits.words[first]} | std::uint64_t{kThreeDigits.words[second]} << 24;
 }
 
 // Writes six digits with the decimal exponent of the first as %.6g does; returns the end. It
