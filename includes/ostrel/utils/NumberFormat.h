@@ -356,6 +356,17 @@ class FloatTextCache {
         slot = &m_slots[index(bits)];
       }
       slot->bits = bits;
+      // Plain text goes from its registers to the slot and the output alike: copied from the
+      // slot, it would be read back from the stores that just made it, and wait for them.
+      detail::FloatWords words;
+      if (detail::PlainFloatWords(i_value, words)) {
+        std::memcpy(slot->text, &words.low, 8);
+        std::memcpy(slot->text + 8, &words.high, 8);
+        slot->length = static_cast<std::uint32_t>(words.length);
+        std::memcpy(o_out, &words.low, 8);
+        std::memcpy(o_out + 8, &words.high, 8);
+        return o_out + words.length;
+      }
       slot->length = static_cast<std::uint32_t>(AppendFloat(slot->text, i_value) - slot->text);
     }
     return AppendShortText(o_out, slot->text, slot->length);
