@@ -7,8 +7,10 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -52,21 +54,37 @@ inline char* PutVectorLineDirect(char* o_out, const char* i_keyword, std::size_t
 // keeping them again would only add a copy.
 inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
 
+// Text made once and copied at every placement: its bytes and how many there are.
+struct ReadyText {
+  struct Free {
+    void operator()(char* i_bytes) const { std::free(i_bytes); }
+  };
+  std::unique_ptr<char, Free> bytes;
+  std::size_t size = 0;
+};
+
 // The vector lines of a whole piece as one text, for pieces that are placed again and again. The
-// lines are made in a buffer that is not cleared first, then copied once at their length; a
-// large piece's values are formatted directly, as the float text cache would only miss.
-inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
-                                   std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
-                                   int i_count) {
-  const std::unique_ptr<char[]> buffer(new char[i_lines * kMaxVectorLine]);
-  char* pos = buffer.get();
+// lines are made in room for the longest lines, not cleared first, which is then cut to their
+// length: cutting an allocation copies nothing, where a string of the length would copy every
+// byte once more and touch as many fresh pages again. A large piece's values are formatted
+// directly, as the float text cache would only miss.
+inline ReadyText VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
+                                 std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
+                                 int i_count) {
+  char* const first = static_cast<char*>(std::malloc(std::max<std::size_t>(i_lines * kMaxVectorLine, 1)));
+  if (!first) throw std::bad_alloc();
+  char* pos = first;
   const bool direct = i_lines >= kKeptColumnsMinVertices;
   for (std::size_t line = 0; line < i_lines; ++line) {
     const float* values = i_values + line * static_cast<std::size_t>(i_count);
     pos = direct ? PutVectorLineDirect(pos, i_keyword, i_keywordLength, values, i_count)
                  : PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, values, i_count);
   }
-  return std::string(buffer.get(), pos);
+  ReadyText text;
+  text.size = static_cast<std::size_t>(pos - first);
+  char* const cut = static_cast<char*>(std::realloc(first, std::max<std::size_t>(text.size, 1)));
+  text.bytes.reset(cut ? cut : first);
+  return text;
 }
 
 // The bytes a loaded kit takes in memory, near enough.
@@ -147,10 +165,10 @@ struct PieceText {
   bool columnsDecided = false;
   struct Facing {
     std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
-    std::string text;       // the vn lines of the piece turned that way
+    ReadyText text;         // the vn lines of the piece turned that way
   };
   std::vector<Facing> normals;
-  std::string uvs;  // the vt lines
+  ReadyText uvs;  // the vt lines
   bool uvsReady = false;
 };
 

@@ -152,9 +152,9 @@ void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_a
     known.push_back({{bits[0], bits[1], bits[2], bits[3]},
                      VectorLinesText(io_writer.floats, "vn", 2, values.data(), lines, 3)});
     text = &known.back();
-    io_writer.readyBytes += text->text.capacity();
+    io_writer.readyBytes += text->text.size;
   }
-  io_writer.out.write(text->text.data(), text->text.size());
+  io_writer.out.write(text->text.bytes.get(), text->text.size);
 }
 
 // Texture coordinates are written as they are, so a piece's text is made once.
@@ -163,7 +163,7 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   const std::size_t lines = piece.uvs.size();
   if (lines == 0) return;
   PieceText& text = io_writer.texts[i_id];
-  if (text.uvsReady) return io_writer.out.write(text.uvs.data(), text.uvs.size());
+  if (text.uvsReady) return io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
   if (!CanKeep(io_writer, lines)) {
     const bool direct = lines >= kKeptColumnsMinVertices;
     for (const UV& uv : piece.uvs) {
@@ -179,8 +179,8 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   for (const UV& uv : piece.uvs) values.insert(values.end(), {uv.u, uv.v});
   text.uvs = VectorLinesText(io_writer.floats, "vt", 2, values.data(), lines, 2);
   text.uvsReady = true;
-  io_writer.readyBytes += text.uvs.capacity();
-  io_writer.out.write(text.uvs.data(), text.uvs.size());
+  io_writer.readyBytes += text.uvs.size;
+  io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
 }
 
 // The text of the numbers a placement's corners name.
@@ -311,7 +311,8 @@ void Advance(Offsets& io_offsets, const Piece& i_piece) {
 void UseKit(ObjWriter& io_writer, const Kit& i_kit) {
   if (io_writer.kit == &i_kit) return;
   io_writer.kit = &i_kit;
-  io_writer.texts.assign(i_kit.pieces.size(), PieceText{});
+  io_writer.texts.clear();
+  io_writer.texts.resize(i_kit.pieces.size());
   io_writer.readyBytes = 0;
   io_writer.readyBudget = ReadyTextBudget(i_kit) / io_writer.budgetShares;
   io_writer.columnBytes = 0;
