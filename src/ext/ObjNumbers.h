@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cfloat>
 #include <climits>
+#include <cstdint>
 #include <string_view>
 #include <system_error>
 
@@ -55,6 +57,47 @@ inline bool IsHuge(const char* i_first, const char* i_last) {
   return leading + (negativeExponent ? -exponent : exponent) >= 0;
 }
 
+// Powers of ten that a float holds exactly (5^10 < 2^24).
+inline constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                              1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// Reads a plain decimal ("12", "-0.25", "3.") at i_pos, just after its sign, when its digits
+// make a whole number of at most 2^24 and it has at most ten decimal places: as such a whole
+// number and power of ten are both exact floats, one float division rounds the value correctly,
+// giving the very bits std::from_chars gives, several times faster. Nearly every number of a
+// unit file is of this form. False, with nothing read, for any other text (an exponent
+// included), which the general way then reads.
+inline bool ReadPlainDecimal(const char* i_pos, const char* i_end, bool i_negative, const char*& o_pos,
+                             float& o_value) {
+#if FLT_EVAL_METHOD != 0
+  // Floats computed at a wider precision would round twice.
+  return false;
+#endif
+  constexpr std::uint32_t kLargest = std::uint32_t{1} << 24;
+  constexpr int kMostPlaces = 10;
+  std::uint32_t whole = 0;  // the digits as a whole number, point ignored
+  int places = 0;           // digits after the point
+  bool digits = false;
+  const char* p = i_pos;
+  for (; p != i_end && IsDigit(*p); ++p) {
+    whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
+    if (whole > kLargest) return false;
+    digits = true;
+  }
+  if (p != i_end && *p == '.') {
+    for (++p; p != i_end && IsDigit(*p); ++p) {
+      whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
+      if (whole > kLargest || ++places > kMostPlaces) return false;
+      digits = true;
+    }
+  }
+  if (!digits || (p != i_end && (*p == 'e' || *p == 'E'))) return false;
+  const float value = static_cast<float>(whole) / kExactPowersOfTen[places];
+  o_value = i_negative ? -value : value;
+  o_pos = p;
+  return true;
+}
+
 // Reads one float as classic-locale formatted stream extraction does: skips white space, takes
 // an optional sign, digits with at most one point, and an exponent (e or E, an optional sign,
 // digits) once a digit has been seen; the taken text must then be a number as a whole. So "1,5"
@@ -70,6 +113,7 @@ inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value) {
     ++p;
     if (!negative) number = p;
   }
+  if (ReadPlainDecimal(p, i_end, negative, io_pos, o_value)) return true;
   bool mantissa = false, point = false, exponent = false;
   for (; p != i_end; ++p) {
     const char c = *p;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cstring>
 #include <locale>
@@ -317,6 +319,8 @@ const char* const kTrickyTokens[] = {
     "0.000000000000000000000000000000000000000000001", "123456789012345678901234567890",
     "1e+0000000000000000000038", "100000000000000000000000000000000000000000e-40", "1e2147483648",
     "1e-2147483649", "+", "+e1", "0.", "00.00", "1.e", "1-2", "\x80" "1", "1\xc2\xa0" "2",
+    "16777216", "16777217", "-1677721.7", "1677721.8", "0.0000000001", "0.00000000001", "-0.0", "0.1",
+    "0.30000001", "2.5000000", "99999999999", "0.99999999995", "1.5e", "1.5.e3",
 };
 // clang-format on
 
@@ -367,6 +371,31 @@ TEST(ObjReader, NumbersReadAsTheClassicStreamDoes) {
   EXPECT_EQ(shortLines.uvs[0].u, 0.5f);
   EXPECT_EQ(shortLines.uvs[0].v, 0.25f);
   EXPECT_TRUE(VectorIs(shortLines.normals[0], 0, 0, 0));
+}
+
+// Decimals whose digits are a whole number of up to 2^24 with up to ten places, and just beyond,
+// read to the very bits std::from_chars gives.
+TEST(ObjReader, PlainDecimalsAreRoundedCorrectly) {
+  std::uint64_t state = 12345;
+  auto next = [&state] {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return state >> 33;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t whole = next() % ((std::uint64_t{1} << 24) + 2 + (i % 4 == 0 ? 1000000 : 0));
+    const int places = static_cast<int>(next() % 12);
+    std::string text = std::to_string(whole);
+    if (places > 0) {
+      text.insert(0, std::string(static_cast<std::size_t>(std::max(0, places + 1 - static_cast<int>(text.size()))), '0'));
+      text.insert(text.size() - static_cast<std::size_t>(places), ".");
+    }
+    if (i % 2 == 1) text.insert(0, "-");
+    float expected = 0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    const Obj::Mesh mesh = ParseText("vt " + text + " " + text + "\n");
+    ASSERT_EQ(mesh.uvs.size(), 1u) << text;
+    ASSERT_TRUE(SameFloat(mesh.uvs[0].u, expected)) << text;
+  }
 }
 
 // A decimal comma and digit grouping, as some national locales have.

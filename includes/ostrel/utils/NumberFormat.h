@@ -147,7 +147,10 @@ inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased, std::uint
   const std::uint64_t quotient = scaled >> shift;
   const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
   const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  const std::uint64_t digits = quotient + ((rest > half || (rest == half && (quotient & 1) != 0)) ? 1 : 0);
+  // Without a branch: whether a value rounds up is as good as random, and a mispredicted branch
+  // would cost more than the rest of the conversion.
+  const std::uint64_t up = static_cast<std::uint64_t>(rest > half) | (static_cast<std::uint64_t>(rest == half) & quotient);
+  const std::uint64_t digits = quotient + (up & 1);
   // Rounding may carry into a seventh digit (999999.5 -> 1e+06).
   const bool carried = digits == 1000000;
   o_digits = carried ? 100000 : digits;
@@ -159,16 +162,31 @@ inline constexpr char kTwoDigits[] =
     "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
     "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
 
+// "000" to "999" as the low three bytes of a word each, the first digit in the lowest byte.
+struct ThreeDigitTable {
+  std::uint32_t words[1000];
+};
+
+constexpr ThreeDigitTable MakeThreeDigits() {
+  ThreeDigitTable table{};
+  for (std::uint32_t i = 0; i < 1000; ++i) {
+    table.words[i] = ('0' + i / 100) | ('0' + i / 10 % 10) << 8 | ('0' + i % 10) << 16;
+  }
+  return table;
+}
+
+inline constexpr ThreeDigitTable kThreeDigits = MakeThreeDigits();
+
 // The six digits of i_digits (in [100000, 999999]) as characters in the low six bytes of a
 // word, the first digit in the lowest byte, as they lie in memory once stored. They are put
-// together in a register from the two-digit table: bytes stored one pair at a time and read back
-// as one word would stall on every number.
+// together in a register from two halves of three digits: bytes stored one pair at a time and
+// read back as one word would stall on every number.
 inline std::uint64_t DigitWord(std::uint32_t i_digits) {
-  std::uint16_t pairs[3];
-  std::memcpy(&pairs[0], kTwoDigits + 2 * (i_digits / 10000), 2);
-  std::memcpy(&pairs[1], kTwoDigits + 2 * (i_digits / 100 % 100), 2);
-  std::memcpy(&pairs[2], kTwoDigits + 2 * (i_digits % 100), 2);
-  return std::uint64_t{pairs[0]} | std::uint64_t{pairs[1]} << 16 | std::uint64_t{pairs[2]} << 32;
+  // i_digits / 1000, exact below 10^6: the multiplier is 2^30 / 1000 rounded up, and its error
+  // stays below the least fraction that could carry.
+  const std::uint32_t first = static_cast<std::uint32_t>((std::uint64_t{i_digits} * 1073742u) >> 30);
+  const std::uint32_t second = i_digits - first * 1000;
+  return std::uint64_t{kThreeDigits.words[first]} | std::uint64_t{kThreeDigits.words[second]} << 24;
 }
 
 // Writes six digits with the decimal exponent of the first as %.6g does; returns the end. It
@@ -210,6 +228,62 @@ inline char* PutGeneral(char* o_out, std::uint64_t i_digits, int i_exponent) {
   return o_out + last + 2;
 }
 
+// A float's text held in registers: its bytes in memory order in two little-endian words, the
+// first in low, then high; bytes past length are left over from the making.
+struct FloatWords {
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+  std::size_t length = 0;
+};
+
+// The text of six digits in plain notation ("123.457", "-0.00123457"), for a decimal exponent of
+// the first digit from -4 to 5, as PutGeneral writes it. It is put together in registers without
+// a branch, so that a writer may store it in more than one place without reading it back (bytes
+// read back from overlapping stores wait for them), and so that values of mixed signs and sizes,
+// such as a large piece's coordinates, cost no mispredicted branches.
+inline FloatWords PlainWords(std::uint64_t i_digits, int i_exponent, bool i_negative) {
+  const std::uint64_t word = DigitWord(static_cast<std::uint32_t>(i_digits));
+  const int last = (63 - __builtin_clzll(word - 0x303030303030u)) / 8;  // as in PutGeneral
+  // From 1: the first i_exponent + 1 digits, the point, then the rest moved up by a byte.
+  const int whole = i_exponent + 1;
+  const std::uint64_t wholeMask = (std::uint64_t{1} << (8 * (whole & 7))) - 1;
+  const std::uint64_t large = (word & wholeMask) | (std::uint64_t{'.'} << (8 * (whole & 7))) |
+                              ((word & ~wholeMask) << 8);
+  const std::size_t largeLength = static_cast<std::size_t>(last >= whole ? last + 2 : whole);
+  // Below 1: "0.", up to three zeros, then the digits, starting at byte 1 - i_exponent (2 to 5).
+  const int lead = (1 - i_exponent) & 7;
+  const std::uint64_t zeros = 0x3030303030302E30u & ((std::uint64_t{1} << (8 * lead)) - 1);
+  const std::uint64_t small = zeros | (word << (8 * lead));
+  const std::uint64_t smallHigh = word >> ((64 - 8 * lead) & 63);
+  const std::size_t smallLength = static_cast<std::size_t>(lead + last + 1);
+  FloatWords words;
+  const bool below = i_exponent < 0;
+  words.low = below ? small : large;
+  words.high = below ? smallHigh : 0;
+  words.length = below ? smallLength : largeLength;
+  // A minus moves every byte up by one.
+  const std::uint64_t minus = i_negative ? 1 : 0;
+  words.high = (words.high << (8 * minus)) | ((words.low >> 56) & (0 - minus));
+  words.low = (words.low << (8 * minus)) | (std::uint64_t{'-'} & (0 - minus));
+  words.length += minus;
+  return words;
+}
+
+// The text of i_value in o_words when it is a value of the common binades (see AppendFloat) whose
+// text is in plain notation, as nearly every coordinate of a building is; false for any other.
+inline bool PlainFloatWords(float i_value, FloatWords& o_words) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  const std::uint32_t biased = (bits >> 23) & 0xFF;
+  if (biased - kFirstCommonBiased > kLastCommonBiased - kFirstCommonBiased) return false;
+  std::uint64_t digits = 0;
+  int exponent = 0;
+  CommonSixDigits((bits & 0x7FFFFF) | 0x800000u, biased, digits, exponent);
+  if (exponent < -4 || exponent > 5) return false;
+  o_words = PlainWords(digits, exponent, (bits >> 31) != 0);
+  return true;
+}
+
 }  // namespace detail
 
 // Writes i_value at o_out, which must have room for kMaxFloatChars bytes; returns the end. Values
@@ -227,6 +301,13 @@ inline char* AppendFloat(char* o_out, float i_value) {
     std::uint64_t digits = 0;
     int exponent = 0;
     detail::CommonSixDigits(fraction | 0x800000u, biased, digits, exponent);
+    if (exponent >= -4 && exponent <= 5) {
+      const detail::FloatWords words = detail::PlainWords(digits, exponent, (bits >> 31) != 0);
+      static_assert(kMaxFloatChars >= 16, "both words are stored");
+      std::memcpy(o_out, &words.low, 8);
+      std::memcpy(o_out + 8, &words.high, 8);
+      return o_out + words.length;
+    }
     if ((bits >> 31) != 0) *o_out++ = '-';
     return detail::PutGeneral(o_out, digits, exponent);
   }
@@ -275,6 +356,17 @@ class FloatTextCache {
         slot = &m_slots[index(bits)];
       }
       slot->bits = bits;
+      // Plain text goes from its registers to the slot and the output alike: copied from the
+      // slot, it would be read back from the stores that just made it, and wait for them.
+      detail::FloatWords words;
+      if (detail::PlainFloatWords(i_value, words)) {
+        std::memcpy(slot->text, &words.low, 8);
+        std::memcpy(slot->text + 8, &words.high, 8);
+        slot->length = static_cast<std::uint32_t>(words.length);
+        std::memcpy(o_out, &words.low, 8);
+        std::memcpy(o_out + 8, &words.high, 8);
+        return o_out + words.length;
+      }
       slot->length = static_cast<std::uint32_t>(AppendFloat(slot->text, i_value) - slot->text);
     }
     return AppendShortText(o_out, slot->text, slot->length);

@@ -7,7 +7,10 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -46,18 +49,41 @@ inline char* PutVectorLineDirect(char* o_out, const char* i_keyword, std::size_t
   return o_out;
 }
 
-// The vector lines of a whole piece as one text, for pieces that are placed again and again.
-inline std::string VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
-                                   std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
-                                   int i_count) {
-  std::string text(i_lines * kMaxVectorLine, '\0');
-  char* const first = text.data();
+// The fewest vertices of a piece whose coordinate texts are kept. The float text cache already
+// holds every coordinate of a smaller piece (hundreds of vertices, as in the shipped kit), and
+// keeping them again would only add a copy.
+inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
+
+// Text made once and copied at every placement: its bytes and how many there are.
+struct ReadyText {
+  struct Free {
+    void operator()(char* i_bytes) const { std::free(i_bytes); }
+  };
+  std::unique_ptr<char, Free> bytes;
+  std::size_t size = 0;
+};
+
+// The vector lines of a whole piece as one text, for pieces that are placed again and again. The
+// lines are made in room for the longest lines, not cleared first, which is then cut to their
+// length: cutting an allocation copies nothing, where a string of the length would copy every
+// byte once more and touch as many fresh pages again. A large piece's values are formatted
+// directly, as the float text cache would only miss.
+inline ReadyText VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
+                                 std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
+                                 int i_count) {
+  char* const first = static_cast<char*>(std::malloc(std::max<std::size_t>(i_lines * kMaxVectorLine, 1)));
+  if (!first) throw std::bad_alloc();
   char* pos = first;
+  const bool direct = i_lines >= kKeptColumnsMinVertices;
   for (std::size_t line = 0; line < i_lines; ++line) {
-    pos = PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, i_values + line * i_count, i_count);
+    const float* values = i_values + line * static_cast<std::size_t>(i_count);
+    pos = direct ? PutVectorLineDirect(pos, i_keyword, i_keywordLength, values, i_count)
+                 : PutVectorLine(pos, io_texts, i_keyword, i_keywordLength, values, i_count);
   }
-  text.resize(static_cast<std::size_t>(pos - first));
-  text.shrink_to_fit();
+  ReadyText text;
+  text.size = static_cast<std::size_t>(pos - first);
+  char* const cut = static_cast<char*>(std::realloc(first, std::max<std::size_t>(text.size, 1)));
+  text.bytes.reset(cut ? cut : first);
   return text;
 }
 
@@ -79,11 +105,6 @@ inline std::size_t ReadyTextBudget(const Kit& i_kit) {
   return std::max(std::size_t{16} << 20, 2 * KitBytes(i_kit));
 }
 
-// The fewest vertices of a piece whose coordinate texts are kept. The float text cache already
-// holds every coordinate of a smaller piece (hundreds of vertices, as in the shipped kit), and
-// keeping them again would only add a copy.
-inline constexpr std::size_t kKeptColumnsMinVertices = 1024;
-
 // How many bytes of coordinate text a writer keeps for a kit: as much as the kit itself takes,
 // and at least 16 MiB; beyond that, coordinates are made afresh at every placement.
 inline std::size_t ColumnTextBudget(const Kit& i_kit) {
@@ -98,11 +119,17 @@ struct NumberTexts {
     char text[15];        // digits, zero-padded
     std::uint8_t length;  // bytes of digits
   };
-  std::vector<Entry> entries;  // entries[i] is the text of first + i
+  // entries[i] is the text of first + i. Not a vector: growing one would clear memory that fill
+  // overwrites at once, tens of MiB for a piece of millions of vertices.
+  std::unique_ptr<Entry[]> entries;
+  std::size_t capacity = 0;  // entries allocated
 
   // Fills entries with the numbers i_first .. i_first + i_count - 1 (below 10^15).
   const Entry* fill(std::uint64_t i_first, std::size_t i_count) {
-    entries.resize(i_count);
+    if (i_count > capacity) {
+      entries.reset(new Entry[i_count]);
+      capacity = i_count;
+    }
     std::uint64_t number = i_first;
     for (std::size_t i = 0; i < i_count;) {
       Entry decade{};
@@ -116,7 +143,7 @@ struct NumberTexts {
         entries[i].text[last] = digit;
       }
     }
-    return entries.data();
+    return entries.get();
   }
 };
 
@@ -138,10 +165,10 @@ struct PieceText {
   bool columnsDecided = false;
   struct Facing {
     std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
-    std::string text;       // the vn lines of the piece turned that way
+    ReadyText text;         // the vn lines of the piece turned that way
   };
   std::vector<Facing> normals;
-  std::string uvs;  // the vt lines
+  ReadyText uvs;  // the vt lines
   bool uvsReady = false;
 };
 

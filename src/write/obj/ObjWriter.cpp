@@ -34,12 +34,25 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
 // Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
 // kept text when it is i_value's, else new text, which is then kept. New text is made by the
 // formatter itself: a large piece's coordinates are too many for the float text cache, which
-// would only miss.
+// would only miss. Text in plain notation is stored from the registers it is made in, both into
+// the output and into the kept slot: copied from the output, it would be read back from stores
+// not yet done, and wait for them.
 char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
   const std::uint32_t bits = BitsOf(i_value);
   if (io_kept.bits == bits && io_kept.length != 0) {
     std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
     return o_out + io_kept.length;
+  }
+  Format::detail::FloatWords words;
+  if (Format::detail::PlainFloatWords(i_value, words)) {
+    std::memcpy(o_out, &words.low, 8);
+    std::memcpy(o_out + 8, &words.high, 8);
+    static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
+    io_kept.bits = bits;
+    io_kept.length = words.length <= sizeof io_kept.text ? static_cast<std::uint8_t>(words.length) : 0;
+    std::memcpy(io_kept.text, &words.low, 8);
+    std::memcpy(io_kept.text + 8, &words.high, 3);
+    return o_out + words.length;
   }
   char* const end = Format::AppendFloat(o_out, i_value);
   const auto length = static_cast<std::size_t>(end - o_out);
@@ -139,9 +152,9 @@ void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_a
     known.push_back({{bits[0], bits[1], bits[2], bits[3]},
                      VectorLinesText(io_writer.floats, "vn", 2, values.data(), lines, 3)});
     text = &known.back();
-    io_writer.readyBytes += text->text.capacity();
+    io_writer.readyBytes += text->text.size;
   }
-  io_writer.out.write(text->text.data(), text->text.size());
+  io_writer.out.write(text->text.bytes.get(), text->text.size);
 }
 
 // Texture coordinates are written as they are, so a piece's text is made once.
@@ -150,7 +163,7 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   const std::size_t lines = piece.uvs.size();
   if (lines == 0) return;
   PieceText& text = io_writer.texts[i_id];
-  if (text.uvsReady) return io_writer.out.write(text.uvs.data(), text.uvs.size());
+  if (text.uvsReady) return io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
   if (!CanKeep(io_writer, lines)) {
     const bool direct = lines >= kKeptColumnsMinVertices;
     for (const UV& uv : piece.uvs) {
@@ -166,8 +179,8 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   for (const UV& uv : piece.uvs) values.insert(values.end(), {uv.u, uv.v});
   text.uvs = VectorLinesText(io_writer.floats, "vt", 2, values.data(), lines, 2);
   text.uvsReady = true;
-  io_writer.readyBytes += text.uvs.capacity();
-  io_writer.out.write(text.uvs.data(), text.uvs.size());
+  io_writer.readyBytes += text.uvs.size;
+  io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
 }
 
 // The text of the numbers a placement's corners name.
@@ -298,7 +311,8 @@ void Advance(Offsets& io_offsets, const Piece& i_piece) {
 void UseKit(ObjWriter& io_writer, const Kit& i_kit) {
   if (io_writer.kit == &i_kit) return;
   io_writer.kit = &i_kit;
-  io_writer.texts.assign(i_kit.pieces.size(), PieceText{});
+  io_writer.texts.clear();
+  io_writer.texts.resize(i_kit.pieces.size());
   io_writer.readyBytes = 0;
   io_writer.readyBudget = ReadyTextBudget(i_kit) / io_writer.budgetShares;
   io_writer.columnBytes = 0;
