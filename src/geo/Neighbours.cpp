@@ -351,6 +351,47 @@ double BearingDifference(double i_a, double i_b) {
   return d;
 }
 
+// How far a front stands off the plane of a neighbour's front that it runs on from, past a
+// reach into the neighbour's wall: metres, more than two faces in one plane are apart (1 cm),
+// less than a band stands out from its wall (10 cm), so that only slivers of bands meet.
+constexpr double kFrontStep = 0.03;
+
+// Whether i_value (metres across ends i_end of a grid, as GridLines' s or t) lies on one of the
+// lines of i_building's grid across that axis: an end, or a line between its cells.
+bool OnGridLine(const CityBuilding& i_building, int i_end, double i_value) {
+  const GridLines& lines = i_building.grid;
+  const CellFootprint& fit = i_building.fit;
+  if (!lines.given || !fit.fault.empty()) return false;
+  // As the snapping onto a neighbour's lines: they step by a cell from one end.
+  const bool alongS = i_end < 2;
+  const double size = alongS ? fit.cellX : fit.cellZ;
+  const int count = alongS ? fit.rows : fit.columns;
+  const double first = (alongS ? lines.sMin + lines.sMax : lines.tMin + lines.tMax) / 2 - count * size / 2;
+  const double k = std::clamp(std::round((i_value - first) / size), 0.0, static_cast<double>(count));
+  return std::fabs(first + k * size - i_value) <= 1e-6;
+}
+
+// Of building i, whose end i_end reaches into i_reached's wall, the two ends across it: each that
+// lies on a line of i_reached's grid (where its front may run on in i's plane) steps kFrontStep
+// off it, towards where i's own outline puts it, unless an earlier neighbour's grid has that line
+// too: a front that meets i's without a reach would then stand off i's where they meet.
+void StepOffFronts(const std::vector<CityBuilding>& i_buildings, const std::vector<std::size_t>& i_neighbours,
+                   std::size_t i, std::size_t i_reached, int i_end, const GridLines& i_own, GridLines& io_lines) {
+  double* ends[4] = {&io_lines.sMin, &io_lines.sMax, &io_lines.tMin, &io_lines.tMax};
+  const double own[4] = {i_own.sMin, i_own.sMax, i_own.tMin, i_own.tMax};
+  for (const int e : {(i_end ^ 2) & ~1, ((i_end ^ 2) & ~1) + 1}) {
+    if (!OnGridLine(i_buildings[i_reached], e, *ends[e])) continue;
+    bool shared = false;
+    for (std::size_t j : i_neighbours) {
+      if (j != i_reached && j < i && OnGridLine(i_buildings[j], e, *ends[e])) shared = true;
+    }
+    if (shared) continue;
+    const double toOwn = own[e] - *ends[e];
+    const double inward = e % 2 == 1 ? -kFrontStep : kFrontStep;
+    *ends[e] += std::fabs(toOwn) > 1e-9 ? std::copysign(kFrontStep, toOwn) : inward;
+  }
+}
+
 }  // namespace neighbours
 
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options) {
@@ -385,6 +426,7 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     if (bearing > 45) bearing -= 90;
     if (bearing <= -45) bearing += 90;
     GridLines lines = ExtentAt(io_buildings[i].shape, bearing);
+    const GridLines own = lines;  // its outline's own ends, before any moves onto a neighbour's line
     double* ends[4] = {&lines.sMin, &lines.sMax, &lines.tMin, &lines.tMax};
     for (int e = 0; e < 4; ++e) {
       double best = *ends[e], miss = kAlignShare * cell;
@@ -412,6 +454,7 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     // would stand in the plane of the other's: the grid's end then reaches a little into the
     // neighbour's wall, so that the two walls overlap inside each other instead of in one plane.
     bool moved = false;
+    std::size_t reached[4] = {SIZE_MAX, SIZE_MAX, SIZE_MAX, SIZE_MAX};  // the neighbour each end reaches into
     for (int e = 0; e < 4; ++e) {
       for (std::size_t j : neighbours[i]) {
         if (j > i || !aligned[j]) continue;
@@ -427,9 +470,15 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
             !neighbours::CoveredInPart(others, alongT ? io_buildings[j].fit.cellZ : io_buildings[j].fit.cellX, mine))
           continue;
         *ends[e] += e % 2 == 1 ? neighbours::kInto : -neighbours::kInto;
+        reached[e] = j;
         moved = true;
         break;
       }
+    }
+    // A front that runs on in the plane of the front of a neighbour it reaches into would lie on
+    // that front over the reach: it stands a little off that plane instead.
+    for (int e = 0; e < 4 && moved; ++e) {
+      if (reached[e] != SIZE_MAX) neighbours::StepOffFronts(io_buildings, neighbours[i], i, reached[e], e, own, lines);
     }
     if (moved) {
       options.grid = lines;
