@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
+#include <cstdio>
 
 namespace Ostrel::Geo {
 
@@ -373,12 +374,17 @@ bool OnGridLine(const CityBuilding& i_building, int i_end, double i_value) {
 
 // Of building i, whose end i_end reaches into i_reached's wall, the two ends across it: each that
 // lies on a line of i_reached's grid (where its front may run on in i's plane) steps kFrontStep
-// off it, towards where i's own outline puts it, unless an earlier neighbour's grid has that line
-// too: a front that meets i's without a reach would then stand off i's where they meet.
+// off it, unless an earlier neighbour's grid has that line too: a front that meets i's without a
+// reach would then stand off i's where they meet. A wall's faces stand at fixed shares of its
+// cell's depth (its inner face, its band's front), so the front of the smaller cells steps out
+// and that of the larger ones in: its inner face then stands off the neighbour's by more than
+// its outer face does, not by the step less the two walls' difference in thickness.
+// i_cellX, i_cellZ: i's cells before its ends moved.
 void StepOffFronts(const std::vector<CityBuilding>& i_buildings, const std::vector<std::size_t>& i_neighbours,
-                   std::size_t i, std::size_t i_reached, int i_end, const GridLines& i_own, GridLines& io_lines) {
+                   std::size_t i, std::size_t i_reached, int i_end, double i_cellX, double i_cellZ,
+                   GridLines& io_lines) {
   double* ends[4] = {&io_lines.sMin, &io_lines.sMax, &io_lines.tMin, &io_lines.tMax};
-  const double own[4] = {i_own.sMin, i_own.sMax, i_own.tMin, i_own.tMax};
+  const CellFootprint& theirs = i_buildings[i_reached].fit;
   for (const int e : {(i_end ^ 2) & ~1, ((i_end ^ 2) & ~1) + 1}) {
     if (!OnGridLine(i_buildings[i_reached], e, *ends[e])) continue;
     bool shared = false;
@@ -386,9 +392,9 @@ void StepOffFronts(const std::vector<CityBuilding>& i_buildings, const std::vect
       if (j != i_reached && j < i && OnGridLine(i_buildings[j], e, *ends[e])) shared = true;
     }
     if (shared) continue;
-    const double toOwn = own[e] - *ends[e];
-    const double inward = e % 2 == 1 ? -kFrontStep : kFrontStep;
-    *ends[e] += std::fabs(toOwn) > 1e-9 ? std::copysign(kFrontStep, toOwn) : inward;
+    const bool out = e < 2 ? i_cellX < theirs.cellX : i_cellZ < theirs.cellZ;
+    const double outward = e % 2 == 1 ? kFrontStep : -kFrontStep;  // max ends face up the axis
+    *ends[e] += out ? outward : -outward;
   }
 }
 
@@ -426,7 +432,6 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     if (bearing > 45) bearing -= 90;
     if (bearing <= -45) bearing += 90;
     GridLines lines = ExtentAt(io_buildings[i].shape, bearing);
-    const GridLines own = lines;  // its outline's own ends, before any moves onto a neighbour's line
     double* ends[4] = {&lines.sMin, &lines.sMax, &lines.tMin, &lines.tMax};
     for (int e = 0; e < 4; ++e) {
       double best = *ends[e], miss = kAlignShare * cell;
@@ -478,7 +483,7 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     // A front that runs on in the plane of the front of a neighbour it reaches into would lie on
     // that front over the reach: it stands a little off that plane instead.
     for (int e = 0; e < 4 && moved; ++e) {
-      if (reached[e] != SIZE_MAX) neighbours::StepOffFronts(io_buildings, neighbours[i], i, reached[e], e, own, lines);
+      if (reached[e] != SIZE_MAX) neighbours::StepOffFronts(io_buildings, neighbours[i], i, reached[e], e, fit.cellX, fit.cellZ, lines);
     }
     if (moved) {
       options.grid = lines;

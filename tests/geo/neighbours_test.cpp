@@ -244,8 +244,10 @@ TEST(Neighbours, AShorterWallWithinANeighboursSideReachesIntoItsWall) {
 TEST(Neighbours, AFrontRunningOnPastAReachStandsOffTheNeighboursFront) {
   // Row houses on one street line, staggered along their party edge: the later one's grid reaches
   // into the earlier's wall, and its front would lie on the earlier's front over the reach. Its
-  // front stands a few centimetres back instead; a front of a third house that meets it without
-  // a reach keeps the line.
+  // front stands a few centimetres off instead, forward, as its cells are the shallower: a wall's
+  // inner face stands at a share of its cell's depth, and stepping back by 3 cm would bring it
+  // within 1 cm of the deeper neighbour's. A front of a third house that meets it without a reach
+  // keeps the line.
   std::vector<CityBuilding> houses = {Building(1, 3, Box(0, 0, 9, 10)), Building(2, 3, Box(9, 0, 18, 8.5)),
                                       Building(3, 3, Box(30, 0, 39, 9)), Building(4, 3, Box(39, 0, 48, 9))};
   CellOptions options;
@@ -253,9 +255,10 @@ TEST(Neighbours, AFrontRunningOnPastAReachStandsOffTheNeighboursFront) {
   SettleOverlaps(houses, options);
   EXPECT_LT(houses[1].grid.tMin, 9 - 0.04);  // reached in
   EXPECT_EQ(KeptSidesInOnePlane(houses, true), 0);
-  const double off = houses[1].grid.sMin - houses[0].grid.sMin;
-  EXPECT_GT(off, 0.02);
-  EXPECT_LT(off, kBackedMetres);  // still running on: the corner's bands end on the party line
+  ASSERT_LT(houses[1].fit.cellX, houses[0].fit.cellX);
+  const double forward = houses[0].grid.sMin - houses[1].grid.sMin;  // the south fronts face -s
+  EXPECT_GT(forward, 0.02);
+  EXPECT_LT(forward, kBackedMetres);  // still running on: the corner's bands end on the party line
   EXPECT_NEAR(houses[3].grid.sMin, houses[2].grid.sMin, 1e-9);
 }
 
