@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
-#include <cstdio>
 
 namespace Ostrel::Geo {
 
@@ -459,7 +458,7 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     // would stand in the plane of the other's: the grid's end then reaches a little into the
     // neighbour's wall, so that the two walls overlap inside each other instead of in one plane.
     bool moved = false;
-    std::size_t reached[4] = {SIZE_MAX, SIZE_MAX, SIZE_MAX, SIZE_MAX};  // the neighbour each end reaches into
+    std::size_t reached[4] = {SIZE_MAX, SIZE_MAX, SIZE_MAX, SIZE_MAX};  // the neighbour an end reaches into
     for (int e = 0; e < 4; ++e) {
       for (std::size_t j : neighbours[i]) {
         if (j > i || !aligned[j]) continue;
@@ -483,7 +482,8 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     // A front that runs on in the plane of the front of a neighbour it reaches into would lie on
     // that front over the reach: it stands a little off that plane instead.
     for (int e = 0; e < 4 && moved; ++e) {
-      if (reached[e] != SIZE_MAX) neighbours::StepOffFronts(io_buildings, neighbours[i], i, reached[e], e, fit.cellX, fit.cellZ, lines);
+      if (reached[e] == SIZE_MAX) continue;
+      neighbours::StepOffFronts(io_buildings, neighbours[i], i, reached[e], e, fit.cellX, fit.cellZ, lines);
     }
     if (moved) {
       options.grid = lines;
