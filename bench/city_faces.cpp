@@ -126,10 +126,12 @@ bool ReadObj(const std::string& i_path, std::vector<Building>& o_buildings) {
 // A triangle on its plane: the plane's key and the triangle in the plane's 2-D basis.
 struct Flat {
   std::size_t building = 0;
+  std::array<Vec, 3> p;
   std::array<std::array<double, 2>, 3> q;
   double minU = 0, maxU = 0, minV = 0, maxV = 0;
   Vec centre;
   Vec normal;  // the triangle's own unit normal, up to sign as the plane's key
+  Vec u, v;    // its plane's basis
 };
 
 double Area2(const std::vector<std::array<double, 2>>& i_poly) {
@@ -142,10 +144,14 @@ double Area2(const std::vector<std::array<double, 2>>& i_poly) {
   return twice / 2;
 }
 
-// The area two triangles of one plane share: one clipped by the other.
+// The area two triangles of one plane share: one clipped by the other, both in the first one's
+// basis. (Each in its own would move the other by its normal's last digits times its distance
+// from the world's origin: 4 cm at 200 m for normals 0.01 degrees apart, enough to make two
+// faces that meet on an edge overlap.)
 double SharedArea(const Flat& i_a, const Flat& i_b) {
   std::vector<std::array<double, 2>> part(i_a.q.begin(), i_a.q.end());
-  std::vector<std::array<double, 2>> clip(i_b.q.begin(), i_b.q.end());
+  std::vector<std::array<double, 2>> clip;
+  for (const Vec& p : i_b.p) clip.push_back({Dot(p, i_a.u), Dot(p, i_a.v)});
   if (Area2(clip) < 0) std::reverse(clip.begin(), clip.end());
   for (std::size_t i = 0; i < 3 && !part.empty(); ++i) {
     const auto& a = clip[i];
@@ -239,6 +245,9 @@ int main(int argc, char** argv) {
                      (t.p[0].z + t.p[1].z + t.p[2].z) / 3};
       for (int k = 0; k < 3; ++k) flat.q[static_cast<std::size_t>(k)] = {Dot(t.p[static_cast<std::size_t>(k)], u), Dot(t.p[static_cast<std::size_t>(k)], v)};
       flat.normal = n;
+      flat.p = t.p;
+      flat.u = u;
+      flat.v = v;
       flat.minU = std::min({flat.q[0][0], flat.q[1][0], flat.q[2][0]});
       flat.maxU = std::max({flat.q[0][0], flat.q[1][0], flat.q[2][0]});
       flat.minV = std::min({flat.q[0][1], flat.q[1][1], flat.q[2][1]});
@@ -261,7 +270,11 @@ int main(int argc, char** argv) {
           const Flat& fa = flats[a];
           const Flat& fb = theirs[b];
           if (fa.building == fb.building) continue;
-          if (fa.maxU <= fb.minU || fb.maxU <= fa.minU || fa.maxV <= fb.minV || fb.maxV <= fa.minV) continue;
+          // Bounds in each one's own basis, which may differ by centimetres (SharedArea).
+          constexpr double kSlack = 0.1;  // metres
+          if (fa.maxU + kSlack <= fb.minU || fb.maxU + kSlack <= fa.minU || fa.maxV + kSlack <= fb.minV ||
+              fb.maxV + kSlack <= fa.minV)
+            continue;
           // The key's distance is the plane's from the world's origin, where a normal rounded
           // in the file's last digits moves it by centimetres: the two must lie in one plane
           // where they are, each one's centre within 1 cm of the other's plane.

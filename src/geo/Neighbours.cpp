@@ -351,6 +351,52 @@ double BearingDifference(double i_a, double i_b) {
   return d;
 }
 
+// How far a front stands off the plane of a neighbour's front that it runs on from, past a
+// reach into the neighbour's wall: metres, more than two faces in one plane are apart (1 cm),
+// less than a band stands out from its wall (10 cm), so that only slivers of bands meet.
+constexpr double kFrontStep = 0.03;
+
+// Whether i_value (metres across ends i_end of a grid, as GridLines' s or t) lies on one of the
+// lines of i_building's grid across that axis: an end, or a line between its cells.
+bool OnGridLine(const CityBuilding& i_building, int i_end, double i_value) {
+  const GridLines& lines = i_building.grid;
+  const CellFootprint& fit = i_building.fit;
+  if (!lines.given || !fit.fault.empty()) return false;
+  // As the snapping onto a neighbour's lines: they step by a cell from one end.
+  const bool alongS = i_end < 2;
+  const double size = alongS ? fit.cellX : fit.cellZ;
+  const int count = alongS ? fit.rows : fit.columns;
+  const double first = (alongS ? lines.sMin + lines.sMax : lines.tMin + lines.tMax) / 2 - count * size / 2;
+  const double k = std::clamp(std::round((i_value - first) / size), 0.0, static_cast<double>(count));
+  return std::fabs(first + k * size - i_value) <= 1e-6;
+}
+
+// Of building i, whose end i_end reaches into i_reached's wall, the two ends across it: each that
+// lies on a line of i_reached's grid (where its front may run on in i's plane) steps kFrontStep
+// off it, unless an earlier neighbour's grid has that line too: a front that meets i's without a
+// reach would then stand off i's where they meet. A wall's faces stand at fixed shares of its
+// cell's depth (its inner face, its band's front), so the front of the smaller cells steps out
+// and that of the larger ones in: its inner face then stands off the neighbour's by more than
+// its outer face does, not by the step less the two walls' difference in thickness.
+// i_cellX, i_cellZ: i's cells before its ends moved.
+void StepOffFronts(const std::vector<CityBuilding>& i_buildings, const std::vector<std::size_t>& i_neighbours,
+                   std::size_t i, std::size_t i_reached, int i_end, double i_cellX, double i_cellZ,
+                   GridLines& io_lines) {
+  double* ends[4] = {&io_lines.sMin, &io_lines.sMax, &io_lines.tMin, &io_lines.tMax};
+  const CellFootprint& theirs = i_buildings[i_reached].fit;
+  for (const int e : {(i_end ^ 2) & ~1, ((i_end ^ 2) & ~1) + 1}) {
+    if (!OnGridLine(i_buildings[i_reached], e, *ends[e])) continue;
+    bool shared = false;
+    for (std::size_t j : i_neighbours) {
+      if (j != i_reached && j < i && OnGridLine(i_buildings[j], e, *ends[e])) shared = true;
+    }
+    if (shared) continue;
+    const bool out = e < 2 ? i_cellX < theirs.cellX : i_cellZ < theirs.cellZ;
+    const double outward = e % 2 == 1 ? kFrontStep : -kFrontStep;  // max ends face up the axis
+    *ends[e] += out ? outward : -outward;
+  }
+}
+
 }  // namespace neighbours
 
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options) {
@@ -412,6 +458,7 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     // would stand in the plane of the other's: the grid's end then reaches a little into the
     // neighbour's wall, so that the two walls overlap inside each other instead of in one plane.
     bool moved = false;
+    std::size_t reached[4] = {SIZE_MAX, SIZE_MAX, SIZE_MAX, SIZE_MAX};  // the neighbour an end reaches into
     for (int e = 0; e < 4; ++e) {
       for (std::size_t j : neighbours[i]) {
         if (j > i || !aligned[j]) continue;
@@ -427,9 +474,16 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
             !neighbours::CoveredInPart(others, alongT ? io_buildings[j].fit.cellZ : io_buildings[j].fit.cellX, mine))
           continue;
         *ends[e] += e % 2 == 1 ? neighbours::kInto : -neighbours::kInto;
+        reached[e] = j;
         moved = true;
         break;
       }
+    }
+    // A front that runs on in the plane of the front of a neighbour it reaches into would lie on
+    // that front over the reach: it stands a little off that plane instead.
+    for (int e = 0; e < 4 && moved; ++e) {
+      if (reached[e] == SIZE_MAX) continue;
+      neighbours::StepOffFronts(io_buildings, neighbours[i], i, reached[e], e, fit.cellX, fit.cellZ, lines);
     }
     if (moved) {
       options.grid = lines;

@@ -152,8 +152,9 @@ TEST(Neighbours, NoCellOnAnotherBuildingsGround) {
 namespace {
 
 // Exposed cell sides of two buildings, kept (not left out), that lie in one plane facing each
-// other and share more than 1 cm: the faces that would coincide on the mesh.
-int KeptSidesInOnePlane(const std::vector<CityBuilding>& i_buildings) {
+// other (or, i_alike, facing the same way: fronts running on) and share more than 1 cm: the faces
+// that would coincide on the mesh.
+int KeptSidesInOnePlane(const std::vector<CityBuilding>& i_buildings, bool i_alike = false) {
   const auto party = PartySides(i_buildings);
   struct Wall {
     MapPoint middle, normal, along;
@@ -183,7 +184,8 @@ int KeptSidesInOnePlane(const std::vector<CityBuilding>& i_buildings) {
     for (std::size_t j = i + 1; j < walls.size(); ++j) {
       for (const Wall& a : walls[i]) {
         for (const Wall& b : walls[j]) {
-          if (a.normal.east * b.normal.east + a.normal.north * b.normal.north > -0.99995) continue;
+          const double facing = a.normal.east * b.normal.east + a.normal.north * b.normal.north;
+          if (i_alike ? facing < 0.99995 : facing > -0.99995) continue;
           const double de = b.middle.east - a.middle.east, dn = b.middle.north - a.middle.north;
           if (std::fabs(de * a.normal.east + dn * a.normal.north) > 0.02) continue;
           const double apart = std::fabs(de * a.along.east + dn * a.along.north);
@@ -237,6 +239,27 @@ TEST(Neighbours, AShorterWallWithinANeighboursSideReachesIntoItsWall) {
     for (const PartySide& side : building) EXPECT_FALSE(side.hidden || side.covered);
   }
   EXPECT_EQ(KeptSidesInOnePlane(houses), 0);
+}
+
+TEST(Neighbours, AFrontRunningOnPastAReachStandsOffTheNeighboursFront) {
+  // Row houses on one street line, staggered along their party edge: the later one's grid reaches
+  // into the earlier's wall, and its front would lie on the earlier's front over the reach. Its
+  // front stands a few centimetres off instead, forward, as its cells are the shallower: a wall's
+  // inner face stands at a share of its cell's depth, and stepping back by 3 cm would bring it
+  // within 1 cm of the deeper neighbour's. A front of a third house that meets it without a reach
+  // keeps the line.
+  std::vector<CityBuilding> houses = {Building(1, 3, Box(0, 0, 9, 10)), Building(2, 3, Box(9, 0, 18, 8.5)),
+                                      Building(3, 3, Box(30, 0, 39, 9)), Building(4, 3, Box(39, 0, 48, 9))};
+  CellOptions options;
+  AlignNeighbours(houses, options);
+  SettleOverlaps(houses, options);
+  EXPECT_LT(houses[1].grid.tMin, 9 - 0.04);  // reached in
+  EXPECT_EQ(KeptSidesInOnePlane(houses, true), 0);
+  ASSERT_LT(houses[1].fit.cellX, houses[0].fit.cellX);
+  const double forward = houses[0].grid.sMin - houses[1].grid.sMin;  // the south fronts face -s
+  EXPECT_GT(forward, 0.02);
+  EXPECT_LT(forward, kBackedMetres);  // still running on: the corner's bands end on the party line
+  EXPECT_NEAR(houses[3].grid.sMin, houses[2].grid.sMin, 1e-9);
 }
 
 TEST(Neighbours, BuildingsKeepTheirOwnGridsAloneOrTurnedFarApart) {

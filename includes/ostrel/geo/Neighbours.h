@@ -70,7 +70,11 @@ inline constexpr double kAlignShare = 0.25;
 // later one's grid reaches 5 cm into the earlier's wall instead: the walls then overlap inside
 // each other, no face on the other's. (Where each has such a side, neither wall could be left
 // out; where one has, the wall left out for it would stand in the plane of the other's parapet or
-// wall above the lower roof, over part of a cell.) A building with no
+// wall above the lower roof, over part of a cell.) A front of that grid which runs on from a
+// front of the neighbour in its plane would lie on it over the reach: it stands 3 cm off it
+// (forward where its cells are the shallower, back where the deeper, so that the walls' inner
+// faces stand apart too), unless another earlier neighbour's grid has a line there, whose front
+// meets it without a reach. A building with no
 // such neighbour, or whose cells the lined-up grid would leave empty, keeps its own grid.
 // i_options as for FootprintCells, its `grid` unused.
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options);
