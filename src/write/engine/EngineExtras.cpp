@@ -110,6 +110,10 @@ struct Gathered {
   // of its cells, where a picture starts (output units).
   std::vector<std::uint32_t> blockFacades;
   std::vector<Point3> blockCorners;
+  // By block: the short walls' picture of its facade's style (Obj::kNoMaterial for none), shown
+  // on a wall that ends at corner cells; walls end there on every block that is a rectangle.
+  std::vector<std::uint32_t> blockEnds;
+  bool rectangles = true;
   Point3 cellSize{1, 1, 1};  // output units a cell along x and z, a storey along y
 };
 
@@ -129,6 +133,17 @@ Side SideOf(const Point3& i_normal) {
   if (ay >= ax && ay >= az) return i_normal[1] >= 0 ? kUp : kDown;
   if (ax >= az) return i_normal[0] >= 0 ? kNorth : kSouth;
   return i_normal[2] >= 0 ? kEast : kWest;
+}
+
+// The short walls' material of the style of a facade material; Obj::kNoMaterial for none.
+std::uint32_t EndsMaterial(const Kit& i_kit, std::uint32_t i_facade) {
+  if (i_facade >= i_kit.materials.size()) return Obj::kNoMaterial;
+  for (const KitStyle& style : i_kit.styles) {
+    if (i_kit.materials[i_facade] != FacadeMaterialName(style.name)) continue;
+    const auto named = std::find(i_kit.materials.begin(), i_kit.materials.end(), EndsMaterialName(style.name));
+    if (named != i_kit.materials.end()) return static_cast<std::uint32_t>(named - i_kit.materials.begin());
+  }
+  return Obj::kNoMaterial;
 }
 
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
@@ -238,7 +253,9 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
       }
     }
     gathered.blockFacades.push_back(best);
+    gathered.blockEnds.push_back(EndsMaterial(i_kit, best));
   }
+  gathered.rectangles = footprintBlocks.cells.empty();
   return gathered;
 }
 
@@ -585,6 +602,21 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
         UV uvs[3];
         for (std::size_t k = 0; k < 3; ++k)
           uvs[k] = FacadeUv(i_solids[b].corners[t[k]], side, i_gathered.blockCorners[b], i_gathered.cellSize);
+        const std::uint32_t ends = i_gathered.rectangles ? i_gathered.blockEnds[b] : Obj::kNoMaterial;
+        const BlockOutline& box = i_gathered.blockOutlines[b];
+        // The wall's first and last cells along the picture's across, which the cornice overhangs
+        // by a fraction of a cell.
+        const double from = FacadeUv(box.low, side, i_gathered.blockCorners[b], i_gathered.cellSize).u;
+        const double to = FacadeUv(box.high, side, i_gathered.blockCorners[b], i_gathered.cellSize).u;
+        const double first = std::round(std::min(from, to));
+        const auto cells = static_cast<int>(std::lround(std::fabs(to - from)));
+        if (ends != Obj::kNoMaterial && cells >= 2 && cells <= kFacadeEndsLongest) {
+          for (UV& uv : uvs)
+            uv.u = static_cast<float>((EndsStart(cells) + uv.u - first) / EndsWidth());
+          AddFlatTriangle(parts[ends], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
+                          ToVector(i_solids[b].corners[t[2]]), uvs);
+          continue;
+        }
         AddFlatTriangle(parts[facade], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
                         ToVector(i_solids[b].corners[t[2]]), uvs);
         continue;
