@@ -114,6 +114,9 @@ struct Gathered {
   // on a wall that ends at corner cells; walls end there on every block that is a rectangle.
   std::vector<std::uint32_t> blockEnds;
   bool rectangles = true;
+  // By block: the box of the cells its style's pieces stand in (output units), whose sides are
+  // its walls' ends; balconies and cornices reach past them.
+  std::vector<BlockOutline> blockCells;
   Point3 cellSize{1, 1, 1};  // output units a cell along x and z, a storey along y
 };
 
@@ -164,6 +167,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   // Each block's votes for a facade, by material.
   std::vector<std::map<std::uint32_t, std::uint64_t>> facadeVotes(i_facades.empty() ? 0 : blocks);
   if (!i_facades.empty()) gathered.blockCorners.resize(blocks, {NAN, NAN, NAN});
+  if (!i_facades.empty()) gathered.blockCells.resize(blocks);
   gathered.cellSize = {i_frame.xscale, i_frame.yscale, i_frame.zscale};
   std::vector<Point3> placed;
   const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
@@ -174,6 +178,10 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
     if (!i_facades.empty() && i_facades[i_placement.piece] != Obj::kNoMaterial) {
       const auto b = static_cast<std::size_t>(block);
       ++facadeVotes[b][i_facades[i_placement.piece]];
+      float low[3], high[3];
+      PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, low);
+      PlacePosition(VectorF(0.5f, 0, 0.5f), at, i_frame, high);
+      gathered.blockCells[b].addBox({low[0], low[1], low[2]}, {high[0], high[1], high[2]});
       if (std::isnan(gathered.blockCorners[b][0])) {
         float corner[3];
         PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, corner);
@@ -603,9 +611,8 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
         for (std::size_t k = 0; k < 3; ++k)
           uvs[k] = FacadeUv(i_solids[b].corners[t[k]], side, i_gathered.blockCorners[b], i_gathered.cellSize);
         const std::uint32_t ends = i_gathered.rectangles ? i_gathered.blockEnds[b] : Obj::kNoMaterial;
-        const BlockOutline& box = i_gathered.blockOutlines[b];
-        // The wall's first and last cells along the picture's across, which the cornice overhangs
-        // by a fraction of a cell.
+        const BlockOutline& box = i_gathered.blockCells[b];
+        // The wall's first and last cells' outer edges along the picture's across.
         const double from = FacadeUv(box.low, side, i_gathered.blockCorners[b], i_gathered.cellSize).u;
         const double to = FacadeUv(box.high, side, i_gathered.blockCorners[b], i_gathered.cellSize).u;
         const double first = std::round(std::min(from, to));
