@@ -17,6 +17,7 @@
 #include <ostrel/layout/Blocks.h>
 #include <ostrel/layout/Layout.h>
 #include <ostrel/scene/Engine.h>
+#include <ostrel/write/CardSheets.h>
 
 #include "write/engine/EngineExtras.h"
 #include "write/engine/PieceLevels.h"
@@ -402,6 +403,59 @@ TEST(EngineExtras, AFarLevelFromThePiecesFarPartsIsTheWalkedBoxLevel) {
       }
       EXPECT_GE(far.error, 0) << Name(c);
     }
+  }
+}
+
+// A box wall of 2 to 12 cells shows its own strip of the short walls' picture, from its first
+// cell's edge to its last's; a longer wall repeats the floor picture.
+TEST(EngineExtras, ABoxWallOfAFewCellsShowsItsStripOfTheShortWallsPicture) {
+  EngineOptions options;
+  options.lods = 3;
+  // -w 3 -l 2: walls of 5 and 4 cells; -w 10 -l 11: 12 and 13.
+  const std::pair<Case, std::vector<int>> cases[] = {{{"A", 3, 2, 3, RoofShape::Flat, {}}, {4, 5}},
+                                                     {{"A", 10, 11, 2, RoofShape::Flat, {}}, {12}}};
+  for (const auto& [c, lengths] : cases) {
+    Made made = Make(c);
+    std::vector<PieceId> cardPieces;
+    made.kit = KitWithCards(made.kit, {{"A", kShipped, true}}, cardPieces);
+    const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(made.kit);
+    const ExtraMesh box =
+        MakeEngineExtras(made.kit, pieces, made.plan, made.request, made.frame, options, nullptr).levels.back();
+    const auto named = [&](const std::string& i_name) {
+      return static_cast<std::uint32_t>(std::find(made.kit.materials.begin(), made.kit.materials.end(), i_name) -
+                                        made.kit.materials.begin());
+    };
+    std::vector<int> found;
+    bool repeated = false;
+    for (const ExtraPart& part : box.parts) {
+      repeated = repeated || part.material == named(FacadeMaterialName("A"));
+      if (part.material != named(EndsMaterialName("A"))) continue;
+      // Each wall's triangles, gathered by the wall's plane, span its strip (in cells of the picture).
+      std::map<std::pair<long, long>, std::pair<double, double>> walls;
+      for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3) {
+        const VectorF& n = part.normals[part.indices[i]];
+        const VectorF& p = part.positions[part.indices[i]];
+        const bool alongX = std::fabs(n.x) > std::fabs(n.z);
+        const std::pair<long, long> key{std::lround(alongX ? n.x : 2 * n.z), std::lround(alongX ? p.x : p.z)};
+        auto& span = walls.emplace(key, std::make_pair(INFINITY, -INFINITY)).first->second;
+        for (std::size_t k = i; k < i + 3; ++k) {
+          span.first = std::min(span.first, part.uvs[part.indices[k]].u * static_cast<double>(EndsWidth()));
+          span.second = std::max(span.second, part.uvs[part.indices[k]].u * static_cast<double>(EndsWidth()));
+        }
+      }
+      // A balcony or a cornice reaches past the wall's end cells by less than half a cell.
+      for (const auto& [wall, span] : walls) {
+        int cells = 2;
+        while (cells < kFacadeEndsLongest && EndsStart(cells) + 0.5 < span.first) ++cells;
+        found.push_back(cells);
+        EXPECT_NEAR(span.first, EndsStart(cells), 0.5) << Name(c) << " " << cells;
+        EXPECT_NEAR(span.second, EndsStart(cells) + cells, 0.5) << Name(c) << " " << cells;
+      }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    EXPECT_EQ(found, lengths) << Name(c);
+    EXPECT_EQ(repeated, lengths.size() == 1) << Name(c);
   }
 }
 

@@ -53,14 +53,17 @@ std::string KeyOf(const std::string& i_path) {
 }
 
 // Whether i_folder holds a style's card files drawn from what i_key says: its sheet and normal
-// map, and with o_facade whether its facade picture and normal map too.
+// map, and with o_facade whether its facade pictures and normal maps too.
 bool Current(const std::string& i_folder, const std::string& i_style, const std::string& i_key, bool& o_facade) {
   using namespace Ostrel::Buildings;
   if (i_key.empty() || KeyOf(SheetPath(i_folder, CardSheetName(i_style))) != i_key ||
       KeyOf(SheetPath(i_folder, CardNormalName(i_style))) != i_key)
     return false;
+  // The facade picture comes with the short walls' picture: all four files or none.
   const bool facade = KeyOf(SheetPath(i_folder, FacadeSheetName(i_style))) == i_key;
-  if (facade != (KeyOf(SheetPath(i_folder, FacadeNormalName(i_style))) == i_key)) return false;
+  for (const std::string& name : {FacadeNormalName(i_style), EndsSheetName(i_style), EndsNormalName(i_style)}) {
+    if (facade != (KeyOf(SheetPath(i_folder, name)) == i_key)) return false;
+  }
   o_facade = facade;
   return true;
 }

@@ -17,6 +17,12 @@
 // one cell wide and one storey high, drawn over the whole cell so that it tiles seamlessly. The
 // farthest level's block boxes repeat it over their walls, one picture a cell and storey, as a
 // texture that wraps: a tile of an atlas cannot repeat.
+//
+// A wall of a few cells is mostly its two corners, which the repeated floor does not show: for
+// walls of 2 to kFacadeEndsLongest cells the style also has a picture of the whole storey of
+// each, its corner piece's sides at both ends and the floor between, side by side, shortest
+// first, kFacadeEndsCell pixels a cell and one storey high, so that it still repeats up the wall.
+// Its width is rounded up to a power of two.
 
 #include <string>
 #include <vector>
@@ -30,6 +36,8 @@ inline constexpr int kCardGutter = 2;   // pixels
 inline constexpr int kCardColumns = 16;
 
 inline constexpr int kFacadePicture = 64;  // pixels along each side of a facade picture
+inline constexpr int kFacadeEndsLongest = 12;  // cells of the longest wall drawn whole
+inline constexpr int kFacadeEndsCell = 32;     // pixels a cell and a storey of those walls
 
 struct CardSheet {
   std::string style;
@@ -38,6 +46,9 @@ struct CardSheet {
   // The facade picture and its normal map, the same way; empty for a style without a floor card.
   std::string facade;
   std::string facadeNormal;
+  // The short walls' picture and its normal map, the same way; empty without a facade picture.
+  std::string ends;
+  std::string endsNormal;
 };
 
 // A file of a style's cards: its name (CardSheetName ...) and bytes.
@@ -46,7 +57,8 @@ struct CardFile {
   const std::string* bytes;
 };
 
-// The files of a sheet: the sheet and its normal map, then the facade's when it has one.
+// The files of a sheet: the sheet and its normal map, then the facade's and the short walls'
+// when it has them.
 std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet);
 
 // The card sheet of each style of the kit that has a piece with a card side, in the kit's order
@@ -76,8 +88,19 @@ std::string FacadeSheetName(const std::string& i_style);
 std::string FacadeNormalName(const std::string& i_style);
 std::string FacadeMaterialName(const std::string& i_style);
 
+// The same for the short walls' picture (A.facade.ends.png, A.facade.ends.normal.png,
+// A_facadeends).
+std::string EndsSheetName(const std::string& i_style);
+std::string EndsNormalName(const std::string& i_style);
+std::string EndsMaterialName(const std::string& i_style);
+
+// Where a wall of i_cells cells (2 to kFacadeEndsLongest) begins on the short walls' picture, and
+// that picture's width, in cells.
+int EndsStart(int i_cells);
+int EndsWidth();
+
 // Where a run found a style's card sheet: the folder of its files, and whether it has a facade
-// picture. A run hands these to the writers beside the kit, which it never changes.
+// picture (and the short walls' picture with it). A run hands these to the writers beside the kit, which it never changes.
 struct CardSet {
   std::string style;
   std::string folder;

@@ -63,11 +63,23 @@ void PutTile(const std::vector<std::uint8_t>& i_picture, std::size_t i_tile, int
   }
 }
 
-// The facade picture of a style (CardSheets.h): the mean of its floor piece's and its variants'
-// outward sides (+x when they have one), each drawn over the whole face of the cell, since the
-// layout mixes them. An empty picture for a style without a floor card.
+// The picture of one side of a piece drawn over the whole face of its cell: a storey's height,
+// the cell's width, so that pictures of neighbouring cells meet.
+CardPicture DrawWholeSide(const TriangleMesh& i_mesh, CardSide i_side, const SheetTones& i_tones,
+                          const std::vector<double>& i_opacity, int i_size) {
+  // y from the storey's floor to its top, across the cell's width (cell units).
+  i_side.low[0] = 0;
+  i_side.high[0] = 1;
+  i_side.low[1] = -0.5;
+  i_side.high[1] = 0.5;
+  return DrawCardSide(i_mesh, i_side, i_tones, i_opacity, i_size);
+}
+
+// The facade picture of a style (CardSheets.h), i_size pixels square: the mean of its floor
+// piece's and its variants' outward sides (+x when they have one), each drawn over the whole face
+// of the cell, since the layout mixes them. An empty picture for a style without a floor card.
 CardPicture DrawFacade(const Kit& i_kit, const KitStyle& i_style, const SheetTones& i_tones,
-                       const std::vector<double>& i_opacity) {
+                       const std::vector<double>& i_opacity, int i_size) {
   const PieceId floor = i_style.piece(PieceKind::Floor);
   if (floor >= i_kit.pieces.size()) return {};
   // The forms the layout chooses among begin with the piece itself.
@@ -80,13 +92,7 @@ CardPicture DrawFacade(const Kit& i_kit, const KitStyle& i_style, const SheetTon
     const std::array<CardSide, 4> sides = CardSides(mesh, nullptr);
     const auto shown = std::find_if(sides.begin(), sides.end(), [](const CardSide& i_side) { return i_side.shown; });
     if (shown == sides.end()) continue;
-    CardSide side = *shown;
-    // y from the storey's floor to its top, across the cell's width (cell units).
-    side.low[0] = 0;
-    side.high[0] = 1;
-    side.low[1] = -0.5;
-    side.high[1] = 0.5;
-    const CardPicture picture = DrawCardSide(mesh, side, i_tones, i_opacity, kFacadePicture);
+    const CardPicture picture = DrawWholeSide(mesh, *shown, i_tones, i_opacity, i_size);
     colour.resize(picture.colour.size(), 0.0);
     normal.resize(picture.normal.size(), 0.0);
     for (std::size_t k = 0; k < colour.size(); ++k) {
@@ -97,12 +103,72 @@ CardPicture DrawFacade(const Kit& i_kit, const KitStyle& i_style, const SheetTon
   }
   CardPicture mean;
   if (drawn == 0) return mean;
-  mean.size = kFacadePicture;
+  mean.size = i_size;
   for (std::size_t k = 0; k < colour.size(); ++k) {
     mean.colour.push_back(static_cast<std::uint8_t>(std::lround(colour[k] / drawn)));
     mean.normal.push_back(static_cast<std::uint8_t>(std::lround(normal[k] / drawn)));
   }
   return mean;
+}
+
+// The short walls' picture of a style (CardSheets.h), rows from the top, rgb: colour and normal
+// map. Each wall has the corner piece's sides at its ends, the floor picture between. A wall's
+// texture coordinate runs as its pieces' +z, so its last cell is a corner seen from its +x, and
+// its first a corner seen from its +z, whose across runs against the wall (its x points out of
+// the wall before): that side is drawn mirrored, and its normal's x with it.
+struct EndsPicture {
+  std::vector<std::uint8_t> colour, normal;
+};
+
+EndsPicture DrawEnds(const Kit& i_kit, const KitStyle& i_style, const CardPicture& i_floor, const SheetTones& i_tones,
+                     const std::vector<double>& i_opacity) {
+  constexpr int kCell = kFacadeEndsCell;
+  const int width = EndsWidth() * kCell;
+  EndsPicture ends;
+  ends.colour.assign(static_cast<std::size_t>(width) * kCell * 3, 128);
+  ends.normal.assign(ends.colour.size(), 128);
+  for (std::size_t b = 2; b < ends.normal.size(); b += 3) ends.normal[b] = 255;
+  // The corner's sides, or the floor's where the style has no corner with them.
+  CardPicture first = i_floor, last = i_floor;
+  const PieceId corner = i_style.piece(PieceKind::Angle);
+  if (corner < i_kit.pieces.size() && !i_kit.pieces[corner].empty()) {
+    const TriangleMesh mesh = MakeTriangleMesh(i_kit.pieces[corner]);
+    const std::array<CardSide, 4> sides = CardSides(mesh, nullptr);
+    if (sides[0].shown) last = DrawWholeSide(mesh, sides[0], i_tones, i_opacity, kCell);
+    if (sides[2].shown) {
+      first = DrawWholeSide(mesh, sides[2], i_tones, i_opacity, kCell);
+      for (int y = 0; y < kCell; ++y) {
+        for (int x = 0; x < kCell / 2; ++x) {
+          const auto a = static_cast<std::size_t>((y * kCell + x) * 3), b = static_cast<std::size_t>((y * kCell + kCell - 1 - x) * 3);
+          for (std::size_t k = 0; k < 3; ++k) {
+            std::swap(first.colour[a + k], first.colour[b + k]);
+            std::swap(first.normal[a + k], first.normal[b + k]);
+          }
+        }
+      }
+      for (std::size_t k = 0; k < first.normal.size(); k += 3) first.normal[k] = static_cast<std::uint8_t>(255 - first.normal[k]);
+    }
+  }
+  const auto put = [&](const CardPicture& i_picture, int i_cell) {
+    for (int y = 0; y < kCell; ++y) {
+      for (int x = 0; x < kCell; ++x) {
+        const auto from = static_cast<std::size_t>((y * kCell + x) * 3);
+        const auto to = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                         static_cast<std::size_t>(i_cell * kCell + x)) * 3;
+        for (std::size_t k = 0; k < 3; ++k) {
+          ends.colour[to + k] = i_picture.colour[from + k];
+          ends.normal[to + k] = i_picture.normal[from + k];
+        }
+      }
+    }
+  };
+  for (int cells = 2; cells <= kFacadeEndsLongest; ++cells) {
+    const int start = EndsStart(cells);
+    put(first, start);
+    for (int c = 1; c + 1 < cells; ++c) put(i_floor, start + c);
+    put(last, start + cells - 1);
+  }
+  return ends;
 }
 
 std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb, const std::string& i_key) {
@@ -116,7 +182,7 @@ std::string EncodeRgb(int i_width, int i_height, std::vector<std::uint8_t> i_rgb
 
 // Bumped whenever the pictures are drawn otherwise, so that files drawn before do not pass as
 // current.
-constexpr const char* kCardDrawing = "cards 2";
+constexpr const char* kCardDrawing = "cards 3";
 
 // FNV-1a, 64 bits: the key guards against stale files, not against an adversary.
 struct KeyHash {
@@ -235,10 +301,14 @@ std::vector<CardSheet> MakeCardSheets(const Kit& i_kit) {
     }
     const std::string key = CardKey(i_kit, cards.style);
     CardSheet sheet{cards.style, EncodeRgb(cards.width, cards.height, std::move(colour), key),
-                    EncodeRgb(cards.width, cards.height, std::move(normal), key), {}, {}};
+                    EncodeRgb(cards.width, cards.height, std::move(normal), key), {}, {}, {}, {}};
     const KitStyle* style = i_kit.style(cards.style);
-    CardPicture facade = style ? DrawFacade(i_kit, *style, tones, opacity) : CardPicture{};
+    CardPicture facade = style ? DrawFacade(i_kit, *style, tones, opacity, kFacadePicture) : CardPicture{};
     if (facade.size > 0) {
+      EndsPicture ends = DrawEnds(i_kit, *style, DrawFacade(i_kit, *style, tones, opacity, kFacadeEndsCell), tones, opacity);
+      const int width = EndsWidth() * kFacadeEndsCell;
+      sheet.ends = EncodeRgb(width, kFacadeEndsCell, std::move(ends.colour), key);
+      sheet.endsNormal = EncodeRgb(width, kFacadeEndsCell, std::move(ends.normal), key);
       sheet.facade = EncodeRgb(facade.size, facade.size, std::move(facade.colour), key);
       sheet.facadeNormal = EncodeRgb(facade.size, facade.size, std::move(facade.normal), key);
     }
@@ -322,6 +392,17 @@ std::string CardMaterialName(const std::string& i_style) { return i_style + "_ca
 std::string FacadeSheetName(const std::string& i_style) { return i_style + ".facade.png"; }
 std::string FacadeNormalName(const std::string& i_style) { return i_style + ".facade.normal.png"; }
 std::string FacadeMaterialName(const std::string& i_style) { return i_style + "_facade"; }
+std::string EndsSheetName(const std::string& i_style) { return i_style + ".facade.ends.png"; }
+std::string EndsNormalName(const std::string& i_style) { return i_style + ".facade.ends.normal.png"; }
+std::string EndsMaterialName(const std::string& i_style) { return i_style + "_facadeends"; }
+
+int EndsStart(int i_cells) { return (i_cells - 1) * i_cells / 2 - 1; }
+
+int EndsWidth() {
+  int width = 1;
+  while (width < EndsStart(kFacadeEndsLongest + 1)) width *= 2;
+  return width;
+}
 
 std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet) {
   std::vector<CardFile> files = {{CardSheetName(i_sheet.style), &i_sheet.colour},
@@ -329,6 +410,9 @@ std::vector<CardFile> CardFilesOf(const CardSheet& i_sheet) {
   if (i_sheet.facade.empty()) return files;
   files.push_back({FacadeSheetName(i_sheet.style), &i_sheet.facade});
   files.push_back({FacadeNormalName(i_sheet.style), &i_sheet.facadeNormal});
+  if (i_sheet.ends.empty()) return files;
+  files.push_back({EndsSheetName(i_sheet.style), &i_sheet.ends});
+  files.push_back({EndsNormalName(i_sheet.style), &i_sheet.endsNormal});
   return files;
 }
 
@@ -348,7 +432,10 @@ void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string&
            "\nnorm " + i_normal + "\n";
   };
   std::string text = material(name, CardSheetName(i_style), CardNormalName(i_style));
-  if (i_facade) text += material(FacadeMaterialName(i_style), FacadeSheetName(i_style), FacadeNormalName(i_style));
+  if (i_facade) {
+    text += material(FacadeMaterialName(i_style), FacadeSheetName(i_style), FacadeNormalName(i_style));
+    text += material(EndsMaterialName(i_style), EndsSheetName(i_style), EndsNormalName(i_style));
+  }
   std::vector<Mtl::Finding> findings;
   Mtl::Parse(text, library.library, findings);
   io_kit.libraries.push_back(std::move(library));
@@ -360,6 +447,8 @@ void AddCardMaterial(Kit& io_kit, const std::string& i_style, const std::string&
   piece.faceMaterials = {static_cast<std::uint32_t>(io_kit.materials.size() - 1)};
   if (i_facade) {
     io_kit.materials.push_back(FacadeMaterialName(i_style));
+    piece.faceMaterials.push_back(static_cast<std::uint32_t>(io_kit.materials.size() - 1));
+    io_kit.materials.push_back(EndsMaterialName(i_style));
     piece.faceMaterials.push_back(static_cast<std::uint32_t>(io_kit.materials.size() - 1));
   }
   piece.libraries = {static_cast<std::uint32_t>(io_kit.libraries.size() - 1)};

@@ -110,6 +110,13 @@ struct Gathered {
   // of its cells, where a picture starts (output units).
   std::vector<std::uint32_t> blockFacades;
   std::vector<Point3> blockCorners;
+  // By block: the short walls' picture of its facade's style (Obj::kNoMaterial for none), shown
+  // on a wall that ends at corner cells; walls end there on every block that is a rectangle.
+  std::vector<std::uint32_t> blockEnds;
+  bool rectangles = true;
+  // By block: the box of the cells its style's pieces stand in (output units), whose sides are
+  // its walls' ends; balconies and cornices reach past them.
+  std::vector<BlockOutline> blockCells;
   Point3 cellSize{1, 1, 1};  // output units a cell along x and z, a storey along y
 };
 
@@ -131,6 +138,17 @@ Side SideOf(const Point3& i_normal) {
   return i_normal[2] >= 0 ? kEast : kWest;
 }
 
+// The short walls' material of the style of a facade material; Obj::kNoMaterial for none.
+std::uint32_t EndsMaterial(const Kit& i_kit, std::uint32_t i_facade) {
+  if (i_facade >= i_kit.materials.size()) return Obj::kNoMaterial;
+  for (const KitStyle& style : i_kit.styles) {
+    if (i_kit.materials[i_facade] != FacadeMaterialName(style.name)) continue;
+    const auto named = std::find(i_kit.materials.begin(), i_kit.materials.end(), EndsMaterialName(style.name));
+    if (named != i_kit.materials.end()) return static_cast<std::uint32_t>(named - i_kit.materials.begin());
+  }
+  return Obj::kNoMaterial;
+}
+
 Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const Plan& i_plan,
                 const Request& i_request, const Frame& i_frame, bool i_levels, const std::vector<bool>& i_mapped,
                 const SheetTones* i_sheets = nullptr,
@@ -149,6 +167,7 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
   // Each block's votes for a facade, by material.
   std::vector<std::map<std::uint32_t, std::uint64_t>> facadeVotes(i_facades.empty() ? 0 : blocks);
   if (!i_facades.empty()) gathered.blockCorners.resize(blocks, {NAN, NAN, NAN});
+  if (!i_facades.empty()) gathered.blockCells.resize(blocks);
   gathered.cellSize = {i_frame.xscale, i_frame.yscale, i_frame.zscale};
   std::vector<Point3> placed;
   const FootprintBlocks footprintBlocks = FootprintBlocksOf(i_request);
@@ -159,6 +178,10 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
     if (!i_facades.empty() && i_facades[i_placement.piece] != Obj::kNoMaterial) {
       const auto b = static_cast<std::size_t>(block);
       ++facadeVotes[b][i_facades[i_placement.piece]];
+      float low[3], high[3];
+      PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, low);
+      PlacePosition(VectorF(0.5f, 0, 0.5f), at, i_frame, high);
+      gathered.blockCells[b].addBox({low[0], low[1], low[2]}, {high[0], high[1], high[2]});
       if (std::isnan(gathered.blockCorners[b][0])) {
         float corner[3];
         PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, corner);
@@ -238,7 +261,9 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
       }
     }
     gathered.blockFacades.push_back(best);
+    gathered.blockEnds.push_back(EndsMaterial(i_kit, best));
   }
+  gathered.rectangles = footprintBlocks.cells.empty();
   return gathered;
 }
 
@@ -585,6 +610,20 @@ ExtraMesh HullLevel(const std::vector<Solid>& i_solids, const Gathered& i_gather
         UV uvs[3];
         for (std::size_t k = 0; k < 3; ++k)
           uvs[k] = FacadeUv(i_solids[b].corners[t[k]], side, i_gathered.blockCorners[b], i_gathered.cellSize);
+        const std::uint32_t ends = i_gathered.rectangles ? i_gathered.blockEnds[b] : Obj::kNoMaterial;
+        const BlockOutline& box = i_gathered.blockCells[b];
+        // The wall's first and last cells' outer edges along the picture's across.
+        const double from = FacadeUv(box.low, side, i_gathered.blockCorners[b], i_gathered.cellSize).u;
+        const double to = FacadeUv(box.high, side, i_gathered.blockCorners[b], i_gathered.cellSize).u;
+        const double first = std::round(std::min(from, to));
+        const auto cells = static_cast<int>(std::lround(std::fabs(to - from)));
+        if (ends != Obj::kNoMaterial && cells >= 2 && cells <= kFacadeEndsLongest) {
+          for (UV& uv : uvs)
+            uv.u = static_cast<float>((EndsStart(cells) + uv.u - first) / EndsWidth());
+          AddFlatTriangle(parts[ends], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
+                          ToVector(i_solids[b].corners[t[2]]), uvs);
+          continue;
+        }
         AddFlatTriangle(parts[facade], ToVector(a), ToVector(i_solids[b].corners[t[1]]),
                         ToVector(i_solids[b].corners[t[2]]), uvs);
         continue;
