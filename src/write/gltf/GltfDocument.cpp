@@ -1,6 +1,7 @@
-// The JSON document of a .glb: the one place that uses the JSON library.
+// The JSON document of a .glb.
 
 #include "write/gltf/GltfDocument.h"
+#include "write/JsonValue.h"
 #include "write/gltf/GltfBinary.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include <ostrel/ext/Glb.h>
 #include <ostrel/layout/Instance.h>
@@ -22,9 +21,9 @@ namespace Ostrel::Buildings::detail {
 using Numbers::SatAdd;
 using Numbers::SatMul;
 
-// Floats as floats, so that the JSON holds their shortest text ("0.1", not "0.10000000149").
-using GltfJson =
-    nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, float>;
+// Its numbers are written as floats, so that the JSON holds their shortest text ("0.1", not
+// "0.10000000149"): see DumpJson.
+using GltfJson = JsonValue;
 
 struct GltfDocumentJson {
   GltfJson json;
@@ -303,7 +302,7 @@ void AddMaterials(GlbLayout& io_layout, GltfJson& io_document, const MaterialNum
 }
 
 std::string DumpJson(const GltfJson& i_json) {
-  return i_json.dump(-1, ' ', false, GltfJson::error_handler_t::replace);
+  return i_json.dump(JsonReals::Floats);
 }
 
 // The pieces of a plan that an instanced form stores: placed, with some triangle.

@@ -4,7 +4,7 @@
 //
 // Every count comes from the plans' folded form, so a building of any size is measured at once;
 // only the flat form's bounds need a walk over what will be written (GltfBinary.h), done once the
-// file is known to fit. The JSON library stays inside GltfDocument.cpp.
+// file is known to fit. The JSON tree stays inside GltfDocument.cpp.
 
 #include <cmath>
 #include <cstdint>

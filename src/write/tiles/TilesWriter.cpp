@@ -20,11 +20,10 @@
 #include <system_error>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/write/Tiles.h>
 
+#include "write/JsonValue.h"
 #include "write/Writer.h"
 #include "write/engine/EngineExtras.h"
 #include "write/gltf/GltfWriter.h"
@@ -35,7 +34,7 @@ namespace Ostrel::Buildings {
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = JsonValue;
 
 // The deepest level of the tree: below it, buildings whose centres lie within a 2^-24th of the
 // city's extent of each other share a leaf.
@@ -359,7 +358,7 @@ class TilesFormat : public Writer {
   }
 
   // A tile's JSON, written as it goes so that the tree's text is never held whole; keys in the
-  // order of the library's objects (sorted), as the values are its text. The root has i_transform.
+  // order of JsonValue's objects (sorted), as the values are its text. The root has i_transform.
   void PutTile(std::ostream& io_out, const Tile& i_tile, const Json* i_transform) const {
     io_out << "{\"boundingVolume\":" << Json({{"box", TilesetBox(i_tile.box)}}).dump();
     if (!i_tile.children.empty()) {

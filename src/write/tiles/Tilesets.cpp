@@ -10,10 +10,13 @@
 #include <string>
 #include <system_error>
 
+// The shards' tilesets are read with nlohmann's JSON library.
 #include <nlohmann/json.hpp>
 
 #include <ostrel/utils/TextFile.h>
 #include <ostrel/write/Tiles.h>
+
+#include "write/JsonValue.h"
 
 namespace Ostrel::Buildings {
 
@@ -40,7 +43,7 @@ std::array<double, 16> EastNorthUpToEcef(double i_longitude, double i_latitude, 
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = JsonValue;
 
 // The smallest and largest x, y and z of an oriented box (centre, three half axes), moved by a
 // column-major transform.
@@ -84,8 +87,8 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
   for (const auto& [number, name] : shards) {
     const std::string path = i_folder + "/" + name + "/tileset.json";
     std::ifstream file(path, std::ios::binary);
-    const Json tileset = Json::parse(file, nullptr, false);
-    const Json* box = tileset.is_object() ? &tileset["root"]["boundingVolume"]["box"] : nullptr;
+    const nlohmann::json tileset = nlohmann::json::parse(file, nullptr, false);
+    const nlohmann::json* box = tileset.is_object() ? &tileset["root"]["boundingVolume"]["box"] : nullptr;
     if (!box || !box->is_array() || box->size() != 12 || !tileset["geometricError"].is_number()) {
       o_error = "Tileset '" + path + "' cannot be read";
       return false;
@@ -95,7 +98,7 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
     std::array<double, 12> values{};
     for (std::size_t i = 0; i < 12; ++i) values[i] = (*box)[i].is_number() ? (*box)[i].get<double>() : 0;
     std::array<double, 16> transform = identity;
-    const Json& root = tileset["root"];
+    const nlohmann::json& root = tileset["root"];
     if (root.contains("transform") && root["transform"].is_array() && root["transform"].size() == 16) {
       for (std::size_t i = 0; i < 16; ++i) transform[i] = root["transform"][i].get<double>();
     }
