@@ -187,9 +187,14 @@ inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) 
 // its cell (450), which the facade beyond continues.
 constexpr int kBeyond = 3 * kHalf;
 
+// The leg of the +z cell alone, from the corner out.
+inline void AddInnerLegZ(PieceSpec& io_piece, const Run& i_run) {
+  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, i_run.x0, kBeyond});
+}
+
 inline void AddInnerLegs(PieceSpec& io_piece, const Run& i_run) {
   Add(io_piece, i_run.material, {i_run.x0, kBeyond, i_run.y0, i_run.y1, i_run.x0, i_run.x1});
-  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, i_run.x0, kBeyond});
+  AddInnerLegZ(io_piece, i_run);
 }
 
 // The far ends of the two cells, and the bottom over their L of wall; a storey also its top.

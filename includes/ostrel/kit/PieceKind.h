@@ -105,6 +105,12 @@ enum class PieceKind : std::uint8_t {
   TerraceAngleEndRight,
   TerraceAngleEndTurnLeft,
   TerraceAngleEndTurnRight,
+  // The roof row's inner corner on the terrace whose +x cell (left) or +z cell (right) is the
+  // block above's outer corner, standing in the lower facade's inner corner: the piece builds
+  // that corner's first storey, and the other cell's parapet ends against its wall over the
+  // terrace.
+  InnerAngleRoofCornerLeft,
+  InnerAngleRoofCornerRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
