@@ -133,6 +133,8 @@ constexpr PieceRule kRules[] = {
      "setbacks (--setback) of one side of an inner corner of a footprint (--footprint) need it"},
     {PieceKind::InnerAngleRoofCornerRight, "innerangleroofcornerright", true, PieceRow::InnerTerrace, kInner,
      "setbacks (--setback) of one side of an inner corner of a footprint (--footprint) need it"},
+    {PieceKind::InnerAngleRoofCorner, "innerangleroofcorner", true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on
 

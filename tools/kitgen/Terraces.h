@@ -528,6 +528,34 @@ inline SlopedPiece TerraceInnerAngleCorner(const TerraceDesign& i_design, bool i
           faces};
 }
 
+// The roof row's inner corner on the terrace whose own cell is the block above's outer corner:
+// TerraceAngle's corner, its walls over the terrace of both end cells, with those cells' roof up
+// to their walls and their parapets (InnerCornerRoof's legs) from the corner's faces out, the
+// corner's quoins above them. The corner's walls build the legs' post; its faces are cut into the
+// cells as the inner corners' below and beside it.
+inline PieceSpec TerraceInnerAngleCornerIn(const TerraceDesign& i_design) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  PieceSpec piece{Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::InnerAngleRoofCorner),
+                  s,
+                  {},
+                  {WholeSide(0, -1, -kHalf), WholeSide(2, -1, -kHalf), WholeSide(0, 1, kBeyond),
+                   WholeSide(2, 1, kBeyond), WholeSide(1, 1, kStorey),
+                   {1, -1, {kWallInner, kBeyond, 0, 0, kWallInner, kWallOuter}},
+                   {1, -1, {kWallInner, kWallOuter, 0, 0, kWallOuter, kBeyond}}}};
+  Add(piece, s + "_roof", {kWallOuter, kBeyond, 0, kSlab, -kHalf, kWallInner});
+  Add(piece, s + "_roof", {-kHalf, kWallInner, 0, kSlab, kWallOuter, kBeyond});
+  for (const Run& run : i_design.roof) {
+    AddInnerLegX(piece, run, kWallOuter);
+    AddInnerLegZ(piece, run, kWallOuter);
+  }
+  AddTerraceWallOnX(piece, i_design);
+  AddTerraceWallOnZ(piece, i_design);
+  AddQuoins(piece, i_design, ParapetTop(i_design));
+  piece.parts = InnerParts(Design{i_design.storey, i_design.roof, {}, {}});
+  return piece;
+}
+
 // The terrace pieces of a style: the facade cells, the corner over the terrace on both sides and
 // the inner corner over it are made of boxes; the corners that also continue the facade below
 // have a slanted face.
@@ -538,7 +566,7 @@ struct TerraceKit {
 
 inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
   return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
-           TerraceInnerAngle(i_design)},
+           TerraceInnerAngle(i_design), TerraceInnerAngleCornerIn(i_design)},
           {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceRunOn(i_design, false, true),
            TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false),
            TerraceRunOn(i_design, false, true, true), TerraceRunOn(i_design, true, true, true),

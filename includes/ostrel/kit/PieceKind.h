@@ -111,6 +111,9 @@ enum class PieceKind : std::uint8_t {
   // terrace.
   InnerAngleRoofCornerLeft,
   InnerAngleRoofCornerRight,
+  // The same where the block above's outer corner stands on the inner corner's own cell: its
+  // walls stand over the terrace of both end cells, whose parapets end against them.
+  InnerAngleRoofCorner,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
