@@ -556,10 +556,15 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   if (i_row.below) {
     // An outer corner standing on an end cell of an inner corner of the block below whose inner
     // cell the block stands back from: the terrace's inner-corner piece builds it.
+    // The same for an outer corner on the inner cell itself, without either end cell.
     for (const detail::InnerCorner& c : detail::InnerCorners(*i_row.below, detail::FacadeRuns(*i_row.below))) {
-      if (ContainsCell(footprint, c.x, c.z)) continue;
-      if (ContainsCell(footprint, c.x + c.dx, c.z)) turns.emplace_back(c.x + c.dx, c.z);
-      if (ContainsCell(footprint, c.x, c.z + c.dz)) turns.emplace_back(c.x, c.z + c.dz);
+      const bool endX = ContainsCell(footprint, c.x + c.dx, c.z), endZ = ContainsCell(footprint, c.x, c.z + c.dz);
+      if (ContainsCell(footprint, c.x, c.z)) {
+        if (!endX && !endZ) turns.emplace_back(c.x, c.z);
+        continue;
+      }
+      if (endX) turns.emplace_back(c.x + c.dx, c.z);
+      if (endZ) turns.emplace_back(c.x, c.z + c.dz);
     }
   }
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
@@ -619,10 +624,19 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, r.side, step);
   }
   for (const detail::InnerCorner& c : detail::InnerCorners(footprint, runs)) {
-    if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, c.x, c.z)) continue;
     // +x toward one end cell and +z toward the other, +z a quarter turn left of +x.
     const bool xFirst = c.dx == c.dz;
     const std::int8_t ax = xFirst ? c.dx : 0, az = xFirst ? 0 : c.dz;
+    if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, c.x, c.z)) {
+      // The block above stands on the inner cell: where it keeps neither end cell, its corner
+      // there stands in the facade's inner corner, and this piece builds it with both parapets.
+      if (ContainsCell(*i_row.keepOutCells, c.x + c.dx, c.z) || ContainsCell(*i_row.keepOutCells, c.x, c.z + c.dz))
+        continue;
+      Run run;
+      run.period.push_back(Place(i_row, PieceKind::InnerAngleRoofCorner, 0, c.x, c.z, az, ax));
+      out.push_back(std::move(run));
+      continue;
+    }
     if (i_row.keepOutCells) {
       // The block above stands on one end cell: its corner there stands in the facade's inner
       // corner, and this piece builds it with the other end cell's parapet (the setback's checks

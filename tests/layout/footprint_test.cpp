@@ -214,6 +214,11 @@ const Stepped kStepped[] = {
     {"L of 2-cell wings stepped back on its south by 2", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:S:2"}},
     {"L of 2-cell wings stepped back on its west by 2", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:W:2"}, RoofShape::Hip},
     {"L of 3-cell wings stepped back on its south by 3", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:S:3"}},
+    // The block above keeps the inner corner's cell and neither end: its outer corner stands in
+    // the facade's inner corner, and the parapets of both wings end against it.
+    {"L stepped back on its north by 2 past a 2-cell wing", "0,0 7,0 7,5 5,5 5,12 0,12", {"2:N:2"}},
+    {"L stepped back on its north and west by 2 past a 2-cell wing", "0,0 7,0 7,5 5,5 5,12 0,12", {"2:NW:2"},
+     RoofShape::Hip},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -323,7 +328,7 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0, standsIn = 0;
+  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0, standsOnEnd = 0, standsIn = 0;
   while (built < 32) {
     // Then unions of 2-cell squares: wings so narrow that a setback leaves only a wing's end.
     const bool narrow = built >= 24;
@@ -361,7 +366,8 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
                                    PieceKind::TerraceEndTurnLeft, PieceKind::TerraceEndTurnRight})
         if (i_placement.piece == kit.style(style)->piece(kind)) ++turns;
       for (const PieceKind kind : {PieceKind::InnerAngleRoofCornerLeft, PieceKind::InnerAngleRoofCornerRight})
-        if (i_placement.piece == kit.style(style)->piece(kind)) ++standsIn;
+        if (i_placement.piece == kit.style(style)->piece(kind)) ++standsOnEnd;
+      if (i_placement.piece == kit.style(style)->piece(PieceKind::InnerAngleRoofCorner)) ++standsIn;
     });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
@@ -373,12 +379,13 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << ":" << cells_;
   }
   // The checks refuse some, and some step back only some sides where a facade turns, by 1 cell
-  // or more, some of them into an outer corner, and some keep a wing's end whose corner stands in
-  // the facade's inner corner: the test sees all kinds.
+  // or more, some of them into an outer corner, and some keep a wing's end or an inner corner's
+  // cell whose corner stands in the facade's inner corner: the test sees all kinds.
   EXPECT_GT(refused, 0);
   EXPECT_GT(runOn, 0);
   EXPECT_GT(runOnLater, 0);
   EXPECT_GT(turns, 0);
+  EXPECT_GT(standsOnEnd, 0);
   EXPECT_GT(standsIn, 0);
 }
 
