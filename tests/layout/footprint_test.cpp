@@ -329,9 +329,9 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
   int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0, standsOnEnd = 0, standsIn = 0;
-  while (built < 32) {
+  while (built < 40) {
     // Then unions of 2-cell squares: wings so narrow that a setback leaves only a wing's end.
-    const bool narrow = built >= 24;
+    const bool narrow = built >= 32;
     Footprint f;
     if (narrow) {
       const int grid = any(3, 8);
