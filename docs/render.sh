@@ -166,6 +166,22 @@ OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 4 -d SC -b NA --setback 2:N:1 \
 cp "$work/setback_turn_corner.mtl" "$work/setback_turn_corner.obj.mtl"
 shoot "$work/setback_turn_corner.obj" "footprint_setback_turn_corner.png" 520,400 2.5,4.5,6.5 -1.5,2.3,3
 
+# An L of 2-cell wings of style B stepped back on its south side by 2 cells, from the south-east:
+# the block above is the end of the west wing, its corner standing in the inner corner of the
+# facade below, where the terrace's parapet along the south wing ends against it.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 4 -d SC -b NA --setback 2:S:2 \
+  --footprint "0,0 5,0 5,2 2,2 2,5 0,5" "$work/setback_inner_corner.obj" >/dev/null
+cp "$work/setback_inner_corner.mtl" "$work/setback_inner_corner.obj.mtl"
+shoot "$work/setback_inner_corner.obj" "footprint_setback_inner_corner.png" 520,400 -6.5,4.8,4.5 -2.5,2.1,1.3
+
+# The L of style B stepped back on its north side by 2 cells, past its wing of 2 cells, from the
+# north-east: the block above keeps the inner corner's own cell, its corner standing in the inner
+# corner of the facade below, where the parapets of both terraces end against it.
+OSTREL_UNITS_PATH="$root/units" "$tool" -s B -h 4 -d SC -b NA --setback 2:N:2 \
+  --footprint "0,0 7,0 7,5 5,5 5,12 0,12" "$work/setback_inner_cell.obj" >/dev/null
+cp "$work/setback_inner_cell.mtl" "$work/setback_inner_cell.obj.mtl"
+shoot "$work/setback_inner_cell.obj" "footprint_setback_inner_cell.png" 520,400 1.5,5.2,12.5 -2.5,2.3,7
+
 # Hip roofs over the same plans, the L's wings 3 and 4 cells wide and the T's stem 3 cells wide
 # under a bar of 4, so that ridges of different heights meet; per style, from the south-west and
 # from the north-east.

@@ -16,7 +16,12 @@
 // may then leave a wall over the terrace that turns at the block above's outer corner). Its
 // setback must build, whichever sides step back: the bytes after the second are the plan (0 to 2:
 // L, T, U), the two widths and the two reaches beyond those least ones (0 to 2 cells each), and
-// bits that mirror the plan along x, along z, and swap x and z (missing bytes are 0).
+// bits that mirror the plan along x, along z, and swap x and z (missing bytes are 0). With bit 3
+// of that last byte as well, and a setback of 2 cells, the plan is an L or T whose wing along z is
+// as deep as the setback and only the side it faces steps back: the block above is the rest of
+// the other wing, whose outer corners stand in the facade's inner corners. With bit 4 instead,
+// the wing along x reaches exactly as far as that setback past the other and only its end's side
+// steps back: the block above keeps the inner corners' own cells and no end cell.
 
 #include <algorithm>
 #include <cstddef>
@@ -62,15 +67,36 @@ Footprint CellsOf(const std::uint8_t* i_data, std::size_t i_size) {
   return FootprintOfRows(0, rows);
 }
 
+// The bytes after the second, for wings whose wing along z is as deep as the setback.
+bool NarrowOf(const std::uint8_t* i_data, std::size_t i_size, std::int64_t i_by) {
+  return i_by == 2 && i_size > 7 && (i_data[7] & 8) != 0;
+}
+
+// The same for wings whose wing along x reaches as far as the setback past the other.
+bool ShortOf(const std::uint8_t* i_data, std::size_t i_size, std::int64_t i_by) {
+  return i_by == 2 && i_size > 7 && (i_data[7] & 0x18) == 0x10;
+}
+
+// The side of the L's or T's wing along z in the plan of the bytes after the second, or with
+// i_end the side the end of its wing along x faces: north (south), or south (north) mirrored along
+// x; west (east) or east (west) with x and z swapped.
+char WingSideOf(const std::uint8_t* i_data, std::size_t i_size, bool i_end) {
+  const std::uint8_t mirror = i_size > 7 ? i_data[7] : 0;
+  const bool far = (mirror & 1) != i_end;
+  return mirror & 4 ? (far ? 'E' : 'W') : (far ? 'S' : 'N');
+}
+
 // The L, T or U plan of wings of the bytes after the second, for a setback of i_by cells.
 Footprint WingsOf(const std::uint8_t* i_data, std::size_t i_size, std::int64_t i_by) {
   const auto byte = [&](std::size_t i_at) -> std::size_t { return i_at < i_size ? i_data[i_at] : 0; };
   const std::size_t by = static_cast<std::size_t>(i_by);
-  const std::size_t plan = byte(2) % 3;
-  const std::size_t wideX = 2 * by + 2 + byte(3) % 3, wideZ = 2 * by + 2 + byte(4) % 3;
+  const bool narrow = NarrowOf(i_data, i_size, i_by), shortX = ShortOf(i_data, i_size, i_by);
+  const std::size_t plan = narrow || shortX ? byte(2) % 2 : byte(2) % 3;
+  const std::size_t wideX = narrow ? by : 2 * by + 2 + byte(3) % 3, wideZ = 2 * by + 2 + byte(4) % 3;
   // Along x: a wing wideZ cells wide down the west side (the L's and T's stem, the U's arms); along
   // z: a wing wideX cells deep along the north side (the L's foot, the T's bar, the U's base).
-  const std::size_t alongX = wideX + by + 1 + byte(5) % 3, alongZ = wideZ + by + 1 + byte(6) % 3;
+  const std::size_t alongX = shortX ? wideX + by : wideX + by + 1 + byte(5) % 3;
+  const std::size_t alongZ = wideZ + by + 1 + byte(6) % 3;
   const std::size_t lengthZ = plan == 0 ? alongZ : 2 * alongZ;  // the T's and U's bar reaches both ways
   const std::uint8_t mirror = static_cast<std::uint8_t>(byte(7));
   const std::size_t rows = std::max(alongX, lengthZ), columns = rows;
@@ -120,6 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   SetFootprint(request, cells);
   const std::int64_t by = bits & 0x10 ? 2 : 1;
   Setback setback{2, bits & 1 ? by : 0, bits & 2 ? by : 0, bits & 4 ? by : 0, bits & 8 ? by : 0};
+  if (wings && (NarrowOf(i_data, i_size, by) || ShortOf(i_data, i_size, by))) {
+    const char side = WingSideOf(i_data, i_size, ShortOf(i_data, i_size, by));
+    setback = {2, side == 'N' ? by : 0, side == 'E' ? by : 0, side == 'S' ? by : 0, side == 'W' ? by : 0};
+  }
   if (setback.north + setback.east + setback.south + setback.west == 0) return 0;
   request.setbacks = {setback};
   const std::string fault = SetbackFault(request, 0);

@@ -129,6 +129,12 @@ constexpr PieceRule kRules[] = {
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
     {PieceKind::TerraceAngleEndTurnRight, "terraceangleendturnright", true, PieceRow::InnerTerrace, kAngleEnd,
      "setbacks (--setback) of some sides only over footprints with inner corners (--footprint) need it"},
+    {PieceKind::InnerAngleRoofCornerLeft,  "innerangleroofcornerleft",  true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) of one side of an inner corner of a footprint (--footprint) need it"},
+    {PieceKind::InnerAngleRoofCornerRight, "innerangleroofcornerright", true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) of one side of an inner corner of a footprint (--footprint) need it"},
+    {PieceKind::InnerAngleRoofCorner, "innerangleroofcorner", true, PieceRow::InnerTerrace, kInner,
+     "setbacks (--setback) over footprints with inner corners (--footprint) need it"},
 };
 // clang-format on
 

@@ -553,6 +553,20 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     if (last == End::Angle)
       AddTerraceEnd(i_row, lastX, lastZ, -step.dx, -step.dz, step.outX, step.outZ, pair, true, out);
   }
+  if (i_row.below) {
+    // An outer corner standing on an end cell of an inner corner of the block below whose inner
+    // cell the block stands back from: the terrace's inner-corner piece builds it.
+    // The same for an outer corner on the inner cell itself, without either end cell.
+    for (const detail::InnerCorner& c : detail::InnerCorners(*i_row.below, detail::FacadeRuns(*i_row.below))) {
+      const bool endX = ContainsCell(footprint, c.x + c.dx, c.z), endZ = ContainsCell(footprint, c.x, c.z + c.dz);
+      if (ContainsCell(footprint, c.x, c.z)) {
+        if (!endX && !endZ) turns.emplace_back(c.x, c.z);
+        continue;
+      }
+      if (endX) turns.emplace_back(c.x + c.dx, c.z);
+      if (endZ) turns.emplace_back(c.x, c.z + c.dz);
+    }
+  }
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
     if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
     if (std::find(turns.begin(), turns.end(), std::pair{i_x, i_z}) != turns.end()) return;
@@ -610,10 +624,33 @@ std::vector<Run> FootprintRing(const Row& i_row) {
     if (cornerAtEnd && !r.innerAtEnd) corner(lastX, lastZ, r.side, step);
   }
   for (const detail::InnerCorner& c : detail::InnerCorners(footprint, runs)) {
-    if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, c.x, c.z)) continue;
     // +x toward one end cell and +z toward the other, +z a quarter turn left of +x.
     const bool xFirst = c.dx == c.dz;
     const std::int8_t ax = xFirst ? c.dx : 0, az = xFirst ? 0 : c.dz;
+    if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, c.x, c.z)) {
+      // The block above stands on the inner cell: where it keeps neither end cell, its corner
+      // there stands in the facade's inner corner, and this piece builds it with both parapets.
+      if (ContainsCell(*i_row.keepOutCells, c.x + c.dx, c.z) || ContainsCell(*i_row.keepOutCells, c.x, c.z + c.dz))
+        continue;
+      Run run;
+      run.period.push_back(Place(i_row, PieceKind::InnerAngleRoofCorner, 0, c.x, c.z, az, ax));
+      out.push_back(std::move(run));
+      continue;
+    }
+    if (i_row.keepOutCells) {
+      // The block above stands on one end cell: its corner there stands in the facade's inner
+      // corner, and this piece builds it with the other end cell's parapet (the setback's checks
+      // see to it that the block above keeps no other cell of the corner).
+      const std::int8_t bx = xFirst ? 0 : c.dx, bz = xFirst ? c.dz : 0;  // the piece's +z
+      const bool left = ContainsCell(*i_row.keepOutCells, c.x + ax, c.z + az);
+      if (left || ContainsCell(*i_row.keepOutCells, c.x + bx, c.z + bz)) {
+        Run run;
+        const PieceKind kind = left ? PieceKind::InnerAngleRoofCornerLeft : PieceKind::InnerAngleRoofCornerRight;
+        run.period.push_back(Place(i_row, kind, 0, c.x, c.z, az, ax));
+        out.push_back(std::move(run));
+        continue;
+      }
+    }
     // Both walls face the open cell: over the terrace when it is the block below's.
     const bool over = i_row.below && ContainsCell(*i_row.below, c.x + c.dx, c.z + c.dz);
     PieceKind kind = over ? PieceKind::InnerAngleTerrace : i_row.inner;

@@ -120,6 +120,27 @@ bool EndsWallOverTerrace(const Footprint& i_below, const Footprint& i_above, std
          ContainsCell(i_below, tx - i_ux, tz - i_uz);
 }
 
+// Whether the block above keeps, of an inner corner of the block below whose inner cell (i_x, i_z)
+// it leaves out, the end cell one step along (i_ux, i_uz) and not the other, one step along (i_vx,
+// i_vz), in the way the kit builds (InnerAngleRoofCornerLeft, Right): the kept end is the block
+// above's outer corner, standing in the facade's inner corner, whose wall facing the inner cell
+// runs on over the terrace, and the other end's parapet runs on along the terrace's ring. (The
+// kept end's other neighbours are the block above's, which is at least 2 cells wide.)
+bool EndsAtFacadeCorner(const Footprint& i_above, std::int64_t i_x, std::int64_t i_z, int i_ux, int i_uz, int i_vx,
+                        int i_vz) {
+  if (!ContainsCell(i_above, i_x + i_ux, i_z + i_uz) || ContainsCell(i_above, i_x + i_vx, i_z + i_vz)) return false;
+  return !ContainsCell(i_above, i_x - i_vx, i_z - i_vz) && !ContainsCell(i_above, i_x + 2 * i_vx, i_z + 2 * i_vz);
+}
+
+// Whether the block above keeps the inner cell (i_x, i_z) of an inner corner of the block below,
+// whose end cells are one step along (i_dx, 0) and (0, i_dz), and neither end, in the way the kit
+// builds (InnerAngleRoofCorner): the inner cell is the block above's outer corner, and the
+// terrace runs on past both end cells beside it and before them.
+bool StandsInFacadeCorner(const Footprint& i_above, std::int64_t i_x, std::int64_t i_z, int i_dx, int i_dz) {
+  return !ContainsCell(i_above, i_x + i_dx, i_z - i_dz) && !ContainsCell(i_above, i_x - i_dx, i_z + i_dz) &&
+         !ContainsCell(i_above, i_x + 2 * i_dx, i_z) && !ContainsCell(i_above, i_x, i_z + 2 * i_dz);
+}
+
 std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
   // Where the block above keeps some cells of an inner corner of the block below and not others,
   // a facade of the block above stands partly over the terrace and partly on the facade below, or
@@ -128,7 +149,9 @@ std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
   // corner of the block above), while the inner cell's wall over the terrace ends an inner corner
   // of the block above (InnerAngleTerraceLeft, Right and their turning kinds), a longer stretch of
   // wall over the terrace (TerraceEndLeft, Right and theirs), or is the block above's outer corner
-  // itself (TerraceAngleEndLeft, Right and theirs).
+  // itself (TerraceAngleEndLeft, Right and theirs). It builds two more, where the block above's
+  // outer corner stands in the facade's inner corner: on one end and not the inner cell, or on
+  // the inner cell and neither end.
   for (const detail::InnerCorner& c : detail::InnerCorners(i_below, detail::FacadeRuns(i_below))) {
     const bool inside = ContainsCell(i_above, c.x, c.z);
     const bool endX = ContainsCell(i_above, c.x + c.dx, c.z), endZ = ContainsCell(i_above, c.x, c.z + c.dz);
@@ -137,6 +160,9 @@ std::string TerraceFault(const Footprint& i_below, const Footprint& i_above) {
     if (inside && endZ && EndsAtInnerCorner(i_below, i_above, c.x, c.z, 0, c.dz, c.dx, 0)) continue;
     if (inside && endX && EndsWallOverTerrace(i_below, i_above, c.x, c.z, c.dx, 0, 0, c.dz)) continue;
     if (inside && endZ && EndsWallOverTerrace(i_below, i_above, c.x, c.z, 0, c.dz, c.dx, 0)) continue;
+    if (inside && !endX && !endZ && StandsInFacadeCorner(i_above, c.x, c.z, c.dx, c.dz)) continue;
+    if (!inside && EndsAtFacadeCorner(i_above, c.x, c.z, c.dx, 0, 0, c.dz)) continue;
+    if (!inside && EndsAtFacadeCorner(i_above, c.x, c.z, 0, c.dz, c.dx, 0)) continue;
     if (inside && (endX || endZ)) {
       return " steps back only some sides of a facade that turns: one facade of the block above would stand partly "
              "over the terrace and partly on the facade below where the kit cannot join them (its flush part turns "

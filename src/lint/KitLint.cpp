@@ -557,8 +557,10 @@ void AddFootprintRequests(const std::string& i_style, bool i_hips, std::vector<R
 // each way, by 1 cell and by 2; a block with a notch at a corner on one side, each way, by 1 cell
 // and by 2, whose wall over the terrace turns at the block above's outer corner; Ls of narrow
 // wings on two opposite sides, each way, whose wall over the terrace is the block above's outer
-// corner (by 2, turning at the next one too); a courtyard block, whose terrace turns round the
-// courtyard's corners.
+// corner (by 2, turning at the next one too); the L of narrow wings on one side at its corner by 2,
+// each way, whose block above stands on one wing's end, its outer corner in the facade's inner
+// corner; an L stepped back on one side by 2 past a wing of 2 cells, whose block above stands on
+// the inner corner's cell alone there; a courtyard block, whose terrace turns round the courtyard's corners.
 void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request>& io_requests) {
   struct Stepped {
     const char* outline;
@@ -577,6 +579,9 @@ void AddSteppedFootprintRequests(const std::string& i_style, std::vector<Request
                              {"0,0 5,0 5,2 2,2 2,5 0,5", {{2, 0, 1, 0, 1}}},
                              {"0,0 6,0 6,3 3,3 3,6 0,6", {{2, 2, 0, 2, 0}}},
                              {"0,0 6,0 6,3 3,3 3,6 0,6", {{2, 0, 2, 0, 2}}},
+                             {"0,0 5,0 5,2 2,2 2,5 0,5", {{2, 0, 0, 2, 0}}},
+                             {"0,0 5,0 5,2 2,2 2,5 0,5", {{2, 0, 0, 0, 2}}},
+                             {"0,0 7,0 7,5 5,5 5,12 0,12", {{2, 2, 0, 0, 0}}},
                              {"0,0 12,0 12,12 0,12; 4,4 8,4 8,8 4,8", {{1, 1, 1, 1, 1}}}};
   for (const Stepped& s : stepped) {
     Footprint footprint;

@@ -209,6 +209,16 @@ const Stepped kStepped[] = {
     {"L of 2-cell wings stepped back on its east and west", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:EW:1"}, RoofShape::Hip},
     {"L of 3-cell wings stepped back on its north and south by 2", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:NS:2"}},
     {"L of 3-cell wings stepped back on its east and west by 2", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:EW:2"}},
+    // The block above keeps the end of one wing and not the inner corner's cell: its outer corner
+    // stands in the facade's inner corner, and the other wing's parapet ends against it.
+    {"L of 2-cell wings stepped back on its south by 2", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:S:2"}},
+    {"L of 2-cell wings stepped back on its west by 2", "0,0 5,0 5,2 2,2 2,5 0,5", {"2:W:2"}, RoofShape::Hip},
+    {"L of 3-cell wings stepped back on its south by 3", "0,0 6,0 6,3 3,3 3,6 0,6", {"2:S:3"}},
+    // The block above keeps the inner corner's cell and neither end: its outer corner stands in
+    // the facade's inner corner, and the parapets of both wings end against it.
+    {"L stepped back on its north by 2 past a 2-cell wing", "0,0 7,0 7,5 5,5 5,12 0,12", {"2:N:2"}},
+    {"L stepped back on its north and west by 2 past a 2-cell wing", "0,0 7,0 7,5 5,5 5,12 0,12", {"2:NW:2"},
+     RoofShape::Hip},
 };
 
 // Every piece of the plan stands on i_cells; the door opens once.
@@ -318,17 +328,24 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
   for (PieceId id = 0; id < same.size(); ++id) same[id] = id;
   std::mt19937 random(37);
   const auto any = [&](int i_from, int i_count) { return i_from + static_cast<int>(random() % i_count); };
-  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0;
-  while (built < 24) {
+  int built = 0, refused = 0, runOn = 0, runOnLater = 0, turns = 0, standsOnEnd = 0, standsIn = 0;
+  while (built < 40) {
+    // Then unions of 2-cell squares: wings so narrow that a setback leaves only a wing's end.
+    const bool narrow = built >= 32;
     Footprint f;
-    for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
-    if (random() % 2) f = Difference(f, RectangleFootprint(any(-6, 6), any(1, 6), any(2, 3), any(2, 3)));
+    if (narrow) {
+      const int grid = any(3, 8);
+      for (int i = any(1, grid); i > 0; --i) f = Union(f, RectangleFootprint(any(0, grid - 1), any(0, grid - 1), 2, 2));
+    } else {
+      for (int i = any(2, 3); i > 0; --i) f = Union(f, RectangleFootprint(any(0, 8), any(0, 8), any(4, 6), any(4, 6)));
+      if (random() % 2) f = Difference(f, RectangleFootprint(any(-6, 6), any(1, 6), any(2, 3), any(2, 3)));
+    }
     if (!FootprintFault(f).why.empty() || IsRectangle(f)) continue;
     const char* style = built % 3 == 0 ? "A" : built % 3 == 1 ? "B" : "S";
     Request request = MakeRequest(style, "SC", {"NA"}, {"EC"}, 1, 1, 3);
     SetFootprint(request, f);
     Setback setback{1 + any(0, 2), 0, 0, 0, 0};
-    const std::int64_t cells = any(1, 2);
+    const std::int64_t cells = any(1, narrow ? 3 : 2);
     for (std::int64_t* side : {&setback.north, &setback.east, &setback.south, &setback.west})
       if (random() % 4 != 0) *side = cells;
     request.setbacks = {setback};
@@ -348,6 +365,9 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
       for (const PieceKind kind : {PieceKind::InnerAngleTerraceTurnLeft, PieceKind::InnerAngleTerraceTurnRight,
                                    PieceKind::TerraceEndTurnLeft, PieceKind::TerraceEndTurnRight})
         if (i_placement.piece == kit.style(style)->piece(kind)) ++turns;
+      for (const PieceKind kind : {PieceKind::InnerAngleRoofCornerLeft, PieceKind::InnerAngleRoofCornerRight})
+        if (i_placement.piece == kit.style(style)->piece(kind)) ++standsOnEnd;
+      if (i_placement.piece == kit.style(style)->piece(PieceKind::InnerAngleRoofCorner)) ++standsIn;
     });
     std::string cells_;
     for (const CellSlab& slab : request.footprint->slabs)
@@ -359,11 +379,14 @@ TEST(FootprintLayout, EverySetbackTheRulesLetThroughIsClosed) {
         << ":" << cells_;
   }
   // The checks refuse some, and some step back only some sides where a facade turns, by 1 cell
-  // or more, some of them into an outer corner: the test sees all kinds.
+  // or more, some of them into an outer corner, and some keep a wing's end or an inner corner's
+  // cell whose corner stands in the facade's inner corner: the test sees all kinds.
   EXPECT_GT(refused, 0);
   EXPECT_GT(runOn, 0);
   EXPECT_GT(runOnLater, 0);
   EXPECT_GT(turns, 0);
+  EXPECT_GT(standsOnEnd, 0);
+  EXPECT_GT(standsIn, 0);
 }
 
 // The door opens on the longest run of its side on the outline, never on a courtyard's, even

@@ -187,9 +187,20 @@ inline PieceSpec CornerRoof(const std::string& i_style, const Design& i_design) 
 // its cell (450), which the facade beyond continues.
 constexpr int kBeyond = 3 * kHalf;
 
+// The leg of the +z cell alone, from the corner out, or from i_from on.
+inline void AddInnerLegZ(PieceSpec& io_piece, const Run& i_run, int i_from) {
+  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, i_from, kBeyond});
+}
+inline void AddInnerLegZ(PieceSpec& io_piece, const Run& i_run) { AddInnerLegZ(io_piece, i_run, i_run.x0); }
+
+// The leg of the +x cell alone, from i_from on.
+inline void AddInnerLegX(PieceSpec& io_piece, const Run& i_run, int i_from) {
+  Add(io_piece, i_run.material, {i_from, kBeyond, i_run.y0, i_run.y1, i_run.x0, i_run.x1});
+}
+
 inline void AddInnerLegs(PieceSpec& io_piece, const Run& i_run) {
-  Add(io_piece, i_run.material, {i_run.x0, kBeyond, i_run.y0, i_run.y1, i_run.x0, i_run.x1});
-  Add(io_piece, i_run.material, {i_run.x0, i_run.x1, i_run.y0, i_run.y1, i_run.x0, kBeyond});
+  AddInnerLegX(io_piece, i_run, i_run.x0);
+  AddInnerLegZ(io_piece, i_run);
 }
 
 // The far ends of the two cells, and the bottom over their L of wall; a storey also its top.

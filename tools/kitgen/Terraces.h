@@ -124,6 +124,49 @@ inline PieceSpec TerraceAngle(const TerraceDesign& i_design) {
   return piece;
 }
 
+namespace detail {
+
+// The walls of a corner whose +x facade continues the one below and whose +z facade stands over
+// the terrace (TerraceAngleSide's): the flush wall with the storeys' trims, the wall over the
+// terrace above its foot, and the band over the terrace, which stops short of the parapet whose
+// inner face meets the wall there.
+inline void AddAngleSideWalls(PieceSpec& io_piece, const TerraceDesign& i_design) {
+  const std::string& s = i_design.style;
+  Add(io_piece, s + "_wall", {kWallInner, kWallOuter, 0, kStorey, -kHalf, kHalf});
+  Add(io_piece, s + "_wall", {-kHalf, kWallOuter, kSlab, kStorey, kWallInner, kWallOuter});
+  for (const Run& run : i_design.storey) AddRun(io_piece, run);
+  const Run& band = i_design.band;
+  Add(io_piece, band.material, {-kHalf, kWallInner - 10, band.y0, band.y1, band.x0, band.x1});
+}
+
+// Whether a face of such a corner is its +z wall's underside over the wedge, which the wedge's
+// faces replace.
+inline bool OverWedge(const Face& i_face) {
+  return i_face.axis == 1 && i_face.sign < 0 && i_face.corners[0][1] == kSlab &&
+         std::all_of(i_face.corners.begin(), i_face.corners.end(),
+                     [](const Point3& i_p) { return i_p[0] <= kWallInner && i_p[2] >= kWallInner; });
+}
+
+// The +z wall's foot of such a corner: a wedge that thins to nothing at the inner edge of the
+// lower block's facade under the +x wall.
+inline void AddAngleSideWedge(std::vector<SlopedFace>& io_faces, const std::string& i_style) {
+  const std::string slab = i_style + "_roof";
+  const Point3 in0{-kHalf, 0, kWallInner}, out0{-kHalf, 0, kWallOuter}, edge0{kWallInner, 0, kWallOuter};
+  const Point3 in1{-kHalf, kSlab, kWallInner}, edge1{kWallInner, kSlab, kWallOuter};
+  AddFace(io_faces, slab, {in0, out0, edge0}, {0, -1, 0});
+  AddFace(io_faces, slab, {in0, edge0, edge1, in1}, {1, 0, -9});
+  AddFace(io_faces, slab, {in1, edge1, {kWallInner, kSlab, kWallInner}}, {0, -1, 0});
+}
+
+// The height up to which a corner's quoins give way to the parapet beside it.
+inline int ParapetTop(const TerraceDesign& i_design) {
+  int top = kSlab;
+  for (const Run& run : i_design.roof) top = std::max(top, run.y1 + 10);
+  return top;
+}
+
+}  // namespace detail
+
 // A corner whose +x facade continues the one below and whose +z facade stands over the terrace;
 // with i_right, the same with x and z swapped. Under the +z wall the terrace's slab meets the
 // corner's outer face, while below the +x wall the lower block's facade ends in one straight
@@ -139,40 +182,22 @@ inline SlopedPiece TerraceAngleSide(const TerraceDesign& i_design, bool i_right)
                   {WholeSide(2, -1, -kHalf), WholeSide(0, -1, -kHalf), WholeSide(1, 1, kStorey),
                    {1, -1, {kWallInner, kWallOuter, 0, 0, -kHalf, kHalf}},
                    {2, 1, {-kHalf, kWallInner, 0, kSlab, kWallOuter, kWallOuter}}}};
-  Add(piece, s + "_wall", {kWallInner, kWallOuter, 0, kStorey, -kHalf, kHalf});
-  Add(piece, s + "_wall", {-kHalf, kWallOuter, kSlab, kStorey, kWallInner, kWallOuter});
-  for (const Run& run : i_design.storey) AddRun(piece, run);
-  // The band over the terrace stops short of the parapet, whose inner face meets the wall there.
-  const Run& band = i_design.band;
-  Add(piece, band.material, {-kHalf, kWallInner - 10, band.y0, band.y1, band.x0, band.x1});
+  AddAngleSideWalls(piece, i_design);
   // The parapet's end: open where the roof cell's parapet continues the corner, whose trims
   // return a little along the +x facade. A trim that straddles the wall's face (the coping) has
   // a block of wall on its return, so that the wall above the trim meets all of its top.
-  int parapetTop = kSlab;
   for (const Run& run : i_design.roof) {
     Add(piece, run.material, {run.x0, run.x1, run.y0, run.y1, kWallOuter - kReturn, kWallOuter});
     if (run.x0 < kWallOuter && run.x1 > kWallOuter)
       Add(piece, s + "_wall", {kWallOuter, run.x1, run.y1, run.y1 + 10, kWallOuter - kReturn, kWallOuter});
     piece.open.push_back({2, 1, {run.x0, run.x1, run.y0, run.y1, kWallOuter, kWallOuter}});
-    parapetTop = std::max(parapetTop, run.y1 + 10);
   }
-  AddQuoins(piece, i_design, parapetTop);
+  AddQuoins(piece, i_design, ParapetTop(i_design));
 
   std::vector<SlopedFace> faces;
-  for (const Face& face : MakeSurface(piece.steps, piece.open)) {
-    // The +z wall's underside over the wedge, which the wedge's faces replace.
-    const bool overWedge = face.axis == 1 && face.sign < 0 && face.corners[0][1] == kSlab &&
-                           std::all_of(face.corners.begin(), face.corners.end(), [](const Point3& i_p) {
-                             return i_p[0] <= kWallInner && i_p[2] >= kWallInner;
-                           });
-    if (!overWedge) faces.push_back({face.material, face.corners});
-  }
-  const std::string slab = s + "_roof";
-  const Point3 in0{-kHalf, 0, kWallInner}, out0{-kHalf, 0, kWallOuter}, edge0{kWallInner, 0, kWallOuter};
-  const Point3 in1{-kHalf, kSlab, kWallInner}, edge1{kWallInner, kSlab, kWallOuter};
-  AddFace(faces, slab, {in0, out0, edge0}, {0, -1, 0});
-  AddFace(faces, slab, {in0, edge0, edge1, in1}, {1, 0, -9});
-  AddFace(faces, slab, {in1, edge1, {kWallInner, kSlab, kWallInner}}, {0, -1, 0});
+  for (const Face& face : MakeSurface(piece.steps, piece.open))
+    if (!OverWedge(face)) faces.push_back({face.material, face.corners});
+  AddAngleSideWedge(faces, s);
   if (!i_right) return {piece.name, faces};
   for (SlopedFace& face : faces) {
     for (Point3& p : face.corners) std::swap(p[0], p[2]);
@@ -433,6 +458,104 @@ inline SlopedPiece TerraceRunOn(const TerraceDesign& i_design, bool i_right, boo
   return {Ostrel::Buildings::PieceName(s, kind), faces};
 }
 
+// The roof row's inner corner on the terrace (InnerCornerRoof) whose +x cell is the block above's
+// outer corner: that cell's facade on +z runs on flush, up the block above, and its other wall
+// stands over the terrace in front of the inner corner's own cell. The piece builds the roof of
+// its own cell and of the +z cell up to their walls, the +z cell's parapet, which ends against the
+// wall over the terrace, and the block above's corner for its first storey: TerraceAngleSide's
+// walls, wedge and quoins, turned a quarter (its flush +x facade to +z, its +z facade to -x) and
+// moved a cell along x. The faces are cut into the cells as the inner corners' below and beside
+// it; with i_right, the same with x and z swapped, whose +z cell then holds its faces below half
+// a storey as the inner corner's below it, and above as the block above's corner.
+inline SlopedPiece TerraceInnerAngleCorner(const TerraceDesign& i_design, bool i_right) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  PieceSpec piece{"",
+                  s,
+                  {},
+                  {WholeSide(0, -1, -kHalf), WholeSide(2, -1, -kHalf), WholeSide(0, 1, kBeyond),
+                   WholeSide(2, 1, kBeyond), WholeSide(1, 1, kStorey),
+                   {1, -1, {kWallInner, kBeyond, 0, 0, kWallInner, kWallOuter}},
+                   {1, -1, {kWallInner, kWallOuter, 0, 0, kWallOuter, kBeyond}},
+                   // the slab's end, where the wedge under the wall over the terrace continues it
+                   {0, 1, {kWallOuter, kWallOuter, 0, kSlab, -kHalf, kWallInner}}}};
+  // The roof up to the wall over the terrace and the +z cell's parapet, its corner post included.
+  Add(piece, s + "_roof", {-kHalf, kWallOuter, 0, kSlab, -kHalf, kWallInner});
+  Add(piece, s + "_roof", {-kHalf, kWallInner, 0, kSlab, -kHalf, kBeyond});
+  for (const Run& run : i_design.roof) AddInnerLegZ(piece, run);
+  // The block above's corner, from its own frame (flush +x, +z over the terrace, at the cell's
+  // middle) to the piece's: x = 300 - z, z = x.
+  PieceSpec corner{"", s, {}, {}};
+  AddAngleSideWalls(corner, i_design);
+  AddQuoins(corner, i_design, ParapetTop(i_design));
+  const auto turn = [](const Point3& i_p) { return Point3{2 * kHalf - i_p[2], i_p[1], i_p[0]}; };
+  for (const Step& step : corner.steps) {
+    const Box& b = step.box;
+    piece.steps.push_back({step.material, {2 * kHalf - b.z1, 2 * kHalf - b.z0, b.y0, b.y1, b.x0, b.x1}});
+  }
+  std::vector<SlopedFace> wedge;
+  AddAngleSideWedge(wedge, s);
+  for (SlopedFace& face : wedge)
+    for (Point3& p : face.corners) p = turn(p);
+  std::vector<Part> parts = InnerParts(Design{i_design.storey, i_design.roof, {}, {}});
+  if (i_right) {
+    for (Step& step : piece.steps) step.box = {step.box.z0, step.box.z1, step.box.y0, step.box.y1, step.box.x0, step.box.x1};
+    for (Open& side : piece.open) {
+      side.axis = 2 - side.axis;
+      side.area = {side.area.z0, side.area.z1, side.area.y0, side.area.y1, side.area.x0, side.area.x1};
+    }
+    parts.front().y1 = kStorey / 2;
+  }
+  std::vector<SlopedFace> faces;
+  for (const Face& face : MakeSurface(piece.steps, piece.open, parts)) {
+    // The wall over the terrace's underside over the wedge, in the corner's own frame.
+    Face own = face;
+    for (Point3& p : own.corners) {
+      if (i_right) std::swap(p[0], p[2]);
+      p = {p[2], p[1], 2 * kHalf - p[0]};
+    }
+    if (!OverWedge(own)) faces.push_back({face.material, face.corners});
+  }
+  for (SlopedFace& face : wedge) {
+    if (i_right) {
+      for (Point3& p : face.corners) std::swap(p[0], p[2]);
+      std::reverse(face.corners.begin(), face.corners.end());
+    }
+    faces.push_back(face);
+  }
+  using Ostrel::Buildings::PieceKind;
+  return {Ostrel::Buildings::PieceName(s, i_right ? PieceKind::InnerAngleRoofCornerRight : PieceKind::InnerAngleRoofCornerLeft),
+          faces};
+}
+
+// The roof row's inner corner on the terrace whose own cell is the block above's outer corner:
+// TerraceAngle's corner, its walls over the terrace of both end cells, with those cells' roof up
+// to their walls and their parapets (InnerCornerRoof's legs) from the corner's faces out, the
+// corner's quoins above them. The corner's walls build the legs' post; its faces are cut into the
+// cells as the inner corners' below and beside it.
+inline PieceSpec TerraceInnerAngleCornerIn(const TerraceDesign& i_design) {
+  using namespace detail;
+  const std::string& s = i_design.style;
+  PieceSpec piece{Ostrel::Buildings::PieceName(s, Ostrel::Buildings::PieceKind::InnerAngleRoofCorner),
+                  s,
+                  {},
+                  {WholeSide(0, -1, -kHalf), WholeSide(2, -1, -kHalf), WholeSide(0, 1, kBeyond),
+                   WholeSide(2, 1, kBeyond), WholeSide(1, 1, kStorey),
+                   {1, -1, {kWallInner, kBeyond, 0, 0, kWallInner, kWallOuter}},
+                   {1, -1, {kWallInner, kWallOuter, 0, 0, kWallOuter, kBeyond}}}};
+  Add(piece, s + "_roof", {kWallOuter, kBeyond, 0, kSlab, -kHalf, kWallInner});
+  Add(piece, s + "_roof", {-kHalf, kWallInner, 0, kSlab, kWallOuter, kBeyond});
+  for (const Run& run : i_design.roof) {
+    AddInnerLegX(piece, run, kWallOuter);
+    AddInnerLegZ(piece, run, kWallOuter);
+  }
+  AddTerraceWallOnX(piece, i_design);
+  AddTerraceWallOnZ(piece, i_design);
+  AddQuoins(piece, i_design, ParapetTop(i_design));
+  piece.parts = InnerParts(Design{i_design.storey, i_design.roof, {}, {}});
+  return piece;
+}
+
 // The terrace pieces of a style: the facade cells, the corner over the terrace on both sides and
 // the inner corner over it are made of boxes; the corners that also continue the facade below
 // have a slanted face.
@@ -443,13 +566,14 @@ struct TerraceKit {
 
 inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
   return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
-           TerraceInnerAngle(i_design)},
+           TerraceInnerAngle(i_design), TerraceInnerAngleCornerIn(i_design)},
           {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceRunOn(i_design, false, true),
            TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false),
            TerraceRunOn(i_design, false, true, true), TerraceRunOn(i_design, true, true, true),
            TerraceRunOn(i_design, false, false, true), TerraceRunOn(i_design, true, false, true),
            TerraceRunOn(i_design, false, false, false, true), TerraceRunOn(i_design, true, false, false, true),
-           TerraceRunOn(i_design, false, false, true, true), TerraceRunOn(i_design, true, false, true, true)}};
+           TerraceRunOn(i_design, false, false, true, true), TerraceRunOn(i_design, true, false, true, true),
+           TerraceInnerAngleCorner(i_design, false), TerraceInnerAngleCorner(i_design, true)}};
 }
 
 // Style A: a glazed double door onto the terrace over an upstand, a band of the slab edges' grey.

@@ -105,6 +105,15 @@ enum class PieceKind : std::uint8_t {
   TerraceAngleEndRight,
   TerraceAngleEndTurnLeft,
   TerraceAngleEndTurnRight,
+  // The roof row's inner corner on the terrace whose +x cell (left) or +z cell (right) is the
+  // block above's outer corner, standing in the lower facade's inner corner: the piece builds
+  // that corner's first storey, and the other cell's parapet ends against its wall over the
+  // terrace.
+  InnerAngleRoofCornerLeft,
+  InnerAngleRoofCornerRight,
+  // The same where the block above's outer corner stands on the inner corner's own cell: its
+  // walls stand over the terrace of both end cells, whose parapets end against them.
+  InnerAngleRoofCorner,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
