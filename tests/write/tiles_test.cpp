@@ -97,6 +97,32 @@ TEST(TilesTest, MergeJoinsShardsAndRefusesAFolderWithoutThem) {
   std::filesystem::remove_all(folder);
 }
 
+// A shard's tileset that was edited or cut short is refused by name, whatever member is missing or
+// of the wrong kind: none of them may crash the merge.
+TEST(TilesTest, MergeRefusesAShardTilesetOfTheWrongShape) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "towerkit-merge-shape-test";
+  const char* const shapes[] = {
+      R"({"geometricError":1})",
+      R"({"geometricError":1,"root":7})",
+      R"({"geometricError":1,"root":{"boundingVolume":[]}})",
+      R"({"geometricError":1,"root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,"1"]}}})",
+      R"({"geometricError":"1","root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,1]}}})",
+      R"({"geometricError":1,"root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,1]},)"
+      R"("content":{},"transform":[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,null]}})",
+      R"([1,2,3])",
+      R"({"geometricError":1,"root":)",
+  };
+  for (const char* shape : shapes) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "shard-0");
+    std::ofstream(folder / "shard-0" / "tileset.json") << shape;
+    std::string error;
+    EXPECT_FALSE(Ostrel::Buildings::MergeTilesets(folder.string(), error)) << shape;
+    EXPECT_EQ(error, "Tileset '" + folder.string() + "/shard-0/tileset.json' cannot be read") << shape;
+  }
+  std::filesystem::remove_all(folder);
+}
+
 // Every placement a plan walks, as text: two plans that walk alike place the same pieces.
 std::string Walk(const Ostrel::Buildings::Plan& i_plan) {
   std::string walk;

@@ -63,6 +63,25 @@ void AddBox(const std::array<double, 12>& i_box, const std::array<double, 16>& i
   }
 }
 
+// A member of an object, or null when the value is not an object or lacks it: a shard's tileset
+// may have been edited or cut short, and nlohmann's const operator[] on a missing key is undefined.
+const nlohmann::json* Member(const nlohmann::json* i_value, const char* i_key) {
+  if (!i_value || !i_value->is_object()) return nullptr;
+  const auto found = i_value->find(i_key);
+  return found == i_value->end() ? nullptr : &*found;
+}
+
+// The numbers of an array of exactly N numbers, or false.
+template <std::size_t N>
+bool ReadNumbers(const nlohmann::json* i_value, std::array<double, N>& o_numbers) {
+  if (!i_value || !i_value->is_array() || i_value->size() != N) return false;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (!(*i_value)[i].is_number()) return false;
+    o_numbers[i] = (*i_value)[i].get<double>();
+  }
+  return true;
+}
+
 }  // namespace
 
 bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
@@ -88,23 +107,25 @@ bool MergeTilesets(const std::string& i_folder, std::string& o_error) {
     const std::string path = i_folder + "/" + name + "/tileset.json";
     std::ifstream file(path, std::ios::binary);
     const nlohmann::json tileset = nlohmann::json::parse(file, nullptr, false);
-    const nlohmann::json* box = tileset.is_object() ? &tileset["root"]["boundingVolume"]["box"] : nullptr;
-    if (!box || !box->is_array() || box->size() != 12 || !tileset["geometricError"].is_number()) {
-      o_error = "Tileset '" + path + "' cannot be read";
+    const nlohmann::json* root = Member(&tileset, "root");
+    const nlohmann::json* geometricError = Member(&tileset, "geometricError");
+    std::array<double, 12> values{};
+    if (!ReadNumbers(Member(Member(root, "boundingVolume"), "box"), values) || !geometricError ||
+        !geometricError->is_number()) {
+      o_error = "Tileset '" + TextFile::Excerpt(path, path.size()) + "' cannot be read";
       return false;
     }
     // A shard of no building draws nothing and has no place.
-    if (!tileset["root"].contains("content") && !tileset["root"].contains("children")) continue;
-    std::array<double, 12> values{};
-    for (std::size_t i = 0; i < 12; ++i) values[i] = (*box)[i].is_number() ? (*box)[i].get<double>() : 0;
+    if (!Member(root, "content") && !Member(root, "children")) continue;
     std::array<double, 16> transform = identity;
-    const nlohmann::json& root = tileset["root"];
-    if (root.contains("transform") && root["transform"].is_array() && root["transform"].size() == 16) {
-      for (std::size_t i = 0; i < 16; ++i) transform[i] = root["transform"][i].get<double>();
+    const nlohmann::json* givenTransform = Member(root, "transform");
+    if (givenTransform && !ReadNumbers(givenTransform, transform)) {
+      o_error = "Tileset '" + TextFile::Excerpt(path, path.size()) + "' cannot be read";
+      return false;
     }
     double childLo[3] = {INFINITY, INFINITY, INFINITY}, childHi[3] = {-INFINITY, -INFINITY, -INFINITY};
     AddBox(values, transform, childLo, childHi);
-    const double error = tileset["geometricError"].get<double>();
+    const double error = geometricError->get<double>();
     largest = std::max(largest, error);
     Json child = {{"boundingVolume",
                    {{"box",
