@@ -107,8 +107,8 @@ TEST(TilesTest, MergeRefusesAShardTilesetOfTheWrongShape) {
       R"({"geometricError":1,"root":{"boundingVolume":[]}})",
       R"({"geometricError":1,"root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,"1"]}}})",
       R"({"geometricError":"1","root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,1]}}})",
-      R"({"geometricError":1,"root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,1]},)"
-      R"("content":{},"transform":[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,null]}})",
+      (R"({"geometricError":1,"root":{"boundingVolume":{"box":[0,0,0,1,0,0,0,1,0,0,0,1]},)"
+       R"("content":{},"transform":[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,null]}})"),
       R"([1,2,3])",
       R"({"geometricError":1,"root":)",
   };
