@@ -182,11 +182,8 @@ Gathered Gather(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, con
       PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, low);
       PlacePosition(VectorF(0.5f, 0, 0.5f), at, i_frame, high);
       gathered.blockCells[b].addBox({low[0], low[1], low[2]}, {high[0], high[1], high[2]});
-      if (std::isnan(gathered.blockCorners[b][0])) {
-        float corner[3];
-        PlacePosition(VectorF(-0.5f, 0, -0.5f), at, i_frame, corner);
-        gathered.blockCorners[b] = {corner[0], corner[1], corner[2]};
-      }
+      // The block's first placed cell's corner is where its pictures start.
+      if (std::isnan(gathered.blockCorners[b][0])) gathered.blockCorners[b] = {low[0], low[1], low[2]};
     }
     if (cards) {
       // Each card side counts towards the wall it faces once placed.
