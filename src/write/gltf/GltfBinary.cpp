@@ -3,10 +3,8 @@
 #include "write/gltf/GltfBinary.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -42,13 +40,19 @@ const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_buildin
                                const MeshPart& i_part, bool i_tangents) {
   TurnedCache& cache = i_tangents ? io_streamer.tangents : io_streamer.normals;
   if (cache.building != i_building) {
-    cache.bytes.clear();
+    cache.byLevel.clear();
     cache.building = i_building;
   }
+  if (cache.byLevel.size() <= i_level) cache.byLevel.resize(i_level + std::size_t{1});
+  TurnedCache::Level& level = cache.byLevel[i_level];
+  if (level.bytes.empty()) {
+    for (const TriangleMesh& mesh : i_pieces) level.parts = std::max(level.parts, mesh.parts.size());
+    level.bytes.resize(i_pieces.size() * level.parts * 9);
+  }
   const TriangleMesh& piece = i_pieces[i_placement.piece];
-  const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
-  const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
-  std::string& bytes = cache.bytes[{i_level, i_placement.piece, part, facing}];
+  const auto part = static_cast<std::size_t>(&i_part - piece.parts.data());
+  const auto facing = static_cast<std::size_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
+  std::string& bytes = level.bytes[(i_placement.piece * level.parts + part) * 9 + facing];
   if (!bytes.empty()) return bytes;
   const PlacementFloats at = FloatsOf(i_placement);
   const Turn turn = MakeTurn(at.xd, at.zd);
