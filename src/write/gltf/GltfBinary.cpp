@@ -20,13 +20,18 @@ inline constexpr std::size_t kBatch = 1024;
 
 void PutPlacedPositions(TextOut& io_out, const MeshPart& i_part, const PlacementFloats& i_at,
                         const Frame& i_frame) {
+  // Copies: the bytes are stored through char pointers, which may alias anything, so values read
+  // through references would be read again for every vertex.
+  const PlacementFloats at = i_at;
+  const Frame frame = i_frame;
+  const VectorF* const positions = i_part.positions.data();
   const std::size_t count = i_part.positions.size();
   for (std::size_t first = 0; first < count; first += kBatch) {
     const std::size_t last = std::min(count, first + kBatch);
     char* pos = io_out.room((last - first) * 12);
     for (std::size_t i = first; i < last; ++i, pos += 12) {
       float xyz[3];
-      PlacePosition(i_part.positions[i], i_at, i_frame, xyz);
+      PlacePosition(positions[i], at, frame, xyz);
       std::memcpy(pos, xyz, 12);
     }
     io_out.commit(pos);
