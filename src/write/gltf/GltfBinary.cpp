@@ -110,7 +110,14 @@ void PutIndicesAs(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, 
     const std::size_t count = std::min(i_indices.size() - first, kBatch);
     char* const pos = io_out.room(count * sizeof(Index));
     const std::uint32_t* const from = i_indices.data() + first;
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t i = 0;
+    // Four at a time, so that the compiler does them as one vector.
+    for (; i + 4 <= count; i += 4) {
+      const Index four[4] = {static_cast<Index>(from[i] + i_base), static_cast<Index>(from[i + 1] + i_base),
+                             static_cast<Index>(from[i + 2] + i_base), static_cast<Index>(from[i + 3] + i_base)};
+      std::memcpy(pos + i * sizeof(Index), four, sizeof four);
+    }
+    for (; i < count; ++i) {
       const auto index = static_cast<Index>(from[i] + i_base);
       std::memcpy(pos + i * sizeof(Index), &index, sizeof(Index));
     }

@@ -162,16 +162,18 @@ inline bool RunHasMaterial(const Run& i_run, const Plan& i_plan, const std::vect
 }
 
 // Calls i_visit(placement, part) for every placement of the building with a part of i_material,
-// in the order of ForEachPlacement. Each material's views walk the plan again, so the runs
-// without the material (most of them, for any one material: the roof's, the balconies') are
-// left out whole rather than walked placement by placement for nothing; an empty piece has no
-// part, so the runs ForEachPlacement leaves out are among them.
+// in the order of ForEachPlacement with the kit. Each material's views walk the plan again, so the
+// runs without the material (most of them, for any one material: the roof's, the balconies') are
+// left out whole rather than walked placement by placement for nothing.
 template <typename Visit>
-void ForEachPart(const GltfBuilding& i_building, const Kit&, const std::vector<TriangleMesh>& i_pieces,
+void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                  std::uint32_t i_material, Visit&& i_visit) {
   const Plan& plan = *i_building.plan;
   WalkPlan(
-      plan, [&](const Run& i_run) { return !RunHasMaterial(i_run, plan, i_pieces, i_material); },
+      plan,
+      [&](const Run& i_run) {
+        return RunIsEmpty(i_run, plan, i_kit) || !RunHasMaterial(i_run, plan, i_pieces, i_material);
+      },
       [&](const Placement& i_placement) {
         const MeshPart* part = i_pieces[i_placement.piece].part(i_material);
         if (part) i_visit(i_placement, *part);
