@@ -114,7 +114,8 @@ void PutIndicesAs(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, 
     // Four at a time, so that the compiler does them as one vector.
     for (; i + 4 <= count; i += 4) {
       const Index four[4] = {static_cast<Index>(from[i] + i_base), static_cast<Index>(from[i + 1] + i_base),
-                             static_cast<Index>(from[i + 2] + i_base), static_cast<Index>(from[i + 3] + i_base)};
+                             static_cast<Index>(from[i + 2] + i_base),
+                             static_cast<Index>(from[i + 3] + i_base)};
       std::memcpy(pos + i * sizeof(Index), four, sizeof four);
     }
     for (; i < count; ++i) {

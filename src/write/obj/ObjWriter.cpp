@@ -228,8 +228,9 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
 // end. With kFull, the corner names a texture coordinate and a normal, as nearly every corner of
 // a textured kit does, and its text is put together without asking which fields it has.
 template <bool kFull>
-[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner, const NumberTexts::Entry* i_v,
-                const NumberTexts::Entry* i_uv, const NumberTexts::Entry* i_n) {
+[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner,
+                                              const NumberTexts::Entry* i_v, const NumberTexts::Entry* i_uv,
+                                              const NumberTexts::Entry* i_n) {
   char* pos = PutNumber(o_out, i_v[i_corner.v]);
   if (kFull) {
     *pos++ = '/';
@@ -255,8 +256,8 @@ constexpr std::size_t kCornerBytes = 3 * (16 + 1) + 1;
 // The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner;
 // kFull when every corner names a texture coordinate and a normal.
 template <bool kFull>
-void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers, std::size_t i_first,
-                      std::size_t i_end, const Obj::Corner* i_corner) {
+void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
+                      std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
   // Faces of up to this many corners (all but the rarest) ask for room once.
   constexpr std::uint32_t kCornersAtOnce = 32;
   const Obj::Corner* corner = i_corner;
@@ -271,7 +272,9 @@ void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& 
       char* pos = io_out.room(3 + count * kCornerBytes);
       *pos++ = 'f';
       *pos++ = ' ';
-      for (const Obj::Corner* end = corner + count; corner != end; ++corner) pos = PutCorner<kFull>(pos, *corner, v, uv, n);
+      for (const Obj::Corner* end = corner + count; corner != end; ++corner) {
+        pos = PutCorner<kFull>(pos, *corner, v, uv, n);
+      }
       *pos++ = '\n';
       io_out.commit(pos);
       continue;
