@@ -112,6 +112,31 @@ TEST(BuildingOutput, CornerFormsAndShiftedIndices) {
   EXPECT_EQ(BuildingTest::CheckIndices(text, 20), "");
 }
 
+TEST(BuildingOutput, CornerFormsOfEachPiece) {
+  // One writer meets a piece whose every corner has all three numbers and one whose corners do
+  // not: each piece's faces keep their own forms, whichever piece came first.
+  for (const bool fullFirst : {true, false}) {
+    const std::string full = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n";
+    const std::string mixed = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2//1 3/1\nf 1 2 3\n";
+    Kit kit;
+    kit.piece("angle", fullFirst ? full : mixed).piece("angleroof", fullFirst ? mixed : full);
+    Building building = Corners(kit);
+    const std::vector<std::string> faces = Lines(BuildingTest::BuildText(building), "f ");
+    ASSERT_EQ(faces.size(), 12u) << fullFirst;  // four corners of each piece; the mixed one has two faces
+    // The first ground corner, then the first roof corner, the fifth placement.
+    using Texts = std::vector<std::string>;
+    const Texts fullFace = {"f 1/1/1 2/1/1 3/1/1 "};
+    const Texts mixedFaces = {"f 1/1/1 2//1 3/1 ", "f 1 2 3 "};
+    const Texts fullRoof = {"f 13/5/5 14/5/5 15/5/5 "};
+    const Texts mixedRoof = {"f 13/5/5 14//5 15/5 ", "f 13 14 15 "};
+    const Texts& ground = fullFirst ? fullFace : mixedFaces;
+    const Texts& roof = fullFirst ? mixedRoof : fullRoof;
+    EXPECT_EQ(Texts(faces.begin(), faces.begin() + ground.size()), ground) << fullFirst;
+    const std::size_t roofFirst = 4 * ground.size();
+    EXPECT_EQ(Texts(faces.begin() + roofFirst, faces.begin() + roofFirst + roof.size()), roof) << fullFirst;
+  }
+}
+
 TEST(BuildingOutput, BlocksAndNumberFormat) {
   // File z becomes the placed x of the first corner (z / 2), file y the placed y (y / 3).
   Kit kit;

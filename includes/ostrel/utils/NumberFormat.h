@@ -346,33 +346,36 @@ class FloatTextCache {
 
   // Writes the text of i_value at o_out, which must have room for kMaxFloatChars bytes (the
   // whole slot is copied); returns the end of the text.
+  // A hit, by far the most common case, is a few instructions inlined where the text goes; the
+  // miss is a call of its own, so that its registers are not saved and restored at every hit.
   char* append(char* o_out, float i_value) {
     std::uint32_t bits;
     std::memcpy(&bits, &i_value, sizeof bits);
-    Slot* slot = &m_slots[index(bits)];
-    if (slot->bits != bits) {
-      if (++m_misses > m_slots.size() && m_slots.size() < kMaxSlots) {
-        grow();
-        slot = &m_slots[index(bits)];
-      }
-      slot->bits = bits;
-      // Plain text goes from its registers to the slot and the output alike: copied from the
-      // slot, it would be read back from the stores that just made it, and wait for them.
-      detail::FloatWords words;
-      if (detail::PlainFloatWords(i_value, words)) {
-        std::memcpy(slot->text, &words.low, 8);
-        std::memcpy(slot->text + 8, &words.high, 8);
-        slot->length = static_cast<std::uint32_t>(words.length);
-        std::memcpy(o_out, &words.low, 8);
-        std::memcpy(o_out + 8, &words.high, 8);
-        return o_out + words.length;
-      }
-      slot->length = static_cast<std::uint32_t>(AppendFloat(slot->text, i_value) - slot->text);
-    }
-    return AppendShortText(o_out, slot->text, slot->length);
+    const Slot& slot = m_slots[index(bits)];
+    if (slot.bits != bits) return appendMissed(o_out, i_value, bits);
+    return AppendShortText(o_out, slot.text, slot.length);
   }
 
  private:
+  [[gnu::noinline]] char* appendMissed(char* o_out, float i_value, std::uint32_t i_bits) {
+    if (++m_misses > m_slots.size() && m_slots.size() < kMaxSlots) grow();
+    Slot* slot = &m_slots[index(i_bits)];
+    slot->bits = i_bits;
+    // Plain text goes from its registers to the slot and the output alike: copied from the
+    // slot, it would be read back from the stores that just made it, and wait for them.
+    detail::FloatWords words;
+    if (detail::PlainFloatWords(i_value, words)) {
+      std::memcpy(slot->text, &words.low, 8);
+      std::memcpy(slot->text + 8, &words.high, 8);
+      slot->length = static_cast<std::uint32_t>(words.length);
+      std::memcpy(o_out, &words.low, 8);
+      std::memcpy(o_out + 8, &words.high, 8);
+      return o_out + words.length;
+    }
+    slot->length = static_cast<std::uint32_t>(AppendFloat(slot->text, i_value) - slot->text);
+    return AppendShortText(o_out, slot->text, slot->length);
+  }
+
   static constexpr int kFirstSlotBits = 8;
   static constexpr std::size_t kMaxSlots = std::size_t{1} << 13;
   static_assert(kMaxFloatChars <= 16, "a float's text must fit a slot");

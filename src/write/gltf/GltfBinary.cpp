@@ -3,10 +3,8 @@
 #include "write/gltf/GltfBinary.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -22,13 +20,18 @@ inline constexpr std::size_t kBatch = 1024;
 
 void PutPlacedPositions(TextOut& io_out, const MeshPart& i_part, const PlacementFloats& i_at,
                         const Frame& i_frame) {
+  // Copies: the bytes are stored through char pointers, which may alias anything, so values read
+  // through references would be read again for every vertex.
+  const PlacementFloats at = i_at;
+  const Frame frame = i_frame;
+  const VectorF* const positions = i_part.positions.data();
   const std::size_t count = i_part.positions.size();
   for (std::size_t first = 0; first < count; first += kBatch) {
     const std::size_t last = std::min(count, first + kBatch);
     char* pos = io_out.room((last - first) * 12);
     for (std::size_t i = first; i < last; ++i, pos += 12) {
       float xyz[3];
-      PlacePosition(i_part.positions[i], i_at, i_frame, xyz);
+      PlacePosition(positions[i], at, frame, xyz);
       std::memcpy(pos, xyz, 12);
     }
     io_out.commit(pos);
@@ -42,13 +45,19 @@ const std::string& TurnedBytes(GlbStreamer& io_streamer, std::uint32_t i_buildin
                                const MeshPart& i_part, bool i_tangents) {
   TurnedCache& cache = i_tangents ? io_streamer.tangents : io_streamer.normals;
   if (cache.building != i_building) {
-    cache.bytes.clear();
+    cache.byLevel.clear();
     cache.building = i_building;
   }
+  if (cache.byLevel.size() <= i_level) cache.byLevel.resize(i_level + std::size_t{1});
+  TurnedCache::Level& level = cache.byLevel[i_level];
+  if (level.bytes.empty()) {
+    for (const TriangleMesh& mesh : i_pieces) level.parts = std::max(level.parts, mesh.parts.size());
+    level.bytes.resize(i_pieces.size() * level.parts * 9);
+  }
   const TriangleMesh& piece = i_pieces[i_placement.piece];
-  const auto part = static_cast<std::uint32_t>(&i_part - piece.parts.data());
-  const auto facing = static_cast<std::uint32_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
-  std::string& bytes = cache.bytes[{i_level, i_placement.piece, part, facing}];
+  const auto part = static_cast<std::size_t>(&i_part - piece.parts.data());
+  const auto facing = static_cast<std::size_t>((i_placement.xd + 1) * 3 + (i_placement.zd + 1));
+  std::string& bytes = level.bytes[(i_placement.piece * level.parts + part) * 9 + facing];
   if (!bytes.empty()) return bytes;
   const PlacementFloats at = FloatsOf(i_placement);
   const Turn turn = MakeTurn(at.xd, at.zd);
@@ -101,7 +110,15 @@ void PutIndicesAs(TextOut& io_out, const std::vector<std::uint32_t>& i_indices, 
     const std::size_t count = std::min(i_indices.size() - first, kBatch);
     char* const pos = io_out.room(count * sizeof(Index));
     const std::uint32_t* const from = i_indices.data() + first;
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t i = 0;
+    // Four at a time, so that the compiler does them as one vector.
+    for (; i + 4 <= count; i += 4) {
+      const Index four[4] = {static_cast<Index>(from[i] + i_base), static_cast<Index>(from[i + 1] + i_base),
+                             static_cast<Index>(from[i + 2] + i_base),
+                             static_cast<Index>(from[i + 3] + i_base)};
+      std::memcpy(pos + i * sizeof(Index), four, sizeof four);
+    }
+    for (; i < count; ++i) {
       const auto index = static_cast<Index>(from[i] + i_base);
       std::memcpy(pos + i * sizeof(Index), &index, sizeof(Index));
     }

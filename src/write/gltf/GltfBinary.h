@@ -4,11 +4,9 @@
 // order of GltfDocument.h. The writer (GltfWriter.cpp) is the only user.
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -148,14 +146,38 @@ void PutNodes(Sink& io_sink, const Kit& i_kit, const std::vector<TriangleMesh>& 
 // ,{"mesh":0,"name":"","translation":[0,0,0]}.
 inline constexpr std::uint64_t kMinNodeBytes = 43;
 
-// Calls i_visit(placement, part) for every placement of the building with a part of i_material.
+// Whether a piece that a run may place has a part of i_material.
+inline bool RunHasMaterial(const Run& i_run, const Plan& i_plan, const std::vector<TriangleMesh>& i_pieces,
+                           std::uint32_t i_material) {
+  for (const Placement& placement : i_run.period) {
+    if (placement.choice == 0) {
+      if (i_pieces[placement.piece].part(i_material)) return true;
+      continue;
+    }
+    for (const PieceId form : i_plan.choices[placement.choice - 1].forms) {
+      if (i_pieces[form].part(i_material)) return true;
+    }
+  }
+  return false;
+}
+
+// Calls i_visit(placement, part) for every placement of the building with a part of i_material,
+// in the order of ForEachPlacement with the kit. Each material's views walk the plan again, so the
+// runs without the material (most of them, for any one material: the roof's, the balconies') are
+// left out whole rather than walked placement by placement for nothing.
 template <typename Visit>
 void ForEachPart(const GltfBuilding& i_building, const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
                  std::uint32_t i_material, Visit&& i_visit) {
-  ForEachPlacement(*i_building.plan, i_kit, [&](const Placement& i_placement) {
-    const MeshPart* part = i_pieces[i_placement.piece].part(i_material);
-    if (part) i_visit(i_placement, *part);
-  });
+  const Plan& plan = *i_building.plan;
+  WalkPlan(
+      plan,
+      [&](const Run& i_run) {
+        return RunIsEmpty(i_run, plan, i_kit) || !RunHasMaterial(i_run, plan, i_pieces, i_material);
+      },
+      [&](const Placement& i_placement) {
+        const MeshPart* part = i_pieces[i_placement.piece].part(i_material);
+        if (part) i_visit(i_placement, *part);
+      });
 }
 
 // The flat form's POSITION bounds of each building's flat primitives, building by building in
@@ -167,9 +189,15 @@ std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>
 Bounds MaterialBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const GltfBuilding& i_building,
                       std::uint32_t i_material);
 
-// A piece's turned normals or tangents per facing, for one building at a time.
+// A piece's turned normals or tangents per facing, for one building at a time. Looked up once
+// per placement and view, so by index: byLevel[level][(piece * parts + part) * 9 + facing], parts
+// being the most parts a piece of that level has.
 struct TurnedCache {
-  std::map<std::array<std::uint32_t, 4>, std::string> bytes;  // (level, piece, part, facing) -> bytes
+  struct Level {
+    std::size_t parts = 0;
+    std::vector<std::string> bytes;  // empty until made
+  };
+  std::vector<Level> byLevel;
   std::uint32_t building = 0;
 };
 

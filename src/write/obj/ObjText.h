@@ -170,6 +170,9 @@ struct PieceText {
   std::vector<Facing> normals;
   ReadyText uvs;  // the vt lines
   bool uvsReady = false;
+  // Whether every corner of the piece names a texture coordinate and a normal: 1 or 0, -1 until
+  // its faces are first written.
+  std::int8_t fullCorners = -1;
 };
 
 inline std::uint32_t BitsOf(float i_value) {

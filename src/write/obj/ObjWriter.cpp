@@ -89,14 +89,21 @@ void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_
     }
     return;
   }
-  for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
+  // Copies: the text is written through char pointers, which may alias anything, so values read
+  // through references would be read again after every byte.
+  const PlacementFloats at = i_at;
+  const Frame frame = i_frame;
+  const VectorF* const positions = piece.positions.data();
+  const std::size_t count = piece.positions.size();
+  Format::FloatTextCache& floats = io_writer.floats;
+  for (std::size_t vertex = 0; vertex < count; ++vertex) {
     float placed[3];
-    PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
+    PlacePosition(positions[vertex], at, frame, placed);
     char* pos = out.room(kMaxVectorLine);
     *pos++ = 'v';
     for (int column = 0; column < 3; ++column) {
       *pos++ = ' ';
-      pos = io_writer.floats.append(pos, placed[column]);
+      pos = floats.append(pos, placed[column]);
     }
     *pos++ = '\n';
     out.commit(pos);
@@ -217,46 +224,89 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
   return o_out + i_entry.length;
 }
 
-// The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner.
-void WriteFaceLines(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers, std::size_t i_first,
-                    std::size_t i_end, const Obj::Corner* i_corner) {
-  // The most bytes a corner takes, with the slack of PutNumber's copies.
-  constexpr std::size_t kCornerBytes = 3 * (16 + 1) + 1;
+// Writes one corner's text at o_out (room for kCornerBytes) with the space after it; returns the
+// end. With kFull, the corner names a texture coordinate and a normal, as nearly every corner of
+// a textured kit does, and its text is put together without asking which fields it has.
+template <bool kFull>
+[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner,
+                                              const NumberTexts::Entry* i_v, const NumberTexts::Entry* i_uv,
+                                              const NumberTexts::Entry* i_n) {
+  char* pos = PutNumber(o_out, i_v[i_corner.v]);
+  if (kFull) {
+    *pos++ = '/';
+    pos = PutNumber(pos, i_uv[i_corner.uv]);
+    *pos++ = '/';
+    pos = PutNumber(pos, i_n[i_corner.n]);
+  } else if (i_corner.n != Obj::kAbsent) {
+    *pos++ = '/';
+    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, i_uv[i_corner.uv]);
+    *pos++ = '/';
+    pos = PutNumber(pos, i_n[i_corner.n]);
+  } else if (i_corner.uv != Obj::kAbsent) {
+    *pos++ = '/';
+    pos = PutNumber(pos, i_uv[i_corner.uv]);
+  }
+  *pos++ = ' ';
+  return pos;
+}
+
+// The most bytes a corner takes, with the slack of PutNumber's copies.
+constexpr std::size_t kCornerBytes = 3 * (16 + 1) + 1;
+
+// The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner;
+// kFull when every corner names a texture coordinate and a normal.
+template <bool kFull>
+void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
+                      std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
   // Faces of up to this many corners (all but the rarest) ask for room once.
   constexpr std::uint32_t kCornersAtOnce = 32;
   const Obj::Corner* corner = i_corner;
+  // Copies, as the text's char stores may alias anything read through a reference.
+  const std::uint32_t* const polycount = i_piece.polycount.data();
+  const NumberTexts::Entry* const v = i_numbers.v;
+  const NumberTexts::Entry* const uv = i_numbers.uv;
+  const NumberTexts::Entry* const n = i_numbers.n;
   for (std::size_t face = i_first; face < i_end; ++face) {
-    const std::uint32_t count = i_piece.polycount[face];
-    const bool atOnce = count <= kCornersAtOnce;
-    char* pos = io_out.room(atOnce ? 3 + count * kCornerBytes : 2);
+    const std::uint32_t count = polycount[face];
+    if (count <= kCornersAtOnce) {
+      char* pos = io_out.room(3 + count * kCornerBytes);
+      *pos++ = 'f';
+      *pos++ = ' ';
+      for (const Obj::Corner* end = corner + count; corner != end; ++corner) {
+        pos = PutCorner<kFull>(pos, *corner, v, uv, n);
+      }
+      *pos++ = '\n';
+      io_out.commit(pos);
+      continue;
+    }
+    char* pos = io_out.room(2);
     *pos++ = 'f';
     *pos++ = ' ';
+    io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
-      if (!atOnce) {
-        io_out.commit(pos);
-        pos = io_out.room(kCornerBytes);
-      }
-      pos = PutNumber(pos, i_numbers.v[corner->v]);
-      if (corner->n != Obj::kAbsent) {
-        *pos++ = '/';
-        if (corner->uv != Obj::kAbsent) {
-          pos = PutNumber(pos, i_numbers.uv[corner->uv]);
-        }
-        *pos++ = '/';
-        pos = PutNumber(pos, i_numbers.n[corner->n]);
-      } else if (corner->uv != Obj::kAbsent) {
-        *pos++ = '/';
-        pos = PutNumber(pos, i_numbers.uv[corner->uv]);
-      }
-      *pos++ = ' ';
+      io_out.commit(PutCorner<kFull>(io_out.room(kCornerBytes), *corner, v, uv, n));
     }
-    if (!atOnce) {
-      io_out.commit(pos);
-      pos = io_out.room(1);
-    }
+    pos = io_out.room(1);
     *pos++ = '\n';
     io_out.commit(pos);
   }
+}
+
+void WriteFaceLines(TextOut& io_out, const Piece& i_piece, bool i_full, const FaceNumbers& i_numbers,
+                    std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
+  if (i_full) return WriteFaceLinesOf<true>(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
+  WriteFaceLinesOf<false>(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
+}
+
+// Whether every corner of the piece names a texture coordinate and a normal; found once a piece.
+bool FullCorners(PieceText& io_text, const Piece& i_piece) {
+  if (io_text.fullCorners < 0) {
+    const auto full = [](const Obj::Corner& i_corner) {
+      return i_corner.uv != Obj::kAbsent && i_corner.n != Obj::kAbsent;
+    };
+    io_text.fullCorners = std::all_of(i_piece.corners.begin(), i_piece.corners.end(), full) ? 1 : 0;
+  }
+  return io_text.fullCorners == 1;
 }
 
 // The material of the face being written, and whether a usemtl line must name it.
@@ -279,23 +329,25 @@ struct MaterialRun {
 
 // The f lines of one placement; with materials, each run of faces with one material after its
 // usemtl line.
-void WriteFaces(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at, MaterialRun* io_run) {
-  if (i_piece.polycount.empty()) return;
-  const FaceNumbers numbers = FillNumbers(io_writer, i_piece, i_at);
-  const std::size_t faces = i_piece.polycount.size();
-  if (!io_run) return WriteFaceLines(io_writer.out, i_piece, numbers, 0, faces, i_piece.corners.data());
-  if (i_piece.faceMaterials.empty()) {
+void WriteFaces(ObjWriter& io_writer, PieceId i_id, const Offsets& i_at, MaterialRun* io_run) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  if (piece.polycount.empty()) return;
+  const FaceNumbers numbers = FillNumbers(io_writer, piece, i_at);
+  const bool full = FullCorners(io_writer.texts[i_id], piece);
+  const std::size_t faces = piece.polycount.size();
+  if (!io_run) return WriteFaceLines(io_writer.out, piece, full, numbers, 0, faces, piece.corners.data());
+  if (piece.faceMaterials.empty()) {
     io_run->face(io_writer.out, Obj::kNoMaterial);
-    return WriteFaceLines(io_writer.out, i_piece, numbers, 0, faces, i_piece.corners.data());
+    return WriteFaceLines(io_writer.out, piece, full, numbers, 0, faces, piece.corners.data());
   }
-  const Obj::Corner* corner = i_piece.corners.data();
+  const Obj::Corner* corner = piece.corners.data();
   for (std::size_t face = 0; face < faces;) {
-    const std::uint32_t material = i_piece.faceMaterials[face];
+    const std::uint32_t material = piece.faceMaterials[face];
     std::size_t end = face;
     std::size_t corners = 0;
-    while (end < faces && i_piece.faceMaterials[end] == material) corners += i_piece.polycount[end++];
+    while (end < faces && piece.faceMaterials[end] == material) corners += piece.polycount[end++];
     io_run->face(io_writer.out, material);
-    WriteFaceLines(io_writer.out, i_piece, numbers, face, end, corner);
+    WriteFaceLines(io_writer.out, piece, full, numbers, face, end, corner);
     corner += corners;
     face = end;
   }
@@ -343,7 +395,7 @@ Offsets WriteObj(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, con
   MaterialRun* const materials = i_names.used ? &run : nullptr;
   ForEachPlacement(i_plan, i_kit, [&](const Placement& i_placement) {
     const Piece& piece = i_kit.piece(i_placement.piece);
-    WriteFaces(io_writer, piece, at, materials);
+    WriteFaces(io_writer, i_placement.piece, at, materials);
     Advance(at, piece);
   });
   return at;
@@ -374,7 +426,7 @@ void WriteObjPart(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, co
       MaterialRun* const materials = i_names.used ? &run : nullptr;
       return ForEachInSpan(i_plan, i_walked, i_span, [&](const Placement& i_placement) {
         const Piece& piece = i_kit.piece(i_placement.piece);
-        WriteFaces(io_writer, piece, at, materials);
+        WriteFaces(io_writer, i_placement.piece, at, materials);
         Advance(at, piece);
       });
     }
