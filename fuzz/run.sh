@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (preset "fuzz") and runs them a batch at a time (a harness is one
-# process on one core), each starting from its seed corpus in fuzz/corpus/<harness>/. The arguments
-# go to every harness; without any, each runs for a minute of a core (the batch's wall time is
-# stretched by as many harnesses as share a core, see below). New inputs go to
-# build/fuzz/corpus-work/<harness>/ and findings (crashing inputs) to build/fuzz/findings/<harness>/:
-# copy a finding into fuzz/corpus/<harness>/ once it is mended, so that the corpus replay keeps it
-# fixed. Exits non-zero on the first batch with a finding, on an input that runs longer than the
+# Builds the libFuzzer harnesses (in the sanitize preset's build) and runs them a batch at a time
+# (a harness is one process on one core), each starting from its seed corpus in
+# fuzz/corpus/<harness>/. The arguments go to every harness; without any, each runs for a minute
+# of a core (the batch's wall time is stretched by as many harnesses as share a core, see below).
+# New inputs go to build/sanitize/fuzz/corpus-work/<harness>/ and findings (crashing inputs) to
+# build/sanitize/fuzz/findings/<harness>/: copy a finding into fuzz/corpus/<harness>/ once it is
+# mended, so that the corpus replay keeps it fixed. Exits non-zero on the first batch with a finding, on an input that runs longer than the
 # time-out (a hang is a finding too), and on a harness whose program has fewer coverage counters
 # than the library alone brings: then the library was built without coverage, and libFuzzer would
 # search blind.
@@ -21,15 +21,19 @@ cpu_timeout=5
 # thousand.
 min_counters=20000
 
-cmake --preset fuzz >/dev/null
+# The sanitize preset's build is the fuzz build too: its libraries are instrumented for coverage
+# and the sanitizers alike, so the suite and the harnesses run the same compiled library (after
+# `cmake --workflow --preset sanitize` only the harnesses are left to build, if anything).
+cmake --preset sanitize >/dev/null
 harnesses=(obj build mtl csv city hiproof geojson png stepped)
-cmake --build --preset fuzz --target "${harnesses[@]/%/_fuzz}"
+cmake --build --preset sanitize --target "${harnesses[@]/%/_fuzz}"
+out=build/sanitize/fuzz
 
 # Starts one harness, its output into its log.
 start() {
   local harness=$1
-  local work="build/fuzz/corpus-work/$harness"
-  local findings="build/fuzz/findings/$harness"
+  local work="$out/corpus-work/$harness"
+  local findings="$out/findings/$harness"
   mkdir -p "$work" "$findings"
   # A build reads a whole kit: longer inputs only slow it down without reaching new code.
   local limits=()
@@ -40,18 +44,18 @@ start() {
   # The hip roof harness reads bits, for which no words help.
   local dictionary=()
   [ -f "$dict" ] && dictionary=(-dict="$dict")
-  "build/fuzz/fuzz/${harness}_fuzz" "$work" "fuzz/corpus/$harness" "${dictionary[@]}" -timeout="$timeout" \
-    -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}" >"build/fuzz/$harness.log" 2>&1
+  "$out/${harness}_fuzz" "$work" "fuzz/corpus/$harness" "${dictionary[@]}" -timeout="$timeout" \
+    -artifact_prefix="$findings/" -print_final_stats=1 "${limits[@]}" "${args[@]}" >"$out/$harness.log" 2>&1
 }
 
 # Shows a finished harness's log and fails on its finding (status) or its missing coverage.
 finish() {
   local harness=$1 status=$2
-  local log="build/fuzz/$harness.log"
+  local log="$out/$harness.log"
   echo "== fuzzing $harness: ${args[*]}"
   cat "$log"
   if [ "$status" -ne 0 ]; then
-    echo "error: the $harness harness failed (status $status): see build/fuzz/findings/$harness/" >&2
+    echo "error: the $harness harness failed (status $status): see $out/findings/$harness/" >&2
     exit 1
   fi
   # libFuzzer says "INFO: Loaded 1 modules   (33133 inline 8-bit counters): ..." at its start.
