@@ -5,10 +5,10 @@
 # of a core (the batch's wall time is stretched by as many harnesses as share a core, see below).
 # New inputs go to build/sanitize/fuzz/corpus-work/<harness>/ and findings (crashing inputs) to
 # build/sanitize/fuzz/findings/<harness>/: copy a finding into fuzz/corpus/<harness>/ once it is
-# mended, so that the corpus replay keeps it fixed. Exits non-zero on the first batch with a finding, on an input that runs longer than the
-# time-out (a hang is a finding too), and on a harness whose program has fewer coverage counters
-# than the library alone brings: then the library was built without coverage, and libFuzzer would
-# search blind.
+# mended, so that the corpus replay keeps it fixed. Exits non-zero on the first batch with a
+# finding, on an input that runs longer than the time-out (a hang is a finding too), and on a
+# harness whose program has fewer coverage counters than the library alone brings: then the
+# library was built without coverage, and libFuzzer would search blind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
