@@ -26,6 +26,7 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
   const std::size_t bytes = i_vertices * sizeof(CoordinateText);
   for (const int column : {1, 0, 2}) {
     if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
+    Memory::ReserveLarge(io_text.columns[column], i_vertices);
     io_text.columns[column].resize(i_vertices);
     io_writer.columnBytes += bytes;
   }
