@@ -17,79 +17,12 @@ namespace {
 
 using namespace detail;
 
-// Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
-// as every placement of a storey shares it, then x and z, each shared along a facade that runs
-// across it.
-void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
-  io_text.columnsDecided = true;
-  if (i_vertices < kKeptColumnsMinVertices) return;
-  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
-  for (const int column : {1, 0, 2}) {
-    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
-    Memory::ReserveLarge(io_text.columns[column], i_vertices);
-    io_text.columns[column].resize(i_vertices);
-    io_writer.columnBytes += bytes;
-  }
-}
-
-// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
-// kept text when it is i_value's, else new text, which is then kept. New text is made by the
-// formatter itself: a large piece's coordinates are too many for the float text cache, which
-// would only miss. Text in plain notation is stored from the registers it is made in, both into
-// the output and into the kept slot: copied from the output, it would be read back from stores
-// not yet done, and wait for them.
-char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
-  const std::uint32_t bits = BitsOf(i_value);
-  if (io_kept.bits == bits && io_kept.length != 0) {
-    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
-    return o_out + io_kept.length;
-  }
-  Format::detail::FloatWords words;
-  if (Format::detail::PlainFloatWords(i_value, words)) {
-    std::memcpy(o_out, &words.low, 8);
-    std::memcpy(o_out + 8, &words.high, 8);
-    static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
-    io_kept.bits = bits;
-    io_kept.length = words.length <= sizeof io_kept.text ? static_cast<std::uint8_t>(words.length) : 0;
-    std::memcpy(io_kept.text, &words.low, 8);
-    std::memcpy(io_kept.text + 8, &words.high, 3);
-    return o_out + words.length;
-  }
-  char* const end = Format::AppendFloat(o_out, i_value);
-  const auto length = static_cast<std::size_t>(end - o_out);
-  io_kept.bits = bits;
-  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
-  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
-  return end;
-}
-
 void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
   const Piece& piece = io_writer.kit->piece(i_id);
-  PieceText& text = io_writer.texts[i_id];
-  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
-  CoordinateText* kept[3];
-  for (int column = 0; column < 3; ++column) {
-    kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
-  }
+  // A large piece: its coordinates are kept per vertex where the budget allows and otherwise
+  // formatted afresh, never looked up in the cache.
+  if (piece.positions.size() >= kKeptColumnsMinVertices) return WriteDenseVertices(io_writer, i_id, i_at, i_frame);
   TextOut& out = io_writer.out;
-  if (piece.positions.size() >= kKeptColumnsMinVertices) {
-    // A large piece: its coordinates are kept per vertex where the budget allows and otherwise
-    // formatted afresh, never looked up in the cache.
-    for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
-      float placed[3];
-      PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
-      char* pos = out.room(kMaxVectorLine);
-      *pos++ = 'v';
-      for (int column = 0; column < 3; ++column) {
-        *pos++ = ' ';
-        pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], placed[column])
-                           : Format::AppendFloat(pos, placed[column]);
-      }
-      *pos++ = '\n';
-      out.commit(pos);
-    }
-    return;
-  }
   for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
     float placed[3];
     PlacePosition(piece.positions[vertex], i_at, i_frame, placed);

@@ -1,0 +1,93 @@
+// A large piece's v lines made on two threads: the same bytes as on one, in the same order.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <streambuf>
+#include <utility>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
+#include "write/obj/ObjWriter.h"
+#include "ShippedKit.h"
+
+namespace {
+
+using namespace Ostrel::Buildings;
+
+// Style A with each floor piece a cloud of i_vertices vertices (cell units, few repeated values)
+// in triangles of consecutive vertices.
+Kit CloudKit(std::size_t i_vertices) {
+  Kit kit = LoadKit(TestSupport::kShipped, {"A"});
+  std::uint64_t state = 12345;
+  const auto next = [&state] {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<float>(state >> 40) / static_cast<float>(1u << 24) - 0.5f;
+  };
+  for (Piece& piece : kit.pieces) {
+    if (piece.name.rfind("A_floor", 0) != 0) continue;
+    piece.positions.clear();
+    piece.normals.clear();
+    piece.uvs.clear();
+    piece.corners.clear();
+    piece.polycount.clear();
+    piece.faceMaterials.clear();
+    for (std::size_t i = 0; i < i_vertices; ++i) piece.positions.emplace_back(next(), next() + 0.5f, next());
+    for (std::size_t i = 0; i + 3 <= i_vertices; i += 3) {
+      for (std::size_t k = i; k < i + 3; ++k) piece.corners.push_back({static_cast<std::uint32_t>(k)});
+      piece.polycount.push_back(3);
+    }
+  }
+  return kit;
+}
+
+// The bytes a stream is given, as their count and a hash (FNV-1a): tens of MiB are compared
+// without being kept.
+class HashingBuffer : public std::streambuf {
+ public:
+  std::uint64_t bytes = 0;
+  std::uint64_t hash = 14695981039346656037u;
+
+ protected:
+  std::streamsize xsputn(const char* i_text, std::streamsize i_count) override {
+    for (std::streamsize i = 0; i < i_count; ++i) add(i_text[i]);
+    return i_count;
+  }
+  int_type overflow(int_type i_c) override {
+    if (!traits_type::eq_int_type(i_c, traits_type::eof())) add(traits_type::to_char_type(i_c));
+    return traits_type::not_eof(i_c);
+  }
+
+ private:
+  void add(char i_c) {
+    hash = (hash ^ static_cast<unsigned char>(i_c)) * 1099511628211u;
+    ++bytes;
+  }
+};
+
+std::pair<std::uint64_t, std::uint64_t> DenseText(const Kit& i_kit, const Plan& i_plan, unsigned i_jobs) {
+  HashingBuffer buffer;
+  std::ostream out(&buffer);
+  {
+    const auto writer = MakeObjWriter(out, false);
+    writer->jobs = i_jobs;
+    WriteObj(*writer, i_kit, i_plan, CityFrame(2.5, 1, -4, 30), {});
+    Flush(*writer);
+  }
+  return {buffer.bytes, buffer.hash};
+}
+
+TEST(ObjDense, TwoThreadsWriteTheBytesOfOne) {
+  // Fewer vertices than two threads share; halves (odd); runs of lines in turn, the last the
+  // helper's and short.
+  for (const std::size_t vertices : {5000u, 10001u, 200000u}) {
+    const Kit kit = CloudKit(vertices);
+    const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 3, 3, 2), kit);
+    const auto one = DenseText(kit, plan, 1);
+    ASSERT_GT(one.first, 2 * vertices * 20);
+    EXPECT_EQ(DenseText(kit, plan, 2), one) << vertices;
+  }
+}
+
+}  // namespace
