@@ -19,10 +19,14 @@ namespace Ostrel::Buildings::detail {
 // The lines of the vertices first to end (exclusive) of one placement. Threads that make the
 // lines of different vertices touch different kept texts.
 struct DenseLines {
+  enum class Kind { Positions, Normals, Uvs };
+  Kind kind = Kind::Positions;
   const Piece* piece = nullptr;
   CoordinateText* kept[3] = {nullptr, nullptr, nullptr};  // per column; null where none is kept
-  PlacementFloats at{};
+  PlacementFloats at{};  // positions'
   Frame frame;
+  Turn facing, building;  // normals'
+  NormalStretch stretch;
   std::size_t first = 0;
   std::size_t end = 0;
 };
@@ -86,8 +90,19 @@ char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
   return end;
 }
 
-// Writes one vertex's line at o_out (room for kMaxVectorLine bytes); returns its end.
+// Writes line i_vertex at o_out (room for kMaxVectorLine bytes); returns its end.
 char* PutDenseLine(char* o_out, const DenseLines& i_lines, std::size_t i_vertex) {
+  if (i_lines.kind == DenseLines::Kind::Normals) {
+    const VectorF turned =
+        PlaceNormal(i_lines.piece->normals[i_vertex], i_lines.facing, i_lines.building, i_lines.stretch);
+    const float values[3] = {turned.x, turned.y, turned.z};
+    return PutVectorLineDirect(o_out, "vn", 2, values, 3);
+  }
+  if (i_lines.kind == DenseLines::Kind::Uvs) {
+    const UV& uv = i_lines.piece->uvs[i_vertex];
+    const float values[2] = {uv.u, uv.v};
+    return PutVectorLineDirect(o_out, "vt", 2, values, 2);
+  }
   float placed[3];
   PlacePosition(i_lines.piece->positions[i_vertex], i_lines.at, i_lines.frame, placed);
   *o_out++ = 'v';
@@ -172,6 +187,42 @@ void DenseHelperEnd::operator()(DenseHelper* i_helper) const {
   delete i_helper;
 }
 
+namespace {
+
+// Writes the lines 0 to i_count - 1 of one kind through io_writer, on two threads when it may use
+// them and the lines are many.
+void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
+  if (io_writer.jobs < 2 || i_count < 2 * kLeastChunkVertices) {
+    lines.first = 0;
+    lines.end = i_count;
+    return WriteLines(io_writer.out, lines);
+  }
+  // Halves of a smaller placement, so that both threads have as much to do.
+  const std::size_t chunk = std::min(kChunkVertices, (i_count + 1) / 2);
+  if (!io_writer.denseHelper) io_writer.denseHelper.reset(new DenseHelper());
+  DenseHelper& helper = *io_writer.denseHelper;
+  // Should the output fail while the helper works, it ends its lines before what they read goes.
+  struct Idle {
+    DenseHelper& helper;
+    ~Idle() { helper.waitDone(); }
+  } idle{helper};
+  // The writer's thread makes every other run of lines, the helper those between.
+  for (std::size_t first = 0; first < i_count; first += 2 * chunk) {
+    const std::size_t middle = std::min(i_count, first + chunk);
+    const std::size_t end = std::min(i_count, middle + chunk);
+    DenseLines later = lines;
+    later.first = middle;
+    later.end = end;
+    if (middle < end) helper.ask(later);
+    lines.first = first;
+    lines.end = middle;
+    WriteLines(io_writer.out, lines);
+    if (middle < end) helper.copyInto(io_writer.out);
+  }
+}
+
+}  // namespace
+
 void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
   const Piece& piece = io_writer.kit->piece(i_id);
   PieceText& text = io_writer.texts[i_id];
@@ -183,33 +234,25 @@ void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloat
   }
   lines.at = i_at;
   lines.frame = i_frame;
-  const std::size_t vertices = piece.positions.size();
-  if (io_writer.jobs < 2 || vertices < 2 * kLeastChunkVertices) {
-    lines.end = vertices;
-    return WriteLines(io_writer.out, lines);
-  }
-  // Halves of a smaller placement, so that both threads have as much to do.
-  const std::size_t chunk = std::min(kChunkVertices, (vertices + 1) / 2);
-  if (!io_writer.denseHelper) io_writer.denseHelper.reset(new DenseHelper());
-  DenseHelper& helper = *io_writer.denseHelper;
-  // Should the output fail while the helper works, it ends its lines before what they read goes.
-  struct Idle {
-    DenseHelper& helper;
-    ~Idle() { helper.waitDone(); }
-  } idle{helper};
-  // The writer's thread makes every other run of lines, the helper those between.
-  for (std::size_t first = 0; first < vertices; first += 2 * chunk) {
-    const std::size_t middle = std::min(vertices, first + chunk);
-    const std::size_t end = std::min(vertices, middle + chunk);
-    DenseLines later = lines;
-    later.first = middle;
-    later.end = end;
-    if (middle < end) helper.ask(later);
-    lines.first = first;
-    lines.end = middle;
-    WriteLines(io_writer.out, lines);
-    if (middle < end) helper.copyInto(io_writer.out);
-  }
+  WriteDense(io_writer, lines, piece.positions.size());
+}
+
+void WriteDenseNormals(ObjWriter& io_writer, const Piece& i_piece, const Turn& i_facing, const Turn& i_building,
+                       const NormalStretch& i_stretch) {
+  DenseLines lines;
+  lines.kind = DenseLines::Kind::Normals;
+  lines.piece = &i_piece;
+  lines.facing = i_facing;
+  lines.building = i_building;
+  lines.stretch = i_stretch;
+  WriteDense(io_writer, lines, i_piece.normals.size());
+}
+
+void WriteDenseUvs(ObjWriter& io_writer, const Piece& i_piece) {
+  DenseLines lines;
+  lines.kind = DenseLines::Kind::Uvs;
+  lines.piece = &i_piece;
+  WriteDense(io_writer, lines, i_piece.uvs.size());
 }
 
 }  // namespace Ostrel::Buildings::detail

@@ -71,13 +71,13 @@ void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_a
   }
   // A stretched building's normals are its own: they are written as they are made.
   if (i_stretch.stretches || (!text && !CanKeep(io_writer, lines))) {
-    const bool direct = lines >= kKeptColumnsMinVertices;
+    // A large piece's are too many and too varied for the float text cache.
+    if (lines >= kKeptColumnsMinVertices) return WriteDenseNormals(io_writer, piece, facing, i_building, i_stretch);
     for (const VectorF& n : piece.normals) {
       const VectorF turned = PlaceNormal(n, facing, i_building, i_stretch);
       const float values[3] = {turned.x, turned.y, turned.z};
       char* pos = io_writer.out.room(kMaxVectorLine);
-      io_writer.out.commit(direct ? PutVectorLineDirect(pos, "vn", 2, values, 3)
-                                  : PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
     }
     return;
   }
@@ -99,12 +99,11 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   PieceText& text = io_writer.texts[i_id];
   if (text.uvsReady) return io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
   if (!CanKeep(io_writer, lines)) {
-    const bool direct = lines >= kKeptColumnsMinVertices;
+    if (lines >= kKeptColumnsMinVertices) return WriteDenseUvs(io_writer, piece);
     for (const UV& uv : piece.uvs) {
       const float values[2] = {uv.u, uv.v};
       char* pos = io_writer.out.room(kMaxVectorLine);
-      io_writer.out.commit(direct ? PutVectorLineDirect(pos, "vt", 2, values, 2)
-                                  : PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
     }
     return;
   }
