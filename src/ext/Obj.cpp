@@ -14,8 +14,11 @@
 #include <system_error>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <ostrel/core/MathTypes.h>
 #include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/Memory.h>
 #include <ostrel/utils/NumberFormat.h>
 #include <ostrel/utils/TextFile.h>
 #include "ext/ObjNumbers.h"
@@ -316,6 +319,54 @@ void ParseLines(std::string_view i_text, ParseState& io_state, Mesh& io_mesh) {
   }
 }
 
+// How many elements of each kind a text holds, near enough: a line counts by its keyword alone,
+// and a face's corners are its words, whether or not they are good.
+struct MeshCounts {
+  std::size_t vertices = 0;
+  std::size_t uvs = 0;
+  std::size_t normals = 0;
+  std::size_t faces = 0;
+  std::size_t corners = 0;
+};
+
+void CountLines(std::string_view i_text, MeshCounts& io_counts) {
+  const char* pos = i_text.data();
+  const char* const end = pos + i_text.size();
+  while (pos < end) {
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+    if (!lineEnd) lineEnd = end;
+    const char* word = SkipSpace(pos, lineEnd);
+    const char* rest = SkipWord(word, lineEnd);
+    const std::size_t length = static_cast<std::size_t>(rest - word);
+    if (length == 1 && word[0] == 'v') {
+      ++io_counts.vertices;
+    } else if (length == 2 && word[0] == 'v') {
+      io_counts.uvs += word[1] == 't' ? 1 : 0;
+      io_counts.normals += word[1] == 'n' ? 1 : 0;
+    } else if (length == 1 && word[0] == 'f') {
+      ++io_counts.faces;
+      for (const char* corner = SkipSpace(rest, lineEnd); corner != lineEnd;
+           corner = SkipSpace(SkipWord(corner, lineEnd), lineEnd)) {
+        ++io_counts.corners;
+      }
+    }
+    pos = lineEnd + 1;
+  }
+}
+
+// Makes room in io_mesh's arrays for what i_counts says is to come. Growing an array of millions
+// of elements one doubling at a time would copy it and touch fresh pages again at each step.
+void Reserve(const MeshCounts& i_counts, Mesh& io_mesh) {
+  using Ostrel::Memory::ReserveLarge;
+  ReserveLarge(io_mesh.vertices, i_counts.vertices);
+  ReserveLarge(io_mesh.uvs, i_counts.uvs);
+  ReserveLarge(io_mesh.normals, i_counts.normals);
+  ReserveLarge(io_mesh.corners, i_counts.corners);
+  ReserveLarge(io_mesh.polycount, i_counts.faces);
+  ReserveLarge(io_mesh.faceMaterials, i_counts.faces);
+}
+
 }  // namespace detail
 
 void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings, SourceLines* o_lines) {
@@ -332,6 +383,16 @@ void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findin
 
 Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
   o_mesh = Mesh{};
+  // A file of more than one block is counted first, in a pass of its own, so that its arrays are
+  // made once at their size; a small file's arrays grow as it is read, as cheaply.
+  struct stat status;
+  if (::stat(i_filename.c_str(), &status) == 0 && static_cast<std::uint64_t>(status.st_size) > detail::kReadBlockBytes) {
+    detail::MeshCounts counts;
+    const Ostrel::FileSystem::ReadResult counted =
+        Ostrel::FileSystem::ReadLines(i_filename, kMaxFileBytes, detail::kReadBlockBytes,
+                                      [&](std::string_view i_lines) { detail::CountLines(i_lines, counts); });
+    if (counted.status == Ostrel::FileSystem::ReadStatus::Ok) detail::Reserve(counts, o_mesh);
+  }
   // The text is parsed a block at a time, as it is read: a large unit file's text and its mesh
   // are never held at once.
   detail::ParseState state;

@@ -140,10 +140,13 @@ class TextOut {
   }
   void commit(const char* i_end) { m_used = static_cast<std::size_t>(i_end - m_buffer.data()); }
 
-  // Appends text of any length; a text longer than the buffer goes to the stream as it is.
+  // Appends text of any length; a text longer than the buffer goes to the stream as it is,
+  // unless buffers go to a sink or to the writing thread.
   void write(const char* i_text, std::size_t i_length) {
-    if (i_length > m_buffer.size() && m_sink) {
-      // A sink takes buffers, never longer texts: the text goes in buffers' worth.
+    if (i_length > m_buffer.size() && (m_sink || m_handOver)) {
+      // A sink takes buffers, never longer texts: the text goes in buffers' worth. So does it to
+      // the writing thread, which then writes it while this one goes on (a large piece's normals,
+      // megabytes at every placement, would otherwise be written here, the writing thread idle).
       for (std::size_t done = 0; done < i_length;) {
         const std::size_t part = std::min(i_length - done, m_buffer.size());
         char* pos = room(part);

@@ -521,6 +521,13 @@ TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
   EXPECT_EQ(read.faceMaterials, parsed.faceMaterials);
   EXPECT_EQ(read.materials, parsed.materials);
   EXPECT_EQ(read.libraries, std::vector<std::string>{"a.mtl"});
+  // A file of several blocks is counted before it is read: its arrays are made at their size,
+  // never grown (a miscount shows as room to spare).
+  EXPECT_EQ(read.vertices.capacity(), read.vertices.size());
+  EXPECT_EQ(read.uvs.capacity(), read.uvs.size());
+  EXPECT_EQ(read.normals.capacity(), read.normals.size());
+  EXPECT_EQ(read.corners.capacity(), read.corners.size());
+  EXPECT_EQ(read.polycount.capacity(), read.polycount.size());
 }
 
 // Each file reproduces one fault of a line-buffer reader that splits faces at blanks only.

@@ -160,7 +160,10 @@ Offsets WriteObjOnThreads(ObjWriter& io_writer, std::ostream& io_out, const Kit&
   const WalkedRuns walked = WalkedRunsOf(i_plan, i_kit);
   const ObjBlocks cut = CutObjBlocks(i_plan, i_kit, walked, i_start, i_names.used, i_blockElements);
   const std::vector<ObjBlock>& blocks = cut.blocks;
-  if (blocks.empty()) return WriteObj(io_writer, i_kit, i_plan, i_frame, i_start, i_names);
+  if (blocks.empty()) {
+    io_writer.jobs = std::max(1u, i_jobs);
+    return WriteObj(io_writer, i_kit, i_plan, i_frame, i_start, i_names);
+  }
   Flush(io_writer);
   const unsigned jobs = std::max(1u, i_jobs);
   PartQueue queue;

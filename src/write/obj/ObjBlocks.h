@@ -26,8 +26,8 @@ namespace Ostrel::Buildings {
 
 // Writes one building as WriteObj does, its text made on i_jobs threads while the calling one
 // writes it into io_out. What io_writer holds is flushed first, so that the building follows it;
-// a building of pieces of a thousand vertices or more (see CutObjBlocks) is written by io_writer
-// alone. Returns the offsets after the building;
+// a building of pieces of a thousand vertices or more (see CutObjBlocks) is written by io_writer,
+// a large piece's v lines on up to two of the threads (ObjDense.h). Returns the offsets after the building;
 // o_bytes, when given, has the bytes written into io_out directly added to it. A block holds about
 // i_blockElements elements (vertices, normals, texture coordinates and face corners), or one
 // placement of up to 16 times as many: by default a few hundred KiB of text in each part, so that

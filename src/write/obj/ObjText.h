@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
+#include <ostrel/utils/Memory.h>
 #include <ostrel/utils/NumberFormat.h>
 
 namespace Ostrel::Buildings::detail {
@@ -71,8 +72,10 @@ struct ReadyText {
 inline ReadyText VectorLinesText(Format::FloatTextCache& io_texts, const char* i_keyword,
                                  std::size_t i_keywordLength, const float* i_values, std::size_t i_lines,
                                  int i_count) {
-  char* const first = static_cast<char*>(std::malloc(std::max<std::size_t>(i_lines * kMaxVectorLine, 1)));
+  const std::size_t room = std::max<std::size_t>(i_lines * kMaxVectorLine, 1);
+  char* const first = static_cast<char*>(std::malloc(room));
   if (!first) throw std::bad_alloc();
+  Memory::PreferHugePages(first, room);
   char* pos = first;
   const bool direct = i_lines >= kKeptColumnsMinVertices;
   for (std::size_t line = 0; line < i_lines; ++line) {
@@ -129,6 +132,7 @@ struct NumberTexts {
     if (i_count > capacity) {
       entries.reset(new Entry[i_count]);
       capacity = i_count;
+      Memory::PreferHugePages(entries.get(), capacity * sizeof(Entry));
     }
     std::uint64_t number = i_first;
     for (std::size_t i = 0; i < i_count;) {

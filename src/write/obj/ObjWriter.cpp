@@ -17,78 +17,12 @@ namespace {
 
 using namespace detail;
 
-// Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
-// as every placement of a storey shares it, then x and z, each shared along a facade that runs
-// across it.
-void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
-  io_text.columnsDecided = true;
-  if (i_vertices < kKeptColumnsMinVertices) return;
-  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
-  for (const int column : {1, 0, 2}) {
-    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
-    io_text.columns[column].resize(i_vertices);
-    io_writer.columnBytes += bytes;
-  }
-}
-
-// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
-// kept text when it is i_value's, else new text, which is then kept. New text is made by the
-// formatter itself: a large piece's coordinates are too many for the float text cache, which
-// would only miss. Text in plain notation is stored from the registers it is made in, both into
-// the output and into the kept slot: copied from the output, it would be read back from stores
-// not yet done, and wait for them.
-char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
-  const std::uint32_t bits = BitsOf(i_value);
-  if (io_kept.bits == bits && io_kept.length != 0) {
-    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
-    return o_out + io_kept.length;
-  }
-  Format::detail::FloatWords words;
-  if (Format::detail::PlainFloatWords(i_value, words)) {
-    std::memcpy(o_out, &words.low, 8);
-    std::memcpy(o_out + 8, &words.high, 8);
-    static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
-    io_kept.bits = bits;
-    io_kept.length = words.length <= sizeof io_kept.text ? static_cast<std::uint8_t>(words.length) : 0;
-    std::memcpy(io_kept.text, &words.low, 8);
-    std::memcpy(io_kept.text + 8, &words.high, 3);
-    return o_out + words.length;
-  }
-  char* const end = Format::AppendFloat(o_out, i_value);
-  const auto length = static_cast<std::size_t>(end - o_out);
-  io_kept.bits = bits;
-  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
-  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
-  return end;
-}
-
 void WriteVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
   const Piece& piece = io_writer.kit->piece(i_id);
-  PieceText& text = io_writer.texts[i_id];
-  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
-  CoordinateText* kept[3];
-  for (int column = 0; column < 3; ++column) {
-    kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
-  }
+  // A large piece: its coordinates are kept per vertex where the budget allows and otherwise
+  // formatted afresh, never looked up in the cache.
+  if (piece.positions.size() >= kKeptColumnsMinVertices) return WriteDenseVertices(io_writer, i_id, i_at, i_frame);
   TextOut& out = io_writer.out;
-  if (piece.positions.size() >= kKeptColumnsMinVertices) {
-    // A large piece: its coordinates are kept per vertex where the budget allows and otherwise
-    // formatted afresh, never looked up in the cache.
-    for (std::size_t vertex = 0; vertex < piece.positions.size(); ++vertex) {
-      float placed[3];
-      PlacePosition(piece.positions[vertex], i_at, i_frame, placed);
-      char* pos = out.room(kMaxVectorLine);
-      *pos++ = 'v';
-      for (int column = 0; column < 3; ++column) {
-        *pos++ = ' ';
-        pos = kept[column] ? PutCoordinate(pos, kept[column][vertex], placed[column])
-                           : Format::AppendFloat(pos, placed[column]);
-      }
-      *pos++ = '\n';
-      out.commit(pos);
-    }
-    return;
-  }
   // Copies: the text is written through char pointers, which may alias anything, so values read
   // through references would be read again after every byte.
   const PlacementFloats at = i_at;
@@ -144,13 +78,13 @@ void WriteNormals(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_a
   }
   // A stretched building's normals are its own: they are written as they are made.
   if (i_stretch.stretches || (!text && !CanKeep(io_writer, lines))) {
-    const bool direct = lines >= kKeptColumnsMinVertices;
+    // A large piece's are too many and too varied for the float text cache.
+    if (lines >= kKeptColumnsMinVertices) return WriteDenseNormals(io_writer, piece, facing, i_building, i_stretch);
     for (const VectorF& n : piece.normals) {
       const VectorF turned = PlaceNormal(n, facing, i_building, i_stretch);
       const float values[3] = {turned.x, turned.y, turned.z};
       char* pos = io_writer.out.room(kMaxVectorLine);
-      io_writer.out.commit(direct ? PutVectorLineDirect(pos, "vn", 2, values, 3)
-                                  : PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vn", 2, values, 3));
     }
     return;
   }
@@ -172,12 +106,11 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   PieceText& text = io_writer.texts[i_id];
   if (text.uvsReady) return io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
   if (!CanKeep(io_writer, lines)) {
-    const bool direct = lines >= kKeptColumnsMinVertices;
+    if (lines >= kKeptColumnsMinVertices) return WriteDenseUvs(io_writer, piece);
     for (const UV& uv : piece.uvs) {
       const float values[2] = {uv.u, uv.v};
       char* pos = io_writer.out.room(kMaxVectorLine);
-      io_writer.out.commit(direct ? PutVectorLineDirect(pos, "vt", 2, values, 2)
-                                  : PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
+      io_writer.out.commit(PutVectorLine(pos, io_writer.floats, "vt", 2, values, 2));
     }
     return;
   }

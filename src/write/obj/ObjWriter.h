@@ -21,6 +21,7 @@
 #include <ostrel/scene/Materials.h>
 
 #include "write/PlanSpans.h"
+#include "write/obj/ObjDense.h"
 #include "write/TextOut.h"
 #include "write/obj/ObjText.h"
 
@@ -94,6 +95,9 @@ struct ObjWriter {
   // Writers that make one output's text together, each keeping its share of the budgets, so
   // that together they keep no more than one.
   unsigned budgetShares = 1;
+  // Threads a large piece's v lines may be made on (ObjDense.h); the second starts when needed.
+  unsigned jobs = 1;
+  detail::DenseHelperPtr denseHelper;  // last: it ends before what it reads
 };
 
 }  // namespace Ostrel::Buildings

@@ -1,0 +1,258 @@
+// The v lines of a large piece, on one thread or two.
+
+#include "write/obj/ObjDense.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <ostrel/utils/Memory.h>
+#include "write/obj/ObjWriter.h"
+
+namespace Ostrel::Buildings::detail {
+
+// The lines of the vertices first to end (exclusive) of one placement. Threads that make the
+// lines of different vertices touch different kept texts.
+struct DenseLines {
+  enum class Kind { Positions, Normals, Uvs };
+  Kind kind = Kind::Positions;
+  const Piece* piece = nullptr;
+  CoordinateText* kept[3] = {nullptr, nullptr, nullptr};  // per column; null where none is kept
+  PlacementFloats at{};  // positions'
+  Frame frame;
+  Turn facing, building;  // normals'
+  NormalStretch stretch;
+  std::size_t first = 0;
+  std::size_t end = 0;
+};
+
+namespace {
+
+// Vertices whose lines one thread makes at a time, when two share a placement: at most about
+// 2 MiB of text, so that the helper's lines wait in a buffer that stays small, and at least a
+// few thousand lines, so that a hand-over costs a hundredth of the work or less. A placement of
+// fewer than twice the least is made by the writer's thread alone.
+constexpr std::size_t kChunkVertices = std::size_t{1} << 16;
+constexpr std::size_t kLeastChunkVertices = std::size_t{1} << 12;
+
+// The output's buffer takes text at most this long without writing it straight to the stream
+// (its smallest size): the helper's lines are copied in such parts.
+constexpr std::size_t kCopyBytes = std::size_t{1} << 14;
+
+// Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
+// as every placement of a storey shares it, then x and z, each shared along a facade that runs
+// across it.
+void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
+  io_text.columnsDecided = true;
+  if (i_vertices < kKeptColumnsMinVertices) return;
+  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
+  for (const int column : {1, 0, 2}) {
+    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
+    Memory::ReserveLarge(io_text.columns[column], i_vertices);
+    io_text.columns[column].resize(i_vertices);
+    io_writer.columnBytes += bytes;
+  }
+}
+
+// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
+// kept text when it is i_value's, else new text, which is then kept. New text is made by the
+// formatter itself: a large piece's coordinates are too many for the float text cache, which
+// would only miss. Text in plain notation is stored from the registers it is made in, both into
+// the output and into the kept slot: copied from the output, it would be read back from stores
+// not yet done, and wait for them.
+char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
+  const std::uint32_t bits = BitsOf(i_value);
+  if (io_kept.bits == bits && io_kept.length != 0) {
+    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
+    return o_out + io_kept.length;
+  }
+  Format::detail::FloatWords words;
+  if (Format::detail::PlainFloatWords(i_value, words)) {
+    std::memcpy(o_out, &words.low, 8);
+    std::memcpy(o_out + 8, &words.high, 8);
+    static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
+    io_kept.bits = bits;
+    io_kept.length = words.length <= sizeof io_kept.text ? static_cast<std::uint8_t>(words.length) : 0;
+    std::memcpy(io_kept.text, &words.low, 8);
+    std::memcpy(io_kept.text + 8, &words.high, 3);
+    return o_out + words.length;
+  }
+  char* const end = Format::AppendFloat(o_out, i_value);
+  const auto length = static_cast<std::size_t>(end - o_out);
+  io_kept.bits = bits;
+  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
+  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
+  return end;
+}
+
+// Writes line i_vertex at o_out (room for kMaxVectorLine bytes); returns its end.
+char* PutDenseLine(char* o_out, const DenseLines& i_lines, std::size_t i_vertex) {
+  if (i_lines.kind == DenseLines::Kind::Normals) {
+    const VectorF turned =
+        PlaceNormal(i_lines.piece->normals[i_vertex], i_lines.facing, i_lines.building, i_lines.stretch);
+    const float values[3] = {turned.x, turned.y, turned.z};
+    return PutVectorLineDirect(o_out, "vn", 2, values, 3);
+  }
+  if (i_lines.kind == DenseLines::Kind::Uvs) {
+    const UV& uv = i_lines.piece->uvs[i_vertex];
+    const float values[2] = {uv.u, uv.v};
+    return PutVectorLineDirect(o_out, "vt", 2, values, 2);
+  }
+  float placed[3];
+  PlacePosition(i_lines.piece->positions[i_vertex], i_lines.at, i_lines.frame, placed);
+  *o_out++ = 'v';
+  for (int column = 0; column < 3; ++column) {
+    *o_out++ = ' ';
+    o_out = i_lines.kept[column] ? PutCoordinate(o_out, i_lines.kept[column][i_vertex], placed[column])
+                                 : Format::AppendFloat(o_out, placed[column]);
+  }
+  *o_out++ = '\n';
+  return o_out;
+}
+
+void WriteLines(TextOut& io_out, const DenseLines& i_lines) {
+  for (std::size_t vertex = i_lines.first; vertex < i_lines.end; ++vertex) {
+    io_out.commit(PutDenseLine(io_out.room(kMaxVectorLine), i_lines, vertex));
+  }
+}
+
+}  // namespace
+
+// Makes the lines it is asked for into a buffer of its own while the writer's thread makes the
+// lines before them; the writer then copies them into its output, so that the text keeps its
+// order.
+struct DenseHelper {
+  std::mutex mutex;
+  std::condition_variable changed;
+  DenseLines asked;
+  bool pending = false;  // asked lines not made yet
+  bool stop = false;
+  std::vector<char> text;  // the lines made, its first `bytes` bytes
+  std::size_t bytes = 0;
+  std::thread thread;
+
+  DenseHelper() : text(kChunkVertices * kMaxVectorLine) { thread = std::thread([this] { run(); }); }
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [this] { return pending || stop; });
+      if (!pending) return;
+      const DenseLines lines = asked;
+      lock.unlock();
+      char* pos = text.data();
+      for (std::size_t vertex = lines.first; vertex < lines.end; ++vertex) pos = PutDenseLine(pos, lines, vertex);
+      lock.lock();
+      bytes = static_cast<std::size_t>(pos - text.data());
+      pending = false;
+      changed.notify_all();
+    }
+  }
+
+  void ask(const DenseLines& i_lines) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      asked = i_lines;
+      pending = true;
+    }
+    changed.notify_all();
+  }
+
+  void waitDone() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return !pending; });
+  }
+
+  // Waits for the lines asked last and copies them into io_out.
+  void copyInto(TextOut& io_out) {
+    waitDone();
+    for (std::size_t done = 0; done < bytes; done += kCopyBytes) {
+      io_out.write(text.data() + done, std::min(kCopyBytes, bytes - done));
+    }
+  }
+};
+
+void DenseHelperEnd::operator()(DenseHelper* i_helper) const {
+  {
+    const std::lock_guard<std::mutex> lock(i_helper->mutex);
+    i_helper->stop = true;
+  }
+  i_helper->changed.notify_all();
+  i_helper->thread.join();
+  delete i_helper;
+}
+
+namespace {
+
+// Writes the lines 0 to i_count - 1 of one kind through io_writer, on two threads when it may use
+// them and the lines are many.
+void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
+  if (io_writer.jobs < 2 || i_count < 2 * kLeastChunkVertices) {
+    lines.first = 0;
+    lines.end = i_count;
+    return WriteLines(io_writer.out, lines);
+  }
+  // Halves of a smaller placement, so that both threads have as much to do.
+  const std::size_t chunk = std::min(kChunkVertices, (i_count + 1) / 2);
+  if (!io_writer.denseHelper) io_writer.denseHelper.reset(new DenseHelper());
+  DenseHelper& helper = *io_writer.denseHelper;
+  // Should the output fail while the helper works, it ends its lines before what they read goes.
+  struct Idle {
+    DenseHelper& helper;
+    ~Idle() { helper.waitDone(); }
+  } idle{helper};
+  // The writer's thread makes every other run of lines, the helper those between.
+  for (std::size_t first = 0; first < i_count; first += 2 * chunk) {
+    const std::size_t middle = std::min(i_count, first + chunk);
+    const std::size_t end = std::min(i_count, middle + chunk);
+    DenseLines later = lines;
+    later.first = middle;
+    later.end = end;
+    if (middle < end) helper.ask(later);
+    lines.first = first;
+    lines.end = middle;
+    WriteLines(io_writer.out, lines);
+    if (middle < end) helper.copyInto(io_writer.out);
+  }
+}
+
+}  // namespace
+
+void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
+  const Piece& piece = io_writer.kit->piece(i_id);
+  PieceText& text = io_writer.texts[i_id];
+  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
+  DenseLines lines;
+  lines.piece = &piece;
+  for (int column = 0; column < 3; ++column) {
+    lines.kept[column] = text.columns[column].empty() ? nullptr : text.columns[column].data();
+  }
+  lines.at = i_at;
+  lines.frame = i_frame;
+  WriteDense(io_writer, lines, piece.positions.size());
+}
+
+void WriteDenseNormals(ObjWriter& io_writer, const Piece& i_piece, const Turn& i_facing, const Turn& i_building,
+                       const NormalStretch& i_stretch) {
+  DenseLines lines;
+  lines.kind = DenseLines::Kind::Normals;
+  lines.piece = &i_piece;
+  lines.facing = i_facing;
+  lines.building = i_building;
+  lines.stretch = i_stretch;
+  WriteDense(io_writer, lines, i_piece.normals.size());
+}
+
+void WriteDenseUvs(ObjWriter& io_writer, const Piece& i_piece) {
+  DenseLines lines;
+  lines.kind = DenseLines::Kind::Uvs;
+  lines.piece = &i_piece;
+  WriteDense(io_writer, lines, i_piece.uvs.size());
+}
+
+}  // namespace Ostrel::Buildings::detail

@@ -1,0 +1,123 @@
+// A large piece's v lines made on two threads: the same bytes as on one, in the same order.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <streambuf>
+#include <utility>
+
+#include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Layout.h>
+#include "write/obj/ObjWriter.h"
+#include "ShippedKit.h"
+
+namespace {
+
+using namespace Ostrel::Buildings;
+
+// Style A with each floor piece a cloud of i_vertices vertices (cell units, few repeated values),
+// each with a normal and a texture coordinate, in triangles of consecutive vertices.
+Kit CloudKit(std::size_t i_vertices) {
+  Kit kit = LoadKit(TestSupport::kShipped, {"A"});
+  std::uint64_t state = 12345;
+  const auto next = [&state] {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<float>(state >> 40) / static_cast<float>(1u << 24) - 0.5f;
+  };
+  for (Piece& piece : kit.pieces) {
+    if (piece.name.rfind("A_floor", 0) != 0) continue;
+    piece.positions.clear();
+    piece.normals.clear();
+    piece.uvs.clear();
+    piece.corners.clear();
+    piece.polycount.clear();
+    piece.faceMaterials.clear();
+    for (std::size_t i = 0; i < i_vertices; ++i) {
+      piece.positions.emplace_back(next(), next() + 0.5f, next());
+      piece.normals.emplace_back(next(), next(), next());
+      piece.uvs.push_back({next() + 0.5f, next() + 0.5f});
+    }
+    for (std::size_t i = 0; i + 3 <= i_vertices; i += 3) {
+      for (std::size_t k = i; k < i + 3; ++k) {
+        const auto index = static_cast<std::uint32_t>(k);
+        piece.corners.push_back({index, index, index});
+      }
+      piece.polycount.push_back(3);
+    }
+  }
+  return kit;
+}
+
+// The bytes a stream is given, as their count and a hash of each MiB in turn: tens of MiB are
+// compared without being kept, whatever the writes they came in.
+class HashingBuffer : public std::streambuf {
+ public:
+  std::uint64_t bytes = 0;
+
+  std::uint64_t hash() {
+    addBlock();
+    return m_hash;
+  }
+
+ protected:
+  std::streamsize xsputn(const char* i_text, std::streamsize i_count) override {
+    for (std::streamsize done = 0; done < i_count;) {
+      const auto part = std::min<std::streamsize>(i_count - done, static_cast<std::streamsize>(kBlock - m_block.size()));
+      m_block.append(i_text + done, static_cast<std::size_t>(part));
+      done += part;
+      if (m_block.size() == kBlock) addBlock();
+    }
+    bytes += static_cast<std::uint64_t>(i_count);
+    return i_count;
+  }
+  int_type overflow(int_type i_c) override {
+    if (traits_type::eq_int_type(i_c, traits_type::eof())) return traits_type::not_eof(i_c);
+    const char c = traits_type::to_char_type(i_c);
+    xsputn(&c, 1);
+    return i_c;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 20;
+  void addBlock() {
+    m_hash = m_hash * 1099511628211u + std::hash<std::string>()(m_block);
+    m_block.clear();
+  }
+  std::string m_block;
+  std::uint64_t m_hash = 0;
+};
+
+std::pair<std::uint64_t, std::uint64_t> DenseText(const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
+                                                   unsigned i_jobs) {
+  HashingBuffer buffer;
+  std::ostream out(&buffer);
+  {
+    const auto writer = MakeObjWriter(out, false);
+    writer->jobs = i_jobs;
+    WriteObj(*writer, i_kit, i_plan, i_frame, {});
+    Flush(*writer);
+  }
+  return {buffer.bytes, buffer.hash()};
+}
+
+TEST(ObjDense, TwoThreadsWriteTheBytesOfOne) {
+  // Fewer vertices than two threads share; halves (odd); runs of lines in turn, the last the
+  // helper's and short. The normals of a stretched building, and those and the texture
+  // coordinates past the ready text's budget, are made afresh at every placement.
+  Frame stretched = CityFrame(2.5, 1, -4, 30);
+  stretched.xstretch = 1.5f;
+  for (const std::size_t vertices : {5000u, 10001u, 200000u}) {
+    const Kit kit = CloudKit(vertices);
+    const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 3, 3, 2), kit);
+    for (const Frame& frame : {CityFrame(2.5, 1, -4, 30), stretched}) {
+      const auto one = DenseText(kit, plan, frame, 1);
+      ASSERT_GT(one.first, 2 * vertices * 50);
+      EXPECT_EQ(DenseText(kit, plan, frame, 2), one) << vertices;
+    }
+  }
+}
+
+}  // namespace
