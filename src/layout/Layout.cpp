@@ -327,6 +327,17 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
   return true;
 }
 
+// The parapet of side i_kept of a roof row's corner cell whose side i_bare is bare: where the bare
+// slab beside it takes the lip, the parapet piece takes it too under its slab's end on that side,
+// +z (left) or -z (right) in its frame, whose +z is its facing turned a quarter to the left.
+PieceKind ParapetBeside(const Row& i_row, char i_kept, char i_bare, const PartyWall* i_wall) {
+  if (BareRoofOn(i_row, i_wall) != PieceKind::RoofCapParty) return i_row.close;
+  const detail::RunStep kept = detail::StepOf(i_kept), bare = detail::StepOf(i_bare);
+  const bool left = bare.outX == -kept.outZ && bare.outZ == kept.outX;
+  const PieceKind kind = left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight;
+  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
+}
+
 // A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,
 // running on to the neighbour's wall (the roof row: its parapet over the roof slab), or, with
 // both sides left out, nothing (the roof row: the bare roof slab). False when neither side is
@@ -348,6 +359,8 @@ bool AddPartyCorner(const Row& i_row, char i_sideA, char i_sideB, std::int64_t i
       kept = i_sideA;
       kind = PieceKind::RoofCapParty;
     }
+  } else if (i_row.kind == PieceRow::Roof) {
+    kind = ParapetBeside(i_row, kept, outA ? i_sideA : i_sideB, PartyWallAt(i_row, outA ? i_sideA : i_sideB, i_x, i_z));
   }
   const auto [xd, zd] = FacingOf(kept);
   Run run;

@@ -60,7 +60,8 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
         EXPECT_EQ(p.piece, piece(PieceKind::Angle)) << where;
       }
     } else if (corner) {
-      EXPECT_EQ(p.piece, piece(PieceKind::Roof)) << where;
+      // The parapet of the corner's other side, with the lip beside the bare cap's.
+      EXPECT_EQ(p.piece, piece(p.x == 0 ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight)) << where;
       EXPECT_TRUE(Faces(p, 0, p.x == 0 ? 1 : -1)) << where;
     } else {
       // Its top storey's wall stays: the cap with the lip.
@@ -150,6 +151,23 @@ TEST(PartyWalls, ABareRoofOverAKeptWallTakesTheLippedCapOnItsSide) {
         EXPECT_TRUE(under) << where << ", x " << cap.x << ": the lip faces away from the wall that stays";
       }
       EXPECT_EQ(lipped, hidden == 0 ? 4u : 1u) << where;
+      // The south-east corner keeps its south parapet; under a bare east side over a wall that
+      // stays, its lip lies on the east (+z) side of the cell, under the slab.
+      std::size_t parapets = 0;
+      ForEachPlacement(plan, kit, [&](const Placement& p) {
+        if (p.level != 3 || p.x != -4 || p.z != 4) return;
+        const bool lipped = p.piece == style.piece(PieceKind::RoofPartyLeft) || p.piece == style.piece(PieceKind::RoofPartyRight);
+        EXPECT_TRUE(lipped || p.piece == style.piece(PieceKind::Roof)) << where;
+        EXPECT_EQ(lipped, hidden == 0) << where;
+        ++parapets;
+        for (const auto& v : kit.piece(p.piece).positions) {
+          if (v.y >= 0) continue;
+          // The piece's frame turned to its facing: x to x zd - z xd, z to x xd + z zd.
+          const float z = v.x * p.xd + v.z * p.zd;
+          EXPECT_GT(z, 0.25f) << where << ": the lip lies away from the bare side";
+        }
+      });
+      EXPECT_EQ(parapets, 1u) << where;
     }
   }
 }

@@ -275,6 +275,22 @@ inline PieceSpec RoofCapParty(const std::string& i_style) {
   return piece;
 }
 
+// The roof row's corner cell whose other side is a bare party side over a wall that stays: the
+// parapet piece of its kept side, with the same lip under the slab's end on the party side (+z
+// for left, -z for right), inside the wall's inner face so that nothing of it shows outside. The
+// ends stay open above the lip, where the row and the neighbour's wall continue the section.
+inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece =
+      Roof(i_style, i_left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight, i_design);
+  for (Open& open : piece.open) {
+    if (open.axis != 1) open.area.y0 = 0;
+  }
+  const int z0 = i_left ? kHalf - kLipWidth : -kHalf, z1 = i_left ? kHalf : -kHalf + kLipWidth;
+  Add(piece, i_style + "_roof", {-kHalf, kWallInner, -kLipDepth, 0, z0, z1});
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";
@@ -363,6 +379,8 @@ inline Style ModernStyle() {
   kit.push_back(RoofCap(s));
   kit.push_back(InnerCorner(s, design));
   kit.push_back(InnerCornerRoof(s, design));
+  kit.push_back(RoofParty(s, design, true));
+  kit.push_back(RoofParty(s, design, false));
   return style;
 }
 
@@ -445,6 +463,8 @@ inline Style ClassicStyle() {
   kit.push_back(RoofCap(s));
   kit.push_back(InnerCorner(s, design));
   kit.push_back(InnerCornerRoof(s, design));
+  kit.push_back(RoofParty(s, design, true));
+  kit.push_back(RoofParty(s, design, false));
   return style;
 }
 

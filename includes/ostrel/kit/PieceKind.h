@@ -118,6 +118,10 @@ enum class PieceKind : std::uint8_t {
   // into: a lip under the slab's edge laps the neighbour's slab edge, which would otherwise lie
   // on the slab's underside (the layout's AddPartyCells places it).
   RoofCapParty,
+  // The roof row's corner cell whose other side is such a bare party side: the parapet of its
+  // kept side, with the same lip under the slab's end on the party side, +z (left) or -z (right).
+  RoofPartyLeft,
+  RoofPartyRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
