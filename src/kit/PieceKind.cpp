@@ -27,6 +27,9 @@ constexpr CellReach kEndTurn{{-0.5f, -0.5f, -0.5f}, {1.6f, 1.0f, 1.6f}};
 // The same with the wall's own cell an outer corner as well, whose quoins stand out behind it.
 constexpr CellReach kAngleEnd{{-0.6f, -0.5f, -0.6f}, {1.6f, 1.0f, 1.6f}};
 constexpr CellReach kInside{{-0.5f, 0.0f, -0.5f}, {0.5f, 1.0f, 0.5f}};
+// The party roof slab's lip hangs a little below the roof row, into the wall under it.
+constexpr CellReach kPartyCap{{-0.5f, -0.02f, -0.5f}, {0.5f, 1.0f, 0.5f}};
+constexpr CellReach kPartyRoof{{-0.5f, -0.02f, -0.5f}, {1.5f, 1.0f, 0.5f}};
 // A pitched roof's cells climb above their step and their slabs hang a little below it; eaves
 // overhang the facade (and a corner's both facades) by up to one cell.
 constexpr CellReach kRoofInside{{-0.5f, -0.5f, -0.5f}, {0.5f, 2.0f, 0.5f}};
@@ -135,6 +138,12 @@ constexpr PieceRule kRules[] = {
      "setbacks (--setback) of one side of an inner corner of a footprint (--footprint) need it"},
     {PieceKind::InnerAngleRoofCorner, "innerangleroofcorner", true, PieceRow::InnerTerrace, kInner,
      "setbacks (--setback) over footprints with inner corners (--footprint) need it"},
+    {PieceKind::RoofCapParty, "roofcapparty", true, PieceRow::Party, kPartyCap,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::RoofPartyLeft,  "roofpartyleft",  true, PieceRow::Party, kPartyRoof,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::RoofPartyRight, "roofpartyright", true, PieceRow::Party, kPartyRoof,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

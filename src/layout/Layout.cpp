@@ -122,6 +122,16 @@ Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t 
 // bare roof slab).
 enum class Party { None, Closed, OnRoof, LeftOut };
 
+// The bare roof slab for a party side of the roof row. Where the storey below keeps its wall, the
+// building's grid reaches a few centimetres into the neighbour's wall, whose slab edge (band,
+// string course) then lies along the slab's underside: the party cap's lip laps it. A style
+// without the party cap lays the plain one.
+PieceKind BareRoofOn(const Row& i_row, const PartyWall* i_wall) {
+  if (!i_wall || i_wall->hidden >= i_row.level) return PieceKind::RoofCap;
+  const PieceId cap = i_row.style->piece(PieceKind::RoofCapParty);
+  return i_row.kit->piece(cap).fault == PieceFault::NotFound ? PieceKind::RoofCap : PieceKind::RoofCapParty;
+}
+
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
 // party wall's cell is a closed wall.
 void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Party i_party,
@@ -244,9 +254,10 @@ void AddPartyCells(const Row& i_row, const Facade& i_facade, std::int64_t i_firs
                    Party i_party, std::vector<Run>& o_runs) {
   if (i_party != Party::LeftOut) return AddCells(i_row, i_facade, i_first, i_last, o_runs, i_party);
   if (i_row.kind != PieceRow::Roof) return;
+  const std::int64_t x = i_facade.x + (i_first - 1) * i_facade.dx, z = i_facade.z + (i_first - 1) * i_facade.dz;
   Run caps;
-  caps.period.push_back(Place(i_row, PieceKind::RoofCap, i_facade.letter, i_facade.x + (i_first - 1) * i_facade.dx,
-                              i_facade.z + (i_first - 1) * i_facade.dz, i_facade.xd, i_facade.zd));
+  caps.period.push_back(Place(i_row, BareRoofOn(i_row, PartyWallAt(i_row, i_facade.letter, x, z)), i_facade.letter,
+                              x, z, i_facade.xd, i_facade.zd));
   caps.repeats = i_last - i_first + 1;
   caps.dx = i_facade.dx;
   caps.dz = i_facade.dz;
@@ -316,6 +327,17 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
   return true;
 }
 
+// The parapet of side i_kept of a roof row's corner cell whose side i_bare is bare: where the bare
+// slab beside it takes the lip, the parapet piece takes it too under its slab's end on that side,
+// +z (left) or -z (right) in its frame, whose +z is its facing turned a quarter to the left.
+PieceKind ParapetBeside(const Row& i_row, char i_kept, char i_bare, const PartyWall* i_wall) {
+  if (BareRoofOn(i_row, i_wall) != PieceKind::RoofCapParty) return i_row.close;
+  const detail::RunStep kept = detail::StepOf(i_kept), bare = detail::StepOf(i_bare);
+  const bool left = bare.outX == -kept.outZ && bare.outZ == kept.outX;
+  const PieceKind kind = left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight;
+  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
+}
+
 // A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,
 // running on to the neighbour's wall (the roof row: its parapet over the roof slab), or, with
 // both sides left out, nothing (the roof row: the bare roof slab). False when neither side is
@@ -328,10 +350,21 @@ bool AddPartyCorner(const Row& i_row, char i_sideA, char i_sideB, std::int64_t i
   const bool outB = partyB == Party::LeftOut;
   if (!outA && !outB) return AddBesideCorner(i_row, i_sideA, partyA, i_sideB, partyB, i_x, i_z, o_runs);
   if (outA && outB && i_row.kind != PieceRow::Roof) return true;
-  const char kept = outA ? i_sideB : i_sideA;
+  char kept = outA ? i_sideB : i_sideA;
+  PieceKind kind = i_row.close;
+  if (outA && outB) {
+    // The bare slab alone, its lip (if any) on the side whose wall stays.
+    kind = BareRoofOn(i_row, PartyWallAt(i_row, kept, i_x, i_z));
+    if (kind == PieceKind::RoofCap && BareRoofOn(i_row, PartyWallAt(i_row, i_sideA, i_x, i_z)) != kind) {
+      kept = i_sideA;
+      kind = PieceKind::RoofCapParty;
+    }
+  } else if (i_row.kind == PieceRow::Roof) {
+    kind = ParapetBeside(i_row, kept, outA ? i_sideA : i_sideB, PartyWallAt(i_row, outA ? i_sideA : i_sideB, i_x, i_z));
+  }
   const auto [xd, zd] = FacingOf(kept);
   Run run;
-  run.period.push_back(Place(i_row, outA && outB ? PieceKind::RoofCap : i_row.close, kept, i_x, i_z, xd, zd));
+  run.period.push_back(Place(i_row, kind, kept, i_x, i_z, xd, zd));
   o_runs.push_back(std::move(run));
   return true;
 }

@@ -60,10 +60,12 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
         EXPECT_EQ(p.piece, piece(PieceKind::Angle)) << where;
       }
     } else if (corner) {
-      EXPECT_EQ(p.piece, piece(PieceKind::Roof)) << where;
+      // The parapet of the corner's other side, with the lip beside the bare cap's.
+      EXPECT_EQ(p.piece, piece(p.x == 0 ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight)) << where;
       EXPECT_TRUE(Faces(p, 0, p.x == 0 ? 1 : -1)) << where;
     } else {
-      EXPECT_EQ(p.piece, piece(PieceKind::RoofCap)) << where;
+      // Its top storey's wall stays: the cap with the lip.
+      EXPECT_EQ(p.piece, piece(PieceKind::RoofCapParty)) << where;
       ++caps;
     }
   });
@@ -108,6 +110,66 @@ TEST(PartyWalls, AKeptWallsCornersBesideTheNeighbourTakeNoCornerPiece) {
   });
   EXPECT_EQ(angles, (std::vector<int>{0, 0, 2, 2, 0}));
   EXPECT_EQ(closed, (std::vector<int>{4, 4, 0, 0, 0}));
+}
+
+// A bare roof over a wall that stays takes the cap whose lip laps the neighbour's slab edge, on
+// the wall's side, in every style; over a wall left out to the top, where the neighbour's wall
+// stands in the line itself, the plain cap, whose lip would lie on that wall's face.
+TEST(PartyWalls, ABareRoofOverAKeptWallTakesTheLippedCapOnItsSide) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  for (const char* name : {"A", "B", "S"}) {
+    const KitStyle& style = *kit.style(name);
+    for (const std::int64_t hidden : {0, 3}) {
+      Request request = MakeRequest(name, "", {}, {}, 3, 3, 3);
+      // The east side, corners included, and the north side's first cell: its corner has both
+      // sides bare.
+      request.partyWalls.push_back({'E', {-4, 0, 4, 4}, hidden, true, 0});
+      request.partyWalls.push_back({'N', {0, 0, 3, 4}, 0, true, 0});
+      const Plan plan = MakePlan(request, kit);
+      std::vector<Placement> walls, caps;
+      ForEachPlacement(plan, kit, [&](const Placement& p) {
+        if (p.level == 2 && (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::Angle)))
+          walls.push_back(p);
+        if (p.level == 3 && (p.piece == style.piece(PieceKind::RoofCapParty) || p.piece == style.piece(PieceKind::RoofCap)))
+          caps.push_back(p);
+      });
+      const std::string where = std::string(name) + ", hidden " + std::to_string(hidden);
+      // x -1 to -3 on the east side, and the corner at x 0.
+      std::size_t lipped = 0;
+      for (const Placement& cap : caps) {
+        if (cap.z != 4 || cap.x < -3) continue;
+        const bool eastWall = hidden == 0;
+        const bool lip = cap.piece == style.piece(PieceKind::RoofCapParty);
+        // The corner's north side keeps its wall in either case.
+        EXPECT_EQ(lip, eastWall || cap.x == 0) << where << ", x " << cap.x;
+        if (!lip) continue;
+        ++lipped;
+        bool under = false;
+        for (const Placement& wall : walls)
+          under = under || (wall.x == cap.x && wall.z == cap.z &&
+                            (wall.piece == style.piece(PieceKind::Angle) || (wall.xd == cap.xd && wall.zd == cap.zd)));
+        EXPECT_TRUE(under) << where << ", x " << cap.x << ": the lip faces away from the wall that stays";
+      }
+      EXPECT_EQ(lipped, hidden == 0 ? 4u : 1u) << where;
+      // The south-east corner keeps its south parapet; under a bare east side over a wall that
+      // stays, its lip lies on the east (+z) side of the cell, under the slab.
+      std::size_t parapets = 0;
+      ForEachPlacement(plan, kit, [&](const Placement& p) {
+        if (p.level != 3 || p.x != -4 || p.z != 4) return;
+        const bool lipped = p.piece == style.piece(PieceKind::RoofPartyLeft) || p.piece == style.piece(PieceKind::RoofPartyRight);
+        EXPECT_TRUE(lipped || p.piece == style.piece(PieceKind::Roof)) << where;
+        EXPECT_EQ(lipped, hidden == 0) << where;
+        ++parapets;
+        for (const auto& v : kit.piece(p.piece).positions) {
+          if (v.y >= 0) continue;
+          // The piece's frame turned to its facing: x to x zd - z xd, z to x xd + z zd.
+          const float z = v.x * p.xd + v.z * p.zd;
+          EXPECT_GT(z, 0.25f) << where << ": the lip lies away from the bare side";
+        }
+      });
+      EXPECT_EQ(parapets, 1u) << where;
+    }
+  }
 }
 
 // Walls kept closed change the pieces, not the surface: every style, on a rectangle and on an L,

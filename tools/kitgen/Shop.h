@@ -121,6 +121,8 @@ inline Style ShopStyle() {
   kit.push_back(RoofCap(s));
   kit.push_back(InnerCorner(s, design));
   kit.push_back(InnerCornerRoof(s, design));
+  kit.push_back(RoofParty(s, design, true));
+  kit.push_back(RoofParty(s, design, false));
   return style;
 }
 

@@ -252,6 +252,45 @@ inline PieceSpec RoofCap(const std::string& i_style) {
   return piece;
 }
 
+// The bare roof slab on a party side whose wall stays (the city's neighbours): a neighbour's grid
+// ends a few centimetres inside this wall, or this one's inside the neighbour's, so the
+// neighbour's slab edge (its band or string course, standing up to 30 cm out of its wall at the
+// roof row's foot) lies along this slab's underside. A lip 2 cm deep and 60 cm wide under the
+// slab's +x edge takes the underside below it, past the deepest slab edge of the shipped styles
+// even at the narrowest stretch of a cell; most of it stands in the wall below, and the rest is a
+// step in the ceiling inside. The slab continues into its four neighbours as the plain cap does;
+// the lip is closed all round, since the cells beside it may be plain caps or parapets.
+constexpr int kLipWidth = 60;
+constexpr int kLipDepth = 2;
+
+inline PieceSpec RoofCapParty(const std::string& i_style) {
+  const std::vector<Open> open = {{0, -1, {-kHalf, -kHalf, 0, kAll, -kAll, kAll}},
+                                  {0, 1, {kHalf, kHalf, 0, kAll, -kAll, kAll}},
+                                  {2, -1, {-kAll, kAll, 0, kAll, -kHalf, -kHalf}},
+                                  {2, 1, {-kAll, kAll, 0, kAll, kHalf, kHalf}}};
+  PieceSpec piece{Ostrel::Buildings::PieceName(i_style, Ostrel::Buildings::PieceKind::RoofCapParty), i_style, {},
+                  open};
+  Add(piece, i_style + "_roof", {-kHalf, kHalf, 0, kSlab, -kHalf, kHalf});
+  Add(piece, i_style + "_roof", {kHalf - kLipWidth, kHalf, -kLipDepth, 0, -kHalf, kHalf});
+  return piece;
+}
+
+// The roof row's corner cell whose other side is a bare party side over a wall that stays: the
+// parapet piece of its kept side, with the same lip under the slab's end on the party side (+z
+// for left, -z for right), inside the wall's inner face so that nothing of it shows outside. The
+// ends stay open above the lip, where the row and the neighbour's wall continue the section.
+inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece =
+      Roof(i_style, i_left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight, i_design);
+  for (Open& open : piece.open) {
+    if (open.axis != 1) open.area.y0 = 0;
+  }
+  const int z0 = i_left ? kHalf - kLipWidth : -kHalf, z1 = i_left ? kHalf : -kHalf + kLipWidth;
+  Add(piece, i_style + "_roof", {-kHalf, kWallInner, -kLipDepth, 0, z0, z1});
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";
@@ -340,6 +379,8 @@ inline Style ModernStyle() {
   kit.push_back(RoofCap(s));
   kit.push_back(InnerCorner(s, design));
   kit.push_back(InnerCornerRoof(s, design));
+  kit.push_back(RoofParty(s, design, true));
+  kit.push_back(RoofParty(s, design, false));
   return style;
 }
 
@@ -422,6 +463,8 @@ inline Style ClassicStyle() {
   kit.push_back(RoofCap(s));
   kit.push_back(InnerCorner(s, design));
   kit.push_back(InnerCornerRoof(s, design));
+  kit.push_back(RoofParty(s, design, true));
+  kit.push_back(RoofParty(s, design, false));
   return style;
 }
 

@@ -200,6 +200,7 @@ int main(int argc, char** argv) {
       const std::vector<Kitgen::Material> roofing = Kitgen::PitchedPalette(style->name);
       style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
+      style->pieces.push_back(Kitgen::detail::RoofCapParty(style->name));
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

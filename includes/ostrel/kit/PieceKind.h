@@ -114,6 +114,14 @@ enum class PieceKind : std::uint8_t {
   // The same where the block above's outer corner stands on the inner corner's own cell: its
   // walls stand over the terrace of both end cells, whose parapets end against them.
   InnerAngleRoofCorner,
+  // The bare roof slab on a side whose wall stays, against a neighbour whose grid it reaches
+  // into: a lip under the slab's edge laps the neighbour's slab edge, which would otherwise lie
+  // on the slab's underside (the layout's AddPartyCells places it).
+  RoofCapParty,
+  // The roof row's corner cell whose other side is such a bare party side: the parapet of its
+  // kept side, with the same lip under the slab's end on the party side, +z (left) or -z (right).
+  RoofPartyLeft,
+  RoofPartyRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
@@ -129,6 +137,7 @@ enum class PieceRow : std::uint8_t {
   Inner,    // the inner corners of a footprint other than a rectangle, on every row
   Wings,    // a hip roof over a footprint other than a rectangle, on top of the storeys
   InnerTerrace,  // the inner corners over the terrace of a footprint's block that steps back
+  Party,         // the roof row's cells against a neighbour's wall, in a city of map data
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along
