@@ -25,9 +25,13 @@ namespace {
 constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.04f};
 // The share of a piece's triangles, hidden ones included, that its simplified form keeps, at
 // most: the faces the building hides go first, so what they free goes to the surface that shows.
-// With the pieces that cannot be simplified (a roof's few quads), a building's level then stays
-// within a third of its triangles.
-constexpr double kShare = 0.29;
+// With the pieces that cannot be simplified (a roof's few quads) and those that become their
+// card, a building's level then stays within a third of its triangles.
+constexpr double kShare = 0.28;
+// A piece whose simplified walls show its card over at least this share of their area becomes its
+// card: the brick, plaster or stone between its openings is then too little to be worth its
+// triangles.
+constexpr double kCardedShare = 0.7;
 
 // A side of a card faces along +x, -x, +z or -z: a face counts towards it when its normal points
 // within about 45 degrees of that way and its middle lies in the outer part of the cell (cell
@@ -380,6 +384,20 @@ bool OnCard(const VectorF* i_corners, const VectorF& i_normal, const Under& i_un
   return false;
 }
 
+// The share of a simplified piece's wall area (its faces that look sideways) that shows its card.
+double CardedShare(const Piece& i_simplified, const std::array<CardTile, 4>& i_tiles) {
+  double carded = 0, walls = 0;
+  ForEachFacet(MakeTriangleMesh(i_simplified), [&](const Facet& i_facet) {
+    if (std::fabs(i_facet.n[1]) > kLooksUp) return;
+    walls += i_facet.area;
+    const bool card = std::any_of(i_tiles.begin(), i_tiles.end(), [&](const CardTile& i_tile) {
+      return i_tile.material != Obj::kNoMaterial && i_tile.material == i_facet.part.material;
+    });
+    if (card) carded += i_facet.area;
+  });
+  return walls > 0 ? carded / walls : 0;
+}
+
 }  // namespace
 
 Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque,
@@ -669,7 +687,10 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
     const Piece& piece = i_kit.pieces[id];
     if (piece.empty()) continue;
     reduced[id] = SimplifiedPiece(piece, kShare, opaque, tiles.empty() ? nullptr : &tiles[id]);
-    simplified.kit.pieces[id] = reduced[id];
+    // A piece whose walls show mostly its card when simplified is its card: the rest of its
+    // triangles add little to what it looks like.
+    const bool card = !tiles.empty() && CardedShare(reduced[id], tiles[id]) >= kCardedShare;
+    simplified.kit.pieces[id] = card ? CardPiece(piece, reduced[id], tones.get(), &tiles[id]) : reduced[id];
   }
   simplified.pieces = MakeTriangleMeshes(simplified.kit);
   if (i_lods < 3) {
