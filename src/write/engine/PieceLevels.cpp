@@ -23,7 +23,11 @@ namespace {
 // turn until the count is reached. The largest folds a window's frame (a few centimetres deep in
 // a cell of metres) into its pane and wall but keeps the opening: past it, walls fold into it.
 constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.04f};
-constexpr double kShare = 0.3;  // of a piece's triangles that its simplified form keeps, at most
+// The share of a piece's triangles, hidden ones included, that its simplified form keeps, at
+// most: the faces the building hides go first, so what they free goes to the surface that shows.
+// With the pieces that cannot be simplified (a roof's few quads) and those that become their
+// card, a building's level then stays within a third of its triangles.
+constexpr double kShare = 0.28;
 // A piece whose simplified walls show its card over at least this share of their area becomes its
 // card: the brick, plaster or stone between its openings is then too little to be worth its
 // triangles.
@@ -40,9 +44,6 @@ constexpr double kLeastSide = 0.15;
 constexpr double kLeastRoof = 0.3;
 constexpr double kLooksUp = 0.3;  // the least y of a unit normal that looks up
 constexpr float kOnCell = 1e-4f;   // how near a vertex lies to its cell's box to be on it (cell units)
-// The least cosine between a simplified triangle's normal and a card side's way for the triangle
-// to show the side's tile: within about 18 degrees, the tile is stretched by at most 5 %.
-constexpr double kOnCardFacing = 0.95;
 
 // The piece's own name, files and forms, without faces.
 Piece Hollow(const Piece& i_piece) {
@@ -337,10 +338,12 @@ std::vector<bool> OpaqueMaterials(const Kit& i_kit) {
 
 // Whether a simplified triangle shows its piece's card rather than the kit's sheet, and if so its
 // card material and texture coordinates (glTF's orientation). It does when it faces a side of the
-// piece that has a tile and is not a stretch of that side's own wall: its corners recessed behind
-// the wall (a window's pane and frame, which the collapses merge), or tilted out of every face of
-// the piece. The tile is the piece's side seen straight on, so such a triangle shows the window as
-// it looks from afar instead of one texel of a material.
+// piece that has a tile (within about 45 degrees) and is not a stretch of that side's own wall: its
+// corners recessed behind the wall (a window's pane and frame, which the collapses merge), or
+// tilted out of every face of the piece (a wall folded towards an opening, a lintel or a shutter
+// laid against the wall). The tile is the piece's side seen straight on, so such a triangle shows
+// the window as it looks from afar instead of one texel of a material. A tilted triangle is
+// unfolded onto the side about its middle, so that its edges keep their lengths on the tile.
 bool OnCard(const VectorF* i_corners, const VectorF& i_normal, const Under& i_under,
             const std::array<CardSide, 4>& i_sides, const std::array<CardTile, 4>* i_tiles, UV* o_uvs,
             std::uint32_t& o_material) {
@@ -350,24 +353,36 @@ bool OnCard(const VectorF* i_corners, const VectorF& i_normal, const Under& i_un
     const CardTile& tile = (*i_tiles)[s];
     if (!side.shown || tile.material == Obj::kNoMaterial) continue;
     const double facing = (side.axis == 0 ? i_normal.x : i_normal.z) * side.sign;
-    if (facing < kOnCardFacing) continue;
+    if (facing < kFacing) continue;
     const bool wall = i_under.inPlane && i_under.face->material == side.material;
     if (wall) return false;
     const double height = side.high[0] - side.low[0], width = side.high[1] - side.low[1];
     if (!(height > 0) || !(width > 0)) return false;
+    // Up the triangle's slope is down the tile, across it (the way the side's across coordinate
+    // grows) is across the tile; its middle lies where it lies seen straight on.
+    const double lean = i_normal.y;
+    const VectorF slope(static_cast<float>(-lean * i_normal.x), static_cast<float>(1 - lean * lean),
+                        static_cast<float>(-lean * i_normal.z));
+    const double slopeLength = Length(slope);
+    const VectorF up(static_cast<float>(slope.x / slopeLength), static_cast<float>(slope.y / slopeLength),
+                     static_cast<float>(slope.z / slopeLength));
+    VectorF across = Cross(up, i_normal);
+    if ((side.axis == 0 ? across.z : across.x) < 0) across = VectorF(-across.x, -across.y, -across.z);
+    const VectorF middle = Middle(i_corners);
+    const double middleAcross = (side.axis == 0 ? middle.z : middle.x) - side.low[1];
+    const double middleDown = side.high[0] - middle.y;
     for (int k = 0; k < 3; ++k) {
-      const VectorF& p = i_corners[k];
-      const double across = (side.axis == 0 ? p.z : p.x) - side.low[1];
-      const double down = side.high[0] - p.y;
-      o_uvs[k] = UV(static_cast<float>(tile.low.u + std::clamp(across / width, 0.0, 1.0) * (tile.high.u - tile.low.u)),
-                    static_cast<float>(tile.low.v + std::clamp(down / height, 0.0, 1.0) * (tile.high.v - tile.low.v)));
+      const VectorF offset = Minus(i_corners[k], middle);
+      const double at = (middleAcross + Dot(offset, across)) / width;
+      const double down = (middleDown - Dot(offset, up)) / height;
+      o_uvs[k] = UV(static_cast<float>(tile.low.u + std::clamp(at, 0.0, 1.0) * (tile.high.u - tile.low.u)),
+                    static_cast<float>(tile.low.v + std::clamp(down, 0.0, 1.0) * (tile.high.v - tile.low.v)));
     }
     o_material = tile.material;
     return true;
   }
   return false;
 }
-
 
 // The share of a simplified piece's wall area (its faces that look sideways) that shows its card.
 double CardedShare(const Piece& i_simplified, const std::array<CardTile, 4>& i_tiles) {
@@ -437,7 +452,9 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
   if (indices.empty()) return Hollow(i_piece);
   const std::size_t welds = positions.size();
   LockWhereNeighboursMeet(positions, indices);
-  const auto target = 3 * static_cast<std::size_t>(std::floor(static_cast<double>(indices.size() / 3) * i_share));
+  std::size_t triangles = 0;
+  for (const MeshPart& part : whole.parts) triangles += part.indices.size() / 3;
+  const auto target = 3 * static_cast<std::size_t>(std::floor(static_cast<double>(triangles) * i_share));
   std::vector<std::uint32_t> kept = indices;
   for (const float error : kErrors) {
     if (kept.size() <= target) break;
@@ -449,11 +466,13 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
   positions.resize(welds);
   // Each kept triangle with the material and mapping of the face under it; a triangle that the
   // collapses tilted out of every face takes one texel of its material: a flat tone rather than
-  // a stretch.
+  // a stretch. A triangle is lit as the face under it is when it faces about the same way, so
+  // that a wall the collapses folded a little still looks flat.
   struct Kept {
     std::uint32_t material;
     VectorF corners[3];
     VectorF normal;
+    VectorF shading;  // unit, the normal it is lit with
     UV uvs[3];
     bool mapped;
   };
@@ -468,6 +487,7 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
     triangle.normal = VectorF(static_cast<float>(normal.x / length), static_cast<float>(normal.y / length),
                               static_cast<float>(normal.z / length));
     const Under under = FaceUnder(originals, triangle.corners, triangle.normal);
+    triangle.shading = Dot(under.face->normal, triangle.normal) >= kFacing ? under.face->normal : triangle.normal;
     if (OnCard(triangle.corners, triangle.normal, under, sides, i_tiles, triangle.uvs, triangle.material)) {
       triangle.mapped = true;
       made.push_back(triangle);
@@ -489,7 +509,7 @@ Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bo
                    [](const Kept& i_a, const Kept& i_b) { return i_a.material < i_b.material; });
   Piece piece = Hollow(i_piece);
   for (const Kept& triangle : made) {
-    const VectorF normals[3] = {triangle.normal, triangle.normal, triangle.normal};
+    const VectorF normals[3] = {triangle.shading, triangle.shading, triangle.shading};
     AddTriangle(piece, triangle.material, triangle.corners, normals, triangle.mapped ? triangle.uvs : nullptr);
   }
   DropMaterials(piece, i_piece);

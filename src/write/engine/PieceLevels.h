@@ -3,7 +3,7 @@
 // are: a level of a building is its plan walked with the level's kit in place of the kit, so it
 // streams like the finest level, at any size, in memory that does not grow with the building.
 //
-// A simplified piece keeps about 30 % of its triangles, or as few as collapses that move its
+// A simplified piece keeps at most 28 % of its triangles, or as few as collapses that move its
 // surface by at most a few centimetres a metre leave. Its faces that look into the building
 // from behind its outer walls (a wall's inner face, the back of a pane) go first: the building's
 // closed walls hide them. meshoptimizer then collapses its surface, welded by position alone, with
@@ -14,8 +14,10 @@
 // its strip of the sheet, so regions of the sheet stay whole and no triangle stretches it. With the
 // kit's card sheets, a face that looks out of a side with a card and is not a stretch of that
 // side's wall (a pane and frame merged by the collapses, a face tilted out of every face) shows
-// the card's picture of that side instead, and a piece whose walls then show mostly the card is
-// its card; without them, a face tilted out of every face takes one texel of its material.
+// the card's picture of that side instead, unfolded onto it, and a piece whose walls then show
+// mostly the card is its card; without them, a face tilted out of every face takes one texel of
+// its material. A face is lit as the piece's face under it when it faces about the same way, so
+// that a wall folded a little by the collapses still looks flat.
 //
 // A card is the far form of a piece: one quad for each side of the cell that the piece faces
 // (its outward walls), in the material that covers most of that side, toned with the mean colour
