@@ -53,12 +53,7 @@ Kit EmptiedKit() {
   Kit kit = LoadKit(kShipped, {"A", "S"});
   for (Piece& piece : kit.pieces) {
     if (piece.name != "A_floor" && piece.name != "A_floor.1") continue;
-    piece.positions.clear();
-    piece.normals.clear();
-    piece.uvs.clear();
-    piece.corners.clear();
-    piece.polycount.clear();
-    piece.faceMaterials.clear();
+    TestSupport::EmptyPiece(piece);
   }
   return kit;
 }

@@ -29,12 +29,7 @@ Kit CloudKit(std::size_t i_vertices) {
   };
   for (Piece& piece : kit.pieces) {
     if (piece.name.rfind("A_floor", 0) != 0) continue;
-    piece.positions.clear();
-    piece.normals.clear();
-    piece.uvs.clear();
-    piece.corners.clear();
-    piece.polycount.clear();
-    piece.faceMaterials.clear();
+    TestSupport::EmptyPiece(piece);
     for (std::size_t i = 0; i < i_vertices; ++i) {
       piece.positions.emplace_back(next(), next() + 0.5f, next());
       piece.normals.emplace_back(next(), next(), next());
