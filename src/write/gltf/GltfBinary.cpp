@@ -32,7 +32,11 @@ void PutPlacedPositions(TextOut& io_out, const MeshPart& i_part, const Placement
     for (std::size_t i = first; i < last; ++i, pos += 12) {
       float xyz[3];
       PlacePosition(positions[i], at, frame, xyz);
-      std::memcpy(pos, xyz, 12);
+      // One float at a time, from its register: copied as twelve bytes, the three would be
+      // stored beside each other first and read back.
+      std::memcpy(pos, &xyz[0], 4);
+      std::memcpy(pos + 4, &xyz[1], 4);
+      std::memcpy(pos + 8, &xyz[2], 4);
     }
     io_out.commit(pos);
   }
