@@ -240,28 +240,25 @@ void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& 
   }
 }
 
-// A placement's numbers when each run has one length, with where each field of a corner starts
-// from the corner's start, and the corner's bytes with its space.
-struct SameDigitsNumbers {
-  const NumberTexts::Entry* v;
-  const NumberTexts::Entry* uv;
-  const NumberTexts::Entry* n;
+// Where each field of a corner starts, from the corner's start, and the corner's bytes with its
+// space, when each run of a placement's numbers has one length.
+struct CornerLayout {
   std::size_t uvAt;
   std::size_t nAt;
-  std::size_t cornerBytes;
+  std::size_t bytes;
 };
 
 // Writes a corner "v/uv/n " at o_out (room for its bytes and 16 more); returns the end. Each
 // copy runs past its digits, over bytes that the next store writes again.
 [[gnu::always_inline]] inline char* PutFullCorner(char* o_out, const Obj::Corner& i_corner,
-                                                  const SameDigitsNumbers& i_numbers) {
+                                                  const FaceNumbers& i_numbers, const CornerLayout& i_layout) {
   std::memcpy(o_out, &i_numbers.v[i_corner.v], sizeof(NumberTexts::Entry));
-  o_out[i_numbers.uvAt - 1] = '/';
-  std::memcpy(o_out + i_numbers.uvAt, &i_numbers.uv[i_corner.uv], sizeof(NumberTexts::Entry));
-  o_out[i_numbers.nAt - 1] = '/';
-  std::memcpy(o_out + i_numbers.nAt, &i_numbers.n[i_corner.n], sizeof(NumberTexts::Entry));
-  o_out[i_numbers.cornerBytes - 1] = ' ';
-  return o_out + i_numbers.cornerBytes;
+  o_out[i_layout.uvAt - 1] = '/';
+  std::memcpy(o_out + i_layout.uvAt, &i_numbers.uv[i_corner.uv], sizeof(NumberTexts::Entry));
+  o_out[i_layout.nAt - 1] = '/';
+  std::memcpy(o_out + i_layout.nAt, &i_numbers.n[i_corner.n], sizeof(NumberTexts::Entry));
+  o_out[i_layout.bytes - 1] = ' ';
+  return o_out + i_layout.bytes;
 }
 
 // The f lines of faces i_first to i_end (exclusive) of a piece whose every corner names a texture
@@ -275,9 +272,9 @@ void WriteFullFaceLinesOfSameDigits(TextOut& io_out, const Piece& i_piece, const
   const Obj::Corner* corner = i_corner;
   // Copies, as the text's char stores may alias anything read through a reference.
   const std::uint32_t* const polycount = i_piece.polycount.data();
-  const SameDigitsNumbers numbers = {i_numbers.v, i_numbers.uv, i_numbers.n, i_numbers.vDigits + 1,
-                                     i_numbers.vDigits + i_numbers.uvDigits + 2,
-                                     i_numbers.vDigits + i_numbers.uvDigits + i_numbers.nDigits + 3};
+  const FaceNumbers numbers = i_numbers;
+  const CornerLayout layout = {numbers.vDigits + 1, numbers.vDigits + numbers.uvDigits + 2,
+                               numbers.vDigits + numbers.uvDigits + numbers.nDigits + 3};
   // Room is asked for many faces at once: faces are mostly triangles, whose few corners would
   // otherwise weigh less than the asking. kRoomAtOnce holds the longest face written here.
   constexpr std::size_t kRoomAtOnce = 4096;
@@ -303,13 +300,13 @@ void WriteFullFaceLinesOfSameDigits(TextOut& io_out, const Piece& i_piece, const
     *pos++ = ' ';
     if (count == 3) {
       // Triangles, nearly every face, without the loop's setting up.
-      pos = PutFullCorner(pos, corner[0], numbers);
-      pos = PutFullCorner(pos, corner[1], numbers);
-      pos = PutFullCorner(pos, corner[2], numbers);
+      pos = PutFullCorner(pos, corner[0], numbers, layout);
+      pos = PutFullCorner(pos, corner[1], numbers, layout);
+      pos = PutFullCorner(pos, corner[2], numbers, layout);
       corner += 3;
     } else {
       for (const Obj::Corner* last = corner + count; corner != last; ++corner)
-        pos = PutFullCorner(pos, *corner, numbers);
+        pos = PutFullCorner(pos, *corner, numbers, layout);
     }
     *pos++ = '\n';
   }
