@@ -133,11 +133,13 @@ inline std::int64_t RepeatsAt(const Run& i_run, std::int64_t i_r) {
 // puts it (its choice not yet taken).
 inline Placement MovedTo(const Placement& i_placement, const Block&, std::int64_t i_r, const Run& i_run,
                          std::int64_t i_k) {
+  // The moved fields are read from i_placement, not from the copy: read back from a copy just
+  // stored, a pair of them loaded at once would wait for the stores to land, at every placement.
   Placement moved = i_placement;
-  moved.x += i_r * i_run.bx + i_k * i_run.dx;
-  moved.z += i_r * i_run.bz + i_k * i_run.dz;
-  moved.level += i_r * i_run.blevel;
-  moved.step += i_r * i_run.bstep;
+  moved.x = i_placement.x + (i_r * i_run.bx + i_k * i_run.dx);
+  moved.z = i_placement.z + (i_r * i_run.bz + i_k * i_run.dz);
+  moved.level = i_placement.level + i_r * i_run.blevel;
+  moved.step = i_placement.step + i_r * i_run.bstep;
   return moved;
 }
 

@@ -48,7 +48,20 @@ inline std::size_t ChooseVariant(std::uint64_t i_key, std::int64_t i_level, bool
   if (i_byCell) {
     hash = MixSeed(MixSeed(hash, static_cast<std::uint64_t>(i_x)), static_cast<std::uint64_t>(i_z));
   }
-  return static_cast<std::size_t>(hash % i_count);
+  // A piece has few forms: with the count a constant, the remainder is a multiplication, where a
+  // 64-bit division would take tens of cycles at every placement walked.
+  switch (i_count) {
+    case 1:
+      return 0;
+    case 2:
+      return static_cast<std::size_t>(hash % 2);
+    case 3:
+      return static_cast<std::size_t>(hash % 3);
+    case 4:
+      return static_cast<std::size_t>(hash % 4);
+    default:
+      return static_cast<std::size_t>(hash % i_count);
+  }
 }
 
 }  // namespace Ostrel::Buildings

@@ -32,7 +32,11 @@ void PutPlacedPositions(TextOut& io_out, const MeshPart& i_part, const Placement
     for (std::size_t i = first; i < last; ++i, pos += 12) {
       float xyz[3];
       PlacePosition(positions[i], at, frame, xyz);
-      std::memcpy(pos, xyz, 12);
+      // One float at a time, from its register: copied as twelve bytes, the three would be
+      // stored beside each other first and read back.
+      std::memcpy(pos, &xyz[0], 4);
+      std::memcpy(pos + 4, &xyz[1], 4);
+      std::memcpy(pos + 8, &xyz[2], 4);
     }
     io_out.commit(pos);
   }
@@ -228,30 +232,65 @@ void PutExtra(TextOut& io_out, const ExtraPart& i_part, const GlbView& i_view) {
   }
 }
 
+// The placed bounds of a part, added to io_bounds: when i_axes (the building's turn maps axes to
+// axes), each output coordinate is a monotonic function of one coordinate of the piece, computed
+// by the same float operations whatever the others are: the placed corners of the part's box then
+// hold the part's exact bounds, and a placement costs two positions, not one per vertex.
+void AddPartBounds(const MeshPart& i_part, const PlacementFloats& i_at, const Frame& i_frame, bool i_axes,
+                   Bounds& io_bounds) {
+  float xyz[3];
+  if (i_axes) {
+    for (const VectorF& corner : {i_part.low, i_part.high}) {
+      PlacePosition(corner, i_at, i_frame, xyz);
+      io_bounds.add(xyz);
+    }
+    return;
+  }
+  for (const VectorF& p : i_part.positions) {
+    PlacePosition(p, i_at, i_frame, xyz);
+    io_bounds.add(xyz);
+  }
+}
+
+bool TurnKeepsAxes(const Frame& i_frame) { return i_frame.xdir == 0 || i_frame.zdir == 0; }
+
+// The bounds of each of a building's flat primitives, in the order of i_materials, in one walk
+// of the plan: a walk per material would take each placement's piece again for every material.
+// Each material's bounds see its parts in the order its own walk would, so they come out the same.
+std::vector<Bounds> BuildingBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces,
+                                   const GltfBuilding& i_building, const std::vector<std::uint32_t>& i_materials) {
+  // Per piece and part, the place of the part's material in i_materials.
+  std::vector<std::vector<std::size_t>> slots(i_pieces.size());
+  for (std::size_t id = 0; id < i_pieces.size(); ++id) {
+    for (const MeshPart& part : i_pieces[id].parts) {
+      const auto at = std::lower_bound(i_materials.begin(), i_materials.end(), part.material);
+      slots[id].push_back(at != i_materials.end() && *at == part.material
+                              ? static_cast<std::size_t>(at - i_materials.begin())
+                              : i_materials.size());
+    }
+  }
+  std::vector<Bounds> bounds(i_materials.size());
+  const bool axes = TurnKeepsAxes(i_building.frame);
+  ForEachPlacement(*i_building.plan, i_kit, [&](const Placement& i_placement) {
+    const std::vector<MeshPart>& parts = i_pieces[i_placement.piece].parts;
+    if (parts.empty()) return;
+    const PlacementFloats at = FloatsOf(i_placement);
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+      const std::size_t slot = slots[i_placement.piece][p];
+      if (slot < bounds.size()) AddPartBounds(parts[p], at, i_building.frame, axes, bounds[slot]);
+    }
+  });
+  return bounds;
+}
+
 }  // namespace
 
 Bounds MaterialBounds(const Kit& i_kit, const std::vector<TriangleMesh>& i_pieces, const GltfBuilding& i_building,
                       std::uint32_t i_material) {
-  // When the building's turn maps axes to axes, each output coordinate is a monotonic function of
-  // one coordinate of the piece, computed by the same float operations whatever the others are:
-  // the placed corners of a part's box then hold the part's exact bounds, and a placement costs
-  // two positions, not one per vertex.
-  const bool axes = i_building.frame.xdir == 0 || i_building.frame.zdir == 0;
+  const bool axes = TurnKeepsAxes(i_building.frame);
   Bounds bounds;
   ForEachPart(i_building, i_kit, i_pieces, i_material, [&](const Placement& i_placement, const MeshPart& i_part) {
-    const PlacementFloats at = FloatsOf(i_placement);
-    float xyz[3];
-    if (axes) {
-      for (const VectorF& corner : {i_part.low, i_part.high}) {
-        PlacePosition(corner, at, i_building.frame, xyz);
-        bounds.add(xyz);
-      }
-      return;
-    }
-    for (const VectorF& p : i_part.positions) {
-      PlacePosition(p, at, i_building.frame, xyz);
-      bounds.add(xyz);
-    }
+    AddPartBounds(i_part, FloatsOf(i_placement), i_building.frame, axes, bounds);
   });
   return bounds;
 }
@@ -260,8 +299,9 @@ std::vector<Bounds> FlatBounds(const Kit& i_kit, const std::vector<TriangleMesh>
                                const std::vector<GltfBuilding>& i_buildings) {
   std::vector<Bounds> all;
   for (const GltfBuilding& building : i_buildings) {
-    for (const std::uint32_t material : FlatMaterials(i_pieces, PlacementCounts(*building.plan, i_kit)))
-      all.push_back(MaterialBounds(i_kit, i_pieces, building, material));
+    const std::vector<std::uint32_t> materials = FlatMaterials(i_pieces, PlacementCounts(*building.plan, i_kit));
+    const std::vector<Bounds> bounds = BuildingBounds(i_kit, i_pieces, building, materials);
+    all.insert(all.end(), bounds.begin(), bounds.end());
   }
   return all;
 }

@@ -134,20 +134,34 @@ struct NumberTexts {
       capacity = i_count;
       Memory::PreferHugePages(entries.get(), capacity * sizeof(Entry));
     }
-    std::uint64_t number = i_first;
+    // A copy: the entries are written through chars, which may alias the pointer's member.
+    Entry* const out = entries.get();
+    Entry decade{};
+    decade.length = static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, i_first).ptr - decade.text);
     for (std::size_t i = 0; i < i_count;) {
-      Entry decade{};
-      decade.length =
-          static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
       // The decade is only read below: changing it in place would make every copy wait for the
       // byte written just before.
-      const std::size_t last = decade.length - 1;
-      for (char digit = decade.text[last]; digit <= '9' && i < i_count; ++digit, ++i, ++number) {
-        entries[i] = decade;
-        entries[i].text[last] = digit;
+      const std::size_t last = decade.length - 1u;
+      const char from = decade.text[last];
+      const std::size_t digits = std::min<std::size_t>(static_cast<std::size_t>('9' - from) + 1, i_count - i);
+      for (std::size_t k = 0; k < digits; ++k) {
+        out[i + k] = decade;
+        out[i + k].text[last] = static_cast<char>(from + static_cast<char>(k));
+      }
+      i += digits;
+      // The next decade: its first number ends in 0, and the tens carry as far as they must;
+      // a carry past the first digit makes a number of one more digit, made afresh.
+      decade.text[last] = '0';
+      std::size_t at = last;
+      while (at > 0 && decade.text[at - 1] == '9') decade.text[--at] = '0';
+      if (at > 0) {
+        ++decade.text[at - 1];
+      } else {
+        const std::uint64_t next = i_first + i;
+        decade.length = static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, next).ptr - decade.text);
       }
     }
-    return entries.get();
+    return out;
   }
 };
 

@@ -123,12 +123,24 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
 }
 
-// The text of the numbers a placement's corners name.
+// The text of the numbers a placement's corners name, with the digits every number of each run
+// has (0 when the run crosses a power of ten and its numbers differ in length).
 struct FaceNumbers {
   const NumberTexts::Entry* v;
   const NumberTexts::Entry* uv;
   const NumberTexts::Entry* n;
+  std::size_t vDigits;
+  std::size_t uvDigits;
+  std::size_t nDigits;
 };
+
+// The digits of every number of a run of i_count entries, or 0 when they differ.
+std::size_t SameDigits(const NumberTexts::Entry* i_entries, std::size_t i_count) {
+  if (i_count == 0) return 0;
+  // The numbers count up, so the first and the last have the fewest and the most digits.
+  const std::uint8_t length = i_entries[0].length;
+  return i_entries[i_count - 1].length == length ? length : 0;
+}
 
 // The numbers of one placement, whose first vertex, normal and texture coordinate follow i_at's
 // counts. The three runs of numbers are made as text once per placement, and shared when they
@@ -147,6 +159,9 @@ FaceNumbers FillNumbers(ObjWriter& io_writer, const Piece& i_piece, const Offset
   numbers.n = nFirst == vFirst && nCount <= vCount     ? numbers.v
               : nFirst == uvFirst && nCount <= uvCount ? numbers.uv
                                                        : io_writer.normalNumbers.fill(nFirst, nCount);
+  numbers.vDigits = SameDigits(numbers.v, vCount);
+  numbers.uvDigits = SameDigits(numbers.uv, uvCount);
+  numbers.nDigits = SameDigits(numbers.n, nCount);
   return numbers;
 }
 
@@ -225,8 +240,84 @@ void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& 
   }
 }
 
+// Where each field of a corner starts, from the corner's start, and the corner's bytes with its
+// space, when each run of a placement's numbers has one length.
+struct CornerLayout {
+  std::size_t uvAt;
+  std::size_t nAt;
+  std::size_t bytes;
+};
+
+// Writes a corner "v/uv/n " at o_out (room for its bytes and 16 more); returns the end. Each
+// copy runs past its digits, over bytes that the next store writes again.
+[[gnu::always_inline]] inline char* PutFullCorner(char* o_out, const Obj::Corner& i_corner,
+                                                  const FaceNumbers& i_numbers, const CornerLayout& i_layout) {
+  std::memcpy(o_out, &i_numbers.v[i_corner.v], sizeof(NumberTexts::Entry));
+  o_out[i_layout.uvAt - 1] = '/';
+  std::memcpy(o_out + i_layout.uvAt, &i_numbers.uv[i_corner.uv], sizeof(NumberTexts::Entry));
+  o_out[i_layout.nAt - 1] = '/';
+  std::memcpy(o_out + i_layout.nAt, &i_numbers.n[i_corner.n], sizeof(NumberTexts::Entry));
+  o_out[i_layout.bytes - 1] = ' ';
+  return o_out + i_layout.bytes;
+}
+
+// The f lines of faces i_first to i_end (exclusive) of a piece whose every corner names a texture
+// coordinate and a normal, when each run of numbers has one length (as all but the few
+// placements that cross a power of ten do): a corner then takes the same bytes wherever it is,
+// and where each number goes is known without reading the length of the one before it, so the
+// copies of one corner, and of the next, do not wait for each other.
+void WriteFullFaceLinesOfSameDigits(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
+                                    std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
+  constexpr std::uint32_t kCornersAtOnce = 32;
+  const Obj::Corner* corner = i_corner;
+  // Copies, as the text's char stores may alias anything read through a reference.
+  const std::uint32_t* const polycount = i_piece.polycount.data();
+  const FaceNumbers numbers = i_numbers;
+  const CornerLayout layout = {numbers.vDigits + 1, numbers.vDigits + numbers.uvDigits + 2,
+                               numbers.vDigits + numbers.uvDigits + numbers.nDigits + 3};
+  // Room is asked for many faces at once: faces are mostly triangles, whose few corners would
+  // otherwise weigh less than the asking. kRoomAtOnce holds the longest face written here.
+  constexpr std::size_t kRoomAtOnce = 4096;
+  static_assert(3 + kCornersAtOnce * kCornerBytes <= kRoomAtOnce, "a face fits the room asked for");
+  char* pos = io_out.room(kRoomAtOnce);
+  char* end = pos + kRoomAtOnce;
+  for (std::size_t face = i_first; face < i_end; ++face) {
+    const std::uint32_t count = polycount[face];
+    if (count > kCornersAtOnce) {
+      io_out.commit(pos);
+      WriteFaceLinesOf<true>(io_out, i_piece, i_numbers, face, face + 1, corner);
+      corner += count;
+      pos = io_out.room(kRoomAtOnce);
+      end = pos + kRoomAtOnce;
+      continue;
+    }
+    if (static_cast<std::size_t>(end - pos) < 3 + count * kCornerBytes) {
+      io_out.commit(pos);
+      pos = io_out.room(kRoomAtOnce);
+      end = pos + kRoomAtOnce;
+    }
+    *pos++ = 'f';
+    *pos++ = ' ';
+    if (count == 3) {
+      // Triangles, nearly every face, without the loop's setting up.
+      pos = PutFullCorner(pos, corner[0], numbers, layout);
+      pos = PutFullCorner(pos, corner[1], numbers, layout);
+      pos = PutFullCorner(pos, corner[2], numbers, layout);
+      corner += 3;
+    } else {
+      for (const Obj::Corner* last = corner + count; corner != last; ++corner)
+        pos = PutFullCorner(pos, *corner, numbers, layout);
+    }
+    *pos++ = '\n';
+  }
+  io_out.commit(pos);
+}
+
 void WriteFaceLines(TextOut& io_out, const Piece& i_piece, bool i_full, const FaceNumbers& i_numbers,
                     std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
+  const bool sameDigits = i_numbers.vDigits != 0 && i_numbers.uvDigits != 0 && i_numbers.nDigits != 0;
+  if (i_full && sameDigits)
+    return WriteFullFaceLinesOfSameDigits(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
   if (i_full) return WriteFaceLinesOf<true>(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
   WriteFaceLinesOf<false>(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
 }
