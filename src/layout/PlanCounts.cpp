@@ -262,7 +262,7 @@ void AddPieces(const Plan& i_plan, std::vector<PieceId>& io_pieces) {
   // Past a city's first few buildings every piece a plan can place is known already: then the
   // plan is not walked at all.
   PieceId largest = 0;
-  for (const PieceId known : io_pieces) largest = std::max(largest, known);
+  for (const PieceId piece : io_pieces) largest = std::max(largest, piece);
   std::vector<bool> known(static_cast<std::size_t>(largest) + 1, false);
   for (const PieceId piece : io_pieces) known[piece] = true;
   const auto isKnown = [&](PieceId i_piece) { return i_piece <= largest && known[i_piece]; };
