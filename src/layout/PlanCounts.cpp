@@ -102,6 +102,26 @@ std::vector<PieceId> Candidates(const Plan& i_plan, const Run& i_run) {
   return pieces;
 }
 
+// Whether i_known(piece) holds for every piece the plan may place, every form of its choices
+// included.
+template <typename Known>
+bool AllKnown(const Plan& i_plan, const Known& i_known) {
+  for (const Block& block : i_plan.blocks) {
+    for (const Run& run : block.runs) {
+      for (const Placement& placement : run.period) {
+        if (placement.choice == 0) {
+          if (!i_known(placement.piece)) return false;
+          continue;
+        }
+        for (const PieceId form : i_plan.choices[placement.choice - 1].forms) {
+          if (!i_known(form)) return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
 // Walks one block in output order, noting each new piece in io_pieces, until every candidate of
 // the block has been seen. Repeats that cannot place anything new are not walked: the repeats of
 // a run when none of its choices varies by cell, the repeats of a block when none changes storey.
@@ -142,12 +162,35 @@ void NoteBlock(const Plan& i_plan, const Block& i_block, std::vector<bool>& io_s
   }
 }
 
-// The elements of one kind of every piece of the kit.
-std::vector<std::uint64_t> ElementsOfPieces(const Kit& i_kit, std::size_t (*i_count)(const Piece&)) {
-  std::vector<std::uint64_t> weights;
-  weights.reserve(i_kit.pieces.size());
-  for (const Piece& piece : i_kit.pieces) weights.push_back(i_count(piece));
-  return weights;
+// A piece's elements of each kind.
+Totals ElementsOf(const Piece& i_piece) {
+  return {i_piece.positions.size(), i_piece.normals.size(), i_piece.uvs.size()};
+}
+
+// LeastPlaced of the three kinds of elements at once, each kind with its own lightest form.
+Totals LeastElements(const Plan& i_plan, const Kit& i_kit) {
+  constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
+  Totals total;
+  for (const Block& block : i_plan.blocks) {
+    for (const Run& run : block.runs) {
+      const std::uint64_t times = TotalRepeats(block, run);
+      for (const Placement& placement : run.period) {
+        Totals least{kNone, kNone, kNone};
+        if (placement.choice == 0) {
+          least = ElementsOf(i_kit.piece(placement.piece));
+        } else {
+          for (const PieceId form : i_plan.choices[placement.choice - 1].forms) {
+            const Totals elements = ElementsOf(i_kit.piece(form));
+            least = {std::min(least.vertices, elements.vertices), std::min(least.normals, elements.normals),
+                     std::min(least.uvs, elements.uvs)};
+          }
+        }
+        total = {SatAdd(total.vertices, SatMul(times, least.vertices)),
+                 SatAdd(total.normals, SatMul(times, least.normals)), SatAdd(total.uvs, SatMul(times, least.uvs))};
+      }
+    }
+  }
+  return total;
 }
 
 }  // namespace
@@ -188,12 +231,7 @@ std::uint64_t LeastPlaced(const Plan& i_plan, const std::vector<std::uint64_t>& 
 }
 
 Totals CountPlan(const Plan& i_plan, const Kit& i_kit, std::uint64_t i_limit) {
-  const Totals least{
-      LeastPlaced(i_plan,
-                  ElementsOfPieces(i_kit, [](const Piece& i_piece) { return i_piece.positions.size(); })),
-      LeastPlaced(i_plan,
-                  ElementsOfPieces(i_kit, [](const Piece& i_piece) { return i_piece.normals.size(); })),
-      LeastPlaced(i_plan, ElementsOfPieces(i_kit, [](const Piece& i_piece) { return i_piece.uvs.size(); }))};
+  const Totals least = LeastElements(i_plan, i_kit);
   // Without choices the least is all there is.
   if (i_plan.choices.empty() || least.vertices > i_limit) return least;
   Totals totals;
@@ -221,10 +259,16 @@ std::vector<std::uint64_t> CountPieces(const Plan& i_plan, const Kit& i_kit) {
 }
 
 void AddPieces(const Plan& i_plan, std::vector<PieceId>& io_pieces) {
+  // Past a city's first few buildings every piece a plan can place is known already: then the
+  // plan is not walked at all.
+  PieceId largest = 0;
+  for (const PieceId piece : io_pieces) largest = std::max(largest, piece);
+  std::vector<bool> known(static_cast<std::size_t>(largest) + 1, false);
+  for (const PieceId piece : io_pieces) known[piece] = true;
+  const auto isKnown = [&](PieceId i_piece) { return i_piece <= largest && known[i_piece]; };
+  if (AllKnown(i_plan, isKnown)) return;
   for (const PieceId piece : PiecesInOrder(i_plan)) {
-    bool seen = false;
-    for (const PieceId known : io_pieces) seen = seen || known == piece;
-    if (!seen) io_pieces.push_back(piece);
+    if (!isKnown(piece)) io_pieces.push_back(piece);
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <filesystem>
@@ -283,6 +284,27 @@ TEST(Variants, CountsAndPieceOrderFollowTheWalk) {
       EXPECT_EQ(CountPlan(plan, kit, walked.vertices).vertices, walked.vertices) << which;
       EXPECT_GT(CountPlan(plan, kit, walked.vertices - 1).vertices, walked.vertices - 1) << which;
     }
+  }
+}
+
+// The pieces of many plans, each once in the order first needed: a plan whose pieces are all
+// known adds nothing, one with a new form adds it after them.
+TEST(Variants, AddedPiecesFollowTheOrderOfFirstNeed) {
+  VariantKit units;
+  const Kit kit = LoadKit(units.path(), {"T"});
+  std::vector<Plan> plans;
+  for (const auto& [w, l, h, seed] : {std::tuple{1, 1, 0, 1}, {3, 2, 1, 5}, {6, 5, 9, 99}, {2, 2, 3, 7}}) {
+    for (const bool byCell : {false, true}) plans.push_back(MakePlan(MakeVaried(w, l, h, seed, byCell), kit));
+  }
+  plans.push_back(plans.front());
+  std::vector<PieceId> expected;
+  std::vector<PieceId> added;
+  for (const Plan& plan : plans) {
+    for (const PieceId piece : PiecesInOrder(plan)) {
+      if (std::find(expected.begin(), expected.end(), piece) == expected.end()) expected.push_back(piece);
+    }
+    AddPieces(plan, added);
+    EXPECT_EQ(added, expected);
   }
 }
 
