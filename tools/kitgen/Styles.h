@@ -291,6 +291,22 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
   return piece;
 }
 
+// The corner of a storey against a neighbour whose cells stand beyond the corner's end on a
+// party side: the style's corner piece with everything past its faces (its bands, quoins) cut
+// back 10 cm short of the other face's plane. Where two neighbours' walls overlap by the 5 cm one
+// grid reaches into the other's, the bands of both then end apart, even at a cell stretched to
+// 0.75 of the kit's, and no band lies on the other's or crosses its wall. The wall itself is
+// untouched, so the piece's open sides stay the corner's.
+constexpr int kPartyShort = 20;
+
+inline PieceSpec AngleParty(const PieceSpec& i_angle) {
+  PieceSpec piece = i_angle;
+  piece.name = Ostrel::Buildings::PieceName(i_angle.palette, Ostrel::Buildings::PieceKind::AngleParty);
+  Cut(piece, {kWallOuter, kAll, -kAll, kAll, kWallOuter - kPartyShort, kAll});
+  Cut(piece, {kWallOuter - kPartyShort, kAll, -kAll, kAll, kWallOuter, kAll});
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";
