@@ -146,6 +146,8 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::AngleParty, "angleparty", true, PieceRow::Party, kCorner,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AngleRoofParty, "angleroofparty", true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

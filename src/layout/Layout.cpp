@@ -314,7 +314,6 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
 // neighbour.
 bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_sideB, Party i_partyB, std::int64_t i_x,
                      std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd, std::vector<Run>& o_runs) {
-  if (i_row.kind == PieceRow::Roof) return false;
   const auto below = [&](char i_side, std::int64_t PartyWall::*i_levels) {
     const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
     return wall && i_row.level < wall->*i_levels;
@@ -322,14 +321,14 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
   const bool beside = below(i_sideA, &PartyWall::beside) || below(i_sideB, &PartyWall::beside);
   const bool against = below(i_sideA, &PartyWall::against) || below(i_sideB, &PartyWall::against);
   const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
-  if ((beside || against) && !onRoof &&
-      i_row.kit->piece(i_row.style->piece(PieceKind::AngleParty)).fault != PieceFault::NotFound) {
+  const PieceKind kind = i_row.kind == PieceRow::Roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  if ((beside || against) && !onRoof && i_row.kit->piece(i_row.style->piece(kind)).fault != PieceFault::NotFound) {
     Run corner;
-    corner.period.push_back(Place(i_row, PieceKind::AngleParty, 0, i_x, i_z, i_xd, i_zd));
+    corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));
     o_runs.push_back(std::move(corner));
     return true;
   }
-  if (!beside) return false;
+  if (!beside || i_row.kind == PieceRow::Roof) return false;
   Run run;
   for (const auto& [side, party] : {std::make_pair(i_sideA, i_partyA), std::make_pair(i_sideB, i_partyB)}) {
     const auto [xd, zd] = FacingOf(side);

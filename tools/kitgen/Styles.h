@@ -296,12 +296,13 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
 // back 10 cm short of the other face's plane. Where two neighbours' walls overlap by the 5 cm one
 // grid reaches into the other's, the bands of both then end apart, even at a cell stretched to
 // 0.75 of the kit's, and no band lies on the other's or crosses its wall. The wall itself is
-// untouched, so the piece's open sides stay the corner's.
+// untouched, so the piece's open sides stay the corner's. The roof row's corner is cut the same
+// way (its coping's overhang, its band and cornice), from its own corner piece.
 constexpr int kPartyShort = 20;
 
-inline PieceSpec AngleParty(const PieceSpec& i_angle) {
+inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKind i_kind) {
   PieceSpec piece = i_angle;
-  piece.name = Ostrel::Buildings::PieceName(i_angle.palette, Ostrel::Buildings::PieceKind::AngleParty);
+  piece.name = Ostrel::Buildings::PieceName(i_angle.palette, i_kind);
   Cut(piece, {kWallOuter, kAll, -kAll, kAll, kWallOuter - kPartyShort, kAll});
   Cut(piece, {kWallOuter - kPartyShort, kAll, -kAll, kAll, kWallOuter, kAll});
   return piece;

@@ -126,6 +126,7 @@ enum class PieceKind : std::uint8_t {
   // corner's end: the corner piece with its bands (and anything else past its faces) stopping
   // short of both of its faces, so that they reach neither into the neighbour's nor onto its bands.
   AngleParty,
+  AngleRoofParty,  // the same in the roof row: the corner roof with its trims and coping's overhang cut back
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
