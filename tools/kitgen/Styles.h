@@ -300,11 +300,31 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
 // way (its coping's overhang, its band and cornice), from its own corner piece.
 constexpr int kPartyShort = 20;
 
+// A parapet's coping lies over its wall too, 5 cm past both of the wall's faces, where a
+// neighbour's coping over the walls that overlap, or its parapet's coping running into this
+// corner, would lie on it: within kPartyShort of either face the coping goes, down to its foot,
+// and the parapet's walls (the steps of the wall's material) are laid again, their tops bare.
+inline void CutCopingEnds(PieceSpec& io_piece, const PieceSpec& i_angle) {
+  const auto ends = [](const std::string& i_text, const std::string& i_end) {
+    return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
+  };
+  int foot = kAll;
+  for (const Step& step : i_angle.steps)
+    if (ends(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+  if (foot == kAll) return;
+  const int inner = kWallInner - 5;  // the coping's inner edge
+  Cut(io_piece, {inner, kAll, foot, kAll, kWallOuter - kPartyShort, kAll});
+  Cut(io_piece, {kWallOuter - kPartyShort, kAll, foot, kAll, inner, kAll});
+  for (const Step& step : i_angle.steps)
+    if (ends(step.material, "_wall")) Add(io_piece, step.material, step.box);
+}
+
 inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKind i_kind) {
   PieceSpec piece = i_angle;
   piece.name = Ostrel::Buildings::PieceName(i_angle.palette, i_kind);
   Cut(piece, {kWallOuter, kAll, -kAll, kAll, kWallOuter - kPartyShort, kAll});
   Cut(piece, {kWallOuter - kPartyShort, kAll, -kAll, kAll, kWallOuter, kAll});
+  CutCopingEnds(piece, i_angle);
   return piece;
 }
 
