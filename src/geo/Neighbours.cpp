@@ -633,8 +633,9 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           contact.covered = hits == 3 && inPlane == 3;
           contact.side.covered = contact.covered;
           contact.side.backed = hits == 3 && backed == 3;
-          // A front of the cell beside the party side: the neighbour's cell just beyond the side,
-          // just inside the front's line, has a side in the front's plane.
+          // A front of the cell beside the party side: the neighbour's cell stands just beyond the
+          // side, just inside the front's line (endAgainst), and has a side in the front's plane
+          // (runsOn).
           const double halfAlong = 0.5 * ((f % 2 == 0) ? fit.cellZ : fit.cellX);
           const CellFootprint& theirs = i_buildings[contact.other].fit;
           for (const int turn : {1, 3}) {
@@ -645,8 +646,9 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
                                  beyond.north + front.north * (halfAlong - step)};
             int row = 0, column = 0;
             CellAt(theirs, probe, row, column);
-            if (theirs.has(row, column) &&
-                neighbours::RunsOn(theirs, row, column, front, SideMiddle(fit, r, c, static_cast<Facing>(g))))
+            if (!theirs.has(row, column)) continue;
+            contact.side.endAgainst = true;
+            if (neighbours::RunsOn(theirs, row, column, front, SideMiddle(fit, r, c, static_cast<Facing>(g))))
               contact.side.runsOn = true;
           }
           contacts[i].push_back(contact);

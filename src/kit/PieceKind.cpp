@@ -144,6 +144,10 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::RoofPartyRight, "roofpartyright", true, PieceRow::Party, kPartyRoof,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AngleParty, "angleparty", true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AngleRoofParty, "angleroofparty", true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

@@ -304,19 +304,31 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
   return {step.outZ, step.outX};
 }
 
-// A corner cell of a storey with a closed party wall on a side, beside the neighbour: the closed
-// walls of its two sides (over a lower neighbour's roof, the party side's as over a terrace),
-// which end on the party line, where the neighbour's front runs on. The corner piece's bands
-// would wrap round past the line and lie on the neighbour's. False where the corner piece
-// stands: no such wall, a roof row, or a storey above the neighbour.
+// A corner cell of a storey with closed party walls, whose side on one of them has the neighbour's
+// cells beyond the corner's end: the corner piece's bands would wrap round past the party line
+// into the neighbour's wall, onto its bands or across them. The party corner, whose bands stop
+// short of its faces, stands there if the style has it; otherwise, where the neighbour stands
+// beside the corner (its front runs on from the corner's), the closed walls of its two sides
+// (over a lower neighbour's roof, the party side's as over a terrace), which end on the party
+// line. False where the corner piece stands: no such wall, a roof row, or a storey above the
+// neighbour.
 bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_sideB, Party i_partyB, std::int64_t i_x,
-                     std::int64_t i_z, std::vector<Run>& o_runs) {
-  if (i_row.kind == PieceRow::Roof) return false;
-  const auto beside = [&](char i_side) {
+                     std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd, std::vector<Run>& o_runs) {
+  const auto below = [&](char i_side, std::int64_t PartyWall::*i_levels) {
     const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
-    return wall && i_row.level < wall->beside;
+    return wall && i_row.level < wall->*i_levels;
   };
-  if (!beside(i_sideA) && !beside(i_sideB)) return false;
+  const bool beside = below(i_sideA, &PartyWall::beside) || below(i_sideB, &PartyWall::beside);
+  const bool against = below(i_sideA, &PartyWall::against) || below(i_sideB, &PartyWall::against);
+  const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
+  const PieceKind kind = i_row.kind == PieceRow::Roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  if ((beside || against) && !onRoof && i_row.kit->piece(i_row.style->piece(kind)).fault != PieceFault::NotFound) {
+    Run corner;
+    corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));
+    o_runs.push_back(std::move(corner));
+    return true;
+  }
+  if (!beside || i_row.kind == PieceRow::Roof) return false;
   Run run;
   for (const auto& [side, party] : {std::make_pair(i_sideA, i_partyA), std::make_pair(i_sideB, i_partyB)}) {
     const auto [xd, zd] = FacingOf(side);
@@ -343,12 +355,12 @@ PieceKind ParapetBeside(const Row& i_row, char i_kept, char i_bare, const PartyW
 // both sides left out, nothing (the roof row: the bare roof slab). False when neither side is
 // left out: the corner piece stands.
 bool AddPartyCorner(const Row& i_row, char i_sideA, char i_sideB, std::int64_t i_x, std::int64_t i_z,
-                    std::vector<Run>& o_runs) {
+                    std::int8_t i_xd, std::int8_t i_zd, std::vector<Run>& o_runs) {
   if (i_row.request->partyWalls.empty()) return false;
   const Party partyA = PartyAt(i_row, i_sideA, i_x, i_z), partyB = PartyAt(i_row, i_sideB, i_x, i_z);
   const bool outA = partyA == Party::LeftOut;
   const bool outB = partyB == Party::LeftOut;
-  if (!outA && !outB) return AddBesideCorner(i_row, i_sideA, partyA, i_sideB, partyB, i_x, i_z, o_runs);
+  if (!outA && !outB) return AddBesideCorner(i_row, i_sideA, partyA, i_sideB, partyB, i_x, i_z, i_xd, i_zd, o_runs);
   if (outA && outB && i_row.kind != PieceRow::Roof) return true;
   char kept = outA ? i_sideB : i_sideA;
   PieceKind kind = i_row.close;
@@ -373,7 +385,7 @@ bool AddPartyCorner(const Row& i_row, char i_sideA, char i_sideB, std::int64_t i
 void AddCorner(const Row& i_row, char i_xSide, char i_zSide, std::int64_t i_x, std::int64_t i_z, std::int8_t i_xd,
                std::int8_t i_zd, std::vector<Run>& o_runs) {
   if (i_row.keepOut && Inside(*i_row.keepOut, i_x, i_z)) return;
-  if (AddPartyCorner(i_row, i_xSide, i_zSide, i_x, i_z, o_runs)) return;
+  if (AddPartyCorner(i_row, i_xSide, i_zSide, i_x, i_z, i_xd, i_zd, o_runs)) return;
   const bool overX = i_row.terrace[SideIndex(i_xSide)], overZ = i_row.terrace[SideIndex(i_zSide)];
   const PieceKind kind = overX && overZ ? PieceKind::TerraceAngle
                          : overZ        ? PieceKind::TerraceAngleLeft
@@ -603,7 +615,7 @@ std::vector<Run> FootprintRing(const Row& i_row) {
   const auto corner = [&](std::int64_t i_x, std::int64_t i_z, char i_side, const detail::RunStep& i_step) {
     if (i_row.keepOutCells && ContainsCell(*i_row.keepOutCells, i_x, i_z)) return;
     if (std::find(turns.begin(), turns.end(), std::pair{i_x, i_z}) != turns.end()) return;
-    if (AddPartyCorner(i_row, i_side, NextSide(i_side), i_x, i_z, out)) return;
+    if (AddPartyCorner(i_row, i_side, NextSide(i_side), i_x, i_z, i_step.outZ, i_step.outX, out)) return;
     // The corner's +x faces the run's way, its +z the next side's: the piece's +x turns to
     // (zd, 0, xd).
     const bool overX = OverTerrace(i_row, i_x, i_z, i_side), overZ = OverTerrace(i_row, i_x, i_z, NextSide(i_side));
@@ -828,6 +840,7 @@ std::int64_t LastOfSameStyle(const Request& i_request, std::int64_t i_first, std
     if (wall.onRoof > i_first) last = std::min(last, wall.onRoof - 1);
     if (wall.onRoof == i_first) last = i_first;
     if (wall.beside > i_first) last = std::min(last, wall.beside - 1);
+    if (wall.against > i_first) last = std::min(last, wall.against - 1);
   }
   return last;
 }

@@ -67,6 +67,19 @@ TEST(Neighbours, RowHousesShareWallsAndOneOfEachPairIsLeftOut) {
   EXPECT_EQ(runsOn(0, Facing::East), 2);
   EXPECT_EQ(runsOn(2, Facing::East), 0);
   EXPECT_EQ(runsOn(3, Facing::West), 0);
+  // House 4's cells stand beyond both ends of house 3's east wall, its fronts a metre out; house
+  // 3's stand beyond neither end of house 4's west wall. A front that runs on stands there too.
+  const auto endAgainst = [&](std::size_t i, Facing i_facing) {
+    int n = 0;
+    for (const PartySide& side : sides[i]) {
+      n += side.facing == i_facing && side.endAgainst;
+      EXPECT_TRUE(!side.runsOn || side.endAgainst);
+    }
+    return n;
+  };
+  EXPECT_EQ(endAgainst(2, Facing::East), 2);
+  EXPECT_EQ(endAgainst(3, Facing::West), 0);
+  EXPECT_EQ(endAgainst(1, Facing::West), 2);
   // A side in the neighbour's plane is backed by it.
   for (const auto& building : sides) {
     for (const PartySide& side : building) EXPECT_TRUE(!side.covered || side.backed);

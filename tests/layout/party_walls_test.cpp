@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
@@ -93,23 +95,102 @@ TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
   EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
 }
 
-// A kept wall's corner cells beside the neighbour take the closed walls of both sides, so that no
-// corner piece wraps its bands round into the neighbour's front; above the neighbour the corner
-// piece stands again.
+// A kept wall's corner cells beside the neighbour take the party corner, whose bands stop short
+// of the party line instead of wrapping round into the neighbour's front, or, in a style without
+// it, the closed walls of both sides; above the neighbour the corner piece stands again.
 TEST(PartyWalls, AKeptWallsCornersBesideTheNeighbourTakeNoCornerPiece) {
-  const Kit kit = LoadKit(kShipped, {"A"});
+  Kit kit = LoadKit(kShipped, {"A"});
   const KitStyle& style = *kit.style("A");
   Request request = MakeRequest("A", "  ", {}, {}, 3, 3, 4);
   request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false, 0, 2});
-  std::vector<int> angles(5, 0), closed(5, 0);
-  ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
-    if (p.z != 0 || (p.x != 0 && p.x != -4)) return;
-    const std::size_t level = static_cast<std::size_t>(p.level);
-    if (p.piece == style.piece(PieceKind::Angle)) ++angles[level];
-    if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose)) ++closed[level];
-  });
-  EXPECT_EQ(angles, (std::vector<int>{0, 0, 2, 2, 0}));
-  EXPECT_EQ(closed, (std::vector<int>{4, 4, 0, 0, 0}));
+  const auto count = [&](PieceKind i_kind) {
+    std::vector<int> found(5, 0);
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      if (p.z != 0 || (p.x != 0 && p.x != -4)) return;
+      const bool closed = p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose);
+      if (p.piece == style.piece(i_kind) || (i_kind == PieceKind::FloorClose && closed))
+        ++found[static_cast<std::size_t>(p.level)];
+    });
+    return found;
+  };
+  EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{2, 2, 0, 0, 0}));
+  EXPECT_EQ(count(PieceKind::Angle), (std::vector<int>{0, 0, 2, 2, 0}));
+  kit.pieces[style.piece(PieceKind::AngleParty)].fault = PieceFault::NotFound;  // a style without it
+  EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{0, 0, 0, 0, 0}));
+  EXPECT_EQ(count(PieceKind::Angle), (std::vector<int>{0, 0, 2, 2, 0}));
+  EXPECT_EQ(count(PieceKind::FloorClose), (std::vector<int>{4, 4, 0, 0, 0}));
+}
+
+// Where the neighbour's cells stand beyond the end of a corner's side on a kept wall, its front
+// elsewhere, the corner takes the party corner up to the neighbour's roof row, facing as the
+// corner piece would; the corner at the wall's other end, against nothing, keeps the corner piece,
+// and so does the storey on a lower neighbour's roof.
+TEST(PartyWalls, ACornerWhoseEndStandsAgainstTheNeighbourTakesThePartyCorner) {
+  const Kit kit = LoadKit(kShipped, {"A", "B"});
+  for (const char* name : {"A", "B"}) {
+    const KitStyle& style = *kit.style(name);
+    // 5 x 5 cells, 4 storeys and the roof row (level 4).
+    const Request plain = MakeRequest(name, "  ", {}, {}, 3, 3, 4);
+    std::vector<Placement> corners;
+    ForEachPlacement(MakePlan(plain, kit), kit, [&](const Placement& p) {
+      if (p.piece == style.piece(PieceKind::Angle) || p.piece == style.piece(PieceKind::AngleRoof)) corners.push_back(p);
+    });
+    Request request = plain;
+    // The north side (x 0), corners included: the neighbour beyond the north-west corner's end
+    // (z 0) only, as tall; the south-east corner's east side against a neighbour of one storey,
+    // whose roof the corner's second storey stands on.
+    request.partyWalls.push_back({'N', {0, 0, 0, 0}, 0, false, 0, 0, 5});
+    request.partyWalls.push_back({'N', {0, 0, 1, 3}, 0, false, 0, 0, 0});
+    request.partyWalls.push_back({'N', {0, 0, 4, 4}, 0, false, 0, 0, 0});
+    request.partyWalls.push_back({'E', {-4, -4, 4, 4}, 0, false, 1, 0, 2});
+    std::vector<int> party(5, 0), roofParty(5, 0), southEast(5, 0);
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      const std::size_t level = static_cast<std::size_t>(p.level);
+      const bool isParty = p.piece == style.piece(PieceKind::AngleParty);
+      const bool isRoofParty = p.piece == style.piece(PieceKind::AngleRoofParty);
+      party[level] += isParty ? 1 : 0;
+      roofParty[level] += isRoofParty ? 1 : 0;
+      southEast[level] += p.x == -4 && p.z == 4 && p.piece == style.piece(PieceKind::Angle) ? 1 : 0;
+      if (!isParty && !isRoofParty) return;
+      EXPECT_TRUE((p.x == 0 && p.z == 0) || (p.x == -4 && p.z == 4)) << name << ": a party corner against nothing";
+      bool same = false;
+      for (const Placement& c : corners)
+        same = same || (c.x == p.x && c.z == p.z && c.level == p.level && c.xd == p.xd && c.zd == p.zd);
+      EXPECT_TRUE(same) << name << ": the party corner faces another way than the corner, level " << p.level;
+    });
+    EXPECT_EQ(party, (std::vector<int>{2, 1, 1, 1, 0})) << name;
+    EXPECT_EQ(roofParty, (std::vector<int>{0, 0, 0, 0, 1})) << name;
+    EXPECT_EQ(southEast, (std::vector<int>{0, 1, 1, 1, 0})) << name;
+  }
+}
+
+// The party corners are the corner pieces cut back: nothing of them stands past one face's
+// plane nearer than 20 cm (2/30 of a cell) to the other's, so that their bands end short of the
+// party line on either side, and their walls reach the cell's ends as the corner's do.
+TEST(PartyWalls, ThePartyCornersStopShortOfBothFaces) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  for (const char* name : {"A", "B", "S"}) {
+    const KitStyle& style = *kit.style(name);
+    for (const auto& [kind, party] : {std::pair{PieceKind::Angle, PieceKind::AngleParty},
+                                      std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty}}) {
+      const Piece& corner = kit.piece(style.piece(kind));
+      const Piece& cut = kit.piece(style.piece(party));
+      ASSERT_FALSE(cut.positions.empty()) << name;
+      float cornerOut = -1, cutOut = -1;
+      for (const auto& v : corner.positions) cornerOut = std::max(cornerOut, std::max(v.x, v.z));
+      for (const auto& v : cut.positions) {
+        cutOut = std::max(cutOut, std::max(v.x, v.z));
+        if (v.x > 0.5f + 1e-4f) {
+          EXPECT_LE(v.z, 0.5f - 0.2f / 3 + 1e-4f) << name << " " << v.x << " " << v.z;
+        }
+        if (v.z > 0.5f + 1e-4f) {
+          EXPECT_LE(v.x, 0.5f - 0.2f / 3 + 1e-4f) << name << " " << v.x << " " << v.z;
+        }
+      }
+      // Its bands still stand out of its faces, away from the corner.
+      EXPECT_FLOAT_EQ(cutOut, cornerOut) << name;
+    }
+  }
 }
 
 // A bare roof over a wall that stays takes the cap whose lip laps the neighbour's slab edge, on

@@ -291,6 +291,43 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
   return piece;
 }
 
+// The corner of a storey against a neighbour whose cells stand beyond the corner's end on a
+// party side: the style's corner piece with everything past its faces (its bands, quoins) cut
+// back 10 cm short of the other face's plane. Where two neighbours' walls overlap by the 5 cm one
+// grid reaches into the other's, the bands of both then end apart, even at a cell stretched to
+// 0.75 of the kit's, and no band lies on the other's or crosses its wall. The wall itself is
+// untouched, so the piece's open sides stay the corner's. The roof row's corner is cut the same
+// way (its coping's overhang, its band and cornice), from its own corner piece.
+constexpr int kPartyShort = 20;
+
+// A parapet's coping lies over its wall too, 5 cm past both of the wall's faces, where a
+// neighbour's coping over the walls that overlap, or its parapet's coping running into this
+// corner, would lie on it: within kPartyShort of either face the coping goes, down to its foot,
+// and the parapet's walls (the steps of the wall's material) are laid again, their tops bare.
+inline void CutCopingEnds(PieceSpec& io_piece, const PieceSpec& i_angle) {
+  const auto ends = [](const std::string& i_text, const std::string& i_end) {
+    return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
+  };
+  int foot = kAll;
+  for (const Step& step : i_angle.steps)
+    if (ends(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+  if (foot == kAll) return;
+  const int inner = kWallInner - 5;  // the coping's inner edge
+  Cut(io_piece, {inner, kAll, foot, kAll, kWallOuter - kPartyShort, kAll});
+  Cut(io_piece, {kWallOuter - kPartyShort, kAll, foot, kAll, inner, kAll});
+  for (const Step& step : i_angle.steps)
+    if (ends(step.material, "_wall")) Add(io_piece, step.material, step.box);
+}
+
+inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKind i_kind) {
+  PieceSpec piece = i_angle;
+  piece.name = Ostrel::Buildings::PieceName(i_angle.palette, i_kind);
+  Cut(piece, {kWallOuter, kAll, -kAll, kAll, kWallOuter - kPartyShort, kAll});
+  Cut(piece, {kWallOuter - kPartyShort, kAll, -kAll, kAll, kWallOuter, kAll});
+  CutCopingEnds(piece, i_angle);
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";

@@ -201,6 +201,14 @@ int main(int argc, char** argv) {
       style->palette.insert(style->palette.end(), roofing.begin(), roofing.end());
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
       style->pieces.push_back(Kitgen::detail::RoofCapParty(style->name));
+      using Ostrel::Buildings::PieceKind;
+      for (const auto& [kind, party] : {std::pair{PieceKind::Angle, PieceKind::AngleParty},
+                                        std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty}}) {
+        const std::string name = Ostrel::Buildings::PieceName(style->name, kind);
+        const auto angle = std::find_if(style->pieces.begin(), style->pieces.end(),
+                                        [&](const Kitgen::PieceSpec& i_piece) { return i_piece.name == name; });
+        if (angle != style->pieces.end()) style->pieces.push_back(Kitgen::detail::AngleParty(*angle, party));
+      }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

@@ -51,6 +51,10 @@ struct PartySide {
   // At a corner of the building's cells: the neighbour's front runs on from the building's front
   // round the corner, in its plane, so that a corner piece's bands would lie on the neighbour's.
   bool runsOn = false;
+  // At a corner of the building's cells: the neighbour's cells stand just beyond the side at the
+  // corner's end, whether or not its front runs on (runsOn implies it), so that a corner piece's
+  // bands, wrapping round past the side, would reach into its wall or cross its bands.
+  bool endAgainst = false;
   // The neighbour's cells stand against the whole side, their wall within kBackedMetres of its
   // line: in its plane, or a few centimetres off where their grids are staggered.
   bool backed = false;

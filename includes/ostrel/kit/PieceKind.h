@@ -122,6 +122,11 @@ enum class PieceKind : std::uint8_t {
   // kept side, with the same lip under the slab's end on the party side, +z (left) or -z (right).
   RoofPartyLeft,
   RoofPartyRight,
+  // A corner cell of a storey whose side against a neighbour has the neighbour's cells beyond the
+  // corner's end: the corner piece with its bands (and anything else past its faces) stopping
+  // short of both of its faces, so that they reach neither into the neighbour's nor onto its bands.
+  AngleParty,
+  AngleRoofParty,  // the same in the roof row: the corner roof with its trims and coping's overhang cut back
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
@@ -137,7 +142,7 @@ enum class PieceRow : std::uint8_t {
   Inner,    // the inner corners of a footprint other than a rectangle, on every row
   Wings,    // a hip roof over a footprint other than a rectangle, on top of the storeys
   InnerTerrace,  // the inner corners over the terrace of a footprint's block that steps back
-  Party,         // the roof row's cells against a neighbour's wall, in a city of map data
+  Party,         // cells against a neighbour's wall in a city of map data: roof row cells, storeys' corners
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along

@@ -57,6 +57,11 @@ struct PartyWall {
   // row included. There a corner cell of the wall takes the closed walls of its two sides instead
   // of the corner piece, whose bands and copings wrap round the corner into the neighbour's front.
   std::int64_t beside = 0;
+  // Storeys from the ground (level 0 up to against - 1) at which the neighbour's cells stand
+  // beyond the end of a corner cell's side on the wall, its roof row included: there the corner
+  // takes the party corner (its bands stop short of its faces) if the style has it, which a
+  // corner beside the neighbour (beside) takes too.
+  std::int64_t against = 0;
 };
 
 // A building as the layout reads it. The requests are kept as given; only their first two
