@@ -156,9 +156,12 @@ struct NumberTexts {
 // coordinate across a facade along its line) is then copied, not made again. Keyed by the
 // float's bits, so a kept text is used only for the very value it was made of.
 struct CoordinateText {
+  static constexpr std::uint8_t kLength = 0x7F;  // the bits of length that count bytes of text
   std::uint32_t bits = 0;
-  std::uint8_t length = 0;  // bytes of text; 0 when nothing is kept
-  char text[11];            // the text, then whatever its making left
+  // Bytes of text (0 when nothing is kept), with the top bit set when a minus goes before them
+  // (the text of a plain value is kept without its sign, so that it always fits).
+  std::uint8_t length = 0;
+  char text[11];  // the text, then whatever its making left
 };
 
 // Ready text of one piece's lines, made the first time a placement needs it.
