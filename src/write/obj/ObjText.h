@@ -135,8 +135,10 @@ struct NumberTexts {
       Memory::PreferHugePages(entries.get(), capacity * sizeof(Entry));
     }
     std::uint64_t number = i_first;
-    Entry decade = Text(number);
     for (std::size_t i = 0; i < i_count;) {
+      Entry decade{};
+      decade.length =
+          static_cast<std::uint8_t>(std::to_chars(decade.text, decade.text + 15, number).ptr - decade.text);
       // The decade is only read below: changing it in place would make every copy wait for the
       // byte written just before.
       const std::size_t last = decade.length - 1;
@@ -144,31 +146,8 @@ struct NumberTexts {
         entries[i] = decade;
         entries[i].text[last] = digit;
       }
-      decade = NextDecade(decade, number);
     }
     return entries.get();
-  }
-
-  // The text of i_number.
-  static Entry Text(std::uint64_t i_number) {
-    Entry entry{};
-    entry.length =
-        static_cast<std::uint8_t>(std::to_chars(entry.text, entry.text + 15, i_number).ptr - entry.text);
-    return entry;
-  }
-
-  // The text of i_number, the first of the decade after i_entry's: one added to its tens, a
-  // carry through its nines, and converted afresh only when it grows a digit.
-  static Entry NextDecade(Entry i_entry, std::uint64_t i_number) {
-    i_entry.text[i_entry.length - 1] = '0';
-    for (int digit = i_entry.length - 2; digit >= 0; --digit) {
-      if (i_entry.text[digit] != '9') {
-        ++i_entry.text[digit];
-        return i_entry;
-      }
-      i_entry.text[digit] = '0';
-    }
-    return Text(i_number);
   }
 };
 
