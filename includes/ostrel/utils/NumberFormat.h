@@ -138,8 +138,8 @@ inline constexpr BinadeTable kBinades = MakeBinades();
 // The six digits of a value of the common binades (m of 24 bits, its top bit set, biased its
 // float exponent), as SixDigits finds them, without a division or a search: the binade gives the
 // decimal exponent, m * 10^(5 - exponent) fits 64 bits, and the binary exponent is a shift.
-[[gnu::always_inline]] inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased, std::uint64_t& o_digits,
-                            int& o_exponent) {
+[[gnu::always_inline]] inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased,
+                                                 std::uint64_t& o_digits, int& o_exponent) {
   const Binade& row = kBinades.rows[i_biased - kFirstCommonBiased];
   const int exponent = row.exponent + (i_m >= row.carry ? 1 : 0);
   const int shift = 150 - static_cast<int>(i_biased);
@@ -267,7 +267,8 @@ struct FloatWords {
 
 // Stores a plain text's words at o_out (room for 13 bytes), after a minus when i_negative;
 // returns the end. The minus is stored whatever the sign, and the text after it or over it.
-[[gnu::always_inline]] inline char* PutUnsignedPlainWords(char* o_out, const FloatWords& i_words, std::uint32_t i_negative) {
+[[gnu::always_inline]] inline char* PutUnsignedPlainWords(char* o_out, const FloatWords& i_words,
+                                                         std::uint32_t i_negative) {
   *o_out = '-';
   o_out += i_negative;
   const auto high = static_cast<std::uint32_t>(i_words.high);
@@ -326,6 +327,16 @@ inline char* AppendFloat(char* o_out, float i_value) {
     }
   }
   return std::to_chars(o_out, o_out + kMaxFloatChars, i_value, std::chars_format::general, 6).ptr;
+}
+
+// AppendFloat with its common case (a value in plain notation) inlined where it is called, for
+// loops that format values too many and too varied for a FloatTextCache.
+[[gnu::always_inline]] inline char* AppendFloatInline(char* o_out, float i_value) {
+  detail::FloatWords words;
+  if (!detail::UnsignedPlainFloatWords(i_value, words)) return AppendFloat(o_out, i_value);
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  return detail::PutUnsignedPlainWords(o_out, words, bits >> 31);
 }
 
 // Writes i_value at o_out, which must have room for kMaxUnsignedChars bytes; returns the end.

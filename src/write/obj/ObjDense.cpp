@@ -59,15 +59,6 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
   }
 }
 
-// Writes the text of i_value at o_out (room for kMaxFloatChars bytes); returns its end. A large
-// piece's coordinates are too many for the float text cache, which would only miss: they are
-// formatted here, the common case inline.
-[[gnu::always_inline]] inline char* PutFresh(char* o_out, float i_value) {
-  Format::detail::FloatWords words;
-  if (!Format::detail::UnsignedPlainFloatWords(i_value, words)) return Format::AppendFloat(o_out, i_value);
-  return Format::detail::PutUnsignedPlainWords(o_out, words, BitsOf(i_value) >> 31);
-}
-
 // Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
 // kept text when it is i_value's, else new text, which is then kept. Text in plain notation is
 // stored from the registers it is made in, both into the output and into the kept slot: copied
@@ -99,8 +90,18 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
   return end;
 }
 
+// Writes a coordinate of vertex i_vertex: through its kept text when kKept, else made afresh.
+template <bool kKept>
+[[gnu::always_inline]] inline char* PutColumn(char* o_out, CoordinateText* i_kept, std::size_t i_vertex,
+                                              float i_value) {
+  if (kKept) return PutCoordinate(o_out, i_kept[i_vertex], i_value);
+  return Format::AppendFloatInline(o_out, i_value);
+}
+
 // Writes the v lines of vertices i_first to i_end (exclusive) at o_out (room for kMaxVectorLine
-// bytes each); returns the end. kKeptX, kKeptY and kKeptZ say which columns have kept text.
+// bytes each); returns the end. kKeptX, kKeptY and kKeptZ say which columns have kept text; the
+// others are formatted afresh: a large piece's coordinates are too many for the float text
+// cache, which would only miss.
 template <bool kKeptX, bool kKeptY, bool kKeptZ>
 char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
   // Copies: the text is written through char pointers, which may alias anything, so values read
@@ -117,11 +118,11 @@ char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_fir
     PlacePosition(positions[vertex], at, frame, placed);
     pos[0] = 'v';
     pos[1] = ' ';
-    pos = kKeptX ? PutCoordinate(pos + 2, keptX[vertex], placed[0]) : PutFresh(pos + 2, placed[0]);
+    pos = PutColumn<kKeptX>(pos + 2, keptX, vertex, placed[0]);
     *pos = ' ';
-    pos = kKeptY ? PutCoordinate(pos + 1, keptY[vertex], placed[1]) : PutFresh(pos + 1, placed[1]);
+    pos = PutColumn<kKeptY>(pos + 1, keptY, vertex, placed[1]);
     *pos = ' ';
-    pos = kKeptZ ? PutCoordinate(pos + 1, keptZ[vertex], placed[2]) : PutFresh(pos + 1, placed[2]);
+    pos = PutColumn<kKeptZ>(pos + 1, keptZ, vertex, placed[2]);
     *pos++ = '\n';
   }
   return pos;
@@ -140,11 +141,11 @@ char* PutAttributeLines(char* o_out, const DenseLines& i_lines, std::size_t i_fi
       pos[0] = 'v';
       pos[1] = 'n';
       pos[2] = ' ';
-      pos = PutFresh(pos + 3, turned.x);
+      pos = Format::AppendFloatInline(pos + 3, turned.x);
       *pos = ' ';
-      pos = PutFresh(pos + 1, turned.y);
+      pos = Format::AppendFloatInline(pos + 1, turned.y);
       *pos = ' ';
-      pos = PutFresh(pos + 1, turned.z);
+      pos = Format::AppendFloatInline(pos + 1, turned.z);
       *pos++ = '\n';
     }
     return pos;
@@ -155,9 +156,9 @@ char* PutAttributeLines(char* o_out, const DenseLines& i_lines, std::size_t i_fi
     pos[0] = 'v';
     pos[1] = 't';
     pos[2] = ' ';
-    pos = PutFresh(pos + 3, uv.u);
+    pos = Format::AppendFloatInline(pos + 3, uv.u);
     *pos = ' ';
-    pos = PutFresh(pos + 1, uv.v);
+    pos = Format::AppendFloatInline(pos + 1, uv.v);
     *pos++ = '\n';
   }
   return pos;

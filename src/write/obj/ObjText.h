@@ -38,13 +38,13 @@ inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const 
 }
 
 // PutVectorLine for the values of a large piece: too many and too varied for the float text
-// cache, which would only miss, they are formatted directly.
+// cache, which would only miss, they are formatted directly, the common case inline.
 inline char* PutVectorLineDirect(char* o_out, const char* i_keyword, std::size_t i_keywordLength,
                                  const float* i_values, int i_count) {
   for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
   for (int i = 0; i < i_count; ++i) {
     *o_out++ = ' ';
-    o_out = Format::AppendFloat(o_out, i_values[i]);
+    o_out = Format::AppendFloatInline(o_out, i_values[i]);
   }
   *o_out++ = '\n';
   return o_out;
