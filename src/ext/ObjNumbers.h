@@ -91,7 +91,7 @@ inline std::uint64_t EightDigits(std::uint64_t i_word, int i_count) {
 // giving the very bits std::from_chars gives, several times faster. Nearly every number of a
 // unit file is of this form. False, with nothing read, for any other text (an exponent
 // included), which the general way then reads.
-inline bool ReadPlainDecimal(const char* i_pos, const char* i_end, bool i_negative, const char*& o_pos,
+[[gnu::always_inline]] inline bool ReadPlainDecimal(const char* i_pos, const char* i_end, bool i_negative, const char*& o_pos,
                              float& o_value) {
 #if FLT_EVAL_METHOD != 0
   // Floats computed at a wider precision would round twice.
