@@ -85,13 +85,20 @@ class HashingBuffer : public std::streambuf {
   std::uint64_t m_hash = 0;
 };
 
+// The bytes' count and hash; with i_columnBytes, the writer keeps that many bytes of coordinate
+// text instead of what the kit allows.
 std::pair<std::uint64_t, std::uint64_t> DenseText(const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
-                                                   unsigned i_jobs) {
+                                                   unsigned i_jobs, std::size_t i_columnBytes = 0) {
   HashingBuffer buffer;
   std::ostream out(&buffer);
   {
     const auto writer = MakeObjWriter(out, false);
     writer->jobs = i_jobs;
+    if (i_columnBytes != 0) {
+      // Readied for the kit as its first building would, then the budget set.
+      WriteObj(*writer, i_kit, Plan{}, i_frame, {});
+      writer->columnBudget = i_columnBytes;
+    }
     WriteObj(*writer, i_kit, i_plan, i_frame, {});
     Flush(*writer);
   }
@@ -112,6 +119,20 @@ TEST(ObjDense, TwoThreadsWriteTheBytesOfOne) {
       ASSERT_GT(one.first, 2 * vertices * 50);
       EXPECT_EQ(DenseText(kit, plan, frame, 2), one) << vertices;
     }
+  }
+}
+
+TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
+  // Budgets that keep no column, the height alone, the height and x, all three of the first
+  // piece and the height of the next, or everything: the same text.
+  constexpr std::size_t kVertices = 5000;
+  const Kit kit = CloudKit(kVertices);
+  const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 3, 3, 2), kit);
+  const Frame frame = CityFrame(2.5, 1, -4, 30);
+  const std::size_t column = kVertices * sizeof(detail::CoordinateText);
+  const auto all = DenseText(kit, plan, frame, 1);
+  for (const std::size_t budget : {std::size_t{1}, column, 2 * column, 4 * column}) {
+    EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), all) << budget / column << " columns";
   }
 }
 

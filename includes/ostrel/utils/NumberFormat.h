@@ -138,19 +138,19 @@ inline constexpr BinadeTable kBinades = MakeBinades();
 // The six digits of a value of the common binades (m of 24 bits, its top bit set, biased its
 // float exponent), as SixDigits finds them, without a division or a search: the binade gives the
 // decimal exponent, m * 10^(5 - exponent) fits 64 bits, and the binary exponent is a shift.
-inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased, std::uint64_t& o_digits,
-                            int& o_exponent) {
+[[gnu::always_inline]] inline void CommonSixDigits(std::uint64_t i_m, std::uint32_t i_biased,
+                                                 std::uint64_t& o_digits, int& o_exponent) {
   const Binade& row = kBinades.rows[i_biased - kFirstCommonBiased];
   const int exponent = row.exponent + (i_m >= row.carry ? 1 : 0);
   const int shift = 150 - static_cast<int>(i_biased);
   const std::uint64_t scaled = i_m * kPowersOfTen[5 - exponent];
-  const std::uint64_t quotient = scaled >> shift;
-  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
-  const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  // Without a branch: whether a value rounds up is as good as random, and a mispredicted branch
-  // would cost more than the rest of the conversion.
-  const std::uint64_t up = static_cast<std::uint64_t>(rest > half) | (static_cast<std::uint64_t>(rest == half) & quotient);
-  const std::uint64_t digits = quotient + (up & 1);
+  // Rounded to nearest, a tie to even, without a branch (whether a value rounds up is as good as
+  // random, and a mispredicted branch would cost more than the rest of the conversion): adding
+  // just under a half, and one more when the truncated digits are odd, carries into them exactly
+  // when the rest is above a half, or a half and they are odd. scaled stays below 2^64 with it:
+  // below 2^24 * 10^12 < 1.7e19, the half at most 2^45.
+  const std::uint64_t odd = (scaled >> shift) & 1;
+  const std::uint64_t digits = (scaled + (std::uint64_t{1} << (shift - 1)) - 1 + odd) >> shift;
   // Rounding may carry into a seventh digit (999999.5 -> 1e+06).
   const bool carried = digits == 1000000;
   o_digits = carried ? 100000 : digits;
@@ -181,7 +181,7 @@ inline constexpr ThreeDigitTable kThreeDigits = MakeThreeDigits();
 // word, the first digit in the lowest byte, as they lie in memory once stored. They are put
 // together in a register from two halves of three digits: bytes stored one pair at a time and
 // read back as one word would stall on every number.
-inline std::uint64_t DigitWord(std::uint32_t i_digits) {
+[[gnu::always_inline]] inline std::uint64_t DigitWord(std::uint32_t i_digits) {
   // i_digits / 1000, exact below 10^6: the multiplier is 2^30 / 1000 rounded up, and its error
   // stays below the least fraction that could carry.
   const std::uint32_t first = static_cast<std::uint32_t>((std::uint64_t{i_digits} * 1073742u) >> 30);
@@ -236,12 +236,13 @@ struct FloatWords {
   std::size_t length = 0;
 };
 
-// The text of six digits in plain notation ("123.457", "-0.00123457"), for a decimal exponent of
-// the first digit from -4 to 5, as PutGeneral writes it. It is put together in registers without
-// a branch, so that a writer may store it in more than one place without reading it back (bytes
-// read back from overlapping stores wait for them), and so that values of mixed signs and sizes,
-// such as a large piece's coordinates, cost no mispredicted branches.
-inline FloatWords PlainWords(std::uint64_t i_digits, int i_exponent, bool i_negative) {
+// The text of six digits in plain notation without a sign ("123.457", "0.00123457"), for a
+// decimal exponent of the first digit from -4 to 5, as PutGeneral writes it: at most 11 bytes,
+// so high holds at most 3. It is put together in registers without a branch, so that a writer may
+// store it in more than one place without reading it back (bytes read back from overlapping
+// stores wait for them), and so that values of mixed sizes, such as a large piece's coordinates,
+// cost no mispredicted branches.
+[[gnu::always_inline]] inline FloatWords UnsignedPlainWords(std::uint64_t i_digits, int i_exponent) {
   const std::uint64_t word = DigitWord(static_cast<std::uint32_t>(i_digits));
   const int last = (63 - __builtin_clzll(word - 0x303030303030u)) / 8;  // as in PutGeneral
   // From 1: the first i_exponent + 1 digits, the point, then the rest moved up by a byte.
@@ -261,17 +262,26 @@ inline FloatWords PlainWords(std::uint64_t i_digits, int i_exponent, bool i_nega
   words.low = below ? small : large;
   words.high = below ? smallHigh : 0;
   words.length = below ? smallLength : largeLength;
-  // A minus moves every byte up by one.
-  const std::uint64_t minus = i_negative ? 1 : 0;
-  words.high = (words.high << (8 * minus)) | ((words.low >> 56) & (0 - minus));
-  words.low = (words.low << (8 * minus)) | (std::uint64_t{'-'} & (0 - minus));
-  words.length += minus;
   return words;
 }
 
-// The text of i_value in o_words when it is a value of the common binades (see AppendFloat) whose
-// text is in plain notation, as nearly every coordinate of a building is; false for any other.
-inline bool PlainFloatWords(float i_value, FloatWords& o_words) {
+// Stores a plain text's words at o_out (room for 13 bytes), after a minus when i_negative;
+// returns the end. The minus is stored whatever the sign, and the text after it or over it.
+[[gnu::always_inline]] inline char* PutUnsignedPlainWords(char* o_out, const FloatWords& i_words,
+                                                         std::uint32_t i_negative) {
+  *o_out = '-';
+  o_out += i_negative;
+  const auto high = static_cast<std::uint32_t>(i_words.high);
+  std::memcpy(o_out, &i_words.low, 8);
+  std::memcpy(o_out + 8, &high, 4);
+  return o_out + i_words.length;
+}
+
+// The text of i_value's magnitude in o_words when i_value is a value of the common binades (see
+// AppendFloat) whose text is in plain notation, as nearly every coordinate of a building is;
+// false for any other. Its text is a minus when the sign bit is set, then these words. Always
+// inlined, as the functions it calls: a call would pass the words through memory.
+[[gnu::always_inline]] inline bool UnsignedPlainFloatWords(float i_value, FloatWords& o_words) {
   std::uint32_t bits;
   std::memcpy(&bits, &i_value, sizeof bits);
   const std::uint32_t biased = (bits >> 23) & 0xFF;
@@ -280,7 +290,7 @@ inline bool PlainFloatWords(float i_value, FloatWords& o_words) {
   int exponent = 0;
   CommonSixDigits((bits & 0x7FFFFF) | 0x800000u, biased, digits, exponent);
   if (exponent < -4 || exponent > 5) return false;
-  o_words = PlainWords(digits, exponent, (bits >> 31) != 0);
+  o_words = UnsignedPlainWords(digits, exponent);
   return true;
 }
 
@@ -302,11 +312,8 @@ inline char* AppendFloat(char* o_out, float i_value) {
     int exponent = 0;
     detail::CommonSixDigits(fraction | 0x800000u, biased, digits, exponent);
     if (exponent >= -4 && exponent <= 5) {
-      const detail::FloatWords words = detail::PlainWords(digits, exponent, (bits >> 31) != 0);
-      static_assert(kMaxFloatChars >= 16, "both words are stored");
-      std::memcpy(o_out, &words.low, 8);
-      std::memcpy(o_out + 8, &words.high, 8);
-      return o_out + words.length;
+      static_assert(kMaxFloatChars >= 13, "a minus and both words are stored");
+      return detail::PutUnsignedPlainWords(o_out, detail::UnsignedPlainWords(digits, exponent), bits >> 31);
     }
     if ((bits >> 31) != 0) *o_out++ = '-';
     return detail::PutGeneral(o_out, digits, exponent);
@@ -320,6 +327,16 @@ inline char* AppendFloat(char* o_out, float i_value) {
     }
   }
   return std::to_chars(o_out, o_out + kMaxFloatChars, i_value, std::chars_format::general, 6).ptr;
+}
+
+// AppendFloat with its common case (a value in plain notation) inlined where it is called, for
+// loops that format values too many and too varied for a FloatTextCache.
+[[gnu::always_inline]] inline char* AppendFloatInline(char* o_out, float i_value) {
+  detail::FloatWords words;
+  if (!detail::UnsignedPlainFloatWords(i_value, words)) return AppendFloat(o_out, i_value);
+  std::uint32_t bits;
+  std::memcpy(&bits, &i_value, sizeof bits);
+  return detail::PutUnsignedPlainWords(o_out, words, bits >> 31);
 }
 
 // Writes i_value at o_out, which must have room for kMaxUnsignedChars bytes; returns the end.
@@ -364,13 +381,11 @@ class FloatTextCache {
     // Plain text goes from its registers to the slot and the output alike: copied from the
     // slot, it would be read back from the stores that just made it, and wait for them.
     detail::FloatWords words;
-    if (detail::PlainFloatWords(i_value, words)) {
-      std::memcpy(slot->text, &words.low, 8);
-      std::memcpy(slot->text + 8, &words.high, 8);
-      slot->length = static_cast<std::uint32_t>(words.length);
-      std::memcpy(o_out, &words.low, 8);
-      std::memcpy(o_out + 8, &words.high, 8);
-      return o_out + words.length;
+    if (detail::UnsignedPlainFloatWords(i_value, words)) {
+      const std::uint32_t negative = i_bits >> 31;
+      slot->length = static_cast<std::uint32_t>(words.length + negative);
+      detail::PutUnsignedPlainWords(slot->text, words, negative);
+      return detail::PutUnsignedPlainWords(o_out, words, negative);
     }
     slot->length = static_cast<std::uint32_t>(AppendFloat(slot->text, i_value) - slot->text);
     return AppendShortText(o_out, slot->text, slot->length);

@@ -60,64 +60,129 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
 }
 
 // Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
-// kept text when it is i_value's, else new text, which is then kept. New text is made by the
-// formatter itself: a large piece's coordinates are too many for the float text cache, which
-// would only miss. Text in plain notation is stored from the registers it is made in, both into
-// the output and into the kept slot: copied from the output, it would be read back from stores
-// not yet done, and wait for them.
-char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
+// kept text when it is i_value's, else new text, which is then kept. Text in plain notation is
+// stored from the registers it is made in, both into the output and into the kept slot: copied
+// from the output, it would be read back from stores not yet done, and wait for them.
+[[gnu::always_inline]] inline char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
   const std::uint32_t bits = BitsOf(i_value);
-  if (io_kept.bits == bits && io_kept.length != 0) {
+  const std::uint8_t length = io_kept.length;
+  if (io_kept.bits == bits && length != 0) {
+    *o_out = '-';
+    o_out += length >> 7;
     std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
-    return o_out + io_kept.length;
+    return o_out + (length & CoordinateText::kLength);
   }
   Format::detail::FloatWords words;
-  if (Format::detail::PlainFloatWords(i_value, words)) {
-    std::memcpy(o_out, &words.low, 8);
-    std::memcpy(o_out + 8, &words.high, 8);
+  if (Format::detail::UnsignedPlainFloatWords(i_value, words)) {
     static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
+    const std::uint32_t negative = bits >> 31;
     io_kept.bits = bits;
-    io_kept.length = words.length <= sizeof io_kept.text ? static_cast<std::uint8_t>(words.length) : 0;
+    io_kept.length = static_cast<std::uint8_t>(words.length | negative << 7);  // at most 11 bytes
     std::memcpy(io_kept.text, &words.low, 8);
     std::memcpy(io_kept.text + 8, &words.high, 3);
-    return o_out + words.length;
+    return Format::detail::PutUnsignedPlainWords(o_out, words, negative);
   }
   char* const end = Format::AppendFloat(o_out, i_value);
-  const auto length = static_cast<std::size_t>(end - o_out);
+  const auto textLength = static_cast<std::size_t>(end - o_out);
   io_kept.bits = bits;
-  io_kept.length = length <= sizeof io_kept.text ? static_cast<std::uint8_t>(length) : 0;
+  io_kept.length = textLength <= sizeof io_kept.text ? static_cast<std::uint8_t>(textLength) : 0;
   std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
   return end;
 }
 
-// Writes line i_vertex at o_out (room for kMaxVectorLine bytes); returns its end.
-char* PutDenseLine(char* o_out, const DenseLines& i_lines, std::size_t i_vertex) {
-  if (i_lines.kind == DenseLines::Kind::Normals) {
-    const VectorF turned =
-        PlaceNormal(i_lines.piece->normals[i_vertex], i_lines.facing, i_lines.building, i_lines.stretch);
-    const float values[3] = {turned.x, turned.y, turned.z};
-    return PutVectorLineDirect(o_out, "vn", 2, values, 3);
-  }
-  if (i_lines.kind == DenseLines::Kind::Uvs) {
-    const UV& uv = i_lines.piece->uvs[i_vertex];
-    const float values[2] = {uv.u, uv.v};
-    return PutVectorLineDirect(o_out, "vt", 2, values, 2);
-  }
-  float placed[3];
-  PlacePosition(i_lines.piece->positions[i_vertex], i_lines.at, i_lines.frame, placed);
-  *o_out++ = 'v';
-  for (int column = 0; column < 3; ++column) {
-    *o_out++ = ' ';
-    o_out = i_lines.kept[column] ? PutCoordinate(o_out, i_lines.kept[column][i_vertex], placed[column])
-                                 : Format::AppendFloat(o_out, placed[column]);
-  }
-  *o_out++ = '\n';
-  return o_out;
+// Writes a coordinate of vertex i_vertex: through its kept text when kKept, else made afresh.
+template <bool kKept>
+[[gnu::always_inline]] inline char* PutColumn(char* o_out, CoordinateText* i_kept, std::size_t i_vertex,
+                                              float i_value) {
+  if (kKept) return PutCoordinate(o_out, i_kept[i_vertex], i_value);
+  return Format::AppendFloatInline(o_out, i_value);
 }
 
+// Writes the v lines of vertices i_first to i_end (exclusive) at o_out (room for kMaxVectorLine
+// bytes each); returns the end. kKeptX, kKeptY and kKeptZ say which columns have kept text; the
+// others are formatted afresh: a large piece's coordinates are too many for the float text
+// cache, which would only miss.
+template <bool kKeptX, bool kKeptY, bool kKeptZ>
+char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
+  // Copies: the text is written through char pointers, which may alias anything, so values read
+  // through references would be read again after every byte.
+  const VectorF* const positions = i_lines.piece->positions.data();
+  const PlacementFloats at = i_lines.at;
+  const Frame frame = i_lines.frame;
+  CoordinateText* const keptX = i_lines.kept[0];
+  CoordinateText* const keptY = i_lines.kept[1];
+  CoordinateText* const keptZ = i_lines.kept[2];
+  char* pos = o_out;
+  for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
+    float placed[3];
+    PlacePosition(positions[vertex], at, frame, placed);
+    pos[0] = 'v';
+    pos[1] = ' ';
+    pos = PutColumn<kKeptX>(pos + 2, keptX, vertex, placed[0]);
+    *pos = ' ';
+    pos = PutColumn<kKeptY>(pos + 1, keptY, vertex, placed[1]);
+    *pos = ' ';
+    pos = PutColumn<kKeptZ>(pos + 1, keptZ, vertex, placed[2]);
+    *pos++ = '\n';
+  }
+  return pos;
+}
+
+// Writes the vn or vt lines of i_first to i_end (exclusive) at o_out, as PutPositionLines.
+char* PutAttributeLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
+  char* pos = o_out;
+  if (i_lines.kind == DenseLines::Kind::Normals) {
+    const VectorF* const normals = i_lines.piece->normals.data();
+    const Turn facing = i_lines.facing;
+    const Turn building = i_lines.building;
+    const NormalStretch stretch = i_lines.stretch;
+    for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
+      const VectorF turned = PlaceNormal(normals[vertex], facing, building, stretch);
+      pos[0] = 'v';
+      pos[1] = 'n';
+      pos[2] = ' ';
+      pos = Format::AppendFloatInline(pos + 3, turned.x);
+      *pos = ' ';
+      pos = Format::AppendFloatInline(pos + 1, turned.y);
+      *pos = ' ';
+      pos = Format::AppendFloatInline(pos + 1, turned.z);
+      *pos++ = '\n';
+    }
+    return pos;
+  }
+  const UV* const uvs = i_lines.piece->uvs.data();
+  for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
+    const UV uv = uvs[vertex];
+    pos[0] = 'v';
+    pos[1] = 't';
+    pos[2] = ' ';
+    pos = Format::AppendFloatInline(pos + 3, uv.u);
+    *pos = ' ';
+    pos = Format::AppendFloatInline(pos + 1, uv.v);
+    *pos++ = '\n';
+  }
+  return pos;
+}
+
+// Writes lines i_first to i_end (exclusive) at o_out (room for kMaxVectorLine bytes each);
+// returns the end.
+char* PutDenseLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
+  if (i_lines.kind != DenseLines::Kind::Positions) return PutAttributeLines(o_out, i_lines, i_first, i_end);
+  // KeepColumns keeps y first, then x, then z, as far as the budget goes.
+  if (!i_lines.kept[1]) return PutPositionLines<false, false, false>(o_out, i_lines, i_first, i_end);
+  if (!i_lines.kept[0]) return PutPositionLines<false, true, false>(o_out, i_lines, i_first, i_end);
+  if (!i_lines.kept[2]) return PutPositionLines<true, true, false>(o_out, i_lines, i_first, i_end);
+  return PutPositionLines<true, true, true>(o_out, i_lines, i_first, i_end);
+}
+
+// Lines made at once into the output's buffer: a few KiB of room, so that the buffer is asked
+// for room once every few hundred lines, not at every line.
+constexpr std::size_t kBatchLines = 128;
+
 void WriteLines(TextOut& io_out, const DenseLines& i_lines) {
-  for (std::size_t vertex = i_lines.first; vertex < i_lines.end; ++vertex) {
-    io_out.commit(PutDenseLine(io_out.room(kMaxVectorLine), i_lines, vertex));
+  for (std::size_t first = i_lines.first; first < i_lines.end; first += kBatchLines) {
+    const std::size_t end = std::min(i_lines.end, first + kBatchLines);
+    io_out.commit(PutDenseLines(io_out.room((end - first) * kMaxVectorLine), i_lines, first, end));
   }
 }
 
@@ -145,8 +210,7 @@ struct DenseHelper {
       if (!pending) return;
       const DenseLines lines = asked;
       lock.unlock();
-      char* pos = text.data();
-      for (std::size_t vertex = lines.first; vertex < lines.end; ++vertex) pos = PutDenseLine(pos, lines, vertex);
+      char* const pos = PutDenseLines(text.data(), lines, lines.first, lines.end);
       lock.lock();
       bytes = static_cast<std::size_t>(pos - text.data());
       pending = false;

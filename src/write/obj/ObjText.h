@@ -38,13 +38,13 @@ inline char* PutVectorLine(char* o_out, Format::FloatTextCache& io_texts, const 
 }
 
 // PutVectorLine for the values of a large piece: too many and too varied for the float text
-// cache, which would only miss, they are formatted directly.
+// cache, which would only miss, they are formatted directly, the common case inline.
 inline char* PutVectorLineDirect(char* o_out, const char* i_keyword, std::size_t i_keywordLength,
                                  const float* i_values, int i_count) {
   for (std::size_t i = 0; i < i_keywordLength; ++i) *o_out++ = i_keyword[i];
   for (int i = 0; i < i_count; ++i) {
     *o_out++ = ' ';
-    o_out = Format::AppendFloat(o_out, i_values[i]);
+    o_out = Format::AppendFloatInline(o_out, i_values[i]);
   }
   *o_out++ = '\n';
   return o_out;
@@ -170,9 +170,12 @@ struct NumberTexts {
 // coordinate across a facade along its line) is then copied, not made again. Keyed by the
 // float's bits, so a kept text is used only for the very value it was made of.
 struct CoordinateText {
+  static constexpr std::uint8_t kLength = 0x7F;  // the bits of length that count bytes of text
   std::uint32_t bits = 0;
-  std::uint8_t length = 0;  // bytes of text; 0 when nothing is kept
-  char text[11];            // the text, then whatever its making left
+  // Bytes of text (0 when nothing is kept), with the top bit set when a minus goes before them
+  // (the text of a plain value is kept without its sign, so that it always fits).
+  std::uint8_t length = 0;
+  char text[11];  // the text, then whatever its making left
 };
 
 // Ready text of one piece's lines, made the first time a placement needs it.
