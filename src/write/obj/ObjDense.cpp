@@ -138,28 +138,15 @@ char* PutAttributeLines(char* o_out, const DenseLines& i_lines, std::size_t i_fi
     const NormalStretch stretch = i_lines.stretch;
     for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
       const VectorF turned = PlaceNormal(normals[vertex], facing, building, stretch);
-      pos[0] = 'v';
-      pos[1] = 'n';
-      pos[2] = ' ';
-      pos = Format::AppendFloatInline(pos + 3, turned.x);
-      *pos = ' ';
-      pos = Format::AppendFloatInline(pos + 1, turned.y);
-      *pos = ' ';
-      pos = Format::AppendFloatInline(pos + 1, turned.z);
-      *pos++ = '\n';
+      const float values[3] = {turned.x, turned.y, turned.z};
+      pos = PutVectorLineDirect(pos, "vn", 2, values, 3);
     }
     return pos;
   }
   const UV* const uvs = i_lines.piece->uvs.data();
   for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
-    const UV uv = uvs[vertex];
-    pos[0] = 'v';
-    pos[1] = 't';
-    pos[2] = ' ';
-    pos = Format::AppendFloatInline(pos + 3, uv.u);
-    *pos = ' ';
-    pos = Format::AppendFloatInline(pos + 1, uv.v);
-    *pos++ = '\n';
+    const float values[2] = {uvs[vertex].u, uvs[vertex].v};
+    pos = PutVectorLineDirect(pos, "vt", 2, values, 2);
   }
   return pos;
 }
