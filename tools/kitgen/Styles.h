@@ -293,9 +293,10 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
 
 // The corner of a storey against a neighbour whose cells stand beyond the corner's end on a
 // party side: the style's corner piece with everything past its faces (its bands, quoins) cut
-// back 10 cm short of the other face's plane. Where two neighbours' walls overlap by the 5 cm one
-// grid reaches into the other's, the bands of both then end apart, even at a cell stretched to
-// 0.75 of the kit's, and no band lies on the other's or crosses its wall. The wall itself is
+// back kPartyShort (cm, as the pieces' boxes) short of the other face's plane. Where two
+// neighbours' walls overlap by the 5 cm one grid reaches into the other's, the bands of both then
+// end apart, even at a cell stretched to 0.75 of the kit's (cut at 10 cm they still met), and no
+// band lies on the other's or crosses its wall. The wall itself is
 // untouched, so the piece's open sides stay the corner's. The roof row's corner is cut the same
 // way (its coping's overhang, its band and cornice), from its own corner piece.
 constexpr int kPartyShort = 20;
