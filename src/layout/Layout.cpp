@@ -304,6 +304,15 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
   return {step.outZ, step.outX};
 }
 
+// The roof row's party corner: where one side alone, +x (i_sideX) or +z, stands against the
+// neighbour, the corner whose coping goes along that side, if the style has it (the neighbour's
+// parapet there may keep its coping, 5 cm into this one's).
+PieceKind RoofPartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
+  if (i_sideX == i_sideZ) return PieceKind::AngleRoofParty;
+  const PieceKind kind = i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight;
+  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? PieceKind::AngleRoofParty : kind;
+}
+
 // A corner cell of a storey with closed party walls, whose side on one of them has the neighbour's
 // cells beyond the corner's end: the corner piece's bands would wrap round past the party line
 // into the neighbour's wall, onto its bands or across them. The party corner, whose bands stop
@@ -318,10 +327,14 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
     const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
     return wall && i_row.level < wall->*i_levels;
   };
-  const bool beside = below(i_sideA, &PartyWall::beside) || below(i_sideB, &PartyWall::beside);
-  const bool against = below(i_sideA, &PartyWall::against) || below(i_sideB, &PartyWall::against);
+  const bool besideA = below(i_sideA, &PartyWall::beside), besideB = below(i_sideB, &PartyWall::beside);
+  const bool againstA = below(i_sideA, &PartyWall::against), againstB = below(i_sideB, &PartyWall::against);
+  const bool beside = besideA || besideB;
+  const bool against = againstA || againstB;
   const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
-  const PieceKind kind = i_row.kind == PieceRow::Roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  const PieceKind kind = i_row.kind == PieceRow::Roof
+                             ? RoofPartyCorner(i_row, besideA || againstA, besideB || againstB)
+                             : PieceKind::AngleParty;
   if ((beside || against) && !onRoof && i_row.kit->piece(i_row.style->piece(kind)).fault != PieceFault::NotFound) {
     Run corner;
     corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));

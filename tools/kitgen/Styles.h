@@ -329,6 +329,41 @@ inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKi
   return piece;
 }
 
+// The roof row's party corner whose one side alone, +z (left) or +x (right), stands against the
+// neighbour. The neighbour's parapet on that line, 5 cm into this one's wall, keeps its coping
+// where it is not covered in whole, and the two copings over the overlap would lie in one plane:
+// on that side the coping goes along the whole cell, down to its foot, the wall's top bare, but
+// for a stub kPartyShort long at the cell's far end, where the row's coping runs on into it. Two
+// such corners back to back are mirror images, a left beside a right, whose bare tops would meet
+// over the walls' overlap: the right one's wall stands 2 cm higher there, inside the depth of
+// any coping beside it.
+inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i_angle, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece = i_party;
+  piece.name = Ostrel::Buildings::PieceName(
+      i_angle.palette, i_left ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight);
+  const auto ends = [](const std::string& i_text, const std::string& i_end) {
+    return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
+  };
+  int foot = kAll, top = 0;
+  for (const Step& step : i_angle.steps) {
+    if (ends(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+    if (ends(step.material, "_wall")) top = std::max(top, step.box.y1);
+  }
+  if (foot == kAll) return piece;
+  const int inner = kWallInner - 5;  // the coping's inner edge
+  const int from = -kHalf + kPartyShort;
+  if (i_left) {
+    Cut(piece, {from, kAll, foot, kAll, inner, kAll});
+  } else {
+    Cut(piece, {inner, kAll, foot, kAll, from, kAll});
+  }
+  for (const Step& step : i_angle.steps)
+    if (ends(step.material, "_wall")) Add(piece, step.material, step.box);
+  if (!i_left) Add(piece, i_angle.palette + "_wall", {kWallInner, kWallOuter, top, top + 2, from, kWallOuter});
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";

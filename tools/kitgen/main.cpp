@@ -209,6 +209,17 @@ int main(int argc, char** argv) {
                                         [&](const Kitgen::PieceSpec& i_piece) { return i_piece.name == name; });
         if (angle != style->pieces.end()) style->pieces.push_back(Kitgen::detail::AngleParty(*angle, party));
       }
+      const auto named = [&](PieceKind i_kind) {
+        const std::string name = Ostrel::Buildings::PieceName(style->name, i_kind);
+        return std::find_if(style->pieces.begin(), style->pieces.end(),
+                            [&](const Kitgen::PieceSpec& i_piece) { return i_piece.name == name; });
+      };
+      const auto roofParty = named(PieceKind::AngleRoofParty), roofAngle = named(PieceKind::AngleRoof);
+      if (roofParty != style->pieces.end() && roofAngle != style->pieces.end()) {
+        const Kitgen::PieceSpec party = *roofParty, angle = *roofAngle;
+        for (const bool left : {true, false})
+          style->pieces.push_back(Kitgen::detail::AngleRoofPartySide(party, angle, left));
+      }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

@@ -127,6 +127,11 @@ enum class PieceKind : std::uint8_t {
   // short of both of its faces, so that they reach neither into the neighbour's nor onto its bands.
   AngleParty,
   AngleRoofParty,  // the same in the roof row: the corner roof with its trims and coping's overhang cut back
+  // The same roof corner whose one side only stands against the neighbour, +z (left) or +x
+  // (right): the coping over that side's wall goes too, but for a stub at the cell's far end
+  // where the row's coping runs on, so that it lies on no coping of a neighbour's parapet there.
+  AngleRoofPartyLeft,
+  AngleRoofPartyRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
