@@ -152,6 +152,10 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::AngleRoofPartyRight, "angleroofpartyright", true, PieceRow::Party, kCorner,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::GroundCloseParty, "groundcloseparty", true, PieceRow::Party, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::FloorCloseParty,  "floorcloseparty",  true, PieceRow::Party, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

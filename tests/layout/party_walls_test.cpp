@@ -95,6 +95,30 @@ TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
   EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
 }
 
+// A closed party wall behind which the neighbour stands (up to its roof row, level 1 here) takes
+// the party wall pieces, whose bands are stubs; above the neighbour, and in a style without them,
+// the plain closed walls.
+TEST(PartyWalls, AClosedWallWithTheNeighbourBehindItTakesTheStubbedBands) {
+  Kit kit = LoadKit(kShipped, {"A"});
+  const KitStyle& style = *kit.style("A");
+  Request request = MakeRequest("A", "  ", {}, {}, 3, 3, 4);
+  PartyWall wall{'S', {-4, -4, 1, 3}};
+  wall.behind = 2;
+  request.partyWalls.push_back(wall);
+  const auto count = [&](PieceKind i_ground, PieceKind i_floor) {
+    std::vector<int> found(4, 0);
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 3) return;
+      if (p.piece == style.piece(i_ground) || p.piece == style.piece(i_floor)) ++found[static_cast<std::size_t>(p.level)];
+    });
+    return found;
+  };
+  EXPECT_EQ(count(PieceKind::GroundCloseParty, PieceKind::FloorCloseParty), (std::vector<int>{3, 3, 0, 0}));
+  EXPECT_EQ(count(PieceKind::GroundClose, PieceKind::FloorClose), (std::vector<int>{0, 0, 3, 3}));
+  kit.pieces[style.piece(PieceKind::FloorCloseParty)].fault = PieceFault::NotFound;  // a style without it
+  EXPECT_EQ(count(PieceKind::GroundClose, PieceKind::FloorClose), (std::vector<int>{0, 3, 3, 3}));
+}
+
 // A kept wall's corner cells beside the neighbour take the party corner, whose bands stop short
 // of the party line instead of wrapping round into the neighbour's front, or, in a style without
 // it, the closed walls of both sides; above the neighbour the corner piece stands again.

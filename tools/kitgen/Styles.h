@@ -364,6 +364,20 @@ inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i
   return piece;
 }
 
+// A closed wall on a party side with the neighbour behind it, a few centimetres off or askew:
+// the neighbour's bands, standing out of its wall as this one's do, would lie on this one's. Of
+// everything past the wall's face only stubs kBandStub long at the cell's ends stay, where the
+// cells beside it (a corner, a wall with its bands) run their bands on into it; each stub's other
+// end is closed.
+constexpr int kBandStub = 10;
+
+inline PieceSpec ClosePartyStorey(const PieceSpec& i_close, Ostrel::Buildings::PieceKind i_kind) {
+  PieceSpec piece = i_close;
+  piece.name = Ostrel::Buildings::PieceName(i_close.palette, i_kind);
+  Cut(piece, {kWallOuter, kAll, -kAll, kAll, -kHalf + kBandStub, kHalf - kBandStub});
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";

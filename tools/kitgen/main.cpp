@@ -220,6 +220,14 @@ int main(int argc, char** argv) {
         for (const bool left : {true, false})
           style->pieces.push_back(Kitgen::detail::AngleRoofPartySide(party, angle, left));
       }
+      for (const auto& [kind, party] : {std::pair{PieceKind::GroundClose, PieceKind::GroundCloseParty},
+                                        std::pair{PieceKind::FloorClose, PieceKind::FloorCloseParty}}) {
+        const auto close = named(kind);
+        if (close != style->pieces.end()) {
+          const Kitgen::PieceSpec wall = *close;
+          style->pieces.push_back(Kitgen::detail::ClosePartyStorey(wall, party));
+        }
+      }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

@@ -132,6 +132,12 @@ enum class PieceKind : std::uint8_t {
   // where the row's coping runs on, so that it lies on no coping of a neighbour's parapet there.
   AngleRoofPartyLeft,
   AngleRoofPartyRight,
+  // A closed wall of the ground storey or an upper storey on a party side, where the neighbour
+  // stands behind it: its bands (anything past its face) only as stubs at the cell's ends, where
+  // the bands of the cells beside it run on, so that they do not lie on the neighbour's bands
+  // behind it, a few centimetres away or askew.
+  GroundCloseParty,
+  FloorCloseParty,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
