@@ -301,23 +301,24 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
 // way (its coping's overhang, its band and cornice), from its own corner piece.
 constexpr int kPartyShort = 20;
 
+inline bool EndsWith(const std::string& i_text, const std::string& i_end) {
+  return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
+}
+
 // A parapet's coping lies over its wall too, 5 cm past both of the wall's faces, where a
 // neighbour's coping over the walls that overlap, or its parapet's coping running into this
 // corner, would lie on it: within kPartyShort of either face the coping goes, down to its foot,
 // and the parapet's walls (the steps of the wall's material) are laid again, their tops bare.
 inline void CutCopingEnds(PieceSpec& io_piece, const PieceSpec& i_angle) {
-  const auto ends = [](const std::string& i_text, const std::string& i_end) {
-    return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
-  };
   int foot = kAll;
   for (const Step& step : i_angle.steps)
-    if (ends(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+    if (EndsWith(step.material, "_coping")) foot = std::min(foot, step.box.y0);
   if (foot == kAll) return;
   const int inner = kWallInner - 5;  // the coping's inner edge
   Cut(io_piece, {inner, kAll, foot, kAll, kWallOuter - kPartyShort, kAll});
   Cut(io_piece, {kWallOuter - kPartyShort, kAll, foot, kAll, inner, kAll});
   for (const Step& step : i_angle.steps)
-    if (ends(step.material, "_wall")) Add(io_piece, step.material, step.box);
+    if (EndsWith(step.material, "_wall")) Add(io_piece, step.material, step.box);
 }
 
 inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKind i_kind) {
@@ -342,13 +343,10 @@ inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i
   PieceSpec piece = i_party;
   piece.name = Ostrel::Buildings::PieceName(
       i_angle.palette, i_left ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight);
-  const auto ends = [](const std::string& i_text, const std::string& i_end) {
-    return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
-  };
   int foot = kAll, top = 0;
   for (const Step& step : i_angle.steps) {
-    if (ends(step.material, "_coping")) foot = std::min(foot, step.box.y0);
-    if (ends(step.material, "_wall")) top = std::max(top, step.box.y1);
+    if (EndsWith(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+    if (EndsWith(step.material, "_wall")) top = std::max(top, step.box.y1);
   }
   if (foot == kAll) return piece;
   const int inner = kWallInner - 5;  // the coping's inner edge
@@ -359,7 +357,7 @@ inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i
     Cut(piece, {inner, kAll, foot, kAll, from, kAll});
   }
   for (const Step& step : i_angle.steps)
-    if (ends(step.material, "_wall")) Add(piece, step.material, step.box);
+    if (EndsWith(step.material, "_wall")) Add(piece, step.material, step.box);
   if (!i_left) Add(piece, i_angle.palette + "_wall", {kWallInner, kWallOuter, top, top + 2, from, kWallOuter});
   return piece;
 }
