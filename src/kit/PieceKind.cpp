@@ -156,6 +156,10 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::FloorCloseParty,  "floorcloseparty",  true, PieceRow::Party, kFacade,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AnglePartyLeft,  "anglepartyleft",  true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AnglePartyRight, "anglepartyright", true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

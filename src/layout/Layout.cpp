@@ -316,13 +316,16 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
   return {step.outZ, step.outX};
 }
 
-// The roof row's party corner: where one side alone, +x (i_sideX) or +z, stands against the
-// neighbour, the corner whose coping goes along that side, if the style has it (the neighbour's
-// parapet there may keep its coping, 5 cm into this one's).
-PieceKind RoofPartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
-  if (i_sideX == i_sideZ) return PieceKind::AngleRoofParty;
-  const PieceKind kind = i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight;
-  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? PieceKind::AngleRoofParty : kind;
+// The party corner of the row: where one side alone, +x (i_sideX) or +z, stands against the
+// neighbour, the one whose coping (the roof row) or bands go along that side, if the style has it
+// (the neighbour's parapet or corner there may keep its coping and bands, 5 cm into this one's).
+PieceKind PartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
+  const bool roof = i_row.kind == PieceRow::Roof;
+  const PieceKind both = roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  if (i_sideX == i_sideZ) return both;
+  const PieceKind kind = roof ? (i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight)
+                              : (i_sideZ ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
+  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? both : kind;
 }
 
 // A corner cell of a storey with closed party walls, whose side on one of them has the neighbour's
@@ -344,9 +347,7 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
   const bool beside = besideA || besideB;
   const bool against = againstA || againstB;
   const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
-  const PieceKind kind = i_row.kind == PieceRow::Roof
-                             ? RoofPartyCorner(i_row, besideA || againstA, besideB || againstB)
-                             : PieceKind::AngleParty;
+  const PieceKind kind = PartyCorner(i_row, besideA || againstA, besideB || againstB);
   if ((beside || against) && !onRoof && i_row.kit->piece(i_row.style->piece(kind)).fault != PieceFault::NotFound) {
     Run corner;
     corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));

@@ -137,9 +137,14 @@ TEST(PartyWalls, AKeptWallsCornersBesideTheNeighbourTakeNoCornerPiece) {
     });
     return found;
   };
-  EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{2, 2, 0, 0, 0}));
+  // The west side is the north-west corner's +x side and the south-west corner's +z side.
+  EXPECT_EQ(count(PieceKind::AnglePartyLeft), (std::vector<int>{1, 1, 0, 0, 0}));
+  EXPECT_EQ(count(PieceKind::AnglePartyRight), (std::vector<int>{1, 1, 0, 0, 0}));
   EXPECT_EQ(count(PieceKind::Angle), (std::vector<int>{0, 0, 2, 2, 0}));
-  kit.pieces[style.piece(PieceKind::AngleParty)].fault = PieceFault::NotFound;  // a style without it
+  for (const PieceKind kind : {PieceKind::AnglePartyLeft, PieceKind::AnglePartyRight})
+    kit.pieces[style.piece(kind)].fault = PieceFault::NotFound;  // a style without the one-sided ones
+  EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{2, 2, 0, 0, 0}));
+  kit.pieces[style.piece(PieceKind::AngleParty)].fault = PieceFault::NotFound;  // a style without any
   EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{0, 0, 0, 0, 0}));
   EXPECT_EQ(count(PieceKind::Angle), (std::vector<int>{0, 0, 2, 2, 0}));
   EXPECT_EQ(count(PieceKind::FloorClose), (std::vector<int>{4, 4, 0, 0, 0}));
@@ -170,7 +175,13 @@ TEST(PartyWalls, ACornerWhoseEndStandsAgainstTheNeighbourTakesThePartyCorner) {
     std::vector<int> party(5, 0), roofParty(5, 0), southEast(5, 0);
     ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
       const std::size_t level = static_cast<std::size_t>(p.level);
-      const bool isParty = p.piece == style.piece(PieceKind::AngleParty);
+      // The north-west corner's party side is its +z side, the south-east's its +x side.
+      const bool isParty =
+          p.piece == style.piece(PieceKind::AnglePartyLeft) || p.piece == style.piece(PieceKind::AnglePartyRight);
+      if (isParty) {
+        EXPECT_EQ(p.piece, style.piece(p.x == 0 ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight)) << name;
+      }
+      EXPECT_NE(p.piece, style.piece(PieceKind::AngleParty)) << name;
       // The north side is the north-west corner's +z side: the roof row's corner against the
       // neighbour on that side alone takes the one whose coping goes along it.
       const bool isRoofParty = p.piece == style.piece(PieceKind::AngleRoofPartyLeft);
@@ -201,6 +212,8 @@ TEST(PartyWalls, ThePartyCornersStopShortOfBothFaces) {
     const KitStyle& style = *kit.style(name);
     for (const auto& [kind, party] : {std::pair{PieceKind::Angle, PieceKind::AngleParty},
                                       std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty},
+                                      std::pair{PieceKind::Angle, PieceKind::AnglePartyLeft},
+                                      std::pair{PieceKind::Angle, PieceKind::AnglePartyRight},
                                       std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofPartyLeft},
                                       std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofPartyRight}}) {
       const Piece& corner = kit.piece(style.piece(kind));

@@ -376,6 +376,24 @@ inline PieceSpec ClosePartyStorey(const PieceSpec& i_close, Ostrel::Buildings::P
   return piece;
 }
 
+// A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): the
+// neighbour's plain corner beside it, whose side this building covers only in part, keeps its
+// bands along the party line, which this one's would lie on. Past that side's face only a stub
+// kBandStub long stays at the cell's far end, where the row's bands run on into it.
+inline PieceSpec AnglePartySide(const PieceSpec& i_party, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece = i_party;
+  piece.name = Ostrel::Buildings::PieceName(i_party.palette,
+                                            i_left ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
+  const int from = -kHalf + kBandStub;
+  if (i_left) {
+    Cut(piece, {from, kAll, -kAll, kAll, kWallOuter, kAll});
+  } else {
+    Cut(piece, {kWallOuter, kAll, -kAll, kAll, from, kAll});
+  }
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";

@@ -226,6 +226,11 @@ int main(int argc, char** argv) {
           style->pieces.push_back(Kitgen::detail::ClosePartyStorey(wall, party));
         }
       }
+      const auto angleParty = named(PieceKind::AngleParty);
+      if (angleParty != style->pieces.end()) {
+        const Kitgen::PieceSpec party = *angleParty;
+        for (const bool left : {true, false}) style->pieces.push_back(Kitgen::detail::AnglePartySide(party, left));
+      }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

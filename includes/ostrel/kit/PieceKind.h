@@ -138,6 +138,11 @@ enum class PieceKind : std::uint8_t {
   // behind it, a few centimetres away or askew.
   GroundCloseParty,
   FloorCloseParty,
+  // A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): its
+  // bands along that side only as a stub at the cell's far end, where the row's bands run on (a
+  // plain corner of the neighbour beside it keeps its bands there).
+  AnglePartyLeft,
+  AnglePartyRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
