@@ -148,6 +148,18 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::AngleRoofParty, "angleroofparty", true, PieceRow::Party, kCorner,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AngleRoofPartyLeft,  "angleroofpartyleft",  true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AngleRoofPartyRight, "angleroofpartyright", true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::GroundCloseParty, "groundcloseparty", true, PieceRow::Party, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::FloorCloseParty,  "floorcloseparty",  true, PieceRow::Party, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AnglePartyLeft,  "anglepartyleft",  true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::AnglePartyRight, "anglepartyright", true, PieceRow::Party, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

@@ -122,6 +122,15 @@ Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t 
 // bare roof slab).
 enum class Party { None, Closed, OnRoof, LeftOut };
 
+// The party wall on side i_side of cell (x, z), or null.
+const PartyWall* PartyWallAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  for (const PartyWall& wall : i_row.request->partyWalls) {
+    const CellRect& c = wall.cells;
+    if (wall.side == i_side && i_x >= c.x0 && i_x <= c.x1 && i_z >= c.z0 && i_z <= c.z1) return &wall;
+  }
+  return nullptr;
+}
+
 // The bare roof slab for a party side of the roof row. Where the storey below keeps its wall, the
 // building's grid reaches a few centimetres into the neighbour's wall, whose slab edge (band,
 // string course) then lies along the slab's underside: the party cap's lip laps it. A style
@@ -130,6 +139,17 @@ PieceKind BareRoofOn(const Row& i_row, const PartyWall* i_wall) {
   if (!i_wall || i_wall->hidden >= i_row.level) return PieceKind::RoofCap;
   const PieceId cap = i_row.style->piece(PieceKind::RoofCapParty);
   return i_row.kit->piece(cap).fault == PieceFault::NotFound ? PieceKind::RoofCap : PieceKind::RoofCapParty;
+}
+
+// The closed wall of a party side's cell (x, z): the party wall piece, whose bands are stubs at
+// its ends, where the neighbour stands behind it and the style has it; else the row's closed wall.
+PieceKind ClosedPartyWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PieceKind kind = i_row.close == PieceKind::GroundClose  ? PieceKind::GroundCloseParty
+                         : i_row.close == PieceKind::FloorClose ? PieceKind::FloorCloseParty
+                                                                : i_row.close;
+  const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+  if (kind == i_row.close || !wall || i_row.level >= wall->behind) return i_row.close;
+  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
 }
 
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
@@ -153,8 +173,9 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Par
     o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
     return;
   }
+  const PieceKind close = party ? ClosedPartyWall(i_row, i_facade.letter, x, z) : i_row.close;
   const PieceKind kind = opening == CellOpening::Door    ? i_row.door
-                         : opening == CellOpening::Close ? i_row.close
+                         : opening == CellOpening::Close ? close
                                                          : i_row.window;
   o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
   if (!party && BalconySelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index)) {
@@ -206,15 +227,6 @@ Party PartyOf(const Row& i_row, const PartyWall& i_wall) {
   if (i_row.kind == PieceRow::Roof) return i_wall.bareRoof ? Party::LeftOut : Party::Closed;
   if (i_row.level < i_wall.hidden) return Party::LeftOut;
   return i_wall.onRoof > 0 && i_row.level == i_wall.onRoof ? Party::OnRoof : Party::Closed;
-}
-
-// The party wall on side i_side of cell (x, z), or null.
-const PartyWall* PartyWallAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
-  for (const PartyWall& wall : i_row.request->partyWalls) {
-    const CellRect& c = wall.cells;
-    if (wall.side == i_side && i_x >= c.x0 && i_x <= c.x1 && i_z >= c.z0 && i_z <= c.z1) return &wall;
-  }
-  return nullptr;
 }
 
 // The party state of side i_side of cell (x, z) in the row.
@@ -304,6 +316,18 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
   return {step.outZ, step.outX};
 }
 
+// The party corner of the row: where one side alone, +x (i_sideX) or +z, stands against the
+// neighbour, the one whose coping (the roof row) or bands go along that side, if the style has it
+// (the neighbour's parapet or corner there may keep its coping and bands, 5 cm into this one's).
+PieceKind PartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
+  const bool roof = i_row.kind == PieceRow::Roof;
+  const PieceKind both = roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  if (i_sideX == i_sideZ) return both;
+  const PieceKind kind = roof ? (i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight)
+                              : (i_sideZ ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
+  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? both : kind;
+}
+
 // A corner cell of a storey with closed party walls, whose side on one of them has the neighbour's
 // cells beyond the corner's end: the corner piece's bands would wrap round past the party line
 // into the neighbour's wall, onto its bands or across them. The party corner, whose bands stop
@@ -318,10 +342,12 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
     const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
     return wall && i_row.level < wall->*i_levels;
   };
-  const bool beside = below(i_sideA, &PartyWall::beside) || below(i_sideB, &PartyWall::beside);
-  const bool against = below(i_sideA, &PartyWall::against) || below(i_sideB, &PartyWall::against);
+  const bool besideA = below(i_sideA, &PartyWall::beside), besideB = below(i_sideB, &PartyWall::beside);
+  const bool againstA = below(i_sideA, &PartyWall::against), againstB = below(i_sideB, &PartyWall::against);
+  const bool beside = besideA || besideB;
+  const bool against = againstA || againstB;
   const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
-  const PieceKind kind = i_row.kind == PieceRow::Roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  const PieceKind kind = PartyCorner(i_row, besideA || againstA, besideB || againstB);
   if ((beside || against) && !onRoof && i_row.kit->piece(i_row.style->piece(kind)).fault != PieceFault::NotFound) {
     Run corner;
     corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));

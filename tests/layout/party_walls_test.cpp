@@ -95,6 +95,30 @@ TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
   EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
 }
 
+// A closed party wall behind which the neighbour stands (up to its roof row, level 1 here) takes
+// the party wall pieces, whose bands are stubs; above the neighbour, and in a style without them,
+// the plain closed walls.
+TEST(PartyWalls, AClosedWallWithTheNeighbourBehindItTakesTheStubbedBands) {
+  Kit kit = LoadKit(kShipped, {"A"});
+  const KitStyle& style = *kit.style("A");
+  Request request = MakeRequest("A", "  ", {}, {}, 3, 3, 4);
+  PartyWall wall{'S', {-4, -4, 1, 3}};
+  wall.behind = 2;
+  request.partyWalls.push_back(wall);
+  const auto count = [&](PieceKind i_ground, PieceKind i_floor) {
+    std::vector<int> found(4, 0);
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 3) return;
+      if (p.piece == style.piece(i_ground) || p.piece == style.piece(i_floor)) ++found[static_cast<std::size_t>(p.level)];
+    });
+    return found;
+  };
+  EXPECT_EQ(count(PieceKind::GroundCloseParty, PieceKind::FloorCloseParty), (std::vector<int>{3, 3, 0, 0}));
+  EXPECT_EQ(count(PieceKind::GroundClose, PieceKind::FloorClose), (std::vector<int>{0, 0, 3, 3}));
+  kit.pieces[style.piece(PieceKind::FloorCloseParty)].fault = PieceFault::NotFound;  // a style without it
+  EXPECT_EQ(count(PieceKind::GroundClose, PieceKind::FloorClose), (std::vector<int>{0, 3, 3, 3}));
+}
+
 // A kept wall's corner cells beside the neighbour take the party corner, whose bands stop short
 // of the party line instead of wrapping round into the neighbour's front, or, in a style without
 // it, the closed walls of both sides; above the neighbour the corner piece stands again.
@@ -113,9 +137,14 @@ TEST(PartyWalls, AKeptWallsCornersBesideTheNeighbourTakeNoCornerPiece) {
     });
     return found;
   };
-  EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{2, 2, 0, 0, 0}));
+  // The west side is the north-west corner's +x side and the south-west corner's +z side.
+  EXPECT_EQ(count(PieceKind::AnglePartyLeft), (std::vector<int>{1, 1, 0, 0, 0}));
+  EXPECT_EQ(count(PieceKind::AnglePartyRight), (std::vector<int>{1, 1, 0, 0, 0}));
   EXPECT_EQ(count(PieceKind::Angle), (std::vector<int>{0, 0, 2, 2, 0}));
-  kit.pieces[style.piece(PieceKind::AngleParty)].fault = PieceFault::NotFound;  // a style without it
+  for (const PieceKind kind : {PieceKind::AnglePartyLeft, PieceKind::AnglePartyRight})
+    kit.pieces[style.piece(kind)].fault = PieceFault::NotFound;  // a style without the one-sided ones
+  EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{2, 2, 0, 0, 0}));
+  kit.pieces[style.piece(PieceKind::AngleParty)].fault = PieceFault::NotFound;  // a style without any
   EXPECT_EQ(count(PieceKind::AngleParty), (std::vector<int>{0, 0, 0, 0, 0}));
   EXPECT_EQ(count(PieceKind::Angle), (std::vector<int>{0, 0, 2, 2, 0}));
   EXPECT_EQ(count(PieceKind::FloorClose), (std::vector<int>{4, 4, 0, 0, 0}));
@@ -146,8 +175,18 @@ TEST(PartyWalls, ACornerWhoseEndStandsAgainstTheNeighbourTakesThePartyCorner) {
     std::vector<int> party(5, 0), roofParty(5, 0), southEast(5, 0);
     ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
       const std::size_t level = static_cast<std::size_t>(p.level);
-      const bool isParty = p.piece == style.piece(PieceKind::AngleParty);
-      const bool isRoofParty = p.piece == style.piece(PieceKind::AngleRoofParty);
+      // The north-west corner's party side is its +z side, the south-east's its +x side.
+      const bool isParty =
+          p.piece == style.piece(PieceKind::AnglePartyLeft) || p.piece == style.piece(PieceKind::AnglePartyRight);
+      if (isParty) {
+        EXPECT_EQ(p.piece, style.piece(p.x == 0 ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight)) << name;
+      }
+      EXPECT_NE(p.piece, style.piece(PieceKind::AngleParty)) << name;
+      // The north side is the north-west corner's +z side: the roof row's corner against the
+      // neighbour on that side alone takes the one whose coping goes along it.
+      const bool isRoofParty = p.piece == style.piece(PieceKind::AngleRoofPartyLeft);
+      EXPECT_NE(p.piece, style.piece(PieceKind::AngleRoofParty)) << name;
+      EXPECT_NE(p.piece, style.piece(PieceKind::AngleRoofPartyRight)) << name;
       party[level] += isParty ? 1 : 0;
       roofParty[level] += isRoofParty ? 1 : 0;
       southEast[level] += p.x == -4 && p.z == 4 && p.piece == style.piece(PieceKind::Angle) ? 1 : 0;
@@ -172,7 +211,11 @@ TEST(PartyWalls, ThePartyCornersStopShortOfBothFaces) {
   for (const char* name : {"A", "B", "S"}) {
     const KitStyle& style = *kit.style(name);
     for (const auto& [kind, party] : {std::pair{PieceKind::Angle, PieceKind::AngleParty},
-                                      std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty}}) {
+                                      std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty},
+                                      std::pair{PieceKind::Angle, PieceKind::AnglePartyLeft},
+                                      std::pair{PieceKind::Angle, PieceKind::AnglePartyRight},
+                                      std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofPartyLeft},
+                                      std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofPartyRight}}) {
       const Piece& corner = kit.piece(style.piece(kind));
       const Piece& cut = kit.piece(style.piece(party));
       ASSERT_FALSE(cut.positions.empty()) << name;
@@ -190,6 +233,36 @@ TEST(PartyWalls, ThePartyCornersStopShortOfBothFaces) {
       // Its bands still stand out of its faces, away from the corner.
       EXPECT_FLOAT_EQ(cutOut, cornerOut) << name;
     }
+  }
+}
+
+// The roof row's party corners against the neighbour on one side alone keep no coping along that
+// side's wall but a stub at the cell's far end, 20 cm (2/30 of a cell) long, and keep the other
+// side's; the right one's bare top stands higher than the left one's, so that the two, back to
+// back over the walls' overlap, do not lie in one plane.
+TEST(PartyWalls, TheOneSidedRoofCornersLoseTheCopingAlongTheirPartySide) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  for (const char* name : {"A", "B", "S"}) {
+    const KitStyle& style = *kit.style(name);
+    // The highest point over the wall of the +z side (i_z) or the +x side, from i_from along it.
+    const auto top = [&](PieceKind i_kind, bool i_z, float i_from, float i_to) {
+      float y = -1;
+      for (const auto& v : kit.piece(style.piece(i_kind)).positions) {
+        const float across = i_z ? v.z : v.x, along = i_z ? v.x : v.z;
+        if (across >= 0.4f - 1e-4f && along > i_from && along < i_to) y = std::max(y, v.y);
+      }
+      return y;
+    };
+    const float stub = -0.5f + 0.2f / 3 + 1e-3f, near = 0.5f - 0.2f / 3 - 1e-3f;
+    const float coping = top(PieceKind::AngleRoof, true, stub, 1);
+    const float left = top(PieceKind::AngleRoofPartyLeft, true, stub, 1);
+    const float right = top(PieceKind::AngleRoofPartyRight, false, stub, 1);
+    EXPECT_LT(left, coping - 0.005f) << name;
+    EXPECT_LT(right, coping - 0.005f) << name;
+    EXPECT_GT(right, left) << name;
+    EXPECT_FLOAT_EQ(top(PieceKind::AngleRoofPartyLeft, true, -1, stub), coping) << name << ": the stub";
+    EXPECT_FLOAT_EQ(top(PieceKind::AngleRoofPartyLeft, false, -1, near), coping) << name << ": the other side";
+    EXPECT_FLOAT_EQ(top(PieceKind::AngleRoofPartyRight, true, -1, near), coping) << name << ": the other side";
   }
 }
 

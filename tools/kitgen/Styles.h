@@ -301,23 +301,24 @@ inline PieceSpec RoofParty(const std::string& i_style, const Design& i_design, b
 // way (its coping's overhang, its band and cornice), from its own corner piece.
 constexpr int kPartyShort = 20;
 
+inline bool EndsWith(const std::string& i_text, const std::string& i_end) {
+  return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
+}
+
 // A parapet's coping lies over its wall too, 5 cm past both of the wall's faces, where a
 // neighbour's coping over the walls that overlap, or its parapet's coping running into this
 // corner, would lie on it: within kPartyShort of either face the coping goes, down to its foot,
 // and the parapet's walls (the steps of the wall's material) are laid again, their tops bare.
 inline void CutCopingEnds(PieceSpec& io_piece, const PieceSpec& i_angle) {
-  const auto ends = [](const std::string& i_text, const std::string& i_end) {
-    return i_text.size() >= i_end.size() && i_text.compare(i_text.size() - i_end.size(), i_end.size(), i_end) == 0;
-  };
   int foot = kAll;
   for (const Step& step : i_angle.steps)
-    if (ends(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+    if (EndsWith(step.material, "_coping")) foot = std::min(foot, step.box.y0);
   if (foot == kAll) return;
   const int inner = kWallInner - 5;  // the coping's inner edge
   Cut(io_piece, {inner, kAll, foot, kAll, kWallOuter - kPartyShort, kAll});
   Cut(io_piece, {kWallOuter - kPartyShort, kAll, foot, kAll, inner, kAll});
   for (const Step& step : i_angle.steps)
-    if (ends(step.material, "_wall")) Add(io_piece, step.material, step.box);
+    if (EndsWith(step.material, "_wall")) Add(io_piece, step.material, step.box);
 }
 
 inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKind i_kind) {
@@ -326,6 +327,70 @@ inline PieceSpec AngleParty(const PieceSpec& i_angle, Ostrel::Buildings::PieceKi
   Cut(piece, {kWallOuter, kAll, -kAll, kAll, kWallOuter - kPartyShort, kAll});
   Cut(piece, {kWallOuter - kPartyShort, kAll, -kAll, kAll, kWallOuter, kAll});
   CutCopingEnds(piece, i_angle);
+  return piece;
+}
+
+// The roof row's party corner whose one side alone, +z (left) or +x (right), stands against the
+// neighbour. The neighbour's parapet on that line, 5 cm into this one's wall, keeps its coping
+// where it is not covered in whole, and the two copings over the overlap would lie in one plane:
+// on that side the coping goes along the whole cell, down to its foot, the wall's top bare, but
+// for a stub kPartyShort long at the cell's far end, where the row's coping runs on into it. Two
+// such corners back to back are mirror images, a left beside a right, whose bare tops would meet
+// over the walls' overlap: the right one's wall stands 2 cm higher there, inside the depth of
+// any coping beside it.
+inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i_angle, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece = i_party;
+  piece.name = Ostrel::Buildings::PieceName(
+      i_angle.palette, i_left ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight);
+  int foot = kAll, top = 0;
+  for (const Step& step : i_angle.steps) {
+    if (EndsWith(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+    if (EndsWith(step.material, "_wall")) top = std::max(top, step.box.y1);
+  }
+  if (foot == kAll) return piece;
+  const int inner = kWallInner - 5;  // the coping's inner edge
+  const int from = -kHalf + kPartyShort;
+  if (i_left) {
+    Cut(piece, {from, kAll, foot, kAll, inner, kAll});
+  } else {
+    Cut(piece, {inner, kAll, foot, kAll, from, kAll});
+  }
+  for (const Step& step : i_angle.steps)
+    if (EndsWith(step.material, "_wall")) Add(piece, step.material, step.box);
+  if (!i_left) Add(piece, i_angle.palette + "_wall", {kWallInner, kWallOuter, top, top + 2, from, kWallOuter});
+  return piece;
+}
+
+// A closed wall on a party side with the neighbour behind it, a few centimetres off or askew:
+// the neighbour's bands, standing out of its wall as this one's do, would lie on this one's. Of
+// everything past the wall's face only stubs kBandStub long at the cell's ends stay, where the
+// cells beside it (a corner, a wall with its bands) run their bands on into it; each stub's other
+// end is closed.
+constexpr int kBandStub = 10;
+
+inline PieceSpec ClosePartyStorey(const PieceSpec& i_close, Ostrel::Buildings::PieceKind i_kind) {
+  PieceSpec piece = i_close;
+  piece.name = Ostrel::Buildings::PieceName(i_close.palette, i_kind);
+  Cut(piece, {kWallOuter, kAll, -kAll, kAll, -kHalf + kBandStub, kHalf - kBandStub});
+  return piece;
+}
+
+// A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): the
+// neighbour's plain corner beside it, whose side this building covers only in part, keeps its
+// bands along the party line, which this one's would lie on. Past that side's face only a stub
+// kBandStub long stays at the cell's far end, where the row's bands run on into it.
+inline PieceSpec AnglePartySide(const PieceSpec& i_party, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece = i_party;
+  piece.name = Ostrel::Buildings::PieceName(i_party.palette,
+                                            i_left ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
+  const int from = -kHalf + kBandStub;
+  if (i_left) {
+    Cut(piece, {from, kAll, -kAll, kAll, kWallOuter, kAll});
+  } else {
+    Cut(piece, {kWallOuter, kAll, -kAll, kAll, from, kAll});
+  }
   return piece;
 }
 

@@ -202,12 +202,34 @@ int main(int argc, char** argv) {
       style->pieces.push_back(Kitgen::GableWall(Kitgen::StylePitch(style->name)));
       style->pieces.push_back(Kitgen::detail::RoofCapParty(style->name));
       using Ostrel::Buildings::PieceKind;
+      const auto named = [&](PieceKind i_kind) {
+        const std::string name = Ostrel::Buildings::PieceName(style->name, i_kind);
+        return std::find_if(style->pieces.begin(), style->pieces.end(),
+                            [&](const Kitgen::PieceSpec& i_piece) { return i_piece.name == name; });
+      };
       for (const auto& [kind, party] : {std::pair{PieceKind::Angle, PieceKind::AngleParty},
                                         std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty}}) {
-        const std::string name = Ostrel::Buildings::PieceName(style->name, kind);
-        const auto angle = std::find_if(style->pieces.begin(), style->pieces.end(),
-                                        [&](const Kitgen::PieceSpec& i_piece) { return i_piece.name == name; });
+        const auto angle = named(kind);
         if (angle != style->pieces.end()) style->pieces.push_back(Kitgen::detail::AngleParty(*angle, party));
+      }
+      const auto roofParty = named(PieceKind::AngleRoofParty), roofAngle = named(PieceKind::AngleRoof);
+      if (roofParty != style->pieces.end() && roofAngle != style->pieces.end()) {
+        const Kitgen::PieceSpec party = *roofParty, angle = *roofAngle;
+        for (const bool left : {true, false})
+          style->pieces.push_back(Kitgen::detail::AngleRoofPartySide(party, angle, left));
+      }
+      for (const auto& [kind, party] : {std::pair{PieceKind::GroundClose, PieceKind::GroundCloseParty},
+                                        std::pair{PieceKind::FloorClose, PieceKind::FloorCloseParty}}) {
+        const auto close = named(kind);
+        if (close != style->pieces.end()) {
+          const Kitgen::PieceSpec wall = *close;
+          style->pieces.push_back(Kitgen::detail::ClosePartyStorey(wall, party));
+        }
+      }
+      const auto angleParty = named(PieceKind::AngleParty);
+      if (angleParty != style->pieces.end()) {
+        const Kitgen::PieceSpec party = *angleParty;
+        for (const bool left : {true, false}) style->pieces.push_back(Kitgen::detail::AnglePartySide(party, left));
       }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {

@@ -304,13 +304,15 @@ std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel:
     wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
     wall.beside = side.runsOn ? theirs + 1 : 0;
     wall.against = side.endAgainst ? theirs + 1 : 0;
+    wall.behind = theirs + 1;
     const bool alongX = side.facing == Facing::East || side.facing == Facing::West;
     sides.push_back({wall, side.neighbour, alongX ? x : z});
   }
   const auto key = [](const Side& s) {
     const bool alongX = s.wall.side == 'E' || s.wall.side == 'W';
     return std::make_tuple(s.wall.side, alongX ? s.wall.cells.z0 : s.wall.cells.x0, s.neighbour, s.wall.hidden,
-                           s.wall.bareRoof, s.wall.onRoof, s.wall.beside, s.wall.against);
+                           s.wall.bareRoof, s.wall.onRoof, s.wall.beside, s.wall.against,
+                           s.wall.behind);
   };
   std::stable_sort(sides.begin(), sides.end(), [&](const Side& a, const Side& b) {
     return key(a) != key(b) ? key(a) < key(b) : a.along < b.along;

@@ -127,6 +127,22 @@ enum class PieceKind : std::uint8_t {
   // short of both of its faces, so that they reach neither into the neighbour's nor onto its bands.
   AngleParty,
   AngleRoofParty,  // the same in the roof row: the corner roof with its trims and coping's overhang cut back
+  // The same roof corner whose one side only stands against the neighbour, +z (left) or +x
+  // (right): the coping over that side's wall goes too, but for a stub at the cell's far end
+  // where the row's coping runs on, so that it lies on no coping of a neighbour's parapet there.
+  AngleRoofPartyLeft,
+  AngleRoofPartyRight,
+  // A closed wall of the ground storey or an upper storey on a party side, where the neighbour
+  // stands behind it: its bands (anything past its face) only as stubs at the cell's ends, where
+  // the bands of the cells beside it run on, so that they do not lie on the neighbour's bands
+  // behind it, a few centimetres away or askew.
+  GroundCloseParty,
+  FloorCloseParty,
+  // A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): its
+  // bands along that side only as a stub at the cell's far end, where the row's bands run on (a
+  // plain corner of the neighbour beside it keeps its bands there).
+  AnglePartyLeft,
+  AnglePartyRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);

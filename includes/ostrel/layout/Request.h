@@ -62,6 +62,10 @@ struct PartyWall {
   // takes the party corner (its bands stop short of its faces) if the style has it, which a
   // corner beside the neighbour (beside) takes too.
   std::int64_t against = 0;
+  // Storeys from the ground (level 0 up to behind - 1) that the neighbour's cells stand behind,
+  // its roof row included: there a closed wall takes the party wall piece, whose bands are stubs
+  // at the cell's ends, if the style has it (the neighbour's bands would lie on its bands).
+  std::int64_t behind = 0;
 };
 
 // A building as the layout reads it. The requests are kept as given; only their first two
