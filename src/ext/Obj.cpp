@@ -87,42 +87,52 @@ bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, 
   return false;
 }
 
+// Reads a field of one to nine digits after an optional minus at io_pos into o_index, as
+// ResolveIndex resolves it against i_count, and moves io_pos past it; false, with neither
+// changed, for a field of another form or one ResolveIndex would refuse.
+[[gnu::always_inline]] inline bool ReadPlainField(const char*& io_pos, const char* i_end, std::size_t i_count,
+                                                  std::uint32_t& o_index) {
+  const char* p = io_pos;
+  const bool negative = p != i_end && *p == '-';
+  if (negative) ++p;
+  const char* const digits = p;
+  std::uint32_t value = 0;
+  for (; p != i_end && IsDigit(*p) && p - digits < 10; ++p) value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+  const auto count = p - digits;
+  if (count == 0 || count > 9 || value == 0) return false;
+  if (negative) {
+    if (value > i_count) return false;
+    o_index = static_cast<std::uint32_t>(i_count - value);
+  } else {
+    o_index = value - 1;
+  }
+  io_pos = p;
+  return true;
+}
+
 // Reads the corner at io_pos when it has the common form: one to three fields of one to nine
 // digits after an optional minus, parted by '/', the second empty only before a third ("1//3"),
 // with white space or i_end after it. Fills o_corner as ParseCorner would and moves io_pos past
 // it; false, with neither changed, for any other form and for a field ParseCorner would note (0,
 // or reaching back before the first element), which ParseCorner then reads.
-bool ReadPlainCorner(const char*& io_pos, const char* i_end, const std::size_t i_counts[3], Corner& o_corner) {
-  Corner corner;
-  std::uint32_t* fields[3] = {&corner.v, &corner.uv, &corner.n};
+[[gnu::always_inline]] inline bool ReadPlainCorner(const char*& io_pos, const char* i_end,
+                                                   const std::size_t i_counts[3], Corner& o_corner) {
   const char* p = io_pos;
-  for (int position = 0; position < 3; ++position) {
-    const bool negative = p != i_end && *p == '-';
-    if (negative) ++p;
-    std::uint32_t value = 0;
-    int count = 0;
-    for (; p != i_end && IsDigit(*p) && count < 10; ++p, ++count) value = value * 10 + static_cast<std::uint32_t>(*p - '0');
-    if (count == 0) {
-      if (negative || position != 1 || p == i_end || *p != '/') return false;
-      ++p;
-      continue;
-    }
-    if (count > 9 || value == 0) return false;
-    if (negative) {
-      if (value > i_counts[position]) return false;
-      *fields[position] = static_cast<std::uint32_t>(i_counts[position] - value);
-    } else {
-      *fields[position] = value - 1;
-    }
-    if (p == i_end || IsSpace(*p)) {
-      io_pos = p;
-      o_corner = corner;
-      return true;
-    }
-    if (*p != '/') return false;
+  Corner corner;
+  if (!ReadPlainField(p, i_end, i_counts[0], corner.v)) return false;
+  if (p != i_end && *p == '/') {
     ++p;
+    const bool noUv = p != i_end && *p == '/';
+    if (!noUv && !ReadPlainField(p, i_end, i_counts[1], corner.uv)) return false;
+    if (p != i_end && *p == '/') {
+      ++p;
+      if (!ReadPlainField(p, i_end, i_counts[2], corner.n)) return false;
+    }
   }
-  return false;
+  if (p != i_end && !IsSpace(*p)) return false;
+  io_pos = p;
+  o_corner = corner;
+  return true;
 }
 
 // Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
