@@ -189,12 +189,15 @@ void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
       if (!valid) break;
     }
     if (valid) {
-      std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read),
-                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read + count),
-                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
-      io_mesh.polycount[kept] = count;
-      io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
-      if (io_state.keepsFaceLines()) io_state.faceLines[kept] = io_state.faceLines[face];
+      // Until a face is dropped, every kept face is already where it belongs.
+      if (kept != face) {
+        std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read),
+                  io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read + count),
+                  io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
+        io_mesh.polycount[kept] = count;
+        io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
+        if (io_state.keepsFaceLines()) io_state.faceLines[kept] = io_state.faceLines[face];
+      }
       ++kept;
       write += count;
     }
