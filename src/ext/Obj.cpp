@@ -87,13 +87,66 @@ bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, 
   return false;
 }
 
+// Reads a field of one to nine digits after an optional minus at io_pos into o_index, as
+// ResolveIndex resolves it against i_count, and moves io_pos past it; false, with neither
+// changed, for a field of another form or one ResolveIndex would refuse.
+[[gnu::always_inline]] inline bool ReadPlainField(const char*& io_pos, const char* i_end, std::size_t i_count,
+                                                  std::uint32_t& o_index) {
+  const char* p = io_pos;
+  const bool negative = p != i_end && *p == '-';
+  if (negative) ++p;
+  const char* const digits = p;
+  std::uint32_t value = 0;
+  for (; p != i_end && IsDigit(*p) && p - digits < 10; ++p) value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+  const auto count = p - digits;
+  if (count == 0 || count > 9 || value == 0) return false;
+  if (negative) {
+    if (value > i_count) return false;
+    o_index = static_cast<std::uint32_t>(i_count - value);
+  } else {
+    o_index = value - 1;
+  }
+  io_pos = p;
+  return true;
+}
+
+// Reads the corner at io_pos when it has the common form: one to three fields of one to nine
+// digits after an optional minus, parted by '/', the second empty only before a third ("1//3"),
+// with white space or i_end after it. Fills o_corner as ParseCorner would and moves io_pos past
+// it; false, with neither changed, for any other form and for a field ParseCorner would note (0,
+// or reaching back before the first element), which ParseCorner then reads.
+[[gnu::always_inline]] inline bool ReadPlainCorner(const char*& io_pos, const char* i_end,
+                                                   const std::size_t i_counts[3], Corner& o_corner) {
+  const char* p = io_pos;
+  Corner corner;
+  if (!ReadPlainField(p, i_end, i_counts[0], corner.v)) return false;
+  if (p != i_end && *p == '/') {
+    ++p;
+    const bool noUv = p != i_end && *p == '/';
+    if (!noUv && !ReadPlainField(p, i_end, i_counts[1], corner.uv)) return false;
+    if (p != i_end && *p == '/') {
+      ++p;
+      if (!ReadPlainField(p, i_end, i_counts[2], corner.n)) return false;
+    }
+  }
+  if (p != i_end && !IsSpace(*p)) return false;
+  io_pos = p;
+  o_corner = corner;
+  return true;
+}
+
 // Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
 // is invalid. A face without corners is kept, with a count of 0.
 void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
   const std::size_t first = io_mesh.corners.size();
+  const std::size_t counts[3] = {io_mesh.vertices.size(), io_mesh.uvs.size(), io_mesh.normals.size()};
   for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
-    const char* wordEnd = SkipWord(word, i_end);
     Corner corner;
+    if (ReadPlainCorner(word, i_end, counts, corner)) {
+      io_mesh.corners.push_back(corner);
+      continue;
+    }
+    const char* wordEnd = SkipWord(word, i_end);
     if (!ParseCorner(std::string_view(word, static_cast<std::size_t>(wordEnd - word)), io_mesh, corner,
                      io_state)) {
       io_mesh.corners.resize(first);
@@ -136,12 +189,15 @@ void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
       if (!valid) break;
     }
     if (valid) {
-      std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read),
-                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read + count),
-                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
-      io_mesh.polycount[kept] = count;
-      io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
-      if (io_state.keepsFaceLines()) io_state.faceLines[kept] = io_state.faceLines[face];
+      // Until a face is dropped, every kept face is already where it belongs.
+      if (kept != face) {
+        std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read),
+                  io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(read + count),
+                  io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(write));
+        io_mesh.polycount[kept] = count;
+        io_mesh.faceMaterials[kept] = io_mesh.faceMaterials[face];
+        if (io_state.keepsFaceLines()) io_state.faceLines[kept] = io_state.faceLines[face];
+      }
       ++kept;
       write += count;
     }
@@ -198,12 +254,35 @@ void ReadNumbers(const char* i_keyword, const char* i_pos, const char* i_end, fl
                     std::to_string(read + 1) + " " + what + ": it reads as 0, with the rest of the line");
 }
 
+// The keyword of a line that starts with "v ", "vt ", "vn " or "f ", as nearly every line does,
+// without looking further: o_rest is where the keyword ends. False for any other line.
+bool QuickKeyword(const char* i_pos, const char* i_end, Keyword& o_keyword, const char*& o_rest) {
+  if (i_end - i_pos < 3) return false;
+  if (i_pos[1] == ' ' && (i_pos[0] == 'v' || i_pos[0] == 'f')) {
+    o_keyword = i_pos[0] == 'v' ? Keyword::kVertex : Keyword::kFace;
+    o_rest = i_pos + 1;
+    return true;
+  }
+  if (i_pos[0] == 'v' && i_pos[2] == ' ' && (i_pos[1] == 't' || i_pos[1] == 'n')) {
+    o_keyword = i_pos[1] == 't' ? Keyword::kTexture : Keyword::kNormal;
+    o_rest = i_pos + 2;
+    return true;
+  }
+  return false;
+}
+
 // Handles one line, without its line feed.
 void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
-  const char* word = SkipSpace(i_pos, i_end);
-  const char* rest = SkipWord(word, i_end);
-  const std::string_view keyword(word, static_cast<std::size_t>(rest - word));
-  switch (Classify(keyword)) {
+  Keyword kind = Keyword::kOther;
+  const char* rest = nullptr;
+  std::string_view keyword;
+  if (!QuickKeyword(i_pos, i_end, kind, rest)) {
+    const char* word = SkipSpace(i_pos, i_end);
+    rest = SkipWord(word, i_end);
+    keyword = std::string_view(word, static_cast<std::size_t>(rest - word));
+    kind = Classify(keyword);
+  }
+  switch (kind) {
     case Keyword::kVertex: {
       float xyz[3] = {0, 0, 0};
       ReadNumbers("v", rest, i_end, xyz, 3, io_state);
@@ -305,6 +384,8 @@ void ParseLines(std::string_view i_text, ParseState& io_state, Mesh& io_mesh) {
   const char* const end = pos + i_text.size();
   // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
   if (io_state.line == 0 && i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
+  // Lines are searched for a NUL byte only when the text holds one.
+  const bool nuls = std::memchr(pos, '\0', static_cast<std::size_t>(end - pos)) != nullptr;
   while (pos < end) {
     ++io_state.line;
     const char* lineEnd =
@@ -312,7 +393,7 @@ void ParseLines(std::string_view i_text, ParseState& io_state, Mesh& io_mesh) {
     const char* next = lineEnd ? lineEnd + 1 : end;
     if (!lineEnd) lineEnd = end;
     const char* nul =
-        static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos)));
+        nuls ? static_cast<const char*>(std::memchr(pos, '\0', static_cast<std::size_t>(lineEnd - pos))) : nullptr;
     if (nul) io_state.note(FindingKind::LineCut, "a NUL byte ends the line: what follows it is left out");
     ParseLine(pos, nul ? nul : lineEnd, io_state, io_mesh);
     pos = next;

@@ -21,12 +21,13 @@ inline bool IsSpace(char i_c) { return i_c == ' ' || (i_c >= '\t' && i_c <= '\r'
 inline bool IsDigit(char i_c) { return i_c >= '0' && i_c <= '9'; }
 
 inline const char* SkipSpace(const char* i_pos, const char* i_end) {
-  while (i_pos != i_end && IsSpace(*i_pos)) ++i_pos;
+  // Every white space character lies at or below ' ': most bytes are told apart by one test.
+  while (i_pos != i_end && static_cast<unsigned char>(*i_pos) <= ' ' && IsSpace(*i_pos)) ++i_pos;
   return i_pos;
 }
 
 inline const char* SkipWord(const char* i_pos, const char* i_end) {
-  while (i_pos != i_end && !IsSpace(*i_pos)) ++i_pos;
+  while (i_pos != i_end && (static_cast<unsigned char>(*i_pos) > ' ' || !IsSpace(*i_pos))) ++i_pos;
   return i_pos;
 }
 
@@ -85,14 +86,33 @@ inline std::uint64_t EightDigits(std::uint64_t i_word, int i_count) {
   return ((values & 0x0000FFFF0000FFFFu) * (10000 * (std::uint64_t{1} << 32) + 1)) >> 32;
 }
 
+// The eight bytes from i_pos (the first in the lowest byte), with zeros for those at or past
+// i_end. Reads only bytes of [i_begin, i_end): when fewer than eight lie from i_pos to i_end, the
+// eight before i_end are read and moved down, so that the last number of a line is read a word at
+// a time too.
+inline std::uint64_t WordAt(const char* i_pos, const char* i_begin, const char* i_end) {
+  std::uint64_t word = 0;
+  const auto left = static_cast<std::size_t>(i_end - i_pos);
+  if (left >= 8) {
+    std::memcpy(&word, i_pos, sizeof word);
+  } else if (i_end - i_begin >= 8 && left > 0) {
+    std::memcpy(&word, i_end - 8, sizeof word);
+    word >>= 8 * (8 - left);
+  } else {
+    std::memcpy(&word, i_pos, left);
+  }
+  return word;
+}
+
 // Reads a plain decimal ("12", "-0.25", "3.") at i_pos, just after its sign, when its digits
 // make a whole number of at most 2^24 and it has at most ten decimal places: as such a whole
 // number and power of ten are both exact floats, one float division rounds the value correctly,
 // giving the very bits std::from_chars gives, several times faster. Nearly every number of a
 // unit file is of this form. False, with nothing read, for any other text (an exponent
-// included), which the general way then reads.
-[[gnu::always_inline]] inline bool ReadPlainDecimal(const char* i_pos, const char* i_end, bool i_negative, const char*& o_pos,
-                             float& o_value) {
+// included), which the general way then reads. The digits before and after the point are read
+// eight at a time from the bytes of [i_begin, i_end), a range around i_pos.
+[[gnu::always_inline]] inline bool ReadPlainDecimal(const char* i_pos, const char* i_begin, const char* i_end,
+                                                    bool i_negative, const char*& o_pos, float& o_value) {
 #if FLT_EVAL_METHOD != 0
   // Floats computed at a wider precision would round twice.
   return false;
@@ -101,33 +121,43 @@ inline std::uint64_t EightDigits(std::uint64_t i_word, int i_count) {
   constexpr int kMostPlaces = 10;
   std::uint32_t whole = 0;  // the digits as a whole number, point ignored
   int places = 0;           // digits after the point
-  bool digits = false;
   const char* p = i_pos;
-  for (; p != i_end && IsDigit(*p); ++p) {
-    whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
-    if (whole > kLargest) return false;
-    digits = true;
+  // Up to seven digits before the point make less than 2^24; eight or more are read one by one.
+  const std::uint64_t first = WordAt(p, i_begin, i_end);
+  const int wholeDigits = LeadingDigits(first);
+  bool digits = wholeDigits > 0;
+  if (wholeDigits == 1) {
+    // The most common case, a single digit, without the multiplications.
+    whole = static_cast<std::uint32_t>(first & 0xF);
+    ++p;
+  } else if (wholeDigits < 8) {
+    if (digits) whole = static_cast<std::uint32_t>(EightDigits(first, wholeDigits));
+    p += wholeDigits;
+  } else {
+    for (; p != i_end && IsDigit(*p); ++p) {
+      whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
+      if (whole > kLargest) return false;
+    }
   }
   if (p != i_end && *p == '.') {
     ++p;
-    // Up to eight digits after the point at once, where eight bytes are there to read.
-    if (i_end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, sizeof word);
-      const int count = LeadingDigits(word);
-      if (count > 0) {
-        const std::uint64_t joined = std::uint64_t{whole} * kWholePowersOfTen[count] + EightDigits(word, count);
-        if (joined > kLargest) return false;
-        whole = static_cast<std::uint32_t>(joined);
-        places = count;
-        digits = true;
-        p += count;
-      }
-    }
-    for (; p != i_end && IsDigit(*p); ++p) {
-      whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
-      if (whole > kLargest || ++places > kMostPlaces) return false;
+    // Up to eight digits after the point at once.
+    const std::uint64_t word = WordAt(p, i_begin, i_end);
+    const int count = LeadingDigits(word);
+    if (count > 0) {
+      const std::uint64_t joined = std::uint64_t{whole} * kWholePowersOfTen[count] + EightDigits(word, count);
+      if (joined > kLargest) return false;
+      whole = static_cast<std::uint32_t>(joined);
+      places = count;
       digits = true;
+      p += count;
+      // A ninth digit and more, one by one.
+      if (count == 8) {
+        for (; p != i_end && IsDigit(*p); ++p) {
+          whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
+          if (whole > kLargest || ++places > kMostPlaces) return false;
+        }
+      }
     }
   }
   if (!digits || (p != i_end && (*p == 'e' || *p == 'E'))) return false;
@@ -142,8 +172,10 @@ inline std::uint64_t EightDigits(std::uint64_t i_word, int i_count) {
 // digits) once a digit has been seen; the taken text must then be a number as a whole. So "1,5"
 // reads 1 and leaves ",5", "1e" fails, "+.5" reads 0.5. A value beyond the float range fails;
 // one below it reads as a zero of its sign. io_pos moves past the taken text; o_value is written
-// only on success.
-inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value) {
+// only on success. Bytes of [i_begin, i_end) may be read (io_pos when i_begin is null).
+[[gnu::always_inline]] inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value,
+                                             const char* i_begin = nullptr) {
+  const char* const begin = i_begin ? i_begin : io_pos;
   const char* p = SkipSpace(io_pos, i_end);
   const char* number = p;  // what std::from_chars gets: it takes "-" but not "+"
   bool negative = false;
@@ -152,7 +184,7 @@ inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value) {
     ++p;
     if (!negative) number = p;
   }
-  if (ReadPlainDecimal(p, i_end, negative, io_pos, o_value)) return true;
+  if (ReadPlainDecimal(p, begin, i_end, negative, io_pos, o_value)) return true;
   bool mantissa = false, point = false, exponent = false;
   for (; p != i_end; ++p) {
     const char c = *p;
@@ -184,8 +216,9 @@ inline bool ReadFloat(const char*& io_pos, const char* i_end, float& o_value) {
 // Reads up to i_count floats from the rest of a line into o_values (which hold 0); the first
 // failure leaves it and every later component as they are. Returns how many were read.
 inline int ReadComponents(const char* i_pos, const char* i_end, float* o_values, int i_count) {
+  const char* const begin = i_pos;
   for (int i = 0; i < i_count; ++i) {
-    if (!ReadFloat(i_pos, i_end, o_values[i])) return i;
+    if (!ReadFloat(i_pos, i_end, o_values[i], begin)) return i;
   }
   return i_count;
 }

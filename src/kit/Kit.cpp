@@ -3,10 +3,16 @@
 #include <ostrel/kit/Kit.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include <ostrel/utils/FileSystem.h>
 
@@ -161,9 +167,60 @@ Piece ReadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_
   return PieceOfRead(i_folder, i_name, read, std::move(mesh), io_kit);
 }
 
+// A unit file's mesh, read before its turn.
+struct ReadAhead {
+  std::string path;
+  Obj::Mesh mesh;
+  FileSystem::ReadResult read;
+};
+
+// Unit files of at least this many bytes together are read on two threads: reading a dense
+// kit's files is a large share of a building's work, done while the output's writing thread has
+// nothing to write yet. Fewer bytes would not pay for the thread.
+constexpr std::uint64_t kReadAheadOnTwoThreadsBytes = std::uint64_t{4} << 20;
+
+// Reads every file of io_files, on two threads when they are large enough; each file is read
+// by one thread alone, and what it reads does not depend on which.
+void ReadAll(std::vector<ReadAhead>& io_files) {
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < io_files.size(); i = next++) {
+      io_files[i].read = Obj::LoadMesh(io_files[i].path, io_files[i].mesh);
+    }
+  };
+  std::uint64_t bytes = 0;
+  for (const ReadAhead& file : io_files) {
+    struct stat status;
+    if (::stat(file.path.c_str(), &status) == 0) bytes += static_cast<std::uint64_t>(status.st_size);
+  }
+  if (io_files.size() < 2 || bytes < kReadAheadOnTwoThreadsBytes) return work();
+  std::exception_ptr failure;
+  std::thread helper([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    work();
+  } catch (...) {
+    next = io_files.size();
+    helper.join();
+    throw;
+  }
+  helper.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
 // The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.
-PieceId LoadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit) {
-  const PieceId plain = KeepPiece(ReadPiece(i_folder, i_name, io_kit), io_kit);
+// The plain piece's file is taken from io_ahead when it was read ahead.
+PieceId LoadPiece(const std::string& i_folder, const std::string& i_name, Kit& io_kit, ReadAhead* io_ahead) {
+  const bool ahead = io_ahead && io_ahead->path == UnitFile(i_folder, i_name);
+  const PieceId plain = KeepPiece(
+      ahead ? PieceOfRead(i_folder, i_name, io_ahead->read, std::move(io_ahead->mesh), io_kit)
+            : ReadPiece(i_folder, i_name, io_kit),
+      io_kit);
   std::vector<PieceId> forms{plain};
   for (std::uint64_t number = 1;; ++number) {
     Piece variant = ReadPiece(i_folder, i_name + "." + std::to_string(number), io_kit);
@@ -244,14 +301,27 @@ Kit LoadKit(const std::vector<std::string>& i_folders, const std::vector<std::st
   }
   MeasureUnitSize(kit);
   if (!kit.measured()) return kit;
+  // The plain pieces' files, in the order they are taken below, are read first, together.
+  std::vector<ReadAhead> ahead;
+  for (std::size_t i = 0; i < i_styles.size(); ++i) {
+    if (std::find(i_styles.begin(), i_styles.begin() + static_cast<std::ptrdiff_t>(i), i_styles[i]) !=
+        i_styles.begin() + static_cast<std::ptrdiff_t>(i))
+      continue;
+    const std::string folder = StyleFolder(kit.folders, entries, i_styles[i]);
+    for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
+      ahead.push_back({UnitFile(folder, PieceName(i_styles[i], rule->kind)), Obj::Mesh{}, {}});
+    }
+  }
+  ReadAll(ahead);
+  std::size_t next = 0;
   for (const std::string& name : i_styles) {
     if (kit.style(name)) continue;
     KitStyle style;
     style.name = name;
     style.folder = StyleFolder(kit.folders, entries, name);
     for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
-      style.pieces[static_cast<std::size_t>(rule->kind)] =
-          LoadPiece(style.folder, PieceName(name, rule->kind), kit);
+      ReadAhead* const file = next < ahead.size() ? &ahead[next++] : nullptr;
+      style.pieces[static_cast<std::size_t>(rule->kind)] = LoadPiece(style.folder, PieceName(name, rule->kind), kit, file);
     }
     style.rise = RiseOf(kit.piece(style.piece(PieceKind::Slope)));
     kit.styles.push_back(std::move(style));

@@ -400,6 +400,23 @@ TEST(ObjReader, PlainDecimalsAreRoundedCorrectly) {
   }
 }
 
+// Digits are read eight at a time, the last of a line from the bytes before its end: the digits
+// that follow the text given, or a NUL byte, are no part of it.
+TEST(ObjReader, NumbersEndWhereTheTextEnds) {
+  const std::string text = "v 1.5 2.25 3.125999\nv 7";
+  const Obj::Mesh cut = ParseText(std::string_view(text.data(), 16));  // up to "3.125"
+  ASSERT_EQ(cut.vertices.size(), 1u);
+  EXPECT_TRUE(VectorIs(cut.vertices[0], 1.5f, 2.25f, 3.125f));
+  const std::string shortText = "vt 1.25 42";  // a text shorter than a word: "vt 1.2"
+  const Obj::Mesh tiny = ParseText(std::string_view(shortText.data(), 6));
+  ASSERT_EQ(tiny.uvs.size(), 1u);
+  EXPECT_EQ(tiny.uvs[0].u, 1.2f);
+  const Obj::Mesh nul = ParseText(std::string_view("v 1 2 3.5\0" "77\nv 12.5 0.0625 -8\n", 30));
+  ASSERT_EQ(nul.vertices.size(), 2u);
+  EXPECT_TRUE(VectorIs(nul.vertices[0], 1, 2, 3.5f));
+  EXPECT_TRUE(VectorIs(nul.vertices[1], 12.5f, 0.0625f, -8));
+}
+
 // A decimal comma and digit grouping, as some national locales have.
 struct CommaNumpunct : std::numpunct<char> {
   char do_decimal_point() const override { return ','; }

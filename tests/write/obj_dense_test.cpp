@@ -136,4 +136,15 @@ TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
   }
 }
 
+TEST(ObjDense, APlainFramePlacesAsTheGeneralWay) {
+  // The default frame takes a shorter placing. Pivots of -0, not the default's bits, take the
+  // general one, which places every coordinate at the same bits.
+  const Kit kit = CloudKit(5000);
+  const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 3, 3, 2), kit);
+  Frame negativeZeros;
+  negativeZeros.xpivot = -0.0f;
+  negativeZeros.zpivot = -0.0f;
+  EXPECT_EQ(DenseText(kit, plan, Frame{}, 1), DenseText(kit, plan, negativeZeros, 1));
+}
+
 }  // namespace

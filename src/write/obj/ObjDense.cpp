@@ -3,6 +3,7 @@
 #include "write/obj/ObjDense.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,7 @@ struct DenseLines {
   CoordinateText* kept[3] = {nullptr, nullptr, nullptr};  // per column; null where none is kept
   PlacementFloats at{};  // positions'
   Frame frame;
+  bool plainPlacing = false;  // positions placed by PlacePlainPosition
   Turn facing, building;  // normals'
   NormalStretch stretch;
   std::size_t first = 0;
@@ -46,15 +48,21 @@ constexpr std::size_t kCopyBytes = std::size_t{1} << 14;
 
 // Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
 // as every placement of a storey shares it, then x and z, each shared along a facade that runs
-// across it.
-void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertices) {
+// across it. Finds too whether the piece's positions may take the plain placing.
+void KeepColumns(ObjWriter& io_writer, PieceText& io_text, const Piece& i_piece) {
   io_text.columnsDecided = true;
-  if (i_vertices < kKeptColumnsMinVertices) return;
-  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
+  const auto bounded = [](const VectorF& i_p) {
+    constexpr float kBound = 0x1p64f;  // also false for NaN
+    return std::fabs(i_p.x) <= kBound && std::fabs(i_p.y) <= kBound && std::fabs(i_p.z) <= kBound;
+  };
+  io_text.boundedPositions = std::all_of(i_piece.positions.begin(), i_piece.positions.end(), bounded);
+  const std::size_t vertices = i_piece.positions.size();
+  if (vertices < kKeptColumnsMinVertices) return;
+  const std::size_t bytes = vertices * sizeof(CoordinateText);
   for (const int column : {1, 0, 2}) {
     if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
-    Memory::ReserveLarge(io_text.columns[column], i_vertices);
-    io_text.columns[column].resize(i_vertices);
+    Memory::ReserveLarge(io_text.columns[column], vertices);
+    io_text.columns[column].resize(vertices);
     io_writer.columnBytes += bytes;
   }
 }
@@ -90,6 +98,31 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, std::size_t i_vertice
   return end;
 }
 
+// Whether i_frame leaves positions where they are: no move, turn, scale or pivot, each field with
+// the very bits of Frame's default (a -0 would change the sum of a zero).
+bool IsPlainFrame(const Frame& i_frame) {
+  const Frame plain;
+  const float fields[][2] = {{i_frame.xpos, plain.xpos},       {i_frame.ypos, plain.ypos},
+                             {i_frame.zpos, plain.zpos},       {i_frame.xdir, plain.xdir},
+                             {i_frame.zdir, plain.zdir},       {i_frame.xscale, plain.xscale},
+                             {i_frame.yscale, plain.yscale},   {i_frame.zscale, plain.zscale},
+                             {i_frame.xpivot, plain.xpivot},   {i_frame.zpivot, plain.zpivot}};
+  for (const auto& field : fields) {
+    if (BitsOf(field[0]) != BitsOf(field[1])) return false;
+  }
+  return true;
+}
+
+// PlacePosition in a plain frame (IsPlainFrame) for a position that places without overflow
+// (PieceText::boundedPositions), with half the arithmetic and the same bits: subtracting a +0
+// pivot and scaling by 1 change nothing, and the turn by (0, 1) with the move by +0 changes a
+// finite coordinate only by making a -0 a 0, as adding 0 does.
+[[gnu::always_inline]] inline void PlacePlainPosition(const VectorF& i_p, const PlacementFloats& i_at, float* o_xyz) {
+  o_xyz[0] = i_p.x * i_at.zd - i_p.z * i_at.xd + i_at.x + 0.0f;
+  o_xyz[1] = i_p.y + i_at.y + 0.0f;
+  o_xyz[2] = i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z + 0.0f;
+}
+
 // Writes a coordinate of vertex i_vertex: through its kept text when kKept, else made afresh.
 template <bool kKept>
 [[gnu::always_inline]] inline char* PutColumn(char* o_out, CoordinateText* i_kept, std::size_t i_vertex,
@@ -102,7 +135,7 @@ template <bool kKept>
 // bytes each); returns the end. kKeptX, kKeptY and kKeptZ say which columns have kept text; the
 // others are formatted afresh: a large piece's coordinates are too many for the float text
 // cache, which would only miss.
-template <bool kKeptX, bool kKeptY, bool kKeptZ>
+template <bool kKeptX, bool kKeptY, bool kKeptZ, bool kPlain>
 char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
   // Copies: the text is written through char pointers, which may alias anything, so values read
   // through references would be read again after every byte.
@@ -115,7 +148,11 @@ char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_fir
   char* pos = o_out;
   for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
     float placed[3];
-    PlacePosition(positions[vertex], at, frame, placed);
+    if (kPlain) {
+      PlacePlainPosition(positions[vertex], at, placed);
+    } else {
+      PlacePosition(positions[vertex], at, frame, placed);
+    }
     pos[0] = 'v';
     pos[1] = ' ';
     pos = PutColumn<kKeptX>(pos + 2, keptX, vertex, placed[0]);
@@ -151,15 +188,22 @@ char* PutAttributeLines(char* o_out, const DenseLines& i_lines, std::size_t i_fi
   return pos;
 }
 
+// PutPositionLines for the columns that have kept text.
+template <bool kPlain>
+char* PutPositionLinesKept(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
+  // KeepColumns keeps y first, then x, then z, as far as the budget goes.
+  if (!i_lines.kept[1]) return PutPositionLines<false, false, false, kPlain>(o_out, i_lines, i_first, i_end);
+  if (!i_lines.kept[0]) return PutPositionLines<false, true, false, kPlain>(o_out, i_lines, i_first, i_end);
+  if (!i_lines.kept[2]) return PutPositionLines<true, true, false, kPlain>(o_out, i_lines, i_first, i_end);
+  return PutPositionLines<true, true, true, kPlain>(o_out, i_lines, i_first, i_end);
+}
+
 // Writes lines i_first to i_end (exclusive) at o_out (room for kMaxVectorLine bytes each);
 // returns the end.
 char* PutDenseLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
   if (i_lines.kind != DenseLines::Kind::Positions) return PutAttributeLines(o_out, i_lines, i_first, i_end);
-  // KeepColumns keeps y first, then x, then z, as far as the budget goes.
-  if (!i_lines.kept[1]) return PutPositionLines<false, false, false>(o_out, i_lines, i_first, i_end);
-  if (!i_lines.kept[0]) return PutPositionLines<false, true, false>(o_out, i_lines, i_first, i_end);
-  if (!i_lines.kept[2]) return PutPositionLines<true, true, false>(o_out, i_lines, i_first, i_end);
-  return PutPositionLines<true, true, true>(o_out, i_lines, i_first, i_end);
+  if (i_lines.plainPlacing) return PutPositionLinesKept<true>(o_out, i_lines, i_first, i_end);
+  return PutPositionLinesKept<false>(o_out, i_lines, i_first, i_end);
 }
 
 // Lines made at once into the output's buffer: a few KiB of room, so that the buffer is asked
@@ -277,7 +321,7 @@ void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
 void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
   const Piece& piece = io_writer.kit->piece(i_id);
   PieceText& text = io_writer.texts[i_id];
-  if (!text.columnsDecided) KeepColumns(io_writer, text, piece.positions.size());
+  if (!text.columnsDecided) KeepColumns(io_writer, text, piece);
   DenseLines lines;
   lines.piece = &piece;
   for (int column = 0; column < 3; ++column) {
@@ -285,6 +329,8 @@ void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloat
   }
   lines.at = i_at;
   lines.frame = i_frame;
+  // A placement's cell, height and facing (a unit direction) are finite, at most about 2^64.
+  lines.plainPlacing = text.boundedPositions && IsPlainFrame(i_frame);
   WriteDense(io_writer, lines, piece.positions.size());
 }
 

@@ -184,6 +184,9 @@ struct PieceText {
   // that the budget does not allow.
   std::vector<CoordinateText> columns[3];
   bool columnsDecided = false;
+  // Whether every coordinate of the piece is a number of magnitude 2^64 or less: placed in cell
+  // units, none then overflows. Decided with the columns.
+  bool boundedPositions = false;
   struct Facing {
     std::uint32_t bits[4];  // the facing's and the building's turn, as float bits
     ReadyText text;         // the vn lines of the piece turned that way
