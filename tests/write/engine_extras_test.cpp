@@ -188,6 +188,55 @@ TEST(EngineExtras, EachLevelOfDetailHasFewerTrianglesTheBoxLevelFewest) {
   }
 }
 
+// The first level has richer forms of the storeys' facade pieces that its lean forms make their
+// cards (B's floor piece): a building takes them when its level with them keeps within a third of
+// its triangles (a large building, whose storeys' walls outweigh its corners), and the lean forms
+// when it would not (a small one). Either way the level keeps within that third.
+TEST(EngineExtras, ABuildingTakesTheRicherFirstLevelWhenItKeepsWithinAThird) {
+  EngineOptions options;
+  options.lods = 3;
+  const std::pair<Case, bool> cases[] = {{{"B", 10, 8, 8, RoofShape::Flat, {}}, true},
+                                         {{"B", 3, 2, 2, RoofShape::Gable, {}}, false}};
+  for (const auto& [c, richer] : cases) {
+    Made made = Make(c);
+    std::vector<PieceId> cardPieces;
+    made.kit = KitWithCards(made.kit, {{c.style, kShipped, true}}, cardPieces);
+    const std::vector<TriangleMesh> pieces = MakeTriangleMeshes(made.kit);
+    const std::vector<PieceLevel> levels = MakePieceLevels(made.kit, 3);
+    ASSERT_TRUE(levels[0].richer) << Name(c);
+    EXPECT_FALSE(levels[1].richer) << Name(c);
+    // The richer forms differ from the lean ones in the floor piece and its variants alone, and
+    // have more triangles there.
+    const PieceId floor = made.kit.style(c.style)->piece(PieceKind::Floor);
+    std::vector<PieceId> storeys = made.kit.pieces[floor].forms;
+    storeys.push_back(floor);
+    std::size_t differ = 0;
+    for (PieceId id = 0; id < made.kit.pieces.size(); ++id) {
+      std::size_t lean = 0, rich = 0;
+      for (const MeshPart& part : levels[0].pieces[id].parts) lean += part.indices.size() / 3;
+      for (const MeshPart& part : levels[0].richer->pieces[id].parts) rich += part.indices.size() / 3;
+      if (rich == lean) continue;
+      ++differ;
+      EXPECT_NE(std::find(storeys.begin(), storeys.end(), id), storeys.end()) << made.kit.pieces[id].name;
+      EXPECT_GT(rich, lean) << made.kit.pieces[id].name;
+    }
+    EXPECT_GT(differ, 0u) << Name(c);
+    const EngineExtras extras =
+        MakeEngineExtras(made.kit, pieces, made.plan, made.request, made.frame, options, &levels);
+    ASSERT_EQ(extras.streamed.size(), 2u) << Name(c);
+    EXPECT_EQ(extras.streamed[0], richer ? levels[0].richer.get() : &levels[0]) << Name(c);
+    EXPECT_EQ(extras.streamed[1], &levels[1]) << Name(c);
+    const std::uint64_t own = Triangles(made.kit, made.plan);
+    EXPECT_LE(3 * LevelTriangles(*extras.streamed[0], made.kit, made.plan), own) << Name(c);
+    if (!richer) {
+      EXPECT_GT(3 * LevelTriangles(*levels[0].richer, made.kit, made.plan), own) << Name(c);
+    }
+  }
+  // Without the card sheets no piece is its card, and the first level has no richer forms.
+  const Made made = Make(kCases[3]);
+  for (const int lods : {1, 2}) EXPECT_FALSE(MakePieceLevels(made.kit, lods)[0].richer) << lods;
+}
+
 // The kit maps every face rigidly onto its strip of the sheet: a simplified piece's triangle keeps
 // that mapping (each edge as long on the sheet, within the kit's own spread, as in space) or takes
 // one texel for the whole triangle, never a stretch across strips.

@@ -707,8 +707,12 @@ EngineExtras MakeEngineExtras(const Kit& i_kit, const std::vector<TriangleMesh>&
   const int lods = std::clamp(i_options.lods, 0, kMaxLods);
   // The pieces' levels first, then, of two levels or more, the block boxes last.
   const std::size_t streamed = lods >= 2 ? static_cast<std::size_t>(lods - 1) : static_cast<std::size_t>(lods);
-  for (std::size_t level = 0; i_pieceLevels && level < streamed && level < i_pieceLevels->size(); ++level)
-    extras.streamed.push_back(&(*i_pieceLevels)[level]);
+  // The first level in its richer forms when the building keeps within a third of its triangles
+  // with them (LevelFor): the choice of this building alone.
+  for (std::size_t level = 0; i_pieceLevels && level < streamed && level < i_pieceLevels->size(); ++level) {
+    const PieceLevel& pieces = (*i_pieceLevels)[level];
+    extras.streamed.push_back(pieces.richer ? &LevelFor(pieces, i_pieces, CountPieces(i_plan, i_kit)) : &pieces);
+  }
   // Only the hulls and the boxes need a walk over the building.
   if (!hulls && lods < 2) return extras;
   const SheetTones* sheets =

@@ -12,6 +12,8 @@
 
 #include <meshoptimizer.h>
 
+#include <ostrel/utils/Numbers.h>
+
 #include "write/engine/CardTiles.h"
 
 namespace Ostrel::Buildings {
@@ -28,6 +30,10 @@ constexpr float kErrors[] = {0.005f, 0.01f, 0.02f, 0.04f};
 // With the pieces that cannot be simplified (a roof's few quads) and those that become their
 // card, a building's level then stays within a third of its triangles.
 constexpr double kShare = 0.28;
+// The share that the richer form of a storey's facade piece keeps where the share above makes it
+// its card (PieceLevel::richer): a building that can afford them shows its storeys' windows as
+// geometry rather than as pictures on a flat wall.
+constexpr double kRichShare = 0.4;
 // A piece whose simplified walls show its card over at least this share of their area becomes its
 // card: the brick, plaster or stone between its openings is then too little to be worth its
 // triangles.
@@ -398,6 +404,20 @@ double CardedShare(const Piece& i_simplified, const std::array<CardTile, 4>& i_t
   return walls > 0 ? carded / walls : 0;
 }
 
+// The pieces that make a storey's facade, by piece id: each style's floor piece and its variants.
+std::vector<bool> StoreyPieces(const Kit& i_kit) {
+  std::vector<bool> storeys(i_kit.pieces.size(), false);
+  for (const KitStyle& style : i_kit.styles) {
+    const PieceId floor = style.piece(PieceKind::Floor);
+    if (floor >= i_kit.pieces.size()) continue;
+    storeys[floor] = true;
+    for (const PieceId form : i_kit.pieces[floor].forms) {
+      if (form < storeys.size()) storeys[form] = true;
+    }
+  }
+  return storeys;
+}
+
 }  // namespace
 
 Piece SimplifiedPiece(const Piece& i_piece, double i_share, const std::vector<bool>& i_opaque,
@@ -669,7 +689,7 @@ Piece CardPiece(const Piece& i_piece, const Piece& i_simplified, const SheetTone
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   std::vector<PieceLevel> levels;
   if (i_lods <= 0) return levels;
-  PieceLevel simplified{i_kit, {}, nullptr, {}};
+  PieceLevel simplified{i_kit, {}, nullptr, {}, nullptr};
   const std::vector<bool> opaque = OpaqueMaterials(i_kit);
   // The cards and the block boxes are toned from the sheets.
   if (i_lods >= 2) {
@@ -683,21 +703,35 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   const std::vector<std::array<CardTile, 4>> tiles =
       i_lods >= 3 ? CardTilesOf(i_kit, LayOutCards(i_kit)) : std::vector<std::array<CardTile, 4>>();
   std::vector<Piece> reduced(i_kit.pieces.size());
+  // The richer forms of the storeys' facade pieces that become their cards, by piece id: those
+  // that the larger share keeps as geometry.
+  std::map<PieceId, Piece> richer;
+  const std::vector<bool> storeys = StoreyPieces(i_kit);
   for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
     const Piece& piece = i_kit.pieces[id];
     if (piece.empty()) continue;
-    reduced[id] = SimplifiedPiece(piece, kShare, opaque, tiles.empty() ? nullptr : &tiles[id]);
+    const std::array<CardTile, 4>* tile = tiles.empty() ? nullptr : &tiles[id];
     // A piece whose walls show mostly its card when simplified is its card: the rest of its
     // triangles add little to what it looks like.
-    const bool card = !tiles.empty() && CardedShare(reduced[id], tiles[id]) >= kCardedShare;
-    simplified.kit.pieces[id] = card ? CardPiece(piece, reduced[id], tones.get(), &tiles[id]) : reduced[id];
+    reduced[id] = SimplifiedPiece(piece, kShare, opaque, tile);
+    const bool card = tile && CardedShare(reduced[id], *tile) >= kCardedShare;
+    simplified.kit.pieces[id] = card ? CardPiece(piece, reduced[id], tones.get(), tile) : reduced[id];
+    if (!card || !storeys[id]) continue;
+    Piece rich = SimplifiedPiece(piece, kRichShare, opaque, tile);
+    if (CardedShare(rich, *tile) < kCardedShare) richer[id] = std::move(rich);
   }
   simplified.pieces = MakeTriangleMeshes(simplified.kit);
+  if (!richer.empty()) {
+    PieceLevel rich{simplified.kit, {}, tones, simplified.cardTones, nullptr};
+    for (auto& [id, piece] : richer) rich.kit.pieces[id] = std::move(piece);
+    rich.pieces = MakeTriangleMeshes(rich.kit);
+    simplified.richer = std::make_shared<const PieceLevel>(std::move(rich));
+  }
   if (i_lods < 3) {
     levels.push_back(std::move(simplified));
     return levels;
   }
-  PieceLevel cards{i_kit, {}, tones, {}};
+  PieceLevel cards{i_kit, {}, tones, {}, nullptr};
   for (PieceId id = 0; id < cards.kit.pieces.size(); ++id) {
     if (!cards.kit.pieces[id].empty())
       cards.kit.pieces[id] = CardPiece(i_kit.pieces[id], reduced[id], tones.get(), &tiles[id]);
@@ -706,6 +740,24 @@ std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods) {
   levels.push_back(std::move(simplified));
   levels.push_back(std::move(cards));
   return levels;
+}
+
+const PieceLevel& LevelFor(const PieceLevel& i_level, const std::vector<TriangleMesh>& i_pieces,
+                           const std::vector<std::uint64_t>& i_counts) {
+  if (!i_level.richer) return i_level;
+  // The building's own triangles as glTF has them (OBJ writes a face of no area too, and more
+  // triangles then), the level's faces as OBJ writes them (glTF leaves out a triangle of no area):
+  // the level keeps within a third in either.
+  std::uint64_t own = 0, level = 0;
+  for (PieceId id = 0; id < i_counts.size() && id < i_pieces.size(); ++id) {
+    if (i_counts[id] == 0) continue;
+    for (const MeshPart& part : i_pieces[id].parts)
+      own = Numbers::SatAdd(own, Numbers::SatMul(i_counts[id], part.indices.size() / 3));
+    std::uint64_t faces = 0;
+    for (const std::uint32_t corners : i_level.richer->kit.pieces[id].polycount) faces += corners - 2;
+    level = Numbers::SatAdd(level, Numbers::SatMul(i_counts[id], faces));
+  }
+  return level <= own / 3 ? *i_level.richer : i_level;
 }
 
 }  // namespace Ostrel::Buildings

@@ -19,6 +19,14 @@
 // its material. A face is lit as the piece's face under it when it faces about the same way, so
 // that a wall folded a little by the collapses still looks flat.
 //
+// The first level has richer forms too, for the buildings that can afford them: a storey's facade
+// piece (a style's floor piece or one of its variants) that becomes its card at 28 % is simplified
+// to 40 % instead, and where its walls then no longer show mostly its card, that is its richer
+// form (a piece that is its card either way has none). A building takes the richer forms when its
+// level with them keeps within a third of its own triangles, else the lean ones: a choice made per
+// building from its pieces' counts alone, so that every format writes the same level and a city
+// writes it alike on any number of threads.
+//
 // A card is the far form of a piece: one quad for each side of the cell that the piece faces
 // (its outward walls), in the material that covers most of that side, toned with the mean colour
 // of that side (SheetTones.h), plus the
@@ -53,12 +61,22 @@ struct PieceLevel {
   // and the area of its quad (cell units); area 0 for a side without a card. The block boxes'
   // walls are toned from them. Empty for a level made without the sheets.
   std::vector<std::array<CardTone, 4>> cardTones;
+  // Of the first level: the same level with the richer forms of the storeys' facade pieces, which a
+  // building takes when its level with them keeps within a third of its triangles (LevelFor); null
+  // for the other levels, and for a first level whose pieces have no richer form.
+  std::shared_ptr<const PieceLevel> richer;
 };
 
 // The levels of a building with i_lods lower levels of detail that are laid out piece by piece:
 // the simplified pieces for one or two levels (the last of two or more is the block boxes, made
 // per building), then the cards for three.
 std::vector<PieceLevel> MakePieceLevels(const Kit& i_kit, int i_lods);
+
+// The forms of a level that a building takes: the level's richer forms when the building (i_counts
+// of each piece, by piece id, as CountPieces) keeps at most a third of its triangles with them
+// (i_pieces: the kit's pieces, MakeTriangleMeshes), else the level as it is.
+const PieceLevel& LevelFor(const PieceLevel& i_level, const std::vector<TriangleMesh>& i_pieces,
+                           const std::vector<std::uint64_t>& i_counts);
 
 
 // One side of a piece's card: the faces of the piece that look out of its cell that way (+x, -x,
