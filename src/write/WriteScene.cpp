@@ -3,8 +3,13 @@
 #include <ostrel/write/WriteScene.h>
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/Numbers.h>
@@ -15,16 +20,16 @@
 
 namespace Ostrel::Buildings {
 
-SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, const SceneOptions& i_options) {
+namespace {
+
+// The buildings of one pass: their counts and pieces, or the first that cannot be written. The
+// kit has a unit size.
+SceneSurvey SurveyBuildings(const Scene& i_scene, const Framing& i_framing) {
   SceneSurvey survey;
   const Kit& kit = *i_scene.kit;
-  if (!kit.measured()) {
-    survey.error = SceneError::NoBaseUnits;
-    return survey;
-  }
   // Framed as the writers frame them (units and pivot), so that the check of finite coordinates
   // is of what is written.
-  const NextBuilding next = FramedPass(i_scene, i_options.framing());
+  const NextBuilding next = FramedPass(i_scene, i_framing);
   SceneBuilding building;
   detail::PieceBoxes boxes;
   while (next(building)) {
@@ -46,17 +51,85 @@ SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, cons
     AddPieces(building.plan, survey.pieces);
     ++survey.buildings;
   }
+  return survey;
+}
+
+// Appends the survey of the buildings after io_survey's to it, as if one pass had read both.
+void AddSurvey(const SceneSurvey& i_after, SceneSurvey& io_survey) {
+  if (i_after.error != SceneError::None) {
+    io_survey.error = i_after.error;
+    io_survey.failedBuilding = io_survey.buildings + i_after.failedBuilding;
+    io_survey.failedPiece = i_after.failedPiece;
+  }
+  io_survey.buildings += i_after.buildings;
+  io_survey.totals = {Numbers::SatAdd(io_survey.totals.vertices, i_after.totals.vertices),
+                      Numbers::SatAdd(io_survey.totals.normals, i_after.totals.normals),
+                      Numbers::SatAdd(io_survey.totals.uvs, i_after.totals.uvs)};
+  AddPieces(PiecesPlan(i_after.pieces), io_survey.pieces);
+}
+
+// What the survey of every building adds: the kit with the card sheets, the material names, and
+// whether the format can hold it all.
+void FinishSurvey(const Kit& i_kit, const OutputFormat& i_format, const SceneOptions& i_options,
+                  SceneSurvey& io_survey) {
+  if (io_survey.error != SceneError::None) return;
   // The cards of the far levels show the card sheets: the writers write from a copy of the kit
   // with their materials, which are used too.
   const bool levels =
       std::find(i_format.ignores.begin(), i_format.ignores.end(), "--lod") == i_format.ignores.end();
-  if (levels && i_options.engine.lods >= kMaxLods && survey.buildings > 0 && !i_options.cards.empty()) {
+  if (levels && i_options.engine.lods >= kMaxLods && io_survey.buildings > 0 && !i_options.cards.empty()) {
     std::vector<PieceId> cardPieces;
-    survey.written = std::make_shared<const Kit>(KitWithCards(kit, i_options.cards, cardPieces));
-    survey.pieces.insert(survey.pieces.end(), cardPieces.begin(), cardPieces.end());
+    io_survey.written = std::make_shared<const Kit>(KitWithCards(i_kit, i_options.cards, cardPieces));
+    io_survey.pieces.insert(io_survey.pieces.end(), cardPieces.begin(), cardPieces.end());
   }
-  survey.names = NameMaterials(PiecesPlan(survey.pieces), survey.written ? *survey.written : kit);
-  survey.error = i_format.writer()->check(survey, i_options);
+  io_survey.names = NameMaterials(PiecesPlan(io_survey.pieces), io_survey.written ? *io_survey.written : i_kit);
+  io_survey.error = i_format.writer()->check(io_survey, i_options);
+}
+
+}  // namespace
+
+SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, const SceneOptions& i_options) {
+  SceneSurvey survey;
+  if (!i_scene.kit->measured()) {
+    survey.error = SceneError::NoBaseUnits;
+    return survey;
+  }
+  survey = SurveyBuildings(i_scene, i_options.framing());
+  FinishSurvey(*i_scene.kit, i_format, i_options, survey);
+  return survey;
+}
+
+SceneSurvey SurveyScenes(const std::vector<Scene>& i_parts, const OutputFormat& i_format,
+                         const SceneOptions& i_options) {
+  SceneSurvey survey;
+  if (i_parts.empty()) return survey;
+  if (!i_parts.front().kit->measured()) {
+    survey.error = SceneError::NoBaseUnits;
+    return survey;
+  }
+  // A thread for every part but the last, which the calling thread takes; what a part's pass
+  // throws is thrown here once every thread is done.
+  std::vector<SceneSurvey> parts(i_parts.size());
+  std::vector<std::exception_ptr> failures(i_parts.size());
+  const auto surveyPart = [&](std::size_t i_part) {
+    try {
+      parts[i_part] = SurveyBuildings(i_parts[i_part], i_options.framing());
+    } catch (...) {
+      failures[i_part] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (std::size_t part = 0; part + 1 < i_parts.size(); ++part) threads.emplace_back(surveyPart, part);
+  surveyPart(i_parts.size() - 1);
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+  survey = std::move(parts.front());
+  for (std::size_t part = 1; part < parts.size() && survey.error == SceneError::None; ++part) {
+    AddSurvey(parts[part], survey);
+  }
+  FinishSurvey(*i_parts.front().kit, i_format, i_options, survey);
   return survey;
 }
 

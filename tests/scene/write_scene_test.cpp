@@ -77,6 +77,33 @@ TEST(WriteScene, TheFirstBuildingThatPlacesNothingIsNamedAndNothingIsWritten) {
   }
 }
 
+// A scene surveyed in parts at once is surveyed as a whole: counts added, pieces in the order the
+// whole scene first places them, and a refused building numbered in the whole scene.
+TEST(WriteScene, ASurveyInPartsIsTheSurveyOfTheWhole) {
+  const Kit kit = LoadKit(BuildingTest::kKit, {"T", "Z"});
+  const std::vector<SceneBuilding> buildings{MakeSceneBuilding(Box("T", 1, 1, 1), kit, Frame{}, "small"),
+                                             MakeSceneBuilding(Box("T", 3, 2, 4), kit, Frame{}, "large"),
+                                             MakeSceneBuilding(Box("T", 2, 1, 3), kit, Frame{}, "mid"),
+                                             MakeSceneBuilding(Box("Z", 1, 1, 1), kit, Frame{}, "empty")};
+  const auto scene = [&](std::size_t i_first, std::size_t i_end) {
+    return HeldScene(kit, std::vector<SceneBuilding>(buildings.begin() + i_first, buildings.begin() + i_end));
+  };
+  const OutputFormat& obj = FormatOfOutput("street.obj");
+  const SceneSurvey whole = SurveyScene(scene(0, 3), obj, SceneOptions{});
+  const SceneSurvey parts = SurveyScenes({scene(0, 1), scene(1, 2), scene(2, 3)}, obj, SceneOptions{});
+  ASSERT_EQ(parts.error, SceneError::None);
+  EXPECT_EQ(parts.buildings, 3u);
+  EXPECT_EQ(parts.totals.vertices, whole.totals.vertices);
+  EXPECT_EQ(parts.totals.uvs, whole.totals.uvs);
+  EXPECT_EQ(parts.pieces, whole.pieces);
+  EXPECT_EQ(parts.names.used, whole.names.used);
+  EXPECT_EQ(parts.names.defaultName, whole.names.defaultName);
+
+  const SceneSurvey refused = SurveyScenes({scene(0, 2), scene(2, 4)}, obj, SceneOptions{});
+  EXPECT_EQ(refused.error, SceneError::NothingPlaced);
+  EXPECT_EQ(refused.failedBuilding, 3u);
+}
+
 // OBJ indices are 32-bit: a scene whose vertices would pass them is refused whole, while a .glb,
 // whose limit is its size, takes it.
 TEST(WriteScene, AFormatRefusesWhatItCannotHoldBeforeItsFirstByte) {

@@ -94,6 +94,26 @@ Ostrel::Buildings::Scene CityScene(const CityText& i_text, const Catalogue& i_st
   return scene;
 }
 
+// The rows i_first to i_end - 1 cut into i_count parts of about as many rows each (fewer parts
+// when there are fewer rows), for the survey.
+SurveyParts CitySurveyParts(const CityText& i_text, const Catalogue& i_styles, const RunSettings& i_settings,
+                            const Ostrel::Buildings::Kit& i_kit, std::uint64_t i_first, std::uint64_t i_end,
+                            unsigned i_count) {
+  const std::uint64_t count = std::min<std::uint64_t>(i_count, i_end - i_first);
+  SurveyParts parts;
+  parts.errors.resize(count);
+  parts.lines.resize(count);
+  parts.styles.resize(count);
+  for (std::uint64_t part = 0; part < count; ++part) {
+    const std::uint64_t first = i_first + part * (i_end - i_first) / count;
+    const std::uint64_t end = i_first + (part + 1) * (i_end - i_first) / count;
+    parts.buildings.push_back(end - first);
+    parts.scenes.push_back(CityScene(i_text, i_styles, i_settings, i_kit, first, end, parts.errors[part],
+                                     parts.lines[part], parts.styles[part]));
+  }
+  return parts;
+}
+
 // The error line of a city that was not written.
 void ReportCityError(const Ostrel::Buildings::SceneReport& i_report, const std::string& i_path,
                      const std::string& i_unitsPath, std::size_t i_line, const std::string& i_style,
@@ -116,6 +136,26 @@ void ReportCityError(const Ostrel::Buildings::SceneReport& i_report, const std::
     case SceneError::TooLarge:
       Ostrel::Message::PrintError(TooLargeLine("The city of '" + i_path + "'", i_format, false));
       return;
+  }
+}
+
+// Of a survey by parts: the message, line and style that one pass over the whole scene would have
+// left, which are those of the first part that a message or a refused building ends. A part's pass
+// that left a message ended there, before any building after it; the others gave every row.
+void TakePartMessage(const SurveyParts& i_parts, const Ostrel::Buildings::SceneSurvey& i_survey,
+                     std::string& o_error, std::size_t& o_line, std::string& o_style) {
+  using Ostrel::Buildings::SceneError;
+  const bool refused = i_survey.error == SceneError::NothingPlaced || i_survey.error == SceneError::NotFinite;
+  std::uint64_t before = 0;  // buildings up to the part's end
+  for (std::size_t part = 0; part < i_parts.scenes.size(); ++part) {
+    o_line = i_parts.lines[part];
+    o_style = i_parts.styles[part];
+    if (!i_parts.errors[part].empty()) {
+      o_error = i_parts.errors[part];
+      return;
+    }
+    before += i_parts.buildings[part];
+    if (refused && i_survey.failedBuilding < before) return;
   }
 }
 
@@ -279,20 +319,23 @@ int RunCity(const RunSettings& i_given, const std::string& i_unitsPath, const Ca
   SceneOptions options = CitySceneOptions(i_settings, jobs);
   if (format.metres) options.kitUnits = true;
   options.cards = cards;
+  // The survey reads every building before the first is written, on one thread unless cut.
+  SurveyParts parts = CitySurveyParts(text, i_styles, i_settings, kit, first, end, jobs);
   return WriteCity({i_settings, i_unitsPath, text.path, format, tiles, sheets}, kit, scene, options, end - first, error, line,
-                   style);
+                   style, parts.scenes.size() > 1 ? &parts : nullptr);
 }
 
 int WriteCity(const CityOutput& i_output, const Ostrel::Buildings::Kit& i_kit, const Ostrel::Buildings::Scene& i_scene,
               const Ostrel::Buildings::SceneOptions& i_options, std::uint64_t i_buildings, std::string& io_error,
-              std::size_t& io_line, std::string& io_style) {
+              std::size_t& io_line, std::string& io_style, const SurveyParts* i_parts) {
   using namespace Ostrel::Buildings;
   const RunSettings& settings = i_output.settings;
   const OutputFormat& format = i_output.format;
   const std::string& tiles = i_output.tiles;
   SceneOptions options = i_options;
   options.sheets = i_output.sheets;
-  const SceneSurvey survey = SurveyScene(i_scene, format, options);
+  const SceneSurvey survey = i_parts ? SurveyScenes(i_parts->scenes, format, options) : SurveyScene(i_scene, format, options);
+  if (i_parts) TakePartMessage(*i_parts, survey, io_error, io_line, io_style);
   if (!io_error.empty()) {
     Ostrel::Message::PrintError(io_error);
     return kExitFailure;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/scene/Scene.h>
@@ -73,12 +74,24 @@ struct CityOutput {
   const Ostrel::Buildings::SheetOptions& sheets;  // where the kit's texture sheets go, and their size
 };
 
-// Surveys the city's scene of i_buildings buildings, then writes it. A pass over the scene may
-// leave a message in io_error (the file changed since it was checked); io_line and io_style are
-// those of the last building given, for a message about it. Returns the exit status.
+// The city's scene cut into parts of consecutive buildings, in order, for a survey on a thread a
+// part; each part's pass leaves its own message, line and style as the whole scene's does. The
+// scenes point into the other members: fill them once, and move the whole, never copy it.
+struct SurveyParts {
+  std::vector<Ostrel::Buildings::Scene> scenes;
+  std::vector<std::uint64_t> buildings;  // rows of each part
+  std::vector<std::string> errors;
+  std::vector<std::size_t> lines;
+  std::vector<std::string> styles;
+};
+
+// Surveys the city's scene of i_buildings buildings (by its parts when given, on a thread each),
+// then writes it. A pass over the scene may leave a message in io_error (the file changed since
+// it was checked); io_line and io_style are those of the last building given, for a message about
+// it. Returns the exit status.
 int WriteCity(const CityOutput& i_output, const Ostrel::Buildings::Kit& i_kit, const Ostrel::Buildings::Scene& i_scene,
               const Ostrel::Buildings::SceneOptions& i_options, std::uint64_t i_buildings, std::string& io_error,
-              std::size_t& io_line, std::string& io_style);
+              std::size_t& io_line, std::string& io_style, const SurveyParts* i_parts = nullptr);
 
 // The folder of the tileset that the run writes: --tiles DIR (DIR/shard-K with --shard), or the
 // folder of an output file named tileset.json; empty for any other output.

@@ -8,6 +8,7 @@
 // cannot hold. Both return what a user should be told as data; neither prints anything.
 
 #include <ostream>
+#include <vector>
 
 #include <ostrel/scene/Scene.h>
 #include <ostrel/write/Formats.h>
@@ -16,6 +17,13 @@ namespace Ostrel::Buildings {
 
 // Reads every building of the scene once.
 SceneSurvey SurveyScene(const Scene& i_scene, const OutputFormat& i_format, const SceneOptions& i_options);
+
+// The survey of a scene given in parts, its buildings those of the parts one after the other
+// (all over the same kit): the parts are read at once, a thread each, and the survey is the one
+// SurveyScene makes of the whole. Every part is read to its end or its first refused building,
+// even after an earlier part's: a part stands for a share of the work, not a check of its own.
+SceneSurvey SurveyScenes(const std::vector<Scene>& i_parts, const OutputFormat& i_format,
+                         const SceneOptions& i_options);
 
 // Writes the surveyed scene into io_out. Nothing is written when the survey or the format refuses
 // it (the report's error says why).
