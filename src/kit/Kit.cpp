@@ -7,14 +7,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
 
 #include <ostrel/utils/FileSystem.h>
+#include <ostrel/utils/Threads.h>
 
 namespace Ostrel::Buildings {
 
@@ -194,23 +193,7 @@ void ReadAll(std::vector<ReadAhead>& io_files) {
     if (::stat(file.path.c_str(), &status) == 0) bytes += static_cast<std::uint64_t>(status.st_size);
   }
   if (io_files.size() < 2 || bytes < kReadAheadOnTwoThreadsBytes) return work();
-  std::exception_ptr failure;
-  std::thread helper([&] {
-    try {
-      work();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  try {
-    work();
-  } catch (...) {
-    next = io_files.size();
-    helper.join();
-    throw;
-  }
-  helper.join();
-  if (failure) std::rethrow_exception(failure);
+  Threads::RunParts(2, [&](std::size_t) { work(); });
 }
 
 // The plain piece i_name, then its variants i_name.1, i_name.2, ... up to the first not found.

@@ -3,16 +3,15 @@
 #include <ostrel/write/WriteScene.h>
 
 #include <algorithm>
-#include <exception>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <ostrel/layout/PlanCounts.h>
 #include <ostrel/utils/Numbers.h>
+#include <ostrel/utils/Threads.h>
 #include <ostrel/write/CardSheets.h>
 
 #include "scene/PlacedBounds.h"
@@ -107,24 +106,11 @@ SceneSurvey SurveyScenes(const std::vector<Scene>& i_parts, const OutputFormat& 
     survey.error = SceneError::NoBaseUnits;
     return survey;
   }
-  // A thread for every part but the last, which the calling thread takes; what a part's pass
-  // throws is thrown here once every thread is done.
+  // A thread for every part but the last, which the calling thread takes.
   std::vector<SceneSurvey> parts(i_parts.size());
-  std::vector<std::exception_ptr> failures(i_parts.size());
-  const auto surveyPart = [&](std::size_t i_part) {
-    try {
-      parts[i_part] = SurveyBuildings(i_parts[i_part], i_options.framing());
-    } catch (...) {
-      failures[i_part] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> threads;
-  for (std::size_t part = 0; part + 1 < i_parts.size(); ++part) threads.emplace_back(surveyPart, part);
-  surveyPart(i_parts.size() - 1);
-  for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
+  Threads::RunParts(i_parts.size(), [&](std::size_t i_part) {
+    parts[i_part] = SurveyBuildings(i_parts[i_part], i_options.framing());
+  });
   survey = std::move(parts.front());
   for (std::size_t part = 1; part < parts.size() && survey.error == SceneError::None; ++part) {
     AddSurvey(parts[part], survey);
