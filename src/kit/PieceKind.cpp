@@ -160,6 +160,10 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::AnglePartyRight, "anglepartyright", true, PieceRow::Party, kCorner,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::RoofPartyShortLeft,  "roofpartyshortleft",  true, PieceRow::Party, kPartyRoof,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::RoofPartyShortRight, "roofpartyshortright", true, PieceRow::Party, kPartyRoof,
+     "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
 };
 // clang-format on
 

@@ -366,14 +366,22 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
 }
 
 // The parapet of side i_kept of a roof row's corner cell whose side i_bare is bare: where the bare
-// slab beside it takes the lip, the parapet piece takes it too under its slab's end on that side,
-// +z (left) or -z (right) in its frame, whose +z is its facing turned a quarter to the left.
+// slab beside it takes the lip (the cell reaches into the neighbour's wall), the parapet piece
+// whose coping and band stop short of that end, if the style has it (the neighbour's coping and
+// band run along the party line there), else the one that takes the lip too under its slab's end
+// on that side: +z (left) or -z (right) in its frame, whose +z is its facing turned a quarter to
+// the left.
 PieceKind ParapetBeside(const Row& i_row, char i_kept, char i_bare, const PartyWall* i_wall) {
   if (BareRoofOn(i_row, i_wall) != PieceKind::RoofCapParty) return i_row.close;
   const detail::RunStep kept = detail::StepOf(i_kept), bare = detail::StepOf(i_bare);
   const bool left = bare.outX == -kept.outZ && bare.outZ == kept.outX;
+  const auto has = [&](PieceKind i_kind) {
+    return i_row.kit->piece(i_row.style->piece(i_kind)).fault != PieceFault::NotFound;
+  };
+  const PieceKind cut = left ? PieceKind::RoofPartyShortLeft : PieceKind::RoofPartyShortRight;
+  if (has(cut)) return cut;
   const PieceKind kind = left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight;
-  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
+  return has(kind) ? kind : i_row.close;
 }
 
 // A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,

@@ -143,6 +143,11 @@ enum class PieceKind : std::uint8_t {
   // plain corner of the neighbour beside it keeps its bands there).
   AnglePartyLeft,
   AnglePartyRight,
+  // The roof row's corner cell beside a bare party side, as RoofPartyLeft and RoofPartyRight,
+  // whose coping and band stop short of that end: the neighbour's parapet or corner beyond it,
+  // whose wall the cell reaches into, keeps its coping and band along the party line.
+  RoofPartyShortLeft,
+  RoofPartyShortRight,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
