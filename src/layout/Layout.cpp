@@ -152,6 +152,18 @@ PieceKind ClosedPartyWall(const Row& i_row, char i_side, std::int64_t i_x, std::
   return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
 }
 
+// The closed wall of a party side's cell (x, z) on a lower neighbour's roof: the one whose
+// underside over the wall is open, where the storey below keeps its wall and the style has it
+// (else its underside would lie in the plane of the neighbour's slab's, beside it); else the one
+// over a terrace.
+PieceKind OnRoofWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+  const PieceKind kind = PieceKind::TerraceFloorCloseParty;
+  if (!wall || wall->hidden >= i_row.level || i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound)
+    return PieceKind::TerraceFloorClose;
+  return kind;
+}
+
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
 // party wall's cell is a closed wall.
 void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Party i_party,
@@ -167,7 +179,12 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Par
     opening = CloseSelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index) ? CellOpening::Close
                                                                                         : CellOpening::Window;
   }
-  if (i_row.terrace[SideIndex(i_facade.letter)] || i_party == Party::OnRoof) {
+  if (i_party == Party::OnRoof) {
+    o_period.push_back(Place(i_row, OnRoofWall(i_row, i_facade.letter, x, z), i_facade.letter, x, z, i_facade.xd,
+                             i_facade.zd));
+    return;
+  }
+  if (i_row.terrace[SideIndex(i_facade.letter)]) {
     // Over the terrace no balcony: the terrace is the storey's outdoor floor.
     const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
     o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
@@ -358,7 +375,7 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
   Run run;
   for (const auto& [side, party] : {std::make_pair(i_sideA, i_partyA), std::make_pair(i_sideB, i_partyB)}) {
     const auto [xd, zd] = FacingOf(side);
-    const PieceKind kind = party == Party::OnRoof ? PieceKind::TerraceFloorClose : i_row.close;
+    const PieceKind kind = party == Party::OnRoof ? OnRoofWall(i_row, side, i_x, i_z) : i_row.close;
     run.period.push_back(Place(i_row, kind, side, i_x, i_z, xd, zd));
   }
   o_runs.push_back(std::move(run));

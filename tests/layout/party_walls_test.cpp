@@ -79,21 +79,31 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
 }
 
 // The storey standing on a lower neighbour's roof is walled as over a terrace, the storeys above
-// and below it as closed walls.
+// and below it as closed walls; over its own wall below, by the piece whose underside is open
+// there, unless the wall below is left out or the style lacks it.
 TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
-  const Kit kit = LoadKit(kShipped, {"B"});
+  Kit kit = LoadKit(kShipped, {"B"});
   const KitStyle& style = *kit.style("B");
   Request request = MakeRequest("B", "  ", {}, {}, 3, 3, 5);
   request.partyWalls.push_back({'S', {-4, -4, 1, 3}, 0, false, 2});
-  std::vector<int> onTerrace(6, 0), closed(6, 0);
-  ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
-    if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 4) return;
-    if (p.piece == style.piece(PieceKind::TerraceFloorClose)) ++onTerrace[static_cast<std::size_t>(p.level)];
-    if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose))
-      ++closed[static_cast<std::size_t>(p.level)];
-  });
-  EXPECT_EQ(onTerrace, (std::vector<int>{0, 0, 3, 0, 0, 0}));
-  EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
+  const auto count = [&](PieceKind i_onRoof) {
+    std::vector<int> onTerrace(6, 0), closed(6, 0);
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 4) return;
+      if (p.piece == style.piece(i_onRoof)) ++onTerrace[static_cast<std::size_t>(p.level)];
+      if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose))
+        ++closed[static_cast<std::size_t>(p.level)];
+    });
+    const int below = request.partyWalls.back().hidden > 0 ? 0 : 3;
+    EXPECT_EQ(closed, (std::vector<int>{below, below, 0, 3, 3, 0}));
+    return onTerrace;
+  };
+  EXPECT_EQ(count(PieceKind::TerraceFloorCloseParty), (std::vector<int>{0, 0, 3, 0, 0, 0}));
+  request.partyWalls.back().hidden = 2;  // the wall below left out: the piece closes its underside
+  EXPECT_EQ(count(PieceKind::TerraceFloorClose)[2], 3);
+  request.partyWalls.back().hidden = 0;
+  kit.pieces[style.piece(PieceKind::TerraceFloorCloseParty)].fault = PieceFault::NotFound;  // a style without it
+  EXPECT_EQ(count(PieceKind::TerraceFloorClose), (std::vector<int>{0, 0, 3, 0, 0, 0}));
 }
 
 // A closed party wall behind which the neighbour stands (up to its roof row, level 1 here) takes
