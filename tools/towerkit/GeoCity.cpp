@@ -297,10 +297,10 @@ std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel:
     const std::int64_t x = i_row - side.row, z = side.column - i_column;  // the footprint's cell
     wall.cells = {x, x, z, z};
     wall.hidden = side.hidden ? std::min(i_storeys, theirs) : 0;
-    // Of two roofs of one height whose walls stand staggered, a few centimetres apart, the later
-    // building's is bare too, under the earlier's parapet: their copings would lie on each other.
-    wall.bareRoof = (side.covered && theirs >= i_storeys) ||
-                    (side.backed && theirs == i_storeys && side.neighbour < i_number);
+    // Of two roofs of one height against each other, the later building's is bare too, under the
+    // earlier's parapet: whether their walls stand staggered, a few centimetres apart, or askew,
+    // crossing, their copings and bands would lie on each other.
+    wall.bareRoof = (side.covered && theirs >= i_storeys) || (theirs == i_storeys && side.neighbour < i_number);
     wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
     wall.beside = side.runsOn ? theirs + 1 : 0;
     wall.against = side.endAgainst ? theirs + 1 : 0;
