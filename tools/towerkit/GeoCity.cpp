@@ -303,7 +303,10 @@ std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel:
     wall.bareRoof = (side.covered && theirs >= i_storeys) || (theirs == i_storeys && side.neighbour < i_number);
     wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
     wall.beside = side.runsOn ? theirs + 1 : 0;
-    wall.against = side.endAgainst ? theirs + 1 : 0;
+    // A corner on a side whose neighbour's wall does not stand along it (askew, crossing it, or
+    // apart) takes the party corner too, whose bands along the side are stubs: the corner's would
+    // cross the neighbour's.
+    wall.against = side.endAgainst || !side.backed ? theirs + 1 : 0;
     wall.behind = theirs + 1;
     const bool alongX = side.facing == Facing::East || side.facing == Facing::West;
     sides.push_back({wall, side.neighbour, alongX ? x : z});
