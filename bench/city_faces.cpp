@@ -9,6 +9,11 @@
 //
 //   city_faces CITY.obj
 //
+// With CITY_FACES_DEBUG set, each coincident pair of triangles is listed too: the two buildings
+// and materials, the plane and the first triangle's centre (x, y, z, metres); set to 2, with both
+// triangles' corners. (A copy of the kit whose materials are renamed MATERIAL@piece names the
+// pieces as well.)
+//
 // Outlines are rasterised at 5 cm; faces coincide where each lies within 1 cm of the other's plane.
 
 #include <algorithm>
