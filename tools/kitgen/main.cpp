@@ -231,6 +231,12 @@ int main(int argc, char** argv) {
         const Kitgen::PieceSpec party = *angleParty;
         for (const bool left : {true, false}) style->pieces.push_back(Kitgen::detail::AnglePartySide(party, left));
       }
+      for (const bool left : {true, false}) {
+        const auto roof = named(left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight);
+        if (roof == style->pieces.end()) continue;
+        const Kitgen::PieceSpec party = *roof;
+        style->pieces.push_back(Kitgen::detail::RoofPartyShort(party, left));
+      }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

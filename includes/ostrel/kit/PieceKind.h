@@ -143,6 +143,14 @@ enum class PieceKind : std::uint8_t {
   // plain corner of the neighbour beside it keeps its bands there).
   AnglePartyLeft,
   AnglePartyRight,
+  // The roof row's corner cell beside a bare party side, as RoofPartyLeft and RoofPartyRight,
+  // whose coping and band stop short of that end: the neighbour's parapet or corner beyond it,
+  // whose wall the cell reaches into, keeps its coping and band along the party line.
+  RoofPartyShortLeft,
+  RoofPartyShortRight,
+  // The closed wall of the storey on a lower neighbour's roof (TerraceFloorClose) where its own
+  // wall stands below it: its underside over the wall open, as a storey's.
+  TerraceFloorCloseParty,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
