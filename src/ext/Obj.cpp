@@ -61,6 +61,9 @@ struct ParseState {
   // The faces read before the first usemtl line, or kNoFace while there has been none.
   static constexpr std::size_t kNoFace = SIZE_MAX;
   std::size_t firstMaterialFace = kNoFace;
+  // Whether a corner named an element not read yet: only then may a face name one that the file
+  // never gives, and the faces need checking against the final counts.
+  bool namesLater = false;
 
   bool keepsFaceLines() const { return findings || lines; }
   void note(FindingKind i_kind, std::string i_message) {
@@ -145,6 +148,13 @@ bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, 
   return true;
 }
 
+// Whether i_corner names an element beyond the i_counts of vertices, texture coordinates and
+// normals read so far.
+bool NamesLater(const Corner& i_corner, const std::size_t i_counts[3]) {
+  return i_corner.v >= i_counts[0] || (i_corner.uv != kAbsent && i_corner.uv >= i_counts[1]) ||
+         (i_corner.n != kAbsent && i_corner.n >= i_counts[2]);
+}
+
 // Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
 // is invalid. A face without corners is kept, with a count of 0.
 void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
@@ -155,6 +165,7 @@ void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
   for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
     Corner corner;
     if (ReadPlainCorner(word, i_end, counts, corner)) {
+      io_state.namesLater |= NamesLater(corner, counts);
       io_mesh.corners.push_back(corner);
       continue;
     }
@@ -164,6 +175,7 @@ void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
       io_mesh.corners.resize(first);
       return;
     }
+    io_state.namesLater |= NamesLater(corner, counts);
     io_mesh.corners.push_back(corner);
     word = wordEnd;
   }
@@ -174,8 +186,9 @@ void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
 
 // Checks the positive indices of the faces against the file's final counts, keeping order: a
 // face whose vertex index lies beyond them is dropped, a texture or normal index only from its
-// corner.
+// corner. Nothing to do when every corner named elements read before it.
 void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
+  if (!io_state.namesLater) return;
   const std::size_t counts[3] = {io_mesh.vertices.size(), io_mesh.uvs.size(), io_mesh.normals.size()};
   std::size_t read = 0, write = 0, kept = 0;
   for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
@@ -509,6 +522,7 @@ void Join(FilePart& io_first, FilePart& io_second) {
       material = materials[material];
     }
   }
+  io_first.state.namesLater |= io_second.state.namesLater;
   const auto append = [](auto& io_to, auto& io_from) {
     io_to.insert(io_to.end(), io_from.begin(), io_from.end());
     std::vector<typename std::decay_t<decltype(io_from)>::value_type>().swap(io_from);
@@ -525,7 +539,7 @@ void Join(FilePart& io_first, FilePart& io_second) {
 // part is counted, then parsed, the second knowing what the first counted; when the first then
 // holds other counts (a NUL byte or a byte-order mark in a line), the second is read again after
 // it. False, with o_mesh unchanged, when the file holds no cut or cannot be read to its end.
-bool ParseInTwoParts(int i_fd, std::uint64_t i_size, Mesh& o_mesh) {
+bool ParseInTwoParts(int i_fd, std::uint64_t i_size, Mesh& o_mesh, ParseState& o_state) {
   const std::uint64_t cut = LineStartFrom(i_fd, i_size / 2, i_size);
   if (cut == 0 || cut >= i_size) return false;
   FilePart parts[2];
@@ -560,6 +574,7 @@ bool ParseInTwoParts(int i_fd, std::uint64_t i_size, Mesh& o_mesh) {
     return false;
   }
   o_mesh = std::move(parts[0].mesh);
+  o_state = std::move(parts[0].state);
   return true;
 }
 
@@ -593,10 +608,10 @@ Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_m
     std::uint64_t size = 0;
     const Ostrel::FileSystem::ReadResult opened = Ostrel::FileSystem::detail::OpenToRead(i_filename, kMaxFileBytes, fd, size);
     if (opened.status != Ostrel::FileSystem::ReadStatus::Ok) return opened;
-    const bool parsed = ParseInTwoParts(fd, size, o_mesh);
+    ParseState state;
+    const bool parsed = ParseInTwoParts(fd, size, o_mesh, state);
     ::close(fd);
     if (parsed) {
-      ParseState state;
       CheckFacesAgainstCounts(o_mesh, state);
       return opened;
     }

@@ -563,10 +563,11 @@ TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
 TEST(ObjReader, AFileReadInTwoPartsIsItsTextParsedWhole) {
   ScratchDir dir;
   // The second part's first faces reach back into the first part, and take its last material;
-  // its libraries and materials, old and new, join the first's lists.
+  // its libraries and materials, old and new, join the first's lists; its indices beyond the
+  // file's elements are checked as the whole text's.
   std::string text = ManyBlocksText();
   text.insert(text.size() / 2 + 1000, "\nmtllib b.mtl a.mtl\nusemtl m3\nusemtl fresh\nf -1 -40 5/5\n");
-  text += "\nf 1 2 3 4\nmtllib c.mtl\n";
+  text += "\nf 1 2 3 4\nmtllib c.mtl\nf 1 2 99999\nf 1/99999 2 3\n";
   // Counted and parsed, a v line with a NUL byte differs (a vertex, not a word "v\0"): the second
   // part is read again after the first.
   const std::string nul("v\0 1 2 3\n", 9);
@@ -588,7 +589,6 @@ TEST(ObjReader, AFileReadInTwoPartsIsItsTextParsedWhole) {
   EXPECT_EQ(read.libraries, (std::vector<std::string>{"a.mtl", "b.mtl", "c.mtl"}));
   EXPECT_EQ(read.materials.back(), "fresh");
   EXPECT_EQ(read.vertices.capacity(), read.vertices.size());
-  EXPECT_EQ(read.corners.capacity(), read.corners.size());
   EXPECT_EQ(Obj::detail::LoadMesh(dir / "none.obj", read, 0).status, Ostrel::FileSystem::ReadStatus::NotFound);
 }
 
