@@ -12,15 +12,18 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ostrel/core/MathTypes.h>
 #include <ostrel/utils/FileSystem.h>
 #include <ostrel/utils/Memory.h>
 #include <ostrel/utils/NumberFormat.h>
 #include <ostrel/utils/TextFile.h>
+#include <ostrel/utils/Threads.h>
 #include "ext/ObjNumbers.h"
 
 namespace Obj {
@@ -52,6 +55,15 @@ struct ParseState {
   std::vector<Finding>* findings = nullptr;
   SourceLines* lines = nullptr;
   std::vector<std::size_t> faceLines;  // the line of each face, when findings or lines are kept
+  // Vertices, texture coordinates and normals of the file before the text being read, when that
+  // is a later part of a file read in parts (relative indices reach back into them).
+  std::size_t before[3] = {0, 0, 0};
+  // The faces read before the first usemtl line, or kNoFace while there has been none.
+  static constexpr std::size_t kNoFace = SIZE_MAX;
+  std::size_t firstMaterialFace = kNoFace;
+  // Whether a corner named an element not read yet: only then may a face name one that the file
+  // never gives, and the faces need checking against the final counts.
+  bool namesLater = false;
 
   bool keepsFaceLines() const { return findings || lines; }
   void note(FindingKind i_kind, std::string i_message) {
@@ -67,7 +79,8 @@ const char* const kFieldNames[3] = {"vertex", "texture coordinate", "normal"};
 // noted, when the corner has no vertex or a vertex field that cannot name one; a texture or
 // normal field that cannot name an element is dropped from the corner, noted.
 bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, ParseState& io_state) {
-  const std::size_t counts[3] = {i_mesh.vertices.size(), i_mesh.uvs.size(), i_mesh.normals.size()};
+  const std::size_t counts[3] = {io_state.before[0] + i_mesh.vertices.size(), io_state.before[1] + i_mesh.uvs.size(),
+                                 io_state.before[2] + i_mesh.normals.size()};
   std::uint32_t* fields[3] = {&o_corner.v, &o_corner.uv, &o_corner.n};
   const std::string_view word = i_word;
   for (int position = 0; position < 3 && !i_word.empty(); ++position) {
@@ -135,14 +148,24 @@ bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, 
   return true;
 }
 
+// Whether i_corner names an element beyond the i_counts of vertices, texture coordinates and
+// normals read so far.
+bool NamesLater(const Corner& i_corner, const std::size_t i_counts[3]) {
+  return i_corner.v >= i_counts[0] || (i_corner.uv != kAbsent && i_corner.uv >= i_counts[1]) ||
+         (i_corner.n != kAbsent && i_corner.n >= i_counts[2]);
+}
+
 // Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
 // is invalid. A face without corners is kept, with a count of 0.
 void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
   const std::size_t first = io_mesh.corners.size();
-  const std::size_t counts[3] = {io_mesh.vertices.size(), io_mesh.uvs.size(), io_mesh.normals.size()};
+  const std::size_t counts[3] = {io_state.before[0] + io_mesh.vertices.size(),
+                                 io_state.before[1] + io_mesh.uvs.size(),
+                                 io_state.before[2] + io_mesh.normals.size()};
   for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
     Corner corner;
     if (ReadPlainCorner(word, i_end, counts, corner)) {
+      io_state.namesLater |= NamesLater(corner, counts);
       io_mesh.corners.push_back(corner);
       continue;
     }
@@ -152,6 +175,7 @@ void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
       io_mesh.corners.resize(first);
       return;
     }
+    io_state.namesLater |= NamesLater(corner, counts);
     io_mesh.corners.push_back(corner);
     word = wordEnd;
   }
@@ -162,8 +186,9 @@ void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
 
 // Checks the positive indices of the faces against the file's final counts, keeping order: a
 // face whose vertex index lies beyond them is dropped, a texture or normal index only from its
-// corner.
+// corner. Nothing to do when every corner named elements read before it.
 void CheckFacesAgainstCounts(Mesh& io_mesh, ParseState& io_state) {
+  if (!io_state.namesLater) return;
   const std::size_t counts[3] = {io_mesh.vertices.size(), io_mesh.uvs.size(), io_mesh.normals.size()};
   std::size_t read = 0, write = 0, kept = 0;
   for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
@@ -313,6 +338,7 @@ void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
       }
       break;
     case Keyword::kMaterial: {
+      if (io_state.firstMaterialFace == ParseState::kNoFace) io_state.firstMaterialFace = io_mesh.faceMaterials.size();
       const char* first = SkipSpace(rest, i_end);
       const char* last = i_end;
       while (last != first && IsSpace(last[-1])) --last;
@@ -408,12 +434,14 @@ struct MeshCounts {
   std::size_t normals = 0;
   std::size_t faces = 0;
   std::size_t corners = 0;
+  std::size_t lines = 0;
 };
 
 void CountLines(std::string_view i_text, MeshCounts& io_counts) {
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
   while (pos < end) {
+    ++io_counts.lines;
     const char* lineEnd =
         static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
     if (!lineEnd) lineEnd = end;
@@ -448,6 +476,108 @@ void Reserve(const MeshCounts& i_counts, Mesh& io_mesh) {
   ReserveLarge(io_mesh.faceMaterials, i_counts.faces);
 }
 
+MeshCounts Sum(const MeshCounts& i_a, const MeshCounts& i_b) {
+  return {i_a.vertices + i_b.vertices, i_a.uvs + i_b.uvs, i_a.normals + i_b.normals,
+          i_a.faces + i_b.faces,       i_a.corners + i_b.corners, i_a.lines + i_b.lines};
+}
+
+// One part of a file read in parts: bytes [begin, end), what they count and what they parse to.
+struct FilePart {
+  std::uint64_t begin = 0;
+  std::uint64_t end = 0;
+  MeshCounts counts;
+  Mesh mesh;
+  ParseState state;
+  bool read = false;  // whether the reading reached end
+};
+
+// The first line start at or after i_at in the open file of i_size bytes, past a line feed; 0
+// when the lines from i_at on are one.
+std::uint64_t LineStartFrom(int i_fd, std::uint64_t i_at, std::uint64_t i_size) {
+  char window[1 << 12];
+  while (i_at < i_size) {
+    const ssize_t got = ::pread(i_fd, window, sizeof window, static_cast<off_t>(i_at));
+    if (got <= 0) return 0;
+    const void* feed = std::memchr(window, '\n', static_cast<std::size_t>(got));
+    if (feed) return i_at + static_cast<std::uint64_t>(static_cast<const char*>(feed) - window) + 1;
+    i_at += static_cast<std::uint64_t>(got);
+  }
+  return 0;
+}
+
+// Appends the second part's mesh to the first's, as if its text had been read after the first's:
+// its libraries and materials join the first's lists, and its faces before its first usemtl line
+// take the material the first part ended with.
+void Join(FilePart& io_first, FilePart& io_second) {
+  Mesh& mesh = io_first.mesh;
+  Mesh& more = io_second.mesh;
+  for (const std::string& name : more.libraries) IndexOf(mesh.libraries, name);
+  std::vector<std::uint32_t> materials;
+  for (const std::string& name : more.materials) materials.push_back(IndexOf(mesh.materials, name));
+  for (std::size_t face = 0; face < more.faceMaterials.size(); ++face) {
+    std::uint32_t& material = more.faceMaterials[face];
+    if (face < io_second.state.firstMaterialFace) {
+      material = io_first.state.material;
+    } else if (material != kNoMaterial) {
+      material = materials[material];
+    }
+  }
+  io_first.state.namesLater |= io_second.state.namesLater;
+  const auto append = [](auto& io_to, auto& io_from) {
+    io_to.insert(io_to.end(), io_from.begin(), io_from.end());
+    std::vector<typename std::decay_t<decltype(io_from)>::value_type>().swap(io_from);
+  };
+  append(mesh.vertices, more.vertices);
+  append(mesh.uvs, more.uvs);
+  append(mesh.normals, more.normals);
+  append(mesh.corners, more.corners);
+  append(mesh.polycount, more.polycount);
+  append(mesh.faceMaterials, more.faceMaterials);
+}
+
+// Reads the open file i_fd of i_size bytes in two parts on two threads, cut at a line start: each
+// part is counted, then parsed, the second knowing what the first counted; when the first then
+// holds other counts (a NUL byte or a byte-order mark in a line), the second is read again after
+// it. False, with o_mesh unchanged, when the file holds no cut or cannot be read to its end.
+bool ParseInTwoParts(int i_fd, std::uint64_t i_size, Mesh& o_mesh, ParseState& o_state) {
+  const std::uint64_t cut = LineStartFrom(i_fd, i_size / 2, i_size);
+  if (cut == 0 || cut >= i_size) return false;
+  FilePart parts[2];
+  parts[0].end = parts[1].begin = cut;
+  parts[1].end = i_size;
+  Ostrel::Threads::RunParts(2, [&](std::size_t i_part) {
+    FilePart& part = parts[i_part];
+    part.read = Ostrel::FileSystem::ReadLinesAt(i_fd, part.begin, part.end, kReadBlockBytes,
+                                                [&](std::string_view i_lines) { CountLines(i_lines, part.counts); });
+  });
+  if (!parts[0].read || !parts[1].read) return false;
+  Reserve(Sum(parts[0].counts, parts[1].counts), parts[0].mesh);
+  Reserve(parts[1].counts, parts[1].mesh);
+  const MeshCounts& first = parts[0].counts;
+  parts[1].state.before[0] = first.vertices;
+  parts[1].state.before[1] = first.uvs;
+  parts[1].state.before[2] = first.normals;
+  parts[1].state.line = first.lines;
+  Ostrel::Threads::RunParts(2, [&](std::size_t i_part) {
+    FilePart& part = parts[i_part];
+    part.read = Ostrel::FileSystem::ReadLinesAt(
+        i_fd, part.begin, part.end, kReadBlockBytes,
+        [&](std::string_view i_lines) { ParseLines(i_lines, part.state, part.mesh); });
+  });
+  if (!parts[0].read || !parts[1].read) return false;
+  const Mesh& mesh = parts[0].mesh;
+  if (mesh.vertices.size() == first.vertices && mesh.uvs.size() == first.uvs && mesh.normals.size() == first.normals) {
+    Join(parts[0], parts[1]);
+  } else if (!Ostrel::FileSystem::ReadLinesAt(
+                 i_fd, cut, i_size, kReadBlockBytes,
+                 [&](std::string_view i_lines) { ParseLines(i_lines, parts[0].state, parts[0].mesh); })) {
+    return false;
+  }
+  o_mesh = std::move(parts[0].mesh);
+  o_state = std::move(parts[0].state);
+  return true;
+}
+
 }  // namespace detail
 
 void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findings, SourceLines* o_lines) {
@@ -463,30 +593,55 @@ void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findin
 }
 
 Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh) {
+  return detail::LoadMesh(i_filename, o_mesh, detail::kTwoPartBytes);
+}
+
+namespace detail {
+
+Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh, std::uint64_t i_twoPartBytes) {
   o_mesh = Mesh{};
+  struct stat status;
+  const bool sized = ::stat(i_filename.c_str(), &status) == 0;
+  const auto bytes = sized ? static_cast<std::uint64_t>(status.st_size) : 0;
+  if (sized && bytes >= i_twoPartBytes) {
+    int fd = -1;
+    std::uint64_t size = 0;
+    const Ostrel::FileSystem::ReadResult opened = Ostrel::FileSystem::detail::OpenToRead(i_filename, kMaxFileBytes, fd, size);
+    if (opened.status != Ostrel::FileSystem::ReadStatus::Ok) return opened;
+    ParseState state;
+    const bool parsed = ParseInTwoParts(fd, size, o_mesh, state);
+    ::close(fd);
+    if (parsed) {
+      CheckFacesAgainstCounts(o_mesh, state);
+      return opened;
+    }
+    // A file without a cut, or one that changed while read, is read again whole.
+    o_mesh = Mesh{};
+  }
   // A file of more than one block is counted first, in a pass of its own, so that its arrays are
   // made once at their size; a small file's arrays grow as it is read, as cheaply.
-  struct stat status;
-  if (::stat(i_filename.c_str(), &status) == 0 && static_cast<std::uint64_t>(status.st_size) > detail::kReadBlockBytes) {
-    detail::MeshCounts counts;
+  if (sized && bytes > kReadBlockBytes) {
+    MeshCounts counts;
     const Ostrel::FileSystem::ReadResult counted =
-        Ostrel::FileSystem::ReadLines(i_filename, kMaxFileBytes, detail::kReadBlockBytes,
-                                      [&](std::string_view i_lines) { detail::CountLines(i_lines, counts); });
-    if (counted.status == Ostrel::FileSystem::ReadStatus::Ok) detail::Reserve(counts, o_mesh);
+        Ostrel::FileSystem::ReadLines(i_filename, kMaxFileBytes, kReadBlockBytes,
+                                      [&](std::string_view i_lines) { CountLines(i_lines, counts); });
+    if (counted.status == Ostrel::FileSystem::ReadStatus::Ok) Reserve(counts, o_mesh);
   }
   // The text is parsed a block at a time, as it is read: a large unit file's text and its mesh
   // are never held at once.
-  detail::ParseState state;
+  ParseState state;
   const Ostrel::FileSystem::ReadResult result = Ostrel::FileSystem::ReadLines(
-      i_filename, kMaxFileBytes, detail::kReadBlockBytes,
-      [&](std::string_view i_lines) { detail::ParseLines(i_lines, state, o_mesh); });
+      i_filename, kMaxFileBytes, kReadBlockBytes,
+      [&](std::string_view i_lines) { ParseLines(i_lines, state, o_mesh); });
   if (result.status != Ostrel::FileSystem::ReadStatus::Ok) {
     o_mesh = Mesh{};
     return result;
   }
-  detail::CheckFacesAgainstCounts(o_mesh, state);
+  CheckFacesAgainstCounts(o_mesh, state);
   return result;
 }
+
+}  // namespace detail
 
 bool ReadMesh(const std::string& i_filename, Mesh& o_mesh) {
   return LoadMesh(i_filename, o_mesh).status == Ostrel::FileSystem::ReadStatus::Ok;

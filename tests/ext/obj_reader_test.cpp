@@ -507,9 +507,30 @@ TEST(ObjReader, UnopenablePaths) {
   EXPECT_TRUE(mesh.vertices.empty());
 }
 
-TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
-  // Several blocks of the file reader: lines across their ends, relative indices, materials, a
-  // byte-order mark, CRLF and a last line without its line feed.
+// Fails the test where the mesh read from a file is not the one its text parses to.
+void ExpectSameMesh(const Obj::Mesh& i_read, const Obj::Mesh& i_parsed) {
+  ASSERT_EQ(i_read.vertices.size(), i_parsed.vertices.size());
+  for (std::size_t i = 0; i < i_read.vertices.size(); ++i) {
+    ASSERT_TRUE(VectorIs(i_read.vertices[i], i_parsed.vertices[i].x, i_parsed.vertices[i].y, i_parsed.vertices[i].z))
+        << i;
+  }
+  EXPECT_EQ(i_read.uvs.size(), i_parsed.uvs.size());
+  EXPECT_EQ(i_read.normals.size(), i_parsed.normals.size());
+  ASSERT_EQ(i_read.corners.size(), i_parsed.corners.size());
+  for (std::size_t i = 0; i < i_read.corners.size(); ++i) {
+    ASSERT_EQ(i_read.corners[i].v, i_parsed.corners[i].v) << i;
+    ASSERT_EQ(i_read.corners[i].uv, i_parsed.corners[i].uv) << i;
+    ASSERT_EQ(i_read.corners[i].n, i_parsed.corners[i].n) << i;
+  }
+  EXPECT_EQ(i_read.polycount, i_parsed.polycount);
+  EXPECT_EQ(i_read.faceMaterials, i_parsed.faceMaterials);
+  EXPECT_EQ(i_read.materials, i_parsed.materials);
+  EXPECT_EQ(i_read.libraries, i_parsed.libraries);
+}
+
+// Several blocks of the file reader: lines across their ends, relative indices, materials, a
+// byte-order mark, CRLF and a last line without its line feed.
+std::string ManyBlocksText() {
   std::string text = "\xEF\xBB\xBFmtllib a.mtl\r\n";
   for (int i = 0; i < 40000; ++i) {
     const std::string n = std::to_string(i);
@@ -518,27 +539,17 @@ TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
     if (i % 1000 == 0) text += "usemtl m" + std::to_string(i % 7) + "\n";
   }
   text += "f 1 2 40000";
+  return text;
+}
+
+TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
+  const std::string text = ManyBlocksText();
   ScratchDir dir;
   WriteFile(dir / "big.obj", text);
   ASSERT_GT(text.size(), std::size_t{2} << 20);
   Obj::Mesh read;
   ASSERT_EQ(Obj::LoadMesh(dir / "big.obj", read).status, Ostrel::FileSystem::ReadStatus::Ok);
-  const Obj::Mesh parsed = ParseText(text);
-  ASSERT_EQ(read.vertices.size(), parsed.vertices.size());
-  for (std::size_t i = 0; i < read.vertices.size(); ++i) {
-    ASSERT_TRUE(VectorIs(read.vertices[i], parsed.vertices[i].x, parsed.vertices[i].y, parsed.vertices[i].z)) << i;
-  }
-  EXPECT_EQ(read.uvs.size(), parsed.uvs.size());
-  EXPECT_EQ(read.normals.size(), parsed.normals.size());
-  ASSERT_EQ(read.corners.size(), parsed.corners.size());
-  for (std::size_t i = 0; i < read.corners.size(); ++i) {
-    ASSERT_EQ(read.corners[i].v, parsed.corners[i].v) << i;
-    ASSERT_EQ(read.corners[i].uv, parsed.corners[i].uv) << i;
-    ASSERT_EQ(read.corners[i].n, parsed.corners[i].n) << i;
-  }
-  EXPECT_EQ(read.polycount, parsed.polycount);
-  EXPECT_EQ(read.faceMaterials, parsed.faceMaterials);
-  EXPECT_EQ(read.materials, parsed.materials);
+  ExpectSameMesh(read, ParseText(text));
   EXPECT_EQ(read.libraries, std::vector<std::string>{"a.mtl"});
   // A file of several blocks is counted before it is read: its arrays are made at their size,
   // never grown (a miscount shows as room to spare).
@@ -547,6 +558,38 @@ TEST(ObjReader, AFileReadInBlocksIsItsTextParsedWhole) {
   EXPECT_EQ(read.normals.capacity(), read.normals.size());
   EXPECT_EQ(read.corners.capacity(), read.corners.size());
   EXPECT_EQ(read.polycount.capacity(), read.polycount.size());
+}
+
+TEST(ObjReader, AFileReadInTwoPartsIsItsTextParsedWhole) {
+  ScratchDir dir;
+  // The second part's first faces reach back into the first part, and take its last material;
+  // its libraries and materials, old and new, join the first's lists; its indices beyond the
+  // file's elements are checked as the whole text's.
+  std::string text = ManyBlocksText();
+  text.insert(text.size() / 2 + 1000, "\nmtllib b.mtl a.mtl\nusemtl m3\nusemtl fresh\nf -1 -40 5/5\n");
+  text += "\nf 1 2 3 4\nmtllib c.mtl\nf 1 2 99999\nf 1/99999 2 3\n";
+  // Counted and parsed, a v line with a NUL byte differs (a vertex, not a word "v\0"): the second
+  // part is read again after the first.
+  const std::string nul("v\0 1 2 3\n", 9);
+  std::string cut = text;
+  cut.insert(cut.find("\nv ", 1000) + 1, nul);
+  // Neither cut into parts: one line; or what follows the half is a last line.
+  const std::string oneLine(100000, '#');
+  const std::string lastLine = "v 1 2 3\nf 1 1 1\n" + std::string(100000, '#');
+  const std::string* const files[] = {&text, &cut, &oneLine, &lastLine};
+  for (const std::string* file : files) {
+    WriteFile(dir / "big.obj", *file);
+    Obj::Mesh read;
+    ASSERT_EQ(Obj::detail::LoadMesh(dir / "big.obj", read, 0).status, Ostrel::FileSystem::ReadStatus::Ok);
+    ExpectSameMesh(read, ParseText(*file));
+  }
+  Obj::Mesh read;
+  WriteFile(dir / "big.obj", text);
+  ASSERT_EQ(Obj::detail::LoadMesh(dir / "big.obj", read, 0).status, Ostrel::FileSystem::ReadStatus::Ok);
+  EXPECT_EQ(read.libraries, (std::vector<std::string>{"a.mtl", "b.mtl", "c.mtl"}));
+  EXPECT_EQ(read.materials.back(), "fresh");
+  EXPECT_EQ(read.vertices.capacity(), read.vertices.size());
+  EXPECT_EQ(Obj::detail::LoadMesh(dir / "none.obj", read, 0).status, Ostrel::FileSystem::ReadStatus::NotFound);
 }
 
 // Each file reproduces one fault of a line-buffer reader that splits faces at blanks only.

@@ -120,4 +120,20 @@ bool Read(const std::string& filename, std::vector<VectorF>& vertices, std::vect
 void Write(const std::string& outputfilename, const std::vector<VectorF>& vertices,
            const std::vector<VectorF>& normals, const std::vector<Triangle>& triangles);
 
+// ---------------------------------------------------------------------------------------------
+// Internals
+// ---------------------------------------------------------------------------------------------
+
+namespace detail {
+
+// A unit file of at least this many bytes (file units: bytes) is read in two parts, each on a
+// thread of its own: a dense piece's file takes as long to read as its building to write.
+inline constexpr std::uint64_t kTwoPartBytes = std::uint64_t{8} << 20;
+
+// LoadMesh, reading files of at least i_twoPartBytes in two parts; the mesh is the same either
+// way.
+Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_mesh, std::uint64_t i_twoPartBytes);
+
+}  // namespace detail
+
 }  // namespace Obj

@@ -181,4 +181,37 @@ ReadResult ReadLines(const std::string& i_path, std::uint64_t i_maxBytes, std::s
   return result;
 }
 
+// Reads bytes [i_begin, i_end) of the open file i_fd as ReadLines reads a whole file, a block at
+// a time, i_begin the start of a line; the bytes after the last line feed go last. It reads with
+// pread, so that threads may each read a part of one file at once. False when the file ends or
+// fails before i_end (i_visit may then have had part of it).
+template <typename Visit>
+bool ReadLinesAt(int i_fd, std::uint64_t i_begin, std::uint64_t i_end, std::size_t i_blockBytes, Visit&& i_visit) {
+  std::string block(static_cast<std::size_t>(std::min<std::uint64_t>(std::max<std::size_t>(i_blockBytes, 1),
+                                                                      i_end - i_begin + 1)),
+                    '\0');
+  std::size_t held = 0;  // bytes of block that wait for the end of their line
+  for (std::uint64_t at = i_begin; at < i_end;) {
+    if (held == block.size()) block.resize(block.size() * 2);
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(block.size() - held, i_end - at));
+    const ssize_t got = ::pread(i_fd, block.data() + held, want, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    at += static_cast<std::uint64_t>(got);
+    const std::size_t filled = held + static_cast<std::size_t>(got);
+    std::size_t lines = filled;
+    while (lines > held && block[lines - 1] != '\n') --lines;
+    if (lines > held) {
+      i_visit(std::string_view(block.data(), lines));
+      std::copy(block.begin() + static_cast<std::ptrdiff_t>(lines),
+                block.begin() + static_cast<std::ptrdiff_t>(filled), block.begin());
+      held = filled - lines;
+    } else {
+      held = filled;
+    }
+  }
+  if (held > 0) i_visit(std::string_view(block.data(), held));
+  return true;
+}
+
 }  // namespace Ostrel::FileSystem
