@@ -160,6 +160,8 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::AnglePartyRight, "anglepartyright", true, PieceRow::Party, kCorner,
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
+    {PieceKind::RoofCloseParty, "roofcloseparty", true, PieceRow::PartyCornice, kFacade,
+     "cities of map data (--city FILE.geojson) whose buildings share walls need it"},
 };
 // clang-format on
 

@@ -110,7 +110,8 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "terraceangleendturnleft, terraceangleendturnright, innerangleroofcornerleft, "
                       "innerangleroofcornerright, innerangleroofcorner, roofcapparty, roofpartyleft, "
                       "roofpartyright, angleparty, angleroofparty, "
-                      "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright") +
+                      "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright, "
+                  "roofcloseparty") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -58,7 +58,8 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
                   "terraceangleendright, terraceangleendturnleft, terraceangleendturnright, "
                   "innerangleroofcornerleft, innerangleroofcornerright, innerangleroofcorner, roofcapparty, "
                   "roofpartyleft, roofpartyright, angleparty, angleroofparty, "
-                  "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright"},
+                  "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright, "
+                  "roofcloseparty"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
                   "'lint/T_angleroof.obj')"},
