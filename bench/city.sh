@@ -30,6 +30,11 @@ peakMiB() { awk -F': ' '/Maximum resident set size/ {printf "%.1f", $2 / 1024}' 
 # User and system seconds of the last build: on a machine shared with other work, their ratio
 # tells what the threads cost beside what the wall times could show.
 cpuSeconds() { awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$dir/time.txt"; }
+# Context switches of the last build, voluntary (a thread waited: for another's buffer, a lock,
+# the disk) and forced: with one job to /dev/null, the writing thread is handed a full buffer it
+# writes at no cost, so nearly all of them are hand-overs, whose cost rises with the machine's
+# load, and that job's time with it.
+switches() { awk -F': ' '/context switches/ {s += $2} END {print s}' "$dir/time.txt"; }
 
 # Builds the city with $1 jobs into $2 under /usr/bin/time; prints the wall time in seconds.
 build() {
@@ -44,18 +49,20 @@ bench/city_csv.py "$buildings" "${BENCH_SEED:-1}" > "$dir/city.csv"
 echo "load before: $(uptime)"
 echo "city: $buildings buildings, $(nproc) cores"
 
-one=() two=() cpuOne=() cpuTwo=() peakOne=0 peakTwo=0
+one=() two=() cpuOne=() cpuTwo=() switchOne=() switchTwo=() peakOne=0 peakTwo=0
 for ((i = 0; i < runs; i++)); do
-  one+=("$(build 1 /dev/null)"); peakOne=$(peakMiB); cpuOne+=("$(cpuSeconds)")
-  two+=("$(build 2 /dev/null)"); peakTwo=$(peakMiB); cpuTwo+=("$(cpuSeconds)")
+  one+=("$(build 1 /dev/null)"); peakOne=$(peakMiB); cpuOne+=("$(cpuSeconds)"); switchOne+=("$(switches)")
+  two+=("$(build 2 /dev/null)"); peakTwo=$(peakMiB); cpuTwo+=("$(cpuSeconds)"); switchTwo+=("$(switches)")
 done
 oneMedian=$(printf '%s\n' "${one[@]}" | median)
 twoMedian=$(printf '%s\n' "${two[@]}" | median)
 cpuOneMedian=$(printf '%s\n' "${cpuOne[@]}" | median)
 cpuTwoMedian=$(printf '%s\n' "${cpuTwo[@]}" | median)
-printf '%-28s %9s %9s %9s\n' "to /dev/null" "wall s" "cpu s" "peak MiB"
-printf '%-28s %9.2f %9.2f %9s\n' "--jobs 1" "$oneMedian" "$cpuOneMedian" "$peakOne"
-printf '%-28s %9.2f %9.2f %9s\n' "--jobs 2" "$twoMedian" "$cpuTwoMedian" "$peakTwo"
+switchOneMedian=$(printf '%s\n' "${switchOne[@]}" | median)
+switchTwoMedian=$(printf '%s\n' "${switchTwo[@]}" | median)
+printf '%-28s %9s %9s %9s %9s\n' "to /dev/null" "wall s" "cpu s" "peak MiB" "switches"
+printf '%-28s %9.2f %9.2f %9s %9s\n' "--jobs 1" "$oneMedian" "$cpuOneMedian" "$peakOne" "$switchOneMedian"
+printf '%-28s %9.2f %9.2f %9s %9s\n' "--jobs 2" "$twoMedian" "$cpuTwoMedian" "$peakTwo" "$switchTwoMedian"
 echo "throughput 2 jobs / 1 job: $(calc "$oneMedian / $twoMedian")" \
   "(cpu seconds 2 jobs / 1 job: $(calc "$cpuTwoMedian / $cpuOneMedian"))"
 

@@ -9,6 +9,11 @@
 //
 //   city_faces CITY.obj
 //
+// With CITY_FACES_DEBUG set, each coincident pair of triangles is listed too: the two buildings
+// and materials, the plane and the first triangle's centre (x, y, z, metres); set to 2, with both
+// triangles' corners. (A copy of the kit whose materials are renamed MATERIAL@piece names the
+// pieces as well.)
+//
 // Outlines are rasterised at 5 cm; faces coincide where each lies within 1 cm of the other's plane.
 
 #include <algorithm>
@@ -36,6 +41,7 @@ double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.
 struct Triangle {
   std::array<Vec, 3> p;
   bool opening = false;  // glass or door
+  std::string material;  // its usemtl's, for the list of pairs
 };
 
 constexpr double kCell = 0.05;  // metres, the outline raster's
@@ -117,7 +123,7 @@ bool ReadObj(const std::string& i_path, std::vector<Building>& o_buildings) {
       }
       const bool opening = material.find("glass") != std::string::npos || material.find("door") != std::string::npos;
       for (std::size_t k = 1; k + 1 < corners.size(); ++k)
-        o_buildings.back().triangles.push_back({{corners[0], corners[k], corners[k + 1]}, opening});
+        o_buildings.back().triangles.push_back({{corners[0], corners[k], corners[k + 1]}, opening, material});
     }
   }
   return true;
@@ -126,6 +132,7 @@ bool ReadObj(const std::string& i_path, std::vector<Building>& o_buildings) {
 // A triangle on its plane: the plane's key and the triangle in the plane's 2-D basis.
 struct Flat {
   std::size_t building = 0;
+  const std::string* material = nullptr;
   std::array<Vec, 3> p;
   std::array<std::array<double, 2>, 3> q;
   double minU = 0, maxU = 0, minV = 0, maxV = 0;
@@ -241,6 +248,7 @@ int main(int argc, char** argv) {
       const Vec v = Cross(n, u);
       Flat flat;
       flat.building = i;
+      flat.material = &t.material;
       flat.centre = {(t.p[0].x + t.p[1].x + t.p[2].x) / 3, (t.p[0].y + t.p[1].y + t.p[2].y) / 3,
                      (t.p[0].z + t.p[1].z + t.p[2].z) / 3};
       for (int k = 0; k < 3; ++k) flat.q[static_cast<std::size_t>(k)] = {Dot(t.p[static_cast<std::size_t>(k)], u), Dot(t.p[static_cast<std::size_t>(k)], v)};
@@ -287,9 +295,17 @@ int main(int argc, char** argv) {
           (std::get<1>(key) > 500 ? horizontalArea : verticalArea) += shared;
           largest = std::max(largest, shared);
           if (std::getenv("CITY_FACES_DEBUG"))
-            std::printf("  %s | %s: plane %ld %ld %ld d %.2f, at (%.2f, %.2f), %.4f m2\n", buildings[fa.building].name.c_str(),
-                        buildings[fb.building].name.c_str(), std::get<0>(key), std::get<1>(key), std::get<2>(key),
-                        std::get<3>(key) / 100.0, fa.centre.x, fa.centre.z, shared);
+            std::printf("  %s %s | %s %s: plane %ld %ld %ld d %.2f, at (%.2f, %.2f, %.2f), %.4f m2\n",
+                        buildings[fa.building].name.c_str(), fa.material->c_str(), buildings[fb.building].name.c_str(),
+                        fb.material->c_str(), std::get<0>(key), std::get<1>(key), std::get<2>(key),
+                        std::get<3>(key) / 100.0, fa.centre.x, fa.centre.y, fa.centre.z, shared);
+          if (std::getenv("CITY_FACES_DEBUG") && std::string(std::getenv("CITY_FACES_DEBUG")) == "2") {
+            for (const Flat* f : {&fa, &fb}) {
+              std::printf("    ");
+              for (const Vec& p : f->p) std::printf(" (%.3f, %.3f, %.3f)", p.x, p.y, p.z);
+              std::printf("\n");
+            }
+          }
           coincidentPairs[{std::min(fa.building, fb.building), std::max(fa.building, fb.building)}] += shared;
         }
       }

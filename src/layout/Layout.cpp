@@ -166,6 +166,18 @@ PieceKind ClosedPartyWall(const Row& i_row, char i_side, std::int64_t i_x, std::
   return Has(i_row, kind) ? kind : i_row.close;
 }
 
+// The closed wall of a party side's cell (x, z) on a lower neighbour's roof: the one whose
+// underside over the wall is open, where the storey below keeps its wall and the style has it
+// (else its underside would lie in the plane of the neighbour's slab's, beside it); else the one
+// over a terrace.
+PieceKind OnRoofWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+  const PieceKind kind = PieceKind::TerraceFloorCloseParty;
+  if (!wall || wall->hidden >= i_row.level || i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound)
+    return PieceKind::TerraceFloorClose;
+  return kind;
+}
+
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
 // party wall's cell is a closed wall.
 void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Party i_party,
@@ -181,7 +193,12 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Par
     opening = CloseSelects(*i_row.request, level, i_row.kind, i_facade.letter, i_index) ? CellOpening::Close
                                                                                         : CellOpening::Window;
   }
-  if (i_row.terrace[SideIndex(i_facade.letter)] || i_party == Party::OnRoof) {
+  if (i_party == Party::OnRoof) {
+    o_period.push_back(Place(i_row, OnRoofWall(i_row, i_facade.letter, x, z), i_facade.letter, x, z, i_facade.xd,
+                             i_facade.zd));
+    return;
+  }
+  if (i_row.terrace[SideIndex(i_facade.letter)]) {
     // Over the terrace no balcony: the terrace is the storey's outdoor floor.
     const PieceKind kind = opening == CellOpening::Close ? PieceKind::TerraceFloorClose : PieceKind::TerraceFloor;
     o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
@@ -379,7 +396,7 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
   Run run;
   for (const auto& [side, party] : {std::make_pair(i_sideA, i_partyA), std::make_pair(i_sideB, i_partyB)}) {
     const auto [xd, zd] = FacingOf(side);
-    const PieceKind kind = party == Party::OnRoof ? PieceKind::TerraceFloorClose : i_row.close;
+    const PieceKind kind = party == Party::OnRoof ? OnRoofWall(i_row, side, i_x, i_z) : i_row.close;
     run.period.push_back(Place(i_row, kind, side, i_x, i_z, xd, zd));
   }
   o_runs.push_back(std::move(run));
@@ -387,14 +404,22 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
 }
 
 // The parapet of side i_kept of a roof row's corner cell whose side i_bare is bare: where the bare
-// slab beside it takes the lip, the parapet piece takes it too under its slab's end on that side,
-// +z (left) or -z (right) in its frame, whose +z is its facing turned a quarter to the left.
+// slab beside it takes the lip (the cell reaches into the neighbour's wall), the parapet piece
+// whose coping and band stop short of that end, if the style has it (the neighbour's coping and
+// band run along the party line there), else the one that takes the lip too under its slab's end
+// on that side: +z (left) or -z (right) in its frame, whose +z is its facing turned a quarter to
+// the left.
 PieceKind ParapetBeside(const Row& i_row, char i_kept, char i_bare, const PartyWall* i_wall) {
   if (BareRoofOn(i_row, i_wall) != PieceKind::RoofCapParty) return i_row.close;
   const detail::RunStep kept = detail::StepOf(i_kept), bare = detail::StepOf(i_bare);
   const bool left = bare.outX == -kept.outZ && bare.outZ == kept.outX;
+  const auto has = [&](PieceKind i_kind) {
+    return i_row.kit->piece(i_row.style->piece(i_kind)).fault != PieceFault::NotFound;
+  };
+  const PieceKind cut = left ? PieceKind::RoofPartyShortLeft : PieceKind::RoofPartyShortRight;
+  if (has(cut)) return cut;
   const PieceKind kind = left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight;
-  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
+  return has(kind) ? kind : i_row.close;
 }
 
 // A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,

@@ -62,8 +62,9 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
         EXPECT_EQ(p.piece, piece(PieceKind::Angle)) << where;
       }
     } else if (corner) {
-      // The parapet of the corner's other side, with the lip beside the bare cap's.
-      EXPECT_EQ(p.piece, piece(p.x == 0 ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight)) << where;
+      // The parapet of the corner's other side, with the lip beside the bare cap's, its coping
+      // and band stopping short of the neighbour's.
+      EXPECT_EQ(p.piece, piece(p.x == 0 ? PieceKind::RoofPartyShortLeft : PieceKind::RoofPartyShortRight)) << where;
       EXPECT_TRUE(Faces(p, 0, p.x == 0 ? 1 : -1)) << where;
     } else {
       // Its top storey's wall stays: the cap with the lip.
@@ -78,21 +79,31 @@ TEST(PartyWalls, TheWallTakesNoOpeningAndGivesWayBelowTheNeighboursTop) {
 }
 
 // The storey standing on a lower neighbour's roof is walled as over a terrace, the storeys above
-// and below it as closed walls.
+// and below it as closed walls; over its own wall below, by the piece whose underside is open
+// there, unless the wall below is left out or the style lacks it.
 TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
-  const Kit kit = LoadKit(kShipped, {"B"});
+  Kit kit = LoadKit(kShipped, {"B"});
   const KitStyle& style = *kit.style("B");
   Request request = MakeRequest("B", "  ", {}, {}, 3, 3, 5);
   request.partyWalls.push_back({'S', {-4, -4, 1, 3}, 0, false, 2});
-  std::vector<int> onTerrace(6, 0), closed(6, 0);
-  ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
-    if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 4) return;
-    if (p.piece == style.piece(PieceKind::TerraceFloorClose)) ++onTerrace[static_cast<std::size_t>(p.level)];
-    if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose))
-      ++closed[static_cast<std::size_t>(p.level)];
-  });
-  EXPECT_EQ(onTerrace, (std::vector<int>{0, 0, 3, 0, 0, 0}));
-  EXPECT_EQ(closed, (std::vector<int>{3, 3, 0, 3, 3, 0}));
+  const auto count = [&](PieceKind i_onRoof) {
+    std::vector<int> onTerrace(6, 0), closed(6, 0);
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 4) return;
+      if (p.piece == style.piece(i_onRoof)) ++onTerrace[static_cast<std::size_t>(p.level)];
+      if (p.piece == style.piece(PieceKind::FloorClose) || p.piece == style.piece(PieceKind::GroundClose))
+        ++closed[static_cast<std::size_t>(p.level)];
+    });
+    const int below = request.partyWalls.back().hidden > 0 ? 0 : 3;
+    EXPECT_EQ(closed, (std::vector<int>{below, below, 0, 3, 3, 0}));
+    return onTerrace;
+  };
+  EXPECT_EQ(count(PieceKind::TerraceFloorCloseParty), (std::vector<int>{0, 0, 3, 0, 0, 0}));
+  request.partyWalls.back().hidden = 2;  // the wall below left out: the piece closes its underside
+  EXPECT_EQ(count(PieceKind::TerraceFloorClose)[2], 3);
+  request.partyWalls.back().hidden = 0;
+  kit.pieces[style.piece(PieceKind::TerraceFloorCloseParty)].fault = PieceFault::NotFound;  // a style without it
+  EXPECT_EQ(count(PieceKind::TerraceFloorClose), (std::vector<int>{0, 0, 3, 0, 0, 0}));
 }
 
 // A closed party wall behind which the neighbour stands (up to its roof row, level 1 here) takes
@@ -318,6 +329,59 @@ TEST(PartyWalls, ACorniceThatStandsOutStopsAtThePartySide) {
   }
 }
 
+// The parapets beside a bare party side that stop short: within 20 cm (2/30 of a cell) of that
+// end nothing past the wall's face and no coping, the wall's top lower than the one-sided roof
+// corners' bare tops (so that neither lies on it) and inside the coping's depth; elsewhere the
+// lipped parapet as it was. A style without them lays the lipped parapet.
+TEST(PartyWalls, TheShortPartyParapetsEndBareBeforeTheNeighbour) {
+  Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  for (const char* name : {"A", "B", "S"}) {
+    const KitStyle& style = *kit.style(name);
+    for (const bool left : {true, false}) {
+      const Piece& whole = kit.piece(style.piece(left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight));
+      const Piece& cut = kit.piece(style.piece(left ? PieceKind::RoofPartyShortLeft : PieceKind::RoofPartyShortRight));
+      ASSERT_FALSE(cut.positions.empty()) << name;
+      const float sign = left ? 1.0f : -1.0f, near = 0.5f - 0.2f / 3 + 1e-4f;
+      float copingFoot = 2, cutTop = -1, far = -1, wholeFar = -1;
+      for (const auto& v : whole.positions) {
+        if (v.x > 0.38f && v.x < 0.4f - 1e-4f) copingFoot = std::min(copingFoot, v.y);  // its inner overhang
+        if (sign * v.z < near) wholeFar = std::max(wholeFar, v.y);
+      }
+      for (const auto& v : cut.positions) {
+        if (sign * v.z < near) {
+          far = std::max(far, v.y);
+          continue;
+        }
+        EXPECT_LE(v.x, 0.5f + 1e-4f) << name << " " << v.x << " " << v.z;
+        if (v.x > 0.39f) cutTop = std::max(cutTop, v.y);
+      }
+      const float cornerBare = [&] {
+        float y = -1;
+        for (const auto& v : kit.piece(style.piece(PieceKind::AngleRoofPartyLeft)).positions)
+          if (v.z > 0.4f - 1e-4f && v.z < 0.5f + 1e-4f && v.x > -0.5f + 0.2f / 3 + 1e-3f) y = std::max(y, v.y);
+        return y;
+      }();
+      EXPECT_LT(cutTop, cornerBare - 0.005f) << name;
+      EXPECT_GT(cutTop, copingFoot) << name;
+      EXPECT_FLOAT_EQ(far, wholeFar) << name << ": away from the end";
+    }
+  }
+  Request request = MakeRequest("A", "", {}, {}, 3, 3, 3);
+  request.partyWalls.push_back({'E', {-4, 0, 4, 4}, 0, true, 0});
+  const KitStyle& style = *kit.style("A");
+  const auto corners = [&](PieceKind i_left, PieceKind i_right) {
+    int found = 0;
+    ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+      if (p.level == 3 && p.z == 4 && (p.piece == style.piece(p.x == 0 ? i_left : i_right))) ++found;
+    });
+    return found;
+  };
+  EXPECT_EQ(corners(PieceKind::RoofPartyShortLeft, PieceKind::RoofPartyShortRight), 2);
+  for (const PieceKind kind : {PieceKind::RoofPartyShortLeft, PieceKind::RoofPartyShortRight})
+    kit.pieces[style.piece(kind)].fault = PieceFault::NotFound;
+  EXPECT_EQ(corners(PieceKind::RoofPartyLeft, PieceKind::RoofPartyRight), 2);
+}
+
 // A bare roof over a wall that stays takes the cap whose lip laps the neighbour's slab edge, on
 // the wall's side, in every style; over a wall left out to the top, where the neighbour's wall
 // stands in the line itself, the plain cap, whose lip would lie on that wall's face.
@@ -362,7 +426,8 @@ TEST(PartyWalls, ABareRoofOverAKeptWallTakesTheLippedCapOnItsSide) {
       std::size_t parapets = 0;
       ForEachPlacement(plan, kit, [&](const Placement& p) {
         if (p.level != 3 || p.x != -4 || p.z != 4) return;
-        const bool lipped = p.piece == style.piece(PieceKind::RoofPartyLeft) || p.piece == style.piece(PieceKind::RoofPartyRight);
+        const bool lipped = p.piece == style.piece(PieceKind::RoofPartyShortLeft) ||
+                            p.piece == style.piece(PieceKind::RoofPartyShortRight);
         EXPECT_TRUE(lipped || p.piece == style.piece(PieceKind::Roof)) << where;
         EXPECT_EQ(lipped, hidden == 0) << where;
         ++parapets;

@@ -424,6 +424,35 @@ inline PieceSpec AnglePartySide(const PieceSpec& i_party, bool i_left) {
   return piece;
 }
 
+// The roof row's parapet beside a bare party side (RoofParty, +z its left end, -z its right)
+// whose cell reaches 5 cm into the neighbour's wall there: the neighbour's parapet or corner keeps
+// its coping (5 cm over its wall's face) and its band along the party line, which this one's would
+// lie on. Within kPartyShort of that end everything past the wall's face and the coping go, and
+// the parapet's wall stands 2 cm lower than its top there, bare: a neighbour's one-sided party
+// corner, whose wall top is bare along the party line (the right one's 2 cm higher), may stand
+// beyond the end instead, and the lowered top lies inside the depth of any coping over it.
+inline PieceSpec RoofPartyShort(const PieceSpec& i_party, bool i_left) {
+  using Ostrel::Buildings::PieceKind;
+  PieceSpec piece = i_party;
+  piece.name = Ostrel::Buildings::PieceName(i_party.palette,
+                                            i_left ? PieceKind::RoofPartyShortLeft : PieceKind::RoofPartyShortRight);
+  int foot = kAll, top = 0;
+  for (const Step& step : i_party.steps) {
+    if (EndsWith(step.material, "_coping")) foot = std::min(foot, step.box.y0);
+    if (EndsWith(step.material, "_wall")) top = std::max(top, step.box.y1);
+  }
+  const int z0 = i_left ? kHalf - kPartyShort : -kAll, z1 = i_left ? kAll : -kHalf + kPartyShort;
+  Cut(piece, {kWallOuter, kAll, -kAll, kAll, z0, z1});
+  Cut(piece, {kWallInner - 5, kAll, std::min(foot, top - 2), kAll, z0, z1});
+  for (const Step& step : i_party.steps) {
+    if (!EndsWith(step.material, "_wall")) continue;
+    Box box = step.box;
+    if (box.y1 == top) box.y1 = top - 2;
+    Add(piece, step.material, {box.x0, box.x1, box.y0, box.y1, std::max(box.z0, z0), std::min(box.z1, z1)});
+  }
+  return piece;
+}
+
 // The trims, windows and parapet of the styles.
 inline Design ModernDesign() {
   const std::string s = "A";

@@ -110,6 +110,18 @@ inline PieceSpec TerraceFloor(const TerraceDesign& i_design, bool i_closed) {
   return piece;
 }
 
+// The closed wall over a lower neighbour's roof on a party side whose own wall stands below it
+// (the city's neighbours): as the closed wall over the terrace, but its underside over the wall
+// is open, as a storey's is, so that it lies on no face of the neighbour's slab beside it, whose
+// underside is in its plane.
+inline PieceSpec TerraceFloorCloseParty(const TerraceDesign& i_design) {
+  using namespace detail;
+  PieceSpec piece = TerraceFloor(i_design, true);
+  piece.name = Ostrel::Buildings::PieceName(i_design.style, Ostrel::Buildings::PieceKind::TerraceFloorCloseParty);
+  piece.open.push_back({1, -1, {kWallInner, kWallOuter, 0, 0, -kHalf, kHalf}});
+  return piece;
+}
+
 // A corner over the terrace on both of its facades.
 inline PieceSpec TerraceAngle(const TerraceDesign& i_design) {
   using namespace detail;
@@ -566,7 +578,7 @@ struct TerraceKit {
 
 inline TerraceKit TerracePieces(const TerraceDesign& i_design) {
   return {{TerraceFloor(i_design, false), TerraceFloor(i_design, true), TerraceAngle(i_design),
-           TerraceInnerAngle(i_design), TerraceInnerAngleCornerIn(i_design)},
+           TerraceInnerAngle(i_design), TerraceInnerAngleCornerIn(i_design), TerraceFloorCloseParty(i_design)},
           {TerraceAngleSide(i_design, false), TerraceAngleSide(i_design, true), TerraceRunOn(i_design, false, true),
            TerraceRunOn(i_design, true, true), TerraceRunOn(i_design, false, false), TerraceRunOn(i_design, true, false),
            TerraceRunOn(i_design, false, true, true), TerraceRunOn(i_design, true, true, true),

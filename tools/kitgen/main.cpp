@@ -235,6 +235,12 @@ int main(int argc, char** argv) {
         const Kitgen::PieceSpec party = *angleParty;
         for (const bool left : {true, false}) style->pieces.push_back(Kitgen::detail::AnglePartySide(party, left));
       }
+      for (const bool left : {true, false}) {
+        const auto roof = named(left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight);
+        if (roof == style->pieces.end()) continue;
+        const Kitgen::PieceSpec party = *roof;
+        style->pieces.push_back(Kitgen::detail::RoofPartyShort(party, left));
+      }
       // A cornice that stands out further than the storeys' bands stops at the party sides: the
       // party parapet, and the roof corners' party sides cut back.
       const auto roof = named(PieceKind::Roof);

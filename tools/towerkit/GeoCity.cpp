@@ -279,7 +279,8 @@ RoofShape RoofOf(const FeatureFacts& i_facts, const Ostrel::Buildings::Request& 
 // neighbour's cells stand against the whole side, in its plane, and reach at least as high, the
 // roof row over it is the bare roof slab: it runs on into an equal neighbour's, which is bare
 // too, as one roof, or up to a taller neighbour's wall, whose storey on that roof is built as
-// over a terrace. i_number: the building's in the file.
+// over a terrace; it is bare too against an earlier neighbour of its height, and against a taller
+// one whose wall stands askew or apart. i_number: the building's in the file.
 std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel::Geo::PartySide>& i_sides, int i_row,
                                                        int i_column, std::uint64_t i_number, int i_storeys,
                                                        const std::vector<int>& i_storeysOf) {
@@ -297,13 +298,19 @@ std::vector<Ostrel::Buildings::PartyWall> PartyWallsOf(const std::vector<Ostrel:
     const std::int64_t x = i_row - side.row, z = side.column - i_column;  // the footprint's cell
     wall.cells = {x, x, z, z};
     wall.hidden = side.hidden ? std::min(i_storeys, theirs) : 0;
-    // Of two roofs of one height whose walls stand staggered, a few centimetres apart, the later
-    // building's is bare too, under the earlier's parapet: their copings would lie on each other.
-    wall.bareRoof = (side.covered && theirs >= i_storeys) ||
-                    (side.backed && theirs == i_storeys && side.neighbour < i_number);
+    // Of two roofs of one height against each other, the later building's is bare too, under the
+    // earlier's parapet: whether their walls stand staggered, a few centimetres apart, or askew,
+    // crossing, their copings and bands would lie on each other. So is a roof against a taller
+    // neighbour's wall that does not stand along it: the neighbour's storey band there would cross
+    // its band and lie on its slab's underside, which the bare slab's lip lowers.
+    wall.bareRoof = (side.covered && theirs >= i_storeys) || (theirs == i_storeys && side.neighbour < i_number) ||
+                    (theirs > i_storeys && !side.backed);
     wall.onRoof = side.covered && theirs < i_storeys ? theirs : 0;
     wall.beside = side.runsOn ? theirs + 1 : 0;
-    wall.against = side.endAgainst ? theirs + 1 : 0;
+    // A corner on a side whose neighbour's wall does not stand along it (askew, crossing it, or
+    // apart) takes the party corner too, whose bands along the side are stubs: the corner's would
+    // cross the neighbour's.
+    wall.against = side.endAgainst || !side.backed ? theirs + 1 : 0;
     wall.behind = theirs + 1;
     const bool alongX = side.facing == Facing::East || side.facing == Facing::West;
     sides.push_back({wall, side.neighbour, alongX ? x : z});

@@ -143,6 +143,14 @@ enum class PieceKind : std::uint8_t {
   // plain corner of the neighbour beside it keeps its bands there).
   AnglePartyLeft,
   AnglePartyRight,
+  // The roof row's corner cell beside a bare party side, as RoofPartyLeft and RoofPartyRight,
+  // whose coping and band stop short of that end: the neighbour's parapet or corner beyond it,
+  // whose wall the cell reaches into, keeps its coping and band along the party line.
+  RoofPartyShortLeft,
+  RoofPartyShortRight,
+  // The closed wall of the storey on a lower neighbour's roof (TerraceFloorClose) where its own
+  // wall stands below it: its underside over the wall open, as a storey's.
+  TerraceFloorCloseParty,
   // The roof row's parapet on a party side whose wall stays, for a style whose roof row stands out
   // of its wall further than its storeys' bands (a cornice): everything past the wall's face only
   // as stubs at the cell's ends, where the cells beside it run their trims on, so that the cornice
