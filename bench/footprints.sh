@@ -4,7 +4,8 @@
 #     intersection over union of each building's cells with its outline (median over buildings
 #     of more than 4 cells), overlaps of neighbours' cells, party sides; and, on the city the tool
 #     builds of it (bench/city_faces.cpp), the overlap of roof outlines, coincident faces and
-#     openings facing a neighbour;
+#     openings facing a neighbour, and the first two of the same quarter all of style B and all
+#     of style S;
 #   - on a generated file of about 100,000 features (the quarter repeated side by side): the
 #     peak memory of reading it alone (the streaming reader) and of turning every outline into
 #     cells with its neighbours settled, against the file's size, and the time of each.
@@ -37,6 +38,12 @@ if [ -x "$tool" ]; then
   echo "== examples/quarter.geojson built by $tool: how neighbours meet on the mesh"
   OSTREL_UNITS_PATH=units "$tool" --city examples/quarter.geojson "$dir/quarter.obj" > /dev/null
   "$dir/city_faces" "$dir/quarter.obj"
+  # The same outlines in the styles whose trims stand out otherwise: B's cornice, S's fascia.
+  for style in B S; do
+    echo "== the same, all of style $style (-s $style)"
+    OSTREL_UNITS_PATH=units "$tool" -s "$style" --city examples/quarter.geojson "$dir/quarter.obj" > /dev/null
+    "$dir/city_faces" "$dir/quarter.obj" | grep -E "^roof outlines|^coincident"
+  done
   rm -f "$dir/quarter.obj" "$dir/quarter.mtl"
 fi
 

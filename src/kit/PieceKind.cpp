@@ -166,6 +166,8 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose neighbours' walls stand staggered need it"},
     {PieceKind::TerraceFloorCloseParty, "terracefloorcloseparty", true, PieceRow::Party, kFacade,
      "cities of map data (--city FILE.geojson) whose buildings stand on a lower neighbour's roof need it"},
+    {PieceKind::RoofCloseParty, "roofcloseparty", true, PieceRow::PartyCornice, kFacade,
+     "cities of map data (--city FILE.geojson) whose buildings share walls need it"},
 };
 // clang-format on
 

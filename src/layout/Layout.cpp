@@ -122,6 +122,11 @@ Placement Place(const Row& i_row, PieceKind i_kind, char i_facade, std::int64_t 
 // bare roof slab).
 enum class Party { None, Closed, OnRoof, LeftOut };
 
+// Whether the row's style has a piece of kind i_kind.
+bool Has(const Row& i_row, PieceKind i_kind) {
+  return i_row.kit->piece(i_row.style->piece(i_kind)).fault != PieceFault::NotFound;
+}
+
 // The party wall on side i_side of cell (x, z), or null.
 const PartyWall* PartyWallAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
   for (const PartyWall& wall : i_row.request->partyWalls) {
@@ -141,15 +146,24 @@ PieceKind BareRoofOn(const Row& i_row, const PartyWall* i_wall) {
   return i_row.kit->piece(cap).fault == PieceFault::NotFound ? PieceKind::RoofCap : PieceKind::RoofCapParty;
 }
 
-// The closed wall of a party side's cell (x, z): the party wall piece, whose bands are stubs at
-// its ends, where the neighbour stands behind it and the style has it; else the row's closed wall.
-PieceKind ClosedPartyWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
-  const PieceKind kind = i_row.close == PieceKind::GroundClose  ? PieceKind::GroundCloseParty
-                         : i_row.close == PieceKind::FloorClose ? PieceKind::FloorCloseParty
-                                                                : i_row.close;
+// Whether the neighbour of the party wall on side i_side of cell (x, z) stands behind it at the
+// row's level, or, for the roof row, at any level: a cornice on the roof row's party side would
+// hang over a lower neighbour's roof.
+bool Behind(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
   const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
-  if (kind == i_row.close || !wall || i_row.level >= wall->behind) return i_row.close;
-  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? i_row.close : kind;
+  return wall && (i_row.kind == PieceRow::Roof ? wall->behind > 0 : i_row.level < wall->behind);
+}
+
+// The closed wall of a party side's cell (x, z): the party wall piece, whose bands (the roof
+// row's: its cornice) are stubs at its ends, where the neighbour stands behind it and the style
+// has it; else the row's closed wall.
+PieceKind ClosedPartyWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PieceKind kind = i_row.kind == PieceRow::Roof            ? PieceKind::RoofCloseParty
+                         : i_row.close == PieceKind::GroundClose ? PieceKind::GroundCloseParty
+                         : i_row.close == PieceKind::FloorClose  ? PieceKind::FloorCloseParty
+                                                                 : i_row.close;
+  if (kind == i_row.close || !Behind(i_row, i_side, i_x, i_z)) return i_row.close;
+  return Has(i_row, kind) ? kind : i_row.close;
 }
 
 // The closed wall of a party side's cell (x, z) on a lower neighbour's roof: the one whose
@@ -360,12 +374,19 @@ bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_side
     return wall && i_row.level < wall->*i_levels;
   };
   const bool besideA = below(i_sideA, &PartyWall::beside), besideB = below(i_sideB, &PartyWall::beside);
-  const bool againstA = below(i_sideA, &PartyWall::against), againstB = below(i_sideB, &PartyWall::against);
+  bool againstA = below(i_sideA, &PartyWall::against), againstB = below(i_sideB, &PartyWall::against);
+  // A roof row whose cornice stops at party sides (the style has the party parapet) stops it at
+  // every closed party side of a corner with a neighbour behind it, whether or not the neighbour
+  // stands beyond the corner's end.
+  if (i_row.kind == PieceRow::Roof && Has(i_row, PieceKind::RoofCloseParty)) {
+    againstA = againstA || (i_partyA == Party::Closed && Behind(i_row, i_sideA, i_x, i_z));
+    againstB = againstB || (i_partyB == Party::Closed && Behind(i_row, i_sideB, i_x, i_z));
+  }
   const bool beside = besideA || besideB;
   const bool against = againstA || againstB;
   const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
   const PieceKind kind = PartyCorner(i_row, besideA || againstA, besideB || againstB);
-  if ((beside || against) && !onRoof && i_row.kit->piece(i_row.style->piece(kind)).fault != PieceFault::NotFound) {
+  if ((beside || against) && !onRoof && Has(i_row, kind)) {
     Run corner;
     corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));
     o_runs.push_back(std::move(corner));

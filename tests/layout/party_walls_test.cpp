@@ -277,6 +277,58 @@ TEST(PartyWalls, TheOneSidedRoofCornersLoseTheCopingAlongTheirPartySide) {
   }
 }
 
+// B's cornice stands out further than its storeys' bands: on a closed party side with a neighbour
+// behind it, lower too, its roof row takes the party parapet and its corners the party corners,
+// where A, whose parapet is as deep as its bands, keeps its plain pieces; with no neighbour said
+// (behind 0), B keeps them too. Past the party side's face the pieces keep only the 10 cm (1/30
+// of a cell) stubs at the cell's ends (the corners: at the far end), and S's closed party wall
+// keeps nothing of its fascia, which runs on into no cell.
+TEST(PartyWalls, ACorniceThatStandsOutStopsAtThePartySide) {
+  const Kit kit = LoadKit(kShipped, {"A", "B", "S"});
+  for (const char* name : {"A", "B"}) {
+    const KitStyle& style = *kit.style(name);
+    for (const std::int64_t behind : {0, 2}) {
+      Request request = MakeRequest(name, "  ", {}, {}, 3, 3, 4);
+      request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false, 0, 0, 0, behind});
+      const bool party = behind > 0 && std::string(name) == "B";
+      int parapets = 0, corners = 0;
+      ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+        if (p.level != 4 || p.z != 0) return;
+        const bool corner = p.x == 0 || p.x == -4;
+        const PieceKind expected = !corner ? (party ? PieceKind::RoofCloseParty : PieceKind::Roof)
+                                   : !party ? PieceKind::AngleRoof
+                                   : p.x == 0 ? PieceKind::AngleRoofPartyRight
+                                              : PieceKind::AngleRoofPartyLeft;
+        EXPECT_EQ(p.piece, style.piece(expected)) << name << ", behind " << behind << ", x " << p.x;
+        (corner ? corners : parapets) += 1;
+      });
+      EXPECT_EQ(parapets, 3) << name;
+      EXPECT_EQ(corners, 2) << name;
+    }
+  }
+  const float stub = 0.5f - 0.1f / 3 - 1e-4f;  // within the stubs' ends
+  const auto pastFace = [&](const char* i_style, PieceKind i_kind, bool i_z, float i_from, float i_to) {
+    int count = 0;
+    for (const auto& v : kit.piece(kit.style(i_style)->piece(i_kind)).positions) {
+      const float across = i_z ? v.z : v.x, along = i_z ? v.x : v.z;
+      count += across > 0.5f + 1e-4f && along > i_from && along < i_to ? 1 : 0;
+    }
+    return count;
+  };
+  EXPECT_EQ(pastFace("B", PieceKind::RoofCloseParty, false, -stub, stub), 0);
+  EXPECT_GT(pastFace("B", PieceKind::RoofCloseParty, false, -1, -stub), 0) << "the stubs";
+  EXPECT_EQ(pastFace("B", PieceKind::AngleRoofPartyLeft, true, -stub, 1), 0);
+  EXPECT_EQ(pastFace("B", PieceKind::AngleRoofPartyRight, false, -stub, 1), 0);
+  EXPECT_GT(pastFace("B", PieceKind::AngleRoofPartyRight, true, -1, 0.4f), 0) << "the front's cornice";
+  EXPECT_TRUE(kit.piece(kit.style("A")->piece(PieceKind::RoofCloseParty)).positions.empty());
+  // S's closed party wall: past its face only the string course's stubs, at its foot.
+  for (const auto& v : kit.piece(kit.style("S")->piece(PieceKind::GroundCloseParty)).positions) {
+    if (v.x > 0.5f + 1e-4f) {
+      EXPECT_LT(v.y, 0.1f) << v.y;
+    }
+  }
+}
+
 // The parapets beside a bare party side that stop short: within 20 cm (2/30 of a cell) of that
 // end nothing past the wall's face and no coping, the wall's top lower than the one-sided roof
 // corners' bare tops (so that neither lies on it) and inside the coping's depth; elsewhere the

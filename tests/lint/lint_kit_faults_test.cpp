@@ -111,7 +111,7 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "innerangleroofcornerright, innerangleroofcorner, roofcapparty, roofpartyleft, "
                       "roofpartyright, angleparty, angleroofparty, "
                       "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright, "
-                      "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty") +
+                      "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty, roofcloseparty") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -366,14 +366,44 @@ inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i
 // the neighbour's bands, standing out of its wall as this one's do, would lie on this one's. Of
 // everything past the wall's face only stubs kBandStub long at the cell's ends stay, where the
 // cells beside it (a corner, a wall with its bands) run their bands on into it; each stub's other
-// end is closed.
+// end is closed. The roof row's parapet on a party side is cut the same way (RoofCloseParty).
 constexpr int kBandStub = 10;
 
 inline PieceSpec ClosePartyStorey(const PieceSpec& i_close, Ostrel::Buildings::PieceKind i_kind) {
   PieceSpec piece = i_close;
   piece.name = Ostrel::Buildings::PieceName(i_close.palette, i_kind);
   Cut(piece, {kWallOuter, kAll, -kAll, kAll, -kHalf + kBandStub, kHalf - kBandStub});
+  // A trim that stops short of an end of the cell (a shop's fascia) runs on into no cell there:
+  // its stub at that end goes too, so that nothing but the bands that run on stands past the face.
+  for (const Step& step : i_close.steps) {
+    const Box& box = step.box;
+    if (step.material.empty() || box.x1 <= kWallOuter) continue;
+    const int x0 = std::max(box.x0, kWallOuter);
+    if (box.z0 > -kHalf && box.z0 < -kHalf + kBandStub) Cut(piece, {x0, box.x1, box.y0, box.y1, box.z0, -kHalf + kBandStub});
+    if (box.z1 < kHalf && box.z1 > kHalf - kBandStub) Cut(piece, {x0, box.x1, box.y0, box.y1, kHalf - kBandStub, box.z1});
+  }
   return piece;
+}
+
+// How far a profile's trims stand out of the wall's face, cm.
+inline int StandOut(const std::vector<Run>& i_runs) {
+  int out = kWallOuter;
+  for (const Run& run : i_runs) out = std::max(out, run.x1);
+  return out - kWallOuter;
+}
+
+// Whether a style's roof row stands out of the wall further than its storeys' bands (a cornice):
+// on a party side it would hang over a lower neighbour's roof, or reach through a taller one's
+// wall, where bands as deep as the storeys' stay inside it. Such a style's party parapet is
+// RoofCloseParty; a style whose roof row stands out no further lays its plain parapet there.
+inline bool RoofStandsOut(const Design& i_design) { return StandOut(i_design.roof) > StandOut(i_design.storey); }
+
+// Such a style's roof corner on a party side, +x (i_x) or +z (i_z): everything past that side's
+// face goes too, its cornice with its coping's overhang, but for a stub kBandStub long at the
+// cell's far end, where the row's party parapet runs its stubs on.
+inline void CutPartySides(PieceSpec& io_piece, bool i_x, bool i_z) {
+  if (i_x) Cut(io_piece, {kWallOuter, kAll, -kAll, kAll, -kHalf + kBandStub, kAll});
+  if (i_z) Cut(io_piece, {-kHalf + kBandStub, kAll, -kAll, kAll, kWallOuter, kAll});
 }
 
 // A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): the

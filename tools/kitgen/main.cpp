@@ -24,6 +24,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
@@ -60,11 +61,14 @@ const char* const kFacadeFrame =
 
 // How far past the corner the storeys' inner-corner piece keeps its +x cell's part (Styles.h): the
 // hip roof's eave over the other cell meets the piece's wall top there.
+Kitgen::detail::Design DesignOf(const std::string& i_style) {
+  return i_style == "A"   ? Kitgen::detail::ModernDesign()
+         : i_style == "S" ? Kitgen::detail::ShopDesign()
+                          : Kitgen::detail::ClassicDesign();
+}
+
 int InnerTrim(const std::string& i_style) {
-  const Kitgen::detail::Design design = i_style == "A"   ? Kitgen::detail::ModernDesign()
-                                        : i_style == "S" ? Kitgen::detail::ShopDesign()
-                                                         : Kitgen::detail::ClassicDesign();
-  return Kitgen::detail::InnerParts(design).front().z1 - Kitgen::detail::kHalf;
+  return Kitgen::detail::InnerParts(DesignOf(i_style)).front().z1 - Kitgen::detail::kHalf;
 }
 
 Kitgen::TerraceDesign StyleTerrace(const std::string& i_style) {
@@ -236,6 +240,19 @@ int main(int argc, char** argv) {
         if (roof == style->pieces.end()) continue;
         const Kitgen::PieceSpec party = *roof;
         style->pieces.push_back(Kitgen::detail::RoofPartyShort(party, left));
+      }
+      // A cornice that stands out further than the storeys' bands stops at the party sides: the
+      // party parapet, and the roof corners' party sides cut back.
+      const auto roof = named(PieceKind::Roof);
+      if (roof != style->pieces.end() && Kitgen::detail::RoofStandsOut(DesignOf(style->name))) {
+        const Kitgen::PieceSpec parapet = *roof;
+        style->pieces.push_back(Kitgen::detail::ClosePartyStorey(parapet, PieceKind::RoofCloseParty));
+        for (const auto& [kind, x, z] : {std::tuple{PieceKind::AngleRoofParty, true, true},
+                                         std::tuple{PieceKind::AngleRoofPartyLeft, false, true},
+                                         std::tuple{PieceKind::AngleRoofPartyRight, true, false}}) {
+          const auto corner = named(kind);
+          if (corner != style->pieces.end()) Kitgen::detail::CutPartySides(*corner, x, z);
+        }
       }
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {

@@ -151,6 +151,11 @@ enum class PieceKind : std::uint8_t {
   // The closed wall of the storey on a lower neighbour's roof (TerraceFloorClose) where its own
   // wall stands below it: its underside over the wall open, as a storey's.
   TerraceFloorCloseParty,
+  // The roof row's parapet on a party side whose wall stays, for a style whose roof row stands out
+  // of its wall further than its storeys' bands (a cornice): everything past the wall's face only
+  // as stubs at the cell's ends, where the cells beside it run their trims on, so that the cornice
+  // neither hangs over a lower neighbour's roof nor pokes through a taller one's wall.
+  RoofCloseParty,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
@@ -167,6 +172,7 @@ enum class PieceRow : std::uint8_t {
   Wings,    // a hip roof over a footprint other than a rectangle, on top of the storeys
   InnerTerrace,  // the inner corners over the terrace of a footprint's block that steps back
   Party,         // cells against a neighbour's wall in a city of map data: roof row cells, storeys' corners
+  PartyCornice,  // the roof row's party parapet of a style whose cornice stands out, a set of its own
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along
