@@ -117,6 +117,20 @@ inline ReadResult OpenToRead(const std::string& i_path, std::uint64_t i_maxBytes
   return result;
 }
 
+// Hands i_visit the whole lines among io_block's first i_filled bytes (its first i_held bytes hold
+// no line feed) and moves the bytes after the last line feed to the block's start; returns how
+// many bytes now wait there for the end of their line.
+template <typename Visit>
+std::size_t VisitWholeLines(std::string& io_block, std::size_t i_held, std::size_t i_filled, Visit& i_visit) {
+  std::size_t lines = i_filled;
+  while (lines > i_held && io_block[lines - 1] != '\n') --lines;
+  if (lines == i_held) return i_filled;
+  i_visit(std::string_view(io_block.data(), lines));
+  std::copy(io_block.begin() + static_cast<std::ptrdiff_t>(lines),
+            io_block.begin() + static_cast<std::ptrdiff_t>(i_filled), io_block.begin());
+  return i_filled - lines;
+}
+
 }  // namespace detail
 
 // Replaces o_text with the whole of a regular file of at most i_maxBytes bytes. Anything else
@@ -163,18 +177,7 @@ ReadResult ReadLines(const std::string& i_path, std::uint64_t i_maxBytes, std::s
       result = {ReadStatus::TooLarge, 0};
       break;
     }
-    const std::size_t filled = held + static_cast<std::size_t>(got);
-    // The end of the last whole line; the held bytes hold no line feed.
-    std::size_t lines = filled;
-    while (lines > held && block[lines - 1] != '\n') --lines;
-    if (lines > held) {
-      i_visit(std::string_view(block.data(), lines));
-      std::copy(block.begin() + static_cast<std::ptrdiff_t>(lines),
-                block.begin() + static_cast<std::ptrdiff_t>(filled), block.begin());
-      held = filled - lines;
-    } else {
-      held = filled;
-    }
+    held = detail::VisitWholeLines(block, held, held + static_cast<std::size_t>(got), i_visit);
   }
   if (result.status == ReadStatus::Ok && held > 0) i_visit(std::string_view(block.data(), held));
   ::close(fd);
@@ -198,17 +201,7 @@ bool ReadLinesAt(int i_fd, std::uint64_t i_begin, std::uint64_t i_end, std::size
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     at += static_cast<std::uint64_t>(got);
-    const std::size_t filled = held + static_cast<std::size_t>(got);
-    std::size_t lines = filled;
-    while (lines > held && block[lines - 1] != '\n') --lines;
-    if (lines > held) {
-      i_visit(std::string_view(block.data(), lines));
-      std::copy(block.begin() + static_cast<std::ptrdiff_t>(lines),
-                block.begin() + static_cast<std::ptrdiff_t>(filled), block.begin());
-      held = filled - lines;
-    } else {
-      held = filled;
-    }
+    held = detail::VisitWholeLines(block, held, held + static_cast<std::size_t>(got), i_visit);
   }
   if (held > 0) i_visit(std::string_view(block.data(), held));
   return true;
