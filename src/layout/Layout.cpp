@@ -142,8 +142,7 @@ const PartyWall* PartyWallAt(const Row& i_row, char i_side, std::int64_t i_x, st
 // without the party cap lays the plain one.
 PieceKind BareRoofOn(const Row& i_row, const PartyWall* i_wall) {
   if (!i_wall || i_wall->hidden >= i_row.level) return PieceKind::RoofCap;
-  const PieceId cap = i_row.style->piece(PieceKind::RoofCapParty);
-  return i_row.kit->piece(cap).fault == PieceFault::NotFound ? PieceKind::RoofCap : PieceKind::RoofCapParty;
+  return Has(i_row, PieceKind::RoofCapParty) ? PieceKind::RoofCapParty : PieceKind::RoofCap;
 }
 
 // Whether the neighbour of the party wall on side i_side of cell (x, z) stands behind it at the
@@ -172,10 +171,9 @@ PieceKind ClosedPartyWall(const Row& i_row, char i_side, std::int64_t i_x, std::
 // over a terrace.
 PieceKind OnRoofWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
   const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
-  const PieceKind kind = PieceKind::TerraceFloorCloseParty;
-  if (!wall || wall->hidden >= i_row.level || i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound)
+  if (!wall || wall->hidden >= i_row.level || !Has(i_row, PieceKind::TerraceFloorCloseParty))
     return PieceKind::TerraceFloorClose;
-  return kind;
+  return PieceKind::TerraceFloorCloseParty;
 }
 
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
@@ -356,7 +354,7 @@ PieceKind PartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
   if (i_sideX == i_sideZ) return both;
   const PieceKind kind = roof ? (i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight)
                               : (i_sideZ ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
-  return i_row.kit->piece(i_row.style->piece(kind)).fault == PieceFault::NotFound ? both : kind;
+  return Has(i_row, kind) ? kind : both;
 }
 
 // A corner cell of a storey with closed party walls, whose side on one of them has the neighbour's
@@ -413,13 +411,10 @@ PieceKind ParapetBeside(const Row& i_row, char i_kept, char i_bare, const PartyW
   if (BareRoofOn(i_row, i_wall) != PieceKind::RoofCapParty) return i_row.close;
   const detail::RunStep kept = detail::StepOf(i_kept), bare = detail::StepOf(i_bare);
   const bool left = bare.outX == -kept.outZ && bare.outZ == kept.outX;
-  const auto has = [&](PieceKind i_kind) {
-    return i_row.kit->piece(i_row.style->piece(i_kind)).fault != PieceFault::NotFound;
-  };
   const PieceKind cut = left ? PieceKind::RoofPartyShortLeft : PieceKind::RoofPartyShortRight;
-  if (has(cut)) return cut;
+  if (Has(i_row, cut)) return cut;
   const PieceKind kind = left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight;
-  return has(kind) ? kind : i_row.close;
+  return Has(i_row, kind) ? kind : i_row.close;
 }
 
 // A corner cell with a side left out for a neighbour's wall: its other side's closed wall alone,
