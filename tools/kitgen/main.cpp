@@ -59,14 +59,15 @@ void AppendNumbers(std::string& io_text, std::initializer_list<float> i_values) 
 const char* const kFacadeFrame =
     "# Metres; +x out of the facade, +y up, +z along the facade; the cell spans x and z -1.5..1.5, y 0..3.\n";
 
-// How far past the corner the storeys' inner-corner piece keeps its +x cell's part (Styles.h): the
-// hip roof's eave over the other cell meets the piece's wall top there.
+// The trims, windows and parapet of style i_style.
 Kitgen::detail::Design DesignOf(const std::string& i_style) {
   return i_style == "A"   ? Kitgen::detail::ModernDesign()
          : i_style == "S" ? Kitgen::detail::ShopDesign()
                           : Kitgen::detail::ClassicDesign();
 }
 
+// How far past the corner the storeys' inner-corner piece keeps its +x cell's part (Styles.h): the
+// hip roof's eave over the other cell meets the piece's wall top there.
 int InnerTrim(const std::string& i_style) {
   return Kitgen::detail::InnerParts(DesignOf(i_style)).front().z1 - Kitgen::detail::kHalf;
 }
