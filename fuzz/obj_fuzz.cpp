@@ -1,15 +1,21 @@
 // Feeds arbitrary bytes to the OBJ reader and checks what must hold of any result: every stored
 // index names an element of the same text, every corner has a vertex, every number is finite,
 // the flattened arrays agree with the mesh, and a second reading of the mesh written back as
-// text changes nothing.
+// text changes nothing. The text is also read as a file, whole and in two parts on two threads:
+// both give the mesh of one reading.
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 #include <ostrel/ext/Obj.h>
 #include <ostrel/utils/NumberFormat.h>
@@ -107,6 +113,49 @@ std::string Write(const Obj::Mesh& i_mesh) {
   return text;
 }
 
+
+bool SameCorners(const std::vector<Obj::Corner>& i_a, const std::vector<Obj::Corner>& i_b) {
+  return std::equal(i_a.begin(), i_a.end(), i_b.begin(), i_b.end(), [](const Obj::Corner& a, const Obj::Corner& b) {
+    return a.v == b.v && a.uv == b.uv && a.n == b.n;
+  });
+}
+
+template <typename T>
+bool SameVectors(const std::vector<T>& i_a, const std::vector<T>& i_b) {
+  return i_a.size() == i_b.size() &&
+         (i_a.empty() || std::memcmp(i_a.data(), i_b.data(), i_a.size() * sizeof(T)) == 0);
+}
+
+void CheckSameMesh(const Obj::Mesh& i_a, const Obj::Mesh& i_b) {
+  FUZZ_CHECK(SameVectors(i_a.vertices, i_b.vertices));
+  FUZZ_CHECK(SameVectors(i_a.normals, i_b.normals));
+  FUZZ_CHECK(SameVectors(i_a.uvs, i_b.uvs));
+  FUZZ_CHECK(SameCorners(i_a.corners, i_b.corners));
+  FUZZ_CHECK(i_a.polycount == i_b.polycount);
+  FUZZ_CHECK(i_a.faceMaterials == i_b.faceMaterials);
+  FUZZ_CHECK(i_a.materials == i_b.materials && i_a.libraries == i_b.libraries);
+}
+
+// The text as a file of this process's own, written again for each input.
+std::string AsFile(std::string_view i_text) {
+  static const std::string path = "/tmp/towerkit-obj-fuzz-" + std::to_string(::getpid()) + ".obj";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(file != nullptr);
+  FUZZ_CHECK(std::fwrite(i_text.data(), 1, i_text.size(), file) == i_text.size());
+  FUZZ_CHECK(std::fclose(file) == 0);
+  return path;
+}
+
+// The file read whole and read in two parts (every file of a byte or more is cut) is one mesh.
+void CheckReadInParts(std::string_view i_text) {
+  const std::string path = AsFile(i_text);
+  Obj::Mesh whole, parts;
+  FUZZ_CHECK(Obj::detail::LoadMesh(path, whole, UINT64_MAX).status == Ostrel::FileSystem::ReadStatus::Ok);
+  FUZZ_CHECK(Obj::detail::LoadMesh(path, parts, 1).status == Ostrel::FileSystem::ReadStatus::Ok);
+  CheckSameMesh(whole, parts);
+  std::remove(path.c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_size) {
@@ -135,5 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* i_data, std::size_t i_
   FUZZ_CHECK(again.vertices.size() == mesh.vertices.size());
   FUZZ_CHECK(again.corners.size() == mesh.corners.size());
   FUZZ_CHECK(Write(again) == once);
+
+  CheckReadInParts(text);
   return 0;
 }
