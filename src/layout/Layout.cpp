@@ -260,14 +260,16 @@ bool StubbedOn(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z
     }
   }
   if (other == 0) {
-    return PartyAt(i_row, i_side, i_x, i_z) == Party::Closed && ClosedPartyWall(i_row, i_side, i_x, i_z) != i_row.close;
+    return PartyAt(i_row, i_side, i_x, i_z) == Party::Closed &&
+           ClosedPartyWall(i_row, i_side, i_x, i_z) != i_row.close;
   }
   // A corner's +x side is the one whose next side clockwise is its +z side.
   const char sideA = NextSide(i_side) == other ? i_side : other, sideB = sideA == i_side ? other : i_side;
   const Party partyA = PartyAt(i_row, sideA, i_x, i_z), partyB = PartyAt(i_row, sideB, i_x, i_z);
   if (partyA == Party::LeftOut || partyB == Party::LeftOut) return false;
   const PieceKind kind = BesideCornerKind(i_row, sideA, partyA, sideB, partyB, i_x, i_z);
-  return (kind == PieceKind::AnglePartyLeft && i_side == sideB) || (kind == PieceKind::AnglePartyRight && i_side == sideA);
+  return (kind == PieceKind::AnglePartyLeft && i_side == sideB) ||
+         (kind == PieceKind::AnglePartyRight && i_side == sideA);
 }
 
 // Whether the row's style has the party pieces without stubs, the whole set: a junction leaves

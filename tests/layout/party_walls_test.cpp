@@ -121,7 +121,8 @@ TEST(PartyWalls, AClosedWallWithTheNeighbourBehindItTakesTheStubbedBands) {
     std::vector<int> found(4, 0);
     ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
       if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 3) return;
-      for (const PieceKind kind : i_kinds) found[static_cast<std::size_t>(p.level)] += p.piece == style.piece(kind) ? 1 : 0;
+      for (const PieceKind kind : i_kinds)
+        found[static_cast<std::size_t>(p.level)] += p.piece == style.piece(kind) ? 1 : 0;
     });
     return found;
   };

@@ -112,7 +112,8 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "roofpartyright, angleparty, angleroofparty, "
                       "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright, "
                       "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty, roofcloseparty, "
-                      "groundclosepartyjoinleft, groundclosepartyjoinright, groundclosepartyjoin, floorclosepartyjoinleft, "
+                      "groundclosepartyjoinleft, groundclosepartyjoinright, groundclosepartyjoin, "
+                      "floorclosepartyjoinleft, "
                       "floorclosepartyjoinright, floorclosepartyjoin, anglepartyleftjoin, anglepartyrightjoin") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "

@@ -228,7 +228,8 @@ PieceKind StubbedKindOf(PieceKind i_join) {
 bool IsJoin(std::string_view i_name) {
   PieceKind kind;
   std::uint32_t number = 0;
-  return (KindOfSuffix(i_name, kind) || VariantOfSuffix(i_name, kind, number)) && RuleOf(kind).row == PieceRow::PartyJoin;
+  return (KindOfSuffix(i_name, kind) || VariantOfSuffix(i_name, kind, number)) &&
+         RuleOf(kind).row == PieceRow::PartyJoin;
 }
 
 // The non-empty pieces of a style (named "<style>_..."), each name once, in the order of names;
