@@ -168,6 +168,22 @@ constexpr PieceRule kRules[] = {
      "cities of map data (--city FILE.geojson) whose buildings stand on a lower neighbour's roof need it"},
     {PieceKind::RoofCloseParty, "roofcloseparty", true, PieceRow::PartyCornice, kFacade,
      "cities of map data (--city FILE.geojson) whose buildings share walls need it"},
+    {PieceKind::GroundClosePartyJoinLeft, "groundclosepartyjoinleft", true, PieceRow::PartyJoin, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::GroundClosePartyJoinRight, "groundclosepartyjoinright", true, PieceRow::PartyJoin, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::GroundClosePartyJoin, "groundclosepartyjoin", true, PieceRow::PartyJoin, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::FloorClosePartyJoinLeft, "floorclosepartyjoinleft", true, PieceRow::PartyJoin, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::FloorClosePartyJoinRight, "floorclosepartyjoinright", true, PieceRow::PartyJoin, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::FloorClosePartyJoin, "floorclosepartyjoin", true, PieceRow::PartyJoin, kFacade,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::AnglePartyLeftJoin, "anglepartyleftjoin", true, PieceRow::PartyJoin, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
+    {PieceKind::AnglePartyRightJoin, "anglepartyrightjoin", true, PieceRow::PartyJoin, kCorner,
+     "cities of map data (--city FILE.geojson) whose neighbours' party walls meet need it"},
 };
 // clang-format on
 

@@ -176,6 +176,146 @@ PieceKind OnRoofWall(const Row& i_row, char i_side, std::int64_t i_x, std::int64
   return PieceKind::TerraceFloorCloseParty;
 }
 
+Party PartyOf(const Row& i_row, const PartyWall& i_wall) {
+  if (i_row.kind == PieceRow::Roof) return i_wall.bareRoof ? Party::LeftOut : Party::Closed;
+  if (i_row.level < i_wall.hidden) return Party::LeftOut;
+  return i_wall.onRoof > 0 && i_row.level == i_wall.onRoof ? Party::OnRoof : Party::Closed;
+}
+
+// The party state of side i_side of cell (x, z) in the row.
+Party PartyAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+  return wall ? PartyOf(i_row, *wall) : Party::None;
+}
+
+// The side a footprint's ring turns to at the end of a run of side i_side: the next one clockwise.
+char NextSide(char i_side) { return i_side == 'N' ? 'E' : i_side == 'E' ? 'S' : i_side == 'S' ? 'W' : 'N'; }
+
+// The party corner of the row: where one side alone, +x (i_sideX) or +z, stands against the
+// neighbour, the one whose coping (the roof row) or bands go along that side, if the style has it
+// (the neighbour's parapet or corner there may keep its coping and bands, 5 cm into this one's).
+PieceKind PartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
+  const bool roof = i_row.kind == PieceRow::Roof;
+  const PieceKind both = roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
+  if (i_sideX == i_sideZ) return both;
+  const PieceKind kind = roof ? (i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight)
+                              : (i_sideZ ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
+  return Has(i_row, kind) ? kind : both;
+}
+
+// The party corner a corner cell takes whose sides A (its +x) and B (its +z) are party walls,
+// neither left out, where the neighbour's cells stand beyond the corner's end or beside it and the
+// style has it (see AddBesideCorner); Count where it takes none.
+PieceKind BesideCornerKind(const Row& i_row, char i_sideA, Party i_partyA, char i_sideB, Party i_partyB,
+                           std::int64_t i_x, std::int64_t i_z) {
+  const auto below = [&](char i_side, std::int64_t PartyWall::*i_levels) {
+    const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+    return wall && i_row.level < wall->*i_levels;
+  };
+  const bool besideA = below(i_sideA, &PartyWall::beside), besideB = below(i_sideB, &PartyWall::beside);
+  bool againstA = below(i_sideA, &PartyWall::against), againstB = below(i_sideB, &PartyWall::against);
+  // A roof row whose cornice stops at party sides (the style has the party parapet) stops it at
+  // every closed party side of a corner with a neighbour behind it, whether or not the neighbour
+  // stands beyond the corner's end.
+  if (i_row.kind == PieceRow::Roof && Has(i_row, PieceKind::RoofCloseParty)) {
+    againstA = againstA || (i_partyA == Party::Closed && Behind(i_row, i_sideA, i_x, i_z));
+    againstB = againstB || (i_partyB == Party::Closed && Behind(i_row, i_sideB, i_x, i_z));
+  }
+  const bool beside = besideA || besideB;
+  const bool against = againstA || againstB;
+  const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
+  const PieceKind kind = PartyCorner(i_row, besideA || againstA, besideB || againstB);
+  return (beside || against) && !onRoof && Has(i_row, kind) ? kind : PieceKind::Count;
+}
+
+// Whether cell (x, z) is the building's.
+bool InBuilding(const Request& i_request, std::int64_t i_x, std::int64_t i_z) {
+  if (i_request.footprint) return ContainsCell(*i_request.footprint, i_x, i_z);
+  return i_x <= 0 && i_x > -i_request.cellsAlongX && i_z >= 0 && i_z < i_request.cellsAlongZ;
+}
+
+// The side whose facade faces (i_outX, i_outZ), in cells.
+char SideFacing(std::int64_t i_outX, std::int64_t i_outZ) {
+  return i_outX > 0 ? 'N' : i_outX < 0 ? 'S' : i_outZ > 0 ? 'E' : 'W';
+}
+
+// Whether the piece in cell (x, z) keeps of its bands along side i_side only stubs at its ends: a
+// closed party wall with the neighbour behind it, or a one-sided party corner whose party side
+// that is (its stub at the far end). Where two such pieces meet, no band runs on through the
+// junction, and both may leave their stubs out. A cell at an inner corner is the inner corner's
+// piece's, whose bands run on; the roof row keeps its stubs.
+bool StubbedOn(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const Request& request = *i_row.request;
+  if (i_row.kind == PieceRow::Roof || !InBuilding(request, i_x, i_z)) return false;
+  const detail::RunStep step = detail::StepOf(i_side);
+  if (InBuilding(request, i_x + step.outX, i_z + step.outZ)) return false;  // not on that facade
+  char other = 0;  // the corner's other side
+  for (const int d : {-1, 1}) {
+    const std::int64_t x = i_x + d * step.dx, z = i_z + d * step.dz;
+    if (!InBuilding(request, x, z)) {
+      if (other != 0) return false;  // a facade one cell long
+      other = SideFacing(d * step.dx, d * step.dz);
+    } else if (InBuilding(request, x + step.outX, z + step.outZ)) {
+      return false;  // the facade steps out there: an inner corner
+    }
+  }
+  if (other == 0) {
+    return PartyAt(i_row, i_side, i_x, i_z) == Party::Closed &&
+           ClosedPartyWall(i_row, i_side, i_x, i_z) != i_row.close;
+  }
+  // A corner's +x side is the one whose next side clockwise is its +z side.
+  const char sideA = NextSide(i_side) == other ? i_side : other, sideB = sideA == i_side ? other : i_side;
+  const Party partyA = PartyAt(i_row, sideA, i_x, i_z), partyB = PartyAt(i_row, sideB, i_x, i_z);
+  if (partyA == Party::LeftOut || partyB == Party::LeftOut) return false;
+  const PieceKind kind = BesideCornerKind(i_row, sideA, partyA, sideB, partyB, i_x, i_z);
+  return (kind == PieceKind::AnglePartyLeft && i_side == sideB) ||
+         (kind == PieceKind::AnglePartyRight && i_side == sideA);
+}
+
+// Whether the row's style has the party pieces without stubs, the whole set: a junction leaves
+// its stubs out on both sides or on neither.
+bool HasJoins(const Row& i_row) {
+  for (const PieceKind kind : {PieceKind::GroundClosePartyJoinLeft, PieceKind::GroundClosePartyJoinRight,
+                               PieceKind::GroundClosePartyJoin, PieceKind::FloorClosePartyJoinLeft,
+                               PieceKind::FloorClosePartyJoinRight, PieceKind::FloorClosePartyJoin,
+                               PieceKind::AnglePartyLeftJoin, PieceKind::AnglePartyRightJoin}) {
+    if (!Has(i_row, kind)) return false;
+  }
+  return true;
+}
+
+// The closed wall of a party side's cell (x, z) (ClosedPartyWall), without its stub at an end
+// that meets another party cell's stub (StubbedOn), where the style has those pieces.
+PieceKind PartyWallJoined(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
+  const PieceKind kind = ClosedPartyWall(i_row, i_side, i_x, i_z);
+  const bool ground = kind == PieceKind::GroundCloseParty;
+  if ((!ground && kind != PieceKind::FloorCloseParty) || !HasJoins(i_row)) return kind;
+  // The piece's +z, its left seen from outside, in cells.
+  const detail::RunStep step = detail::StepOf(i_side);
+  const std::int64_t lx = -step.outZ, lz = step.outX;
+  const bool left = StubbedOn(i_row, i_side, i_x + lx, i_z + lz);
+  const bool right = StubbedOn(i_row, i_side, i_x - lx, i_z - lz);
+  using K = PieceKind;
+  if (left && right) return ground ? K::GroundClosePartyJoin : K::FloorClosePartyJoin;
+  if (left) return ground ? K::GroundClosePartyJoinLeft : K::FloorClosePartyJoinLeft;
+  if (right) return ground ? K::GroundClosePartyJoinRight : K::FloorClosePartyJoinRight;
+  return kind;
+}
+
+// A one-sided party corner (i_kind) of cell (x, z), its +x on side A and +z on side B, without
+// the stub at its party side's far end where the next cell along that side keeps only its stub
+// there too (StubbedOn), if the style has those pieces.
+PieceKind PartyCornerJoined(const Row& i_row, PieceKind i_kind, char i_sideA, char i_sideB, std::int64_t i_x,
+                            std::int64_t i_z) {
+  const bool left = i_kind == PieceKind::AnglePartyLeft;
+  if ((!left && i_kind != PieceKind::AnglePartyRight) || !HasJoins(i_row)) return i_kind;
+  // The far end along the party side lies away from the other side's facade.
+  const char party = left ? i_sideB : i_sideA;
+  const detail::RunStep away = detail::StepOf(left ? i_sideA : i_sideB);
+  if (!StubbedOn(i_row, party, i_x - away.outX, i_z - away.outZ)) return i_kind;
+  return left ? PieceKind::AnglePartyLeftJoin : PieceKind::AnglePartyRightJoin;
+}
+
 // The pieces of one inner cell: its window, door or wall, then its balcony if it has one. A
 // party wall's cell is a closed wall.
 void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Party i_party,
@@ -202,7 +342,7 @@ void AddCell(const Row& i_row, const Facade& i_facade, std::int64_t i_index, Par
     o_period.push_back(Place(i_row, kind, i_facade.letter, x, z, i_facade.xd, i_facade.zd));
     return;
   }
-  const PieceKind close = party ? ClosedPartyWall(i_row, i_facade.letter, x, z) : i_row.close;
+  const PieceKind close = party ? PartyWallJoined(i_row, i_facade.letter, x, z) : i_row.close;
   const PieceKind kind = opening == CellOpening::Door    ? i_row.door
                          : opening == CellOpening::Close ? close
                                                          : i_row.window;
@@ -252,18 +392,6 @@ bool CellsInside(const Facade& i_facade, const BlockRect& i_footprint, std::int6
   return o_lo <= o_hi;
 }
 
-Party PartyOf(const Row& i_row, const PartyWall& i_wall) {
-  if (i_row.kind == PieceRow::Roof) return i_wall.bareRoof ? Party::LeftOut : Party::Closed;
-  if (i_row.level < i_wall.hidden) return Party::LeftOut;
-  return i_wall.onRoof > 0 && i_row.level == i_wall.onRoof ? Party::OnRoof : Party::Closed;
-}
-
-// The party state of side i_side of cell (x, z) in the row.
-Party PartyAt(const Row& i_row, char i_side, std::int64_t i_x, std::int64_t i_z) {
-  const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
-  return wall ? PartyOf(i_row, *wall) : Party::None;
-}
-
 // The cells i_lo to i_hi (1-based) of the facade that lie on the party wall; false for none.
 bool PartyCells(const Facade& i_facade, const PartyWall& i_wall, std::int64_t& o_lo, std::int64_t& o_hi) {
   if (i_wall.side != i_facade.letter) return false;
@@ -293,6 +421,19 @@ void AddOpenCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first
 // the bare roof slab, one run).
 void AddPartyCells(const Row& i_row, const Facade& i_facade, std::int64_t i_first, std::int64_t i_last,
                    Party i_party, std::vector<Run>& o_runs) {
+  if (i_party == Party::Closed && i_last - i_first >= 2) {
+    // An end cell may leave out its stub at its outer end (PartyWallJoined), where the cells
+    // between leave out both: then each end is a run of its own.
+    const auto kind = [&](std::int64_t i_index) {
+      return PartyWallJoined(i_row, i_facade.letter, i_facade.x + (i_index - 1) * i_facade.dx,
+                             i_facade.z + (i_index - 1) * i_facade.dz);
+    };
+    if (kind(i_first) != kind(i_first + 1) || kind(i_last) != kind(i_last - 1)) {
+      AddCells(i_row, i_facade, i_first, i_first, o_runs, i_party);
+      AddCells(i_row, i_facade, i_first + 1, i_last - 1, o_runs, i_party);
+      return AddCells(i_row, i_facade, i_last, i_last, o_runs, i_party);
+    }
+  }
   if (i_party != Party::LeftOut) return AddCells(i_row, i_facade, i_first, i_last, o_runs, i_party);
   if (i_row.kind != PieceRow::Roof) return;
   const std::int64_t x = i_facade.x + (i_first - 1) * i_facade.dx, z = i_facade.z + (i_first - 1) * i_facade.dz;
@@ -345,18 +486,6 @@ std::pair<std::int8_t, std::int8_t> FacingOf(char i_side) {
   return {step.outZ, step.outX};
 }
 
-// The party corner of the row: where one side alone, +x (i_sideX) or +z, stands against the
-// neighbour, the one whose coping (the roof row) or bands go along that side, if the style has it
-// (the neighbour's parapet or corner there may keep its coping and bands, 5 cm into this one's).
-PieceKind PartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
-  const bool roof = i_row.kind == PieceRow::Roof;
-  const PieceKind both = roof ? PieceKind::AngleRoofParty : PieceKind::AngleParty;
-  if (i_sideX == i_sideZ) return both;
-  const PieceKind kind = roof ? (i_sideZ ? PieceKind::AngleRoofPartyLeft : PieceKind::AngleRoofPartyRight)
-                              : (i_sideZ ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
-  return Has(i_row, kind) ? kind : both;
-}
-
 // A corner cell of a storey with closed party walls, whose side on one of them has the neighbour's
 // cells beyond the corner's end: the corner piece's bands would wrap round past the party line
 // into the neighbour's wall, onto its bands or across them. The party corner, whose bands stop
@@ -367,30 +496,19 @@ PieceKind PartyCorner(const Row& i_row, bool i_sideX, bool i_sideZ) {
 // neighbour.
 bool AddBesideCorner(const Row& i_row, char i_sideA, Party i_partyA, char i_sideB, Party i_partyB, std::int64_t i_x,
                      std::int64_t i_z, std::int8_t i_xd, std::int8_t i_zd, std::vector<Run>& o_runs) {
-  const auto below = [&](char i_side, std::int64_t PartyWall::*i_levels) {
-    const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
-    return wall && i_row.level < wall->*i_levels;
-  };
-  const bool besideA = below(i_sideA, &PartyWall::beside), besideB = below(i_sideB, &PartyWall::beside);
-  bool againstA = below(i_sideA, &PartyWall::against), againstB = below(i_sideB, &PartyWall::against);
-  // A roof row whose cornice stops at party sides (the style has the party parapet) stops it at
-  // every closed party side of a corner with a neighbour behind it, whether or not the neighbour
-  // stands beyond the corner's end.
-  if (i_row.kind == PieceRow::Roof && Has(i_row, PieceKind::RoofCloseParty)) {
-    againstA = againstA || (i_partyA == Party::Closed && Behind(i_row, i_sideA, i_x, i_z));
-    againstB = againstB || (i_partyB == Party::Closed && Behind(i_row, i_sideB, i_x, i_z));
-  }
-  const bool beside = besideA || besideB;
-  const bool against = againstA || againstB;
-  const bool onRoof = i_partyA == Party::OnRoof || i_partyB == Party::OnRoof;
-  const PieceKind kind = PartyCorner(i_row, besideA || againstA, besideB || againstB);
-  if ((beside || against) && !onRoof && Has(i_row, kind)) {
+  const PieceKind kind = BesideCornerKind(i_row, i_sideA, i_partyA, i_sideB, i_partyB, i_x, i_z);
+  if (kind != PieceKind::Count) {
     Run corner;
-    corner.period.push_back(Place(i_row, kind, 0, i_x, i_z, i_xd, i_zd));
+    corner.period.push_back(Place(i_row, PartyCornerJoined(i_row, kind, i_sideA, i_sideB, i_x, i_z), 0, i_x, i_z,
+                                  i_xd, i_zd));
     o_runs.push_back(std::move(corner));
     return true;
   }
-  if (!beside || i_row.kind == PieceRow::Roof) return false;
+  const auto beside = [&](char i_side) {
+    const PartyWall* wall = PartyWallAt(i_row, i_side, i_x, i_z);
+    return wall && i_row.level < wall->beside;
+  };
+  if (!(beside(i_sideA) || beside(i_sideB)) || i_row.kind == PieceRow::Roof) return false;
   Run run;
   for (const auto& [side, party] : {std::make_pair(i_sideA, i_partyA), std::make_pair(i_sideB, i_partyB)}) {
     const auto [xd, zd] = FacingOf(side);
@@ -498,9 +616,6 @@ void AddFacadeOutside(const Row& i_row, const Facade& i_facade, const Footprint&
     AddCells(i_row, i_facade, std::min(a, b), std::max(a, b), o_runs);
   }
 }
-
-// The side a footprint's ring turns to at the end of a run of side i_side: the next one clockwise.
-char NextSide(char i_side) { return i_side == 'N' ? 'E' : i_side == 'E' ? 'S' : i_side == 'S' ? 'W' : 'N'; }
 
 // Whether the wall of cell (x, z) facing i_side stands over the terrace of the block below.
 bool OverTerrace(const Row& i_row, std::int64_t i_x, std::int64_t i_z, char i_side) {

@@ -66,12 +66,12 @@ PieceId AddPiece(const std::string& i_folder, const std::string& i_name, Kit& io
 }
 
 // The pieces of pitched roofs, of setbacks' terraces, of footprints' inner corners and of hip
-// roofs over them, those of party walls, and the party parapet of a cornice that stands out, are
-// each a set a style offers or not.
+// roofs over them, those of party walls, the party parapet of a cornice that stands out, and the
+// party pieces without stubs where two party cells meet, are each a set a style offers or not.
 bool OptionalRow(PieceRow i_row) {
   return i_row == PieceRow::Pitched || i_row == PieceRow::Terrace || i_row == PieceRow::Inner ||
          i_row == PieceRow::Wings || i_row == PieceRow::InnerTerrace || i_row == PieceRow::Party ||
-         i_row == PieceRow::PartyCornice;
+         i_row == PieceRow::PartyCornice || i_row == PieceRow::PartyJoin;
 }
 
 // Whether a style has a file of any piece of the row: a style without one does not offer what

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -107,8 +108,8 @@ TEST(PartyWalls, TheStoreyOnALowerRoofStandsAsOverATerrace) {
 }
 
 // A closed party wall behind which the neighbour stands (up to its roof row, level 1 here) takes
-// the party wall pieces, whose bands are stubs; above the neighbour, and in a style without them,
-// the plain closed walls.
+// the party wall pieces, whose bands are stubs (none where two of them meet); above the
+// neighbour, and in a style without them, the plain closed walls.
 TEST(PartyWalls, AClosedWallWithTheNeighbourBehindItTakesTheStubbedBands) {
   Kit kit = LoadKit(kShipped, {"A"});
   const KitStyle& style = *kit.style("A");
@@ -116,18 +117,23 @@ TEST(PartyWalls, AClosedWallWithTheNeighbourBehindItTakesTheStubbedBands) {
   PartyWall wall{'S', {-4, -4, 1, 3}};
   wall.behind = 2;
   request.partyWalls.push_back(wall);
-  const auto count = [&](PieceKind i_ground, PieceKind i_floor) {
+  const auto count = [&](std::vector<PieceKind> i_kinds) {
     std::vector<int> found(4, 0);
     ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
       if (p.x != -4 || p.z < 1 || p.z > 3 || p.level > 3) return;
-      if (p.piece == style.piece(i_ground) || p.piece == style.piece(i_floor)) ++found[static_cast<std::size_t>(p.level)];
+      for (const PieceKind kind : i_kinds)
+        found[static_cast<std::size_t>(p.level)] += p.piece == style.piece(kind) ? 1 : 0;
     });
     return found;
   };
-  EXPECT_EQ(count(PieceKind::GroundCloseParty, PieceKind::FloorCloseParty), (std::vector<int>{3, 3, 0, 0}));
-  EXPECT_EQ(count(PieceKind::GroundClose, PieceKind::FloorClose), (std::vector<int>{0, 0, 3, 3}));
+  using K = PieceKind;
+  EXPECT_EQ(count({K::GroundCloseParty, K::GroundClosePartyJoinLeft, K::GroundClosePartyJoinRight,
+                   K::GroundClosePartyJoin, K::FloorCloseParty, K::FloorClosePartyJoinLeft,
+                   K::FloorClosePartyJoinRight, K::FloorClosePartyJoin}),
+            (std::vector<int>{3, 3, 0, 0}));
+  EXPECT_EQ(count({K::GroundClose, K::FloorClose}), (std::vector<int>{0, 0, 3, 3}));
   kit.pieces[style.piece(PieceKind::FloorCloseParty)].fault = PieceFault::NotFound;  // a style without it
-  EXPECT_EQ(count(PieceKind::GroundClose, PieceKind::FloorClose), (std::vector<int>{0, 3, 3, 3}));
+  EXPECT_EQ(count({K::GroundClose, K::FloorClose}), (std::vector<int>{0, 3, 3, 3}));
 }
 
 // A kept wall's corner cells beside the neighbour take the party corner, whose bands stop short
@@ -493,3 +499,51 @@ TEST(PartyWalls, ThePlanGrowsWithTheWallsNotTheirCells) {
 }
 
 }  // namespace
+
+// Where two party pieces meet that keep only stubs of their bands past the wall's face (closed
+// party walls with the neighbour behind, a one-sided party corner's party side), both leave the
+// stubs out: askew neighbours' stubs stood in the gap between their walls at one height. Every
+// junction along the wall must still agree, a band's end meeting a stub or nothing meeting
+// nothing: here the west side (z 0, its face at z -0.5) against a neighbour beyond both corners,
+// all of it behind the neighbour, or only its north end (x -1 and 0) with a plain closed wall
+// beyond, whose bands run on into the party wall's stub.
+TEST(PartyWalls, PartyPiecesLeaveOutTheStubsWhereTheyMeetAndOnlyThere) {
+  const Kit kit = LoadKit(kShipped, {"A", "S"});
+  const float stub = 0.1f / 3 + 1e-3f;  // a stub's length, cell units
+  for (const char* name : {"A", "S"}) {
+    for (const bool whole : {true, false}) {
+      Request request = MakeRequest(name, "  ", {}, {}, 3, 3, 4);
+      if (whole) {
+        request.partyWalls.push_back({'W', {-4, 0, 0, 0}, 0, false, 0, 0, 5, 5});
+      } else {
+        request.partyWalls.push_back({'W', {-1, 0, 0, 0}, 0, false, 0, 0, 5, 5});
+        request.partyWalls.push_back({'W', {-4, -2, 0, 0}, 0, false, 0, 0, 0, 0});
+      }
+      // Per storey and junction (between cells x and x - 1, x 0 to -3): whether the cell on its
+      // +x side, and the one on its -x side, stand past the face within a stub's length of it.
+      std::vector<std::array<bool, 2>> past(4 * 4, {false, false});
+      ForEachPlacement(MakePlan(request, kit), kit, [&](const Placement& p) {
+        if (p.z != 0 || p.level >= 4) return;
+        for (const auto& v : kit.piece(p.piece).positions) {
+          // The piece's +x turns to (zd, xd), its +z to (-xd, zd), in (x, z).
+          const float x = static_cast<float>(p.x) + v.x * p.zd - v.z * p.xd;
+          const float z = v.x * p.xd + v.z * p.zd;
+          if (z > -0.5f - 1e-4f) continue;
+          for (std::int64_t j = 0; j < 4; ++j) {
+            const float at = static_cast<float>(-j) - 0.5f;
+            const std::size_t k = static_cast<std::size_t>(p.level * 4 + j);
+            if (p.x == -j && x < at + stub) past[k][0] = true;
+            if (p.x == -j - 1 && x > at - stub) past[k][1] = true;
+          }
+        }
+      });
+      for (std::size_t k = 0; k < past.size(); ++k) {
+        const std::string where = std::string(name) + (whole ? ", whole" : ", north end") + ", storey " +
+                                  std::to_string(k / 4) + ", junction " + std::to_string(k % 4);
+        EXPECT_EQ(past[k][0], past[k][1]) << where;
+        // Where both sides are the neighbour's, nothing; beside the plain wall, its band.
+        EXPECT_EQ(past[k][0], !whole && k % 4 >= 1) << where;
+      }
+    }
+  }
+}

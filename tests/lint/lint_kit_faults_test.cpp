@@ -111,7 +111,10 @@ TEST(LintKitFaults, AFileOnItsOwnIsToldWhatReadersMakeOfIt) {
                       "innerangleroofcornerright, innerangleroofcorner, roofcapparty, roofpartyleft, "
                       "roofpartyright, angleparty, angleroofparty, "
                       "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright, "
-                      "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty, roofcloseparty") +
+                      "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty, roofcloseparty, "
+                      "groundclosepartyjoinleft, groundclosepartyjoinright, groundclosepartyjoin, "
+                      "floorclosepartyjoinleft, "
+                      "floorclosepartyjoinright, floorclosepartyjoin, anglepartyleftjoin, anglepartyrightjoin") +
           Line("error", file + ", line 10: the normals of 2 of its 4 corners point against its winding") +
           Line("warning", file + ", line 10: material 'A_wall' is used, but the piece names no material file "
                                  "(mtllib)") +

@@ -59,7 +59,9 @@ TEST(Lint, EveryFaultOfTheBrokenKitShowsOnce) {
                   "innerangleroofcornerleft, innerangleroofcornerright, innerangleroofcorner, roofcapparty, "
                   "roofpartyleft, roofpartyright, angleparty, angleroofparty, "
                   "angleroofpartyleft, angleroofpartyright, groundcloseparty, floorcloseparty, anglepartyleft, anglepartyright, "
-                  "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty, roofcloseparty"},
+                  "roofpartyshortleft, roofpartyshortright, terracefloorcloseparty, roofcloseparty, "
+                  "groundclosepartyjoinleft, groundclosepartyjoinright, groundclosepartyjoin, floorclosepartyjoinleft, "
+                  "floorclosepartyjoinright, floorclosepartyjoin, anglepartyleftjoin, anglepartyrightjoin"},
       {"warning", "'lint/T.mtl', line 2: statement before any newmtl: 'Kd 1 0 0': the line is left out"},
       {"warning", "'lint/gone.mtl' does not exist: its materials are not written (named by "
                   "'lint/T_angleroof.obj')"},

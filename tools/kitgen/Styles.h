@@ -367,20 +367,26 @@ inline PieceSpec AngleRoofPartySide(const PieceSpec& i_party, const PieceSpec& i
 // everything past the wall's face only stubs kBandStub long at the cell's ends stay, where the
 // cells beside it (a corner, a wall with its bands) run their bands on into it; each stub's other
 // end is closed. The roof row's parapet on a party side is cut the same way (RoofCloseParty).
+// Where an end meets another party cell that keeps only its stub there, no band runs on through
+// it: without i_stubLeft (+z) or i_stubRight (-z) that end keeps no stub either.
 constexpr int kBandStub = 10;
 
-inline PieceSpec ClosePartyStorey(const PieceSpec& i_close, Ostrel::Buildings::PieceKind i_kind) {
+inline PieceSpec ClosePartyStorey(const PieceSpec& i_close, Ostrel::Buildings::PieceKind i_kind,
+                                  bool i_stubLeft = true, bool i_stubRight = true) {
   PieceSpec piece = i_close;
   piece.name = Ostrel::Buildings::PieceName(i_close.palette, i_kind);
-  Cut(piece, {kWallOuter, kAll, -kAll, kAll, -kHalf + kBandStub, kHalf - kBandStub});
+  const int z0 = i_stubRight ? -kHalf + kBandStub : -kAll, z1 = i_stubLeft ? kHalf - kBandStub : kAll;
+  Cut(piece, {kWallOuter, kAll, -kAll, kAll, z0, z1});
   // A trim that stops short of an end of the cell (a shop's fascia) runs on into no cell there:
   // its stub at that end goes too, so that nothing but the bands that run on stands past the face.
   for (const Step& step : i_close.steps) {
     const Box& box = step.box;
     if (step.material.empty() || box.x1 <= kWallOuter) continue;
     const int x0 = std::max(box.x0, kWallOuter);
-    if (box.z0 > -kHalf && box.z0 < -kHalf + kBandStub) Cut(piece, {x0, box.x1, box.y0, box.y1, box.z0, -kHalf + kBandStub});
-    if (box.z1 < kHalf && box.z1 > kHalf - kBandStub) Cut(piece, {x0, box.x1, box.y0, box.y1, kHalf - kBandStub, box.z1});
+    if (i_stubRight && box.z0 > -kHalf && box.z0 < -kHalf + kBandStub)
+      Cut(piece, {x0, box.x1, box.y0, box.y1, box.z0, -kHalf + kBandStub});
+    if (i_stubLeft && box.z1 < kHalf && box.z1 > kHalf - kBandStub)
+      Cut(piece, {x0, box.x1, box.y0, box.y1, kHalf - kBandStub, box.z1});
   }
   return piece;
 }
@@ -409,13 +415,15 @@ inline void CutPartySides(PieceSpec& io_piece, bool i_x, bool i_z) {
 // A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): the
 // neighbour's plain corner beside it, whose side this building covers only in part, keeps its
 // bands along the party line, which this one's would lie on. Past that side's face only a stub
-// kBandStub long stays at the cell's far end, where the row's bands run on into it.
-inline PieceSpec AnglePartySide(const PieceSpec& i_party, bool i_left) {
+// kBandStub long stays at the cell's far end, where the row's bands run on into it; without
+// i_stub (the far end meets a party wall that keeps only its stub there) nothing stays.
+inline PieceSpec AnglePartySide(const PieceSpec& i_party, bool i_left, bool i_stub = true) {
   using Ostrel::Buildings::PieceKind;
   PieceSpec piece = i_party;
-  piece.name = Ostrel::Buildings::PieceName(i_party.palette,
-                                            i_left ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyRight);
-  const int from = -kHalf + kBandStub;
+  const PieceKind kind = i_left ? (i_stub ? PieceKind::AnglePartyLeft : PieceKind::AnglePartyLeftJoin)
+                                : (i_stub ? PieceKind::AnglePartyRight : PieceKind::AnglePartyRightJoin);
+  piece.name = Ostrel::Buildings::PieceName(i_party.palette, kind);
+  const int from = i_stub ? -kHalf + kBandStub : -kAll;
   if (i_left) {
     Cut(piece, {from, kAll, -kAll, kAll, kWallOuter, kAll});
   } else {

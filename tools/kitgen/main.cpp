@@ -223,18 +223,28 @@ int main(int argc, char** argv) {
         for (const bool left : {true, false})
           style->pieces.push_back(Kitgen::detail::AngleRoofPartySide(party, angle, left));
       }
+      std::vector<Kitgen::PieceSpec> joins;  // written after the other party pieces
       for (const auto& [kind, party] : {std::pair{PieceKind::GroundClose, PieceKind::GroundCloseParty},
                                         std::pair{PieceKind::FloorClose, PieceKind::FloorCloseParty}}) {
         const auto close = named(kind);
-        if (close != style->pieces.end()) {
-          const Kitgen::PieceSpec wall = *close;
-          style->pieces.push_back(Kitgen::detail::ClosePartyStorey(wall, party));
-        }
+        if (close == style->pieces.end()) continue;
+        const Kitgen::PieceSpec wall = *close;
+        style->pieces.push_back(Kitgen::detail::ClosePartyStorey(wall, party));
+        const bool ground = party == PieceKind::GroundCloseParty;
+        joins.push_back(Kitgen::detail::ClosePartyStorey(
+            wall, ground ? PieceKind::GroundClosePartyJoinLeft : PieceKind::FloorClosePartyJoinLeft, false, true));
+        joins.push_back(Kitgen::detail::ClosePartyStorey(
+            wall, ground ? PieceKind::GroundClosePartyJoinRight : PieceKind::FloorClosePartyJoinRight, true, false));
+        joins.push_back(Kitgen::detail::ClosePartyStorey(
+            wall, ground ? PieceKind::GroundClosePartyJoin : PieceKind::FloorClosePartyJoin, false, false));
       }
       const auto angleParty = named(PieceKind::AngleParty);
       if (angleParty != style->pieces.end()) {
         const Kitgen::PieceSpec party = *angleParty;
-        for (const bool left : {true, false}) style->pieces.push_back(Kitgen::detail::AnglePartySide(party, left));
+        for (const bool left : {true, false}) {
+          style->pieces.push_back(Kitgen::detail::AnglePartySide(party, left));
+          joins.push_back(Kitgen::detail::AnglePartySide(party, left, false));
+        }
       }
       for (const bool left : {true, false}) {
         const auto roof = named(left ? PieceKind::RoofPartyLeft : PieceKind::RoofPartyRight);
@@ -255,6 +265,7 @@ int main(int argc, char** argv) {
           if (corner != style->pieces.end()) Kitgen::detail::CutPartySides(*corner, x, z);
         }
       }
+      style->pieces.insert(style->pieces.end(), joins.begin(), joins.end());
     }
     for (const Kitgen::Style& style : {modern, classic, shop}) {
       const Kitgen::Sheet sheet = Kitgen::StyleSheet(style.name, style.palette);

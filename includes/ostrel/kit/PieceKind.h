@@ -156,6 +156,20 @@ enum class PieceKind : std::uint8_t {
   // as stubs at the cell's ends, where the cells beside it run their trims on, so that the cornice
   // neither hangs over a lower neighbour's roof nor pokes through a taller one's wall.
   RoofCloseParty,
+  // The closed party walls and one-sided party corners (GroundCloseParty, FloorCloseParty,
+  // AnglePartyLeft, AnglePartyRight) where an end meets a party cell that keeps only a stub of its
+  // bands there too: no band runs on through that end, so neither keeps its stub. Two askew
+  // neighbours' stubs would otherwise stand in the gap between their walls, at one height. A wall
+  // without its stub at its +z end (JoinLeft), its -z end (JoinRight) or both (Join); a corner
+  // without the stub at its party side's far end.
+  GroundClosePartyJoinLeft,
+  GroundClosePartyJoinRight,
+  GroundClosePartyJoin,
+  FloorClosePartyJoinLeft,
+  FloorClosePartyJoinRight,
+  FloorClosePartyJoin,
+  AnglePartyLeftJoin,
+  AnglePartyRightJoin,
   Count,                // no kind: the number of kinds, kept last
 };
 inline constexpr std::size_t kPieceKindCount = static_cast<std::size_t>(PieceKind::Count);
@@ -173,6 +187,7 @@ enum class PieceRow : std::uint8_t {
   InnerTerrace,  // the inner corners over the terrace of a footprint's block that steps back
   Party,         // cells against a neighbour's wall in a city of map data: roof row cells, storeys' corners
   PartyCornice,  // the roof row's party parapet of a style whose cornice stands out, a set of its own
+  PartyJoin,     // the party pieces without their stubs where two party cells meet, a set of its own
 };
 
 // What a piece may fill, in cell units of its own frame (+x out of the facade, +y up, +z along

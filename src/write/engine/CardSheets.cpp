@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -204,13 +205,42 @@ struct KeyHash {
   }
 };
 
-// The non-empty pieces of a style (named "<style>_..."), each name once, in the order of names.
+// The party pieces without stubs where two party cells meet look from afar as those with them,
+// whose cards they take (CardTilesOf): the sheet stays the same with or without them.
+PieceKind StubbedKindOf(PieceKind i_join) {
+  switch (i_join) {
+    case PieceKind::GroundClosePartyJoinLeft:
+    case PieceKind::GroundClosePartyJoinRight:
+    case PieceKind::GroundClosePartyJoin:
+      return PieceKind::GroundCloseParty;
+    case PieceKind::FloorClosePartyJoinLeft:
+    case PieceKind::FloorClosePartyJoinRight:
+    case PieceKind::FloorClosePartyJoin:
+      return PieceKind::FloorCloseParty;
+    case PieceKind::AnglePartyLeftJoin:
+      return PieceKind::AnglePartyLeft;
+    default:
+      return PieceKind::AnglePartyRight;
+  }
+}
+
+// Whether a style's piece named i_name (without "<style>_") is one of those (or a variant).
+bool IsJoin(std::string_view i_name) {
+  PieceKind kind;
+  std::uint32_t number = 0;
+  return (KindOfSuffix(i_name, kind) || VariantOfSuffix(i_name, kind, number)) &&
+         RuleOf(kind).row == PieceRow::PartyJoin;
+}
+
+// The non-empty pieces of a style (named "<style>_..."), each name once, in the order of names;
+// the party pieces without stubs take other pieces' cards and are left out.
 std::vector<std::pair<std::string, PieceId>> StylePieces(const Kit& i_kit, const std::string& i_style) {
   const std::string prefix = i_style + "_";
   std::vector<std::pair<std::string, PieceId>> pieces;
   for (PieceId id = 0; id < i_kit.pieces.size(); ++id) {
     const Piece& piece = i_kit.pieces[id];
-    if (!piece.empty() && piece.name.compare(0, prefix.size(), prefix) == 0) pieces.emplace_back(piece.name, id);
+    if (piece.empty() || piece.name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!IsJoin(std::string_view(piece.name).substr(prefix.size()))) pieces.emplace_back(piece.name, id);
   }
   std::sort(pieces.begin(), pieces.end());
   pieces.erase(std::unique(pieces.begin(), pieces.end(),
@@ -257,6 +287,13 @@ std::vector<std::array<CardTile, 4>> CardTilesOf(const Kit& i_kit, const std::ve
                     static_cast<float>(static_cast<double>(y0) / cards.height));
       tile.high = UV(static_cast<float>(static_cast<double>(x0 + kCardPicture) / cards.width),
                      static_cast<float>(static_cast<double>(y0 + kCardPicture) / cards.height));
+    }
+  }
+  for (const KitStyle& style : i_kit.styles) {
+    for (const PieceRule* rule = PieceRulesBegin(); rule != PieceRulesEnd(); ++rule) {
+      if (rule->row != PieceRow::PartyJoin) continue;
+      const PieceId join = style.piece(rule->kind), stubbed = style.piece(StubbedKindOf(rule->kind));
+      if (join < tiles.size() && stubbed < tiles.size()) tiles[join] = tiles[stubbed];
     }
   }
   return tiles;
