@@ -397,6 +397,35 @@ void StepOffFronts(const std::vector<CityBuilding>& i_buildings, const std::vect
   }
 }
 
+// A probe's step beyond a side of i_fit's cells, metres: small enough to stay within a
+// neighbour's first cell, large enough to cross a joint left open in the data.
+double ProbeStep(const CellFootprint& i_fit) { return std::min(0.25, 0.1 * std::min(i_fit.cellX, i_fit.cellZ)); }
+
+// The points just beyond a side of cell (i_row, i_column) where PartySides looks for a
+// neighbour's cells: beyond its middle, then near its two ends.
+using Probes = std::array<MapPoint, 3>;
+Probes ProbesOf(const CellFootprint& i_fit, int i_row, int i_column, Facing i_facing) {
+  const int f = static_cast<int>(i_facing);
+  const double step = ProbeStep(i_fit);
+  const MapPoint normal = SideNormal(i_fit, i_facing);
+  const MapPoint middle = SideMiddle(i_fit, i_row, i_column, i_facing);
+  const MapPoint along = (f % 2 == 0) ? AxisZ(i_fit) : AxisX(i_fit);
+  const double half = 0.4 * ((f % 2 == 0) ? i_fit.cellZ : i_fit.cellX);
+  const MapPoint beyond{middle.east + normal.east * step, middle.north + normal.north * step};
+  return {beyond, MapPoint{beyond.east + along.east * half, beyond.north + along.north * half},
+          MapPoint{beyond.east - along.east * half, beyond.north - along.north * half}};
+}
+
+// Whether a probe of a side (ProbesOf) lies in a cell of i_other.
+bool Reaches(const Probes& i_probes, const CellFootprint& i_other) {
+  for (const MapPoint& probe : i_probes) {
+    int row = 0, column = 0;
+    CellAt(i_other, probe, row, column);
+    if (i_other.has(row, column)) return true;
+  }
+  return false;
+}
+
 // The kit's walls stand this share of their cell deep (0.3 m of a 3 m cell): a roof row's slab
 // ends at their inner face.
 constexpr double kWallShare = 0.1;
@@ -541,7 +570,23 @@ void KeepOffNeighbourRoofs(std::vector<CityBuilding>& io_buildings, const std::v
   CellOptions options = i_options;
   options.grid = lines;
   CellFootprint fit = FootprintCells(building.shape, options);
-  if (!fit.fault.empty()) return;
+  // It stands back only as far as its cells stay, each side against the neighbours it was against
+  // (a line at a slant stands farther off at its other end), else not at all.
+  if (!fit.fault.empty() || fit.rows != building.fit.rows || fit.columns != building.fit.columns ||
+      fit.cells != building.fit.cells)
+    return;
+  for (int r = 0; r < fit.rows; ++r) {
+    for (int c = 0; c < fit.columns; ++c) {
+      for (int f = 0; f < 4 && fit.has(r, c); ++f) {
+        if (fit.has(r + kRowStep[f], c + kColumnStep[f])) continue;
+        const Probes before = ProbesOf(building.fit, r, c, static_cast<Facing>(f));
+        const Probes after = ProbesOf(fit, r, c, static_cast<Facing>(f));
+        for (std::size_t j : i_earlier) {
+          if (Reaches(before, io_buildings[j].fit) && !Reaches(after, io_buildings[j].fit)) return;
+        }
+      }
+    }
+  }
   building.fit = std::move(fit);
   building.grid = lines;
 }
@@ -752,9 +797,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
   std::vector<std::size_t> near;
   for (std::size_t i = 0; i < i_buildings.size(); ++i) {
     const CellFootprint& fit = i_buildings[i].fit;
-    // A probe's step beyond the side: small enough to stay within a neighbour's first cell,
-    // large enough to cross a joint left open in the data.
-    const double step = std::min(0.25, 0.1 * std::min(fit.cellX, fit.cellZ));
+    const double step = neighbours::ProbeStep(fit);
     for (int r = 0; r < fit.rows; ++r) {
       for (int c = 0; c < fit.columns; ++c) {
         if (!fit.has(r, c)) continue;
@@ -763,13 +806,8 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           const Facing facing = static_cast<Facing>(f);
           const MapPoint normal = SideNormal(fit, facing);
           const MapPoint middle = SideMiddle(fit, r, c, facing);
-          const MapPoint along = (f % 2 == 0) ? AxisZ(fit) : AxisX(fit);
-          const double half = 0.4 * ((f % 2 == 0) ? fit.cellZ : fit.cellX);
-          // The middle of the side and two points near its ends, just beyond it.
-          const MapPoint beyond{middle.east + normal.east * step, middle.north + normal.north * step};
-          const MapPoint probes[3] = {beyond,
-                                      {beyond.east + along.east * half, beyond.north + along.north * half},
-                                      {beyond.east - along.east * half, beyond.north - along.north * half}};
+          const neighbours::Probes probes = neighbours::ProbesOf(fit, r, c, facing);
+          const MapPoint& beyond = probes[0];
           neighbours::Contact contact{{r, c, facing, false, false, 0}, i, false, false};
           int hits = 0, inPlane = 0, backed = 0;
           for (const MapPoint& probe : probes) {

@@ -84,7 +84,8 @@ inline constexpr double kAlignShare = 0.25;
 // not lined up), a building's roof row is a bare slab under the neighbour's parapet: where that
 // line reaches past the wall's inner face (a tenth of the neighbour's cell) over its roof, by no
 // more than a sliver, the end stands back until the slab ends 3 mm inside the wall, so that the
-// two slabs' tops do not lie in one plane; an end on a line of an earlier neighbour's grid stays.
+// two slabs' tops do not lie in one plane; an end on a line of an earlier neighbour's grid stays,
+// and so does a grid that would lose a cell, or a side's contact with a neighbour, by it.
 // i_options as for FootprintCells, its `grid` unused.
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options);
 
