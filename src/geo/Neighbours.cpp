@@ -397,6 +397,200 @@ void StepOffFronts(const std::vector<CityBuilding>& i_buildings, const std::vect
   }
 }
 
+// A probe's step beyond a side of i_fit's cells, metres: small enough to stay within a
+// neighbour's first cell, large enough to cross a joint left open in the data.
+double ProbeStep(const CellFootprint& i_fit) { return std::min(0.25, 0.1 * std::min(i_fit.cellX, i_fit.cellZ)); }
+
+// The points just beyond a side of cell (i_row, i_column) where PartySides looks for a
+// neighbour's cells: beyond its middle, then near its two ends.
+using Probes = std::array<MapPoint, 3>;
+Probes ProbesOf(const CellFootprint& i_fit, int i_row, int i_column, Facing i_facing) {
+  const int f = static_cast<int>(i_facing);
+  const double step = ProbeStep(i_fit);
+  const MapPoint normal = SideNormal(i_fit, i_facing);
+  const MapPoint middle = SideMiddle(i_fit, i_row, i_column, i_facing);
+  const MapPoint along = (f % 2 == 0) ? AxisZ(i_fit) : AxisX(i_fit);
+  const double half = 0.4 * ((f % 2 == 0) ? i_fit.cellZ : i_fit.cellX);
+  const MapPoint beyond{middle.east + normal.east * step, middle.north + normal.north * step};
+  return {beyond, MapPoint{beyond.east + along.east * half, beyond.north + along.north * half},
+          MapPoint{beyond.east - along.east * half, beyond.north - along.north * half}};
+}
+
+// Whether a probe of a side (ProbesOf) lies in a cell of i_other.
+bool Reaches(const Probes& i_probes, const CellFootprint& i_other) {
+  for (const MapPoint& probe : i_probes) {
+    int row = 0, column = 0;
+    CellAt(i_other, probe, row, column);
+    if (i_other.has(row, column)) return true;
+  }
+  return false;
+}
+
+// The kit's walls stand this share of their cell deep (0.3 m of a 3 m cell): a roof row's slab
+// ends at their inner face.
+constexpr double kWallShare = 0.1;
+// How far inside a neighbour's wall a grid's end that is moved back stops short of its inner face:
+// metres, so that the slab's edge lies within the wall, not on its face.
+constexpr double kInsideWall = 0.003;
+
+// The grid lines of a fitted grid, as GridLines holds them.
+GridLines LinesOf(const CellFootprint& i_fit) {
+  const MapPoint x = AxisX(i_fit), z = AxisZ(i_fit);
+  const double s = i_fit.origin.east * x.east + i_fit.origin.north * x.north;
+  const double t = i_fit.origin.east * z.east + i_fit.origin.north * z.north;
+  GridLines lines;
+  lines.given = true;
+  lines.bearing = i_fit.bearing;
+  lines.sMax = s + i_fit.cellX / 2, lines.sMin = s - (i_fit.rows - 0.5) * i_fit.cellX;
+  lines.tMin = t - i_fit.cellZ / 2, lines.tMax = t + (i_fit.columns - 0.5) * i_fit.cellZ;
+  return lines;
+}
+
+// How far a point of i_other's grid (i_row, i_column: its place in rows and columns, 0 at the
+// middle of cell 0, 0) lies past the inner face of the wall of i_other's cells that faces
+// i_normal (the outward normal of the side the point is on), over i_other's roof: metres along
+// i_normal; 0 where it is not over that roof (outside its cells, or in its walls). HUGE_VAL where
+// it lies deeper than a sliver: past the wall's inner face by more than the wall is deep, or in a
+// cell whose wall that is not (the two grids' cells overlap; SettleOverlaps settles those).
+double PastInnerFace(const CellFootprint& i_other, double i_row, double i_column, const MapPoint& i_normal) {
+  const int row = static_cast<int>(std::floor(i_row + 0.5)), column = static_cast<int>(std::floor(i_column + 0.5));
+  if (!i_other.has(row, column)) return 0;
+  // From the N, E, S and W sides of the cell, cells; its roof leaves out the walls along the sides
+  // that are facades.
+  const double in[4] = {i_row - row + 0.5, column - i_column + 0.5, row - i_row + 0.5, i_column - column + 0.5};
+  int facing = 0;
+  double opposite = 2;
+  for (int f = 0; f < 4; ++f) {
+    if (!i_other.has(row + kRowStep[f], column + kColumnStep[f]) && in[f] < kWallShare) return 0;
+    const MapPoint normal = SideNormal(i_other, static_cast<Facing>(f));
+    const double dot = normal.east * i_normal.east + normal.north * i_normal.north;
+    if (dot < opposite) opposite = dot, facing = f;
+  }
+  if (opposite > -0.5) return 0;  // no wall of its faces the side
+  const double past = in[facing] - kWallShare;
+  if (i_other.has(row + kRowStep[facing], column + kColumnStep[facing]) || past > kWallShare) return HUGE_VAL;
+  return past * (facing % 2 == 0 ? i_other.cellX : i_other.cellZ) / -opposite;
+}
+
+// The most that a stretch from i_a to i_b lies past the inner face of i_other's wall facing
+// i_normal, over its roof, as PastInnerFace. It changes linearly along the stretch but where the
+// stretch enters or leaves a roof, at a wall's inner face or a cell's side, so its most is at an
+// end of the stretch or just inside one of those lines.
+double MostPastInnerFace(const CellFootprint& i_other, const MapPoint& i_a, const MapPoint& i_b,
+                         const MapPoint& i_normal) {
+  const MapPoint x = AxisX(i_other), z = AxisZ(i_other);
+  const auto place = [&](const MapPoint& p, double& o_row, double& o_column) {
+    const double de = p.east - i_other.origin.east, dn = p.north - i_other.origin.north;
+    o_row = -(de * x.east + dn * x.north) / i_other.cellX;
+    o_column = (de * z.east + dn * z.north) / i_other.cellZ;
+  };
+  double row[2], column[2];
+  place(i_a, row[0], column[0]);
+  place(i_b, row[1], column[1]);
+  std::vector<double> at = {0.0, 1.0};  // shares of the stretch
+  constexpr double kInside = 1e-9;      // cells
+  for (const double* axis : {row, column}) {
+    if (axis[0] == axis[1]) continue;
+    const double lo = std::min(axis[0], axis[1]), hi = std::max(axis[0], axis[1]);
+    for (double k = std::floor(lo) - 1; k <= std::ceil(hi) + 1; ++k) {
+      for (const double line : {k - 0.5 + kInside, k - 0.5 + kWallShare + kInside, k + 0.5 - kWallShare - kInside,
+                                k + 0.5 - kInside}) {
+        const double u = (line - axis[0]) / (axis[1] - axis[0]);
+        if (u > 0 && u < 1) at.push_back(u);
+      }
+    }
+  }
+  double most = 0;
+  for (const double u : at) {
+    most = std::max(most, PastInnerFace(i_other, row[0] + (row[1] - row[0]) * u,
+                                        column[0] + (column[1] - column[0]) * u, i_normal));
+  }
+  return most;
+}
+
+// How far end i_end of a grid (0: its S line, 1: N, 2: W, 3: E, as EndRuns) fitted as i_fit must
+// move back so that no roof slab along it lies over the roof of a neighbour of i_others where the
+// two meet in a sliver: metres, to kInsideWall short of the neighbour's wall's inner face; 0 where
+// none does, or where the end reaches deeper into a neighbour. Each cell's side on that line
+// counts where the roof's slab reaches it, between the walls at its ends.
+double OverNeighbourRoofs(const std::vector<CityBuilding>& i_buildings, const std::vector<std::size_t>& i_others,
+                          const CellFootprint& i_fit, int i_end) {
+  constexpr Facing kFacing[4] = {Facing::South, Facing::North, Facing::West, Facing::East};
+  const int f = static_cast<int>(kFacing[i_end]);
+  const MapPoint normal = SideNormal(i_fit, kFacing[i_end]);
+  const bool alongRow = i_end < 2;
+  const int count = alongRow ? i_fit.columns : i_fit.rows;
+  const int line = i_end == 0 ? i_fit.rows - 1 : i_end == 3 ? i_fit.columns - 1 : 0;
+  const int ar = alongRow ? 0 : 1, ac = alongRow ? 1 : 0;  // a step along the line
+  double back = 0;
+  for (int k = 0; k < count; ++k) {
+    const int row = alongRow ? line : k, column = alongRow ? k : line;
+    if (!i_fit.has(row, column)) continue;
+    const double lo = -0.5 + (i_fit.has(row - ar, column - ac) ? 0 : kWallShare);
+    const double hi = 0.5 - (i_fit.has(row + ar, column + ac) ? 0 : kWallShare);
+    const double r = row + 0.5 * kRowStep[f], c = column + 0.5 * kColumnStep[f];
+    const MapPoint a = CellCentre(i_fit, r + lo * ar, c + lo * ac), b = CellCentre(i_fit, r + hi * ar, c + hi * ac);
+    for (std::size_t j : i_others) {
+      const double past = MostPastInnerFace(i_buildings[j].fit, a, b, normal);
+      if (past == HUGE_VAL) return 0;
+      if (past > 0) back = std::max(back, past + kInsideWall);
+    }
+  }
+  return back;
+}
+
+// Building i's grid moved back, where an end of it would lay its roof on the roof of an earlier
+// neighbour of its height (i_earlier: the earlier buildings whose outlines touch its): its roof
+// row is then a bare slab on that side, under the neighbour's parapet, so where their walls meet
+// askew and its line reaches past the neighbour's wall, the two slabs' tops would lie in one
+// plane. An end on a line of an earlier neighbour's grid stays (i_lined: those neighbours), as
+// the lines its neighbours share. Its fit and grid are made again when an end moves.
+void KeepOffNeighbourRoofs(std::vector<CityBuilding>& io_buildings, const std::vector<std::size_t>& i_earlier,
+                           const std::vector<std::size_t>& i_lined, std::size_t i, const CellOptions& i_options) {
+  CityBuilding& building = io_buildings[i];
+  if (!building.fit.fault.empty()) return;
+  std::vector<std::size_t> level;  // earlier neighbours of its height
+  for (std::size_t j : i_earlier) {
+    if (io_buildings[j].storeys == building.storeys && io_buildings[j].fit.fault.empty()) level.push_back(j);
+  }
+  if (level.empty()) return;
+  GridLines lines = building.grid.given ? building.grid : LinesOf(building.fit);
+  double* ends[4] = {&lines.sMin, &lines.sMax, &lines.tMin, &lines.tMax};
+  bool moved = false;
+  for (int e = 0; e < 4; ++e) {
+    bool shared = false;
+    for (std::size_t j : i_lined) shared = shared || OnGridLine(io_buildings[j], e, *ends[e]);
+    if (shared) continue;
+    const double back = OverNeighbourRoofs(io_buildings, level, building.fit, e);
+    if (back <= 0) continue;
+    *ends[e] -= e % 2 == 1 ? back : -back;  // max ends face up the axis
+    moved = true;
+  }
+  if (!moved) return;
+  CellOptions options = i_options;
+  options.grid = lines;
+  CellFootprint fit = FootprintCells(building.shape, options);
+  // It stands back only as far as its cells stay, each side against the neighbours it was against
+  // (a line at a slant stands farther off at its other end), else not at all.
+  if (!fit.fault.empty() || fit.rows != building.fit.rows || fit.columns != building.fit.columns ||
+      fit.cells != building.fit.cells)
+    return;
+  for (int r = 0; r < fit.rows; ++r) {
+    for (int c = 0; c < fit.columns; ++c) {
+      for (int f = 0; f < 4 && fit.has(r, c); ++f) {
+        if (fit.has(r + kRowStep[f], c + kColumnStep[f])) continue;
+        const Probes before = ProbesOf(building.fit, r, c, static_cast<Facing>(f));
+        const Probes after = ProbesOf(fit, r, c, static_cast<Facing>(f));
+        for (std::size_t j : i_earlier) {
+          if (Reaches(before, io_buildings[j].fit) && !Reaches(after, io_buildings[j].fit)) return;
+        }
+      }
+    }
+  }
+  building.fit = std::move(fit);
+  building.grid = lines;
+}
+
 }  // namespace neighbours
 
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options) {
@@ -424,9 +618,14 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     neighbours[b].push_back(a);
   }
   const double cell = std::min(i_options.cell, i_options.cellZ > 0 ? i_options.cellZ : i_options.cell);
+  std::vector<std::vector<std::size_t>> earlier(io_buildings.size());  // whatever their direction
+  for (const auto& [a, b] : pairs) earlier[b].push_back(a);
   std::vector<unsigned char> aligned(io_buildings.size(), 0);
   for (std::size_t i = 0; i < io_buildings.size(); ++i) {
-    if (neighbours[i].empty()) continue;
+    if (neighbours[i].empty()) {
+      neighbours::KeepOffNeighbourRoofs(io_buildings, earlier[i], {}, i, i_options);
+      continue;
+    }
     double bearing = directions.middle(directions.root(i));  // one value for the whole group
     if (bearing > 45) bearing -= 90;
     if (bearing <= -45) bearing += 90;
@@ -493,6 +692,11 @@ void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions&
     io_buildings[i].fit = std::move(fit);
     io_buildings[i].grid = lines;
     aligned[i] = 1;
+    std::vector<std::size_t> lined;
+    for (std::size_t j : neighbours[i]) {
+      if (j < i) lined.push_back(j);
+    }
+    neighbours::KeepOffNeighbourRoofs(io_buildings, earlier[i], lined, i, i_options);
   }
 }
 
@@ -593,9 +797,7 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
   std::vector<std::size_t> near;
   for (std::size_t i = 0; i < i_buildings.size(); ++i) {
     const CellFootprint& fit = i_buildings[i].fit;
-    // A probe's step beyond the side: small enough to stay within a neighbour's first cell,
-    // large enough to cross a joint left open in the data.
-    const double step = std::min(0.25, 0.1 * std::min(fit.cellX, fit.cellZ));
+    const double step = neighbours::ProbeStep(fit);
     for (int r = 0; r < fit.rows; ++r) {
       for (int c = 0; c < fit.columns; ++c) {
         if (!fit.has(r, c)) continue;
@@ -604,13 +806,8 @@ std::vector<std::vector<PartySide>> PartySides(const std::vector<CityBuilding>& 
           const Facing facing = static_cast<Facing>(f);
           const MapPoint normal = SideNormal(fit, facing);
           const MapPoint middle = SideMiddle(fit, r, c, facing);
-          const MapPoint along = (f % 2 == 0) ? AxisZ(fit) : AxisX(fit);
-          const double half = 0.4 * ((f % 2 == 0) ? fit.cellZ : fit.cellX);
-          // The middle of the side and two points near its ends, just beyond it.
-          const MapPoint beyond{middle.east + normal.east * step, middle.north + normal.north * step};
-          const MapPoint probes[3] = {beyond,
-                                      {beyond.east + along.east * half, beyond.north + along.north * half},
-                                      {beyond.east - along.east * half, beyond.north - along.north * half}};
+          const neighbours::Probes probes = neighbours::ProbesOf(fit, r, c, facing);
+          const MapPoint& beyond = probes[0];
           neighbours::Contact contact{{r, c, facing, false, false, 0}, i, false, false};
           int hits = 0, inPlane = 0, backed = 0;
           for (const MapPoint& probe : probes) {

@@ -289,6 +289,43 @@ TEST(Neighbours, BuildingsKeepTheirOwnGridsAloneOrTurnedFarApart) {
   }
 }
 
+TEST(Neighbours, ALaterGridAtASlantStopsShortOfTheRoofOfANeighbourOfItsHeight) {
+  // A house 6 m wide turned 10 degrees, too far to line up, whose south edge crosses its
+  // neighbour's north edge: its slab's south-east end reaches past the neighbour's wall line, past
+  // the wall's inner face (0.3 m in, a tenth of a 3 m cell), and ends over its east wall. Of one
+  // height its roof row would be a bare slab there, lying on the neighbour's roof: its grid's south
+  // end stands back until its slab, between its own walls' inner faces, ends within the
+  // neighbour's wall wherever it passes over the neighbour's roof, whose east end is the east
+  // wall's inner face. Of another height nothing moves.
+  const double a = 10.0 / 180.0 * 3.14159265358979;
+  const MapPoint east{std::cos(a), -std::sin(a)}, north{std::sin(a), std::cos(a)};
+  std::vector<MapPoint> turned;
+  for (const auto& [t, s] : {std::pair{-3.0, 0.0}, {3.0, 0.0}, {3.0, 9.0}, {-3.0, 9.0}})
+    turned.push_back({6.2 + t * east.east + s * north.east, 9 + t * east.north + s * north.north});
+  for (const int storeys : {2, 3}) {
+    std::vector<CityBuilding> houses = {Building(1, 2, Rectangle(0, 0, 9, 9)), Building(2, storeys, turned)};
+    const CellFootprint alone = houses[1].fit;
+    AlignNeighbours(houses, CellOptions{});
+    const CellFootprint& fit = houses[1].fit;
+    EXPECT_FALSE(houses[0].grid.given);
+    EXPECT_EQ(houses[1].grid.given, storeys == 2);
+    EXPECT_EQ(fit.bearing, alone.bearing);
+    ASSERT_EQ(fit.rows, alone.rows);
+    ASSERT_EQ(fit.columns, 2);
+    double lowest = HUGE_VAL;  // the slab's south edge over the neighbour's roof, metres north
+    for (double u = -0.4; u <= 1.4; u += 0.001) {
+      const MapPoint edge = CellCentre(fit, fit.rows - 0.5, u);
+      if (edge.east < 9 - 0.3) lowest = std::min(lowest, edge.north);
+    }
+    if (storeys == 2) {
+      EXPECT_GE(lowest, 9 - 0.3);
+      EXPECT_LT(lowest, 9 - 0.3 + 0.01);  // no further back than that
+    } else {
+      EXPECT_LT(lowest, 9 - 0.3 - 0.1);
+    }
+  }
+}
+
 TEST(Neighbours, AGridAtASlantEndsAtTheMiddleOfItsOutermostEdges) {
   // A 12 x 9 m rectangle seen from a grid turned 3 degrees: each end lies at the middle of the
   // edge facing that way, not at the corner that reaches farthest.

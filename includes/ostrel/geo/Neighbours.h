@@ -80,6 +80,12 @@ inline constexpr double kAlignShare = 0.25;
 // faces stand apart too), unless another earlier neighbour's grid has a line there, whose front
 // meets it without a reach. A building with no
 // such neighbour, or whose cells the lined-up grid would leave empty, keeps its own grid.
+// Against an earlier neighbour of its height whose wall its end's line crosses at a slant (the two
+// not lined up), a building's roof row is a bare slab under the neighbour's parapet: where that
+// line reaches past the wall's inner face (a tenth of the neighbour's cell) over its roof, by no
+// more than a sliver, the end stands back until the slab ends 3 mm inside the wall, so that the
+// two slabs' tops do not lie in one plane; an end on a line of an earlier neighbour's grid stays,
+// and so does a grid that would lose a cell, or a side's contact with a neighbour, by it.
 // i_options as for FootprintCells, its `grid` unused.
 void AlignNeighbours(std::vector<CityBuilding>& io_buildings, const CellOptions& i_options);
 
