@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <ostream>
@@ -21,19 +20,12 @@ namespace Ostrel::Buildings::detail {
 // Size of the text buffer that collects output lines before one large write.
 inline constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 20;
 
-// Full buffers that may wait for the writing thread at once. With one, the thread sat idle at
-// every buffer for two wake-ups (its own and the making thread's), which on a busy machine took
-// longer than writing it; with several, it goes from one buffer to the next while the making
-// thread, the faster one, waits, and the making thread is woken only when half of them are
-// written, so it wakes once for several buffers. Each costs kOutputBufferBytes of memory.
-inline constexpr std::size_t kQueuedBuffers = 8;
-
 // Writes full buffers to a stream on a thread of its own, so that the system's copying of one
-// buffer overlaps the making of the next. Up to kQueuedBuffers buffers wait at a time, and they
-// reach the stream in the order they were handed over, so the stream sees the same writes as
-// when written in turn. The thread starts with the first buffer handed over and is the only one
-// to touch the stream until wait() returns: call wait() before anything else writes to the
-// stream or reads its state.
+// buffer overlaps the making of the next. One buffer is in flight at a time, and they reach the
+// stream in the order they were handed over, so the stream sees the same writes as when written
+// in turn. The thread starts with the first buffer handed over and is the only one to touch the
+// stream until wait() returns: call wait() before anything else writes to the stream or reads
+// its state.
 class BackgroundWrites {
  public:
   explicit BackgroundWrites(std::ostream& io_stream) : m_stream(io_stream) {}
@@ -49,25 +41,20 @@ class BackgroundWrites {
     m_thread.join();
   }
 
-  // Takes the first i_bytes of io_buffer to write, once fewer than kQueuedBuffers wait; io_buffer
-  // comes back as an empty buffer of the same size, to be filled next.
+  // Takes the first i_bytes of io_buffer to write, once the buffer handed over before is
+  // written; io_buffer comes back as an empty buffer of the same size, to be filled next.
   void hand(std::vector<char>& io_buffer, std::size_t i_bytes) {
-    if (!m_thread.joinable()) m_thread = std::thread([this] { run(); });
-    const std::size_t size = io_buffer.size();
-    std::vector<char> next;
-    {
-      std::unique_lock<std::mutex> lock(m_mutex);
-      m_changed.wait(lock, [this] { return m_waiting.size() < kQueuedBuffers; });
-      if (!m_spare.empty()) {
-        next = std::move(m_spare.back());
-        m_spare.pop_back();
-      }
-      m_waiting.push_back({std::move(io_buffer), i_bytes});
+    if (!m_thread.joinable()) {
+      m_spare.resize(io_buffer.size());
+      m_thread = std::thread([this] { run(); });
     }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_bytes == 0; });
+    std::swap(io_buffer, m_spare);
+    io_buffer.resize(m_spare.size());
+    m_bytes = i_bytes;
+    lock.unlock();
     m_changed.notify_all();
-    // Until kQueuedBuffers are in use, a new one; written ones go round after that.
-    next.resize(size);
-    io_buffer = std::move(next);
   }
 
   // Returns once every buffer handed over is written. A failed write shows as the stream's
@@ -75,7 +62,7 @@ class BackgroundWrites {
   void wait() {
     if (!m_thread.joinable()) return;
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_waiting.empty(); });
+    m_changed.wait(lock, [this] { return m_bytes == 0; });
     if (m_errno != 0) errno = m_errno;
     m_errno = 0;
     std::exception_ptr failure = std::exchange(m_failure, nullptr);
@@ -84,24 +71,16 @@ class BackgroundWrites {
   }
 
  private:
-  struct Handed {
-    std::vector<char> text;
-    std::size_t bytes = 0;  // of text to write
-  };
-
   void run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-      m_changed.wait(lock, [this] { return !m_waiting.empty() || m_stop; });
-      if (m_waiting.empty()) return;
-      // The front stays in the queue while it is written, so that wait() waits for it too; the
-      // making thread only adds at the back.
-      Handed& front = m_waiting.front();
+      m_changed.wait(lock, [this] { return m_bytes != 0 || m_stop; });
+      if (m_bytes == 0) return;
       lock.unlock();
       const bool wasGood = m_stream.good();
       std::exception_ptr failure;
       try {
-        m_stream.write(front.text.data(), static_cast<std::streamsize>(front.bytes));
+        m_stream.write(m_spare.data(), static_cast<std::streamsize>(m_bytes));
       } catch (...) {
         failure = std::current_exception();
       }
@@ -109,18 +88,17 @@ class BackgroundWrites {
       lock.lock();
       if (error != 0) m_errno = error;
       if (failure && !m_failure) m_failure = failure;
-      m_spare.push_back(std::move(front.text));
-      m_waiting.pop_front();
-      if (m_waiting.size() <= kQueuedBuffers / 2) m_changed.notify_all();
+      m_bytes = 0;
+      m_changed.notify_all();
     }
   }
 
   std::ostream& m_stream;
-  std::deque<Handed> m_waiting;          // handed over, not yet written; the front is being written
-  std::vector<std::vector<char>> m_spare;  // written, to be filled again
+  std::vector<char> m_spare;  // the buffer being written, or the one to fill next
   std::thread m_thread;
   std::mutex m_mutex;
   std::condition_variable m_changed;
+  std::size_t m_bytes = 0;  // of m_spare still to write; 0 when the thread is idle
   bool m_stop = false;
   int m_errno = 0;               // of the first failed write since the last wait()
   std::exception_ptr m_failure;  // thrown by a write since the last wait()
