@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include <ostrel/building/Building.h>
 #include <ostrel/ext/Mtl.h>
+#include "write/gltf/GltfBinary.h"
 #include "write/gltf/GltfWriter.h"
 #include "write/obj/ObjWriter.h"
 
@@ -124,6 +126,44 @@ TEST(GltfOutput, FlatBoundsAreThoseOfThePositions) {
         // Bounds are single-precision floats, read as such.
         EXPECT_EQ(static_cast<float>(accessor.minValues.at(static_cast<std::size_t>(axis))), low) << c.name;
         EXPECT_EQ(static_cast<float>(accessor.maxValues.at(static_cast<std::size_t>(axis))), high) << c.name;
+      }
+    }
+  }
+}
+
+TEST(GltfOutput, PositionsPlacedFourAtOnceHaveTheBitsOfPlacePosition) {
+  // Every lane of every step: signed zeros, values that round, turned and scaled frames, each
+  // facing; a lane mixed up or an operation out of order changes some bit.
+  const std::vector<VectorF> positions = {{-0.0f, 0.1f, 1e-8f},  {0.3f, -0.0f, -3.75f},   {1e6f, 2.5e-3f, 0.7f},
+                                          {-0.45f, 1.1f, -0.0f}, {0.0f, 0.0f, 0.0f},      {-1e-7f, 3.3f, 0.999f},
+                                          {12.5f, -0.2f, 1.0f},  {0.6f, 0.0f, -123.45f}};
+  Frame scaled;
+  scaled.xpivot = 3.5f;
+  scaled.zpivot = -2.25f;
+  scaled.xscale = 2.7f;
+  scaled.yscale = 3.1f;
+  scaled.zscale = 0.3f;
+  scaled.ypos = -0.0f;
+  const Frame frames[] = {Frame{}, CityFrame(1234.5, 2.25, -77.1, 30), CityFrame(-0.5, 0, 9.9, 270), scaled};
+  for (const Frame& frame : frames) {
+    for (std::int8_t xd = -1; xd <= 1; ++xd) {
+      for (std::int8_t zd = -1; zd <= 1; ++zd) {
+        Placement placement;
+        placement.x = -7;
+        placement.z = 11;
+        placement.level = 4;
+        placement.step = 3;
+        placement.rise = 0.35f;
+        placement.xd = xd;
+        placement.zd = zd;
+        const PlacementFloats at = FloatsOf(placement);
+        for (std::size_t first = 0; first < positions.size(); first += 4) {
+          float four[12], one[12];
+          detail::PlaceFour(reinterpret_cast<const char*>(&positions[first]), at, frame,
+                            reinterpret_cast<char*>(four));
+          for (std::size_t i = 0; i < 4; ++i) PlacePosition(positions[first + i], at, frame, one + 3 * i);
+          EXPECT_EQ(std::memcmp(four, one, sizeof four), 0) << int(xd) << " " << int(zd) << " " << first;
+        }
       }
     }
   }
