@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -333,6 +334,25 @@ TEST(PartyWalls, ACorniceThatStandsOutStopsAtThePartySide) {
       EXPECT_LT(v.y, 0.1f) << v.y;
     }
   }
+}
+
+// A lower neighbour's roof row may end beside a storey's party corner, its cornice (B's: top 25 cm
+// over the row's floor) passing in front of the corner's face: no trim of the party corners past
+// a face has its underside at that height, as the plain corner's lowest quoin has.
+TEST(PartyWalls, ThePartyCornersTrimsClearALowerNeighboursCorniceTop) {
+  const Kit kit = LoadKit(kShipped, {"B"});
+  const KitStyle& style = *kit.style("B");
+  const float top = 0.25f / 3;  // cell units
+  const auto atTop = [&](PieceKind i_kind) {
+    int count = 0;
+    for (const auto& v : kit.piece(style.piece(i_kind)).positions)
+      count += (v.x > 0.5f + 1e-4f || v.z > 0.5f + 1e-4f) && std::abs(v.y - top) < 1e-4f ? 1 : 0;
+    return count;
+  };
+  EXPECT_GT(atTop(PieceKind::Angle), 0) << "the plain corner's quoin";
+  for (const PieceKind kind : {PieceKind::AngleParty, PieceKind::AnglePartyLeft, PieceKind::AnglePartyRight,
+                               PieceKind::AnglePartyLeftJoin, PieceKind::AnglePartyRightJoin})
+    EXPECT_EQ(atTop(kind), 0) << static_cast<int>(kind);
 }
 
 // The parapets beside a bare party side that stop short: within 20 cm (2/30 of a cell) of that

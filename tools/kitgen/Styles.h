@@ -412,6 +412,27 @@ inline void CutPartySides(PieceSpec& io_piece, bool i_x, bool i_z) {
   if (i_z) Cut(io_piece, {-kHalf + kBandStub, kAll, -kAll, kAll, kWallOuter, kAll});
 }
 
+// A storey's party corner of such a style may stand where a lower neighbour's roof row ends
+// beside it (the neighbour's cells running past this corner's end), its cornice passing in front
+// of this corner's face with its top at a storey's height above the floor. A trim of the corner
+// standing past a face (a quoin) whose underside lies at the height of the top of any roof-row
+// trim would lie on that top: its underside goes kCorniceClear (cm) lower, into the cornice's
+// solid where the two meet, and clear of the plane elsewhere.
+constexpr int kCorniceClear = 2;
+
+inline void ClearCorniceTops(PieceSpec& io_piece, const Design& i_design) {
+  for (Step& step : io_piece.steps) {
+    Box& box = step.box;
+    if (step.material.empty() || (box.x1 <= kWallOuter && box.z1 <= kWallOuter)) continue;
+    for (const Run& run : i_design.roof) {
+      if (run.x1 > kWallOuter && box.y0 == run.y1) {
+        box.y0 -= kCorniceClear;
+        break;
+      }
+    }
+  }
+}
+
 // A storey's party corner against the neighbour on one side alone, +z (left) or +x (right): the
 // neighbour's plain corner beside it, whose side this building covers only in part, keeps its
 // bands along the party line, which this one's would lie on. Past that side's face only a stub

@@ -215,7 +215,10 @@ int main(int argc, char** argv) {
       for (const auto& [kind, party] : {std::pair{PieceKind::Angle, PieceKind::AngleParty},
                                         std::pair{PieceKind::AngleRoof, PieceKind::AngleRoofParty}}) {
         const auto angle = named(kind);
-        if (angle != style->pieces.end()) style->pieces.push_back(Kitgen::detail::AngleParty(*angle, party));
+        if (angle == style->pieces.end()) continue;
+        style->pieces.push_back(Kitgen::detail::AngleParty(*angle, party));
+        if (kind == PieceKind::Angle && Kitgen::detail::RoofStandsOut(DesignOf(style->name)))
+          Kitgen::detail::ClearCorniceTops(style->pieces.back(), DesignOf(style->name));
       }
       const auto roofParty = named(PieceKind::AngleRoofParty), roofAngle = named(PieceKind::AngleRoof);
       if (roofParty != style->pieces.end() && roofAngle != style->pieces.end()) {
