@@ -122,6 +122,27 @@ TEST(ObjDense, TwoThreadsWriteTheBytesOfOne) {
   }
 }
 
+TEST(ObjDense, OnlyAHugePieceTakesTheHelperAtJobsOne) {
+  // At jobs 1 a writer that may use the helper for huge pieces starts it for a piece of two whole
+  // runs of lines, not for one of 20,000 vertices, and writes the bytes of one thread either way.
+  for (const std::size_t vertices : {20000u, 140000u}) {
+    const Kit kit = CloudKit(vertices);
+    const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 1, 1, 2), kit);
+    HashingBuffer buffer;
+    std::ostream out(&buffer);
+    bool helped = false;
+    {
+      const auto writer = MakeObjWriter(out, false);
+      writer->hugePieceHelper = true;
+      WriteObj(*writer, kit, plan, Frame{}, {});
+      Flush(*writer);
+      helped = writer->denseHelper != nullptr;
+    }
+    EXPECT_EQ(helped, vertices > 131072) << vertices;
+    EXPECT_EQ(std::make_pair(buffer.bytes, buffer.hash()), DenseText(kit, plan, Frame{}, 1)) << vertices;
+  }
+}
+
 TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
   // Budgets that keep no column, the height alone, the height and x, all three of the first
   // piece and the height of the next, or everything: the same text.

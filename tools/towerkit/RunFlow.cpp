@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -161,9 +162,13 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   using namespace Ostrel::Buildings;
   // One thread unless asked: with the shipped kit a building's text is made about as fast as it
   // is written, and more threads cost CPU time without saving wall time (bench/run.sh with
-  // BENCH_ARGS=--jobs 2).
+  // BENCH_ARGS=--jobs 2). A piece of hundreds of thousands of vertices is the exception: its v
+  // lines take several times as long to make as to write, so unless asked otherwise they are
+  // made on two threads where there are two cores (the dense rows of bench/run.sh: the piece of
+  // two million vertices gains, pieces of 20,000 lose to the hand-overs).
   unsigned jobs = 1;
   if (!i_settings.jobs.empty() && !ParseJobs(i_settings.jobs, jobs)) return kExitFailure;
+  const bool hugePieceHelper = i_settings.jobs.empty() && std::thread::hardware_concurrency() >= 2;
   const OutputFormat& format = FormatOfOutput(i_settings.outputfilename);
   Request request = MakeRequest(i_settings.style, i_settings.door, i_settings.balcony, i_settings.close,
                                 i_settings.width, i_settings.length, i_settings.height);
@@ -211,6 +216,7 @@ int WriteBuilding(const RunSettings& i_settings, const std::string& i_unitsPath,
   if (format.metres) options.kitUnits = true;
   options.sheets = sheets;
   options.obj.jobs = jobs;
+  options.obj.hugePieceHelper = hugePieceHelper;
   // A flat glTF's data stays on one thread: its binary is made about as fast as it is copied, and
   // blocks on two threads took half as long again on two cores (a 447 MB .glb).
   options.cards = cards;

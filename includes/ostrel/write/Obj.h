@@ -23,6 +23,9 @@ struct ObjOptions {
   // each building's, when they carry engine extras) is made on this many while the calling one
   // writes it. The output is the same bytes whatever the number.
   unsigned jobs = 1;
+  // Whether, at jobs 1, the lines of a piece of 131,072 vertices or more are made on a second
+  // thread too, as at jobs 2. The same bytes either way.
+  bool hugePieceHelper = false;
 };
 
 }  // namespace Ostrel::Buildings

@@ -42,6 +42,11 @@ namespace {
 constexpr std::size_t kChunkVertices = std::size_t{1} << 16;
 constexpr std::size_t kLeastChunkVertices = std::size_t{1} << 12;
 
+// The fewest lines of a placement that a writer of jobs 1 makes on two threads when it may
+// (ObjWriter::hugePieceHelper): two whole chunks. Halves of smaller placements are handed over
+// too often: a kit of 20,000-vertex pieces took longer on two threads than on one.
+constexpr std::size_t kHugePieceVertices = 2 * kChunkVertices;
+
 // The output's buffer takes text at most this long without writing it straight to the stream
 // (its smallest size): the helper's lines are copied in such parts.
 constexpr std::size_t kCopyBytes = std::size_t{1} << 14;
@@ -287,7 +292,9 @@ namespace {
 // Writes the lines 0 to i_count - 1 of one kind through io_writer, on two threads when it may use
 // them and the lines are many.
 void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
-  if (io_writer.jobs < 2 || i_count < 2 * kLeastChunkVertices) {
+  const bool twoThreads =
+      io_writer.jobs >= 2 || (io_writer.hugePieceHelper && i_count >= kHugePieceVertices);
+  if (!twoThreads || i_count < 2 * kLeastChunkVertices) {
     lines.first = 0;
     lines.end = i_count;
     return WriteLines(io_writer.out, lines);

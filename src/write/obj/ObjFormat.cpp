@@ -50,6 +50,7 @@ class ObjFormat : public Writer {
 
     // One writer for the whole output, its full buffers written on a thread of its own.
     const std::unique_ptr<ObjWriter> writer = MakeObjWriter(io_context.out);
+    writer->hugePieceHelper = obj.hugePieceHelper;
     if (!mtllib.empty()) WriteLine(*writer, mtllib);
     Offsets at = start;
     SceneBuilding building;

@@ -97,6 +97,7 @@ struct ObjWriter {
   unsigned budgetShares = 1;
   // Threads a large piece's v lines may be made on (ObjDense.h); the second starts when needed.
   unsigned jobs = 1;
+  bool hugePieceHelper = false;  // at jobs 1, a huge piece's lines are made on two threads too
   detail::DenseHelperPtr denseHelper;  // last: it ends before what it reads
 };
 
