@@ -65,10 +65,15 @@ run() {
     mv "$work" "$scratch/$tool"
     mv "$scratch/stdout" "$scratch/status" "$scratch/stderr" "$scratch/$tool/"
   done
-  if ! diff -r "$scratch/old" "$scratch/new" > "$scratch/diff"; then
+  # -q first: a full diff of a request's output of gigabytes would hold it in memory.
+  if ! diff -rq "$scratch/old" "$scratch/new" > "$scratch/diff"; then
     failures=$((failures + 1))
     echo "DIFFERS: $name: $*"
-    head -20 "$scratch/diff"
+    if [ "$(du -sm "$scratch/old" | cut -f1)" -lt 256 ]; then
+      diff -r "$scratch/old" "$scratch/new" | head -20
+    else
+      head -20 "$scratch/diff"
+    fi
   fi
 }
 
