@@ -59,7 +59,7 @@ struct Slots {
 
 // Appends i_value to io_array, which io_slots grows.
 template <typename T>
-[[gnu::noinline]] void Append(std::vector<T>& io_array, Slots& io_slots, const T& i_value) {
+void Append(std::vector<T>& io_array, Slots& io_slots, const T& i_value) {
   io_array.push_back(i_value);
   io_slots.end = io_array.size();
 }
@@ -311,7 +311,7 @@ void ReadNumbers(const char* i_keyword, const char* i_pos, const char* i_end, fl
 
 // The keyword of a line that starts with "v ", "vt ", "vn " or "f ", as nearly every line does,
 // without looking further: o_rest is where the keyword ends. False for any other line.
-bool QuickKeyword(const char* i_pos, const char* i_end, Keyword& o_keyword, const char*& o_rest) {
+[[gnu::always_inline]] inline bool QuickKeyword(const char* i_pos, const char* i_end, Keyword& o_keyword, const char*& o_rest) {
   if (i_end - i_pos < 3) return false;
   if (i_pos[1] == ' ' && (i_pos[0] == 'v' || i_pos[0] == 'f')) {
     o_keyword = i_pos[0] == 'v' ? Keyword::kVertex : Keyword::kFace;
@@ -479,8 +479,8 @@ struct MeshCounts {
   std::size_t lines = 0;
 };
 
-// Counts the lines of i_text, which begins a line; i_start says it begins the file, whose
-// byte-order mark the parse skips.
+// Counts the lines of i_text, which begins a line, by the keywords the parse reads them by;
+// i_start says it begins the file, whose byte-order mark the parse skips.
 void CountLines(std::string_view i_text, bool i_start, MeshCounts& io_counts) {
   if (i_start) i_text = WithoutByteOrderMark(i_text);
   const char* pos = i_text.data();
@@ -490,15 +490,17 @@ void CountLines(std::string_view i_text, bool i_start, MeshCounts& io_counts) {
     const char* lineEnd =
         static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
     if (!lineEnd) lineEnd = end;
-    const char* word = SkipSpace(pos, lineEnd);
-    const char* rest = SkipWord(word, lineEnd);
-    const std::size_t length = static_cast<std::size_t>(rest - word);
-    if (length == 1 && word[0] == 'v') {
-      ++io_counts.vertices;
-    } else if (length == 2 && word[0] == 'v') {
-      io_counts.uvs += word[1] == 't' ? 1 : 0;
-      io_counts.normals += word[1] == 'n' ? 1 : 0;
-    } else if (length == 1 && word[0] == 'f') {
+    Keyword kind = Keyword::kOther;
+    const char* rest = nullptr;
+    if (!QuickKeyword(pos, lineEnd, kind, rest)) {
+      const char* word = SkipSpace(pos, lineEnd);
+      rest = SkipWord(word, lineEnd);
+      kind = Classify(std::string_view(word, static_cast<std::size_t>(rest - word)));
+    }
+    io_counts.vertices += kind == Keyword::kVertex ? 1 : 0;
+    io_counts.uvs += kind == Keyword::kTexture ? 1 : 0;
+    io_counts.normals += kind == Keyword::kNormal ? 1 : 0;
+    if (kind == Keyword::kFace) {
       ++io_counts.faces;
       for (const char* corner = SkipSpace(rest, lineEnd); corner != lineEnd;
            corner = SkipSpace(SkipWord(corner, lineEnd), lineEnd)) {
