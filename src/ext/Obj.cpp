@@ -523,6 +523,8 @@ void Reserve(const MeshCounts& i_counts, Mesh& io_mesh) {
   ReserveLarge(io_mesh.faceMaterials, i_counts.faces);
 }
 
+// Makes io_array i_count elements long, each a zero, in huge pages where it is large enough: two
+// threads can then put elements at once, each in its own room, which push_back cannot.
 template <typename T>
 void MakeSize(std::vector<T>& io_array, std::size_t i_count) {
   Ostrel::Memory::ReserveLarge(io_array, i_count);
