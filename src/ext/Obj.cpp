@@ -48,6 +48,34 @@ bool ResolveIndex(std::string_view i_field, std::size_t i_countSoFar, std::uint3
   return true;
 }
 
+// Where a parse puts the elements of one kind: at index next of their array, below end. A parse
+// of a text read whole grows the array past end; the parts of a file read in parts fill the room
+// of the file's arrays that their counts gave them, each at once, and past its end only count.
+struct Slots {
+  std::size_t next = 0;  // 0-based index in the array of the element to come
+  std::size_t end = 0;   // the first index past the room the parse may fill
+  bool grows = true;     // whether the parse appends to the array past end
+};
+
+// Appends i_value to io_array, which io_slots grows.
+template <typename T>
+void Append(std::vector<T>& io_array, Slots& io_slots, const T& i_value) {
+  io_array.push_back(i_value);
+  io_slots.end = io_array.size();
+}
+
+// Puts i_value at io_slots.next of io_array, as io_slots says, and moves next on. Inlined: a
+// dense piece's file puts millions of elements, nearly all into their room.
+template <typename T>
+[[gnu::always_inline]] inline void Put(std::vector<T>& io_array, Slots& io_slots, const T& i_value) {
+  if (io_slots.next < io_slots.end) {
+    io_array[io_slots.next] = i_value;
+  } else if (io_slots.grows) {
+    Append(io_array, io_slots, i_value);
+  }
+  ++io_slots.next;
+}
+
 // What the reader keeps while it goes through the lines.
 struct ParseState {
   std::uint32_t material = kNoMaterial;  // the material of the faces that follow
@@ -55,10 +83,14 @@ struct ParseState {
   std::vector<Finding>* findings = nullptr;
   SourceLines* lines = nullptr;
   std::vector<std::size_t> faceLines;  // the line of each face, when findings or lines are kept
-  // Vertices, texture coordinates and normals of the file before the text being read, when that
-  // is a later part of a file read in parts (relative indices reach back into them).
-  std::size_t before[3] = {0, 0, 0};
-  // The faces read before the first usemtl line, or kNoFace while there has been none.
+  // Where each of the mesh's arrays gets its next element. A later part of a file read in parts
+  // starts at the elements of the parts before it, which its relative indices reach back into.
+  Slots vertices, uvs, normals, corners, polycount, faceMaterials;
+  // The mtllib and usemtl names of the text read, each once; the mesh's when the parse ends.
+  std::vector<std::string> libraries;
+  std::vector<std::string> materials;
+  // The index in faceMaterials of the first face after a usemtl line, or kNoFace while there has
+  // been none.
   static constexpr std::size_t kNoFace = SIZE_MAX;
   std::size_t firstMaterialFace = kNoFace;
   // Whether a corner named an element not read yet: only then may a face name one that the file
@@ -78,16 +110,15 @@ const char* const kFieldNames[3] = {"vertex", "texture coordinate", "normal"};
 // Parses one corner "a", "a/b", "a//c" or "a/b/c" (fields past the third are ignored). False,
 // noted, when the corner has no vertex or a vertex field that cannot name one; a texture or
 // normal field that cannot name an element is dropped from the corner, noted.
-bool ParseCorner(std::string_view i_word, const Mesh& i_mesh, Corner& o_corner, ParseState& io_state) {
-  const std::size_t counts[3] = {io_state.before[0] + i_mesh.vertices.size(), io_state.before[1] + i_mesh.uvs.size(),
-                                 io_state.before[2] + i_mesh.normals.size()};
+// i_counts are the vertices, texture coordinates and normals read before the corner.
+bool ParseCorner(std::string_view i_word, const std::size_t i_counts[3], Corner& o_corner, ParseState& io_state) {
   std::uint32_t* fields[3] = {&o_corner.v, &o_corner.uv, &o_corner.n};
   const std::string_view word = i_word;
   for (int position = 0; position < 3 && !i_word.empty(); ++position) {
     const std::size_t slash = i_word.find('/');
     const std::string_view field = i_word.substr(0, slash);
     i_word = slash == std::string_view::npos ? std::string_view() : i_word.substr(slash + 1);
-    if (ResolveIndex(field, counts[position], *fields[position])) continue;
+    if (ResolveIndex(field, i_counts[position], *fields[position])) continue;
     if (position == 0) {
       io_state.note(FindingKind::FaceLeftOut, "face left out: corner " + Quote(word) + " names no vertex");
       return false;
@@ -155,32 +186,31 @@ bool NamesLater(const Corner& i_corner, const std::size_t i_counts[3]) {
          (i_corner.n != kAbsent && i_corner.n >= i_counts[2]);
 }
 
-// Appends the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner
-// is invalid. A face without corners is kept, with a count of 0.
+// Puts the face whose corners follow the keyword in [i_pos, i_end), or nothing when a corner is
+// invalid. A face without corners is kept, with a count of 0.
 void ParseFace(const char* i_pos, const char* i_end, ParseState& io_state, Mesh& io_mesh) {
-  const std::size_t first = io_mesh.corners.size();
-  const std::size_t counts[3] = {io_state.before[0] + io_mesh.vertices.size(),
-                                 io_state.before[1] + io_mesh.uvs.size(),
-                                 io_state.before[2] + io_mesh.normals.size()};
+  const std::size_t first = io_state.corners.next;
+  const std::size_t counts[3] = {io_state.vertices.next, io_state.uvs.next, io_state.normals.next};
   for (const char* word = SkipSpace(i_pos, i_end); word != i_end; word = SkipSpace(word, i_end)) {
     Corner corner;
     if (ReadPlainCorner(word, i_end, counts, corner)) {
       io_state.namesLater |= NamesLater(corner, counts);
-      io_mesh.corners.push_back(corner);
+      Put(io_mesh.corners, io_state.corners, corner);
       continue;
     }
     const char* wordEnd = SkipWord(word, i_end);
-    if (!ParseCorner(std::string_view(word, static_cast<std::size_t>(wordEnd - word)), io_mesh, corner,
+    if (!ParseCorner(std::string_view(word, static_cast<std::size_t>(wordEnd - word)), counts, corner,
                      io_state)) {
-      io_mesh.corners.resize(first);
+      // The corners put so far are put over by the next face's, or dropped when the parse ends.
+      io_state.corners.next = first;
       return;
     }
     io_state.namesLater |= NamesLater(corner, counts);
-    io_mesh.corners.push_back(corner);
+    Put(io_mesh.corners, io_state.corners, corner);
     word = wordEnd;
   }
-  io_mesh.polycount.push_back(static_cast<std::uint32_t>(io_mesh.corners.size() - first));
-  io_mesh.faceMaterials.push_back(io_state.material);
+  Put(io_mesh.polycount, io_state.polycount, static_cast<std::uint32_t>(io_state.corners.next - first));
+  Put(io_mesh.faceMaterials, io_state.faceMaterials, io_state.material);
   if (io_state.keepsFaceLines()) io_state.faceLines.push_back(io_state.line);
 }
 
@@ -281,7 +311,7 @@ void ReadNumbers(const char* i_keyword, const char* i_pos, const char* i_end, fl
 
 // The keyword of a line that starts with "v ", "vt ", "vn " or "f ", as nearly every line does,
 // without looking further: o_rest is where the keyword ends. False for any other line.
-bool QuickKeyword(const char* i_pos, const char* i_end, Keyword& o_keyword, const char*& o_rest) {
+[[gnu::always_inline]] inline bool QuickKeyword(const char* i_pos, const char* i_end, Keyword& o_keyword, const char*& o_rest) {
   if (i_end - i_pos < 3) return false;
   if (i_pos[1] == ' ' && (i_pos[0] == 'v' || i_pos[0] == 'f')) {
     o_keyword = i_pos[0] == 'v' ? Keyword::kVertex : Keyword::kFace;
@@ -311,20 +341,20 @@ void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
     case Keyword::kVertex: {
       float xyz[3] = {0, 0, 0};
       ReadNumbers("v", rest, i_end, xyz, 3, io_state);
-      io_mesh.vertices.emplace_back(xyz[0], xyz[1], xyz[2]);
+      Put(io_mesh.vertices, io_state.vertices, VectorF(xyz[0], xyz[1], xyz[2]));
       if (io_state.lines) io_state.lines->vertices.push_back(io_state.line);
       break;
     }
     case Keyword::kTexture: {
       float uv[2] = {0, 0};
       ReadNumbers("vt", rest, i_end, uv, 2, io_state);
-      io_mesh.uvs.emplace_back(uv[0], uv[1]);
+      Put(io_mesh.uvs, io_state.uvs, UV(uv[0], uv[1]));
       break;
     }
     case Keyword::kNormal: {
       float xyz[3] = {0, 0, 0};
       ReadNumbers("vn", rest, i_end, xyz, 3, io_state);
-      io_mesh.normals.emplace_back(xyz[0], xyz[1], xyz[2]);
+      Put(io_mesh.normals, io_state.normals, VectorF(xyz[0], xyz[1], xyz[2]));
       break;
     }
     case Keyword::kFace:
@@ -333,19 +363,19 @@ void ParseLine(const char* i_pos, const char* i_end, ParseState& io_state, Mesh&
     case Keyword::kLibrary:
       for (const char* name = SkipSpace(rest, i_end); name != i_end; name = SkipSpace(name, i_end)) {
         const char* nameEnd = SkipWord(name, i_end);
-        IndexOf(io_mesh.libraries, std::string_view(name, static_cast<std::size_t>(nameEnd - name)));
+        IndexOf(io_state.libraries, std::string_view(name, static_cast<std::size_t>(nameEnd - name)));
         name = nameEnd;
       }
       break;
     case Keyword::kMaterial: {
-      if (io_state.firstMaterialFace == ParseState::kNoFace) io_state.firstMaterialFace = io_mesh.faceMaterials.size();
+      if (io_state.firstMaterialFace == ParseState::kNoFace) io_state.firstMaterialFace = io_state.faceMaterials.next;
       const char* first = SkipSpace(rest, i_end);
       const char* last = i_end;
       while (last != first && IsSpace(last[-1])) --last;
       io_state.material =
           first == last
               ? kNoMaterial
-              : IndexOf(io_mesh.materials, std::string_view(first, static_cast<std::size_t>(last - first)));
+              : IndexOf(io_state.materials, std::string_view(first, static_cast<std::size_t>(last - first)));
       break;
     }
     case Keyword::kIgnored:
@@ -403,13 +433,17 @@ void FlushIfFull(std::ofstream& io_file, std::string& io_text) {
 
 namespace detail {
 
+// Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
+std::string_view WithoutByteOrderMark(std::string_view i_text) {
+  return i_text.substr(0, 3) == "\xEF\xBB\xBF" ? i_text.substr(3) : i_text;
+}
+
 // Parses the lines of i_text, which begins a line, into io_mesh; the first (io_state.line 0) skips
 // a byte-order mark.
 void ParseLines(std::string_view i_text, ParseState& io_state, Mesh& io_mesh) {
+  if (io_state.line == 0) i_text = WithoutByteOrderMark(i_text);
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
-  // Some editors start UTF-8 files with a byte-order mark; it is no part of the first keyword.
-  if (io_state.line == 0 && i_text.substr(0, 3) == "\xEF\xBB\xBF") pos += 3;
   // Lines are searched for a NUL byte only when the text holds one.
   const bool nuls = std::memchr(pos, '\0', static_cast<std::size_t>(end - pos)) != nullptr;
   while (pos < end) {
@@ -426,6 +460,14 @@ void ParseLines(std::string_view i_text, ParseState& io_state, Mesh& io_mesh) {
   }
 }
 
+// Ends the parse of a text read whole: drops the corners of a last face left out and gives the
+// mesh the names read.
+void FinishParse(ParseState& io_state, Mesh& io_mesh) {
+  io_mesh.corners.resize(io_state.corners.next);
+  io_mesh.libraries = std::move(io_state.libraries);
+  io_mesh.materials = std::move(io_state.materials);
+}
+
 // How many elements of each kind a text holds, near enough: a line counts by its keyword alone,
 // and a face's corners are its words, whether or not they are good.
 struct MeshCounts {
@@ -437,7 +479,10 @@ struct MeshCounts {
   std::size_t lines = 0;
 };
 
-void CountLines(std::string_view i_text, MeshCounts& io_counts) {
+// Counts the lines of i_text, which begins a line, by the keywords the parse reads them by;
+// i_start says it begins the file, whose byte-order mark the parse skips.
+void CountLines(std::string_view i_text, bool i_start, MeshCounts& io_counts) {
+  if (i_start) i_text = WithoutByteOrderMark(i_text);
   const char* pos = i_text.data();
   const char* const end = pos + i_text.size();
   while (pos < end) {
@@ -445,15 +490,17 @@ void CountLines(std::string_view i_text, MeshCounts& io_counts) {
     const char* lineEnd =
         static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
     if (!lineEnd) lineEnd = end;
-    const char* word = SkipSpace(pos, lineEnd);
-    const char* rest = SkipWord(word, lineEnd);
-    const std::size_t length = static_cast<std::size_t>(rest - word);
-    if (length == 1 && word[0] == 'v') {
-      ++io_counts.vertices;
-    } else if (length == 2 && word[0] == 'v') {
-      io_counts.uvs += word[1] == 't' ? 1 : 0;
-      io_counts.normals += word[1] == 'n' ? 1 : 0;
-    } else if (length == 1 && word[0] == 'f') {
+    Keyword kind = Keyword::kOther;
+    const char* rest = nullptr;
+    if (!QuickKeyword(pos, lineEnd, kind, rest)) {
+      const char* word = SkipSpace(pos, lineEnd);
+      rest = SkipWord(word, lineEnd);
+      kind = Classify(std::string_view(word, static_cast<std::size_t>(rest - word)));
+    }
+    io_counts.vertices += kind == Keyword::kVertex ? 1 : 0;
+    io_counts.uvs += kind == Keyword::kTexture ? 1 : 0;
+    io_counts.normals += kind == Keyword::kNormal ? 1 : 0;
+    if (kind == Keyword::kFace) {
       ++io_counts.faces;
       for (const char* corner = SkipSpace(rest, lineEnd); corner != lineEnd;
            corner = SkipSpace(SkipWord(corner, lineEnd), lineEnd)) {
@@ -476,17 +523,52 @@ void Reserve(const MeshCounts& i_counts, Mesh& io_mesh) {
   ReserveLarge(io_mesh.faceMaterials, i_counts.faces);
 }
 
+// Makes io_array i_count elements long, each a zero, in huge pages where it is large enough: two
+// threads can then put elements at once, each in its own room, which push_back cannot.
+template <typename T>
+void MakeSize(std::vector<T>& io_array, std::size_t i_count) {
+  Ostrel::Memory::ReserveLarge(io_array, i_count);
+  io_array.resize(i_count);
+}
+
+// Makes io_mesh's arrays as long as i_counts says, on two threads: the first touch of their
+// fresh pages is most of what it costs.
+void MakeSizes(const MeshCounts& i_counts, Mesh& io_mesh) {
+  Ostrel::Threads::RunParts(2, [&](std::size_t i_part) {
+    if (i_part == 0) {
+      MakeSize(io_mesh.vertices, i_counts.vertices);
+      MakeSize(io_mesh.uvs, i_counts.uvs);
+      MakeSize(io_mesh.polycount, i_counts.faces);
+      MakeSize(io_mesh.faceMaterials, i_counts.faces);
+    } else {
+      MakeSize(io_mesh.corners, i_counts.corners);
+      MakeSize(io_mesh.normals, i_counts.normals);
+    }
+  });
+}
+
 MeshCounts Sum(const MeshCounts& i_a, const MeshCounts& i_b) {
   return {i_a.vertices + i_b.vertices, i_a.uvs + i_b.uvs, i_a.normals + i_b.normals,
           i_a.faces + i_b.faces,       i_a.corners + i_b.corners, i_a.lines + i_b.lines};
 }
 
-// One part of a file read in parts: bytes [begin, end), what they count and what they parse to.
+// Gives io_state the room of the arrays from the elements i_from counts to those i_to counts,
+// which it fills without growing them.
+void GiveRoom(const MeshCounts& i_from, const MeshCounts& i_to, ParseState& io_state) {
+  const auto room = [](std::size_t i_begin, std::size_t i_end) { return Slots{i_begin, i_end, false}; };
+  io_state.vertices = room(i_from.vertices, i_to.vertices);
+  io_state.uvs = room(i_from.uvs, i_to.uvs);
+  io_state.normals = room(i_from.normals, i_to.normals);
+  io_state.corners = room(i_from.corners, i_to.corners);
+  io_state.polycount = room(i_from.faces, i_to.faces);
+  io_state.faceMaterials = room(i_from.faces, i_to.faces);
+}
+
+// One part of a file read in parts: bytes [begin, end), what they count and how they parse.
 struct FilePart {
   std::uint64_t begin = 0;
   std::uint64_t end = 0;
   MeshCounts counts;
-  Mesh mesh;
   ParseState state;
   bool read = false;  // whether the reading reached end
 };
@@ -505,40 +587,69 @@ std::uint64_t LineStartFrom(int i_fd, std::uint64_t i_at, std::uint64_t i_size) 
   return 0;
 }
 
-// Appends the second part's mesh to the first's, as if its text had been read after the first's:
-// its libraries and materials join the first's lists, and its faces before its first usemtl line
-// take the material the first part ended with.
-void Join(FilePart& io_first, FilePart& io_second) {
-  Mesh& mesh = io_first.mesh;
-  Mesh& more = io_second.mesh;
-  for (const std::string& name : more.libraries) IndexOf(mesh.libraries, name);
-  std::vector<std::uint32_t> materials;
-  for (const std::string& name : more.materials) materials.push_back(IndexOf(mesh.materials, name));
-  for (std::size_t face = 0; face < more.faceMaterials.size(); ++face) {
-    std::uint32_t& material = more.faceMaterials[face];
-    if (face < io_second.state.firstMaterialFace) {
-      material = io_first.state.material;
-    } else if (material != kNoMaterial) {
-      material = materials[material];
+// Whether the parts' elements, each put in its own room, are the file's: the first part put as
+// many vertices, texture coordinates and normals as it counted, so that the second's relative
+// indices reached back to the right ones, and neither part had more of anything than it counted
+// (a NUL byte ends a line for the parse only).
+bool FitTheirRoom(const ParseState& i_first, const ParseState& i_second) {
+  for (const ParseState* state : {&i_first, &i_second}) {
+    for (const Slots* slots : {&state->vertices, &state->uvs, &state->normals, &state->corners, &state->polycount,
+                               &state->faceMaterials}) {
+      if (slots->next > slots->end) return false;
     }
   }
-  io_first.state.namesLater |= io_second.state.namesLater;
-  const auto append = [](auto& io_to, auto& io_from) {
-    io_to.insert(io_to.end(), io_from.begin(), io_from.end());
-    std::vector<typename std::decay_t<decltype(io_from)>::value_type>().swap(io_from);
-  };
-  append(mesh.vertices, more.vertices);
-  append(mesh.uvs, more.uvs);
-  append(mesh.normals, more.normals);
-  append(mesh.corners, more.corners);
-  append(mesh.polycount, more.polycount);
-  append(mesh.faceMaterials, more.faceMaterials);
+  return i_first.vertices.next == i_first.vertices.end && i_first.uvs.next == i_first.uvs.end &&
+         i_first.normals.next == i_first.normals.end;
+}
+
+// Moves the second part's elements of io_array to just after the first's and drops the room
+// left over: a face line is counted whether or not it is good, so a part may fill less than its
+// room.
+template <typename T>
+void CloseUp(std::vector<T>& io_array, const Slots& i_first, const Slots& i_second) {
+  const std::size_t count = i_second.next - i_first.end;
+  if (i_first.next != i_first.end) {
+    const auto from = io_array.begin() + static_cast<std::ptrdiff_t>(i_first.end);
+    std::copy(from, from + static_cast<std::ptrdiff_t>(count), io_array.begin() + static_cast<std::ptrdiff_t>(i_first.next));
+  }
+  io_array.resize(i_first.next + count);
+}
+
+// Makes the two parts' elements in io_mesh one file's, as if the second's text had been read
+// after the first's: its libraries and materials join the first's lists, its faces before its
+// first usemtl line take the material the first part ended with.
+void Join(ParseState& io_first, const ParseState& i_second, Mesh& io_mesh) {
+  io_mesh.libraries = std::move(io_first.libraries);
+  io_mesh.materials = std::move(io_first.materials);
+  for (const std::string& name : i_second.libraries) IndexOf(io_mesh.libraries, name);
+  std::vector<std::uint32_t> materials;
+  for (const std::string& name : i_second.materials) materials.push_back(IndexOf(io_mesh.materials, name));
+  // Without a usemtl line in the second part or a material at the end of the first, every face of
+  // the second part keeps kNoMaterial.
+  if (i_second.firstMaterialFace != ParseState::kNoFace || io_first.material != kNoMaterial) {
+    for (std::size_t face = io_first.faceMaterials.end; face < i_second.faceMaterials.next; ++face) {
+      std::uint32_t& material = io_mesh.faceMaterials[face];
+      if (face < i_second.firstMaterialFace) {
+        material = io_first.material;
+      } else if (material != kNoMaterial) {
+        material = materials[material];
+      }
+    }
+  }
+  io_first.namesLater |= i_second.namesLater;
+  CloseUp(io_mesh.vertices, io_first.vertices, i_second.vertices);
+  CloseUp(io_mesh.uvs, io_first.uvs, i_second.uvs);
+  CloseUp(io_mesh.normals, io_first.normals, i_second.normals);
+  CloseUp(io_mesh.corners, io_first.corners, i_second.corners);
+  CloseUp(io_mesh.polycount, io_first.polycount, i_second.polycount);
+  CloseUp(io_mesh.faceMaterials, io_first.faceMaterials, i_second.faceMaterials);
 }
 
 // Reads the open file i_fd of i_size bytes in two parts on two threads, cut at a line start: each
-// part is counted, then parsed, the second knowing what the first counted; when the first then
-// holds other counts (a NUL byte or a byte-order mark in a line), the second is read again after
-// it. False, with o_mesh unchanged, when the file holds no cut or cannot be read to its end.
+// part is counted, then the arrays are made at the size of both counts, and each part parses
+// into its room of them, the second knowing what the first counted. False, with o_mesh
+// unchanged, when the file holds no cut, cannot be read to its end, or its parts do not fit the
+// room their counts gave them.
 bool ParseInTwoParts(int i_fd, std::uint64_t i_size, Mesh& o_mesh, ParseState& o_state) {
   const std::uint64_t cut = LineStartFrom(i_fd, i_size / 2, i_size);
   if (cut == 0 || cut >= i_size) return false;
@@ -547,33 +658,26 @@ bool ParseInTwoParts(int i_fd, std::uint64_t i_size, Mesh& o_mesh, ParseState& o
   parts[1].end = i_size;
   Ostrel::Threads::RunParts(2, [&](std::size_t i_part) {
     FilePart& part = parts[i_part];
-    part.read = Ostrel::FileSystem::ReadLinesAt(i_fd, part.begin, part.end, kReadBlockBytes,
-                                                [&](std::string_view i_lines) { CountLines(i_lines, part.counts); });
+    part.read = Ostrel::FileSystem::ReadLinesAt(i_fd, part.begin, part.end, kReadBlockBytes, [&](std::string_view i_lines) {
+      CountLines(i_lines, part.begin == 0 && part.counts.lines == 0, part.counts);
+    });
   });
   if (!parts[0].read || !parts[1].read) return false;
-  Reserve(Sum(parts[0].counts, parts[1].counts), parts[0].mesh);
-  Reserve(parts[1].counts, parts[1].mesh);
   const MeshCounts& first = parts[0].counts;
-  parts[1].state.before[0] = first.vertices;
-  parts[1].state.before[1] = first.uvs;
-  parts[1].state.before[2] = first.normals;
+  const MeshCounts all = Sum(first, parts[1].counts);
+  Mesh mesh;
+  MakeSizes(all, mesh);
+  GiveRoom(MeshCounts{}, first, parts[0].state);
+  GiveRoom(first, all, parts[1].state);
   parts[1].state.line = first.lines;
   Ostrel::Threads::RunParts(2, [&](std::size_t i_part) {
     FilePart& part = parts[i_part];
-    part.read = Ostrel::FileSystem::ReadLinesAt(
-        i_fd, part.begin, part.end, kReadBlockBytes,
-        [&](std::string_view i_lines) { ParseLines(i_lines, part.state, part.mesh); });
+    part.read = Ostrel::FileSystem::ReadLinesAt(i_fd, part.begin, part.end, kReadBlockBytes,
+                                                [&](std::string_view i_lines) { ParseLines(i_lines, part.state, mesh); });
   });
-  if (!parts[0].read || !parts[1].read) return false;
-  const Mesh& mesh = parts[0].mesh;
-  if (mesh.vertices.size() == first.vertices && mesh.uvs.size() == first.uvs && mesh.normals.size() == first.normals) {
-    Join(parts[0], parts[1]);
-  } else if (!Ostrel::FileSystem::ReadLinesAt(
-                 i_fd, cut, i_size, kReadBlockBytes,
-                 [&](std::string_view i_lines) { ParseLines(i_lines, parts[0].state, parts[0].mesh); })) {
-    return false;
-  }
-  o_mesh = std::move(parts[0].mesh);
+  if (!parts[0].read || !parts[1].read || !FitTheirRoom(parts[0].state, parts[1].state)) return false;
+  Join(parts[0].state, parts[1].state, mesh);
+  o_mesh = std::move(mesh);
   o_state = std::move(parts[0].state);
   return true;
 }
@@ -588,6 +692,7 @@ void Parse(std::string_view i_text, Mesh& o_mesh, std::vector<Finding>* o_findin
   state.findings = o_findings;
   state.lines = o_lines;
   detail::ParseLines(i_text, state, o_mesh);
+  detail::FinishParse(state, o_mesh);
   detail::CheckFacesAgainstCounts(o_mesh, state);
   if (o_lines) o_lines->faces = std::move(state.faceLines);
 }
@@ -615,16 +720,17 @@ Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_m
       CheckFacesAgainstCounts(o_mesh, state);
       return opened;
     }
-    // A file without a cut, or one that changed while read, is read again whole.
+    // A file without a cut, one whose parts did not parse to what they counted (a NUL byte in a
+    // line), or one that changed while read, is read again whole.
     o_mesh = Mesh{};
   }
   // A file of more than one block is counted first, in a pass of its own, so that its arrays are
   // made once at their size; a small file's arrays grow as it is read, as cheaply.
   if (sized && bytes > kReadBlockBytes) {
     MeshCounts counts;
-    const Ostrel::FileSystem::ReadResult counted =
-        Ostrel::FileSystem::ReadLines(i_filename, kMaxFileBytes, kReadBlockBytes,
-                                      [&](std::string_view i_lines) { CountLines(i_lines, counts); });
+    const Ostrel::FileSystem::ReadResult counted = Ostrel::FileSystem::ReadLines(
+        i_filename, kMaxFileBytes, kReadBlockBytes,
+        [&](std::string_view i_lines) { CountLines(i_lines, counts.lines == 0, counts); });
     if (counted.status == Ostrel::FileSystem::ReadStatus::Ok) Reserve(counts, o_mesh);
   }
   // The text is parsed a block at a time, as it is read: a large unit file's text and its mesh
@@ -637,6 +743,7 @@ Ostrel::FileSystem::ReadResult LoadMesh(const std::string& i_filename, Mesh& o_m
     o_mesh = Mesh{};
     return result;
   }
+  FinishParse(state, o_mesh);
   CheckFacesAgainstCounts(o_mesh, state);
   return result;
 }

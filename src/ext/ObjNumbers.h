@@ -215,7 +215,7 @@ inline std::uint64_t WordAt(const char* i_pos, const char* i_begin, const char* 
 
 // Reads up to i_count floats from the rest of a line into o_values (which hold 0); the first
 // failure leaves it and every later component as they are. Returns how many were read.
-inline int ReadComponents(const char* i_pos, const char* i_end, float* o_values, int i_count) {
+[[gnu::always_inline]] inline int ReadComponents(const char* i_pos, const char* i_end, float* o_values, int i_count) {
   const char* const begin = i_pos;
   for (int i = 0; i < i_count; ++i) {
     if (!ReadFloat(i_pos, i_end, o_values[i], begin)) return i;

@@ -88,39 +88,62 @@ PieceFault FaultOf(const FileSystem::ReadResult& i_read) {
   return PieceFault::Unreadable;
 }
 
-// Coordinates go into cell units; faces of fewer than three corners are dropped (they are no
-// polygon and viewers reject them). A coordinate that does not fit in cell units (a huge one over
-// a tiny unit size) leaves the piece empty. The mesh's arrays become the piece's, so that a large
-// piece is never held twice.
-PieceFault MakePiece(Obj::Mesh&& io_mesh, Kit& io_kit, Piece& io_piece) {
-  for (VectorF& v : io_mesh.vertices) {
-    v = VectorF(v.x / io_kit.unitWidth, v.y / io_kit.unitHeight, v.z / io_kit.unitLength);
-    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return PieceFault::CoordinatesTooLarge;
+// A piece of at least this many vertices goes into cell units on two threads: a dense piece's
+// millions of vertices are read on two threads, and one thread alone would hold the writer up.
+constexpr std::size_t kTwoThreadVertices = std::size_t{1} << 17;
+
+// Divides the coordinates of [i_begin, i_end) by the unit size; false when a result is not
+// finite.
+bool ToCellUnits(VectorF* i_begin, VectorF* i_end, const Kit& i_kit) {
+  for (VectorF* v = i_begin; v != i_end; ++v) {
+    *v = VectorF(v->x / i_kit.unitWidth, v->y / i_kit.unitHeight, v->z / i_kit.unitLength);
+    if (!std::isfinite(v->x) || !std::isfinite(v->y) || !std::isfinite(v->z)) return false;
   }
-  io_piece.positions = std::move(io_mesh.vertices);
-  io_piece.normals = std::move(io_mesh.normals);
-  io_piece.uvs = std::move(io_mesh.uvs);
-  const std::string& folder = io_piece.folder.empty() ? io_kit.folder : io_piece.folder;
-  for (const std::string& name : io_mesh.libraries)
-    io_piece.libraries.push_back(LibraryId(io_kit, folder, name));
-  // The file's material indices, as kit-wide ones.
+  return true;
+}
+
+// ToCellUnits of every vertex, on two threads for a large piece.
+bool ToCellUnits(std::vector<VectorF>& io_vertices, const Kit& i_kit) {
+  VectorF* const begin = io_vertices.data();
+  VectorF* const end = begin + io_vertices.size();
+  if (io_vertices.size() < kTwoThreadVertices) return ToCellUnits(begin, end, i_kit);
+  VectorF* const half = begin + io_vertices.size() / 2;
+  bool finite[2] = {false, false};
+  Threads::RunParts(2, [&](std::size_t i_part) {
+    finite[i_part] = i_part == 0 ? ToCellUnits(begin, half, i_kit) : ToCellUnits(half, end, i_kit);
+  });
+  return finite[0] && finite[1];
+}
+
+// Turns the file's material indices of io_mesh's faces into kit-wide ones. Without usemtl names
+// no face has a material, and the array is freed at once.
+void ToKitMaterials(Obj::Mesh& io_mesh, Kit& io_kit) {
+  if (io_mesh.materials.empty()) return std::vector<std::uint32_t>().swap(io_mesh.faceMaterials);
   std::vector<std::uint32_t> materials;
   for (const std::string& name : io_mesh.materials) materials.push_back(MaterialId(io_kit, name));
   for (std::uint32_t& material : io_mesh.faceMaterials) {
     if (material != Obj::kNoMaterial) material = materials[material];
   }
-  // Faces are kept in place, the corners of those dropped closed up over: the mesh's corners,
-  // counts and materials become the piece's without a copy.
+}
+
+// Drops the faces of fewer than three corners, keeping the others in place with the corners of
+// those dropped closed up over: the mesh's corners, counts and materials (when it has them) become
+// the piece's without a copy.
+void DropOpenFaces(Obj::Mesh& io_mesh) {
+  const bool materials = !io_mesh.faceMaterials.empty();
   std::size_t first = 0, kept = 0, faces = 0;
   for (std::size_t face = 0; face < io_mesh.polycount.size(); ++face) {
     const std::uint32_t count = io_mesh.polycount[face];
     if (count > io_mesh.corners.size() - first) break;  // a mesh that promises more corners than it has
     if (count >= 3) {
-      std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
-                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count),
-                io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(kept));
-      io_mesh.polycount[faces] = count;
-      io_mesh.faceMaterials[faces] = io_mesh.faceMaterials[face];
+      // Until a face is dropped, every kept face is already where it belongs.
+      if (faces != face) {
+        std::copy(io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first),
+                  io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(first + count),
+                  io_mesh.corners.begin() + static_cast<std::ptrdiff_t>(kept));
+        io_mesh.polycount[faces] = count;
+        if (materials) io_mesh.faceMaterials[faces] = io_mesh.faceMaterials[face];
+      }
       kept += count;
       ++faces;
     }
@@ -128,7 +151,23 @@ PieceFault MakePiece(Obj::Mesh&& io_mesh, Kit& io_kit, Piece& io_piece) {
   }
   io_mesh.corners.resize(kept);
   io_mesh.polycount.resize(faces);
-  io_mesh.faceMaterials.resize(faces);
+  if (materials) io_mesh.faceMaterials.resize(faces);
+}
+
+// Coordinates go into cell units; faces of fewer than three corners are dropped (they are no
+// polygon and viewers reject them). A coordinate that does not fit in cell units (a huge one over
+// a tiny unit size) leaves the piece empty. The mesh's arrays become the piece's, so that a large
+// piece is never held twice.
+PieceFault MakePiece(Obj::Mesh&& io_mesh, Kit& io_kit, Piece& io_piece) {
+  if (!ToCellUnits(io_mesh.vertices, io_kit)) return PieceFault::CoordinatesTooLarge;
+  io_piece.positions = std::move(io_mesh.vertices);
+  io_piece.normals = std::move(io_mesh.normals);
+  io_piece.uvs = std::move(io_mesh.uvs);
+  const std::string& folder = io_piece.folder.empty() ? io_kit.folder : io_piece.folder;
+  for (const std::string& name : io_mesh.libraries)
+    io_piece.libraries.push_back(LibraryId(io_kit, folder, name));
+  ToKitMaterials(io_mesh, io_kit);
+  DropOpenFaces(io_mesh);
   io_piece.corners = std::move(io_mesh.corners);
   io_piece.polycount = std::move(io_mesh.polycount);
   io_piece.faceMaterials = std::move(io_mesh.faceMaterials);

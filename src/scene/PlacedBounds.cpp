@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+#include <ostrel/utils/Threads.h>
+
 namespace Ostrel::Buildings::detail {
 
 namespace {
@@ -119,6 +121,38 @@ double RoughLargest(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, 
   return largest;
 }
 
+// A piece of at least this many positions has its bounds found on two threads: the bounds of a
+// dense piece's millions are found between its reading and the first line written.
+constexpr std::size_t kTwoThreadPositions = std::size_t{1} << 17;
+
+// Widens [io_low, io_high] over the positions [i_begin, i_end). A NaN bound stays NaN, and a NaN
+// position leaves a bound that is not one as it was.
+void Widen(const VectorF* i_begin, const VectorF* i_end, VectorF& io_low, VectorF& io_high) {
+  for (const VectorF* p = i_begin; p != i_end; ++p) {
+    io_low = VectorF(std::min(io_low.x, p->x), std::min(io_low.y, p->y), std::min(io_low.z, p->z));
+    io_high = VectorF(std::max(io_high.x, p->x), std::max(io_high.y, p->y), std::max(io_high.z, p->z));
+  }
+}
+
+// The bounds of the positions, from the first on, as one pass over them would widen them. On two
+// threads each half starts from the first position too, and the second half's bounds then widen
+// the first's: a bound of the second half that is not beyond the first's is passed over, as it
+// would be in one pass.
+void BoundsOf(const std::vector<VectorF>& i_positions, VectorF& o_low, VectorF& o_high) {
+  const VectorF* const begin = i_positions.data();
+  const VectorF* const end = begin + i_positions.size();
+  o_low = o_high = i_positions.front();
+  if (i_positions.size() < kTwoThreadPositions) return Widen(begin, end, o_low, o_high);
+  const VectorF* const half = begin + i_positions.size() / 2;
+  VectorF low2 = o_low, high2 = o_high;
+  Threads::RunParts(2, [&](std::size_t i_part) {
+    if (i_part == 0) return Widen(begin, half, o_low, o_high);
+    Widen(half, end, low2, high2);
+  });
+  o_low = VectorF(std::min(o_low.x, low2.x), std::min(o_low.y, low2.y), std::min(o_low.z, low2.z));
+  o_high = VectorF(std::max(o_high.x, high2.x), std::max(o_high.y, high2.y), std::max(o_high.z, high2.z));
+}
+
 }  // namespace
 
 const PieceBox& PieceBoxes::of(const Kit& i_kit, PieceId i_piece) {
@@ -129,11 +163,7 @@ const PieceBox& PieceBoxes::of(const Kit& i_kit, PieceId i_piece) {
   const Piece& piece = i_kit.piece(i_piece);
   box.empty = piece.positions.empty();
   if (box.empty) return box;
-  box.low = box.high = piece.positions.front();
-  for (const VectorF& p : piece.positions) {
-    box.low = VectorF(std::min(box.low.x, p.x), std::min(box.low.y, p.y), std::min(box.low.z, p.z));
-    box.high = VectorF(std::max(box.high.x, p.x), std::max(box.high.y, p.y), std::max(box.high.z, p.z));
-  }
+  BoundsOf(piece.positions, box.low, box.high);
   for (const float value : {box.low.x, box.low.y, box.low.z, box.high.x, box.high.y, box.high.z}) {
     box.magnitude =
         std::isfinite(value) ? std::max(box.magnitude, std::fabs(static_cast<double>(value))) : INFINITY;

@@ -568,15 +568,28 @@ TEST(ObjReader, AFileReadInTwoPartsIsItsTextParsedWhole) {
   std::string text = ManyBlocksText();
   text.insert(text.size() / 2 + 1000, "\nmtllib b.mtl a.mtl\nusemtl m3\nusemtl fresh\nf -1 -40 5/5\n");
   text += "\nf 1 2 3 4\nmtllib c.mtl\nf 1 2 99999\nf 1/99999 2 3\n";
-  // Counted and parsed, a v line with a NUL byte differs (a vertex, not a word "v\0"): the second
-  // part is read again after the first.
-  const std::string nul("v\0 1 2 3\n", 9);
+  // Bad lines all about the cut: faces counted but left out, some after corners were read, a face
+  // without corners, and lines read in part.
+  std::string bad;
+  for (int i = 0; i < 40; ++i) bad += "f 1 0 2\nf 1 2 3 x\nf\nf 1 2 -99999999\nvt 1\nv 1 2\nusemtl\nf -1 -2 -3/9\n";
+  std::string badAtCut = text;
+  badAtCut.insert(badAtCut.find('\n', badAtCut.size() / 2) + 1, bad);
+  // Counted and parsed, a line with a NUL byte differs (a vertex or a face, not a word "v\0" or
+  // "f\0"), in either part: the file is read again whole.
+  const std::string nulVertex("v\0 1 2 3\n", 9);
+  const std::string nulFace("f\0 1 2 3\n", 9);
   std::string cut = text;
-  cut.insert(cut.find("\nv ", 1000) + 1, nul);
+  cut.insert(cut.find("\nv ", 1000) + 1, nulVertex);
+  std::string cutLate = text;
+  cutLate.insert(cutLate.find("\nv ", cutLate.size() * 3 / 4) + 1, nulVertex);
+  std::string cutFace = text;
+  cutFace.insert(cutFace.find("\nv ", 1000) + 1, nulFace);
+  // A byte-order mark before the first vertex.
+  const std::string marked = "\xEF\xBB\xBFv 1 2 3\n" + text.substr(3);
   // Neither cut into parts: one line; or what follows the half is a last line.
   const std::string oneLine(100000, '#');
   const std::string lastLine = "v 1 2 3\nf 1 1 1\n" + std::string(100000, '#');
-  const std::string* const files[] = {&text, &cut, &oneLine, &lastLine};
+  const std::string* const files[] = {&text, &badAtCut, &cut, &cutLate, &cutFace, &marked, &oneLine, &lastLine};
   for (const std::string* file : files) {
     WriteFile(dir / "big.obj", *file);
     Obj::Mesh read;
