@@ -93,6 +93,22 @@ inline std::uint32_t MagnitudeBits(float i_value) { return BitsOf(i_value) & 0x7
   return o_out + KeptTextLength(i_text);
 }
 
+// Per length of a plain text (0 to 15 bytes; 11 at most), the bits of its first word that a kept
+// text holds: the text's bytes when they fit, none when they do not.
+struct KeptTextMasks {
+  std::uint64_t masks[16];
+};
+
+constexpr KeptTextMasks MakeKeptTextMasks() {
+  KeptTextMasks table{};
+  for (std::size_t length = 1; length <= sizeof(CoordinateText); ++length) {
+    table.masks[length] = ~std::uint64_t{0} >> (64 - 8 * length);
+  }
+  return table;
+}
+
+constexpr KeptTextMasks kKeptTextMasks = MakeKeptTextMasks();
+
 // Writes the text of i_value made afresh at o_out (room for kMaxFloatChars bytes) and keeps it in
 // o_kept; returns the end. Text in plain notation is stored from the registers it is made in:
 // copied from the output, it would be read back from stores not yet done, and wait for them.
@@ -102,9 +118,8 @@ inline std::uint32_t MagnitudeBits(float i_value) { return BitsOf(i_value) & 0x7
     o_kept = 0;
     return Format::AppendFloat(o_out, i_value);
   }
-  // Bytes past the text's length are left over from its making: cut to zeros (length 1 to 11).
-  const std::uint64_t mask = ~std::uint64_t{0} >> ((64 - 8 * words.length) & 63);
-  o_kept = words.length <= sizeof(CoordinateText) ? words.low & mask : 0;
+  // Bytes past the text's length are left over from its making: cut to zeros.
+  o_kept = words.low & kKeptTextMasks.masks[words.length];
   return Format::detail::PutUnsignedPlainWords(o_out, words, BitsOf(i_value) >> 31);
 }
 
