@@ -377,10 +377,6 @@ void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Vertices of a piece whose placed x KeepsX compares with the last placement's.
 constexpr std::size_t kXSamples = 16;
 

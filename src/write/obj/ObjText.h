@@ -172,10 +172,10 @@ struct NumberTexts {
 // magnitude another coordinate had (x of a placement turned by 90 degrees from the last is, bit
 // for bit, z of the last with the sign flipped). Its bytes in memory order in a little-endian
 // word, zeros after them, without the sign, which the value written gives; 0 when nothing is
-// kept: a value whose text is not plain notation or is longer than 8 bytes (most coordinates of a
-// building, cell units from 0.1 to 99,999, take 7 or 8). It keeps no bits of the value: they are
-// made again from the piece's last placement (PieceText::last), so a text is used only for the
-// very value it was made of at half the memory.
+// kept: a value whose text is not plain notation or is longer than 8 bytes (a building's
+// coordinates from 0.1 up to a million cell units take 8 or fewer). It keeps no bits of the
+// value: they are made again from the piece's last placement (PieceText::last), so that a text is
+// used only for the very value it was made of, in half the memory of a text with its bits.
 using CoordinateText = std::uint64_t;
 
 // Bytes of a kept text that is not 0.
