@@ -182,9 +182,9 @@ TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
 }
 
 TEST(ObjDense, XIsKeptWhereItWouldBeCopied) {
-  // Along the facades of a building three cells wide, x of a placement is x of the last (or z,
-  // turned): x is kept. A building of one cell turns every side from the last by 90 degrees, and
-  // one storey's last side from the next storey's first by 180: x is never copied and not kept.
+  // Along the facades of a building three cells wide, x of a placement is x of the last: x is
+  // kept. A building of one cell places each piece turned from its last placement, where neither
+  // x nor z has the magnitude of the last x: x is not kept.
   const Kit kit = CloudKit(5000);
   for (const int width : {3, 1}) {
     const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, width, width, 3), kit);
