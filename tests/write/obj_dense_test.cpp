@@ -161,23 +161,26 @@ Kit EdgeCloudKit(std::size_t i_vertices) {
 
 TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
   // Budgets that keep no column, the height alone, the height and z, those of the first piece and
-  // the height of the next, or everything (x too, where it would be copied): the same text. The
-  // plain frame turns each side of a storey by 90 degrees from the last, so that x is z of the
-  // side before with the sign flipped, and runs each facade along x or z; the mirrored one makes
-  // -0 of a 0; the city frame's turn makes no coordinate of one placement another's.
+  // the height of the next, or everything (x too, where it would be copied): the same text. In
+  // the plain frame, a building of one cell turns each side by 90 degrees from the last, so that
+  // x is z of the side before with the sign flipped, and one of three cells runs its facades
+  // along x and z; the mirrored frame makes -0 of a 0; the city frame's turn makes no coordinate
+  // of one placement another's.
   constexpr std::size_t kVertices = 5000;
   const Kit kit = EdgeCloudKit(kVertices);
-  const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 3, 3, 2), kit);
   Frame mirrored;
   mirrored.xscale = -1.0f;
   mirrored.xpos = -0.0f;
   const std::size_t column = kVertices * sizeof(detail::CoordinateText);
-  for (const Frame& frame : {Frame{}, mirrored, CityFrame(2.5, 1, -4, 30)}) {
-    const auto none = DenseText(kit, plan, frame, 1, 1);
-    for (const std::size_t budget : {column, 2 * column, 4 * column, std::size_t{0}}) {
-      EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), none) << budget / column << " columns";
+  for (const int width : {3, 1}) {
+    const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, width, width, 2), kit);
+    for (const Frame& frame : {Frame{}, mirrored, CityFrame(2.5, 1, -4, 30)}) {
+      const auto none = DenseText(kit, plan, frame, 1, 1);
+      for (const std::size_t budget : {column, 2 * column, 4 * column, std::size_t{0}}) {
+        EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), none) << width << " wide, " << budget / column << " columns";
+      }
+      EXPECT_EQ(DenseText(kit, plan, frame, 2), none) << width << " wide";
     }
-    EXPECT_EQ(DenseText(kit, plan, frame, 2), none);
   }
 }
 
