@@ -177,7 +177,8 @@ TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
     for (const Frame& frame : {Frame{}, mirrored, CityFrame(2.5, 1, -4, 30)}) {
       const auto none = DenseText(kit, plan, frame, 1, 1);
       for (const std::size_t budget : {column, 2 * column, 4 * column, std::size_t{0}}) {
-        EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), none) << width << " wide, " << budget / column << " columns";
+        EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), none)
+            << width << " wide, " << budget / column << " columns";
       }
       EXPECT_EQ(DenseText(kit, plan, frame, 2), none) << width << " wide";
     }

@@ -127,10 +127,13 @@ constexpr KeptTextMasks kKeptTextMasks = MakeKeptTextMasks();
 // kept text is io_kept's (when kKept): the kept text when it is of the same magnitude, else new
 // text, which is then kept.
 template <bool kKept>
-[[gnu::always_inline]] inline char* PutHeight(char* o_out, CoordinateText* io_kept, float i_last, float i_value) {
+[[gnu::always_inline]] inline char* PutHeight(char* o_out, CoordinateText* io_kept, float i_last,
+                                              float i_value) {
   if (!kKept) return Format::AppendFloatInline(o_out, i_value);
   const CoordinateText kept = *io_kept;
-  if (kept != 0 && MagnitudeBits(i_value) == MagnitudeBits(i_last)) return PutKeptText(o_out, kept, BitsOf(i_value));
+  if (kept != 0 && MagnitudeBits(i_value) == MagnitudeBits(i_last)) {
+    return PutKeptText(o_out, kept, BitsOf(i_value));
+  }
   return PutNewCoordinate(o_out, *io_kept, i_value);
 }
 
@@ -143,7 +146,9 @@ template <bool kOwn, bool kOther>
                                               float i_ownLast, CoordinateText i_other, float i_otherLast,
                                               float i_value) {
   const std::uint32_t bits = BitsOf(i_value);
-  if (kOwn && i_own != 0 && (bits & 0x7FFFFFFFu) == MagnitudeBits(i_ownLast)) return PutKeptText(o_out, i_own, bits);
+  if (kOwn && i_own != 0 && (bits & 0x7FFFFFFFu) == MagnitudeBits(i_ownLast)) {
+    return PutKeptText(o_out, i_own, bits);
+  }
   if (kOther && i_other != 0 && (bits & 0x7FFFFFFFu) == MagnitudeBits(i_otherLast)) {
     if (kOwn) *io_kept = i_other;
     return PutKeptText(o_out, i_other, bits);
@@ -179,8 +184,8 @@ bool IsPlainFrame(const Frame& i_frame) {
 
 // Places i_p as i_at and i_frame do, by PlacePlainPosition when kPlain.
 template <bool kPlain>
-[[gnu::always_inline]] inline void PlaceAs(const VectorF& i_p, const PlacementFloats& i_at, const Frame& i_frame,
-                                           float* o_xyz) {
+[[gnu::always_inline]] inline void PlaceAs(const VectorF& i_p, const PlacementFloats& i_at,
+                                           const Frame& i_frame, float* o_xyz) {
   if (kPlain) return PlacePlainPosition(i_p, i_at, o_xyz);
   PlacePosition(i_p, i_at, i_frame, o_xyz);
 }
@@ -384,7 +389,8 @@ constexpr std::size_t kXSamples = 16;
 // vertices spread over the piece, the last placement's x has the magnitude of this one's x or z
 // (a facade along z, or a placement turned by 90 degrees from the last). Elsewhere, as along
 // each storey of turned sides, it would only take memory.
-bool KeepsX(const PieceText& i_text, const Piece& i_piece, const PlacementFloats& i_at, const Frame& i_frame) {
+bool KeepsX(const PieceText& i_text, const Piece& i_piece, const PlacementFloats& i_at,
+            const Frame& i_frame) {
   const std::size_t vertices = i_piece.positions.size();
   std::size_t same = 0;
   for (std::size_t sample = 0; sample < kXSamples; ++sample) {
