@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 #include <utility>
 
@@ -143,17 +144,60 @@ TEST(ObjDense, OnlyAHugePieceTakesTheHelperAtJobsOne) {
   }
 }
 
+// CloudKit with vertices whose placed texts a kept text cannot hold or that show a sign: at the
+// corner of cell 0 (0, or -0 in a frame that mirrors x), and near it texts of 9 and more bytes and
+// in exponent notation.
+Kit EdgeCloudKit(std::size_t i_vertices) {
+  Kit kit = CloudKit(i_vertices);
+  for (Piece& piece : kit.pieces) {
+    if (piece.name.rfind("A_floor", 0) != 0) continue;
+    piece.positions[0] = {0.0f, 0.5f, 0.0f};
+    piece.positions[1] = {0.0123457f, 0.25f, -0.00123457f};
+    piece.positions[2] = {1e-5f, 0.5f, -3e-5f};
+    piece.positions[3] = {-0.25f, 0.125f, 0.25f};
+  }
+  return kit;
+}
+
 TEST(ObjDense, KeptColumnsWriteTheBytesOfNone) {
-  // Budgets that keep no column, the height alone, the height and x, all three of the first
-  // piece and the height of the next, or everything: the same text.
+  // Budgets that keep no column, the height alone, the height and z, those of the first piece and
+  // the height of the next, or everything (x too, where it would be copied): the same text. In
+  // the plain frame, a building of one cell turns each side by 90 degrees from the last, so that
+  // x is z of the side before with the sign flipped, and one of three cells runs its facades
+  // along x and z; the mirrored frame makes -0 of a 0; the city frame's turn makes no coordinate
+  // of one placement another's.
   constexpr std::size_t kVertices = 5000;
-  const Kit kit = CloudKit(kVertices);
-  const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, 3, 3, 2), kit);
-  const Frame frame = CityFrame(2.5, 1, -4, 30);
+  const Kit kit = EdgeCloudKit(kVertices);
+  Frame mirrored;
+  mirrored.xscale = -1.0f;
+  mirrored.xpos = -0.0f;
   const std::size_t column = kVertices * sizeof(detail::CoordinateText);
-  const auto all = DenseText(kit, plan, frame, 1);
-  for (const std::size_t budget : {std::size_t{1}, column, 2 * column, 4 * column}) {
-    EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), all) << budget / column << " columns";
+  for (const int width : {3, 1}) {
+    const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, width, width, 2), kit);
+    for (const Frame& frame : {Frame{}, mirrored, CityFrame(2.5, 1, -4, 30)}) {
+      const auto none = DenseText(kit, plan, frame, 1, 1);
+      for (const std::size_t budget : {column, 2 * column, 4 * column, std::size_t{0}}) {
+        EXPECT_EQ(DenseText(kit, plan, frame, 1, budget), none)
+            << width << " wide, " << budget / column << " columns";
+      }
+      EXPECT_EQ(DenseText(kit, plan, frame, 2), none) << width << " wide";
+    }
+  }
+}
+
+TEST(ObjDense, XIsKeptWhereItWouldBeCopied) {
+  // Along the facades of a building three cells wide, x of a placement is x of the last: x is
+  // kept. A building of one cell places each piece turned from its last placement, where neither
+  // x nor z has the magnitude of the last x: x is not kept.
+  const Kit kit = CloudKit(5000);
+  for (const int width : {3, 1}) {
+    const Plan plan = MakePlan(MakeRequest("A", "NC", {}, {}, width, width, 3), kit);
+    std::ostringstream out;
+    const auto writer = MakeObjWriter(out, false);
+    WriteObj(*writer, kit, plan, Frame{}, {});
+    bool keptX = false;
+    for (const detail::PieceText& text : writer->texts) keptX = keptX || !text.columns[0].empty();
+    EXPECT_EQ(keptX, width == 3) << width;
   }
 }
 

@@ -31,6 +31,7 @@ struct DenseLines {
   NormalStretch stretch;
   std::size_t first = 0;
   std::size_t end = 0;
+  PieceText::Placed last;  // positions': the placement the kept texts are of
 };
 
 namespace {
@@ -51,9 +52,23 @@ constexpr std::size_t kHugePieceVertices = 2 * kChunkVertices;
 // (its smallest size): the helper's lines are copied in such parts.
 constexpr std::size_t kCopyBytes = std::size_t{1} << 14;
 
+// Keeps column i_column (0 x, 1 y, 2 z) of a large piece's text when the budget allows; whether
+// it is kept.
+bool KeepColumn(ObjWriter& io_writer, PieceText& io_text, int i_column, std::size_t i_vertices) {
+  const std::size_t bytes = i_vertices * sizeof(CoordinateText);
+  if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return false;
+  // Cleared: an empty text is one that nothing was kept for, whatever the last placement.
+  Memory::ReserveLarge(io_text.columns[i_column], i_vertices);
+  io_text.columns[i_column].resize(i_vertices);
+  io_writer.columnBytes += bytes;
+  return true;
+}
+
 // Keeps the coordinate columns of a large piece's text that the budget allows: the height first,
-// as every placement of a storey shares it, then x and z, each shared along a facade that runs
-// across it. Finds too whether the piece's positions may take the plain placing.
+// as every placement of a storey shares it, then z, shared along a facade that runs along x and
+// taken as x by the next placement turned by 90 degrees. x is kept later, once a placement shows
+// that it would be copied (KeepsX). Finds too whether the piece's positions may take the plain
+// placing.
 void KeepColumns(ObjWriter& io_writer, PieceText& io_text, const Piece& i_piece) {
   io_text.columnsDecided = true;
   const auto bounded = [](const VectorF& i_p) {
@@ -63,44 +78,83 @@ void KeepColumns(ObjWriter& io_writer, PieceText& io_text, const Piece& i_piece)
   io_text.boundedPositions = std::all_of(i_piece.positions.begin(), i_piece.positions.end(), bounded);
   const std::size_t vertices = i_piece.positions.size();
   if (vertices < kKeptColumnsMinVertices) return;
-  const std::size_t bytes = vertices * sizeof(CoordinateText);
-  for (const int column : {1, 0, 2}) {
-    if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return;
-    Memory::ReserveLarge(io_text.columns[column], vertices);
-    io_text.columns[column].resize(vertices);
-    io_writer.columnBytes += bytes;
-  }
+  if (KeepColumn(io_writer, io_text, 1, vertices)) KeepColumn(io_writer, io_text, 2, vertices);
 }
 
-// Writes the text of i_value at o_out (room for kMaxFloatChars bytes) and returns its end: the
-// kept text when it is i_value's, else new text, which is then kept. Text in plain notation is
-// stored from the registers it is made in, both into the output and into the kept slot: copied
-// from the output, it would be read back from stores not yet done, and wait for them.
-[[gnu::always_inline]] inline char* PutCoordinate(char* o_out, CoordinateText& io_kept, float i_value) {
-  const std::uint32_t bits = BitsOf(i_value);
-  const std::uint8_t length = io_kept.length;
-  if (io_kept.bits == bits && length != 0) {
-    *o_out = '-';
-    o_out += length >> 7;
-    std::memcpy(o_out, io_kept.text, sizeof io_kept.text);
-    return o_out + (length & CoordinateText::kLength);
+// The bits of a float's magnitude: a kept text, which has no sign, is the text of both signs.
+inline std::uint32_t MagnitudeBits(float i_value) { return BitsOf(i_value) & 0x7FFFFFFFu; }
+
+// Writes the kept text i_text (not 0) at o_out (room for 9 bytes) after a minus when the value
+// i_bits are of is negative; returns the end.
+[[gnu::always_inline]] inline char* PutKeptText(char* o_out, CoordinateText i_text, std::uint32_t i_bits) {
+  *o_out = '-';
+  o_out += i_bits >> 31;
+  std::memcpy(o_out, &i_text, sizeof i_text);
+  return o_out + KeptTextLength(i_text);
+}
+
+// Per length of a plain text (0 to 15 bytes; 11 at most), the bits of its first word that a kept
+// text holds: the text's bytes when they fit, none when they do not.
+struct KeptTextMasks {
+  std::uint64_t masks[16];
+};
+
+constexpr KeptTextMasks MakeKeptTextMasks() {
+  KeptTextMasks table{};
+  for (std::size_t length = 1; length <= sizeof(CoordinateText); ++length) {
+    table.masks[length] = ~std::uint64_t{0} >> (64 - 8 * length);
   }
+  return table;
+}
+
+constexpr KeptTextMasks kKeptTextMasks = MakeKeptTextMasks();
+
+// Writes the text of i_value made afresh at o_out (room for kMaxFloatChars bytes) and keeps it in
+// o_kept; returns the end. Text in plain notation is stored from the registers it is made in:
+// copied from the output, it would be read back from stores not yet done, and wait for them.
+[[gnu::always_inline]] inline char* PutNewCoordinate(char* o_out, CoordinateText& o_kept, float i_value) {
   Format::detail::FloatWords words;
-  if (Format::detail::UnsignedPlainFloatWords(i_value, words)) {
-    static_assert(sizeof io_kept.text == 11, "the kept text takes the first word and three bytes");
-    const std::uint32_t negative = bits >> 31;
-    io_kept.bits = bits;
-    io_kept.length = static_cast<std::uint8_t>(words.length | negative << 7);  // at most 11 bytes
-    std::memcpy(io_kept.text, &words.low, 8);
-    std::memcpy(io_kept.text + 8, &words.high, 3);
-    return Format::detail::PutUnsignedPlainWords(o_out, words, negative);
+  if (!Format::detail::UnsignedPlainFloatWords(i_value, words)) {
+    o_kept = 0;
+    return Format::AppendFloat(o_out, i_value);
   }
-  char* const end = Format::AppendFloat(o_out, i_value);
-  const auto textLength = static_cast<std::size_t>(end - o_out);
-  io_kept.bits = bits;
-  io_kept.length = textLength <= sizeof io_kept.text ? static_cast<std::uint8_t>(textLength) : 0;
-  std::memcpy(io_kept.text, o_out, sizeof io_kept.text);
-  return end;
+  // Bytes past the text's length are left over from its making: cut to zeros.
+  o_kept = words.low & kKeptTextMasks.masks[words.length];
+  return Format::detail::PutUnsignedPlainWords(o_out, words, BitsOf(i_value) >> 31);
+}
+
+// Writes the height i_value of a vertex whose height at the last placement was i_last, and whose
+// kept text is io_kept's (when kKept): the kept text when it is of the same magnitude, else new
+// text, which is then kept.
+template <bool kKept>
+[[gnu::always_inline]] inline char* PutHeight(char* o_out, CoordinateText* io_kept, float i_last,
+                                              float i_value) {
+  if (!kKept) return Format::AppendFloatInline(o_out, i_value);
+  const CoordinateText kept = *io_kept;
+  if (kept != 0 && MagnitudeBits(i_value) == MagnitudeBits(i_last)) {
+    return PutKeptText(o_out, kept, BitsOf(i_value));
+  }
+  return PutNewCoordinate(o_out, *io_kept, i_value);
+}
+
+// Writes x or z (i_value) of a vertex: the text kept of the same coordinate at the last
+// placement (i_own of i_ownLast, when kOwn), else that of the other one (i_other of i_otherLast,
+// when kOther), when it is of the same magnitude, else new text. The text written is kept in
+// io_kept when kOwn. The texts are read before either is changed.
+template <bool kOwn, bool kOther>
+[[gnu::always_inline]] inline char* PutAcross(char* o_out, CoordinateText* io_kept, CoordinateText i_own,
+                                              float i_ownLast, CoordinateText i_other, float i_otherLast,
+                                              float i_value) {
+  const std::uint32_t bits = BitsOf(i_value);
+  if (kOwn && i_own != 0 && (bits & 0x7FFFFFFFu) == MagnitudeBits(i_ownLast)) {
+    return PutKeptText(o_out, i_own, bits);
+  }
+  if (kOther && i_other != 0 && (bits & 0x7FFFFFFFu) == MagnitudeBits(i_otherLast)) {
+    if (kOwn) *io_kept = i_other;
+    return PutKeptText(o_out, i_other, bits);
+  }
+  if (!kOwn) return Format::AppendFloatInline(o_out, i_value);
+  return PutNewCoordinate(o_out, *io_kept, i_value);
 }
 
 // Whether i_frame leaves positions where they are: no move, turn, scale or pivot, each field with
@@ -128,18 +182,19 @@ bool IsPlainFrame(const Frame& i_frame) {
   o_xyz[2] = i_p.x * i_at.xd + i_p.z * i_at.zd + i_at.z + 0.0f;
 }
 
-// Writes a coordinate of vertex i_vertex: through its kept text when kKept, else made afresh.
-template <bool kKept>
-[[gnu::always_inline]] inline char* PutColumn(char* o_out, CoordinateText* i_kept, std::size_t i_vertex,
-                                              float i_value) {
-  if (kKept) return PutCoordinate(o_out, i_kept[i_vertex], i_value);
-  return Format::AppendFloatInline(o_out, i_value);
+// Places i_p as i_at and i_frame do, by PlacePlainPosition when kPlain.
+template <bool kPlain>
+[[gnu::always_inline]] inline void PlaceAs(const VectorF& i_p, const PlacementFloats& i_at,
+                                           const Frame& i_frame, float* o_xyz) {
+  if (kPlain) return PlacePlainPosition(i_p, i_at, o_xyz);
+  PlacePosition(i_p, i_at, i_frame, o_xyz);
 }
 
 // Writes the v lines of vertices i_first to i_end (exclusive) at o_out (room for kMaxVectorLine
-// bytes each); returns the end. kKeptX, kKeptY and kKeptZ say which columns have kept text; the
-// others are formatted afresh: a large piece's coordinates are too many for the float text
-// cache, which would only miss.
+// bytes each); returns the end. kKeptX, kKeptY and kKeptZ say which columns have kept text, of
+// the coordinates placed as i_lines.last; the others are formatted afresh: a large piece's
+// coordinates are too many for the float text cache, which would only miss. kPlain: this
+// placement and the last are both placed by PlacePlainPosition.
 template <bool kKeptX, bool kKeptY, bool kKeptZ, bool kPlain>
 char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
   // Copies: the text is written through char pointers, which may alias anything, so values read
@@ -147,24 +202,28 @@ char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_fir
   const VectorF* const positions = i_lines.piece->positions.data();
   const PlacementFloats at = i_lines.at;
   const Frame frame = i_lines.frame;
+  const PlacementFloats lastAt = i_lines.last.at;
+  const Frame lastFrame = i_lines.last.frame;
   CoordinateText* const keptX = i_lines.kept[0];
   CoordinateText* const keptY = i_lines.kept[1];
   CoordinateText* const keptZ = i_lines.kept[2];
+  constexpr bool kKeptAny = kKeptX || kKeptY || kKeptZ;
   char* pos = o_out;
   for (std::size_t vertex = i_first; vertex < i_end; ++vertex) {
     float placed[3];
-    if (kPlain) {
-      PlacePlainPosition(positions[vertex], at, placed);
-    } else {
-      PlacePosition(positions[vertex], at, frame, placed);
-    }
+    PlaceAs<kPlain>(positions[vertex], at, frame, placed);
+    // The coordinates the kept texts are of, made again.
+    float last[3] = {0, 0, 0};
+    if (kKeptAny) PlaceAs<kPlain>(positions[vertex], lastAt, lastFrame, last);
+    const CoordinateText textX = kKeptX ? keptX[vertex] : 0;
+    const CoordinateText textZ = kKeptZ ? keptZ[vertex] : 0;
     pos[0] = 'v';
     pos[1] = ' ';
-    pos = PutColumn<kKeptX>(pos + 2, keptX, vertex, placed[0]);
+    pos = PutAcross<kKeptX, kKeptZ>(pos + 2, keptX + vertex, textX, last[0], textZ, last[2], placed[0]);
     *pos = ' ';
-    pos = PutColumn<kKeptY>(pos + 1, keptY, vertex, placed[1]);
+    pos = PutHeight<kKeptY>(pos + 1, keptY + vertex, last[1], placed[1]);
     *pos = ' ';
-    pos = PutColumn<kKeptZ>(pos + 1, keptZ, vertex, placed[2]);
+    pos = PutAcross<kKeptZ, kKeptX>(pos + 1, keptZ + vertex, textZ, last[2], textX, last[0], placed[2]);
     *pos++ = '\n';
   }
   return pos;
@@ -196,10 +255,10 @@ char* PutAttributeLines(char* o_out, const DenseLines& i_lines, std::size_t i_fi
 // PutPositionLines for the columns that have kept text.
 template <bool kPlain>
 char* PutPositionLinesKept(char* o_out, const DenseLines& i_lines, std::size_t i_first, std::size_t i_end) {
-  // KeepColumns keeps y first, then x, then z, as far as the budget goes.
+  // y is kept first, then z, then x, as far as the budget goes.
   if (!i_lines.kept[1]) return PutPositionLines<false, false, false, kPlain>(o_out, i_lines, i_first, i_end);
-  if (!i_lines.kept[0]) return PutPositionLines<false, true, false, kPlain>(o_out, i_lines, i_first, i_end);
-  if (!i_lines.kept[2]) return PutPositionLines<true, true, false, kPlain>(o_out, i_lines, i_first, i_end);
+  if (!i_lines.kept[2]) return PutPositionLines<false, true, false, kPlain>(o_out, i_lines, i_first, i_end);
+  if (!i_lines.kept[0]) return PutPositionLines<false, true, true, kPlain>(o_out, i_lines, i_first, i_end);
   return PutPositionLines<true, true, true, kPlain>(o_out, i_lines, i_first, i_end);
 }
 
@@ -323,12 +382,42 @@ void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
   }
 }
 
+// Vertices of a piece whose placed x KeepsX compares with the last placement's.
+constexpr std::size_t kXSamples = 16;
+
+// Whether x of a piece whose y and z are kept is worth keeping too: for half or more of a few
+// vertices spread over the piece, the last placement's x has the magnitude of this one's x or z
+// (a facade along z, or a placement turned by 90 degrees from the last). Elsewhere, as along
+// each storey of turned sides, it would only take memory.
+bool KeepsX(const PieceText& i_text, const Piece& i_piece, const PlacementFloats& i_at,
+            const Frame& i_frame) {
+  const std::size_t vertices = i_piece.positions.size();
+  std::size_t same = 0;
+  for (std::size_t sample = 0; sample < kXSamples; ++sample) {
+    const VectorF& p = i_piece.positions[sample * vertices / kXSamples];
+    float placed[3];
+    float last[3];
+    PlacePosition(p, i_at, i_frame, placed);
+    PlacePosition(p, i_text.last.at, i_text.last.frame, last);
+    const std::uint32_t lastX = MagnitudeBits(last[0]);
+    if (MagnitudeBits(placed[0]) == lastX || MagnitudeBits(placed[2]) == lastX) ++same;
+  }
+  return 2 * same >= kXSamples;
+}
+
 }  // namespace
 
 void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloats& i_at, const Frame& i_frame) {
   const Piece& piece = io_writer.kit->piece(i_id);
   PieceText& text = io_writer.texts[i_id];
   if (!text.columnsDecided) KeepColumns(io_writer, text, piece);
+  if (!text.columnsOfLast) {
+    for (std::vector<CoordinateText>& column : text.columns) std::fill(column.begin(), column.end(), 0);
+  }
+  if (text.placedBefore && !text.columns[2].empty() && text.columns[0].empty() &&
+      KeepsX(text, piece, i_at, i_frame)) {
+    KeepColumn(io_writer, text, 0, piece.positions.size());
+  }
   DenseLines lines;
   lines.piece = &piece;
   for (int column = 0; column < 3; ++column) {
@@ -336,9 +425,16 @@ void WriteDenseVertices(ObjWriter& io_writer, PieceId i_id, const PlacementFloat
   }
   lines.at = i_at;
   lines.frame = i_frame;
+  lines.last = text.last;
   // A placement's cell, height and facing (a unit direction) are finite, at most about 2^64.
-  lines.plainPlacing = text.boundedPositions && IsPlainFrame(i_frame);
+  // Before the first placement, the kept texts are all empty: what the default last placement
+  // gives matches none.
+  lines.plainPlacing = text.boundedPositions && IsPlainFrame(i_frame) && IsPlainFrame(text.last.frame);
+  text.columnsOfLast = false;
   WriteDense(io_writer, lines, piece.positions.size());
+  text.last = {i_at, i_frame};
+  text.placedBefore = true;
+  text.columnsOfLast = true;
 }
 
 void WriteDenseNormals(ObjWriter& io_writer, const Piece& i_piece, const Turn& i_facing, const Turn& i_building,

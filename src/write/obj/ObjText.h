@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <ostrel/kit/Kit.h>
+#include <ostrel/layout/Frame.h>
 #include <ostrel/utils/Memory.h>
 #include <ostrel/utils/NumberFormat.h>
 
@@ -165,25 +166,38 @@ struct NumberTexts {
   }
 };
 
-// The text of one placed coordinate of one vertex, kept for the piece's next placement: a
+// The text of one placed coordinate's magnitude, kept for the piece's next placement: a
 // coordinate that stays the same along a run of placements (the height along a storey, the
-// coordinate across a facade along its line) is then copied, not made again. Keyed by the
-// float's bits, so a kept text is used only for the very value it was made of.
-struct CoordinateText {
-  static constexpr std::uint8_t kLength = 0x7F;  // the bits of length that count bytes of text
-  std::uint32_t bits = 0;
-  // Bytes of text (0 when nothing is kept), with the top bit set when a minus goes before them
-  // (the text of a plain value is kept without its sign, so that it always fits).
-  std::uint8_t length = 0;
-  char text[11];  // the text, then whatever its making left
-};
+// coordinate across a facade along its line) is then copied, not made again, and so is one whose
+// magnitude another coordinate had (x of a placement turned by 90 degrees from the last is, bit
+// for bit, z of the last with the sign flipped). Its bytes in memory order in a little-endian
+// word, zeros after them, without the sign, which the value written gives; 0 when nothing is
+// kept: a value whose text is not plain notation or is longer than 8 bytes (a building's
+// coordinates from 0.1 up to a million cell units take 8 or fewer). It keeps no bits of the
+// value: they are made again from the piece's last placement (PieceText::last), so that a text is
+// used only for the very value it was made of, in half the memory of a text with its bits.
+using CoordinateText = std::uint64_t;
+
+// Bytes of a kept text that is not 0.
+inline std::size_t KeptTextLength(CoordinateText i_text) {
+  return static_cast<std::size_t>(71 - __builtin_clzll(i_text)) >> 3;
+}
 
 // Ready text of one piece's lines, made the first time a placement needs it.
 struct PieceText {
-  // Per placed coordinate x, y, z, the text of each vertex's last placement; empty for a column
-  // that the budget does not allow.
+  // Per placed coordinate x, y, z, the text of each vertex's coordinate at the last placement;
+  // empty for a column not kept.
   std::vector<CoordinateText> columns[3];
   bool columnsDecided = false;
+  // The piece's last placement, of which the kept texts are, and whether they are: false while a
+  // placement is being written, and after one that stopped part way.
+  struct Placed {
+    PlacementFloats at{};
+    Frame frame;
+  };
+  Placed last;
+  bool placedBefore = false;  // whether last is a placement (not before the first)
+  bool columnsOfLast = true;
   // Whether every coordinate of the piece is a number of magnitude 2^64 or less: placed in cell
   // units, none then overflows. Decided with the columns.
   bool boundedPositions = false;
