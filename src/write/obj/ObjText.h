@@ -194,9 +194,21 @@ struct PieceText {
   std::vector<Facing> normals;
   ReadyText uvs;  // the vt lines
   bool uvsReady = false;
-  // Whether every corner of the piece names a texture coordinate and a normal: 1 or 0, -1 until
-  // its faces are first written.
-  std::int8_t fullCorners = -1;
+  // Which fields every corner of the piece names, found when its faces are first written: a
+  // texture coordinate and a normal (Full), the vertex alone (Bare), or each corner its own.
+  enum class CornerFields : std::int8_t { Unknown, Mixed, Full, Bare };
+  CornerFields cornerFields = CornerFields::Unknown;
+  // A run of whole faces that one thread makes at a time when two share a placement's faces:
+  // faces first to end (exclusive, 0-based), all of one material, whose corners start at corner
+  // (0-based, into the piece's corners). Not shared: the writer's thread makes it, as a face too
+  // long for the helper's buffer, or a run of faces too short to share, is made.
+  struct FaceChunk {
+    std::size_t first;
+    std::size_t end;
+    std::size_t corner;
+    bool shared;
+  };
+  std::vector<FaceChunk> faceChunks;  // every face in order; empty until first shared
 };
 
 inline std::uint32_t BitsOf(float i_value) {
