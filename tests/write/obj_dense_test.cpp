@@ -173,10 +173,11 @@ TEST(ObjDense, APlainFramePlacesAsTheGeneralWay) {
 
 // A piece of 30,000 vertices (each with a texture coordinate and a normal) whose corners name
 // fields as i_kind says: 0 all three, 1 the vertex alone, 2 each corner in turn all three, the
-// vertex, the vertex and texture coordinate, the vertex and normal. Its 60,000 triangles of
-// scattered vertices come in runs of three materials, the last a run of none, with a face of 40
-// corners in the first and one longer than the helper's buffer holds in the second.
-Kit ChunkedFacesKit(int i_kind) {
+// vertex, the vertex and texture coordinate, the vertex and normal. Its 60,000 triangles come in
+// runs of three materials, the last a run of none, with a face of 40 corners in the first. They
+// name scattered indices, with a face longer than the helper's buffer holds in the second run,
+// or, i_near, indices near each other, as faces in the order of their vertices do.
+Kit ChunkedFacesKit(int i_kind, bool i_near) {
   constexpr std::uint32_t kVertices = 30000;
   Kit kit;
   kit.materials = {"brick", "glass"};
@@ -191,6 +192,7 @@ Kit ChunkedFacesKit(int i_kind) {
   const auto face = [&](std::uint32_t i_corners, std::uint32_t i_material) {
     for (std::uint32_t j = 0; j < i_corners; ++j, ++k) {
       Obj::Corner corner{k * 7919 % kVertices, k * 104729 % kVertices, k * 15485863u % kVertices};
+      if (i_near) corner = {k / 7, k / 7 + k % 5, k / 7 + 9};
       const std::uint32_t fields = i_kind == 2 ? k % 4 : static_cast<std::uint32_t>(i_kind);
       if (fields == 1 || fields == 3) corner.uv = Obj::kAbsent;
       if (fields == 1 || fields == 2) corner.n = Obj::kAbsent;
@@ -202,7 +204,7 @@ Kit ChunkedFacesKit(int i_kind) {
   for (std::uint32_t i = 0; i < 60000; ++i) {
     const std::uint32_t material = i < 5000 ? 0 : i < 55000 ? 1 : Obj::kNoMaterial;
     if (i == 2500) face(40, material);
-    if (i == 30000) face(300000, material);
+    if (i == 30000 && !i_near) face(300000, material);
     face(3, material);
   }
   kit.pieces.push_back(piece);
@@ -210,9 +212,9 @@ Kit ChunkedFacesKit(int i_kind) {
 }
 
 // The text of one placement of the kit's piece at i_start, by a writer of i_jobs threads; with
-// o_chunks, the chunks its faces were cut into.
+// o_text, the piece's ready text after it (its faces' chunks).
 std::string OnePlacementText(const Kit& i_kit, const Offsets& i_start, unsigned i_jobs,
-                             std::vector<detail::PieceText::FaceChunk>* o_chunks = nullptr) {
+                             detail::PieceText* o_text = nullptr) {
   Plan plan;
   Ostrel::Buildings::Run run;
   run.period.push_back(Placement{});
@@ -222,23 +224,28 @@ std::string OnePlacementText(const Kit& i_kit, const Offsets& i_start, unsigned 
   writer->jobs = i_jobs;
   WriteObj(*writer, i_kit, plan, Frame{}, i_start, MaterialNames{true, "none"});
   Flush(*writer);
-  if (o_chunks) *o_chunks = writer->texts[0].faceChunks;
+  if (o_text) *o_text = std::move(writer->texts[0]);
   return out.str();
 }
 
 TEST(ObjDense, TwoThreadsWriteTheFacesOfOne) {
   // Corners of each kind, in runs of numbers of one length and across a power of ten (vertices
   // 999,991 .. 1,029,990, normals and texture coordinates too): the faces shared out in chunks,
-  // the long face on the writer's thread alone, with the usemtl lines between.
-  for (const int kind : {0, 1, 2}) {
-    const Kit kit = ChunkedFacesKit(kind);
-    for (const Offsets& start : {Offsets{100000, 200000, 300000}, Offsets{999990, 999995, 999980}}) {
-      std::vector<detail::PieceText::FaceChunk> chunks;
-      const std::string two = OnePlacementText(kit, start, 2, &chunks);
-      const auto shared = [](const detail::PieceText::FaceChunk& i_chunk) { return i_chunk.shared; };
-      EXPECT_GE(std::count_if(chunks.begin(), chunks.end(), shared), 2) << kind;
-      EXPECT_LT(std::count_if(chunks.begin(), chunks.end(), shared), static_cast<long>(chunks.size())) << kind;
-      EXPECT_TRUE(two == OnePlacementText(kit, start, 1)) << kind << " from " << start.vertices;
+  // the long face on the writer's thread alone, with the usemtl lines between; the numbers of
+  // faces that name indices near each other made per chunk, on the thread that makes it.
+  for (const bool near : {false, true}) {
+    for (const int kind : {0, 1, 2}) {
+      const Kit kit = ChunkedFacesKit(kind, near);
+      for (const Offsets& start : {Offsets{100000, 200000, 300000}, Offsets{999990, 999995, 999980}}) {
+        detail::PieceText text;
+        const std::string two = OnePlacementText(kit, start, 2, &text);
+        const std::vector<detail::PieceText::FaceChunk>& chunks = text.faceChunks;
+        const auto shared = [](const detail::PieceText::FaceChunk& i_chunk) { return i_chunk.shared; };
+        EXPECT_GE(std::count_if(chunks.begin(), chunks.end(), shared), 2) << kind;
+        EXPECT_TRUE(near || !std::all_of(chunks.begin(), chunks.end(), shared)) << kind;
+        EXPECT_EQ(text.windowedNumbers, near) << kind;
+        EXPECT_TRUE(two == OnePlacementText(kit, start, 1)) << kind << (near ? " near" : "") << " from " << start.vertices;
+      }
     }
   }
 }

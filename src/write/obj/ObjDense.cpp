@@ -238,6 +238,7 @@ struct DenseHelper {
   bool stop = false;
   std::vector<char> text;  // the lines made, its first `bytes` bytes
   std::size_t bytes = 0;
+  NumberWindows windows;  // the numbers of the faces it makes, when they are its to make
   std::thread thread;
 
   DenseHelper() : text(kHelperTextBytes) { thread = std::thread([this] { run(); }); }
@@ -249,7 +250,7 @@ struct DenseHelper {
       if (!pending) return;
       const DenseLines lines = asked;
       lock.unlock();
-      char* const pos = lines.kind == DenseLines::Kind::Faces ? PutFaceLines(text.data(), lines.faces)
+      char* const pos = lines.kind == DenseLines::Kind::Faces ? PutFaceLines(text.data(), lines.faces, windows)
                                                               : PutDenseLines(text.data(), lines, lines.first, lines.end);
       lock.lock();
       bytes = static_cast<std::size_t>(pos - text.data());

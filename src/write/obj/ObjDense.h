@@ -4,6 +4,7 @@
 // the writer may use one.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include <ostrel/kit/Kit.h>
@@ -30,19 +31,33 @@ void WriteDenseUvs(ObjWriter& io_writer, const Piece& i_piece);
 // or more, or when a huge piece may take the helper (ObjWriter::hugePieceHelper).
 bool TwoThreadsFor(const ObjWriter& i_writer, std::size_t i_lines);
 
-// The text of the numbers a placement's corners name, with the digits every number of each run
-// has (0 when the run crosses a power of ten and its numbers differ in length).
+// The text of the numbers a placement's corners name, in three runs, each from the index of its
+// first entry (0-based), with the digits every number of each run has (0 when the run crosses a
+// power of ten and its numbers differ in length). The number of index i is v[i - vLow].
 struct FaceNumbers {
   const NumberTexts::Entry* v;
   const NumberTexts::Entry* uv;
   const NumberTexts::Entry* n;
+  std::uint32_t vLow;
+  std::uint32_t uvLow;
+  std::uint32_t nLow;
   std::size_t vDigits;
   std::size_t uvDigits;
   std::size_t nDigits;
 };
 
+// The indices of one field (vertices, texture coordinates or normals) whose numbers a run of
+// corners needs: low to high (exclusive, 0-based), index 0 numbered first (1-based).
+struct NumberRun {
+  std::uint64_t first;
+  std::uint32_t low;
+  std::uint32_t high;
+};
+
 // Faces first to end (exclusive, 0-based) of one placement of a piece, whose corners start at
-// corner; fields as every corner of the piece has them.
+// corner; fields as every corner of the piece has them. Windowed: the numbers are not made yet,
+// and the thread that makes the faces makes those of runs first (vertex, texture coordinate,
+// normal).
 struct FaceLines {
   const Piece* piece = nullptr;
   FaceNumbers numbers{};
@@ -50,6 +65,15 @@ struct FaceLines {
   std::size_t first = 0;
   std::size_t end = 0;
   const Obj::Corner* corner = nullptr;
+  bool windowed = false;
+  NumberRun runs[3] = {};
+};
+
+// Number texts a thread makes a windowed chunk's numbers in, one per field.
+struct NumberWindows {
+  NumberTexts v;
+  NumberTexts uv;
+  NumberTexts n;
 };
 
 // The most text the helper makes at once, in bytes (the size of its buffer): a chunk of faces
@@ -57,8 +81,9 @@ struct FaceLines {
 inline constexpr std::size_t kHelperTextBytes = (std::size_t{1} << 16) * kMaxVectorLine;
 
 // Writes the f lines of i_faces at o_out, which has room for the FaceBytes of each face; returns
-// the end. Made by the OBJ writer's face functions (ObjWriter.cpp), on either thread.
-char* PutFaceLines(char* o_out, const FaceLines& i_faces);
+// the end; windowed numbers are made in io_windows. Made by the OBJ writer's face functions
+// (ObjWriter.cpp), on either thread.
+char* PutFaceLines(char* o_out, const FaceLines& i_faces, NumberWindows& io_windows);
 
 // Asks io_writer's helper, started if it is not yet, to make the f lines of i_faces (at most
 // kHelperTextBytes by FaceBytes); CopyHelped waits for them and copies them into io_writer's

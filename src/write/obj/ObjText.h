@@ -207,8 +207,17 @@ struct PieceText {
     std::size_t end;
     std::size_t corner;
     bool shared;
+    // Per field (vertex, texture coordinate, normal) the least index its corners name and one
+    // past the most (0-based); equal when none names the field.
+    std::uint32_t low[3];
+    std::uint32_t high[3];
   };
   std::vector<FaceChunk> faceChunks;  // every face in order; empty until first shared
+  // Whether each chunk's numbers are made by the thread that makes it, for the chunk's indices
+  // alone: when no chunk names more than half the indices of a field, as where faces name
+  // vertices near each other, the numbers of a whole placement are never made. Found with the
+  // chunks.
+  bool windowedNumbers = false;
 };
 
 inline std::uint32_t BitsOf(float i_value) {

@@ -131,27 +131,37 @@ std::size_t SameDigits(const NumberTexts::Entry* i_entries, std::size_t i_count)
   return i_entries[i_count - 1].length == length ? length : 0;
 }
 
-// The numbers of one placement, whose first vertex, normal and texture coordinate follow i_at's
-// counts. The three runs of numbers are made as text once per placement, and shared when they
-// match (as they do for pieces with as many normals and texture coordinates as vertices).
-FaceNumbers FillNumbers(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at) {
-  const std::uint64_t vFirst = i_at.vertices + 1;
-  const std::uint64_t uvFirst = i_at.uvs + 1;
-  const std::uint64_t nFirst = i_at.normals + 1;
-  const std::size_t vCount = i_piece.positions.size();
-  const std::size_t uvCount = i_piece.uvs.size();
-  const std::size_t nCount = i_piece.normals.size();
+// The numbers of the indices that i_runs name (vertex, texture coordinate, normal), made as text
+// in io_v, io_uv and io_n, a run sharing the text of one before it that starts at the same number
+// and holds as many (as it does for pieces with as many normals and texture coordinates as
+// vertices).
+FaceNumbers FillNumbers(NumberTexts& io_v, NumberTexts& io_uv, NumberTexts& io_n, const NumberRun (&i_runs)[3]) {
+  const std::uint64_t vFirst = i_runs[0].first + i_runs[0].low;
+  const std::uint64_t uvFirst = i_runs[1].first + i_runs[1].low;
+  const std::uint64_t nFirst = i_runs[2].first + i_runs[2].low;
+  const std::size_t vCount = i_runs[0].high - i_runs[0].low;
+  const std::size_t uvCount = i_runs[1].high - i_runs[1].low;
+  const std::size_t nCount = i_runs[2].high - i_runs[2].low;
   FaceNumbers numbers;
-  numbers.v = io_writer.vertexNumbers.fill(vFirst, vCount);
-  numbers.uv =
-      uvFirst == vFirst && uvCount <= vCount ? numbers.v : io_writer.uvNumbers.fill(uvFirst, uvCount);
+  numbers.v = io_v.fill(vFirst, vCount);
+  numbers.uv = uvFirst == vFirst && uvCount <= vCount ? numbers.v : io_uv.fill(uvFirst, uvCount);
   numbers.n = nFirst == vFirst && nCount <= vCount     ? numbers.v
               : nFirst == uvFirst && nCount <= uvCount ? numbers.uv
-                                                       : io_writer.normalNumbers.fill(nFirst, nCount);
+                                                       : io_n.fill(nFirst, nCount);
+  numbers.vLow = i_runs[0].low;
+  numbers.uvLow = i_runs[1].low;
+  numbers.nLow = i_runs[2].low;
   numbers.vDigits = SameDigits(numbers.v, vCount);
   numbers.uvDigits = SameDigits(numbers.uv, uvCount);
   numbers.nDigits = SameDigits(numbers.n, nCount);
   return numbers;
+}
+
+// i_faces with their numbers made in io_v, io_uv and io_n, when they are windowed.
+FaceLines WithNumbers(const FaceLines& i_faces, NumberTexts& io_v, NumberTexts& io_uv, NumberTexts& io_n) {
+  FaceLines faces = i_faces;
+  if (faces.windowed) faces.numbers = FillNumbers(io_v, io_uv, io_n, faces.runs);
+  return faces;
 }
 
 // Writes a number's text at o_out, sixteen bytes at once (room for them is needed); returns its end.
@@ -165,23 +175,22 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
 // end. With kFull, the corner names a texture coordinate and a normal, as nearly every corner of
 // a textured kit does, and its text is put together without asking which fields it has.
 template <bool kFull>
-[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner,
-                                              const NumberTexts::Entry* i_v, const NumberTexts::Entry* i_uv,
-                                              const NumberTexts::Entry* i_n) {
-  char* pos = PutNumber(o_out, i_v[i_corner.v]);
+[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner, const FaceNumbers& i_numbers) {
+  const FaceNumbers& n = i_numbers;
+  char* pos = PutNumber(o_out, n.v[i_corner.v - n.vLow]);
   if (kFull) {
     *pos++ = '/';
-    pos = PutNumber(pos, i_uv[i_corner.uv]);
+    pos = PutNumber(pos, n.uv[i_corner.uv - n.uvLow]);
     *pos++ = '/';
-    pos = PutNumber(pos, i_n[i_corner.n]);
+    pos = PutNumber(pos, n.n[i_corner.n - n.nLow]);
   } else if (i_corner.n != Obj::kAbsent) {
     *pos++ = '/';
-    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, i_uv[i_corner.uv]);
+    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, n.uv[i_corner.uv - n.uvLow]);
     *pos++ = '/';
-    pos = PutNumber(pos, i_n[i_corner.n]);
+    pos = PutNumber(pos, n.n[i_corner.n - n.nLow]);
   } else if (i_corner.uv != Obj::kAbsent) {
     *pos++ = '/';
-    pos = PutNumber(pos, i_uv[i_corner.uv]);
+    pos = PutNumber(pos, n.uv[i_corner.uv - n.uvLow]);
   }
   *pos++ = ' ';
   return pos;
@@ -216,9 +225,7 @@ void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
   const Obj::Corner* corner = i_faces.corner;
   // Copies, as the text's char stores may alias anything read through a reference.
   const std::uint32_t* const polycount = i_faces.piece->polycount.data();
-  const NumberTexts::Entry* const v = i_faces.numbers.v;
-  const NumberTexts::Entry* const uv = i_faces.numbers.uv;
-  const NumberTexts::Entry* const n = i_faces.numbers.n;
+  const FaceNumbers numbers = i_faces.numbers;
   const std::size_t last = i_faces.end;
   for (std::size_t face = i_faces.first; face < last; ++face) {
     const std::uint32_t count = polycount[face];
@@ -227,7 +234,7 @@ void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
       *pos++ = 'f';
       *pos++ = ' ';
       for (const Obj::Corner* end = corner + count; corner != end; ++corner) {
-        pos = PutCorner<kFull>(pos, *corner, v, uv, n);
+        pos = PutCorner<kFull>(pos, *corner, numbers);
       }
       *pos++ = '\n';
       io_out.commit(pos);
@@ -238,7 +245,7 @@ void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
     *pos++ = ' ';
     io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
-      io_out.commit(PutCorner<kFull>(io_out.room(kCornerBytes), *corner, v, uv, n));
+      io_out.commit(PutCorner<kFull>(io_out.room(kCornerBytes), *corner, numbers));
     }
     pos = io_out.room(1);
     *pos++ = '\n';
@@ -264,16 +271,16 @@ template <CornerText kText>
 [[gnu::always_inline]] inline char* PutCornerText(char* o_out, const Obj::Corner& i_corner,
                                                   const FaceNumbers& i_numbers, const CornerLayout& i_layout) {
   if (kText == CornerText::Bare) {
-    char* const pos = PutNumber(o_out, i_numbers.v[i_corner.v]);
+    char* const pos = PutNumber(o_out, i_numbers.v[i_corner.v - i_numbers.vLow]);
     *pos = ' ';
     return pos + 1;
   }
-  std::memcpy(o_out, &i_numbers.v[i_corner.v], sizeof(NumberTexts::Entry));
+  std::memcpy(o_out, &i_numbers.v[i_corner.v - i_numbers.vLow], sizeof(NumberTexts::Entry));
   if (kText == CornerText::FullFixed) {
     o_out[i_layout.uvAt - 1] = '/';
-    std::memcpy(o_out + i_layout.uvAt, &i_numbers.uv[i_corner.uv], sizeof(NumberTexts::Entry));
+    std::memcpy(o_out + i_layout.uvAt, &i_numbers.uv[i_corner.uv - i_numbers.uvLow], sizeof(NumberTexts::Entry));
     o_out[i_layout.nAt - 1] = '/';
-    std::memcpy(o_out + i_layout.nAt, &i_numbers.n[i_corner.n], sizeof(NumberTexts::Entry));
+    std::memcpy(o_out + i_layout.nAt, &i_numbers.n[i_corner.n - i_numbers.nLow], sizeof(NumberTexts::Entry));
   }
   o_out[i_layout.bytes - 1] = ' ';
   return o_out + i_layout.bytes;
@@ -407,13 +414,13 @@ void CutRun(const Piece& i_piece, PieceText::CornerFields i_fields, std::size_t 
     corners += polycount[face];
   }
   if (bytes < 2 * kLeastChunkBytes) {
-    io_chunks.push_back({i_first, i_end, io_corner, false});
+    io_chunks.push_back({i_first, i_end, io_corner, false, {}, {}});
     io_corner += corners;
     return;
   }
   const std::size_t most = std::min(kHelperTextBytes, bytes / 2 + 1);
   for (std::size_t face = i_first; face < i_end;) {
-    PieceText::FaceChunk chunk{face, face, io_corner, true};
+    PieceText::FaceChunk chunk{face, face, io_corner, true, {}, {}};
     for (std::size_t chunkBytes = 0; chunk.end < i_end; ++chunk.end) {
       const std::size_t more = FaceBytes(i_fields, polycount[chunk.end]);
       if (chunkBytes + more > most && chunk.end > face) break;
@@ -431,16 +438,68 @@ void CutRun(const Piece& i_piece, PieceText::CornerFields i_fields, std::size_t 
   }
 }
 
-// The chunks of a piece's faces, material run by material run (PieceText::FaceChunk).
-std::vector<PieceText::FaceChunk> CutFaceChunks(const Piece& i_piece, PieceText::CornerFields i_fields) {
-  std::vector<PieceText::FaceChunk> chunks;
+// Finds the indices each field of a chunk's corners name, i_end its corners' end (0-based). An
+// absent field, Obj::kAbsent, the largest index, lowers no least index, and wraps to 0 past it,
+// raising no most: nothing is asked per corner. Corners that name their vertex alone are read
+// for it alone.
+void FindIndices(const Piece& i_piece, PieceText::CornerFields i_fields, std::size_t i_end,
+                 PieceText::FaceChunk& io_chunk) {
+  static_assert(Obj::kAbsent == 0xFFFFFFFFu, "an absent field is the largest index");
+  std::uint32_t vLow = Obj::kAbsent, uvLow = Obj::kAbsent, nLow = Obj::kAbsent;
+  std::uint32_t vHigh = 0, uvHigh = 0, nHigh = 0;
+  const Obj::Corner* const corners = i_piece.corners.data();
+  for (std::size_t k = io_chunk.corner; k < i_end; ++k) {
+    vLow = std::min(vLow, corners[k].v);
+    vHigh = std::max(vHigh, corners[k].v + 1);
+  }
+  for (std::size_t k = io_chunk.corner; k < i_end && i_fields != PieceText::CornerFields::Bare; ++k) {
+    uvLow = std::min(uvLow, corners[k].uv);
+    uvHigh = std::max(uvHigh, corners[k].uv + 1);
+    nLow = std::min(nLow, corners[k].n);
+    nHigh = std::max(nHigh, corners[k].n + 1);
+  }
+  io_chunk.low[0] = vHigh == 0 ? 0 : vLow;
+  io_chunk.low[1] = uvHigh == 0 ? 0 : uvLow;
+  io_chunk.low[2] = nHigh == 0 ? 0 : nLow;
+  io_chunk.high[0] = vHigh;
+  io_chunk.high[1] = uvHigh;
+  io_chunk.high[2] = nHigh;
+}
+
+// Whether the chunks' numbers are best made per chunk (PieceText::windowedNumbers): no chunk
+// names more than half the indices of a field, so that the two threads' windows together hold
+// no more numbers than a whole placement's, and all chunks together name each index twice at
+// most, so that they make no more numbers than two placements' (each thread one).
+bool WindowedNumbers(const Piece& i_piece, const std::vector<PieceText::FaceChunk>& i_chunks) {
+  const std::size_t counts[3] = {i_piece.positions.size(), i_piece.uvs.size(), i_piece.normals.size()};
+  std::size_t sums[3] = {0, 0, 0};
+  for (const PieceText::FaceChunk& chunk : i_chunks) {
+    for (int field = 0; field < 3; ++field) {
+      const std::size_t indices = chunk.high[field] - chunk.low[field];
+      if (2 * indices > counts[field]) return false;
+      sums[field] += indices;
+    }
+  }
+  for (int field = 0; field < 3; ++field) {
+    if (sums[field] > 2 * counts[field]) return false;
+  }
+  return true;
+}
+
+// Cuts a piece's faces into chunks, material run by material run (PieceText::FaceChunk), and
+// decides whether their numbers are windowed.
+void CutFaceChunks(PieceText& io_text, const Piece& i_piece, PieceText::CornerFields i_fields) {
+  std::vector<PieceText::FaceChunk>& chunks = io_text.faceChunks;
   std::size_t corner = 0;
   for (std::size_t first = 0; first < i_piece.polycount.size();) {
     const std::size_t end = MaterialRunEnd(i_piece, first);
     CutRun(i_piece, i_fields, first, end, corner, chunks);
     first = end;
   }
-  return chunks;
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    FindIndices(i_piece, i_fields, i + 1 < chunks.size() ? chunks[i + 1].corner : i_piece.corners.size(), chunks[i]);
+  }
+  io_text.windowedNumbers = WindowedNumbers(i_piece, chunks);
 }
 
 // The material of the face being written, and whether a usemtl line must name it.
@@ -467,6 +526,10 @@ FaceLines ChunkLines(const FaceLines& i_all, const PieceText::FaceChunk& i_chunk
   lines.first = i_chunk.first;
   lines.end = i_chunk.end;
   lines.corner = i_all.piece->corners.data() + i_chunk.corner;
+  for (int field = 0; field < 3; ++field) {
+    lines.runs[field].low = i_chunk.low[field];
+    lines.runs[field].high = i_chunk.high[field];
+  }
   return lines;
 }
 
@@ -483,7 +546,8 @@ void WriteFacesInTurns(ObjWriter& io_writer, const FaceLines& i_all,
     const bool helped = i + 1 < i_chunks.size() && i_chunks[i + 1].shared;
     if (helped) AskHelper(io_writer, ChunkLines(i_all, i_chunks[i + 1]));
     if (io_run) io_run->face(io_writer.out, MaterialOf(piece, mine.first));
-    WriteFaceLines(io_writer.out, ChunkLines(i_all, mine));
+    WriteFaceLines(io_writer.out, WithNumbers(ChunkLines(i_all, mine), io_writer.vertexNumbers,
+                                              io_writer.uvNumbers, io_writer.normalNumbers));
     if (!helped) continue;
     ++i;
     if (io_run) io_run->face(io_writer.out, MaterialOf(piece, i_chunks[i].first));
@@ -499,16 +563,22 @@ void WriteFaces(ObjWriter& io_writer, PieceId i_id, const Offsets& i_at, Materia
   PieceText& text = io_writer.texts[i_id];
   FaceLines all;
   all.piece = &piece;
-  all.numbers = FillNumbers(io_writer, piece, i_at);
   all.fields = CornerFieldsOf(text, piece);
   all.first = 0;
   all.end = piece.polycount.size();
   all.corner = piece.corners.data();
+  // Indices are 32 bits, so a piece has fewer than 2^32 of each.
+  all.runs[0] = {i_at.vertices + 1, 0, static_cast<std::uint32_t>(piece.positions.size())};
+  all.runs[1] = {i_at.uvs + 1, 0, static_cast<std::uint32_t>(piece.uvs.size())};
+  all.runs[2] = {i_at.normals + 1, 0, static_cast<std::uint32_t>(piece.normals.size())};
   const std::size_t vertices = piece.positions.size();
-  if (vertices >= kKeptColumnsMinVertices && TwoThreadsFor(io_writer, vertices)) {
-    if (text.faceChunks.empty()) text.faceChunks = CutFaceChunks(piece, all.fields);
-    return WriteFacesInTurns(io_writer, all, text.faceChunks, io_run);
+  const bool inTurns = vertices >= kKeptColumnsMinVertices && TwoThreadsFor(io_writer, vertices);
+  if (inTurns && text.faceChunks.empty()) CutFaceChunks(text, piece, all.fields);
+  all.windowed = inTurns && text.windowedNumbers;
+  if (!all.windowed) {
+    all.numbers = FillNumbers(io_writer.vertexNumbers, io_writer.uvNumbers, io_writer.normalNumbers, all.runs);
   }
+  if (inTurns) return WriteFacesInTurns(io_writer, all, text.faceChunks, io_run);
   if (!io_run) return WriteFaceLines(io_writer.out, all);
   FaceLines run = all;
   for (std::size_t face = 0; face < all.end; face = run.end) {
@@ -541,9 +611,9 @@ void UseKit(ObjWriter& io_writer, const Kit& i_kit) {
 
 }  // namespace
 
-char* detail::PutFaceLines(char* o_out, const FaceLines& i_faces) {
+char* detail::PutFaceLines(char* o_out, const FaceLines& i_faces, NumberWindows& io_windows) {
   FilledBuffer out{o_out};
-  WriteFaceLines(out, i_faces);
+  WriteFaceLines(out, WithNumbers(i_faces, io_windows.v, io_windows.uv, io_windows.n));
   return out.end;
 }
 
