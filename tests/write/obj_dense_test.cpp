@@ -244,7 +244,8 @@ TEST(ObjDense, TwoThreadsWriteTheFacesOfOne) {
         EXPECT_GE(std::count_if(chunks.begin(), chunks.end(), shared), 2) << kind;
         EXPECT_TRUE(near || !std::all_of(chunks.begin(), chunks.end(), shared)) << kind;
         EXPECT_EQ(text.windowedNumbers, near) << kind;
-        EXPECT_TRUE(two == OnePlacementText(kit, start, 1)) << kind << (near ? " near" : "") << " from " << start.vertices;
+        EXPECT_TRUE(two == OnePlacementText(kit, start, 1))
+            << kind << (near ? " near" : "") << " from " << start.vertices;
       }
     }
   }

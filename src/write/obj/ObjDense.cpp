@@ -250,8 +250,9 @@ struct DenseHelper {
       if (!pending) return;
       const DenseLines lines = asked;
       lock.unlock();
-      char* const pos = lines.kind == DenseLines::Kind::Faces ? PutFaceLines(text.data(), lines.faces, windows)
-                                                              : PutDenseLines(text.data(), lines, lines.first, lines.end);
+      char* const pos = lines.kind == DenseLines::Kind::Faces
+                            ? PutFaceLines(text.data(), lines.faces, windows)
+                            : PutDenseLines(text.data(), lines, lines.first, lines.end);
       lock.lock();
       bytes = static_cast<std::size_t>(pos - text.data());
       pending = false;

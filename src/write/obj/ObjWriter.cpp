@@ -175,22 +175,22 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
 // end. With kFull, the corner names a texture coordinate and a normal, as nearly every corner of
 // a textured kit does, and its text is put together without asking which fields it has.
 template <bool kFull>
-[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner, const FaceNumbers& i_numbers) {
-  const FaceNumbers& n = i_numbers;
-  char* pos = PutNumber(o_out, n.v[i_corner.v - n.vLow]);
+[[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner,
+                                              const FaceNumbers& i_numbers) {
+  char* pos = PutNumber(o_out, i_numbers.v[i_corner.v - i_numbers.vLow]);
   if (kFull) {
     *pos++ = '/';
-    pos = PutNumber(pos, n.uv[i_corner.uv - n.uvLow]);
+    pos = PutNumber(pos, i_numbers.uv[i_corner.uv - i_numbers.uvLow]);
     *pos++ = '/';
-    pos = PutNumber(pos, n.n[i_corner.n - n.nLow]);
+    pos = PutNumber(pos, i_numbers.n[i_corner.n - i_numbers.nLow]);
   } else if (i_corner.n != Obj::kAbsent) {
     *pos++ = '/';
-    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, n.uv[i_corner.uv - n.uvLow]);
+    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, i_numbers.uv[i_corner.uv - i_numbers.uvLow]);
     *pos++ = '/';
-    pos = PutNumber(pos, n.n[i_corner.n - n.nLow]);
+    pos = PutNumber(pos, i_numbers.n[i_corner.n - i_numbers.nLow]);
   } else if (i_corner.uv != Obj::kAbsent) {
     *pos++ = '/';
-    pos = PutNumber(pos, n.uv[i_corner.uv - n.uvLow]);
+    pos = PutNumber(pos, i_numbers.uv[i_corner.uv - i_numbers.uvLow]);
   }
   *pos++ = ' ';
   return pos;
