@@ -33,14 +33,15 @@ bool TwoThreadsFor(const ObjWriter& i_writer, std::size_t i_lines);
 
 // The text of the numbers a placement's corners name, in three runs, each from the index of its
 // first entry (0-based), with the digits every number of each run has (0 when the run crosses a
-// power of ten and its numbers differ in length). The number of index i is v[i - vLow].
+// power of ten and its numbers differ in length). The number of index i is v[i - vLow]: in 64
+// bits, so that the compiler may take vLow from the run's address once, not at every corner.
 struct FaceNumbers {
   const NumberTexts::Entry* v;
   const NumberTexts::Entry* uv;
   const NumberTexts::Entry* n;
-  std::uint32_t vLow;
-  std::uint32_t uvLow;
-  std::uint32_t nLow;
+  std::size_t vLow;
+  std::size_t uvLow;
+  std::size_t nLow;
   std::size_t vDigits;
   std::size_t uvDigits;
   std::size_t nDigits;

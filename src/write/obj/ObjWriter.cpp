@@ -135,7 +135,8 @@ std::size_t SameDigits(const NumberTexts::Entry* i_entries, std::size_t i_count)
 // in io_v, io_uv and io_n, a run sharing the text of one before it that starts at the same number
 // and holds as many (as it does for pieces with as many normals and texture coordinates as
 // vertices).
-FaceNumbers FillNumbers(NumberTexts& io_v, NumberTexts& io_uv, NumberTexts& io_n, const NumberRun (&i_runs)[3]) {
+inline FaceNumbers FillNumbers(NumberTexts& io_v, NumberTexts& io_uv, NumberTexts& io_n,
+                               const NumberRun (&i_runs)[3]) {
   const std::uint64_t vFirst = i_runs[0].first + i_runs[0].low;
   const std::uint64_t uvFirst = i_runs[1].first + i_runs[1].low;
   const std::uint64_t nFirst = i_runs[2].first + i_runs[2].low;
@@ -171,26 +172,35 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
   return o_out + i_entry.length;
 }
 
+// The entry of index i_index (0-based) in a run of numbers that starts at index i_low: with
+// kWindowed, a chunk's own numbers; else a whole placement's, which start at 0, so that nothing
+// is subtracted (and no register kept for it) at every corner.
+template <bool kWindowed>
+[[gnu::always_inline]] inline const NumberTexts::Entry& NumberAt(const NumberTexts::Entry* i_run, std::uint32_t i_index,
+                                                                 std::size_t i_low) {
+  return i_run[kWindowed ? i_index - i_low : i_index];
+}
+
 // Writes one corner's text at o_out (room for kCornerBytes) with the space after it; returns the
 // end. With kFull, the corner names a texture coordinate and a normal, as nearly every corner of
 // a textured kit does, and its text is put together without asking which fields it has.
-template <bool kFull>
+template <bool kFull, bool kWindowed>
 [[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner,
                                               const FaceNumbers& i_numbers) {
-  char* pos = PutNumber(o_out, i_numbers.v[i_corner.v - i_numbers.vLow]);
+  char* pos = PutNumber(o_out, NumberAt<kWindowed>(i_numbers.v, i_corner.v, i_numbers.vLow));
   if (kFull) {
     *pos++ = '/';
-    pos = PutNumber(pos, i_numbers.uv[i_corner.uv - i_numbers.uvLow]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow));
     *pos++ = '/';
-    pos = PutNumber(pos, i_numbers.n[i_corner.n - i_numbers.nLow]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.n, i_corner.n, i_numbers.nLow));
   } else if (i_corner.n != Obj::kAbsent) {
     *pos++ = '/';
-    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, i_numbers.uv[i_corner.uv - i_numbers.uvLow]);
+    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow));
     *pos++ = '/';
-    pos = PutNumber(pos, i_numbers.n[i_corner.n - i_numbers.nLow]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.n, i_corner.n, i_numbers.nLow));
   } else if (i_corner.uv != Obj::kAbsent) {
     *pos++ = '/';
-    pos = PutNumber(pos, i_numbers.uv[i_corner.uv - i_numbers.uvLow]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow));
   }
   *pos++ = ' ';
   return pos;
@@ -218,7 +228,7 @@ struct FilledBuffer {
 
 // The f lines of i_faces into io_out (a TextOut or a FilledBuffer); kFull when every corner names
 // a texture coordinate and a normal, else each corner's fields are asked.
-template <bool kFull, class Out>
+template <bool kFull, bool kWindowed, class Out>
 void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
   // Faces of up to this many corners (all but the rarest) ask for room once.
   constexpr std::uint32_t kCornersAtOnce = 32;
@@ -234,7 +244,7 @@ void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
       *pos++ = 'f';
       *pos++ = ' ';
       for (const Obj::Corner* end = corner + count; corner != end; ++corner) {
-        pos = PutCorner<kFull>(pos, *corner, numbers);
+        pos = PutCorner<kFull, kWindowed>(pos, *corner, numbers);
       }
       *pos++ = '\n';
       io_out.commit(pos);
@@ -245,7 +255,7 @@ void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
     *pos++ = ' ';
     io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
-      io_out.commit(PutCorner<kFull>(io_out.room(kCornerBytes), *corner, numbers));
+      io_out.commit(PutCorner<kFull, kWindowed>(io_out.room(kCornerBytes), *corner, numbers));
     }
     pos = io_out.room(1);
     *pos++ = '\n';
@@ -267,20 +277,20 @@ enum class CornerText { FullFixed, BareFixed, Bare };
 
 // Writes a corner at o_out (room for its bytes and 16 more) as kText says; returns the end. Each
 // copy runs past its digits, over bytes that the next store writes again.
-template <CornerText kText>
+template <CornerText kText, bool kWindowed>
 [[gnu::always_inline]] inline char* PutCornerText(char* o_out, const Obj::Corner& i_corner,
                                                   const FaceNumbers& i_numbers, const CornerLayout& i_layout) {
   if (kText == CornerText::Bare) {
-    char* const pos = PutNumber(o_out, i_numbers.v[i_corner.v - i_numbers.vLow]);
+    char* const pos = PutNumber(o_out, NumberAt<kWindowed>(i_numbers.v, i_corner.v, i_numbers.vLow));
     *pos = ' ';
     return pos + 1;
   }
-  std::memcpy(o_out, &i_numbers.v[i_corner.v - i_numbers.vLow], sizeof(NumberTexts::Entry));
+  std::memcpy(o_out, &NumberAt<kWindowed>(i_numbers.v, i_corner.v, i_numbers.vLow), sizeof(NumberTexts::Entry));
   if (kText == CornerText::FullFixed) {
     o_out[i_layout.uvAt - 1] = '/';
-    std::memcpy(o_out + i_layout.uvAt, &i_numbers.uv[i_corner.uv - i_numbers.uvLow], sizeof(NumberTexts::Entry));
+    std::memcpy(o_out + i_layout.uvAt, &NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow), sizeof(NumberTexts::Entry));
     o_out[i_layout.nAt - 1] = '/';
-    std::memcpy(o_out + i_layout.nAt, &i_numbers.n[i_corner.n - i_numbers.nLow], sizeof(NumberTexts::Entry));
+    std::memcpy(o_out + i_layout.nAt, &NumberAt<kWindowed>(i_numbers.n, i_corner.n, i_numbers.nLow), sizeof(NumberTexts::Entry));
   }
   o_out[i_layout.bytes - 1] = ' ';
   return o_out + i_layout.bytes;
@@ -291,7 +301,7 @@ template <CornerText kText>
 // length (as in all but the few placements that cross a power of ten), a corner takes the same
 // bytes wherever it is, and where each number goes is known without reading the length of the
 // one before it, so the copies of one corner, and of the next, do not wait for each other.
-template <CornerText kText, class Out>
+template <CornerText kText, bool kWindowed, class Out>
 void WriteFaceLinesOfOneKind(Out& io_out, const FaceLines& i_faces) {
   constexpr std::uint32_t kCornersAtOnce = 32;
   constexpr bool kFull = kText == CornerText::FullFixed;
@@ -319,7 +329,7 @@ void WriteFaceLinesOfOneKind(Out& io_out, const FaceLines& i_faces) {
       one.first = face;
       one.end = face + 1;
       one.corner = corner;
-      WriteFaceLinesOf<kFull>(io_out, one);
+      WriteFaceLinesOf<kFull, kWindowed>(io_out, one);
       corner += count;
       pos = io_out.room(kRoomAtOnce);
       end = pos + kRoomAtOnce;
@@ -334,13 +344,13 @@ void WriteFaceLinesOfOneKind(Out& io_out, const FaceLines& i_faces) {
     *pos++ = ' ';
     if (count == 3) {
       // Triangles, nearly every face, without the loop's setting up.
-      pos = PutCornerText<kText>(pos, corner[0], numbers, layout);
-      pos = PutCornerText<kText>(pos, corner[1], numbers, layout);
-      pos = PutCornerText<kText>(pos, corner[2], numbers, layout);
+      pos = PutCornerText<kText, kWindowed>(pos, corner[0], numbers, layout);
+      pos = PutCornerText<kText, kWindowed>(pos, corner[1], numbers, layout);
+      pos = PutCornerText<kText, kWindowed>(pos, corner[2], numbers, layout);
       corner += 3;
     } else {
       for (const Obj::Corner* stop = corner + count; corner != stop; ++corner)
-        pos = PutCornerText<kText>(pos, *corner, numbers, layout);
+        pos = PutCornerText<kText, kWindowed>(pos, *corner, numbers, layout);
     }
     *pos++ = '\n';
   }
@@ -348,20 +358,26 @@ void WriteFaceLinesOfOneKind(Out& io_out, const FaceLines& i_faces) {
 }
 
 // The f lines of i_faces into io_out, the quickest way their corners and numbers allow.
-template <class Out>
-void WriteFaceLines(Out& io_out, const FaceLines& i_faces) {
+template <bool kWindowed, class Out>
+void WriteFaceLinesFrom(Out& io_out, const FaceLines& i_faces) {
   const FaceNumbers& numbers = i_faces.numbers;
   switch (i_faces.fields) {
     case PieceText::CornerFields::Full:
       if (numbers.vDigits != 0 && numbers.uvDigits != 0 && numbers.nDigits != 0)
-        return WriteFaceLinesOfOneKind<CornerText::FullFixed>(io_out, i_faces);
-      return WriteFaceLinesOf<true>(io_out, i_faces);
+        return WriteFaceLinesOfOneKind<CornerText::FullFixed, kWindowed>(io_out, i_faces);
+      return WriteFaceLinesOf<true, kWindowed>(io_out, i_faces);
     case PieceText::CornerFields::Bare:
-      if (numbers.vDigits != 0) return WriteFaceLinesOfOneKind<CornerText::BareFixed>(io_out, i_faces);
-      return WriteFaceLinesOfOneKind<CornerText::Bare>(io_out, i_faces);
+      if (numbers.vDigits != 0) return WriteFaceLinesOfOneKind<CornerText::BareFixed, kWindowed>(io_out, i_faces);
+      return WriteFaceLinesOfOneKind<CornerText::Bare, kWindowed>(io_out, i_faces);
     default:
-      return WriteFaceLinesOf<false>(io_out, i_faces);
+      return WriteFaceLinesOf<false, kWindowed>(io_out, i_faces);
   }
+}
+
+template <class Out>
+void WriteFaceLines(Out& io_out, const FaceLines& i_faces) {
+  if (i_faces.windowed) return WriteFaceLinesFrom<true>(io_out, i_faces);
+  WriteFaceLinesFrom<false>(io_out, i_faces);
 }
 
 // Which fields every corner of the piece names; found once a piece.
@@ -580,14 +596,15 @@ void WriteFaces(ObjWriter& io_writer, PieceId i_id, const Offsets& i_at, Materia
   }
   if (inTurns) return WriteFacesInTurns(io_writer, all, text.faceChunks, io_run);
   if (!io_run) return WriteFaceLines(io_writer.out, all);
-  FaceLines run = all;
-  for (std::size_t face = 0; face < all.end; face = run.end) {
-    run.first = face;
-    run.end = MaterialRunEnd(piece, face);
+  // all becomes each run of faces in turn.
+  const std::size_t faces = all.end;
+  for (std::size_t face = 0; face < faces; face = all.end) {
+    all.first = face;
+    all.end = MaterialRunEnd(piece, face);
     io_run->face(io_writer.out, MaterialOf(piece, face));
-    WriteFaceLines(io_writer.out, run);
-    if (run.end == all.end) break;
-    for (std::size_t k = face; k < run.end; ++k) run.corner += piece.polycount[k];
+    WriteFaceLines(io_writer.out, all);
+    if (all.end == faces) break;
+    for (std::size_t k = face; k < all.end; ++k) all.corner += piece.polycount[k];
   }
 }
 
