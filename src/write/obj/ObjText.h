@@ -144,9 +144,20 @@ struct NumberTexts {
       const std::size_t last = decade.length - 1u;
       const char from = decade.text[last];
       const std::size_t digits = std::min<std::size_t>(static_cast<std::size_t>('9' - from) + 1, i_count - i);
-      for (std::size_t k = 0; k < digits; ++k) {
-        out[i + k] = decade;
-        out[i + k].text[last] = static_cast<char>(from + static_cast<char>(k));
+      if (digits == 10) {
+        // A whole decade, as nearly every one is: ten copies at fixed places, without a loop's
+        // counting, which would take as many instructions again.
+        Entry* const at = out + i;
+        const auto put = [at, &decade, last](int i_digit) {
+          at[i_digit] = decade;
+          at[i_digit].text[last] = static_cast<char>('0' + i_digit);
+        };
+        put(0); put(1); put(2); put(3); put(4); put(5); put(6); put(7); put(8); put(9);
+      } else {
+        for (std::size_t k = 0; k < digits; ++k) {
+          out[i + k] = decade;
+          out[i + k].text[last] = static_cast<char>(from + static_cast<char>(k));
+        }
       }
       i += digits;
       // The next decade: its first number ends in 0, and the tens carry as far as they must;
