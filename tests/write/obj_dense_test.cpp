@@ -1,4 +1,4 @@
-// A large piece's v lines made on two threads: the same bytes as on one, in the same order.
+// A large piece's v and f lines made on two threads: the same bytes as on one, in the same order.
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,10 @@
 #include <functional>
 #include <ostream>
 #include <sstream>
+#include <string>
 #include <streambuf>
 #include <utility>
+#include <vector>
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Layout.h>
@@ -210,6 +212,86 @@ TEST(ObjDense, APlainFramePlacesAsTheGeneralWay) {
   negativeZeros.xpivot = -0.0f;
   negativeZeros.zpivot = -0.0f;
   EXPECT_EQ(DenseText(kit, plan, Frame{}, 1), DenseText(kit, plan, negativeZeros, 1));
+}
+
+// A piece of 30,000 vertices (each with a texture coordinate and a normal) whose corners name
+// fields as i_kind says: 0 all three, 1 the vertex alone, 2 each corner in turn all three, the
+// vertex, the vertex and texture coordinate, the vertex and normal. Its 60,000 triangles come in
+// runs of three materials, the last a run of none, with a face of 40 corners in the first. They
+// name scattered indices, with a face longer than the helper's buffer holds in the second run,
+// or, i_near, indices near each other, as faces in the order of their vertices do.
+Kit ChunkedFacesKit(int i_kind, bool i_near) {
+  constexpr std::uint32_t kVertices = 30000;
+  Kit kit;
+  kit.materials = {"brick", "glass"};
+  Piece piece;
+  piece.name = "A_floor";
+  for (std::uint32_t i = 0; i < kVertices; ++i) {
+    piece.positions.emplace_back(0.001f * static_cast<float>(i), 0.0f, 0.0f);
+    piece.uvs.push_back({0.5f, 0.5f});
+    piece.normals.emplace_back(0.0f, 1.0f, 0.0f);
+  }
+  std::uint32_t k = 0;
+  const auto face = [&](std::uint32_t i_corners, std::uint32_t i_material) {
+    for (std::uint32_t j = 0; j < i_corners; ++j, ++k) {
+      Obj::Corner corner{k * 7919 % kVertices, k * 104729 % kVertices, k * 15485863u % kVertices};
+      if (i_near) corner = {k / 7, k / 7 + k % 5, k / 7 + 9};
+      const std::uint32_t fields = i_kind == 2 ? k % 4 : static_cast<std::uint32_t>(i_kind);
+      if (fields == 1 || fields == 3) corner.uv = Obj::kAbsent;
+      if (fields == 1 || fields == 2) corner.n = Obj::kAbsent;
+      piece.corners.push_back(corner);
+    }
+    piece.polycount.push_back(i_corners);
+    piece.faceMaterials.push_back(i_material);
+  };
+  for (std::uint32_t i = 0; i < 60000; ++i) {
+    const std::uint32_t material = i < 5000 ? 0 : i < 55000 ? 1 : Obj::kNoMaterial;
+    if (i == 2500) face(40, material);
+    if (i == 30000 && !i_near) face(300000, material);
+    face(3, material);
+  }
+  kit.pieces.push_back(piece);
+  return kit;
+}
+
+// The text of one placement of the kit's piece at i_start, by a writer of i_jobs threads; with
+// o_text, the piece's ready text after it (its faces' chunks).
+std::string OnePlacementText(const Kit& i_kit, const Offsets& i_start, unsigned i_jobs,
+                             detail::PieceText* o_text = nullptr) {
+  Plan plan;
+  Ostrel::Buildings::Run run;
+  run.period.push_back(Placement{});
+  plan.blocks.push_back({{run}, 1});
+  std::ostringstream out;
+  const auto writer = MakeObjWriter(out, false);
+  writer->jobs = i_jobs;
+  WriteObj(*writer, i_kit, plan, Frame{}, i_start, MaterialNames{true, "none"});
+  Flush(*writer);
+  if (o_text) *o_text = std::move(writer->texts[0]);
+  return out.str();
+}
+
+TEST(ObjDense, TwoThreadsWriteTheFacesOfOne) {
+  // Corners of each kind, in runs of numbers of one length and across a power of ten (vertices
+  // 999,991 .. 1,029,990, normals and texture coordinates too): the faces shared out in chunks,
+  // the long face on the writer's thread alone, with the usemtl lines between; the numbers of
+  // faces that name indices near each other made per chunk, on the thread that makes it.
+  for (const bool near : {false, true}) {
+    for (const int kind : {0, 1, 2}) {
+      const Kit kit = ChunkedFacesKit(kind, near);
+      for (const Offsets& start : {Offsets{100000, 200000, 300000}, Offsets{999990, 999995, 999980}}) {
+        detail::PieceText text;
+        const std::string two = OnePlacementText(kit, start, 2, &text);
+        const std::vector<detail::PieceText::FaceChunk>& chunks = text.faceChunks;
+        const auto shared = [](const detail::PieceText::FaceChunk& i_chunk) { return i_chunk.shared; };
+        EXPECT_GE(std::count_if(chunks.begin(), chunks.end(), shared), 2) << kind;
+        EXPECT_TRUE(near || !std::all_of(chunks.begin(), chunks.end(), shared)) << kind;
+        EXPECT_EQ(text.windowedNumbers, near) << kind;
+        EXPECT_TRUE(two == OnePlacementText(kit, start, 1))
+            << kind << (near ? " near" : "") << " from " << start.vertices;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The v lines of a large piece, on one thread or two.
+// The lines of a large piece, on one thread or two.
 
 #include "write/obj/ObjDense.h"
 
@@ -17,10 +17,10 @@
 
 namespace Ostrel::Buildings::detail {
 
-// The lines of the vertices first to end (exclusive) of one placement. Threads that make the
-// lines of different vertices touch different kept texts.
+// The lines of the vertices first to end (exclusive) of one placement, or a run of its faces.
+// Threads that make the lines of different vertices touch different kept texts.
 struct DenseLines {
-  enum class Kind { Positions, Normals, Uvs };
+  enum class Kind { Positions, Normals, Uvs, Faces };
   Kind kind = Kind::Positions;
   const Piece* piece = nullptr;
   CoordinateText* kept[3] = {nullptr, nullptr, nullptr};  // per column; null where none is kept
@@ -32,6 +32,7 @@ struct DenseLines {
   std::size_t first = 0;
   std::size_t end = 0;
   PieceText::Placed last;  // positions': the placement the kept texts are of
+  FaceLines faces;  // faces', with their own first and end
 };
 
 namespace {
@@ -47,6 +48,8 @@ constexpr std::size_t kLeastChunkVertices = std::size_t{1} << 12;
 // (ObjWriter::hugePieceHelper): two whole chunks. Halves of smaller placements are handed over
 // too often: a kit of 20,000-vertex pieces took longer on two threads than on one.
 constexpr std::size_t kHugePieceVertices = 2 * kChunkVertices;
+
+static_assert(kChunkVertices * kMaxVectorLine <= kHelperTextBytes, "the helper's buffer holds a run of lines");
 
 // The output's buffer takes text at most this long without writing it straight to the stream
 // (its smallest size): the helper's lines are copied in such parts.
@@ -294,9 +297,10 @@ struct DenseHelper {
   bool stop = false;
   std::vector<char> text;  // the lines made, its first `bytes` bytes
   std::size_t bytes = 0;
+  NumberWindows windows;  // the numbers of the faces it makes, when they are its to make
   std::thread thread;
 
-  DenseHelper() : text(kChunkVertices * kMaxVectorLine) { thread = std::thread([this] { run(); }); }
+  DenseHelper() : text(kHelperTextBytes) { thread = std::thread([this] { run(); }); }
 
   void run() {
     std::unique_lock<std::mutex> lock(mutex);
@@ -305,7 +309,9 @@ struct DenseHelper {
       if (!pending) return;
       const DenseLines lines = asked;
       lock.unlock();
-      char* const pos = PutDenseLines(text.data(), lines, lines.first, lines.end);
+      char* const pos = lines.kind == DenseLines::Kind::Faces
+                            ? PutFaceLines(text.data(), lines.faces, windows)
+                            : PutDenseLines(text.data(), lines, lines.first, lines.end);
       lock.lock();
       bytes = static_cast<std::size_t>(pos - text.data());
       pending = false;
@@ -336,6 +342,24 @@ struct DenseHelper {
   }
 };
 
+void AskHelper(ObjWriter& io_writer, const FaceLines& i_faces) {
+  if (!io_writer.denseHelper) io_writer.denseHelper.reset(new DenseHelper());
+  DenseLines lines;
+  lines.kind = DenseLines::Kind::Faces;
+  lines.faces = i_faces;
+  io_writer.denseHelper->ask(lines);
+}
+
+void CopyHelped(ObjWriter& io_writer) { io_writer.denseHelper->copyInto(io_writer.out); }
+
+HelperIdle::~HelperIdle() {
+  if (writer.denseHelper) writer.denseHelper->waitDone();
+}
+
+bool TwoThreadsFor(const ObjWriter& i_writer, std::size_t i_lines) {
+  return i_writer.jobs >= 2 || (i_writer.hugePieceHelper && i_lines >= kHugePieceVertices);
+}
+
 void DenseHelperEnd::operator()(DenseHelper* i_helper) const {
   {
     const std::lock_guard<std::mutex> lock(i_helper->mutex);
@@ -351,9 +375,7 @@ namespace {
 // Writes the lines 0 to i_count - 1 of one kind through io_writer, on two threads when it may use
 // them and the lines are many.
 void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
-  const bool twoThreads =
-      io_writer.jobs >= 2 || (io_writer.hugePieceHelper && i_count >= kHugePieceVertices);
-  if (!twoThreads || i_count < 2 * kLeastChunkVertices) {
+  if (!TwoThreadsFor(io_writer, i_count) || i_count < 2 * kLeastChunkVertices) {
     lines.first = 0;
     lines.end = i_count;
     return WriteLines(io_writer.out, lines);
@@ -363,10 +385,7 @@ void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
   if (!io_writer.denseHelper) io_writer.denseHelper.reset(new DenseHelper());
   DenseHelper& helper = *io_writer.denseHelper;
   // Should the output fail while the helper works, it ends its lines before what they read goes.
-  struct Idle {
-    DenseHelper& helper;
-    ~Idle() { helper.waitDone(); }
-  } idle{helper};
+  const HelperIdle idle{io_writer};
   // The writer's thread makes every other run of lines, the helper those between.
   for (std::size_t first = 0; first < i_count; first += 2 * chunk) {
     const std::size_t middle = std::min(i_count, first + chunk);

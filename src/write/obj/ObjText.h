@@ -145,9 +145,20 @@ struct NumberTexts {
       const std::size_t last = decade.length - 1u;
       const char from = decade.text[last];
       const std::size_t digits = std::min<std::size_t>(static_cast<std::size_t>('9' - from) + 1, i_count - i);
-      for (std::size_t k = 0; k < digits; ++k) {
-        out[i + k] = decade;
-        out[i + k].text[last] = static_cast<char>(from + static_cast<char>(k));
+      if (digits == 10) {
+        // A whole decade, as nearly every one is: ten copies at fixed places, without a loop's
+        // counting, which would take as many instructions again.
+        Entry* const at = out + i;
+        const auto put = [at, &decade, last](int i_digit) {
+          at[i_digit] = decade;
+          at[i_digit].text[last] = static_cast<char>('0' + i_digit);
+        };
+        put(0); put(1); put(2); put(3); put(4); put(5); put(6); put(7); put(8); put(9);
+      } else {
+        for (std::size_t k = 0; k < digits; ++k) {
+          out[i + k] = decade;
+          out[i + k].text[last] = static_cast<char>(from + static_cast<char>(k));
+        }
       }
       i += digits;
       // The next decade: its first number ends in 0, and the tens carry as far as they must;
@@ -208,9 +219,30 @@ struct PieceText {
   std::vector<Facing> normals;
   ReadyText uvs;  // the vt lines
   bool uvsReady = false;
-  // Whether every corner of the piece names a texture coordinate and a normal: 1 or 0, -1 until
-  // its faces are first written.
-  std::int8_t fullCorners = -1;
+  // Which fields every corner of the piece names, found when its faces are first written: a
+  // texture coordinate and a normal (Full), the vertex alone (Bare), or each corner its own.
+  enum class CornerFields : std::int8_t { Unknown, Mixed, Full, Bare };
+  CornerFields cornerFields = CornerFields::Unknown;
+  // A run of whole faces that one thread makes at a time when two share a placement's faces:
+  // faces first to end (exclusive, 0-based), all of one material, whose corners start at corner
+  // (0-based, into the piece's corners). Not shared: the writer's thread makes it, as a face too
+  // long for the helper's buffer, or a run of faces too short to share, is made.
+  struct FaceChunk {
+    std::size_t first;
+    std::size_t end;
+    std::size_t corner;
+    bool shared;
+    // Per field (vertex, texture coordinate, normal) the least index its corners name and one
+    // past the most (0-based); equal when none names the field.
+    std::uint32_t low[3];
+    std::uint32_t high[3];
+  };
+  std::vector<FaceChunk> faceChunks;  // every face in order; empty until first shared
+  // Whether each chunk's numbers are made by the thread that makes it, for the chunk's indices
+  // alone: when no chunk names more than half the indices of a field, as where faces name
+  // vertices near each other, the numbers of a whole placement are never made. Found with the
+  // chunks.
+  bool windowedNumbers = false;
 };
 
 inline std::uint32_t BitsOf(float i_value) {

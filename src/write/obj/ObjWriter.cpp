@@ -123,17 +123,6 @@ void WriteUvs(ObjWriter& io_writer, PieceId i_id) {
   io_writer.out.write(text.uvs.bytes.get(), text.uvs.size);
 }
 
-// The text of the numbers a placement's corners name, with the digits every number of each run
-// has (0 when the run crosses a power of ten and its numbers differ in length).
-struct FaceNumbers {
-  const NumberTexts::Entry* v;
-  const NumberTexts::Entry* uv;
-  const NumberTexts::Entry* n;
-  std::size_t vDigits;
-  std::size_t uvDigits;
-  std::size_t nDigits;
-};
-
 // The digits of every number of a run of i_count entries, or 0 when they differ.
 std::size_t SameDigits(const NumberTexts::Entry* i_entries, std::size_t i_count) {
   if (i_count == 0) return 0;
@@ -142,27 +131,38 @@ std::size_t SameDigits(const NumberTexts::Entry* i_entries, std::size_t i_count)
   return i_entries[i_count - 1].length == length ? length : 0;
 }
 
-// The numbers of one placement, whose first vertex, normal and texture coordinate follow i_at's
-// counts. The three runs of numbers are made as text once per placement, and shared when they
-// match (as they do for pieces with as many normals and texture coordinates as vertices).
-FaceNumbers FillNumbers(ObjWriter& io_writer, const Piece& i_piece, const Offsets& i_at) {
-  const std::uint64_t vFirst = i_at.vertices + 1;
-  const std::uint64_t uvFirst = i_at.uvs + 1;
-  const std::uint64_t nFirst = i_at.normals + 1;
-  const std::size_t vCount = i_piece.positions.size();
-  const std::size_t uvCount = i_piece.uvs.size();
-  const std::size_t nCount = i_piece.normals.size();
+// The numbers of the indices that i_runs name (vertex, texture coordinate, normal), made as text
+// in io_v, io_uv and io_n, a run sharing the text of one before it that starts at the same number
+// and holds as many (as it does for pieces with as many normals and texture coordinates as
+// vertices).
+inline FaceNumbers FillNumbers(NumberTexts& io_v, NumberTexts& io_uv, NumberTexts& io_n,
+                               const NumberRun (&i_runs)[3]) {
+  const std::uint64_t vFirst = i_runs[0].first + i_runs[0].low;
+  const std::uint64_t uvFirst = i_runs[1].first + i_runs[1].low;
+  const std::uint64_t nFirst = i_runs[2].first + i_runs[2].low;
+  const std::size_t vCount = i_runs[0].high - i_runs[0].low;
+  const std::size_t uvCount = i_runs[1].high - i_runs[1].low;
+  const std::size_t nCount = i_runs[2].high - i_runs[2].low;
   FaceNumbers numbers;
-  numbers.v = io_writer.vertexNumbers.fill(vFirst, vCount);
-  numbers.uv =
-      uvFirst == vFirst && uvCount <= vCount ? numbers.v : io_writer.uvNumbers.fill(uvFirst, uvCount);
+  numbers.v = io_v.fill(vFirst, vCount);
+  numbers.uv = uvFirst == vFirst && uvCount <= vCount ? numbers.v : io_uv.fill(uvFirst, uvCount);
   numbers.n = nFirst == vFirst && nCount <= vCount     ? numbers.v
               : nFirst == uvFirst && nCount <= uvCount ? numbers.uv
-                                                       : io_writer.normalNumbers.fill(nFirst, nCount);
+                                                       : io_n.fill(nFirst, nCount);
+  numbers.vLow = i_runs[0].low;
+  numbers.uvLow = i_runs[1].low;
+  numbers.nLow = i_runs[2].low;
   numbers.vDigits = SameDigits(numbers.v, vCount);
   numbers.uvDigits = SameDigits(numbers.uv, uvCount);
   numbers.nDigits = SameDigits(numbers.n, nCount);
   return numbers;
+}
+
+// i_faces with their numbers made in io_v, io_uv and io_n, when they are windowed.
+FaceLines WithNumbers(const FaceLines& i_faces, NumberTexts& io_v, NumberTexts& io_uv, NumberTexts& io_n) {
+  FaceLines faces = i_faces;
+  if (faces.windowed) faces.numbers = FillNumbers(io_v, io_uv, io_n, faces.runs);
+  return faces;
 }
 
 // Writes a number's text at o_out, sixteen bytes at once (room for them is needed); returns its end.
@@ -172,56 +172,79 @@ char* PutNumber(char* o_out, const NumberTexts::Entry& i_entry) {
   return o_out + i_entry.length;
 }
 
+// The entry of index i_index (0-based) in a run of numbers that starts at index i_low: with
+// kWindowed, a chunk's own numbers; else a whole placement's, which start at 0, so that nothing
+// is subtracted (and no register kept for it) at every corner.
+template <bool kWindowed>
+[[gnu::always_inline]] inline const NumberTexts::Entry& NumberAt(const NumberTexts::Entry* i_run, std::uint32_t i_index,
+                                                                 std::size_t i_low) {
+  return i_run[kWindowed ? i_index - i_low : i_index];
+}
+
 // Writes one corner's text at o_out (room for kCornerBytes) with the space after it; returns the
 // end. With kFull, the corner names a texture coordinate and a normal, as nearly every corner of
 // a textured kit does, and its text is put together without asking which fields it has.
-template <bool kFull>
+template <bool kFull, bool kWindowed>
 [[gnu::always_inline]] inline char* PutCorner(char* o_out, const Obj::Corner& i_corner,
-                                              const NumberTexts::Entry* i_v, const NumberTexts::Entry* i_uv,
-                                              const NumberTexts::Entry* i_n) {
-  char* pos = PutNumber(o_out, i_v[i_corner.v]);
+                                              const FaceNumbers& i_numbers) {
+  char* pos = PutNumber(o_out, NumberAt<kWindowed>(i_numbers.v, i_corner.v, i_numbers.vLow));
   if (kFull) {
     *pos++ = '/';
-    pos = PutNumber(pos, i_uv[i_corner.uv]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow));
     *pos++ = '/';
-    pos = PutNumber(pos, i_n[i_corner.n]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.n, i_corner.n, i_numbers.nLow));
   } else if (i_corner.n != Obj::kAbsent) {
     *pos++ = '/';
-    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, i_uv[i_corner.uv]);
+    if (i_corner.uv != Obj::kAbsent) pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow));
     *pos++ = '/';
-    pos = PutNumber(pos, i_n[i_corner.n]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.n, i_corner.n, i_numbers.nLow));
   } else if (i_corner.uv != Obj::kAbsent) {
     *pos++ = '/';
-    pos = PutNumber(pos, i_uv[i_corner.uv]);
+    pos = PutNumber(pos, NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow));
   }
   *pos++ = ' ';
   return pos;
 }
 
-// The most bytes a corner takes, with the slack of PutNumber's copies.
+// The most bytes a corner takes, with the slack of PutNumber's copies; and a corner that names its
+// vertex alone (a copy of sixteen bytes, the space within them).
 constexpr std::size_t kCornerBytes = 3 * (16 + 1) + 1;
+constexpr std::size_t kBareCornerBytes = 16 + 1;
 
-// The f lines of faces i_first to i_end (exclusive) of a piece, whose corners start at i_corner;
-// kFull when every corner names a texture coordinate and a normal.
-template <bool kFull>
-void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
-                      std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
+// The most bytes a face of i_corners corners takes, with the slack of its copies: "f ", the
+// corners and the line feed.
+std::size_t FaceBytes(PieceText::CornerFields i_fields, std::uint32_t i_corners) {
+  const std::size_t corner = i_fields == PieceText::CornerFields::Bare ? kBareCornerBytes : kCornerBytes;
+  return 3 + std::size_t{i_corners} * corner;
+}
+
+// Room made beforehand for every face written, FaceBytes each (the helper's buffer): asking for
+// room then costs nothing, and the face functions write into it as into the output.
+struct FilledBuffer {
+  char* end;
+  char* room(std::size_t) const { return end; }
+  void commit(char* i_end) { end = i_end; }
+};
+
+// The f lines of i_faces into io_out (a TextOut or a FilledBuffer); kFull when every corner names
+// a texture coordinate and a normal, else each corner's fields are asked.
+template <bool kFull, bool kWindowed, class Out>
+void WriteFaceLinesOf(Out& io_out, const FaceLines& i_faces) {
   // Faces of up to this many corners (all but the rarest) ask for room once.
   constexpr std::uint32_t kCornersAtOnce = 32;
-  const Obj::Corner* corner = i_corner;
+  const Obj::Corner* corner = i_faces.corner;
   // Copies, as the text's char stores may alias anything read through a reference.
-  const std::uint32_t* const polycount = i_piece.polycount.data();
-  const NumberTexts::Entry* const v = i_numbers.v;
-  const NumberTexts::Entry* const uv = i_numbers.uv;
-  const NumberTexts::Entry* const n = i_numbers.n;
-  for (std::size_t face = i_first; face < i_end; ++face) {
+  const std::uint32_t* const polycount = i_faces.piece->polycount.data();
+  const FaceNumbers numbers = i_faces.numbers;
+  const std::size_t last = i_faces.end;
+  for (std::size_t face = i_faces.first; face < last; ++face) {
     const std::uint32_t count = polycount[face];
     if (count <= kCornersAtOnce) {
       char* pos = io_out.room(3 + count * kCornerBytes);
       *pos++ = 'f';
       *pos++ = ' ';
       for (const Obj::Corner* end = corner + count; corner != end; ++corner) {
-        pos = PutCorner<kFull>(pos, *corner, v, uv, n);
+        pos = PutCorner<kFull, kWindowed>(pos, *corner, numbers);
       }
       *pos++ = '\n';
       io_out.commit(pos);
@@ -232,7 +255,7 @@ void WriteFaceLinesOf(TextOut& io_out, const Piece& i_piece, const FaceNumbers& 
     *pos++ = ' ';
     io_out.commit(pos);
     for (std::uint32_t j = 0; j < count; ++j, ++corner) {
-      io_out.commit(PutCorner<kFull>(io_out.room(kCornerBytes), *corner, v, uv, n));
+      io_out.commit(PutCorner<kFull, kWindowed>(io_out.room(kCornerBytes), *corner, numbers));
     }
     pos = io_out.room(1);
     *pos++ = '\n';
@@ -248,50 +271,71 @@ struct CornerLayout {
   std::size_t bytes;
 };
 
-// Writes a corner "v/uv/n " at o_out (room for its bytes and 16 more); returns the end. Each
+// How every corner of a run of faces is written: "v/uv/n " or "v ", each run of numbers of one
+// length (a layout fixed for the run), or "v " with numbers of any length.
+enum class CornerText { FullFixed, BareFixed, Bare };
+
+// Writes a corner at o_out (room for its bytes and 16 more) as kText says; returns the end. Each
 // copy runs past its digits, over bytes that the next store writes again.
-[[gnu::always_inline]] inline char* PutFullCorner(char* o_out, const Obj::Corner& i_corner,
+template <CornerText kText, bool kWindowed>
+[[gnu::always_inline]] inline char* PutCornerText(char* o_out, const Obj::Corner& i_corner,
                                                   const FaceNumbers& i_numbers, const CornerLayout& i_layout) {
-  std::memcpy(o_out, &i_numbers.v[i_corner.v], sizeof(NumberTexts::Entry));
-  o_out[i_layout.uvAt - 1] = '/';
-  std::memcpy(o_out + i_layout.uvAt, &i_numbers.uv[i_corner.uv], sizeof(NumberTexts::Entry));
-  o_out[i_layout.nAt - 1] = '/';
-  std::memcpy(o_out + i_layout.nAt, &i_numbers.n[i_corner.n], sizeof(NumberTexts::Entry));
+  if (kText == CornerText::Bare) {
+    char* const pos = PutNumber(o_out, NumberAt<kWindowed>(i_numbers.v, i_corner.v, i_numbers.vLow));
+    *pos = ' ';
+    return pos + 1;
+  }
+  std::memcpy(o_out, &NumberAt<kWindowed>(i_numbers.v, i_corner.v, i_numbers.vLow), sizeof(NumberTexts::Entry));
+  if (kText == CornerText::FullFixed) {
+    o_out[i_layout.uvAt - 1] = '/';
+    std::memcpy(o_out + i_layout.uvAt, &NumberAt<kWindowed>(i_numbers.uv, i_corner.uv, i_numbers.uvLow), sizeof(NumberTexts::Entry));
+    o_out[i_layout.nAt - 1] = '/';
+    std::memcpy(o_out + i_layout.nAt, &NumberAt<kWindowed>(i_numbers.n, i_corner.n, i_numbers.nLow), sizeof(NumberTexts::Entry));
+  }
   o_out[i_layout.bytes - 1] = ' ';
   return o_out + i_layout.bytes;
 }
 
-// The f lines of faces i_first to i_end (exclusive) of a piece whose every corner names a texture
-// coordinate and a normal, when each run of numbers has one length (as all but the few
-// placements that cross a power of ten do): a corner then takes the same bytes wherever it is,
-// and where each number goes is known without reading the length of the one before it, so the
-// copies of one corner, and of the next, do not wait for each other.
-void WriteFullFaceLinesOfSameDigits(TextOut& io_out, const Piece& i_piece, const FaceNumbers& i_numbers,
-                                    std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
+// The f lines of i_faces into io_out when every corner is written one way, kText: a corner
+// names a texture coordinate and a normal, or its vertex alone. With each run of numbers of one
+// length (as in all but the few placements that cross a power of ten), a corner takes the same
+// bytes wherever it is, and where each number goes is known without reading the length of the
+// one before it, so the copies of one corner, and of the next, do not wait for each other.
+template <CornerText kText, bool kWindowed, class Out>
+void WriteFaceLinesOfOneKind(Out& io_out, const FaceLines& i_faces) {
   constexpr std::uint32_t kCornersAtOnce = 32;
-  const Obj::Corner* corner = i_corner;
+  constexpr bool kFull = kText == CornerText::FullFixed;
+  constexpr std::size_t kMostCornerBytes = kFull ? kCornerBytes : kBareCornerBytes;
+  const Obj::Corner* corner = i_faces.corner;
   // Copies, as the text's char stores may alias anything read through a reference.
-  const std::uint32_t* const polycount = i_piece.polycount.data();
-  const FaceNumbers numbers = i_numbers;
-  const CornerLayout layout = {numbers.vDigits + 1, numbers.vDigits + numbers.uvDigits + 2,
-                               numbers.vDigits + numbers.uvDigits + numbers.nDigits + 3};
+  const std::uint32_t* const polycount = i_faces.piece->polycount.data();
+  const FaceNumbers numbers = i_faces.numbers;
+  const CornerLayout layout =
+      kFull ? CornerLayout{numbers.vDigits + 1, numbers.vDigits + numbers.uvDigits + 2,
+                           numbers.vDigits + numbers.uvDigits + numbers.nDigits + 3}
+            : CornerLayout{0, 0, numbers.vDigits + 1};
   // Room is asked for many faces at once: faces are mostly triangles, whose few corners would
   // otherwise weigh less than the asking. kRoomAtOnce holds the longest face written here.
   constexpr std::size_t kRoomAtOnce = 4096;
   static_assert(3 + kCornersAtOnce * kCornerBytes <= kRoomAtOnce, "a face fits the room asked for");
   char* pos = io_out.room(kRoomAtOnce);
   char* end = pos + kRoomAtOnce;
-  for (std::size_t face = i_first; face < i_end; ++face) {
+  const std::size_t last = i_faces.end;
+  for (std::size_t face = i_faces.first; face < last; ++face) {
     const std::uint32_t count = polycount[face];
     if (count > kCornersAtOnce) {
       io_out.commit(pos);
-      WriteFaceLinesOf<true>(io_out, i_piece, i_numbers, face, face + 1, corner);
+      FaceLines one = i_faces;
+      one.first = face;
+      one.end = face + 1;
+      one.corner = corner;
+      WriteFaceLinesOf<kFull, kWindowed>(io_out, one);
       corner += count;
       pos = io_out.room(kRoomAtOnce);
       end = pos + kRoomAtOnce;
       continue;
     }
-    if (static_cast<std::size_t>(end - pos) < 3 + count * kCornerBytes) {
+    if (static_cast<std::size_t>(end - pos) < 3 + count * kMostCornerBytes) {
       io_out.commit(pos);
       pos = io_out.room(kRoomAtOnce);
       end = pos + kRoomAtOnce;
@@ -300,37 +344,178 @@ void WriteFullFaceLinesOfSameDigits(TextOut& io_out, const Piece& i_piece, const
     *pos++ = ' ';
     if (count == 3) {
       // Triangles, nearly every face, without the loop's setting up.
-      pos = PutFullCorner(pos, corner[0], numbers, layout);
-      pos = PutFullCorner(pos, corner[1], numbers, layout);
-      pos = PutFullCorner(pos, corner[2], numbers, layout);
+      pos = PutCornerText<kText, kWindowed>(pos, corner[0], numbers, layout);
+      pos = PutCornerText<kText, kWindowed>(pos, corner[1], numbers, layout);
+      pos = PutCornerText<kText, kWindowed>(pos, corner[2], numbers, layout);
       corner += 3;
     } else {
-      for (const Obj::Corner* last = corner + count; corner != last; ++corner)
-        pos = PutFullCorner(pos, *corner, numbers, layout);
+      for (const Obj::Corner* stop = corner + count; corner != stop; ++corner)
+        pos = PutCornerText<kText, kWindowed>(pos, *corner, numbers, layout);
     }
     *pos++ = '\n';
   }
   io_out.commit(pos);
 }
 
-void WriteFaceLines(TextOut& io_out, const Piece& i_piece, bool i_full, const FaceNumbers& i_numbers,
-                    std::size_t i_first, std::size_t i_end, const Obj::Corner* i_corner) {
-  const bool sameDigits = i_numbers.vDigits != 0 && i_numbers.uvDigits != 0 && i_numbers.nDigits != 0;
-  if (i_full && sameDigits)
-    return WriteFullFaceLinesOfSameDigits(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
-  if (i_full) return WriteFaceLinesOf<true>(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
-  WriteFaceLinesOf<false>(io_out, i_piece, i_numbers, i_first, i_end, i_corner);
+// The f lines of i_faces into io_out, the quickest way their corners and numbers allow.
+template <bool kWindowed, class Out>
+void WriteFaceLinesFrom(Out& io_out, const FaceLines& i_faces) {
+  const FaceNumbers& numbers = i_faces.numbers;
+  switch (i_faces.fields) {
+    case PieceText::CornerFields::Full:
+      if (numbers.vDigits != 0 && numbers.uvDigits != 0 && numbers.nDigits != 0)
+        return WriteFaceLinesOfOneKind<CornerText::FullFixed, kWindowed>(io_out, i_faces);
+      return WriteFaceLinesOf<true, kWindowed>(io_out, i_faces);
+    case PieceText::CornerFields::Bare:
+      if (numbers.vDigits != 0) return WriteFaceLinesOfOneKind<CornerText::BareFixed, kWindowed>(io_out, i_faces);
+      return WriteFaceLinesOfOneKind<CornerText::Bare, kWindowed>(io_out, i_faces);
+    default:
+      return WriteFaceLinesOf<false, kWindowed>(io_out, i_faces);
+  }
 }
 
-// Whether every corner of the piece names a texture coordinate and a normal; found once a piece.
-bool FullCorners(PieceText& io_text, const Piece& i_piece) {
-  if (io_text.fullCorners < 0) {
-    const auto full = [](const Obj::Corner& i_corner) {
-      return i_corner.uv != Obj::kAbsent && i_corner.n != Obj::kAbsent;
-    };
-    io_text.fullCorners = std::all_of(i_piece.corners.begin(), i_piece.corners.end(), full) ? 1 : 0;
+template <class Out>
+void WriteFaceLines(Out& io_out, const FaceLines& i_faces) {
+  if (i_faces.windowed) return WriteFaceLinesFrom<true>(io_out, i_faces);
+  WriteFaceLinesFrom<false>(io_out, i_faces);
+}
+
+// Which fields every corner of the piece names; found once a piece.
+PieceText::CornerFields CornerFieldsOf(PieceText& io_text, const Piece& i_piece) {
+  using Fields = PieceText::CornerFields;
+  if (io_text.cornerFields != Fields::Unknown) return io_text.cornerFields;
+  const auto full = [](const Obj::Corner& i_corner) {
+    return i_corner.uv != Obj::kAbsent && i_corner.n != Obj::kAbsent;
+  };
+  const auto bare = [](const Obj::Corner& i_corner) {
+    return i_corner.uv == Obj::kAbsent && i_corner.n == Obj::kAbsent;
+  };
+  const std::vector<Obj::Corner>& corners = i_piece.corners;
+  io_text.cornerFields = std::all_of(corners.begin(), corners.end(), full)   ? Fields::Full
+                         : std::all_of(corners.begin(), corners.end(), bare) ? Fields::Bare
+                                                                              : Fields::Mixed;
+  return io_text.cornerFields;
+}
+
+// The material of a face, Obj::kNoMaterial for a piece without materials.
+std::uint32_t MaterialOf(const Piece& i_piece, std::size_t i_face) {
+  return i_piece.faceMaterials.empty() ? Obj::kNoMaterial : i_piece.faceMaterials[i_face];
+}
+
+// The end of the run of faces of one material that starts at i_first.
+std::size_t MaterialRunEnd(const Piece& i_piece, std::size_t i_first) {
+  const std::size_t faces = i_piece.polycount.size();
+  if (i_piece.faceMaterials.empty()) return faces;
+  const std::uint32_t material = i_piece.faceMaterials[i_first];
+  std::size_t end = i_first;
+  while (end < faces && i_piece.faceMaterials[end] == material) ++end;
+  return end;
+}
+
+// The least text of a chunk shared between two threads, by FaceBytes: a few thousand triangles,
+// so that a hand-over costs a hundredth of the work or less.
+constexpr std::size_t kLeastChunkBytes = std::size_t{1} << 18;
+
+// Cuts the faces i_first to i_end (exclusive) of one material run, whose corners start at
+// io_corner (moved past them), into chunks: half the run each, so that both threads have as much
+// to do, or the helper's buffer's worth if less. A run shorter than two least chunks stays whole
+// on the writer's thread, as does a face longer than the buffer, alone.
+void CutRun(const Piece& i_piece, PieceText::CornerFields i_fields, std::size_t i_first, std::size_t i_end,
+            std::size_t& io_corner, std::vector<PieceText::FaceChunk>& io_chunks) {
+  const std::uint32_t* const polycount = i_piece.polycount.data();
+  std::size_t bytes = 0;
+  std::size_t corners = 0;
+  for (std::size_t face = i_first; face < i_end; ++face) {
+    bytes += FaceBytes(i_fields, polycount[face]);
+    corners += polycount[face];
   }
-  return io_text.fullCorners == 1;
+  if (bytes < 2 * kLeastChunkBytes) {
+    io_chunks.push_back({i_first, i_end, io_corner, false, {}, {}});
+    io_corner += corners;
+    return;
+  }
+  const std::size_t most = std::min(kHelperTextBytes, bytes / 2 + 1);
+  for (std::size_t face = i_first; face < i_end;) {
+    PieceText::FaceChunk chunk{face, face, io_corner, true, {}, {}};
+    for (std::size_t chunkBytes = 0; chunk.end < i_end; ++chunk.end) {
+      const std::size_t more = FaceBytes(i_fields, polycount[chunk.end]);
+      if (chunkBytes + more > most && chunk.end > face) break;
+      if (more > kHelperTextBytes) break;
+      chunkBytes += more;
+      io_corner += polycount[chunk.end];
+    }
+    if (chunk.end == face) {
+      chunk.end = face + 1;
+      chunk.shared = false;
+      io_corner += polycount[face];
+    }
+    io_chunks.push_back(chunk);
+    face = chunk.end;
+  }
+}
+
+// Finds the indices each field of a chunk's corners name, i_end its corners' end (0-based). An
+// absent field, Obj::kAbsent, the largest index, lowers no least index, and wraps to 0 past it,
+// raising no most: nothing is asked per corner. Corners that name their vertex alone are read
+// for it alone.
+void FindIndices(const Piece& i_piece, PieceText::CornerFields i_fields, std::size_t i_end,
+                 PieceText::FaceChunk& io_chunk) {
+  static_assert(Obj::kAbsent == 0xFFFFFFFFu, "an absent field is the largest index");
+  std::uint32_t vLow = Obj::kAbsent, uvLow = Obj::kAbsent, nLow = Obj::kAbsent;
+  std::uint32_t vHigh = 0, uvHigh = 0, nHigh = 0;
+  const Obj::Corner* const corners = i_piece.corners.data();
+  for (std::size_t k = io_chunk.corner; k < i_end; ++k) {
+    vLow = std::min(vLow, corners[k].v);
+    vHigh = std::max(vHigh, corners[k].v + 1);
+  }
+  for (std::size_t k = io_chunk.corner; k < i_end && i_fields != PieceText::CornerFields::Bare; ++k) {
+    uvLow = std::min(uvLow, corners[k].uv);
+    uvHigh = std::max(uvHigh, corners[k].uv + 1);
+    nLow = std::min(nLow, corners[k].n);
+    nHigh = std::max(nHigh, corners[k].n + 1);
+  }
+  io_chunk.low[0] = vHigh == 0 ? 0 : vLow;
+  io_chunk.low[1] = uvHigh == 0 ? 0 : uvLow;
+  io_chunk.low[2] = nHigh == 0 ? 0 : nLow;
+  io_chunk.high[0] = vHigh;
+  io_chunk.high[1] = uvHigh;
+  io_chunk.high[2] = nHigh;
+}
+
+// Whether the chunks' numbers are best made per chunk (PieceText::windowedNumbers): no chunk
+// names more than half the indices of a field, so that the two threads' windows together hold
+// no more numbers than a whole placement's, and all chunks together name each index twice at
+// most, so that they make no more numbers than two placements' (each thread one).
+bool WindowedNumbers(const Piece& i_piece, const std::vector<PieceText::FaceChunk>& i_chunks) {
+  const std::size_t counts[3] = {i_piece.positions.size(), i_piece.uvs.size(), i_piece.normals.size()};
+  std::size_t sums[3] = {0, 0, 0};
+  for (const PieceText::FaceChunk& chunk : i_chunks) {
+    for (int field = 0; field < 3; ++field) {
+      const std::size_t indices = chunk.high[field] - chunk.low[field];
+      if (2 * indices > counts[field]) return false;
+      sums[field] += indices;
+    }
+  }
+  for (int field = 0; field < 3; ++field) {
+    if (sums[field] > 2 * counts[field]) return false;
+  }
+  return true;
+}
+
+// Cuts a piece's faces into chunks, material run by material run (PieceText::FaceChunk), and
+// decides whether their numbers are windowed.
+void CutFaceChunks(PieceText& io_text, const Piece& i_piece, PieceText::CornerFields i_fields) {
+  std::vector<PieceText::FaceChunk>& chunks = io_text.faceChunks;
+  std::size_t corner = 0;
+  for (std::size_t first = 0; first < i_piece.polycount.size();) {
+    const std::size_t end = MaterialRunEnd(i_piece, first);
+    CutRun(i_piece, i_fields, first, end, corner, chunks);
+    first = end;
+  }
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    FindIndices(i_piece, i_fields, i + 1 < chunks.size() ? chunks[i + 1].corner : i_piece.corners.size(), chunks[i]);
+  }
+  io_text.windowedNumbers = WindowedNumbers(i_piece, chunks);
 }
 
 // The material of the face being written, and whether a usemtl line must name it.
@@ -351,29 +536,75 @@ struct MaterialRun {
   }
 };
 
+// The faces of one chunk of i_all, a whole placement's.
+FaceLines ChunkLines(const FaceLines& i_all, const PieceText::FaceChunk& i_chunk) {
+  FaceLines lines = i_all;
+  lines.first = i_chunk.first;
+  lines.end = i_chunk.end;
+  lines.corner = i_all.piece->corners.data() + i_chunk.corner;
+  for (int field = 0; field < 3; ++field) {
+    lines.runs[field].low = i_chunk.low[field];
+    lines.runs[field].high = i_chunk.high[field];
+  }
+  return lines;
+}
+
+// The f lines of a placement, i_all, in chunks made in turn by the writer's thread and by the
+// helper, whose text the writer's thread copies in after its own so that the text keeps its
+// order; usemtl lines are written between, on the writer's thread.
+void WriteFacesInTurns(ObjWriter& io_writer, const FaceLines& i_all,
+                       const std::vector<PieceText::FaceChunk>& i_chunks, MaterialRun* io_run) {
+  const Piece& piece = *i_all.piece;
+  // Should the output fail while the helper works, it ends its faces before what they read goes.
+  const HelperIdle idle{io_writer};
+  for (std::size_t i = 0; i < i_chunks.size(); ++i) {
+    const PieceText::FaceChunk& mine = i_chunks[i];
+    const bool helped = i + 1 < i_chunks.size() && i_chunks[i + 1].shared;
+    if (helped) AskHelper(io_writer, ChunkLines(i_all, i_chunks[i + 1]));
+    if (io_run) io_run->face(io_writer.out, MaterialOf(piece, mine.first));
+    WriteFaceLines(io_writer.out, WithNumbers(ChunkLines(i_all, mine), io_writer.vertexNumbers,
+                                              io_writer.uvNumbers, io_writer.normalNumbers));
+    if (!helped) continue;
+    ++i;
+    if (io_run) io_run->face(io_writer.out, MaterialOf(piece, i_chunks[i].first));
+    CopyHelped(io_writer);
+  }
+}
+
 // The f lines of one placement; with materials, each run of faces with one material after its
-// usemtl line.
+// usemtl line. A large piece's are made on two threads when its v lines are.
 void WriteFaces(ObjWriter& io_writer, PieceId i_id, const Offsets& i_at, MaterialRun* io_run) {
   const Piece& piece = io_writer.kit->piece(i_id);
   if (piece.polycount.empty()) return;
-  const FaceNumbers numbers = FillNumbers(io_writer, piece, i_at);
-  const bool full = FullCorners(io_writer.texts[i_id], piece);
-  const std::size_t faces = piece.polycount.size();
-  if (!io_run) return WriteFaceLines(io_writer.out, piece, full, numbers, 0, faces, piece.corners.data());
-  if (piece.faceMaterials.empty()) {
-    io_run->face(io_writer.out, Obj::kNoMaterial);
-    return WriteFaceLines(io_writer.out, piece, full, numbers, 0, faces, piece.corners.data());
+  PieceText& text = io_writer.texts[i_id];
+  FaceLines all;
+  all.piece = &piece;
+  all.fields = CornerFieldsOf(text, piece);
+  all.first = 0;
+  all.end = piece.polycount.size();
+  all.corner = piece.corners.data();
+  // Indices are 32 bits, so a piece has fewer than 2^32 of each.
+  all.runs[0] = {i_at.vertices + 1, 0, static_cast<std::uint32_t>(piece.positions.size())};
+  all.runs[1] = {i_at.uvs + 1, 0, static_cast<std::uint32_t>(piece.uvs.size())};
+  all.runs[2] = {i_at.normals + 1, 0, static_cast<std::uint32_t>(piece.normals.size())};
+  const std::size_t vertices = piece.positions.size();
+  const bool inTurns = vertices >= kKeptColumnsMinVertices && TwoThreadsFor(io_writer, vertices);
+  if (inTurns && text.faceChunks.empty()) CutFaceChunks(text, piece, all.fields);
+  all.windowed = inTurns && text.windowedNumbers;
+  if (!all.windowed) {
+    all.numbers = FillNumbers(io_writer.vertexNumbers, io_writer.uvNumbers, io_writer.normalNumbers, all.runs);
   }
-  const Obj::Corner* corner = piece.corners.data();
-  for (std::size_t face = 0; face < faces;) {
-    const std::uint32_t material = piece.faceMaterials[face];
-    std::size_t end = face;
-    std::size_t corners = 0;
-    while (end < faces && piece.faceMaterials[end] == material) corners += piece.polycount[end++];
-    io_run->face(io_writer.out, material);
-    WriteFaceLines(io_writer.out, piece, full, numbers, face, end, corner);
-    corner += corners;
-    face = end;
+  if (inTurns) return WriteFacesInTurns(io_writer, all, text.faceChunks, io_run);
+  if (!io_run) return WriteFaceLines(io_writer.out, all);
+  // all becomes each run of faces in turn.
+  const std::size_t faces = all.end;
+  for (std::size_t face = 0; face < faces; face = all.end) {
+    all.first = face;
+    all.end = MaterialRunEnd(piece, face);
+    io_run->face(io_writer.out, MaterialOf(piece, face));
+    WriteFaceLines(io_writer.out, all);
+    if (all.end == faces) break;
+    for (std::size_t k = face; k < all.end; ++k) all.corner += piece.polycount[k];
   }
 }
 
@@ -396,6 +627,12 @@ void UseKit(ObjWriter& io_writer, const Kit& i_kit) {
 }
 
 }  // namespace
+
+char* detail::PutFaceLines(char* o_out, const FaceLines& i_faces, NumberWindows& io_windows) {
+  FilledBuffer out{o_out};
+  WriteFaceLines(out, WithNumbers(i_faces, io_windows.v, io_windows.uv, io_windows.n));
+  return out.end;
+}
 
 std::unique_ptr<ObjWriter> MakeObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread) {
   return std::make_unique<ObjWriter>(io_stream, i_writeOnOwnThread);

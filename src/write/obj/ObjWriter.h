@@ -95,7 +95,8 @@ struct ObjWriter {
   // Writers that make one output's text together, each keeping its share of the budgets, so
   // that together they keep no more than one.
   unsigned budgetShares = 1;
-  // Threads a large piece's v lines may be made on (ObjDense.h); the second starts when needed.
+  // Threads a large piece's v and f lines may be made on (ObjDense.h); the second starts when
+  // needed.
   unsigned jobs = 1;
   bool hugePieceHelper = false;  // at jobs 1, a huge piece's lines are made on two threads too
   detail::DenseHelperPtr denseHelper;  // last: it ends before what it reads
