@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include <ostrel/utils/Memory.h>
 #include "write/obj/ObjWriter.h"
 
 namespace Ostrel::Buildings::detail {
@@ -61,7 +60,6 @@ bool KeepColumn(ObjWriter& io_writer, PieceText& io_text, int i_column, std::siz
   const std::size_t bytes = i_vertices * sizeof(CoordinateText);
   if (bytes > io_writer.columnBudget - std::min(io_writer.columnBytes, io_writer.columnBudget)) return false;
   // Cleared: an empty text is one that nothing was kept for, whatever the last placement.
-  Memory::ReserveLarge(io_text.columns[i_column], i_vertices);
   io_text.columns[i_column].resize(i_vertices);
   io_writer.columnBytes += bytes;
   return true;

@@ -16,7 +16,6 @@
 
 #include <ostrel/kit/Kit.h>
 #include <ostrel/layout/Frame.h>
-#include <ostrel/utils/Memory.h>
 #include <ostrel/utils/NumberFormat.h>
 
 namespace Ostrel::Buildings::detail {
@@ -76,7 +75,6 @@ inline ReadyText VectorLinesText(Format::FloatTextCache& io_texts, const char* i
   const std::size_t room = std::max<std::size_t>(i_lines * kMaxVectorLine, 1);
   char* const first = static_cast<char*>(std::malloc(room));
   if (!first) throw std::bad_alloc();
-  Memory::PreferHugePages(first, room);
   char* pos = first;
   const bool direct = i_lines >= kKeptColumnsMinVertices;
   for (std::size_t line = 0; line < i_lines; ++line) {
@@ -133,7 +131,6 @@ struct NumberTexts {
     if (i_count > capacity) {
       entries.reset(new Entry[i_count]);
       capacity = i_count;
-      Memory::PreferHugePages(entries.get(), capacity * sizeof(Entry));
     }
     // A copy: the entries are written through chars, which may alias the pointer's member.
     Entry* const out = entries.get();
