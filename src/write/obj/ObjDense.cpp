@@ -288,55 +288,78 @@ void WriteLines(TextOut& io_out, const DenseLines& i_lines) {
 // lines before them; the writer then copies them into its output, so that the text keeps its
 // order.
 struct DenseHelper {
+  // Runs of lines asked of the helper, made in the order asked into a buffer each: two, so that it
+  // makes the next run while the writer's thread makes its own and copies the last in.
+  static constexpr std::size_t kSlots = 2;
+  struct Slot {
+    DenseLines lines;
+    std::vector<char> text;  // the lines made, its first `bytes` bytes
+    std::size_t bytes = 0;
+  };
   std::mutex mutex;
   std::condition_variable changed;
-  DenseLines asked;
-  bool pending = false;  // asked lines not made yet
+  Slot slots[kSlots];
+  // Runs asked, made and copied so far: the slot of run k is k % kSlots. Copied is the writer's
+  // thread's alone.
+  std::size_t asked = 0;
+  std::size_t made = 0;
+  std::size_t copied = 0;
   bool stop = false;
-  std::vector<char> text;  // the lines made, its first `bytes` bytes
-  std::size_t bytes = 0;
   NumberWindows windows;  // the numbers of the faces it makes, when they are its to make
   std::thread thread;
 
-  DenseHelper() : text(kHelperTextBytes) { thread = std::thread([this] { run(); }); }
+  DenseHelper() {
+    for (Slot& slot : slots) slot.text.resize(kHelperTextBytes);
+    thread = std::thread([this] { run(); });
+  }
 
   void run() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      changed.wait(lock, [this] { return pending || stop; });
-      if (!pending) return;
-      const DenseLines lines = asked;
+      changed.wait(lock, [this] { return made < asked || stop; });
+      if (made == asked) return;
+      Slot& slot = slots[made % kSlots];
+      const DenseLines lines = slot.lines;
       lock.unlock();
-      char* const pos = lines.kind == DenseLines::Kind::Faces
-                            ? PutFaceLines(text.data(), lines.faces, windows)
-                            : PutDenseLines(text.data(), lines, lines.first, lines.end);
+      char* const text = slot.text.data();
+      char* const pos = lines.kind == DenseLines::Kind::Faces ? PutFaceLines(text, lines.faces, windows)
+                                                              : PutDenseLines(text, lines, lines.first, lines.end);
       lock.lock();
-      bytes = static_cast<std::size_t>(pos - text.data());
-      pending = false;
+      slot.bytes = static_cast<std::size_t>(pos - text);
+      ++made;
       changed.notify_all();
     }
   }
 
+  // Asks for i_lines after those asked before; at most kSlots may be asked and not yet copied.
   void ask(const DenseLines& i_lines) {
     {
       const std::lock_guard<std::mutex> lock(mutex);
-      asked = i_lines;
-      pending = true;
+      slots[asked % kSlots].lines = i_lines;
+      ++asked;
     }
     changed.notify_all();
   }
 
+  // Waits until every run asked is made, and forgets those not copied (of an output that failed
+  // part way), so that the next run asked is the next copied.
   void waitDone() {
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return !pending; });
+    changed.wait(lock, [this] { return made == asked; });
+    copied = made;
   }
 
-  // Waits for the lines asked last and copies them into io_out.
+  // Waits for the lines asked first of those not yet copied and copies them into io_out.
   void copyInto(TextOut& io_out) {
-    waitDone();
-    for (std::size_t done = 0; done < bytes; done += kCopyBytes) {
-      io_out.write(text.data() + done, std::min(kCopyBytes, bytes - done));
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [this] { return made > copied; });
     }
+    const Slot& slot = slots[copied % kSlots];
+    for (std::size_t done = 0; done < slot.bytes; done += kCopyBytes) {
+      io_out.write(slot.text.data() + done, std::min(kCopyBytes, slot.bytes - done));
+    }
+    ++copied;
   }
 };
 
@@ -378,24 +401,33 @@ void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
     lines.end = i_count;
     return WriteLines(io_writer.out, lines);
   }
-  // Halves of a smaller placement, so that both threads have as much to do.
+  // The helper's runs are halves of a smaller placement, so that both threads have work.
   const std::size_t chunk = std::min(kChunkVertices, (i_count + 1) / 2);
   if (!io_writer.denseHelper) io_writer.denseHelper.reset(new DenseHelper());
   DenseHelper& helper = *io_writer.denseHelper;
   // Should the output fail while the helper works, it ends its lines before what they read goes.
   const HelperIdle idle{io_writer};
-  // The writer's thread makes every other run of lines, the helper those between.
-  for (std::size_t first = 0; first < i_count; first += 2 * chunk) {
-    const std::size_t middle = std::min(i_count, first + chunk);
-    const std::size_t end = std::min(i_count, middle + chunk);
+  // The writer's thread makes every other run of lines, the helper those between, one run ahead:
+  // it is asked for the next before this thread makes its own, so that it is never left waiting.
+  // The writer's thread also copies the helper's lines into the output and hands its buffers to
+  // the writing thread: with runs of its own 3/8 of the helper's, neither thread waits for the
+  // other (the 2M-vertex row took 0.63 s against 0.69 s with runs of one length).
+  const std::size_t mineChunk = chunk * 3 / 8;
+  const auto askHelper = [&](std::size_t i_first) {
     DenseLines later = lines;
-    later.first = middle;
-    later.end = end;
-    if (middle < end) helper.ask(later);
-    lines.first = first;
-    lines.end = middle;
-    WriteLines(io_writer.out, lines);
-    if (middle < end) helper.copyInto(io_writer.out);
+    later.first = std::min(i_count, i_first + mineChunk);
+    later.end = std::min(i_count, later.first + chunk);
+    if (later.first < later.end) helper.ask(later);
+  };
+  askHelper(0);
+  for (std::size_t first = 0; first < i_count; first += mineChunk + chunk) {
+    const std::size_t middle = std::min(i_count, first + mineChunk);
+    askHelper(first + mineChunk + chunk);
+    DenseLines mine = lines;
+    mine.first = first;
+    mine.end = middle;
+    WriteLines(io_writer.out, mine);
+    if (middle < i_count) helper.copyInto(io_writer.out);
   }
 }
 

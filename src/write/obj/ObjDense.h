@@ -87,10 +87,10 @@ inline constexpr std::size_t kHelperTextBytes = (std::size_t{1} << 16) * kMaxVec
 char* PutFaceLines(char* o_out, const FaceLines& i_faces, NumberWindows& io_windows);
 
 // Asks io_writer's helper, started if it is not yet, to make the f lines of i_faces (at most
-// kHelperTextBytes by FaceBytes); CopyHelped waits for them and copies them into io_writer's
-// output. Each AskHelper takes one CopyHelped before the next. What the faces read (the
-// writer's numbers, the piece) must stay unchanged until then: a HelperIdle kept over the asking
-// sees to it should the output fail between.
+// kHelperTextBytes by FaceBytes); CopyHelped waits for the first asked of those not yet copied
+// and copies them into io_writer's output. At most two may be asked and not yet copied. What the
+// faces read (the writer's numbers, the piece) must stay unchanged until then: a HelperIdle kept
+// over the asking sees to it should the output fail between.
 void AskHelper(ObjWriter& io_writer, const FaceLines& i_faces);
 void CopyHelped(ObjWriter& io_writer);
 struct HelperIdle {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Ostrel::Buildings {
@@ -557,16 +558,28 @@ void WriteFacesInTurns(ObjWriter& io_writer, const FaceLines& i_all,
   const Piece& piece = *i_all.piece;
   // Should the output fail while the helper works, it ends its faces before what they read goes.
   const HelperIdle idle{io_writer};
+  // Each chunk of the writer's thread, with the helper's after it when it is shared; the helper
+  // is asked one pair ahead, so that it makes its next chunk while this thread makes its own.
+  constexpr std::size_t kNone = ~std::size_t{0};
+  std::vector<std::pair<std::size_t, std::size_t>> pairs;
   for (std::size_t i = 0; i < i_chunks.size(); ++i) {
-    const PieceText::FaceChunk& mine = i_chunks[i];
     const bool helped = i + 1 < i_chunks.size() && i_chunks[i + 1].shared;
-    if (helped) AskHelper(io_writer, ChunkLines(i_all, i_chunks[i + 1]));
+    pairs.emplace_back(i, helped ? i + 1 : kNone);
+    if (helped) ++i;
+  }
+  const auto askHelper = [&](std::size_t i_pair) {
+    if (i_pair < pairs.size() && pairs[i_pair].second != kNone)
+      AskHelper(io_writer, ChunkLines(i_all, i_chunks[pairs[i_pair].second]));
+  };
+  askHelper(0);
+  for (std::size_t pair = 0; pair < pairs.size(); ++pair) {
+    askHelper(pair + 1);
+    const PieceText::FaceChunk& mine = i_chunks[pairs[pair].first];
     if (io_run) io_run->face(io_writer.out, MaterialOf(piece, mine.first));
     WriteFaceLines(io_writer.out, WithNumbers(ChunkLines(i_all, mine), io_writer.vertexNumbers,
                                               io_writer.uvNumbers, io_writer.normalNumbers));
-    if (!helped) continue;
-    ++i;
-    if (io_run) io_run->face(io_writer.out, MaterialOf(piece, i_chunks[i].first));
+    if (pairs[pair].second == kNone) continue;
+    if (io_run) io_run->face(io_writer.out, MaterialOf(piece, i_chunks[pairs[pair].second].first));
     CopyHelped(io_writer);
   }
 }
