@@ -220,11 +220,15 @@ char* PutPositionLines(char* o_out, const DenseLines& i_lines, std::size_t i_fir
     const CoordinateText textZ = kKeptZ ? keptZ[vertex] : 0;
     pos[0] = 'v';
     pos[1] = ' ';
-    pos = PutAcross<kKeptX, kKeptZ>(pos + 2, keptX + vertex, textX, last[0], textZ, last[2], placed[0]);
+    // A column not kept has no texts: its pointer is null, and no offset may be added to it.
+    CoordinateText* const slotX = kKeptX ? keptX + vertex : nullptr;
+    CoordinateText* const slotY = kKeptY ? keptY + vertex : nullptr;
+    CoordinateText* const slotZ = kKeptZ ? keptZ + vertex : nullptr;
+    pos = PutAcross<kKeptX, kKeptZ>(pos + 2, slotX, textX, last[0], textZ, last[2], placed[0]);
     *pos = ' ';
-    pos = PutHeight<kKeptY>(pos + 1, keptY + vertex, last[1], placed[1]);
+    pos = PutHeight<kKeptY>(pos + 1, slotY, last[1], placed[1]);
     *pos = ' ';
-    pos = PutAcross<kKeptZ, kKeptX>(pos + 1, keptZ + vertex, textZ, last[2], textX, last[0], placed[2]);
+    pos = PutAcross<kKeptZ, kKeptX>(pos + 1, slotZ, textZ, last[2], textX, last[0], placed[2]);
     *pos++ = '\n';
   }
   return pos;
