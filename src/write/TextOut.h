@@ -53,8 +53,31 @@ class BackgroundWrites {
     std::swap(io_buffer, m_spare);
     io_buffer.resize(m_spare.size());
     m_bytes = i_bytes;
+    ++m_handed;
     lock.unlock();
     m_changed.notify_all();
+  }
+
+  // Takes i_bytes of text at i_text to write as it is, after the buffers handed over before,
+  // without copying it; returns the number that waitWritten takes to wait until it is written.
+  // The text must stay unchanged until then.
+  std::uint64_t lend(const char* i_text, std::size_t i_bytes) {
+    if (!m_thread.joinable()) m_thread = std::thread([this] { run(); });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_bytes == 0; });
+    m_lent = i_text;
+    m_bytes = i_bytes;
+    const std::uint64_t ticket = ++m_handed;
+    lock.unlock();
+    m_changed.notify_all();
+    return ticket;
+  }
+
+  // Returns once the text lend returned i_ticket for is written (or failed to be). Throws nothing:
+  // a failure shows at the next wait().
+  void waitWritten(std::uint64_t i_ticket) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_finished >= i_ticket; });
   }
 
   // Returns once every buffer handed over is written. A failed write shows as the stream's
@@ -76,11 +99,12 @@ class BackgroundWrites {
     for (;;) {
       m_changed.wait(lock, [this] { return m_bytes != 0 || m_stop; });
       if (m_bytes == 0) return;
+      const char* const text = m_lent ? m_lent : m_spare.data();
       lock.unlock();
       const bool wasGood = m_stream.good();
       std::exception_ptr failure;
       try {
-        m_stream.write(m_spare.data(), static_cast<std::streamsize>(m_bytes));
+        m_stream.write(text, static_cast<std::streamsize>(m_bytes));
       } catch (...) {
         failure = std::current_exception();
       }
@@ -89,6 +113,8 @@ class BackgroundWrites {
       if (error != 0) m_errno = error;
       if (failure && !m_failure) m_failure = failure;
       m_bytes = 0;
+      m_lent = nullptr;
+      ++m_finished;
       m_changed.notify_all();
     }
   }
@@ -98,7 +124,10 @@ class BackgroundWrites {
   std::thread m_thread;
   std::mutex m_mutex;
   std::condition_variable m_changed;
-  std::size_t m_bytes = 0;  // of m_spare still to write; 0 when the thread is idle
+  std::size_t m_bytes = 0;  // of m_spare or m_lent still to write; 0 when the thread is idle
+  const char* m_lent = nullptr;  // text lent to write in place of m_spare's
+  std::uint64_t m_handed = 0;    // buffers and texts handed over so far
+  std::uint64_t m_finished = 0;  // of them written or failed
   bool m_stop = false;
   int m_errno = 0;               // of the first failed write since the last wait()
   std::exception_ptr m_failure;  // thrown by a write since the last wait()
@@ -166,6 +195,21 @@ class TextOut {
     std::memcpy(pos, i_text, i_length);
     commit(pos + i_length);
   }
+
+  // Whether lend hands text to the writing thread: once full buffers go to it, unless the text goes
+  // to a sink or is collected.
+  bool lends() const {
+    return m_handOver && !m_collect && !m_sink && m_buffer.size() == kOutputBufferBytes;
+  }
+
+  // Where lends(): hands what is collected to the writing thread, then i_text itself, without a
+  // copy; returns the number waitWritten takes. i_text must stay unchanged until then.
+  std::uint64_t lend(const char* i_text, std::size_t i_length) {
+    send();
+    m_sent += i_length;
+    return m_background.lend(i_text, i_length);
+  }
+  void waitWritten(std::uint64_t i_ticket) { m_background.waitWritten(i_ticket); }
 
   // Bytes written through this buffer so far, whether they reached the stream yet or not.
   std::uint64_t bytes() const { return m_sent + m_used; }

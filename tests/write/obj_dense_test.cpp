@@ -89,13 +89,15 @@ class HashingBuffer : public std::streambuf {
 };
 
 // The bytes' count and hash; with i_columnBytes, the writer keeps that many bytes of coordinate
-// text instead of what the kit allows.
+// text instead of what the kit allows; with i_ownThread, full buffers (and the helper's lines,
+// lent) are written on a thread of their own.
 std::pair<std::uint64_t, std::uint64_t> DenseText(const Kit& i_kit, const Plan& i_plan, const Frame& i_frame,
-                                                   unsigned i_jobs, std::size_t i_columnBytes = 0) {
+                                                   unsigned i_jobs, std::size_t i_columnBytes = 0,
+                                                   bool i_ownThread = false) {
   HashingBuffer buffer;
   std::ostream out(&buffer);
   {
-    const auto writer = MakeObjWriter(out, false);
+    const auto writer = MakeObjWriter(out, i_ownThread);
     writer->jobs = i_jobs;
     if (i_columnBytes != 0) {
       // Readied for the kit as its first building would, then the budget set.
@@ -121,6 +123,8 @@ TEST(ObjDense, TwoThreadsWriteTheBytesOfOne) {
       const auto one = DenseText(kit, plan, frame, 1);
       ASSERT_GT(one.first, 2 * vertices * 50);
       EXPECT_EQ(DenseText(kit, plan, frame, 2), one) << vertices;
+      // The helper's lines lent to the writing thread, in turn with the buffers handed to it.
+      EXPECT_EQ(DenseText(kit, plan, frame, 2, 0, true), one) << vertices;
     }
   }
 }

@@ -289,16 +289,18 @@ void WriteLines(TextOut& io_out, const DenseLines& i_lines) {
 }  // namespace
 
 // Makes the lines it is asked for into a buffer of its own while the writer's thread makes the
-// lines before them; the writer then copies them into its output, so that the text keeps its
-// order.
+// lines before them; the writer then lends the buffer to its output's writing thread (or copies
+// it in), after its own lines, so that the text keeps its order.
 struct DenseHelper {
-  // Runs of lines asked of the helper, made in the order asked into a buffer each: two, so that it
-  // makes the next run while the writer's thread makes its own and copies the last in.
-  static constexpr std::size_t kSlots = 2;
+  // Runs of lines asked of the helper, made in the order asked into a buffer each: three, so that
+  // it makes the next run while the writer's thread makes its own, and the writing thread writes
+  // the last from its buffer (lent to the output, not copied into it).
+  static constexpr std::size_t kSlots = 3;
   struct Slot {
     DenseLines lines;
     std::vector<char> text;  // the lines made, its first `bytes` bytes
     std::size_t bytes = 0;
+    std::uint64_t lent = 0;  // the output's number for the text lent to it, 0 when none
   };
   std::mutex mutex;
   std::condition_variable changed;
@@ -335,8 +337,10 @@ struct DenseHelper {
     }
   }
 
-  // Asks for i_lines after those asked before; at most kSlots may be asked and not yet copied.
-  void ask(const DenseLines& i_lines) {
+  // Asks for i_lines after those asked before, once the output has written what it was lent of
+  // the slot they go to; at most kSlots may be asked and not yet copied.
+  void ask(const DenseLines& i_lines, TextOut& io_out) {
+    io_out.waitWritten(slots[asked % kSlots].lent);
     {
       const std::lock_guard<std::mutex> lock(mutex);
       slots[asked % kSlots].lines = i_lines;
@@ -353,17 +357,27 @@ struct DenseHelper {
     copied = made;
   }
 
-  // Waits for the lines asked first of those not yet copied and copies them into io_out.
+  // Waits for the lines asked first of those not yet copied and puts them into io_out: lent to
+  // its writing thread when it has one, else copied.
   void copyInto(TextOut& io_out) {
     {
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait(lock, [this] { return made > copied; });
     }
-    const Slot& slot = slots[copied % kSlots];
+    Slot& slot = slots[copied % kSlots];
+    ++copied;
+    if (slot.bytes > 0 && io_out.lends()) {
+      slot.lent = io_out.lend(slot.text.data(), slot.bytes);
+      return;
+    }
     for (std::size_t done = 0; done < slot.bytes; done += kCopyBytes) {
       io_out.write(slot.text.data() + done, std::min(kCopyBytes, slot.bytes - done));
     }
-    ++copied;
+  }
+
+  // Waits until the output has written every text it was lent.
+  void waitLent(TextOut& io_out) {
+    for (const Slot& slot : slots) io_out.waitWritten(slot.lent);
   }
 };
 
@@ -372,13 +386,17 @@ void AskHelper(ObjWriter& io_writer, const FaceLines& i_faces) {
   DenseLines lines;
   lines.kind = DenseLines::Kind::Faces;
   lines.faces = i_faces;
-  io_writer.denseHelper->ask(lines);
+  io_writer.denseHelper->ask(lines, io_writer.out);
 }
 
 void CopyHelped(ObjWriter& io_writer) { io_writer.denseHelper->copyInto(io_writer.out); }
 
 HelperIdle::~HelperIdle() {
   if (writer.denseHelper) writer.denseHelper->waitDone();
+}
+
+void WaitLent(ObjWriter& io_writer) {
+  if (io_writer.denseHelper) io_writer.denseHelper->waitLent(io_writer.out);
 }
 
 bool TwoThreadsFor(const ObjWriter& i_writer, std::size_t i_lines) {
@@ -421,7 +439,7 @@ void WriteDense(ObjWriter& io_writer, DenseLines lines, std::size_t i_count) {
     DenseLines later = lines;
     later.first = std::min(i_count, i_first + mineChunk);
     later.end = std::min(i_count, later.first + chunk);
-    if (later.first < later.end) helper.ask(later);
+    if (later.first < later.end) helper.ask(later, io_writer.out);
   };
   askHelper(0);
   for (std::size_t first = 0; first < i_count; first += mineChunk + chunk) {

@@ -98,6 +98,10 @@ struct HelperIdle {
   ~HelperIdle();
 };
 
+// Returns once io_writer's output has written every text its helper lent it: the helper's
+// buffers, which the output writes from, must outlast that.
+void WaitLent(ObjWriter& io_writer);
+
 // The thread that makes part of a large piece's lines for a writer, started with the first
 // placement that needs it and ended with the writer.
 struct DenseHelper;

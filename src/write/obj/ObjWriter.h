@@ -80,6 +80,9 @@ void WriteObjPart(ObjWriter& io_writer, const Kit& i_kit, const Plan& i_plan, co
 
 struct ObjWriter {
   ObjWriter(std::ostream& io_stream, bool i_writeOnOwnThread) : out(io_stream, i_writeOnOwnThread) {}
+  ObjWriter(const ObjWriter&) = delete;
+  ObjWriter& operator=(const ObjWriter&) = delete;
+  ~ObjWriter() { detail::WaitLent(*this); }
   detail::TextOut out;
   Format::FloatTextCache floats;
   detail::NumberTexts vertexNumbers;
