@@ -523,25 +523,19 @@ void Reserve(const MeshCounts& i_counts, Mesh& io_mesh) {
   io_mesh.faceMaterials.reserve(i_counts.faces);
 }
 
-// Makes io_array i_count elements long, each a zero: two threads can then put elements at once,
-// each in its own room, which push_back cannot.
-template <typename T>
-void MakeSize(std::vector<T>& io_array, std::size_t i_count) {
-  io_array.resize(i_count);
-}
-
-// Makes io_mesh's arrays as long as i_counts says, on two threads: the first touch of their
-// fresh pages is most of what it costs.
+// Makes io_mesh's arrays as long as i_counts says, each element a zero, so that two threads can
+// put elements at once, each in its own room, which push_back cannot; on two threads, as the
+// first touch of their fresh pages is most of what it costs.
 void MakeSizes(const MeshCounts& i_counts, Mesh& io_mesh) {
   Ostrel::Threads::RunParts(2, [&](std::size_t i_part) {
     if (i_part == 0) {
-      MakeSize(io_mesh.vertices, i_counts.vertices);
-      MakeSize(io_mesh.uvs, i_counts.uvs);
-      MakeSize(io_mesh.polycount, i_counts.faces);
-      MakeSize(io_mesh.faceMaterials, i_counts.faces);
+      io_mesh.vertices.resize(i_counts.vertices);
+      io_mesh.uvs.resize(i_counts.uvs);
+      io_mesh.polycount.resize(i_counts.faces);
+      io_mesh.faceMaterials.resize(i_counts.faces);
     } else {
-      MakeSize(io_mesh.corners, i_counts.corners);
-      MakeSize(io_mesh.normals, i_counts.normals);
+      io_mesh.corners.resize(i_counts.corners);
+      io_mesh.normals.resize(i_counts.normals);
     }
   });
 }

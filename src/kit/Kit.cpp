@@ -88,10 +88,6 @@ PieceFault FaultOf(const FileSystem::ReadResult& i_read) {
   return PieceFault::Unreadable;
 }
 
-// A piece of at least this many vertices goes into cell units on two threads: a dense piece's
-// millions of vertices are read on two threads, and one thread alone would hold the writer up.
-constexpr std::size_t kTwoThreadVertices = std::size_t{1} << 17;
-
 // Divides the coordinates of [i_begin, i_end) by the unit size; false when a result is not
 // finite.
 bool ToCellUnits(VectorF* i_begin, VectorF* i_end, const Kit& i_kit) {
@@ -106,7 +102,7 @@ bool ToCellUnits(VectorF* i_begin, VectorF* i_end, const Kit& i_kit) {
 bool ToCellUnits(std::vector<VectorF>& io_vertices, const Kit& i_kit) {
   VectorF* const begin = io_vertices.data();
   VectorF* const end = begin + io_vertices.size();
-  if (io_vertices.size() < kTwoThreadVertices) return ToCellUnits(begin, end, i_kit);
+  if (io_vertices.size() < kTwoThreadPieceVertices) return ToCellUnits(begin, end, i_kit);
   VectorF* const half = begin + io_vertices.size() / 2;
   bool finite[2] = {false, false};
   Threads::RunParts(2, [&](std::size_t i_part) {

@@ -121,10 +121,6 @@ double RoughLargest(const Plan& i_plan, const Kit& i_kit, const Frame& i_frame, 
   return largest;
 }
 
-// A piece of at least this many positions has its bounds found on two threads: the bounds of a
-// dense piece's millions are found between its reading and the first line written.
-constexpr std::size_t kTwoThreadPositions = std::size_t{1} << 17;
-
 // Widens [io_low, io_high] over the positions [i_begin, i_end). A NaN bound stays NaN, and a NaN
 // position leaves a bound that is not one as it was.
 void Widen(const VectorF* i_begin, const VectorF* i_end, VectorF& io_low, VectorF& io_high) {
@@ -142,7 +138,7 @@ void BoundsOf(const std::vector<VectorF>& i_positions, VectorF& o_low, VectorF& 
   const VectorF* const begin = i_positions.data();
   const VectorF* const end = begin + i_positions.size();
   o_low = o_high = i_positions.front();
-  if (i_positions.size() < kTwoThreadPositions) return Widen(begin, end, o_low, o_high);
+  if (i_positions.size() < kTwoThreadPieceVertices) return Widen(begin, end, o_low, o_high);
   const VectorF* const half = begin + i_positions.size() / 2;
   VectorF low2 = o_low, high2 = o_high;
   Threads::RunParts(2, [&](std::size_t i_part) {

@@ -21,6 +21,7 @@
 // any number of threads at once.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -51,6 +52,11 @@ enum class PieceFault {
   TooLarge,             // more than Obj::kMaxFileBytes
   CoordinatesTooLarge,  // a coordinate overflows once divided by the unit size
 };
+
+// A piece of at least this many vertices has its passes over every vertex between reading and
+// writing (into cell units, its bounds) made on two threads: a dense piece's millions are read on
+// two threads, and one thread alone would hold the writer up.
+inline constexpr std::size_t kTwoThreadPieceVertices = std::size_t{1} << 17;
 
 struct Piece {
   std::string name;  // style + "_" + piece kind, without ".obj" (A_floorclose)
